@@ -1,0 +1,31 @@
+#include "dialogs.h"
+
+namespace common {
+
+Dialogs::~Dialogs() = default;
+
+QString toQtFilter(const QString &filter)
+{
+    const QStringList parts = filter.split(u'|');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString &p : parts.at(i + 1).split(u';', Qt::SkipEmptyParts)) {
+            for (const QString &v : {p, p.toLower(), p.toUpper()})
+                if (!patterns.contains(v))
+                    patterns.append(v);
+        }
+        QString desc = parts.at(i);
+        // A description that already shows its patterns in brackets would
+        // confuse Qt's parser; keep only the text before them.
+        const qsizetype bracket = desc.indexOf(u'(');
+        if (bracket > 0)
+            desc = desc.left(bracket).trimmed();
+        out.append(desc + QLatin1String(" (") + patterns.join(u' ') + u')');
+    }
+    if (out.isEmpty() && !filter.isEmpty())
+        return filter;
+    return out.join(QLatin1String(";;"));
+}
+
+} // namespace common

@@ -1,0 +1,45 @@
+#pragma once
+// Everything modal that a window asks of the user, behind one interface so
+// tests can answer it (ScriptedDialogs) and record what the user would read.
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+namespace common {
+
+enum class MessageIcon { NoIcon, Information, Question, Warning, Critical };
+
+class Dialogs {
+public:
+    virtual ~Dialogs();
+
+    // Filters are written "description|patterns|description|patterns",
+    // patterns separated by ";" (e.g. "文本文件 (*.gtxt)|*.gtxt").
+    // An empty result means the user cancelled.
+    virtual QString getOpenFileName(QWidget *parent, const QString &title,
+                                    const QString &initialDir, const QString &filter) = 0;
+    virtual QStringList getOpenFileNames(QWidget *parent, const QString &title,
+                                         const QString &initialDir, const QString &filter) = 0;
+    // Never asks about overwriting: callers ask their own question.
+    virtual QString getSaveFileName(QWidget *parent, const QString &title,
+                                    const QString &initialDir, const QString &filter) = 0;
+    // Yes/No box; true for Yes.
+    virtual bool askYesNo(QWidget *parent, const QString &text, const QString &title,
+                          MessageIcon icon) = 0;
+    // OK box.
+    virtual void inform(QWidget *parent, const QString &text, const QString &title,
+                        MessageIcon icon) = 0;
+    // Text input box; nullopt when cancelled.
+    virtual std::optional<QString> getText(QWidget *parent, const QString &prompt,
+                                           const QString &title,
+                                           const QString &initial = QString()) = 0;
+};
+
+// Turns "desc|pat;pat|desc|pat" into Qt's "desc (pat pat);;desc (pat)".
+// Each pattern is offered in lower and upper case too, since file names on
+// Linux are case-sensitive and photos come as .jpg and .JPG alike.
+QString toQtFilter(const QString &filter);
+
+} // namespace common

@@ -1,0 +1,111 @@
+#include "scripteddialogs.h"
+
+namespace common {
+
+void ScriptedDialogs::queueFile(const QString &path) { answers_.enqueue({Answer::Files, {path}, {}}); }
+void ScriptedDialogs::queueFiles(const QStringList &paths) { answers_.enqueue({Answer::Files, paths, {}}); }
+void ScriptedDialogs::queueCancel() { answers_.enqueue({Answer::Cancel, {}, {}}); }
+void ScriptedDialogs::queueYes() { answers_.enqueue({Answer::Yes, {}, {}}); }
+void ScriptedDialogs::queueNo() { answers_.enqueue({Answer::No, {}, {}}); }
+void ScriptedDialogs::queueText(const QString &text) { answers_.enqueue({Answer::Text, {}, text}); }
+
+QList<DialogCall> ScriptedDialogs::callsOf(DialogCall::Kind kind) const
+{
+    QList<DialogCall> out;
+    for (const DialogCall &c : calls)
+        if (c.kind == kind)
+            out.append(c);
+    return out;
+}
+
+QString ScriptedDialogs::lastInfo() const
+{
+    for (auto it = calls.crbegin(); it != calls.crend(); ++it)
+        if (it->kind == DialogCall::Info)
+            return it->text;
+    return {};
+}
+
+std::optional<ScriptedDialogs::Answer> ScriptedDialogs::take(const DialogCall &call)
+{
+    calls.append(call);
+    if (answers_.isEmpty()) {
+        unexpected.append(QStringLiteral("no answer queued for \"%1\" / \"%2\"")
+                              .arg(call.title, call.text));
+        return std::nullopt;
+    }
+    return answers_.dequeue();
+}
+
+QString ScriptedDialogs::getOpenFileName(QWidget *, const QString &title,
+                                         const QString &initialDir, const QString &filter)
+{
+    const auto a = take({DialogCall::OpenFile, title, {}, initialDir, filter});
+    if (!a || a->kind == Answer::Cancel)
+        return {};
+    if (a->kind != Answer::Files || a->files.isEmpty()) {
+        unexpected.append(QStringLiteral("open dialog \"%1\" got a non-file answer").arg(title));
+        return {};
+    }
+    return a->files.first();
+}
+
+QStringList ScriptedDialogs::getOpenFileNames(QWidget *, const QString &title,
+                                              const QString &initialDir, const QString &filter)
+{
+    const auto a = take({DialogCall::OpenFiles, title, {}, initialDir, filter});
+    if (!a || a->kind == Answer::Cancel)
+        return {};
+    if (a->kind != Answer::Files) {
+        unexpected.append(QStringLiteral("open dialog \"%1\" got a non-file answer").arg(title));
+        return {};
+    }
+    return a->files;
+}
+
+QString ScriptedDialogs::getSaveFileName(QWidget *, const QString &title,
+                                         const QString &initialDir, const QString &filter)
+{
+    const auto a = take({DialogCall::SaveFile, title, {}, initialDir, filter});
+    if (!a || a->kind == Answer::Cancel)
+        return {};
+    if (a->kind != Answer::Files || a->files.isEmpty()) {
+        unexpected.append(QStringLiteral("save dialog \"%1\" got a non-file answer").arg(title));
+        return {};
+    }
+    return a->files.first();
+}
+
+bool ScriptedDialogs::askYesNo(QWidget *, const QString &text, const QString &title,
+                               MessageIcon icon)
+{
+    const auto a = take({DialogCall::YesNo, title, text, {}, {}, icon});
+    if (!a)
+        return false;
+    if (a->kind != Answer::Yes && a->kind != Answer::No) {
+        unexpected.append(QStringLiteral("question \"%1\" got a non-yes/no answer").arg(text));
+        return false;
+    }
+    return a->kind == Answer::Yes;
+}
+
+void ScriptedDialogs::inform(QWidget *, const QString &text, const QString &title,
+                             MessageIcon icon)
+{
+    calls.append({DialogCall::Info, title, text, {}, {}, icon});
+}
+
+std::optional<QString> ScriptedDialogs::getText(QWidget *, const QString &prompt,
+                                                const QString &title, const QString &)
+{
+    const auto a = take({DialogCall::Input, title, prompt, {}, {}});
+    if (!a || a->kind == Answer::Cancel)
+        return std::nullopt;
+    if (a->kind != Answer::Text) {
+        unexpected.append(QStringLiteral("input box \"%1\" got a non-text answer").arg(prompt));
+        return std::nullopt;
+    }
+    return a->text;
+}
+
+} // namespace common

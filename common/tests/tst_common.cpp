@@ -1,0 +1,191 @@
+#include "common/bmp2jpg.h"
+#include "common/dialogs.h"
+#include "common/scripteddialogs.h"
+#include "common/textfile.h"
+#include "common/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <unistd.h>
+
+using namespace common;
+
+class TestCommon : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void splitLines_data();
+    void splitLines();
+    void gbkOnDisk();
+    void utf8OrGbkDetection();
+    void atomicWriteKeepsOldFileOnFailure();
+    void qtFilter_data();
+    void qtFilter();
+    void scriptedDialogsRecordAndAnswer();
+    void jpegWritesDecodableFile();
+    void jpegRefusesNullImageAndLeavesNoFile();
+    void jpegUnwritablePathKeepsExistingFile();
+    void jpegQualityReachesEncoder();
+};
+
+void TestCommon::splitLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("crlf") << "a\r\nb\r\n" << QStringList{"a", "b"};
+    QTest::newRow("lf") << "a\nb\n" << QStringList{"a", "b"};
+    QTest::newRow("lone cr") << "a\rb\r" << QStringList{"a", "b"};
+    QTest::newRow("mixed, no last end") << "a\r\nb\nc\rd" << QStringList{"a", "b", "c", "d"};
+    QTest::newRow("empty lines kept") << "a\r\n\r\nb" << QStringList{"a", "", "b"};
+    QTest::newRow("empty text") << "" << QStringList{};
+}
+
+void TestCommon::splitLines()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, lines);
+    QCOMPARE(common::splitLines(text), lines);
+}
+
+void TestCommon::gbkOnDisk()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.gtxt");
+    QVERIFY(writeTextLines(path, {QStringLiteral("记录001°")}, TextEncoding::Gbk));
+    const QByteArray bytes = testsupport::readAll(path);
+    QCOMPARE(bytes, QByteArray("\xBC\xC7\xC2\xBC" "001" "\xA1\xE3" "\r\n"));
+    QStringList lines;
+    QVERIFY(readTextLines(path, TextEncoding::Utf8OrGbk, &lines));
+    QCOMPARE(lines, QStringList{QStringLiteral("记录001°")});
+}
+
+void TestCommon::utf8OrGbkDetection()
+{
+    const QString text = QStringLiteral("记录| 自动| N31°");
+    QCOMPARE(decodeText(text.toUtf8(), TextEncoding::Utf8OrGbk), text);
+    QCOMPARE(decodeText(encodeText(text, TextEncoding::Gbk), TextEncoding::Utf8OrGbk), text);
+    QCOMPARE(decodeText(QByteArray("\xEF\xBB\xBF") + text.toUtf8(), TextEncoding::Utf8OrGbk), text);
+}
+
+void TestCommon::atomicWriteKeepsOldFileOnFailure()
+{
+    if (::geteuid() == 0)
+        QSKIP("root can write into read-only folders");
+    QTemporaryDir dir;
+    const QString path = dir.filePath("keep.txt");
+    QVERIFY(writeTextLines(path, {"old"}, TextEncoding::Ascii));
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    QString error;
+    QVERIFY(!writeTextLines(path, {"new"}, TextEncoding::Ascii, &error));
+    QVERIFY(!error.isEmpty());
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(testsupport::readAll(path), QByteArray("old\r\n"));
+}
+
+void TestCommon::qtFilter_data()
+{
+    QTest::addColumn<QString>("vb");
+    QTest::addColumn<QString>("qt");
+    QTest::newRow("one") << QStringLiteral("文本文件 (*.gtxt)|*.gtxt")
+                         << QStringLiteral("文本文件 (*.gtxt *.GTXT)");
+    QTest::newRow("two patterns") << QStringLiteral("轨迹数据文件(*.gtxt)|*.gtxt;*.txt")
+                                  << QStringLiteral("轨迹数据文件 (*.gtxt *.GTXT *.txt *.TXT)");
+    QTest::newRow("upper in caption") << QStringLiteral("照片文件(*.JPG)|*.jpg")
+                                      << QStringLiteral("照片文件 (*.jpg *.JPG)");
+}
+
+void TestCommon::qtFilter()
+{
+    QFETCH(QString, vb);
+    QFETCH(QString, qt);
+    QCOMPARE(toQtFilter(vb), qt);
+}
+
+void TestCommon::scriptedDialogsRecordAndAnswer()
+{
+    ScriptedDialogs d;
+    d.queueFile("/tmp/a");
+    d.queueNo();
+    d.queueText("2011");
+    QCOMPARE(d.getSaveFileName(nullptr, "t", "/dir", "f|*.f"), QString("/tmp/a"));
+    QVERIFY(!d.askYesNo(nullptr, "q?", "系统", MessageIcon::Question));
+    QCOMPARE(d.getText(nullptr, "p", "t").value_or("none"), QString("2011"));
+    d.inform(nullptr, "done", "系统", MessageIcon::Information);
+    QCOMPARE(d.calls.size(), 4);
+    QCOMPARE(d.calls.at(1).icon, MessageIcon::Question);
+    QCOMPARE(d.lastInfo(), QString("done"));
+    QVERIFY(d.unexpected.isEmpty());
+    // A dialog with nothing queued is recorded as unexpected and cancels.
+    QVERIFY(d.getOpenFileName(nullptr, "x", {}, {}).isEmpty());
+    QCOMPARE(d.unexpected.size(), 1);
+}
+
+static QImage pattern(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.fillRect(0, 0, w / 2, h / 2, Qt::red);
+    p.fillRect(w / 2, h / 2, w / 2, h / 2, Qt::blue);
+    return img;
+}
+
+void TestCommon::jpegWritesDecodableFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.jpg");
+    QVERIFY(BMP2JPG::SavePictureAsJpeg(pattern(64, 48), path, 80));
+    QImageReader reader(path);
+    QCOMPARE(reader.format(), QByteArray("jpeg"));
+    const QImage back = reader.read();
+    QCOMPARE(back.size(), QSize(64, 48));
+    const QColor c = back.pixelColor(5, 5);
+    QVERIFY2(c.red() > 200 && c.green() < 60 && c.blue() < 60, qPrintable(c.name()));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"out.jpg"});
+}
+
+void TestCommon::jpegRefusesNullImageAndLeavesNoFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("null.jpg");
+    QVERIFY(!BMP2JPG::SavePictureAsJpeg(QImage(), path, 80));
+    QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+void TestCommon::jpegUnwritablePathKeepsExistingFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(!BMP2JPG::SavePictureAsJpeg(pattern(8, 8), dir.filePath("no/such/dir/x.jpg"), 80));
+    if (::geteuid() == 0)
+        return; // root writes into read-only folders; the missing folder case above still ran
+    const QString path = dir.filePath("keep.jpg");
+    QVERIFY(BMP2JPG::SavePictureAsJpeg(pattern(8, 8), path, 80));
+    const QByteArray before = testsupport::readAll(path);
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    QVERIFY(!BMP2JPG::SavePictureAsJpeg(pattern(16, 16), path, 80));
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(testsupport::readAll(path), before);
+}
+
+void TestCommon::jpegQualityReachesEncoder()
+{
+    QTemporaryDir dir;
+    QImage noisy(128, 128, QImage::Format_RGB32);
+    quint32 s = 1;
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x) {
+            s = s * 1103515245u + 12345u;
+            noisy.setPixel(x, y, s >> 8);
+        }
+    QVERIFY(BMP2JPG::SavePictureAsJpeg(noisy, dir.filePath("q10.jpg"), 10));
+    QVERIFY(BMP2JPG::SavePictureAsJpeg(noisy, dir.filePath("q95.jpg"), 95));
+    // The existing file is replaced by the new encoding.
+    QVERIFY(BMP2JPG::SavePictureAsJpeg(noisy, dir.filePath("q10.jpg"), 10));
+    QVERIFY(QFileInfo(dir.filePath("q10.jpg")).size() * 2 < QFileInfo(dir.filePath("q95.jpg")).size());
+}
+
+QTEST_GUILESS_MAIN(TestCommon)
+#include "tst_common.moc"

@@ -1,0 +1,56 @@
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace testsupport {
+
+QString corpusDir()
+{
+    const QString over = qEnvironmentVariable("SUITE_CORPUS_DIR");
+    if (!over.isEmpty())
+        return QFileInfo(over).isDir() ? over : QString();
+    const QString src = qEnvironmentVariable("SUITE_SOURCE_DIR", QStringLiteral(SUITE_SOURCE_DIR_DEFAULT));
+    const QString dir = QDir(src).absoluteFilePath(QStringLiteral("../shared/corpus"));
+    return QFileInfo(dir).isDir() ? QDir::cleanPath(dir) : QString();
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+bool hasProgram(const QString &name)
+{
+    return !QStandardPaths::findExecutable(name).isEmpty();
+}
+
+int runProgram(const QString &program, const QStringList &args, QByteArray *out, QByteArray *err,
+               int timeoutMs, const QByteArray &input)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForStarted(10000))
+        return -1;
+    if (!input.isEmpty())
+        p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return -1;
+    }
+    if (out)
+        *out = p.readAllStandardOutput();
+    if (err)
+        *err = p.readAllStandardError();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+} // namespace testsupport

@@ -1,0 +1,21 @@
+#pragma once
+// Helpers tests share: where the real-world corpus lives, reading files back,
+// and whether an external peer program is installed.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace testsupport {
+
+// ../shared/corpus beside the checkout (SUITE_CORPUS_DIR overrides); empty
+// when absent, and tests that need it then skip.
+QString corpusDir();
+QByteArray readAll(const QString &path);
+bool hasProgram(const QString &name);
+// Runs a program and returns its exit code (-1 if it could not start);
+// stdout and stderr go to *out / *err when given.
+int runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr,
+               QByteArray *err = nullptr, int timeoutMs = 60000,
+               const QByteArray &input = QByteArray());
+
+} // namespace testsupport
