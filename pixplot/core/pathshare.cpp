@@ -1,0 +1,10 @@
+#include "core/pathshare.h"
+
+namespace pathshare {
+
+QList<GeoPoint> PathGeoPoints;
+qsizetype PathPointCount = 0;
+QString PathTimeSpan;
+QString PathFileBase;
+
+} // namespace pathshare

@@ -1,0 +1,16 @@
+#pragma once
+// The loaded path as the main window hands it to the conversion window:
+// filled by "NEMA转换" (and PathFileBase on loading), read by NMEAF.
+#include "core/types.h"
+
+#include <QList>
+#include <QString>
+
+namespace pathshare {
+
+extern QList<GeoPoint> PathGeoPoints; // point i (1-based) is entry i - 1
+extern qsizetype PathPointCount;      // valid entries of PathGeoPoints
+extern QString PathTimeSpan;          // first pointTime + " to " + last pointTime
+extern QString PathFileBase;          // loaded file's path without its last four characters
+
+} // namespace pathshare

@@ -1,0 +1,53 @@
+#pragma once
+// pixplot's stateless helpers: date-time texts, NMEA and position texts,
+// file-name rules and the fragments of the KML and HTML map files.
+#include "core/types.h"
+
+#include <QList>
+#include <optional>
+
+namespace systemfinction {
+
+// --- photos -------------------------------------------------------------
+// Accepts an existing file whose path ends (upper-cased) in ".JPG" and reads
+// its EXIF shooting time. A blank record (empty fileName) means "not
+// accepted". folder must end with "/".
+PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder);
+
+// --- NMEA and positions ---------------------------------------------------
+// "3150.1234" -> "31°50.1234'"; splits two digits before the decimal point.
+QString FormatNmeaAngle(const QString &angle);
+// One line -> a fix (UTC + 8 h); position is empty when the line is not an
+// accepted RMC sentence. offsetSeconds is 0.
+PathPoint ParseRmcSentence(const QString &line);
+// "N31°50.1234',E118°46.5678'" -> decimal degrees; S and W give negatives.
+GeoPoint ParsePositionText(const QString &position);
+
+// --- date-time texts (YYYY-MM-DD hh:mm:ss) --------------------------------
+// Plain calendar arithmetic: no time zone or daylight saving enters.
+std::optional<DateTimeParts> ParseDateTimeText(const QString &text);
+QString FormatDateTimeParts(const DateTimeParts &parts);
+// Adds (or with negative, subtracts) "h:m:s" to text; "" on bad input.
+QString ShiftDateTimeText(const QString &text, const QString &offset, bool negative);
+// Whole seconds from first to second (positive when second is later);
+// nullopt when either text is not a date-time.
+std::optional<qint64> SecondsBetween(const QString &first, const QString &second);
+
+// --- output fragments ----------------------------------------------------
+QString IndentSpaces(int level);      // 4 x level spaces
+QString NumberText(double value);     // shortest, at most 15 significant digits
+// Point number i (1-based) of points: "lon+dLon,lat+dLat,0".
+QString KmlCoordinate(const QList<GeoPoint> &points, int i, double dLon, double dLat);
+// "new GLatLng(lat+dLat,lon+dLon)".
+QString MapLatLngLiteral(const QList<GeoPoint> &points, int i, double dLon, double dLat);
+// Current local time (common::clock) as H:mm:ss with the colons removed.
+QString TimeStampText();
+
+// --- file-name rules (photo output) ----------------------------------------
+// Copies the photo into folder + "BackUp/", adding "_1", "_2" ... before the
+// extension when a backup of that name exists. False when nothing was copied.
+bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath = nullptr);
+// name, or base + "_n" + ext for the first n that is free in folder.
+QString UniqueFileName(const QString &folder, const QString &name);
+
+} // namespace systemfinction

@@ -1,0 +1,48 @@
+// pixplot: with no options the window; with options the same core, headless.
+#include "core/convertcli.h"
+#include "core/corecli.h"
+#include "ui/appcli.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    // Command-line runs need no screen; fonts and painting still work offscreen.
+    if (argc > 1 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("pixplot"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Geotags JPEG photos from an NMEA path."));
+    parser.addHelpOption();
+    // Options more than one command reads; each command looks them up by name.
+    parser.addOption({QStringLiteral("path"), QStringLiteral("NMEA path file."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("overwrite"), QStringLiteral("Replace existing output files.")});
+    pixplot::addCoreOptions(parser);
+    pixplot::addConvertOptions(parser);
+    pixplot::addAppOptions(parser);
+    parser.addPositionalArgument(QStringLiteral("PHOTO"), QStringLiteral("Photos to work on."),
+                                 QStringLiteral("[PHOTO...]"));
+    if (!parser.parse(QApplication::arguments())) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(qUtf8Printable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (const auto rc = pixplot::runCoreOptions(parser))
+        return *rc;
+    if (const auto rc = pixplot::runConvertOptions(parser))
+        return *rc;
+    if (const auto rc = pixplot::runAppOptions(parser))
+        return *rc;
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fputs(qUtf8Printable(parser.helpText()), stderr);
+        return 2;
+    }
+    return pixplot::showMainWindow(app);
+}
