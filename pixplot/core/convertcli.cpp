@@ -1,9 +1,177 @@
 #include "core/convertcli.h"
 
+#include "core/nmeaconvert.h"
+#include "core/pathfile.h"
+#include "core/systemfinction.h"
+
+#include <QFileInfo>
+#include <cstdio>
+
 namespace pixplot {
 
-void addConvertOptions(QCommandLineParser &) {}
+namespace {
 
-std::optional<int> runConvertOptions(const QCommandLineParser &) { return std::nullopt; }
+const QString kToKml = QStringLiteral("to-kml");
+const QString kToHtml = QStringLiteral("to-html");
+const QString kPreset = QStringLiteral("preset");
+const QString kLatOffset = QStringLiteral("lat-offset");
+const QString kLonOffset = QStringLiteral("lon-offset");
+
+void printErr(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", qUtf8Printable(text));
+}
+
+void printOut(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    std::fprintf(stdout, "%s\n", qUtf8Printable(text));
+}
+
+// An offset option's value; 'fallback' when the option is absent.
+bool offsetOption(const QCommandLineParser &parser, const QString &name, double fallback,
+                  double *value)
+{
+    if (!parser.isSet(name)) {
+        *value = fallback;
+        return true;
+    }
+    const std::optional<double> v = nmeaconvert::ParseOffsetText(parser.value(name));
+    if (!v) {
+        printErr(QStringLiteral("--%1 的值“%2”不是有效的十进制数。").arg(name, parser.value(name)));
+        return false;
+    }
+    *value = *v;
+    return true;
+}
+
+struct Target {
+    QString fileName;
+    QStringList lines;
+    QString message;
+};
+
+} // namespace
+
+void addConvertOptions(QCommandLineParser &parser)
+{
+    parser.addOption({kToKml, QStringLiteral("Write the path (--path) as KML beside the path file.")});
+    parser.addOption({kToHtml, QStringLiteral("Write the path (--path) as an HTML map page beside the path file.")});
+    parser.addOption({kPreset,
+                      QStringLiteral("Offsets of the HTML page: none, map or satellite (default: none)."),
+                      QStringLiteral("none|map|satellite")});
+    parser.addOption({kLatOffset,
+                      QStringLiteral("Decimal degrees added to every latitude written (overrides --preset)."),
+                      QStringLiteral("D")});
+    parser.addOption({kLonOffset,
+                      QStringLiteral("Decimal degrees added to every longitude written (overrides --preset)."),
+                      QStringLiteral("D")});
+}
+
+std::optional<int> runConvertOptions(const QCommandLineParser &parser)
+{
+    const bool toKml = parser.isSet(kToKml);
+    const bool toHtml = parser.isSet(kToHtml);
+    if (!toKml && !toHtml) {
+        for (const QString &name : {kPreset, kLatOffset, kLonOffset}) {
+            if (parser.isSet(name)) {
+                printErr(QStringLiteral("--%1 只能与 --to-kml 或 --to-html 一起使用。").arg(name));
+                return 2;
+            }
+        }
+        return std::nullopt;
+    }
+
+    const QString pathName = parser.value(QStringLiteral("path"));
+    if (pathName.isEmpty()) {
+        printErr(QStringLiteral("--to-kml 和 --to-html 需要 --path FILE。"));
+        return 2;
+    }
+
+    // The page's offsets start from the preset; explicit offsets override it.
+    nmeaconvert::Preset preset = nmeaconvert::Preset::None;
+    if (parser.isSet(kPreset)) {
+        const QString p = parser.value(kPreset);
+        if (!toHtml) {
+            printErr(QStringLiteral("--preset 只用于 --to-html。"));
+            return 2;
+        }
+        if (p == QLatin1String("none"))
+            preset = nmeaconvert::Preset::None;
+        else if (p == QLatin1String("map"))
+            preset = nmeaconvert::Preset::MapView;
+        else if (p == QLatin1String("satellite"))
+            preset = nmeaconvert::Preset::SatelliteView;
+        else {
+            printErr(QStringLiteral("--preset 的值“%1”无效：应为 none、map 或 satellite。").arg(p));
+            return 2;
+        }
+    }
+    const nmeaconvert::PresetTexts presetTexts = nmeaconvert::PresetOffsetTexts(preset);
+    // Preset texts are fixed decimals, so these always parse.
+    const double presetLat = nmeaconvert::ParseOffsetText(presetTexts.latitude).value_or(0);
+    const double presetLon = nmeaconvert::ParseOffsetText(presetTexts.longitude).value_or(0);
+
+    nmeaconvert::Offsets kmlOffsets;
+    nmeaconvert::Offsets htmlOffsets;
+    if (!offsetOption(parser, kLatOffset, 0, &kmlOffsets.latitude)
+        || !offsetOption(parser, kLonOffset, 0, &kmlOffsets.longitude)
+        || !offsetOption(parser, kLatOffset, presetLat, &htmlOffsets.latitude)
+        || !offsetOption(parser, kLonOffset, presetLon, &htmlOffsets.longitude))
+        return 2;
+
+    QList<PathPoint> pathPoints;
+    QString error;
+    if (!pathfile::ReadPathFile(pathName, &pathPoints, &error)) {
+        printErr(QStringLiteral("无法读取路径文件 %1：%2").arg(pathName, error));
+        return 1;
+    }
+    if (pathPoints.isEmpty()) {
+        printErr(QStringLiteral("路径文件 %1 中没有有效的轨迹点。").arg(pathName));
+        return 1;
+    }
+
+    nmeaconvert::PathInput path;
+    path.points.reserve(pathPoints.size());
+    for (const PathPoint &p : std::as_const(pathPoints))
+        path.points.append(systemfinction::ParsePositionText(p.position));
+    path.count = path.points.size();
+    path.timeSpan = pathPoints.first().pointTime + QStringLiteral(" to ") + pathPoints.last().pointTime;
+
+    // Beside the path file, named as the window names it: the full path
+    // without its last four characters.
+    const QString base = QFileInfo(pathName).absoluteFilePath().chopped(4);
+
+    QList<Target> targets;
+    if (toKml) {
+        const QString f = nmeaconvert::KmlFileName(base);
+        targets.append({f, nmeaconvert::KmlDocumentLines(path, kmlOffsets),
+                        nmeaconvert::KmlSavedMessage(f, path.count)});
+    }
+    if (toHtml) {
+        const QString f = nmeaconvert::HtmlFileName(base);
+        targets.append({f, nmeaconvert::HtmlPageLines(path, htmlOffsets),
+                        nmeaconvert::HtmlSavedMessage(f)});
+    }
+
+    // Refuse before writing anything, so a run either writes all or nothing new.
+    if (!parser.isSet(QStringLiteral("overwrite"))) {
+        for (const Target &t : std::as_const(targets)) {
+            if (QFileInfo::exists(t.fileName)) {
+                printErr(QStringLiteral("文件已经存在：%1（加 --overwrite 覆盖）").arg(t.fileName));
+                return 1;
+            }
+        }
+    }
+    for (const Target &t : std::as_const(targets)) {
+        if (!nmeaconvert::WriteDocument(t.fileName, t.lines, &error)) {
+            printErr(nmeaconvert::WriteFailedMessage(t.fileName, error).replace(QStringLiteral("\r\n"),
+                                                                               QStringLiteral("\n")));
+            return 1;
+        }
+        printOut(t.message);
+    }
+    return 0;
+}
 
 } // namespace pixplot

@@ -1,7 +1,195 @@
 #include "ui/nmeaf.h"
 
-NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
-    : QWidget(owner, Qt::Tool), dialogs_(dialogs)
+#include "core/nmeaconvert.h"
+#include "core/pathshare.h"
+
+#include "common/cjkfont.h"
+#include "common/dialogs.h"
+
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+// Layout values are in twips, 15 to the pixel.
+int px(int twips) { return qRound(twips / 15.0); }
+
+void place(QWidget *w, int left, int top, int width, int height)
 {
-    setWindowTitle(QStringLiteral("NMEA to HTML/KML"));
+    w->setGeometry(px(left), px(top), px(width), px(height));
 }
+
+const QString kOffsetLabel =
+    QStringLiteral("纬度修正:                 ; 经度修正:                 ;");
+const QString kZeroOffset = QStringLiteral("0.0000000000000");
+const QString kAsk = QStringLiteral("询问");
+const QString kSystem = QStringLiteral("系统");
+
+nmeaconvert::PathInput sharedPath()
+{
+    nmeaconvert::PathInput path;
+    path.points = pathshare::PathGeoPoints;
+    path.count = pathshare::PathPointCount;
+    path.timeSpan = pathshare::PathTimeSpan;
+    return path;
+}
+
+} // namespace
+
+NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
+    : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                         | Qt::WindowCloseButtonHint),
+      dialogs_(dialogs)
+{
+    setObjectName(QStringLiteral("NMEAF"));
+    setWindowTitle(QStringLiteral("NMEA to HTML/KML"));
+    setFont(common::songTiFont(9));
+    setFixedSize(px(7695), px(2295));
+
+    const auto makeButton = [](QWidget *parent, const char *name, const QString &text) {
+        auto *b = new QPushButton(text, parent);
+        b->setObjectName(QString::fromLatin1(name));
+        return b;
+    };
+    const auto makeLabel = [](QWidget *parent, const char *name) {
+        auto *l = new QLabel(kOffsetLabel, parent);
+        l->setObjectName(QString::fromLatin1(name));
+        return l;
+    };
+    const auto makeBox = [this](QWidget *parent, int index) {
+        auto *e = new QLineEdit(kZeroOffset, parent);
+        e->setObjectName(QStringLiteral("lxz_%1").arg(index));
+        lxz[size_t(index)] = e;
+        return e;
+    };
+
+    Frame1 = new QGroupBox(QStringLiteral("Google Earth 视图"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    place(Frame1, 120, 120, 7455, 615);
+    cmd_kml = makeButton(Frame1, "cmd_kml", QStringLiteral("NMEA -> KML"));
+    place(cmd_kml, 120, 240, 2055, 300);
+    // The label runs under the two boxes; they are made after it so they sit on top.
+    Label1 = makeLabel(Frame1, "Label1");
+    place(Label1, 2400, 300, 4950, 255);
+    place(makeBox(Frame1, 0), 3240, 255, 1455, 270);
+    place(makeBox(Frame1, 1), 5760, 255, 1455, 270);
+
+    Frame2 = new QGroupBox(QStringLiteral("网页 视图"), this);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    place(Frame2, 120, 960, 7455, 1215);
+    nmea2html = makeButton(Frame2, "nmea2html", QStringLiteral("NMEA -> HTML"));
+    place(nmea2html, 120, 240, 2055, 300);
+    Label2 = makeLabel(Frame2, "Label2");
+    place(Label2, 2400, 300, 4950, 255);
+    place(makeBox(Frame2, 2), 3240, 255, 1455, 270);
+    place(makeBox(Frame2, 3), 5760, 255, 1455, 270);
+    cmd_cnone = makeButton(Frame2, "cmd_cnone", QStringLiteral("无修正"));
+    place(cmd_cnone, 2160, 720, 990, 300);
+    cmd_cdt = makeButton(Frame2, "cmd_cdt", QStringLiteral("默认地图视图修正"));
+    place(cmd_cdt, 3360, 720, 1830, 300);
+    cmd_cst = makeButton(Frame2, "cmd_cst", QStringLiteral("默认卫星视图修正"));
+    place(cmd_cst, 5400, 720, 1830, 300);
+
+    connect(cmd_kml, &QPushButton::clicked, this, &NMEAF::cmd_kml_Click);
+    connect(nmea2html, &QPushButton::clicked, this, &NMEAF::nmea2html_Click);
+    connect(cmd_cnone, &QPushButton::clicked, this, &NMEAF::cmd_cnone_Click);
+    connect(cmd_cdt, &QPushButton::clicked, this, &NMEAF::cmd_cdt_Click);
+    connect(cmd_cst, &QPushButton::clicked, this, &NMEAF::cmd_cst_Click);
+}
+
+bool NMEAF::havePath()
+{
+    if (nmeaconvert::HasPoints(sharedPath()) && !pathshare::PathFileBase.isEmpty())
+        return true;
+    dialogs_.inform(this, nmeaconvert::NoPointsMessage(), kSystem, common::MessageIcon::Information);
+    return false;
+}
+
+bool NMEAF::mayWrite(const QString &fileName)
+{
+    if (!QFileInfo::exists(fileName))
+        return true;
+    return dialogs_.askYesNo(this, QStringLiteral("文件已经存在，是否覆盖文件？"), kAsk,
+                             common::MessageIcon::Question);
+}
+
+std::optional<double> NMEAF::offsetFromBox(int index)
+{
+    const QString text = lxz[size_t(index)]->text();
+    const std::optional<double> value = nmeaconvert::ParseOffsetText(text);
+    if (!value)
+        dialogs_.inform(this, nmeaconvert::BadOffsetMessage(index, text), kSystem,
+                        common::MessageIcon::Information);
+    return value;
+}
+
+void NMEAF::cmd_kml_Click()
+{
+    if (!havePath())
+        return;
+    const QString fileName = nmeaconvert::KmlFileName(pathshare::PathFileBase);
+    if (!mayWrite(fileName))
+        return;
+    const std::optional<double> latitude = offsetFromBox(0);
+    if (!latitude)
+        return;
+    const std::optional<double> longitude = offsetFromBox(1);
+    if (!longitude)
+        return;
+
+    const nmeaconvert::PathInput path = sharedPath();
+    QString error;
+    if (!nmeaconvert::WriteDocument(fileName,
+                                    nmeaconvert::KmlDocumentLines(path, {*longitude, *latitude}),
+                                    &error)) {
+        dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, error), kSystem,
+                        common::MessageIcon::Critical);
+        return;
+    }
+    dialogs_.inform(this, nmeaconvert::KmlSavedMessage(fileName, path.count), kSystem,
+                    common::MessageIcon::Information);
+}
+
+void NMEAF::nmea2html_Click()
+{
+    if (!havePath())
+        return;
+    const QString fileName = nmeaconvert::HtmlFileName(pathshare::PathFileBase);
+    if (!mayWrite(fileName))
+        return;
+    const std::optional<double> latitude = offsetFromBox(2);
+    if (!latitude)
+        return;
+    const std::optional<double> longitude = offsetFromBox(3);
+    if (!longitude)
+        return;
+
+    QString error;
+    if (!nmeaconvert::WriteDocument(fileName,
+                                    nmeaconvert::HtmlPageLines(sharedPath(), {*longitude, *latitude}),
+                                    &error)) {
+        dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, error), kSystem,
+                        common::MessageIcon::Critical);
+        return;
+    }
+    dialogs_.inform(this, nmeaconvert::HtmlSavedMessage(fileName), kSystem,
+                    common::MessageIcon::Information);
+}
+
+namespace {
+
+void applyPreset(const std::array<QLineEdit *, 4> &boxes, nmeaconvert::Preset preset)
+{
+    const nmeaconvert::PresetTexts texts = nmeaconvert::PresetOffsetTexts(preset);
+    boxes[2]->setText(texts.latitude);
+    boxes[3]->setText(texts.longitude);
+}
+
+} // namespace
+
+void NMEAF::cmd_cnone_Click() { applyPreset(lxz, nmeaconvert::Preset::None); }
+void NMEAF::cmd_cdt_Click() { applyPreset(lxz, nmeaconvert::Preset::MapView); }
+void NMEAF::cmd_cst_Click() { applyPreset(lxz, nmeaconvert::Preset::SatelliteView); }

@@ -1,6 +1,14 @@
 #pragma once
-// The conversion window: writes the loaded path as KML or as an HTML map page.
+// The conversion window: writes the loaded path (pathshare) as KML or as an
+// HTML map page beside the path file, each with its own offsets.
 #include <QWidget>
+#include <array>
+#include <optional>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
 
 namespace common { class Dialogs; }
 
@@ -9,6 +17,34 @@ class NMEAF : public QWidget {
 public:
     explicit NMEAF(common::Dialogs &dialogs, QWidget *owner = nullptr);
 
+    // Upper half: KML.
+    QGroupBox *Frame1 = nullptr;
+    QPushButton *cmd_kml = nullptr;
+    QLabel *Label1 = nullptr;
+    // Lower half: HTML page.
+    QGroupBox *Frame2 = nullptr;
+    QPushButton *nmea2html = nullptr;
+    QLabel *Label2 = nullptr;
+    QPushButton *cmd_cnone = nullptr;
+    QPushButton *cmd_cdt = nullptr;
+    QPushButton *cmd_cst = nullptr;
+    // Offsets in decimal degrees: 0/1 latitude/longitude for KML, 2/3 for
+    // the page (objectNames lxz_0 .. lxz_3).
+    std::array<QLineEdit *, 4> lxz{};
+
+public slots:
+    void cmd_kml_Click();
+    void nmea2html_Click();
+    void cmd_cnone_Click();
+    void cmd_cdt_Click();
+    void cmd_cst_Click();
+
 private:
+    // The number in box index, or nullopt after telling the user.
+    std::optional<double> offsetFromBox(int index);
+    // Asks before replacing an existing file; true when writing may go on.
+    bool mayWrite(const QString &fileName);
+    bool havePath();
+
     common::Dialogs &dialogs_;
 };
