@@ -19,4 +19,10 @@ struct Match {
 // [0, last offset] fails; a gap equal to tolerance still matches.
 Match NearestPoint(std::span<const qint64> offsets, qint64 t, qint64 tolerance);
 
+// The same rule as a scan in list order; right also for a path whose times
+// step backwards (a receiver whose clock jumps), where NearestPoint is not.
+Match NearestPointScan(std::span<const qint64> offsets, qint64 t, qint64 tolerance);
+// True when NearestPoint may be used for offsets.
+bool IsNonDecreasing(std::span<const qint64> offsets);
+
 } // namespace matching

@@ -1,0 +1,51 @@
+#include "core/matching.h"
+
+#include <algorithm>
+
+namespace matching {
+
+namespace {
+
+// Takes u, the first point with offset >= t, or the one before it when that
+// one is strictly nearer, and applies the tolerance.
+Match choose(std::span<const qint64> offsets, qsizetype u, qint64 t, qint64 tolerance)
+{
+    if (u > 0 && qAbs(offsets[u - 1] - t) < qAbs(offsets[u] - t))
+        --u;
+    Match m;
+    m.gap = qAbs(offsets[u] - t);
+    if (m.gap > tolerance) {
+        m.outcome = Outcome::BeyondTolerance;
+        return m;
+    }
+    m.outcome = Outcome::Matched;
+    m.index = u;
+    return m;
+}
+
+} // namespace
+
+Match NearestPoint(std::span<const qint64> offsets, qint64 t, qint64 tolerance)
+{
+    if (offsets.empty() || t < 0 || t > offsets.back())
+        return {};
+    const auto it = std::lower_bound(offsets.begin(), offsets.end(), t);
+    return choose(offsets, it - offsets.begin(), t, tolerance);
+}
+
+Match NearestPointScan(std::span<const qint64> offsets, qint64 t, qint64 tolerance)
+{
+    if (offsets.empty() || t < 0 || t > offsets.back())
+        return {};
+    qsizetype u = 0;
+    while (offsets[u] < t)
+        ++u; // ends at the last point at the latest, since t <= its offset
+    return choose(offsets, u, t, tolerance);
+}
+
+bool IsNonDecreasing(std::span<const qint64> offsets)
+{
+    return std::is_sorted(offsets.begin(), offsets.end());
+}
+
+} // namespace matching
