@@ -1,19 +1,225 @@
 #include "ui/appcli.h"
 
+#include "core/pathfile.h"
+#include "core/photomatch.h"
+#include "core/photooutput.h"
+#include "core/stepping.h"
+#include "core/systemfinction.h"
+#include "ui/mainwindow.h"
+
+#include "common/qtdialogs.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QFileInfo>
+#include <QPalette>
+#include <cstdio>
 
 namespace pixplot {
 
-void addAppOptions(QCommandLineParser &) {}
+namespace {
 
-std::optional<int> runAppOptions(const QCommandLineParser &) { return std::nullopt; }
+void printLine(FILE *to, const QString &line)
+{
+    std::fputs(qUtf8Printable(line), to);
+    std::fputc('\n', to);
+}
+
+// Messages end their lines with CR LF; the console gets one line each.
+void printMessage(const QString &message)
+{
+    for (const QString &line : message.split(QStringLiteral("\r\n")))
+        printLine(stdout, line);
+}
+
+struct Loaded {
+    QList<PhotoRow> rows;
+    bool allAccepted = true;
+};
+
+// The photos as "加入..." lists them; files it would not accept are named
+// on stderr and left out.
+Loaded loadPhotos(const QStringList &files)
+{
+    Loaded out;
+    for (const QString &file : files) {
+        const QFileInfo info(file);
+        QString folder = info.absolutePath();
+        if (!folder.endsWith(QLatin1Char('/')))
+            folder += QLatin1Char('/');
+        const PhotoRecord rec = systemfinction::ReadPhotoRecord(info.fileName(), folder);
+        if (rec.fileName.isEmpty()) {
+            printLine(stderr, QStringLiteral("%1: not an existing .jpg photo, skipped").arg(file));
+            out.allAccepted = false;
+            continue;
+        }
+        out.rows.append({rec, rec.shotTime, QString()});
+    }
+    return out;
+}
+
+// Reads --offset and --tolerance; false (message printed) when malformed.
+bool readMatchOptions(const QCommandLineParser &parser, photomatch::ClockOffset *offset,
+                      qint64 *tolerance)
+{
+    if (parser.isSet(QStringLiteral("offset"))) {
+        const auto o = photomatch::ParseClockOffset(parser.value(QStringLiteral("offset")));
+        if (!o) {
+            printLine(stderr, QStringLiteral("--offset takes ±hh:mm:ss, e.g. +01:00:00"));
+            return false;
+        }
+        *offset = *o;
+    }
+    *tolerance = 120;
+    if (parser.isSet(QStringLiteral("tolerance"))) {
+        bool ok = false;
+        *tolerance = parser.value(QStringLiteral("tolerance")).toLongLong(&ok);
+        if (!ok || *tolerance < 0 || *tolerance > stepping::kMaxTolerance) {
+            printLine(stderr, QStringLiteral("--tolerance takes a whole number from 0 to 600"));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Loads the path file and matches the rows; false when it cannot be read.
+bool matchAgainstPath(const QString &pathFile, QList<PhotoRow> &rows, qint64 tolerance,
+                      photomatch::MatchSummary *summary)
+{
+    QList<PathPoint> points;
+    QString error;
+    if (!QFileInfo(pathFile).isFile() || !pathfile::ReadPathFile(pathFile, &points, &error)) {
+        printLine(stderr, QStringLiteral("%1: cannot read the path file %2").arg(pathFile, error));
+        return false;
+    }
+    *summary = photomatch::MatchRows(rows, points, tolerance);
+    return true;
+}
+
+int runMatch(const QCommandLineParser &parser)
+{
+    const QString pathFile = parser.value(QStringLiteral("path"));
+    const QStringList photos = parser.positionalArguments();
+    if (pathFile.isEmpty() || photos.isEmpty()) {
+        printLine(stderr, QStringLiteral("usage: pixplot --match --path FILE [--offset ±hh:mm:ss] "
+                                         "[--tolerance N] PHOTO..."));
+        return 2;
+    }
+    photomatch::ClockOffset offset;
+    qint64 tolerance = 120;
+    if (!readMatchOptions(parser, &offset, &tolerance))
+        return 2;
+    Loaded loaded = loadPhotos(photos);
+    photomatch::ApplyCorrection(loaded.rows, offset);
+    photomatch::MatchSummary summary;
+    if (!matchAgainstPath(pathFile, loaded.rows, tolerance, &summary))
+        return 1;
+    for (const PhotoRow &row : loaded.rows)
+        printLine(stdout, row.record.fileName + QLatin1Char('\t') + row.timeText + QLatin1Char('\t')
+                              + row.position);
+    printMessage(photomatch::MatchMessage(summary));
+    return loaded.allAccepted ? 0 : 1;
+}
+
+int runProcess(const QCommandLineParser &parser)
+{
+    const QStringList photos = parser.positionalArguments();
+    if (photos.isEmpty()) {
+        printLine(stderr, QStringLiteral("usage: pixplot --process [options] PHOTO..."));
+        return 2;
+    }
+    photooutput::Options options;
+    options.backup = !parser.isSet(QStringLiteral("no-backup"));
+    if (parser.isSet(QStringLiteral("rename"))) {
+        const QString mode = parser.value(QStringLiteral("rename"));
+        if (mode == QLatin1String("time")) {
+            options.rename = photooutput::RenameMode::ByTime;
+        } else if (mode.startsWith(QLatin1String("prefix:"))) {
+            options.rename = photooutput::RenameMode::ByPrefix;
+            options.prefix = mode.mid(7);
+        } else {
+            printLine(stderr, QStringLiteral("--rename takes time or prefix:TEXT"));
+            return 2;
+        }
+    }
+    options.frame = parser.isSet(QStringLiteral("frame"));
+    options.note = parser.value(QStringLiteral("note"));
+    options.withGps = parser.isSet(QStringLiteral("gps"));
+    options.withTime = !parser.isSet(QStringLiteral("no-time"));
+    options.background = QGuiApplication::palette().color(QPalette::Window);
+
+    photomatch::ClockOffset offset;
+    qint64 tolerance = 120;
+    if (!readMatchOptions(parser, &offset, &tolerance))
+        return 2;
+    Loaded loaded = loadPhotos(photos);
+    photomatch::ApplyCorrection(loaded.rows, offset);
+    const QString pathFile = parser.value(QStringLiteral("path"));
+    if (!pathFile.isEmpty()) {
+        photomatch::MatchSummary summary;
+        if (!matchAgainstPath(pathFile, loaded.rows, tolerance, &summary))
+            return 1;
+    }
+
+    qint64 failed = 0;
+    for (qsizetype i = 0; i < loaded.rows.size(); ++i) {
+        const PhotoRow &row = loaded.rows.at(i);
+        const photooutput::Outcome out =
+            photooutput::ProcessPhoto(row.record, i + 1, row.timeText, row.position, options);
+        if (!out.ok()) {
+            ++failed;
+            printLine(stderr, QStringLiteral("%1: %2").arg(row.record.folder + row.record.fileName,
+                                                           photooutput::FailureText(out.failure)));
+        }
+    }
+    printMessage(photooutput::BatchMessage(loaded.rows.size(), failed));
+    return failed == 0 && loaded.allAccepted ? 0 : 1;
+}
+
+} // namespace
+
+void addAppOptions(QCommandLineParser &parser)
+{
+    parser.addOption({QStringLiteral("match"),
+                      QStringLiteral("Match the photos against --path and print one line each.")});
+    parser.addOption({QStringLiteral("process"),
+                      QStringLiteral("Back up, rename and frame the photos as \"批量执行\" does.")});
+    parser.addOption({QStringLiteral("offset"),
+                      QStringLiteral("Camera clock correction (default +00:00:00)."),
+                      QStringLiteral("±hh:mm:ss")});
+    parser.addOption({QStringLiteral("tolerance"),
+                      QStringLiteral("Largest gap in seconds to a path point, 0..600 (default 120)."),
+                      QStringLiteral("N")});
+    parser.addOption({QStringLiteral("no-backup"), QStringLiteral("--process: make no backup copy.")});
+    parser.addOption({QStringLiteral("rename"),
+                      QStringLiteral("--process: new names after the time or a prefix and the number."),
+                      QStringLiteral("time|prefix:TEXT")});
+    parser.addOption({QStringLiteral("frame"), QStringLiteral("--process: add the frame and caption.")});
+    parser.addOption({QStringLiteral("note"), QStringLiteral("--frame: the note that starts the caption."),
+                      QStringLiteral("TEXT")});
+    parser.addOption({QStringLiteral("gps"), QStringLiteral("--frame: put the position into the caption.")});
+    parser.addOption({QStringLiteral("no-time"), QStringLiteral("--frame: leave the time out of the caption.")});
+}
+
+std::optional<int> runAppOptions(const QCommandLineParser &parser)
+{
+    const bool match = parser.isSet(QStringLiteral("match"));
+    const bool process = parser.isSet(QStringLiteral("process"));
+    if (match && process) {
+        printLine(stderr, QStringLiteral("--match and --process cannot be given together"));
+        return 2;
+    }
+    if (match)
+        return runMatch(parser);
+    if (process)
+        return runProcess(parser);
+    return std::nullopt;
+}
 
 int showMainWindow(QApplication &app)
 {
-    QLabel placeholder(QStringLiteral("坐标 --> 照片"));
-    placeholder.setWindowTitle(QStringLiteral("坐标 --> 照片"));
-    placeholder.show();
+    common::QtDialogs dialogs;
+    PixplotMain window(dialogs);
+    window.show();
     return app.exec();
 }
 

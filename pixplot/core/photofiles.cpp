@@ -1,0 +1,57 @@
+// The two file-name rules of photo output: the backup copy and a free name.
+#include "core/systemfinction.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace systemfinction {
+
+namespace {
+
+// "IMG_0001.JPG" -> "IMG_0001" and ".JPG": the extension is the last four
+// characters, as the photos are accepted by their ".JPG" ending.
+void splitExtension(const QString &name, QString *base, QString *ext)
+{
+    *ext = name.right(4);
+    *base = name.left(qMax<qsizetype>(0, name.size() - 4));
+}
+
+} // namespace
+
+bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath)
+{
+    if (record.fileName.isEmpty())
+        return false;
+    const QString src = record.folder + record.fileName;
+    if (!QFileInfo(src).isFile())
+        return false;
+
+    QString base, ext;
+    splitExtension(record.fileName, &base, &ext);
+    const QString dir = record.folder + QStringLiteral("BackUp/");
+    if (!QFileInfo(dir).isDir() && !QDir().mkpath(dir))
+        return false;
+
+    QString dst = dir + record.fileName;
+    for (qint64 n = 1; QFileInfo::exists(dst); ++n)
+        dst = dir + base + QLatin1Char('_') + QString::number(n) + ext;
+    // QFile::copy writes through a temporary file and never replaces dst.
+    if (!QFile::copy(src, dst))
+        return false;
+    if (backupPath)
+        *backupPath = dst;
+    return true;
+}
+
+QString UniqueFileName(const QString &folder, const QString &name)
+{
+    QString base, ext;
+    splitExtension(name, &base, &ext);
+    QString candidate = name;
+    for (qint64 n = 1; QFileInfo::exists(folder + candidate); ++n)
+        candidate = base + QLatin1Char('_') + QString::number(n) + ext;
+    return candidate;
+}
+
+} // namespace systemfinction

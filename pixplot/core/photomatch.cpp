@@ -1,0 +1,119 @@
+#include "core/photomatch.h"
+
+#include "core/matching.h"
+#include "core/systemfinction.h"
+
+#include <QRegularExpression>
+#include <vector>
+
+namespace photomatch {
+
+QString LoadMessage(qint64 loaded, qint64 withExif, qint64 total)
+{
+    return QStringLiteral("当次加载 %1 张（其中 %2 张含EXIF信息）照片!\r\n\r\n当前列表已加载共 %3 张照片!")
+        .arg(loaded)
+        .arg(withExif)
+        .arg(total);
+}
+
+QString PhotoBoxCaption(qint64 count)
+{
+    if (count == 0)
+        return QStringLiteral("照片列表");
+    return QStringLiteral("照片列表 %1张照片").arg(count);
+}
+
+QString PathBoxCaption(const QList<PathPoint> &points)
+{
+    if (points.isEmpty())
+        return QStringLiteral("GPS路径");
+    return QStringLiteral("GPS路径 %1个轨迹点 (%2 到 %3)")
+        .arg(points.size())
+        .arg(points.first().pointTime, points.last().pointTime);
+}
+
+QString PathLoadedMessage(qint64 count)
+{
+    return QStringLiteral("共成功加载路径轨迹点 %1 个!").arg(count);
+}
+
+QString ClockOffset::text() const
+{
+    return QStringLiteral("%1:%2:%3")
+        .arg(hours, 2, 10, QLatin1Char('0'))
+        .arg(minutes, 2, 10, QLatin1Char('0'))
+        .arg(seconds, 2, 10, QLatin1Char('0'));
+}
+
+std::optional<ClockOffset> ParseClockOffset(const QString &text)
+{
+    static const QRegularExpression re(QStringLiteral("^([+-]?)(\\d{1,2}):(\\d{1,2}):(\\d{1,2})$"));
+    const auto m = re.match(text.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    ClockOffset o;
+    o.negative = m.captured(1) == QLatin1String("-");
+    o.hours = m.captured(2).toInt();
+    o.minutes = m.captured(3).toInt();
+    o.seconds = m.captured(4).toInt();
+    if (o.hours > 23 || o.minutes > 59 || o.seconds > 59)
+        return std::nullopt;
+    return o;
+}
+
+void ApplyCorrection(QList<PhotoRow> &rows, const ClockOffset &offset)
+{
+    const QString offsetText = offset.text();
+    for (PhotoRow &row : rows) {
+        if (!row.record.hasExif)
+            continue;
+        // Always from the camera's own time, so applying twice is idempotent.
+        row.timeText = offset.isZero()
+            ? row.record.shotTime
+            : systemfinction::ShiftDateTimeText(row.record.shotTime, offsetText, offset.negative);
+    }
+}
+
+QString CorrectionMessage(const ClockOffset &offset)
+{
+    return QStringLiteral("修正相机时间: ") + (offset.negative ? QLatin1Char('-') : QLatin1Char('+'))
+        + offset.text();
+}
+
+MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint64 tolerance)
+{
+    MatchSummary summary;
+    if (rows.isEmpty() || path.isEmpty())
+        return summary;
+    std::vector<qint64> offsets;
+    offsets.reserve(size_t(path.size()));
+    for (const PathPoint &p : path)
+        offsets.push_back(p.offsetSeconds);
+    const QString start = path.first().pointTime;
+
+    for (PhotoRow &row : rows) {
+        if (!row.record.hasExif)
+            continue;
+        ++summary.needed;
+        row.position.clear();
+        const auto t = systemfinction::SecondsBetween(start, row.timeText);
+        if (!t)
+            continue; // a time that does not read fails like one outside the path
+        const matching::Match m = matching::NearestPoint(offsets, *t, tolerance);
+        if (m.outcome == matching::Outcome::Matched && m.index >= 0 && m.index < path.size()) {
+            row.position = path.at(m.index).position;
+            ++summary.matched;
+        }
+    }
+    return summary;
+}
+
+QString MatchMessage(const MatchSummary &summary)
+{
+    return QStringLiteral("需要添加坐标 %1个;\r\n自动匹配并添加坐标 %2个;\r\n失败(超周期或误差) %3个!")
+        .arg(summary.needed)
+        .arg(summary.matched)
+        .arg(summary.needed - summary.matched);
+}
+
+} // namespace photomatch

@@ -1,0 +1,48 @@
+#pragma once
+// The photo list's texts and its work against the path: the clock
+// correction of the time column and the matching of the position column.
+#include "core/photorow.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace photomatch {
+
+// "当次加载 … 张（其中 … 张含EXIF信息）照片!" and the list's total.
+QString LoadMessage(qint64 loaded, qint64 withExif, qint64 total);
+// "照片列表 N张照片", or "照片列表" for an empty list.
+QString PhotoBoxCaption(qint64 count);
+// "GPS路径 N个轨迹点 (first 到 last)", or "GPS路径" without points.
+QString PathBoxCaption(const QList<PathPoint> &points);
+QString PathLoadedMessage(qint64 count);
+
+struct ClockOffset {
+    int hours = 0, minutes = 0, seconds = 0;
+    bool negative = false;
+    bool isZero() const { return hours == 0 && minutes == 0 && seconds == 0; }
+    QString text() const; // "hh:mm:ss"
+};
+
+// "[+|-]hh:mm:ss" (hours 0..23, minutes and seconds 0..59; one or two
+// digits each); nullopt when malformed.
+std::optional<ClockOffset> ParseClockOffset(const QString &text);
+
+// Sets the time column of every row with an EXIF time to its uncorrected
+// time shifted by offset (a zero offset restores the uncorrected time).
+void ApplyCorrection(QList<PhotoRow> &rows, const ClockOffset &offset);
+// "修正相机时间: +hh:mm:ss".
+QString CorrectionMessage(const ClockOffset &offset);
+
+struct MatchSummary {
+    qint64 needed = 0;  // rows with an EXIF time
+    qint64 matched = 0;
+};
+
+// Gives every row with an EXIF time the position of the nearest path point
+// within tolerance seconds, or clears it. Rows without EXIF keep theirs.
+MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint64 tolerance);
+// The three-line summary of a matching run.
+QString MatchMessage(const MatchSummary &summary);
+
+} // namespace photomatch

@@ -1,0 +1,158 @@
+#include "core/photooutput.h"
+
+#include "core/systemfinction.h"
+
+#include "common/bmp2jpg.h"
+#include "common/cjkfont.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+
+namespace photooutput {
+
+QString NewFileName(const PhotoRecord &record, const QString &timeText, RenameMode mode,
+                    const QString &prefix, qint64 row)
+{
+    const QString ext = record.fileName.right(4);
+    switch (mode) {
+    case RenameMode::Keep:
+        break;
+    case RenameMode::ByTime:
+        if (record.hasExif && !timeText.isEmpty()) {
+            QString stem = timeText;
+            stem.remove(QLatin1Char('-')).remove(QLatin1Char(':')).replace(QLatin1Char(' '), QLatin1Char('_'));
+            return stem + ext;
+        }
+        break;
+    case RenameMode::ByPrefix:
+        return prefix + QStringLiteral("%1").arg(row, 4, 10, QLatin1Char('0')) + ext;
+    }
+    return record.fileName;
+}
+
+QString CaptionText(const QString &note, const QString &position, const QString &timeText,
+                    bool withGps, bool withTime)
+{
+    return QLatin1Char(' ') + note + QStringLiteral("  ") + (withGps ? position : QString())
+        + QStringLiteral("  ") + (withTime ? timeText : QString());
+}
+
+QSize FramedSize(const QSize &photo)
+{
+    return {photo.width() + 2 * kSideBorder,
+            photo.height() + kSideBorder + kCaptionRow + kBottomStrip};
+}
+
+QImage ReadUprightPhoto(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    return reader.read();
+}
+
+QImage ComposeFramedImage(const QImage &photo, const QString &caption, const QColor &background)
+{
+    if (photo.isNull())
+        return {};
+    QImage framed(FramedSize(photo.size()), QImage::Format_RGB32);
+    if (framed.isNull()) // too large to allocate
+        return {};
+    framed.fill(background);
+
+    QPainter painter(&framed);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(kSideBorder, kSideBorder, photo);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+
+    QFont font = common::songTiFont(15, true);
+    font.setPixelSize(kCaptionPixelSize);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    // The caption cell spans the photo's width; text past it is cut off.
+    const QRect row(kSideBorder, kSideBorder + photo.height(), photo.width(), kCaptionRow);
+    painter.setClipRect(row);
+    painter.drawText(row, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, caption);
+    painter.end();
+    return framed;
+}
+
+Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText,
+                     const QString &position, const Options &options)
+{
+    Outcome out;
+    out.fileName = record.fileName;
+    const QString src = record.folder + record.fileName;
+    if (record.fileName.isEmpty() || !QFileInfo(src).isFile()) {
+        out.failure = Failure::Missing;
+        return out;
+    }
+    // Without its backup the photo is not touched at all.
+    if (options.backup && !systemfinction::BackupPhotoFile(record, &out.backupPath)) {
+        out.failure = Failure::BackupFailed;
+        return out;
+    }
+
+    QString newName = NewFileName(record, timeText, options.rename, options.prefix, row);
+    if (newName != record.fileName)
+        newName = systemfinction::UniqueFileName(record.folder, newName);
+    const QString dst = record.folder + newName;
+
+    if (options.frame) {
+        const QImage photo = ReadUprightPhoto(src);
+        if (photo.isNull()) {
+            out.failure = Failure::Unreadable;
+            return out;
+        }
+        const QString caption = CaptionText(options.note, position, timeText, options.withGps,
+                                            options.withTime);
+        const QImage framed = ComposeFramedImage(photo, caption, options.background);
+        // The writer replaces dst only once the new file is complete.
+        if (framed.isNull() || !BMP2JPG::SavePictureAsJpeg(framed, dst, kJpegQuality)) {
+            out.failure = Failure::WriteFailed;
+            return out;
+        }
+        // The framed copy is safely written under its new name: the source
+        // may go. Should removing fail, both files stay and nothing is lost.
+        if (dst != src)
+            QFile::remove(src);
+    } else if (newName != record.fileName) {
+        // rename() never replaces an existing file.
+        if (!QFile::rename(src, dst)) {
+            out.failure = Failure::RenameFailed;
+            return out;
+        }
+    }
+    out.fileName = newName;
+    return out;
+}
+
+QString FailureText(Failure failure)
+{
+    switch (failure) {
+    case Failure::None:
+        return {};
+    case Failure::Missing:
+        return QStringLiteral("文件不存在");
+    case Failure::BackupFailed:
+        return QStringLiteral("无法备份源文件");
+    case Failure::Unreadable:
+        return QStringLiteral("无法读取照片");
+    case Failure::WriteFailed:
+        return QStringLiteral("无法写入照片文件");
+    case Failure::RenameFailed:
+        return QStringLiteral("无法更改文件名");
+    }
+    return {};
+}
+
+QString BatchMessage(qint64 processed, qint64 failed)
+{
+    QString text = QStringLiteral("批处理完成!\r\n共处理 %1 个照片。").arg(processed);
+    if (failed > 0)
+        text += QStringLiteral("\r\n其中 %1 个照片处理失败。").arg(failed);
+    return text;
+}
+
+} // namespace photooutput

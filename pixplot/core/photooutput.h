@@ -1,0 +1,75 @@
+#pragma once
+// Turning a listed photo into files: the new name, the caption line, the
+// framed picture and the processing of one photo that never loses the source.
+#include "core/types.h"
+
+#include <QColor>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace photooutput {
+
+// Frame around the photo, in pixels (330, 300 and 30 twips at 15 per pixel).
+inline constexpr int kSideBorder = 22;   // left, right and top
+inline constexpr int kCaptionRow = 20;   // the caption line under the photo
+inline constexpr int kBottomStrip = 2;   // below the caption
+// The caption's face: 15-point bold 宋体, i.e. 300 twips = 20 pixels.
+inline constexpr int kCaptionPixelSize = 20;
+inline constexpr int kJpegQuality = 80;
+
+enum class RenameMode { Keep, ByTime, ByPrefix };
+
+struct Options {
+    bool backup = true;
+    RenameMode rename = RenameMode::Keep;
+    QString prefix;          // ByPrefix
+    bool frame = false;
+    QString note;            // starts the caption
+    bool withTime = true;    // caption carries the time
+    bool withGps = false;    // caption carries the position
+    QColor background;       // frame colour: the window background
+};
+
+// The name a photo gets before clashes are resolved. row is 1-based.
+// ByTime needs an EXIF time; without one the name stays.
+QString NewFileName(const PhotoRecord &record, const QString &timeText, RenameMode mode,
+                    const QString &prefix, qint64 row);
+
+// " " + note + "  " + position (when withGps) + "  " + time (when withTime).
+QString CaptionText(const QString &note, const QString &position, const QString &timeText,
+                    bool withGps, bool withTime);
+
+// Size of the framed picture for a photo of the given size.
+QSize FramedSize(const QSize &photo);
+
+// Reads a photo upright (the reader applies the orientation tag). A null
+// image when the file is missing or does not decode.
+QImage ReadUprightPhoto(const QString &path);
+
+// The photo framed by the background colour with the caption line under it.
+QImage ComposeFramedImage(const QImage &photo, const QString &caption, const QColor &background);
+
+enum class Failure { None, Missing, BackupFailed, Unreadable, WriteFailed, RenameFailed };
+
+struct Outcome {
+    Failure failure = Failure::None;
+    QString fileName;      // the photo's name afterwards (unchanged on failure)
+    QString backupPath;    // where the backup went, when one was made
+    bool ok() const { return failure == Failure::None; }
+};
+
+// Processes one photo: backup, new name, frame. The source is removed or
+// renamed only once everything it is replaced by is completely on disk, and
+// a new name never replaces another file. On failure nothing of the photo
+// has changed (a backup copy may have been made).
+Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText,
+                     const QString &position, const Options &options);
+
+// The reason of a failure as the user reads it.
+QString FailureText(Failure failure);
+
+// "批处理完成!" and the counts of a batch.
+QString BatchMessage(qint64 processed, qint64 failed);
+
+} // namespace photooutput

@@ -1,0 +1,10 @@
+#pragma once
+// One row of the photo list: the record beside it and the two columns the
+// clock correction and the matching write.
+#include "core/types.h"
+
+struct PhotoRow {
+    PhotoRecord record;
+    QString timeText;  // "拍摄时间": shotTime, or the corrected time
+    QString position;  // "坐标": the matched position text, or ""
+};

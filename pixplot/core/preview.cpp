@@ -1,0 +1,52 @@
+#include "core/preview.h"
+
+namespace preview {
+
+qint64 RoundHalfEvenDiv(qint64 a, qint64 b)
+{
+    qint64 q = a / b;
+    const qint64 twiceRest = 2 * (a % b);
+    if (twiceRest > b || (twiceRest == b && (q % 2) != 0))
+        ++q;
+    return q;
+}
+
+Placement PlacePicture(int widthPixels, int heightPixels)
+{
+    if (widthPixels <= 0 || heightPixels <= 0)
+        return {};
+    // r in hundredths, so every step stays in exact integers.
+    const qint64 r100 = RoundHalfEvenDiv(qint64(heightPixels) * 100, widthPixels);
+    Placement p;
+    if (r100 > 75) {
+        p.height = kBoxHeightTwips;
+        p.width = int(RoundHalfEvenDiv(qint64(kBoxHeightTwips) * 100, r100));
+    } else {
+        p.width = kBoxWidthTwips;
+        p.height = int(RoundHalfEvenDiv(r100 * kBoxWidthTwips, 100));
+    }
+    p.x = int(RoundHalfEvenDiv(qMax(0, kBoxWidthTwips - p.width), 2));
+    p.y = int(RoundHalfEvenDiv(qMax(0, kBoxHeightTwips - p.height), 2));
+    return p;
+}
+
+QString CaptionText(int widthPixels, int heightPixels, qint64 fileBytes)
+{
+    const double megabytes = double(fileBytes) / 1024.0 / 1024.0;
+    return QStringLiteral("照片预览 (尺寸%1×%2 大小%3MB")
+        .arg(widthPixels)
+        .arg(heightPixels)
+        .arg(megabytes, 0, 'f', 2);
+}
+
+QString MissingCaption(const QString &fileName)
+{
+    return QStringLiteral("照片预览 (文件不存在: %1)").arg(fileName);
+}
+
+QString UnreadableCaption(const QString &fileName)
+{
+    return QStringLiteral("照片预览 (无法读取: %1)").arg(fileName);
+}
+
+} // namespace preview

@@ -1,0 +1,31 @@
+#pragma once
+// Where the preview draws a photo inside its 4200 x 3150 twip box, and the
+// caption of the preview frame.
+#include <QString>
+#include <QtGlobal>
+
+namespace preview {
+
+inline constexpr int kBoxWidthTwips = 4200;  // 280 pixels
+inline constexpr int kBoxHeightTwips = 3150; // 210 pixels
+inline constexpr int kTwipsPerPixel = 15;
+
+struct Placement {
+    int x = 0, y = 0, width = 0, height = 0; // twips
+    bool operator==(const Placement &) const = default;
+};
+
+// a / b rounded to the nearest integer, halves to even (b > 0, a >= 0).
+qint64 RoundHalfEvenDiv(qint64 a, qint64 b);
+
+// r = H / W to two decimals; r > 0.75 fills the height, else the width;
+// the picture is centred. A zero size gives an empty placement.
+Placement PlacePicture(int widthPixels, int heightPixels);
+
+// "照片预览 (尺寸W×H 大小x.xxMB" (no closing parenthesis).
+QString CaptionText(int widthPixels, int heightPixels, qint64 fileBytes);
+// The caption when the listed file is gone or does not decode.
+QString MissingCaption(const QString &fileName);
+QString UnreadableCaption(const QString &fileName);
+
+} // namespace preview

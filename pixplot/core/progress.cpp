@@ -1,0 +1,20 @@
+#include "core/progress.h"
+
+namespace progress {
+
+State Compute(const QString &caption, qint64 current, qint64 total)
+{
+    State s;
+    if (caption.isEmpty())
+        return s;
+    s.visible = true;
+    if (total != 0) {
+        const qint64 pct = current * 100 / total;
+        s.hasBar = true;
+        s.text = caption + QLatin1Char(' ') + QString::number(pct) + QLatin1Char('%');
+        s.barTwips = int(pct * kTwipsPerPercent);
+    }
+    return s;
+}
+
+} // namespace progress

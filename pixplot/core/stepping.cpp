@@ -1,0 +1,40 @@
+#include "core/stepping.h"
+
+namespace stepping {
+
+int OffsetFieldMax(int k) { return k == 0 ? 23 : 59; }
+
+QString TwoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
+
+QString StepOffsetField(int index, const QString &text)
+{
+    const int max = OffsetFieldMax(index % 3);
+    int v = text.trimmed().toInt(); // an empty field counts as 0
+    if (index < 3)
+        v = v < max ? v + 1 : 0;
+    else
+        v = v > 0 ? v - 1 : max;
+    return TwoDigits(qBound(0, v, max));
+}
+
+QString StepTolerance(int index, const QString &text)
+{
+    int v = text.trimmed().toInt();
+    switch (index) {
+    case 0:
+        v = v < 591 ? v + 10 : 0;
+        break;
+    case 1:
+        v = v > 9 ? v - 10 : kMaxTolerance;
+        break;
+    case 2:
+        v = v < kMaxTolerance ? v + 1 : 0;
+        break;
+    default:
+        v = v > 0 ? v - 1 : kMaxTolerance;
+        break;
+    }
+    return QString::number(v);
+}
+
+} // namespace stepping

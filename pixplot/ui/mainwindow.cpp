@@ -1,0 +1,712 @@
+#include "ui/mainwindow.h"
+
+#include "core/pathfile.h"
+#include "core/pathshare.h"
+#include "core/photomatch.h"
+#include "core/progress.h"
+#include "core/stepping.h"
+#include "core/systemfinction.h"
+#include "ui/nmeaf.h"
+#include "ui/pathlistmodel.h"
+#include "ui/photolistmodel.h"
+
+#include "common/dialogs.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kTitle = QStringLiteral("系统");
+
+QPushButton *makeButton(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+QTreeView *makeList(const QString &name, QAbstractItemModel *model, QWidget *parent)
+{
+    auto *v = new QTreeView(parent);
+    v->setObjectName(name);
+    v->setModel(model);
+    v->setRootIsDecorated(false);
+    v->setItemsExpandable(false);
+    v->setUniformRowHeights(true); // keeps 100,000 rows quick to lay out
+    v->setAllColumnsShowFocus(true);
+    v->setSelectionMode(QAbstractItemView::SingleSelection);
+    v->setSelectionBehavior(QAbstractItemView::SelectRows);
+    v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    v->setMinimumSize(360, 440);
+    return v;
+}
+
+} // namespace
+
+PixplotMain::PixplotMain(common::Dialogs &dialogs, QWidget *parent)
+    : QWidget(parent), dialogs_(dialogs), photoModel_(new PhotoListModel(this)),
+      pathModel_(new PathListModel(this))
+{
+    setObjectName(QStringLiteral("main"));
+    setWindowTitle(QStringLiteral("坐标 --> 照片"));
+    buildForm();
+    Form_Load();
+}
+
+QLineEdit *PixplotMain::makeOffsetField(int k)
+{
+    auto *e = new QLineEdit(QStringLiteral("00"), tzbox);
+    e->setObjectName(QStringLiteral("tzt_%1").arg(k));
+    e->setMaxLength(2);
+    e->setFixedWidth(32);
+    e->setAlignment(Qt::AlignCenter);
+    // Only two digits within the field's range can be typed.
+    const QString pattern = k == 0 ? QStringLiteral("[01]?\\d|2[0-3]") : QStringLiteral("[0-5]?\\d");
+    e->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), e));
+    connect(e, &QLineEdit::editingFinished, e, [e] {
+        if (e->text().size() < 2)
+            e->setText(stepping::TwoDigits(e->text().toInt()));
+    });
+    return e;
+}
+
+void PixplotMain::buildForm()
+{
+    auto *top = new QHBoxLayout(this);
+    top->setSizeConstraint(QLayout::SetFixedSize); // one fixed form
+
+    // Photo list.
+    pic_box = new QGroupBox(QStringLiteral("照片列表"), this);
+    pic_box->setObjectName(QStringLiteral("pic_box"));
+    ListView = makeList(QStringLiteral("ListView"), photoModel_, pic_box);
+    ListView->header()->resizeSection(0, 120);
+    ListView->header()->resizeSection(1, 130);
+    cmd_add = makeButton(QStringLiteral("cmd_add"), QStringLiteral("加入..."), pic_box);
+    cmd_del = makeButton(QStringLiteral("cmd_del"), QStringLiteral("移除..."), pic_box);
+    cmd_clear = makeButton(QStringLiteral("cmd_clear"), QStringLiteral("清空..."), pic_box);
+    {
+        auto *l = new QVBoxLayout(pic_box);
+        l->addWidget(ListView);
+        auto *b = new QHBoxLayout;
+        b->addWidget(cmd_add);
+        b->addWidget(cmd_del);
+        b->addWidget(cmd_clear);
+        l->addLayout(b);
+    }
+    top->addWidget(pic_box);
+
+    // GPS path.
+    Gps_box = new QGroupBox(QStringLiteral("GPS路径"), this);
+    Gps_box->setObjectName(QStringLiteral("Gps_box"));
+    ListGps = makeList(QStringLiteral("ListGps"), pathModel_, Gps_box);
+    ListGps->header()->resizeSection(0, 80);
+    ListGps->header()->resizeSection(1, 130);
+    cmd_addname = makeButton(QStringLiteral("cmd_addname"), QStringLiteral("加入..."), Gps_box);
+    cmd_clearname = makeButton(QStringLiteral("cmd_clearname"), QStringLiteral("移除..."), Gps_box);
+    cmd_ct = makeButton(QStringLiteral("cmd_ct"), QStringLiteral("NEMA转换"), Gps_box);
+    {
+        auto *l = new QVBoxLayout(Gps_box);
+        l->addWidget(ListGps);
+        auto *b = new QHBoxLayout;
+        b->addWidget(cmd_addname);
+        b->addWidget(cmd_clearname);
+        b->addWidget(cmd_ct);
+        l->addLayout(b);
+    }
+    top->addWidget(Gps_box);
+
+    auto *right = new QVBoxLayout;
+    top->addLayout(right);
+
+    // Preview.
+    picture_review = new QGroupBox(QStringLiteral("照片预览"), this);
+    picture_review->setObjectName(QStringLiteral("picture_review"));
+    Pictemp = new QLabel(picture_review);
+    Pictemp->setObjectName(QStringLiteral("Pictemp"));
+    Pictemp->setFixedSize(preview::kBoxWidthTwips / preview::kTwipsPerPixel,
+                          preview::kBoxHeightTwips / preview::kTwipsPerPixel);
+    {
+        auto *l = new QVBoxLayout(picture_review);
+        l->addWidget(Pictemp);
+    }
+    right->addWidget(picture_review);
+
+    // Clock offset.
+    tzbox = new QWidget(this);
+    tzbox->setObjectName(QStringLiteral("tzbox"));
+    tz_f = new QCheckBox(QStringLiteral("+"), tzbox);
+    tz_f->setObjectName(QStringLiteral("tz_f"));
+    {
+        auto *l = new QHBoxLayout(tzbox);
+        l->setContentsMargins(0, 0, 0, 0);
+        l->addWidget(tz_f);
+        for (int k = 0; k < 3; ++k) {
+            tzt[k] = makeOffsetField(k);
+            tzc[k] = makeButton(QStringLiteral("tzc_%1").arg(k), QStringLiteral("+"), tzbox);
+            tzc[k + 3] = makeButton(QStringLiteral("tzc_%1").arg(k + 3), QStringLiteral("-"), tzbox);
+            for (QPushButton *b : {tzc[k], tzc[k + 3]})
+                b->setFixedWidth(24);
+            if (k > 0)
+                l->addWidget(new QLabel(QStringLiteral(":"), tzbox));
+            l->addWidget(tzc[k + 3]);
+            l->addWidget(tzt[k]);
+            l->addWidget(tzc[k]);
+        }
+    }
+    right->addWidget(tzbox);
+    cmd_tedit = makeButton(QStringLiteral("cmd_tedit"), QStringLiteral("修正时间"), this);
+    right->addWidget(cmd_tedit);
+
+    // Tolerance and matching.
+    wct = new QLineEdit(QStringLiteral("120"), this);
+    wct->setObjectName(QStringLiteral("wct"));
+    wct->setFixedWidth(48);
+    wct->setAlignment(Qt::AlignCenter);
+    wct->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("600|[1-5]?\\d?\\d")), wct));
+    static const char *const wccCaptions[4] = {"+", "-", "+", "-"};
+    static const char *const wccTips[4] = {"+10", "-10", "+1", "-1"};
+    for (int i = 0; i < 4; ++i) {
+        wcc[i] = makeButton(QStringLiteral("wcc_%1").arg(i), QString::fromLatin1(wccCaptions[i]), this);
+        wcc[i]->setToolTip(QString::fromLatin1(wccTips[i]));
+        wcc[i]->setFixedWidth(24);
+    }
+    {
+        auto *l = new QHBoxLayout;
+        l->addWidget(wcc[1]);
+        l->addWidget(wcc[3]);
+        l->addWidget(wct);
+        l->addWidget(wcc[2]);
+        l->addWidget(wcc[0]);
+        l->addStretch();
+        right->addLayout(l);
+    }
+    cmd_plgoto = makeButton(QStringLiteral("cmd_plgoto"), QStringLiteral("自动匹配坐标"), this);
+    cmd_plclr = makeButton(QStringLiteral("cmd_plclr"), QStringLiteral("清空坐标..."), this);
+    cmd_clrnowpl = makeButton(QStringLiteral("cmd_clrnowpl"), QStringLiteral("移除当前坐标"), this);
+    cmd_hdaddpl = makeButton(QStringLiteral("cmd_hdaddpl"), QStringLiteral("手动添加坐标"), this);
+    {
+        auto *g = new QGridLayout;
+        g->addWidget(cmd_plgoto, 0, 0);
+        g->addWidget(cmd_plclr, 0, 1);
+        g->addWidget(cmd_clrnowpl, 1, 0);
+        g->addWidget(cmd_hdaddpl, 1, 1);
+        right->addLayout(g);
+    }
+
+    // Output options.
+    editBox = new QGroupBox(QStringLiteral("编辑"), this);
+    editBox->setObjectName(QStringLiteral("editBox"));
+    Ck_backup = new QCheckBox(QStringLiteral("备份源文件  ...\\backup\\"), editBox);
+    Ck_backup->setObjectName(QStringLiteral("Ck_backup"));
+    Ck_backup->setChecked(true);
+    Ck_reanme = new QCheckBox(QStringLiteral("文件名更改"), editBox);
+    Ck_reanme->setObjectName(QStringLiteral("Ck_reanme"));
+    Op_time = new QRadioButton(QStringLiteral("日期时间    格式:  YYYYMMDD_HHMMSS"), editBox);
+    Op_time->setObjectName(QStringLiteral("Op_time"));
+    Op_time->setChecked(true);
+    Op_incre = new QRadioButton(QStringLiteral("列表序号    前缀:"), editBox);
+    Op_incre->setObjectName(QStringLiteral("Op_incre"));
+    auto *renameGroup = new QButtonGroup(editBox);
+    renameGroup->addButton(Op_time);
+    renameGroup->addButton(Op_incre);
+    incre_txt = new QLineEdit(editBox);
+    incre_txt->setObjectName(QStringLiteral("incre_txt"));
+    Ck_frame = new QCheckBox(QStringLiteral("加边框并压缩"), editBox);
+    Ck_frame->setObjectName(QStringLiteral("Ck_frame"));
+    Label2 = new QLabel(QStringLiteral("前注释:"), editBox);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    frame_txt = new QLineEdit(editBox);
+    frame_txt->setObjectName(QStringLiteral("frame_txt"));
+    Ck_time = new QCheckBox(QStringLiteral("日期时间  格式:YYYY-MM-DD HH:MM:SS"), editBox);
+    Ck_time->setObjectName(QStringLiteral("Ck_time"));
+    Ck_time->setChecked(true);
+    Ck_gps = new QCheckBox(QStringLiteral("地理信息(经纬度)"), editBox);
+    Ck_gps->setObjectName(QStringLiteral("Ck_gps"));
+    cmd_make = makeButton(QStringLiteral("cmd_make"), QStringLiteral("执行"), editBox);
+    cmd_allmake = makeButton(QStringLiteral("cmd_allmake"), QStringLiteral("批量执行"), editBox);
+    {
+        auto *l = new QVBoxLayout(editBox);
+        l->addWidget(Ck_backup);
+        l->addWidget(Ck_reanme);
+        l->addWidget(Op_time);
+        auto *incre = new QHBoxLayout;
+        incre->addWidget(Op_incre);
+        incre->addWidget(incre_txt);
+        l->addLayout(incre);
+        l->addWidget(Ck_frame);
+        auto *note = new QHBoxLayout;
+        note->addWidget(Label2);
+        note->addWidget(frame_txt);
+        l->addLayout(note);
+        l->addWidget(Ck_time);
+        l->addWidget(Ck_gps);
+        auto *b = new QHBoxLayout;
+        b->addWidget(cmd_make);
+        b->addWidget(cmd_allmake);
+        l->addLayout(b);
+    }
+    right->addWidget(editBox);
+    right->addStretch();
+    Ck_reanme_Click();
+    Ck_frame_Click();
+
+    // Progress panel: floats over the form while a long loop runs.
+    pic_info = new QFrame(this);
+    pic_info->setObjectName(QStringLiteral("pic_info"));
+    pic_info->setFrameShape(QFrame::Box);
+    pic_info->setAutoFillBackground(true);
+    pic_info->setFixedSize(6000 / preview::kTwipsPerPixel + 20, 60);
+    txt_info = new QLabel(pic_info);
+    txt_info->setObjectName(QStringLiteral("txt_info"));
+    txt_info->setGeometry(10, 6, 400, 20);
+    sp_info = new QFrame(pic_info);
+    sp_info->setObjectName(QStringLiteral("sp_info"));
+    sp_info->setAutoFillBackground(true);
+    QPalette barPalette = sp_info->palette();
+    barPalette.setColor(QPalette::Window, QColor(0, 0, 160));
+    sp_info->setPalette(barPalette);
+    sp_info->setGeometry(10, 32, 0, 18);
+    pic_info->hide();
+
+    // Events.
+    connect(cmd_add, &QPushButton::clicked, this, &PixplotMain::cmd_add_Click);
+    connect(cmd_del, &QPushButton::clicked, this, &PixplotMain::cmd_del_Click);
+    connect(cmd_clear, &QPushButton::clicked, this, &PixplotMain::cmd_clear_Click);
+    connect(ListView, &QTreeView::doubleClicked, this, &PixplotMain::ListView_DblClick);
+    connect(ListView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (!previewBlocked_ && current.isValid())
+                    ListView_ItemClick(current.row() + 1);
+            });
+    connect(cmd_addname, &QPushButton::clicked, this, &PixplotMain::cmd_addname_Click);
+    connect(cmd_clearname, &QPushButton::clicked, this, &PixplotMain::cmd_clearname_Click);
+    connect(cmd_ct, &QPushButton::clicked, this, &PixplotMain::cmd_ct_Click);
+    connect(tz_f, &QCheckBox::toggled, this, &PixplotMain::tz_f_Click);
+    for (int i = 0; i < 6; ++i)
+        connect(tzc[i], &QPushButton::clicked, this, [this, i] { tzc_Click(i); });
+    connect(cmd_tedit, &QPushButton::clicked, this, &PixplotMain::cmd_tedit_Click);
+    for (int i = 0; i < 4; ++i)
+        connect(wcc[i], &QPushButton::clicked, this, [this, i] { wcc_Click(i); });
+    connect(cmd_plgoto, &QPushButton::clicked, this, &PixplotMain::cmd_plgoto_Click);
+    connect(cmd_plclr, &QPushButton::clicked, this, &PixplotMain::cmd_plclr_Click);
+    connect(cmd_clrnowpl, &QPushButton::clicked, this, &PixplotMain::cmd_clrnowpl_Click);
+    connect(cmd_hdaddpl, &QPushButton::clicked, this, &PixplotMain::cmd_hdaddpl_Click);
+    connect(Ck_reanme, &QCheckBox::toggled, this, &PixplotMain::Ck_reanme_Click);
+    connect(Ck_frame, &QCheckBox::toggled, this, &PixplotMain::Ck_frame_Click);
+    connect(cmd_make, &QPushButton::clicked, this, &PixplotMain::cmd_make_Click);
+    connect(cmd_allmake, &QPushButton::clicked, this, &PixplotMain::cmd_allmake_Click);
+
+    // An empty preview.
+    QPixmap blank(Pictemp->size());
+    blank.fill(palette().color(QPalette::Window));
+    Pictemp->setPixmap(blank);
+}
+
+void PixplotMain::Form_Load()
+{
+    adjustSize();
+    if (const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen()) {
+        const QRect g = s->geometry();
+        move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
+    }
+}
+
+const QList<PhotoRow> &PixplotMain::photoRows() const { return photoModel_->rows(); }
+const QList<PathPoint> &PixplotMain::pathPoints() const { return pathModel_->points(); }
+
+qsizetype PixplotMain::selectedPhotoRow() const
+{
+    const QModelIndex i = ListView->currentIndex();
+    return i.isValid() ? i.row() + 1 : 0;
+}
+
+qsizetype PixplotMain::selectedPathRow() const
+{
+    const QModelIndex i = ListGps->currentIndex();
+    return i.isValid() ? i.row() + 1 : 0;
+}
+
+void PixplotMain::setCurrentPhotoRow(qsizetype row, bool showPreview)
+{
+    const bool blocked = previewBlocked_;
+    previewBlocked_ = !showPreview;
+    ListView->setCurrentIndex(photoModel_->index(int(row - 1), 0));
+    previewBlocked_ = blocked;
+}
+
+// ---------------------------------------------------------------- photo list
+
+void PixplotMain::cmd_add_Click()
+{
+    const QStringList files = dialogs_.getOpenFileNames(
+        this, QStringLiteral("选择照片..."), lastPhotoFolder_, QStringLiteral("照片文件(*.JPG)|*.jpg"));
+    const qint64 n = files.size();
+    if (n == 0)
+        return;
+    lastPhotoFolder_ = QFileInfo(files.first()).absolutePath();
+
+    qint64 loaded = 0, withExif = 0;
+    ShowProgress(QStringLiteral("加载照片文件"), 0, n);
+    for (qint64 k = 1; k <= n; ++k) {
+        const QFileInfo info(files.at(k - 1));
+        QString folder = info.absolutePath();
+        if (!folder.endsWith(QLatin1Char('/')))
+            folder += QLatin1Char('/');
+        const PhotoRecord record = systemfinction::ReadPhotoRecord(info.fileName(), folder);
+        if (!record.fileName.isEmpty()) {
+            photoModel_->append({record, record.shotTime, QString()});
+            ++loaded;
+            if (record.hasExif)
+                ++withExif;
+        }
+        ShowProgress(QStringLiteral("加载照片文件"), k, n);
+    }
+    ShowProgress(QString(), 0, 0);
+    if (selectedPhotoRow() == 0 && photoModel_->rowCount() > 0)
+        setCurrentPhotoRow(1, false);
+
+    const qint64 total = photoModel_->rowCount();
+    pic_box->setTitle(photomatch::PhotoBoxCaption(total));
+    dialogs_.inform(this, photomatch::LoadMessage(loaded, withExif, total), kTitle,
+                    common::MessageIcon::Information);
+}
+
+void PixplotMain::cmd_del_Click()
+{
+    const qsizetype row = selectedPhotoRow();
+    if (photoModel_->rowCount() == 0 || row == 0)
+        return;
+    const QString name = photoRows().at(row - 1).record.fileName;
+    if (!dialogs_.askYesNo(this, QStringLiteral("确定移除 ") + name + QStringLiteral(" ?"), kTitle,
+                           common::MessageIcon::Information))
+        return;
+    photoModel_->removeAt(row - 1);
+    pic_box->setTitle(photomatch::PhotoBoxCaption(photoModel_->rowCount()));
+}
+
+void PixplotMain::cmd_clear_Click()
+{
+    const int c = photoModel_->rowCount();
+    if (c == 0)
+        return;
+    if (!dialogs_.askYesNo(this, QStringLiteral("确定移除所有(共%1张)照片?").arg(c), kTitle,
+                           common::MessageIcon::Question))
+        return;
+    photoModel_->clear();
+    pic_box->setTitle(photomatch::PhotoBoxCaption(0));
+}
+
+void PixplotMain::ListView_DblClick()
+{
+    const qsizetype row = selectedPhotoRow();
+    if (row == 0)
+        return;
+    const PhotoRecord &rec = photoRows().at(row - 1).record;
+    // The desktop's default program for the file; its outcome is not ours.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(rec.folder + rec.fileName));
+}
+
+void PixplotMain::ListView_ItemClick(qsizetype row)
+{
+    if (row < 1 || row > photoRows().size())
+        return;
+    const PhotoRecord &rec = photoRows().at(row - 1).record;
+    const QString path = rec.folder + rec.fileName;
+
+    QPixmap canvas(Pictemp->size());
+    canvas.fill(palette().color(QPalette::Window));
+    placement_ = {};
+    Pictemp->setToolTip(path);
+
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        picture_review->setTitle(preview::MissingCaption(rec.fileName));
+        Pictemp->setPixmap(canvas);
+        return;
+    }
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QImage picture = reader.read();
+    if (picture.isNull()) {
+        picture_review->setTitle(preview::UnreadableCaption(rec.fileName));
+        Pictemp->setPixmap(canvas);
+        return;
+    }
+    picture_review->setTitle(preview::CaptionText(picture.width(), picture.height(), info.size()));
+    placement_ = preview::PlacePicture(picture.width(), picture.height());
+    const double px = 1.0 / preview::kTwipsPerPixel;
+    const QRectF target(placement_.x * px, placement_.y * px, placement_.width * px,
+                        placement_.height * px);
+    QPainter painter(&canvas);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, picture);
+    painter.end();
+    Pictemp->setPixmap(canvas);
+}
+
+void PixplotMain::ShowProgress(const QString &caption, qint64 current, qint64 total)
+{
+    const progress::State s = progress::Compute(caption, current, total);
+    if (!s.visible) {
+        pic_info->hide();
+        return;
+    }
+    bool changed = false;
+    if (!pic_info->isVisible()) {
+        pic_info->move((width() - pic_info->width()) / 2, (height() - pic_info->height()) / 2);
+        pic_info->show();
+        pic_info->raise();
+        changed = true;
+    }
+    if (s.hasBar) {
+        const int barWidth = s.barTwips / preview::kTwipsPerPixel;
+        if (txt_info->text() != s.text || sp_info->width() != barWidth) {
+            txt_info->setText(s.text);
+            sp_info->resize(barWidth, sp_info->height());
+            changed = true;
+        }
+    }
+    // Paint now: the loop that called us does not return to the event loop
+    // until it is done, and it must not let other clicks run in between.
+    if (changed && isVisible())
+        pic_info->repaint();
+}
+
+// ------------------------------------------------------------------ GPS path
+
+void PixplotMain::cmd_addname_Click()
+{
+    if (pathModel_->rowCount() > 0) {
+        if (!dialogs_.askYesNo(this, QStringLiteral("路径文件不为空,是否重新加载路径文件?"), kTitle,
+                               common::MessageIcon::Information))
+            return;
+        pathModel_->clear();
+        Gps_box->setTitle(photomatch::PathBoxCaption({}));
+    }
+    const QString path = dialogs_.getOpenFileName(this, QStringLiteral("打开轨迹路径文件..."), QString(),
+                                                  QStringLiteral("NMEA文件(*.txt)|*.txt;*.name"));
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return;
+    pathshare::PathFileBase = path.left(path.size() - 4);
+
+    QList<PathPoint> points;
+    // An unreadable file keeps what was read; the count tells the user.
+    pathfile::ReadPathFile(path, &points);
+    pathModel_->setPoints(points);
+    Gps_box->setTitle(photomatch::PathBoxCaption(pathModel_->points()));
+    dialogs_.inform(this, photomatch::PathLoadedMessage(points.size()), kTitle,
+                    common::MessageIcon::Information);
+}
+
+void PixplotMain::cmd_clearname_Click()
+{
+    if (pathModel_->rowCount() == 0)
+        return;
+    if (!dialogs_.askYesNo(this, QStringLiteral("确定移除路径文件?"), kTitle,
+                           common::MessageIcon::Information))
+        return;
+    pathModel_->clear();
+    Gps_box->setTitle(photomatch::PathBoxCaption({}));
+}
+
+void PixplotMain::cmd_ct_Click()
+{
+    const QList<PathPoint> &points = pathPoints();
+    if (points.isEmpty())
+        return;
+    pathshare::PathGeoPoints.clear();
+    pathshare::PathGeoPoints.reserve(points.size());
+    for (const PathPoint &p : points)
+        pathshare::PathGeoPoints.append(systemfinction::ParsePositionText(p.position));
+    pathshare::PathPointCount = points.size();
+    pathshare::PathTimeSpan = points.first().pointTime + QStringLiteral(" to ") + points.last().pointTime;
+    if (!nmeaf_)
+        nmeaf_ = new NMEAF(dialogs_, this);
+    nmeaf_->show();
+    nmeaf_->raise();
+    nmeaf_->activateWindow();
+}
+
+// ------------------------------------------------------ clock and matching
+
+void PixplotMain::tz_f_Click() { tz_f->setText(tz_f->isChecked() ? QStringLiteral("-") : QStringLiteral("+")); }
+
+void PixplotMain::tzc_Click(int index)
+{
+    if (index < 0 || index > 5)
+        return;
+    QLineEdit *field = tzt[index % 3];
+    field->setText(stepping::StepOffsetField(index, field->text()));
+}
+
+void PixplotMain::cmd_tedit_Click()
+{
+    if (photoModel_->rowCount() == 0)
+        return;
+    tzbox->setEnabled(false);
+    photomatch::ClockOffset offset;
+    int *parts[3] = {&offset.hours, &offset.minutes, &offset.seconds};
+    for (int k = 0; k < 3; ++k) {
+        // A field left with one digit reads as its two-digit form.
+        *parts[k] = qBound(0, tzt[k]->text().toInt(), stepping::OffsetFieldMax(k));
+        tzt[k]->setText(stepping::TwoDigits(*parts[k]));
+    }
+    offset.negative = tz_f->isChecked();
+    photomatch::ApplyCorrection(photoModel_->editRows(), offset);
+    photoModel_->rowsEdited();
+    if (!offset.isZero())
+        dialogs_.inform(this, photomatch::CorrectionMessage(offset), kTitle,
+                        common::MessageIcon::Information);
+    tzbox->setEnabled(true);
+}
+
+void PixplotMain::wcc_Click(int index)
+{
+    if (index < 0 || index > 3)
+        return;
+    wct->setText(stepping::StepTolerance(index, wct->text()));
+}
+
+void PixplotMain::cmd_plgoto_Click()
+{
+    if (photoModel_->rowCount() == 0 || pathModel_->rowCount() == 0)
+        return;
+    const qint64 tolerance = qBound(0, wct->text().toInt(), stepping::kMaxTolerance);
+    const photomatch::MatchSummary summary =
+        photomatch::MatchRows(photoModel_->editRows(), pathPoints(), tolerance);
+    photoModel_->rowsEdited();
+    dialogs_.inform(this, photomatch::MatchMessage(summary), kTitle, common::MessageIcon::Information);
+}
+
+void PixplotMain::cmd_plclr_Click()
+{
+    for (PhotoRow &row : photoModel_->editRows())
+        row.position.clear();
+    photoModel_->rowsEdited();
+}
+
+void PixplotMain::cmd_clrnowpl_Click()
+{
+    const qsizetype row = selectedPhotoRow();
+    if (row == 0)
+        return;
+    photoModel_->editRows()[row - 1].position.clear();
+    photoModel_->rowEdited(row - 1);
+}
+
+void PixplotMain::cmd_hdaddpl_Click()
+{
+    const qsizetype photo = selectedPhotoRow();
+    const qsizetype point = selectedPathRow();
+    if (photo == 0 || point == 0)
+        return;
+    PhotoRow &row = photoModel_->editRows()[photo - 1];
+    if (!row.record.hasExif)
+        return;
+    row.position = pathPoints().at(point - 1).position;
+    photoModel_->rowEdited(photo - 1);
+}
+
+// -------------------------------------------------------------------- output
+
+void PixplotMain::Ck_reanme_Click()
+{
+    const bool on = Ck_reanme->isChecked();
+    Op_time->setEnabled(on);
+    Op_incre->setEnabled(on);
+    incre_txt->setEnabled(on);
+}
+
+void PixplotMain::Ck_frame_Click()
+{
+    const bool on = Ck_frame->isChecked();
+    Label2->setEnabled(on);
+    frame_txt->setEnabled(on);
+    Ck_time->setEnabled(on);
+    Ck_gps->setEnabled(on);
+}
+
+photooutput::Options PixplotMain::outputOptions() const
+{
+    photooutput::Options o;
+    o.backup = Ck_backup->isChecked();
+    if (Ck_reanme->isChecked())
+        o.rename = Op_incre->isChecked() ? photooutput::RenameMode::ByPrefix
+                                         : photooutput::RenameMode::ByTime;
+    o.prefix = incre_txt->text();
+    o.frame = Ck_frame->isChecked();
+    o.note = frame_txt->text();
+    o.withTime = Ck_time->isChecked();
+    o.withGps = Ck_gps->isChecked();
+    o.background = palette().color(QPalette::Window);
+    return o;
+}
+
+photooutput::Outcome PixplotMain::ProcessPhoto(qsizetype row)
+{
+    if (row < 1 || row > photoRows().size())
+        return {photooutput::Failure::Missing, {}, {}};
+    const PhotoRow &current = photoRows().at(row - 1);
+    const photooutput::Outcome out = photooutput::ProcessPhoto(
+        current.record, row, current.timeText, current.position, outputOptions());
+    if (out.ok() && out.fileName != current.record.fileName) {
+        photoModel_->editRows()[row - 1].record.fileName = out.fileName;
+        photoModel_->rowEdited(row - 1);
+    }
+    return out;
+}
+
+void PixplotMain::cmd_make_Click()
+{
+    const qsizetype row = selectedPhotoRow();
+    if (photoModel_->rowCount() == 0 || row == 0)
+        return;
+    const photooutput::Outcome out = ProcessPhoto(row);
+    ListView_ItemClick(row);
+    if (!out.ok())
+        dialogs_.inform(this,
+                        QStringLiteral("照片 %1 处理失败: %2")
+                            .arg(photoRows().at(row - 1).record.fileName,
+                                 photooutput::FailureText(out.failure)),
+                        kTitle, common::MessageIcon::Information);
+}
+
+void PixplotMain::cmd_allmake_Click()
+{
+    const qint64 n = photoModel_->rowCount();
+    if (n == 0)
+        return;
+    const QString caption = QStringLiteral("批量编辑 ");
+    ShowProgress(caption, 0, n);
+    qint64 failed = 0;
+    for (qint64 i = 1; i <= n; ++i) {
+        if (!ProcessPhoto(i).ok())
+            ++failed;
+        ShowProgress(caption, i, photoModel_->rowCount());
+    }
+    ShowProgress(QString(), 0, 0);
+    ListView_ItemClick(1);
+    dialogs_.inform(this, photooutput::BatchMessage(photoModel_->rowCount(), failed), kTitle,
+                    common::MessageIcon::Information);
+}

@@ -1,0 +1,113 @@
+#pragma once
+// pixplot's main window, form "main": the photo list and preview, the GPS
+// path, the clock correction and matching, and the photo output options.
+#include "core/photooutput.h"
+#include "core/preview.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTreeView;
+class NMEAF;
+class PathListModel;
+class PhotoListModel;
+struct PathPoint;
+struct PhotoRow;
+
+namespace common { class Dialogs; }
+
+class PixplotMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit PixplotMain(common::Dialogs &dialogs, QWidget *parent = nullptr);
+
+    // Photo list (row i, 1-based, is photoRows()[i - 1]).
+    void cmd_add_Click();
+    void cmd_del_Click();
+    void cmd_clear_Click();
+    void ListView_DblClick();
+    void ListView_ItemClick(qsizetype row);
+    // GPS path.
+    void cmd_addname_Click();
+    void cmd_clearname_Click();
+    void cmd_ct_Click();
+    // Clock correction and matching.
+    void tz_f_Click();
+    void tzc_Click(int index);
+    void cmd_tedit_Click();
+    void wcc_Click(int index);
+    void cmd_plgoto_Click();
+    void cmd_plclr_Click();
+    void cmd_clrnowpl_Click();
+    void cmd_hdaddpl_Click();
+    // Output.
+    void Ck_reanme_Click();
+    void Ck_frame_Click();
+    void cmd_make_Click();
+    void cmd_allmake_Click();
+
+    // Progress panel; an empty caption hides it.
+    void ShowProgress(const QString &caption, qint64 current, qint64 total);
+    // Processes row (1-based) with the options as the form shows them.
+    photooutput::Outcome ProcessPhoto(qsizetype row);
+    photooutput::Options outputOptions() const;
+
+    const QList<PhotoRow> &photoRows() const;
+    const QList<PathPoint> &pathPoints() const;
+    // The selected rows (1-based), 0 when none.
+    qsizetype selectedPhotoRow() const;
+    qsizetype selectedPathRow() const;
+    // Where the last preview was drawn in Pictemp, in twips.
+    preview::Placement previewPlacement() const { return placement_; }
+
+private:
+    void buildForm();
+    void Form_Load();
+    void setCurrentPhotoRow(qsizetype row, bool showPreview);
+    QLineEdit *makeOffsetField(int k);
+
+    common::Dialogs &dialogs_;
+    PhotoListModel *photoModel_;
+    PathListModel *pathModel_;
+    NMEAF *nmeaf_ = nullptr;
+    QString lastPhotoFolder_;
+    preview::Placement placement_;
+    bool previewBlocked_ = false;
+
+    // Controls, named as the form names them.
+    QGroupBox *pic_box = nullptr;
+    QTreeView *ListView = nullptr;
+    QPushButton *cmd_add = nullptr, *cmd_del = nullptr, *cmd_clear = nullptr;
+    QGroupBox *Gps_box = nullptr;
+    QTreeView *ListGps = nullptr;
+    QPushButton *cmd_addname = nullptr, *cmd_clearname = nullptr, *cmd_ct = nullptr;
+    QGroupBox *picture_review = nullptr;
+    QLabel *Pictemp = nullptr;
+    QWidget *tzbox = nullptr;
+    QCheckBox *tz_f = nullptr;
+    QLineEdit *tzt[3] = {};
+    QPushButton *tzc[6] = {};
+    QPushButton *cmd_tedit = nullptr;
+    QLineEdit *wct = nullptr;
+    QPushButton *wcc[4] = {};
+    QPushButton *cmd_plgoto = nullptr, *cmd_plclr = nullptr, *cmd_clrnowpl = nullptr,
+                *cmd_hdaddpl = nullptr;
+    QGroupBox *editBox = nullptr;
+    QCheckBox *Ck_backup = nullptr, *Ck_reanme = nullptr;
+    QRadioButton *Op_time = nullptr, *Op_incre = nullptr;
+    QLineEdit *incre_txt = nullptr;
+    QCheckBox *Ck_frame = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *frame_txt = nullptr;
+    QCheckBox *Ck_time = nullptr, *Ck_gps = nullptr;
+    QPushButton *cmd_make = nullptr, *cmd_allmake = nullptr;
+    QFrame *pic_info = nullptr;
+    QLabel *txt_info = nullptr;
+    QFrame *sp_info = nullptr;
+};

@@ -1,0 +1,46 @@
+#include "ui/rowicons.h"
+
+#include <QPainter>
+#include <QPixmap>
+
+namespace rowicons {
+
+namespace {
+
+// A 16-pixel photo frame; with a time it carries a small clock face.
+QIcon drawIcon(bool clock)
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 1));
+    p.setBrush(clock ? QColor(70, 140, 220) : QColor(190, 190, 190));
+    p.drawRoundedRect(QRectF(1.5, 3.5, 13, 10), 2, 2);
+    if (clock) {
+        p.setBrush(Qt::white);
+        p.drawEllipse(QPointF(8, 8.5), 3.5, 3.5);
+        p.drawLine(QPointF(8, 8.5), QPointF(8, 6));
+        p.drawLine(QPointF(8, 8.5), QPointF(10, 8.5));
+    } else {
+        p.setPen(QPen(QColor(120, 120, 120), 1.5));
+        p.drawLine(QPointF(5, 6), QPointF(11, 11));
+    }
+    return QIcon(pm);
+}
+
+} // namespace
+
+const QIcon &withTime()
+{
+    static const QIcon icon = drawIcon(true);
+    return icon;
+}
+
+const QIcon &withoutTime()
+{
+    static const QIcon icon = drawIcon(false);
+    return icon;
+}
+
+} // namespace rowicons
