@@ -1,0 +1,64 @@
+#include "core/screenrect.h"
+
+#include "core/rounding.h"
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+
+namespace areagrab {
+
+QRect clampToScreen(const QRect &windowRect, const QRect &screen)
+{
+    if (windowRect.isEmpty() || screen.isEmpty())
+        return {};
+    // Work with exclusive right/bottom edges, as the window system gives them.
+    const qint64 left = std::max<qint64>(windowRect.x(), screen.x());
+    const qint64 top = std::max<qint64>(windowRect.y(), screen.y());
+    const qint64 right = std::min<qint64>(qint64(windowRect.x()) + windowRect.width(),
+                                          qint64(screen.x()) + screen.width());
+    const qint64 bottom = std::min<qint64>(qint64(windowRect.y()) + windowRect.height(),
+                                           qint64(screen.y()) + screen.height());
+    if (right <= left || bottom <= top)
+        return {};
+    return QRect(int(left), int(top), int(right - left), int(bottom - top));
+}
+
+QRect logicalToDevice(const QRect &logical, qreal dpr)
+{
+    const qint64 left = roundHalfEven(logical.x() * dpr);
+    const qint64 top = roundHalfEven(logical.y() * dpr);
+    const qint64 right = roundHalfEven((qint64(logical.x()) + logical.width()) * dpr);
+    const qint64 bottom = roundHalfEven((qint64(logical.y()) + logical.height()) * dpr);
+    return QRect(int(left), int(top), int(right - left), int(bottom - top));
+}
+
+QImage cropScreen(const QImage &screenGrab, const QRect &rect)
+{
+    if (rect.isEmpty() || !QRect(QPoint(0, 0), screenGrab.size()).contains(rect))
+        return {};
+    QImage part = screenGrab.copy(rect);
+    part.setDevicePixelRatio(1.0);
+    return part;
+}
+
+QRect primaryScreenDeviceRect()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    const qreal dpr = screen->devicePixelRatio();
+    return logicalToDevice(screen->geometry(), dpr);
+}
+
+QImage grabPrimaryScreen()
+{
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {};
+    QImage image = screen->grabWindow(0).toImage();
+    image.setDevicePixelRatio(1.0);
+    return image;
+}
+
+} // namespace areagrab

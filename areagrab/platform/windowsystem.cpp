@@ -1,0 +1,22 @@
+#include "platform/windowsystem.h"
+
+#ifdef Q_OS_WIN
+#include "platform/win32windowsystem.h"
+#else
+#include "platform/xcbwindowsystem.h"
+#endif
+
+namespace areagrab {
+
+WindowSystem::~WindowSystem() = default;
+
+std::unique_ptr<WindowSystem> createWindowSystem()
+{
+#ifdef Q_OS_WIN
+    return std::make_unique<Win32WindowSystem>();
+#else
+    return std::make_unique<XcbWindowSystem>();
+#endif
+}
+
+} // namespace areagrab

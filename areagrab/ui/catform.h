@@ -1,0 +1,74 @@
+#pragma once
+// Overlay `catform`: covers the primary screen with a frozen image of it and
+// lets the user frame an area of that image; a click on the size label
+// hands the framed pixels to `main` through the clipboard.
+#include "core/selection.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+
+namespace areagrab {
+
+class MainForm;
+
+// The red selection frame `cat_cho`, drawn along the inside of its rectangle.
+class SelectionShape : public QWidget {
+public:
+    explicit SelectionShape(QWidget *parent);
+    int borderWidth() const { return borderWidth_; }
+    void setBorderWidth(int width);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    int borderWidth_ = 1;
+};
+
+class CatForm : public QWidget {
+    Q_OBJECT
+public:
+    // Freezes the screen and shows the overlay over it.
+    explicit CatForm(MainForm &owner);
+    ~CatForm() override;
+
+    // Puts the frozen image's rectangle from (left, top) to (right, bottom),
+    // in screen pixels, on the clipboard.
+    void ScrnCap(int left, int top, int right, int bottom);
+
+    const QImage &frozenImage() const { return frozen_; }
+    const Selection &selection() const { return selection_; }
+
+    SelectionShape *cat_cho;
+    QLabel *cat_big;
+    QTimer *Ti;
+
+public Q_SLOTS:
+    void Ti_Timer();
+    void cat_big_Click();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void Form_Load();
+    void showSelection();
+    void restoreCursor();
+
+    MainForm &owner_;
+    QImage frozen_; // device pixels, with the screen's device pixel ratio
+    Selection selection_;
+    int screenHeight_ = 0;
+    bool crossCursor_ = false;
+    bool labelPressed_ = false;
+};
+
+} // namespace areagrab

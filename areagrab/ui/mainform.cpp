@@ -1,0 +1,351 @@
+#include "ui/mainform.h"
+
+#include "core/capturecli.h"
+#include "core/fitpreview.h"
+#include "core/rounding.h"
+#include "core/screenrect.h"
+#include "ui/catform.h"
+#include "ui/pumpwait.h"
+#include "common/bmp2jpg.h"
+#include "common/dialogs.h"
+#include "common/programfolder.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QWindow>
+
+namespace areagrab {
+
+namespace {
+
+constexpr qint64 ClientWidthTwips = 5295;
+constexpr int PickPollMs = 20;
+// Windows uncovered by the pick frame get this long to repaint before the
+// screen is read.
+constexpr qint64 RepaintAfterHighlightMs = 60;
+
+void placeTwips(QWidget *w, int left, int top, int width, int height)
+{
+    w->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                   twipsToPixels(height));
+}
+
+// The 29 x 24 target the user drags onto a window.
+QPixmap targetPixmap()
+{
+    QPixmap pm(29, 24);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::black, 1.5));
+    p.drawEllipse(QRectF(5.5, 3.5, 18, 17));
+    p.drawEllipse(QRectF(10.5, 8.5, 8, 7));
+    p.setPen(QPen(Qt::red, 1));
+    p.drawLine(QPointF(14.5, 0), QPointF(14.5, 24));
+    p.drawLine(QPointF(0, 12), QPointF(29, 12));
+    return pm;
+}
+
+} // namespace
+
+MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
+                          | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                          | Qt::WindowMinimizeButtonHint),
+      dialogs_(dialogs), ws_(windowSystem)
+{
+    setObjectName(QStringLiteral("main"));
+    setWindowTitle(QStringLiteral("areagrab"));
+
+    Frame3 = new QGroupBox(this);
+    Frame3->setObjectName(QStringLiteral("Frame3"));
+    placeTwips(Frame3, 60, 0, 3075, 855);
+
+    picSnap = new QLabel(Frame3);
+    picSnap->setObjectName(QStringLiteral("picSnap"));
+    picSnap->setFrameShape(QFrame::Panel);
+    picSnap->setFrameShadow(QFrame::Sunken);
+    picSnap->setLineWidth(2);
+    picSnap->setAlignment(Qt::AlignCenter);
+    picSnap->setPixmap(targetPixmap());
+    picSnap->setCursor(Qt::CrossCursor);
+    placeTwips(picSnap, 180, 240, 495, 420);
+    picSnap->installEventFilter(this);
+
+    Label1 = new QLabel(QStringLiteral("拖动鼠标到需要捕获的窗口"), Frame3);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    placeTwips(Label1, 780, 240, 2235, 165);
+
+    chk = new QCheckBox(QStringLiteral("抓图时隐藏窗体(&M)"), Frame3);
+    chk->setObjectName(QStringLiteral("chk"));
+    chk->setChecked(true);
+    placeTwips(chk, 780, 480, 2025, 255);
+
+    Command2 = new QPushButton(QStringLiteral("全屏截图"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    placeTwips(Command2, 3300, 120, 1080, 345);
+    connect(Command2, &QPushButton::clicked, this, &MainForm::Command2_Click);
+
+    Command1 = new QPushButton(QStringLiteral("选框截图"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    placeTwips(Command1, 3300, 480, 1080, 345);
+    connect(Command1, &QPushButton::clicked, this, &MainForm::Command1_Click);
+
+    cmdSave = new QPushButton(QStringLiteral("图片另存"), this);
+    cmdSave->setObjectName(QStringLiteral("cmdSave"));
+    placeTwips(cmdSave, 4560, 120, 600, 705);
+    connect(cmdSave, &QPushButton::clicked, this, &MainForm::cmdSave_Click);
+
+    pic_img = new QLabel(this);
+    pic_img->setObjectName(QStringLiteral("pic_img"));
+    pic_img->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    placeTwips(pic_img, 60, 960, 5160, 3870);
+
+    // Full-size holder of the capture, beyond the right edge of the client
+    // area, so it is never seen.
+    tem_img = new QLabel(this);
+    tem_img->setObjectName(QStringLiteral("tem_img"));
+    tem_img->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    placeTwips(tem_img, 5640, 120, 615, 1455);
+
+    tmr = new QTimer(this);
+    tmr->setObjectName(QStringLiteral("tmr"));
+    tmr->setInterval(400);
+    connect(tmr, &QTimer::timeout, this, &MainForm::tmr_Timer);
+
+    pollTimer_.setInterval(PickPollMs);
+    connect(&pollTimer_, &QTimer::timeout, this, &MainForm::pollPickButton);
+
+    setFixedWidth(twipsToPixels(ClientWidthTwips));
+    setWindowHeightTwips(InitialWindowHeight);
+}
+
+MainForm::~MainForm()
+{
+    if (overlay_)
+        delete overlay_.data();
+    ws_.removeHighlight();
+}
+
+CatForm *MainForm::overlay() const
+{
+    return overlay_.data();
+}
+
+QList<WindowId> MainForm::ownWindowIds() const
+{
+    QList<WindowId> ids;
+    if (const WId id = internalWinId())
+        ids.append(WindowId(id));
+    if (overlay_ && overlay_->internalWinId())
+        ids.append(WindowId(overlay_->internalWinId()));
+    return ids;
+}
+
+void MainForm::setWindowHeightTwips(qint64 twips)
+{
+    // The height counts the title bar and borders, where a window manager
+    // draws them; without one the window is its client area alone.
+    int frame = 0;
+    if (isVisible())
+        frame = std::max(0, frameGeometry().height() - geometry().height());
+    setFixedHeight(std::max(1, twipsToPixels(twips) - frame));
+}
+
+void MainForm::changebig(bool fromClipboard)
+{
+    if (fromClipboard) {
+        temImage_ = QApplication::clipboard()->image();
+        if (const QScreen *screen = QGuiApplication::primaryScreen())
+            temImage_.setDevicePixelRatio(screen->devicePixelRatio());
+    }
+    const QSizeF logical = temImage_.isNull() ? QSizeF(0, 0) : temImage_.deviceIndependentSize();
+    tem_img->setPixmap(QPixmap::fromImage(temImage_));
+    tem_img->resize(logical.toSize());
+
+    const PreviewFit fit = fitPreview(pixelsToTwips(logical.width()),
+                                      pixelsToTwips(logical.height()));
+    pic_img->clear();
+    pic_img->setScaledContents(fit.stretch);
+    pic_img->resize(twipsToPixels(fit.width), twipsToPixels(fit.height));
+    if (!temImage_.isNull())
+        pic_img->setPixmap(QPixmap::fromImage(temImage_));
+    setWindowHeightTwips(fit.windowHeight);
+}
+
+void MainForm::Command1_Click()
+{
+    if (chk->isChecked()) {
+        hide();
+        pumpWait(100);
+    }
+    if (overlay_)
+        overlay_->close();
+    overlay_ = new CatForm(*this);
+}
+
+void MainForm::Command2_Click()
+{
+    if (chk->isChecked()) {
+        hide();
+        pumpWait(100);
+    }
+    QApplication::clipboard()->setImage(grabPrimaryScreen());
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    changebig(true);
+    pumpWait(60);
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainForm::cmdSave_Click()
+{
+    const QString name = dialogs_.getSaveFileName(this, QStringLiteral("另存为"),
+                                                  common::programFolder(),
+                                                  QStringLiteral("位图文件 (*.jpg)|*.jpg"));
+    if (name.isEmpty())
+        return;
+    if (QFileInfo::exists(name)
+        && !dialogs_.askYesNo(this, QStringLiteral("文件已经存在，是否覆盖文件？"),
+                              QStringLiteral("询问"), common::MessageIcon::Question))
+        return;
+    // The user must not believe a capture was saved when it was not.
+    if (!BMP2JPG::SavePictureAsJpeg(temImage_, name, JpegQuality))
+        dialogs_.inform(this, QStringLiteral("图片保存失败：\r\n") + name, QStringLiteral("系统"),
+                        common::MessageIcon::Information);
+}
+
+bool MainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == picSnap) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            const auto *me = static_cast<QMouseEvent *>(event);
+            if (me->button() == Qt::LeftButton && me->buttons() == Qt::LeftButton) {
+                picSnap_MouseDown();
+                return true;
+            }
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            const auto *me = static_cast<QMouseEvent *>(event);
+            if (me->button() == Qt::LeftButton && picking_) {
+                if (inTick_)
+                    releasePending_ = true;
+                else
+                    picSnap_MouseUp();
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainForm::getOutOfTheWayForPick()
+{
+    hiddenForPick_ = false;
+    if (!chk->isChecked())
+        return;
+    showMinimized();
+    pumpWait(100);
+    // Without a window manager nobody minimizes; hiding gets the window out
+    // of the way just the same.
+    if (ws_.isViewable(WindowId(winId()))) {
+        hide();
+        hiddenForPick_ = true;
+    }
+}
+
+void MainForm::comeBackAfterPick()
+{
+    if (hiddenForPick_ || isMinimized() || !isVisible())
+        showNormal();
+    hiddenForPick_ = false;
+    show();
+    raise();
+}
+
+void MainForm::picSnap_MouseDown()
+{
+    if (picking_)
+        return;
+    getOutOfTheWayForPick();
+    temImage_ = QImage();
+    tem_img->clear();
+    // Only a window found during this pick is captured.
+    pickedWindow_ = 0;
+    pickRect_ = QRect();
+    releasePending_ = false;
+    picking_ = true;
+    picSnap->grabMouse();
+    tmr->start();
+    // Once the window is minimized or hidden its mouse grab is gone and the
+    // release arrives elsewhere; the button state says when it happened.
+    pollTimer_.start();
+}
+
+void MainForm::pollPickButton()
+{
+    if (!picking_ || ws_.leftButtonDown())
+        return;
+    if (inTick_)
+        releasePending_ = true;
+    else
+        picSnap_MouseUp();
+}
+
+void MainForm::tmr_Timer()
+{
+    if (inTick_ || !picking_)
+        return;
+    inTick_ = true;
+    const QRect screen = primaryScreenDeviceRect();
+    const WindowPick pick = pickWindowAt(ws_, ws_.cursorPos(), ownWindowIds(), screen);
+    if (pick.window) {
+        pickedWindow_ = pick.window;
+        pickRect_ = pick.rect;
+        if (!pickRect_.isEmpty()) {
+            ws_.highlight(pickRect_);
+            pumpWait(400);
+            ws_.removeHighlight();
+            sinceHighlight_.start();
+        }
+    }
+    inTick_ = false;
+    if (releasePending_) {
+        releasePending_ = false;
+        picSnap_MouseUp();
+    }
+}
+
+void MainForm::picSnap_MouseUp()
+{
+    if (!picking_)
+        return;
+    picking_ = false;
+    tmr->stop();
+    pollTimer_.stop();
+    picSnap->releaseMouse();
+    if (pickedWindow_ == 0 || pickRect_.isEmpty()) {
+        comeBackAfterPick();
+        Q_EMIT pickEnded();
+        return;
+    }
+    if (sinceHighlight_.isValid() && sinceHighlight_.elapsed() < RepaintAfterHighlightMs)
+        pumpWait(int(RepaintAfterHighlightMs - sinceHighlight_.elapsed()));
+    const QRect screen = primaryScreenDeviceRect();
+    temImage_ = cropScreen(grabPrimaryScreen(), pickRect_.translated(-screen.topLeft()));
+    if (const QScreen *s = QGuiApplication::primaryScreen())
+        temImage_.setDevicePixelRatio(s->devicePixelRatio());
+    comeBackAfterPick();
+    changebig(false);
+    Q_EMIT pickEnded();
+}
+
+} // namespace areagrab
