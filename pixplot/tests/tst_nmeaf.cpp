@@ -1,0 +1,425 @@
+// The conversion window driven through its real buttons, with scripted
+// dialogs and real files in a temporary folder.
+#include "core/pathshare.h"
+#include "ui/nmeaf.h"
+
+#include "common/clock.h"
+#include "common/scripteddialogs.h"
+#include "common/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using common::DialogCall;
+using common::MessageIcon;
+
+namespace {
+
+const QString kOverwrite = QStringLiteral("文件已经存在，是否覆盖文件？");
+
+QStringList fileLines(const QString &file)
+{
+    QStringList lines = QString::fromUtf8(testsupport::readAll(file)).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+class TestNmeaf : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void window();
+    void layout_data();
+    void layout();
+    void initialTexts();
+    void presets_data();
+    void presets();
+    void kmlWrittenAndReported();
+    void kmlOffsetsFromTheirBoxes();
+    void kmlOnePoint();
+    void htmlWrittenAndReported();
+    void htmlOffsetsFromTheirBoxes();
+    void existingFile_data();
+    void existingFile();
+    void convertingTwiceAsksTheSecondTime();
+    void badOffset_data();
+    void badOffset();
+    void noPathLoaded();
+    void unwritableFolderReported();
+
+private:
+    void loadThreePoints(const QString &base);
+    QPushButton *button(const char *name);
+
+    QTemporaryDir *dir_ = nullptr;
+    common::ScriptedDialogs *dialogs_ = nullptr;
+    NMEAF *form_ = nullptr;
+    QString base_;
+};
+
+void TestNmeaf::init()
+{
+    common::clock::setFixed(QDateTime(QDate(2010, 5, 1), QTime(9, 5, 7)));
+    dir_ = new QTemporaryDir;
+    QVERIFY(dir_->isValid());
+    base_ = dir_->filePath(QStringLiteral("trip"));
+    loadThreePoints(base_);
+    dialogs_ = new common::ScriptedDialogs;
+    form_ = new NMEAF(*dialogs_);
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_));
+}
+
+void TestNmeaf::cleanup()
+{
+    if (dialogs_)
+        QVERIFY2(dialogs_->unexpected.isEmpty(), qPrintable(dialogs_->unexpected.join('\n')));
+    QCOMPARE(dialogs_ ? dialogs_->pendingAnswers() : 0, 0);
+    delete form_;
+    delete dialogs_;
+    delete dir_;
+    form_ = nullptr;
+    dialogs_ = nullptr;
+    dir_ = nullptr;
+    pathshare::PathGeoPoints.clear();
+    pathshare::PathPointCount = 0;
+    pathshare::PathTimeSpan.clear();
+    pathshare::PathFileBase.clear();
+    common::clock::clearFixed();
+}
+
+void TestNmeaf::loadThreePoints(const QString &base)
+{
+    // As "NEMA转换" leaves them; the table may hold more entries than counted.
+    pathshare::PathGeoPoints = {{118.77613, 31.83539}, {118.7765, 31.8361}, {118.78, 31.837}, {0, 0}};
+    pathshare::PathPointCount = 3;
+    pathshare::PathTimeSpan = QStringLiteral("2010-05-01 14:03:22 to 2010-05-01 14:05:00");
+    pathshare::PathFileBase = base;
+}
+
+QPushButton *TestNmeaf::button(const char *name)
+{
+    return form_->findChild<QPushButton *>(QString::fromLatin1(name));
+}
+
+void TestNmeaf::window()
+{
+    QCOMPARE(form_->windowTitle(), QStringLiteral("NMEA to HTML/KML"));
+    QCOMPARE(form_->size(), QSize(513, 153));
+    QCOMPARE(form_->minimumSize(), QSize(513, 153));
+    QCOMPARE(form_->maximumSize(), QSize(513, 153));
+    const Qt::WindowFlags f = form_->windowFlags();
+    QCOMPARE(f & Qt::WindowType_Mask, Qt::Tool);
+    QVERIFY(f & Qt::WindowCloseButtonHint);
+    QVERIFY(!(f & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(f & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(form_->Frame1->title(), QStringLiteral("Google Earth 视图"));
+    QCOMPARE(form_->Frame2->title(), QStringLiteral("网页 视图"));
+}
+
+void TestNmeaf::layout_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("parent");
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<QString>("text");
+    const QString label = QStringLiteral("纬度修正:                 ; 经度修正:                 ;");
+    // Twips / 15.
+    QTest::newRow("Frame1") << "Frame1" << "NMEAF" << QRect(8, 8, 497, 41) << QString();
+    QTest::newRow("cmd_kml") << "cmd_kml" << "Frame1" << QRect(8, 16, 137, 20) << "NMEA -> KML";
+    QTest::newRow("Label1") << "Label1" << "Frame1" << QRect(160, 20, 330, 17) << label;
+    QTest::newRow("lxz_0") << "lxz_0" << "Frame1" << QRect(216, 17, 97, 18) << QString();
+    QTest::newRow("lxz_1") << "lxz_1" << "Frame1" << QRect(384, 17, 97, 18) << QString();
+    QTest::newRow("Frame2") << "Frame2" << "NMEAF" << QRect(8, 64, 497, 81) << QString();
+    QTest::newRow("nmea2html") << "nmea2html" << "Frame2" << QRect(8, 16, 137, 20) << "NMEA -> HTML";
+    QTest::newRow("Label2") << "Label2" << "Frame2" << QRect(160, 20, 330, 17) << label;
+    QTest::newRow("lxz_2") << "lxz_2" << "Frame2" << QRect(216, 17, 97, 18) << QString();
+    QTest::newRow("lxz_3") << "lxz_3" << "Frame2" << QRect(384, 17, 97, 18) << QString();
+    QTest::newRow("cmd_cnone") << "cmd_cnone" << "Frame2" << QRect(144, 48, 66, 20) << "无修正";
+    QTest::newRow("cmd_cdt") << "cmd_cdt" << "Frame2" << QRect(224, 48, 122, 20) << "默认地图视图修正";
+    QTest::newRow("cmd_cst") << "cmd_cst" << "Frame2" << QRect(360, 48, 122, 20) << "默认卫星视图修正";
+}
+
+void TestNmeaf::layout()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, parent);
+    QFETCH(QRect, rect);
+    QFETCH(QString, text);
+    auto *w = form_->findChild<QWidget *>(name);
+    QVERIFY2(w, qPrintable(name));
+    QCOMPARE(w->parentWidget()->objectName(), parent);
+    QCOMPARE(w->geometry(), rect);
+    QVERIFY(w->isVisible());
+    if (auto *b = qobject_cast<QPushButton *>(w))
+        QCOMPARE(b->text(), text);
+    if (auto *l = qobject_cast<QLabel *>(w))
+        QCOMPARE(l->text(), text);
+    if (qobject_cast<QLineEdit *>(w)) {
+        // The boxes sit on top of the label that runs under them.
+        const QPoint centre = w->geometry().center();
+        QCOMPARE(w->parentWidget()->childAt(centre), w);
+    }
+}
+
+void TestNmeaf::initialTexts()
+{
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(form_->lxz[size_t(i)]->objectName(), QStringLiteral("lxz_%1").arg(i));
+        QCOMPARE(form_->lxz[size_t(i)]->text(), QStringLiteral("0.0000000000000"));
+    }
+}
+
+void TestNmeaf::presets_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("latitude");
+    QTest::addColumn<QString>("longitude");
+    QTest::newRow("无修正") << "cmd_cnone" << "0.0" << "0.0";
+    QTest::newRow("默认地图视图修正") << "cmd_cdt" << "0.0015125498454" << "0.003265375977";
+    QTest::newRow("默认卫星视图修正") << "cmd_cst" << "0.003766666" << "-0.00145";
+}
+
+void TestNmeaf::presets()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, latitude);
+    QFETCH(QString, longitude);
+    // Hand-edited boxes first: the preset replaces both page offsets and
+    // leaves the KML offsets alone.
+    for (int i = 0; i < 4; ++i)
+        form_->lxz[size_t(i)]->setText(QStringLiteral("7.%1").arg(i));
+    QTest::mouseClick(form_->findChild<QPushButton *>(button), Qt::LeftButton);
+    QCOMPARE(form_->lxz[0]->text(), QStringLiteral("7.0"));
+    QCOMPARE(form_->lxz[1]->text(), QStringLiteral("7.1"));
+    QCOMPARE(form_->lxz[2]->text(), latitude);
+    QCOMPARE(form_->lxz[3]->text(), longitude);
+    QVERIFY(dialogs_->calls.isEmpty());
+    QVERIFY(QDir(dir_->path()).isEmpty());
+}
+
+void TestNmeaf::kmlWrittenAndReported()
+{
+    QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
+    const QString kml = base_ + QStringLiteral(".kml");
+    QCOMPARE(dialogs_->calls.size(), 1);
+    const DialogCall &info = dialogs_->calls.first();
+    QCOMPARE(info.kind, DialogCall::Info);
+    QCOMPARE(info.title, QStringLiteral("系统"));
+    QCOMPARE(info.icon, MessageIcon::Information);
+    QCOMPARE(info.text, QStringLiteral("KML文件已保存到\r\n%1！\r\n\r\n共 3个轨迹点。").arg(kml));
+
+    const QStringList lines = fileLines(kml);
+    QCOMPARE(lines.size(), 38);
+    QCOMPARE(lines[3], QStringLiteral("<name>Paths 90507</name>"));
+    QCOMPARE(lines[4], QStringLiteral("<description>2010-05-01 14:03:22 to 2010-05-01 14:05:00</description>"));
+    QCOMPARE(lines[9], QStringLiteral("            <coordinates>118.77613,31.83539,0</coordinates>"));
+    QCOMPARE(lines[16], QStringLiteral("            <coordinates>118.78,31.837,0</coordinates>"));
+    QCOMPARE(lines[25], QStringLiteral("        <name>3 Point's Track</name>"));
+    QCOMPARE(lines.mid(30, 3), (QStringList{QStringLiteral("            118.77613,31.83539,0"),
+                                           QStringLiteral("            118.7765,31.8361,0"),
+                                           QStringLiteral("            118.78,31.837,0")}));
+    QCOMPARE(lines.last(), QStringLiteral("</kml>"));
+    QVERIFY(!QFileInfo::exists(base_ + QStringLiteral(".html")));
+}
+
+void TestNmeaf::kmlOffsetsFromTheirBoxes()
+{
+    form_->lxz[0]->setText(QStringLiteral("-0.25"));  // latitude
+    form_->lxz[1]->setText(QStringLiteral("0.5"));    // longitude
+    form_->lxz[2]->setText(QStringLiteral("9"));      // page boxes play no part
+    form_->lxz[3]->setText(QStringLiteral("9"));
+    QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
+    const QStringList lines = fileLines(base_ + QStringLiteral(".kml"));
+    QCOMPARE(lines.size(), 38);
+    QCOMPARE(lines[9], QStringLiteral("            <coordinates>119.27613,31.58539,0</coordinates>"));
+    QCOMPARE(lines[31], QStringLiteral("            119.2765,31.5861,0"));
+}
+
+void TestNmeaf::kmlOnePoint()
+{
+    pathshare::PathPointCount = 1;
+    pathshare::PathTimeSpan = QStringLiteral("2010-05-01 14:03:22 to 2010-05-01 14:03:22");
+    QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
+    const QStringList lines = fileLines(base_ + QStringLiteral(".kml"));
+    QCOMPARE(lines.size(), 36);
+    QCOMPARE(lines[9], QStringLiteral("            <coordinates>118.77613,31.83539,0</coordinates>"));
+    QCOMPARE(lines[16], QStringLiteral("            <coordinates>118.77613,31.83539,0</coordinates>"));
+    QCOMPARE(lines[30], QStringLiteral("            118.77613,31.83539,0"));
+    QVERIFY(dialogs_->lastInfo().endsWith(QStringLiteral("共 1个轨迹点。")));
+}
+
+void TestNmeaf::htmlWrittenAndReported()
+{
+    QTest::mouseClick(button("nmea2html"), Qt::LeftButton);
+    const QString html = base_ + QStringLiteral(".html");
+    QCOMPARE(dialogs_->calls.size(), 1);
+    const DialogCall &info = dialogs_->calls.first();
+    QCOMPARE(info.kind, DialogCall::Info);
+    QCOMPARE(info.title, QStringLiteral("系统"));
+    QCOMPARE(info.icon, MessageIcon::Information);
+    QCOMPARE(info.text, QStringLiteral("HTML 视图方式文件已保存到\r\n%1！").arg(html));
+
+    const QStringList lines = fileLines(html);
+    QCOMPARE(lines.size(), 69);
+    QCOMPARE(lines[7], QStringLiteral("<title>Paths 90507</title>"));
+    QCOMPARE(lines[44], QStringLiteral("    points.push(new GLatLng(31.83539,118.77613));"));
+    QCOMPARE(lines[46], QStringLiteral("    points.push(new GLatLng(31.837,118.78));"));
+    QCOMPARE(lines[47], QStringLiteral("map.addOverlay(new GPolyline(points.slice(0,3),'#00FF00', 5, 0.5));"));
+    QCOMPARE(lines[61], QStringLiteral("        Log Date And Time: 2010-05-01 14:03:22 to 2010-05-01 14:05:00"));
+    QVERIFY(!QFileInfo::exists(base_ + QStringLiteral(".kml")));
+}
+
+void TestNmeaf::htmlOffsetsFromTheirBoxes()
+{
+    form_->lxz[0]->setText(QStringLiteral("5"));  // KML boxes play no part
+    form_->lxz[1]->setText(QStringLiteral("5"));
+    QTest::mouseClick(button("cmd_cst"), Qt::LeftButton);
+    QTest::mouseClick(button("nmea2html"), Qt::LeftButton);
+    const QStringList lines = fileLines(base_ + QStringLiteral(".html"));
+    QCOMPARE(lines.size(), 69);
+    // Latitude offset (box 2) first inside GLatLng, longitude (box 3) second.
+    QCOMPARE(lines[44], QStringLiteral("    points.push(new GLatLng(31.839156666,118.77468));"));
+    QCOMPARE(lines[39], QStringLiteral("map.setCenter(new GLatLng(31.839156666,118.77468),map.getBoundsZoomLevel("
+                                       "new GLatLngBounds(new GLatLng(31.839156666,118.77468),"
+                                       "new GLatLng(31.839156666,118.77468))));"));
+}
+
+void TestNmeaf::existingFile_data()
+{
+    QTest::addColumn<QString>("buttonName");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("kml, no") << "cmd_kml" << ".kml" << false;
+    QTest::newRow("kml, yes") << "cmd_kml" << ".kml" << true;
+    QTest::newRow("html, no") << "nmea2html" << ".html" << false;
+    QTest::newRow("html, yes") << "nmea2html" << ".html" << true;
+}
+
+void TestNmeaf::existingFile()
+{
+    QFETCH(QString, buttonName);
+    QFETCH(QString, extension);
+    QFETCH(bool, yes);
+    const QString file = base_ + extension;
+    QVERIFY(writeFile(file, "the user's own file\r\n"));
+    if (yes)
+        dialogs_->queueYes();
+    else
+        dialogs_->queueNo();
+    QTest::mouseClick(button(qPrintable(buttonName)), Qt::LeftButton);
+
+    const DialogCall &ask = dialogs_->calls.first();
+    QCOMPARE(ask.kind, DialogCall::YesNo);
+    QCOMPARE(ask.text, kOverwrite);
+    QCOMPARE(ask.title, QStringLiteral("询问"));
+    QCOMPARE(ask.icon, MessageIcon::Question);
+    if (yes) {
+        QCOMPARE(dialogs_->calls.size(), 2);
+        QCOMPARE(dialogs_->calls[1].kind, DialogCall::Info);
+        QVERIFY(testsupport::readAll(file).startsWith("<?xml version=\"1.0\" encoding="));
+    } else {
+        QCOMPARE(dialogs_->calls.size(), 1);
+        QCOMPARE(testsupport::readAll(file), QByteArray("the user's own file\r\n"));
+    }
+    // Nothing else appears in the folder (no stray temporary file).
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{QFileInfo(file).fileName()});
+}
+
+void TestNmeaf::convertingTwiceAsksTheSecondTime()
+{
+    QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
+    QCOMPARE(dialogs_->callsOf(DialogCall::YesNo).size(), 0);
+    dialogs_->queueYes();
+    QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
+    QCOMPARE(dialogs_->callsOf(DialogCall::YesNo).size(), 1);
+    QCOMPARE(dialogs_->callsOf(DialogCall::Info).size(), 2);
+}
+
+void TestNmeaf::badOffset_data()
+{
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("fileExists");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("KML latitude, letters") << 0 << "abc" << false
+                                           << "Google Earth 视图的纬度修正“abc”不是有效的十进制数，文件未写入。";
+    QTest::newRow("KML longitude, empty") << 1 << "" << false
+                                          << "Google Earth 视图的经度修正“”不是有效的十进制数，文件未写入。";
+    QTest::newRow("page latitude, comma") << 2 << "0,5" << false
+                                          << "网页 视图的纬度修正“0,5”不是有效的十进制数，文件未写入。";
+    QTest::newRow("page longitude, over a file") << 3 << "1.2.3" << true
+                                                 << "网页 视图的经度修正“1.2.3”不是有效的十进制数，文件未写入。";
+    QTest::newRow("KML longitude, over a file") << 1 << "--1" << true
+                                                << "Google Earth 视图的经度修正“--1”不是有效的十进制数，文件未写入。";
+}
+
+void TestNmeaf::badOffset()
+{
+    QFETCH(int, box);
+    QFETCH(QString, text);
+    QFETCH(bool, fileExists);
+    QFETCH(QString, message);
+    const QString file = base_ + (box < 2 ? QStringLiteral(".kml") : QStringLiteral(".html"));
+    if (fileExists) {
+        QVERIFY(writeFile(file, "kept\r\n"));
+        dialogs_->queueYes();
+    }
+    form_->lxz[size_t(box)]->setText(text);
+    QTest::mouseClick(button(box < 2 ? "cmd_kml" : "nmea2html"), Qt::LeftButton);
+
+    const QList<DialogCall> infos = dialogs_->callsOf(DialogCall::Info);
+    QCOMPARE(infos.size(), 1);
+    QCOMPARE(infos.first().text, message);
+    QCOMPARE(infos.first().title, QStringLiteral("系统"));
+    QCOMPARE(infos.first().icon, MessageIcon::Information);
+    if (fileExists)
+        QCOMPARE(testsupport::readAll(file), QByteArray("kept\r\n"));
+    else
+        QVERIFY(QDir(dir_->path()).isEmpty());
+}
+
+void TestNmeaf::noPathLoaded()
+{
+    pathshare::PathPointCount = 0;
+    QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
+    QTest::mouseClick(button("nmea2html"), Qt::LeftButton);
+    const QList<DialogCall> infos = dialogs_->callsOf(DialogCall::Info);
+    QCOMPARE(infos.size(), 2);
+    QCOMPARE(infos[0].text, QStringLiteral("没有已加载的路径轨迹点，文件未写入。"));
+    QVERIFY(QDir(dir_->path()).isEmpty());
+}
+
+void TestNmeaf::unwritableFolderReported()
+{
+    pathshare::PathFileBase = dir_->filePath(QStringLiteral("gone/trip"));
+    QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
+    const QList<DialogCall> infos = dialogs_->callsOf(DialogCall::Info);
+    QCOMPARE(infos.size(), 1);
+    QVERIFY2(infos[0].text.startsWith(QStringLiteral("文件保存失败：\r\n") + pathshare::PathFileBase
+                                      + QStringLiteral(".kml")),
+             qPrintable(infos[0].text));
+    QCOMPARE(infos[0].icon, MessageIcon::Critical);
+    QVERIFY(QDir(dir_->path()).isEmpty());
+}
+
+QTEST_MAIN(TestNmeaf)
+#include "tst_nmeaf.moc"
