@@ -47,6 +47,7 @@ public:
     QVariant MakerNoteTag(qint32 tagId) const;
 
     bool hasExif() const { return HasExif; }
+    bool intelOrder() const { return Intel; } // byte order of the last block read
     const QList<ExifEntry> &entries() const { return Entries; }
     qint32 app1Pos() const { return App1Pos; }
 
