@@ -13,6 +13,7 @@
 #include "common/dialogs.h"
 
 #include <QButtonGroup>
+#include <QEvent>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -294,11 +295,16 @@ void PixplotMain::buildForm()
     connect(cmd_del, &QPushButton::clicked, this, &PixplotMain::cmd_del_Click);
     connect(cmd_clear, &QPushButton::clicked, this, &PixplotMain::cmd_clear_Click);
     connect(ListView, &QTreeView::doubleClicked, this, &PixplotMain::ListView_DblClick);
+    // A click shows its row (also when it is already selected); moving the
+    // selection with the keyboard does too.
+    connect(ListView, &QTreeView::clicked, this,
+            [this](const QModelIndex &index) { ListView_ItemClick(index.row() + 1); });
     connect(ListView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
-                if (!previewBlocked_ && current.isValid())
+                if (!previewBlocked_ && !mouseHeldOnList_ && current.isValid())
                     ListView_ItemClick(current.row() + 1);
             });
+    ListView->viewport()->installEventFilter(this);
     connect(cmd_addname, &QPushButton::clicked, this, &PixplotMain::cmd_addname_Click);
     connect(cmd_clearname, &QPushButton::clicked, this, &PixplotMain::cmd_clearname_Click);
     connect(cmd_ct, &QPushButton::clicked, this, &PixplotMain::cmd_ct_Click);
@@ -321,6 +327,17 @@ void PixplotMain::buildForm()
     QPixmap blank(Pictemp->size());
     blank.fill(palette().color(QPalette::Window));
     Pictemp->setPixmap(blank);
+}
+
+bool PixplotMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ListView->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+            mouseHeldOnList_ = true;
+        else if (event->type() == QEvent::MouseButtonRelease)
+            mouseHeldOnList_ = false;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void PixplotMain::Form_Load()

@@ -66,6 +66,9 @@ public:
     // Where the last preview was drawn in Pictemp, in twips.
     preview::Placement previewPlacement() const { return placement_; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void buildForm();
     void Form_Load();
@@ -79,6 +82,7 @@ private:
     QString lastPhotoFolder_;
     preview::Placement placement_;
     bool previewBlocked_ = false;
+    bool mouseHeldOnList_ = false; // the click that follows shows the preview
 
     // Controls, named as the form names them.
     QGroupBox *pic_box = nullptr;
