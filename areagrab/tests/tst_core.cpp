@@ -1,4 +1,472 @@
+// Rules of the capture that need no screen: preview fit, rounding, the
+// overlay's frame and label, clamping, cropping, command-line numbers.
+#include "core/capturecli.h"
+#include "core/cliargs.h"
+#include "core/fitpreview.h"
+#include "core/rounding.h"
+#include "core/screenrect.h"
+#include "core/selection.h"
+
 #include <QTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+
+using namespace areagrab;
+
+namespace {
+
+// Every pixel differs from its neighbours, so a shifted or scaled crop shows.
+QImage patternImage(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb((x * 7) & 255, (y * 11) & 255, (x * 3 + y * 5) & 255));
+    return img;
+}
+
+// A window system with one window, for the pick arithmetic.
+class OneWindow : public WindowSystem {
+public:
+    WindowId id = 0;
+    QRect rect;
+    QList<WindowId> lastSkip;
+    WindowId windowAt(QPoint, const QList<WindowId> &skip) override
+    {
+        lastSkip = skip;
+        return id;
+    }
+    std::optional<QRect> windowRect(WindowId w) override
+    {
+        if (w != id)
+            return std::nullopt;
+        return rect;
+    }
+    void highlight(const QRect &) override {}
+    void removeHighlight() override {}
+    QPoint cursorPos() override { return {}; }
+    bool leftButtonDown() override { return false; }
+    bool isViewable(WindowId) override { return true; }
+};
+
+} // namespace
+
+class TestCore : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void roundHalfEven_data();
+    void roundHalfEven();
+    void twipsPixels();
+    void fitPreview_data();
+    void fitPreview();
+    void fitPreviewKeepsAspect_data();
+    void fitPreviewKeepsAspect();
+    void selectionDrag_data();
+    void selectionDrag();
+    void selectionBackAcrossAnchor();
+    void selectionPressWithoutMoveIsEmpty();
+    void captureRectRounding_data();
+    void captureRectRounding();
+    void numberText_data();
+    void numberText();
+    void clampToScreen_data();
+    void clampToScreen();
+    void logicalToDevice_data();
+    void logicalToDevice();
+    void cropGivesExactPixels();
+    void cropScaledScreenIsNotBlurred();
+    void cropOutsideIsNull();
+    void parseRect_data();
+    void parseRect();
+    void parsePoint_data();
+    void parsePoint();
+    void pickClampsAndPassesSkip();
+    void pickWithoutWindow();
+};
+
+void TestCore::roundHalfEven_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<qint64>("expected");
+    QTest::newRow("2.5 down") << 2.5 << qint64(2);
+    QTest::newRow("3.5 up") << 3.5 << qint64(4);
+    QTest::newRow("0.5 down") << 0.5 << qint64(0);
+    QTest::newRow("-2.5") << -2.5 << qint64(-2);
+    QTest::newRow("-1.5") << -1.5 << qint64(-2);
+    QTest::newRow("2.4999") << 2.4999 << qint64(2);
+    QTest::newRow("2.5001") << 2.5001 << qint64(3);
+    QTest::newRow("-0.4") << -0.4 << qint64(0);
+    QTest::newRow("whole") << 7.0 << qint64(7);
+}
+
+void TestCore::roundHalfEven()
+{
+    QFETCH(double, value);
+    QFETCH(qint64, expected);
+    QCOMPARE(areagrab::roundHalfEven(value), expected);
+}
+
+void TestCore::twipsPixels()
+{
+    QCOMPARE(twipsToPixels(5160), 344);
+    QCOMPARE(twipsToPixels(3870), 258);
+    QCOMPARE(twipsToPixels(1275), 85);
+    QCOMPARE(twipsToPixels(1410), 94);
+    QCOMPARE(twipsToPixels(1500 + 22), 101); // 101.47
+    QCOMPARE(twipsToPixels(7 * 15 + 7), 7);  // 7.47
+    QCOMPARE(twipsToPixels(7 * 15 + 8), 8);  // 7.53
+    QCOMPARE(pixelsToTwips(344), qint64(5160));
+    QCOMPARE(pixelsToTwips(0.5), qint64(8)); // 7.5 -> 8
+}
+
+void TestCore::fitPreview_data()
+{
+    QTest::addColumn<qint64>("w");
+    QTest::addColumn<qint64>("h");
+    QTest::addColumn<bool>("stretch");
+    QTest::addColumn<qint64>("pw");
+    QTest::addColumn<qint64>("ph");
+    QTest::addColumn<qint64>("windowHeight");
+    QTest::newRow("small, natural size") << qint64(3000) << qint64(2000) << false << qint64(3000) << qint64(2000) << qint64(3410);
+    QTest::newRow("box width, just under box height") << qint64(5160) << qint64(3855) << false << qint64(5160) << qint64(3855) << qint64(5265);
+    QTest::newRow("exactly 3870 high keeps size") << qint64(4000) << qint64(3870) << true << qint64(4000) << qint64(3870) << qint64(5280);
+    QTest::newRow("box exactly") << qint64(5160) << qint64(3870) << true << qint64(5160) << qint64(3870) << qint64(5280);
+    QTest::newRow("wide to box width") << qint64(10320) << qint64(3000) << true << qint64(5160) << qint64(1500) << qint64(2910);
+    QTest::newRow("wide, scaled height exactly box") << qint64(10320) << qint64(7740) << true << qint64(5160) << qint64(3870) << qint64(5280);
+    QTest::newRow("wide and tall to box height") << qint64(6000) << qint64(6000) << true << qint64(3870) << qint64(3870) << qint64(5280);
+    QTest::newRow("screen 1280x1024") << qint64(19200) << qint64(15360) << true << qint64(4838) << qint64(3870) << qint64(5280);
+    QTest::newRow("wide half rounds to even 8") << qint64(10320) << qint64(15) << true << qint64(5160) << qint64(8) << qint64(1418);
+    QTest::newRow("wide half rounds to even 22") << qint64(10320) << qint64(45) << true << qint64(5160) << qint64(22) << qint64(1432);
+    QTest::newRow("tall to box height") << qint64(3000) << qint64(7740) << true << qint64(1500) << qint64(3870) << qint64(5280);
+    QTest::newRow("tall half rounds to even 8") << qint64(15) << qint64(7740) << true << qint64(8) << qint64(3870) << qint64(5280);
+    QTest::newRow("tall half rounds to even 22") << qint64(45) << qint64(7740) << true << qint64(22) << qint64(3870) << qint64(5280);
+    QTest::newRow("one pixel") << qint64(15) << qint64(15) << false << qint64(15) << qint64(15) << qint64(1425);
+    QTest::newRow("nothing") << qint64(0) << qint64(0) << false << qint64(0) << qint64(0) << qint64(1410);
+    QTest::newRow("huge, no overflow") << qint64(600000) << qint64(450000) << true << qint64(5160) << qint64(3870) << qint64(5280);
+}
+
+void TestCore::fitPreview()
+{
+    QFETCH(qint64, w);
+    QFETCH(qint64, h);
+    QFETCH(bool, stretch);
+    QFETCH(qint64, pw);
+    QFETCH(qint64, ph);
+    QFETCH(qint64, windowHeight);
+    const PreviewFit fit = areagrab::fitPreview(w, h);
+    QCOMPARE(fit.stretch, stretch);
+    QCOMPARE(fit.width, pw);
+    QCOMPARE(fit.height, ph);
+    QCOMPARE(fit.windowHeight, windowHeight);
+}
+
+void TestCore::fitPreviewKeepsAspect_data()
+{
+    QTest::addColumn<int>("wpx");
+    QTest::addColumn<int>("hpx");
+    for (int w : {345, 500, 999, 1280, 1920, 2560})
+        for (int h : {1, 100, 258, 700, 1024, 1440})
+            QTest::newRow(qPrintable(QStringLiteral("%1x%2").arg(w).arg(h))) << w << h;
+}
+
+void TestCore::fitPreviewKeepsAspect()
+{
+    QFETCH(int, wpx);
+    QFETCH(int, hpx);
+    const PreviewFit fit = areagrab::fitPreview(qint64(wpx) * 15, qint64(hpx) * 15);
+    QVERIFY(fit.stretch);
+    QVERIFY(fit.width <= PreviewBoxWidth);
+    QVERIFY(fit.height <= PreviewBoxHeight);
+    QVERIFY(fit.width == PreviewBoxWidth || fit.height == PreviewBoxHeight);
+    // Within rounding of one twip on the scaled side.
+    const double ratio = double(wpx) / hpx;
+    QVERIFY(std::abs(fit.width - fit.height * ratio) <= ratio / 2 + 0.5 + 1e-9);
+}
+
+void TestCore::selectionDrag_data()
+{
+    QTest::addColumn<QPointF>("press");
+    QTest::addColumn<QPointF>("cursor");
+    QTest::addColumn<int>("screenHeight");
+    QTest::addColumn<QRectF>("frame");
+    QTest::addColumn<QPointF>("label");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("down-right, wide: label ends at cursor")
+        << QPointF(100, 100) << QPointF(300, 180) << 1024 << QRectF(100, 100, 200, 80)
+        << QPointF(219, 180) << QStringLiteral("200×80");
+    QTest::newRow("down-right, narrow: label at frame left")
+        << QPointF(100, 100) << QPointF(150, 120) << 1024 << QRectF(100, 100, 50, 20)
+        << QPointF(100, 120) << QStringLiteral("50×20");
+    QTest::newRow("width exactly label width")
+        << QPointF(100, 100) << QPointF(181, 120) << 1024 << QRectF(100, 100, 81, 20)
+        << QPointF(100, 120) << QStringLiteral("81×20");
+    QTest::newRow("width one past label width")
+        << QPointF(100, 100) << QPointF(182, 120) << 1024 << QRectF(100, 100, 82, 20)
+        << QPointF(101, 120) << QStringLiteral("82×20");
+    QTest::newRow("up-left: label at cursor x, press y")
+        << QPointF(300, 300) << QPointF(200, 250) << 1024 << QRectF(200, 250, 100, 50)
+        << QPointF(200, 300) << QStringLiteral("100×50");
+    QTest::newRow("near bottom: label above cursor")
+        << QPointF(100, 900) << QPointF(300, 1010) << 1024 << QRectF(100, 900, 200, 110)
+        << QPointF(219, 993) << QStringLiteral("200×110");
+    QTest::newRow("last row where label fits below")
+        << QPointF(100, 900) << QPointF(300, 1007) << 1024 << QRectF(100, 900, 200, 107)
+        << QPointF(219, 1007) << QStringLiteral("200×107");
+    QTest::newRow("first row where label goes above")
+        << QPointF(100, 900) << QPointF(300, 1008) << 1024 << QRectF(100, 900, 200, 108)
+        << QPointF(219, 991) << QStringLiteral("200×108");
+    QTest::newRow("fractional pixels")
+        << QPointF(10.5, 10.25) << QPointF(20.75, 30) << 1024 << QRectF(10.5, 10.25, 10.25, 19.75)
+        << QPointF(10.5, 30) << QStringLiteral("10.25×19.75");
+    QTest::newRow("only horizontal")
+        << QPointF(50, 60) << QPointF(40, 60) << 768 << QRectF(40, 60, 10, 0)
+        << QPointF(40, 60) << QStringLiteral("10×0");
+}
+
+void TestCore::selectionDrag()
+{
+    QFETCH(QPointF, press);
+    QFETCH(QPointF, cursor);
+    QFETCH(int, screenHeight);
+    QFETCH(QRectF, frame);
+    QFETCH(QPointF, label);
+    QFETCH(QString, caption);
+    Selection s;
+    s.press(float(press.x()), float(press.y()));
+    s.drag(float(cursor.x()), float(cursor.y()), screenHeight);
+    const FrameRect f = s.frame();
+    QCOMPARE(QRectF(f.left, f.top, f.width, f.height), frame);
+    QCOMPARE(s.labelPos(), label);
+    QCOMPARE(s.caption(), caption);
+}
+
+void TestCore::selectionBackAcrossAnchor()
+{
+    Selection s;
+    s.press(100, 100);
+    s.drag(50, 40, 1024);
+    QCOMPARE(s.frame().left, 50.f);
+    QCOMPARE(s.frame().top, 40.f);
+    s.drag(150, 160, 1024);
+    const FrameRect f = s.frame();
+    QCOMPARE(QRectF(f.left, f.top, f.width, f.height), QRectF(100, 100, 50, 60));
+    QCOMPARE(s.caption(), QStringLiteral("50×60"));
+    // A new press starts over at the new point.
+    s.press(10, 20);
+    QCOMPARE(QRectF(s.frame().left, s.frame().top, s.frame().width, s.frame().height),
+             QRectF(10, 20, 0, 0));
+    QVERIFY(s.isEmpty());
+}
+
+void TestCore::selectionPressWithoutMoveIsEmpty()
+{
+    Selection s;
+    QCOMPARE(s.caption(), QStringLiteral("0×0"));
+    s.press(30, 40);
+    QVERIFY(s.isEmpty());
+    s.drag(30, 40, 1024);
+    QVERIFY(s.isEmpty());
+    s.drag(31, 40, 1024);
+    QVERIFY(s.isEmpty()); // no height yet
+    s.drag(31, 41, 1024);
+    QVERIFY(!s.isEmpty());
+}
+
+void TestCore::captureRectRounding_data()
+{
+    QTest::addColumn<QPointF>("press");
+    QTest::addColumn<QPointF>("cursor");
+    QTest::addColumn<QRect>("expected");
+    QTest::newRow("whole pixels") << QPointF(10, 20) << QPointF(110, 70) << QRect(10, 20, 100, 50);
+    QTest::newRow("halves to even") << QPointF(10.5, 11.5) << QPointF(20.5, 21.5) << QRect(10, 12, 10, 10);
+    QTest::newRow("up-left halves") << QPointF(21.5, 22.5) << QPointF(12.5, 13.5) << QRect(12, 14, 10, 8);
+    QTest::newRow("quarter") << QPointF(0.25, 0.75) << QPointF(9.75, 10.25) << QRect(0, 1, 10, 9);
+}
+
+void TestCore::captureRectRounding()
+{
+    QFETCH(QPointF, press);
+    QFETCH(QPointF, cursor);
+    QFETCH(QRect, expected);
+    Selection s;
+    s.press(float(press.x()), float(press.y()));
+    s.drag(float(cursor.x()), float(cursor.y()), 1024);
+    QCOMPARE(s.captureRect(), expected);
+}
+
+void TestCore::numberText_data()
+{
+    QTest::addColumn<float>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("0") << 0.f << QStringLiteral("0");
+    QTest::newRow("120") << 120.f << QStringLiteral("120");
+    QTest::newRow("12.5") << 12.5f << QStringLiteral("12.5");
+    QTest::newRow("0.1 in single precision") << 0.1f << QStringLiteral("0.1");
+    QTest::newRow("100000") << 100000.f << QStringLiteral("100000");
+    QTest::newRow("1279.75") << 1279.75f << QStringLiteral("1279.75");
+}
+
+void TestCore::numberText()
+{
+    QFETCH(float, value);
+    QFETCH(QString, text);
+    QCOMPARE(areagrab::numberText(value), text);
+}
+
+void TestCore::clampToScreen_data()
+{
+    QTest::addColumn<QRect>("window");
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QRect>("expected");
+    const QRect s(0, 0, 1280, 1024);
+    QTest::newRow("inside") << QRect(10, 20, 100, 50) << s << QRect(10, 20, 100, 50);
+    QTest::newRow("off left and top") << QRect(-40, -30, 160, 120) << s << QRect(0, 0, 120, 90);
+    QTest::newRow("off right and bottom") << QRect(1200, 964, 160, 120) << s << QRect(1200, 964, 80, 60);
+    QTest::newRow("bigger than screen") << QRect(-5, -5, 2000, 2000) << s << s;
+    QTest::newRow("ends on the edge") << QRect(1180, 924, 100, 100) << s << QRect(1180, 924, 100, 100);
+    QTest::newRow("wholly left") << QRect(-300, 10, 200, 100) << s << QRect();
+    QTest::newRow("wholly below") << QRect(10, 1024, 200, 100) << s << QRect();
+    QTest::newRow("touching left edge") << QRect(-200, 10, 200, 100) << s << QRect();
+    QTest::newRow("screen not at origin") << QRect(1900, 50, 200, 100) << QRect(1920, 0, 1024, 768)
+                                           << QRect(1920, 50, 180, 100);
+}
+
+void TestCore::clampToScreen()
+{
+    QFETCH(QRect, window);
+    QFETCH(QRect, screen);
+    QFETCH(QRect, expected);
+    const QRect got = areagrab::clampToScreen(window, screen);
+    QCOMPARE(got.isEmpty(), expected.isEmpty());
+    if (!expected.isEmpty())
+        QCOMPARE(got, expected);
+}
+
+void TestCore::logicalToDevice_data()
+{
+    QTest::addColumn<QRect>("logical");
+    QTest::addColumn<qreal>("dpr");
+    QTest::addColumn<QRect>("device");
+    QTest::newRow("ratio 1") << QRect(10, 20, 30, 40) << 1.0 << QRect(10, 20, 30, 40);
+    QTest::newRow("ratio 2") << QRect(10, 20, 30, 40) << 2.0 << QRect(20, 40, 60, 80);
+    QTest::newRow("ratio 1.5, halves to even") << QRect(1, 1, 3, 3) << 1.5 << QRect(2, 2, 4, 4);
+    QTest::newRow("ratio 1.25") << QRect(4, 0, 8, 16) << 1.25 << QRect(5, 0, 10, 20);
+}
+
+void TestCore::logicalToDevice()
+{
+    QFETCH(QRect, logical);
+    QFETCH(qreal, dpr);
+    QFETCH(QRect, device);
+    QCOMPARE(areagrab::logicalToDevice(logical, dpr), device);
+}
+
+void TestCore::cropGivesExactPixels()
+{
+    const QImage screen = patternImage(200, 150);
+    const QImage part = cropScreen(screen, QRect(13, 17, 50, 40));
+    QCOMPARE(part.size(), QSize(50, 40));
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 50; ++x)
+            QCOMPARE(part.pixel(x, y), screen.pixel(13 + x, 17 + y));
+}
+
+void TestCore::cropScaledScreenIsNotBlurred()
+{
+    // A screen at ratio 2: 30 x 20 logical pixels are 60 x 40 device pixels,
+    // each one the screen's own, not an interpolation.
+    const QImage screen = patternImage(400, 300);
+    const QRect device = areagrab::logicalToDevice(QRect(11, 7, 30, 20), 2.0);
+    const QImage part = cropScreen(screen, device);
+    QCOMPARE(part.size(), QSize(60, 40));
+    QCOMPARE(part.devicePixelRatio(), 1.0);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 60; ++x)
+            QCOMPARE(part.pixel(x, y), screen.pixel(22 + x, 14 + y));
+}
+
+void TestCore::cropOutsideIsNull()
+{
+    const QImage screen = patternImage(100, 100);
+    QVERIFY(cropScreen(screen, QRect(90, 90, 20, 20)).isNull());
+    QVERIFY(cropScreen(screen, QRect(-1, 0, 10, 10)).isNull());
+    QVERIFY(cropScreen(screen, QRect(10, 10, 0, 5)).isNull());
+    QVERIFY(!cropScreen(screen, QRect(90, 90, 10, 10)).isNull());
+}
+
+void TestCore::parseRect_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QRect>("rect");
+    QTest::newRow("plain") << "10,20,300,200" << true << QRect(10, 20, 300, 200);
+    QTest::newRow("spaces") << " 10 , 20,300 ,200 " << true << QRect(10, 20, 300, 200);
+    QTest::newRow("negative origin") << "-5,-6,7,8" << true << QRect(-5, -6, 7, 8);
+    QTest::newRow("zero size parses") << "1,2,0,0" << true << QRect(1, 2, 0, 0);
+    QTest::newRow("three numbers") << "1,2,3" << false << QRect();
+    QTest::newRow("five numbers") << "1,2,3,4,5" << false << QRect();
+    QTest::newRow("letters") << "a,2,3,4" << false << QRect();
+    QTest::newRow("decimal") << "1.5,2,3,4" << false << QRect();
+    QTest::newRow("empty part") << "1,,3,4" << false << QRect();
+    QTest::newRow("huge") << "1,2,99999999999,4" << false << QRect();
+    QTest::newRow("x separator") << "1x2x3x4" << false << QRect();
+}
+
+void TestCore::parseRect()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(QRect, rect);
+    const auto got = parseRectArg(text);
+    QCOMPARE(got.has_value(), ok);
+    if (ok)
+        QCOMPARE(*got, rect);
+}
+
+void TestCore::parsePoint_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QPoint>("point");
+    QTest::newRow("plain") << "640,512" << true << QPoint(640, 512);
+    QTest::newRow("negative") << "-1,0" << true << QPoint(-1, 0);
+    QTest::newRow("one number") << "640" << false << QPoint();
+    QTest::newRow("three numbers") << "1,2,3" << false << QPoint();
+    QTest::newRow("empty") << "" << false << QPoint();
+}
+
+void TestCore::parsePoint()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(QPoint, point);
+    const auto got = parsePointArg(text);
+    QCOMPARE(got.has_value(), ok);
+    if (ok)
+        QCOMPARE(*got, point);
+}
+
+void TestCore::pickClampsAndPassesSkip()
+{
+    OneWindow ws;
+    ws.id = 42;
+    ws.rect = QRect(1200, -20, 200, 100);
+    const WindowPick pick = pickWindowAt(ws, QPoint(1250, 10), {7, 8}, QRect(0, 0, 1280, 1024));
+    QCOMPARE(pick.window, WindowId(42));
+    QCOMPARE(pick.rect, QRect(1200, 0, 80, 80));
+    QCOMPARE(ws.lastSkip, (QList<WindowId>{7, 8}));
+
+    ws.rect = QRect(-500, 10, 200, 100); // wholly off the screen
+    const WindowPick off = pickWindowAt(ws, QPoint(0, 0), {}, QRect(0, 0, 1280, 1024));
+    QCOMPARE(off.window, WindowId(42));
+    QVERIFY(off.rect.isEmpty());
+}
+
+void TestCore::pickWithoutWindow()
+{
+    OneWindow ws; // id 0: nothing there
+    const WindowPick pick = pickWindowAt(ws, QPoint(5, 5), {}, QRect(0, 0, 1280, 1024));
+    QCOMPARE(pick.window, WindowId(0));
+    QVERIFY(pick.rect.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestCore)
 #include "tst_core.moc"

@@ -152,12 +152,33 @@ QList<WindowId> MainForm::ownWindowIds() const
 
 void MainForm::setWindowHeightTwips(qint64 twips)
 {
+    windowHeightTwips_ = twips;
+    applyWindowHeight();
+}
+
+void MainForm::applyWindowHeight()
+{
     // The height counts the title bar and borders, where a window manager
-    // draws them; without one the window is its client area alone.
+    // draws them; without one the window is its client area alone. They are
+    // known once the window is shown, so showing and moving apply it again.
     int frame = 0;
     if (isVisible())
         frame = std::max(0, frameGeometry().height() - geometry().height());
-    setFixedHeight(std::max(1, twipsToPixels(twips) - frame));
+    const int client = std::max(1, twipsToPixels(windowHeightTwips_) - frame);
+    if (minimumHeight() != client || maximumHeight() != client)
+        setFixedHeight(client);
+}
+
+void MainForm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    applyWindowHeight();
+}
+
+void MainForm::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    applyWindowHeight();
 }
 
 void MainForm::changebig(bool fromClipboard)

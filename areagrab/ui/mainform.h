@@ -64,18 +64,22 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
 
 private:
     void picSnap_MouseDown();
     void picSnap_MouseUp();
     void pollPickButton();
     void setWindowHeightTwips(qint64 twips);
+    void applyWindowHeight();
     void getOutOfTheWayForPick();
     void comeBackAfterPick();
 
     common::Dialogs &dialogs_;
     WindowSystem &ws_;
     QImage temImage_;
+    qint64 windowHeightTwips_ = 0;
     QPointer<CatForm> overlay_;
 
     // Window pick state.
