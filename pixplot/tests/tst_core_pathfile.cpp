@@ -1,0 +1,252 @@
+// Reading NMEA path files: line ends, offsets, gpsbabel-written logs and the
+// real receiver logs of the corpus.
+#include "common/testsupport.h"
+#include "core/pathfile.h"
+#include "core/systemfinction.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const char *const FixA = "$GPRMC,120000,A,3150.1234,N,11846.5678,E,0.0,0.0,010510,,,A*74";
+const char *const FixB = "$GPRMC,120001.50,A,3150.1240,N,11846.5680,E,0.0,0.0,010510,,,A*74";
+const char *const FixC = "$GNRMC,120101,A,3150.1250,S,11846.5690,W,0.0,0.0,010510,,,A*74";
+
+QString writeBytes(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    QFile f(dir.filePath(name));
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return {};
+    return f.fileName();
+}
+
+QStringList times(const QList<PathPoint> &points)
+{
+    QStringList out;
+    for (const PathPoint &p : points)
+        out << p.pointTime;
+    return out;
+}
+
+QList<qint64> offsets(const QList<PathPoint> &points)
+{
+    QList<qint64> out;
+    for (const PathPoint &p : points)
+        out << p.offsetSeconds;
+    return out;
+}
+
+} // namespace
+
+class TestPathFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void lineEnds_data();
+    void lineEnds();
+    void offsetsOverMidnightAndYearEnd();
+    void unreadableFile();
+    void garbageBetweenFixes();
+    void gpsbabelWrittenLog();
+    void corpusLogs_data();
+    void corpusLogs();
+};
+
+void TestPathFile::lineEnds_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    const QList<QByteArray> lines{FixA, "$GPGGA,120000,3150.1234,N,11846.5678,E,1,08,0.9,545.4,M,46.9,M,,*47",
+                                  "", FixB, "$GPRMC,120030,V,3150.1234,N,11846.5678,E,,,010510,,", FixC};
+    QTest::newRow("CR LF") << lines.join("\r\n") + "\r\n";
+    QTest::newRow("LF") << lines.join("\n") + "\n";
+    QTest::newRow("lone CR") << lines.join("\r") + "\r";
+    QTest::newRow("no final line end") << lines.join("\r\n");
+    QTest::newRow("mixed") << lines[0] + "\n" + lines[1] + "\r\n" + lines[2] + "\r" + lines[3] + "\r\n\r\n" + lines[4]
+                                  + "\n" + lines[5];
+}
+
+void TestPathFile::lineEnds()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = writeBytes(dir, "path.txt", bytes);
+    QList<PathPoint> points{PathPoint{"stale", "stale", 7}};
+    QString error;
+    QVERIFY(pathfile::ReadPathFile(path, &points, &error));
+    QCOMPARE(times(points), (QStringList{"2010-05-01 20:00:00", "2010-05-01 20:00:01", "2010-05-01 20:01:01"}));
+    QCOMPARE(offsets(points), (QList<qint64>{0, 1, 61}));
+    QCOMPARE(points[0].position, QString("N31°50.1234',E118°46.5678'"));
+    QCOMPARE(points[2].position, QString("S31°50.1250',W118°46.5690'"));
+}
+
+void TestPathFile::offsetsOverMidnightAndYearEnd()
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = "$GPRMC,155958,A,3150.1234,N,11846.5678,E,,,311210,,\r\n"
+                             "$GPRMC,160003,A,3150.1234,N,11846.5678,E,,,311210,,\r\n"
+                             "$GPRMC,000001,A,3150.1234,N,11846.5678,E,,,010111,,\r\n"
+                             "$GPRMC,235959,A,3150.1234,N,11846.5678,E,,,280212,,\r\n"
+                             "$GPRMC,000000,A,3150.1234,N,11846.5678,E,,,290212,,\r\n";
+    QList<PathPoint> points;
+    QVERIFY(pathfile::ReadPathFile(writeBytes(dir, "year.name", bytes), &points));
+    QCOMPARE(times(points), (QStringList{"2010-12-31 23:59:58", "2011-01-01 00:00:03", "2011-01-01 08:00:01",
+                                         "2012-02-29 07:59:59", "2012-02-29 08:00:00"}));
+    const qint64 toLeap = (365 + 31 + 28) * qint64(86400) + 8 * 3600 + 1;
+    QCOMPARE(offsets(points), (QList<qint64>{0, 5, 8 * 3600 + 3, toLeap, toLeap + 1}));
+
+    // Recomputing after the first point changes moves every offset with it.
+    points.removeFirst();
+    pathfile::ComputeOffsets(points);
+    QCOMPARE(points.constFirst().offsetSeconds, qint64(0));
+    QCOMPARE(points[1].offsetSeconds, qint64(8 * 3600 - 2));
+}
+
+void TestPathFile::unreadableFile()
+{
+    QTemporaryDir dir;
+    QList<PathPoint> points{PathPoint{"x", "y", 1}};
+    QString error;
+    QVERIFY(!pathfile::ReadPathFile(dir.filePath("missing.txt"), &points, &error));
+    QVERIFY(points.isEmpty());
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!pathfile::ReadPathFile(dir.path(), &points, &error)); // a folder
+}
+
+void TestPathFile::garbageBetweenFixes()
+{
+    QTemporaryDir dir;
+    QByteArray bytes = QByteArray(FixA) + "\r\n";
+    bytes += QByteArray("\x00\xFF\xFE$GPRMC,\xB9\xFA\r\n", 14);      // binary noise
+    bytes += "$GPRMC,120000,A,3150.1234,N,11846.5678,E,0.0,0.0\r\n"; // cut short
+    bytes += "$GPRMC,120000,A,,N,,E,0.0,0.0,010510,,\r\n";            // no position
+    bytes += "$GPRMC,120000,A,3150.1234,N,11846.5678,E,0.0,0.0,010510,,$GPRMC,1200\r\n"; // two run together
+    bytes += QByteArray(FixB) + "\r\n";
+    QList<PathPoint> points;
+    QVERIFY(pathfile::ReadPathFile(writeBytes(dir, "noisy.txt", bytes), &points));
+    QCOMPARE(times(points), (QStringList{"2010-05-01 20:00:00", "2010-05-01 20:00:00", "2010-05-01 20:00:01"}));
+}
+
+void TestPathFile::gpsbabelWrittenLog()
+{
+    if (!testsupport::hasProgram(QStringLiteral("gpsbabel")))
+        QSKIP("gpsbabel is not installed");
+    struct Fix {
+        const char *utc;
+        double lat, lon;
+    };
+    // Over midnight UTC, over the local year end, in all four quarters.
+    const QList<Fix> fixes{{"2010-12-31T15:59:58Z", 31.83539, 118.77613},
+                           {"2010-12-31T16:00:03Z", -33.856789, -70.123456},
+                           {"2010-12-31T23:59:59Z", 47.661981, -122.326393},
+                           {"2011-01-01T00:00:01Z", -45.457633, 167.15275},
+                           {"2012-02-28T20:00:00Z", 0.5, 0.25}};
+    QByteArray gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\" "
+                     "xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>\n";
+    for (const Fix &f : fixes)
+        gpx += QString("<trkpt lat=\"%1\" lon=\"%2\"><time>%3</time><fix>3d</fix></trkpt>\n")
+                   .arg(f.lat, 0, 'f', 6).arg(f.lon, 0, 'f', 6).arg(f.utc).toUtf8();
+    gpx += "</trkseg></trk></gpx>\n";
+    QTemporaryDir dir;
+    const QString in = writeBytes(dir, "track.gpx", gpx);
+    const QString out = dir.filePath("track.nmea");
+    QByteArray err;
+    QCOMPARE(testsupport::runProgram("gpsbabel", {"-i", "gpx", "-f", in, "-o", "nmea", "-F", out}, nullptr, &err), 0);
+
+    QList<PathPoint> points;
+    QVERIFY(pathfile::ReadPathFile(out, &points));
+    QCOMPARE(points.size(), fixes.size());
+    const QDateTime first = QDateTime::fromString(fixes[0].utc, Qt::ISODate);
+    for (qsizetype i = 0; i < fixes.size(); ++i) {
+        const QDateTime utc = QDateTime::fromString(fixes[i].utc, Qt::ISODate);
+        QCOMPARE(points[i].pointTime, utc.addSecs(8 * 3600).toString("yyyy-MM-dd HH:mm:ss"));
+        QCOMPARE(points[i].offsetSeconds, first.secsTo(utc));
+        const GeoPoint g = systemfinction::ParsePositionText(points[i].position);
+        // gpsbabel writes minutes with three decimals: 1/60000 of a degree.
+        QVERIFY2(qAbs(g.latitude - fixes[i].lat) < 1e-5, qPrintable(points[i].position));
+        QVERIFY2(qAbs(g.longitude - fixes[i].lon) < 1e-5, qPrintable(points[i].position));
+    }
+}
+
+void TestPathFile::corpusLogs_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("expectedCount");
+    QTest::addColumn<QStringList>("gpsbabelFirst"); // utc, lat, lon
+    QTest::addColumn<QStringList>("gpsbabelLast");
+    QTest::addColumn<bool>("checksumsBad");
+    const QString corpus = testsupport::corpusDir();
+    if (corpus.isEmpty())
+        return;
+    const QString folder = corpus + QStringLiteral("/nmea/");
+    QFile tsv(folder + QStringLiteral("expected.tsv"));
+    if (!tsv.open(QIODevice::ReadOnly))
+        return;
+    // Sentences grep counts as status-A RMC lines but that are garbled: a time
+    // with letters or blanks, or a sentence cut off inside its latitude.
+    const QHash<QString, int> garbled{{"gpsbabel_nmeadatetime.nmea", 6},
+                                      {"gpsd_gp-320fw-2019-04-07-coldboot.log", 2}};
+    auto column = [](const QStringList &header, const char *name) { return header.indexOf(QString(name)); };
+    QString line = QString::fromUtf8(tsv.readLine()).trimmed();
+    const QStringList header = line.split('\t');
+    while (!tsv.atEnd()) {
+        line = QString::fromUtf8(tsv.readLine());
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        const QStringList row = line.split('\t');
+        if (row.size() < header.size())
+            continue;
+        const QString file = row[column(header, "file")];
+        QTest::newRow(qPrintable(file))
+            << folder + file << row[column(header, "grep_rmc_status_A")].toInt() - garbled.value(file, 0)
+            << QStringList{row[column(header, "first_fix_utc")], row[column(header, "first_lat")],
+                           row[column(header, "first_lon")]}
+            << QStringList{row[column(header, "last_fix_utc")], row[column(header, "last_lat")],
+                           row[column(header, "last_lon")]}
+            << (row[column(header, "gpsbabel_stderr_lines")].toInt() > 0);
+    }
+}
+
+void TestPathFile::corpusLogs()
+{
+    QFETCH(QString, path);
+    QFETCH(int, expectedCount);
+    QFETCH(QStringList, gpsbabelFirst);
+    QFETCH(QStringList, gpsbabelLast);
+    QFETCH(bool, checksumsBad);
+    if (testsupport::corpusDir().isEmpty())
+        QSKIP("corpus not present");
+    QList<PathPoint> points;
+    QVERIFY(pathfile::ReadPathFile(path, &points));
+    QCOMPARE(points.size(), qsizetype(expectedCount));
+    if (points.isEmpty())
+        return;
+    QCOMPARE(points.constFirst().offsetSeconds, qint64(0));
+
+    // Where gpsbabel's first or last track point is the same fix as ours,
+    // the positions agree. gpsbabel drops sentences with bad checksums, which
+    // we read, and keeps sub-second fixes apart, which share one time here.
+    if (checksumsBad)
+        return;
+    int compared = 0;
+    for (const auto &[ours, theirs] : {std::pair{points.constFirst(), gpsbabelFirst},
+                                       std::pair{points.constLast(), gpsbabelLast}}) {
+        QDateTime utc = QDateTime::fromString(theirs[0].left(19), "yyyy-MM-ddTHH:mm:ss");
+        utc.setTimeSpec(Qt::UTC);
+        if (!utc.isValid() || utc.addSecs(8 * 3600).toString("yyyy-MM-dd HH:mm:ss") != ours.pointTime)
+            continue;
+        if (std::count_if(points.cbegin(), points.cend(),
+                          [&](const PathPoint &p) { return p.pointTime == ours.pointTime; }) > 1)
+            continue;
+        const GeoPoint g = systemfinction::ParsePositionText(ours.position);
+        QVERIFY2(qAbs(g.latitude - theirs[1].toDouble()) < 1e-6, qPrintable(ours.position));
+        QVERIFY2(qAbs(g.longitude - theirs[2].toDouble()) < 1e-6, qPrintable(ours.position));
+        ++compared;
+    }
+    if (compared == 0)
+        qInfo("no end point of gpsbabel's pairs with one fix of ours; only the count was compared");
+}
+
+QTEST_GUILESS_MAIN(TestPathFile)
+#include "tst_core_pathfile.moc"
