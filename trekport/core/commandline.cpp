@@ -1,0 +1,221 @@
+#include "commandline.h"
+
+#include "common/clock.h"
+#include "gtxtfile.h"
+#include "kmlexport.h"
+#include "loggerlink.h"
+#include "nmeaexport.h"
+#include "portrules.h"
+#include "statustext.h"
+
+#include <QCommandLineParser>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace trekport {
+
+bool wantsCommandLine(const QStringList &arguments)
+{
+    return arguments.size() > 1;
+}
+
+namespace {
+
+struct Track {
+    PointStore store;
+    QStringList lines;
+};
+
+// Downloads until the line has been quiet for quietMs. Returns 0 or the
+// exit code after printing the failure.
+int download(const QString &portText, int quietMs, Track &track, QTextStream &out, QTextStream &err)
+{
+    LoggerLink link(track.store, [&track] { return int(track.lines.size()); });
+    const int error = link.open(portText);
+    if (error != 0) {
+        err << statusLine(true, portText, false, errorText(error)) << Qt::endl;
+        return ExitBadInput;
+    }
+    QEventLoop loop;
+    QTimer quiet;
+    quiet.setSingleShot(true);
+    quiet.setInterval(quietMs);
+    bool lost = false;
+    QObject::connect(&quiet, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&link, &LoggerLink::bytesReceived, &quiet, qOverload<>(&QTimer::start));
+    QObject::connect(&link, &LoggerLink::pointCompleted, &loop, [&](const QString &line) {
+        track.lines << line;
+        out << line << Qt::endl;
+    });
+    QObject::connect(&link, &LoggerLink::deviceLost, &loop, [&] {
+        lost = true;
+        loop.quit();
+    });
+    link.requestUpload();
+    quiet.start();
+    if (link.isOpen())
+        loop.exec();
+    if (lost) {
+        err << statusLine(true, portText, false, errorText(ErrDeviceUnavailable)) << Qt::endl;
+        return ExitBadInput;
+    }
+    link.close();
+    return ExitOk;
+}
+
+bool refuseExisting(const QString &path, bool overwrite, QTextStream &err)
+{
+    if (path.isEmpty() || overwrite || !QFileInfo::exists(path))
+        return false;
+    err << QStringLiteral("文件已经存在：") << path << QStringLiteral("（用 --overwrite 覆盖）") << Qt::endl;
+    return true;
+}
+
+} // namespace
+
+int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("GPS track logger download and track file conversion."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption portOpt(QStringLiteral("port"),
+        QStringLiteral("Serial port: a number n (/dev/ttyS<n-1>) or a device path."), QStringLiteral("P"));
+    const QCommandLineOption downloadOpt(QStringLiteral("download"),
+        QStringLiteral("Send the upload request and print each point's list line."));
+    const QCommandLineOption quietOpt(QStringLiteral("quiet-ms"),
+        QStringLiteral("End the download after N ms without a byte (default 3000)."), QStringLiteral("N"),
+        QStringLiteral("3000"));
+    const QCommandLineOption importOpt(QStringLiteral("import"),
+        QStringLiteral("Load a GTXT file (may repeat; points append in order)."), QStringLiteral("FILE"));
+    const QCommandLineOption gtxtOpt(QStringLiteral("export-gtxt"), QStringLiteral("Write a GTXT file."),
+        QStringLiteral("OUT"));
+    const QCommandLineOption nameOpt(QStringLiteral("export-name"),
+        QStringLiteral("Write a NAME file (NMEA sentences)."), QStringLiteral("OUT"));
+    const QCommandLineOption yearOpt(QStringLiteral("year"),
+        QStringLiteral("Year of the track for the NAME file: 2010 or 10 (default: this year)."),
+        QStringLiteral("Y"));
+    const QCommandLineOption kmlOpt(QStringLiteral("export-kml"), QStringLiteral("Write a KML file."),
+        QStringLiteral("OUT"));
+    const QCommandLineOption overwriteOpt(QStringLiteral("overwrite"),
+        QStringLiteral("Replace output files that already exist."));
+    parser.addOptions({portOpt, downloadOpt, quietOpt, importOpt, gtxtOpt, nameOpt, yearOpt, kmlOpt,
+                       overwriteOpt});
+
+    if (!parser.parse(arguments)) {
+        err << parser.errorText() << Qt::endl;
+        return ExitUsage;
+    }
+    if (parser.isSet(helpOption)) {
+        out << parser.helpText();
+        out.flush();
+        return ExitOk;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        err << QStringLiteral("Unexpected argument: ") << parser.positionalArguments().first() << Qt::endl;
+        return ExitUsage;
+    }
+    const bool downloading = parser.isSet(downloadOpt);
+    if (downloading != parser.isSet(portOpt)) {
+        err << QStringLiteral("--download and --port go together.") << Qt::endl;
+        return ExitUsage;
+    }
+    bool ok = false;
+    const int quietMs = parser.value(quietOpt).toInt(&ok);
+    if (!ok || quietMs < 1) {
+        err << QStringLiteral("--quiet-ms needs a positive number of milliseconds.") << Qt::endl;
+        return ExitUsage;
+    }
+    const QStringList imports = parser.values(importOpt);
+    const QString gtxtOut = parser.value(gtxtOpt);
+    const QString nameOut = parser.value(nameOpt);
+    const QString kmlOut = parser.value(kmlOpt);
+    if (!downloading && imports.isEmpty()) {
+        err << QStringLiteral("Nothing to do: give --port P --download or --import FILE.") << Qt::endl;
+        return ExitUsage;
+    }
+    QString dataYear = yearOf(common::clock::now());
+    if (parser.isSet(yearOpt)) {
+        const QString y = parser.value(yearOpt);
+        // Only what the year box would take: four digits or two.
+        const bool digits = !y.isEmpty()
+            && std::all_of(y.begin(), y.end(), [](QChar c) { return c.isDigit() && c.unicode() < 0x80; });
+        if (!digits || (y.size() != 2 && y.size() != 4)) {
+            err << QStringLiteral("--year takes a year such as 2010 or 10.") << Qt::endl;
+            return ExitUsage;
+        }
+        dataYear = applyYearAnswer(dataYear, y);
+    }
+
+    // Refuse before anything is downloaded or written.
+    const bool overwrite = parser.isSet(overwriteOpt);
+    bool refused = false;
+    for (const QString &path : {gtxtOut, nameOut, kmlOut})
+        refused = refuseExisting(path, overwrite, err) || refused;
+    if (refused)
+        return ExitBadInput;
+    for (const QString &path : imports) {
+        if (!QFileInfo(path).isFile()) {
+            err << QStringLiteral("文件不存在：") << path << Qt::endl;
+            return ExitBadInput;
+        }
+    }
+
+    Track track;
+    for (const QString &path : imports) {
+        QStringList fileLines;
+        if (!readGtxtFile(path, &fileLines)) {
+            err << QStringLiteral("文件无法读取：") << path << Qt::endl;
+            return ExitBadInput;
+        }
+        const QStringList listed = parseTrackLines(fileLines, track.store, int(track.lines.size()));
+        track.lines << listed;
+        out << QStringLiteral("已读取") << path << QStringLiteral("，共") << listed.size()
+            << QStringLiteral("个轨迹点。") << Qt::endl;
+    }
+    if (downloading) {
+        const int code = download(parser.value(portOpt), quietMs, track, out, err);
+        if (code != ExitOk)
+            return code;
+    }
+
+    const int n = int(track.lines.size());
+    if (n == 0 && !(gtxtOut.isEmpty() && nameOut.isEmpty() && kmlOut.isEmpty())) {
+        err << QStringLiteral("没有轨迹点，未写入任何文件。") << Qt::endl;
+        return ExitBadInput;
+    }
+    QString error;
+    if (!gtxtOut.isEmpty()) {
+        if (!writeGtxtFile(gtxtOut, track.lines, &error)) {
+            err << writeFailedMessage(gtxtOut).replace(QStringLiteral("\r\n"), QStringLiteral(" ")) << Qt::endl;
+            return ExitBadInput;
+        }
+        out << QStringLiteral("已写入GTXT文件") << gtxtOut << QStringLiteral("，共") << n
+            << QStringLiteral("个轨迹点。") << Qt::endl;
+    }
+    if (!nameOut.isEmpty()) {
+        int skipped = 0;
+        const QStringList lines = buildNameLines(track.store, n, dataYear, &skipped);
+        if (!writeNameFile(nameOut, lines, &error)) {
+            err << writeFailedMessage(nameOut).replace(QStringLiteral("\r\n"), QStringLiteral(" ")) << Qt::endl;
+            return ExitBadInput;
+        }
+        out << QStringLiteral("已写入NAME文件") << nameOut << QStringLiteral("，共") << (n - skipped)
+            << QStringLiteral("个轨迹点");
+        if (skipped > 0)
+            out << QStringLiteral("，") << skipped << QStringLiteral("个轨迹点数据不是数字，未写入");
+        out << QStringLiteral("。") << Qt::endl;
+    }
+    if (!kmlOut.isEmpty()) {
+        const KmlDocument doc = buildKmlDocument(track.store, n);
+        if (!writeKmlFile(kmlOut, doc.lines, &error)) {
+            err << writeFailedMessage(kmlOut).replace(QStringLiteral("\r\n"), QStringLiteral(" ")) << Qt::endl;
+            return ExitBadInput;
+        }
+        out << QStringLiteral("已写入KML文件") << kmlOut << QStringLiteral("，共 ") << doc.marked
+            << QStringLiteral("个标记点, ") << (n - doc.marked) << QStringLiteral("个自动轨迹点。") << Qt::endl;
+    }
+    return ExitOk;
+}
+
+} // namespace trekport

@@ -1,0 +1,105 @@
+#include "gtxtfile.h"
+
+#include "common/textfile.h"
+
+#include <QRegularExpression>
+
+namespace trekport {
+namespace {
+
+struct Piece {
+    int pos; // 1-based in a 54-character line
+    const char16_t *text;
+};
+
+// The fixed pieces of a list line and where a 54-character line has them.
+const Piece fixedPieces[] = {
+    {1, u"记录"}, {6, u"| "}, {10, u"| "}, {14, u"月"}, {17, u"日 "}, {21, u":"},
+    {24, u":"},   {27, u"| N"}, {32, u"°"}, {40, u"',E"}, {46, u"°"}, {54, u"'"},
+};
+
+struct Cell {
+    int from; // 1-based
+    int to;
+};
+const Cell cellPlaces[ColumnCount] = {
+    {3, 5}, {8, 9}, {12, 13}, {15, 16}, {19, 20}, {22, 23},
+    {25, 26}, {30, 31}, {33, 39}, {43, 45}, {47, 53},
+};
+
+bool piecesAtFixedPlaces(const QString &line)
+{
+    for (const Piece &p : fixedPieces) {
+        const QString text = QString::fromUtf16(p.text);
+        if (QStringView(line).mid(p.pos - 1, text.size()) != text)
+            return false;
+    }
+    return true;
+}
+
+TrackRow cellsAtFixedPlaces(const QString &line)
+{
+    TrackRow row;
+    for (int c = 0; c < ColumnCount; ++c)
+        row[c] = line.mid(cellPlaces[c].from - 1, cellPlaces[c].to - cellPlaces[c].from + 1);
+    return row;
+}
+
+const QRegularExpression &piecePattern()
+{
+    static const QRegularExpression re(QStringLiteral(
+        "^记录(.*?)\\| (.*?)\\| (.*?)月(.*?)日 (.*?):(.*?):(.*?)\\| N(.*?)°(.*?)',E(.*?)°(.*?)'"));
+    return re;
+}
+
+} // namespace
+
+std::optional<ParsedTrackLine> ParseTrackLine(const QString &line)
+{
+    if (line.size() < trackLineLength)
+        return std::nullopt;
+    if (!piecesAtFixedPlaces(line)) {
+        const QRegularExpressionMatch m = piecePattern().match(line);
+        if (m.hasMatch()) {
+            ParsedTrackLine parsed;
+            for (int c = 0; c < ColumnCount; ++c)
+                parsed.row[c] = m.captured(c + 1);
+            parsed.listed = m.captured(0);
+            return parsed;
+        }
+    }
+    return ParsedTrackLine{cellsAtFixedPlaces(line), line.left(trackLineLength)};
+}
+
+QStringList parseTrackLines(const QStringList &lines, PointStore &store, int firstRow)
+{
+    QStringList listed;
+    listed.reserve(lines.size());
+    store.reserve(firstRow + int(lines.size()));
+    for (const QString &line : lines) {
+        std::optional<ParsedTrackLine> parsed = ParseTrackLine(line);
+        if (!parsed)
+            continue;
+        store.row(firstRow + int(listed.size())) = std::move(parsed->row);
+        listed << parsed->listed;
+    }
+    return listed;
+}
+
+bool readGtxtFile(const QString &path, QStringList *lines)
+{
+    return common::readTextLines(path, common::TextEncoding::Utf8OrGbk, lines);
+}
+
+bool writeGtxtFile(const QString &path, const QStringList &lines, QString *error)
+{
+    return common::writeTextLines(path, lines, common::TextEncoding::Gbk, error);
+}
+
+QString gtxtSavedMessage(const QString &path, int count)
+{
+    return QStringLiteral("GTXT轨迹数据文件已保存到\r\n") + path + QStringLiteral("！\r\n\r\n共")
+        + QString::number(count) + QStringLiteral("个轨迹点。");
+}
+
+} // namespace trekport

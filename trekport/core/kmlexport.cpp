@@ -1,0 +1,154 @@
+#include "kmlexport.h"
+
+#include "common/textfile.h"
+
+namespace trekport {
+namespace {
+
+QString esc(const QString &s)
+{
+    return s.toHtmlEscaped();
+}
+
+bool parseDecimal(const QString &s, __int128 *scaled, int *decimals)
+{
+    // Exact digits: floating point would round 13 decimals wrongly.
+    const qsizetype dot = s.indexOf(QLatin1Char('.'));
+    const QString whole = dot < 0 ? s : s.left(dot);
+    const QString frac = dot < 0 ? QString() : s.mid(dot + 1);
+    if (whole.isEmpty() || whole.size() + frac.size() > 30)
+        return false;
+    __int128 v = 0;
+    for (QChar c : whole + frac) {
+        if (c < u'0' || c > u'9')
+            return false;
+        v = v * 10 + (c.unicode() - u'0');
+    }
+    *scaled = v;
+    *decimals = int(frac.size());
+    return true;
+}
+
+} // namespace
+
+QString TimeLabel(const TrackRow &r)
+{
+    return r[ColMonth] + QLatin1Char('/') + r[ColDay] + QLatin1Char(' ') + r[ColHour]
+        + QLatin1Char(':') + r[ColMinute] + QLatin1Char(':') + r[ColSecond];
+}
+
+QString IndentText(int k)
+{
+    return QString(2 * k, QLatin1Char(' '));
+}
+
+QString decimalDegrees(const QString &degrees, const QString &minutes)
+{
+    __int128 m = 0;
+    int decimals = 0;
+    if (!parseDecimal(minutes, &m, &decimals) || m == 0)
+        return degrees;
+    __int128 unit = 1;
+    for (int i = 0; i < decimals; ++i)
+        unit *= 10;
+    const __int128 denominator = 60 * unit; // minutes / 60 = m / denominator
+    __int128 whole = m / denominator;
+    __int128 rest = m % denominator;
+    // 13 decimals, rounded half up.
+    __int128 scale = 1;
+    for (int i = 0; i < 13; ++i)
+        scale *= 10;
+    __int128 digits = (rest * scale * 2 + denominator) / (2 * denominator);
+    if (digits >= scale) {
+        digits -= scale;
+        ++whole;
+    }
+    QString head = degrees;
+    if (whole > 0) {
+        // Minutes of 60 or more carry into the degrees.
+        bool ok = false;
+        const qlonglong deg = degrees.toLongLong(&ok);
+        if (ok)
+            head = QString::number(deg + qlonglong(whole)).rightJustified(degrees.size(), QLatin1Char('0'));
+    }
+    if (digits == 0)
+        return head;
+    QString frac = QString::number(qulonglong(digits)).rightJustified(13, QLatin1Char('0'));
+    while (frac.endsWith(QLatin1Char('0')))
+        frac.chop(1);
+    return head + QLatin1Char('.') + frac;
+}
+
+QString KmlCoordinates(const TrackRow &r)
+{
+    return decimalDegrees(r[ColLonDeg], r[ColLonMin]) + QLatin1Char(',')
+        + decimalDegrees(r[ColLatDeg], r[ColLatMin]) + QStringLiteral(",0");
+}
+
+KmlDocument buildKmlDocument(const PointStore &store, int count)
+{
+    KmlDocument doc;
+    doc.count = count;
+    QStringList &l = doc.lines;
+    l.reserve(count * 2 + 32);
+    l << QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>")
+      << QStringLiteral("<kml xmlns=\"http://www.opengis.net/kml/2.2\">")
+      << QStringLiteral("<Document>")
+      << QStringLiteral("<name>New Paths</name>")
+      << QStringLiteral("<description>") + esc(TimeLabel(store.at(0))) + QStringLiteral(" TO ")
+            + esc(TimeLabel(store.at(count - 1))) + QStringLiteral("</description>");
+    for (int i = 0; i < count; ++i) {
+        const TrackRow &r = store.at(i);
+        if (r[ColKind] != kindMarked)
+            continue;
+        ++doc.marked;
+        l << IndentText(1) + QStringLiteral("<Placemark>")
+          << IndentText(2) + QStringLiteral("<name>NO.") + esc(r[ColRecord]) + QStringLiteral("</name>")
+          << IndentText(2) + QStringLiteral("<description> ")
+                + esc(TimeLabel(r) + QStringLiteral(" N") + r[ColLatDeg] + QStringLiteral("°")
+                      + r[ColLatMin] + QStringLiteral("',E") + r[ColLonDeg] + QStringLiteral("°")
+                      + r[ColLonMin] + QLatin1Char('\''))
+                + QStringLiteral("</description>")
+          << IndentText(2) + QStringLiteral("<Point>")
+          << IndentText(3) + QStringLiteral("<coordinates>") + esc(KmlCoordinates(r))
+                + QStringLiteral("</coordinates>")
+          << IndentText(2) + QStringLiteral("</Point>")
+          << IndentText(1) + QStringLiteral("</Placemark>");
+    }
+    if (doc.marked < count) {
+        l << QStringLiteral("<Style id=\"style0\"><LineStyle>")
+          << QStringLiteral("<color>ff00ffaa</color>")
+          << QStringLiteral("<width>2</width>")
+          << QStringLiteral("</LineStyle></Style>")
+          << IndentText(1) + QStringLiteral("<Placemark>")
+          << IndentText(2) + QStringLiteral("<name>Auto Track</name>")
+          << IndentText(2) + QStringLiteral("<description>My Auto Track ......</description>")
+          << IndentText(2) + QStringLiteral("<styleUrl>#style0</styleUrl>")
+          << IndentText(2) + QStringLiteral("<LineString>")
+          << IndentText(2) + QStringLiteral("<coordinates>");
+        for (int j = 0; j < count; ++j) {
+            const TrackRow &r = store.at(j);
+            if (r[ColKind] == kindAuto)
+                l << IndentText(3) + esc(KmlCoordinates(r));
+        }
+        l << IndentText(2) + QStringLiteral("</coordinates>")
+          << IndentText(2) + QStringLiteral("</LineString>")
+          << IndentText(1) + QStringLiteral("</Placemark>");
+    }
+    l << QStringLiteral("</Document>") << QStringLiteral("</kml>");
+    return doc;
+}
+
+QString kmlSavedMessage(const QString &path, int marked, int automatic)
+{
+    return QStringLiteral("KML文件已保存到\r\n") + path + QStringLiteral("！\r\n\r\n共 ")
+        + QString::number(marked) + QStringLiteral("个标记点, ") + QString::number(automatic)
+        + QStringLiteral("个自动轨迹点。");
+}
+
+bool writeKmlFile(const QString &path, const QStringList &lines, QString *error)
+{
+    return common::writeTextLines(path, lines, common::TextEncoding::Utf8, error);
+}
+
+} // namespace trekport

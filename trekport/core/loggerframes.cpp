@@ -1,0 +1,105 @@
+#include "loggerframes.h"
+
+#include <QRandomGenerator>
+
+namespace trekport {
+namespace {
+
+std::optional<quint8> byteOf(const QString &text)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < 0 || v > 255)
+        return std::nullopt;
+    return quint8(v);
+}
+
+// A decimal text as a byte would print it: no sign, no leading zero.
+bool isPlainByteText(QStringView s)
+{
+    if (s.isEmpty() || s.size() > 3 || (s.size() > 1 && s.front() == u'0'))
+        return false;
+    for (QChar c : s)
+        if (c < u'0' || c > u'9')
+            return false;
+    return s.toInt() <= 255;
+}
+
+} // namespace
+
+std::optional<std::array<quint8, 3>> encodeMinutes(const QString &minutes)
+{
+    const qsizetype dot = minutes.indexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return std::nullopt;
+    const std::optional<quint8> whole = byteOf(minutes.left(dot));
+    bool ok = false;
+    const int fraction = minutes.mid(dot + 1).toInt(&ok);
+    if (!whole || !ok || fraction < 0)
+        return std::nullopt;
+    // The decoder pads the joined number to four digits, so only the number
+    // matters; split its digits into two byte texts.
+    if (fraction <= 255)
+        return std::array<quint8, 3>{*whole, 0, quint8(fraction)};
+    const QString digits = QString::number(fraction);
+    for (int k = 1; k < digits.size(); ++k) {
+        const QStringView a = QStringView(digits).left(k);
+        const QStringView b = QStringView(digits).mid(k);
+        if (isPlainByteText(a) && isPlainByteText(b))
+            return std::array<quint8, 3>{*whole, quint8(a.toInt()), quint8(b.toInt())};
+    }
+    return std::nullopt;
+}
+
+std::optional<QByteArray> encodeFrame(const TrackRow &r)
+{
+    bool ok = false;
+    const int record = r[ColRecord].toInt(&ok);
+    if (!ok || record < 0 || record > 0xFFFF)
+        return std::nullopt;
+    QByteArray f;
+    f.reserve(frameSize);
+    f.append(char(record >> 8)).append(char(record & 0xFF));
+    f.append(char(r[ColKind] == kindAuto ? 0x41 : 0x4D));
+    for (int c : {ColMonth, ColDay, ColHour, ColMinute, ColSecond, ColLatDeg}) {
+        const std::optional<quint8> b = byteOf(r[c]);
+        if (!b)
+            return std::nullopt;
+        f.append(char(*b));
+    }
+    const auto lat = encodeMinutes(r[ColLatMin]);
+    const std::optional<quint8> lonDeg = byteOf(r[ColLonDeg]);
+    const auto lon = encodeMinutes(r[ColLonMin]);
+    if (!lat || !lonDeg || !lon)
+        return std::nullopt;
+    for (quint8 b : *lat)
+        f.append(char(b));
+    f.append(char(*lonDeg));
+    for (quint8 b : *lon)
+        f.append(char(b));
+    return f;
+}
+
+QByteArray generateFrames(int count, int markEvery, quint32 seed)
+{
+    QRandomGenerator rng(seed);
+    QByteArray out;
+    out.reserve(count * frameSize);
+    for (int i = 0; i < count; ++i) {
+        const int record = (i + 1) & 0xFFFF;
+        const bool marked = markEvery > 0 && (i + 1) % markEvery == 0;
+        const quint8 f[frameSize] = {
+            quint8(record >> 8), quint8(record & 0xFF), quint8(marked ? 0x4D : 0x41),
+            quint8(rng.bounded(1, 13)), quint8(rng.bounded(1, 29)), quint8(rng.bounded(0, 24)),
+            quint8(rng.bounded(0, 60)), quint8(rng.bounded(0, 60)),
+            quint8(rng.bounded(18, 54)), quint8(rng.bounded(0, 60)),
+            quint8(rng.bounded(0, 100)), quint8(rng.bounded(0, 100)),
+            quint8(rng.bounded(73, 136)), quint8(rng.bounded(0, 60)),
+            quint8(rng.bounded(0, 100)), quint8(rng.bounded(0, 100)),
+        };
+        out.append(reinterpret_cast<const char *>(f), frameSize);
+    }
+    return out;
+}
+
+} // namespace trekport

@@ -1,0 +1,37 @@
+#pragma once
+// NAME files: a $GPRMC and a $GPGGA sentence per point, UTC from the
+// logger's local time (UTC+8), the year supplied by the user.
+#include "pointstore.h"
+
+#include <QDateTime>
+#include <QStringList>
+#include <optional>
+
+namespace trekport {
+
+// Two uppercase hex digits: the XOR of the characters between "$" and "*".
+QString NmeaChecksum(const QString &sentence);
+
+// Both sentences of one row, joined by CR LF (no line end after the second);
+// nothing when a time, date or coordinate cell is not a number.
+std::optional<QString> BuildNmeaRecord(const TrackRow &row, const QString &dataYear);
+
+// The lines of a NAME file for rows 0..count-1; *skipped counts the rows
+// left out because their cells are not numbers.
+QStringList buildNameLines(const PointStore &store, int count, const QString &dataYear,
+                           int *skipped = nullptr);
+
+// The two-digit year of a date-time ("26" in 2026).
+QString yearOf(const QDateTime &time);
+// The year box's answer: its last two characters when they are digits,
+// otherwise the year stays as it was ("2011" -> "11"; "9", "abc" -> current).
+QString applyYearAnswer(const QString &current, const QString &answer);
+
+QString yearQuestion(const QString &dataYear);
+inline const QString yearPrompt = QStringLiteral("输入GPS路径数据的年份(格式2010)：");
+inline const QString yearPromptTitle = QStringLiteral("更新数据年份");
+QString nameSavedMessage(const QString &path, int skipped);
+
+bool writeNameFile(const QString &path, const QStringList &lines, QString *error = nullptr);
+
+} // namespace trekport

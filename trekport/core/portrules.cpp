@@ -1,0 +1,90 @@
+#include "portrules.h"
+
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+namespace trekport {
+
+PortChoice resolvePort(const QString &portText)
+{
+    const QString text = portText.trimmed();
+    bool isNumber = false;
+    const qlonglong n = text.toLongLong(&isNumber);
+    if (isNumber) {
+        if (n < 1 || n > 32767)
+            return {QString(), ErrBadPortNumber};
+#ifdef Q_OS_WIN
+        return {QStringLiteral("COM%1").arg(n), 0};
+#else
+        const QString device = QStringLiteral("/dev/ttyS%1").arg(n - 1);
+        if (!QFileInfo::exists(device))
+            return {QString(), ErrBadPortNumber};
+        return {device, 0};
+#endif
+    }
+    if (text.startsWith(QLatin1Char('/')) || text.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) {
+#ifndef Q_OS_WIN
+        if (!QFileInfo::exists(text))
+            return {QString(), ErrBadPortNumber};
+#endif
+        return {text, 0};
+    }
+    return {QString(), ErrNotANumber};
+}
+
+int openErrorNumber(QSerialPort::SerialPortError error, const QString &deviceName)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return ErrBadPortNumber;
+    case QSerialPort::PermissionError: {
+        // QSerialPort reports both a lock held by another program and a
+        // device we may not open as a permission error; only the first is
+        // "in use".
+#ifdef Q_OS_WIN
+        Q_UNUSED(deviceName);
+        return ErrPortInUse;
+#else
+        const QFileInfo info(deviceName);
+        return info.isReadable() && info.isWritable() ? ErrPortInUse : ErrCannotOpen;
+#endif
+    }
+    default:
+        return ErrCannotOpen;
+    }
+}
+
+QString errorText(int errorNumber)
+{
+    switch (errorNumber) {
+    case ErrDeviceUnavailable: return QStringLiteral("错误68,设备无效!");
+    case ErrBadPortNumber: return QStringLiteral("错误8002,端口号无效!");
+    case ErrPortInUse: return QStringLiteral("错误8005,端口已被占用!");
+    case ErrCannotOpen: return QStringLiteral("错误8012,端口无法打开!");
+    default: return QStringLiteral("错误") + QString::number(errorNumber);
+    }
+}
+
+void applyLineSettings(QSerialPort &port)
+{
+    port.setBaudRate(QSerialPort::Baud4800);
+    port.setParity(QSerialPort::NoParity);
+    port.setDataBits(QSerialPort::Data8);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+QStringList portComboItems()
+{
+    QStringList items;
+    for (int i = 1; i <= 9; ++i)
+        items << QString::number(i);
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        const QString name = info.systemLocation();
+        if (!items.contains(name))
+            items << name;
+    }
+    return items;
+}
+
+} // namespace trekport

@@ -1,0 +1,40 @@
+#pragma once
+// Which device a port text names, and the error numbers and texts the user
+// reads when the port cannot be used.
+#include <QSerialPort>
+#include <QString>
+#include <QStringList>
+
+namespace trekport {
+
+enum PortError {
+    ErrNotANumber = 13,
+    ErrDeviceUnavailable = 68,
+    ErrBadPortNumber = 8002,
+    ErrPortInUse = 8005,
+    ErrCannotOpen = 8012,
+};
+
+struct PortChoice {
+    QString deviceName; // empty when errorNumber is set
+    int errorNumber = 0;
+};
+
+// "3" -> /dev/ttyS2 (COM3 on Windows); "/dev/pts/4" or "COM4" as they are;
+// a number below 1 or a device that does not exist -> 8002; other text -> 13.
+PortChoice resolvePort(const QString &portText);
+
+// The error number for a port that QSerialPort failed to open.
+int openErrorNumber(QSerialPort::SerialPortError error, const QString &deviceName);
+
+// "错误8002,端口号无效!" and the like; an unknown number gives "错误" + n.
+QString errorText(int errorNumber);
+
+// The serial settings "4800,N,8,1" applied to a port.
+void applyLineSettings(QSerialPort &port);
+inline const QString lineSettingsText = QStringLiteral("4800,N,8,1");
+
+// Items of the port combo: "1".."9", then the ports the system reports.
+QStringList portComboItems();
+
+} // namespace trekport

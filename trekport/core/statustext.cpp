@@ -1,0 +1,22 @@
+#include "statustext.h"
+
+namespace trekport {
+
+QString portPrefix(const QString &portText, bool open)
+{
+    return QStringLiteral("端口") + portText + (open ? QStringLiteral("打开! ") : QStringLiteral("关闭!"));
+}
+
+QString statusLine(bool withPort, const QString &portText, bool open, const QString &text)
+{
+    return withPort ? portPrefix(portText, open) + text : text;
+}
+
+} // namespace trekport
+
+namespace trekport {
+QString writeFailedMessage(const QString &path)
+{
+    return QStringLiteral("文件无法写入：\r\n") + path + QStringLiteral("\r\n\r\n原有文件未改动。");
+}
+} // namespace trekport

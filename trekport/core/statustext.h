@@ -1,0 +1,20 @@
+#pragma once
+// The lines of the status box: an optional port prefix, then the message.
+#include <QString>
+
+namespace trekport {
+
+// "端口1打开! " while open, "端口1关闭!" while closed.
+QString portPrefix(const QString &portText, bool open);
+
+// The line AppendStatus adds to the status box.
+QString statusLine(bool withPort, const QString &portText, bool open, const QString &text);
+
+inline const QString initialStatusText = QStringLiteral("状态缓冲区……");
+
+} // namespace trekport
+
+namespace trekport {
+// The information text when a file cannot be written; names the path.
+QString writeFailedMessage(const QString &path);
+} // namespace trekport

@@ -1,0 +1,144 @@
+// The serial line through a real pseudo-terminal: the test plays the logger
+// on the master side, LoggerLink opens the slave as trekport does.
+#include "core/loggerlink.h"
+#include "core/portrules.h"
+#include "ptylogger.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace trekport;
+
+namespace {
+const QByteArray exampleFrame = QByteArray::fromHex("000741050C0A172D1F0C223879172D43");
+const QString exampleLine = QStringLiteral("记录007| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
+
+struct Host {
+    PointStore store;
+    QStringList lines;
+    LoggerLink link{store, [this] { return int(lines.size()); }};
+    Host()
+    {
+        QObject::connect(&link, &LoggerLink::pointCompleted, &link,
+                         [this](const QString &line) { lines << line; });
+    }
+};
+} // namespace
+
+class TestSerial : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void requestReachesLogger();
+    void closedPortSendsNothing();
+    void framesBecomeLines();
+    void seventeenBytesAcrossReads();
+    void unrequestedBytesDecodedWhereCountingStands();
+    void portHeldElsewhereIsInUse();
+    void unpluggedLoggerClosesPort();
+};
+
+void TestSerial::requestReachesLogger()
+{
+    PtyLogger logger;
+    QVERIFY(logger.isValid());
+    Host host;
+    QCOMPARE(host.link.open(logger.devicePath()), 0);
+    QVERIFY(host.link.isOpen());
+    QCOMPARE(host.link.port().baudRate(), 4800);
+    QVERIFY(host.link.requestUpload());
+    QCOMPARE(host.link.port().bytesToWrite(), 0);
+    QCOMPARE(logger.receive(2000), QByteArray("#"));
+}
+
+void TestSerial::closedPortSendsNothing()
+{
+    PtyLogger logger;
+    Host host;
+    QVERIFY(!host.link.requestUpload());
+    QCOMPARE(host.link.open(logger.devicePath()), 0);
+    host.link.close();
+    QVERIFY(!host.link.requestUpload());
+    QCOMPARE(logger.receive(200), QByteArray());
+}
+
+void TestSerial::framesBecomeLines()
+{
+    PtyLogger logger;
+    Host host;
+    QCOMPARE(host.link.open(logger.devicePath()), 0);
+    host.link.requestUpload();
+    QCOMPARE(logger.receive(2000), QByteArray("#"));
+    // Every byte value must pass the line untouched (CR, LF, XON, XOFF, ^C).
+    const QByteArray awkward = QByteArray::fromHex("0D0A4D11130A0D03037F0A0D1A110D0A");
+    QVERIFY(logger.send(exampleFrame + awkward + QByteArray::fromHex("04D2")));
+    QVERIFY(logger.send(QByteArray::fromHex("41050C0A172D1F0C030079000000")));
+    QTRY_COMPARE(host.lines.size(), 3);
+    QCOMPARE(host.lines.at(0), exampleLine);
+    QCOMPARE(host.lines.at(1), QStringLiteral("记录3338| 标记| 17月19日 10:13:03| N03°127.1013',E026°17.1310'"));
+    QCOMPARE(host.lines.at(2), QStringLiteral("记录1234| 自动| 05月12日 10:23:45| N31°12.0030',E121°00.0000'"));
+    QCOMPARE(host.lines.at(2).size(), 55);
+    QCOMPARE(host.store.at(2)[ColLatMin], QStringLiteral("12.0030"));
+}
+
+void TestSerial::seventeenBytesAcrossReads()
+{
+    PtyLogger logger;
+    Host host;
+    QCOMPARE(host.link.open(logger.devicePath()), 0);
+    host.link.requestUpload();
+    QCOMPARE(logger.receive(2000), QByteArray("#"));
+    QVERIFY(logger.send(exampleFrame + QByteArray(1, char(0x00))));
+    QTRY_COMPARE(host.lines.size(), 1);
+    QTRY_COMPARE(host.link.decoder().frameIndex(), 1);
+    // The rest of the second frame: the 17th byte was its first.
+    QVERIFY(logger.send(exampleFrame.mid(1)));
+    QTRY_COMPARE(host.lines.size(), 2);
+    QCOMPARE(host.lines.at(1), exampleLine);
+}
+
+void TestSerial::unrequestedBytesDecodedWhereCountingStands()
+{
+    PtyLogger logger;
+    Host host;
+    QCOMPARE(host.link.open(logger.devicePath()), 0);
+    QVERIFY(logger.send(exampleFrame.left(6)));
+    QTRY_COMPARE(host.link.decoder().frameIndex(), 6);
+    QVERIFY(logger.send(exampleFrame.mid(6)));
+    QTRY_COMPARE(host.lines.size(), 1);
+    QCOMPARE(host.lines.at(0), exampleLine);
+    // A new request starts counting afresh, dropping a partial frame.
+    QVERIFY(logger.send(exampleFrame.left(3)));
+    QTRY_COMPARE(host.link.decoder().frameIndex(), 3);
+    host.link.requestUpload();
+    QCOMPARE(host.link.decoder().frameIndex(), 0);
+}
+
+void TestSerial::portHeldElsewhereIsInUse()
+{
+    PtyLogger logger;
+    Host first;
+    QCOMPARE(first.link.open(logger.devicePath()), 0);
+    Host second;
+    QCOMPARE(second.link.open(logger.devicePath()), int(ErrPortInUse));
+    QVERIFY(!second.link.isOpen());
+    first.link.close();
+    QCOMPARE(second.link.open(logger.devicePath()), 0);
+}
+
+void TestSerial::unpluggedLoggerClosesPort()
+{
+    PtyLogger logger;
+    Host host;
+    QCOMPARE(host.link.open(logger.devicePath()), 0);
+    QSignalSpy lost(&host.link, &LoggerLink::deviceLost);
+    logger.unplug();
+    QVERIFY(lost.wait(3000));
+    QVERIFY(!host.link.isOpen());
+    QCOMPARE(lost.count(), 1);
+    // Nothing keeps firing once the port is closed.
+    QTest::qWait(300);
+    QCOMPARE(lost.count(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestSerial)
+#include "tst_serial.moc"

@@ -1,0 +1,384 @@
+// The real window, offscreen: captions, states, status lines, the port
+// through a real pseudo-terminal, the list, the timer and the clipboard.
+#include "common/clock.h"
+#include "common/scripteddialogs.h"
+#include "common/testsupport.h"
+#include "core/loggerframes.h"
+#include "ptylogger.h"
+#include "ui/mainform.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+using namespace trekport;
+
+namespace {
+const QByteArray exampleFrame = QByteArray::fromHex("000741050C0A172D1F0C223879172D43");
+const QString exampleLine = QStringLiteral("记录007| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
+
+// The list line of a frame, worked out here from the bytes directly.
+QString expectedLine(const QByteArray &f)
+{
+    auto b = [&f](int i) { return int(quint8(f[i])); };
+    auto minutes = [&](int i) {
+        return QString::asprintf("%02d.%04d", b(i), QString::asprintf("%d%d", b(i + 1), b(i + 2)).toInt());
+    };
+    return QString::asprintf("记录%03d| %s| %02d月%02d日 %02d:%02d:%02d| N%02d°", b(0) * 256 + b(1),
+                             b(2) == 0x41 ? "自动" : "标记", b(3), b(4), b(5), b(6), b(7), b(8))
+        + minutes(9) + QString::asprintf("',E%03d°", b(12)) + minutes(13) + QLatin1Char('\'');
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+void sendMouse(QWidget *w, QEvent::Type type, const QPoint &local, Qt::MouseButton button)
+{
+    const QPoint global = w->mapToGlobal(local);
+    QMouseEvent e(type, QPointF(local), QPointF(global), button,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+} // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void startState();
+    void startWithRememberedPort();
+    void openErrors_data();
+    void openErrors();
+    void portHeldByAnotherProgram();
+    void openAndCloseToggle();
+    void uploadWhileClosedDoesNothing();
+    void uploadEndToEnd();
+    void timerFollowsListAfterClear();
+    void doubleClickCopiesCoordinates();
+    void unpluggedLogger();
+    void dragByTitle_data();
+    void dragByTitle();
+    void chosenPortIsRemembered();
+    void closeoverLeaves();
+    void thousandsOfPointsAtLineSpeed();
+
+private:
+    std::unique_ptr<MainForm> makeForm();
+    std::unique_ptr<QTemporaryDir> dir_;
+    common::ScriptedDialogs dialogs_;
+};
+
+void TestWindow::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    common::clock::setFixed(QDateTime(QDate(2026, 3, 4), QTime(12, 0)));
+}
+
+void TestWindow::cleanup()
+{
+    common::clock::clearFixed();
+    QVERIFY(dialogs_.unexpected.isEmpty());
+}
+
+std::unique_ptr<MainForm> TestWindow::makeForm()
+{
+    auto form = std::make_unique<MainForm>(dialogs_, dir_->path(), dir_->filePath(QStringLiteral("user")));
+    form->show();
+    return form;
+}
+
+void TestWindow::startState()
+{
+    auto f = makeForm();
+    QCOMPARE(f->objectName(), QStringLiteral("main"));
+    QVERIFY(f->windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(f->cmd_openp->text(), QStringLiteral("打开串口"));
+    QCOMPARE(f->cmd_upload->text(), QStringLiteral("上传数据"));
+    QCOMPARE(f->inputxt->text(), QStringLiteral("读取"));
+    QCOMPARE(f->outputxt->text(), QStringLiteral("输出"));
+    QCOMPARE(f->cleardata->text(), QStringLiteral("清空"));
+    QCOMPARE(f->name_mk->text(), QStringLiteral("生成NAME文件"));
+    QCOMPARE(f->kml_mk->text(), QStringLiteral("生成KML文件"));
+    QCOMPARE(f->Label2->text(), QStringLiteral("COM:"));
+    QCOMPARE(f->Label3->text(), QStringLiteral("|数据信息     |日期时间          |坐标                            |"));
+    QVERIFY(f->cmd_openp->isEnabled());
+    QVERIFY(f->port_cs->isEnabled());
+    QVERIFY(f->inputxt->isEnabled());
+    for (QPushButton *b : {f->cmd_upload, f->outputxt, f->cleardata, f->name_mk, f->kml_mk})
+        QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+    for (int i = 0; i < 9; ++i)
+        QCOMPARE(f->port_cs->itemText(i), QString::number(i + 1));
+    QCOMPARE(f->Timer1->interval(), 500);
+    QVERIFY(f->Timer1->isActive());
+    // No SYS.ini yet: port "0", written back.
+    QCOMPARE(f->port_cs->currentText(), QStringLiteral("0"));
+    QCOMPARE(f->statusLines(), (QStringList{"状态缓冲区……", "端口0关闭!参数4800,N,8,1;"}));
+    QFile ini(dir_->filePath(QStringLiteral("SYS.ini")));
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QCOMPARE(ini.readAll(), QByteArray("0\r\n"));
+    QCOMPARE(f->dataYear(), QStringLiteral("26"));
+    QVERIFY(f->findChild<QWidget *>(QStringLiteral("movetitle")));
+    QVERIFY(f->findChild<QWidget *>(QStringLiteral("closeover")));
+    QVERIFY(f->findChild<QWidget *>(QStringLiteral("txt_sata")));
+}
+
+void TestWindow::startWithRememberedPort()
+{
+    writeFile(dir_->filePath(QStringLiteral("SYS.ini")), "3\r\n");
+    common::clock::setFixed(QDateTime(QDate(2013, 1, 1), QTime(0, 0)));
+    auto f = makeForm();
+    QCOMPARE(f->port_cs->currentText(), QStringLiteral("3"));
+    QVERIFY(f->statusLines().at(1).startsWith(QStringLiteral("端口3关闭!")));
+    QCOMPARE(f->dataYear(), QStringLiteral("13"));
+}
+
+void TestWindow::openErrors_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("zero") << "0" << "端口0关闭!错误8002,端口号无效!";
+    QTest::newRow("negative") << "-1" << "端口-1关闭!错误8002,端口号无效!";
+    QTest::newRow("no such port") << "4000" << "端口4000关闭!错误8002,端口号无效!";
+    QTest::newRow("no such device") << "/dev/trekport-none" << "端口/dev/trekport-none关闭!错误8002,端口号无效!";
+    QTest::newRow("not a number") << "abc" << "端口abc关闭!错误13";
+}
+
+void TestWindow::openErrors()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, line);
+    auto f = makeForm();
+    f->port_cs->setCurrentText(port);
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    QCOMPARE(f->statusLines().last(), line);
+    QCOMPARE(f->cmd_openp->text(), QStringLiteral("打开串口"));
+    QVERIFY(!f->cmd_upload->isEnabled());
+    QVERIFY(f->port_cs->isEnabled());
+    QVERIFY(!f->link().isOpen());
+}
+
+void TestWindow::portHeldByAnotherProgram()
+{
+    PtyLogger logger;
+    PointStore otherStore;
+    LoggerLink other(otherStore, [] { return 0; });
+    QCOMPARE(other.open(logger.devicePath()), 0);
+    auto f = makeForm();
+    f->port_cs->setCurrentText(logger.devicePath());
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    QCOMPARE(f->statusLines().last(), QStringLiteral("端口%1关闭!错误8005,端口已被占用!").arg(logger.devicePath()));
+    QCOMPARE(f->cmd_openp->text(), QStringLiteral("打开串口"));
+    QVERIFY(!f->cmd_upload->isEnabled());
+}
+
+void TestWindow::openAndCloseToggle()
+{
+    PtyLogger logger;
+    auto f = makeForm();
+    const QString port = logger.devicePath();
+    f->port_cs->setCurrentText(port);
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    QCOMPARE(f->cmd_openp->text(), QStringLiteral("关闭串口"));
+    QVERIFY(f->cmd_upload->isEnabled());
+    QVERIFY(!f->port_cs->isEnabled());
+    QCOMPARE(f->statusLines().last(), QStringLiteral("端口%1打开! ").arg(port));
+    QVERIFY(f->link().isOpen());
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    QCOMPARE(f->cmd_openp->text(), QStringLiteral("打开串口"));
+    QVERIFY(!f->cmd_upload->isEnabled());
+    QVERIFY(f->port_cs->isEnabled());
+    QCOMPARE(f->statusLines().last(), QStringLiteral("端口%1关闭!").arg(port));
+    QVERIFY(!f->link().isOpen());
+    // And open again.
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    QVERIFY(f->link().isOpen());
+}
+
+void TestWindow::uploadWhileClosedDoesNothing()
+{
+    PtyLogger logger;
+    auto f = makeForm();
+    const int lines = int(f->statusLines().size());
+    f->cmd_upload_Click();
+    QCOMPARE(int(f->statusLines().size()), lines);
+    QCOMPARE(logger.receive(200), QByteArray());
+}
+
+void TestWindow::uploadEndToEnd()
+{
+    PtyLogger logger;
+    auto f = makeForm();
+    f->port_cs->setCurrentText(logger.devicePath());
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    QTest::mouseClick(f->cmd_upload, Qt::LeftButton);
+    QCOMPARE(f->statusLines().last(), QStringLiteral("发送上传指令,等待接收数据……"));
+    QCOMPARE(logger.receive(2000), QByteArray("#"));
+    QVERIFY(logger.send(exampleFrame + QByteArray::fromHex("04D24D050C0A172D1F0C2238791" "72D43")));
+    QTRY_COMPARE(f->Lis->count(), 2);
+    QCOMPARE(f->Lis->item(0)->text(), exampleLine);
+    QCOMPARE(f->Lis->item(1)->text(),
+             QStringLiteral("记录1234| 标记| 05月12日 10:23:45| N31°12.3456',E121°23.4567'"));
+    QCOMPARE(f->Lis->currentRow(), 1);
+    QCOMPARE(f->pointStore().at(1)[ColRecord], QStringLiteral("1234"));
+    QCOMPARE(f->pointStore().at(1)[ColKind], QStringLiteral("标记"));
+}
+
+void TestWindow::timerFollowsListAfterClear()
+{
+    PtyLogger logger;
+    auto f = makeForm();
+    f->port_cs->setCurrentText(logger.devicePath());
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    QTest::mouseClick(f->cmd_upload, Qt::LeftButton);
+    QCOMPARE(logger.receive(2000), QByteArray("#"));
+    QVERIFY(logger.send(exampleFrame));
+    QTRY_COMPARE(f->Lis->count(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(f->outputxt->isEnabled(), 600);
+    for (QPushButton *b : {f->cleardata, f->name_mk, f->kml_mk})
+        QVERIFY(b->isEnabled());
+    QTest::mouseClick(f->cleardata, Qt::LeftButton);
+    QCOMPARE(f->Lis->count(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!f->outputxt->isEnabled(), 600);
+    for (QPushButton *b : {f->cleardata, f->name_mk, f->kml_mk})
+        QVERIFY(!b->isEnabled());
+    // The table keeps its rows; the next point overwrites row 0.
+    QCOMPARE(f->pointStore().at(0)[ColRecord], QStringLiteral("007"));
+    QVERIFY(logger.send(QByteArray::fromHex("0009") + exampleFrame.mid(2)));
+    QTRY_COMPARE(f->Lis->count(), 1);
+    QCOMPARE(f->pointStore().at(0)[ColRecord], QStringLiteral("009"));
+}
+
+void TestWindow::doubleClickCopiesCoordinates()
+{
+    PtyLogger logger;
+    auto f = makeForm();
+    f->port_cs->setCurrentText(logger.devicePath());
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    QTest::mouseClick(f->cmd_upload, Qt::LeftButton);
+    QCOMPARE(logger.receive(2000), QByteArray("#"));
+    QVERIFY(logger.send(exampleFrame + QByteArray::fromHex("0008410" "50C0A172D1F0C032D790C0000")));
+    QTRY_COMPARE(f->Lis->count(), 2);
+    QGuiApplication::clipboard()->setText(QStringLiteral("old"));
+    const QRect first = f->Lis->visualItemRect(f->Lis->item(0));
+    QTest::mouseClick(f->Lis->viewport(), Qt::LeftButton, {}, first.center());
+    QTest::mouseDClick(f->Lis->viewport(), Qt::LeftButton, {}, first.center());
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("N31°12.3456',E121°23.4567'"));
+    const QRect second = f->Lis->visualItemRect(f->Lis->item(1));
+    QTest::mouseClick(f->Lis->viewport(), Qt::LeftButton, {}, second.center());
+    QTest::mouseDClick(f->Lis->viewport(), Qt::LeftButton, {}, second.center());
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("N31°12.0345',E121°12.0000'"));
+}
+
+void TestWindow::unpluggedLogger()
+{
+    PtyLogger logger;
+    auto f = makeForm();
+    const QString port = logger.devicePath();
+    f->port_cs->setCurrentText(port);
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    QVERIFY(f->link().isOpen());
+    logger.unplug();
+    QTRY_COMPARE(f->statusLines().last(), QStringLiteral("端口%1关闭!错误68,设备无效!").arg(port));
+    QCOMPARE(f->cmd_openp->text(), QStringLiteral("打开串口"));
+    QVERIFY(!f->cmd_upload->isEnabled());
+    QVERIFY(f->port_cs->isEnabled());
+    QVERIFY(!f->link().isOpen());
+    const int lines = int(f->statusLines().size());
+    QTest::qWait(300);
+    QCOMPARE(int(f->statusLines().size()), lines);
+}
+
+void TestWindow::dragByTitle_data()
+{
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::newRow("left") << Qt::LeftButton;
+    QTest::newRow("right") << Qt::RightButton;
+    QTest::newRow("middle") << Qt::MiddleButton;
+}
+
+void TestWindow::dragByTitle()
+{
+    QFETCH(Qt::MouseButton, button);
+    auto f = makeForm();
+    f->move(100, 100);
+    const QPoint start = f->pos();
+    sendMouse(f->movetitle, QEvent::MouseButtonPress, QPoint(20, 10), button);
+    sendMouse(f->movetitle, QEvent::MouseMove, QPoint(70, 40), button);
+    QCOMPARE(f->pos(), start + QPoint(50, 30));
+    sendMouse(f->movetitle, QEvent::MouseButtonRelease, f->movetitle->mapFromGlobal(f->mapToGlobal(QPoint(0, 0)) + QPoint(20, 10)), button);
+    const QPoint after = f->pos();
+    sendMouse(f->movetitle, QEvent::MouseMove, QPoint(90, 10), Qt::NoButton);
+    QCOMPARE(f->pos(), after);
+}
+
+void TestWindow::chosenPortIsRemembered()
+{
+    auto f = makeForm();
+    const QString ini = dir_->filePath(QStringLiteral("SYS.ini"));
+    f->port_cs->setCurrentText(QStringLiteral("7"));
+    QCOMPARE(testsupport::readAll(ini), QByteArray("0\r\n"));
+    f->port_cs->setCurrentIndex(1);
+    emit f->port_cs->activated(1);
+    QFile file(ini);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("2\r\n"));
+}
+
+void TestWindow::closeoverLeaves()
+{
+    PtyLogger logger;
+    auto f = makeForm();
+    f->port_cs->setCurrentText(logger.devicePath());
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    QVERIFY(f->link().isOpen());
+    QTest::mouseClick(f->closeover, Qt::LeftButton);
+    QCOMPARE(f->statusLines().last(), QStringLiteral("退出系统!"));
+    QVERIFY(!f->link().isOpen());
+    QVERIFY(!f->isVisible());
+}
+
+void TestWindow::thousandsOfPointsAtLineSpeed()
+{
+    PtyLogger logger;
+    auto f = makeForm();
+    f->port_cs->setCurrentText(logger.devicePath());
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    QTest::mouseClick(f->cmd_upload, Qt::LeftButton);
+    QCOMPARE(logger.receive(2000), QByteArray("#"));
+    const int count = 2100;
+    const QByteArray frames = generateFrames(count, 7, 42);
+    // 16 bytes of 10 bits at 4800 baud: one frame every 33 ms.
+    std::thread sender([&] {
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < count; ++i) {
+            logger.send(frames.mid(i * 16, 16));
+            std::this_thread::sleep_until(start + std::chrono::microseconds(33333) * (i + 1));
+        }
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(f->Lis->count(), count, 150000);
+    sender.join();
+    for (int i = 0; i < count; ++i)
+        QCOMPARE(f->Lis->item(i)->text(), expectedLine(frames.mid(i * 16, 16)));
+    QCOMPARE(f->Lis->currentRow(), count - 1);
+}
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"

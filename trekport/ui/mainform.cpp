@@ -1,0 +1,374 @@
+#include "mainform.h"
+
+#include "common/cjkfont.h"
+#include "common/clock.h"
+#include "common/programfolder.h"
+#include "core/gtxtfile.h"
+#include "core/kmlexport.h"
+#include "core/nmeaexport.h"
+#include "core/portrules.h"
+#include "core/statustext.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QWindow>
+
+namespace trekport {
+namespace {
+const QString captionOpen = QStringLiteral("打开串口");
+const QString captionClose = QStringLiteral("关闭串口");
+const QString overwriteQuestion = QStringLiteral("文件已经存在，是否覆盖文件？");
+const QString titleSystem = QStringLiteral("系统");
+
+template <typename W>
+W *make(QWidget *parent, const char *name, const QRect &geometry)
+{
+    W *w = new W(parent);
+    w->setObjectName(QLatin1String(name));
+    w->setGeometry(geometry);
+    return w;
+}
+
+QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
+{
+    QPushButton *b = make<QPushButton>(parent, name, geometry);
+    b->setText(caption);
+    return b;
+}
+} // namespace
+
+MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, const QString &userFolder,
+                   QWidget *parent)
+    : QWidget(parent, Qt::FramelessWindowHint),
+      dialogs_(dialogs),
+      settings_(settingsFolder, userFolder),
+      link_(store_, [this] { return Lis->count(); })
+{
+    setObjectName(QStringLiteral("main"));
+    setWindowTitle(QStringLiteral("trekport"));
+    setFixedSize(680, 500);
+    setFont(common::songTiFont(9, false));
+
+    movetitle = make<QLabel>(this, "movetitle", QRect(0, 0, 650, 30));
+    movetitle->setAutoFillBackground(true);
+    movetitle->setStyleSheet(QStringLiteral("background:#2d5f8b;"));
+    Label1 = make<QLabel>(this, "Label1", QRect(10, 5, 400, 20));
+    Label1->setText(QStringLiteral("GPS轨迹记录仪数据下载"));
+    Label1->setStyleSheet(QStringLiteral("color:white;"));
+    Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
+    closeover = make<QToolButton>(this, "closeover", QRect(652, 3, 24, 24));
+    closeover->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    closeover->setAutoRaise(true);
+
+    Label2 = make<QLabel>(this, "Label2", QRect(10, 42, 40, 24));
+    Label2->setText(QStringLiteral("COM:"));
+    port_cs = make<QComboBox>(this, "port_cs", QRect(50, 42, 110, 24));
+    port_cs->setEditable(true);
+    port_cs->setInsertPolicy(QComboBox::NoInsert);
+    port_cs->addItems(portComboItems());
+    port_cs->setCurrentText(QStringLiteral("1"));
+    cmd_openp = button(this, "cmd_openp", captionOpen, QRect(170, 40, 80, 28));
+    cmd_upload = button(this, "cmd_upload", QStringLiteral("上传数据"), QRect(255, 40, 80, 28));
+    inputxt = button(this, "inputxt", QStringLiteral("读取"), QRect(340, 40, 50, 28));
+    outputxt = button(this, "outputxt", QStringLiteral("输出"), QRect(395, 40, 50, 28));
+    cleardata = button(this, "cleardata", QStringLiteral("清空"), QRect(450, 40, 50, 28));
+    name_mk = button(this, "name_mk", QStringLiteral("生成NAME文件"), QRect(505, 40, 85, 28));
+    kml_mk = button(this, "kml_mk", QStringLiteral("生成KML文件"), QRect(592, 40, 82, 28));
+    for (QPushButton *b : {cmd_upload, outputxt, cleardata, name_mk, kml_mk})
+        b->setEnabled(false);
+
+    Label3 = make<QLabel>(this, "Label3", QRect(10, 76, 660, 20));
+    Label3->setText(label3Caption());
+    Lis = make<QListWidget>(this, "Lis", QRect(10, 96, 660, 290));
+    Lis->setUniformItemSizes(true);
+    Lis->setSelectionMode(QAbstractItemView::SingleSelection);
+    txt_sata = make<QPlainTextEdit>(this, "txt_sata", QRect(10, 392, 660, 100));
+    txt_sata->setReadOnly(true);
+    txt_sata->setPlainText(initialStatusText);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(500);
+
+    connect(cmd_openp, &QPushButton::clicked, this, &MainForm::cmd_openp_Click);
+    connect(cmd_upload, &QPushButton::clicked, this, &MainForm::cmd_upload_Click);
+    connect(port_cs, &QComboBox::activated, this, &MainForm::port_cs_Click);
+    connect(closeover, &QToolButton::clicked, this, &MainForm::closeover_Click);
+    connect(Timer1, &QTimer::timeout, this, &MainForm::Timer1_Timer);
+    connect(Lis, &QListWidget::itemDoubleClicked, this, &MainForm::Lis_DblClick);
+    connect(cleardata, &QPushButton::clicked, this, &MainForm::cleardata_Click);
+    connect(outputxt, &QPushButton::clicked, this, &MainForm::outputxt_Click);
+    connect(inputxt, &QPushButton::clicked, this, &MainForm::inputxt_Click);
+    connect(name_mk, &QPushButton::clicked, this, &MainForm::name_mk_Click);
+    connect(kml_mk, &QPushButton::clicked, this, &MainForm::kml_mk_Click);
+    connect(&link_, &LoggerLink::pointCompleted, this, &MainForm::onPointCompleted);
+    connect(&link_, &LoggerLink::deviceLost, this, &MainForm::onDeviceLost);
+    movetitle->installEventFilter(this);
+
+    Form_Load();
+    Timer1->start();
+}
+
+MainForm::~MainForm()
+{
+    link_.close();
+}
+
+QString MainForm::label3Caption()
+{
+    return QStringLiteral("|数据信息") + QString(5, QLatin1Char(' ')) + QStringLiteral("|日期时间")
+        + QString(10, QLatin1Char(' ')) + QStringLiteral("|坐标") + QString(28, QLatin1Char(' '))
+        + QStringLiteral("|");
+}
+
+QStringList MainForm::statusLines() const
+{
+    return txt_sata->toPlainText().split(QLatin1Char('\n'));
+}
+
+void MainForm::Form_Load()
+{
+    LoadSettings();
+    link_.close();
+    AppendStatus(true, QStringLiteral("参数") + lineSettingsText + QLatin1Char(';'));
+    dataYear_ = yearOf(common::clock::now());
+}
+
+void MainForm::LoadSettings()
+{
+    port_cs->setCurrentText(settings_.load());
+}
+
+void MainForm::SaveSettings()
+{
+    settings_.save(port_cs->currentText());
+}
+
+void MainForm::AppendStatus(bool withPort, const QString &text)
+{
+    txt_sata->appendPlainText(statusLine(withPort, port_cs->currentText(), link_.isOpen(), text));
+    txt_sata->moveCursor(QTextCursor::End);
+    txt_sata->verticalScrollBar()->setValue(txt_sata->verticalScrollBar()->maximum());
+}
+
+void MainForm::setPortOpenState(bool open)
+{
+    cmd_openp->setText(open ? captionClose : captionOpen);
+    cmd_upload->setEnabled(open);
+    port_cs->setEnabled(!open);
+}
+
+void MainForm::cmd_openp_Click()
+{
+    link_.close();
+    if (cmd_openp->text() == captionOpen) {
+        const int error = link_.open(port_cs->currentText());
+        if (error != 0) {
+            AppendStatus(true, errorText(error));
+            cmd_openp->setText(captionOpen);
+            link_.close();
+            return;
+        }
+        setPortOpenState(true);
+    } else {
+        setPortOpenState(false);
+    }
+    AppendStatus(true, QString());
+}
+
+void MainForm::cmd_upload_Click()
+{
+    if (!link_.isOpen())
+        return;
+    AppendStatus(false, QStringLiteral("发送上传指令,等待接收数据……"));
+    link_.requestUpload();
+}
+
+void MainForm::onPointCompleted(const QString &line)
+{
+    Lis->addItem(line);
+    Lis->setCurrentRow(Lis->count() - 1);
+}
+
+void MainForm::onDeviceLost()
+{
+    // The port is closed already, so the line says so.
+    AppendStatus(true, errorText(ErrDeviceUnavailable));
+    setPortOpenState(false);
+}
+
+void MainForm::port_cs_Click()
+{
+    SaveSettings();
+}
+
+void MainForm::closeover_Click()
+{
+    AppendStatus(false, QStringLiteral("退出系统!"));
+    link_.close();
+    close();
+}
+
+void MainForm::Timer1_Timer()
+{
+    const bool hasLines = Lis->count() > 0;
+    if (hasLines == outputxt->isEnabled())
+        return;
+    for (QPushButton *b : {outputxt, cleardata, name_mk, kml_mk})
+        b->setEnabled(hasLines);
+}
+
+void MainForm::Lis_DblClick()
+{
+    const QListWidgetItem *item = Lis->currentItem();
+    if (!item)
+        return;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(coordinatePart(item->text()));
+}
+
+void MainForm::cleardata_Click()
+{
+    Lis->clear();
+}
+
+QStringList MainForm::listLines() const
+{
+    QStringList lines;
+    lines.reserve(Lis->count());
+    for (int i = 0; i < Lis->count(); ++i)
+        lines << Lis->item(i)->text();
+    return lines;
+}
+
+QString MainForm::askSavePath(const QString &title, const QString &filter, const QString &questionTitle)
+{
+    const QString path = dialogs_.getSaveFileName(this, title, common::programFolder(), filter);
+    if (path.isEmpty())
+        return QString();
+    if (QFileInfo::exists(path)
+        && !dialogs_.askYesNo(this, overwriteQuestion, questionTitle, common::MessageIcon::Question))
+        return QString();
+    return path;
+}
+
+void MainForm::outputxt_Click()
+{
+    if (Lis->count() == 0)
+        return;
+    const QString path = askSavePath(QStringLiteral("保存GTXT轨迹数据文件"),
+                                     QStringLiteral("文本文件 (*.gtxt)|*.gtxt"), titleSystem);
+    if (path.isEmpty())
+        return;
+    const QStringList lines = listLines();
+    if (!writeGtxtFile(path, lines)) {
+        dialogs_.inform(this, writeFailedMessage(path), titleSystem, common::MessageIcon::Information);
+        return;
+    }
+    dialogs_.inform(this, gtxtSavedMessage(path, int(lines.size())), titleSystem,
+                    common::MessageIcon::Information);
+}
+
+void MainForm::inputxt_Click()
+{
+    const QString path = dialogs_.getOpenFileName(this, QStringLiteral("打开GTXT轨迹数据文件"),
+                                                  common::programFolder(),
+                                                  QStringLiteral("轨迹数据文件(*.gtxt)|*.gtxt;*.txt"));
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return;
+    QStringList lines;
+    if (!readGtxtFile(path, &lines))
+        return;
+    const QStringList listed = parseTrackLines(lines, store_, Lis->count());
+    if (listed.isEmpty())
+        return;
+    Lis->addItems(listed);
+    Lis->setCurrentRow(Lis->count() - 1);
+}
+
+void MainForm::name_mk_Click()
+{
+    const int n = Lis->count();
+    if (n == 0)
+        return;
+    const QString path = askSavePath(QStringLiteral("生成NAME文件"), QStringLiteral("文本文件 (*.txt)|*.txt"),
+                                     titleSystem);
+    if (path.isEmpty())
+        return;
+    if (!dialogs_.askYesNo(this, yearQuestion(dataYear_), titleSystem, common::MessageIcon::Question)) {
+        if (const std::optional<QString> answer = dialogs_.getText(this, yearPrompt, yearPromptTitle))
+            dataYear_ = applyYearAnswer(dataYear_, *answer);
+    }
+    int skipped = 0;
+    const QStringList lines = buildNameLines(store_, n, dataYear_, &skipped);
+    if (!writeNameFile(path, lines)) {
+        dialogs_.inform(this, writeFailedMessage(path), titleSystem, common::MessageIcon::Information);
+        return;
+    }
+    dialogs_.inform(this, nameSavedMessage(path, skipped), titleSystem, common::MessageIcon::Information);
+}
+
+void MainForm::kml_mk_Click()
+{
+    const int n = Lis->count();
+    if (n == 0)
+        return;
+    const QString path = askSavePath(QStringLiteral("生成KML文件"), QStringLiteral("文本文件 (*.kml)|*.kml"),
+                                     QStringLiteral("询问"));
+    if (path.isEmpty())
+        return;
+    const KmlDocument doc = buildKmlDocument(store_, n);
+    if (!writeKmlFile(path, doc.lines)) {
+        dialogs_.inform(this, writeFailedMessage(path), titleSystem, common::MessageIcon::Information);
+        return;
+    }
+    dialogs_.inform(this, kmlSavedMessage(path, doc.marked, n - doc.marked), titleSystem,
+                    common::MessageIcon::Information);
+}
+
+void MainForm::movetitle_MouseDown(const QPoint &globalPos)
+{
+    QWindow *window = windowHandle();
+    if (window && window->startSystemMove())
+        return;
+    // The window system would not move us: follow the mouse ourselves.
+    manualDrag_ = true;
+    dragOffset_ = globalPos - frameGeometry().topLeft();
+}
+
+bool MainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == movetitle) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            movetitle_MouseDown(static_cast<QMouseEvent *>(event)->globalPosition().toPoint());
+            return true;
+        case QEvent::MouseMove:
+            if (manualDrag_)
+                move(static_cast<QMouseEvent *>(event)->globalPosition().toPoint() - dragOffset_);
+            return manualDrag_;
+        case QEvent::MouseButtonRelease:
+            if (!manualDrag_)
+                break;
+            manualDrag_ = false;
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace trekport

@@ -1,0 +1,94 @@
+#pragma once
+// The borderless main window `main`: the port controls, the track list, the
+// status box and the file buttons. Handlers read the widgets, call the core
+// and write the widgets back.
+#include "common/dialogs.h"
+#include "core/loggerlink.h"
+#include "core/portsettings.h"
+
+#include <QPoint>
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+class QToolButton;
+
+namespace trekport {
+
+class MainForm : public QWidget {
+    Q_OBJECT
+public:
+    // settingsFolder: where SYS.ini is kept (the program folder normally);
+    // userFolder: where it goes when that folder cannot be written.
+    MainForm(common::Dialogs &dialogs, const QString &settingsFolder,
+             const QString &userFolder = QString(), QWidget *parent = nullptr);
+    ~MainForm() override;
+
+    QPushButton *cmd_openp = nullptr;
+    QComboBox *port_cs = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QPushButton *cmd_upload = nullptr;
+    QPushButton *inputxt = nullptr;
+    QPushButton *outputxt = nullptr;
+    QPushButton *cleardata = nullptr;
+    QPushButton *name_mk = nullptr;
+    QPushButton *kml_mk = nullptr;
+    QListWidget *Lis = nullptr;
+    QPlainTextEdit *txt_sata = nullptr;
+    QTimer *Timer1 = nullptr;
+    QToolButton *closeover = nullptr;
+    QLabel *movetitle = nullptr;
+
+    const PointStore &pointStore() const { return store_; }
+    LoggerLink &link() { return link_; }
+    QString dataYear() const { return dataYear_; }
+    // The status box's lines, oldest first.
+    QStringList statusLines() const;
+
+    static QString label3Caption();
+
+public Q_SLOTS:
+    void cmd_openp_Click();
+    void cmd_upload_Click();
+    void port_cs_Click();
+    void closeover_Click();
+    void Timer1_Timer();
+    void Lis_DblClick();
+    void cleardata_Click();
+    void outputxt_Click();
+    void inputxt_Click();
+    void name_mk_Click();
+    void kml_mk_Click();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void Form_Load();
+    void LoadSettings();
+    void SaveSettings();
+    void AppendStatus(bool withPort, const QString &text);
+    void movetitle_MouseDown(const QPoint &globalPos);
+    void setPortOpenState(bool open);
+    void onPointCompleted(const QString &line);
+    void onDeviceLost();
+    // The save dialog and the overwrite question; empty when the user stops.
+    QString askSavePath(const QString &title, const QString &filter, const QString &questionTitle);
+    QStringList listLines() const;
+
+    common::Dialogs &dialogs_;
+    PortSettings settings_;
+    PointStore store_;
+    LoggerLink link_;
+    QString dataYear_;
+    bool manualDrag_ = false;
+    QPoint dragOffset_;
+};
+
+} // namespace trekport
