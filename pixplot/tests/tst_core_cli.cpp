@@ -1,0 +1,163 @@
+// pixplot --exif-time and --read-path, run as the user runs them.
+#include "common/testsupport.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QString pixplotBinary()
+{
+    return qEnvironmentVariable("SUITE_BINARY_DIR", QCoreApplication::applicationDirPath() + "/..")
+        + QStringLiteral("/bin/pixplot");
+}
+
+QString writeBytes(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    QFile f(dir.filePath(name));
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return {};
+    return f.fileName();
+}
+
+// The smallest JPEG skeleton with an Intel-order EXIF block that holds only
+// DateTimeOriginal, in IFD0.
+QByteArray photoWithTime(const QByteArray &time)
+{
+    QByteArray tiff("II*\0\x08\0\0\0", 8);
+    tiff += QByteArray("\x01\0", 2);                               // one entry
+    tiff += QByteArray("\x03\x90\x02\0\x14\0\0\0\x1A\0\0\0", 12);  // 0x9003 ASCII x20 at 26
+    tiff += QByteArray(4, 0);                                      // no next directory
+    tiff += time + QByteArray(1, 0);
+    QByteArray out("\xFF\xD8\xFF\xE1", 4);
+    out += char(0);
+    out += char(tiff.size() + 8);
+    out += QByteArray("Exif\0\0", 6) + tiff + QByteArray("\xFF\xD9", 2);
+    return out;
+}
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+Run pixplot(const QStringList &args)
+{
+    QByteArray out, err;
+    Run r;
+    r.code = testsupport::runProgram(pixplotBinary(), args, &out, &err);
+    r.out = QString::fromUtf8(out);
+    r.err = QString::fromUtf8(err);
+    return r;
+}
+
+} // namespace
+
+class TestCoreCli : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void exifTime();
+    void exifTimeAllGood();
+    void exifTimeCorpusPhoto();
+    void readPath();
+    void usage_data();
+    void usage();
+};
+
+void TestCoreCli::initTestCase()
+{
+    QVERIFY2(QFileInfo(pixplotBinary()).isExecutable(), qPrintable("not built: " + pixplotBinary()));
+}
+
+void TestCoreCli::exifTime()
+{
+    QTemporaryDir dir;
+    const QString a = writeBytes(dir, "a.jpg", photoWithTime("2010:05:01 14:03:22"));
+    const QString b = writeBytes(dir, "B.JPG", QByteArray("\xFF\xD8\xFF\xD9", 4));
+    const QString png = writeBytes(dir, "c.png", photoWithTime("2010:05:01 14:03:22"));
+    const QString zero = writeBytes(dir, "d.jpg", photoWithTime("0000:00:00 00:00:00"));
+    const QString missing = dir.filePath("gone.jpg");
+    const Run r = pixplot({"--exif-time", a, png, b, missing, zero});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, a + "\t2010-05-01 14:03:22\n" + b + "\t\n" + zero + "\t\n");
+    QVERIFY(r.err.contains(png));
+    QVERIFY(r.err.contains(missing));
+    QVERIFY(!r.err.contains(a));
+}
+
+void TestCoreCli::exifTimeAllGood()
+{
+    QTemporaryDir dir;
+    const QString a = writeBytes(dir, "照片 1.jpg", photoWithTime("2012:02:29 23:59:59"));
+    // The path is printed as given, relative or not.
+    QByteArray out;
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(pixplotBinary(), {"--exif-time", "照片 1.jpg", a});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()),
+             QString("照片 1.jpg\t2012-02-29 23:59:59\n") + a + "\t2012-02-29 23:59:59\n");
+}
+
+void TestCoreCli::exifTimeCorpusPhoto()
+{
+    const QString corpus = testsupport::corpusDir();
+    if (corpus.isEmpty())
+        QSKIP("corpus not present");
+    const QString kodak = corpus + "/photos/Kodak PIXPRO FZ201.jpg";
+    const QString fuji = corpus + "/photos/FujiFilm SP-2500.jpg";
+    if (!QFileInfo::exists(kodak) || !QFileInfo::exists(fuji))
+        QSKIP("corpus photos missing");
+    // Motorola order with a negative exposure bias; and a time of blanks and colons.
+    const Run r = pixplot({"--exif-time", kodak, fuji});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, kodak + "\t2014-08-05 01:45:01\n" + fuji + "\t\n");
+}
+
+void TestCoreCli::readPath()
+{
+    QTemporaryDir dir;
+    const QString path = writeBytes(dir, "path.name",
+                                    "$GPRMC,155959,A,3150.1234,N,11846.5678,E,0.0,0.0,311210,,,A*74\r\n"
+                                    "$GPGGA,155959,3150.1234,N,11846.5678,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"
+                                    "$GNRMC,160101.00,A,4527.458,S,16709.165,W,0.0,0.0,311210,,\r\n");
+    const Run r = pixplot({"--read-path", path});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("记录0001\t2010-12-31 23:59:59\tN31°50.1234',E118°46.5678'\t0\t118.77613\t31.83539\n"
+                            "记录0002\t2011-01-01 00:01:01\tS45°27.458',W167°09.165'\t62\t-167.15275\t-45.4576333333333\n"));
+    QVERIFY(r.err.isEmpty() || !r.err.contains(path));
+
+    const QString empty = writeBytes(dir, "empty.txt", "no fixes here\n");
+    const Run none = pixplot({"--read-path", empty});
+    QCOMPARE(none.code, 0);
+    QCOMPARE(none.out, QString());
+
+    const Run gone = pixplot({"--read-path", dir.filePath("gone.txt")});
+    QCOMPARE(gone.code, 1);
+    QVERIFY(gone.err.contains("gone.txt"));
+    QCOMPARE(gone.out, QString());
+}
+
+void TestCoreCli::usage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("no photos") << QStringList{"--exif-time"};
+    QTest::newRow("read-path without file") << QStringList{"--read-path"};
+    QTest::newRow("both commands") << QStringList{"--exif-time", "--read-path", "x.txt", "a.jpg"};
+    QTest::newRow("photos with read-path") << QStringList{"--read-path", "x.txt", "a.jpg"};
+}
+
+void TestCoreCli::usage()
+{
+    QFETCH(QStringList, args);
+    const Run r = pixplot(args);
+    QCOMPARE(r.code, 2);
+    QCOMPARE(r.out, QString());
+    QVERIFY(!r.err.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestCoreCli)
+#include "tst_core_cli.moc"
