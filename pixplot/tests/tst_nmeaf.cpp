@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +51,8 @@ private slots:
     void layout_data();
     void layout();
     void initialTexts();
+    void offsetLabelGapsUnderBoxes_data();
+    void offsetLabelGapsUnderBoxes();
     void presets_data();
     void presets();
     void kmlWrittenAndReported();
@@ -185,7 +188,40 @@ void TestNmeaf::initialTexts()
     for (int i = 0; i < 4; ++i) {
         QCOMPARE(form_->lxz[size_t(i)]->objectName(), QStringLiteral("lxz_%1").arg(i));
         QCOMPARE(form_->lxz[size_t(i)]->text(), QStringLiteral("0.0000000000000"));
+        QCOMPARE(form_->lxz[size_t(i)]->cursorPosition(), 0); // the start shows
     }
+}
+
+void TestNmeaf::offsetLabelGapsUnderBoxes_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("latitudeBox");
+    QTest::addColumn<QString>("longitudeBox");
+    QTest::newRow("KML") << "Label1" << "lxz_0" << "lxz_1";
+    QTest::newRow("page") << "Label2" << "lxz_2" << "lxz_3";
+}
+
+void TestNmeaf::offsetLabelGapsUnderBoxes()
+{
+    // Each caption ends before its box begins, and the text between the
+    // two gaps starts after the first box ends: nothing readable is covered.
+    QFETCH(QString, label);
+    QFETCH(QString, latitudeBox);
+    QFETCH(QString, longitudeBox);
+    auto *l = form_->findChild<QLabel *>(label);
+    const QRect lat = form_->findChild<QLineEdit *>(latitudeBox)->geometry();
+    const QRect lon = form_->findChild<QLineEdit *>(longitudeBox)->geometry();
+    const QFontMetricsF fm(l->font());
+    const QString text = l->text();
+    const qsizetype gap1 = text.indexOf(QLatin1Char(':')) + 1;
+    const qsizetype semi1 = text.indexOf(QLatin1Char(';'));
+    const qsizetype gap2 = text.lastIndexOf(QLatin1Char(':')) + 1;
+    const qsizetype semi2 = text.lastIndexOf(QLatin1Char(';'));
+    const auto xAt = [&](qsizetype chars) { return l->x() + fm.horizontalAdvance(text.left(chars)); };
+    QVERIFY2(xAt(gap1) <= lat.left(), qPrintable(QString::number(xAt(gap1))));
+    QVERIFY2(xAt(semi1) >= lat.right(), qPrintable(QString::number(xAt(semi1))));
+    QVERIFY2(xAt(gap2) <= lon.left(), qPrintable(QString::number(xAt(gap2))));
+    QVERIFY2(xAt(semi2) >= lon.right(), qPrintable(QString::number(xAt(semi2))));
 }
 
 void TestNmeaf::presets_data()
@@ -212,6 +248,7 @@ void TestNmeaf::presets()
     QCOMPARE(form_->lxz[1]->text(), QStringLiteral("7.1"));
     QCOMPARE(form_->lxz[2]->text(), latitude);
     QCOMPARE(form_->lxz[3]->text(), longitude);
+    QCOMPARE(form_->lxz[2]->cursorPosition(), 0);
     QVERIFY(dialogs_->calls.isEmpty());
     QVERIFY(QDir(dir_->path()).isEmpty());
 }

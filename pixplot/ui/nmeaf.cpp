@@ -48,20 +48,35 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
     setWindowTitle(QStringLiteral("NMEA to HTML/KML"));
     setFont(common::songTiFont(9));
     setFixedSize(px(7695), px(2295));
+    // A frame's caption sits on its top border, and the border starts half a
+    // caption line down, so the controls' twip positions land inside it.
+    setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+        " left: 6px; top: 0px; padding: 0px 1px; }"));
 
     const auto makeButton = [](QWidget *parent, const char *name, const QString &text) {
         auto *b = new QPushButton(text, parent);
         b->setObjectName(QString::fromLatin1(name));
         return b;
     };
-    const auto makeLabel = [](QWidget *parent, const char *name) {
+    const auto makeLabel = [this](QWidget *parent, const char *name) {
         auto *l = new QLabel(kOffsetLabel, parent);
         l->setObjectName(QString::fromLatin1(name));
+        // The runs of spaces in the label leave the gaps the boxes sit in;
+        // they assume 宋体's half-width spaces. Where 宋体 is missing, a
+        // fixed-pitch CJK face keeps that width (the serif fallback's
+        // spaces are far narrower and the text would run under the boxes).
+        QFont f = font();
+        f.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
+                       QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("Noto Serif CJK SC")});
+        l->setFont(f);
         return l;
     };
     const auto makeBox = [this](QWidget *parent, int index) {
         auto *e = new QLineEdit(kZeroOffset, parent);
         e->setObjectName(QStringLiteral("lxz_%1").arg(index));
+        e->setCursorPosition(0); // show the start of the long zero text
         lxz[size_t(index)] = e;
         return e;
     };
@@ -92,6 +107,12 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
     place(cmd_cdt, 3360, 720, 1830, 300);
     cmd_cst = makeButton(Frame2, "cmd_cst", QStringLiteral("默认卫星视图修正"));
     place(cmd_cst, 5400, 720, 1830, 300);
+
+    // A style sheet drops inherited font family lists, so every control
+    // gets its font explicitly (the labels already have theirs).
+    for (QWidget *w : findChildren<QWidget *>())
+        if (!qobject_cast<QLabel *>(w))
+            w->setFont(font());
 
     connect(cmd_kml, &QPushButton::clicked, this, &NMEAF::cmd_kml_Click);
     connect(nmea2html, &QPushButton::clicked, this, &NMEAF::nmea2html_Click);
@@ -186,6 +207,8 @@ void applyPreset(const std::array<QLineEdit *, 4> &boxes, nmeaconvert::Preset pr
     const nmeaconvert::PresetTexts texts = nmeaconvert::PresetOffsetTexts(preset);
     boxes[2]->setText(texts.latitude);
     boxes[3]->setText(texts.longitude);
+    boxes[2]->setCursorPosition(0);
+    boxes[3]->setCursorPosition(0);
 }
 
 } // namespace
