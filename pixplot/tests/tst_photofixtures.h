@@ -96,7 +96,12 @@ struct Window {
     }
     QPushButton *button(const QString &name) const { return get<QPushButton>(name); }
     void click(const QString &name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
-    void clickCheck(const QString &name) const { QTest::mouseClick(get<QCheckBox>(name), Qt::LeftButton); }
+    // Clicks a check box or option button on its indicator.
+    void clickCheck(const QString &name) const
+    {
+        QAbstractButton *b = get<QAbstractButton>(name);
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2));
+    }
     QTreeView *photos() const { return get<QTreeView>(QStringLiteral("ListView")); }
     QTreeView *path() const { return get<QTreeView>(QStringLiteral("ListGps")); }
     QString photoCell(int row, int column) const // row 1-based

@@ -1,0 +1,491 @@
+// Photo output through the window's "编辑" options, "执行" and "批量执行",
+// on real files in a temporary folder.
+#include "tst_photofixtures.h"
+
+#include "core/photooutput.h"
+#include "core/photorow.h"
+#include "core/systemfinction.h"
+
+#include <QFrame>
+#include <QImageReader>
+#include <QLabel>
+#include <QTemporaryDir>
+
+using common::DialogCall;
+using fixtures::Window;
+
+namespace {
+
+QByteArray bytesOf(const QString &path) { return testsupport::readAll(path); }
+
+QSize sizeOf(const QString &path)
+{
+    QImageReader r(path);
+    return r.size();
+}
+
+// JPEG keeps flat colours within a few levels away from edges.
+bool near(const QColor &a, const QColor &b, int tolerance = 4)
+{
+    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
+        && qAbs(a.blue() - b.blue()) <= tolerance;
+}
+
+// Makes a folder refuse new files for the length of a test, also for root
+// (which write permissions do not stop): the immutable attribute.
+class LockedFolder {
+public:
+    explicit LockedFolder(const QString &path) : path_(path)
+    {
+        QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        if (!canCreate())
+            return;
+        immutable_ = testsupport::runProgram(QStringLiteral("chattr"), {QStringLiteral("+i"), path_}) == 0;
+    }
+    ~LockedFolder()
+    {
+        if (immutable_)
+            testsupport::runProgram(QStringLiteral("chattr"), {QStringLiteral("-i"), path_});
+        QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                         | QFileDevice::ExeOwner);
+    }
+    bool locked() const { return !canCreate(); }
+
+private:
+    bool canCreate() const
+    {
+        QFile probe(path_ + QStringLiteral("/probe.tmp"));
+        if (!probe.open(QIODevice::WriteOnly))
+            return false;
+        probe.close();
+        probe.remove();
+        return true;
+    }
+    QString path_;
+    bool immutable_ = false;
+};
+
+} // namespace
+
+class TestOutput : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir *dir = nullptr;
+    QString file(const QString &name) const { return dir->filePath(name); }
+    QStringList filesInFolder() const
+    {
+        return QDir(dir->path()).entryList(QDir::Files, QDir::Name);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!testsupport::hasProgram(QStringLiteral("exiftool")))
+            QSKIP("exiftool is needed to write EXIF times into the test photos");
+    }
+    void init()
+    {
+        dir = new QTemporaryDir;
+        QVERIFY(dir->isValid());
+    }
+    void cleanup()
+    {
+        delete dir;
+        dir = nullptr;
+    }
+
+    void optionsStartStateAndEnabling();
+    void newFileName_data();
+    void newFileName();
+    void captionText_data();
+    void captionText();
+    void uniqueFileName();
+    void renameByTimeWhenNameIsTaken();
+    void renameByTimeKeepsNameWithoutExif();
+    void twoBackupsGetDistinctNames();
+    void frameMakesBorderOfWindowColour();
+    void captionLineIsDrawnOnlyWithText();
+    void portraitPhotoIsFramedUpright();
+    void prefixNumberFollowsCurrentRow();
+    void batchOfThreeReportsThree();
+    void failedEncodeLeavesSourceUntouched();
+    void vanishedAndCorruptPhotosCountAsFailed();
+    void sameSecondPhotosWithFrameBothSurvive();
+};
+
+void TestOutput::optionsStartStateAndEnabling()
+{
+    Window win;
+    auto *backup = win.get<QCheckBox>(QStringLiteral("Ck_backup"));
+    auto *rename = win.get<QCheckBox>(QStringLiteral("Ck_reanme"));
+    auto *opTime = win.get<QRadioButton>(QStringLiteral("Op_time"));
+    auto *opIncre = win.get<QRadioButton>(QStringLiteral("Op_incre"));
+    auto *prefix = win.get<QLineEdit>(QStringLiteral("incre_txt"));
+    auto *frame = win.get<QCheckBox>(QStringLiteral("Ck_frame"));
+    auto *label2 = win.get<QLabel>(QStringLiteral("Label2"));
+    auto *note = win.get<QLineEdit>(QStringLiteral("frame_txt"));
+    auto *withTime = win.get<QCheckBox>(QStringLiteral("Ck_time"));
+    auto *withGps = win.get<QCheckBox>(QStringLiteral("Ck_gps"));
+    QCOMPARE(backup->text(), QStringLiteral("备份源文件  ...\\backup\\"));
+    QCOMPARE(rename->text(), QStringLiteral("文件名更改"));
+    QCOMPARE(opTime->text(), QStringLiteral("日期时间    格式:  YYYYMMDD_HHMMSS"));
+    QCOMPARE(opIncre->text(), QStringLiteral("列表序号    前缀:"));
+    QCOMPARE(frame->text(), QStringLiteral("加边框并压缩"));
+    QCOMPARE(label2->text(), QStringLiteral("前注释:"));
+    QCOMPARE(withTime->text(), QStringLiteral("日期时间  格式:YYYY-MM-DD HH:MM:SS"));
+    QCOMPARE(withGps->text(), QStringLiteral("地理信息(经纬度)"));
+    QCOMPARE(win.button(QStringLiteral("cmd_make"))->text(), QStringLiteral("执行"));
+    QCOMPARE(win.button(QStringLiteral("cmd_allmake"))->text(), QStringLiteral("批量执行"));
+
+    QVERIFY(backup->isChecked());
+    QVERIFY(!rename->isChecked());
+    QVERIFY(opTime->isChecked() && !opTime->isEnabled());
+    QVERIFY(!opIncre->isChecked() && !opIncre->isEnabled());
+    QVERIFY(prefix->text().isEmpty() && !prefix->isEnabled());
+    QVERIFY(!frame->isChecked());
+    QVERIFY(!label2->isEnabled() && !note->isEnabled());
+    QVERIFY(withTime->isChecked() && !withTime->isEnabled());
+    QVERIFY(!withGps->isChecked() && !withGps->isEnabled());
+
+    win.clickCheck(QStringLiteral("Ck_reanme"));
+    QVERIFY(opTime->isEnabled() && opIncre->isEnabled() && prefix->isEnabled());
+    QVERIFY(!note->isEnabled());
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    QVERIFY(label2->isEnabled() && note->isEnabled() && withTime->isEnabled() && withGps->isEnabled());
+    win.clickCheck(QStringLiteral("Ck_reanme"));
+    QVERIFY(!opTime->isEnabled() && !opIncre->isEnabled() && !prefix->isEnabled());
+    QVERIFY(note->isEnabled());
+}
+
+void TestOutput::newFileName_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("hasExif");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<qint64>("row");
+    QTest::addColumn<QString>("expected");
+    const int keep = int(photooutput::RenameMode::Keep);
+    const int byTime = int(photooutput::RenameMode::ByTime);
+    const int byPrefix = int(photooutput::RenameMode::ByPrefix);
+    QTest::newRow("time") << "IMG_0001.JPG" << true << "2010-05-01 14:03:22" << byTime << "" << qint64(1)
+                          << "20100501_140322.JPG";
+    QTest::newRow("time keeps lower extension") << "a.jpg" << true << "2010-05-01 14:03:22" << byTime << ""
+                                                << qint64(1) << "20100501_140322.jpg";
+    QTest::newRow("time without exif") << "a.jpg" << false << "" << byTime << "" << qint64(1) << "a.jpg";
+    QTest::newRow("prefix row 7") << "DSC.JPG" << true << "" << byPrefix << "trip" << qint64(7)
+                                  << "trip0007.JPG";
+    QTest::newRow("prefix row 12345") << "x.jpg" << false << "" << byPrefix << "t" << qint64(12345)
+                                      << "t12345.jpg";
+    QTest::newRow("empty prefix") << "x.jpg" << false << "" << byPrefix << "" << qint64(3) << "0003.jpg";
+    QTest::newRow("keep") << "x.jpg" << true << "2010-05-01 14:03:22" << keep << "p" << qint64(3) << "x.jpg";
+}
+
+void TestOutput::newFileName()
+{
+    QFETCH(QString, fileName);
+    QFETCH(bool, hasExif);
+    QFETCH(QString, time);
+    QFETCH(int, mode);
+    QFETCH(QString, prefix);
+    QFETCH(qint64, row);
+    QFETCH(QString, expected);
+    PhotoRecord rec{hasExif, fileName, QStringLiteral("/tmp/"), time};
+    QCOMPARE(photooutput::NewFileName(rec, time, photooutput::RenameMode(mode), prefix, row), expected);
+}
+
+void TestOutput::captionText_data()
+{
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<bool>("gps");
+    QTest::addColumn<bool>("time");
+    QTest::addColumn<QString>("expected");
+    const QString pos = QStringLiteral("N31°50.1234',E118°46.5678'");
+    QTest::newRow("both on") << "Trip" << true << true
+                             << QStringLiteral(" Trip  ") + pos + QStringLiteral("  2010-05-01 14:03:22");
+    QTest::newRow("both off") << "Trip" << false << false << " Trip    ";
+    QTest::newRow("time only") << "" << false << true << "     2010-05-01 14:03:22";
+    QTest::newRow("position only") << "Trip" << true << false << QStringLiteral(" Trip  ") + pos + "  ";
+}
+
+void TestOutput::captionText()
+{
+    QFETCH(QString, note);
+    QFETCH(bool, gps);
+    QFETCH(bool, time);
+    QFETCH(QString, expected);
+    QCOMPARE(photooutput::CaptionText(note, QStringLiteral("N31°50.1234',E118°46.5678'"),
+                                      QStringLiteral("2010-05-01 14:03:22"), gps, time),
+             expected);
+}
+
+void TestOutput::uniqueFileName()
+{
+    const QString folder = dir->path() + QLatin1Char('/');
+    QCOMPARE(systemfinction::UniqueFileName(folder, QStringLiteral("a.JPG")), QStringLiteral("a.JPG"));
+    QVERIFY(fixtures::writeJpeg(file("a.JPG"), 8, 8));
+    QCOMPARE(systemfinction::UniqueFileName(folder, QStringLiteral("a.JPG")), QStringLiteral("a_1.JPG"));
+    QVERIFY(fixtures::writeJpeg(file("a_1.JPG"), 8, 8));
+    QCOMPARE(systemfinction::UniqueFileName(folder, QStringLiteral("a.JPG")), QStringLiteral("a_2.JPG"));
+}
+
+void TestOutput::renameByTimeWhenNameIsTaken()
+{
+    QVERIFY(fixtures::writePhoto(file("IMG_0001.JPG"), QStringLiteral("2010:05:01 14:03:22")));
+    QVERIFY(fixtures::writeJpeg(file("20100501_140322.JPG"), 10, 10, Qt::blue));
+    const QByteArray source = bytesOf(file("IMG_0001.JPG"));
+    const QByteArray other = bytesOf(file("20100501_140322.JPG"));
+    Window win;
+    win.addPhotos({file("IMG_0001.JPG")});
+    win.clickCheck(QStringLiteral("Ck_reanme"));
+    win.selectPhoto(1);
+    win.click(QStringLiteral("cmd_make"));
+
+    QCOMPARE(filesInFolder(), QStringList({"20100501_140322.JPG", "20100501_140322_1.JPG"}));
+    QCOMPARE(bytesOf(file("20100501_140322_1.JPG")), source); // renamed, not re-encoded
+    QCOMPARE(bytesOf(file("20100501_140322.JPG")), other);
+    QCOMPARE(bytesOf(file("BackUp/IMG_0001.JPG")), source);
+    QCOMPARE(win.photoCell(1, 0), QStringLiteral("20100501_140322_1.JPG"));
+    QCOMPARE(win.w->photoRows().at(0).record.fileName, QStringLiteral("20100501_140322_1.JPG"));
+    QCOMPARE(win.photoCell(1, 1), QStringLiteral("2010-05-01 14:03:22"));
+    QVERIFY(win.dialogs.lastInfo().startsWith(QStringLiteral("当次加载"))); // no failure box
+    // The preview follows the renamed file.
+    QVERIFY(win.title(QStringLiteral("picture_review")).startsWith(QStringLiteral("照片预览 (尺寸64×48")));
+}
+
+void TestOutput::renameByTimeKeepsNameWithoutExif()
+{
+    QVERIFY(fixtures::writePhoto(file("plain.jpg"), QString()));
+    Window win;
+    win.addPhotos({file("plain.jpg")});
+    win.clickCheck(QStringLiteral("Ck_backup"));
+    win.clickCheck(QStringLiteral("Ck_reanme"));
+    win.click(QStringLiteral("cmd_make"));
+    QCOMPARE(filesInFolder(), QStringList({"plain.jpg"}));
+    QCOMPARE(win.photoCell(1, 0), QStringLiteral("plain.jpg"));
+}
+
+void TestOutput::twoBackupsGetDistinctNames()
+{
+    QVERIFY(fixtures::writePhoto(file("IMG_0001.JPG"), QStringLiteral("2010:05:01 14:03:22")));
+    const QByteArray source = bytesOf(file("IMG_0001.JPG"));
+    Window win;
+    win.addPhotos({file("IMG_0001.JPG")});
+    win.click(QStringLiteral("cmd_make"));
+    win.click(QStringLiteral("cmd_make"));
+    QCOMPARE(QDir(file("BackUp")).entryList(QDir::Files, QDir::Name),
+             QStringList({"IMG_0001.JPG", "IMG_0001_1.JPG"}));
+    QCOMPARE(bytesOf(file("BackUp/IMG_0001.JPG")), source);
+    QCOMPARE(bytesOf(file("BackUp/IMG_0001_1.JPG")), source);
+    QCOMPARE(bytesOf(file("IMG_0001.JPG")), source);
+}
+
+void TestOutput::frameMakesBorderOfWindowColour()
+{
+    const QColor photoColour(30, 90, 200);
+    QVERIFY(fixtures::writeJpeg(file("big.jpg"), 3000, 2000, photoColour));
+    QVERIFY(fixtures::setExifTimes({{file("big.jpg"), "2010:05:01 14:03:22"}}));
+    Window win;
+    win.addPhotos({file("big.jpg")});
+    win.clickCheck(QStringLiteral("Ck_backup"));
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.click(QStringLiteral("cmd_make"));
+
+    QCOMPARE(filesInFolder(), QStringList({"big.jpg"})); // replaced in place
+    QCOMPARE(sizeOf(file("big.jpg")), QSize(3044, 2044));
+    const QImage out(file("big.jpg"));
+    const QColor window = win.w->palette().color(QPalette::Window);
+    QVERIFY2(near(out.pixelColor(10, 1000), window), "left border");
+    QVERIFY2(near(out.pixelColor(3036, 1000), window), "right border");
+    QVERIFY2(near(out.pixelColor(1500, 10), window), "top border");
+    QVERIFY2(near(out.pixelColor(3000, 2043), window), "bottom strip");
+    QVERIFY2(near(out.pixelColor(1522, 1022), photoColour), "photo");
+    QVERIFY2(near(out.pixelColor(30, 30), photoColour), "photo corner");
+    QVERIFY(win.title(QStringLiteral("picture_review")).startsWith(QStringLiteral("照片预览 (尺寸3044×2044 大小")));
+}
+
+void TestOutput::captionLineIsDrawnOnlyWithText()
+{
+    QVERIFY(fixtures::writePhoto(file("a.jpg"), QStringLiteral("2010:05:01 14:03:22"), 400, 100));
+    QVERIFY(fixtures::writePhoto(file("b.jpg"), QStringLiteral("2010:05:01 14:03:22"), 400, 100));
+    Window win;
+    win.addPhotos({file("a.jpg"), file("b.jpg")});
+    win.clickCheck(QStringLiteral("Ck_backup"));
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    // Row 1: no note, no time, no position: the caption row stays plain.
+    win.clickCheck(QStringLiteral("Ck_time"));
+    win.selectPhoto(1);
+    win.click(QStringLiteral("cmd_make"));
+    // Row 2: the time is written.
+    win.clickCheck(QStringLiteral("Ck_time"));
+    win.selectPhoto(2);
+    win.click(QStringLiteral("cmd_make"));
+
+    const QColor window = win.w->palette().color(QPalette::Window);
+    auto darkPixelsInCaption = [&](const QString &path) {
+        const QImage img(path);
+        int dark = 0;
+        for (int y = 22 + 100; y < 22 + 100 + 20; ++y)
+            for (int x = 22; x < 22 + 400; ++x)
+                if (qGray(img.pixel(x, y)) < qGray(window.rgb()) - 80)
+                    ++dark;
+        return dark;
+    };
+    QCOMPARE(sizeOf(file("a.jpg")), QSize(444, 144));
+    QCOMPARE(darkPixelsInCaption(file("a.jpg")), 0);
+    QVERIFY(darkPixelsInCaption(file("b.jpg")) > 100);
+}
+
+void TestOutput::portraitPhotoIsFramedUpright()
+{
+    // Stored 60 x 40 with orientation 6: shown (and framed) 40 x 60.
+    QImage stored(60, 40, QImage::Format_RGB32);
+    stored.fill(Qt::white);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 10; ++x)
+            stored.setPixelColor(x, y, Qt::black); // left edge of the sensor
+    QVERIFY(stored.save(file("turn.jpg"), "JPG", 95));
+    QByteArray out, err;
+    QCOMPARE(testsupport::runProgram(QStringLiteral("exiftool"),
+                                     {QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
+                                      QStringLiteral("-Orientation#=6"), file("turn.jpg")},
+                                     &out, &err),
+             0);
+    Window win;
+    win.addPhotos({file("turn.jpg")});
+    win.clickCheck(QStringLiteral("Ck_backup"));
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.click(QStringLiteral("cmd_make"));
+    QImageReader raw(file("turn.jpg"));
+    raw.setAutoTransform(false);
+    QCOMPARE(raw.size(), QSize(84, 104));
+    const QImage img = raw.read();
+    // Rotated clockwise: the sensor's left edge is now the top.
+    QVERIFY(qGray(img.pixel(22 + 20, 22 + 3)) < 60);
+    QVERIFY(qGray(img.pixel(22 + 20, 22 + 50)) > 200);
+}
+
+void TestOutput::prefixNumberFollowsCurrentRow()
+{
+    QVERIFY(fixtures::writeJpeg(file("first.JPG"), 16, 16));
+    QVERIFY(fixtures::writeJpeg(file("second.jpg"), 16, 16));
+    Window win;
+    win.addPhotos({file("first.JPG"), file("second.jpg")});
+    win.selectPhoto(1);
+    win.dialogs.queueYes();
+    win.click(QStringLiteral("cmd_del"));
+    win.clickCheck(QStringLiteral("Ck_backup"));
+    win.clickCheck(QStringLiteral("Ck_reanme"));
+    win.clickCheck(QStringLiteral("Op_incre"));
+    QTest::keyClicks(win.get<QLineEdit>(QStringLiteral("incre_txt")), QStringLiteral("trip"));
+    win.selectPhoto(1);
+    win.click(QStringLiteral("cmd_make"));
+    QCOMPARE(filesInFolder(), QStringList({"first.JPG", "trip0001.jpg"}));
+    QCOMPARE(win.photoCell(1, 0), QStringLiteral("trip0001.jpg"));
+}
+
+void TestOutput::batchOfThreeReportsThree()
+{
+    QStringList files;
+    for (const char *n : {"b1.jpg", "b2.jpg", "b3.jpg"}) {
+        QVERIFY(fixtures::writeJpeg(file(n), 32, 24));
+        files << file(n);
+    }
+    QVERIFY(fixtures::setExifTimes({{files[0], "2010:05:01 10:00:01"},
+                                    {files[1], "2010:05:01 10:00:02"},
+                                    {files[2], "2010:05:01 10:00:03"}}));
+    Window win;
+    win.addPhotos(files);
+    win.clickCheck(QStringLiteral("Ck_reanme"));
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.click(QStringLiteral("cmd_allmake"));
+    QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("批处理完成!\r\n共处理 3 个照片。"));
+    QCOMPARE(win.dialogs.callsOf(DialogCall::Info).last().title, QStringLiteral("系统"));
+    QCOMPARE(filesInFolder(), QStringList({"20100501_100001.jpg", "20100501_100002.jpg",
+                                           "20100501_100003.jpg"}));
+    QCOMPARE(QDir(file("BackUp")).entryList(QDir::Files, QDir::Name),
+             QStringList({"b1.jpg", "b2.jpg", "b3.jpg"}));
+    for (int r = 1; r <= 3; ++r) {
+        QCOMPARE(win.photoCell(r, 0), QStringLiteral("20100501_10000%1.jpg").arg(r));
+        QCOMPARE(sizeOf(file(win.photoCell(r, 0))), QSize(76, 68));
+    }
+    QVERIFY(!win.get<QFrame>(QStringLiteral("pic_info"))->isVisible());
+    QVERIFY(win.title(QStringLiteral("picture_review")).startsWith(QStringLiteral("照片预览 (尺寸76×68 大小")));
+}
+
+void TestOutput::failedEncodeLeavesSourceUntouched()
+{
+    QVERIFY(fixtures::writePhoto(file("keep.jpg"), QStringLiteral("2010:05:01 14:03:22"), 80, 60));
+    const QByteArray source = bytesOf(file("keep.jpg"));
+    Window win;
+    win.addPhotos({file("keep.jpg")});
+    win.clickCheck(QStringLiteral("Ck_reanme"));
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    {
+        LockedFolder lock(dir->path());
+        if (!lock.locked())
+            QSKIP("cannot make a folder refuse new files here");
+        // Without a backup the encode is the first write, and it fails.
+        win.clickCheck(QStringLiteral("Ck_backup"));
+        win.click(QStringLiteral("cmd_make"));
+        QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("照片 keep.jpg 处理失败: 无法写入照片文件"));
+        // With a backup, the backup fails first and nothing is written.
+        win.clickCheck(QStringLiteral("Ck_backup"));
+        win.click(QStringLiteral("cmd_allmake"));
+        QCOMPARE(win.dialogs.lastInfo(),
+                 QStringLiteral("批处理完成!\r\n共处理 1 个照片。\r\n其中 1 个照片处理失败。"));
+    }
+    QCOMPARE(filesInFolder(), QStringList({"keep.jpg"}));
+    QCOMPARE(bytesOf(file("keep.jpg")), source);
+    QCOMPARE(win.photoCell(1, 0), QStringLiteral("keep.jpg"));
+}
+
+void TestOutput::vanishedAndCorruptPhotosCountAsFailed()
+{
+    QVERIFY(fixtures::writeJpeg(file("ok.jpg"), 16, 16));
+    QVERIFY(fixtures::writeJpeg(file("gone.jpg"), 16, 16));
+    QVERIFY(fixtures::writeLines(file("bad.jpg"), {QStringLiteral("not a picture at all")}));
+    const QByteArray bad = bytesOf(file("bad.jpg"));
+    Window win;
+    win.addPhotos({file("ok.jpg"), file("gone.jpg"), file("bad.jpg")});
+    QCOMPARE(win.photos()->model()->rowCount(), 3);
+    QVERIFY(QFile::remove(file("gone.jpg")));
+    win.clickCheck(QStringLiteral("Ck_backup"));
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.selectPhoto(2);
+    win.click(QStringLiteral("cmd_make"));
+    QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("照片 gone.jpg 处理失败: 文件不存在"));
+    win.selectPhoto(3);
+    win.click(QStringLiteral("cmd_make"));
+    QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("照片 bad.jpg 处理失败: 无法读取照片"));
+    win.click(QStringLiteral("cmd_allmake"));
+    QCOMPARE(win.dialogs.lastInfo(),
+             QStringLiteral("批处理完成!\r\n共处理 3 个照片。\r\n其中 2 个照片处理失败。"));
+    QCOMPARE(bytesOf(file("bad.jpg")), bad);
+    QCOMPARE(sizeOf(file("ok.jpg")), QSize(60, 60));
+    QCOMPARE(filesInFolder(), QStringList({"bad.jpg", "ok.jpg"}));
+}
+
+void TestOutput::sameSecondPhotosWithFrameBothSurvive()
+{
+    QVERIFY(fixtures::writeJpeg(file("one.jpg"), 40, 30, Qt::red));
+    QVERIFY(fixtures::writeJpeg(file("two.jpg"), 50, 30, Qt::green));
+    QVERIFY(fixtures::setExifTimes({{file("one.jpg"), "2010:05:01 14:03:22"},
+                                    {file("two.jpg"), "2010:05:01 14:03:22"}}));
+    Window win;
+    win.addPhotos({file("one.jpg"), file("two.jpg")});
+    win.clickCheck(QStringLiteral("Ck_backup"));
+    win.clickCheck(QStringLiteral("Ck_reanme"));
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.click(QStringLiteral("cmd_allmake"));
+    QCOMPARE(filesInFolder(), QStringList({"20100501_140322.jpg", "20100501_140322_1.jpg"}));
+    QCOMPARE(sizeOf(file("20100501_140322.jpg")), QSize(84, 74));
+    QCOMPARE(sizeOf(file("20100501_140322_1.jpg")), QSize(94, 74));
+    QCOMPARE(win.photoCell(1, 0), QStringLiteral("20100501_140322.jpg"));
+    QCOMPARE(win.photoCell(2, 0), QStringLiteral("20100501_140322_1.jpg"));
+    QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("批处理完成!\r\n共处理 2 个照片。"));
+}
+
+QTEST_MAIN(TestOutput)
+#include "tst_output.moc"
