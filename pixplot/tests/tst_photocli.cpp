@@ -1,0 +1,196 @@
+// pixplot --match and --process: the window's matching and batch run
+// headless on real files, checked through the program's own output.
+#include "tst_photofixtures.h"
+
+#include <QImageReader>
+#include <QTemporaryDir>
+
+namespace {
+
+QString pixplotProgram()
+{
+    return qEnvironmentVariable("SUITE_BINARY_DIR") + QStringLiteral("/bin/pixplot");
+}
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+Run pixplot(const QStringList &args)
+{
+    Run r;
+    QByteArray out, err;
+    r.code = testsupport::runProgram(pixplotProgram(), args, &out, &err);
+    r.out = QString::fromUtf8(out);
+    r.err = QString::fromUtf8(err);
+    return r;
+}
+
+} // namespace
+
+class TestPhotoCli : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir *dir = nullptr;
+    QString file(const QString &name) const { return dir->filePath(name); }
+    QString pathFile() const { return file("path.txt"); }
+
+private slots:
+    void initTestCase()
+    {
+        if (!QFileInfo(pixplotProgram()).isExecutable())
+            QSKIP("the pixplot program is not built in this tree");
+        if (!testsupport::hasProgram(QStringLiteral("exiftool")))
+            QSKIP("exiftool is needed to write EXIF times into the test photos");
+    }
+    void init()
+    {
+        dir = new QTemporaryDir;
+        QVERIFY(dir->isValid());
+        // Points at 08:00:00, 08:10:00 and 08:20:00 local time.
+        QVERIFY(fixtures::writeLines(pathFile(), {
+            fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
+            fixtures::rmc("001000", "010510", "3150.5000", "11846.5000"),
+            fixtures::rmc("002000", "010510", "3151.0000", "11847.0000"),
+        }));
+        QVERIFY(fixtures::writeJpeg(file("a.jpg"), 40, 30));
+        QVERIFY(fixtures::writeJpeg(file("b.JPG"), 40, 30));
+        QVERIFY(fixtures::writeJpeg(file("c.jpg"), 40, 30));
+        // Camera clock one hour slow.
+        QVERIFY(fixtures::setExifTimes({{file("a.jpg"), "2010:05:01 07:00:20"},
+                                        {file("b.JPG"), "2010:05:01 07:12:00"}}));
+    }
+    void cleanup()
+    {
+        delete dir;
+        dir = nullptr;
+    }
+
+    void matchPrintsOneLinePerPhoto();
+    void matchUsesDefaultsWithoutOffset();
+    void matchRefusesBadArguments_data();
+    void matchRefusesBadArguments();
+    void matchSkipsFilesThatAreNotPhotos();
+    void processRenamesAndFrames();
+    void processByPrefixWithoutBackup();
+    void processReportsFailures();
+};
+
+void TestPhotoCli::matchPrintsOneLinePerPhoto()
+{
+    const Run r = pixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", "--tolerance", "60",
+                           file("a.jpg"), file("b.JPG"), file("c.jpg")});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QStringLiteral("a.jpg\t2010-05-01 08:00:20\tN31°50.0000',E118°46.0000'\n"
+                                   "b.JPG\t2010-05-01 08:12:00\t\n"
+                                   "c.jpg\t\t\n"
+                                   "需要添加坐标 2个;\n"
+                                   "自动匹配并添加坐标 1个;\n"
+                                   "失败(超周期或误差) 1个!\n"));
+    // A wider tolerance reaches b's point 120 s away.
+    const Run wide = pixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", "--tolerance", "120",
+                              file("b.JPG")});
+    QCOMPARE(wide.code, 0);
+    QVERIFY2(wide.out.startsWith(QStringLiteral("b.JPG\t2010-05-01 08:12:00\tN31°50.5000',E118°46.5000'\n")),
+             qPrintable(wide.out));
+}
+
+void TestPhotoCli::matchUsesDefaultsWithoutOffset()
+{
+    // No offset: 07:00:20 is before the path, 07:12 too.
+    const Run r = pixplot({"--match", "--path", pathFile(), file("a.jpg"), file("b.JPG")});
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.contains(QStringLiteral("a.jpg\t2010-05-01 07:00:20\t\n")));
+    QVERIFY(r.out.endsWith(QStringLiteral("失败(超周期或误差) 2个!\n")));
+    // A negative offset moves the other way.
+    const Run back = pixplot({"--match", "--path", pathFile(), "--offset", "-00:00:20", file("a.jpg")});
+    QVERIFY(back.out.startsWith(QStringLiteral("a.jpg\t2010-05-01 07:00:00\t\n")));
+}
+
+void TestPhotoCli::matchRefusesBadArguments_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::newRow("no path") << QStringList{"--match", "A"} << 2;
+    QTest::newRow("no photo") << QStringList{"--match", "--path", "P"} << 2;
+    QTest::newRow("offset hours 24") << QStringList{"--match", "--path", "P", "--offset", "24:00:00", "A"} << 2;
+    QTest::newRow("offset text") << QStringList{"--match", "--path", "P", "--offset", "one hour", "A"} << 2;
+    QTest::newRow("tolerance 601") << QStringList{"--match", "--path", "P", "--tolerance", "601", "A"} << 2;
+    QTest::newRow("tolerance text") << QStringList{"--match", "--path", "P", "--tolerance", "abc", "A"} << 2;
+    QTest::newRow("missing path file") << QStringList{"--match", "--path", "NOFILE", "A"} << 1;
+    QTest::newRow("bad rename") << QStringList{"--process", "--rename", "date", "A"} << 2;
+    QTest::newRow("both commands") << QStringList{"--match", "--process", "--path", "P", "A"} << 2;
+}
+
+void TestPhotoCli::matchRefusesBadArguments()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    for (QString &a : args) {
+        if (a == QLatin1String("P"))
+            a = pathFile();
+        else if (a == QLatin1String("A"))
+            a = file("a.jpg");
+        else if (a == QLatin1String("NOFILE"))
+            a = file("missing.txt");
+    }
+    const QByteArray before = testsupport::readAll(file("a.jpg"));
+    const Run r = pixplot(args);
+    QCOMPARE(r.code, code);
+    QVERIFY(!r.err.isEmpty());
+    QVERIFY(r.out.isEmpty());
+    QCOMPARE(testsupport::readAll(file("a.jpg")), before);
+}
+
+void TestPhotoCli::matchSkipsFilesThatAreNotPhotos()
+{
+    QImage png(8, 8, QImage::Format_RGB32);
+    png.fill(Qt::red);
+    QVERIFY(png.save(file("d.png")));
+    const Run r = pixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", file("d.png"),
+                           file("a.jpg")});
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.err.contains(QStringLiteral("d.png")));
+    QVERIFY(r.out.startsWith(QStringLiteral("a.jpg\t")));
+    QVERIFY(!r.out.contains(QStringLiteral("d.png")));
+}
+
+void TestPhotoCli::processRenamesAndFrames()
+{
+    const QByteArray sourceA = testsupport::readAll(file("a.jpg"));
+    const Run r = pixplot({"--process", "--rename", "time", "--frame", "--note", "Trip", "--gps",
+                           "--path", pathFile(), "--offset", "+01:00:00", "--tolerance", "60",
+                           file("a.jpg"), file("b.JPG")});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QStringLiteral("批处理完成!\n共处理 2 个照片。\n"));
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files, QDir::Name),
+             QStringList({"20100501_080020.jpg", "20100501_081200.JPG", "c.jpg", "path.txt"}));
+    QCOMPARE(QImageReader(file("20100501_080020.jpg")).size(), QSize(84, 74));
+    QCOMPARE(testsupport::readAll(file("BackUp/a.jpg")), sourceA);
+    QVERIFY(QFileInfo::exists(file("BackUp/b.JPG")));
+}
+
+void TestPhotoCli::processByPrefixWithoutBackup()
+{
+    const Run r = pixplot({"--process", "--no-backup", "--rename", "prefix:trip", file("c.jpg"), file("a.jpg")});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files, QDir::Name),
+             QStringList({"b.JPG", "path.txt", "trip0001.jpg", "trip0002.jpg"}));
+    QVERIFY(!QFileInfo::exists(file("BackUp")));
+    QCOMPARE(QImageReader(file("trip0001.jpg")).size(), QSize(40, 30));
+}
+
+void TestPhotoCli::processReportsFailures()
+{
+    QVERIFY(fixtures::writeLines(file("broken.jpg"), {QStringLiteral("no picture")}));
+    const Run r = pixplot({"--process", "--no-backup", "--frame", file("broken.jpg"), file("c.jpg")});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QStringLiteral("批处理完成!\n共处理 2 个照片。\n其中 1 个照片处理失败。\n"));
+    QVERIFY(r.err.contains(QStringLiteral("broken.jpg")));
+    QCOMPARE(testsupport::readAll(file("broken.jpg")), QByteArray("no picture\r\n"));
+    QCOMPARE(QImageReader(file("c.jpg")).size(), QSize(84, 74));
+}
+
+QTEST_MAIN(TestPhotoCli)
+#include "tst_photocli.moc"
