@@ -142,8 +142,12 @@ double parseHalf(QStringView half, QChar negative)
             value = 0;
     } else {
         // Minutes of 60 or more: the fraction is no longer below one degree.
-        value = degText.toDouble() + fracText.toDouble();
+        value = degText.toDouble(&ok) + fracText.toDouble();
+        if (!ok)
+            value = 0;
     }
+    if (!std::isfinite(value))
+        return 0; // digits beyond any double: no position
     return neg ? -value : value;
 }
 
