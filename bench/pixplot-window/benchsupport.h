@@ -1,0 +1,98 @@
+#pragma once
+// Inputs the pixplot benchmarks generate at run time, and a child-process
+// runner that reports wall time and peak memory.
+#include <QByteArray>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <QtEndian>
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char **environ;
+
+namespace bench {
+
+// An APP1 block carrying only EXIF DateTimeOriginal ("YYYY:MM:DD hh:mm:ss"),
+// little-endian: IFD0 with the Exif IFD pointer, the Exif IFD with 0x9003.
+inline QByteArray exifApp1(const QByteArray &dateTime)
+{
+    QByteArray tiff;
+    auto u16 = [&](quint16 v) { char b[2]; qToLittleEndian(v, b); tiff.append(b, 2); };
+    auto u32 = [&](quint32 v) { char b[4]; qToLittleEndian(v, b); tiff.append(b, 4); };
+    tiff.append("II", 2);
+    u16(42);
+    u32(8);                  // IFD0 at 8
+    u16(1);                  // one entry
+    u16(0x8769); u16(4); u32(1); u32(26); // Exif IFD at 26
+    u32(0);                  // no next IFD
+    u16(1);                  // Exif IFD: one entry
+    u16(0x9003); u16(2); u32(20); u32(44); // ASCII[20] at 44
+    u32(0);
+    QByteArray text = dateTime.left(19);
+    text.append('\0');
+    tiff.append(text);
+    QByteArray app1("\xFF\xE1", 2);
+    const quint16 len = quint16(2 + 6 + tiff.size());
+    app1.append(char(len >> 8)).append(char(len & 0xFF));
+    app1.append("Exif\0\0", 6);
+    app1.append(tiff);
+    return app1;
+}
+
+// JPEG bytes of image with the EXIF block placed right after SOI.
+inline QByteArray jpegWithExif(const QImage &image, const QByteArray &dateTime, int quality)
+{
+    QByteArray jpeg;
+    QBuffer buf(&jpeg);
+    buf.open(QIODevice::WriteOnly);
+    image.save(&buf, "JPG", quality);
+    return jpeg.left(2) + exifApp1(dateTime) + jpeg.mid(2);
+}
+
+inline bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+struct ChildRun {
+    int exitCode = -1;
+    double seconds = 0;
+    long peakKiB = 0; // maximum resident set size
+};
+
+// Runs program with args and waits; peak memory from wait4's rusage.
+inline ChildRun runChild(const QString &program, const QStringList &args)
+{
+    std::vector<QByteArray> store;
+    store.push_back(program.toLocal8Bit());
+    for (const QString &a : args)
+        store.push_back(a.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &s : store)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+
+    ChildRun run;
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return run;
+    int status = 0;
+    struct rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    run.seconds = timer.nsecsElapsed() / 1e9;
+    run.peakKiB = usage.ru_maxrss;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+} // namespace bench
