@@ -1,4 +1,548 @@
+// areagrab on a real X server: the overlay, the whole-screen capture, the
+// window pick and the command line, against windows this test owns and
+// paints in known patterns at known places.
+#include "testwindows.h"
+
+#include "core/screenrect.h"
+#include "ui/catform.h"
+#include "ui/mainform.h"
+#include "common/bmp2jpg.h"
+#include "common/scripteddialogs.h"
+#include "common/testsupport.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFile>
+#include <QGroupBox>
+#include <QImageReader>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+
+using namespace areagrab;
+using testwin::PatternWindow;
+
+namespace {
+
+const QPoint MainPos(700, 40);
+
+QRect screenRect()
+{
+    return QGuiApplication::primaryScreen()->geometry();
+}
+
+bool xdo(const QStringList &args)
+{
+    return testsupport::runProgram(QStringLiteral("xdotool"), args, nullptr, nullptr, 10000) == 0;
+}
+
+QImage rgb(const QImage &img)
+{
+    return img.convertToFormat(QImage::Format_RGB32);
+}
+
+QImage decodeJpeg(const QString &path)
+{
+    return rgb(QImageReader(path).read());
+}
+
+// What our JPEG writer makes of image, decoded: a saved capture matches this
+// exactly when it was made from the same pixels.
+QImage viaJpeg(const QImage &image, const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("reference.jpg"));
+    if (!BMP2JPG::SavePictureAsJpeg(image, path, 80))
+        return {};
+    QImage decoded = decodeJpeg(path);
+    QFile::remove(path);
+    return decoded;
+}
+
+struct CliResult {
+    int rc = -1;
+    QString out, err;
+};
+
+CliResult runCli(const QStringList &args)
+{
+    QByteArray out, err;
+    CliResult r;
+    r.rc = testsupport::runProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/areagrab"),
+                                   args, &out, &err, 30000);
+    r.out = QString::fromUtf8(out);
+    r.err = QString::fromUtf8(err);
+    return r;
+}
+
+} // namespace
+
+class TestScreen : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void windowAtFindsInnermostTopmost();
+    void highlightShowsFrameAndLeavesNothing();
+    void areaCaptureGivesFrozenPixels_data();
+    void areaCaptureGivesFrozenPixels();
+    void labelTextAndPlaceNearBottom();
+    void pressReleaseWithoutMoveCapturesNothing();
+    void escKeepsPreviousPreview();
+    void wholeScreenEqualsFreshGrab();
+    void chkClearedLeavesMainInCapture_data();
+    void chkClearedLeavesMainInCapture();
+    void windowPickGivesWindowPixels_data();
+    void windowPickGivesWindowPixels();
+    void releaseBeforeTickCapturesNothing();
+    void cliCapturesMatchIndependentGrab();
+    void cliWindowAtGivesClampedWindow();
+    void cliRefusesAndReports();
+
+private:
+    void makeForm();
+    CatForm *openOverlay();
+    // One pick: press on picSnap, hold over target for holdMs, release.
+    // sawFrame tells whether a 3-pixel black frame appeared on frameRect.
+    void pick(QPoint target, int holdMs, const QRect &frameRect, bool *sawFrame);
+
+    std::unique_ptr<common::ScriptedDialogs> dialogs_;
+    std::unique_ptr<WindowSystem> ws_;
+    std::unique_ptr<MainForm> form_;
+    std::unique_ptr<PatternWindow> background_;
+};
+
+void TestScreen::initTestCase()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs an X server (run under ./test or with DISPLAY and QT_QPA_PLATFORM=xcb)");
+    QVERIFY(testsupport::hasProgram(QStringLiteral("xdotool")));
+    QCOMPARE(QGuiApplication::primaryScreen()->devicePixelRatio(), 1.0);
+}
+
+void TestScreen::init()
+{
+    dialogs_ = std::make_unique<common::ScriptedDialogs>();
+    ws_ = createWindowSystem();
+}
+
+void TestScreen::cleanup()
+{
+    if (form_ && form_->overlay())
+        form_->overlay()->close();
+    form_.reset();
+    background_.reset();
+    ws_.reset();
+    // Park the pointer where no test window lies.
+    xdo({QStringLiteral("mousemove"), QStringLiteral("1"), QStringLiteral("1")});
+    QTest::qWait(30);
+}
+
+void TestScreen::makeForm()
+{
+    background_ = std::make_unique<PatternWindow>(screenRect(), 1);
+    QVERIFY(testwin::showAndWait(*background_));
+    form_ = std::make_unique<MainForm>(*dialogs_, *ws_);
+    form_->move(MainPos);
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    QTest::qWait(50);
+}
+
+CatForm *TestScreen::openOverlay()
+{
+    QTest::mouseClick(form_->Command1, Qt::LeftButton);
+    CatForm *overlay = form_->overlay();
+    if (!overlay || !QTest::qWaitForWindowExposed(overlay))
+        return nullptr;
+    return overlay;
+}
+
+void TestScreen::windowAtFindsInnermostTopmost()
+{
+    PatternWindow lower(QRect(100, 100, 300, 200), 2);
+    PatternWindow upper(QRect(250, 150, 200, 200), 3);
+    QVERIFY(testwin::showAndWait(lower));
+    QVERIFY(testwin::showAndWait(upper));
+    const WindowId lowerId = WindowId(lower.winId());
+    const WindowId upperId = WindowId(upper.winId());
+
+    QCOMPARE(ws_->windowAt(QPoint(120, 120), {}), lowerId);
+    QCOMPARE(ws_->windowAt(QPoint(300, 200), {}), upperId); // overlap: the upper one
+    QCOMPARE(ws_->windowAt(QPoint(300, 200), {upperId}), lowerId); // ours are passed over
+    QCOMPARE(ws_->windowAt(QPoint(420, 320), {}), upperId);
+    QCOMPARE(ws_->windowAt(QPoint(420, 320), {upperId}), WindowId(0)); // only the root
+    QCOMPARE(ws_->windowAt(QPoint(900, 900), {}), WindowId(0));
+    QCOMPARE(ws_->windowRect(upperId), std::optional<QRect>(QRect(250, 150, 200, 200)));
+
+    upper.hide();
+    QTRY_COMPARE(ws_->windowAt(QPoint(300, 200), {}), lowerId); // unmapped is not seen
+    QVERIFY(ws_->isViewable(lowerId));
+    QVERIFY(!ws_->isViewable(upperId));
+}
+
+void TestScreen::highlightShowsFrameAndLeavesNothing()
+{
+    PatternWindow target(QRect(200, 150, 160, 120), 4);
+    QVERIFY(testwin::showAndWait(target));
+    const QRect r = target.geometry();
+    ws_->highlight(r);
+    const QImage during = testwin::grabScreen();
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(during.pixel(r.left() + 50, r.top() + i), qRgb(0, 0, 0));
+        QCOMPARE(during.pixel(r.left() + 50, r.bottom() - i), qRgb(0, 0, 0));
+        QCOMPARE(during.pixel(r.left() + i, r.top() + 60), qRgb(0, 0, 0));
+        QCOMPARE(during.pixel(r.right() - i, r.top() + 60), qRgb(0, 0, 0));
+    }
+    // Inside the frame the window is untouched.
+    QCOMPARE(during.copy(r.adjusted(3, 3, -3, -3)), target.image().copy(3, 3, 154, 114));
+    ws_->removeHighlight();
+    QVERIFY(testwin::screenShows(target.image(), r));
+    // The frame is above the screen, not in anybody's pixels.
+    QCOMPARE(ws_->windowAt(r.topLeft(), {}), WindowId(target.winId()));
+}
+
+void TestScreen::areaCaptureGivesFrozenPixels_data()
+{
+    QTest::addColumn<QPoint>("press");
+    QTest::addColumn<QPoint>("cursor");
+    const QRect area(300, 200, 160, 120);
+    QTest::newRow("dragged down-right") << area.topLeft() << area.topLeft() + QPoint(160, 120);
+    QTest::newRow("dragged up-left") << area.topLeft() + QPoint(160, 120) << area.topLeft();
+}
+
+void TestScreen::areaCaptureGivesFrozenPixels()
+{
+    QFETCH(QPoint, press);
+    QFETCH(QPoint, cursor);
+    const QRect area(300, 200, 160, 120);
+    makeForm();
+    CatForm *overlay = openOverlay();
+    QVERIFY(overlay);
+    QVERIFY(!form_->isVisible()); // chk is ticked
+    QCOMPARE(overlay->windowTitle(), QStringLiteral("捕捉窗口"));
+    QCOMPARE(overlay->geometry(), screenRect());
+    QCOMPARE(rgb(overlay->frozenImage()), background_->image());
+
+    // The screen changes under the selection after the overlay opened.
+    PatternWindow late(area.adjusted(-20, -20, 20, 20), 7);
+    QVERIFY(testwin::showAndWait(late));
+
+    QTest::mousePress(overlay, Qt::LeftButton, {}, press);
+    QVERIFY(overlay->cat_cho->isVisible());
+    QVERIFY(overlay->cat_big->isVisible());
+    QTest::mouseMove(overlay, cursor);
+    QTest::mouseRelease(overlay, Qt::LeftButton, {}, cursor);
+    QCOMPARE(overlay->cat_big->text(), QStringLiteral("160×120"));
+    QCOMPARE(overlay->cat_cho->geometry(), area);
+    QCOMPARE(overlay->cat_cho->borderWidth(), 1);
+
+    QSignalSpy destroyed(overlay, &QObject::destroyed);
+    QTest::mouseClick(overlay->cat_big, Qt::LeftButton);
+    QTRY_COMPARE(destroyed.size(), 1);
+    QVERIFY(form_->isVisible());
+    const QImage expected = background_->image().copy(area);
+    QCOMPARE(rgb(form_->temImage()), expected);
+    QCOMPARE(rgb(QApplication::clipboard()->image()), expected);
+    QCOMPARE(form_->pic_img->size(), QSize(160, 120));
+}
+
+void TestScreen::labelTextAndPlaceNearBottom()
+{
+    makeForm();
+    CatForm *overlay = openOverlay();
+    QVERIFY(overlay);
+    QLabel *label = overlay->cat_big;
+    QCOMPARE(label->size(), QSize(81, 17));
+    QCOMPARE(label->text(), QStringLiteral("0×0"));
+    const int h = screenRect().height();
+    QTest::mousePress(overlay, Qt::LeftButton, {}, QPoint(100, h - 124));
+    QTest::mouseMove(overlay, QPoint(300, h - 24));
+    QCOMPARE(label->text(), QStringLiteral("200×100"));
+    QCOMPARE(label->pos(), QPoint(219, h - 24)); // below the cursor, right edge at it
+    QTest::mouseMove(overlay, QPoint(300, h - 14));
+    QCOMPARE(label->text(), QStringLiteral("200×110"));
+    QCOMPARE(label->pos(), QPoint(219, h - 14 - 17)); // moved above the cursor
+    QTest::mouseMove(overlay, QPoint(150, h - 14));
+    QCOMPARE(label->pos(), QPoint(100, h - 31)); // narrow: at the frame's left
+    QTest::mouseRelease(overlay, Qt::LeftButton, {}, QPoint(150, h - 14));
+    // On the screen: light green with blue text, over the frozen image.
+    QTest::qWait(50);
+    const QImage shot = testwin::grabScreen();
+    QCOMPARE(shot.pixel(101, h - 30), qRgb(192, 255, 192));
+    bool blue = false;
+    for (int y = h - 31; y < h - 14 && !blue; ++y)
+        for (int x = 100; x < 181 && !blue; ++x)
+            blue = qBlue(shot.pixel(x, y)) > 150 && qGreen(shot.pixel(x, y)) < 120;
+    QVERIFY(blue);
+    QCOMPARE(shot.pixel(110, h - 124), qRgb(255, 0, 0)); // the frame's top edge
+}
+
+void TestScreen::pressReleaseWithoutMoveCapturesNothing()
+{
+    makeForm();
+    const QImage before = testwin::pattern(QSize(30, 20), 9);
+    QApplication::clipboard()->setImage(before);
+    form_->changebig(true);
+    CatForm *overlay = openOverlay();
+    QVERIFY(overlay);
+    QTest::mousePress(overlay, Qt::LeftButton, {}, QPoint(400, 400));
+    QTest::mouseRelease(overlay, Qt::LeftButton, {}, QPoint(400, 400));
+    QTest::mouseClick(overlay->cat_big, Qt::LeftButton);
+    QTest::qWait(50);
+    QCOMPARE(form_->overlay(), overlay); // still open
+    QVERIFY(overlay->isVisible());
+    QCOMPARE(rgb(form_->temImage()), before);
+    QVERIFY(!form_->isVisible());
+}
+
+void TestScreen::escKeepsPreviousPreview()
+{
+    makeForm();
+    const QImage before = testwin::pattern(QSize(40, 30), 11);
+    QApplication::clipboard()->setImage(before);
+    form_->changebig(true);
+    CatForm *overlay = openOverlay();
+    QVERIFY(overlay);
+    QTest::mousePress(overlay, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(overlay, QPoint(200, 200));
+    QTest::mouseRelease(overlay, Qt::LeftButton, {}, QPoint(200, 200));
+    QSignalSpy destroyed(overlay, &QObject::destroyed);
+    // A real key press: the overlay must hold the keyboard itself.
+    QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("Escape")}));
+    QTRY_COMPARE(destroyed.size(), 1);
+    QTRY_VERIFY(form_->isVisible());
+    QCOMPARE(rgb(form_->temImage()), before);
+    QCOMPARE(rgb(QApplication::clipboard()->image()), before);
+}
+
+void TestScreen::wholeScreenEqualsFreshGrab()
+{
+    makeForm();
+    PatternWindow extra(QRect(100, 600, 250, 150), 5);
+    QVERIFY(testwin::showAndWait(extra));
+    QTest::mouseClick(form_->Command2, Qt::LeftButton);
+    QVERIFY(form_->isVisible());
+    const QImage capture = rgb(form_->temImage());
+    QCOMPARE(capture.size(), screenRect().size());
+    QCOMPARE(capture.copy(extra.geometry()), extra.image());
+    QCOMPARE(rgb(QApplication::clipboard()->image()), capture);
+    QCOMPARE(form_->pic_img->size(), QSize(323, 258));
+    // With the window out of the way again, the screen is what was captured.
+    form_->hide();
+    QVERIFY(testwin::screenShows(capture, screenRect()));
+    QCOMPARE(testwin::independentGrab(), capture);
+}
+
+void TestScreen::chkClearedLeavesMainInCapture_data()
+{
+    QTest::addColumn<bool>("ticked");
+    QTest::addColumn<bool>("area");
+    QTest::newRow("whole screen, ticked") << true << false;
+    QTest::newRow("whole screen, cleared") << false << false;
+    QTest::newRow("area, ticked") << true << true;
+    QTest::newRow("area, cleared") << false << true;
+}
+
+void TestScreen::chkClearedLeavesMainInCapture()
+{
+    QFETCH(bool, ticked);
+    QFETCH(bool, area);
+    makeForm();
+    form_->chk->setChecked(ticked);
+    form_->chk->repaint();
+    QTest::qWait(50);
+    // Frame3 does not change when a button is clicked.
+    const QRect frame3(form_->Frame3->mapToGlobal(QPoint(0, 0)), form_->Frame3->size());
+    const QImage mainBefore = testwin::grabScreen().copy(frame3);
+    QVERIFY(mainBefore != background_->image().copy(frame3));
+    QImage capture;
+    if (area) {
+        CatForm *overlay = openOverlay();
+        QVERIFY(overlay);
+        QCOMPARE(form_->isVisible(), !ticked);
+        capture = rgb(overlay->frozenImage());
+        QTest::keyClick(overlay, Qt::Key_Escape);
+    } else {
+        QTest::mouseClick(form_->Command2, Qt::LeftButton);
+        capture = rgb(form_->temImage());
+    }
+    QVERIFY(form_->isVisible());
+    if (ticked)
+        QCOMPARE(capture.copy(frame3), background_->image().copy(frame3));
+    else
+        QCOMPARE(capture.copy(frame3), mainBefore);
+}
+
+void TestScreen::pick(QPoint target, int holdMs, const QRect &frameRect, bool *sawFrame)
+{
+    const QPoint snap = form_->picSnap->mapToGlobal(form_->picSnap->rect().center());
+    QVERIFY(xdo({QStringLiteral("mousemove"), QString::number(snap.x()), QString::number(snap.y())}));
+    QTest::qWait(30);
+    QVERIFY(xdo({QStringLiteral("mousedown"), QStringLiteral("1")}));
+    QTRY_VERIFY(form_->isPicking());
+    QVERIFY(!ws_->isViewable(WindowId(form_->winId()))); // out of the way
+    QVERIFY(xdo({QStringLiteral("mousemove"), QString::number(target.x()),
+                 QString::number(target.y())}));
+    // The frame is shown while the pick's own wait runs: look from a timer.
+    *sawFrame = false;
+    QTimer watcher;
+    watcher.setInterval(50);
+    connect(&watcher, &QTimer::timeout, this, [&] {
+        if (frameRect.isEmpty() || *sawFrame)
+            return;
+        const QImage shot = testwin::grabScreen();
+        *sawFrame = shot.pixel(frameRect.left() + 1, frameRect.top() + 1) == qRgb(0, 0, 0)
+            && shot.pixel(frameRect.right() - 1, frameRect.bottom() - 1) == qRgb(0, 0, 0)
+            && shot.pixel(frameRect.left() + frameRect.width() / 2, frameRect.top() + 2)
+                == qRgb(0, 0, 0);
+    });
+    watcher.start();
+    QTest::qWait(holdMs);
+    QSignalSpy ended(form_.get(), &MainForm::pickEnded);
+    QVERIFY(xdo({QStringLiteral("mouseup"), QStringLiteral("1")}));
+    QTRY_COMPARE(ended.size(), 1);
+    watcher.stop();
+    QVERIFY(!form_->isPicking());
+    QTRY_VERIFY(form_->isVisible());
+}
+
+void TestScreen::windowPickGivesWindowPixels_data()
+{
+    QTest::addColumn<QRect>("window");
+    QTest::addColumn<QRect>("visible"); // the part of the window on the screen
+    QTest::newRow("inside the screen") << QRect(200, 300, 160, 120) << QRect(0, 0, 160, 120);
+    QTest::newRow("off right and bottom") << QRect(1200, 964, 160, 120) << QRect(0, 0, 80, 60);
+    QTest::newRow("off left and top") << QRect(-40, -30, 160, 120) << QRect(40, 30, 120, 90);
+}
+
+void TestScreen::windowPickGivesWindowPixels()
+{
+    QFETCH(QRect, window);
+    QFETCH(QRect, visible);
+    makeForm();
+    PatternWindow target(window, 6);
+    QVERIFY(testwin::showAndWait(target));
+    const QRect onScreen = visible.translated(window.topLeft());
+    bool sawFrame = false;
+    pick(onScreen.center(), 1000, onScreen, &sawFrame);
+    QVERIFY(sawFrame);
+    const QImage expected = target.image().copy(visible);
+    QCOMPARE(rgb(form_->temImage()), expected);
+    QCOMPARE(form_->pic_img->size(), visible.size());
+    // Nothing of the frame stays behind.
+    QVERIFY(testwin::screenShows(target.image(), window));
+}
+
+void TestScreen::releaseBeforeTickCapturesNothing()
+{
+    makeForm();
+    PatternWindow target(QRect(200, 300, 160, 120), 8);
+    QVERIFY(testwin::showAndWait(target));
+    QApplication::clipboard()->setImage(testwin::pattern(QSize(20, 20), 3));
+    form_->changebig(true);
+    bool sawFrame = false;
+    pick(QPoint(280, 360), 0, QRect(), &sawFrame);
+    QVERIFY(form_->temImage().isNull());
+    QVERIFY(ws_->isViewable(WindowId(form_->winId())));
+}
+
+void TestScreen::cliCapturesMatchIndependentGrab()
+{
+    PatternWindow a(QRect(150, 120, 300, 200), 12);
+    PatternWindow b(QRect(500, 400, 200, 150), 13);
+    QVERIFY(testwin::showAndWait(a));
+    QVERIFY(testwin::showAndWait(b));
+    QTemporaryDir dir;
+    const QImage screen = testwin::independentGrab();
+    QCOMPARE(screen.size(), screenRect().size());
+
+    const QString full = dir.filePath(QStringLiteral("full.jpg"));
+    CliResult r = runCli({QStringLiteral("--full"), full});
+    QCOMPARE(r.rc, 0);
+    QCOMPARE(r.out.trimmed(), QStringLiteral("%1\t1280x1024").arg(full));
+    QCOMPARE(decodeJpeg(full), viaJpeg(screen, dir));
+
+    const QString part = dir.filePath(QStringLiteral("part.jpg"));
+    r = runCli({QStringLiteral("--rect"), QStringLiteral("400,300,200,180"), part});
+    QCOMPARE(r.rc, 0);
+    QCOMPARE(decodeJpeg(part).size(), QSize(200, 180));
+    QCOMPARE(decodeJpeg(part), viaJpeg(screen.copy(400, 300, 200, 180), dir));
+
+    // A rectangle partly off the screen keeps its part on the screen.
+    const QString edge = dir.filePath(QStringLiteral("edge.jpg"));
+    r = runCli({QStringLiteral("--rect"), QStringLiteral("1200,1000,200,100"), edge});
+    QCOMPARE(r.rc, 0);
+    QCOMPARE(decodeJpeg(edge), viaJpeg(screen.copy(1200, 1000, 80, 24), dir));
+}
+
+void TestScreen::cliWindowAtGivesClampedWindow()
+{
+    PatternWindow cover(QRect(0, 0, 1280, 1024), 14);
+    PatternWindow w(QRect(1200, 964, 160, 120), 15);
+    QVERIFY(testwin::showAndWait(cover));
+    QVERIFY(testwin::showAndWait(w));
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("win.jpg"));
+    const CliResult r = runCli({QStringLiteral("--window-at"), QStringLiteral("1250,1000"), out});
+    QCOMPARE(r.rc, 0);
+    const QImage got = decodeJpeg(out);
+    QCOMPARE(got.size(), QSize(80, 60));
+    QCOMPARE(got, viaJpeg(w.image().copy(0, 0, 80, 60), dir));
+    QCOMPARE(got, viaJpeg(testwin::independentGrab().copy(1200, 964, 80, 60), dir));
+
+    const QString under = dir.filePath(QStringLiteral("under.jpg"));
+    QCOMPARE(runCli({QStringLiteral("--window-at"), QStringLiteral("10,10"), under}).rc, 0);
+    QCOMPARE(decodeJpeg(under).size(), QSize(1280, 1024));
+    // The window beneath covers the screen; the one above it shows in it.
+    QCOMPARE(decodeJpeg(under), viaJpeg(testwin::independentGrab(), dir));
+}
+
+void TestScreen::cliRefusesAndReports()
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("exists.jpg"));
+    {
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("keep me");
+    }
+    CliResult r = runCli({QStringLiteral("--full"), out});
+    QCOMPARE(r.rc, 1);
+    QVERIFY(r.err.contains(out));
+    QCOMPARE(testsupport::readAll(out), QByteArray("keep me"));
+
+    r = runCli({QStringLiteral("--full"), QStringLiteral("--overwrite"), out});
+    QCOMPARE(r.rc, 0);
+    QCOMPARE(QImageReader(out).size(), screenRect().size());
+
+    const QString empty = dir.filePath(QStringLiteral("empty.jpg"));
+    r = runCli({QStringLiteral("--rect"), QStringLiteral("10,10,0,50"), empty});
+    QCOMPARE(r.rc, 1);
+    QVERIFY(!r.err.isEmpty());
+    QVERIFY(!QFile::exists(empty));
+    r = runCli({QStringLiteral("--rect"), QStringLiteral("2000,10,50,50"), empty});
+    QCOMPARE(r.rc, 1);
+    QVERIFY(!QFile::exists(empty));
+
+    // Nothing but the root window here: no test window is shown.
+    r = runCli({QStringLiteral("--window-at"), QStringLiteral("640,512"), empty});
+    QCOMPARE(r.rc, 1);
+    QVERIFY(!r.err.isEmpty());
+    QVERIFY(!QFile::exists(empty));
+
+    r = runCli({QStringLiteral("--rect"), QStringLiteral("1,2,3"), empty});
+    QCOMPARE(r.rc, 1);
+    QCOMPARE(runCli({QStringLiteral("--full"), QStringLiteral("--rect"), QStringLiteral("1,2,3,4"), empty}).rc, 2);
+    QCOMPARE(runCli({QStringLiteral("--full")}).rc, 2);
+    QCOMPARE(runCli({QStringLiteral("--bogus"), empty}).rc, 2);
+    QVERIFY(!QFile::exists(empty));
+}
+
+QTEST_MAIN(TestScreen)
 #include "tst_screen.moc"
