@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
         QStringLiteral("Leave out byte I (0-based) of every upload, as a line fault would."),
         QStringLiteral("I"));
     const QCommandLineOption onceOpt(QStringLiteral("once"),
-        QStringLiteral("Exit after answering one upload request."));
+        QStringLiteral("Exit after answering one upload request, once the host has closed the port."));
     parser.addOptions({gtxtOpt, pointsOpt, markOpt, seedOpt, fastOpt, dropOpt, onceOpt});
     parser.process(app);
 
@@ -162,10 +162,17 @@ int main(int argc, char *argv[])
             if (!sendFrames(master, frames, dropIndex, parser.isSet(fastOpt)))
                 return 1;
             if (parser.isSet(onceOpt)) {
-                // Let the last bytes drain before the line goes away.
-                tcdrain(master);
-                ::usleep(200 * 1000);
-                return 0;
+                // Leave once the host has closed the port: with our own
+                // slave end closed, the master then reports a hang-up.
+                ::close(slave);
+                slave = -1;
+                for (;;) {
+                    pollfd h{master, POLLIN, 0};
+                    if (::poll(&h, 1, -1) < 0 && errno == EINTR)
+                        continue;
+                    if (::read(master, buffer, sizeof buffer) <= 0 && errno != EINTR && errno != EAGAIN)
+                        return 0;
+                }
             }
         }
     }

@@ -14,6 +14,9 @@ PtyLogger::PtyLogger()
         master_ = slave_ = -1;
         return;
     }
+    // Programs the test starts must not hold our ends open.
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+    fcntl(slave_, F_SETFD, FD_CLOEXEC);
     // Raw from the start, so nothing is echoed or translated before the
     // host configures the line itself.
     termios t{};

@@ -1,0 +1,304 @@
+// The trekport command line as a user runs it: the real binary, a real
+// pseudo-terminal or the logger simulator on the other end, real files.
+#include "common/clock.h"
+#include "common/scripteddialogs.h"
+#include "common/testsupport.h"
+#include "common/textfile.h"
+#include "ptylogger.h"
+#include "ui/mainform.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace trekport;
+
+namespace {
+const QByteArray frames = QByteArray::fromHex("000741050C0A172D1F0C223879172D43"
+                                              "04D24D050C0A172D1F0C032D790C0000"
+                                              "FFFF0001010000000000000000000102");
+const QString lineA = QStringLiteral("记录001| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
+const QString lineB = QStringLiteral("记录002| 标记| 05月01日 07:59:59| N31°12.0345',E121°12.0000'");
+const QString lineC = QStringLiteral("记录1234| 自动| 01月01日 05:00:00| N31°12.10099',E121°23.4567'");
+
+QString binary(const QString &name)
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
+}
+
+struct Run {
+    int code = -1;
+    QStringList out;
+    QString err;
+};
+
+QStringList linesOf(const QByteArray &bytes)
+{
+    return QString::fromUtf8(bytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+Run trekportRun(const QStringList &args)
+{
+    Run r;
+    QByteArray out, err;
+    r.code = testsupport::runProgram(binary(QStringLiteral("trekport")), args, &out, &err, 60000);
+    r.out = linesOf(out);
+    r.err = QString::fromUtf8(err).trimmed();
+    return r;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void downloadPrintsWhatTheWindowLists();
+    void portThatCannotOpen_data();
+    void portThatCannotOpen();
+    void unpluggedDuringDownload();
+    void usageErrors_data();
+    void usageErrors();
+    void importAndExport();
+    void existingOutputRefused();
+    void missingInput();
+    void simulatorGeneratedPoints();
+    void simulatorDropsAByte();
+    void simulatorSendsGtxtFile();
+
+private:
+    QString path(const QString &name) const { return dir_->filePath(name); }
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+void TestCli::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+}
+
+void TestCli::downloadPrintsWhatTheWindowLists()
+{
+    PtyLogger logger;
+    QProcess cli;
+    cli.start(binary(QStringLiteral("trekport")),
+              {"--port", logger.devicePath(), "--download", "--quiet-ms", "700"});
+    QVERIFY(cli.waitForStarted());
+    QCOMPARE(logger.receive(10000), QByteArray("#"));
+    QVERIFY(logger.send(frames));
+    QVERIFY(cli.waitForFinished(20000));
+    QCOMPARE(cli.exitCode(), 0);
+    const QStringList printed = linesOf(cli.readAllStandardOutput());
+    QCOMPARE(printed, (QStringList{
+        "记录007| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'",
+        "记录1234| 标记| 05月12日 10:23:45| N31°12.0345',E121°12.0000'",
+        "记录65535| 标记| 01月01日 00:00:00| N00°00.0000',E000°00.0012'"}));
+
+    // The same frames through the window.
+    PtyLogger second;
+    common::ScriptedDialogs dialogs;
+    MainForm form(dialogs, dir_->path(), dir_->filePath(QStringLiteral("user")));
+    form.port_cs->setCurrentText(second.devicePath());
+    QTest::mouseClick(form.cmd_openp, Qt::LeftButton);
+    QTest::mouseClick(form.cmd_upload, Qt::LeftButton);
+    QCOMPARE(second.receive(5000), QByteArray("#"));
+    QVERIFY(second.send(frames));
+    QTRY_COMPARE(form.Lis->count(), 3);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(form.Lis->item(i)->text(), printed.at(i));
+}
+
+void TestCli::portThatCannotOpen_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("zero") << "0" << "端口0关闭!错误8002,端口号无效!";
+    QTest::newRow("words") << "abc" << "端口abc关闭!错误13";
+    QTest::newRow("missing device") << "/dev/trekport-none" << "端口/dev/trekport-none关闭!错误8002,端口号无效!";
+}
+
+void TestCli::portThatCannotOpen()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, message);
+    const QString out = path(QStringLiteral("never.kml"));
+    const Run r = trekportRun({"--port", port, "--download", "--export-kml", out});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err, message);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY(!QFile::exists(out));
+}
+
+void TestCli::unpluggedDuringDownload()
+{
+    auto logger = std::make_unique<PtyLogger>();
+    const QString port = logger->devicePath();
+    QProcess cli;
+    cli.start(binary(QStringLiteral("trekport")), {"--port", port, "--download", "--quiet-ms", "5000"});
+    QVERIFY(cli.waitForStarted());
+    QCOMPARE(logger->receive(10000), QByteArray("#"));
+    QVERIFY(logger->send(frames.left(16)));
+    QTest::qWait(300);
+    logger->unplug();
+    QVERIFY(cli.waitForFinished(4000)); // well before the quiet time
+    QCOMPARE(cli.exitCode(), 1);
+    QCOMPARE(linesOf(cli.readAllStandardOutput()).size(), 1);
+    QCOMPARE(QString::fromUtf8(cli.readAllStandardError()).trimmed(),
+             QStringLiteral("端口%1关闭!错误68,设备无效!").arg(port));
+}
+
+void TestCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("download without port") << QStringList{"--download"};
+    QTest::newRow("port without download") << QStringList{"--port", "1"};
+    QTest::newRow("unknown option") << QStringList{"--frobnicate"};
+    QTest::newRow("quiet not a number") << QStringList{"--port", "1", "--download", "--quiet-ms", "soon"};
+    QTest::newRow("nothing to do") << QStringList{"--overwrite"};
+    QTest::newRow("year of one digit") << QStringList{"--import", "x.gtxt", "--export-name", "o.txt", "--year", "9"};
+    QTest::newRow("year not digits") << QStringList{"--import", "x.gtxt", "--export-name", "o.txt", "--year", "20x0"};
+    QTest::newRow("stray argument") << QStringList{"--import", "x.gtxt", "extra"};
+}
+
+void TestCli::usageErrors()
+{
+    QFETCH(QStringList, args);
+    const Run r = trekportRun(args);
+    QCOMPARE(r.code, 2);
+    QVERIFY(!r.err.isEmpty());
+}
+
+void TestCli::importAndExport()
+{
+    const QString a = path(QStringLiteral("a.gtxt"));
+    const QString b = path(QStringLiteral("b.txt"));
+    writeFile(a, common::joinLinesCrLf({lineA, lineB}, common::TextEncoding::Gbk));
+    writeFile(b, (lineC + QStringLiteral("\n")).toUtf8());
+    const QString gtxt = path(QStringLiteral("all.gtxt"));
+    const QString name = path(QStringLiteral("all.txt"));
+    const QString kml = path(QStringLiteral("all.kml"));
+    const Run r = trekportRun({"--import", a, "--import", b, "--export-gtxt", gtxt, "--export-name", name,
+                               "--year", "2010", "--export-kml", kml});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, (QStringList{
+        "已读取" + a + "，共2个轨迹点。",
+        "已读取" + b + "，共1个轨迹点。",
+        "已写入GTXT文件" + gtxt + "，共3个轨迹点。",
+        "已写入NAME文件" + name + "，共3个轨迹点。",
+        "已写入KML文件" + kml + "，共 1个标记点, 2个自动轨迹点。"}));
+    QCOMPARE(testsupport::readAll(gtxt), common::joinLinesCrLf({lineA, lineB, lineC}, common::TextEncoding::Gbk));
+    const QStringList nmea = common::splitLines(QString::fromLatin1(testsupport::readAll(name)));
+    QCOMPARE(nmea.size(), 6);
+    QCOMPARE(nmea.at(0), QStringLiteral("$GPRMC,022345.000,A,3112.3456,N,12123.4567,E,0.00,,120510,,*1E"));
+    QCOMPARE(nmea.at(1), QStringLiteral("$GPGGA,022345.000,3112.3456,N,12123.4567,E,1,06,1.0,0,M,,,,0000*12"));
+    QCOMPARE(nmea.at(4).section(QLatin1Char(','), 9, 9), QStringLiteral("311209"));
+    const QString doc = QString::fromUtf8(testsupport::readAll(kml));
+    QVERIFY(doc.contains(QStringLiteral("<description>05/12 10:23:45 TO 01/01 05:00:00</description>")));
+    QVERIFY(doc.contains(QStringLiteral("      121.390945,31.2016831666667,0\r\n")));
+}
+
+void TestCli::existingOutputRefused()
+{
+    const QString a = path(QStringLiteral("a.gtxt"));
+    writeFile(a, common::joinLinesCrLf({lineA}, common::TextEncoding::Gbk));
+    const QString kml = path(QStringLiteral("old.kml"));
+    const QString name = path(QStringLiteral("new.txt"));
+    writeFile(kml, "precious");
+    Run r = trekportRun({"--import", a, "--export-name", name, "--export-kml", kml});
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.err.contains(kml));
+    QCOMPARE(testsupport::readAll(kml), QByteArray("precious"));
+    QVERIFY(!QFile::exists(name));
+    r = trekportRun({"--import", a, "--export-name", name, "--export-kml", kml, "--overwrite"});
+    QCOMPARE(r.code, 0);
+    QVERIFY(testsupport::readAll(kml).startsWith("<?xml"));
+    QVERIFY(QFile::exists(name));
+}
+
+void TestCli::missingInput()
+{
+    const QString out = path(QStringLiteral("out.gtxt"));
+    const Run r = trekportRun({"--import", path(QStringLiteral("gone.gtxt")), "--export-gtxt", out});
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.err.contains(QStringLiteral("gone.gtxt")));
+    QVERIFY(!QFile::exists(out));
+}
+
+namespace {
+// Starts the simulator and returns the device it plays on.
+QString startSimulator(QProcess &sim, const QStringList &args)
+{
+    sim.start(binary(QStringLiteral("trekport-logger-sim")), args);
+    if (!sim.waitForStarted() || !sim.waitForReadyRead(10000))
+        return QString();
+    return QString::fromUtf8(sim.readLine()).trimmed();
+}
+} // namespace
+
+void TestCli::simulatorGeneratedPoints()
+{
+    QProcess sim;
+    const QString device = startSimulator(sim, {"--points", "40", "--mark-every", "5", "--once"});
+    QVERIFY(device.startsWith(QStringLiteral("/dev/")));
+    const QString kml = path(QStringLiteral("sim.kml"));
+    const Run r = trekportRun({"--port", device, "--download", "--quiet-ms", "1500", "--export-kml", kml});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out.size(), 41);
+    for (int i = 0; i < 40; ++i) {
+        QVERIFY2(r.out.at(i).startsWith(QStringLiteral("记录%1| %2| ").arg(i + 1, 3, 10, QLatin1Char('0'))
+                                            .arg((i + 1) % 5 ? "自动" : "标记")),
+                 qPrintable(r.out.at(i)));
+        QCOMPARE(r.out.at(i).size(), 54);
+    }
+    QCOMPARE(r.out.last(), "已写入KML文件" + kml + "，共 8个标记点, 32个自动轨迹点。");
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 0);
+}
+
+void TestCli::simulatorDropsAByte()
+{
+    QProcess whole;
+    QString device = startSimulator(whole, {"--points", "5", "--fast", "--once", "--seed", "9"});
+    const Run good = trekportRun({"--port", device, "--download", "--quiet-ms", "800"});
+    QProcess faulty;
+    device = startSimulator(faulty, {"--points", "5", "--fast", "--once", "--seed", "9", "--drop-byte", "20"});
+    const Run bad = trekportRun({"--port", device, "--download", "--quiet-ms", "800"});
+    QCOMPARE(good.code, 0);
+    QCOMPARE(bad.code, 0);
+    QCOMPARE(good.out.size(), 5);
+    // 79 bytes: four points, the first intact, every later one shifted.
+    QCOMPARE(bad.out.size(), 4);
+    QCOMPARE(bad.out.at(0), good.out.at(0));
+    for (int i = 1; i < 4; ++i)
+        QVERIFY(bad.out.at(i) != good.out.at(i));
+    QVERIFY(whole.waitForFinished(5000));
+    QVERIFY(faulty.waitForFinished(5000));
+}
+
+void TestCli::simulatorSendsGtxtFile()
+{
+    const QStringList lines{lineA, lineB, lineC};
+    const QString in = path(QStringLiteral("sim.gtxt"));
+    writeFile(in, common::joinLinesCrLf(lines, common::TextEncoding::Gbk));
+    QProcess sim;
+    const QString device = startSimulator(sim, {"--gtxt", in, "--fast", "--once"});
+    const Run r = trekportRun({"--port", device, "--download", "--quiet-ms", "800"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, lines);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 0);
+}
+
+QTEST_MAIN(TestCli)
+#include "tst_cli.moc"
