@@ -17,7 +17,13 @@ namespace trekport {
 
 bool wantsCommandLine(const QStringList &arguments)
 {
-    return arguments.size() > 1;
+    // Qt's own window options (-platform, -style) keep the window.
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments.at(i);
+        if (a.startsWith(QLatin1String("--")) || a == QLatin1String("-h") || a == QLatin1String("-?"))
+            return true;
+    }
+    return false;
 }
 
 namespace {

@@ -8,7 +8,8 @@ namespace trekport {
 
 enum ExitCode { ExitOk = 0, ExitBadInput = 1, ExitUsage = 2 };
 
-// True when the arguments ask for the command-line mode (any option given).
+// True when the arguments ask for the command-line mode: any "--" option
+// or -h; Qt's single-dash window options leave the window mode.
 bool wantsCommandLine(const QStringList &arguments);
 
 // Runs the command line (arguments[0] is the program). Needs a

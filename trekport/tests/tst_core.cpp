@@ -1,5 +1,6 @@
 // Rules of the core without a serial line or a window: frame decoding, list
 // lines, status and port texts, SYS.ini, GTXT lines, NAME sentences, KML.
+#include "core/commandline.h"
 #include "core/framedecoder.h"
 #include "core/gtxtfile.h"
 #include "core/kmlexport.h"
@@ -72,6 +73,8 @@ private Q_SLOTS:
     void kmlOnlyMarkedAndNumbering();
     void kmlEscapesText();
     void frameEncodingRoundTrip();
+    void commandLineOrWindow_data();
+    void commandLineOrWindow();
 };
 
 void TestCore::decodeFrame_data()
@@ -533,6 +536,23 @@ void TestCore::frameEncodingRoundTrip()
     TrackRow bad = store.at(0);
     bad[ColLatMin] = QStringLiteral("12.3000"); // 3000 splits into no two byte texts
     QVERIFY(!encodeFrame(bad).has_value());
+}
+
+void TestCore::commandLineOrWindow_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("commandLine");
+    QTest::newRow("nothing") << QStringList{"trekport"} << false;
+    QTest::newRow("qt platform") << QStringList{"trekport", "-platform", "offscreen"} << false;
+    QTest::newRow("download") << QStringList{"trekport", "--port", "1", "--download"} << true;
+    QTest::newRow("help") << QStringList{"trekport", "-h"} << true;
+}
+
+void TestCore::commandLineOrWindow()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, commandLine);
+    QCOMPARE(wantsCommandLine(args), commandLine);
 }
 
 QTEST_GUILESS_MAIN(TestCore)
