@@ -1,13 +1,17 @@
 #include "testwindows.h"
 
+#include "ui/mainform.h"
 #include "common/testsupport.h"
 
 #include <QColorSpace>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QLabel>
 #include <QPixmap>
 #include <QScreen>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -30,14 +34,44 @@ PatternWindow::PatternWindow(const QRect &geometry, int seed)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setGeometry(geometry);
-    image_ = pattern(geometry.size(), seed);
+    setSeed(seed);
 }
 
 void PatternWindow::setSeed(int seed)
 {
     seed_ = seed;
-    image_ = pattern(size(), seed);
+    image_ = pattern(toDevice(QRect(QPoint(0, 0), size())).size(), seed);
+    image_.setDevicePixelRatio(ratio());
     update();
+}
+
+QImage PatternWindow::image() const
+{
+    QImage img = image_;
+    img.setDevicePixelRatio(1.0);
+    return img;
+}
+
+QRect PatternWindow::deviceGeometry() const
+{
+    return toDevice(geometry());
+}
+
+qreal ratio()
+{
+    return QGuiApplication::primaryScreen()->devicePixelRatio();
+}
+
+QRect toDevice(const QRect &logical)
+{
+    const qreal r = ratio();
+    return QRect(qRound(logical.x() * r), qRound(logical.y() * r), qRound(logical.width() * r),
+                 qRound(logical.height() * r));
+}
+
+QPoint toDevice(const QPoint &logical)
+{
+    return QPoint(qRound(logical.x() * ratio()), qRound(logical.y() * ratio()));
 }
 
 void PatternWindow::paintEvent(QPaintEvent *)
@@ -49,6 +83,7 @@ void PatternWindow::paintEvent(QPaintEvent *)
 QImage grabScreen()
 {
     QImage img = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    img.setDevicePixelRatio(1.0);
     return img.convertToFormat(QImage::Format_RGB32);
 }
 
@@ -73,7 +108,7 @@ QImage independentGrab()
 
 bool screenShows(const QImage &image, const QRect &rect, int timeoutMs)
 {
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect screen = toDevice(QGuiApplication::primaryScreen()->geometry());
     const QRect visible = rect.intersected(screen);
     const QImage expected = image.copy(visible.translated(-rect.topLeft()));
     QElapsedTimer t;
@@ -92,7 +127,46 @@ bool showAndWait(PatternWindow &w, int timeoutMs)
     w.raise();
     if (!QTest::qWaitForWindowExposed(&w, timeoutMs))
         return false;
-    return screenShows(w.image(), w.geometry(), timeoutMs);
+    return screenShows(w.image(), w.deviceGeometry(), timeoutMs);
+}
+
+void pickWindow(areagrab::MainForm &form, areagrab::WindowSystem &ws, QPoint target,
+                int holdMs, const QRect &frame, bool *sawFrame)
+{
+    auto xdo = [](const QStringList &args) {
+        return testsupport::runProgram(QStringLiteral("xdotool"), args, nullptr, nullptr, 10000)
+            == 0;
+    };
+    const QPoint snap = toDevice(form.picSnap->mapToGlobal(form.picSnap->rect().center()));
+    QVERIFY(xdo({QStringLiteral("mousemove"), QString::number(snap.x()), QString::number(snap.y())}));
+    QTest::qWait(30);
+    QVERIFY(xdo({QStringLiteral("mousedown"), QStringLiteral("1")}));
+    QTRY_VERIFY(form.isPicking());
+    QVERIFY(!ws.isViewable(areagrab::WindowId(form.winId()))); // out of the way
+    QVERIFY(xdo({QStringLiteral("mousemove"), QString::number(target.x()),
+                 QString::number(target.y())}));
+    // The frame shows while the pick's own wait runs: look from a timer.
+    *sawFrame = false;
+    QTimer watcher;
+    watcher.setInterval(50);
+    QObject::connect(&watcher, &QTimer::timeout, &watcher, [&] {
+        if (frame.isEmpty() || *sawFrame)
+            return;
+        const QImage shot = grabScreen();
+        const QRgb black = qRgb(0, 0, 0);
+        *sawFrame = shot.pixel(frame.left() + 1, frame.top() + 1) == black
+            && shot.pixel(frame.right() - 1, frame.bottom() - 1) == black
+            && shot.pixel(frame.left() + frame.width() / 2, frame.top() + 2) == black
+            && shot.pixel(frame.left() + 3, frame.top() + 3) != black;
+    });
+    watcher.start();
+    QTest::qWait(holdMs);
+    QSignalSpy ended(&form, &areagrab::MainForm::pickEnded);
+    QVERIFY(xdo({QStringLiteral("mouseup"), QStringLiteral("1")}));
+    QTRY_COMPARE(ended.size(), 1);
+    watcher.stop();
+    QVERIFY(!form.isPicking());
+    QTRY_VERIFY(form.isVisible());
 }
 
 } // namespace testwin

@@ -10,12 +10,17 @@ namespace testwin {
 // every other, so a shifted, scaled or wrong capture never matches.
 QImage pattern(QSize size, int seed);
 
+// Paints its pattern in device pixels: on a scaled screen every device
+// pixel is the pattern's own, so a blurred or upscaled capture shows.
 class PatternWindow : public QWidget {
 public:
     PatternWindow(const QRect &geometry, int seed);
     // Paints a different pattern from now on.
     void setSeed(int seed);
-    QImage image() const { return image_; }
+    // The pattern in device pixels (ratio 1).
+    QImage image() const;
+    // Where it is on the screen, in device pixels.
+    QRect deviceGeometry() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -29,14 +34,36 @@ private:
 // on the screen; false after timeoutMs.
 bool showAndWait(PatternWindow &w, int timeoutMs = 3000);
 
-// The primary screen now, read by Qt.
+// The primary screen's device pixel ratio and a logical rectangle or point
+// in device pixels.
+qreal ratio();
+QRect toDevice(const QRect &logical);
+QPoint toDevice(const QPoint &logical);
+
+// The primary screen now, read by Qt, in device pixels (ratio 1).
 QImage grabScreen();
 // The screen read by another program (ImageMagick's import) where it is
 // installed, else by Qt; for comparing with what areagrab saved.
 QImage independentGrab();
 
-// Whether the screen shows exactly image at rect's top-left (clipped to the
-// screen), waiting up to timeoutMs for painting to finish.
+// Whether the screen shows exactly image at rect's top-left (device pixels,
+// clipped to the screen), waiting up to timeoutMs for painting to finish.
 bool screenShows(const QImage &image, const QRect &rect, int timeoutMs = 3000);
+
+} // namespace testwin
+
+namespace areagrab {
+class MainForm;
+class WindowSystem;
+}
+
+namespace testwin {
+
+// One window pick with the real pointer (xdotool): press on picSnap, move to
+// target (device pixels), hold for holdMs, release, and wait for the pick to
+// end. *sawFrame tells whether the black pick frame appeared on frame
+// (device pixels) meanwhile. Fails the running test on a step that fails.
+void pickWindow(areagrab::MainForm &form, areagrab::WindowSystem &ws, QPoint target,
+                int holdMs, const QRect &frame, bool *sawFrame);
 
 } // namespace testwin

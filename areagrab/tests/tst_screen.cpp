@@ -107,9 +107,6 @@ private Q_SLOTS:
 private:
     void makeForm();
     CatForm *openOverlay();
-    // One pick: press on picSnap, hold over target for holdMs, release.
-    // sawFrame tells whether a 3-pixel black frame appeared on frameRect.
-    void pick(QPoint target, int holdMs, const QRect &frameRect, bool *sawFrame);
 
     std::unique_ptr<common::ScriptedDialogs> dialogs_;
     std::unique_ptr<WindowSystem> ws_;
@@ -379,39 +376,6 @@ void TestScreen::chkClearedLeavesMainInCapture()
         QCOMPARE(capture.copy(frame3), mainBefore);
 }
 
-void TestScreen::pick(QPoint target, int holdMs, const QRect &frameRect, bool *sawFrame)
-{
-    const QPoint snap = form_->picSnap->mapToGlobal(form_->picSnap->rect().center());
-    QVERIFY(xdo({QStringLiteral("mousemove"), QString::number(snap.x()), QString::number(snap.y())}));
-    QTest::qWait(30);
-    QVERIFY(xdo({QStringLiteral("mousedown"), QStringLiteral("1")}));
-    QTRY_VERIFY(form_->isPicking());
-    QVERIFY(!ws_->isViewable(WindowId(form_->winId()))); // out of the way
-    QVERIFY(xdo({QStringLiteral("mousemove"), QString::number(target.x()),
-                 QString::number(target.y())}));
-    // The frame is shown while the pick's own wait runs: look from a timer.
-    *sawFrame = false;
-    QTimer watcher;
-    watcher.setInterval(50);
-    connect(&watcher, &QTimer::timeout, this, [&] {
-        if (frameRect.isEmpty() || *sawFrame)
-            return;
-        const QImage shot = testwin::grabScreen();
-        *sawFrame = shot.pixel(frameRect.left() + 1, frameRect.top() + 1) == qRgb(0, 0, 0)
-            && shot.pixel(frameRect.right() - 1, frameRect.bottom() - 1) == qRgb(0, 0, 0)
-            && shot.pixel(frameRect.left() + frameRect.width() / 2, frameRect.top() + 2)
-                == qRgb(0, 0, 0);
-    });
-    watcher.start();
-    QTest::qWait(holdMs);
-    QSignalSpy ended(form_.get(), &MainForm::pickEnded);
-    QVERIFY(xdo({QStringLiteral("mouseup"), QStringLiteral("1")}));
-    QTRY_COMPARE(ended.size(), 1);
-    watcher.stop();
-    QVERIFY(!form_->isPicking());
-    QTRY_VERIFY(form_->isVisible());
-}
-
 void TestScreen::windowPickGivesWindowPixels_data()
 {
     QTest::addColumn<QRect>("window");
@@ -430,7 +394,9 @@ void TestScreen::windowPickGivesWindowPixels()
     QVERIFY(testwin::showAndWait(target));
     const QRect onScreen = visible.translated(window.topLeft());
     bool sawFrame = false;
-    pick(onScreen.center(), 1000, onScreen, &sawFrame);
+    testwin::pickWindow(*form_, *ws_, onScreen.center(), 1000, onScreen, &sawFrame);
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY(sawFrame);
     const QImage expected = target.image().copy(visible);
     QCOMPARE(rgb(form_->temImage()), expected);
@@ -447,7 +413,9 @@ void TestScreen::releaseBeforeTickCapturesNothing()
     QApplication::clipboard()->setImage(testwin::pattern(QSize(20, 20), 3));
     form_->changebig(true);
     bool sawFrame = false;
-    pick(QPoint(280, 360), 0, QRect(), &sawFrame);
+    testwin::pickWindow(*form_, *ws_, QPoint(280, 360), 0, QRect(), &sawFrame);
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY(form_->temImage().isNull());
     QVERIFY(ws_->isViewable(WindowId(form_->winId())));
 }
