@@ -104,6 +104,7 @@ int main(int argc, char *argv[])
 
     // pixplot: the window's "批量执行" in a child process.
     std::printf("pixplot (window, \"批量执行\", frame + caption, quality 80):\n");
+    std::fflush(stdout); // the child writes to the same terminal
     const bench::ChildRun mine = bench::runChild(QCoreApplication::applicationFilePath(),
                                                  {QStringLiteral("--window"), ours});
     std::printf("    total %.2f s, peak memory %.1f MB, exit %d\n", mine.seconds, mine.peakKiB / 1024.0,
