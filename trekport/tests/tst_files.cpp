@@ -73,6 +73,9 @@ private Q_SLOTS:
     void gpsbabelReadsName();
     void kmlMessageAndPeers();
     void kmlOnlyMarked();
+    void kmlOnlyAutomatic();
+    void nameDayBefore_data();
+    void nameDayBefore();
     void kmlWithMarkupIsWellFormed();
 
 private:
@@ -448,6 +451,62 @@ void TestFiles::kmlOnlyMarked()
     QVERIFY(!lines.join(QString()).contains(QStringLiteral("<Style")));
     QVERIFY(lines.contains(QStringLiteral("    <name>NO.1234</name>")));
     QCOMPARE(lines.last(), QStringLiteral("</kml>"));
+}
+
+void TestFiles::kmlOnlyAutomatic()
+{
+    auto f = formWith({lineA, lineC});
+    const QString out = path(QStringLiteral("auto.kml"));
+    dialogs_->queueFile(out);
+    QTest::mouseClick(f->kml_mk, Qt::LeftButton);
+    QVERIFY(dialogs_->lastInfo().endsWith(QStringLiteral("共 0个标记点, 2个自动轨迹点。")));
+    const QStringList lines = fileLines(out, common::TextEncoding::Utf8);
+    QCOMPARE(lines.count(QStringLiteral("  <Placemark>")), 1);
+    QVERIFY(lines.contains(QStringLiteral("<Style id=\"style0\"><LineStyle>")));
+    QVERIFY(lines.contains(QStringLiteral("    <name>Auto Track</name>")));
+    QVERIFY(lines.contains(QStringLiteral("      121.390945,31.20576,0")));
+}
+
+void TestFiles::nameDayBefore_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("year");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<QString>("date");
+    QTest::newRow("07:59:59 1 May") << lineB << "2010" << "235959.000" << "300410";
+    QTest::newRow("00:30 1 March 12")
+        << QStringLiteral("记录003| 自动| 03月01日 00:30:00| N31°59.9999',E121°00.0000'") << "2012" << "163000.000"
+        << "290212";
+    QTest::newRow("00:30 1 March 13")
+        << QStringLiteral("记录003| 自动| 03月01日 00:30:00| N31°59.9999',E121°00.0000'") << "13" << "163000.000"
+        << "280213";
+    QTest::newRow("08:00 same day")
+        << QStringLiteral("记录004| 自动| 03月01日 08:00:00| N31°59.9999',E121°00.0000'") << "13" << "000000.000"
+        << "010313";
+    QTest::newRow("05:00 15 July")
+        << QStringLiteral("记录005| 自动| 07月15日 05:00:00| N31°59.9999',E121°00.0000'") << "13" << "210000.000"
+        << "140713";
+    QTest::newRow("05:00 1 January") << QStringLiteral("记录006| 自动| 01月01日 05:00:00| N31°59.9999',E121°00.0000'") << "2013"
+        << "210000.000" << "311212";
+}
+
+void TestFiles::nameDayBefore()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, year);
+    QFETCH(QString, time);
+    QFETCH(QString, date);
+    auto f = formWith({line});
+    const QString out = path(QStringLiteral("day.txt"));
+    dialogs_->queueFile(out);
+    dialogs_->queueNo();
+    dialogs_->queueText(year);
+    QTest::mouseClick(f->name_mk, Qt::LeftButton);
+    const QStringList lines = fileLines(out, common::TextEncoding::Ascii);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0].section(QLatin1Char(','), 1, 1), time);
+    QCOMPARE(lines[0].section(QLatin1Char(','), 9, 9), date);
+    QCOMPARE(lines[1].section(QLatin1Char(','), 1, 1), time);
 }
 
 void TestFiles::kmlWithMarkupIsWellFormed()
