@@ -1,5 +1,8 @@
 #include "platform/win32windowsystem.h"
 
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #include <dwmapi.h>
 

@@ -6,6 +6,7 @@
 #include "core/screenrect.h"
 #include "ui/catform.h"
 #include "ui/pumpwait.h"
+#include "ui/wrapbutton.h"
 #include "common/bmp2jpg.h"
 #include "common/dialogs.h"
 #include "common/programfolder.h"
@@ -99,7 +100,8 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
     placeTwips(Command1, 3300, 480, 1080, 345);
     connect(Command1, &QPushButton::clicked, this, &MainForm::Command1_Click);
 
-    cmdSave = new QPushButton(QStringLiteral("图片另存"), this);
+    // 40 pixels wide: the caption takes two lines.
+    cmdSave = new WrapButton(QStringLiteral("图片另存"), this);
     cmdSave->setObjectName(QStringLiteral("cmdSave"));
     placeTwips(cmdSave, 4560, 120, 600, 705);
     connect(cmdSave, &QPushButton::clicked, this, &MainForm::cmdSave_Click);
