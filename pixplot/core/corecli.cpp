@@ -61,15 +61,26 @@ int runReadPath(const QString &file)
     QByteArray block;
     block.reserve(1 << 20);
     qsizetype row = 0;
+    const QByteArray recordPrefix = QStringLiteral("记录").toUtf8();
     for (const PathPoint &p : points) {
         ++row;
         const GeoPoint g = systemfinction::ParsePositionText(p.position);
-        QString line = QStringLiteral("记录") + QString::number(row).rightJustified(4, QLatin1Char('0'));
-        line += QLatin1Char('\t') + p.pointTime + QLatin1Char('\t') + p.position + QLatin1Char('\t')
-            + QString::number(p.offsetSeconds) + QLatin1Char('\t')
-            + systemfinction::NumberText(g.longitude) + QLatin1Char('\t')
-            + systemfinction::NumberText(g.latitude) + QLatin1Char('\n');
-        block += line.toUtf8();
+        const QByteArray number = QByteArray::number(row);
+        block += recordPrefix;
+        if (number.size() < 4)
+            block += QByteArray(4 - number.size(), '0');
+        block += number;
+        block += '\t';
+        block += p.pointTime.toLatin1();
+        block += '\t';
+        block += p.position.toUtf8();
+        block += '\t';
+        block += QByteArray::number(p.offsetSeconds);
+        block += '\t';
+        block += systemfinction::NumberText(g.longitude).toLatin1();
+        block += '\t';
+        block += systemfinction::NumberText(g.latitude).toLatin1();
+        block += '\n';
         if (block.size() > (1 << 20) - 256) {
             writeOut(block);
             block.clear();

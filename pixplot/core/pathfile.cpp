@@ -41,8 +41,7 @@ bool ReadPathFile(const QString &path, QList<PathPoint> *points, QString *error)
         while (end < size && data[end] != '\n' && data[end] != '\r')
             ++end;
         if (mayBeRmc(data + start, end - start)) {
-            PathPoint p = systemfinction::ParseRmcSentence(
-                QString::fromLatin1(data + start, end - start));
+            PathPoint p = systemfinction::ParseRmcBytes(QByteArrayView(data + start, end - start));
             if (!p.position.isEmpty())
                 points->append(std::move(p));
         }

@@ -3,10 +3,12 @@
 #include "common/clock.h"
 #include "core/exifreader.h"
 
-#include <QDate>
 #include <QFileInfo>
 
+#include <array>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace systemfinction {
 
@@ -29,22 +31,51 @@ bool readDigits(QStringView text, qint64 *out)
     return true;
 }
 
-bool isDigits(QStringView text, qsizetype length)
+bool isLeapYear(qint64 y)
 {
-    if (text.size() != length)
-        return false;
-    for (QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    return true;
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
 }
 
-// Seconds since 0001-01-01 00:00:00 on the proleptic calendar; no zone enters.
+int daysInMonth(qint64 y, qint64 m)
+{
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && isLeapYear(y) ? 29 : days[m - 1];
+}
+
+bool validParts(qint64 y, qint64 mo, qint64 d, qint64 h, qint64 mi, qint64 s)
+{
+    return y >= 1 && y <= 9999 && mo >= 1 && mo <= 12 && d >= 1 && d <= daysInMonth(y, mo) && h >= 0
+        && h <= 23 && mi >= 0 && mi <= 59 && s >= 0 && s <= 59;
+}
+
+// Days since 1970-01-01 on the proleptic Gregorian calendar (H. Hinnant's
+// days_from_civil); plain calendar arithmetic, no zone enters.
+qint64 daysFromCivil(qint64 y, qint64 m, qint64 d)
+{
+    y -= m <= 2;
+    const qint64 era = (y >= 0 ? y : y - 399) / 400;
+    const qint64 yoe = y - era * 400;
+    const qint64 doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const qint64 doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void civilFromDays(qint64 z, qint64 *y, qint64 *m, qint64 *d)
+{
+    z += 719468;
+    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
+    const qint64 doe = z - era * 146097;
+    const qint64 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const qint64 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const qint64 mp = (5 * doy + 2) / 153;
+    *d = doy - (153 * mp + 2) / 5 + 1;
+    *m = mp < 10 ? mp + 3 : mp - 9;
+    *y = yoe + era * 400 + (*m <= 2);
+}
+
 qint64 calendarSeconds(const DateTimeParts &p)
 {
-    const qint64 day = QDate(p.year, p.month, p.day).toJulianDay();
-    return day * SecondsPerDay + p.hour * 3600 + p.minute * 60 + p.second;
+    return daysFromCivil(p.year, p.month, p.day) * SecondsPerDay + p.hour * 3600 + p.minute * 60 + p.second;
 }
 
 std::optional<DateTimeParts> partsFromCalendarSeconds(qint64 s)
@@ -55,17 +86,70 @@ std::optional<DateTimeParts> partsFromCalendarSeconds(qint64 s)
         rest += SecondsPerDay;
         --day;
     }
-    const QDate date = QDate::fromJulianDay(day);
-    if (!date.isValid() || date.year() < 1 || date.year() > 9999)
+    qint64 y = 0, m = 0, d = 0;
+    civilFromDays(day, &y, &m, &d);
+    if (y < 1 || y > 9999)
         return std::nullopt;
     DateTimeParts p;
-    p.year = date.year();
-    p.month = date.month();
-    p.day = date.day();
+    p.year = int(y);
+    p.month = int(m);
+    p.day = int(d);
     p.hour = int(rest / 3600);
     p.minute = int(rest / 60 % 60);
     p.second = int(rest % 60);
     return p;
+}
+
+// Writes YYYY-MM-DD hh:mm:ss without going through a format string; paths
+// of a million points format one per point.
+QString formatParts(const DateTimeParts &p)
+{
+    if (p.year < 0 || p.year > 9999 || p.month < 0 || p.month > 99 || p.day < 0 || p.day > 99
+        || p.hour < 0 || p.hour > 99 || p.minute < 0 || p.minute > 99 || p.second < 0 || p.second > 99)
+        return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
+                                 p.minute, p.second);
+    QString out(19, Qt::Uninitialized);
+    QChar *c = out.data();
+    auto two = [&c](int v) {
+        *c++ = QLatin1Char(char('0' + v / 10));
+        *c++ = QLatin1Char(char('0' + v % 10));
+    };
+    two(p.year / 100);
+    two(p.year % 100);
+    *c++ = QLatin1Char('-');
+    two(p.month);
+    *c++ = QLatin1Char('-');
+    two(p.day);
+    *c++ = QLatin1Char(' ');
+    two(p.hour);
+    *c++ = QLatin1Char(':');
+    two(p.minute);
+    *c++ = QLatin1Char(':');
+    two(p.second);
+    return out;
+}
+
+// The canonical 19-character form read at fixed places; nullopt when the
+// text is not in that form (the general reader then takes over).
+template <typename Char>
+std::optional<std::array<qint64, 6>> fixedFields(const Char *t, qsizetype size)
+{
+    if (size != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' || t[16] != ':')
+        return std::nullopt;
+    static const int at[6] = {0, 5, 8, 11, 14, 17};
+    static const int width[6] = {4, 2, 2, 2, 2, 2};
+    std::array<qint64, 6> v{};
+    for (int f = 0; f < 6; ++f) {
+        qint64 x = 0;
+        for (int i = 0; i < width[f]; ++i) {
+            const auto ch = t[at[f] + i];
+            if (ch < '0' || ch > '9')
+                return std::nullopt;
+            x = x * 10 + (ch - '0');
+        }
+        v[f] = x;
+    }
+    return v;
 }
 
 // A real EXIF shooting time: YYYY:MM:DD hh:mm:ss naming an existing moment.
@@ -87,68 +171,129 @@ bool isExifDateTime(const QString &s)
     return ParseDateTimeText(text).has_value();
 }
 
-bool isNumberText(QStringView text)
+// ddmm.mmmm as NMEA writes it: digits with at most one point, not first.
+bool isAngleText(const char *t, qsizetype n)
 {
     qsizetype digits = 0, dots = 0;
-    for (QChar c : text) {
-        if (c == QLatin1Char('.'))
+    for (qsizetype i = 0; i < n; ++i) {
+        if (t[i] == '.')
             ++dots;
-        else if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+        else if (t[i] >= '0' && t[i] <= '9')
             ++digits;
         else
             return false;
     }
-    return digits > 0 && dots <= 1 && text.front() != QLatin1Char('.');
+    return digits > 0 && dots <= 1 && t[0] != '.';
 }
 
-bool isRmcTalker(QStringView field)
+bool allDigits(const char *t, qsizetype n)
+{
+    for (qsizetype i = 0; i < n; ++i) {
+        if (t[i] < '0' || t[i] > '9')
+            return false;
+    }
+    return true;
+}
+
+int twoDigits(const char *t)
+{
+    return (t[0] - '0') * 10 + (t[1] - '0');
+}
+
+bool isRmcTalker(const char *t, qsizetype n)
 {
     static const char *const talkers[] = {"$GPRMC", "$GNRMC", "$GLRMC", "$GARMC", "$GBRMC", "$BDRMC"};
-    for (const char *t : talkers) {
-        if (field == QLatin1StringView(t))
+    if (n != 6)
+        return false;
+    for (const char *talker : talkers) {
+        if (std::memcmp(t, talker, 6) == 0)
             return true;
     }
     return false;
 }
 
-// One half of a position text, e.g. "S31°50.1234'", as signed degrees.
-double parseHalf(QStringView half, QChar negative)
+// Appends "31°50.1234'" for the NMEA angle "3150.1234": the degrees are the
+// characters before the last two integer digits, the minutes the rest as written.
+void appendAngle(QString &out, const char *t, qsizetype n)
 {
-    QString s = half.trimmed().toString();
-    bool neg = false;
-    if (!s.isEmpty() && (s.front() == negative)) {
-        neg = true;
-        s.remove(0, 1);
+    const char *dot = static_cast<const char *>(std::memchr(t, '.', size_t(n)));
+    const qsizetype intLen = dot ? dot - t : n;
+    const qsizetype split = qMax<qsizetype>(0, intLen - 2);
+    out.append(QLatin1StringView(t, split));
+    out.append(QChar(0x00B0));
+    out.append(QLatin1StringView(t + split, n - split));
+    out.append(QLatin1Char('\''));
+}
+
+// One half of a position text, e.g. "S31°50.1234'", as signed degrees:
+// optional hemisphere letter (S and W are negative), degree digits, "°",
+// minutes, "'". The degree text followed by the decimals of minutes / 60
+// (13 places) is read back as one number, so 31 and 50.1234 give
+// 31.8353900000000. Anything else gives 0.
+double parseHalf(QStringView half)
+{
+    half = half.trimmed();
+    bool negative = false;
+    if (!half.isEmpty()) {
+        const QChar c = half.front();
+        if (c == QLatin1Char('N') || c == QLatin1Char('E') || c == QLatin1Char('S') || c == QLatin1Char('W')) {
+            negative = c == QLatin1Char('S') || c == QLatin1Char('W');
+            half = half.mid(1);
+        }
     }
-    s.remove(QLatin1Char('N'));
-    s.remove(QLatin1Char('E'));
-    s.remove(QLatin1Char('S'));
-    s.remove(QLatin1Char('W'));
-    s.remove(QLatin1Char('\''));
-    const qsizetype mark = s.indexOf(QChar(0x00B0));
-    const QString degText = mark < 0 ? s : s.left(mark);
-    const QString minText = mark < 0 ? QString() : s.mid(mark + 1);
-    bool ok = false;
-    const double minutes = minText.isEmpty() ? 0.0 : minText.toDouble(&ok);
-    const double fraction = ok ? minutes / 60.0 : 0.0;
-    // The degree text followed by the fraction's decimals, read back as one
-    // number: 31 and 50.1234 give 31.8353900000000.
-    QString fracText = QString::number(fraction, 'f', 13);
+    if (half.endsWith(QLatin1Char('\'')))
+        half.chop(1);
+    const qsizetype mark = half.indexOf(QChar(0x00B0));
+    const QStringView degText = mark < 0 ? half : half.left(mark);
+    const QStringView minText = mark < 0 ? QStringView() : half.mid(mark + 1);
+    char deg[40];
+    char min[64];
+    if (degText.size() > 30 || minText.size() > 60)
+        return 0;
+    for (qsizetype i = 0; i < degText.size(); ++i) {
+        const char16_t c = degText[i].unicode();
+        if (c < '0' || c > '9')
+            return 0;
+        deg[i] = char(c);
+    }
+    qsizetype dots = 0;
+    for (qsizetype i = 0; i < minText.size(); ++i) {
+        const char16_t c = minText[i].unicode();
+        if (c == '.')
+            ++dots;
+        else if (c < '0' || c > '9')
+            return 0;
+        min[i] = char(c);
+    }
+    if (dots > 1 || (degText.isEmpty() && minText.isEmpty()))
+        return 0;
+    double minutes = 0;
+    if (!minText.isEmpty() && !(minText.size() == 1 && dots == 1))
+        std::from_chars(min, min + minText.size(), minutes);
+    char frac[48];
+    const auto fr = std::to_chars(frac, frac + sizeof frac, minutes / 60.0, std::chars_format::fixed, 13);
     double value = 0;
-    if (fracText.startsWith(QLatin1String("0."))) {
-        QString joined = degText.isEmpty() ? QStringLiteral("0") : degText;
-        value = joined.append(QStringView(fracText).mid(1)).toDouble(&ok);
-        if (!ok)
-            value = 0;
+    if (fr.ec == std::errc() && frac[0] == '0' && frac[1] == '.') {
+        char joined[96];
+        qsizetype n = 0;
+        if (degText.isEmpty())
+            joined[n++] = '0';
+        else
+            for (qsizetype i = 0; i < degText.size(); ++i)
+                joined[n++] = deg[i];
+        for (const char *c = frac + 1; c < fr.ptr; ++c)
+            joined[n++] = *c;
+        std::from_chars(joined, joined + n, value);
     } else {
         // Minutes of 60 or more: the fraction is no longer below one degree.
-        value = degText.toDouble(&ok) + fracText.toDouble();
-        if (!ok)
-            value = 0;
+        double degrees = 0;
+        if (!degText.isEmpty())
+            std::from_chars(deg, deg + degText.size(), degrees);
+        value = degrees + minutes / 60.0;
     }
     if (!std::isfinite(value))
-        return 0; // digits beyond any double: no position
-    return neg ? -value : value;
+        return 0;
+    return negative ? -value : value;
 }
 
 } // namespace
@@ -192,46 +337,71 @@ QString FormatNmeaAngle(const QString &angle)
 
 PathPoint ParseRmcSentence(const QString &line)
 {
+    // Every character that matters is ASCII; others turn into '?' and fail.
+    return ParseRmcBytes(line.toLatin1());
+}
+
+PathPoint ParseRmcBytes(QByteArrayView line)
+{
     PathPoint point;
-    if (line.isEmpty() || !line.startsWith(QLatin1Char('$')))
-        return point;
-    const QList<QStringView> f = QStringView(line).split(QLatin1Char(','));
-    if (f.size() < 10 || !isRmcTalker(f[0]) || f[2] != QLatin1String("A"))
-        return point;
-
-    QStringView time = f[1];
-    const qsizetype dot = time.indexOf(QLatin1Char('.'));
-    if (dot >= 0) {
-        const QStringView fraction = time.mid(dot + 1);
-        for (QChar c : fraction) {
-            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-                return point;
-        }
-        time = time.left(dot);
+    const char *s = line.data();
+    const qsizetype n = line.size();
+    // Fields 0..9; a sentence with fewer gives no point.
+    qsizetype from[10], to[10];
+    int fields = 0;
+    for (qsizetype pos = 0; fields < 10;) {
+        const char *comma = static_cast<const char *>(std::memchr(s + pos, ',', size_t(n - pos)));
+        const qsizetype end = comma ? comma - s : n;
+        from[fields] = pos;
+        to[fields] = end;
+        ++fields;
+        if (!comma)
+            break;
+        pos = end + 1;
     }
-    QStringView date = f[9];
-    if (const qsizetype star = date.indexOf(QLatin1Char('*')); star >= 0)
-        date = date.left(star); // a checksum right behind the date
-    if (!isDigits(time, 6) || !isDigits(date, 6))
+    if (fields < 10)
         return point;
-    if (!isNumberText(f[3]) || !isNumberText(f[5]))
-        return point;
-    if ((f[4] != QLatin1String("N") && f[4] != QLatin1String("S"))
-        || (f[6] != QLatin1String("E") && f[6] != QLatin1String("W")))
+    auto field = [&](int i) { return s + from[i]; };
+    auto len = [&](int i) { return to[i] - from[i]; };
+    if (!isRmcTalker(field(0), len(0)) || len(2) != 1 || field(2)[0] != 'A')
         return point;
 
-    QString utc;
-    utc.reserve(19);
-    utc.append(QLatin1String("20")).append(date.mid(4, 2)).append(QLatin1Char('-'))
-        .append(date.mid(2, 2)).append(QLatin1Char('-')).append(date.left(2))
-        .append(QLatin1Char(' ')).append(time.left(2)).append(QLatin1Char(':'))
-        .append(time.mid(2, 2)).append(QLatin1Char(':')).append(time.mid(4, 2));
-    const QString local = ShiftDateTimeText(utc, QStringLiteral("08:00:00"), false);
-    if (local.isEmpty())
+    // hhmmss with an optional fraction of digits, which is dropped.
+    qsizetype timeLen = len(1);
+    if (const char *dot = static_cast<const char *>(std::memchr(field(1), '.', size_t(len(1))))) {
+        timeLen = dot - field(1);
+        if (!allDigits(dot + 1, len(1) - timeLen - 1))
+            return point;
+    }
+    // ddmmyy, perhaps with the checksum right behind it.
+    qsizetype dateLen = len(9);
+    if (const char *star = static_cast<const char *>(std::memchr(field(9), '*', size_t(len(9)))))
+        dateLen = star - field(9);
+    if (timeLen != 6 || dateLen != 6 || !allDigits(field(1), 6) || !allDigits(field(9), 6))
+        return point;
+    if (!isAngleText(field(3), len(3)) || !isAngleText(field(5), len(5)))
+        return point;
+    if (len(4) != 1 || (field(4)[0] != 'N' && field(4)[0] != 'S') || len(6) != 1
+        || (field(6)[0] != 'E' && field(6)[0] != 'W'))
+        return point;
+
+    const qint64 year = 2000 + twoDigits(field(9) + 4), month = twoDigits(field(9) + 2),
+                 day = twoDigits(field(9)), hour = twoDigits(field(1)), minute = twoDigits(field(1) + 2),
+                 second = twoDigits(field(1) + 4);
+    if (!validParts(year, month, day, hour, minute, second))
         return point; // no such date or time
-    point.pointTime = local;
-    point.position = f[4].toString() + FormatNmeaAngle(f[3].toString()) + QLatin1Char(',')
-        + f[6].toString() + FormatNmeaAngle(f[5].toString());
+    // Path times are the fix's UTC time plus 8 hours.
+    const qint64 utc = daysFromCivil(year, month, day) * SecondsPerDay + hour * 3600 + minute * 60 + second;
+    const auto local = partsFromCalendarSeconds(utc + 8 * 3600);
+    if (!local)
+        return point;
+    point.pointTime = formatParts(*local);
+    point.position.reserve(len(3) + len(5) + 8);
+    point.position.append(QLatin1Char(field(4)[0]));
+    appendAngle(point.position, field(3), len(3));
+    point.position.append(QLatin1Char(','));
+    point.position.append(QLatin1Char(field(6)[0]));
+    appendAngle(point.position, field(5), len(5));
     return point;
 }
 
@@ -241,27 +411,31 @@ GeoPoint ParsePositionText(const QString &position)
     const qsizetype comma = position.indexOf(QLatin1Char(','));
     if (comma < 0)
         return point;
-    point.latitude = parseHalf(QStringView(position).left(comma), QLatin1Char('S'));
-    point.longitude = parseHalf(QStringView(position).mid(comma + 1), QLatin1Char('W'));
+    point.latitude = parseHalf(QStringView(position).left(comma));
+    point.longitude = parseHalf(QStringView(position).mid(comma + 1));
     return point;
 }
 
 std::optional<DateTimeParts> ParseDateTimeText(const QString &text)
 {
-    const QList<QStringView> halves = QStringView(text).trimmed().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (halves.size() != 2)
-        return std::nullopt;
-    const QList<QStringView> date = halves[0].split(QLatin1Char('-'));
-    const QList<QStringView> time = halves[1].split(QLatin1Char(':'));
-    if (date.size() != 3 || time.size() != 3)
-        return std::nullopt;
-    qint64 v[6];
-    for (int i = 0; i < 3; ++i) {
-        if (!readDigits(date[i], &v[i]) || !readDigits(time[i], &v[i + 3]))
+    std::array<qint64, 6> v{};
+    if (const auto fixed = fixedFields(reinterpret_cast<const char16_t *>(text.utf16()), text.size())) {
+        v = *fixed;
+    } else {
+        const QList<QStringView> halves =
+            QStringView(text).trimmed().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (halves.size() != 2)
             return std::nullopt;
+        const QList<QStringView> date = halves[0].split(QLatin1Char('-'));
+        const QList<QStringView> time = halves[1].split(QLatin1Char(':'));
+        if (date.size() != 3 || time.size() != 3)
+            return std::nullopt;
+        for (int i = 0; i < 3; ++i) {
+            if (!readDigits(date[i], &v[i]) || !readDigits(time[i], &v[i + 3]))
+                return std::nullopt;
+        }
     }
-    if (v[0] < 1 || v[0] > 9999 || v[1] > 12 || v[2] > 31 || v[3] > 23 || v[4] > 59 || v[5] > 59
-        || !QDate::isValid(int(v[0]), int(v[1]), int(v[2])))
+    if (!validParts(v[0], v[1], v[2], v[3], v[4], v[5]))
         return std::nullopt;
     DateTimeParts p;
     p.year = int(v[0]);
@@ -275,8 +449,7 @@ std::optional<DateTimeParts> ParseDateTimeText(const QString &text)
 
 QString FormatDateTimeParts(const DateTimeParts &p)
 {
-    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
-                             p.minute, p.second);
+    return formatParts(p);
 }
 
 QString ShiftDateTimeText(const QString &text, const QString &offset, bool negative)
@@ -290,7 +463,7 @@ QString ShiftDateTimeText(const QString &text, const QString &offset, bool negat
         return {};
     const qint64 amount = h * 3600 + m * 60 + s;
     const auto shifted = partsFromCalendarSeconds(calendarSeconds(*start) + (negative ? -amount : amount));
-    return shifted ? FormatDateTimeParts(*shifted) : QString();
+    return shifted ? formatParts(*shifted) : QString();
 }
 
 std::optional<qint64> SecondsBetween(const QString &first, const QString &second)
@@ -314,24 +487,47 @@ QString NumberText(double value)
     if (value == 0)
         return QStringLiteral("0");
     // Round to 15 significant digits, then write them out without exponent.
-    const QString e = QString::number(value, 'e', 14); // [-]d.dddddddddddddde[+-]xx
-    const bool neg = e.startsWith(QLatin1Char('-'));
-    const QStringView body = QStringView(e).mid(neg ? 1 : 0);
-    const qsizetype ePos = body.indexOf(QLatin1Char('e'));
-    QString digits = body.left(1).toString();
-    digits.append(body.mid(2, ePos - 2));
-    const int exponent = body.mid(ePos + 1).toInt();
-    while (digits.size() > 1 && digits.endsWith(QLatin1Char('0')))
-        digits.chop(1);
-    QString out;
-    if (exponent < 0) {
-        out = QStringLiteral("0.") + QString(-exponent - 1, QLatin1Char('0')) + digits;
-    } else if (exponent + 1 >= digits.size()) {
-        out = digits + QString(exponent + 1 - digits.size(), QLatin1Char('0'));
-    } else {
-        out = digits.left(exponent + 1) + QLatin1Char('.') + digits.mid(exponent + 1);
+    char sci[40];
+    const auto r = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14);
+    const char *p = sci;
+    const bool negative = *p == '-';
+    if (negative)
+        ++p;
+    const char *e = static_cast<const char *>(std::memchr(p, 'e', size_t(r.ptr - p)));
+    char digits[16];
+    int nd = 0;
+    for (const char *c = p; c < e; ++c) {
+        if (*c != '.')
+            digits[nd++] = *c;
     }
-    return neg ? QLatin1Char('-') + out : out;
+    while (nd > 1 && digits[nd - 1] == '0')
+        --nd;
+    int exponent = 0;
+    std::from_chars(e[1] == '+' ? e + 2 : e + 1, r.ptr, exponent);
+    char out[400];
+    int n = 0;
+    if (negative)
+        out[n++] = '-';
+    if (exponent < 0) {
+        out[n++] = '0';
+        out[n++] = '.';
+        for (int i = 0; i < -exponent - 1; ++i)
+            out[n++] = '0';
+        for (int i = 0; i < nd; ++i)
+            out[n++] = digits[i];
+    } else if (exponent + 1 >= nd) {
+        for (int i = 0; i < nd; ++i)
+            out[n++] = digits[i];
+        for (int i = nd; i < exponent + 1; ++i)
+            out[n++] = '0';
+    } else {
+        for (int i = 0; i < nd; ++i) {
+            if (i == exponent + 1)
+                out[n++] = '.';
+            out[n++] = digits[i];
+        }
+    }
+    return QString::fromLatin1(out, n);
 }
 
 QString KmlCoordinate(const QList<GeoPoint> &points, int i, double dLon, double dLat)

@@ -3,6 +3,7 @@
 // file-name rules and the fragments of the KML and HTML map files.
 #include "core/types.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <optional>
 
@@ -20,6 +21,8 @@ QString FormatNmeaAngle(const QString &angle);
 // One line -> a fix (UTC + 8 h); position is empty when the line is not an
 // accepted RMC sentence. offsetSeconds is 0.
 PathPoint ParseRmcSentence(const QString &line);
+// The same for a line still in bytes, as a path file holds it.
+PathPoint ParseRmcBytes(QByteArrayView line);
 // "N31°50.1234',E118°46.5678'" -> decimal degrees; S and W give negatives.
 GeoPoint ParsePositionText(const QString &position);
 
