@@ -57,17 +57,17 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
 {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("trekport"));
-    setFixedSize(680, 500);
+    setFixedSize(720, 500);
     setFont(common::songTiFont(9, false));
 
-    movetitle = make<QLabel>(this, "movetitle", QRect(0, 0, 650, 30));
+    movetitle = make<QLabel>(this, "movetitle", QRect(0, 0, 690, 30));
     movetitle->setAutoFillBackground(true);
     movetitle->setStyleSheet(QStringLiteral("background:#2d5f8b;"));
     Label1 = make<QLabel>(this, "Label1", QRect(10, 5, 400, 20));
     Label1->setText(QStringLiteral("GPS轨迹记录仪数据下载"));
     Label1->setStyleSheet(QStringLiteral("color:white;"));
     Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
-    closeover = make<QToolButton>(this, "closeover", QRect(652, 3, 24, 24));
+    closeover = make<QToolButton>(this, "closeover", QRect(692, 3, 24, 24));
     closeover->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
     closeover->setAutoRaise(true);
 
@@ -83,17 +83,17 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
     inputxt = button(this, "inputxt", QStringLiteral("读取"), QRect(340, 40, 50, 28));
     outputxt = button(this, "outputxt", QStringLiteral("输出"), QRect(395, 40, 50, 28));
     cleardata = button(this, "cleardata", QStringLiteral("清空"), QRect(450, 40, 50, 28));
-    name_mk = button(this, "name_mk", QStringLiteral("生成NAME文件"), QRect(505, 40, 85, 28));
-    kml_mk = button(this, "kml_mk", QStringLiteral("生成KML文件"), QRect(592, 40, 82, 28));
+    name_mk = button(this, "name_mk", QStringLiteral("生成NAME文件"), QRect(505, 40, 100, 28));
+    kml_mk = button(this, "kml_mk", QStringLiteral("生成KML文件"), QRect(610, 40, 100, 28));
     for (QPushButton *b : {cmd_upload, outputxt, cleardata, name_mk, kml_mk})
         b->setEnabled(false);
 
-    Label3 = make<QLabel>(this, "Label3", QRect(10, 76, 660, 20));
+    Label3 = make<QLabel>(this, "Label3", QRect(10, 76, 700, 20));
     Label3->setText(label3Caption());
-    Lis = make<QListWidget>(this, "Lis", QRect(10, 96, 660, 290));
+    Lis = make<QListWidget>(this, "Lis", QRect(10, 96, 700, 290));
     Lis->setUniformItemSizes(true);
     Lis->setSelectionMode(QAbstractItemView::SingleSelection);
-    txt_sata = make<QPlainTextEdit>(this, "txt_sata", QRect(10, 392, 660, 100));
+    txt_sata = make<QPlainTextEdit>(this, "txt_sata", QRect(10, 392, 700, 100));
     txt_sata->setReadOnly(true);
     txt_sata->setPlainText(initialStatusText);
 
