@@ -52,18 +52,21 @@ bool screenShows(const QImage &image, const QRect &rect, int timeoutMs = 3000);
 
 } // namespace testwin
 
+#include "platform/windowsystem.h"
+
 namespace areagrab {
 class MainForm;
-class WindowSystem;
 }
 
 namespace testwin {
 
 // One window pick with the real pointer (xdotool): press on picSnap, move to
-// target (device pixels), hold for holdMs, release, and wait for the pick to
-// end. *sawFrame tells whether the black pick frame appeared on frame
-// (device pixels) meanwhile. Fails the running test on a step that fails.
+// target (device pixels) and release, then wait for the pick to end.
+// With expected 0 everything happens at once, before the first tick; else
+// the button is held until a tick has found expected. *sawFrame tells
+// whether the black pick frame appeared on frame (device pixels) meanwhile.
+// Fails the running test on a step that fails.
 void pickWindow(areagrab::MainForm &form, areagrab::WindowSystem &ws, QPoint target,
-                int holdMs, const QRect &frame, bool *sawFrame);
+                areagrab::WindowId expected, const QRect &frame, bool *sawFrame);
 
 } // namespace testwin

@@ -107,7 +107,8 @@ void TestScaled::windowPickGivesDevicePixels()
     const QRect device = target.deviceGeometry();
     QCOMPARE(device, QRect(200, 300, 160, 120));
     bool sawFrame = false;
-    testwin::pickWindow(*form_, *ws_, device.center(), 1000, device, &sawFrame);
+    testwin::pickWindow(*form_, *ws_, device.center(), WindowId(target.winId()), device,
+                        &sawFrame);
     if (QTest::currentTestFailed())
         return;
     QVERIFY(sawFrame);

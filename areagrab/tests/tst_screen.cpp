@@ -394,7 +394,8 @@ void TestScreen::windowPickGivesWindowPixels()
     QVERIFY(testwin::showAndWait(target));
     const QRect onScreen = visible.translated(window.topLeft());
     bool sawFrame = false;
-    testwin::pickWindow(*form_, *ws_, onScreen.center(), 1000, onScreen, &sawFrame);
+    testwin::pickWindow(*form_, *ws_, onScreen.center(), WindowId(target.winId()), onScreen,
+                        &sawFrame);
     if (QTest::currentTestFailed())
         return;
     QVERIFY(sawFrame);

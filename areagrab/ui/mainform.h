@@ -38,6 +38,8 @@ public:
     CatForm *overlay() const;
     // Whether a window pick is under way (button held on picSnap).
     bool isPicking() const { return picking_; }
+    // The window the last tick of the pick found (0 before any).
+    WindowId pickedWindow() const { return pickedWindow_; }
     // The window system ids of this program's windows, passed over by a pick.
     QList<WindowId> ownWindowIds() const;
 
