@@ -93,7 +93,7 @@ void TestCli::downloadPrintsWhatTheWindowLists()
     PtyLogger logger;
     QProcess cli;
     cli.start(binary(QStringLiteral("trekport")),
-              {"--port", logger.devicePath(), "--download", "--quiet-ms", "700"});
+              {"--port", logger.devicePath(), "--download", "--quiet-ms", "2000"});
     QVERIFY(cli.waitForStarted());
     QCOMPARE(logger.receive(10000), QByteArray("#"));
     QVERIFY(logger.send(frames));
@@ -145,13 +145,13 @@ void TestCli::unpluggedDuringDownload()
     auto logger = std::make_unique<PtyLogger>();
     const QString port = logger->devicePath();
     QProcess cli;
-    cli.start(binary(QStringLiteral("trekport")), {"--port", port, "--download", "--quiet-ms", "5000"});
+    cli.start(binary(QStringLiteral("trekport")), {"--port", port, "--download", "--quiet-ms", "30000"});
     QVERIFY(cli.waitForStarted());
     QCOMPARE(logger->receive(10000), QByteArray("#"));
     QVERIFY(logger->send(frames.left(16)));
     QTest::qWait(300);
     logger->unplug();
-    QVERIFY(cli.waitForFinished(4000)); // well before the quiet time
+    QVERIFY(cli.waitForFinished(15000)); // well before the quiet time
     QCOMPARE(cli.exitCode(), 1);
     QCOMPARE(linesOf(cli.readAllStandardOutput()).size(), 1);
     QCOMPARE(QString::fromUtf8(cli.readAllStandardError()).trimmed(),
@@ -252,7 +252,7 @@ void TestCli::simulatorGeneratedPoints()
     const QString device = startSimulator(sim, {"--points", "40", "--mark-every", "5", "--once"});
     QVERIFY(device.startsWith(QStringLiteral("/dev/")));
     const QString kml = path(QStringLiteral("sim.kml"));
-    const Run r = trekportRun({"--port", device, "--download", "--quiet-ms", "1500", "--export-kml", kml});
+    const Run r = trekportRun({"--port", device, "--download", "--quiet-ms", "2000", "--export-kml", kml});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out.size(), 41);
     for (int i = 0; i < 40; ++i) {
@@ -270,10 +270,10 @@ void TestCli::simulatorDropsAByte()
 {
     QProcess whole;
     QString device = startSimulator(whole, {"--points", "5", "--fast", "--once", "--seed", "9"});
-    const Run good = trekportRun({"--port", device, "--download", "--quiet-ms", "800"});
+    const Run good = trekportRun({"--port", device, "--download", "--quiet-ms", "2000"});
     QProcess faulty;
     device = startSimulator(faulty, {"--points", "5", "--fast", "--once", "--seed", "9", "--drop-byte", "20"});
-    const Run bad = trekportRun({"--port", device, "--download", "--quiet-ms", "800"});
+    const Run bad = trekportRun({"--port", device, "--download", "--quiet-ms", "2000"});
     QCOMPARE(good.code, 0);
     QCOMPARE(bad.code, 0);
     QCOMPARE(good.out.size(), 5);
@@ -293,7 +293,7 @@ void TestCli::simulatorSendsGtxtFile()
     writeFile(in, common::joinLinesCrLf(lines, common::TextEncoding::Gbk));
     QProcess sim;
     const QString device = startSimulator(sim, {"--gtxt", in, "--fast", "--once"});
-    const Run r = trekportRun({"--port", device, "--download", "--quiet-ms", "800"});
+    const Run r = trekportRun({"--port", device, "--download", "--quiet-ms", "2000"});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, lines);
     QVERIFY(sim.waitForFinished(5000));
