@@ -105,14 +105,12 @@ void TestWindow::formAtStart()
     QCOMPARE(win.get<QLineEdit>(QStringLiteral("wct"))->text(), QStringLiteral("120"));
     for (int k = 0; k < 3; ++k)
         QCOMPARE(win.get<QLineEdit>(QStringLiteral("tzt_%1").arg(k))->text(), QStringLiteral("00"));
-    const QAbstractItemModel *m = win.photos()->model();
-    QCOMPARE(m->headerData(0, Qt::Horizontal).toString(), QStringLiteral("照片名"));
-    QCOMPARE(m->headerData(1, Qt::Horizontal).toString(), QStringLiteral("拍摄时间"));
-    QCOMPARE(m->headerData(2, Qt::Horizontal).toString(), QStringLiteral("坐标"));
-    const QAbstractItemModel *g = win.path()->model();
-    QCOMPARE(g->headerData(0, Qt::Horizontal).toString(), QStringLiteral("记录号"));
-    QCOMPARE(g->headerData(1, Qt::Horizontal).toString(), QStringLiteral("记录时间"));
-    QCOMPARE(g->headerData(2, Qt::Horizontal).toString(), QStringLiteral("坐标"));
+    const QStringList photoHeaders{"照片名", "拍摄时间", "坐标"};
+    const QStringList pathHeaders{"记录号", "记录时间", "坐标"};
+    for (int c = 0; c < 3; ++c) {
+        QCOMPARE(win.photos()->model()->headerData(c, Qt::Horizontal).toString(), photoHeaders[c]);
+        QCOMPARE(win.path()->model()->headerData(c, Qt::Horizontal).toString(), pathHeaders[c]);
+    }
     // Centred on the screen.
     const QRect screen = win.w->screen()->geometry();
     QCOMPARE(win.w->x(), screen.x() + (screen.width() - win.w->width()) / 2);
