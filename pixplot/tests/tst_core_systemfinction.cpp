@@ -343,6 +343,10 @@ void TestSystemFinction::parsePositionText_data()
     QTest::newRow("leading zeros") << "N50°40.3182',E005°05.9469'" << 50.67197 << 5.099115;
     QTest::newRow("8 decimals") << "N38°42.86006889',W117°05.43645510'" << 38.7143344815 << -117.090607585;
     QTest::newRow("equator") << "N00°00.0000',E000°00.0000'" << 0.0 << 0.0;
+    QTest::newRow("sixty minutes") << "N89°60.000',E000°30.000'" << 90.0 << 0.5;
+    QTest::newRow("no comma") << "N31°50.1234'" << 0.0 << 0.0;
+    QTest::newRow("garbled half") << "N3x°50.1',E001°00.0000'" << 0.0 << 1.0;
+    QTest::newRow("empty") << "" << 0.0 << 0.0;
 }
 
 void TestSystemFinction::parsePositionText()
