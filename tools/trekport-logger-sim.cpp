@@ -73,8 +73,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption markOpt(QStringLiteral("mark-every"),
         QStringLiteral("Every K-th generated point is marked; 0 for none (default 10)."), QStringLiteral("K"),
         QStringLiteral("10"));
-    const QCommandLineOption seedOpt(QStringLiteral("seed"),
-        QStringLiteral("Random number seed of the generated points (default 1)."), QStringLiteral("S"),
+    const QCommandLineOption variantOpt(QStringLiteral("variant"),
+        QStringLiteral("Which set of generated points: the same number gives the same points (default 1)."),
+        QStringLiteral("V"),
         QStringLiteral("1"));
     const QCommandLineOption fastOpt(QStringLiteral("fast"),
         QStringLiteral("Send as fast as possible instead of at 4800 baud."));
@@ -83,7 +84,7 @@ int main(int argc, char *argv[])
         QStringLiteral("I"));
     const QCommandLineOption onceOpt(QStringLiteral("once"),
         QStringLiteral("Exit after answering one upload request, once the host has closed the port."));
-    parser.addOptions({gtxtOpt, pointsOpt, markOpt, seedOpt, fastOpt, dropOpt, onceOpt});
+    parser.addOptions({gtxtOpt, pointsOpt, markOpt, variantOpt, fastOpt, dropOpt, onceOpt});
     parser.process(app);
 
     QByteArray frames;
@@ -107,12 +108,12 @@ int main(int argc, char *argv[])
         bool ok1 = false, ok2 = false, ok3 = false;
         const int points = parser.value(pointsOpt).toInt(&ok1);
         const int markEvery = parser.value(markOpt).toInt(&ok2);
-        const uint seed = parser.value(seedOpt).toUInt(&ok3);
+        const uint variant = parser.value(variantOpt).toUInt(&ok3);
         if (!ok1 || !ok2 || !ok3 || points < 0 || markEvery < 0) {
-            std::fprintf(stderr, "--points, --mark-every and --seed take whole numbers\n");
+            std::fprintf(stderr, "--points, --mark-every and --variant take whole numbers\n");
             return 2;
         }
-        frames = trekport::generateFrames(points, markEvery, seed);
+        frames = trekport::generateFrames(points, markEvery, variant);
     }
     qint64 dropIndex = -1;
     if (parser.isSet(dropOpt)) {

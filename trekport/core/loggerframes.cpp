@@ -80,9 +80,9 @@ std::optional<QByteArray> encodeFrame(const TrackRow &r)
     return f;
 }
 
-QByteArray generateFrames(int count, int markEvery, quint32 seed)
+QByteArray generateFrames(int count, int markEvery, quint32 variant)
 {
-    QRandomGenerator rng(seed);
+    QRandomGenerator rng(variant);
     QByteArray out;
     out.reserve(count * frameSize);
     for (int i = 0; i < count; ++i) {

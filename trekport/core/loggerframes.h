@@ -19,7 +19,7 @@ std::optional<QByteArray> encodeFrame(const TrackRow &row);
 std::optional<std::array<quint8, 3>> encodeMinutes(const QString &minutes);
 
 // count plausible frames with record numbers 1, 2, ...; every markEvery-th
-// point is marked (0: none). The same seed gives the same frames.
-QByteArray generateFrames(int count, int markEvery, quint32 seed);
+// point is marked (0: none). The same variant gives the same frames.
+QByteArray generateFrames(int count, int markEvery, quint32 variant);
 
 } // namespace trekport

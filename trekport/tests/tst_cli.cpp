@@ -269,10 +269,10 @@ void TestCli::simulatorGeneratedPoints()
 void TestCli::simulatorDropsAByte()
 {
     QProcess whole;
-    QString device = startSimulator(whole, {"--points", "5", "--fast", "--once", "--seed", "9"});
+    QString device = startSimulator(whole, {"--points", "5", "--fast", "--once", "--variant", "9"});
     const Run good = trekportRun({"--port", device, "--download", "--quiet-ms", "2000"});
     QProcess faulty;
-    device = startSimulator(faulty, {"--points", "5", "--fast", "--once", "--seed", "9", "--drop-byte", "20"});
+    device = startSimulator(faulty, {"--points", "5", "--fast", "--once", "--variant", "9", "--drop-byte", "20"});
     const Run bad = trekportRun({"--port", device, "--download", "--quiet-ms", "2000"});
     QCOMPARE(good.code, 0);
     QCOMPARE(bad.code, 0);
