@@ -118,6 +118,8 @@ void TestScreen::initTestCase()
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         QSKIP("needs an X server (run under ./test or with DISPLAY and QT_QPA_PLATFORM=xcb)");
+    if (screenRect().size() != QSize(1280, 1024))
+        QSKIP("the windows of these tests are laid out for a 1280x1024 screen, as ./test starts it");
     QVERIFY(testsupport::hasProgram(QStringLiteral("xdotool")));
     QCOMPARE(QGuiApplication::primaryScreen()->devicePixelRatio(), 1.0);
 }

@@ -59,8 +59,7 @@ QPixmap targetPixmap()
 
 MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
-                          | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                          | Qt::WindowMinimizeButtonHint),
+                          | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       dialogs_(dialogs), ws_(windowSystem)
 {
     setObjectName(QStringLiteral("main"));
