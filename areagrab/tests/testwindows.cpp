@@ -17,30 +17,30 @@
 
 namespace testwin {
 
-QImage pattern(QSize size, int seed)
+QImage pattern(QSize size, int variant)
 {
     QImage img(size, QImage::Format_RGB32);
     for (int y = 0; y < size.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(img.scanLine(y));
         for (int x = 0; x < size.width(); ++x)
-            line[x] = qRgb((x * 7 + seed * 50) & 255, (y * 5 + seed * 30) & 255,
-                           ((x ^ y) + seed * 80) & 255);
+            line[x] = qRgb((x * 7 + variant * 50) & 255, (y * 5 + variant * 30) & 255,
+                           ((x ^ y) + variant * 80) & 255);
     }
     return img;
 }
 
-PatternWindow::PatternWindow(const QRect &geometry, int seed)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), seed_(seed)
+PatternWindow::PatternWindow(const QRect &geometry, int variant)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), variant_(variant)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setGeometry(geometry);
-    setSeed(seed);
+    setVariant(variant);
 }
 
-void PatternWindow::setSeed(int seed)
+void PatternWindow::setVariant(int variant)
 {
-    seed_ = seed;
-    image_ = pattern(toDevice(QRect(QPoint(0, 0), size())).size(), seed);
+    variant_ = variant;
+    image_ = pattern(toDevice(QRect(QPoint(0, 0), size())).size(), variant);
     image_.setDevicePixelRatio(ratio());
     update();
 }

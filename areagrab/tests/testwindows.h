@@ -6,17 +6,17 @@
 
 namespace testwin {
 
-// A pattern in which neighbouring pixels differ and each seed differs from
+// A pattern in which neighbouring pixels differ and each variant differs from
 // every other, so a shifted, scaled or wrong capture never matches.
-QImage pattern(QSize size, int seed);
+QImage pattern(QSize size, int variant);
 
 // Paints its pattern in device pixels: on a scaled screen every device
 // pixel is the pattern's own, so a blurred or upscaled capture shows.
 class PatternWindow : public QWidget {
 public:
-    PatternWindow(const QRect &geometry, int seed);
+    PatternWindow(const QRect &geometry, int variant);
     // Paints a different pattern from now on.
-    void setSeed(int seed);
+    void setVariant(int variant);
     // The pattern in device pixels (ratio 1).
     QImage image() const;
     // Where it is on the screen, in device pixels.
@@ -26,7 +26,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    int seed_;
+    int variant_;
     QImage image_;
 };
 

@@ -57,8 +57,8 @@ private Q_SLOTS:
     void twipsPixels();
     void fitPreview_data();
     void fitPreview();
-    void fitPreviewKeepsAspect_data();
-    void fitPreviewKeepsAspect();
+    void fitPreviewKeepsProportions_data();
+    void fitPreviewKeepsProportions();
     void selectionDrag_data();
     void selectionDrag();
     void selectionBackAcrossAnchor();
@@ -158,7 +158,7 @@ void TestCore::fitPreview()
     QCOMPARE(fit.windowHeight, windowHeight);
 }
 
-void TestCore::fitPreviewKeepsAspect_data()
+void TestCore::fitPreviewKeepsProportions_data()
 {
     QTest::addColumn<int>("wpx");
     QTest::addColumn<int>("hpx");
@@ -167,7 +167,7 @@ void TestCore::fitPreviewKeepsAspect_data()
             QTest::newRow(qPrintable(QStringLiteral("%1x%2").arg(w).arg(h))) << w << h;
 }
 
-void TestCore::fitPreviewKeepsAspect()
+void TestCore::fitPreviewKeepsProportions()
 {
     QFETCH(int, wpx);
     QFETCH(int, hpx);

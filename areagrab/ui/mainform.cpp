@@ -16,6 +16,7 @@
 #include <QClipboard>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -64,6 +65,7 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
 {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("areagrab"));
+    setWindowIcon(QIcon(targetPixmap()));
 
     Frame3 = new QGroupBox(this);
     Frame3->setObjectName(QStringLiteral("Frame3"));
