@@ -383,7 +383,10 @@ void PixplotMain::cmd_add_Click()
         return;
     lastPhotoFolder_ = QFileInfo(files.first()).absolutePath();
 
-    qint64 loaded = 0, withExif = 0;
+    qint64 withExif = 0;
+    // The rows join the list in one insertion: the view then lays itself
+    // out once instead of once per photo.
+    QList<PhotoRow> added;
     ShowProgress(QStringLiteral("加载照片文件"), 0, n);
     for (qint64 k = 1; k <= n; ++k) {
         const QFileInfo info(files.at(k - 1));
@@ -392,13 +395,14 @@ void PixplotMain::cmd_add_Click()
             folder += QLatin1Char('/');
         const PhotoRecord record = systemfinction::ReadPhotoRecord(info.fileName(), folder);
         if (!record.fileName.isEmpty()) {
-            photoModel_->append({record, record.shotTime, QString()});
-            ++loaded;
+            added.append({record, record.shotTime, QString()});
             if (record.hasExif)
                 ++withExif;
         }
         ShowProgress(QStringLiteral("加载照片文件"), k, n);
     }
+    const qint64 loaded = added.size();
+    photoModel_->append(added);
     ShowProgress(QString(), 0, 0);
     if (selectedPhotoRow() == 0 && photoModel_->rowCount() > 0)
         setCurrentPhotoRow(1, false);

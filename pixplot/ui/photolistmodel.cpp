@@ -56,11 +56,13 @@ void PhotoListModel::rowEdited(qsizetype i)
         emit dataChanged(index(int(i), 0), index(int(i), 2));
 }
 
-void PhotoListModel::append(const PhotoRow &row)
+void PhotoListModel::append(const QList<PhotoRow> &rows)
 {
+    if (rows.isEmpty())
+        return;
     const int at = int(rows_.size());
-    beginInsertRows({}, at, at);
-    rows_.append(row);
+    beginInsertRows({}, at, at + int(rows.size()) - 1);
+    rows_.append(rows);
     endInsertRows();
 }
 

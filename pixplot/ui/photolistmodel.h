@@ -22,7 +22,7 @@ public:
     void rowsEdited();
     void rowEdited(qsizetype index);
 
-    void append(const PhotoRow &row);
+    void append(const QList<PhotoRow> &rows); // one insertion for all of them
     void removeAt(qsizetype index);
     void clear();
 
