@@ -160,31 +160,43 @@ void benchExif(const QString &pixplot, int photos, int megabytes, const QString 
     say(QStringLiteral("generated %1 files of %2 bytes in %3 (warm page cache from here on)")
             .arg(photos).arg(body.size() + 200).arg(figure(gen.nsecsElapsed() / 1e9)));
 
+    // Written pages go to disk before timing starts, so no tool pays for that.
+    QProcess::execute(QStringLiteral("sync"), {});
     const QString out = work + QStringLiteral("/exif.out");
-    // A warm-up pass so every tool sees the same cached files.
-    runTimed(pixplot, QStringList{"--exif-time"} + files, out);
-    const Timed ours = runTimed(pixplot, QStringList{"--exif-time"} + files, out);
-    const int ourLines = int(ours.out.count('\n'));
-    const int ourTimes = int(ours.out.count("\t2010-05-"));
-    say(QStringLiteral("pixplot --exif-time      %1  (%2 lines, %3 with a time, exit %4)")
-            .arg(figure(ours.seconds)).arg(ourLines).arg(ourTimes).arg(ours.exitCode));
-
-    if (!QStandardPaths::findExecutable("exiv2").isEmpty()) {
-        const Timed exiv2 = runTimed("exiv2", QStringList{"-q", "-K", "Exif.Photo.DateTimeOriginal", "-Pv"} + files, out);
-        say(QStringLiteral("exiv2 -K DateTimeOriginal %1  (%2 times)  pixplot is %3x faster")
-                .arg(figure(exiv2.seconds)).arg(exiv2.out.count("2010:05:"))
-                .arg(exiv2.seconds / ours.seconds, 0, 'f', 1));
-    } else {
+    const bool hasExiv2 = !QStandardPaths::findExecutable("exiv2").isEmpty();
+    const bool hasExiftool = !QStandardPaths::findExecutable("exiftool").isEmpty();
+    const QStringList exiv2Args{"-q", "-K", "Exif.Photo.DateTimeOriginal", "-Pv"};
+    const QStringList exiftoolArgs{"-q", "-s3", "-EXIF:DateTimeOriginal"};
+    // Best of three rounds, the tools taking turns; exiftool, being slow, runs once.
+    Timed ours, exiv2, et, oursOne, exiv2One;
+    auto best = [](Timed &keep, const Timed &t) {
+        if (keep.seconds < 0 || (t.seconds >= 0 && t.seconds < keep.seconds))
+            keep = t;
+    };
+    for (int round = 0; round < 3; ++round) {
+        best(ours, runTimed(pixplot, QStringList{"--exif-time"} + files, out));
+        best(oursOne, runTimed(pixplot, {"--exif-time", files.first()}, out));
+        if (hasExiv2) {
+            best(exiv2, runTimed("exiv2", exiv2Args + files, out));
+            best(exiv2One, runTimed("exiv2", exiv2Args + QStringList{files.first()}, out));
+        }
+    }
+    if (hasExiftool)
+        et = runTimed("exiftool", exiftoolArgs + files, out);
+    say(QStringLiteral("pixplot --exif-time      %1  (%2 lines, %3 with a time, exit %4; one photo: %5)")
+            .arg(figure(ours.seconds)).arg(ours.out.count('\n')).arg(ours.out.count("\t2010-05-"))
+            .arg(ours.exitCode).arg(figure(oursOne.seconds)));
+    if (hasExiv2)
+        say(QStringLiteral("exiv2 -K DateTimeOriginal %1  (%2 times; one photo: %3)  pixplot is %4x as fast")
+                .arg(figure(exiv2.seconds)).arg(exiv2.out.count("2010:05:")).arg(figure(exiv2One.seconds))
+                .arg(exiv2.seconds / ours.seconds, 0, 'f', 2));
+    else
         say(QStringLiteral("exiv2 not installed (scripts/deps --bench)"));
-    }
-    if (!QStandardPaths::findExecutable("exiftool").isEmpty()) {
-        const Timed et = runTimed("exiftool", QStringList{"-q", "-s3", "-EXIF:DateTimeOriginal"} + files, out);
-        say(QStringLiteral("exiftool -EXIF:DateTimeOriginal %1  (%2 times)  pixplot is %3x faster")
-                .arg(figure(et.seconds)).arg(et.out.count("2010:05:"))
-                .arg(et.seconds / ours.seconds, 0, 'f', 1));
-    } else {
+    if (hasExiftool)
+        say(QStringLiteral("exiftool -EXIF:DateTimeOriginal %1  (%2 times)  pixplot is %3x as fast")
+                .arg(figure(et.seconds)).arg(et.out.count("2010:05:")).arg(et.seconds / ours.seconds, 0, 'f', 1));
+    else
         say(QStringLiteral("exiftool not installed"));
-    }
     for (const QString &f : files)
         QFile::remove(f);
 }

@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 
+#include <charconv>
 #include <cstdio>
 
 namespace pixplot {
@@ -23,6 +24,34 @@ void writeErr(const QString &text)
 {
     const QByteArray bytes = text.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+}
+
+// Appends text as UTF-8 without a temporary array for the usual ASCII text.
+void appendText(QByteArray &out, QStringView text)
+{
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char *d = out.data() + at;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80) {
+            out.resize(at);
+            out += text.toUtf8();
+            return;
+        }
+        d[i] = char(c);
+    }
+}
+
+// Appends v in decimal, zero-padded to at least width digits.
+void appendInteger(QByteArray &out, qint64 v, int width)
+{
+    char digits[24];
+    const auto r = std::to_chars(digits, digits + sizeof digits, v);
+    const qsizetype n = r.ptr - digits;
+    if (v >= 0 && n < width)
+        out.append(QByteArray::size_type(width - n), '0');
+    out.append(digits, n);
 }
 
 int runExifTime(const QStringList &photos)
@@ -57,7 +86,7 @@ int runReadPath(const QString &file)
         writeErr(file + QStringLiteral(": ") + error);
         return 1;
     }
-    // Written in blocks: a long log gives a million lines.
+    // Written in blocks straight from the texts: a long log gives a million lines.
     QByteArray block;
     block.reserve(1 << 20);
     qsizetype row = 0;
@@ -65,23 +94,20 @@ int runReadPath(const QString &file)
     for (const PathPoint &p : points) {
         ++row;
         const GeoPoint g = systemfinction::ParsePositionText(p.position);
-        const QByteArray number = QByteArray::number(row);
         block += recordPrefix;
-        if (number.size() < 4)
-            block += QByteArray(4 - number.size(), '0');
-        block += number;
+        appendInteger(block, row, 4);
         block += '\t';
-        block += p.pointTime.toLatin1();
+        appendText(block, p.pointTime);
         block += '\t';
-        block += p.position.toUtf8();
+        appendText(block, p.position);
         block += '\t';
-        block += QByteArray::number(p.offsetSeconds);
+        appendInteger(block, p.offsetSeconds, 1);
         block += '\t';
-        block += systemfinction::NumberText(g.longitude).toLatin1();
+        appendText(block, systemfinction::NumberText(g.longitude));
         block += '\t';
-        block += systemfinction::NumberText(g.latitude).toLatin1();
+        appendText(block, systemfinction::NumberText(g.latitude));
         block += '\n';
-        if (block.size() > (1 << 20) - 256) {
+        if (block.size() > (1 << 20) - 512) {
             writeOut(block);
             block.clear();
         }

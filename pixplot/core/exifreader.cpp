@@ -2,6 +2,12 @@
 
 #include <QFile>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -14,6 +20,62 @@ struct BytesGuard {
     const uchar *&bytes;
     ~BytesGuard() { bytes = nullptr; }
 };
+
+// Thrown while only the head of a file is at hand and the parse reaches past it.
+struct NeedWholeFile {};
+
+// Cameras write the EXIF block right behind the start of the file and its
+// directories first: the head usually holds every value the walk reads, and
+// a short read keeps listing many photos cheap. Anything further is mapped.
+constexpr qint64 HeadBytes = 4 * 1024;
+
+// Reads up to size bytes from the start of path; -1 when it cannot be read.
+// Listing a thousand photos opens a thousand files: plain system calls keep
+// that to open, read and close.
+qint64 readHead(const QString &path, char *buffer, qint64 size)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    qint64 got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, buffer + got, size_t(size - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            got = -1;
+            break;
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    ::close(fd);
+    return got;
+#else
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return -1;
+    return file.read(buffer, size);
+#endif
+}
+
+// Decimal text of each byte, appended without separator.
+QString byteNumbers(const uchar *bytes, qint64 count, bool downwards)
+{
+    QByteArray text(count * 3, Qt::Uninitialized);
+    char *out = text.data();
+    for (qint64 j = 0; j < count; ++j) {
+        const uchar b = bytes[downwards ? count - 1 - j : j];
+        if (b >= 100)
+            *out++ = char('0' + b / 100);
+        if (b >= 10)
+            *out++ = char('0' + b / 10 % 10);
+        *out++ = char('0' + b % 10);
+    }
+    return QString::fromLatin1(text.constData(), out - text.constData());
+}
 
 int typeSize(qint32 type)
 {
@@ -41,22 +103,63 @@ void ExifReader::Load(const QString &fileName)
         picFile = fileName;
     if (picFile.isEmpty())
         return;
+    QByteArray head(HeadBytes, Qt::Uninitialized);
+    const qint64 got = readHead(picFile, head.data(), HeadBytes);
+    if (got < 0)
+        throw ExifError(ExifError::FileNotFound, "photo cannot be read");
+    const auto *headBytes = reinterpret_cast<const uchar *>(head.constData());
+    if (got < HeadBytes) {
+        LoadBytes(headBytes, got); // the whole file
+        return;
+    }
+    // Parse the head alone; only when that reaches past it is the whole file
+    // mapped (a map keeps large photos out of the heap) and parsed again.
+    const qsizetype entryCount = Entries.size();
+    const bool allocated = EntriesAllocated, hadExif = HasExif, intel = Intel;
+    const qint32 app1 = App1Pos;
+    const qint64 tiff = TiffStart, next = NextIfdOffset, exifIfd = ExifIfdOffset;
+    try {
+        Partial = true;
+        LoadBytes(headBytes, got);
+        Partial = false;
+        return;
+    } catch (const NeedWholeFile &) {
+        Partial = false;
+        Entries.resize(entryCount);
+        EntriesAllocated = allocated;
+        HasExif = hadExif;
+        Intel = intel;
+        App1Pos = app1;
+        TiffStart = tiff;
+        NextIfdOffset = next;
+        ExifIfdOffset = exifIfd;
+    } catch (...) {
+        Partial = false;
+        throw;
+    }
     QFile file(picFile);
     if (!file.open(QIODevice::ReadOnly))
         throw ExifError(ExifError::FileNotFound, "photo cannot be opened");
     const qint64 size = file.size();
-    // A map keeps large photos out of the heap; files that cannot be mapped
-    // (empty, special) are read instead.
-    if (size > 0) {
-        if (uchar *mapped = file.map(0, size)) {
-            LoadBytes(mapped, size); // QFile unmaps when it closes, also on a throw
-            return;
-        }
+    if (uchar *mapped = file.map(0, size)) {
+        LoadBytes(mapped, size); // QFile unmaps when it closes, also on a throw
+        return;
     }
+    // Files that cannot be mapped are read whole.
     const QByteArray all = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw ExifError(ExifError::FileNotFound, "photo cannot be read");
     LoadBytes(reinterpret_cast<const uchar *>(all.constData()), all.size());
+}
+
+void ExifReader::requireRange(qint64 first, qint64 last) const
+{
+    if (first < 0)
+        throw ExifError(ExifError::OutOfRange, "position outside the file");
+    if (last >= Length && Partial)
+        throw NeedWholeFile{};
+    if (last > Length)
+        throw ExifError(ExifError::OutOfRange, "position outside the file");
 }
 
 void ExifReader::LoadBytes(const uchar *data, qsizetype length)
@@ -105,9 +208,10 @@ QVariant ExifReader::MakerNoteTag(qint32 tagId) const
 
 quint8 ExifReader::byteAt(qint64 index) const
 {
-    if (index < 0 || index > Length)
-        throw ExifError(ExifError::OutOfRange, "position outside the file");
-    return index == Length ? 0 : Bytes[index];
+    if (index >= 0 && index < Length)
+        return Bytes[index];
+    requireRange(index, index);
+    return 0; // the one zero byte behind the end
 }
 
 quint32 ExifReader::read16(qint64 index) const
@@ -149,6 +253,8 @@ bool ExifReader::FindExifBlock()
         }
         i = at + 1;
     }
+    if (App1Pos == 0 && Partial)
+        throw NeedWholeFile{}; // the pair may lie further on
     TiffStart = qint64(App1Pos) + 10;
     return byteAt(App1Pos + 4) == 'E' && byteAt(App1Pos + 5) == 'x' && byteAt(App1Pos + 6) == 'i'
         && byteAt(App1Pos + 7) == 'f';
@@ -254,27 +360,27 @@ void ExifReader::decodeValue(ExifEntry &entry, qint64 e) const
     const qint64 count = entry.Count;
     switch (type) {
     case 1: case 6: case 4: case 9: case 3: case 8: {
-        if (o < 0 || o + count - 1 > Length)
-            throw ExifError(ExifError::OutOfRange, "values outside the file");
+        requireRange(o, o + count - 1);
         const bool downwards = (type == 3 || type == 8) && !Intel;
-        QString text;
-        text.reserve(count * 3);
-        for (qint64 j = 0; j < count; ++j)
-            text += QString::number(byteAt(downwards ? o + count - 1 - j : o + j));
-        entry.Value = text;
+        if (o + count - 1 == Length) {
+            // The range ends on the zero byte behind the file.
+            QByteArray copy(reinterpret_cast<const char *>(Bytes + o), count - 1);
+            copy.append(char(0));
+            entry.Value = byteNumbers(reinterpret_cast<const uchar *>(copy.constData()), count, downwards);
+        } else {
+            entry.Value = byteNumbers(Bytes + o, count, downwards);
+        }
         break;
     }
     case 2: case 7: {
-        if (o < 0 || o + count - 1 > Length)
-            throw ExifError(ExifError::OutOfRange, "values outside the file");
-        qint64 used = count - 1;
+        requireRange(o, o + count - 1);
+        const uchar last = byteAt(o + count - 1);
         // Text without its terminator (some cameras leave it out) keeps every character.
-        if (type == 2 && byteAt(o + count - 1) != 0)
-            used = count;
-        QString text(used, Qt::Uninitialized);
-        QChar *out = text.data();
-        for (qint64 j = 0; j < used; ++j)
-            out[j] = QLatin1Char(char(byteAt(o + j)));
+        const qint64 used = (type == 2 && last != 0) ? count : count - 1;
+        const qint64 inFile = qMin(used, Length - o);
+        QString text = QString::fromLatin1(reinterpret_cast<const char *>(Bytes + o), inFile);
+        if (used > inFile)
+            text.append(QChar(0));
         entry.Value = text;
         break;
     }

@@ -53,6 +53,7 @@ public:
 
 private:
     quint8 byteAt(qint64 index) const;
+    void requireRange(qint64 first, qint64 last) const; // throws when [first, last] is not at hand
     quint32 read16(qint64 index) const;
     quint32 read32(qint64 index) const;
     qint32 readOffset32(qint64 index) const; // fails on values of 2^31 and more
@@ -65,6 +66,7 @@ private:
     const uchar *Bytes = nullptr;
     qint64 Length = 0;
     bool Intel = false;
+    bool Partial = false; // only the head of a longer file is at hand
 
     qint32 App1Pos = 0;
     qint64 TiffStart = 0;

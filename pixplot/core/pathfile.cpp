@@ -35,6 +35,7 @@ bool ReadPathFile(const QString &path, QList<PathPoint> *points, QString *error)
     }
     const char *data = bytes.constData();
     const qsizetype size = bytes.size();
+    points->reserve(size / 132); // loggers write about one RMC sentence per 130 bytes
     qsizetype start = 0;
     while (start < size) {
         qsizetype end = start;

@@ -304,9 +304,6 @@ PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder)
     const QString path = folder + name;
     if (path.isEmpty() || path.right(4).toUpper() != QLatin1String(".JPG"))
         return record;
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir())
-        return record;
     record.fileName = name;
     record.folder = folder;
     try {
@@ -320,8 +317,15 @@ PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder)
                 + QLatin1Char(' ') + s.right(8);
             record.hasExif = true;
         }
-    } catch (const ExifError &) {
-        // A photo whose EXIF cannot be read is listed without a time.
+    } catch (const ExifError &e) {
+        // Only a file that is not there is refused; one whose EXIF cannot be
+        // read is listed without a time. Checked after the fact, so a
+        // readable photo costs no extra look-up.
+        if (e.code == ExifError::FileNotFound) {
+            const QFileInfo info(path);
+            if (!info.exists() || info.isDir())
+                return PhotoRecord();
+        }
     }
     return record;
 }
