@@ -187,6 +187,8 @@ private slots:
     void entriesBeforeFailureStay();
     void readerLifecycle();
     void mapsFileFromDisk();
+    void valuesBeyondTheHead_data();
+    void valuesBeyondTheHead();
     void readPhotoRecord_data();
     void readPhotoRecord();
     void exiftoolWritten_data();
@@ -519,6 +521,64 @@ void TestExifReader::mapsFileFromDisk()
     reader.Load(photo);
     QCOMPARE(reader.picFileName(), photo);
     QCOMPARE(reader.Tag(36867).toString(), QString("2011:12:31 23:59:59"));
+}
+
+void TestExifReader::valuesBeyondTheHead_data()
+{
+    // Files whose EXIF reaches past the first few kilobytes, read from disk.
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<int>("entries");
+
+    const QByteArray time = ascii("2010:05:01 12:34:56");
+    QByteArray app2("\xFF\xE2\x28\x02", 4);
+    app2 += QByteArray(0x2800, 'i');
+    QTest::newRow("EXIF behind a 10 KB APP2") << photoWithTime(true, time).insert(2, app2) << 0
+                                              << "2010:05:01 12:34:56" << 3;
+    TestDir exif;
+    exif.entries = {asciiEntry(271, ascii("Maker")), {37500, 7, 9000, QByteArray(9000, 'm')},
+                    asciiEntry(36867, time)};
+    QTest::newRow("time behind a 9 KB maker note") << jpeg(TiffWriter(false).build({exif})) << 0
+                                                   << "2010:05:01 12:34:56" << 3;
+    QByteArray straddle("\xFF\xD8\xFF\xE0", 4);
+    const int fill = 4096 - 1 - 6;
+    straddle += char(fill >> 8);
+    straddle += char(fill & 0xFF);
+    straddle += QByteArray(fill - 2, 'j');
+    straddle += photoWithTime(true, time).mid(2); // FF at 4095, E1 at 4096
+    QTest::newRow("FF E1 across the head's end") << straddle << 0 << "2010:05:01 12:34:56" << 3;
+    QTest::newRow("100 KB without EXIF") << (QByteArray("\xFF\xD8", 2) + QByteArray(100000, 'x')) << 0 << "" << -1;
+    TestDir far;
+    far.entries = {asciiEntry(271, ascii("Maker")), {36867, 2, 20, {}, -1, 200000}};
+    QByteArray farFile = jpeg(TiffWriter(true).build({far}));
+    farFile += QByteArray(50000, 'z');
+    QTest::newRow("offset past the end of 50 KB") << farFile << 9 << "" << 1;
+}
+
+void TestExifReader::valuesBeyondTheHead()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, code);
+    QFETCH(QString, time);
+    QFETCH(int, entries);
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "photo.jpg", file);
+    QVERIFY(!path.isEmpty());
+    ExifReader reader;
+    int got = 0;
+    try {
+        reader.Load(path);
+    } catch (const ExifError &e) {
+        got = e.code;
+    }
+    QCOMPARE(got, code);
+    QCOMPARE(reader.hasExif(), entries >= 0);
+    if (entries >= 0) {
+        QCOMPARE(reader.entries().size(), qsizetype(entries)); // nothing read twice
+        if (!time.isEmpty())
+            QCOMPARE(reader.Tag(36867).toString(), time);
+    }
 }
 
 void TestExifReader::readPhotoRecord_data()
