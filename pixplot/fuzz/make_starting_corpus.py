@@ -61,6 +61,11 @@ def photos():
         yield name + '_exif_only', jpeg(tiff(intel, [([(34665, 4, 1, ('dir', 1))], None), (exif, None)]))
         yield name + '_loop', jpeg(tiff(intel, [(ifd0, 1), (ifd1, 0), (exif, 1)]))
         yield name + '_no_terminator', jpeg(tiff(intel, [([(36867, 2, 19, b'2010:05:01 12:34:56')], None)]))
+    # Values and blocks past the first few kilobytes of the file.
+    yield 'ii_big_makernote', jpeg(tiff(True, [([(271, 2, 6, b'Maker\0'), (37500, 7, 9000, b'm' * 9000),
+                                                 (36867, 2, 20, b'2010:05:01 12:34:56\0')], None)]))
+    yield 'mm_behind_app2', jpeg(tiff(False, [([(36867, 2, 20, b'2010:05:01 12:34:56\0')], None)]),
+                                 b'\xff\xe2\x28\x02' + b'i' * 0x2800)
     yield 'xmp_first', jpeg(tiff(True, [([(36867, 2, 20, b'2010:05:01 12:34:56\0')], None)]),
                             b'\xff\xe1\x00\x1fhttp://ns.adobe.com/xap/1.0/\0')
     yield 'app0_then_exif', jpeg(tiff(False, [([(36867, 2, 20, b'2011:01:01 00:00:00\0')], None)]),
