@@ -90,6 +90,9 @@ MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint
     for (const PathPoint &p : path)
         offsets.push_back(p.offsetSeconds);
     const QString start = path.first().pointTime;
+    // A receiver whose clock steps back breaks the order binary search needs;
+    // such a path is matched by the list-order scan instead.
+    const bool ordered = matching::IsNonDecreasing(offsets);
 
     for (PhotoRow &row : rows) {
         if (!row.record.hasExif)
@@ -99,7 +102,8 @@ MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint
         const auto t = systemfinction::SecondsBetween(start, row.timeText);
         if (!t)
             continue; // a time that does not read fails like one outside the path
-        const matching::Match m = matching::NearestPoint(offsets, *t, tolerance);
+        const matching::Match m = ordered ? matching::NearestPoint(offsets, *t, tolerance)
+                                          : matching::NearestPointScan(offsets, *t, tolerance);
         if (m.outcome == matching::Outcome::Matched && m.index >= 0 && m.index < path.size()) {
             row.position = path.at(m.index).position;
             ++summary.matched;

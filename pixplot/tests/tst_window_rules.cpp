@@ -2,6 +2,7 @@
 // rounding, the offset text and the preview caption.
 #include "core/photomatch.h"
 #include "core/preview.h"
+#include "core/systemfinction.h"
 
 #include <QtTest>
 
@@ -13,6 +14,7 @@ private slots:
     void clockOffset_data();
     void clockOffset();
     void previewCaption();
+    void matchingPathThatStepsBack();
 };
 
 void TestWindowRules::placement_data()
@@ -68,6 +70,28 @@ void TestWindowRules::previewCaption()
     QCOMPARE(preview::CaptionText(4000, 3000, 3 * 1024 * 1024 + 512 * 1024),
              QStringLiteral("照片预览 (尺寸4000×3000 大小3.50MB"));
     QCOMPARE(preview::CaptionText(64, 48, 900), QStringLiteral("照片预览 (尺寸64×48 大小0.00MB"));
+}
+
+// A path whose clock steps back is matched as the list is read: the first
+// point at or after the photo's second, not whatever binary search lands on.
+void TestWindowRules::matchingPathThatStepsBack()
+{
+    const QStringList times{"2010-05-01 10:00:00", "2010-05-01 10:00:30", "2010-05-01 10:00:10",
+                            "2010-05-01 10:00:20", "2010-05-01 10:00:40"};
+    QList<PathPoint> path;
+    for (int i = 0; i < times.size(); ++i)
+        path.append({times.at(i), QStringLiteral("N31°50.%1',E118°46.0000'").arg(i, 4, 10, QChar(u'0')), 0});
+    for (PathPoint &p : path)
+        p.offsetSeconds = *systemfinction::SecondsBetween(path.first().pointTime, p.pointTime);
+
+    PhotoRecord rec{true, "a.jpg", "/tmp/", "2010-05-01 10:00:19"};
+    QList<PhotoRow> rows{{rec, rec.shotTime, QString()}};
+    const auto summary = photomatch::MatchRows(rows, path, 15);
+    QCOMPARE(summary.matched, qint64(1));
+    // Reading in order, 10:00:30 is the first point at or after 19 s; the
+    // point before it (19 s away) is not nearer, so 10:00:30 (11 s) is taken.
+    // A binary search over these offsets would land on 10:00:20 instead.
+    QCOMPARE(rows.first().position, path.at(1).position);
 }
 
 QTEST_MAIN(TestWindowRules)
