@@ -61,10 +61,10 @@ QString figure(double seconds)
 
 // A photo-like picture: smooth gradients with sensor-like noise, so the JPEG
 // encoder works as hard as on a real photo.
-QImage photoLike(int width, int height, quint32 seed)
+QImage photoLike(int width, int height, quint32 variant)
 {
     QImage image(width, height, QImage::Format_RGB32);
-    QRandomGenerator rng(seed);
+    QRandomGenerator rng(variant);
     for (int y = 0; y < height; ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < width; ++x) {

@@ -98,7 +98,7 @@ void TestMatching::nearestPoint()
 
 void TestMatching::binarySearchEqualsScan_data()
 {
-    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<quint32>("start");
     QTest::addColumn<int>("length");
     QTest::addColumn<int>("maxStep");
     QTest::newRow("dense, many repeats") << 1u << 50 << 2;
@@ -109,10 +109,10 @@ void TestMatching::binarySearchEqualsScan_data()
 
 void TestMatching::binarySearchEqualsScan()
 {
-    QFETCH(quint32, seed);
+    QFETCH(quint32, start);
     QFETCH(int, length);
     QFETCH(int, maxStep);
-    QRandomGenerator rng(seed);
+    QRandomGenerator rng(start);
     std::vector<qint64> offsets{0};
     for (int i = 1; i < length; ++i)
         offsets.push_back(offsets.back() + rng.bounded(maxStep + 1));
