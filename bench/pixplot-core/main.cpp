@@ -2,7 +2,7 @@
 //   --exif-time over many 5 MB photos vs exiv2 and exiftool,
 //   --read-path over a long RMC log,
 //   SavePictureAsJpeg of a 12-megapixel image vs cjpeg -quality 80.
-// usage: pixplot_bench_core [--photos N] [--photo-mb M] [--lines N] [--only exif|path|jpeg]
+// usage: bench_pixplot_core [--photos N] [--photo-mb M] [--lines N] [--only exif|path|jpeg]
 #include "common/bmp2jpg.h"
 
 #include <QBuffer>
