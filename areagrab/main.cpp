@@ -35,7 +35,12 @@ bool displayAvailable()
 #ifdef Q_OS_WIN
     return true;
 #else
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    // A platform other than X11 (offscreen, for one) is taken at its word;
+    // for X11 the display must answer, or starting the GUI aborts.
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")))
+        return true;
+    return areagrab::windowSystemReachable();
 #endif
 }
 
@@ -115,7 +120,7 @@ int main(int argc, char *argv[])
         request.point = *point;
     }
     if (!qobject_cast<QGuiApplication *>(app.get())) {
-        printLine(stderr, QStringLiteral("没有可用的屏幕（未设置 DISPLAY）。"));
+        printLine(stderr, QStringLiteral("没有可用的屏幕（DISPLAY 未设置或无法连接）。"));
         return 1;
     }
     auto ws = areagrab::createWindowSystem();

@@ -19,4 +19,16 @@ std::unique_ptr<WindowSystem> createWindowSystem()
 #endif
 }
 
+bool windowSystemReachable()
+{
+#ifdef Q_OS_WIN
+    return true;
+#else
+    xcb_connection_t *conn = xcb_connect(nullptr, nullptr);
+    const bool ok = !xcb_connection_has_error(conn);
+    xcb_disconnect(conn);
+    return ok;
+#endif
+}
+
 } // namespace areagrab

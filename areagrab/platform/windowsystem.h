@@ -37,4 +37,8 @@ public:
 // The implementation for this platform.
 std::unique_ptr<WindowSystem> createWindowSystem();
 
+// Whether the window system can be reached at all (on X11: a connection to
+// DISPLAY opens). Starting the GUI without one aborts the program.
+bool windowSystemReachable();
+
 } // namespace areagrab

@@ -103,6 +103,7 @@ private Q_SLOTS:
     void cliCapturesMatchIndependentGrab();
     void cliWindowAtGivesClampedWindow();
     void cliRefusesAndReports();
+    void cliWithoutReachableDisplayFails();
 
 private:
     void makeForm();
@@ -513,6 +514,27 @@ void TestScreen::cliRefusesAndReports()
     QCOMPARE(runCli({QStringLiteral("--full")}).rc, 2);
     QCOMPARE(runCli({QStringLiteral("--bogus"), empty}).rc, 2);
     QVERIFY(!QFile::exists(empty));
+}
+
+void TestScreen::cliWithoutReachableDisplayFails()
+{
+    // A display nobody serves: the capture must end with a message and
+    // status 1, not abort inside the GUI start-up.
+    int n = 4093;
+    while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
+        ++n;
+    const QByteArray oldDisplay = qgetenv("DISPLAY");
+    const QByteArray oldPlatform = qgetenv("QT_QPA_PLATFORM");
+    qputenv("DISPLAY", ":" + QByteArray::number(n));
+    qunsetenv("QT_QPA_PLATFORM");
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("none.jpg"));
+    const CliResult r = runCli({QStringLiteral("--full"), out});
+    qputenv("DISPLAY", oldDisplay);
+    qputenv("QT_QPA_PLATFORM", oldPlatform);
+    QCOMPARE(r.rc, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("DISPLAY")), qPrintable(r.err));
+    QVERIFY(!QFile::exists(out));
 }
 
 QTEST_MAIN(TestScreen)
