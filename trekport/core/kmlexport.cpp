@@ -54,11 +54,18 @@ QString decimalDegrees(const QString &degrees, const QString &minutes)
     const __int128 denominator = 60 * unit; // minutes / 60 = m / denominator
     __int128 whole = m / denominator;
     __int128 rest = m % denominator;
-    // 13 decimals, rounded half up.
+    // 13 decimals, rounded half up, one digit at a time: rest * 10^13 would
+    // overflow for minutes with many fraction digits.
     __int128 scale = 1;
-    for (int i = 0; i < 13; ++i)
+    __int128 digits = 0;
+    for (int i = 0; i < 13; ++i) {
         scale *= 10;
-    __int128 digits = (rest * scale * 2 + denominator) / (2 * denominator);
+        rest *= 10;
+        digits = digits * 10 + rest / denominator;
+        rest %= denominator;
+    }
+    if (2 * rest >= denominator)
+        ++digits;
     if (digits >= scale) {
         digits -= scale;
         ++whole;

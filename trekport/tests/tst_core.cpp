@@ -432,6 +432,8 @@ void TestCore::decimalDegrees_data()
     QTest::newRow("59.9999") << "31" << "59.9999" << "31.9999983333333";
     QTest::newRow("rounds up") << "31" << "00.0002" << "31.0000033333333";
     QTest::newRow("five digits") << "31" << "12.10099" << "31.2016831666667";
+    QTest::newRow("many fraction digits") << "31" << "12.345678901234567890123456" << "31.2057613150206";
+    QTest::newRow("many digits, rounds down") << "31" << "12.000000000000001234567891234" << "31.2";
 }
 
 void TestCore::decimalDegrees()
