@@ -60,7 +60,9 @@ int main(int argc, char *argv[])
         return *rc;
     if (const auto rc = pixplot::runAppOptions(parser))
         return *rc;
-    if (!parser.positionalArguments().isEmpty()) {
+    // Photos or options without a command: the window is not what was asked
+    // for (and with the offscreen platform set above it would never end).
+    if (!parser.positionalArguments().isEmpty() || !parser.optionNames().isEmpty()) {
         std::fputs(qUtf8Printable(parser.helpText()), stderr);
         return 2;
     }

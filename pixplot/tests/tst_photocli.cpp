@@ -71,6 +71,8 @@ private slots:
     void matchUsesDefaultsWithoutOffset();
     void matchRefusesBadArguments_data();
     void matchRefusesBadArguments();
+    void optionsWithoutCommandAreUsageErrors_data();
+    void optionsWithoutCommandAreUsageErrors();
     void matchSkipsFilesThatAreNotPhotos();
     void processRenamesAndFrames();
     void processByPrefixWithoutBackup();
@@ -141,6 +143,32 @@ void TestPhotoCli::matchRefusesBadArguments()
     QVERIFY(!r.err.isEmpty());
     QVERIFY(r.out.isEmpty());
     QCOMPARE(testsupport::readAll(file("a.jpg")), before);
+}
+
+void TestPhotoCli::optionsWithoutCommandAreUsageErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("path alone") << QStringList{"--path", "P"};
+    QTest::newRow("tolerance") << QStringList{"--tolerance", "5"};
+    QTest::newRow("offset") << QStringList{"--offset", "+01:00:00"};
+    QTest::newRow("frame and note") << QStringList{"--frame", "--note", "Trip"};
+    QTest::newRow("overwrite") << QStringList{"--overwrite"};
+}
+
+// An option that belongs to a command, given without one, is a usage error:
+// the program must not open a window nobody asked for and never end.
+void TestPhotoCli::optionsWithoutCommandAreUsageErrors()
+{
+    QFETCH(QStringList, args);
+    for (QString &a : args) {
+        if (a == QLatin1String("P"))
+            a = pathFile();
+    }
+    QByteArray out, err;
+    const int code = testsupport::runProgram(pixplotProgram(), args, &out, &err, 15000);
+    QCOMPARE(code, 2);
+    QVERIFY(out.isEmpty());
+    QVERIFY(!err.isEmpty());
 }
 
 void TestPhotoCli::matchSkipsFilesThatAreNotPhotos()
