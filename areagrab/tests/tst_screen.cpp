@@ -94,6 +94,7 @@ private Q_SLOTS:
     void labelTextAndPlaceNearBottom();
     void pressReleaseWithoutMoveCapturesNothing();
     void escKeepsPreviousPreview();
+    void overlayTakesLeftButtonAndEscOnly();
     void wholeScreenEqualsFreshGrab();
     void chkClearedLeavesMainInCapture_data();
     void chkClearedLeavesMainInCapture();
@@ -319,6 +320,42 @@ void TestScreen::escKeepsPreviousPreview()
     QTRY_VERIFY(form_->isVisible());
     QCOMPARE(rgb(form_->temImage()), before);
     QCOMPARE(rgb(QApplication::clipboard()->image()), before);
+}
+
+void TestScreen::overlayTakesLeftButtonAndEscOnly()
+{
+    makeForm();
+    CatForm *overlay = openOverlay();
+    QVERIFY(overlay);
+    // Other buttons, alone or together with the left one, start nothing.
+    overlay->Form_MouseDown(Qt::RightButton, 100, 100);
+    overlay->Form_MouseDown(Qt::LeftButton | Qt::RightButton, 100, 100);
+    QVERIFY(!overlay->cat_cho->isVisible());
+    QVERIFY(!overlay->Ti->isActive());
+
+    overlay->Form_MouseDown(Qt::LeftButton, 100, 100);
+    QVERIFY(overlay->cat_cho->isVisible());
+    QVERIFY(overlay->Ti->isActive());
+    overlay->Form_MouseMove(Qt::LeftButton | Qt::RightButton, 300, 300);
+    QCOMPARE(overlay->cat_big->text(), QStringLiteral("0×0"));
+    overlay->Form_MouseMove(Qt::LeftButton, 220, 180);
+    QCOMPARE(overlay->cat_big->text(), QStringLiteral("120×80"));
+    QCOMPARE(overlay->cat_cho->geometry(), QRect(100, 100, 120, 80));
+    overlay->Form_MouseUp(Qt::RightButton, 220, 180);
+    QVERIFY(overlay->Ti->isActive());
+    overlay->Form_MouseUp(Qt::LeftButton, 220, 180);
+    QVERIFY(!overlay->Ti->isActive());
+    QCOMPARE(overlay->cat_cho->borderWidth(), 1);
+
+    QSignalSpy destroyed(overlay, &QObject::destroyed);
+    overlay->Form_KeyPress('a');
+    overlay->Form_KeyPress(13);
+    QTest::qWait(50);
+    QCOMPARE(destroyed.size(), 0);
+    QVERIFY(!form_->isVisible());
+    overlay->Form_KeyPress(27);
+    QTRY_COMPARE(destroyed.size(), 1);
+    QVERIFY(form_->isVisible());
 }
 
 void TestScreen::wholeScreenEqualsFreshGrab()

@@ -118,10 +118,28 @@ void CatForm::showSelection()
 
 void CatForm::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton || event->buttons() != Qt::LeftButton)
-        return;
     const QPointF pos = event->position();
-    selection_.press(float(pos.x()), float(pos.y()));
+    Form_MouseDown(event->buttons(), float(pos.x()), float(pos.y()));
+}
+
+void CatForm::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPointF pos = event->position();
+    Form_MouseMove(event->buttons(), float(pos.x()), float(pos.y()));
+}
+
+void CatForm::mouseReleaseEvent(QMouseEvent *event)
+{
+    const QPointF pos = event->position();
+    Form_MouseUp(event->button(), float(pos.x()), float(pos.y()));
+}
+
+void CatForm::Form_MouseDown(Qt::MouseButtons buttons, float x, float y)
+{
+    // The left button alone; a press with another button held is no start.
+    if (buttons != Qt::LeftButton)
+        return;
+    selection_.press(x, y);
     cat_cho->show();
     const FrameRect f = selection_.frame();
     cat_cho->setGeometry(int(std::lround(f.left)), int(std::lround(f.top)), 0, 0);
@@ -134,18 +152,17 @@ void CatForm::mousePressEvent(QMouseEvent *event)
     Ti->start();
 }
 
-void CatForm::mouseMoveEvent(QMouseEvent *event)
+void CatForm::Form_MouseMove(Qt::MouseButtons buttons, float x, float y)
 {
-    if (event->buttons() != Qt::LeftButton)
+    if (buttons != Qt::LeftButton)
         return;
-    const QPointF pos = event->position();
-    selection_.drag(float(pos.x()), float(pos.y()), screenHeight_);
+    selection_.drag(x, y, screenHeight_);
     showSelection();
 }
 
-void CatForm::mouseReleaseEvent(QMouseEvent *event)
+void CatForm::Form_MouseUp(Qt::MouseButtons button, float, float)
 {
-    if (event->button() != Qt::LeftButton)
+    if (button != Qt::LeftButton)
         return;
     restoreCursor();
     Ti->stop();
@@ -217,17 +234,28 @@ void CatForm::ScrnCap(int left, int top, int right, int bottom)
 void CatForm::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape)
-        close();
+        Form_KeyPress(27);
     else
         event->ignore();
 }
 
+void CatForm::Form_KeyPress(int keyAscii)
+{
+    if (keyAscii == 27)
+        close();
+}
+
 void CatForm::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    Form_Unload();
+}
+
+void CatForm::Form_Unload()
 {
     restoreCursor();
     Ti->stop();
     releaseKeyboard();
-    event->accept();
     owner_.show();
     owner_.raise();
     owner_.activateWindow();

@@ -49,6 +49,14 @@ public Q_SLOTS:
     void Ti_Timer();
     void cat_big_Click();
 
+public:
+    // The form's mouse and key events; buttons as held (for a release, the
+    // button let go), x and y in screen pixels; keyAscii 27 is Esc.
+    void Form_MouseDown(Qt::MouseButtons buttons, float x, float y);
+    void Form_MouseMove(Qt::MouseButtons buttons, float x, float y);
+    void Form_MouseUp(Qt::MouseButtons button, float x, float y);
+    void Form_KeyPress(int keyAscii);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -60,6 +68,7 @@ protected:
 
 private:
     void Form_Load();
+    void Form_Unload();
     void showSelection();
     void restoreCursor();
 
