@@ -88,6 +88,7 @@ private Q_SLOTS:
     void cleanup();
 
     void windowAtFindsInnermostTopmost();
+    void windowAtDescendsIntoChildWindows();
     void highlightShowsFrameAndLeavesNothing();
     void areaCaptureGivesFrozenPixels_data();
     void areaCaptureGivesFrozenPixels();
@@ -185,6 +186,34 @@ void TestScreen::windowAtFindsInnermostTopmost()
     QTRY_COMPARE(ws_->windowAt(QPoint(300, 200), {}), lowerId); // unmapped is not seen
     QVERIFY(ws_->isViewable(lowerId));
     QVERIFY(!ws_->isViewable(upperId));
+}
+
+void TestScreen::windowAtDescendsIntoChildWindows()
+{
+    PatternWindow outer(QRect(100, 100, 300, 200), 2);
+    // A child with a window of its own, as controls of other programs have.
+    QWidget child(&outer);
+    child.setAttribute(Qt::WA_NativeWindow);
+    child.setGeometry(50, 40, 100, 80);
+    QWidget grandchild(&child);
+    grandchild.setAttribute(Qt::WA_NativeWindow);
+    grandchild.setGeometry(10, 20, 30, 25);
+    QVERIFY(testwin::showAndWait(outer));
+    const WindowId outerId = WindowId(outer.winId());
+    const WindowId childId = WindowId(child.winId());
+    const WindowId grandchildId = WindowId(grandchild.winId());
+    QVERIFY(childId != outerId && grandchildId != childId);
+
+    QTRY_COMPARE(ws_->windowAt(QPoint(155, 145), {}), childId);
+    QCOMPARE(ws_->windowAt(QPoint(165, 165), {}), grandchildId);
+    QCOMPARE(ws_->windowAt(QPoint(110, 110), {}), outerId);
+    QCOMPARE(ws_->windowRect(childId), std::optional<QRect>(QRect(150, 140, 100, 80)));
+    QCOMPARE(ws_->windowRect(grandchildId), std::optional<QRect>(QRect(160, 160, 30, 25)));
+    // Passing over a top-level window passes over all it holds.
+    QCOMPARE(ws_->windowAt(QPoint(165, 165), {outerId}), WindowId(0));
+    // A hidden child is not seen; the window around it is.
+    grandchild.hide();
+    QTRY_COMPARE(ws_->windowAt(QPoint(165, 165), {}), childId);
 }
 
 void TestScreen::highlightShowsFrameAndLeavesNothing()
