@@ -121,6 +121,8 @@ void TestPhotoCli::matchRefusesBadArguments_data()
     QTest::newRow("tolerance 601") << QStringList{"--match", "--path", "P", "--tolerance", "601", "A"} << 2;
     QTest::newRow("tolerance text") << QStringList{"--match", "--path", "P", "--tolerance", "abc", "A"} << 2;
     QTest::newRow("missing path file") << QStringList{"--match", "--path", "NOFILE", "A"} << 1;
+    QTest::newRow("path without fixes") << QStringList{"--match", "--path", "EMPTY", "A"} << 1;
+    QTest::newRow("process, path without fixes") << QStringList{"--process", "--path", "EMPTY", "A"} << 1;
     QTest::newRow("bad rename") << QStringList{"--process", "--rename", "date", "A"} << 2;
     QTest::newRow("both commands") << QStringList{"--match", "--process", "--path", "P", "A"} << 2;
 }
@@ -136,7 +138,12 @@ void TestPhotoCli::matchRefusesBadArguments()
             a = file("a.jpg");
         else if (a == QLatin1String("NOFILE"))
             a = file("missing.txt");
+        else if (a == QLatin1String("EMPTY"))
+            a = file("nofix.txt");
     }
+    QVERIFY(fixtures::writeLines(file("nofix.txt"), {fixtures::rmc("000000", "010510", "3150.0000",
+                                                                   "11846.0000", "V"),
+                                                     QStringLiteral("$GPGGA,000000,,,,,0,00,,,M,,M,,*66")}));
     const QByteArray before = testsupport::readAll(file("a.jpg"));
     const Run r = pixplot(args);
     QCOMPARE(r.code, code);

@@ -91,6 +91,12 @@ bool matchAgainstPath(const QString &pathFile, QList<PhotoRow> &rows, qint64 tol
         printLine(stderr, QStringLiteral("%1: cannot read the path file %2").arg(pathFile, error));
         return false;
     }
+    // Without a point there is nothing to match against; a summary that
+    // counts no photo as needing a position would be false.
+    if (points.isEmpty()) {
+        printLine(stderr, QStringLiteral("%1: the path file holds no valid RMC sentence").arg(pathFile));
+        return false;
+    }
     *summary = photomatch::MatchRows(rows, points, tolerance);
     return true;
 }
