@@ -1,9 +1,31 @@
 #include "portrules.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace trekport {
+namespace {
+#ifndef Q_OS_WIN
+// A serial device node with no port behind it: every /dev/ttySn exists on
+// Linux, but one without a UART answers ENXIO, ENODEV or EIO on opening.
+bool noPortBehind(const QString &deviceName)
+{
+    const int fd = ::open(QFile::encodeName(deviceName).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) {
+        ::close(fd);
+        return false;
+    }
+    return errno == ENXIO || errno == ENODEV || errno == EIO;
+}
+#endif
+} // namespace
 
 PortChoice resolvePort(const QString &portText)
 {
@@ -50,6 +72,10 @@ int openErrorNumber(QSerialPort::SerialPortError error, const QString &deviceNam
 #endif
     }
     default:
+#ifndef Q_OS_WIN
+        if (noPortBehind(deviceName))
+            return ErrBadPortNumber;
+#endif
         return ErrCannotOpen;
     }
 }

@@ -24,7 +24,8 @@ struct PortChoice {
 // a number below 1 or a device that does not exist -> 8002; other text -> 13.
 PortChoice resolvePort(const QString &portText);
 
-// The error number for a port that QSerialPort failed to open.
+// The error number for a port that QSerialPort failed to open; a device
+// node with no port behind it (a /dev/ttyS without a UART) is 8002.
 int openErrorNumber(QSerialPort::SerialPortError error, const QString &deviceName);
 
 // "错误8002,端口号无效!" and the like; an unknown number gives "错误" + n.

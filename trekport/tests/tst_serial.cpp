@@ -5,7 +5,10 @@
 #include "ptylogger.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace trekport;
 
@@ -34,6 +37,7 @@ private Q_SLOTS:
     void seventeenBytesAcrossReads();
     void unrequestedBytesDecodedWhereCountingStands();
     void portHeldElsewhereIsInUse();
+    void serialNodeWithoutPortIsInvalid();
     void unpluggedLoggerClosesPort();
 };
 
@@ -123,6 +127,19 @@ void TestSerial::portHeldElsewhereIsInUse()
     QVERIFY(!second.link.isOpen());
     first.link.close();
     QCOMPARE(second.link.open(logger.devicePath()), 0);
+}
+
+void TestSerial::serialNodeWithoutPortIsInvalid()
+{
+    // Linux keeps /dev/ttyS nodes for ports that have no UART; such a number
+    // names no port, as COM9 on a machine without it.
+    QTemporaryDir dir;
+    const QString node = dir.filePath(QStringLiteral("ttyS191"));
+    if (::mknod(QFile::encodeName(node).constData(), S_IFCHR | 0600, makedev(4, 255)) != 0)
+        QSKIP("cannot make a device node here (needs root)");
+    Host host;
+    QCOMPARE(host.link.open(node), int(ErrBadPortNumber));
+    QVERIFY(!host.link.isOpen());
 }
 
 void TestSerial::unpluggedLoggerClosesPort()
