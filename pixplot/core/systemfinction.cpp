@@ -311,7 +311,11 @@ PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder)
         reader.Load(path);
         if (!reader.hasExif())
             return record; // asking Tag would only read the file again and fail
-        const QString s = reader.Tag(36867).toString();
+        QString s = reader.Tag(36867).toString();
+        // ASCII text ends at its first zero byte; some writers pad the field
+        // with further zero bytes, which are no part of the time.
+        if (const qsizetype zero = s.indexOf(QChar(0)); zero >= 0)
+            s.truncate(zero);
         if (isExifDateTime(s)) {
             record.shotTime = s.left(10).replace(QLatin1Char(':'), QLatin1Char('-'))
                 + QLatin1Char(' ') + s.right(8);

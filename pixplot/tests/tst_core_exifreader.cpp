@@ -605,6 +605,15 @@ void TestExifReader::readPhotoRecord_data()
     QTest::newRow("no such day") << "j.jpg" << true << photoWithTime(true, ascii("2011:02:29 10:00:00")) << true << "";
     QTest::newRow("19 bytes, no terminator") << "k.jpg" << true << photoWithTime(false, ascii("2010:05:01 14:03:22", false))
                                              << true << "2010-05-01 14:03:22";
+    QTest::newRow("padded with zero bytes") << "p.jpg" << true
+                                            << photoWithTime(true, QByteArray("2010:05:01 14:03:22\0\0\0\0", 23))
+                                            << true << "2010-05-01 14:03:22";
+    QTest::newRow("padded with zero bytes, Motorola")
+        << "q.jpg" << true << photoWithTime(false, QByteArray("2012:02:29 23:59:59\0\0", 21)) << true
+        << "2012-02-29 23:59:59";
+    QTest::newRow("zero byte inside the time") << "r.jpg" << true
+                                               << photoWithTime(true, QByteArray("2010:05:01\0" "14:03:22\0", 20))
+                                               << true << "";
     QTest::newRow("negative bias, Motorola")
         << "l.jpg"
         << true << photoWithTime(false, ascii("2014:08:05 01:45:01"), {{37380, 10, 1, be32(quint32(-100)) + be32(100)}})
