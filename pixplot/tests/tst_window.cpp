@@ -90,6 +90,7 @@ private slots:
     void matchingPicksNearestPoint();
     void matchingSummaryCountsExifPhotosOnly();
     void positionsClearedAndSetByHand();
+    void loadedPathStartsWithFirstPointSelected();
 };
 
 void TestWindow::formAtStart()
@@ -733,6 +734,29 @@ void TestWindow::positionsClearedAndSetByHand()
     win.click(QStringLiteral("cmd_plclr"));
     for (int r = 1; r <= 3; ++r)
         QCOMPARE(win.photoCell(r, 2), QString());
+    QVERIFY(win.dialogs.unexpected.isEmpty());
+}
+
+void TestWindow::loadedPathStartsWithFirstPointSelected()
+{
+    const QString path = file("path.txt");
+    QVERIFY(fixtures::writeLines(path, {fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
+                                        fixtures::rmc("000100", "010510", "3150.5000", "11846.5000")}));
+    QVERIFY(fixtures::writePhoto(file("a.jpg"), QStringLiteral("2010:05:01 09:00:00"), 16, 16));
+    Window win;
+    win.addPhotos({file("a.jpg")});
+    win.loadPath(path);
+    QCOMPARE(win.w->selectedPathRow(), 1);
+    // Without choosing a point, the photo takes the selected first one.
+    win.click(QStringLiteral("cmd_hdaddpl"));
+    QCOMPARE(win.photoCell(1, 2), QStringLiteral("N31°50.0000',E118°46.0000'"));
+    // Another choice is kept until the next load.
+    win.selectPathRow(2);
+    win.click(QStringLiteral("cmd_hdaddpl"));
+    QCOMPARE(win.photoCell(1, 2), QStringLiteral("N31°50.5000',E118°46.5000'"));
+    win.dialogs.queueYes();
+    win.loadPath(path);
+    QCOMPARE(win.w->selectedPathRow(), 1);
     QVERIFY(win.dialogs.unexpected.isEmpty());
 }
 

@@ -535,6 +535,10 @@ void PixplotMain::cmd_addname_Click()
     // An unreadable file keeps what was read; the count tells the user.
     pathfile::ReadPathFile(path, &points);
     pathModel_->setPoints(points);
+    // As in the photo list, a loaded list has a selected row from the start,
+    // so "手动添加坐标" takes the first point until another is chosen.
+    if (pathModel_->rowCount() > 0)
+        ListGps->setCurrentIndex(pathModel_->index(0, 0));
     Gps_box->setTitle(photomatch::PathBoxCaption(pathModel_->points()));
     dialogs_.inform(this, photomatch::PathLoadedMessage(points.size()), kTitle,
                     common::MessageIcon::Information);
