@@ -93,7 +93,12 @@ bool readGtxtFile(const QString &path, QStringList *lines)
 
 bool writeGtxtFile(const QString &path, const QStringList &lines, QString *error)
 {
-    return common::writeTextLines(path, lines, common::TextEncoding::Gbk, error);
+    const QByteArray gbk = common::joinLinesCrLf(lines, common::TextEncoding::Gbk);
+    // A line GBK cannot hold (text from a hand-edited UTF-8 file) would come
+    // back as "?"; such a list is kept in UTF-8, which reading takes as well.
+    if (common::splitLines(common::decodeText(gbk, common::TextEncoding::Gbk)) != lines)
+        return common::writeTextLines(path, lines, common::TextEncoding::Utf8, error);
+    return common::writeFileAtomically(path, gbk, error);
 }
 
 QString gtxtSavedMessage(const QString &path, int count)

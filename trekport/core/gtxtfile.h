@@ -27,7 +27,8 @@ QStringList parseTrackLines(const QStringList &lines, PointStore &store, int fir
 
 // Reads a GTXT file (GBK or UTF-8, CR LF or LF). False when it cannot be read.
 bool readGtxtFile(const QString &path, QStringList *lines);
-// Writes the list lines atomically in GBK.
+// Writes the list lines atomically in GBK; in UTF-8 only when some line holds
+// a character GBK has not.
 bool writeGtxtFile(const QString &path, const QStringList &lines, QString *error = nullptr);
 
 QString gtxtSavedMessage(const QString &path, int count);

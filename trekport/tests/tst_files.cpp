@@ -64,6 +64,7 @@ private Q_SLOTS:
     void loadLineLengths();
     void loadUtf8AndLf();
     void loadTwiceListsTwice();
+    void saveKeepsTextGbkCannotHold();
     void overwriteNoKeepsFile_data();
     void overwriteNoKeepsFile();
     void unwritablePathIsReported_data();
@@ -222,6 +223,30 @@ void TestFiles::loadTwiceListsTwice()
     QTest::mouseClick(f->inputxt, Qt::LeftButton);
     QCOMPARE(listOf(*f), (QStringList{lineA, lineB, lineA, lineB}));
     QCOMPARE(f->pointStore().at(3)[ColRecord], QStringLiteral("002"));
+}
+
+void TestFiles::saveKeepsTextGbkCannotHold()
+{
+    // A hand-edited UTF-8 file may hold text GBK has no bytes for.
+    const QString odd = QStringLiteral("记录004| 한국| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
+    const QString in = path(QStringLiteral("hand.txt"));
+    writeFile(in, (lineA + QStringLiteral("\r\n") + odd + QStringLiteral("\r\n")).toUtf8());
+    auto f = formWith({});
+    dialogs_->queueFile(in);
+    QTest::mouseClick(f->inputxt, Qt::LeftButton);
+    QCOMPARE(listOf(*f), (QStringList{lineA, odd}));
+    f->Timer1_Timer();
+    const QString out = path(QStringLiteral("kept.gtxt"));
+    dialogs_->queueFile(out);
+    QTest::mouseClick(f->outputxt, Qt::LeftButton);
+    QCOMPARE(dialogs_->lastInfo(), QStringLiteral("GTXT轨迹数据文件已保存到\r\n") + out
+             + QStringLiteral("！\r\n\r\n共2个轨迹点。"));
+
+    auto g = formWith({});
+    dialogs_->queueFile(out);
+    QTest::mouseClick(g->inputxt, Qt::LeftButton);
+    QCOMPARE(listOf(*g), (QStringList{lineA, odd}));
+    QCOMPARE(g->pointStore().at(1)[ColKind], QStringLiteral("한국"));
 }
 
 void TestFiles::overwriteNoKeepsFile_data()
