@@ -166,6 +166,7 @@ void ExifReader::LoadBytes(const uchar *data, qsizetype length)
 {
     Bytes = data;
     Length = length;
+    DecodedBytes = 0;
     BytesGuard guard{Bytes};
     if (!FindExifBlock()) {
         HasExif = false;
@@ -310,7 +311,20 @@ void ExifReader::ReadDirectoryChain(qint64 p)
     }
 }
 
-void ExifReader::decodeValue(ExifEntry &entry, qint64 e) const
+void ExifReader::countDecodedBytes(qint64 count)
+{
+    // Real photos render each byte of the file as a value once at most; a
+    // damaged directory whose entries all point at the same long stretch
+    // would otherwise turn a few megabytes into gigabytes of text.
+    DecodedBytes += count;
+    if (DecodedBytes > 8 * Length + (qint64(1) << 20)) {
+        if (Partial)
+            throw NeedWholeFile{};
+        throw ExifError(ExifError::Overflow, "values repeat the file over and over");
+    }
+}
+
+void ExifReader::decodeValue(ExifEntry &entry, qint64 e)
 {
     const qint32 type = entry.DataType;
     const qint64 total = qint64(entry.Count) * typeSize(type);
@@ -361,6 +375,7 @@ void ExifReader::decodeValue(ExifEntry &entry, qint64 e) const
     switch (type) {
     case 1: case 6: case 4: case 9: case 3: case 8: {
         requireRange(o, o + count - 1);
+        countDecodedBytes(count);
         const bool downwards = (type == 3 || type == 8) && !Intel;
         if (o + count - 1 == Length) {
             // The range ends on the zero byte behind the file.
@@ -374,6 +389,7 @@ void ExifReader::decodeValue(ExifEntry &entry, qint64 e) const
     }
     case 2: case 7: {
         requireRange(o, o + count - 1);
+        countDecodedBytes(count);
         const uchar last = byteAt(o + count - 1);
         // Text without its terminator (some cameras leave it out) keeps every character.
         const qint64 used = (type == 2 && last != 0) ? count : count - 1;

@@ -60,13 +60,15 @@ private:
     bool FindExifBlock();
     bool IsIntelOrder() const;
     void ReadDirectoryChain(qint64 p);
-    void decodeValue(ExifEntry &entry, qint64 e) const;
+    void decodeValue(ExifEntry &entry, qint64 e);
+    void countDecodedBytes(qint64 count); // throws when the values repeat the file too often
 
     // The file while it is parsed: Bytes[0..Length-1], index Length reads as 0.
     const uchar *Bytes = nullptr;
     qint64 Length = 0;
     bool Intel = false;
     bool Partial = false; // only the head of a longer file is at hand
+    qint64 DecodedBytes = 0; // bytes rendered as text by this parse
 
     qint32 App1Pos = 0;
     qint64 TiffStart = 0;

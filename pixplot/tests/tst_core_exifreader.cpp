@@ -443,6 +443,17 @@ void TestExifReader::failures_data()
     QTest::newRow("next offset of 2^31") << jpeg(TiffWriter(true).build({badNext})) << 6;
     badNext.rawNext = 70000;
     QTest::newRow("next offset past the end") << jpeg(TiffWriter(true).build({badNext})) << 9;
+    // A damaged directory whose entries all render the same long stretch of
+    // the file: its text would outgrow the file many times over.
+    TestDir repeats;
+    for (int i = 0; i < 600; ++i)
+        repeats.entries.append({quint16(0x1000 + i), quint16(i % 2 ? 1 : 7), 7000, {}, -1, 0});
+    QTest::newRow("values repeating the file") << jpeg(TiffWriter(true).build({repeats})) << 6;
+    // A few entries sharing a stretch still load.
+    TestDir shared;
+    for (int i = 0; i < 4; ++i)
+        shared.entries.append({quint16(0x1000 + i), 1, 40, {}, -1, 0});
+    QTest::newRow("a few values sharing bytes") << jpeg(TiffWriter(false).build({shared})) << 0;
     TestDir badExif;
     badExif.entries = {{34665, 9, 1, le32(quint32(-100))}};
     QTest::newRow("Exif pointer before the header") << jpeg(TiffWriter(true).build({badExif})) << 9;
