@@ -7,11 +7,13 @@
 #include "ptylogger.h"
 #include "ui/mainform.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -77,6 +79,7 @@ private Q_SLOTS:
     void dragByTitle_data();
     void dragByTitle();
     void chosenPortIsRemembered();
+    void typedPortIsNotRemembered();
     void closeoverLeaves();
     void thousandsOfPointsAtLineSpeed();
 
@@ -340,6 +343,42 @@ void TestWindow::chosenPortIsRemembered()
     QFile file(ini);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("2\r\n"));
+}
+
+void TestWindow::typedPortIsNotRemembered()
+{
+    auto f = makeForm();
+    const QString ini = dir_->filePath(QStringLiteral("SYS.ini"));
+    f->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.get()));
+    QLineEdit *edit = f->port_cs->lineEdit();
+    // Typed and ended with Enter: used, not written.
+    f->port_cs->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("3"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(f->port_cs->currentText(), QStringLiteral("3"));
+    // Typed and left for another control: the same.
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("5"));
+    f->inputxt->setFocus();
+    QCoreApplication::processEvents();
+    QCOMPARE(f->port_cs->currentText(), QStringLiteral("5"));
+    QCOMPARE(testsupport::readAll(ini), QByteArray("0\r\n"));
+
+    // An item chosen with the arrow keys is remembered.
+    f->port_cs->setFocus();
+    QTest::keyClick(f->port_cs, Qt::Key_Down);
+    QCOMPARE(f->port_cs->currentText(), QStringLiteral("6"));
+    QCOMPARE(testsupport::readAll(ini), QByteArray("6\r\n"));
+    // So is one clicked in the opened list, also after typing.
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("8"));
+    f->port_cs->showPopup();
+    QAbstractItemView *view = f->port_cs->view();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(1, 0)).center());
+    QTRY_COMPARE(f->port_cs->currentText(), QStringLiteral("2"));
+    QCOMPARE(testsupport::readAll(ini), QByteArray("2\r\n"));
 }
 
 void TestWindow::closeoverLeaves()

@@ -9,11 +9,13 @@
 #include "core/portrules.h"
 #include "core/statustext.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -103,7 +105,10 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
 
     connect(cmd_openp, &QPushButton::clicked, this, &MainForm::cmd_openp_Click);
     connect(cmd_upload, &QPushButton::clicked, this, &MainForm::cmd_upload_Click);
-    connect(port_cs, &QComboBox::activated, this, &MainForm::port_cs_Click);
+    connect(port_cs, &QComboBox::activated, this, &MainForm::onPortActivated);
+    connect(port_cs->lineEdit(), &QLineEdit::textEdited, this,
+            [this](const QString &text) { portTyped_ = text; });
+    port_cs->view()->window()->installEventFilter(this);
     connect(closeover, &QToolButton::clicked, this, &MainForm::closeover_Click);
     connect(Timer1, &QTimer::timeout, this, &MainForm::Timer1_Timer);
     connect(Lis, &QListWidget::itemDoubleClicked, this, &MainForm::Lis_DblClick);
@@ -206,6 +211,17 @@ void MainForm::onDeviceLost()
     // The port is closed already, so the line says so.
     AppendStatus(true, errorText(ErrDeviceUnavailable));
     setPortOpenState(false);
+}
+
+void MainForm::onPortActivated(int index)
+{
+    // Enter or leaving the box after typing an item's text also "activates"
+    // it; that is a typed number, not a click on an item.
+    if (!portTyped_.isEmpty() && port_cs->itemText(index) == portTyped_) {
+        portTyped_.clear();
+        return;
+    }
+    port_cs_Click();
 }
 
 void MainForm::port_cs_Click()
@@ -350,6 +366,8 @@ void MainForm::movetitle_MouseDown(const QPoint &globalPos)
 
 bool MainForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == port_cs->view()->window() && event->type() == QEvent::Hide)
+        portTyped_.clear();
     if (watched == movetitle) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:

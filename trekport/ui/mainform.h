@@ -78,6 +78,7 @@ private:
     void setPortOpenState(bool open);
     void onPointCompleted(const QString &line);
     void onDeviceLost();
+    void onPortActivated(int index);
     // The save dialog and the overwrite question; empty when the user stops.
     QString askSavePath(const QString &title, const QString &filter, const QString &questionTitle);
     QStringList listLines() const;
@@ -87,6 +88,10 @@ private:
     PointStore store_;
     LoggerLink link_;
     QString dataYear_;
+    // Text typed into port_cs since its list was last closed: the combo box
+    // reports it as chosen when typing ends, but only a choice from the
+    // list is remembered.
+    QString portTyped_;
     bool manualDrag_ = false;
     QPoint dragOffset_;
 };
