@@ -18,8 +18,6 @@ QString LoadMessage(qint64 loaded, qint64 withExif, qint64 total)
 
 QString PhotoBoxCaption(qint64 count)
 {
-    if (count == 0)
-        return QStringLiteral("照片列表");
     return QStringLiteral("照片列表 %1张照片").arg(count);
 }
 

@@ -11,7 +11,8 @@ namespace photomatch {
 
 // "当次加载 … 张（其中 … 张含EXIF信息）照片!" and the list's total.
 QString LoadMessage(qint64 loaded, qint64 withExif, qint64 total);
-// "照片列表 N张照片", or "照片列表" for an empty list.
+// "照片列表 N张照片" after adding or removing, also for N = 0 (clearing
+// the list sets the bare "照片列表" instead).
 QString PhotoBoxCaption(qint64 count);
 // "GPS路径 N个轨迹点 (first 到 last)", or "GPS路径" without points.
 QString PathBoxCaption(const QList<PathPoint> &points);

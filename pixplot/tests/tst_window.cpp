@@ -64,6 +64,7 @@ private slots:
     void cancelledAddShowsNothing();
     void removeRowCompactsTable();
     void removeAnsweredNoKeepsRow();
+    void captionCountsZeroAfterAddOrRemove();
     void clearResetsCaption();
     void previewPlacement_data();
     void previewPlacement();
@@ -224,6 +225,31 @@ void TestWindow::removeAnsweredNoKeepsRow()
     win.click(QStringLiteral("cmd_del"));
     QCOMPARE(win.photos()->model()->rowCount(), 1);
     QCOMPARE(win.title(QStringLiteral("pic_box")), QStringLiteral("照片列表 1张照片"));
+}
+
+// Adding and removing always write the count, also when it is 0; only
+// "清空..." gives the bare caption.
+void TestWindow::captionCountsZeroAfterAddOrRemove()
+{
+    QImage png(10, 10, QImage::Format_RGB32);
+    png.fill(Qt::green);
+    QVERIFY(png.save(file("only.png")));
+    QVERIFY(fixtures::writeJpeg(file("x.jpg"), 20, 20));
+    Window win;
+    win.addPhotos({file("only.png")});
+    QCOMPARE(win.photos()->model()->rowCount(), 0);
+    QCOMPARE(win.title(QStringLiteral("pic_box")), QStringLiteral("照片列表 0张照片"));
+    QCOMPARE(win.dialogs.lastInfo(),
+             QStringLiteral("当次加载 0 张（其中 0 张含EXIF信息）照片!\r\n\r\n当前列表已加载共 0 张照片!"));
+
+    win.addPhotos({file("x.jpg")});
+    QCOMPARE(win.title(QStringLiteral("pic_box")), QStringLiteral("照片列表 1张照片"));
+    win.selectPhoto(1);
+    win.dialogs.queueYes();
+    win.click(QStringLiteral("cmd_del"));
+    QCOMPARE(win.photos()->model()->rowCount(), 0);
+    QCOMPARE(win.title(QStringLiteral("pic_box")), QStringLiteral("照片列表 0张照片"));
+    QVERIFY(win.dialogs.unexpected.isEmpty());
 }
 
 void TestWindow::clearResetsCaption()

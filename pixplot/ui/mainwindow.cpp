@@ -435,7 +435,7 @@ void PixplotMain::cmd_clear_Click()
                            common::MessageIcon::Question))
         return;
     photoModel_->clear();
-    pic_box->setTitle(photomatch::PhotoBoxCaption(0));
+    pic_box->setTitle(QStringLiteral("照片列表"));
 }
 
 void PixplotMain::ListView_DblClick()
