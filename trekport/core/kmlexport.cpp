@@ -7,7 +7,15 @@ namespace {
 
 QString esc(const QString &s)
 {
-    return s.toHtmlEscaped();
+    QString out = s.toHtmlEscaped();
+    // Control characters (from a garbled GTXT line) have no place in XML
+    // 1.0, not even escaped; they would leave the document unreadable.
+    for (QChar &c : out) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != u'\t') || u == 0xFFFE || u == 0xFFFF)
+            c = QChar(QChar::ReplacementCharacter);
+    }
+    return out;
 }
 
 bool parseDecimal(const QString &s, __int128 *scaled, int *decimals)

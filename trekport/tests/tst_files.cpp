@@ -548,6 +548,17 @@ void TestFiles::kmlWithMarkupIsWellFormed()
     QByteArray err;
     QCOMPARE(testsupport::runProgram(QStringLiteral("xmllint"), {"--noout", out}, nullptr, &err), 0);
     QVERIFY(testsupport::readAll(out).contains("<name>NO.&lt;&amp;&gt;</name>"));
+
+    // Control characters cannot be escaped at all.
+    QString garbled = lineB;
+    garbled.replace(2, 3, QStringLiteral("0\x01\x1a"));
+    auto g = formWith({garbled});
+    QCOMPARE(g->Lis->count(), 1);
+    const QString out2 = path(QStringLiteral("garbled.kml"));
+    dialogs_->queueFile(out2);
+    QTest::mouseClick(g->kml_mk, Qt::LeftButton);
+    QCOMPARE(testsupport::runProgram(QStringLiteral("xmllint"), {"--noout", out2}, nullptr, &err), 0);
+    QVERIFY(testsupport::readAll(out2).contains("<name>NO.0\xef\xbf\xbd\xef\xbf\xbd</name>"));
 }
 
 QTEST_MAIN(TestFiles)
