@@ -34,8 +34,10 @@ struct Track {
 };
 
 // Downloads until the line has been quiet for quietMs. Returns 0 or the
-// exit code after printing the failure.
-int download(const QString &portText, int quietMs, Track &track, QTextStream &out, QTextStream &err)
+// exit code after printing the failure; *lost tells that the device went
+// away during the download, after the points listed before it.
+int download(const QString &portText, int quietMs, Track &track, QTextStream &out, QTextStream &err,
+             bool *lost)
 {
     LoggerLink link(track.store, [&track] { return int(track.lines.size()); });
     const int error = link.open(portText);
@@ -47,7 +49,6 @@ int download(const QString &portText, int quietMs, Track &track, QTextStream &ou
     QTimer quiet;
     quiet.setSingleShot(true);
     quiet.setInterval(quietMs);
-    bool lost = false;
     QObject::connect(&quiet, &QTimer::timeout, &loop, &QEventLoop::quit);
     QObject::connect(&link, &LoggerLink::bytesReceived, &quiet, qOverload<>(&QTimer::start));
     QObject::connect(&link, &LoggerLink::pointCompleted, &loop, [&](const QString &line) {
@@ -55,14 +56,14 @@ int download(const QString &portText, int quietMs, Track &track, QTextStream &ou
         out << line << Qt::endl;
     });
     QObject::connect(&link, &LoggerLink::deviceLost, &loop, [&] {
-        lost = true;
+        *lost = true;
         loop.quit();
     });
     link.requestUpload();
     quiet.start();
     if (link.isOpen())
         loop.exec();
-    if (lost) {
+    if (*lost) {
         err << statusLine(true, portText, false, errorText(ErrDeviceUnavailable)) << Qt::endl;
         return ExitBadInput;
     }
@@ -179,9 +180,11 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         out << QStringLiteral("已读取") << path << QStringLiteral("，共") << listed.size()
             << QStringLiteral("个轨迹点。") << Qt::endl;
     }
+    bool deviceLost = false;
     if (downloading) {
-        const int code = download(parser.value(portOpt), quietMs, track, out, err);
-        if (code != ExitOk)
+        const int code = download(parser.value(portOpt), quietMs, track, out, err, &deviceLost);
+        // A logger unplugged on the way: what came before is still written.
+        if (code != ExitOk && !deviceLost)
             return code;
     }
 
@@ -221,7 +224,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         out << QStringLiteral("已写入KML文件") << kmlOut << QStringLiteral("，共 ") << doc.marked
             << QStringLiteral("个标记点, ") << (n - doc.marked) << QStringLiteral("个自动轨迹点。") << Qt::endl;
     }
-    return ExitOk;
+    return deviceLost ? ExitBadInput : ExitOk;
 }
 
 } // namespace trekport

@@ -69,6 +69,7 @@ private Q_SLOTS:
     void portThatCannotOpen_data();
     void portThatCannotOpen();
     void unpluggedDuringDownload();
+    void unpluggedDownloadKeepsItsPoints();
     void usageErrors_data();
     void usageErrors();
     void importAndExport();
@@ -156,6 +157,30 @@ void TestCli::unpluggedDuringDownload()
     QCOMPARE(linesOf(cli.readAllStandardOutput()).size(), 1);
     QCOMPARE(QString::fromUtf8(cli.readAllStandardError()).trimmed(),
              QStringLiteral("端口%1关闭!错误68,设备无效!").arg(port));
+}
+
+void TestCli::unpluggedDownloadKeepsItsPoints()
+{
+    // The logger pulled out before the quiet time: what arrived is written.
+    auto logger = std::make_unique<PtyLogger>();
+    const QString port = logger->devicePath();
+    const QString gtxt = path(QStringLiteral("kept.gtxt"));
+    QProcess cli;
+    cli.start(binary(QStringLiteral("trekport")),
+              {"--port", port, "--download", "--quiet-ms", "30000", "--export-gtxt", gtxt});
+    QVERIFY(cli.waitForStarted());
+    QCOMPARE(logger->receive(10000), QByteArray("#"));
+    QVERIFY(logger->send(frames.left(32)));
+    QTest::qWait(300);
+    logger->unplug();
+    QVERIFY(cli.waitForFinished(15000));
+    QCOMPARE(cli.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(cli.readAllStandardError()).trimmed(),
+             QStringLiteral("端口%1关闭!错误68,设备无效!").arg(port));
+    const QStringList printed = linesOf(cli.readAllStandardOutput());
+    QCOMPARE(printed.size(), 3);
+    QCOMPARE(printed.last(), "已写入GTXT文件" + gtxt + "，共2个轨迹点。");
+    QCOMPARE(testsupport::readAll(gtxt), common::joinLinesCrLf(printed.mid(0, 2), common::TextEncoding::Gbk));
 }
 
 void TestCli::usageErrors_data()
