@@ -6,34 +6,13 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <cstdio>
-#include <cstring>
 #include <memory>
-
-namespace {
-// Reading EXIF times and paths needs neither fonts nor painting; starting
-// without the GUI half of Qt makes those commands start several times faster.
-bool needsOnlyCore(int argc, char *argv[])
-{
-    for (int i = 1; i < argc; ++i)
-        for (const char *name : {"--exif-time", "--read-path"})
-            if (std::strncmp(argv[i], name, std::strlen(name)) == 0)
-                return true;
-    return false;
-}
-} // namespace
 
 int main(int argc, char *argv[])
 {
-    // Command-line runs need no screen; fonts and painting still work offscreen.
-    if (argc > 1 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    const bool coreOnly = needsOnlyCore(argc, argv);
-    std::unique_ptr<QCoreApplication> app;
-    if (coreOnly)
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    else
-        app = std::make_unique<QApplication>(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("pixplot"));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Geotags JPEG photos from an NMEA path."));
@@ -46,7 +25,24 @@ int main(int argc, char *argv[])
     pixplot::addAppOptions(parser);
     parser.addPositionalArgument(QStringLiteral("PHOTO"), QStringLiteral("Photos to work on."),
                                  QStringLiteral("[PHOTO...]"));
-    if (!parser.parse(QCoreApplication::arguments())) {
+    // Parsed before the application exists, so the command decides which one
+    // to start: reading EXIF times and paths needs neither fonts nor painting,
+    // and starting without the GUI half of Qt makes them start much faster.
+    const bool parsed = parser.parse(arguments);
+    const bool coreOnly = parsed
+        && (parser.isSet(QStringLiteral("exif-time")) || parser.isSet(QStringLiteral("read-path")));
+
+    // Command-line runs need no screen; fonts and painting still work offscreen.
+    if (argc > 1 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app;
+    if (coreOnly)
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    else
+        app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("pixplot"));
+
+    if (!parsed) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(parser.errorText()));
         return 2;
     }
@@ -62,11 +58,7 @@ int main(int argc, char *argv[])
         return *rc;
     // Photos or options without a command: the window is not what was asked
     // for (and with the offscreen platform set above it would never end).
-    if (!parser.positionalArguments().isEmpty() || !parser.optionNames().isEmpty()) {
-        std::fputs(qUtf8Printable(parser.helpText()), stderr);
-        return 2;
-    }
-    if (coreOnly) {
+    if (coreOnly || !parser.positionalArguments().isEmpty() || !parser.optionNames().isEmpty()) {
         std::fputs(qUtf8Printable(parser.helpText()), stderr);
         return 2;
     }
