@@ -141,6 +141,10 @@ void TestWindow::startState()
     QVERIFY(f->findChild<QWidget *>(QStringLiteral("movetitle")));
     QVERIFY(f->findChild<QWidget *>(QStringLiteral("closeover")));
     QVERIFY(f->findChild<QWidget *>(QStringLiteral("txt_sata")));
+    for (const char *name : {"ImgTitle", "Image1", "Image2"}) {
+        const QLabel *image = f->findChild<QLabel *>(QLatin1String(name));
+        QVERIFY2(image && !image->pixmap().isNull(), name);
+    }
 }
 
 void TestWindow::startWithRememberedPort()

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -65,13 +66,27 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
     movetitle = make<QLabel>(this, "movetitle", QRect(0, 0, 690, 30));
     movetitle->setAutoFillBackground(true);
     movetitle->setStyleSheet(QStringLiteral("background:#2d5f8b;"));
-    Label1 = make<QLabel>(this, "Label1", QRect(10, 5, 400, 20));
+    ImgTitle = make<QLabel>(this, "ImgTitle", QRect(8, 7, 16, 16));
+    ImgTitle->setPixmap(style()->standardIcon(QStyle::SP_DriveNetIcon).pixmap(16, 16));
+    ImgTitle->setAttribute(Qt::WA_TransparentForMouseEvents);
+    Label1 = make<QLabel>(this, "Label1", QRect(30, 5, 380, 20));
     Label1->setText(QStringLiteral("GPS轨迹记录仪数据下载"));
     Label1->setStyleSheet(QStringLiteral("color:white;"));
     Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
     closeover = make<QToolButton>(this, "closeover", QRect(692, 3, 24, 24));
     closeover->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
     closeover->setAutoRaise(true);
+
+    // Thin bands under the title and along the foot of the window.
+    QLinearGradient band(0, 0, 720, 0);
+    band.setColorAt(0, QColor(0x2d, 0x5f, 0x8b));
+    band.setColorAt(1, QColor(0xd8, 0xe6, 0xf2));
+    QPixmap bandPixmap(720, 4);
+    QPainter(&bandPixmap).fillRect(bandPixmap.rect(), band);
+    Image1 = make<QLabel>(this, "Image1", QRect(0, 30, 720, 4));
+    Image1->setPixmap(bandPixmap);
+    Image2 = make<QLabel>(this, "Image2", QRect(0, 496, 720, 4));
+    Image2->setPixmap(bandPixmap);
 
     Label2 = make<QLabel>(this, "Label2", QRect(10, 42, 40, 24));
     Label2->setText(QStringLiteral("COM:"));

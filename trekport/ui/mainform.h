@@ -44,6 +44,9 @@ public:
     QTimer *Timer1 = nullptr;
     QToolButton *closeover = nullptr;
     QLabel *movetitle = nullptr;
+    QLabel *ImgTitle = nullptr;
+    QLabel *Image1 = nullptr;
+    QLabel *Image2 = nullptr;
 
     const PointStore &pointStore() const { return store_; }
     LoggerLink &link() { return link_; }
