@@ -409,7 +409,11 @@ void TestWindow::thousandsOfPointsAtLineSpeed()
     const int count = 2100;
     const QByteArray frames = generateFrames(count, 7, 42);
     // 16 bytes of 10 bits at 4800 baud: one frame every 33 ms.
-    std::thread sender([&] {
+    struct Joined : std::thread {
+        using std::thread::thread;
+        ~Joined() { join(); } // also when a check below gives up early
+    };
+    Joined sender([&] {
         const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < count; ++i) {
             logger.send(frames.mid(i * 16, 16));
@@ -417,7 +421,6 @@ void TestWindow::thousandsOfPointsAtLineSpeed()
         }
     });
     QTRY_COMPARE_WITH_TIMEOUT(f->Lis->count(), count, 150000);
-    sender.join();
     for (int i = 0; i < count; ++i)
         QCOMPARE(f->Lis->item(i)->text(), expectedLine(frames.mid(i * 16, 16)));
     QCOMPARE(f->Lis->currentRow(), count - 1);
