@@ -223,6 +223,11 @@ void TestWindow::uploadWhileClosedDoesNothing()
 {
     PtyLogger logger;
     auto f = makeForm();
+    // The logger's port, opened once and closed again.
+    f->port_cs->setCurrentText(logger.devicePath());
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    QVERIFY(!f->link().isOpen());
     const int lines = int(f->statusLines().size());
     f->cmd_upload_Click();
     QCOMPARE(int(f->statusLines().size()), lines);
