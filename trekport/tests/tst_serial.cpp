@@ -34,6 +34,8 @@ private Q_SLOTS:
     void requestReachesLogger();
     void closedPortSendsNothing();
     void framesBecomeLines();
+    void kindByteThroughTheLine_data();
+    void kindByteThroughTheLine();
     void seventeenBytesAcrossReads();
     void unrequestedBytesDecodedWhereCountingStands();
     void portHeldElsewhereIsInUse();
@@ -82,6 +84,33 @@ void TestSerial::framesBecomeLines()
     QCOMPARE(host.lines.at(2), QStringLiteral("记录1234| 自动| 05月12日 10:23:45| N31°12.0030',E121°00.0000'"));
     QCOMPARE(host.lines.at(2).size(), 55);
     QCOMPARE(host.store.at(2)[ColLatMin], QStringLiteral("12.0030"));
+}
+
+void TestSerial::kindByteThroughTheLine_data()
+{
+    QTest::addColumn<int>("kindByte");
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("0x41") << 0x41 << QStringLiteral("自动");
+    QTest::newRow("0x4D") << 0x4D << QStringLiteral("标记");
+    QTest::newRow("0x00") << 0x00 << QStringLiteral("标记");
+    QTest::newRow("0x61") << 0x61 << QStringLiteral("标记");
+}
+
+void TestSerial::kindByteThroughTheLine()
+{
+    QFETCH(int, kindByte);
+    QFETCH(QString, kind);
+    PtyLogger logger;
+    Host host;
+    QCOMPARE(host.link.open(logger.devicePath()), 0);
+    host.link.requestUpload();
+    QCOMPARE(logger.receive(2000), QByteArray("#"));
+    QByteArray frame = exampleFrame;
+    frame[2] = char(kindByte);
+    QVERIFY(logger.send(frame));
+    QTRY_COMPARE(host.lines.size(), 1);
+    QCOMPARE(host.store.at(0)[ColKind], kind);
+    QCOMPARE(host.lines.at(0), QString(exampleLine).replace(7, 2, kind));
 }
 
 void TestSerial::seventeenBytesAcrossReads()
