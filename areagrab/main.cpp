@@ -4,6 +4,7 @@
 #include "core/cliargs.h"
 #include "ui/mainform.h"
 #include "common/qtdialogs.h"
+#include "common/consoletext.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -12,11 +13,7 @@
 
 namespace {
 
-void printLine(FILE *stream, const QString &text)
-{
-    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-}
+using common::printLine;
 
 bool asksForScreen(int argc, char *argv[])
 {

@@ -4,6 +4,8 @@
 #include "core/pathfile.h"
 #include "core/systemfinction.h"
 
+#include "common/consoletext.h"
+
 #include <QFileInfo>
 #include <cstdio>
 
@@ -17,16 +19,8 @@ const QString kPreset = QStringLiteral("preset");
 const QString kLatOffset = QStringLiteral("lat-offset");
 const QString kLonOffset = QStringLiteral("lon-offset");
 
-void printErr(const QString &text)
-{
-    std::fprintf(stderr, "%s\n", qUtf8Printable(text));
-}
-
-void printOut(QString text)
-{
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    std::fprintf(stdout, "%s\n", qUtf8Printable(text));
-}
+void printErr(const QString &text) { common::printLine(stderr, text); }
+void printOut(const QString &text) { common::printLine(stdout, text); }
 
 // An offset option's value; 'fallback' when the option is absent.
 bool offsetOption(const QCommandLineParser &parser, const QString &name, double fallback,

@@ -2,6 +2,7 @@
 
 #include "core/pathfile.h"
 #include "core/systemfinction.h"
+#include "common/consoletext.h"
 
 #include <QFileInfo>
 
@@ -20,11 +21,7 @@ void writeOut(const QByteArray &bytes)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
 }
 
-void writeErr(const QString &text)
-{
-    const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-}
+void writeErr(const QString &text) { common::printLine(stderr, text); }
 
 // Appends text as UTF-8 without a temporary array for the usual ASCII text.
 void appendText(QByteArray &out, QStringView text)

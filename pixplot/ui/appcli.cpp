@@ -12,24 +12,17 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QPalette>
+#include "common/consoletext.h"
+
 #include <cstdio>
 
 namespace pixplot {
 
 namespace {
 
-void printLine(FILE *to, const QString &line)
-{
-    std::fputs(qUtf8Printable(line), to);
-    std::fputc('\n', to);
-}
+using common::printLine;
 
-// Messages end their lines with CR LF; the console gets one line each.
-void printMessage(const QString &message)
-{
-    for (const QString &line : message.split(QStringLiteral("\r\n")))
-        printLine(stdout, line);
-}
+void printMessage(const QString &message) { printLine(stdout, message); }
 
 struct Loaded {
     QList<PhotoRow> rows;
