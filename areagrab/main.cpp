@@ -53,6 +53,10 @@ int main(int argc, char *argv[])
     else
         app = std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("areagrab"));
+#ifdef SUITE_DESKTOP_ID
+    // Ties the windows to their menu entry, whose icon the desktop then shows.
+    QGuiApplication::setDesktopFileName(QStringLiteral(SUITE_DESKTOP_ID));
+#endif
 
     if (argc <= 1) {
         common::QtDialogs dialogs;

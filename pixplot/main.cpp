@@ -41,6 +41,10 @@ int main(int argc, char *argv[])
     else
         app = std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pixplot"));
+#ifdef SUITE_DESKTOP_ID
+    // Ties the windows to their menu entry, whose icon the desktop then shows.
+    QGuiApplication::setDesktopFileName(QStringLiteral(SUITE_DESKTOP_ID));
+#endif
 
     if (!parsed) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(parser.errorText()));

@@ -28,6 +28,10 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("trekport"));
+#ifdef SUITE_DESKTOP_ID
+    // Ties the windows to their menu entry, whose icon the desktop then shows.
+    QGuiApplication::setDesktopFileName(QStringLiteral(SUITE_DESKTOP_ID));
+#endif
     common::QtDialogs dialogs;
     trekport::MainForm window(dialogs, trekport::defaultSettingsFolder());
     window.show();

@@ -234,7 +234,7 @@ void MainForm::Command2_Click()
 void MainForm::cmdSave_Click()
 {
     const QString name = dialogs_.getSaveFileName(this, QStringLiteral("另存为"),
-                                                  common::programFolder(),
+                                                  common::dialogStartFolder(),
                                                   QStringLiteral("位图文件 (*.jpg)|*.jpg"));
     if (name.isEmpty())
         return;

@@ -1,5 +1,6 @@
 #include "common/bmp2jpg.h"
 #include "common/dialogs.h"
+#include "common/programfolder.h"
 #include "common/scripteddialogs.h"
 #include "common/textfile.h"
 #include "common/testsupport.h"
@@ -29,6 +30,8 @@ private Q_SLOTS:
     void jpegRefusesNullImageAndLeavesNoFile();
     void jpegUnwritablePathKeepsExistingFile();
     void jpegQualityReachesEncoder();
+    void sharedProgramFolder_data();
+    void sharedProgramFolder();
 };
 
 void TestCommon::splitLines_data()
@@ -185,6 +188,28 @@ void TestCommon::jpegQualityReachesEncoder()
     // The existing file is replaced by the new encoding.
     QVERIFY(BMP2JPG::SavePictureAsJpeg(noisy, dir.filePath("q10.jpg"), 10));
     QVERIFY(QFileInfo(dir.filePath("q10.jpg")).size() * 2 < QFileInfo(dir.filePath("q95.jpg")).size());
+}
+
+void TestCommon::sharedProgramFolder_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("shared");
+    QTest::newRow("/usr/bin") << QStringLiteral("/usr/bin") << true;
+    QTest::newRow("trailing slash") << QStringLiteral("/usr/local/bin/") << true;
+    QTest::newRow("through ..") << QStringLiteral("/usr/lib/../bin") << true;
+    QTest::newRow("/bin") << QStringLiteral("/bin") << true;
+    QTest::newRow("/usr") << QStringLiteral("/usr") << false;
+    QTest::newRow("/usr/bin/sub") << QStringLiteral("/usr/bin/sub") << false;
+    QTest::newRow("empty") << QString() << false;
+    // The build folder, where ./run starts the programs and SYS.ini is kept.
+    QTest::newRow("test's own folder") << QCoreApplication::applicationDirPath() << false;
+}
+
+void TestCommon::sharedProgramFolder()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, shared);
+    QCOMPARE(isSharedProgramFolder(folder), shared);
 }
 
 QTEST_GUILESS_MAIN(TestCommon)

@@ -33,6 +33,10 @@ QString PortSettings::userFile() const { return QDir(userFolder_).filePath(fileN
 
 bool PortSettings::programFolderWritable() const
 {
+    // An installed program's folder (/usr/bin) is no place for settings,
+    // even for root, who could write there.
+    if (common::isSharedProgramFolder(programFolder_))
+        return false;
     const QFileInfo folder(programFolder_);
     const QFileInfo file(programFile());
     return folder.isDir() && folder.isWritable() && (!file.exists() || file.isWritable());

@@ -1,7 +1,7 @@
 #pragma once
 // SYS.ini: the one remembered setting, the port text. It lives in the
-// program's folder; an installed program whose folder cannot be written keeps
-// it in the per-user configuration folder instead.
+// program's folder; an installed program (folder not writable, or a shared
+// one such as /usr/bin) keeps it in the per-user configuration folder instead.
 #include <QString>
 
 namespace trekport {

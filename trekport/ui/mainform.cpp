@@ -286,7 +286,7 @@ QStringList MainForm::listLines() const
 
 QString MainForm::askSavePath(const QString &title, const QString &filter, const QString &questionTitle)
 {
-    const QString path = dialogs_.getSaveFileName(this, title, common::programFolder(), filter);
+    const QString path = dialogs_.getSaveFileName(this, title, common::dialogStartFolder(), filter);
     if (path.isEmpty())
         return QString();
     if (QFileInfo::exists(path)
@@ -315,7 +315,7 @@ void MainForm::outputxt_Click()
 void MainForm::inputxt_Click()
 {
     const QString path = dialogs_.getOpenFileName(this, QStringLiteral("打开GTXT轨迹数据文件"),
-                                                  common::programFolder(),
+                                                  common::dialogStartFolder(),
                                                   QStringLiteral("轨迹数据文件(*.gtxt)|*.gtxt;*.txt"));
     if (path.isEmpty() || !QFileInfo::exists(path))
         return;
