@@ -77,6 +77,27 @@ if [[ " ${programs[*]} " == *" pixplot "* ]]; then
 $got"
 fi
 
+# The installed trekport window, started by a user who cannot write its
+# folder, keeps SYS.ini in that user's config folder and nothing beside
+# itself. Needs root to become that user.
+if [[ $(id -u) -eq 0 && " ${programs[*]} " == *" trekport "* ]] && command -v setpriv >/dev/null; then
+  chmod 755 "$scratch"
+  home="$scratch/home"
+  mkdir -m 777 "$home"
+  (cd "$home" && exec setpriv --reuid=65534 --regid=65534 --clear-groups \
+     env -i PATH=/usr/bin:/bin HOME="$home" QT_QPA_PLATFORM=offscreen "$usr/bin/trekport") \
+    >"$scratch/trekport.log" 2>&1 &
+  window=$!
+  for _ in $(seq 200); do
+    [[ -f "$home/.config/trekport/SYS.ini" ]] && break
+    sleep 0.1
+  done
+  kill "$window" 2>/dev/null || true
+  wait "$window" 2>/dev/null || true
+  [[ -f "$home/.config/trekport/SYS.ini" ]] || fail "trekport kept no SYS.ini in ~/.config/trekport"
+  [[ "$(ls "$usr/bin" | sort | tr '\n' ' ')" == "$wanted" ]] || fail "something was written into bin/"
+fi
+
 # --- the Debian package ---------------------------------------------------
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/package" >"$scratch/cpack.log" 2>&1 \
   || { cat "$scratch/cpack.log" >&2; exit 1; }
