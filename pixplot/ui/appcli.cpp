@@ -1,5 +1,6 @@
 #include "ui/appcli.h"
 
+#include "core/mappage.h"
 #include "core/pathfile.h"
 #include "core/photomatch.h"
 #include "core/photooutput.h"
@@ -174,6 +175,64 @@ int runProcess(const QCommandLineParser &parser)
     return failed == 0 && loaded.allAccepted ? 0 : 1;
 }
 
+// --to-map: the path and the photos placed on it as one map page.
+int runToMap(const QCommandLineParser &parser)
+{
+    const QString pathFile = parser.value(QStringLiteral("path"));
+    const QString out = parser.value(QStringLiteral("to-map"));
+    if (pathFile.isEmpty() || out.isEmpty()) {
+        printLine(stderr, QStringLiteral("usage: pixplot --path FILE --to-map OUT.html [--offset ±hh:mm:ss] "
+                                         "[--tolerance N] [--tiles URL] [--overwrite] [PHOTO...]"));
+        return 2;
+    }
+    photomatch::ClockOffset offset;
+    qint64 tolerance = 120;
+    if (!readMatchOptions(parser, &offset, &tolerance))
+        return 2;
+    mappage::Page page;
+    page.tiles = mappage::DefaultTiles();
+    if (parser.isSet(QStringLiteral("tiles"))) {
+        bool ok = false;
+        page.tiles = mappage::TilesFromText(parser.value(QStringLiteral("tiles")), &ok);
+        if (!ok) {
+            printLine(stderr, mappage::BadTilesMessage(parser.value(QStringLiteral("tiles"))));
+            return 2;
+        }
+    }
+    const QFileInfo target(out);
+    if (target.exists() && !parser.isSet(QStringLiteral("overwrite"))) {
+        printLine(stderr, QStringLiteral("文件已经存在：%1（加 --overwrite 覆盖）").arg(out));
+        return 1;
+    }
+
+    QList<PathPoint> points;
+    QString error;
+    if (!QFileInfo(pathFile).isFile() || !pathfile::ReadPathFile(pathFile, &points, &error)) {
+        printLine(stderr, QStringLiteral("%1: cannot read the path file %2").arg(pathFile, error));
+        return 1;
+    }
+    page.segments = mappage::SegmentsOfPath(points);
+    if (page.segments.isEmpty()) {
+        printLine(stderr, QStringLiteral("%1: the path file holds no valid RMC sentence").arg(pathFile));
+        return 1;
+    }
+    page.timeSpan = points.first().pointTime + QStringLiteral(" to ") + points.last().pointTime;
+
+    Loaded loaded = loadPhotos(parser.positionalArguments());
+    if (!loaded.rows.isEmpty()) {
+        photomatch::ApplyCorrection(loaded.rows, offset);
+        printMessage(photomatch::MatchMessage(photomatch::MatchRows(loaded.rows, points, tolerance)));
+    }
+    page.photos = mappage::PhotosOfRows(loaded.rows);
+
+    if (!mappage::WritePage(target.absoluteFilePath(), page, &error)) {
+        printLine(stderr, QStringLiteral("%1: %2").arg(out, error));
+        return 1;
+    }
+    printMessage(mappage::MapSavedMessage(out).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    return loaded.allAccepted ? 0 : 1;
+}
+
 } // namespace
 
 void addAppOptions(QCommandLineParser &parser)
@@ -188,6 +247,12 @@ void addAppOptions(QCommandLineParser &parser)
     parser.addOption({QStringLiteral("tolerance"),
                       QStringLiteral("Largest gap in seconds to a path point, 0..600 (default 120)."),
                       QStringLiteral("N")});
+    parser.addOption({QStringLiteral("to-map"),
+                      QStringLiteral("Write the path (--path) and the photos placed on it as a map page."),
+                      QStringLiteral("OUT.html")});
+    parser.addOption({QStringLiteral("tiles"),
+                      QStringLiteral("--to-map: map tiles, an {z}/{x}/{y} URL template, or none."),
+                      QStringLiteral("URL")});
     parser.addOption({QStringLiteral("no-backup"), QStringLiteral("--process: make no backup copy.")});
     parser.addOption({QStringLiteral("rename"),
                       QStringLiteral("--process: new names after the time or a prefix and the number."),
@@ -205,6 +270,17 @@ std::optional<int> runAppOptions(const QCommandLineParser &parser)
     const bool process = parser.isSet(QStringLiteral("process"));
     if (match && process) {
         printLine(stderr, QStringLiteral("--match and --process cannot be given together"));
+        return 2;
+    }
+    const bool toMap = parser.isSet(QStringLiteral("to-map"));
+    if (toMap && (match || process)) {
+        printLine(stderr, QStringLiteral("--to-map cannot be given with --match or --process"));
+        return 2;
+    }
+    if (toMap)
+        return runToMap(parser);
+    if (parser.isSet(QStringLiteral("tiles"))) {
+        printLine(stderr, QStringLiteral("--tiles is used only with --to-map"));
         return 2;
     }
     if (match)

@@ -566,8 +566,10 @@ void PixplotMain::cmd_ct_Click()
         pathshare::PathGeoPoints.append(systemfinction::ParsePositionText(p.position));
     pathshare::PathPointCount = points.size();
     pathshare::PathTimeSpan = points.first().pointTime + QStringLiteral(" to ") + points.last().pointTime;
-    if (!nmeaf_)
+    if (!nmeaf_) {
         nmeaf_ = new NMEAF(dialogs_, this);
+        nmeaf_->setPhotoSource([this] { return photoRows(); });
+    }
     nmeaf_->show();
     nmeaf_->raise();
     nmeaf_->activateWindow();

@@ -1,5 +1,6 @@
 #include "ui/nmeaf.h"
 
+#include "core/mappage.h"
 #include "core/nmeaconvert.h"
 #include "core/pathshare.h"
 
@@ -47,7 +48,8 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
     setObjectName(QStringLiteral("NMEAF"));
     setWindowTitle(QStringLiteral("NMEA to HTML/KML"));
     setFont(common::songTiFont(9));
-    setFixedSize(px(7695), px(2295));
+    // Taller than the two conversion frames by the map page frame below them.
+    setFixedSize(px(7695), px(3030));
     // A frame's caption sits on its top border, and the border starts half a
     // caption line down, so the controls' twip positions land inside it.
     setStyleSheet(QStringLiteral(
@@ -108,6 +110,20 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
     cmd_cst = makeButton(Frame2, "cmd_cst", QStringLiteral("默认卫星视图修正"));
     place(cmd_cst, 5400, 720, 1830, 300);
 
+    Frame3 = new QGroupBox(QStringLiteral("地图网页"), this);
+    Frame3->setObjectName(QStringLiteral("Frame3"));
+    place(Frame3, 120, 2295, 7455, 615);
+    nmea2map = makeButton(Frame3, "nmea2map", QStringLiteral("NMEA -> 地图网页"));
+    place(nmea2map, 120, 240, 2055, 300);
+    Label3 = new QLabel(QStringLiteral("瓦片:"), Frame3);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    place(Label3, 2400, 300, 600, 255);
+    txt_tiles = new QLineEdit(mappage::DefaultTiles().urlTemplate, Frame3);
+    txt_tiles->setObjectName(QStringLiteral("txt_tiles"));
+    txt_tiles->setToolTip(QStringLiteral("{z}/{x}/{y} 瓦片地址模板；none 为不用瓦片"));
+    txt_tiles->setCursorPosition(0);
+    place(txt_tiles, 3000, 255, 4215, 270);
+
     // A style sheet drops inherited font family lists, so every control
     // gets its font explicitly (the labels already have theirs).
     for (QWidget *w : findChildren<QWidget *>())
@@ -119,6 +135,7 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
     connect(cmd_cnone, &QPushButton::clicked, this, &NMEAF::cmd_cnone_Click);
     connect(cmd_cdt, &QPushButton::clicked, this, &NMEAF::cmd_cdt_Click);
     connect(cmd_cst, &QPushButton::clicked, this, &NMEAF::cmd_cst_Click);
+    connect(nmea2map, &QPushButton::clicked, this, &NMEAF::nmea2map_Click);
 }
 
 bool NMEAF::havePath()
@@ -198,6 +215,34 @@ void NMEAF::nmea2html_Click()
     }
     dialogs_.inform(this, nmeaconvert::HtmlSavedMessage(fileName), kSystem,
                     common::MessageIcon::Information);
+}
+
+void NMEAF::nmea2map_Click()
+{
+    if (!havePath())
+        return;
+    bool ok = false;
+    mappage::Page page;
+    page.tiles = mappage::TilesFromText(txt_tiles->text(), &ok);
+    if (!ok) {
+        dialogs_.inform(this, mappage::BadTilesMessage(txt_tiles->text()), kSystem,
+                        common::MessageIcon::Information);
+        return;
+    }
+    const QString fileName = mappage::MapFileName(pathshare::PathFileBase);
+    if (!mayWrite(fileName))
+        return;
+    page.segments = {pathshare::PathGeoPoints.first(pathshare::PathPointCount)};
+    page.timeSpan = pathshare::PathTimeSpan;
+    if (photoSource_)
+        page.photos = mappage::PhotosOfRows(photoSource_());
+    QString error;
+    if (!mappage::WritePage(fileName, page, &error)) {
+        dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, error), kSystem,
+                        common::MessageIcon::Critical);
+        return;
+    }
+    dialogs_.inform(this, mappage::MapSavedMessage(fileName), kSystem, common::MessageIcon::Information);
 }
 
 namespace {

@@ -1,8 +1,11 @@
 #pragma once
 // The conversion window: writes the loaded path (pathshare) as KML or as an
 // HTML map page beside the path file, each with its own offsets.
+#include "core/photorow.h"
+
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <optional>
 
 class QGroupBox;
@@ -31,6 +34,14 @@ public:
     // Offsets in decimal degrees: 0/1 latitude/longitude for KML, 2/3 for
     // the page (objectNames lxz_0 .. lxz_3).
     std::array<QLineEdit *, 4> lxz{};
+    // Bottom: the map page with the placed photos.
+    QGroupBox *Frame3 = nullptr;
+    QPushButton *nmea2map = nullptr;
+    QLabel *Label3 = nullptr;
+    QLineEdit *txt_tiles = nullptr; // tile URL template, or none
+
+    // Where the map page finds the photos (the main window's rows).
+    void setPhotoSource(std::function<QList<PhotoRow>()> source) { photoSource_ = std::move(source); }
 
 public slots:
     void cmd_kml_Click();
@@ -38,6 +49,7 @@ public slots:
     void cmd_cnone_Click();
     void cmd_cdt_Click();
     void cmd_cst_Click();
+    void nmea2map_Click();
 
 private:
     // The number in box index, or nullopt after telling the user.
@@ -47,4 +59,5 @@ private:
     bool havePath();
 
     common::Dialogs &dialogs_;
+    std::function<QList<PhotoRow>()> photoSource_;
 };

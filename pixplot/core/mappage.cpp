@@ -1,0 +1,373 @@
+#include "core/mappage.h"
+
+#include "core/pathsimplify.h"
+#include "core/systemfinction.h"
+
+#include "common/textfile.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace mappage {
+
+namespace {
+
+// FOSSGIS e.V.'s tiles (German OpenStreetMap style) answer requests without
+// a Referer, which is all a page opened from disk can send.
+const QString kDefaultTemplate = QStringLiteral("https://tile.openstreetmap.de/{z}/{x}/{y}.png");
+const QString kDefaultAttribution = QStringLiteral(
+    "&copy; <a href=\"https://www.openstreetmap.org/copyright\">OpenStreetMap</a> contributors, "
+    "tiles &copy; <a href=\"https://www.openstreetmap.de\">FOSSGIS e.V.</a> "
+    "(<a href=\"https://www.openstreetmap.org/fixthemap\">fix the map</a>)");
+
+QByteArray resource(const QString &name)
+{
+    QFile f(QStringLiteral(":/leaflet/") + name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Leaflet's script without its source-map reference (the map file is not
+// in the page) and safe inside a script element.
+QByteArray leafletScript()
+{
+    QByteArray js = resource(QStringLiteral("leaflet.min.js"));
+    const qsizetype map = js.lastIndexOf("//# sourceMappingURL=");
+    if (map >= 0)
+        js.truncate(map);
+    return js.replace("</script", "<\\/script").replace("</SCRIPT", "<\\/SCRIPT");
+}
+
+QString escapeHtml(const QString &text) { return text.toHtmlEscaped(); }
+
+// JSON that can stand inside a script element.
+QByteArray scriptJson(const QJsonValue &value)
+{
+    QByteArray json = value.isArray() ? QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact)
+                                      : QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact);
+    return json.replace("<", "\\u003c").replace(">", "\\u003e");
+}
+
+void appendCoordinate(QByteArray &out, double v) { out += QByteArray::number(v, 'f', 6); }
+
+QByteArray segmentsJson(const QList<QList<GeoPoint>> &segments)
+{
+    QByteArray out = "[";
+    for (qsizetype s = 0; s < segments.size(); ++s) {
+        if (s)
+            out += ',';
+        out += '[';
+        const QList<GeoPoint> &seg = segments[s];
+        for (qsizetype i = 0; i < seg.size(); ++i) {
+            if (i)
+                out += ',';
+            out += '[';
+            appendCoordinate(out, seg[i].latitude);
+            out += ',';
+            appendCoordinate(out, seg[i].longitude);
+            out += ']';
+        }
+        out += ']';
+    }
+    return out + ']';
+}
+
+// A relative URL from the page's folder to file, each part percent-encoded.
+QString relativeLink(const QString &pageFolder, const QString &file)
+{
+    const QString rel = QDir(pageFolder).relativeFilePath(QFileInfo(file).absoluteFilePath());
+    QStringList parts = rel.split(QLatin1Char('/'));
+    for (QString &p : parts)
+        p = QString::fromLatin1(QUrl::toPercentEncoding(p));
+    return parts.join(QLatin1Char('/'));
+}
+
+QJsonObject photoJson(const Photo &photo, const QString &pageFolder)
+{
+    const GeoPoint at = systemfinction::ParsePositionText(photo.position);
+    QJsonObject o;
+    o[QStringLiteral("lat")] = at.latitude;
+    o[QStringLiteral("lng")] = at.longitude;
+    o[QStringLiteral("name")] = QFileInfo(photo.file).fileName();
+    o[QStringLiteral("time")] = photo.time;
+    o[QStringLiteral("pos")] = photo.position;
+    o[QStringLiteral("href")] = relativeLink(pageFolder, photo.file);
+    o[QStringLiteral("thumb")] = ThumbnailDataUri(photo.file);
+    return o;
+}
+
+// Debian's copyright file: blank-line separated stanzas of "Field: value"
+// lines, continuation lines indented, " ." for an empty line.
+QList<QList<QPair<QString, QString>>> copyrightStanzas(const QString &text)
+{
+    QList<QList<QPair<QString, QString>>> stanzas;
+    QList<QPair<QString, QString>> current;
+    for (const QString &line : common::splitLines(text)) {
+        if (line.trimmed().isEmpty()) {
+            if (!current.isEmpty())
+                stanzas.append(current);
+            current.clear();
+        } else if (line.startsWith(QLatin1Char(' ')) || line.startsWith(QLatin1Char('\t'))) {
+            if (current.isEmpty())
+                continue;
+            const QString body = line.mid(1);
+            current.last().second += QLatin1Char('\n') + (body == QLatin1String(".") ? QString() : body);
+        } else {
+            const qsizetype colon = line.indexOf(QLatin1Char(':'));
+            current.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+        }
+    }
+    if (!current.isEmpty())
+        stanzas.append(current);
+    return stanzas;
+}
+
+QString field(const QList<QPair<QString, QString>> &stanza, const QString &name)
+{
+    for (const auto &f : stanza)
+        if (f.first.compare(name, Qt::CaseInsensitive) == 0)
+            return f.second;
+    return {};
+}
+
+} // namespace
+
+Tiles DefaultTiles() { return {kDefaultTemplate, kDefaultAttribution}; }
+
+Tiles TilesFromText(const QString &text, bool *ok)
+{
+    *ok = true;
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0)
+        return {};
+    if (t == kDefaultTemplate)
+        return DefaultTiles();
+    const QUrl url(t);
+    if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
+        || url.host().isEmpty() || !t.contains(QLatin1String("{z}")) || !t.contains(QLatin1String("{x}"))
+        || !t.contains(QLatin1String("{y}"))) {
+        *ok = false;
+        return {};
+    }
+    return {t, QStringLiteral("Tiles: ") + escapeHtml(url.host())};
+}
+
+QList<Photo> PhotosOfRows(const QList<PhotoRow> &rows)
+{
+    QList<Photo> photos;
+    for (const PhotoRow &r : rows)
+        if (!r.position.isEmpty())
+            photos.append({r.record.folder + r.record.fileName, r.timeText, r.position});
+    return photos;
+}
+
+QList<QList<GeoPoint>> SegmentsOfPath(const QList<PathPoint> &points)
+{
+    QList<GeoPoint> seg;
+    seg.reserve(points.size());
+    for (const PathPoint &p : points)
+        if (!p.position.isEmpty())
+            seg.append(systemfinction::ParsePositionText(p.position));
+    if (seg.isEmpty())
+        return {};
+    return {seg};
+}
+
+QString ThumbnailDataUri(const QString &photoFile)
+{
+    QImageReader reader(photoFile);
+    reader.setAutoTransform(true);
+    // Scaling before the turn upright is fine: a quarter turn keeps the
+    // longest side the longest. JPEG decodes straight at the smaller size.
+    const QSize size = reader.size();
+    if (size.isValid() && (size.width() > kThumbnailSide || size.height() > kThumbnailSide))
+        reader.setScaledSize(size.scaled(kThumbnailSide, kThumbnailSide, Qt::KeepAspectRatio));
+    QImage image = reader.read();
+    if (image.isNull())
+        return {};
+    if (image.width() > kThumbnailSide || image.height() > kThumbnailSide)
+        image = image.scaled(kThumbnailSide, kThumbnailSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "JPG", 80))
+        return {};
+    return QStringLiteral("data:image/jpeg;base64,") + QString::fromLatin1(jpeg.toBase64());
+}
+
+QString LeafletNotice()
+{
+    static const QRegularExpression versionRe(QStringLiteral("\\.version=\"([^\"]+)\""));
+    const QString version = versionRe.match(QString::fromUtf8(resource(QStringLiteral("leaflet.min.js"))))
+                                .captured(1);
+    const QString copyright = QString::fromUtf8(resource(QStringLiteral("copyright")));
+    const auto stanzas = copyrightStanzas(copyright);
+
+    QString holders, license, licenseText;
+    for (const auto &s : stanzas) {
+        if (field(s, QStringLiteral("Files")) == QLatin1String("*")) {
+            holders = field(s, QStringLiteral("Copyright")).trimmed();
+            license = field(s, QStringLiteral("License")).section(QLatin1Char('\n'), 0, 0).trimmed();
+        }
+    }
+    for (const auto &s : stanzas) {
+        const QString l = field(s, QStringLiteral("License"));
+        if (!license.isEmpty() && s.size() == 1 && l.section(QLatin1Char('\n'), 0, 0).trimmed() == license)
+            licenseText = l.section(QLatin1Char('\n'), 1).trimmed();
+    }
+    QString notice = QStringLiteral("Leaflet %1, https://leafletjs.com\n").arg(version);
+    if (holders.isEmpty() || licenseText.isEmpty())
+        return notice + copyright; // an unexpected layout: keep all of it
+    for (const QString &h : holders.split(QLatin1Char('\n')))
+        if (!h.trimmed().isEmpty())
+            notice += QStringLiteral("Copyright ") + h.simplified() + QLatin1Char('\n');
+    return notice + QStringLiteral("License: ") + license + QStringLiteral("\n\n") + licenseText + QLatin1Char('\n');
+}
+
+QByteArray PageHtml(const Page &page, const QString &pageFolder)
+{
+    const QList<QList<GeoPoint>> drawn = pathsimplify::Simplify(page.segments, kToleranceMeters, kMaxVertices);
+
+    QJsonArray photos;
+    for (const Photo &p : page.photos)
+        photos.append(photoJson(p, pageFolder));
+    QJsonObject tiles;
+    if (!page.tiles.urlTemplate.isEmpty()) {
+        tiles[QStringLiteral("url")] = page.tiles.urlTemplate;
+        tiles[QStringLiteral("attribution")] = page.tiles.attributionHtml;
+    }
+
+    // An HTML comment ends at "-->"; the notice never holds one, but make sure.
+    QString notice = LeafletNotice();
+    notice.replace(QLatin1String("--"), QLatin1String("- -"));
+
+    const QString span = escapeHtml(page.timeSpan);
+    QByteArray html;
+    const auto line = [&html](const QString &text) { html += text.toUtf8() + "\r\n"; };
+    line(QStringLiteral("<!DOCTYPE html>"));
+    line(QStringLiteral("<html lang=\"zh-CN\">"));
+    line(QStringLiteral("<head>"));
+    line(QStringLiteral("<meta charset=\"utf-8\">"));
+    line(QStringLiteral("<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"));
+    line(QStringLiteral("<title>Paths ") + span + QStringLiteral("</title>"));
+    line(QStringLiteral("<!--"));
+    html += notice.toUtf8().replace("\n", "\r\n");
+    line(QStringLiteral("-->"));
+    line(QStringLiteral("<style>"));
+    html += resource(QStringLiteral("leaflet.css"));
+    line(QString());
+    line(QStringLiteral("html, body { height: 100%; margin: 0; }"));
+    line(QStringLiteral("body { display: flex; flex-direction: column; font-family: sans-serif; }"));
+    line(QStringLiteral("#title { font-size: medium; font-weight: bold; padding: 0 8px; }"));
+    line(QStringLiteral("#title p { margin: 6px 0; }"));
+    line(QStringLiteral("#map { flex: 1; min-height: 300px; }"));
+    line(QStringLiteral(".leaflet-container { background: #eef0ea; }"));
+    line(QStringLiteral(".pixplot-popup img { display: block; margin-bottom: 4px; }"));
+    line(QStringLiteral(".pixplot-popup div { white-space: nowrap; }"));
+    line(QStringLiteral("</style>"));
+    line(QStringLiteral("<script>"));
+    html += leafletScript();
+    line(QString());
+    line(QStringLiteral("</script>"));
+    line(QStringLiteral("</head>"));
+    line(QStringLiteral("<body>"));
+    line(QStringLiteral("<div id=\"title\"><p>Log Date And Time: ") + span + QStringLiteral("</p></div>"));
+    line(QStringLiteral("<div id=\"map\"></div>"));
+    line(QStringLiteral("<script>"));
+    line(QStringLiteral("(function () {"));
+    html += "var segments = " + segmentsJson(drawn) + ";\r\n";
+    html += "var photos = " + scriptJson(photos) + ";\r\n";
+    html += "var tiles = " + scriptJson(tiles) + ";\r\n";
+    html += R"JS(var map = L.map('map');
+window.pixplotMap = map;
+if (tiles.url)
+    L.tileLayer(tiles.url, {attribution: tiles.attribution, maxZoom: 19}).addTo(map);
+L.control.scale({imperial: false}).addTo(map);
+var bounds = L.latLngBounds([]);
+segments.forEach(function (segment) {
+    if (segment.length === 0)
+        return;
+    var line = L.polyline(segment, {color: '#1736e6', weight: 4, opacity: 0.85,
+                                    className: 'pixplot-track'}).addTo(map);
+    bounds.extend(line.getBounds());
+});
+function endMarker(at, colour, name, text) {
+    L.circleMarker(at, {radius: 8, color: '#ffffff', weight: 2, fillColor: colour,
+                        fillOpacity: 1, className: name}).bindTooltip(text).addTo(map);
+}
+var drawn = segments.filter(function (s) { return s.length > 0; });
+if (drawn.length > 0) {
+    endMarker(drawn[0][0], '#1a9c2e', 'pixplot-start', '起点');
+    var last = drawn[drawn.length - 1];
+    endMarker(last[last.length - 1], '#d3201c', 'pixplot-end', '终点');
+}
+function popupFor(photo) {
+    var box = document.createElement('div');
+    box.className = 'pixplot-popup';
+    if (photo.thumb) {
+        var img = document.createElement('img');
+        img.src = photo.thumb;
+        img.alt = photo.name;
+        box.appendChild(img);
+    }
+    var name = document.createElement('div');
+    var link = document.createElement('a');
+    link.href = photo.href;
+    link.textContent = photo.name;
+    name.appendChild(link);
+    box.appendChild(name);
+    var time = document.createElement('div');
+    time.textContent = '拍摄时间: ' + photo.time;
+    box.appendChild(time);
+    var pos = document.createElement('div');
+    pos.textContent = '坐标: ' + photo.pos + ' (' + photo.lat.toFixed(6) + ', ' + photo.lng.toFixed(6) + ')';
+    box.appendChild(pos);
+    return box;
+}
+photos.forEach(function (photo) {
+    var at = [photo.lat, photo.lng];
+    L.circleMarker(at, {radius: 7, color: '#ffffff', weight: 2, fillColor: '#f08c00',
+                        fillOpacity: 1, className: 'pixplot-photo'})
+        .bindPopup(popupFor(photo), {maxWidth: 260, minWidth: 200}).addTo(map);
+    bounds.extend(at);
+});
+if (!bounds.isValid())
+    map.setView([0, 0], 2);
+else if (bounds.getNorthEast().equals(bounds.getSouthWest()))
+    map.setView(bounds.getCenter(), 17);
+else
+    map.fitBounds(bounds, {padding: [24, 24], maxZoom: 18});
+})();
+)JS";
+    line(QStringLiteral("</script>"));
+    line(QStringLiteral("</body>"));
+    line(QStringLiteral("</html>"));
+    return html;
+}
+
+bool WritePage(const QString &fileName, const Page &page, QString *error)
+{
+    return common::writeFileAtomically(fileName, PageHtml(page, QFileInfo(fileName).absolutePath()), error);
+}
+
+QString MapFileName(const QString &pathFileBase) { return pathFileBase + QStringLiteral("_map.html"); }
+
+QString MapSavedMessage(const QString &fileName)
+{
+    return QStringLiteral("地图网页文件已保存到\r\n") + fileName + QStringLiteral("！");
+}
+
+QString BadTilesMessage(const QString &text)
+{
+    return QStringLiteral("瓦片地址“%1”无效：应为含 {z}、{x}、{y} 的 http(s) 地址，或 none（不用瓦片）。").arg(text);
+}
+
+} // namespace mappage

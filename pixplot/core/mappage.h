@@ -1,0 +1,66 @@
+#pragma once
+// The path and the placed photos as one self-contained HTML map page:
+// Leaflet (embedded from the build machine's libjs-leaflet) and the data
+// inline, thumbnails as data URIs, only the map tiles from the network.
+#include "core/photorow.h"
+#include "core/types.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace mappage {
+
+// Drawing limits for long paths.
+constexpr double kToleranceMeters = 1.0;
+constexpr qsizetype kMaxVertices = 50000;
+constexpr int kThumbnailSide = 200; // longest side of a popup's picture, px
+
+// One tile layer: an {z}/{x}/{y} URL template and the credit it requires.
+// An empty template means no tiles: the page draws on a plain background.
+struct Tiles {
+    QString urlTemplate;
+    QString attributionHtml;
+};
+// Tiles that serve pages opened from disk (no Referer sent).
+Tiles DefaultTiles();
+// "none" or "" -> no tiles; the default template -> DefaultTiles(); any
+// other http(s) template holding {z}, {x} and {y} -> that template with its
+// host named as the credit. nullopt-like: ok false for anything else.
+Tiles TilesFromText(const QString &text, bool *ok);
+
+// A photo placed on the map.
+struct Photo {
+    QString file;     // the photo's path
+    QString time;     // corrected shooting time
+    QString position; // position text, e.g. N31°50.1234',E118°46.5678'
+};
+// The rows that have a position, in list order.
+QList<Photo> PhotosOfRows(const QList<PhotoRow> &rows);
+
+struct Page {
+    QList<QList<GeoPoint>> segments; // drawn as one line each
+    QString timeSpan;                // first time " to " last time
+    QList<Photo> photos;
+    Tiles tiles;
+};
+// A path as loaded: one segment of the points that are fixes.
+QList<QList<GeoPoint>> SegmentsOfPath(const QList<PathPoint> &points);
+
+// The page, UTF-8. Links to photos are relative to pageFolder.
+QByteArray PageHtml(const Page &page, const QString &pageFolder);
+// Writes PageHtml through the atomic writer (the folder is fileName's).
+bool WritePage(const QString &fileName, const Page &page, QString *error = nullptr);
+
+// The photo upright, longest side at most kThumbnailSide, as a JPEG data
+// URI; "" when the file cannot be decoded.
+QString ThumbnailDataUri(const QString &photoFile);
+// The embedded library's notice (version, copyright, licence text).
+QString LeafletNotice();
+
+// Beside the path file: its base + "_map.html".
+QString MapFileName(const QString &pathFileBase);
+QString MapSavedMessage(const QString &fileName);
+QString BadTilesMessage(const QString &text);
+
+} // namespace mappage

@@ -1,0 +1,29 @@
+#pragma once
+// Thinning a long path for drawing: Douglas–Peucker on the ground, so the
+// drawn line stays within a tolerance in metres of every recorded point,
+// with a cap on the vertices kept.
+#include "core/types.h"
+
+#include <QList>
+
+namespace pathsimplify {
+
+// Indexes of the points of one segment kept for drawing, ascending; the
+// first and last point are always kept. A point is dropped only when the
+// line drawn without it stays within toleranceMeters of it; when more than
+// maxVertices would remain, the tolerance grows just enough to keep at most
+// maxVertices (never fewer than the two ends).
+QList<qsizetype> KeptIndexes(const QList<GeoPoint> &points, double toleranceMeters,
+                             qsizetype maxVertices);
+
+// The same over several segments with one shared cap: each segment keeps
+// its ends, and the cap is met by dropping the least significant points of
+// all segments first.
+QList<QList<GeoPoint>> Simplify(const QList<QList<GeoPoint>> &segments, double toleranceMeters,
+                                qsizetype maxVertices);
+
+// Largest distance in metres from a point of points to the polyline through
+// the kept ones (each point measured against the kept span around it).
+double MaxDeviationMeters(const QList<GeoPoint> &points, const QList<qsizetype> &kept);
+
+} // namespace pathsimplify
