@@ -49,6 +49,7 @@ double distanceToChord(const Projected &p, const Projected &a, const Projected &
 }
 
 constexpr double kAlwaysKept = std::numeric_limits<double>::infinity();
+constexpr double kTie = 0.001; // metres
 
 // For every point the largest tolerance at which Douglas–Peucker still keeps
 // it (its distance, capped by the ranges that had to be split to reach it);
@@ -75,12 +76,17 @@ std::vector<double> significance(const QList<GeoPoint> &points, double tolerance
         stack.pop_back();
         if (r.last <= r.first + 1)
             continue;
+        // Of points equally far (within a millimetre) the one nearest the
+        // middle splits: a regular zigzag then halves its range each time
+        // instead of peeling one point off per pass.
+        const size_t middle = r.first + (r.last - r.first) / 2;
+        const auto fromMiddle = [middle](size_t i) { return i > middle ? i - middle : middle - i; };
         double dmax = -1;
         size_t at = r.first + 1;
         for (size_t i = r.first + 1; i < r.last; ++i) {
             const double d = distanceToChord(p[i], p[r.first], p[r.last]);
-            if (d > dmax) {
-                dmax = d;
+            if (d > dmax + kTie || (d > dmax - kTie && fromMiddle(i) < fromMiddle(at))) {
+                dmax = std::max(d, dmax);
                 at = i;
             }
         }

@@ -1,6 +1,7 @@
 // The conversion window driven through its real buttons, with scripted
 // dialogs and real files in a temporary folder.
 #include "core/pathshare.h"
+#include "core/photorow.h"
 #include "ui/nmeaf.h"
 
 #include "common/clock.h"
@@ -67,6 +68,7 @@ private slots:
     void badOffset();
     void noPathLoaded();
     void unwritableFolderReported();
+    void mapPageWrittenAndReported();
 
 private:
     void loadThreePoints(const QString &base);
@@ -126,9 +128,10 @@ QPushButton *TestNmeaf::button(const char *name)
 void TestNmeaf::window()
 {
     QCOMPARE(form_->windowTitle(), QStringLiteral("NMEA to HTML/KML"));
-    QCOMPARE(form_->size(), QSize(513, 153));
-    QCOMPARE(form_->minimumSize(), QSize(513, 153));
-    QCOMPARE(form_->maximumSize(), QSize(513, 153));
+    // The two conversion frames, then the map page frame below them.
+    QCOMPARE(form_->size(), QSize(513, 202));
+    QCOMPARE(form_->minimumSize(), QSize(513, 202));
+    QCOMPARE(form_->maximumSize(), QSize(513, 202));
     const Qt::WindowFlags f = form_->windowFlags();
     QCOMPARE(f & Qt::WindowType_Mask, Qt::Tool);
     QVERIFY(f & Qt::WindowCloseButtonHint);
@@ -136,6 +139,17 @@ void TestNmeaf::window()
     QVERIFY(!(f & Qt::WindowMaximizeButtonHint));
     QCOMPARE(form_->Frame1->title(), QStringLiteral("Google Earth 视图"));
     QCOMPARE(form_->Frame2->title(), QStringLiteral("网页 视图"));
+    QCOMPARE(form_->Frame3->title(), QStringLiteral("地图网页"));
+    // Nothing overlaps: the children of each frame and the frames themselves.
+    for (QWidget *parent : {static_cast<QWidget *>(form_), static_cast<QWidget *>(form_->Frame3)}) {
+        const QList<QWidget *> kids = parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+        for (qsizetype i = 0; i < kids.size(); ++i) {
+            QVERIFY(parent->rect().contains(kids[i]->geometry()));
+            for (qsizetype j = i + 1; j < kids.size(); ++j)
+                QVERIFY2(!kids[i]->geometry().intersects(kids[j]->geometry()),
+                         qPrintable(kids[i]->objectName() + QLatin1Char('/') + kids[j]->objectName()));
+        }
+    }
 }
 
 void TestNmeaf::layout_data()
@@ -159,6 +173,10 @@ void TestNmeaf::layout_data()
     QTest::newRow("cmd_cnone") << "cmd_cnone" << "Frame2" << QRect(144, 48, 66, 20) << "无修正";
     QTest::newRow("cmd_cdt") << "cmd_cdt" << "Frame2" << QRect(224, 48, 122, 20) << "默认地图视图修正";
     QTest::newRow("cmd_cst") << "cmd_cst" << "Frame2" << QRect(360, 48, 122, 20) << "默认卫星视图修正";
+    QTest::newRow("Frame3") << "Frame3" << "NMEAF" << QRect(8, 153, 497, 41) << QString();
+    QTest::newRow("nmea2map") << "nmea2map" << "Frame3" << QRect(8, 16, 137, 20) << "NMEA -> 地图网页";
+    QTest::newRow("Label3") << "Label3" << "Frame3" << QRect(160, 20, 40, 17) << "瓦片:";
+    QTest::newRow("txt_tiles") << "txt_tiles" << "Frame3" << QRect(200, 17, 281, 18) << QString();
 }
 
 void TestNmeaf::layout()
@@ -456,6 +474,35 @@ void TestNmeaf::unwritableFolderReported()
              qPrintable(infos[0].text));
     QCOMPARE(infos[0].icon, MessageIcon::Critical);
     QVERIFY(QDir(dir_->path()).isEmpty());
+}
+
+void TestNmeaf::mapPageWrittenAndReported()
+{
+    // The photos are the owner's rows that have a position.
+    PhotoRow placed{{true, QStringLiteral("p1.jpg"), dir_->path() + QLatin1Char('/'), QStringLiteral("2010-05-01 14:03:00")},
+                    QStringLiteral("2010-05-01 14:03:30"), QStringLiteral("N31°50.1234',E118°46.5678'")};
+    PhotoRow unplaced = placed;
+    unplaced.record.fileName = QStringLiteral("p2.jpg");
+    unplaced.position.clear();
+    form_->setPhotoSource([&] { return QList<PhotoRow>{placed, unplaced}; });
+
+    form_->txt_tiles->setText(QStringLiteral("no tiles here"));
+    QTest::mouseClick(button("nmea2map"), Qt::LeftButton);
+    QCOMPARE(dialogs_->calls.size(), 1);
+    QVERIFY(dialogs_->calls.first().text.contains(QStringLiteral("瓦片地址")));
+    QVERIFY(QDir(dir_->path()).isEmpty());
+
+    form_->txt_tiles->setText(QStringLiteral("none"));
+    QTest::mouseClick(button("nmea2map"), Qt::LeftButton);
+    const QString map = base_ + QStringLiteral("_map.html");
+    QCOMPARE(dialogs_->calls.size(), 2);
+    QCOMPARE(dialogs_->calls.last().text, QStringLiteral("地图网页文件已保存到\r\n%1！").arg(map));
+    const QString html = QString::fromUtf8(testsupport::readAll(map));
+    QVERIFY(html.contains(QStringLiteral("var segments = [[[31.835390,118.776130],[31.836100,118.776500],[31.837000,118.780000]]];")));
+    QVERIFY(html.contains(QStringLiteral("\"name\":\"p1.jpg\"")) && !html.contains(QStringLiteral("p2.jpg")));
+    QVERIFY(html.contains(QStringLiteral("var tiles = {};")));
+    QVERIFY(html.contains(QStringLiteral("Log Date And Time: 2010-05-01 14:03:22 to 2010-05-01 14:05:00")));
+    QVERIFY(!QFileInfo::exists(base_ + QStringLiteral(".html")));
 }
 
 QTEST_MAIN(TestNmeaf)
