@@ -1,0 +1,161 @@
+// Times "pixplot --to-map" on a long generated RMC log and prints the page's
+// size and drawn vertices, beside gpsbabel thinning the same log to the same
+// vertex cap (simplify filter, GPX out) and the time headless Chromium takes
+// to open the page.
+// usage: bench_pixplot_mappage [--points N]
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+void say(const QString &text)
+{
+    std::printf("%s\n", qUtf8Printable(text));
+    std::fflush(stdout);
+}
+
+// Seconds a program took, or -1 when it could not run or failed.
+double runTimed(const QString &program, const QStringList &args, QByteArray *out = nullptr)
+{
+    QProcess p;
+    p.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    p.start(program, args);
+    if (!p.waitForStarted(10000) || !p.waitForFinished(-1))
+        return -1;
+    const double s = clock.nsecsElapsed() / 1e9;
+    if (out)
+        *out = p.readAllStandardOutput();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 ? s : -1;
+}
+
+QString figure(double seconds)
+{
+    return seconds < 0 ? QStringLiteral("n/a") : QString::number(seconds, 'f', 2) + QStringLiteral(" s");
+}
+
+QByteArray checksummed(const QByteArray &body)
+{
+    quint8 c = 0;
+    for (char ch : body.mid(1))
+        c ^= quint8(ch);
+    return body + '*' + QByteArray::number(c, 16).toUpper().rightJustified(2, '0') + "\r\n";
+}
+
+// One fix a second of a logger moving about 5 m/s along a wandering line,
+// with a little receiver jitter; crosses midnight into following days.
+bool writeLog(const QString &file, qint64 points)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray block;
+    for (qint64 i = 0; i < points; ++i) {
+        const double t = double(i);
+        const double north = 300 * std::sin(t / 300) + ((i % 2) ? 0.3 : -0.3);
+        const double east = 5 * t * std::cos(t / 5000);
+        const double lat = 31.8 + north / 111320.0;
+        const double lon = 118.7 + east / (111320.0 * std::cos(31.8 * 3.14159265358979 / 180));
+        const qint64 day = i / 86400, sec = i % 86400;
+        const auto two = [](qint64 v) { return QByteArray::number(v).rightJustified(2, '0'); };
+        const auto angle = [](double deg, int width) {
+            const int d = int(deg);
+            return QByteArray::number(d).rightJustified(width, '0')
+                + QByteArray::number((deg - d) * 60, 'f', 4).rightJustified(7, '0');
+        };
+        block += checksummed("$GPRMC," + two(sec / 3600) + two(sec / 60 % 60) + two(sec % 60) + ",A,"
+                             + angle(lat, 2) + ",N," + angle(lon, 3) + ",E,9.7,90.0," + two(1 + day % 28)
+                             + "0524,,,A");
+        if (block.size() > (1 << 20)) {
+            f.write(block);
+            block.clear();
+        }
+    }
+    f.write(block);
+    return f.flush();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("points"), QStringLiteral("Fixes in the log (default 1000000)."), QStringLiteral("N")});
+    parser.addHelpOption();
+    parser.process(app);
+    const qint64 points = parser.isSet(QStringLiteral("points")) ? parser.value(QStringLiteral("points")).toLongLong() : 1000000;
+
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("long.nmea"));
+    if (!writeLog(log, points)) {
+        say(QStringLiteral("cannot write the log"));
+        return 1;
+    }
+    say(QStringLiteral("path: %1 fixes, %2 MB").arg(points).arg(QFile(log).size() / 1e6, 0, 'f', 1));
+
+    const QString pixplot = QCoreApplication::applicationDirPath() + QStringLiteral("/pixplot");
+    const QString page = dir.filePath(QStringLiteral("long_map.html"));
+    const double ours = runTimed(pixplot, {QStringLiteral("--path"), log, QStringLiteral("--to-map"), page,
+                                           QStringLiteral("--tiles"), QStringLiteral("none")});
+    QFile f(page);
+    QByteArray html;
+    if (f.open(QIODevice::ReadOnly))
+        html = f.readAll();
+    static const QRegularExpression segLine(QStringLiteral("^var segments = (.*);\\r$"),
+                                            QRegularExpression::MultilineOption);
+    const qsizetype vertices = segLine.match(QString::fromUtf8(html)).captured(1).count(QStringLiteral("],[")) + 1;
+    say(QStringLiteral("pixplot --to-map:            %1, page %2 MB, %3 vertices drawn")
+            .arg(figure(ours))
+            .arg(html.size() / 1e6, 0, 'f', 2)
+            .arg(vertices));
+
+    if (!QStandardPaths::findExecutable(QStringLiteral("gpsbabel")).isEmpty()) {
+        const QString gpx = dir.filePath(QStringLiteral("thin.gpx"));
+        const double peer = runTimed(QStringLiteral("gpsbabel"),
+                                     {QStringLiteral("-t"), QStringLiteral("-i"), QStringLiteral("nmea"),
+                                      QStringLiteral("-f"), log, QStringLiteral("-x"),
+                                      QStringLiteral("simplify,count=50000"), QStringLiteral("-o"),
+                                      QStringLiteral("gpx"), QStringLiteral("-F"), gpx});
+        say(QStringLiteral("gpsbabel simplify,count=50000 to GPX: %1, %2 MB")
+                .arg(figure(peer))
+                .arg(QFile(gpx).size() / 1e6, 0, 'f', 2));
+    }
+    if (!QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty()) {
+        QTemporaryDir profile;
+        QByteArray dom;
+        const double open = runTimed(
+            QStringLiteral("chromium"),
+            {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
+             QStringLiteral("--no-first-run"), QStringLiteral("--disable-background-networking"),
+             QStringLiteral("--user-data-dir=") + profile.path(), QStringLiteral("--dump-dom"),
+             QUrl::fromLocalFile(page).toString()},
+            &dom);
+        say(QStringLiteral("chromium opens the page (start to DOM dump, incl. browser start): %1").arg(figure(open)));
+        QProcess none;
+        QTemporaryDir profile2;
+        QFile blank(dir.filePath(QStringLiteral("blank.html")));
+        if (blank.open(QIODevice::WriteOnly))
+            blank.write("<!DOCTYPE html><title>x</title>");
+        blank.close();
+        const double empty = runTimed(
+            QStringLiteral("chromium"),
+            {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
+             QStringLiteral("--no-first-run"), QStringLiteral("--disable-background-networking"),
+             QStringLiteral("--user-data-dir=") + profile2.path(), QStringLiteral("--dump-dom"),
+             QUrl::fromLocalFile(blank.fileName()).toString()});
+        say(QStringLiteral("chromium opens an empty page, same way:                        %1").arg(figure(empty)));
+    }
+    return 0;
+}
