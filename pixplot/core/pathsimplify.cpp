@@ -52,18 +52,25 @@ constexpr double kAlwaysKept = std::numeric_limits<double>::infinity();
 constexpr double kTie = 0.001; // metres
 
 // For every point the largest tolerance at which Douglas–Peucker still keeps
-// it (its distance, capped by the ranges that had to be split to reach it);
-// 0 for points already within toleranceMeters. Ends get infinity. Ranges
-// within the tolerance are not split further, so a logger that sat still
-// for hours costs one pass, not one pass per point.
-std::vector<double> significance(const QList<GeoPoint> &points, double toleranceMeters)
+// it (its distance, capped by the ranges that had to be split to reach it)
+// and when it was found (a point is always found after the points whose
+// ranges were split to reach it); 0 for points already within
+// toleranceMeters. Ends get infinity. Ranges within the tolerance are not
+// split further, so a logger that sat still for hours costs one pass, not
+// one pass per point.
+struct Significance {
+    std::vector<double> value;
+    std::vector<quint64> found;
+};
+
+Significance significance(const QList<GeoPoint> &points, double toleranceMeters, quint64 &counter)
 {
     const size_t n = size_t(points.size());
-    std::vector<double> sig(n, 0.0);
+    Significance sig{std::vector<double>(n, 0.0), std::vector<quint64>(n, 0)};
     if (n == 0)
         return sig;
-    sig.front() = kAlwaysKept;
-    sig.back() = kAlwaysKept;
+    sig.value.front() = kAlwaysKept;
+    sig.value.back() = kAlwaysKept;
     const std::vector<Projected> p = projectAll(points);
 
     struct Range {
@@ -92,43 +99,61 @@ std::vector<double> significance(const QList<GeoPoint> &points, double tolerance
         }
         if (!(dmax > toleranceMeters))
             continue;
-        sig[at] = std::min(dmax, r.cap);
-        stack.push_back({r.first, at, sig[at]});
-        stack.push_back({at, r.last, sig[at]});
+        sig.value[at] = std::min(dmax, r.cap);
+        sig.found[at] = ++counter;
+        stack.push_back({r.first, at, sig.value[at]});
+        stack.push_back({at, r.last, sig.value[at]});
     }
     return sig;
 }
 
-// The threshold that keeps at most maxVertices of all points: the base
-// tolerance, or the smallest significance that leaves few enough above it.
-double threshold(const std::vector<std::vector<double>> &sigs, double toleranceMeters,
-                 qsizetype maxVertices)
+// Which points stay: the ends of every segment, then the most significant
+// of the others above the tolerance while there is room under maxVertices.
+// Equal significance goes to the point found first, so a point never stays
+// without the points its range was split at.
+std::vector<std::vector<bool>> choose(const std::vector<Significance> &sigs, double toleranceMeters,
+                                      qsizetype maxVertices)
 {
+    struct Candidate {
+        double value;
+        quint64 found;
+        size_t segment, index;
+    };
+    std::vector<std::vector<bool>> kept;
+    std::vector<Candidate> candidates;
     qsizetype ends = 0;
-    std::vector<double> interior;
-    for (const std::vector<double> &s : sigs) {
-        for (double v : s) {
-            if (v == kAlwaysKept)
+    for (size_t s = 0; s < sigs.size(); ++s) {
+        const std::vector<double> &v = sigs[s].value;
+        kept.emplace_back(v.size(), false);
+        for (size_t i = 0; i < v.size(); ++i) {
+            if (v[i] == kAlwaysKept) {
+                kept[s][i] = true;
                 ++ends;
-            else if (v > toleranceMeters)
-                interior.push_back(v);
+            } else if (v[i] > toleranceMeters) {
+                candidates.push_back({v[i], sigs[s].found[i], s, i});
+            }
         }
     }
-    const qsizetype room = std::max<qsizetype>(0, maxVertices - ends);
-    if (qsizetype(interior.size()) <= room)
-        return toleranceMeters;
-    // Keep the 'room' largest: everything strictly above the next one.
-    std::nth_element(interior.begin(), interior.begin() + room, interior.end(), std::greater<>());
-    return interior[size_t(room)];
+    const size_t room = size_t(std::max<qsizetype>(0, maxVertices - ends));
+    if (candidates.size() > room) {
+        std::nth_element(candidates.begin(), candidates.begin() + qsizetype(room), candidates.end(),
+                         [](const Candidate &a, const Candidate &b) {
+                             return a.value != b.value ? a.value > b.value : a.found < b.found;
+                         });
+        candidates.resize(room);
+    }
+    for (const Candidate &c : candidates)
+        kept[c.segment][c.index] = true;
+    return kept;
 }
 
-QList<qsizetype> keptAbove(const std::vector<double> &sig, double limit)
+QList<qsizetype> indexesOf(const std::vector<bool> &kept)
 {
-    QList<qsizetype> kept;
-    for (size_t i = 0; i < sig.size(); ++i)
-        if (sig[i] > limit)
-            kept.append(qsizetype(i));
-    return kept;
+    QList<qsizetype> out;
+    for (size_t i = 0; i < kept.size(); ++i)
+        if (kept[i])
+            out.append(qsizetype(i));
+    return out;
 }
 
 } // namespace
@@ -136,40 +161,30 @@ QList<qsizetype> keptAbove(const std::vector<double> &sig, double limit)
 QList<qsizetype> KeptIndexes(const QList<GeoPoint> &points, double toleranceMeters,
                              qsizetype maxVertices)
 {
-    const std::vector<std::vector<double>> sigs{significance(points, toleranceMeters)};
-    return keptAbove(sigs.front(), threshold(sigs, toleranceMeters, maxVertices));
+    quint64 counter = 0;
+    const std::vector<Significance> sigs{significance(points, toleranceMeters, counter)};
+    return indexesOf(choose(sigs, toleranceMeters, maxVertices).front());
 }
 
 QList<QList<GeoPoint>> Simplify(const QList<QList<GeoPoint>> &segments, double toleranceMeters,
                                 qsizetype maxVertices)
 {
-    std::vector<std::vector<double>> sigs;
+    quint64 counter = 0;
+    std::vector<Significance> sigs;
     sigs.reserve(size_t(segments.size()));
     for (const QList<GeoPoint> &s : segments)
-        sigs.push_back(significance(s, toleranceMeters));
-    const double limit = threshold(sigs, toleranceMeters, maxVertices);
+        sigs.push_back(significance(s, toleranceMeters, counter));
+    const std::vector<std::vector<bool>> kept = choose(sigs, toleranceMeters, maxVertices);
 
     QList<QList<GeoPoint>> out;
     out.reserve(segments.size());
     for (qsizetype s = 0; s < segments.size(); ++s) {
-        QList<GeoPoint> kept;
-        for (qsizetype i : keptAbove(sigs[size_t(s)], limit))
-            kept.append(segments[s][i]);
-        out.append(kept);
+        QList<GeoPoint> points;
+        for (qsizetype i : indexesOf(kept[size_t(s)]))
+            points.append(segments[s][i]);
+        out.append(points);
     }
     return out;
-}
-
-double MaxDeviationMeters(const QList<GeoPoint> &points, const QList<qsizetype> &kept)
-{
-    const std::vector<Projected> p = projectAll(points);
-    double worst = 0;
-    for (qsizetype k = 0; k + 1 < kept.size(); ++k) {
-        const qsizetype a = kept[k], b = kept[k + 1];
-        for (qsizetype i = a + 1; i < b; ++i)
-            worst = std::max(worst, distanceToChord(p[size_t(i)], p[size_t(a)], p[size_t(b)]));
-    }
-    return worst;
 }
 
 } // namespace pathsimplify

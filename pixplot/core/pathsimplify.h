@@ -12,7 +12,8 @@ namespace pathsimplify {
 // first and last point are always kept. A point is dropped only when the
 // line drawn without it stays within toleranceMeters of it; when more than
 // maxVertices would remain, the tolerance grows just enough to keep at most
-// maxVertices (never fewer than the two ends).
+// maxVertices (never fewer than the two ends), dropping the points whose
+// removal moves the line least.
 QList<qsizetype> KeptIndexes(const QList<GeoPoint> &points, double toleranceMeters,
                              qsizetype maxVertices);
 
@@ -21,9 +22,5 @@ QList<qsizetype> KeptIndexes(const QList<GeoPoint> &points, double toleranceMete
 // all segments first.
 QList<QList<GeoPoint>> Simplify(const QList<QList<GeoPoint>> &segments, double toleranceMeters,
                                 qsizetype maxVertices);
-
-// Largest distance in metres from a point of points to the polyline through
-// the kept ones (each point measured against the kept span around it).
-double MaxDeviationMeters(const QList<GeoPoint> &points, const QList<qsizetype> &kept);
 
 } // namespace pathsimplify
