@@ -299,8 +299,10 @@ segments.forEach(function (segment) {
                                     className: 'pixplot-track'}).addTo(map);
     bounds.extend(line.getBounds());
 });
+// Start and end are drawn larger than photo markers, so a photo taken at
+// either end leaves a ring of its colour visible around it.
 function endMarker(at, colour, name, text) {
-    L.circleMarker(at, {radius: 8, color: '#ffffff', weight: 2, fillColor: colour,
+    L.circleMarker(at, {radius: 10, color: '#ffffff', weight: 2, fillColor: colour,
                         fillOpacity: 1, className: name}).bindTooltip(text).addTo(map);
 }
 var drawn = segments.filter(function (s) { return s.length > 0; });
@@ -334,7 +336,7 @@ function popupFor(photo) {
 }
 photos.forEach(function (photo) {
     var at = [photo.lat, photo.lng];
-    L.circleMarker(at, {radius: 7, color: '#ffffff', weight: 2, fillColor: '#f08c00',
+    L.circleMarker(at, {radius: 6, color: '#ffffff', weight: 2, fillColor: '#f08c00',
                         fillOpacity: 1, className: 'pixplot-photo'})
         .bindPopup(popupFor(photo), {maxWidth: 260, minWidth: 200}).addTo(map);
     bounds.extend(at);
