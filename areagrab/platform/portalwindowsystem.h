@@ -13,7 +13,7 @@ public:
     // How long the portal may take: a plain picture (the desktop may first
     // ask the user's permission), and a pick in the desktop's chooser.
     static constexpr int ScreenTimeoutMs = 60 * 1000;
-    static constexpr int PickTimeoutMs = 5 * 60 * 1000;
+    static constexpr int PickTimeoutMs = 2 * 60 * 1000;
 
     ScreenImage screenPixels() override;
     bool findsWindows() const override { return false; }

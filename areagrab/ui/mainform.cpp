@@ -406,9 +406,19 @@ void MainForm::picSnap_MouseUp()
 
 void MainForm::pickInDesktopChooser()
 {
-    getOutOfTheWayForPick();
+    // Minimizing is no way out of the chooser's way here: some Wayland
+    // desktops ignore it, and none says whether it happened.
+    const bool hideSelf = chk->isChecked();
+    if (hideSelf) {
+        hide();
+        pumpWait(100);
+    }
     const ScreenImage picked = ws_.pickWindowImage();
-    comeBackAfterPick();
+    if (hideSelf) {
+        show();
+        raise();
+        activateWindow();
+    }
     // No pick leaves the preview as it was.
     if (picked.image.isNull()) {
         dialogs_.inform(this, picked.error, QStringLiteral("系统"), common::MessageIcon::Information);
