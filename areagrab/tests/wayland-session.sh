@@ -143,5 +143,6 @@ if ! wait_for 20 has_owner org.freedesktop.portal.Desktop; then
   exit 1
 fi
 
-"$@"
+# Ended here rather than by CTest's timeout, which would leave the session.
+timeout --kill-after=5 "${WAYLAND_SESSION_TIMEOUT:-120}" "$@"
 status=$?
