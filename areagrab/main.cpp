@@ -37,7 +37,15 @@ bool displayAvailable()
     const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
     if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")))
         return true;
-    return areagrab::windowSystemReachable();
+    if (areagrab::windowSystemReachable())
+        return true;
+    // A Wayland session without an X server: Qt's Wayland plugin, rather
+    // than an abort on the missing display.
+    if (platform.isEmpty() && areagrab::waylandReachable()) {
+        qputenv("QT_QPA_PLATFORM", "wayland");
+        return true;
+    }
+    return false;
 #endif
 }
 

@@ -25,10 +25,17 @@ int runCapture(const CaptureRequest &request, WindowSystem &ws, QString *out, QS
         *err = QStringLiteral("文件已经存在：%1（要覆盖请加 --overwrite）").arg(request.out);
         return 1;
     }
+    if (request.mode == CaptureRequest::Mode::WindowAt && !ws.findsWindows()) {
+        *err = QStringLiteral("Wayland 下程序无法得知某点下是哪个窗口，--window-at 不可用；"
+                              "请用 --rect 截取窗口所在的矩形。");
+        return 1;
+    }
     const QRect screen = primaryScreenDeviceRect();
-    const QImage grab = grabPrimaryScreen();
+    const ScreenImage shot = ws.screenPixels();
+    const QImage &grab = shot.image;
     if (grab.isNull() || screen.isEmpty()) {
-        *err = QStringLiteral("无法读取屏幕图像。");
+        *err = grab.isNull() && !shot.error.isEmpty() ? shot.error
+                                                      : QStringLiteral("无法读取屏幕图像。");
         return 1;
     }
     // Everything below is relative to the grab's top-left.

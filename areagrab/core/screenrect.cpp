@@ -3,7 +3,6 @@
 #include "core/rounding.h"
 
 #include <QGuiApplication>
-#include <QPixmap>
 #include <QScreen>
 
 namespace areagrab {
@@ -33,6 +32,14 @@ QRect logicalToDevice(const QRect &logical, qreal dpr)
     return QRect(int(left), int(top), int(right - left), int(bottom - top));
 }
 
+qreal coveringRatio(QSize image, QSize logical, qreal screenRatio)
+{
+    if (logical.isEmpty() || image.isEmpty()
+        || logicalToDevice(QRect(QPoint(0, 0), logical), screenRatio).size() == image)
+        return screenRatio;
+    return qreal(image.width()) / logical.width();
+}
+
 QImage cropScreen(const QImage &screenGrab, const QRect &rect)
 {
     if (rect.isEmpty() || !QRect(QPoint(0, 0), screenGrab.size()).contains(rect))
@@ -49,16 +56,6 @@ QRect primaryScreenDeviceRect()
         return {};
     const qreal dpr = screen->devicePixelRatio();
     return logicalToDevice(screen->geometry(), dpr);
-}
-
-QImage grabPrimaryScreen()
-{
-    QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return {};
-    QImage image = screen->grabWindow(0).toImage();
-    image.setDevicePixelRatio(1.0);
-    return image;
 }
 
 } // namespace areagrab

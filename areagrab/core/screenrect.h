@@ -14,13 +14,18 @@ QRect clampToScreen(const QRect &windowRect, const QRect &screen);
 // a selection N logical pixels wide is N x dpr device pixels wide.
 QRect logicalToDevice(const QRect &logical, qreal dpr);
 
+// The device pixel ratio at which a picture of image pixels covers a screen
+// of logical size: the screen's own ratio when the picture has its device
+// size, else the picture's (a desktop portal scales by the output, Qt may
+// round that scale).
+qreal coveringRatio(QSize image, QSize logical, qreal screenRatio);
+
 // The pixels of rect (device pixels, relative to the grab's top-left) from
 // a grab of the whole screen; a null image when rect leaves the grab.
 QImage cropScreen(const QImage &screenGrab, const QRect &rect);
 
-// The primary screen: its rectangle in device pixels in window-system
-// coordinates, and one grab of it (device pixels, ratio 1).
+// The primary screen's rectangle in device pixels in window-system
+// coordinates.
 QRect primaryScreenDeviceRect();
-QImage grabPrimaryScreen();
 
 } // namespace areagrab

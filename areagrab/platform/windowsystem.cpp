@@ -3,18 +3,84 @@
 #ifdef Q_OS_WIN
 #include "platform/win32windowsystem.h"
 #else
+#include "platform/portalwindowsystem.h"
 #include "platform/xcbwindowsystem.h"
+
+#include <QFileInfo>
+#include <cstdlib>
 #endif
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
 
 namespace areagrab {
 
 WindowSystem::~WindowSystem() = default;
+
+ScreenImage WindowSystem::screenPixels()
+{
+    ScreenImage shot;
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        shot.image = screen->grabWindow(0).toImage();
+        shot.image.setDevicePixelRatio(1.0);
+    }
+    if (shot.image.isNull())
+        shot.error = QStringLiteral("无法读取屏幕图像。");
+    return shot;
+}
+
+ScreenImage WindowSystem::pickWindowImage()
+{
+    return {{}, QStringLiteral("这里不能用桌面的选择器选取窗口。")};
+}
+
+#ifndef Q_OS_WIN
+namespace {
+
+// Whether the X server of DISPLAY is XWayland: newer ones announce an
+// extension of that name; all name their outputs XWAYLAND<n>, which Qt's
+// screens carry.
+bool xserverIsXWayland()
+{
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        for (const QScreen *screen : QGuiApplication::screens()) {
+            if (screen->name().startsWith(QLatin1String("XWAYLAND")))
+                return true;
+        }
+    }
+    xcb_connection_t *conn = xcb_connect(nullptr, nullptr);
+    bool xwayland = false;
+    if (!xcb_connection_has_error(conn)) {
+        static const char name[] = "XWAYLAND";
+        xcb_query_extension_reply_t *reply = xcb_query_extension_reply(
+            conn, xcb_query_extension(conn, sizeof(name) - 1, name), nullptr);
+        xwayland = reply && reply->present;
+        std::free(reply);
+    }
+    xcb_disconnect(conn);
+    return xwayland;
+}
+
+} // namespace
+#endif
+
+bool waylandSession()
+{
+#ifdef Q_OS_WIN
+    return false;
+#else
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || xserverIsXWayland();
+#endif
+}
 
 std::unique_ptr<WindowSystem> createWindowSystem()
 {
 #ifdef Q_OS_WIN
     return std::make_unique<Win32WindowSystem>();
 #else
+    if (waylandSession())
+        return std::make_unique<PortalWindowSystem>();
     return std::make_unique<XcbWindowSystem>();
 #endif
 }
@@ -28,6 +94,22 @@ bool windowSystemReachable()
     const bool ok = !xcb_connection_has_error(conn);
     xcb_disconnect(conn);
     return ok;
+#endif
+}
+
+bool waylandReachable()
+{
+#ifdef Q_OS_WIN
+    return false;
+#else
+    // WAYLAND_DISPLAY names a socket in XDG_RUNTIME_DIR, or is its full path.
+    const QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty())
+        return false;
+    const QString path = display.startsWith(QLatin1Char('/'))
+        ? display
+        : qEnvironmentVariable("XDG_RUNTIME_DIR") + QLatin1Char('/') + display;
+    return QFileInfo(path).exists();
 #endif
 }
 

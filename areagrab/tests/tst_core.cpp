@@ -6,6 +6,7 @@
 #include "core/rounding.h"
 #include "core/screenrect.h"
 #include "core/selection.h"
+#include "platform/portalwindowsystem.h"
 
 #include <QTest>
 
@@ -74,6 +75,9 @@ private Q_SLOTS:
     void cropGivesExactPixels();
     void cropScaledScreenIsNotBlurred();
     void cropOutsideIsNull();
+    void coveringRatio_data();
+    void coveringRatio();
+    void primaryScreenPartOfDesktop();
     void parseRect_data();
     void parseRect();
     void parsePoint_data();
@@ -309,6 +313,54 @@ void TestCore::numberText()
     QFETCH(float, value);
     QFETCH(QString, text);
     QCOMPARE(areagrab::numberText(value), text);
+}
+
+void TestCore::coveringRatio_data()
+{
+    QTest::addColumn<QSize>("image");
+    QTest::addColumn<QSize>("logical");
+    QTest::addColumn<qreal>("screenRatio");
+    QTest::addColumn<qreal>("ratio");
+    QTest::newRow("X11 grab at the screen's ratio") << QSize(1280, 1024) << QSize(640, 512) << 2.0 << 2.0;
+    QTest::newRow("fractional, device size rounded") << QSize(1280, 720) << QSize(853, 480) << 1.5 << 1.5;
+    // Qt 6.4 on Wayland rounds an output scale of 1.5 up to 2.
+    QTest::newRow("portal at 1.5, Qt at 2") << QSize(1920, 1080) << QSize(1280, 720) << 2.0 << 1.5;
+    // An X11 program on XWayland sees logical pixels at ratio 1.
+    QTest::newRow("portal at 2, XWayland at 1") << QSize(1280, 960) << QSize(640, 480) << 1.0 << 2.0;
+}
+
+void TestCore::coveringRatio()
+{
+    QFETCH(QSize, image);
+    QFETCH(QSize, logical);
+    QFETCH(qreal, screenRatio);
+    QFETCH(qreal, ratio);
+    QCOMPARE(areagrab::coveringRatio(image, logical, screenRatio), ratio);
+    // At that ratio the picture covers the screen exactly.
+    QImage img(image, QImage::Format_RGB32);
+    img.setDevicePixelRatio(ratio);
+    QCOMPARE(img.deviceIndependentSize().toSize(), logical);
+}
+
+void TestCore::primaryScreenPartOfDesktop()
+{
+    // Two outputs side by side at scale 2: left red, right blue in the
+    // portal's picture of the whole desktop.
+    QImage desktop(2560, 960, QImage::Format_RGB32);
+    desktop.fill(Qt::red);
+    for (int y = 0; y < 960; ++y)
+        for (int x = 1280; x < 2560; ++x)
+            desktop.setPixel(x, y, qRgb(0, 0, 255));
+    const QList<QRect> screens{QRect(0, 0, 640, 480), QRect(640, 0, 640, 480)};
+    const QImage right = primaryScreenPart(desktop, screens, 1);
+    QCOMPARE(right.size(), QSize(1280, 960));
+    QCOMPARE(right.pixel(0, 0), qRgb(0, 0, 255));
+    QCOMPARE(right.pixel(1279, 959), qRgb(0, 0, 255));
+    const QImage left = primaryScreenPart(desktop, screens, 0);
+    QCOMPARE(left.size(), QSize(1280, 960));
+    QCOMPARE(left.pixel(1279, 0), qRgb(255, 0, 0));
+    // One screen: the picture as it is.
+    QCOMPARE(primaryScreenPart(desktop, {QRect(0, 0, 1280, 480)}, 0).size(), desktop.size());
 }
 
 void TestCore::clampToScreen_data()

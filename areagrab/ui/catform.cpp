@@ -41,9 +41,9 @@ void SelectionShape::paintEvent(QPaintEvent *)
     p.fillRect(std::max(0, w - b), 0, std::min(b, w), h, red);
 }
 
-CatForm::CatForm(MainForm &owner)
+CatForm::CatForm(MainForm &owner, const QImage &frozen)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      owner_(owner)
+      owner_(owner), frozen_(frozen)
 {
     setObjectName(QStringLiteral("catform"));
     setWindowTitle(QStringLiteral("捕捉窗口"));
@@ -81,13 +81,10 @@ CatForm::~CatForm()
 
 void CatForm::Form_Load()
 {
-    // Let a window that has just been hidden leave the screen first.
-    pumpWait(60);
     QScreen *screen = QGuiApplication::primaryScreen();
-    frozen_ = grabPrimaryScreen();
-    const qreal dpr = screen ? screen->devicePixelRatio() : 1.0;
-    frozen_.setDevicePixelRatio(dpr);
     const QRect geometry = screen ? screen->geometry() : QRect(QPoint(0, 0), frozen_.size());
+    frozen_.setDevicePixelRatio(
+        coveringRatio(frozen_.size(), geometry.size(), screen ? screen->devicePixelRatio() : 1.0));
     screenHeight_ = geometry.height();
     setGeometry(geometry);
     cat_cho->hide();

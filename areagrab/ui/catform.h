@@ -30,8 +30,9 @@ private:
 class CatForm : public QWidget {
     Q_OBJECT
 public:
-    // Freezes the screen and shows the overlay over it.
-    explicit CatForm(MainForm &owner);
+    // Shows the overlay over the primary screen with frozen, a picture of
+    // that screen taken just before (device pixels).
+    CatForm(MainForm &owner, const QImage &frozen);
     ~CatForm() override;
 
     // Puts the frozen image's rectangle from (left, top) to (right, bottom),

@@ -213,7 +213,23 @@ void MainForm::Command1_Click()
     }
     if (overlay_)
         overlay_->close();
-    overlay_ = new CatForm(*this);
+    // Let the windows that have just been hidden or closed leave the screen.
+    pumpWait(60);
+    const QImage frozen = takeScreen();
+    if (frozen.isNull())
+        return;
+    overlay_ = new CatForm(*this, frozen);
+}
+
+QImage MainForm::takeScreen()
+{
+    const ScreenImage shot = ws_.screenPixels();
+    if (shot.image.isNull()) {
+        show();
+        raise();
+        dialogs_.inform(this, shot.error, QStringLiteral("系统"), common::MessageIcon::Information);
+    }
+    return shot.image;
 }
 
 void MainForm::Command2_Click()
@@ -222,7 +238,10 @@ void MainForm::Command2_Click()
         hide();
         pumpWait(100);
     }
-    QApplication::clipboard()->setImage(grabPrimaryScreen());
+    const QImage screen = takeScreen();
+    if (screen.isNull())
+        return;
+    QApplication::clipboard()->setImage(screen);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     changebig(true);
     pumpWait(60);
@@ -299,6 +318,14 @@ void MainForm::picSnap_MouseDown()
 {
     if (picking_)
         return;
+    if (!ws_.findsWindows()) {
+        // Nothing to follow under the cursor: the desktop's own chooser
+        // picks once the target is dropped.
+        picking_ = true;
+        releasePending_ = false;
+        picSnap->grabMouse();
+        return;
+    }
     getOutOfTheWayForPick();
     temImage_ = QImage();
     tem_img->clear();
@@ -356,6 +383,11 @@ void MainForm::picSnap_MouseUp()
     tmr->stop();
     pollTimer_.stop();
     picSnap->releaseMouse();
+    if (!ws_.findsWindows()) {
+        pickInDesktopChooser();
+        Q_EMIT pickEnded();
+        return;
+    }
     if (pickedWindow_ == 0 || pickRect_.isEmpty()) {
         comeBackAfterPick();
         Q_EMIT pickEnded();
@@ -364,12 +396,38 @@ void MainForm::picSnap_MouseUp()
     if (sinceHighlight_.isValid() && sinceHighlight_.elapsed() < RepaintAfterHighlightMs)
         pumpWait(int(RepaintAfterHighlightMs - sinceHighlight_.elapsed()));
     const QRect screen = primaryScreenDeviceRect();
-    temImage_ = cropScreen(grabPrimaryScreen(), pickRect_.translated(-screen.topLeft()));
+    temImage_ = cropScreen(ws_.screenPixels().image, pickRect_.translated(-screen.topLeft()));
     if (const QScreen *s = QGuiApplication::primaryScreen())
         temImage_.setDevicePixelRatio(s->devicePixelRatio());
     comeBackAfterPick();
     changebig(false);
     Q_EMIT pickEnded();
+}
+
+void MainForm::pickInDesktopChooser()
+{
+    // Minimizing is no way out of the chooser's way here: some Wayland
+    // desktops ignore it, and none says whether it happened.
+    const bool hideSelf = chk->isChecked();
+    if (hideSelf) {
+        hide();
+        pumpWait(100);
+    }
+    const ScreenImage picked = ws_.pickWindowImage();
+    if (hideSelf) {
+        show();
+        raise();
+        activateWindow();
+    }
+    // No pick leaves the preview as it was.
+    if (picked.image.isNull()) {
+        dialogs_.inform(this, picked.error, QStringLiteral("系统"), common::MessageIcon::Information);
+        return;
+    }
+    temImage_ = picked.image;
+    if (const QScreen *s = QGuiApplication::primaryScreen())
+        temImage_.setDevicePixelRatio(s->devicePixelRatio());
+    changebig(false);
 }
 
 } // namespace areagrab

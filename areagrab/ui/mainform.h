@@ -77,6 +77,9 @@ private:
     void applyWindowHeight();
     void getOutOfTheWayForPick();
     void comeBackAfterPick();
+    void pickInDesktopChooser();
+    // The whole screen; on failure says why and returns a null image.
+    QImage takeScreen();
 
     common::Dialogs &dialogs_;
     WindowSystem &ws_;
