@@ -1,7 +1,7 @@
 // trekport-logger-sim: plays a GPS track logger on a pseudo-terminal. It
 // prints the device to type into trekport's COM box, and answers every
-// upload request "#" with its points as 16-byte frames, paced as a 4800 baud
-// line would deliver them.
+// upload request "#" with its points (one trip by default) as 16-byte
+// frames, paced as a 4800 baud line would deliver them.
 #include "core/gtxtfile.h"
 #include "core/loggerframes.h"
 
@@ -73,8 +73,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption markOpt(QStringLiteral("mark-every"),
         QStringLiteral("Every K-th generated point is marked; 0 for none (default 10)."), QStringLiteral("K"),
         QStringLiteral("10"));
+    const QCommandLineOption randomOpt(QStringLiteral("random"),
+        QStringLiteral("Generate points of random dates, times and places instead of one trip."));
     const QCommandLineOption variantOpt(QStringLiteral("variant"),
-        QStringLiteral("Which set of generated points: the same number gives the same points (default 1)."),
+        QStringLiteral("Which trip (or set of random points): the same number gives the same points (default 1)."),
         QStringLiteral("V"),
         QStringLiteral("1"));
     const QCommandLineOption fastOpt(QStringLiteral("fast"),
@@ -84,7 +86,7 @@ int main(int argc, char *argv[])
         QStringLiteral("I"));
     const QCommandLineOption onceOpt(QStringLiteral("once"),
         QStringLiteral("Exit after answering one upload request, once the host has closed the port."));
-    parser.addOptions({gtxtOpt, pointsOpt, markOpt, variantOpt, fastOpt, dropOpt, onceOpt});
+    parser.addOptions({gtxtOpt, pointsOpt, markOpt, randomOpt, variantOpt, fastOpt, dropOpt, onceOpt});
     parser.process(app);
 
     QByteArray frames;
@@ -113,7 +115,8 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "--points, --mark-every and --variant take whole numbers\n");
             return 2;
         }
-        frames = trekport::generateFrames(points, markEvery, variant);
+        frames = parser.isSet(randomOpt) ? trekport::generateFrames(points, markEvery, variant)
+                                         : trekport::generateTrip(points, markEvery, variant);
     }
     qint64 dropIndex = -1;
     if (parser.isSet(dropOpt)) {

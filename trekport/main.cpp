@@ -1,5 +1,6 @@
 // trekport: with no options the window; with options the command line.
 #include "common/qtdialogs.h"
+#include "common/translations.h"
 #include "core/commandline.h"
 #include "core/portsettings.h"
 #include "ui/mainform.h"
@@ -32,6 +33,7 @@ int main(int argc, char *argv[])
     // Ties the windows to their menu entry, whose icon the desktop then shows.
     QGuiApplication::setDesktopFileName(QStringLiteral(SUITE_DESKTOP_ID));
 #endif
+    common::loadQtTranslations(app);
     common::QtDialogs dialogs;
     trekport::MainForm window(dialogs, trekport::defaultSettingsFolder());
     window.show();

@@ -4,10 +4,14 @@
 #include "common/scripteddialogs.h"
 #include "common/textfile.h"
 #include "common/testsupport.h"
+#include "common/translations.h"
 
 #include <QDir>
 #include <QFile>
+#include <QApplication>
 #include <QImageReader>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,6 +36,7 @@ private Q_SLOTS:
     void jpegQualityReachesEncoder();
     void sharedProgramFolder_data();
     void sharedProgramFolder();
+    void qtTextsInChinese();
 };
 
 void TestCommon::splitLines_data()
@@ -212,5 +217,21 @@ void TestCommon::sharedProgramFolder()
     QCOMPARE(isSharedProgramFolder(folder), shared);
 }
 
-QTEST_GUILESS_MAIN(TestCommon)
+void TestCommon::qtTextsInChinese()
+{
+    QVERIFY(loadQtTranslations(*qApp));
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::Ok);
+    const struct {
+        QMessageBox::StandardButton button;
+        const char16_t *word;
+    } expected[] = {{QMessageBox::Yes, u"是"}, {QMessageBox::No, u"否"}, {QMessageBox::Cancel, u"取消"},
+                    {QMessageBox::Ok, u"确定"}};
+    for (const auto &e : expected) {
+        const QString text = box.button(e.button)->text();
+        QVERIFY2(text.contains(QString::fromUtf16(e.word)), qPrintable(text));
+    }
+}
+
+QTEST_MAIN(TestCommon)
 #include "tst_common.moc"

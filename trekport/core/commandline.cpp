@@ -42,7 +42,7 @@ int download(const QString &portText, int quietMs, Track &track, QTextStream &ou
     LoggerLink link(track.store, [&track] { return int(track.lines.size()); });
     const int error = link.open(portText);
     if (error != 0) {
-        err << statusLine(true, portText, false, errorText(error)) << Qt::endl;
+        err << statusLine(true, portText, false, openFailureText(error, portText)) << Qt::endl;
         return ExitBadInput;
     }
     QEventLoop loop;
@@ -175,10 +175,17 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
             err << QStringLiteral("文件无法读取：") << path << Qt::endl;
             return ExitBadInput;
         }
-        const QStringList listed = parseTrackLines(fileLines, track.store, int(track.lines.size()));
+        int ignored = 0;
+        const QStringList listed = parseTrackLines(fileLines, track.store, int(track.lines.size()), &ignored);
+        if (listed.isEmpty()) {
+            err << noTrackPointsMessage(path, ignored).replace(QStringLiteral("\r\n"), QString()) << Qt::endl;
+            return ExitBadInput;
+        }
         track.lines << listed;
         out << QStringLiteral("已读取") << path << QStringLiteral("，共") << listed.size()
             << QStringLiteral("个轨迹点。") << Qt::endl;
+        if (ignored > 0)
+            err << ignoredLinesMessage(ignored) << Qt::endl;
     }
     bool deviceLost = false;
     if (downloading) {

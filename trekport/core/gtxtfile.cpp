@@ -67,23 +67,43 @@ std::optional<ParsedTrackLine> ParseTrackLine(const QString &line)
             parsed.listed = m.captured(0);
             return parsed;
         }
+        return std::nullopt; // not a list line: a NAME file, a note, garbage
     }
     return ParsedTrackLine{cellsAtFixedPlaces(line), line.left(trackLineLength)};
 }
 
-QStringList parseTrackLines(const QStringList &lines, PointStore &store, int firstRow)
+QStringList parseTrackLines(const QStringList &lines, PointStore &store, int firstRow, int *ignored)
 {
+    int others = 0;
     QStringList listed;
     listed.reserve(lines.size());
     store.reserve(firstRow + int(lines.size()));
     for (const QString &line : lines) {
         std::optional<ParsedTrackLine> parsed = ParseTrackLine(line);
-        if (!parsed)
+        if (!parsed) {
+            if (!line.trimmed().isEmpty())
+                ++others;
             continue;
+        }
         store.row(firstRow + int(listed.size())) = std::move(parsed->row);
         listed << parsed->listed;
     }
+    if (ignored)
+        *ignored = others;
     return listed;
+}
+
+QString ignoredLinesMessage(int ignored)
+{
+    return QStringLiteral("另有 %1 行不是轨迹点，已忽略。").arg(ignored);
+}
+
+QString noTrackPointsMessage(const QString &path, int ignored)
+{
+    QString text = path + QStringLiteral("\r\n中没有轨迹点，未读取任何内容。");
+    if (ignored > 0)
+        text += QStringLiteral("\r\n\r\n") + ignoredLinesMessage(ignored);
+    return text;
 }
 
 bool readGtxtFile(const QString &path, QStringList *lines)

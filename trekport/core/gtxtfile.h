@@ -14,7 +14,8 @@ struct ParsedTrackLine {
     QString listed; // the text the list shows for this line
 };
 
-// A line of fewer than 54 characters gives nothing. A line whose fixed
+// A line of fewer than 54 characters gives nothing, nor does one without the
+// fixed pieces of a list line. A line whose fixed
 // pieces sit at their 54-character places is read at those places and listed
 // as its first 54 characters; a longer point (record numbers of four or more
 // digits, five fraction digits) is split at its pieces and kept up to its
@@ -22,8 +23,15 @@ struct ParsedTrackLine {
 std::optional<ParsedTrackLine> ParseTrackLine(const QString &line);
 
 // Parses every line into store rows from firstRow on; returns the listed
-// texts of the lines kept, in order.
-QStringList parseTrackLines(const QStringList &lines, PointStore &store, int firstRow);
+// texts of the lines kept, in order. *ignored: the non-blank lines that are
+// not list lines (a NAME file read by mistake gives nothing but those).
+QStringList parseTrackLines(const QStringList &lines, PointStore &store, int firstRow,
+                            int *ignored = nullptr);
+
+// "另有 K 行不是轨迹点，已忽略。"
+QString ignoredLinesMessage(int ignored);
+// A file that held no list line at all.
+QString noTrackPointsMessage(const QString &path, int ignored);
 
 // Reads a GTXT file (GBK or UTF-8, CR LF or LF). False when it cannot be read.
 bool readGtxtFile(const QString &path, QStringList *lines);

@@ -1,6 +1,8 @@
 #include "loggerframes.h"
 
+#include <QDateTime>
 #include <QRandomGenerator>
+#include <cmath>
 
 namespace trekport {
 namespace {
@@ -98,6 +100,68 @@ QByteArray generateFrames(int count, int markEvery, quint32 variant)
             quint8(rng.bounded(0, 100)), quint8(rng.bounded(0, 100)),
         };
         out.append(reinterpret_cast<const char *>(f), frameSize);
+    }
+    return out;
+}
+
+namespace {
+// Degrees and minutes cells of a coordinate; the last fraction digit is
+// nudged (0.0001' is a few centimetres) where the two fraction bytes cannot
+// spell the fraction.
+std::optional<std::pair<QString, QString>> coordinateCells(double degrees)
+{
+    const int whole = int(degrees);
+    const double minutes = (degrees - whole) * 60.0;
+    int tenThousandths = int(std::lround(minutes * 10000.0));
+    for (int nudge = 0; nudge < 20; ++nudge, ++tenThousandths) {
+        const int m = tenThousandths / 10000 % 60;
+        const QString cell = QString::asprintf("%02d.%04d", m, tenThousandths % 10000);
+        if (encodeMinutes(cell))
+            return std::pair{QString::number(whole), cell};
+    }
+    return std::nullopt;
+}
+} // namespace
+
+QByteArray generateTrip(int count, int markEvery, quint32 variant)
+{
+    constexpr double pi = 3.14159265358979323846;
+    constexpr double metresPerDegree = 111320.0;
+    constexpr int secondsPerPoint = 5;
+    constexpr double speed = 10.0; // metres per second
+    QRandomGenerator rng(variant);
+    const double baseHeading = rng.bounded(360.0) * pi / 180.0;
+    double lat = 31.83 + rng.bounded(0.05);
+    double lon = 118.77 + rng.bounded(0.05);
+    const QDateTime start(QDate(2026, 5, 12), QTime(9, 0, 0));
+    QByteArray out;
+    out.reserve(count * frameSize);
+    for (int i = 0; i < count; ++i) {
+        const QDateTime t = start.addSecs(qint64(i) * secondsPerPoint);
+        const bool marked = markEvery > 0 && (i + 1) % markEvery == 0;
+        TrackRow row;
+        row[ColRecord] = QString::number((i + 1) & 0xFFFF);
+        row[ColKind] = marked ? kindMarked : kindAuto;
+        row[ColMonth] = QString::number(t.date().month());
+        row[ColDay] = QString::number(t.date().day());
+        row[ColHour] = QString::number(t.time().hour());
+        row[ColMinute] = QString::number(t.time().minute());
+        row[ColSecond] = QString::number(t.time().second());
+        const auto latCells = coordinateCells(lat);
+        const auto lonCells = coordinateCells(lon);
+        if (latCells && lonCells) {
+            row[ColLatDeg] = latCells->first;
+            row[ColLatMin] = latCells->second;
+            row[ColLonDeg] = lonCells->first;
+            row[ColLonMin] = lonCells->second;
+            if (const std::optional<QByteArray> frame = encodeFrame(row))
+                out += *frame;
+        }
+        // The road bends slowly either way.
+        const double heading = baseHeading + 0.6 * std::sin(i / 40.0);
+        const double step = speed * secondsPerPoint;
+        lat += step * std::cos(heading) / metresPerDegree;
+        lon += step * std::sin(heading) / (metresPerDegree * std::cos(lat * pi / 180.0));
     }
     return out;
 }

@@ -18,8 +18,15 @@ std::optional<QByteArray> encodeFrame(const TrackRow &row);
 // the minutes cell ("12.0345" -> 12, 3, 45).
 std::optional<std::array<quint8, 3>> encodeMinutes(const QString &minutes);
 
-// count plausible frames with record numbers 1, 2, ...; every markEvery-th
-// point is marked (0: none). The same variant gives the same frames.
+// count frames of random bytes within each field's range (dates, times and
+// places all over), record numbers 1, 2, ...; every markEvery-th point is
+// marked (0: none). The same variant gives the same frames.
 QByteArray generateFrames(int count, int markEvery, quint32 variant);
+
+// count frames of one trip: one day, a point every 5 seconds from 09:00,
+// moving at a driving speed of about 10 m/s along a gently bending road near
+// Nanjing; every markEvery-th point is marked (0: none). The variant turns
+// the road; the same variant gives the same trip.
+QByteArray generateTrip(int count, int markEvery, quint32 variant);
 
 } // namespace trekport

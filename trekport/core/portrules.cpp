@@ -7,7 +7,10 @@
 #ifndef Q_OS_WIN
 #include <cerrno>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 #endif
 
 namespace trekport {
@@ -111,6 +114,57 @@ QStringList portComboItems()
             items << name;
     }
     return items;
+}
+
+QString portItemText(const QString &port, const QString &description)
+{
+    if (description.trimmed().isEmpty())
+        return port;
+    return port + QStringLiteral(" — ") + description.trimmed();
+}
+
+QList<PortItem> portComboEntries()
+{
+    QList<PortItem> items;
+    for (int i = 1; i <= 9; ++i)
+        items.append({QString::number(i), QString::number(i)});
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        const QString port = info.systemLocation();
+        if (std::none_of(items.cbegin(), items.cend(), [&](const PortItem &p) { return p.port == port; }))
+            items.append({portItemText(port, info.description()), port});
+    }
+    return items;
+}
+
+bool lacksDialoutGroup(const QString &deviceName)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(deviceName);
+    return false;
+#else
+    const QByteArray path = QFile::encodeName(deviceName);
+    struct stat st {};
+    if (deviceName.isEmpty() || ::stat(path.constData(), &st) != 0 || ::access(path.constData(), R_OK | W_OK) == 0)
+        return false;
+    const group *g = ::getgrgid(st.st_gid);
+    if (!g || QByteArray(g->gr_name) != "dialout")
+        return false;
+    if (::getegid() == st.st_gid)
+        return false;
+    const int n = ::getgroups(0, nullptr);
+    std::vector<gid_t> groups(size_t(n > 0 ? n : 0));
+    if (n > 0 && ::getgroups(n, groups.data()) == n)
+        return std::find(groups.begin(), groups.end(), st.st_gid) == groups.end();
+    return true;
+#endif
+}
+
+QString openFailureText(int errorNumber, const QString &portText)
+{
+    QString text = errorText(errorNumber);
+    if (errorNumber == ErrCannotOpen && lacksDialoutGroup(resolvePort(portText).deviceName))
+        text += dialoutHint;
+    return text;
 }
 
 } // namespace trekport

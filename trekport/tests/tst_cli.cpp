@@ -9,7 +9,10 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
+#include <cmath>
 #include <QFile>
 #include <QListWidget>
 #include <QProcess>
@@ -76,6 +79,7 @@ private Q_SLOTS:
     void existingOutputRefused();
     void missingInput();
     void simulatorGeneratedPoints();
+    void simulatorTripReadByPixplot();
     void simulatorDropsAByte();
     void simulatorSendsGtxtFile();
 
@@ -291,13 +295,54 @@ void TestCli::simulatorGeneratedPoints()
     QCOMPARE(sim.exitCode(), 0);
 }
 
+void TestCli::simulatorTripReadByPixplot()
+{
+    const QString pixplot = binary(QStringLiteral("pixplot"));
+    if (!QFileInfo::exists(pixplot))
+        QSKIP("pixplot not built");
+    QProcess sim;
+    const QString device = startSimulator(sim, {"--points", "60", "--fast", "--once"});
+    const QString name = path(QStringLiteral("trip"));
+    const Run r = trekportRun({"--port", device, "--download", "--quiet-ms", "2000", "--export-name", name});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out.size(), 61);
+    QByteArray out, err;
+    QCOMPARE(testsupport::runProgram(pixplot, {"--read-path", name}, &out, &err, 60000), 0);
+    const QStringList rows = linesOf(out);
+    QCOMPARE(rows.size(), 60);
+    QDateTime previousTime;
+    double previousLon = 0, previousLat = 0;
+    for (const QString &row : rows) {
+        const QStringList f = row.split(QLatin1Char('\t'));
+        QCOMPARE(f.size(), 6);
+        const QDateTime time = QDateTime::fromString(f.at(1), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        QVERIFY2(time.isValid(), qPrintable(row));
+        QVERIFY2(f.at(3).toInt() >= 0, qPrintable(row));
+        const double lon = f.at(4).toDouble(), lat = f.at(5).toDouble();
+        if (previousTime.isValid()) {
+            QVERIFY2(time > previousTime, qPrintable(row));
+            QCOMPARE(time.date(), previousTime.date());
+            // Metres between fixes, on a local flat approximation.
+            const double dy = (lat - previousLat) * 111320.0;
+            const double dx = (lon - previousLon) * 111320.0 * std::cos(lat * M_PI / 180.0);
+            const double metres = std::hypot(dx, dy);
+            const double speed = metres / double(previousTime.secsTo(time));
+            QVERIFY2(speed > 0.5 && speed < 40.0, qPrintable(row + QStringLiteral(" %1 m/s").arg(speed)));
+        }
+        previousTime = time;
+        previousLon = lon;
+        previousLat = lat;
+    }
+    QVERIFY(sim.waitForFinished(5000));
+}
+
 void TestCli::simulatorDropsAByte()
 {
     QProcess whole;
-    QString device = startSimulator(whole, {"--points", "5", "--fast", "--once", "--variant", "9"});
+    QString device = startSimulator(whole, {"--points", "5", "--random", "--fast", "--once", "--variant", "9"});
     const Run good = trekportRun({"--port", device, "--download", "--quiet-ms", "2000"});
     QProcess faulty;
-    device = startSimulator(faulty, {"--points", "5", "--fast", "--once", "--variant", "9", "--drop-byte", "20"});
+    device = startSimulator(faulty, {"--points", "5", "--random", "--fast", "--once", "--variant", "9", "--drop-byte", "20"});
     const Run bad = trekportRun({"--port", device, "--download", "--quiet-ms", "2000"});
     QCOMPARE(good.code, 0);
     QCOMPARE(bad.code, 0);

@@ -292,10 +292,11 @@ void TestCore::parseTrackLine_data()
     const QString rec5 = QStringLiteral("记录65535| 自动| 01月02日 03:04:05| N31°12.10099',E121°23.4567'");
     QTest::newRow("five digits twice") << rec5 + QStringLiteral("\t") << true << rec5
         << QStringList{"65535", "自动", "01", "02", "03", "04", "05", "31", "12.10099", "121", "23.4567"};
-    // Not a list line at all: read at the fixed places like any other.
-    const QString junk = QString(60, QLatin1Char('x'));
-    QTest::newRow("junk at fixed places") << junk << true << junk.left(54)
-        << QStringList{"xxx", "xx", "xx", "xx", "xx", "xx", "xx", "xx", "xxxxxxx", "xxx", "xxxxxxx"};
+    // Not list lines: left out however long they are.
+    QTest::newRow("junk") << QString(60, QLatin1Char('x')) << false << QString() << QStringList();
+    QTest::newRow("NAME sentence")
+        << QStringLiteral("$GPRMC,022345,A,3112.3456,N,12123.4567,E,0.0,0.0,120526,,,A*6D") << false
+        << QString() << QStringList();
 }
 
 void TestCore::parseTrackLine()

@@ -62,6 +62,8 @@ private Q_SLOTS:
     void roundTripAppends();
     void loadLineLengths_data();
     void loadLineLengths();
+    void loadLeavesOutOtherLines_data();
+    void loadLeavesOutOtherLines();
     void loadUtf8AndLf();
     void loadTwiceListsTwice();
     void saveKeepsTextGbkCannotHold();
@@ -196,6 +198,41 @@ void TestFiles::loadLineLengths()
         QCOMPARE(f->pointStore().at(1)[ColRecord], QStringLiteral("002"));
     } else {
         QCOMPARE(f->pointStore().at(0)[ColRecord], QStringLiteral("002"));
+    }
+}
+
+void TestFiles::loadLeavesOutOtherLines_data()
+{
+    const QString rmc = QStringLiteral("$GPRMC,022345,A,3112.3456,N,12123.4567,E,0.0,0.0,120526,,,A*6D");
+    const QString gga = QStringLiteral("$GPGGA,022345,3112.3456,N,12123.4567,E,1,05,2.0,0.0,M,0.0,M,,*4B");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QString>("info"); // empty: no message
+    QTest::newRow("track only") << QStringList{lineA, lineB, QString()} << QStringList{lineA, lineB} << QString();
+    QTest::newRow("mixed") << QStringList{lineA, rmc, QString(), QStringLiteral("备注"), lineB}
+                           << QStringList{lineA, lineB} << QStringLiteral("另有 2 行不是轨迹点，已忽略。");
+    QTest::newRow("NAME file") << QStringList{rmc, gga, rmc, gga} << QStringList()
+                               << QStringLiteral("\r\n中没有轨迹点，未读取任何内容。\r\n\r\n另有 4 行不是轨迹点，已忽略。");
+    QTest::newRow("empty file") << QStringList() << QStringList()
+                                << QStringLiteral("\r\n中没有轨迹点，未读取任何内容。");
+}
+
+void TestFiles::loadLeavesOutOtherLines()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, listed);
+    QFETCH(QString, info);
+    const QString in = path(QStringLiteral("mixed.txt"));
+    writeFile(in, gbk(lines));
+    auto f = formWith({});
+    dialogs_->queueFile(in);
+    QTest::mouseClick(f->inputxt, Qt::LeftButton);
+    QCOMPARE(listOf(*f), listed);
+    const QList<DialogCall> infos = dialogs_->callsOf(DialogCall::Info);
+    QCOMPARE(infos.size(), info.isEmpty() ? 0 : 1);
+    if (!info.isEmpty()) {
+        QCOMPARE(infos.first().text, listed.isEmpty() ? in + info : info);
+        QCOMPARE(infos.first().title, QStringLiteral("系统"));
     }
 }
 

@@ -18,6 +18,10 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSerialPortInfo>
+#include <QTextLayout>
+#include "core/portrules.h"
+#include "ui/columnheader.h"
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -80,6 +84,9 @@ private Q_SLOTS:
     void dragByTitle();
     void chosenPortIsRemembered();
     void typedPortIsNotRemembered();
+    void typedPortRememberedOnceOpen();
+    void portListReadAnew();
+    void headerLinesUpWithList();
     void closeoverLeaves();
     void thousandsOfPointsAtLineSpeed();
 
@@ -388,6 +395,70 @@ void TestWindow::typedPortIsNotRemembered()
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(1, 0)).center());
     QTRY_COMPARE(f->port_cs->currentText(), QStringLiteral("2"));
     QCOMPARE(testsupport::readAll(ini), QByteArray("2\r\n"));
+}
+
+void TestWindow::typedPortRememberedOnceOpen()
+{
+    PtyLogger logger;
+    auto f = makeForm();
+    const QString ini = dir_->filePath(QStringLiteral("SYS.ini"));
+    f->port_cs->setEditText(QStringLiteral("/dev/trekport-none"));
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    QCOMPARE(testsupport::readAll(ini), QByteArray("0\r\n"));
+    f->port_cs->setEditText(logger.devicePath());
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    QVERIFY(f->link().isOpen());
+    QCOMPARE(testsupport::readAll(ini), logger.devicePath().toUtf8() + "\r\n");
+    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    auto again = makeForm();
+    QCOMPARE(again->port_cs->currentText(), logger.devicePath());
+}
+
+void TestWindow::portListReadAnew()
+{
+    auto f = makeForm();
+    f->port_cs->clear();
+    f->port_cs->setEditText(QStringLiteral("/dev/typed"));
+    f->port_cs->showPopup();
+    const QList<QSerialPortInfo> system = QSerialPortInfo::availablePorts();
+    QCOMPARE(f->port_cs->currentText(), QStringLiteral("/dev/typed"));
+    QVERIFY(f->port_cs->count() >= 9);
+    for (int i = 0; i < 9; ++i)
+        QCOMPARE(f->port_cs->itemText(i), QString::number(i + 1));
+    for (int i = 9; i < f->port_cs->count(); ++i) {
+        const QString port = f->port_cs->itemData(i).toString();
+        QVERIFY(std::any_of(system.begin(), system.end(),
+                            [&](const QSerialPortInfo &p) { return p.systemLocation() == port; }));
+        QVERIFY(f->port_cs->itemText(i).startsWith(port));
+    }
+    f->port_cs->hidePopup();
+    QCOMPARE(portItemText(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("CP2102 USB to UART")),
+             QStringLiteral("/dev/ttyUSB0 — CP2102 USB to UART"));
+    QCOMPARE(portItemText(QStringLiteral("/dev/ttyS0"), QString()), QStringLiteral("/dev/ttyS0"));
+}
+
+void TestWindow::headerLinesUpWithList()
+{
+    auto f = makeForm();
+    f->Lis->addItem(exampleLine);
+    QCOMPARE(f->Label3->font(), f->Lis->font());
+    // Where the list draws the line's parts, measured by laying the text out.
+    QTextLayout layout(exampleLine, f->Lis->font());
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QRect item = f->Lis->visualItemRect(f->Lis->item(0));
+    const int textLeft = f->Lis->viewport()->mapTo(f.get(), item.topLeft()).x()
+        + f->Lis->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, f->Lis) + 1;
+    const QList<int> stops = static_cast<ColumnHeader *>(f->Label3)->stops();
+    QCOMPARE(stops.size(), 4);
+    const int indexes[] = {0, 9, 26, int(exampleLine.size())};
+    for (int k = 0; k < 4; ++k) {
+        const int listX = textLeft + qRound(layout.lineAt(0).cursorToX(indexes[k]));
+        const int headerX = f->Label3->mapTo(f.get(), QPoint(stops.at(k), 0)).x()
+            + f->Label3->contentsMargins().left();
+        QVERIFY2(qAbs(listX - headerX) <= 1, qPrintable(QStringLiteral("%1: %2 / %3").arg(k).arg(listX).arg(headerX)));
+    }
 }
 
 void TestWindow::closeoverLeaves()

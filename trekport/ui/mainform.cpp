@@ -8,6 +8,7 @@
 #include "core/nmeaexport.h"
 #include "core/portrules.h"
 #include "core/statustext.h"
+#include "ui/columnheader.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -42,6 +43,26 @@ W *make(QWidget *parent, const char *name, const QRect &geometry)
     w->setGeometry(geometry);
     return w;
 }
+
+// The port box reads the system's ports anew each time its list opens, so
+// an adapter plugged in after start is offered.
+class PortCombo : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    void refreshItems()
+    {
+        const QString typed = currentText();
+        clear();
+        for (const PortItem &item : portComboEntries())
+            addItem(item.text, item.port);
+        setEditText(typed);
+    }
+    void showPopup() override
+    {
+        refreshItems();
+        QComboBox::showPopup();
+    }
+};
 
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
 {
@@ -90,10 +111,13 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
 
     Label2 = make<QLabel>(this, "Label2", QRect(10, 42, 40, 24));
     Label2->setText(QStringLiteral("COM:"));
-    port_cs = make<QComboBox>(this, "port_cs", QRect(50, 42, 110, 24));
+    auto *portBox = make<PortCombo>(this, "port_cs", QRect(50, 42, 110, 24));
+    port_cs = portBox;
     port_cs->setEditable(true);
     port_cs->setInsertPolicy(QComboBox::NoInsert);
-    port_cs->addItems(portComboItems());
+    // The list is wider than the box: device names carry their description.
+    port_cs->view()->setMinimumWidth(320);
+    portBox->refreshItems();
     port_cs->setCurrentText(QStringLiteral("1"));
     cmd_openp = button(this, "cmd_openp", captionOpen, QRect(170, 40, 80, 28));
     cmd_upload = button(this, "cmd_upload", QStringLiteral("上传数据"), QRect(255, 40, 80, 28));
@@ -105,7 +129,7 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
     for (QPushButton *b : {cmd_upload, outputxt, cleardata, name_mk, kml_mk})
         b->setEnabled(false);
 
-    Label3 = make<QLabel>(this, "Label3", QRect(10, 76, 700, 20));
+    Label3 = make<ColumnHeader>(this, "Label3", QRect(10, 76, 700, 20));
     Label3->setText(label3Caption());
     Lis = make<QListWidget>(this, "Lis", QRect(10, 96, 700, 290));
     Lis->setUniformItemSizes(true);
@@ -136,6 +160,20 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
     connect(&link_, &LoggerLink::deviceLost, this, &MainForm::onDeviceLost);
     movetitle->installEventFilter(this);
 
+    alignLabel3();
+    // Tab follows the eye: the port row left to right, then the list and
+    // the status box.
+    setTabOrder(port_cs, cmd_openp);
+    setTabOrder(cmd_openp, cmd_upload);
+    setTabOrder(cmd_upload, inputxt);
+    setTabOrder(inputxt, outputxt);
+    setTabOrder(outputxt, cleardata);
+    setTabOrder(cleardata, name_mk);
+    setTabOrder(name_mk, kml_mk);
+    setTabOrder(kml_mk, Lis);
+    setTabOrder(Lis, txt_sata);
+    setTabOrder(txt_sata, closeover);
+
     Form_Load();
     Timer1->start();
 }
@@ -150,6 +188,31 @@ QString MainForm::label3Caption()
     return QStringLiteral("|数据信息") + QString(5, QLatin1Char(' ')) + QStringLiteral("|日期时间")
         + QString(10, QLatin1Char(' ')) + QStringLiteral("|坐标") + QString(28, QLatin1Char(' '))
         + QStringLiteral("|");
+}
+
+QList<int> MainForm::listColumnStops() const
+{
+    // Where a list line's text starts inside Lis: the frame, then the item
+    // view's text margin.
+    const int textMargin = Lis->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, Lis) + 1;
+    const int left = Lis->x() + Lis->frameWidth() + textMargin;
+    const QFontMetrics fm(Lis->font());
+    // A list line's parts: the record from its start, the time after the
+    // second "|", the position after the third, and the line's end.
+    const QString sample = QStringLiteral("记录007| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
+    QList<int> stops;
+    for (int index : {0, 9, 26, int(sample.size())})
+        stops << left + fm.horizontalAdvance(sample.left(index));
+    return stops;
+}
+
+void MainForm::alignLabel3()
+{
+    Label3->setFont(Lis->font());
+    QList<int> stops;
+    for (int x : listColumnStops())
+        stops << x - Label3->x() - Label3->contentsMargins().left();
+    static_cast<ColumnHeader *>(Label3)->setStops(stops);
 }
 
 QStringList MainForm::statusLines() const
@@ -195,12 +258,14 @@ void MainForm::cmd_openp_Click()
     if (cmd_openp->text() == captionOpen) {
         const int error = link_.open(port_cs->currentText());
         if (error != 0) {
-            AppendStatus(true, errorText(error));
+            AppendStatus(true, openFailureText(error, port_cs->currentText()));
             cmd_openp->setText(captionOpen);
             link_.close();
             return;
         }
         setPortOpenState(true);
+        // A port that opens is worth remembering, typed or chosen.
+        SaveSettings();
     } else {
         setPortOpenState(false);
     }
@@ -236,6 +301,10 @@ void MainForm::onPortActivated(int index)
         portTyped_.clear();
         return;
     }
+    // An item with a description stands for its device alone.
+    const QString port = port_cs->itemData(index).toString();
+    if (!port.isEmpty() && port != port_cs->currentText())
+        port_cs->setEditText(port);
     port_cs_Click();
 }
 
@@ -322,11 +391,17 @@ void MainForm::inputxt_Click()
     QStringList lines;
     if (!readGtxtFile(path, &lines))
         return;
-    const QStringList listed = parseTrackLines(lines, store_, Lis->count());
-    if (listed.isEmpty())
+    int ignored = 0;
+    const QStringList listed = parseTrackLines(lines, store_, Lis->count(), &ignored);
+    if (listed.isEmpty()) {
+        dialogs_.inform(this, noTrackPointsMessage(path, ignored), titleSystem,
+                        common::MessageIcon::Information);
         return;
+    }
     Lis->addItems(listed);
     Lis->setCurrentRow(Lis->count() - 1);
+    if (ignored > 0)
+        dialogs_.inform(this, ignoredLinesMessage(ignored), titleSystem, common::MessageIcon::Information);
 }
 
 void MainForm::name_mk_Click()

@@ -55,6 +55,9 @@ public:
     QStringList statusLines() const;
 
     static QString label3Caption();
+    // x, in window coordinates, where a list line's parts begin in Lis's
+    // font: record, time, position, and the line's end.
+    QList<int> listColumnStops() const;
 
 public Q_SLOTS:
     void cmd_openp_Click();
@@ -79,6 +82,7 @@ private:
     void AppendStatus(bool withPort, const QString &text);
     void movetitle_MouseDown(const QPoint &globalPos);
     void setPortOpenState(bool open);
+    void alignLabel3();
     void onPointCompleted(const QString &line);
     void onDeviceLost();
     void onPortActivated(int index);
