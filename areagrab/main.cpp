@@ -5,6 +5,7 @@
 #include "ui/mainform.h"
 #include "common/qtdialogs.h"
 #include "common/consoletext.h"
+#include "common/translations.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -67,6 +68,7 @@ int main(int argc, char *argv[])
 #endif
 
     if (argc <= 1) {
+        common::loadQtTranslations(*app);
         common::QtDialogs dialogs;
         auto ws = areagrab::createWindowSystem();
         areagrab::MainForm form(dialogs, *ws);

@@ -58,12 +58,13 @@ private Q_SLOTS:
     void changebigSizesPreviewAndWindow_data();
     void changebigSizesPreviewAndWindow();
     void changebigReplacesPreviousCapture();
+    void saveWritesDecodableJpeg_data();
     void saveWritesDecodableJpeg();
     void saveCancelledDoesNothing();
     void overwriteNoKeepsOldBytes();
     void overwriteYesReplaces();
     void failedSaveIsReported();
-    void saveWithoutCaptureIsReported();
+    void saveDisabledBeforeCapture();
 };
 
 void TestMainForm::controlsAtTheirPlaces_data()
@@ -172,16 +173,28 @@ void TestMainForm::changebigReplacesPreviousCapture()
     QCOMPARE(form.height(), 114); // (300 + 1410) / 15
 }
 
+void TestMainForm::saveWritesDecodableJpeg_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("no extension") << "截图" << "截图.jpg";
+    QTest::newRow("ends in a dot") << "截图." << "截图.jpg";
+    QTest::newRow("dot file") << ".shot" << ".shot.jpg";
+    QTest::newRow(".jpg") << "a.jpg" << "a.jpg";
+    QTest::newRow("other extension kept") << "a.jpeg" << "a.jpeg";
+}
+
 void TestMainForm::saveWritesDecodableJpeg()
 {
+    QFETCH(QString, typed);
+    QFETCH(QString, saved);
     QTemporaryDir dir;
     common::ScriptedDialogs dialogs;
     NoWindows ws;
     MainForm form(dialogs, ws);
     captureViaClipboard(form, stripes(123, 45));
-    // The name is used as chosen: no extension is added.
-    const QString path = dir.filePath(QStringLiteral("截图"));
-    dialogs.queueFile(path);
+    const QString path = dir.filePath(saved);
+    dialogs.queueFile(dir.filePath(typed));
     QTest::mouseClick(form.cmdSave, Qt::LeftButton);
     QVERIFY(dialogs.unexpected.isEmpty());
     const auto saves = dialogs.callsOf(DialogCall::SaveFile);
@@ -289,17 +302,16 @@ void TestMainForm::failedSaveIsReported()
     QCOMPARE(testsupport::readAll(blocker), QByteArray("x"));
 }
 
-void TestMainForm::saveWithoutCaptureIsReported()
+void TestMainForm::saveDisabledBeforeCapture()
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("nothing.jpg"));
     common::ScriptedDialogs dialogs;
     NoWindows ws;
     MainForm form(dialogs, ws);
-    dialogs.queueFile(path);
+    QVERIFY(!form.cmdSave->isEnabled());
     QTest::mouseClick(form.cmdSave, Qt::LeftButton);
-    QCOMPARE(dialogs.lastInfo(), QStringLiteral("图片保存失败：\r\n") + path);
-    QVERIFY(!QFile::exists(path));
+    QVERIFY(dialogs.calls.isEmpty());
+    captureViaClipboard(form, stripes(10, 10));
+    QVERIFY(form.cmdSave->isEnabled());
 }
 
 QTEST_MAIN(TestMainForm)

@@ -241,15 +241,17 @@ void TestScreen::areaCaptureGivesFrozenPixels_data()
 {
     QTest::addColumn<QPoint>("press");
     QTest::addColumn<QPoint>("cursor");
+    QTest::addColumn<bool>("byEnter"); // the shot taken with Enter instead of a click on the label
     const QRect area(300, 200, 160, 120);
-    QTest::newRow("dragged down-right") << area.topLeft() << area.topLeft() + QPoint(160, 120);
-    QTest::newRow("dragged up-left") << area.topLeft() + QPoint(160, 120) << area.topLeft();
+    QTest::newRow("dragged down-right") << area.topLeft() << area.topLeft() + QPoint(160, 120) << false;
+    QTest::newRow("dragged up-left, Enter") << area.topLeft() + QPoint(160, 120) << area.topLeft() << true;
 }
 
 void TestScreen::areaCaptureGivesFrozenPixels()
 {
     QFETCH(QPoint, press);
     QFETCH(QPoint, cursor);
+    QFETCH(bool, byEnter);
     const QRect area(300, 200, 160, 120);
     makeForm();
     CatForm *overlay = openOverlay();
@@ -272,8 +274,12 @@ void TestScreen::areaCaptureGivesFrozenPixels()
     QCOMPARE(overlay->cat_cho->geometry(), area);
     QCOMPARE(overlay->cat_cho->borderWidth(), 1);
 
+    QVERIFY(!overlay->cat_big->toolTip().isEmpty());
     QSignalSpy destroyed(overlay, &QObject::destroyed);
-    QTest::mouseClick(overlay->cat_big, Qt::LeftButton);
+    if (byEnter)
+        QTest::keyClick(overlay, Qt::Key_Return);
+    else
+        QTest::mouseClick(overlay->cat_big, Qt::LeftButton);
     QTRY_COMPARE(destroyed.size(), 1);
     QVERIFY(form_->isVisible());
     const QImage expected = background_->image().copy(area);

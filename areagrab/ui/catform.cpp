@@ -65,6 +65,7 @@ CatForm::CatForm(MainForm &owner, const QImage &frozen)
     cat_big->move(0, 0);
     cat_big->hide();
     cat_big->installEventFilter(this);
+    cat_big->setToolTip(QStringLiteral("单击此处（或按回车）截取框中的区域，Esc 取消"));
 
     Ti = new QTimer(this);
     Ti->setObjectName(QStringLiteral("Ti"));
@@ -232,6 +233,8 @@ void CatForm::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape)
         Form_KeyPress(27);
+    else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !selection_.isEmpty())
+        cat_big_Click(); // the same as a click on the size label
     else
         event->ignore();
 }

@@ -8,6 +8,7 @@
 #include "ui/pumpwait.h"
 #include "ui/wrapbutton.h"
 #include "common/bmp2jpg.h"
+#include "core/savename.h"
 #include "common/dialogs.h"
 #include "common/programfolder.h"
 
@@ -106,6 +107,8 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
     cmdSave->setObjectName(QStringLiteral("cmdSave"));
     placeTwips(cmdSave, 4560, 120, 600, 705);
     connect(cmdSave, &QPushButton::clicked, this, &MainForm::cmdSave_Click);
+    // Nothing to save before the first capture.
+    cmdSave->setEnabled(false);
 
     pic_img = new QLabel(this);
     pic_img->setObjectName(QStringLiteral("pic_img"));
@@ -203,6 +206,7 @@ void MainForm::changebig(bool fromClipboard)
     if (!temImage_.isNull())
         pic_img->setPixmap(QPixmap::fromImage(temImage_));
     setWindowHeightTwips(fit.windowHeight);
+    cmdSave->setEnabled(!temImage_.isNull());
 }
 
 void MainForm::Command1_Click()
@@ -252,11 +256,15 @@ void MainForm::Command2_Click()
 
 void MainForm::cmdSave_Click()
 {
-    const QString name = dialogs_.getSaveFileName(this, QStringLiteral("另存为"),
+    if (temImage_.isNull())
+        return;
+    QString name = dialogs_.getSaveFileName(this, QStringLiteral("另存为"),
                                                   common::dialogStartFolder(),
                                                   QStringLiteral("位图文件 (*.jpg)|*.jpg"));
     if (name.isEmpty())
         return;
+    // A name typed without an extension gets ".jpg", as desktop programs do.
+    name = withDefaultSuffix(name, QStringLiteral("jpg"));
     if (QFileInfo::exists(name)
         && !dialogs_.askYesNo(this, QStringLiteral("文件已经存在，是否覆盖文件？"),
                               QStringLiteral("询问"), common::MessageIcon::Question))
