@@ -147,6 +147,21 @@ QString FailureText(Failure failure)
     return {};
 }
 
+QString SingleDoneMessage(const QString &fileName)
+{
+    return QStringLiteral("处理完成!\r\n照片 %1 已处理。").arg(fileName);
+}
+
+QString FramedAgainQuestion(const QString &fileName)
+{
+    return QStringLiteral("照片 %1 已经加过边框，是否再加一次？").arg(fileName);
+}
+
+QString FramedAgainBatchQuestion(qint64 count)
+{
+    return QStringLiteral("其中 %1 个照片已经加过边框，是否再加一次？\r\n(选\"否\"则跳过这些照片)").arg(count);
+}
+
 QString BatchMessage(qint64 processed, qint64 failed)
 {
     QString text = QStringLiteral("批处理完成!\r\n共处理 %1 个照片。").arg(processed);

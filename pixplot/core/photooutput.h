@@ -70,6 +70,11 @@ Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeT
 QString FailureText(Failure failure);
 
 // "批处理完成!" and the counts of a batch.
+// "执行" on one photo that went well.
+QString SingleDoneMessage(const QString &fileName);
+// Before framing photos that were framed earlier in the same session.
+QString FramedAgainQuestion(const QString &fileName);
+QString FramedAgainBatchQuestion(qint64 count);
 QString BatchMessage(qint64 processed, qint64 failed);
 
 } // namespace photooutput

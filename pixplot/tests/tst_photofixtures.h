@@ -112,7 +112,8 @@ struct Window {
     {
         return path()->model()->index(row - 1, column).data().toString();
     }
-    QString title(const QString &box) const { return get<QGroupBox>(box)->title(); }
+    // The frame's whole caption; the title it paints may be elided.
+    QString title(const QString &box) const { return PixplotMain::boxCaption(get<QGroupBox>(box)); }
 
     // "加入..." with the given files.
     void addPhotos(const QStringList &files)

@@ -9,6 +9,7 @@
 
 #include <QDesktopServices>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -59,6 +60,10 @@ private slots:
     }
 
     void formAtStart();
+    void fitsSmallScreenWithoutJumping();
+    void columnsFitTheirTexts();
+    void previewFollowsSelection();
+    void framingAgainAsksFirst();
     void addSkipsFilesThatAreNotJpeg();
     void photoWithoutExifGetsIconTwoAndNoTime();
     void cancelledAddShowsNothing();
@@ -113,10 +118,138 @@ void TestWindow::formAtStart()
         QCOMPARE(win.photos()->model()->headerData(c, Qt::Horizontal).toString(), photoHeaders[c]);
         QCOMPARE(win.path()->model()->headerData(c, Qt::Horizontal).toString(), pathHeaders[c]);
     }
-    // Centred on the screen.
-    const QRect screen = win.w->screen()->geometry();
-    QCOMPARE(win.w->x(), screen.x() + (screen.width() - win.w->width()) / 2);
-    QCOMPARE(win.w->y(), screen.y() + (screen.height() - win.w->height()) / 2);
+    QCOMPARE(win.get<QLabel>(QStringLiteral("wctLabel"))->text(), QStringLiteral("容差(秒)"));
+    QCOMPARE(win.get<QLabel>(QStringLiteral("wctLabel"))->buddy(), win.get<QLineEdit>(QStringLiteral("wct")));
+    for (int i = 0; i < 6; ++i)
+        QVERIFY(!win.button(QStringLiteral("tzc_%1").arg(i))->toolTip().isEmpty());
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(!win.button(QStringLiteral("wcc_%1").arg(i))->toolTip().isEmpty());
+    // Tab through the clock row goes left to right: -, field, + for each part.
+    QStringList order;
+    QWidget *w = win.get<QWidget>(QStringLiteral("tz_f"));
+    for (int i = 0; i < 10; ++i, w = w->nextInFocusChain()) {
+        while (w->focusPolicy() == Qt::NoFocus)
+            w = w->nextInFocusChain();
+        order << w->objectName();
+    }
+    QCOMPARE(order, (QStringList{"tz_f", "tzc_3", "tzt_0", "tzc_0", "tzc_4", "tzt_1", "tzc_1", "tzc_5",
+                                 "tzt_2", "tzc_2"}));
+}
+
+void TestWindow::fitsSmallScreenWithoutJumping()
+{
+    // What a 1024 × 768 screen leaves for the window inside its frame.
+    const QSize room(1024 - 16, 768 - 40);
+    Window win;
+    const QSize least = win.w->minimumSizeHint().expandedTo(win.w->minimumSize());
+    QVERIFY2(least.width() <= room.width() && least.height() <= room.height(),
+             qPrintable(QStringLiteral("%1×%2").arg(least.width()).arg(least.height())));
+    QVERIFY(win.w->maximumWidth() > least.width()); // resizable
+    const QRect screen = win.w->screen()->availableGeometry();
+    QVERIFY(win.w->x() >= screen.x() && win.w->y() >= screen.y());
+    win.w->resize(room);
+    const QString path = file("long.txt");
+    QVERIFY(fixtures::writeLines(path, {fixtures::rmc("235959", "311210"), fixtures::rmc("000101", "010111")}));
+    const QSize before = win.w->size();
+    win.loadPath(path);
+    QCoreApplication::processEvents();
+    QCOMPARE(win.w->size(), before);
+    auto *box = win.get<QGroupBox>(QStringLiteral("Gps_box"));
+    QCOMPARE(box->toolTip(), win.title(QStringLiteral("Gps_box")));
+    QVERIFY(box->fontMetrics().horizontalAdvance(box->title()) <= box->width());
+}
+
+void TestWindow::columnsFitTheirTexts()
+{
+    QVERIFY(fixtures::writePhoto(file("a_rather_long_photo_name_from_a_phone_0001.jpg"),
+                                 QStringLiteral("2004:08:07 11:29:58")));
+    const QString path = file("p.txt");
+    QVERIFY(fixtures::writeLines(path, {fixtures::rmc("032958", "070804")}));
+    Window win;
+    win.addPhotos({file("a_rather_long_photo_name_from_a_phone_0001.jpg")});
+    win.loadPath(path);
+    win.click(QStringLiteral("cmd_plgoto"));
+    for (QTreeView *view : {win.photos(), win.path()}) {
+        for (int c = 0; c < 3; ++c) {
+            const QModelIndex i = view->model()->index(0, c);
+            const QString text = i.data().toString();
+            QVERIFY2(!text.isEmpty(), qPrintable(view->objectName()));
+            QCOMPARE(i.data(Qt::ToolTipRole).toString(), text);
+            const int icon = c == 0 && view == win.photos() ? 16 : 0;
+            QVERIFY2(view->header()->sectionSize(c) >= view->fontMetrics().horizontalAdvance(text) + icon,
+                     qPrintable(view->objectName() + QLatin1Char(' ') + text));
+        }
+    }
+    QVERIFY(win.photoCell(1, 2).startsWith(QStringLiteral("N31")));
+}
+
+void TestWindow::previewFollowsSelection()
+{
+    QStringList files;
+    for (int i = 1; i <= 4; ++i) {
+        files << file(QStringLiteral("P%1.JPG").arg(i));
+        QVERIFY(fixtures::writePhoto(files.last(), QStringLiteral("2010:05:01 14:03:2%1").arg(i)));
+    }
+    Window win;
+    win.addPhotos(files);
+    auto *preview = win.get<QLabel>(QStringLiteral("Pictemp"));
+    // The preview shows the photo of the selected row, or nothing.
+    const auto shows = [&](const QString &photo) {
+        return preview->toolTip() == photo
+            && (photo.isEmpty() ? win.title(QStringLiteral("picture_review")) == QStringLiteral("照片预览")
+                                : win.title(QStringLiteral("picture_review")).startsWith(QStringLiteral("照片预览 (")));
+    };
+    win.selectPhoto(2);
+    QVERIFY(shows(files[1]));
+    win.dialogs.queueYes();
+    win.click(QStringLiteral("cmd_del"));
+    QCOMPARE(win.w->selectedPhotoRow(), 2);
+    QVERIFY(shows(files[2]));
+    win.selectPhoto(3);
+    win.click(QStringLiteral("cmd_allmake"));
+    QCOMPARE(win.w->selectedPhotoRow(), 3);
+    QVERIFY(shows(files[3]));
+    win.dialogs.queueYes();
+    win.click(QStringLiteral("cmd_clear"));
+    QVERIFY(shows(QString()));
+    QVERIFY(win.dialogs.unexpected.isEmpty());
+}
+
+void TestWindow::framingAgainAsksFirst()
+{
+    QVERIFY(fixtures::writePhoto(file("A.JPG"), QStringLiteral("2010:05:01 14:03:22")));
+    QVERIFY(fixtures::writePhoto(file("B.JPG"), QStringLiteral("2010:05:01 14:03:23")));
+    Window win;
+    win.addPhotos({file("A.JPG"), file("B.JPG")});
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.selectPhoto(1);
+    win.click(QStringLiteral("cmd_make"));
+    QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("处理完成!\r\n照片 A.JPG 已处理。"));
+    QVERIFY(win.dialogs.callsOf(DialogCall::YesNo).isEmpty());
+    const QByteArray once = testsupport::readAll(file("A.JPG"));
+    const QByteArray backup = testsupport::readAll(file("BackUp/A.JPG"));
+
+    // Again on the same photo: asked first; No leaves it and its backup.
+    win.dialogs.queueNo();
+    win.click(QStringLiteral("cmd_make"));
+    const QList<DialogCall> asked = win.dialogs.callsOf(DialogCall::YesNo);
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked[0].text, QStringLiteral("照片 A.JPG 已经加过边框，是否再加一次？"));
+    QCOMPARE(asked[0].title, QStringLiteral("系统"));
+    QCOMPARE(asked[0].icon, MessageIcon::Question);
+    QCOMPARE(testsupport::readAll(file("A.JPG")), once);
+
+    // The batch asks once; No frames only the photo not framed yet.
+    const QByteArray untouched = testsupport::readAll(file("B.JPG"));
+    win.dialogs.queueNo();
+    win.click(QStringLiteral("cmd_allmake"));
+    QCOMPARE(win.dialogs.callsOf(DialogCall::YesNo).size(), 2);
+    QCOMPARE(win.dialogs.callsOf(DialogCall::YesNo).last().text,
+             QStringLiteral("其中 1 个照片已经加过边框，是否再加一次？\r\n(选\"否\"则跳过这些照片)"));
+    QCOMPARE(testsupport::readAll(file("A.JPG")), once);
+    QCOMPARE(testsupport::readAll(file("BackUp/A.JPG")), backup);
+    QVERIFY(testsupport::readAll(file("B.JPG")) != untouched);
+    QVERIFY(win.dialogs.unexpected.isEmpty());
 }
 
 void TestWindow::addSkipsFilesThatAreNotJpeg()
@@ -392,7 +525,7 @@ void TestWindow::pathLoadsOnlyValidRmcSentences()
     QVERIFY(win.dialogs.unexpected.isEmpty());
     const DialogCall open = win.dialogs.callsOf(DialogCall::OpenFile).value(0);
     QCOMPARE(open.title, QStringLiteral("打开轨迹路径文件..."));
-    QCOMPARE(open.filter, QStringLiteral("NMEA文件(*.txt)|*.txt;*.name"));
+    QCOMPARE(open.filter, QStringLiteral("NMEA文件(*.txt)|*.txt;*.name|所有文件(*)|*"));
 
     QCOMPARE(win.path()->model()->rowCount(), 2);
     QCOMPARE(win.pathCell(1, 0), QStringLiteral("记录0001"));

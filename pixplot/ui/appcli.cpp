@@ -9,6 +9,7 @@
 #include "ui/mainwindow.h"
 
 #include "common/qtdialogs.h"
+#include "common/translations.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -292,6 +293,7 @@ std::optional<int> runAppOptions(const QCommandLineParser &parser)
 
 int showMainWindow(QApplication &app)
 {
+    common::loadQtTranslations(app);
     common::QtDialogs dialogs;
     PixplotMain window(dialogs);
     window.show();

@@ -58,8 +58,36 @@ QTreeView *makeList(const QString &name, QAbstractItemModel *model, QWidget *par
     v->setSelectionMode(QAbstractItemView::SingleSelection);
     v->setSelectionBehavior(QAbstractItemView::SelectRows);
     v->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    v->setMinimumSize(360, 440);
+    // The lists take whatever room the window has; a header section can
+    // still be dragged wider than the window leaves it.
+    v->setMinimumSize(220, 300);
+    v->header()->setStretchLastSection(false);
     return v;
+}
+
+// Width of a column that shows text: the text, the cell's margins and, in
+// the first column, the row icon.
+int columnWidthFor(const QTreeView *view, const QString &text, bool withIcon)
+{
+    const int margin = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+    const int icon = withIcon ? view->iconSize().width() > 0 ? view->iconSize().width() + 4
+                                                             : view->style()->pixelMetric(QStyle::PM_SmallIconSize) + 4
+                              : 0;
+    return view->fontMetrics().horizontalAdvance(text) + margin + icon + 8;
+}
+
+// The longest texts the time and position columns show.
+const QString kSampleTime = QStringLiteral("2004-08-07 11:29:00");
+const QString kSamplePosition = QStringLiteral("N31°50.1234',E118°46.5678'");
+
+// A frame's caption is elided to the frame's width, so a long one (the
+// path's span) never widens the window; the whole caption is its tooltip.
+void setBoxCaption(QGroupBox *box, const QString &caption)
+{
+    box->setProperty("caption", caption);
+    box->setToolTip(caption);
+    const int room = std::max(40, box->width() - 24);
+    box->setTitle(box->fontMetrics().elidedText(caption, Qt::ElideRight, room));
 }
 
 } // namespace
@@ -94,14 +122,16 @@ QLineEdit *PixplotMain::makeOffsetField(int k)
 void PixplotMain::buildForm()
 {
     auto *top = new QHBoxLayout(this);
-    top->setSizeConstraint(QLayout::SetFixedSize); // one fixed form
+    // Tight enough that the whole form fits a 1024 × 768 screen.
+    top->setContentsMargins(6, 6, 6, 6);
 
     // Photo list.
     pic_box = new QGroupBox(QStringLiteral("照片列表"), this);
     pic_box->setObjectName(QStringLiteral("pic_box"));
     ListView = makeList(QStringLiteral("ListView"), photoModel_, pic_box);
-    ListView->header()->resizeSection(0, 120);
-    ListView->header()->resizeSection(1, 130);
+    ListView->header()->resizeSection(0, columnWidthFor(ListView, QStringLiteral("IMG_0000.JPG"), true));
+    ListView->header()->resizeSection(1, columnWidthFor(ListView, kSampleTime, false));
+    ListView->header()->resizeSection(2, columnWidthFor(ListView, kSamplePosition, false));
     cmd_add = makeButton(QStringLiteral("cmd_add"), QStringLiteral("加入..."), pic_box);
     cmd_del = makeButton(QStringLiteral("cmd_del"), QStringLiteral("移除..."), pic_box);
     cmd_clear = makeButton(QStringLiteral("cmd_clear"), QStringLiteral("清空..."), pic_box);
@@ -114,14 +144,15 @@ void PixplotMain::buildForm()
         b->addWidget(cmd_clear);
         l->addLayout(b);
     }
-    top->addWidget(pic_box);
+    top->addWidget(pic_box, 1);
 
     // GPS path.
     Gps_box = new QGroupBox(QStringLiteral("GPS路径"), this);
     Gps_box->setObjectName(QStringLiteral("Gps_box"));
     ListGps = makeList(QStringLiteral("ListGps"), pathModel_, Gps_box);
-    ListGps->header()->resizeSection(0, 80);
-    ListGps->header()->resizeSection(1, 130);
+    ListGps->header()->resizeSection(0, columnWidthFor(ListGps, PathListModel::recordText(9999), false));
+    ListGps->header()->resizeSection(1, columnWidthFor(ListGps, kSampleTime, false));
+    ListGps->header()->resizeSection(2, columnWidthFor(ListGps, kSamplePosition, false));
     cmd_addname = makeButton(QStringLiteral("cmd_addname"), QStringLiteral("加入..."), Gps_box);
     cmd_clearname = makeButton(QStringLiteral("cmd_clearname"), QStringLiteral("移除..."), Gps_box);
     cmd_ct = makeButton(QStringLiteral("cmd_ct"), QStringLiteral("NEMA转换"), Gps_box);
@@ -134,9 +165,16 @@ void PixplotMain::buildForm()
         b->addWidget(cmd_ct);
         l->addLayout(b);
     }
-    top->addWidget(Gps_box);
+    top->addWidget(Gps_box, 1);
+    for (QGroupBox *box : {pic_box, Gps_box}) {
+        // The caption is elided, never what sets the frame's width.
+        box->setMinimumWidth(240);
+        box->setProperty("caption", box->title());
+        box->installEventFilter(this);
+    }
 
     auto *right = new QVBoxLayout;
+    right->setSpacing(3);
     top->addLayout(right);
 
     // Preview.
@@ -165,6 +203,9 @@ void PixplotMain::buildForm()
             tzt[k] = makeOffsetField(k);
             tzc[k] = makeButton(QStringLiteral("tzc_%1").arg(k), QStringLiteral("+"), tzbox);
             tzc[k + 3] = makeButton(QStringLiteral("tzc_%1").arg(k + 3), QStringLiteral("-"), tzbox);
+            static const char *const units[3] = {"时", "分", "秒"};
+            tzc[k]->setToolTip(QStringLiteral("+1") + QString::fromUtf8(units[k]));
+            tzc[k + 3]->setToolTip(QStringLiteral("-1") + QString::fromUtf8(units[k]));
             for (QPushButton *b : {tzc[k], tzc[k + 3]})
                 b->setFixedWidth(24);
             if (k > 0)
@@ -189,11 +230,15 @@ void PixplotMain::buildForm()
     static const char *const wccTips[4] = {"+10", "-10", "+1", "-1"};
     for (int i = 0; i < 4; ++i) {
         wcc[i] = makeButton(QStringLiteral("wcc_%1").arg(i), QString::fromLatin1(wccCaptions[i]), this);
-        wcc[i]->setToolTip(QString::fromLatin1(wccTips[i]));
+        wcc[i]->setToolTip(QString::fromLatin1(wccTips[i]) + QStringLiteral("秒"));
         wcc[i]->setFixedWidth(24);
     }
     {
         auto *l = new QHBoxLayout;
+        wctLabel = new QLabel(QStringLiteral("容差(秒)"), this);
+        wctLabel->setObjectName(QStringLiteral("wctLabel"));
+        wctLabel->setBuddy(wct);
+        l->addWidget(wctLabel);
         l->addWidget(wcc[1]);
         l->addWidget(wcc[3]);
         l->addWidget(wct);
@@ -248,6 +293,8 @@ void PixplotMain::buildForm()
     cmd_allmake = makeButton(QStringLiteral("cmd_allmake"), QStringLiteral("批量执行"), editBox);
     {
         auto *l = new QVBoxLayout(editBox);
+        l->setSpacing(2);
+        l->setContentsMargins(6, 4, 6, 4);
         l->addWidget(Ck_backup);
         l->addWidget(Ck_reanme);
         l->addWidget(Op_time);
@@ -323,14 +370,55 @@ void PixplotMain::buildForm()
     connect(cmd_make, &QPushButton::clicked, this, &PixplotMain::cmd_make_Click);
     connect(cmd_allmake, &QPushButton::clicked, this, &PixplotMain::cmd_allmake_Click);
 
-    // An empty preview.
+    // Tab follows the eye: each list and its buttons, then the right
+    // column from top to bottom, each row left to right.
+    QList<QWidget *> chain{ListView, cmd_add, cmd_del, cmd_clear, ListGps, cmd_addname, cmd_clearname,
+                           cmd_ct, tz_f};
+    for (int k = 0; k < 3; ++k)
+        chain << tzc[k + 3] << tzt[k] << tzc[k];
+    chain << cmd_tedit << wcc[1] << wcc[3] << wct << wcc[2] << wcc[0] << cmd_plgoto << cmd_plclr
+          << cmd_clrnowpl << cmd_hdaddpl << Ck_backup << Ck_reanme << Op_time << Op_incre << incre_txt
+          << Ck_frame << frame_txt << Ck_time << Ck_gps << cmd_make << cmd_allmake;
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain.at(i - 1), chain.at(i));
+
+    clearPreview();
+}
+
+void PixplotMain::clearPreview()
+{
     QPixmap blank(Pictemp->size());
     blank.fill(palette().color(QPalette::Window));
     Pictemp->setPixmap(blank);
+    Pictemp->setToolTip(QString());
+    picture_review->setTitle(QStringLiteral("照片预览"));
+    placement_ = {};
+}
+
+void PixplotMain::showSelectedPreview()
+{
+    const qsizetype row = selectedPhotoRow();
+    if (row > 0)
+        ListView_ItemClick(row);
+    else
+        clearPreview();
+}
+
+void PixplotMain::setPathCaption(const QString &caption) { setBoxCaption(Gps_box, caption); }
+void PixplotMain::setPhotoCaption(const QString &caption) { setBoxCaption(pic_box, caption); }
+
+QString PixplotMain::boxCaption(const QGroupBox *box)
+{
+    const QVariant caption = box->property("caption");
+    return caption.isValid() ? caption.toString() : box->title();
 }
 
 bool PixplotMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::Resize && (watched == pic_box || watched == Gps_box)) {
+        auto *box = static_cast<QGroupBox *>(watched);
+        setBoxCaption(box, boxCaption(box));
+    }
     if (watched == ListView->viewport()) {
         if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
             mouseHeldOnList_ = true;
@@ -344,8 +432,14 @@ void PixplotMain::Form_Load()
 {
     adjustSize();
     if (const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-        const QRect g = s->geometry();
-        move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
+        // Centred within the screen's free area, never beyond its edges;
+        // on a small screen the lists give up their room first.
+        const QRect g = s->availableGeometry();
+        const int frameW = 16, frameH = 40; // the window manager's frame, roughly
+        resize(std::min(width(), std::max(minimumSizeHint().width(), g.width() - frameW)),
+               std::min(height(), std::max(minimumSizeHint().height(), g.height() - frameH)));
+        move(g.x() + std::max(0, (g.width() - width() - frameW) / 2),
+             g.y() + std::max(0, (g.height() - height() - frameH) / 2));
     }
 }
 
@@ -377,7 +471,7 @@ void PixplotMain::setCurrentPhotoRow(qsizetype row, bool showPreview)
 void PixplotMain::cmd_add_Click()
 {
     const QStringList files = dialogs_.getOpenFileNames(
-        this, QStringLiteral("选择照片..."), lastPhotoFolder_, QStringLiteral("照片文件(*.JPG)|*.jpg"));
+        this, QStringLiteral("选择照片..."), lastPhotoFolder_, QStringLiteral("照片文件(*.JPG)|*.jpg|所有文件(*)|*"));
     const qint64 n = files.size();
     if (n == 0)
         return;
@@ -404,11 +498,12 @@ void PixplotMain::cmd_add_Click()
     const qint64 loaded = added.size();
     photoModel_->append(added);
     ShowProgress(QString(), 0, 0);
+    fitNameColumn(added);
     if (selectedPhotoRow() == 0 && photoModel_->rowCount() > 0)
         setCurrentPhotoRow(1, false);
 
     const qint64 total = photoModel_->rowCount();
-    pic_box->setTitle(photomatch::PhotoBoxCaption(total));
+    setPhotoCaption(photomatch::PhotoBoxCaption(total));
     dialogs_.inform(this, photomatch::LoadMessage(loaded, withExif, total), kTitle,
                     common::MessageIcon::Information);
 }
@@ -423,7 +518,8 @@ void PixplotMain::cmd_del_Click()
                            common::MessageIcon::Information))
         return;
     photoModel_->removeAt(row - 1);
-    pic_box->setTitle(photomatch::PhotoBoxCaption(photoModel_->rowCount()));
+    setPhotoCaption(photomatch::PhotoBoxCaption(photoModel_->rowCount()));
+    showSelectedPreview();
 }
 
 void PixplotMain::cmd_clear_Click()
@@ -435,7 +531,18 @@ void PixplotMain::cmd_clear_Click()
                            common::MessageIcon::Question))
         return;
     photoModel_->clear();
-    pic_box->setTitle(QStringLiteral("照片列表"));
+    setPhotoCaption(QStringLiteral("照片列表"));
+    clearPreview();
+}
+
+void PixplotMain::fitNameColumn(const QList<PhotoRow> &added)
+{
+    // Wide enough for the longest name added; never narrower than before.
+    int wanted = 0;
+    for (const PhotoRow &row : added)
+        wanted = std::max(wanted, columnWidthFor(ListView, row.record.fileName, true));
+    if (wanted > ListView->header()->sectionSize(0))
+        ListView->header()->resizeSection(0, wanted);
 }
 
 void PixplotMain::ListView_DblClick()
@@ -523,10 +630,10 @@ void PixplotMain::cmd_addname_Click()
                                common::MessageIcon::Information))
             return;
         pathModel_->clear();
-        Gps_box->setTitle(photomatch::PathBoxCaption({}));
+        setPathCaption(photomatch::PathBoxCaption({}));
     }
     const QString path = dialogs_.getOpenFileName(this, QStringLiteral("打开轨迹路径文件..."), QString(),
-                                                  QStringLiteral("NMEA文件(*.txt)|*.txt;*.name"));
+                                                  QStringLiteral("NMEA文件(*.txt)|*.txt;*.name|所有文件(*)|*"));
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return;
     pathshare::PathFileBase = path.left(path.size() - 4);
@@ -539,7 +646,7 @@ void PixplotMain::cmd_addname_Click()
     // so "手动添加坐标" takes the first point until another is chosen.
     if (pathModel_->rowCount() > 0)
         ListGps->setCurrentIndex(pathModel_->index(0, 0));
-    Gps_box->setTitle(photomatch::PathBoxCaption(pathModel_->points()));
+    setPathCaption(photomatch::PathBoxCaption(pathModel_->points()));
     dialogs_.inform(this, photomatch::PathLoadedMessage(points.size()), kTitle,
                     common::MessageIcon::Information);
 }
@@ -552,7 +659,7 @@ void PixplotMain::cmd_clearname_Click()
                            common::MessageIcon::Information))
         return;
     pathModel_->clear();
-    Gps_box->setTitle(photomatch::PathBoxCaption({}));
+    setPathCaption(photomatch::PathBoxCaption({}));
 }
 
 void PixplotMain::cmd_ct_Click()
@@ -704,12 +811,33 @@ photooutput::Outcome PixplotMain::ProcessPhoto(qsizetype row)
     return out;
 }
 
+bool PixplotMain::framedBefore(qsizetype row) const
+{
+    const PhotoRecord &rec = photoRows().at(row - 1).record;
+    return framed_.contains(rec.folder + rec.fileName);
+}
+
+photooutput::Outcome PixplotMain::processAndRemember(qsizetype row)
+{
+    const photooutput::Outcome out = ProcessPhoto(row);
+    if (out.ok() && Ck_frame->isChecked()) {
+        const PhotoRecord &rec = photoRows().at(row - 1).record;
+        framed_.insert(rec.folder + rec.fileName);
+    }
+    return out;
+}
+
 void PixplotMain::cmd_make_Click()
 {
     const qsizetype row = selectedPhotoRow();
     if (photoModel_->rowCount() == 0 || row == 0)
         return;
-    const photooutput::Outcome out = ProcessPhoto(row);
+    const QString name = photoRows().at(row - 1).record.fileName;
+    if (Ck_frame->isChecked() && framedBefore(row)
+        && !dialogs_.askYesNo(this, photooutput::FramedAgainQuestion(name), kTitle,
+                              common::MessageIcon::Question))
+        return;
+    const photooutput::Outcome out = processAndRemember(row);
     ListView_ItemClick(row);
     if (!out.ok())
         dialogs_.inform(this,
@@ -717,6 +845,9 @@ void PixplotMain::cmd_make_Click()
                             .arg(photoRows().at(row - 1).record.fileName,
                                  photooutput::FailureText(out.failure)),
                         kTitle, common::MessageIcon::Information);
+    else
+        dialogs_.inform(this, photooutput::SingleDoneMessage(out.fileName), kTitle,
+                        common::MessageIcon::Information);
 }
 
 void PixplotMain::cmd_allmake_Click()
@@ -724,16 +855,26 @@ void PixplotMain::cmd_allmake_Click()
     const qint64 n = photoModel_->rowCount();
     if (n == 0)
         return;
+    // Photos framed earlier in this session would get a second frame.
+    bool skipFramed = false;
+    if (Ck_frame->isChecked()) {
+        qint64 again = 0;
+        for (qint64 i = 1; i <= n; ++i)
+            again += framedBefore(i) ? 1 : 0;
+        if (again > 0)
+            skipFramed = !dialogs_.askYesNo(this, photooutput::FramedAgainBatchQuestion(again), kTitle,
+                                            common::MessageIcon::Question);
+    }
     const QString caption = QStringLiteral("批量编辑 ");
     ShowProgress(caption, 0, n);
     qint64 failed = 0;
     for (qint64 i = 1; i <= n; ++i) {
-        if (!ProcessPhoto(i).ok())
+        if (!(skipFramed && framedBefore(i)) && !processAndRemember(i).ok())
             ++failed;
         ShowProgress(caption, i, photoModel_->rowCount());
     }
     ShowProgress(QString(), 0, 0);
-    ListView_ItemClick(1);
+    showSelectedPreview();
     dialogs_.inform(this, photooutput::BatchMessage(photoModel_->rowCount(), failed), kTitle,
                     common::MessageIcon::Information);
 }

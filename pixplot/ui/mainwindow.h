@@ -4,6 +4,7 @@
 #include "core/photooutput.h"
 #include "core/preview.h"
 
+#include <QSet>
 #include <QWidget>
 
 class QCheckBox;
@@ -26,6 +27,9 @@ class PixplotMain : public QWidget {
     Q_OBJECT
 public:
     explicit PixplotMain(common::Dialogs &dialogs, QWidget *parent = nullptr);
+
+    // A frame's whole caption (its title may show it elided).
+    static QString boxCaption(const QGroupBox *box);
 
     // Photo list (row i, 1-based, is photoRows()[i - 1]).
     void cmd_add_Click();
@@ -73,6 +77,15 @@ private:
     void buildForm();
     void Form_Load();
     void setCurrentPhotoRow(qsizetype row, bool showPreview);
+    // The preview shows the selected row, or nothing when none is.
+    void showSelectedPreview();
+    void clearPreview();
+    void fitNameColumn(const QList<PhotoRow> &added);
+    void setPathCaption(const QString &caption);
+    void setPhotoCaption(const QString &caption);
+    // Whether the row's photo got a frame earlier in this session.
+    bool framedBefore(qsizetype row) const;
+    photooutput::Outcome processAndRemember(qsizetype row);
     QLineEdit *makeOffsetField(int k);
 
     common::Dialogs &dialogs_;
@@ -83,6 +96,7 @@ private:
     preview::Placement placement_;
     bool previewBlocked_ = false;
     bool mouseHeldOnList_ = false; // the click that follows shows the preview
+    QSet<QString> framed_;         // folder + name of every photo framed so far
 
     // Controls, named as the form names them.
     QGroupBox *pic_box = nullptr;
@@ -98,6 +112,7 @@ private:
     QLineEdit *tzt[3] = {};
     QPushButton *tzc[6] = {};
     QPushButton *cmd_tedit = nullptr;
+    QLabel *wctLabel = nullptr;
     QLineEdit *wct = nullptr;
     QPushButton *wcc[4] = {};
     QPushButton *cmd_plgoto = nullptr, *cmd_plclr = nullptr, *cmd_clrnowpl = nullptr,

@@ -129,6 +129,16 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
     for (QWidget *w : findChildren<QWidget *>())
         if (!qobject_cast<QLabel *>(w))
             w->setFont(font());
+    // The offset boxes show their whole value ("0.0000000000000"): a
+    // smaller size of the same face where the frame leaves them no more room.
+    for (QLineEdit *box : lxz) {
+        box->setTextMargins(0, 0, 0, 0);
+        QFont f = box->font();
+        const int room = box->width() - 8; // the box's frame and text margins
+        while (f.pointSizeF() > 5 && QFontMetrics(f).horizontalAdvance(kZeroOffset) > room)
+            f.setPointSizeF(f.pointSizeF() - 0.5);
+        box->setFont(f);
+    }
 
     connect(cmd_kml, &QPushButton::clicked, this, &NMEAF::cmd_kml_Click);
     connect(nmea2html, &QPushButton::clicked, this, &NMEAF::nmea2html_Click);

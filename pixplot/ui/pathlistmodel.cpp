@@ -16,7 +16,9 @@ QString PathListModel::recordText(qsizetype row)
 
 QVariant PathListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= points_.size() || role != Qt::DisplayRole)
+    // The tooltip shows the whole text where a narrowed column cuts it.
+    if (!index.isValid() || index.row() >= points_.size()
+        || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
     const PathPoint &p = points_.at(index.row());
     switch (index.column()) {

@@ -14,7 +14,8 @@ QVariant PhotoListModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= rows_.size())
         return {};
     const PhotoRow &row = rows_.at(index.row());
-    if (role == Qt::DisplayRole) {
+    // The tooltip shows the whole text where a narrowed column cuts it.
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         switch (index.column()) {
         case 0:
             return row.record.fileName;
