@@ -207,6 +207,15 @@ void TestNmeaf::initialTexts()
         QCOMPARE(form_->lxz[size_t(i)]->objectName(), QStringLiteral("lxz_%1").arg(i));
         QCOMPARE(form_->lxz[size_t(i)]->text(), QStringLiteral("0.0000000000000"));
         QCOMPARE(form_->lxz[size_t(i)]->cursorPosition(), 0); // the start shows
+        // The whole value shows: moving to its end scrolls nothing, so the
+        // cursor travels the full width of the text.
+        QLineEdit *box = form_->lxz[size_t(i)];
+        const int start = box->inputMethodQuery(Qt::ImCursorRectangle).toRect().left();
+        box->end(false);
+        const int travel = box->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() - start;
+        box->home(false);
+        QVERIFY2(qAbs(travel - box->fontMetrics().horizontalAdvance(box->text())) <= 1,
+                 qPrintable(QStringLiteral("%1 / %2").arg(travel).arg(box->fontMetrics().horizontalAdvance(box->text()))));
     }
 }
 
