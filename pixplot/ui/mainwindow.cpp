@@ -436,6 +436,8 @@ void PixplotMain::Form_Load()
         // on a small screen the lists give up their room first.
         const QRect g = s->availableGeometry();
         const int frameW = 16, frameH = 40; // the window manager's frame, roughly
+        // Room for both lists' columns where the screen has it.
+        resize(std::max(width(), 1240), std::max(height(), 760));
         resize(std::min(width(), std::max(minimumSizeHint().width(), g.width() - frameW)),
                std::min(height(), std::max(minimumSizeHint().height(), g.height() - frameH)));
         move(g.x() + std::max(0, (g.width() - width() - frameW) / 2),
