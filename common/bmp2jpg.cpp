@@ -1,18 +1,28 @@
 #include "bmp2jpg.h"
 
+#include "safefile.h"
+
+#include <QBuffer>
 #include <QImageWriter>
-#include <QSaveFile>
 
 namespace BMP2JPG {
 
-bool SavePictureAsJpeg(const QImage &image, const QString &fileName, int quality)
+bool SavePictureAsJpeg(const QImage &image, const QString &fileName, int quality, QString *error)
 {
-    if (image.isNull() || fileName.isEmpty())
+    if (image.isNull() || fileName.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("没有图像或文件名");
         return false;
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    }
+    // Refused before the work of encoding is spent.
+    if (!common::checkOutputTarget(fileName, error))
         return false;
-    QImageWriter writer(&file, "jpeg");
+    // Encoded in memory (a fraction of the image it comes from), then put
+    // on disk by the checked writer, which alone sees the system's errors.
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(quality);
     // Alpha would be dropped by the encoder anyway; RGB32 keeps the writer on
     // its fast path without a premultiplied conversion.
@@ -20,10 +30,12 @@ bool SavePictureAsJpeg(const QImage &image, const QString &fileName, int quality
         ? writer.write(image.convertToFormat(QImage::Format_RGB32))
         : writer.write(image);
     if (!ok) {
-        file.cancelWriting();
+        if (error)
+            *error = QStringLiteral("JPEG 编码失败：") + writer.errorString();
         return false;
     }
-    return file.commit();
+    buffer.close();
+    return common::writeFileAtomically(fileName, jpeg, error);
 }
 
 } // namespace BMP2JPG

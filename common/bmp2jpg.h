@@ -6,9 +6,12 @@
 namespace BMP2JPG {
 
 // Writes image as a JPEG file at fileName with quality 0..100 (handed to the
-// encoder unchanged). Returns false on any failure (null image, unwritable
-// path, encoder error) and then leaves no file behind; an existing file is
-// replaced only once the new one is complete. Never shows a message.
-bool SavePictureAsJpeg(const QImage &image, const QString &fileName, int quality);
+// encoder unchanged). Returns false on any failure (null image, a target that
+// is not a regular file, unwritable path, full disk, encoder error) and then
+// leaves no file behind and an existing file byte for byte; *error, when
+// given, holds the reason. An existing file is replaced only once the new one
+// is completely on disk. Never shows a message.
+bool SavePictureAsJpeg(const QImage &image, const QString &fileName, int quality,
+                       QString *error = nullptr);
 
 } // namespace BMP2JPG

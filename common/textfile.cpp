@@ -1,7 +1,6 @@
 #include "textfile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -112,6 +111,8 @@ QStringList splitLines(const QString &text)
 bool readTextLines(const QString &path, TextEncoding encoding, QStringList *lines,
                    QString *error)
 {
+    if (!checkInputFile(path, error))
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
@@ -140,28 +141,6 @@ QByteArray joinLinesCrLf(const QStringList &lines, TextEncoding encoding)
         text += QLatin1String("\r\n");
     }
     return encodeText(text, encoding);
-}
-
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
 }
 
 bool writeTextLines(const QString &path, const QStringList &lines, TextEncoding encoding,

@@ -1,6 +1,8 @@
 #pragma once
 // Text files as the suite reads and writes them: CR LF line ends on writing,
 // any of CR LF, LF or a lone CR on reading, atomic replacement of the target.
+#include "safefile.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -25,20 +27,14 @@ bool isValidUtf8(const QByteArray &bytes);
 QStringList splitLines(const QString &text);
 
 // Reads a whole text file into lines. False (and *error set) when the file
-// cannot be opened or read.
+// is not a regular file or cannot be opened or read.
 bool readTextLines(const QString &path, TextEncoding encoding, QStringList *lines,
                    QString *error = nullptr);
 
 // Joins lines, each ended by CR LF, in the given encoding.
 QByteArray joinLinesCrLf(const QStringList &lines, TextEncoding encoding);
 
-// Writes bytes to path through a file beside it and replaces path only when
-// the whole content is on disk. False (and *error set) on any failure; then
-// an existing file at path is left untouched.
-bool writeFileAtomically(const QString &path, const QByteArray &bytes,
-                         QString *error = nullptr);
-
-// writeFileAtomically(path, joinLinesCrLf(lines, encoding)).
+// writeFileAtomically(path, joinLinesCrLf(lines, encoding)) (safefile.h).
 bool writeTextLines(const QString &path, const QStringList &lines, TextEncoding encoding,
                     QString *error = nullptr);
 

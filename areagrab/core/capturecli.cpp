@@ -2,6 +2,7 @@
 
 #include "core/screenrect.h"
 #include "common/bmp2jpg.h"
+#include "common/safefile.h"
 
 #include <QFileInfo>
 
@@ -21,6 +22,12 @@ WindowPick pickWindowAt(WindowSystem &ws, QPoint point, const QList<WindowId> &s
 
 int runCapture(const CaptureRequest &request, WindowSystem &ws, QString *out, QString *err)
 {
+    // Not even --overwrite replaces a device or a FIFO.
+    QString reason;
+    if (!common::checkOutputTarget(request.out, &reason)) {
+        *err = QStringLiteral("图片保存失败：%1（%2）").arg(request.out, reason);
+        return 1;
+    }
     if (QFileInfo::exists(request.out) && !request.overwrite) {
         *err = QStringLiteral("文件已经存在：%1（要覆盖请加 --overwrite）").arg(request.out);
         return 1;
@@ -74,8 +81,8 @@ int runCapture(const CaptureRequest &request, WindowSystem &ws, QString *out, QS
         *err = QStringLiteral("无法读取屏幕图像。");
         return 1;
     }
-    if (!BMP2JPG::SavePictureAsJpeg(image, request.out, JpegQuality)) {
-        *err = QStringLiteral("图片保存失败：%1").arg(request.out);
+    if (!BMP2JPG::SavePictureAsJpeg(image, request.out, JpegQuality, &reason)) {
+        *err = QStringLiteral("图片保存失败：%1（%2）").arg(request.out, reason);
         return 1;
     }
     *out = QStringLiteral("%1\t%2x%3").arg(request.out).arg(image.width()).arg(image.height());

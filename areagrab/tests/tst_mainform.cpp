@@ -294,7 +294,8 @@ void TestMainForm::failedSaveIsReported()
     QVERIFY(dialogs.unexpected.isEmpty());
     const auto infos = dialogs.callsOf(DialogCall::Info);
     QCOMPARE(infos.size(), 1);
-    QCOMPARE(infos[0].text, QStringLiteral("图片保存失败：\r\n") + path);
+    QCOMPARE(infos[0].text, QStringLiteral("图片保存失败：\r\n") + path
+                                + QStringLiteral("\r\n原因：路径中有一项不是文件夹"));
     QCOMPARE(infos[0].title, QStringLiteral("系统"));
     QCOMPARE(infos[0].icon, common::MessageIcon::Information);
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),

@@ -9,6 +9,7 @@
 #include "ui/wrapbutton.h"
 #include "common/bmp2jpg.h"
 #include "core/savename.h"
+#include "common/safefile.h"
 #include "common/dialogs.h"
 #include "common/programfolder.h"
 
@@ -265,14 +266,19 @@ void MainForm::cmdSave_Click()
         return;
     // A name typed without an extension gets ".jpg", as desktop programs do.
     name = withDefaultSuffix(name, QStringLiteral("jpg"));
-    if (QFileInfo::exists(name)
-        && !dialogs_.askYesNo(this, QStringLiteral("文件已经存在，是否覆盖文件？"),
-                              QStringLiteral("询问"), common::MessageIcon::Question))
-        return;
-    // The user must not believe a capture was saved when it was not.
-    if (!BMP2JPG::SavePictureAsJpeg(temImage_, name, JpegQuality))
-        dialogs_.inform(this, QStringLiteral("图片保存失败：\r\n") + name, QStringLiteral("系统"),
-                        common::MessageIcon::Information);
+    // A device or FIFO is never replaced; no question about it either.
+    QString reason;
+    if (common::checkOutputTarget(name, &reason)) {
+        if (QFileInfo::exists(name)
+            && !dialogs_.askYesNo(this, QStringLiteral("文件已经存在，是否覆盖文件？"),
+                                  QStringLiteral("询问"), common::MessageIcon::Question))
+            return;
+        // The user must not believe a capture was saved when it was not.
+        if (BMP2JPG::SavePictureAsJpeg(temImage_, name, JpegQuality, &reason))
+            return;
+    }
+    dialogs_.inform(this, QStringLiteral("图片保存失败：\r\n") + name + QStringLiteral("\r\n原因：") + reason,
+                    QStringLiteral("系统"), common::MessageIcon::Information);
 }
 
 bool MainForm::eventFilter(QObject *watched, QEvent *event)

@@ -5,6 +5,7 @@
 #include "core/systemfinction.h"
 
 #include "common/consoletext.h"
+#include "common/safefile.h"
 
 #include <QFileInfo>
 #include <cstdio>
@@ -149,6 +150,13 @@ std::optional<int> runConvertOptions(const QCommandLineParser &parser)
     }
 
     // Refuse before writing anything, so a run either writes all or nothing new.
+    for (const Target &t : std::as_const(targets)) {
+        if (!common::checkOutputTarget(t.fileName, &error)) {
+            printErr(nmeaconvert::WriteFailedMessage(t.fileName, error).replace(QStringLiteral("\r\n"),
+                                                                               QStringLiteral("\n")));
+            return 1;
+        }
+    }
     if (!parser.isSet(QStringLiteral("overwrite"))) {
         for (const Target &t : std::as_const(targets)) {
             if (QFileInfo::exists(t.fileName)) {

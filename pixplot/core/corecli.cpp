@@ -3,6 +3,7 @@
 #include "core/pathfile.h"
 #include "core/systemfinction.h"
 #include "common/consoletext.h"
+#include "common/safefile.h"
 
 #include <QFileInfo>
 
@@ -59,6 +60,12 @@ int runExifTime(const QStringList &photos)
     }
     int status = 0;
     for (const QString &photo : photos) {
+        QString reason;
+        if (!common::checkInputFile(photo, &reason)) {
+            writeErr(photo + QStringLiteral(": ") + reason);
+            status = 1;
+            continue;
+        }
         const QFileInfo info(photo);
         QString folder = info.path();
         if (!folder.endsWith(QLatin1Char('/')))

@@ -2,6 +2,8 @@
 
 #include "core/systemfinction.h"
 
+#include "common/safefile.h"
+
 #include <QFile>
 
 namespace pathfile {
@@ -21,6 +23,9 @@ bool mayBeRmc(const char *line, qsizetype length)
 bool ReadPathFile(const QString &path, QList<PathPoint> *points, QString *error)
 {
     points->clear();
+    // A FIFO would block and a device (/dev/zero) never end.
+    if (!common::checkInputFile(path, error))
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)

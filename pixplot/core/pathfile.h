@@ -8,7 +8,7 @@ namespace pathfile {
 
 // Reads every accepted RMC sentence of the file (lines ended by CR LF, LF or
 // a lone CR) and sets each point's offsetSeconds from the first point.
-// False (and *error set) when the file cannot be read.
+// False (and *error set) when it is not a regular file or cannot be read.
 bool ReadPathFile(const QString &path, QList<PathPoint> *points, QString *error = nullptr);
 
 // Sets offsetSeconds of every point relative to points[0].

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "common/safefile.h"
+
 namespace systemfinction {
 
 namespace {
@@ -19,25 +21,26 @@ void splitExtension(const QString &name, QString *base, QString *ext)
 
 } // namespace
 
-bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath)
+bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *error)
 {
-    if (record.fileName.isEmpty())
-        return false;
     const QString src = record.folder + record.fileName;
-    if (!QFileInfo(src).isFile())
+    if (record.fileName.isEmpty() || !common::checkInputFile(src, error))
         return false;
 
     QString base, ext;
     splitExtension(record.fileName, &base, &ext);
     const QString dir = record.folder + QStringLiteral("BackUp/");
-    if (!QFileInfo(dir).isDir() && !QDir().mkpath(dir))
+    if (!QFileInfo(dir).isDir() && !QDir().mkpath(dir)) {
+        if (error)
+            *error = QStringLiteral("无法建立备份文件夹 %1").arg(dir);
         return false;
+    }
 
     QString dst = dir + record.fileName;
     for (qint64 n = 1; QFileInfo::exists(dst); ++n)
         dst = dir + base + QLatin1Char('_') + QString::number(n) + ext;
-    // QFile::copy writes through a temporary file and never replaces dst.
-    if (!QFile::copy(src, dst))
+    // Checked copy that never replaces dst: a full disk leaves no half backup.
+    if (!common::copyToNewFile(src, dst, error))
         return false;
     if (backupPath)
         *backupPath = dst;

@@ -89,7 +89,7 @@ Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeT
         return out;
     }
     // Without its backup the photo is not touched at all.
-    if (options.backup && !systemfinction::BackupPhotoFile(record, &out.backupPath)) {
+    if (options.backup && !systemfinction::BackupPhotoFile(record, &out.backupPath, &out.reason)) {
         out.failure = Failure::BackupFailed;
         return out;
     }
@@ -109,7 +109,7 @@ Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeT
                                             options.withTime);
         const QImage framed = ComposeFramedImage(photo, caption, options.background);
         // The writer replaces dst only once the new file is complete.
-        if (framed.isNull() || !BMP2JPG::SavePictureAsJpeg(framed, dst, kJpegQuality)) {
+        if (framed.isNull() || !BMP2JPG::SavePictureAsJpeg(framed, dst, kJpegQuality, &out.reason)) {
             out.failure = Failure::WriteFailed;
             return out;
         }
@@ -160,6 +160,12 @@ QString FramedAgainQuestion(const QString &fileName)
 QString FramedAgainBatchQuestion(qint64 count)
 {
     return QStringLiteral("其中 %1 个照片已经加过边框，是否再加一次？\r\n(选\"否\"则跳过这些照片)").arg(count);
+}
+
+QString FailureText(const Outcome &outcome)
+{
+    const QString text = FailureText(outcome.failure);
+    return outcome.reason.isEmpty() ? text : text + QStringLiteral("（") + outcome.reason + QStringLiteral("）");
 }
 
 QString BatchMessage(qint64 processed, qint64 failed)

@@ -56,6 +56,7 @@ struct Outcome {
     Failure failure = Failure::None;
     QString fileName;      // the photo's name afterwards (unchanged on failure)
     QString backupPath;    // where the backup went, when one was made
+    QString reason;        // the system's reason of a failed write, when known
     bool ok() const { return failure == Failure::None; }
 };
 
@@ -68,6 +69,8 @@ Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeT
 
 // The reason of a failure as the user reads it.
 QString FailureText(Failure failure);
+// FailureText, followed by the system's reason when the outcome has one.
+QString FailureText(const Outcome &outcome);
 
 // "批处理完成!" and the counts of a batch.
 // "执行" on one photo that went well.

@@ -1,6 +1,7 @@
 #include "core/systemfinction.h"
 
 #include "common/clock.h"
+#include "common/safefile.h"
 #include "core/exifreader.h"
 
 #include <QFileInfo>
@@ -302,7 +303,8 @@ PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder)
 {
     PhotoRecord record;
     const QString path = folder + name;
-    if (path.isEmpty() || path.right(4).toUpper() != QLatin1String(".JPG"))
+    if (path.isEmpty() || path.right(4).toUpper() != QLatin1String(".JPG")
+        || !common::checkInputFile(path))
         return record;
     record.fileName = name;
     record.folder = folder;

@@ -10,9 +10,10 @@
 namespace systemfinction {
 
 // --- photos -------------------------------------------------------------
-// Accepts an existing file whose path ends (upper-cased) in ".JPG" and reads
-// its EXIF shooting time. A blank record (empty fileName) means "not
-// accepted". folder must end with "/".
+// Accepts an existing regular file whose path ends (upper-cased) in ".JPG"
+// and reads its EXIF shooting time. A blank record (empty fileName) means
+// "not accepted"; a FIFO or device is refused without being opened. folder
+// must end with "/".
 PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder);
 
 // --- NMEA and positions ---------------------------------------------------
@@ -48,8 +49,10 @@ QString TimeStampText();
 
 // --- file-name rules (photo output) ----------------------------------------
 // Copies the photo into folder + "BackUp/", adding "_1", "_2" ... before the
-// extension when a backup of that name exists. False when nothing was copied.
-bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath = nullptr);
+// extension when a backup of that name exists. False (and *error set) when
+// nothing was copied; a failed copy leaves no partial backup.
+bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath = nullptr,
+                     QString *error = nullptr);
 // name, or base + "_n" + ext for the first n that is free in folder.
 QString UniqueFileName(const QString &folder, const QString &name);
 

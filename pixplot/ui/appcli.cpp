@@ -10,6 +10,7 @@
 
 #include "common/qtdialogs.h"
 #include "common/translations.h"
+#include "common/safefile.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -37,6 +38,12 @@ Loaded loadPhotos(const QStringList &files)
 {
     Loaded out;
     for (const QString &file : files) {
+        QString reason;
+        if (!common::checkInputFile(file, &reason)) {
+            printLine(stderr, QStringLiteral("%1: %2").arg(file, reason));
+            out.allAccepted = false;
+            continue;
+        }
         const QFileInfo info(file);
         QString folder = info.absolutePath();
         if (!folder.endsWith(QLatin1Char('/')))
@@ -82,7 +89,7 @@ bool matchAgainstPath(const QString &pathFile, QList<PhotoRow> &rows, qint64 tol
 {
     QList<PathPoint> points;
     QString error;
-    if (!QFileInfo(pathFile).isFile() || !pathfile::ReadPathFile(pathFile, &points, &error)) {
+    if (!pathfile::ReadPathFile(pathFile, &points, &error)) {
         printLine(stderr, QStringLiteral("%1: cannot read the path file %2").arg(pathFile, error));
         return false;
     }
@@ -152,6 +159,16 @@ int runProcess(const QCommandLineParser &parser)
     qint64 tolerance = 120;
     if (!readMatchOptions(parser, &offset, &tolerance))
         return 2;
+    // Each photo is an output: a second run over it would frame the frame.
+    QStringList seen;
+    for (const QString &photo : photos) {
+        const QString identity = common::outputIdentity(photo);
+        if (seen.contains(identity)) {
+            printLine(stderr, QStringLiteral("%1: 同一个照片给了两次").arg(photo));
+            return 2;
+        }
+        seen << identity;
+    }
     Loaded loaded = loadPhotos(photos);
     photomatch::ApplyCorrection(loaded.rows, offset);
     const QString pathFile = parser.value(QStringLiteral("path"));
@@ -169,7 +186,7 @@ int runProcess(const QCommandLineParser &parser)
         if (!out.ok()) {
             ++failed;
             printLine(stderr, QStringLiteral("%1: %2").arg(row.record.folder + row.record.fileName,
-                                                           photooutput::FailureText(out.failure)));
+                                                           photooutput::FailureText(out)));
         }
     }
     printMessage(photooutput::BatchMessage(loaded.rows.size(), failed));

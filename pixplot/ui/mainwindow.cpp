@@ -11,6 +11,7 @@
 #include "ui/photolistmodel.h"
 
 #include "common/dialogs.h"
+#include "common/safefile.h"
 
 #include <QButtonGroup>
 #include <QEvent>
@@ -483,8 +484,17 @@ void PixplotMain::cmd_add_Click()
     // The rows join the list in one insertion: the view then lays itself
     // out once instead of once per photo.
     QList<PhotoRow> added;
+    QStringList refused;
     ShowProgress(QStringLiteral("加载照片文件"), 0, n);
     for (qint64 k = 1; k <= n; ++k) {
+        // A FIFO or device would block the window or never end: refused
+        // before it is opened, and named afterwards.
+        QString reason;
+        if (QFileInfo::exists(files.at(k - 1)) && !common::checkInputFile(files.at(k - 1), &reason)) {
+            refused << files.at(k - 1) + QStringLiteral("（") + reason + QStringLiteral("）");
+            ShowProgress(QStringLiteral("加载照片文件"), k, n);
+            continue;
+        }
         const QFileInfo info(files.at(k - 1));
         QString folder = info.absolutePath();
         if (!folder.endsWith(QLatin1Char('/')))
@@ -506,6 +516,9 @@ void PixplotMain::cmd_add_Click()
 
     const qint64 total = photoModel_->rowCount();
     setPhotoCaption(photomatch::PhotoBoxCaption(total));
+    if (!refused.isEmpty())
+        dialogs_.inform(this, QStringLiteral("以下文件不是普通文件，未加入：\r\n") + refused.join(QStringLiteral("\r\n")),
+                        kTitle, common::MessageIcon::Information);
     dialogs_.inform(this, photomatch::LoadMessage(loaded, withExif, total), kTitle,
                     common::MessageIcon::Information);
 }
@@ -636,8 +649,15 @@ void PixplotMain::cmd_addname_Click()
     }
     const QString path = dialogs_.getOpenFileName(this, QStringLiteral("打开轨迹路径文件..."), QString(),
                                                   QStringLiteral("NMEA文件(*.txt)|*.txt;*.name|所有文件(*)|*"));
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    if (path.isEmpty() || !QFileInfo::exists(path))
         return;
+    // Checked before opening: a FIFO would block the window for good.
+    QString reason;
+    if (!common::checkInputFile(path, &reason)) {
+        dialogs_.inform(this, QStringLiteral("路径文件无法读取：\r\n") + path + QStringLiteral("\r\n原因：") + reason,
+                        kTitle, common::MessageIcon::Information);
+        return;
+    }
     pathshare::PathFileBase = path.left(path.size() - 4);
 
     QList<PathPoint> points;
@@ -802,7 +822,7 @@ photooutput::Options PixplotMain::outputOptions() const
 photooutput::Outcome PixplotMain::ProcessPhoto(qsizetype row)
 {
     if (row < 1 || row > photoRows().size())
-        return {photooutput::Failure::Missing, {}, {}};
+        return {photooutput::Failure::Missing, {}, {}, {}};
     const PhotoRow &current = photoRows().at(row - 1);
     const photooutput::Outcome out = photooutput::ProcessPhoto(
         current.record, row, current.timeText, current.position, outputOptions());
@@ -845,7 +865,7 @@ void PixplotMain::cmd_make_Click()
         dialogs_.inform(this,
                         QStringLiteral("照片 %1 处理失败: %2")
                             .arg(photoRows().at(row - 1).record.fileName,
-                                 photooutput::FailureText(out.failure)),
+                                 photooutput::FailureText(out)),
                         kTitle, common::MessageIcon::Information);
     else
         dialogs_.inform(this, photooutput::SingleDoneMessage(out.fileName), kTitle,

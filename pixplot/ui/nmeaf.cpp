@@ -6,6 +6,7 @@
 
 #include "common/cjkfont.h"
 #include "common/dialogs.h"
+#include "common/safefile.h"
 
 #include <QFileInfo>
 #include <QGroupBox>
@@ -158,6 +159,13 @@ bool NMEAF::havePath()
 
 bool NMEAF::mayWrite(const QString &fileName)
 {
+    // A device or FIFO is never replaced; no question about it either.
+    QString reason;
+    if (!common::checkOutputTarget(fileName, &reason)) {
+        dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, reason), kSystem,
+                        common::MessageIcon::Critical);
+        return false;
+    }
     if (!QFileInfo::exists(fileName))
         return true;
     return dialogs_.askYesNo(this, QStringLiteral("文件已经存在，是否覆盖文件？"), kAsk,

@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "common/clock.h"
+#include "common/safefile.h"
 #include "gtxtfile.h"
 #include "kmlexport.h"
 #include "loggerlink.h"
@@ -73,10 +74,25 @@ int download(const QString &portText, int quietMs, Track &track, QTextStream &ou
 
 bool refuseExisting(const QString &path, bool overwrite, QTextStream &err)
 {
-    if (path.isEmpty() || overwrite || !QFileInfo::exists(path))
+    if (path.isEmpty())
+        return false;
+    // Not even --overwrite replaces a device or a FIFO.
+    QString reason;
+    if (!common::checkOutputTarget(path, &reason)) {
+        err << QStringLiteral("无法写入：") << path << QStringLiteral("（") << reason << QStringLiteral("）")
+            << Qt::endl;
+        return true;
+    }
+    if (overwrite || !QFileInfo::exists(path))
         return false;
     err << QStringLiteral("文件已经存在：") << path << QStringLiteral("（用 --overwrite 覆盖）") << Qt::endl;
     return true;
+}
+
+// A window message on one line of the terminal.
+QString oneLine(QString text)
+{
+    return text.replace(QStringLiteral("\r\n\r\n"), QStringLiteral(" ")).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
 }
 
 } // namespace
@@ -154,6 +170,19 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         dataYear = applyYearAnswer(dataYear, y);
     }
 
+    // Two outputs on one file: the later would replace the earlier.
+    QStringList outputs;
+    for (const QString &path : {gtxtOut, nameOut, kmlOut}) {
+        if (path.isEmpty())
+            continue;
+        const QString identity = common::outputIdentity(path);
+        if (outputs.contains(identity)) {
+            err << QStringLiteral("同一个文件不能作为两个输出：") << path << Qt::endl;
+            return ExitUsage;
+        }
+        outputs << identity;
+    }
+
     // Refuse before anything is downloaded or written.
     const bool overwrite = parser.isSet(overwriteOpt);
     bool refused = false;
@@ -161,9 +190,10 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         refused = refuseExisting(path, overwrite, err) || refused;
     if (refused)
         return ExitBadInput;
+    QString reason;
     for (const QString &path : imports) {
-        if (!QFileInfo(path).isFile()) {
-            err << QStringLiteral("文件不存在：") << path << Qt::endl;
+        if (!common::checkInputFile(path, &reason)) {
+            err << oneLine(readFailedMessage(path, reason)) << Qt::endl;
             return ExitBadInput;
         }
     }
@@ -171,8 +201,8 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     Track track;
     for (const QString &path : imports) {
         QStringList fileLines;
-        if (!readGtxtFile(path, &fileLines)) {
-            err << QStringLiteral("文件无法读取：") << path << Qt::endl;
+        if (!readGtxtFile(path, &fileLines, &reason)) {
+            err << oneLine(readFailedMessage(path, reason)) << Qt::endl;
             return ExitBadInput;
         }
         int ignored = 0;
@@ -203,7 +233,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     QString error;
     if (!gtxtOut.isEmpty()) {
         if (!writeGtxtFile(gtxtOut, track.lines, &error)) {
-            err << writeFailedMessage(gtxtOut).replace(QStringLiteral("\r\n"), QStringLiteral(" ")) << Qt::endl;
+            err << oneLine(writeFailedMessage(gtxtOut, error)) << Qt::endl;
             return ExitBadInput;
         }
         out << QStringLiteral("已写入GTXT文件") << gtxtOut << QStringLiteral("，共") << n
@@ -213,7 +243,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         int skipped = 0;
         const QStringList lines = buildNameLines(track.store, n, dataYear, &skipped);
         if (!writeNameFile(nameOut, lines, &error)) {
-            err << writeFailedMessage(nameOut).replace(QStringLiteral("\r\n"), QStringLiteral(" ")) << Qt::endl;
+            err << oneLine(writeFailedMessage(nameOut, error)) << Qt::endl;
             return ExitBadInput;
         }
         out << QStringLiteral("已写入NAME文件") << nameOut << QStringLiteral("，共") << (n - skipped)
@@ -225,7 +255,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     if (!kmlOut.isEmpty()) {
         const KmlDocument doc = buildKmlDocument(track.store, n);
         if (!writeKmlFile(kmlOut, doc.lines, &error)) {
-            err << writeFailedMessage(kmlOut).replace(QStringLiteral("\r\n"), QStringLiteral(" ")) << Qt::endl;
+            err << oneLine(writeFailedMessage(kmlOut, error)) << Qt::endl;
             return ExitBadInput;
         }
         out << QStringLiteral("已写入KML文件") << kmlOut << QStringLiteral("，共 ") << doc.marked

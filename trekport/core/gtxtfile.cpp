@@ -106,9 +106,9 @@ QString noTrackPointsMessage(const QString &path, int ignored)
     return text;
 }
 
-bool readGtxtFile(const QString &path, QStringList *lines)
+bool readGtxtFile(const QString &path, QStringList *lines, QString *error)
 {
-    return common::readTextLines(path, common::TextEncoding::Utf8OrGbk, lines);
+    return common::readTextLines(path, common::TextEncoding::Utf8OrGbk, lines, error);
 }
 
 bool writeGtxtFile(const QString &path, const QStringList &lines, QString *error)

@@ -33,8 +33,9 @@ QString ignoredLinesMessage(int ignored);
 // A file that held no list line at all.
 QString noTrackPointsMessage(const QString &path, int ignored);
 
-// Reads a GTXT file (GBK or UTF-8, CR LF or LF). False when it cannot be read.
-bool readGtxtFile(const QString &path, QStringList *lines);
+// Reads a GTXT file (GBK or UTF-8, CR LF or LF). False (and *error set) when
+// it is not a regular file or cannot be read.
+bool readGtxtFile(const QString &path, QStringList *lines, QString *error = nullptr);
 // Writes the list lines atomically in GBK; in UTF-8 only when some line holds
 // a character GBK has not.
 bool writeGtxtFile(const QString &path, const QStringList &lines, QString *error = nullptr);

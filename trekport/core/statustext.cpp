@@ -15,8 +15,14 @@ QString statusLine(bool withPort, const QString &portText, bool open, const QStr
 } // namespace trekport
 
 namespace trekport {
-QString writeFailedMessage(const QString &path)
+QString writeFailedMessage(const QString &path, const QString &reason)
 {
-    return QStringLiteral("文件无法写入：\r\n") + path + QStringLiteral("\r\n\r\n原有文件未改动。");
+    return QStringLiteral("文件无法写入：\r\n") + path + QStringLiteral("\r\n原因：") + reason
+        + QStringLiteral("\r\n\r\n原有文件未改动。");
+}
+
+QString readFailedMessage(const QString &path, const QString &reason)
+{
+    return QStringLiteral("文件无法读取：\r\n") + path + QStringLiteral("\r\n原因：") + reason;
 }
 } // namespace trekport

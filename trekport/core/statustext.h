@@ -15,6 +15,9 @@ inline const QString initialStatusText = QStringLiteral("状态缓冲区……")
 } // namespace trekport
 
 namespace trekport {
-// The information text when a file cannot be written; names the path.
-QString writeFailedMessage(const QString &path);
+// The information text when a file cannot be written; names the path and
+// the system's reason.
+QString writeFailedMessage(const QString &path, const QString &reason);
+// The information text when a file cannot be read; names the path and why.
+QString readFailedMessage(const QString &path, const QString &reason);
 } // namespace trekport

@@ -3,6 +3,7 @@
 #include "common/cjkfont.h"
 #include "common/clock.h"
 #include "common/programfolder.h"
+#include "common/safefile.h"
 #include "core/gtxtfile.h"
 #include "core/kmlexport.h"
 #include "core/nmeaexport.h"
@@ -358,6 +359,13 @@ QString MainForm::askSavePath(const QString &title, const QString &filter, const
     const QString path = dialogs_.getSaveFileName(this, title, common::dialogStartFolder(), filter);
     if (path.isEmpty())
         return QString();
+    // A device or FIFO is never replaced; no question about it either.
+    QString reason;
+    if (!common::checkOutputTarget(path, &reason)) {
+        dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem,
+                        common::MessageIcon::Information);
+        return QString();
+    }
     if (QFileInfo::exists(path)
         && !dialogs_.askYesNo(this, overwriteQuestion, questionTitle, common::MessageIcon::Question))
         return QString();
@@ -373,8 +381,9 @@ void MainForm::outputxt_Click()
     if (path.isEmpty())
         return;
     const QStringList lines = listLines();
-    if (!writeGtxtFile(path, lines)) {
-        dialogs_.inform(this, writeFailedMessage(path), titleSystem, common::MessageIcon::Information);
+    QString reason;
+    if (!writeGtxtFile(path, lines, &reason)) {
+        dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
         return;
     }
     dialogs_.inform(this, gtxtSavedMessage(path, int(lines.size())), titleSystem,
@@ -388,9 +397,14 @@ void MainForm::inputxt_Click()
                                                   QStringLiteral("轨迹数据文件(*.gtxt)|*.gtxt;*.txt"));
     if (path.isEmpty() || !QFileInfo::exists(path))
         return;
+    // Checked before opening: a FIFO would block the window for good.
     QStringList lines;
-    if (!readGtxtFile(path, &lines))
+    QString reason;
+    if (!readGtxtFile(path, &lines, &reason)) {
+        dialogs_.inform(this, readFailedMessage(path, reason), titleSystem,
+                        common::MessageIcon::Information);
         return;
+    }
     int ignored = 0;
     const QStringList listed = parseTrackLines(lines, store_, Lis->count(), &ignored);
     if (listed.isEmpty()) {
@@ -419,8 +433,9 @@ void MainForm::name_mk_Click()
     }
     int skipped = 0;
     const QStringList lines = buildNameLines(store_, n, dataYear_, &skipped);
-    if (!writeNameFile(path, lines)) {
-        dialogs_.inform(this, writeFailedMessage(path), titleSystem, common::MessageIcon::Information);
+    QString reason;
+    if (!writeNameFile(path, lines, &reason)) {
+        dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
         return;
     }
     dialogs_.inform(this, nameSavedMessage(path, skipped), titleSystem, common::MessageIcon::Information);
@@ -436,8 +451,9 @@ void MainForm::kml_mk_Click()
     if (path.isEmpty())
         return;
     const KmlDocument doc = buildKmlDocument(store_, n);
-    if (!writeKmlFile(path, doc.lines)) {
-        dialogs_.inform(this, writeFailedMessage(path), titleSystem, common::MessageIcon::Information);
+    QString reason;
+    if (!writeKmlFile(path, doc.lines, &reason)) {
+        dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
         return;
     }
     dialogs_.inform(this, kmlSavedMessage(path, doc.marked, n - doc.marked), titleSystem,

@@ -1,0 +1,296 @@
+#include "safefile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace common {
+
+namespace {
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+QString notRegularText(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("是文件夹，不是普通文件");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("是管道（FIFO），不是普通文件");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("是设备文件，不是普通文件");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("是套接字，不是普通文件");
+    return QStringLiteral("不是普通文件");
+}
+
+// stat() through links; false with errno set when there is nothing there.
+bool statPath(const QByteArray &native, struct stat *st)
+{
+    return !native.isEmpty() && ::stat(native.constData(), st) == 0;
+}
+
+// The file a write to path lands on: a link is followed to what it names.
+QString resolvedTarget(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return path;
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.symLinkTarget() : canonical;
+}
+
+// New content staged in a file beside its target; the file is removed
+// again unless publish() gave it the target's name.
+class Staged
+{
+public:
+    explicit Staged(const QString &target) : target_(QFile::encodeName(target)) {}
+    Staged(const Staged &) = delete;
+    Staged &operator=(const Staged &) = delete;
+    ~Staged()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        if (!temp_.isEmpty())
+            ::unlink(temp_.constData());
+    }
+
+    // Refuses a target that is not a regular file (or, for a new file, one
+    // that exists at all), then creates the file beside it.
+    bool open(bool replace, QString *error)
+    {
+        struct stat st;
+        bool exists = false;
+        if (statPath(target_, &st)) {
+            if (!S_ISREG(st.st_mode)) {
+                setError(error, QStringLiteral("目标") + notRegularText(st.st_mode));
+                return false;
+            }
+            if (!replace) {
+                setError(error, systemErrorText(EEXIST));
+                return false;
+            }
+            exists = true;
+        } else if (errno != ENOENT) {
+            setError(error, systemErrorText(errno));
+            return false;
+        }
+        const qsizetype slash = target_.lastIndexOf('/');
+        const QByteArray dir = slash < 0 ? QByteArray() : target_.left(slash + 1);
+        // A hidden name that stays within the file system's name length.
+        const QByteArray name = target_.mid(slash + 1).left(200);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray temp = dir + '.' + name + '.'
+                + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
+            fd_ = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd_ >= 0) {
+                temp_ = temp;
+                break;
+            }
+            if (errno != EEXIST) {
+                setError(error, systemErrorText(errno));
+                return false;
+            }
+        }
+        if (fd_ < 0) {
+            setError(error, systemErrorText(EEXIST));
+            return false;
+        }
+        // The replacement keeps the permissions of the file it replaces.
+        if (exists)
+            (void)::fchmod(fd_, st.st_mode & 07777);
+        return true;
+    }
+
+    bool write(const char *data, qint64 size, QString *error)
+    {
+        while (size > 0) {
+            const ssize_t n = ::write(fd_, data, size_t(size));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                setError(error, systemErrorText(n < 0 ? errno : ENOSPC));
+                return false;
+            }
+            data += n;
+            size -= n;
+        }
+        return true;
+    }
+
+    // Everything on disk and closed without complaint, then the name moves.
+    bool publish(bool replace, QString *error)
+    {
+        int failure = 0;
+        if (::fsync(fd_) != 0 && errno != EINVAL) // EINVAL: a file system without sync
+            failure = errno;
+        if (::close(fd_) != 0 && failure == 0 && errno != EINTR)
+            failure = errno;
+        fd_ = -1;
+        if (failure == 0)
+            failure = rename(replace);
+        if (failure != 0) {
+            setError(error, systemErrorText(failure));
+            return false;
+        }
+        temp_.clear();
+        return true;
+    }
+
+private:
+    int rename(bool replace)
+    {
+        if (replace)
+            return ::rename(temp_.constData(), target_.constData()) == 0 ? 0 : errno;
+#ifdef RENAME_NOREPLACE
+        if (::renameat2(AT_FDCWD, temp_.constData(), AT_FDCWD, target_.constData(), RENAME_NOREPLACE) == 0)
+            return 0;
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+            return errno;
+#endif
+        // A file system without the no-replace rename: a hard link fails
+        // on an existing name just as well.
+        if (::link(temp_.constData(), target_.constData()) == 0) {
+            ::unlink(temp_.constData());
+            return 0;
+        }
+        if (errno == EEXIST)
+            return EEXIST;
+        struct stat st;
+        if (statPath(target_, &st) || errno != ENOENT)
+            return EEXIST;
+        return ::rename(temp_.constData(), target_.constData()) == 0 ? 0 : errno;
+    }
+
+    QByteArray target_;
+    QByteArray temp_;
+    int fd_ = -1;
+};
+
+bool writeBytes(const QString &path, const QByteArray &bytes, bool replace, QString *error)
+{
+    if (path.isEmpty()) {
+        setError(error, systemErrorText(ENOENT));
+        return false;
+    }
+    Staged staged(resolvedTarget(path));
+    return staged.open(replace, error) && staged.write(bytes.constData(), bytes.size(), error)
+        && staged.publish(replace, error);
+}
+
+} // namespace
+
+QString systemErrorText(int errnum)
+{
+    switch (errnum) {
+    case ENOSPC: return QStringLiteral("磁盘已满");
+    case EDQUOT: return QStringLiteral("超出磁盘配额");
+    case EFBIG: return QStringLiteral("文件太大");
+    case EACCES: return QStringLiteral("没有访问权限");
+    case EPERM: return QStringLiteral("不允许此操作");
+    case EROFS: return QStringLiteral("文件系统只读");
+    case ENOENT: return QStringLiteral("文件或文件夹不存在");
+    case ENOTDIR: return QStringLiteral("路径中有一项不是文件夹");
+    case EISDIR: return QStringLiteral("是文件夹，不是普通文件");
+    case EEXIST: return QStringLiteral("文件已经存在");
+    case ENAMETOOLONG: return QStringLiteral("文件名太长");
+    case ELOOP: return QStringLiteral("符号链接层数太多");
+    case EIO: return QStringLiteral("设备读写错误");
+    case ENOMEM: return QStringLiteral("内存不足");
+    case EMFILE:
+    case ENFILE: return QStringLiteral("打开的文件太多");
+    case EBUSY:
+    case ETXTBSY: return QStringLiteral("文件正被占用");
+    default:
+        break;
+    }
+    return QString::fromLocal8Bit(std::strerror(errnum)) + QStringLiteral("（错误号 %1）").arg(errnum);
+}
+
+bool checkInputFile(const QString &path, QString *error)
+{
+    struct stat st;
+    if (!statPath(QFile::encodeName(path), &st)) {
+        setError(error, systemErrorText(path.isEmpty() ? ENOENT : errno));
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        setError(error, notRegularText(st.st_mode));
+        return false;
+    }
+    return true;
+}
+
+bool checkOutputTarget(const QString &path, QString *error)
+{
+    struct stat st;
+    if (!statPath(QFile::encodeName(path), &st))
+        return true; // a new file; whether it can be made, the write tells
+    if (!S_ISREG(st.st_mode)) {
+        setError(error, QStringLiteral("目标") + notRegularText(st.st_mode));
+        return false;
+    }
+    return true;
+}
+
+QString outputIdentity(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
+}
+
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
+{
+    return writeBytes(path, bytes, true, error);
+}
+
+bool writeNewFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    return writeBytes(path, bytes, false, error);
+}
+
+bool copyToNewFile(const QString &src, const QString &dst, QString *error)
+{
+    if (!checkInputFile(src, error))
+        return false;
+    const int in = ::open(QFile::encodeName(src).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        setError(error, systemErrorText(errno));
+        return false;
+    }
+    Staged staged(resolvedTarget(dst));
+    bool ok = staged.open(false, error);
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    while (ok) {
+        const ssize_t n = ::read(in, buffer.data(), size_t(buffer.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            setError(error, systemErrorText(errno));
+            ok = false;
+        } else if (n == 0) {
+            break;
+        } else {
+            ok = staged.write(buffer.constData(), n, error);
+        }
+    }
+    ::close(in);
+    return ok && staged.publish(false, error);
+}
+
+} // namespace common

@@ -1,0 +1,43 @@
+#pragma once
+// The suite's one way to put bytes on disk and its one test of what may be
+// read: a write goes to a file beside the target, is flushed and checked, and
+// only then takes the target's name; a path that is not a regular file is
+// neither read nor replaced. Every reason is one a user can act on.
+#include <QByteArray>
+#include <QString>
+
+namespace common {
+
+// The system's reason for an errno value: Simplified Chinese for the usual
+// ones ("磁盘已满"), the system's own text otherwise; never "Unknown error".
+QString systemErrorText(int errnum);
+
+// True when path is a regular file (or a link to one). Decided from the file
+// system's record alone: nothing is opened, so a FIFO cannot block and a
+// device is not disturbed. Otherwise false and *error says why ("是管道
+// （FIFO），不是普通文件", "文件不存在", ...).
+bool checkInputFile(const QString &path, QString *error = nullptr);
+
+// True when path may be written: it does not exist yet or is a regular file
+// (or a link to one). A device, FIFO, folder or socket is refused.
+bool checkOutputTarget(const QString &path, QString *error = nullptr);
+
+// The file a write to path lands on, as one absolute text: links and the
+// folder resolved, so two spellings of one output compare equal.
+QString outputIdentity(const QString &path);
+
+// Writes bytes to path, replacing a regular file there only once the new
+// content is completely on disk. On any failure (full disk included) an
+// existing file is left byte for byte, no temporary file remains, and *error
+// holds the reason. Links are followed: the file they name is replaced.
+// (Also declared in textfile.h, where most callers find it.)
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// As writeFileAtomically, but never replaces anything: fails when path exists.
+bool writeNewFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// Copies the regular file src to dst, which must not exist yet (backups):
+// streamed, checked and published as writeNewFile does.
+bool copyToNewFile(const QString &src, const QString &dst, QString *error = nullptr);
+
+} // namespace common
