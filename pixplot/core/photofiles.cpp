@@ -30,7 +30,8 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *er
     QString base, ext;
     splitExtension(record.fileName, &base, &ext);
     const QString dir = record.folder + QStringLiteral("BackUp/");
-    if (!QFileInfo(dir).isDir() && !QDir().mkpath(dir)) {
+    const bool madeDir = !QFileInfo(dir).isDir();
+    if (madeDir && !QDir().mkpath(dir)) {
         if (error)
             *error = QStringLiteral("无法建立备份文件夹 %1").arg(dir);
         return false;
@@ -40,8 +41,11 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *er
     for (qint64 n = 1; QFileInfo::exists(dst); ++n)
         dst = dir + base + QLatin1Char('_') + QString::number(n) + ext;
     // Checked copy that never replaces dst: a full disk leaves no half backup.
-    if (!common::copyToNewFile(src, dst, error))
+    if (!common::copyToNewFile(src, dst, error)) {
+        if (madeDir) // no empty folder left by a backup that failed
+            QDir().rmdir(dir);
         return false;
+    }
     if (backupPath)
         *backupPath = dst;
     return true;
