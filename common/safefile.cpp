@@ -50,6 +50,29 @@ QString resolvedTarget(const QString &path)
     return canonical.isEmpty() ? info.symLinkTarget() : canonical;
 }
 
+// rename() that fails with EEXIST rather than replace; 0 or an errno value.
+int renameNoReplace(const QByteArray &from, const QByteArray &to)
+{
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return errno;
+#endif
+    // A file system without the no-replace rename: a hard link fails on an
+    // existing name just as well.
+    if (::link(from.constData(), to.constData()) == 0) {
+        ::unlink(from.constData());
+        return 0;
+    }
+    if (errno == EEXIST)
+        return EEXIST;
+    struct stat st;
+    if (statPath(to, &st) || errno != ENOENT)
+        return EEXIST;
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
+}
+
 // New content staged in a file beside its target; the file is removed
 // again unless publish() gave it the target's name.
 class Staged
@@ -153,24 +176,7 @@ private:
     {
         if (replace)
             return ::rename(temp_.constData(), target_.constData()) == 0 ? 0 : errno;
-#ifdef RENAME_NOREPLACE
-        if (::renameat2(AT_FDCWD, temp_.constData(), AT_FDCWD, target_.constData(), RENAME_NOREPLACE) == 0)
-            return 0;
-        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
-            return errno;
-#endif
-        // A file system without the no-replace rename: a hard link fails
-        // on an existing name just as well.
-        if (::link(temp_.constData(), target_.constData()) == 0) {
-            ::unlink(temp_.constData());
-            return 0;
-        }
-        if (errno == EEXIST)
-            return EEXIST;
-        struct stat st;
-        if (statPath(target_, &st) || errno != ENOENT)
-            return EEXIST;
-        return ::rename(temp_.constData(), target_.constData()) == 0 ? 0 : errno;
+        return renameNoReplace(temp_, target_);
     }
 
     QByteArray target_;
@@ -262,6 +268,14 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
 bool writeNewFile(const QString &path, const QByteArray &bytes, QString *error)
 {
     return writeBytes(path, bytes, false, error);
+}
+
+bool renameWithoutReplacing(const QString &from, const QString &to, QString *error)
+{
+    const int failure = renameNoReplace(QFile::encodeName(from), QFile::encodeName(to));
+    if (failure != 0)
+        setError(error, systemErrorText(failure));
+    return failure == 0;
 }
 
 bool copyToNewFile(const QString &src, const QString &dst, QString *error)

@@ -36,6 +36,10 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
 // As writeFileAtomically, but never replaces anything: fails when path exists.
 bool writeNewFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
+// Gives the file from the name to (same file system), never replacing a file
+// there and never falling back to a copy. False (and *error set) otherwise.
+bool renameWithoutReplacing(const QString &from, const QString &to, QString *error = nullptr);
+
 // Copies the regular file src to dst, which must not exist yet (backups):
 // streamed, checked and published as writeNewFile does.
 bool copyToNewFile(const QString &src, const QString &dst, QString *error = nullptr);

@@ -15,6 +15,8 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace common;
@@ -27,6 +29,7 @@ private Q_SLOTS:
     void gbkOnDisk();
     void utf8OrGbkDetection();
     void atomicWriteKeepsOldFileOnFailure();
+    void writerKeepsWhatItMustNotReplace();
     void qtFilter_data();
     void qtFilter();
     void scriptedDialogsRecordAndAnswer();
@@ -76,6 +79,51 @@ void TestCommon::utf8OrGbkDetection()
     QCOMPARE(decodeText(text.toUtf8(), TextEncoding::Utf8OrGbk), text);
     QCOMPARE(decodeText(encodeText(text, TextEncoding::Gbk), TextEncoding::Utf8OrGbk), text);
     QCOMPARE(decodeText(QByteArray("\xEF\xBB\xBF") + text.toUtf8(), TextEncoding::Utf8OrGbk), text);
+}
+
+void TestCommon::writerKeepsWhatItMustNotReplace()
+{
+    QTemporaryDir dir;
+    const auto listing = [&] { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); };
+    const QString file = dir.filePath("f.txt");
+    const QString link = dir.filePath("link.txt");
+    QVERIFY(writeFileAtomically(file, "old"));
+    QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    QVERIFY(QFile::link(file, link));
+    QString error;
+
+    // Replacing through a link replaces the file it names and keeps its mode.
+    QVERIFY(writeFileAtomically(link, "new", &error));
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(testsupport::readAll(file), QByteArray("new"));
+    const QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+        | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    QCOMPARE(QFile::permissions(file) & mode, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+
+    // A new file never replaces one, not even a copy.
+    QVERIFY(!writeNewFile(file, "other", &error));
+    QCOMPARE(error, QStringLiteral("文件已经存在"));
+    QVERIFY(!copyToNewFile(link, file, &error));
+    QVERIFY(copyToNewFile(link, dir.filePath("copy.txt"), &error));
+    QCOMPARE(testsupport::readAll(dir.filePath("copy.txt")), QByteArray("new"));
+
+    // A folder or FIFO is neither read nor replaced; nothing is left beside it.
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0600), 0);
+    const QStringList before = listing();
+    for (const char *name : {"sub", "pipe"}) {
+        QVERIFY(!writeFileAtomically(dir.filePath(name), "x", &error));
+        QVERIFY2(error.startsWith(QStringLiteral("目标")) && error.endsWith(QStringLiteral("不是普通文件")),
+                 qPrintable(error));
+        QVERIFY(!checkInputFile(dir.filePath(name), &error));
+        QStringList lines;
+        QVERIFY(!readTextLines(dir.filePath(name), TextEncoding::Utf8, &lines, &error));
+    }
+    QCOMPARE(error, QStringLiteral("是管道（FIFO），不是普通文件"));
+    QVERIFY(!writeFileAtomically(dir.filePath("no/such/f.txt"), "x", &error));
+    QCOMPARE(error, QStringLiteral("文件或文件夹不存在"));
+    QCOMPARE(listing(), before);
+    QCOMPARE(systemErrorText(ENOSPC), QStringLiteral("磁盘已满"));
 }
 
 void TestCommon::atomicWriteKeepsOldFileOnFailure()

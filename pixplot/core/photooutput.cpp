@@ -4,6 +4,7 @@
 
 #include "common/bmp2jpg.h"
 #include "common/cjkfont.h"
+#include "common/safefile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -118,8 +119,8 @@ Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeT
         if (dst != src)
             QFile::remove(src);
     } else if (newName != record.fileName) {
-        // rename() never replaces an existing file.
-        if (!QFile::rename(src, dst)) {
+        // Never replaces an existing file, never falls back to a copy.
+        if (!common::renameWithoutReplacing(src, dst, &out.reason)) {
             out.failure = Failure::RenameFailed;
             return out;
         }

@@ -2,6 +2,8 @@
 // clock correction and matching, on real files in a temporary folder.
 #include "tst_photofixtures.h"
 
+#include <sys/stat.h>
+
 #include "core/pathshare.h"
 #include "core/photorow.h"
 #include "ui/nmeaf.h"
@@ -67,6 +69,7 @@ private slots:
     void addSkipsFilesThatAreNotJpeg();
     void photoWithoutExifGetsIconTwoAndNoTime();
     void cancelledAddShowsNothing();
+    void fifoPhotoAndPathAreRefused();
     void removeRowCompactsTable();
     void removeAnsweredNoKeepsRow();
     void captionCountsZeroAfterAddOrRemove();
@@ -305,6 +308,27 @@ void TestWindow::photoWithoutExifGetsIconTwoAndNoTime()
     QCOMPARE(iconImage(m->index(1, 0).data(Qt::DecorationRole).value<QIcon>()), icon1);
     QCOMPARE(win.photoCell(2, 1), QStringLiteral("2010-05-01 14:03:22"));
     QVERIFY(win.dialogs.lastInfo().startsWith(QStringLiteral("当次加载 2 张（其中 1 张含EXIF信息）")));
+}
+
+void TestWindow::fifoPhotoAndPathAreRefused()
+{
+    QVERIFY(fixtures::writeJpeg(file("a.jpg"), 40, 30));
+    for (const char *name : {"pipe.jpg", "pipe.txt"})
+        QCOMPARE(::mkfifo(QFile::encodeName(file(name)).constData(), 0644), 0);
+    Window win;
+    // Opening a FIFO would block the window; it is named and left out.
+    win.addPhotos({file("pipe.jpg"), file("a.jpg")});
+    QCOMPARE(win.photos()->model()->rowCount(), 1);
+    const auto infos = win.dialogs.callsOf(DialogCall::Info);
+    QCOMPARE(infos.size(), 2);
+    QCOMPARE(infos[0].text, QStringLiteral("以下文件不是普通文件，未加入：\r\n") + file("pipe.jpg")
+                                + QStringLiteral("（是管道（FIFO），不是普通文件）"));
+    QVERIFY(infos[1].text.startsWith(QStringLiteral("当次加载 1 张")));
+
+    win.loadPath(file("pipe.txt"));
+    QCOMPARE(win.path()->model()->rowCount(), 0);
+    QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("路径文件无法读取：\r\n") + file("pipe.txt")
+                                         + QStringLiteral("\r\n原因：是管道（FIFO），不是普通文件"));
 }
 
 void TestWindow::cancelledAddShowsNothing()

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace trekport;
 using common::DialogCall;
@@ -71,6 +72,8 @@ private Q_SLOTS:
     void overwriteNoKeepsFile();
     void unwritablePathIsReported_data();
     void unwritablePathIsReported();
+    void fifoIsNeitherReadNorReplaced_data();
+    void fifoIsNeitherReadNorReplaced();
     void nameYearQuestion();
     void nameLeavesOutBrokenRows();
     void gpsbabelReadsName();
@@ -338,10 +341,37 @@ void TestFiles::unwritablePathIsReported()
         dialogs_->queueYes();
     QTest::mouseClick(f->findChild<QPushButton *>(button), Qt::LeftButton);
     const DialogCall info = dialogs_->callsOf(DialogCall::Info).value(0);
-    QVERIFY(info.text.contains(out));
-    QVERIFY(!info.text.contains(QStringLiteral("已保存")));
+    QCOMPARE(info.text, QStringLiteral("文件无法写入：\r\n") + out
+                            + QStringLiteral("\r\n原因：文件或文件夹不存在\r\n\r\n原有文件未改动。"));
     QCOMPARE(info.icon, common::MessageIcon::Information);
     QVERIFY(!QFile::exists(out));
+}
+
+void TestFiles::fifoIsNeitherReadNorReplaced_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("gtxt") << "outputxt";
+    QTest::newRow("name") << "name_mk";
+    QTest::newRow("kml") << "kml_mk";
+    QTest::newRow("read") << "inputxt";
+}
+
+void TestFiles::fifoIsNeitherReadNorReplaced()
+{
+    QFETCH(QString, button);
+    auto f = formWith({lineA});
+    const QString fifo = path(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    dialogs_->queueFile(fifo);
+    // Refused at once: no overwrite question, no year question, no blocking open.
+    QTest::mouseClick(f->findChild<QPushButton *>(button), Qt::LeftButton);
+    QVERIFY(dialogs_->callsOf(DialogCall::YesNo).isEmpty());
+    const bool reading = button == QLatin1String("inputxt");
+    QCOMPARE(dialogs_->lastInfo(), (reading ? QStringLiteral("文件无法读取：\r\n") : QStringLiteral("文件无法写入：\r\n"))
+                 + fifo + QStringLiteral("\r\n原因：") + (reading ? QString() : QStringLiteral("目标"))
+                 + QStringLiteral("是管道（FIFO），不是普通文件") + (reading ? QString() : QStringLiteral("\r\n\r\n原有文件未改动。")));
+    QVERIFY(QFileInfo::exists(fifo) && !QFileInfo(fifo).isFile());
+    QCOMPARE(f->Lis->count(), 1);
 }
 
 void TestFiles::nameYearQuestion()
