@@ -191,6 +191,7 @@ void TestSafety::fullDisk_data()
         {"trekport kml", "trekport", {"--import", "GTXT", "--export-kml", "@/out.kml", "--overwrite"}, {}},
         {"pixplot kml", "pixplot", {"--to-kml", "--path", "@/track.txt", "--overwrite"}, {}},
         {"pixplot html", "pixplot", {"--to-html", "--path", "@/track.txt", "--overwrite"}, {}},
+        {"pixplot map", "pixplot", {"--to-map", "@/track.html", "--path", "@/track.txt", "--overwrite"}, {}},
         {"pixplot frame in place", "pixplot", {"--process", "--frame", "--no-backup", "@/photo.jpg"}, batch},
         {"pixplot frame renamed", "pixplot", {"--process", "--frame", "--no-backup", "--rename", "time", "@/photo.jpg"}, batch},
         {"pixplot backup", "pixplot", {"--process", "@/photo.jpg"}, batch},
@@ -274,6 +275,8 @@ void TestSafety::notRegularFiles_data()
     QTest::newRow("export-gtxt onto fifo") << "trekport" << QStringList{"--import", "@/a.gtxt", "--export-gtxt", "@/fifo.txt", "--overwrite"} << 1 << fifo;
     QTest::newRow("to-kml onto device") << "pixplot" << QStringList{"--to-kml", "--path", "@/dev.txt", "--overwrite"} << 1 << device;
     QTest::newRow("to-html onto fifo") << "pixplot" << QStringList{"--to-html", "--path", "@/dev.txt", "--overwrite"} << 1 << fifo;
+    QTest::newRow("to-map fifo path") << "pixplot" << QStringList{"--to-map", "@/map.html", "--path", "@/fifo.txt"} << 1 << fifo;
+    QTest::newRow("to-map onto fifo") << "pixplot" << QStringList{"--to-map", "@/fifo.txt", "--path", "@/track.txt", "--overwrite"} << 1 << fifo;
     QTest::newRow("areagrab onto fifo") << "areagrab" << QStringList{"--full", "--overwrite", "@/fifo.jpg"} << 1 << fifo;
     QTest::newRow("areagrab onto device") << "areagrab" << QStringList{"--full", "--overwrite", "@/null"} << 1 << device;
     // One file named twice as output, however spelled.

@@ -218,6 +218,11 @@ int runToMap(const QCommandLineParser &parser)
         }
     }
     const QFileInfo target(out);
+    QString reason;
+    if (!common::checkOutputTarget(out, &reason)) {
+        printLine(stderr, QStringLiteral("%1: %2").arg(out, reason));
+        return 1;
+    }
     if (target.exists() && !parser.isSet(QStringLiteral("overwrite"))) {
         printLine(stderr, QStringLiteral("文件已经存在：%1（加 --overwrite 覆盖）").arg(out));
         return 1;
@@ -225,7 +230,7 @@ int runToMap(const QCommandLineParser &parser)
 
     QList<PathPoint> points;
     QString error;
-    if (!QFileInfo(pathFile).isFile() || !pathfile::ReadPathFile(pathFile, &points, &error)) {
+    if (!pathfile::ReadPathFile(pathFile, &points, &error)) {
         printLine(stderr, QStringLiteral("%1: cannot read the path file %2").arg(pathFile, error));
         return 1;
     }
