@@ -32,6 +32,17 @@ QString NewFileName(const PhotoRecord &record, const QString &timeText, RenameMo
     return record.fileName;
 }
 
+bool IsUsablePrefix(const QString &prefix)
+{
+    return !prefix.contains(QLatin1Char('/')) && !prefix.contains(QLatin1Char('\\'))
+        && prefix != QLatin1String(".") && prefix != QLatin1String("..");
+}
+
+QString BadPrefixMessage(const QString &prefix)
+{
+    return QStringLiteral("重命名前缀“%1”无效：不能含有“/”或“\\”，也不能是“.”或“..”。照片未处理。").arg(prefix);
+}
+
 QString CaptionText(const QString &note, const QString &position, const QString &timeText,
                     bool withGps, bool withTime)
 {
@@ -86,6 +97,10 @@ Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeT
     const QString src = record.folder + record.fileName;
     if (record.fileName.isEmpty() || !QFileInfo(src).isFile()) {
         out.failure = Failure::Missing;
+        return out;
+    }
+    if (options.rename == RenameMode::ByPrefix && !IsUsablePrefix(options.prefix)) {
+        out.failure = Failure::RenameFailed;
         return out;
     }
     // Without its backup the photo is not touched at all.

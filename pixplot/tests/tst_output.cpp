@@ -383,6 +383,19 @@ void TestOutput::prefixNumberFollowsCurrentRow()
     win.click(QStringLiteral("cmd_make"));
     QCOMPARE(filesInFolder(), QStringList({"first.JPG", "trip0001.jpg"}));
     QCOMPARE(win.photoCell(1, 0), QStringLiteral("trip0001.jpg"));
+
+    // A prefix that would leave the folder: said so, nothing processed.
+    for (const QString &bad : {QStringLiteral("../x"), QStringLiteral("..")}) {
+        auto *prefix = win.get<QLineEdit>(QStringLiteral("incre_txt"));
+        prefix->setText(bad);
+        for (const char *button : {"cmd_make", "cmd_allmake"}) {
+            win.click(QString::fromLatin1(button));
+            QCOMPARE(win.dialogs.lastInfo(), photooutput::BadPrefixMessage(bad));
+            QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                     QStringList({"first.JPG", "trip0001.jpg"}));
+        }
+    }
+    QVERIFY(!QFile::exists(file("../x0001.jpg")));
 }
 
 void TestOutput::batchOfThreeReportsThree()

@@ -137,6 +137,10 @@ int runProcess(const QCommandLineParser &parser)
         } else if (mode.startsWith(QLatin1String("prefix:"))) {
             options.rename = photooutput::RenameMode::ByPrefix;
             options.prefix = mode.mid(7);
+            if (!photooutput::IsUsablePrefix(options.prefix)) {
+                printLine(stderr, photooutput::BadPrefixMessage(options.prefix));
+                return 2;
+            }
         } else {
             printLine(stderr, QStringLiteral("--rename takes time or prefix:TEXT"));
             return 2;

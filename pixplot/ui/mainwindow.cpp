@@ -799,6 +799,15 @@ photooutput::Options PixplotMain::outputOptions() const
     return o;
 }
 
+bool PixplotMain::prefixRefused()
+{
+    const photooutput::Options o = outputOptions();
+    if (o.rename != photooutput::RenameMode::ByPrefix || photooutput::IsUsablePrefix(o.prefix))
+        return false;
+    dialogs_.inform(this, photooutput::BadPrefixMessage(o.prefix), kTitle, common::MessageIcon::Information);
+    return true;
+}
+
 photooutput::Outcome PixplotMain::ProcessPhoto(qsizetype row)
 {
     if (row < 1 || row > photoRows().size())
@@ -832,7 +841,7 @@ photooutput::Outcome PixplotMain::processAndRemember(qsizetype row)
 void PixplotMain::cmd_make_Click()
 {
     const qsizetype row = selectedPhotoRow();
-    if (photoModel_->rowCount() == 0 || row == 0)
+    if (photoModel_->rowCount() == 0 || row == 0 || prefixRefused())
         return;
     const QString name = photoRows().at(row - 1).record.fileName;
     if (Ck_frame->isChecked() && framedBefore(row)
@@ -855,7 +864,7 @@ void PixplotMain::cmd_make_Click()
 void PixplotMain::cmd_allmake_Click()
 {
     const qint64 n = photoModel_->rowCount();
-    if (n == 0)
+    if (n == 0 || prefixRefused())
         return;
     // Photos framed earlier in this session would get a second frame.
     bool skipFramed = false;
