@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QImageReader>
 #include <QPainter>
 
@@ -77,14 +78,28 @@ QImage ComposeFramedImage(const QImage &photo, const QString &caption, const QCo
     painter.drawImage(kSideBorder, kSideBorder, photo);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 
-    QFont font = common::songTiFont(15, true);
-    font.setPixelSize(kCaptionPixelSize);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
     // The caption cell spans the photo's width; text past it is cut off.
     const QRect row(kSideBorder, kSideBorder + photo.height(), photo.width(), kCaptionRow);
     painter.setClipRect(row);
-    painter.drawText(row, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, caption);
+    painter.setPen(Qt::black);
+    // The family list may resolve to a face taller than the row (Noto Serif
+    // CJK where 宋体 is missing): the text is placed by its own ink, centred
+    // in the row, and drawn smaller only when that ink is taller than the row
+    // leaves room for, so no descender or bracket loses its bottom.
+    QFont font = common::songTiFont(15, true);
+    int pixelSize = kCaptionPixelSize;
+    const qreal room = kCaptionRow - 2; // one clear pixel above and below
+    QRectF ink;
+    for (;;) {
+        font.setPixelSize(pixelSize);
+        ink = QFontMetricsF(font).tightBoundingRect(caption);
+        if (ink.height() <= room || pixelSize <= 1)
+            break;
+        pixelSize = qMin(pixelSize - 1, int(pixelSize * room / ink.height()));
+    }
+    painter.setFont(font);
+    const qreal baseline = row.top() + (row.height() - ink.height()) / 2 - ink.top();
+    painter.drawText(QPointF(row.left(), baseline), caption);
     painter.end();
     return framed;
 }

@@ -105,6 +105,8 @@ private slots:
     void twoBackupsGetDistinctNames();
     void frameMakesBorderOfWindowColour();
     void captionLineIsDrawnOnlyWithText();
+    void captionGlyphsStayInsideRow_data();
+    void captionGlyphsStayInsideRow();
     void portraitPhotoIsFramedUpright();
     void prefixNumberFollowsCurrentRow();
     void batchOfThreeReportsThree();
@@ -335,6 +337,39 @@ void TestOutput::captionLineIsDrawnOnlyWithText()
     QCOMPARE(sizeOf(file("a.jpg")), QSize(444, 144));
     QCOMPARE(darkPixelsInCaption(file("a.jpg")), 0);
     QVERIFY(darkPixelsInCaption(file("b.jpg")) > 100);
+}
+
+void TestOutput::captionGlyphsStayInsideRow_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("descenders") << photooutput::CaptionText("gjpqy()", {}, {}, false, false);
+    QTest::newRow("full caption") << photooutput::CaptionText(
+        QStringLiteral("记录gjpqy()"), QStringLiteral("N31°50.1234',E118°46.5678'"),
+        QStringLiteral("2010-05-01 14:03:22"), true, true);
+}
+
+void TestOutput::captionGlyphsStayInsideRow()
+{
+    // A glyph cut by the row's edge leaves ink on the row's first or last
+    // line; one that fits leaves both clear.
+    QFETCH(QString, caption);
+    QImage photo(600, 40, QImage::Format_RGB32);
+    photo.fill(Qt::white);
+    const QImage framed = photooutput::ComposeFramedImage(photo, caption, QColor(236, 236, 236));
+    QCOMPARE(framed.size(), photooutput::FramedSize(photo.size()));
+    const int top = photooutput::kSideBorder + photo.height();
+    auto darkOnLine = [&](int y) {
+        int dark = 0;
+        for (int x = photooutput::kSideBorder; x < photooutput::kSideBorder + photo.width(); ++x)
+            dark += qGray(framed.pixel(x, y)) < 128;
+        return dark;
+    };
+    QCOMPARE(darkOnLine(top), 0);
+    QCOMPARE(darkOnLine(top + photooutput::kCaptionRow - 1), 0);
+    int inked = 0;
+    for (int y = top; y < top + photooutput::kCaptionRow; ++y)
+        inked += darkOnLine(y) > 0;
+    QVERIFY2(inked >= photooutput::kCaptionRow / 2, qPrintable(QString::number(inked)));
 }
 
 void TestOutput::portraitPhotoIsFramedUpright()
