@@ -108,6 +108,7 @@ private slots:
     void captionGlyphsStayInsideRow_data();
     void captionGlyphsStayInsideRow();
     void portraitPhotoIsFramedUpright();
+    void photoOver33MegapixelsPreviewedAndFramed();
     void prefixNumberFollowsCurrentRow();
     void batchOfThreeReportsThree();
     void failedEncodeLeavesSourceUntouched();
@@ -399,6 +400,31 @@ void TestOutput::portraitPhotoIsFramedUpright()
     // Rotated clockwise: the sensor's left edge is now the top.
     QVERIFY(qGray(img.pixel(22 + 20, 22 + 3)) < 60);
     QVERIFY(qGray(img.pixel(22 + 20, 22 + 50)) > 200);
+}
+
+void TestOutput::photoOver33MegapixelsPreviewedAndFramed()
+{
+    // 45 megapixels decode to 180 MB, over Qt's default limit of 128 MB.
+    const QColor colour(30, 90, 200);
+    {
+        QImage plain(8200, 5500, QImage::Format_RGB888);
+        plain.fill(colour);
+        QVERIFY(plain.save(file("large.jpg"), "JPG", 50));
+    }
+    Window win;
+    win.addPhotos({file("large.jpg")});
+    win.selectPhoto(1);
+    QVERIFY(win.title(QStringLiteral("picture_review")).startsWith(QStringLiteral("照片预览 (尺寸8200×5500 大小")));
+    const QImage shown = win.get<QLabel>(QStringLiteral("Pictemp"))->pixmap().toImage();
+    const QColor middle = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+    QVERIFY2(qAbs(middle.blue() - colour.blue()) < 12 && qAbs(middle.red() - colour.red()) < 12,
+             qPrintable(middle.name()));
+
+    win.clickCheck(QStringLiteral("Ck_backup"));
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.click(QStringLiteral("cmd_make"));
+    QCOMPARE(filesInFolder(), QStringList({"large.jpg"}));
+    QCOMPARE(sizeOf(file("large.jpg")), QSize(8244, 5544));
 }
 
 void TestOutput::prefixNumberFollowsCurrentRow()

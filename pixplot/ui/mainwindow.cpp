@@ -575,16 +575,15 @@ void PixplotMain::ListView_ItemClick(qsizetype row)
         Pictemp->setPixmap(canvas);
         return;
     }
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QImage picture = reader.read();
+    QSize full;
+    const QImage picture = preview::ReadPreviewImage(path, &full, devicePixelRatioF());
     if (picture.isNull()) {
         picture_review->setTitle(preview::UnreadableCaption(rec.fileName));
         Pictemp->setPixmap(canvas);
         return;
     }
-    picture_review->setTitle(preview::CaptionText(picture.width(), picture.height(), info.size()));
-    placement_ = preview::PlacePicture(picture.width(), picture.height());
+    picture_review->setTitle(preview::CaptionText(full.width(), full.height(), info.size()));
+    placement_ = preview::PlacePicture(full.width(), full.height());
     const double px = 1.0 / preview::kTwipsPerPixel;
     const QRectF target(placement_.x * px, placement_.y * px, placement_.width * px,
                         placement_.height * px);
