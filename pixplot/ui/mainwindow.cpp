@@ -642,13 +642,14 @@ void PixplotMain::cmd_addname_Click()
     QList<PathPoint> points;
     // An unreadable file keeps what was read; the count tells the user.
     pathfile::ReadPathFile(path, &points);
-    pathModel_->setPoints(points);
+    const qsizetype count = points.size();
+    pathModel_->setPoints(std::move(points));
     // As in the photo list, a loaded list has a selected row from the start,
     // so "手动添加坐标" takes the first point until another is chosen.
     if (pathModel_->rowCount() > 0)
         ListGps->setCurrentIndex(pathModel_->index(0, 0));
     setPathCaption(photomatch::PathBoxCaption(pathModel_->points()));
-    dialogs_.inform(this, photomatch::PathLoadedMessage(points.size()), kTitle,
+    dialogs_.inform(this, photomatch::PathLoadedMessage(count), kTitle,
                     common::MessageIcon::Information);
 }
 
@@ -671,9 +672,9 @@ void PixplotMain::cmd_ct_Click()
     pathshare::PathGeoPoints.clear();
     pathshare::PathGeoPoints.reserve(points.size());
     for (const PathPoint &p : points)
-        pathshare::PathGeoPoints.append(systemfinction::ParsePositionText(p.position));
+        pathshare::PathGeoPoints.append(systemfinction::ParsePositionText(p.positionText()));
     pathshare::PathPointCount = points.size();
-    pathshare::PathTimeSpan = points.first().pointTime + QStringLiteral(" to ") + points.last().pointTime;
+    pathshare::PathTimeSpan = points.first().pointTime() + QStringLiteral(" to ") + points.last().pointTime();
     if (!nmeaf_) {
         nmeaf_ = new NMEAF(dialogs_, this);
         nmeaf_->setPhotoSource([this] { return photoRows(); });
