@@ -63,6 +63,14 @@ void TestPathFile::lineEnds_data()
     QTest::newRow("LF") << lines.join("\n") + "\n";
     QTest::newRow("lone CR") << lines.join("\r") + "\r";
     QTest::newRow("no final line end") << lines.join("\r\n");
+    // The reader takes 1 MiB at a time: a CR LF split across two blocks ends
+    // one line, and a junk line longer than a block is passed over.
+    const qsizetype block = qsizetype(1) << 20;
+    QByteArray split = lines[0] + "\r\n";
+    split += QByteArray(block - split.size() - 1, 'x') + "\r\n";
+    QTest::newRow("CR LF across blocks") << split + lines.mid(1).join("\r\n");
+    QTest::newRow("junk over three blocks") << lines[0] + "\n" + QByteArray(3 * block, '$') + "\r\n"
+                                                   + lines.mid(1).join("\r\n");
     QTest::newRow("mixed") << lines[0] + "\n" + lines[1] + "\r\n" + lines[2] + "\r" + lines[3] + "\r\n\r\n" + lines[4]
                                   + "\n" + lines[5];
 }
