@@ -221,7 +221,7 @@ int runToMap(const QCommandLineParser &parser)
         printLine(stderr, QStringLiteral("%1: the path file holds no valid RMC sentence").arg(pathFile));
         return 1;
     }
-    page.timeSpan = points.first().pointTime + QStringLiteral(" to ") + points.last().pointTime;
+    page.timeSpan = points.first().pointTime() + QStringLiteral(" to ") + points.last().pointTime();
 
     Loaded loaded = loadPhotos(parser.positionalArguments());
     if (!loaded.rows.isEmpty()) {
