@@ -760,7 +760,7 @@ void PixplotMain::cmd_hdaddpl_Click()
     PhotoRow &row = photoModel_->editRows()[photo - 1];
     if (!row.record.hasExif)
         return;
-    row.position = pathPoints().at(point - 1).position;
+    row.position = pathPoints().at(point - 1).positionText();
     photoModel_->rowEdited(photo - 1);
 }
 
