@@ -64,12 +64,14 @@ QImage ReadUprightPhoto(const QString &path)
     QImageReader reader(path);
     reader.setAutoTransform(true);
     // Qt refuses to decode more than 128 MB (about 33.5 megapixels) by
-    // default; a framed photo needs all its pixels, so the limit is what
-    // this photo takes. Should memory really run out, the read fails.
+    // default; a framed photo needs all its pixels, so the limit (one for
+    // the whole program) is raised to what this photo takes, never lowered.
+    // Should memory really run out, the read fails.
     const QSize size = reader.size();
     if (size.isValid()) {
         const qint64 megabytes = (qint64(size.width()) * size.height() * 4 >> 20) + 1;
-        reader.setAllocationLimit(int(qMin<qint64>(megabytes, std::numeric_limits<int>::max())));
+        if (megabytes > QImageReader::allocationLimit())
+            QImageReader::setAllocationLimit(int(qMin<qint64>(megabytes, std::numeric_limits<int>::max())));
     }
     return reader.read();
 }
