@@ -102,6 +102,7 @@ private Q_SLOTS:
     void windowPickGivesWindowPixels_data();
     void windowPickGivesWindowPixels();
     void releaseBeforeTickCapturesNothing();
+    void pickLeftForBareDesktopIsWholeScreen();
     void cliCapturesMatchIndependentGrab();
     void cliWindowAtGivesClampedWindow();
     void cliRefusesAndReports();
@@ -494,6 +495,31 @@ void TestScreen::releaseBeforeTickCapturesNothing()
         return;
     QVERIFY(form_->temImage().isNull());
     QVERIFY(ws_->isViewable(WindowId(form_->winId())));
+}
+
+void TestScreen::pickLeftForBareDesktopIsWholeScreen()
+{
+    // A window first, then the bare desktop: the tick there replaces the
+    // window with the desktop, and the release captures the whole screen.
+    makeForm();
+    background_->hide();
+    PatternWindow target(QRect(200, 300, 160, 120), 9);
+    QVERIFY(testwin::showAndWait(target));
+    const QPoint snap = testwin::toDevice(form_->picSnap->mapToGlobal(form_->picSnap->rect().center()));
+    QVERIFY(xdo({"mousemove", QString::number(snap.x()), QString::number(snap.y())}));
+    QTest::qWait(30);
+    QSignalSpy ended(form_.get(), &MainForm::pickEnded);
+    QVERIFY(xdo({"mousedown", "1"}));
+    QTRY_VERIFY(form_->isPicking());
+    QVERIFY(xdo({"mousemove", "280", "360"}));
+    QTRY_COMPARE_WITH_TIMEOUT(form_->pickedWindow(), WindowId(target.winId()), 10000);
+    QVERIFY(xdo({"mousemove", "1000", "900"}));
+    QTRY_COMPARE_WITH_TIMEOUT(form_->pickedWindow(), MainForm::DesktopWindow, 10000);
+    QVERIFY(xdo({"mouseup", "1"}));
+    QTRY_COMPARE(ended.size(), 1);
+    const QImage capture = rgb(form_->temImage());
+    QCOMPARE(capture.size(), screenRect().size());
+    QCOMPARE(capture.copy(QRect(200, 300, 160, 120)), target.image());
 }
 
 void TestScreen::cliCapturesMatchIndependentGrab()

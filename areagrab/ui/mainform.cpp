@@ -371,16 +371,19 @@ void MainForm::tmr_Timer()
         return;
     inTick_ = true;
     const QRect screen = primaryScreenDeviceRect();
-    const WindowPick pick = pickWindowAt(ws_, ws_.cursorPos(), ownWindowIds(), screen);
-    if (pick.window) {
-        pickedWindow_ = pick.window;
-        pickRect_ = pick.rect;
-        if (!pickRect_.isEmpty()) {
-            ws_.highlight(pickRect_);
-            pumpWait(400);
-            ws_.removeHighlight();
-            sinceHighlight_.start();
-        }
+    WindowPick pick = pickWindowAt(ws_, ws_.cursorPos(), ownWindowIds(), screen);
+    // Every tick replaces the pick: where no window lies, the desktop does.
+    if (!pick.window) {
+        pick.window = DesktopWindow;
+        pick.rect = screen;
+    }
+    pickedWindow_ = pick.window;
+    pickRect_ = pick.rect;
+    if (!pickRect_.isEmpty()) {
+        ws_.highlight(pickRect_);
+        pumpWait(400);
+        ws_.removeHighlight();
+        sinceHighlight_.start();
     }
     inTick_ = false;
     if (releasePending_) {

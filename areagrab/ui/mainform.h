@@ -40,6 +40,8 @@ public:
     bool isPicking() const { return picking_; }
     // The window the last tick of the pick found (0 before any).
     WindowId pickedWindow() const { return pickedWindow_; }
+    // What a tick picks over the bare desktop: the desktop, the whole screen.
+    static constexpr WindowId DesktopWindow = ~WindowId(0);
     // The window system ids of this program's windows, passed over by a pick.
     QList<WindowId> ownWindowIds() const;
 

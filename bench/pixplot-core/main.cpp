@@ -1,8 +1,10 @@
 // Times pixplot's core against established tools on generated inputs:
 //   --exif-time over many 5 MB photos vs exiv2 and exiftool,
 //   --read-path over a long RMC log,
-//   SavePictureAsJpeg of a 12-megapixel image vs cjpeg -quality 80.
-// usage: bench_pixplot_core [--photos N] [--photo-mb M] [--lines N] [--only exif|path|jpeg]
+//   SavePictureAsJpeg of a 12-megapixel image vs cjpeg -quality 80,
+//   --exif-time of a hostile photo whose 200 directories overlap.
+// usage: bench_pixplot_core [--photos N] [--photo-mb M] [--lines N]
+//                           [--only exif|path|jpeg|crafted]
 #include "common/bmp2jpg.h"
 
 #include <QBuffer>
@@ -201,6 +203,47 @@ void benchExif(const QString &pixplot, int photos, int megabytes, const QString 
         QFile::remove(f);
 }
 
+// 789 KB: 200 directories of 65,535 SHORT entries, each starting 12 bytes
+// after the one before, so all share one run of entry slots.
+QByteArray overlappingExif()
+{
+    const bool intel = true;
+    const quint32 entries = 65535;
+    const int dirs = 200;
+    QByteArray t = QByteArray("II") + u16(42, intel) + u32(8, intel) + u16(entries, intel);
+    const QByteArray tail = u32(1, intel) + QByteArray("\0\0\xFF\xFF", 4);
+    const QByteArray slot = u16(1, intel) + u16(3, intel) + tail;
+    for (quint32 i = 0; i < entries; ++i)
+        t += slot;
+    for (int k = 0; k < dirs; ++k)
+        t += u32(k + 1 < dirs ? 8 + 12 * quint32(k + 1) : 0, intel) + tail;
+    return QByteArray("\xFF\xD8\xFF\xE1\xFF\xFF" "Exif\0\0", 12) + t + QByteArray("\xFF\xD9", 2);
+}
+
+void benchCrafted(const QString &pixplot, const QString &work)
+{
+    say(QStringLiteral("== --exif-time of a photo with 200 overlapping directories of 65,535 entries"));
+    const QString name = work + QStringLiteral("/crafted.jpg");
+    QFile f(name);
+    if (!f.open(QIODevice::WriteOnly) || f.write(overlappingExif()) < 0)
+        return say(QStringLiteral("cannot write ") + name);
+    f.close();
+    const QString out = work + QStringLiteral("/crafted.out");
+    const Timed ours = runTimed(pixplot, {"--exif-time", name}, out);
+    say(QStringLiteral("pixplot --exif-time      %1  (%2 bytes, exit %3; target well under 1 s)")
+            .arg(figure(ours.seconds)).arg(f.size()).arg(ours.exitCode));
+    if (!QStandardPaths::findExecutable("exiv2").isEmpty()) {
+        const Timed t = runTimed("exiv2", {"-q", "-K", "Exif.Photo.DateTimeOriginal", "-Pv", name}, out);
+        say(QStringLiteral("exiv2 -K DateTimeOriginal %1  (exit %2)").arg(figure(t.seconds)).arg(t.exitCode));
+    }
+    if (!QStandardPaths::findExecutable("exiftool").isEmpty()) {
+        const Timed t = runTimed("exiftool", {"-q", "-s3", "-EXIF:DateTimeOriginal", name}, out);
+        say(QStringLiteral("exiftool -EXIF:DateTimeOriginal %1  (exit %2)").arg(figure(t.seconds)).arg(t.exitCode));
+    }
+    QFile::remove(name);
+    QFile::remove(out);
+}
+
 void benchPath(const QString &pixplot, int lines, const QString &work)
 {
     say(QStringLiteral("== --read-path over %1 RMC lines").arg(lines));
@@ -286,7 +329,7 @@ int main(int argc, char *argv[])
     parser.addOption({"photos", "Number of photos.", "N", "1000"});
     parser.addOption({"photo-mb", "Size of each photo in MB.", "M", "5"});
     parser.addOption({"lines", "RMC lines in the long log.", "N", "1000000"});
-    parser.addOption({"only", "Run one benchmark: exif, path or jpeg.", "NAME"});
+    parser.addOption({"only", "Run one benchmark: exif, path, jpeg or crafted.", "NAME"});
     parser.process(app);
 
     const QString pixplot = QCoreApplication::applicationDirPath() + QStringLiteral("/pixplot");
@@ -306,5 +349,7 @@ int main(int argc, char *argv[])
         benchPath(pixplot, parser.value("lines").toInt(), work.path());
     if (only.isEmpty() || only == "jpeg")
         benchJpeg(work.path());
+    if (only.isEmpty() || only == "crafted")
+        benchCrafted(pixplot, work.path());
     return 0;
 }

@@ -42,7 +42,7 @@ bool offsetOption(const QCommandLineParser &parser, const QString &name, double 
 
 struct Target {
     QString fileName;
-    QStringList lines;
+    bool kml = true; // else the HTML page
     QString message;
 };
 
@@ -115,23 +115,32 @@ std::optional<int> runConvertOptions(const QCommandLineParser &parser)
         || !offsetOption(parser, kLonOffset, presetLon, &htmlOffsets.longitude))
         return 2;
 
-    QList<PathPoint> pathPoints;
+    // The documents need the positions and the first and last time only:
+    // the points are read as a stream and kept as plain numbers.
+    nmeaconvert::PathInput path;
+    pathfile::PathReader reader;
     QString error;
-    if (!pathfile::ReadPathFile(pathName, &pathPoints, &error)) {
+    if (!reader.open(pathName, &error)) {
         printErr(QStringLiteral("无法读取路径文件 %1：%2").arg(pathName, error));
         return 1;
     }
-    if (pathPoints.isEmpty()) {
+    path.points.reserve(reader.expectedPoints());
+    PathPoint p, first;
+    while (reader.next(&p)) {
+        if (path.points.isEmpty())
+            first = p;
+        path.points.append(systemfinction::ParsePositionText(p.positionText()));
+    }
+    if (reader.failed()) {
+        printErr(QStringLiteral("无法读取路径文件 %1：%2").arg(pathName, reader.errorString()));
+        return 1;
+    }
+    if (path.points.isEmpty()) {
         printErr(QStringLiteral("路径文件 %1 中没有有效的轨迹点。").arg(pathName));
         return 1;
     }
-
-    nmeaconvert::PathInput path;
-    path.points.reserve(pathPoints.size());
-    for (const PathPoint &p : std::as_const(pathPoints))
-        path.points.append(systemfinction::ParsePositionText(p.position));
     path.count = path.points.size();
-    path.timeSpan = pathPoints.first().pointTime + QStringLiteral(" to ") + pathPoints.last().pointTime;
+    path.timeSpan = first.pointTime() + QStringLiteral(" to ") + p.pointTime();
 
     // Beside the path file, named as the window names it: the full path
     // without its last four characters.
@@ -140,13 +149,11 @@ std::optional<int> runConvertOptions(const QCommandLineParser &parser)
     QList<Target> targets;
     if (toKml) {
         const QString f = nmeaconvert::KmlFileName(base);
-        targets.append({f, nmeaconvert::KmlDocumentLines(path, kmlOffsets),
-                        nmeaconvert::KmlSavedMessage(f, path.count)});
+        targets.append({f, true, nmeaconvert::KmlSavedMessage(f, path.count)});
     }
     if (toHtml) {
         const QString f = nmeaconvert::HtmlFileName(base);
-        targets.append({f, nmeaconvert::HtmlPageLines(path, htmlOffsets),
-                        nmeaconvert::HtmlSavedMessage(f)});
+        targets.append({f, false, nmeaconvert::HtmlSavedMessage(f)});
     }
 
     // Refuse before writing anything, so a run either writes all or nothing new.
@@ -165,8 +172,11 @@ std::optional<int> runConvertOptions(const QCommandLineParser &parser)
             }
         }
     }
+    // One document at a time is made and written.
     for (const Target &t : std::as_const(targets)) {
-        if (!nmeaconvert::WriteDocument(t.fileName, t.lines, &error)) {
+        const QByteArray document = t.kml ? nmeaconvert::KmlDocument(path, kmlOffsets)
+                                          : nmeaconvert::HtmlPage(path, htmlOffsets);
+        if (!nmeaconvert::WriteDocument(t.fileName, document, &error)) {
             printErr(nmeaconvert::WriteFailedMessage(t.fileName, error).replace(QStringLiteral("\r\n"),
                                                                                QStringLiteral("\n")));
             return 1;

@@ -84,9 +84,10 @@ int runExifTime(const QStringList &photos)
 
 int runReadPath(const QString &file)
 {
-    QList<PathPoint> points;
+    // Printed as read: no point is kept, however long the log.
+    pathfile::PathReader reader;
     QString error;
-    if (!pathfile::ReadPathFile(file, &points, &error)) {
+    if (!reader.open(file, &error)) {
         writeErr(file + QStringLiteral(": ") + error);
         return 1;
     }
@@ -95,15 +96,21 @@ int runReadPath(const QString &file)
     block.reserve(1 << 20);
     qsizetype row = 0;
     const QByteArray recordPrefix = QStringLiteral("记录").toUtf8();
-    for (const PathPoint &p : points) {
+    PathPoint p;
+    qint64 first = 0;
+    while (reader.next(&p)) {
+        if (row == 0)
+            first = p.localSeconds;
+        p.offsetSeconds = p.localSeconds - first;
         ++row;
-        const GeoPoint g = systemfinction::ParsePositionText(p.position);
+        const QString position = p.positionText();
+        const GeoPoint g = systemfinction::ParsePositionText(position);
         block += recordPrefix;
         appendInteger(block, row, 4);
         block += '\t';
-        appendText(block, p.pointTime);
+        appendText(block, p.pointTime());
         block += '\t';
-        appendText(block, p.position);
+        appendText(block, position);
         block += '\t';
         appendInteger(block, p.offsetSeconds, 1);
         block += '\t';
@@ -118,6 +125,10 @@ int runReadPath(const QString &file)
     }
     writeOut(block);
     std::fflush(stdout);
+    if (reader.failed()) {
+        writeErr(file + QStringLiteral(": ") + reader.errorString());
+        return 1;
+    }
     return 0;
 }
 

@@ -167,6 +167,7 @@ void ExifReader::LoadBytes(const uchar *data, qsizetype length)
     Bytes = data;
     Length = length;
     DecodedBytes = 0;
+    DecodedEntries = 0;
     BytesGuard guard{Bytes};
     if (!FindExifBlock()) {
         HasExif = false;
@@ -274,10 +275,21 @@ void ExifReader::ReadDirectoryChain(qint64 p)
     for (;;) {
         visited.insert(p);
         const quint32 n = read16(p);
-        Entries.reserve(Entries.size() + n);
+        // Every entry fills 12 bytes of the file, so a file of Length bytes
+        // holds at most Length / 12 of them. Directories that overlap would
+        // decode the same bytes again and again (200 directories of 65,535
+        // entries in under a megabyte); the walk stops at what the file holds.
+        const qint64 fileSlots = Length / 12;
+        Entries.reserve(Entries.size() + qMin<qint64>(n, qMax<qint64>(0, fileSlots - DecodedEntries)));
         EntriesAllocated = true;
         for (quint32 i = 0; i < n; ++i) {
             const qint64 e = p + 2 + 12 * qint64(i);
+            if (DecodedEntries >= fileSlots) {
+                if (Partial)
+                    throw NeedWholeFile{};
+                throw ExifError(ExifError::Overflow, "more directory entries than the file holds");
+            }
+            ++DecodedEntries;
             ExifEntry entry;
             entry.TagId = qint32(read16(e));
             entry.DataType = qint32(read16(e + 2));

@@ -50,6 +50,9 @@ public:
     bool intelOrder() const { return Intel; } // byte order of the last block read
     const QList<ExifEntry> &entries() const { return Entries; }
     qint32 app1Pos() const { return App1Pos; }
+    // Directory entries the last parse decoded; never more than the file
+    // has 12-byte slots for, however its directories overlap.
+    qint64 decodedEntries() const { return DecodedEntries; }
 
 private:
     quint8 byteAt(qint64 index) const;
@@ -69,6 +72,7 @@ private:
     bool Intel = false;
     bool Partial = false; // only the head of a longer file is at hand
     qint64 DecodedBytes = 0; // bytes rendered as text by this parse
+    qint64 DecodedEntries = 0; // directory entries decoded by this parse
 
     qint32 App1Pos = 0;
     qint64 TiffStart = 0;

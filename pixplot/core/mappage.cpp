@@ -175,7 +175,7 @@ QList<QList<GeoPoint>> SegmentsOfPath(const QList<PathPoint> &points)
     seg.reserve(points.size());
     for (const PathPoint &p : points)
         if (!p.position.isEmpty())
-            seg.append(systemfinction::ParsePositionText(p.position));
+            seg.append(systemfinction::ParsePositionText(p.positionText()));
     if (seg.isEmpty())
         return {};
     return {seg};

@@ -14,6 +14,39 @@ namespace {
 
 QString indented(int level, const QString &text) { return IndentSpaces(level) + text; }
 
+// Where a document's lines go: a list of lines, or straight into the UTF-8
+// bytes of the file (each line ended by CR LF), so a long path never exists
+// as millions of separate strings.
+class LineSink {
+public:
+    explicit LineSink(QStringList *lines) : lines_(lines) {}
+    explicit LineSink(QByteArray *bytes) : bytes_(bytes) {}
+    LineSink &operator<<(const QString &line)
+    {
+        if (lines_) {
+            lines_->append(line);
+        } else {
+            bytes_->append(line.toUtf8());
+            bytes_->append("\r\n", 2);
+        }
+        return *this;
+    }
+    void reserve(qsizetype lines)
+    {
+        if (lines_)
+            lines_->reserve(lines);
+        else
+            bytes_->reserve(lines * 48); // a coordinate line is 40 to 70 bytes
+    }
+
+private:
+    QStringList *lines_ = nullptr;
+    QByteArray *bytes_ = nullptr;
+};
+
+void kmlDocument(const PathInput &path, const Offsets &offsets, LineSink &lines);
+void htmlPage(const PathInput &path, const Offsets &offsets, LineSink &lines);
+
 } // namespace
 
 bool HasPoints(const PathInput &path)
@@ -23,12 +56,45 @@ bool HasPoints(const PathInput &path)
 
 QStringList KmlDocumentLines(const PathInput &path, const Offsets &offsets)
 {
+    QStringList lines;
+    LineSink sink(&lines);
+    kmlDocument(path, offsets, sink);
+    return lines;
+}
+
+QByteArray KmlDocument(const PathInput &path, const Offsets &offsets)
+{
+    QByteArray bytes;
+    LineSink sink(&bytes);
+    kmlDocument(path, offsets, sink);
+    return bytes;
+}
+
+QStringList HtmlPageLines(const PathInput &path, const Offsets &offsets)
+{
+    QStringList lines;
+    LineSink sink(&lines);
+    htmlPage(path, offsets, sink);
+    return lines;
+}
+
+QByteArray HtmlPage(const PathInput &path, const Offsets &offsets)
+{
+    QByteArray bytes;
+    LineSink sink(&bytes);
+    htmlPage(path, offsets, sink);
+    return bytes;
+}
+
+namespace {
+
+void kmlDocument(const PathInput &path, const Offsets &offsets, LineSink &lines)
+{
     const int n = int(path.count);
     const auto coord = [&](int i) {
         return systemfinction::KmlCoordinate(path.points, i, offsets.longitude, offsets.latitude);
     };
 
-    QStringList lines;
     lines.reserve(40 + n);
     lines << QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>")
           << QStringLiteral("<kml xmlns=\"http://www.opengis.net/kml/2.2\">")
@@ -67,10 +133,9 @@ QStringList KmlDocumentLines(const PathInput &path, const Offsets &offsets)
           << indented(1, QStringLiteral("</Placemark>"))
           << QStringLiteral("</Document>")
           << QStringLiteral("</kml>");
-    return lines;
 }
 
-QStringList HtmlPageLines(const PathInput &path, const Offsets &offsets)
+void htmlPage(const PathInput &path, const Offsets &offsets, LineSink &lines)
 {
     const int n = int(path.count);
     const auto latLng = [&](int i) {
@@ -78,7 +143,6 @@ QStringList HtmlPageLines(const PathInput &path, const Offsets &offsets)
     };
     const QString first = latLng(1);
 
-    QStringList lines;
     lines.reserve(70 + n);
     lines << QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>")
           << QStringLiteral("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
@@ -155,8 +219,9 @@ QStringList HtmlPageLines(const PathInput &path, const Offsets &offsets)
           << indented(1, QStringLiteral("<div style=\"clear:both;\"></div>"))
           << QStringLiteral("</body>")
           << QStringLiteral("</html>");
-    return lines;
 }
+
+} // namespace
 
 QString KmlFileName(const QString &pathFileBase) { return pathFileBase + QStringLiteral(".kml"); }
 QString HtmlFileName(const QString &pathFileBase) { return pathFileBase + QStringLiteral(".html"); }
@@ -164,6 +229,11 @@ QString HtmlFileName(const QString &pathFileBase) { return pathFileBase + QStrin
 bool WriteDocument(const QString &fileName, const QStringList &lines, QString *error)
 {
     return common::writeTextLines(fileName, lines, common::TextEncoding::Utf8, error);
+}
+
+bool WriteDocument(const QString &fileName, const QByteArray &bytes, QString *error)
+{
+    return common::writeFileAtomically(fileName, bytes, error);
 }
 
 std::optional<double> ParseOffsetText(const QString &text)

@@ -31,6 +31,9 @@ bool HasPoints(const PathInput &path);
 QStringList KmlDocumentLines(const PathInput &path, const Offsets &offsets);
 // The XHTML map page, one entry per line, without line ends.
 QStringList HtmlPageLines(const PathInput &path, const Offsets &offsets);
+// The same documents as the bytes of the file: UTF-8, each line ended by CR LF.
+QByteArray KmlDocument(const PathInput &path, const Offsets &offsets);
+QByteArray HtmlPage(const PathInput &path, const Offsets &offsets);
 
 // The files sit beside the path file: its base (path without the extension
 // the main window cut off) plus ".kml" / ".html".
@@ -40,6 +43,7 @@ QString HtmlFileName(const QString &pathFileBase);
 // Writes the lines as UTF-8, each ended by CR LF, replacing fileName only
 // once the whole document is on disk.
 bool WriteDocument(const QString &fileName, const QStringList &lines, QString *error = nullptr);
+bool WriteDocument(const QString &fileName, const QByteArray &bytes, QString *error = nullptr);
 
 // An offset box's text as a number: optional sign, digits with an optional
 // "." fraction, surrounding blanks allowed. nullopt for anything else

@@ -4,11 +4,12 @@
 
 #include "common/safefile.h"
 
-#include <QFile>
-
 namespace pathfile {
 
 namespace {
+
+// Read in blocks of this size; a line longer than a block grows the buffer.
+constexpr qsizetype BlockBytes = qsizetype(1) << 20;
 
 // Only lines that look like "$xxRMC," can give a fix; the rest are skipped
 // before a string is made of them.
@@ -18,44 +19,133 @@ bool mayBeRmc(const char *line, qsizetype length)
         && line[6] == ',';
 }
 
+// Whether the first `length` bytes already rule an RMC sentence out.
+bool cannotBeRmc(const char *line, qsizetype length)
+{
+    static const char shape[] = {'$', 0, 0, 'R', 'M', 'C', ','};
+    for (qsizetype i = 0; i < qMin<qsizetype>(length, 7); ++i) {
+        if (shape[i] && line[i] != shape[i])
+            return true;
+    }
+    return false;
+}
+
 } // namespace
+
+bool PathReader::open(const QString &path, QString *error)
+{
+    file_.setFileName(path);
+    buffer_.clear();
+    pos_ = 0;
+    atEnd_ = failed_ = skipLf_ = skipping_ = false;
+    // A FIFO would block and a device (/dev/zero) never end.
+    if (!common::checkInputFile(path, error))
+        return false;
+    if (!file_.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file_.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool PathReader::fill()
+{
+    if (atEnd_)
+        return false;
+    // Keep the unread rest at the front, then read a block behind it.
+    buffer_.remove(0, pos_);
+    pos_ = 0;
+    const qsizetype kept = buffer_.size();
+    buffer_.resize(kept + BlockBytes);
+    const qint64 got = file_.read(buffer_.data() + kept, BlockBytes);
+    if (got < 0) {
+        failed_ = true;
+        atEnd_ = true;
+        buffer_.resize(kept);
+        return false;
+    }
+    buffer_.resize(kept + got);
+    if (got == 0)
+        atEnd_ = true;
+    return got > 0;
+}
+
+bool PathReader::nextLine(QByteArrayView *line)
+{
+    for (;;) {
+        const char *data = buffer_.constData();
+        const qsizetype size = buffer_.size();
+        if (skipLf_ && pos_ < size) {
+            if (data[pos_] == '\n')
+                ++pos_;
+            skipLf_ = false;
+        }
+        qsizetype end = pos_;
+        while (end < size && data[end] != '\n' && data[end] != '\r')
+            ++end;
+        if (end < size) {
+            *line = QByteArrayView(data + pos_, end - pos_);
+            const bool skipped = skipping_;
+            skipping_ = false;
+            skipLf_ = data[end] == '\r'; // CR LF, LF or a lone CR ends the line
+            pos_ = end + 1;
+            if (skipped)
+                *line = QByteArrayView();
+            return true;
+        }
+        // No line end in the buffer yet. A line that cannot be an RMC
+        // sentence is dropped as it streams by, so junk never piles up.
+        if (!skipping_ && cannotBeRmc(data + pos_, size - pos_))
+            skipping_ = true;
+        if (skipping_)
+            pos_ = size;
+        if (!fill()) {
+            if (failed_)
+                return false;
+            if (pos_ >= buffer_.size())
+                return false;
+            // The last line has no line end.
+            *line = skipping_ ? QByteArrayView() : QByteArrayView(buffer_.constData() + pos_, buffer_.size() - pos_);
+            skipping_ = false;
+            pos_ = buffer_.size();
+            return true;
+        }
+    }
+}
+
+bool PathReader::next(PathPoint *point)
+{
+    QByteArrayView line;
+    while (nextLine(&line)) {
+        if (!mayBeRmc(line.data(), line.size()))
+            continue;
+        PathPoint p = systemfinction::ParseRmcBytes(line);
+        if (!p.position.isEmpty()) {
+            *point = std::move(p);
+            return true;
+        }
+    }
+    return false;
+}
 
 bool ReadPathFile(const QString &path, QList<PathPoint> *points, QString *error)
 {
     points->clear();
-    // A FIFO would block and a device (/dev/zero) never end.
-    if (!common::checkInputFile(path, error))
+    PathReader reader;
+    if (!reader.open(path, error))
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    points->reserve(reader.expectedPoints());
+    PathPoint p;
+    while (reader.next(&p))
+        points->append(std::move(p));
+    if (reader.failed()) {
         if (error)
-            *error = file.errorString();
+            *error = reader.errorString();
+        points->clear();
         return false;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    const char *data = bytes.constData();
-    const qsizetype size = bytes.size();
-    points->reserve(size / 132); // loggers write about one RMC sentence per 130 bytes
-    qsizetype start = 0;
-    while (start < size) {
-        qsizetype end = start;
-        while (end < size && data[end] != '\n' && data[end] != '\r')
-            ++end;
-        if (mayBeRmc(data + start, end - start)) {
-            PathPoint p = systemfinction::ParseRmcBytes(QByteArrayView(data + start, end - start));
-            if (!p.position.isEmpty())
-                points->append(std::move(p));
-        }
-        // CR LF, LF or a lone CR ends the line.
-        if (end < size && data[end] == '\r' && end + 1 < size && data[end + 1] == '\n')
-            ++end;
-        start = end + 1;
-    }
+    points->squeeze();
     ComputeOffsets(*points);
     return true;
 }
@@ -64,9 +154,9 @@ void ComputeOffsets(QList<PathPoint> &points)
 {
     if (points.isEmpty())
         return;
-    const QString first = points.front().pointTime;
+    const qint64 first = points.front().localSeconds;
     for (PathPoint &p : points)
-        p.offsetSeconds = systemfinction::SecondsBetween(first, p.pointTime).value_or(0);
+        p.offsetSeconds = p.localSeconds - first;
 }
 
 } // namespace pathfile

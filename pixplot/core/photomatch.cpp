@@ -27,7 +27,7 @@ QString PathBoxCaption(const QList<PathPoint> &points)
         return QStringLiteral("GPS路径");
     return QStringLiteral("GPS路径 %1个轨迹点 (%2 到 %3)")
         .arg(points.size())
-        .arg(points.first().pointTime, points.last().pointTime);
+        .arg(points.first().pointTime(), points.last().pointTime());
 }
 
 QString PathLoadedMessage(qint64 count)
@@ -87,7 +87,7 @@ MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint
     offsets.reserve(size_t(path.size()));
     for (const PathPoint &p : path)
         offsets.push_back(p.offsetSeconds);
-    const QString start = path.first().pointTime;
+    const qint64 start = path.first().localSeconds;
     // A receiver whose clock steps back breaks the order binary search needs;
     // such a path is matched by the list-order scan instead.
     const bool ordered = matching::IsNonDecreasing(offsets);
@@ -97,13 +97,14 @@ MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint
             continue;
         ++summary.needed;
         row.position.clear();
-        const auto t = systemfinction::SecondsBetween(start, row.timeText);
+        auto t = systemfinction::CalendarSecondsOf(row.timeText);
         if (!t)
             continue; // a time that does not read fails like one outside the path
+        *t -= start;
         const matching::Match m = ordered ? matching::NearestPoint(offsets, *t, tolerance)
                                           : matching::NearestPointScan(offsets, *t, tolerance);
         if (m.outcome == matching::Outcome::Matched && m.index >= 0 && m.index < path.size()) {
-            row.position = path.at(m.index).position;
+            row.position = path.at(m.index).positionText();
             ++summary.matched;
         }
     }

@@ -8,8 +8,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QImageReader>
 #include <QPainter>
+
+#include <limits>
 
 namespace photooutput {
 
@@ -33,6 +36,17 @@ QString NewFileName(const PhotoRecord &record, const QString &timeText, RenameMo
     return record.fileName;
 }
 
+bool IsUsablePrefix(const QString &prefix)
+{
+    return !prefix.contains(QLatin1Char('/')) && !prefix.contains(QLatin1Char('\\'))
+        && prefix != QLatin1String(".") && prefix != QLatin1String("..");
+}
+
+QString BadPrefixMessage(const QString &prefix)
+{
+    return QStringLiteral("重命名前缀“%1”无效：不能含有“/”或“\\”，也不能是“.”或“..”。照片未处理。").arg(prefix);
+}
+
 QString CaptionText(const QString &note, const QString &position, const QString &timeText,
                     bool withGps, bool withTime)
 {
@@ -50,6 +64,16 @@ QImage ReadUprightPhoto(const QString &path)
 {
     QImageReader reader(path);
     reader.setAutoTransform(true);
+    // Qt refuses to decode more than 128 MB (about 33.5 megapixels) by
+    // default; a framed photo needs all its pixels, so the limit (one for
+    // the whole program) is raised to what this photo takes, never lowered.
+    // Should memory really run out, the read fails.
+    const QSize size = reader.size();
+    if (size.isValid()) {
+        const qint64 megabytes = (qint64(size.width()) * size.height() * 4 >> 20) + 1;
+        if (megabytes > QImageReader::allocationLimit())
+            QImageReader::setAllocationLimit(int(qMin<qint64>(megabytes, std::numeric_limits<int>::max())));
+    }
     return reader.read();
 }
 
@@ -67,14 +91,28 @@ QImage ComposeFramedImage(const QImage &photo, const QString &caption, const QCo
     painter.drawImage(kSideBorder, kSideBorder, photo);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 
-    QFont font = common::songTiFont(15, true);
-    font.setPixelSize(kCaptionPixelSize);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
     // The caption cell spans the photo's width; text past it is cut off.
     const QRect row(kSideBorder, kSideBorder + photo.height(), photo.width(), kCaptionRow);
     painter.setClipRect(row);
-    painter.drawText(row, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, caption);
+    painter.setPen(Qt::black);
+    // The family list may resolve to a face taller than the row (Noto Serif
+    // CJK where 宋体 is missing): the text is placed by its own ink, centred
+    // in the row, and drawn smaller only when that ink is taller than the row
+    // leaves room for, so no descender or bracket loses its bottom.
+    QFont font = common::songTiFont(15, true);
+    int pixelSize = kCaptionPixelSize;
+    const qreal room = kCaptionRow - 2; // one clear pixel above and below
+    QRectF ink;
+    for (;;) {
+        font.setPixelSize(pixelSize);
+        ink = QFontMetricsF(font).tightBoundingRect(caption);
+        if (ink.height() <= room || pixelSize <= 1)
+            break;
+        pixelSize = qMin(pixelSize - 1, int(pixelSize * room / ink.height()));
+    }
+    painter.setFont(font);
+    const qreal baseline = row.top() + (row.height() - ink.height()) / 2 - ink.top();
+    painter.drawText(QPointF(row.left(), baseline), caption);
     painter.end();
     return framed;
 }
@@ -87,6 +125,10 @@ Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeT
     const QString src = record.folder + record.fileName;
     if (record.fileName.isEmpty() || !QFileInfo(src).isFile()) {
         out.failure = Failure::Missing;
+        return out;
+    }
+    if (options.rename == RenameMode::ByPrefix && !IsUsablePrefix(options.prefix)) {
+        out.failure = Failure::RenameFailed;
         return out;
     }
     // Without its backup the photo is not touched at all.

@@ -36,6 +36,12 @@ struct Options {
 QString NewFileName(const PhotoRecord &record, const QString &timeText, RenameMode mode,
                     const QString &prefix, qint64 row);
 
+// A prefix names files in the photo's own folder: one that holds a path
+// separator or is "." or ".." would place them elsewhere and is refused.
+bool IsUsablePrefix(const QString &prefix);
+// What the user reads when a prefix is refused; nothing was processed.
+QString BadPrefixMessage(const QString &prefix);
+
 // " " + note + "  " + position (when withGps) + "  " + time (when withTime).
 QString CaptionText(const QString &note, const QString &position, const QString &timeText,
                     bool withGps, bool withTime);

@@ -1,5 +1,9 @@
 #include "core/preview.h"
 
+#include <QImageReader>
+
+#include <cmath>
+
 namespace preview {
 
 qint64 RoundHalfEvenDiv(qint64 a, qint64 b)
@@ -28,6 +32,32 @@ Placement PlacePicture(int widthPixels, int heightPixels)
     p.x = int(RoundHalfEvenDiv(qMax(0, kBoxWidthTwips - p.width), 2));
     p.y = int(RoundHalfEvenDiv(qMax(0, kBoxHeightTwips - p.height), 2));
     return p;
+}
+
+QImage ReadPreviewImage(const QString &path, QSize *fullSize, qreal deviceRatio)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    QSize stored = reader.size();
+    // The orientation tag turns a stored W x H into H x W when it rotates.
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    QSize upright = turned ? stored.transposed() : stored;
+    if (!stored.isValid()) {
+        // No size without decoding: decode whole, as small photos are.
+        const QImage whole = reader.read();
+        if (fullSize)
+            *fullSize = whole.size();
+        return whole;
+    }
+    const Placement p = PlacePicture(upright.width(), upright.height());
+    QSize shown(int(std::ceil(p.width * deviceRatio / kTwipsPerPixel)),
+                int(std::ceil(p.height * deviceRatio / kTwipsPerPixel)));
+    shown = shown.boundedTo(upright).expandedTo(QSize(1, 1));
+    reader.setScaledSize(turned ? shown.transposed() : shown);
+    const QImage picture = reader.read();
+    if (fullSize)
+        *fullSize = picture.isNull() ? QSize() : upright;
+    return picture;
 }
 
 QString CaptionText(int widthPixels, int heightPixels, qint64 fileBytes)

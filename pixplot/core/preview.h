@@ -1,6 +1,8 @@
 #pragma once
 // Where the preview draws a photo inside its 4200 x 3150 twip box, and the
 // caption of the preview frame.
+#include <QImage>
+#include <QSize>
 #include <QString>
 #include <QtGlobal>
 
@@ -21,6 +23,12 @@ qint64 RoundHalfEvenDiv(qint64 a, qint64 b);
 // r = H / W to two decimals; r > 0.75 fills the height, else the width;
 // the picture is centred. A zero size gives an empty placement.
 Placement PlacePicture(int widthPixels, int heightPixels);
+
+// The photo upright (orientation tag applied) as the box shows it: decoded
+// straight at the size it is drawn (times deviceRatio), so a photo of any
+// size shows without decoding its full pixels. *fullSize receives the
+// upright size of the photo itself. Null when the file does not decode.
+QImage ReadPreviewImage(const QString &path, QSize *fullSize, qreal deviceRatio = 1.0);
 
 // "照片预览 (尺寸W×H 大小x.xxMB" (no closing parenthesis).
 QString CaptionText(int widthPixels, int heightPixels, qint64 fileBytes);

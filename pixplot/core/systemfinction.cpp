@@ -215,15 +215,15 @@ bool isRmcTalker(const char *t, qsizetype n)
 
 // Appends "31°50.1234'" for the NMEA angle "3150.1234": the degrees are the
 // characters before the last two integer digits, the minutes the rest as written.
-void appendAngle(QString &out, const char *t, qsizetype n)
+void appendAngle(QByteArray &out, const char *t, qsizetype n)
 {
     const char *dot = static_cast<const char *>(std::memchr(t, '.', size_t(n)));
     const qsizetype intLen = dot ? dot - t : n;
     const qsizetype split = qMax<qsizetype>(0, intLen - 2);
-    out.append(QLatin1StringView(t, split));
-    out.append(QChar(0x00B0));
-    out.append(QLatin1StringView(t + split, n - split));
-    out.append(QLatin1Char('\''));
+    out.append(t, split);
+    out.append('\xB0'); // "°" in Latin-1
+    out.append(t + split, n - split);
+    out.append('\'');
 }
 
 // One half of a position text, e.g. "S31°50.1234'", as signed degrees:
@@ -400,19 +400,51 @@ PathPoint ParseRmcBytes(QByteArrayView line)
                  second = twoDigits(field(1) + 4);
     if (!validParts(year, month, day, hour, minute, second))
         return point; // no such date or time
-    // Path times are the fix's UTC time plus 8 hours.
     const qint64 utc = daysFromCivil(year, month, day) * SecondsPerDay + hour * 3600 + minute * 60 + second;
-    const auto local = partsFromCalendarSeconds(utc + 8 * 3600);
-    if (!local)
-        return point;
-    point.pointTime = formatParts(*local);
-    point.position.reserve(len(3) + len(5) + 8);
-    point.position.append(QLatin1Char(field(4)[0]));
-    appendAngle(point.position, field(3), len(3));
-    point.position.append(QLatin1Char(','));
-    point.position.append(QLatin1Char(field(6)[0]));
-    appendAngle(point.position, field(5), len(5));
+    QByteArray position;
+    position.reserve(len(3) + len(5) + 8);
+    position.append(field(4)[0]);
+    appendAngle(position, field(3), len(3));
+    position.append(',');
+    position.append(field(6)[0]);
+    appendAngle(position, field(5), len(5));
+    return MakePathPoint(utc, std::move(position));
+}
+
+PathPoint MakePathPoint(qint64 utcSeconds, QByteArray position)
+{
+    PathPoint point;
+    // Path times are the fix's UTC time plus 8 hours; a time that leaves
+    // the calendar gives no point.
+    point.localSeconds = utcSeconds + 8 * 3600;
+    if (partsFromCalendarSeconds(point.localSeconds))
+        point.position = std::move(position);
     return point;
+}
+
+} // namespace systemfinction
+
+QString PathPoint::pointTime() const
+{
+    return position.isEmpty() ? QString() : systemfinction::FormatCalendarSeconds(localSeconds);
+}
+
+QString PathPoint::positionText() const { return QString::fromLatin1(position); }
+
+namespace systemfinction {
+
+std::optional<qint64> CalendarSecondsOf(const QString &text)
+{
+    const auto parts = ParseDateTimeText(text);
+    if (!parts)
+        return std::nullopt;
+    return calendarSeconds(*parts);
+}
+
+QString FormatCalendarSeconds(qint64 seconds)
+{
+    const auto parts = partsFromCalendarSeconds(seconds);
+    return parts ? formatParts(*parts) : QString();
 }
 
 GeoPoint ParsePositionText(const QString &position)

@@ -17,6 +17,9 @@ namespace systemfinction {
 PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder);
 
 // --- NMEA and positions ---------------------------------------------------
+// The one place a fix becomes a path point: its UTC time in calendar
+// seconds and its position text (Latin-1). Path times are UTC + 8 h.
+PathPoint MakePathPoint(qint64 utcSeconds, QByteArray position);
 // "3150.1234" -> "31°50.1234'"; splits two digits before the decimal point.
 QString FormatNmeaAngle(const QString &angle);
 // One line -> a fix (UTC + 8 h); position is empty when the line is not an
@@ -33,6 +36,9 @@ std::optional<DateTimeParts> ParseDateTimeText(const QString &text);
 QString FormatDateTimeParts(const DateTimeParts &parts);
 // Adds (or with negative, subtracts) "h:m:s" to text; "" on bad input.
 QString ShiftDateTimeText(const QString &text, const QString &offset, bool negative);
+// Calendar seconds of a date-time text and back (year 1 to 9999).
+std::optional<qint64> CalendarSecondsOf(const QString &text);
+QString FormatCalendarSeconds(qint64 seconds);
 // Whole seconds from first to second (positive when second is later);
 // nullopt when either text is not a date-time.
 std::optional<qint64> SecondsBetween(const QString &first, const QString &second);

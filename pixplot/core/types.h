@@ -1,5 +1,6 @@
 #pragma once
 // The records pixplot keeps beside its two lists.
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -11,11 +12,16 @@ struct PhotoRecord {
     QString shotTime;       // YYYY-MM-DD hh:mm:ss, uncorrected; "" when none
 };
 
-// One loaded fix of a GPS path.
+// One loaded fix of a GPS path. A long log gives millions of them, so a
+// point keeps numbers and one short Latin-1 text; the texts the lists show
+// are made when they are shown.
 struct PathPoint {
-    QString pointTime;      // local time (UTC + 8 h), YYYY-MM-DD hh:mm:ss
-    QString position;       // e.g. N31°50.1234',E118°46.5678'; "" = not a fix
+    qint64 localSeconds = 0;  // local time (UTC + 8 h) in calendar seconds (systemfinction)
     qint64 offsetSeconds = 0; // seconds since the path's first point
+    QByteArray position;      // Latin-1, e.g. N31°50.1234',E118°46.5678'; empty = not a fix
+
+    QString pointTime() const;    // YYYY-MM-DD hh:mm:ss
+    QString positionText() const; // the position as the lists show it
 };
 
 // Decimal degrees, longitude first.

@@ -12,14 +12,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString line = QString::fromLatin1(reinterpret_cast<const char *>(data), qsizetype(size));
     const PathPoint p = systemfinction::ParseRmcSentence(line);
     if (p.position.isEmpty()) {
-        if (!p.pointTime.isEmpty())
+        if (!p.pointTime().isEmpty())
             std::abort();
         return 0;
     }
     // An accepted fix has a real local time and a position that reads back.
-    if (!systemfinction::ParseDateTimeText(p.pointTime) || p.pointTime.size() != 19)
+    if (!systemfinction::ParseDateTimeText(p.pointTime()) || p.pointTime().size() != 19)
         std::abort();
-    const GeoPoint g = systemfinction::ParsePositionText(p.position);
+    const GeoPoint g = systemfinction::ParsePositionText(p.positionText());
     if (!std::isfinite(g.latitude) || !std::isfinite(g.longitude))
         std::abort();
     (void)systemfinction::NumberText(g.latitude);

@@ -168,6 +168,25 @@ QByteArray le32(quint32 v)
     return TiffWriter(true).u32(v);
 }
 
+// A hostile block: `dirs` directories of 65,535 entries, directory k starting
+// 12 bytes after directory k - 1, so all of them share one run of entry slots.
+// Each slot is a SHORT whose value ends in FF FF: the count of the directory
+// that starts there. The slots behind the last entry of directory k hold the
+// pointer to directory k + 1.
+QByteArray overlappingDirectories(int dirs)
+{
+    const TiffWriter w(true);
+    const quint32 entries = 65535;
+    QByteArray tiff = QByteArray("II") + w.u16(42) + w.u32(8) + w.u16(entries);
+    const QByteArray slot = w.u16(1) + w.u16(3) + w.u32(1) + QByteArray("\0\0\xFF\xFF", 4);
+    tiff.reserve(10 + 12 * (entries + dirs));
+    for (quint32 i = 0; i < entries; ++i)
+        tiff += slot;
+    for (int k = 0; k < dirs; ++k)
+        tiff += w.u32(k + 1 < dirs ? 8 + 12 * quint32(k + 1) : 0) + slot.mid(4);
+    return jpeg(tiff);
+}
+
 } // namespace
 
 class TestExifReader : public QObject
@@ -185,6 +204,7 @@ private slots:
     void failures_data();
     void failures();
     void entriesBeforeFailureStay();
+    void overlappingDirectoriesBoundedByFileSize();
     void readerLifecycle();
     void mapsFileFromDisk();
     void valuesBeyondTheHead_data();
@@ -477,6 +497,30 @@ void TestExifReader::entriesBeforeFailureStay()
     QVERIFY(reader.hasExif());
     QCOMPARE(reader.Tag(0).toInt(), 1);
     QCOMPARE(reader.Tag(36867).toString(), QString("2010:05:01 12:34:56"));
+}
+
+void TestExifReader::overlappingDirectoriesBoundedByFileSize()
+{
+    // 200 directories of 65,535 entries in 789 KB: 13 million entries if
+    // each were walked, while the file has room for 65,735.
+    const QByteArray file = overlappingDirectories(200);
+    QCOMPARE(file.size() / 1000, 788);
+    ExifReader reader;
+    QCOMPARE(loadBytes(reader, file), int(ExifError::Overflow));
+    QVERIFY(reader.decodedEntries() >= 65535); // the first directory is read whole
+    QVERIFY2(reader.decodedEntries() <= file.size() / 12, qPrintable(QString::number(reader.decodedEntries())));
+    QVERIFY(reader.entries().size() <= file.size() / 12);
+
+    // Through a file on disk (head first, then the whole file), as listing reads it.
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "crafted.jpg", file);
+    QVERIFY(!path.isEmpty());
+    ExifReader fromDisk;
+    QVERIFY_THROWS_EXCEPTION(ExifError, fromDisk.Load(path));
+    QVERIFY(fromDisk.decodedEntries() <= file.size() / 12);
+    const PhotoRecord record = systemfinction::ReadPhotoRecord("crafted.jpg", dir.path() + "/");
+    QCOMPARE(record.fileName, QString("crafted.jpg"));
+    QVERIFY(!record.hasExif);
 }
 
 void TestExifReader::readerLifecycle()

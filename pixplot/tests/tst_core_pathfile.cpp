@@ -26,7 +26,7 @@ QStringList times(const QList<PathPoint> &points)
 {
     QStringList out;
     for (const PathPoint &p : points)
-        out << p.pointTime;
+        out << p.pointTime();
     return out;
 }
 
@@ -63,6 +63,14 @@ void TestPathFile::lineEnds_data()
     QTest::newRow("LF") << lines.join("\n") + "\n";
     QTest::newRow("lone CR") << lines.join("\r") + "\r";
     QTest::newRow("no final line end") << lines.join("\r\n");
+    // The reader takes 1 MiB at a time: a CR LF split across two blocks ends
+    // one line, and a junk line longer than a block is passed over.
+    const qsizetype block = qsizetype(1) << 20;
+    QByteArray split = lines[0] + "\r\n";
+    split += QByteArray(block - split.size() - 1, 'x') + "\r\n";
+    QTest::newRow("CR LF across blocks") << split + lines.mid(1).join("\r\n");
+    QTest::newRow("junk over three blocks") << lines[0] + "\n" + QByteArray(3 * block, '$') + "\r\n"
+                                                   + lines.mid(1).join("\r\n");
     QTest::newRow("mixed") << lines[0] + "\n" + lines[1] + "\r\n" + lines[2] + "\r" + lines[3] + "\r\n\r\n" + lines[4]
                                   + "\n" + lines[5];
 }
@@ -72,13 +80,13 @@ void TestPathFile::lineEnds()
     QFETCH(QByteArray, bytes);
     QTemporaryDir dir;
     const QString path = writeBytes(dir, "path.txt", bytes);
-    QList<PathPoint> points{PathPoint{"stale", "stale", 7}};
+    QList<PathPoint> points{PathPoint{1, 7, "stale"}};
     QString error;
     QVERIFY(pathfile::ReadPathFile(path, &points, &error));
     QCOMPARE(times(points), (QStringList{"2010-05-01 20:00:00", "2010-05-01 20:00:01", "2010-05-01 20:01:01"}));
     QCOMPARE(offsets(points), (QList<qint64>{0, 1, 61}));
-    QCOMPARE(points[0].position, QString("N31°50.1234',E118°46.5678'"));
-    QCOMPARE(points[2].position, QString("S31°50.1250',W118°46.5690'"));
+    QCOMPARE(points[0].positionText(), QString("N31°50.1234',E118°46.5678'"));
+    QCOMPARE(points[2].positionText(), QString("S31°50.1250',W118°46.5690'"));
 }
 
 void TestPathFile::offsetsOverMidnightAndYearEnd()
@@ -106,7 +114,7 @@ void TestPathFile::offsetsOverMidnightAndYearEnd()
 void TestPathFile::unreadableFile()
 {
     QTemporaryDir dir;
-    QList<PathPoint> points{PathPoint{"x", "y", 1}};
+    QList<PathPoint> points{PathPoint{1, 1, "y"}};
     QString error;
     QVERIFY(!pathfile::ReadPathFile(dir.filePath("missing.txt"), &points, &error));
     QVERIFY(points.isEmpty());
@@ -160,12 +168,12 @@ void TestPathFile::gpsbabelWrittenLog()
     const QDateTime first = QDateTime::fromString(fixes[0].utc, Qt::ISODate);
     for (qsizetype i = 0; i < fixes.size(); ++i) {
         const QDateTime utc = QDateTime::fromString(fixes[i].utc, Qt::ISODate);
-        QCOMPARE(points[i].pointTime, utc.addSecs(8 * 3600).toString("yyyy-MM-dd HH:mm:ss"));
+        QCOMPARE(points[i].pointTime(), utc.addSecs(8 * 3600).toString("yyyy-MM-dd HH:mm:ss"));
         QCOMPARE(points[i].offsetSeconds, first.secsTo(utc));
-        const GeoPoint g = systemfinction::ParsePositionText(points[i].position);
+        const GeoPoint g = systemfinction::ParsePositionText(points[i].positionText());
         // gpsbabel writes minutes with three decimals: 1/60000 of a degree.
-        QVERIFY2(qAbs(g.latitude - fixes[i].lat) < 1e-5, qPrintable(points[i].position));
-        QVERIFY2(qAbs(g.longitude - fixes[i].lon) < 1e-5, qPrintable(points[i].position));
+        QVERIFY2(qAbs(g.latitude - fixes[i].lat) < 1e-5, qPrintable(points[i].positionText()));
+        QVERIFY2(qAbs(g.longitude - fixes[i].lon) < 1e-5, qPrintable(points[i].positionText()));
     }
 }
 
@@ -234,14 +242,14 @@ void TestPathFile::corpusLogs()
                                        std::pair{points.constLast(), gpsbabelLast}}) {
         QDateTime utc = QDateTime::fromString(theirs[0].left(19), "yyyy-MM-ddTHH:mm:ss");
         utc.setTimeSpec(Qt::UTC);
-        if (!utc.isValid() || utc.addSecs(8 * 3600).toString("yyyy-MM-dd HH:mm:ss") != ours.pointTime)
+        if (!utc.isValid() || utc.addSecs(8 * 3600).toString("yyyy-MM-dd HH:mm:ss") != ours.pointTime())
             continue;
         if (std::count_if(points.cbegin(), points.cend(),
-                          [&](const PathPoint &p) { return p.pointTime == ours.pointTime; }) > 1)
+                          [&](const PathPoint &p) { return p.pointTime() == ours.pointTime(); }) > 1)
             continue;
-        const GeoPoint g = systemfinction::ParsePositionText(ours.position);
-        QVERIFY2(qAbs(g.latitude - theirs[1].toDouble()) < 1e-6, qPrintable(ours.position));
-        QVERIFY2(qAbs(g.longitude - theirs[2].toDouble()) < 1e-6, qPrintable(ours.position));
+        const GeoPoint g = systemfinction::ParsePositionText(ours.positionText());
+        QVERIFY2(qAbs(g.latitude - theirs[1].toDouble()) < 1e-6, qPrintable(ours.positionText()));
+        QVERIFY2(qAbs(g.longitude - theirs[2].toDouble()) < 1e-6, qPrintable(ours.positionText()));
         ++compared;
     }
     if (compared == 0)

@@ -327,8 +327,8 @@ void TestSystemFinction::parseRmcSentence()
     QFETCH(QString, pointTime);
     QFETCH(QString, position);
     const PathPoint p = ParseRmcSentence(line);
-    QCOMPARE(p.pointTime, pointTime);
-    QCOMPARE(p.position, position);
+    QCOMPARE(p.pointTime(), pointTime);
+    QCOMPARE(p.positionText(), position);
     QCOMPARE(p.offsetSeconds, qint64(0));
 }
 

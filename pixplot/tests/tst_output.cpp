@@ -105,7 +105,10 @@ private slots:
     void twoBackupsGetDistinctNames();
     void frameMakesBorderOfWindowColour();
     void captionLineIsDrawnOnlyWithText();
+    void captionGlyphsStayInsideRow_data();
+    void captionGlyphsStayInsideRow();
     void portraitPhotoIsFramedUpright();
+    void photoOver33MegapixelsPreviewedAndFramed();
     void prefixNumberFollowsCurrentRow();
     void batchOfThreeReportsThree();
     void failedEncodeLeavesSourceUntouched();
@@ -337,6 +340,39 @@ void TestOutput::captionLineIsDrawnOnlyWithText()
     QVERIFY(darkPixelsInCaption(file("b.jpg")) > 100);
 }
 
+void TestOutput::captionGlyphsStayInsideRow_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("descenders") << photooutput::CaptionText("gjpqy()", {}, {}, false, false);
+    QTest::newRow("full caption") << photooutput::CaptionText(
+        QStringLiteral("记录gjpqy()"), QStringLiteral("N31°50.1234',E118°46.5678'"),
+        QStringLiteral("2010-05-01 14:03:22"), true, true);
+}
+
+void TestOutput::captionGlyphsStayInsideRow()
+{
+    // A glyph cut by the row's edge leaves ink on the row's first or last
+    // line; one that fits leaves both clear.
+    QFETCH(QString, caption);
+    QImage photo(600, 40, QImage::Format_RGB32);
+    photo.fill(Qt::white);
+    const QImage framed = photooutput::ComposeFramedImage(photo, caption, QColor(236, 236, 236));
+    QCOMPARE(framed.size(), photooutput::FramedSize(photo.size()));
+    const int top = photooutput::kSideBorder + photo.height();
+    auto darkOnLine = [&](int y) {
+        int dark = 0;
+        for (int x = photooutput::kSideBorder; x < photooutput::kSideBorder + photo.width(); ++x)
+            dark += qGray(framed.pixel(x, y)) < 128;
+        return dark;
+    };
+    QCOMPARE(darkOnLine(top), 0);
+    QCOMPARE(darkOnLine(top + photooutput::kCaptionRow - 1), 0);
+    int inked = 0;
+    for (int y = top; y < top + photooutput::kCaptionRow; ++y)
+        inked += darkOnLine(y) > 0;
+    QVERIFY2(inked >= photooutput::kCaptionRow / 2, qPrintable(QString::number(inked)));
+}
+
 void TestOutput::portraitPhotoIsFramedUpright()
 {
     // Stored 60 x 40 with orientation 6: shown (and framed) 40 x 60.
@@ -366,6 +402,31 @@ void TestOutput::portraitPhotoIsFramedUpright()
     QVERIFY(qGray(img.pixel(22 + 20, 22 + 50)) > 200);
 }
 
+void TestOutput::photoOver33MegapixelsPreviewedAndFramed()
+{
+    // 45 megapixels decode to 180 MB, over Qt's default limit of 128 MB.
+    const QColor colour(30, 90, 200);
+    {
+        QImage plain(8200, 5500, QImage::Format_RGB888);
+        plain.fill(colour);
+        QVERIFY(plain.save(file("large.jpg"), "JPG", 50));
+    }
+    Window win;
+    win.addPhotos({file("large.jpg")});
+    win.selectPhoto(1);
+    QVERIFY(win.title(QStringLiteral("picture_review")).startsWith(QStringLiteral("照片预览 (尺寸8200×5500 大小")));
+    const QImage shown = win.get<QLabel>(QStringLiteral("Pictemp"))->pixmap().toImage();
+    const QColor middle = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+    QVERIFY2(qAbs(middle.blue() - colour.blue()) < 12 && qAbs(middle.red() - colour.red()) < 12,
+             qPrintable(middle.name()));
+
+    win.clickCheck(QStringLiteral("Ck_backup"));
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.click(QStringLiteral("cmd_make"));
+    QCOMPARE(filesInFolder(), QStringList({"large.jpg"}));
+    QCOMPARE(sizeOf(file("large.jpg")), QSize(8244, 5544));
+}
+
 void TestOutput::prefixNumberFollowsCurrentRow()
 {
     QVERIFY(fixtures::writeJpeg(file("first.JPG"), 16, 16));
@@ -383,6 +444,19 @@ void TestOutput::prefixNumberFollowsCurrentRow()
     win.click(QStringLiteral("cmd_make"));
     QCOMPARE(filesInFolder(), QStringList({"first.JPG", "trip0001.jpg"}));
     QCOMPARE(win.photoCell(1, 0), QStringLiteral("trip0001.jpg"));
+
+    // A prefix that would leave the folder: said so, nothing processed.
+    for (const QString &bad : {QStringLiteral("../x"), QStringLiteral("..")}) {
+        auto *prefix = win.get<QLineEdit>(QStringLiteral("incre_txt"));
+        prefix->setText(bad);
+        for (const char *button : {"cmd_make", "cmd_allmake"}) {
+            win.click(QString::fromLatin1(button));
+            QCOMPARE(win.dialogs.lastInfo(), photooutput::BadPrefixMessage(bad));
+            QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                     QStringList({"first.JPG", "trip0001.jpg"}));
+        }
+    }
+    QVERIFY(!QFile::exists(file("../x0001.jpg")));
 }
 
 void TestOutput::batchOfThreeReportsThree()

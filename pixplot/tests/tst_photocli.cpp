@@ -124,6 +124,8 @@ void TestPhotoCli::matchRefusesBadArguments_data()
     QTest::newRow("path without fixes") << QStringList{"--match", "--path", "EMPTY", "A"} << 1;
     QTest::newRow("process, path without fixes") << QStringList{"--process", "--path", "EMPTY", "A"} << 1;
     QTest::newRow("bad rename") << QStringList{"--process", "--rename", "date", "A"} << 2;
+    for (const char *prefix : {"prefix:../../x", "prefix:a/b", "prefix:a\\b", "prefix:.", "prefix:.."})
+        QTest::newRow(prefix) << QStringList{"--process", "--no-backup", "--rename", prefix, "A"} << 2;
     QTest::newRow("both commands") << QStringList{"--match", "--process", "--path", "P", "A"} << 2;
 }
 

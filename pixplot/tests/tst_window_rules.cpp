@@ -1,5 +1,6 @@
 // The window's arithmetic without the window: preview placement with its
 // rounding, the offset text and the preview caption.
+#include "core/pathfile.h"
 #include "core/photomatch.h"
 #include "core/preview.h"
 #include "core/systemfinction.h"
@@ -80,9 +81,9 @@ void TestWindowRules::matchingPathThatStepsBack()
                             "2010-05-01 10:00:20", "2010-05-01 10:00:40"};
     QList<PathPoint> path;
     for (int i = 0; i < times.size(); ++i)
-        path.append({times.at(i), QStringLiteral("N31°50.%1',E118°46.0000'").arg(i, 4, 10, QChar(u'0')), 0});
-    for (PathPoint &p : path)
-        p.offsetSeconds = *systemfinction::SecondsBetween(path.first().pointTime, p.pointTime);
+        path.append({*systemfinction::CalendarSecondsOf(times.at(i)), 0,
+                     QStringLiteral("N31°50.%1',E118°46.0000'").arg(i, 4, 10, QChar(u'0')).toLatin1()});
+    pathfile::ComputeOffsets(path);
 
     PhotoRecord rec{true, "a.jpg", "/tmp/", "2010-05-01 10:00:19"};
     QList<PhotoRow> rows{{rec, rec.shotTime, QString()}};
@@ -91,7 +92,7 @@ void TestWindowRules::matchingPathThatStepsBack()
     // Reading in order, 10:00:30 is the first point at or after 19 s; the
     // point before it (19 s away) is not nearer, so 10:00:30 (11 s) is taken.
     // A binary search over these offsets would land on 10:00:20 instead.
-    QCOMPARE(rows.first().position, path.at(1).position);
+    QCOMPARE(rows.first().position, path.at(1).positionText());
 }
 
 QTEST_MAIN(TestWindowRules)

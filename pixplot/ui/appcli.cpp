@@ -144,6 +144,10 @@ int runProcess(const QCommandLineParser &parser)
         } else if (mode.startsWith(QLatin1String("prefix:"))) {
             options.rename = photooutput::RenameMode::ByPrefix;
             options.prefix = mode.mid(7);
+            if (!photooutput::IsUsablePrefix(options.prefix)) {
+                printLine(stderr, photooutput::BadPrefixMessage(options.prefix));
+                return 2;
+            }
         } else {
             printLine(stderr, QStringLiteral("--rename takes time or prefix:TEXT"));
             return 2;
@@ -239,7 +243,7 @@ int runToMap(const QCommandLineParser &parser)
         printLine(stderr, QStringLiteral("%1: the path file holds no valid RMC sentence").arg(pathFile));
         return 1;
     }
-    page.timeSpan = points.first().pointTime + QStringLiteral(" to ") + points.last().pointTime;
+    page.timeSpan = points.first().pointTime() + QStringLiteral(" to ") + points.last().pointTime();
 
     Loaded loaded = loadPhotos(parser.positionalArguments());
     if (!loaded.rows.isEmpty()) {

@@ -588,16 +588,15 @@ void PixplotMain::ListView_ItemClick(qsizetype row)
         Pictemp->setPixmap(canvas);
         return;
     }
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QImage picture = reader.read();
+    QSize full;
+    const QImage picture = preview::ReadPreviewImage(path, &full, devicePixelRatioF());
     if (picture.isNull()) {
         picture_review->setTitle(preview::UnreadableCaption(rec.fileName));
         Pictemp->setPixmap(canvas);
         return;
     }
-    picture_review->setTitle(preview::CaptionText(picture.width(), picture.height(), info.size()));
-    placement_ = preview::PlacePicture(picture.width(), picture.height());
+    picture_review->setTitle(preview::CaptionText(full.width(), full.height(), info.size()));
+    placement_ = preview::PlacePicture(full.width(), full.height());
     const double px = 1.0 / preview::kTwipsPerPixel;
     const QRectF target(placement_.x * px, placement_.y * px, placement_.width * px,
                         placement_.height * px);
@@ -663,13 +662,14 @@ void PixplotMain::cmd_addname_Click()
     QList<PathPoint> points;
     // An unreadable file keeps what was read; the count tells the user.
     pathfile::ReadPathFile(path, &points);
-    pathModel_->setPoints(points);
+    const qsizetype count = points.size();
+    pathModel_->setPoints(std::move(points));
     // As in the photo list, a loaded list has a selected row from the start,
     // so "手动添加坐标" takes the first point until another is chosen.
     if (pathModel_->rowCount() > 0)
         ListGps->setCurrentIndex(pathModel_->index(0, 0));
     setPathCaption(photomatch::PathBoxCaption(pathModel_->points()));
-    dialogs_.inform(this, photomatch::PathLoadedMessage(points.size()), kTitle,
+    dialogs_.inform(this, photomatch::PathLoadedMessage(count), kTitle,
                     common::MessageIcon::Information);
 }
 
@@ -692,9 +692,9 @@ void PixplotMain::cmd_ct_Click()
     pathshare::PathGeoPoints.clear();
     pathshare::PathGeoPoints.reserve(points.size());
     for (const PathPoint &p : points)
-        pathshare::PathGeoPoints.append(systemfinction::ParsePositionText(p.position));
+        pathshare::PathGeoPoints.append(systemfinction::ParsePositionText(p.positionText()));
     pathshare::PathPointCount = points.size();
-    pathshare::PathTimeSpan = points.first().pointTime + QStringLiteral(" to ") + points.last().pointTime;
+    pathshare::PathTimeSpan = points.first().pointTime() + QStringLiteral(" to ") + points.last().pointTime();
     if (!nmeaf_) {
         nmeaf_ = new NMEAF(dialogs_, this);
         nmeaf_->setPhotoSource([this] { return photoRows(); });
@@ -780,7 +780,7 @@ void PixplotMain::cmd_hdaddpl_Click()
     PhotoRow &row = photoModel_->editRows()[photo - 1];
     if (!row.record.hasExif)
         return;
-    row.position = pathPoints().at(point - 1).position;
+    row.position = pathPoints().at(point - 1).positionText();
     photoModel_->rowEdited(photo - 1);
 }
 
@@ -819,6 +819,15 @@ photooutput::Options PixplotMain::outputOptions() const
     return o;
 }
 
+bool PixplotMain::prefixRefused()
+{
+    const photooutput::Options o = outputOptions();
+    if (o.rename != photooutput::RenameMode::ByPrefix || photooutput::IsUsablePrefix(o.prefix))
+        return false;
+    dialogs_.inform(this, photooutput::BadPrefixMessage(o.prefix), kTitle, common::MessageIcon::Information);
+    return true;
+}
+
 photooutput::Outcome PixplotMain::ProcessPhoto(qsizetype row)
 {
     if (row < 1 || row > photoRows().size())
@@ -852,7 +861,7 @@ photooutput::Outcome PixplotMain::processAndRemember(qsizetype row)
 void PixplotMain::cmd_make_Click()
 {
     const qsizetype row = selectedPhotoRow();
-    if (photoModel_->rowCount() == 0 || row == 0)
+    if (photoModel_->rowCount() == 0 || row == 0 || prefixRefused())
         return;
     const QString name = photoRows().at(row - 1).record.fileName;
     if (Ck_frame->isChecked() && framedBefore(row)
@@ -875,7 +884,7 @@ void PixplotMain::cmd_make_Click()
 void PixplotMain::cmd_allmake_Click()
 {
     const qint64 n = photoModel_->rowCount();
-    if (n == 0)
+    if (n == 0 || prefixRefused())
         return;
     // Photos framed earlier in this session would get a second frame.
     bool skipFramed = false;

@@ -61,6 +61,9 @@ public:
     // Processes row (1-based) with the options as the form shows them.
     photooutput::Outcome ProcessPhoto(qsizetype row);
     photooutput::Options outputOptions() const;
+    // True, after telling the user, when renaming by a prefix that would
+    // leave the photo's folder: then nothing is processed.
+    bool prefixRefused();
 
     const QList<PhotoRow> &photoRows() const;
     const QList<PathPoint> &pathPoints() const;

@@ -199,7 +199,7 @@ void NMEAF::cmd_kml_Click()
     const nmeaconvert::PathInput path = sharedPath();
     QString error;
     if (!nmeaconvert::WriteDocument(fileName,
-                                    nmeaconvert::KmlDocumentLines(path, {*longitude, *latitude}),
+                                    nmeaconvert::KmlDocument(path, {*longitude, *latitude}),
                                     &error)) {
         dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, error), kSystem,
                         common::MessageIcon::Critical);
@@ -225,7 +225,7 @@ void NMEAF::nmea2html_Click()
 
     QString error;
     if (!nmeaconvert::WriteDocument(fileName,
-                                    nmeaconvert::HtmlPageLines(sharedPath(), {*longitude, *latitude}),
+                                    nmeaconvert::HtmlPage(sharedPath(), {*longitude, *latitude}),
                                     &error)) {
         dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, error), kSystem,
                         common::MessageIcon::Critical);

@@ -25,9 +25,9 @@ QVariant PathListModel::data(const QModelIndex &index, int role) const
     case 0:
         return recordText(index.row() + 1);
     case 1:
-        return p.pointTime;
+        return p.pointTime();
     case 2:
-        return p.position;
+        return p.positionText();
     }
     return {};
 }

@@ -60,14 +60,15 @@ std::optional<ParsedTrackLine> ParseTrackLine(const QString &line)
         return std::nullopt;
     if (!piecesAtFixedPlaces(line)) {
         const QRegularExpressionMatch m = piecePattern().match(line);
-        if (m.hasMatch()) {
-            ParsedTrackLine parsed;
-            for (int c = 0; c < ColumnCount; ++c)
-                parsed.row[c] = m.captured(c + 1);
-            parsed.listed = m.captured(0);
-            return parsed;
-        }
-        return std::nullopt; // not a list line: a NAME file, a note, garbage
+        if (!m.hasMatch())
+            return std::nullopt; // not a list line: a NAME file, a note, garbage
+        ParsedTrackLine parsed;
+        for (int c = 0; c < ColumnCount; ++c)
+            parsed.row[c] = m.captured(c + 1);
+        // A match shorter than a list line would be dropped when the list is
+        // saved and read again: such a line is listed as its first 54 characters.
+        parsed.listed = m.capturedLength(0) >= trackLineLength ? m.captured(0) : line.left(trackLineLength);
+        return parsed;
     }
     return ParsedTrackLine{cellsAtFixedPlaces(line), line.left(trackLineLength)};
 }

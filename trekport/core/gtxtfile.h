@@ -19,7 +19,8 @@ struct ParsedTrackLine {
 // pieces sit at their 54-character places is read at those places and listed
 // as its first 54 characters; a longer point (record numbers of four or more
 // digits, five fraction digits) is split at its pieces and kept up to its
-// closing "'".
+// closing "'" when that makes at least 54 characters, else it is read at the
+// fixed places like any other line.
 std::optional<ParsedTrackLine> ParseTrackLine(const QString &line);
 
 // Parses every line into store rows from firstRow on; returns the listed

@@ -292,6 +292,11 @@ void TestCore::parseTrackLine_data()
     const QString rec5 = QStringLiteral("记录65535| 自动| 01月02日 03:04:05| N31°12.10099',E121°23.4567'");
     QTest::newRow("five digits twice") << rec5 + QStringLiteral("\t") << true << rec5
         << QStringList{"65535", "自动", "01", "02", "03", "04", "05", "31", "12.10099", "121", "23.4567"};
+    // Pieces found, but the line they make is shorter than a list line:
+    // listed as its first 54 characters, which read back the same.
+    const QString edited = QStringLiteral("记录1| 自动| 5月2日 1:2:3| N31°1.3',E121°2.4'  hand-edited note");
+    QTest::newRow("short pattern match") << edited << true << edited.left(54)
+        << QStringList{"1", "自动", "5", "2", "1", "2", "3", "31", "1.3", "121", "2.4"};
     // Not list lines: left out however long they are.
     QTest::newRow("junk") << QString(60, QLatin1Char('x')) << false << QString() << QStringList();
     QTest::newRow("NAME sentence")
@@ -311,7 +316,12 @@ void TestCore::parseTrackLine()
         return;
     QCOMPARE(parsed->listed, listed);
     QCOMPARE(QStringList(parsed->row.begin(), parsed->row.end()), cells);
-    if (listed.startsWith(QStringLiteral("记录")))
+    // What is listed is what a save writes: it must read back the same.
+    const auto reread = ParseTrackLine(listed);
+    QVERIFY(reread.has_value());
+    QCOMPARE(reread->listed, listed);
+    QCOMPARE(reread->row, parsed->row);
+    if (listed.startsWith(QStringLiteral("记录")) && listed.endsWith(QLatin1Char('\'')))
         QCOMPARE(listLine(parsed->row), listed);
 }
 

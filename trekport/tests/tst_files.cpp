@@ -26,6 +26,9 @@ const QString lineB = QStringLiteral("记录002| 标记| 05月01日 07:59:59| N3
 const QString lineC = QStringLiteral("记录003| 自动| 03月01日 00:30:00| N31°59.9999',E121°00.0000'");
 const QString longRecord = QStringLiteral("记录1234| 标记| 07月15日 05:00:00| N31°12.3456',E121°23.4567'");
 const QString fiveDigits = QStringLiteral("记录65535| 自动| 01月01日 05:00:00| N31°12.10099',E121°23.4567'");
+// Hand-edited: 57 characters whose pieces are not at their places; the
+// pieces alone would make a line of 39.
+const QString handEdited = QStringLiteral("记录1| 自动| 5月2日 1:2:3| N31°1.3',E121°2.4'  hand-edited note");
 
 QByteArray gbk(const QStringList &lines)
 {
@@ -157,8 +160,8 @@ void TestFiles::saveRefusedCancelAndEmptyList()
 
 void TestFiles::roundTripAppends()
 {
-    const QStringList saved{lineA, lineB, longRecord, fiveDigits};
-    auto first = formWith(saved);
+    const QStringList saved{lineA, lineB, longRecord, fiveDigits, handEdited.left(54)};
+    auto first = formWith({lineA, lineB, longRecord, fiveDigits, handEdited});
     QCOMPARE(listOf(*first), saved);
     const QString out = path(QStringLiteral("round.gtxt"));
     dialogs_->queueFile(out);
@@ -168,7 +171,7 @@ void TestFiles::roundTripAppends()
     dialogs_->queueFile(out);
     QTest::mouseClick(second->inputxt, Qt::LeftButton);
     QCOMPARE(listOf(*second), QStringList{lineC} + saved);
-    QCOMPARE(second->Lis->currentRow(), 4);
+    QCOMPARE(second->Lis->currentRow(), saved.size());
     for (int i = 0; i < saved.size(); ++i)
         QCOMPARE(second->pointStore().at(i + 1), first->pointStore().at(i));
     QCOMPARE(second->pointStore().at(3)[ColRecord], QStringLiteral("1234"));
