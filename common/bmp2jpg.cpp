@@ -38,4 +38,23 @@ bool SavePictureAsJpeg(const QImage &image, const QString &fileName, int quality
     return common::writeFileAtomically(fileName, jpeg, error);
 }
 
+bool EncodePictureAsJpeg(const QImage &image, int quality, QByteArray *out)
+{
+    if (image.isNull())
+        return false;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly))
+        return false;
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(quality);
+    const bool ok = image.hasAlphaChannel()
+        ? writer.write(image.convertToFormat(QImage::Format_RGB32))
+        : writer.write(image);
+    if (!ok)
+        return false;
+    *out = bytes;
+    return true;
+}
+
 } // namespace BMP2JPG

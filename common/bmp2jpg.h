@@ -14,4 +14,8 @@ namespace BMP2JPG {
 bool SavePictureAsJpeg(const QImage &image, const QString &fileName, int quality,
                        QString *error = nullptr);
 
+// The same encoding into memory, for callers that add metadata before the
+// file is written. False (out untouched) on any failure.
+bool EncodePictureAsJpeg(const QImage &image, int quality, QByteArray *out);
+
 } // namespace BMP2JPG

@@ -30,7 +30,8 @@ int main(int argc, char *argv[])
     // and starting without the GUI half of Qt makes them start much faster.
     const bool parsed = parser.parse(arguments);
     const bool coreOnly = parsed
-        && (parser.isSet(QStringLiteral("exif-time")) || parser.isSet(QStringLiteral("read-path")));
+        && (parser.isSet(QStringLiteral("exif-time")) || parser.isSet(QStringLiteral("read-path"))
+            || parser.isSet(QStringLiteral("exif-gps")));
 
     // Command-line runs need no screen; fonts and painting still work offscreen.
     if (argc > 1 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

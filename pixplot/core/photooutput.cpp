@@ -117,6 +117,63 @@ QImage ComposeFramedImage(const QImage &photo, const QString &caption, const QCo
     return framed;
 }
 
+namespace {
+
+bool readWholeFile(const QString &path, QByteArray *bytes, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    *bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+// Encodes the framed picture, carries the source's metadata (and the GPS
+// tags) over and replaces dst only with the complete result.
+bool writeFramed(const QByteArray &source, const QImage &framed, const QString &dst,
+                 const gpstagwriter::GpsTags *gps, Outcome *out)
+{
+    QByteArray encoded, tagged;
+    if (!BMP2JPG::EncodePictureAsJpeg(framed, kJpegQuality, &encoded)) {
+        out->failure = Failure::WriteFailed;
+        return false;
+    }
+    if (!gpstagwriter::CarryMetadata(source, encoded, framed.size(), gps, &tagged, &out->reason)) {
+        out->failure = Failure::MetadataFailed;
+        return false;
+    }
+    if (!common::writeFileAtomically(dst, tagged, &out->reason)) {
+        out->failure = Failure::WriteFailed;
+        return false;
+    }
+    return true;
+}
+
+// The photo with its GPS tags set, written to dst; the image data is copied,
+// not encoded again.
+bool writeTagged(const QByteArray &source, const gpstagwriter::GpsTags &gps, const QString &dst,
+                 Outcome *out)
+{
+    QByteArray tagged;
+    if (!gpstagwriter::WriteGpsTags(source, gps, &tagged, &out->reason)) {
+        out->failure = Failure::MetadataFailed;
+        return false;
+    }
+    if (!common::writeFileAtomically(dst, tagged, &out->reason)) {
+        out->failure = Failure::WriteFailed;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText,
                      const QString &position, const Options &options)
 {
@@ -142,6 +199,16 @@ Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeT
         newName = systemfinction::UniqueFileName(record.folder, newName);
     const QString dst = record.folder + newName;
 
+    std::optional<gpstagwriter::GpsTags> gps;
+    if (options.writeGps)
+        gps = gpstagwriter::TagsForRow(position, timeText, options.pathUtcOffsetSeconds);
+    // Metadata goes on through exiv2, which works on the bytes in memory.
+    QByteArray source;
+    if ((options.frame || gps) && !readWholeFile(src, &source, &out.reason)) {
+        out.failure = Failure::Unreadable;
+        return out;
+    }
+
     if (options.frame) {
         const QImage photo = ReadUprightPhoto(src);
         if (photo.isNull()) {
@@ -151,13 +218,19 @@ Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeT
         const QString caption = CaptionText(options.note, position, timeText, options.withGps,
                                             options.withTime);
         const QImage framed = ComposeFramedImage(photo, caption, options.background);
-        // The writer replaces dst only once the new file is complete.
-        if (framed.isNull() || !BMP2JPG::SavePictureAsJpeg(framed, dst, kJpegQuality, &out.reason)) {
+        if (framed.isNull()) {
             out.failure = Failure::WriteFailed;
             return out;
         }
+        if (!writeFramed(source, framed, dst, gps ? &*gps : nullptr, &out))
+            return out;
         // The framed copy is safely written under its new name: the source
         // may go. Should removing fail, both files stay and nothing is lost.
+        if (dst != src)
+            QFile::remove(src);
+    } else if (gps) {
+        if (!writeTagged(source, *gps, dst, &out))
+            return out;
         if (dst != src)
             QFile::remove(src);
     } else if (newName != record.fileName) {
@@ -168,6 +241,7 @@ Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeT
         }
     }
     out.fileName = newName;
+    out.gpsWritten = gps.has_value();
     return out;
 }
 
@@ -186,6 +260,8 @@ QString FailureText(Failure failure)
         return QStringLiteral("无法写入照片文件");
     case Failure::RenameFailed:
         return QStringLiteral("无法更改文件名");
+    case Failure::MetadataFailed:
+        return QStringLiteral("无法写入照片的EXIF信息");
     }
     return {};
 }
@@ -211,9 +287,11 @@ QString FailureText(const Outcome &outcome)
     return outcome.reason.isEmpty() ? text : text + QStringLiteral("（") + outcome.reason + QStringLiteral("）");
 }
 
-QString BatchMessage(qint64 processed, qint64 failed)
+QString BatchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten)
 {
     QString text = QStringLiteral("批处理完成!\r\n共处理 %1 个照片。").arg(processed);
+    if (gpsWritten)
+        text += QStringLiteral("\r\n其中 %1 个照片写入了GPS信息。").arg(*gpsWritten);
     if (failed > 0)
         text += QStringLiteral("\r\n其中 %1 个照片处理失败。").arg(failed);
     return text;

@@ -1,12 +1,14 @@
 #pragma once
 // Turning a listed photo into files: the new name, the caption line, the
 // framed picture and the processing of one photo that never loses the source.
+#include "core/gpstagwriter.h"
 #include "core/types.h"
 
 #include <QColor>
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <optional>
 
 namespace photooutput {
 
@@ -29,6 +31,9 @@ struct Options {
     bool withTime = true;    // caption carries the time
     bool withGps = false;    // caption carries the position
     QColor background;       // frame colour: the window background
+    bool writeGps = false;   // EXIF GPS tags for photos with a position
+    // How far the list's times (path local time) are ahead of UTC.
+    qint64 pathUtcOffsetSeconds = gpstagwriter::kPathUtcOffsetSeconds;
 };
 
 // The name a photo gets before clashes are resolved. row is 1-based.
@@ -56,17 +61,19 @@ QImage ReadUprightPhoto(const QString &path);
 // The photo framed by the background colour with the caption line under it.
 QImage ComposeFramedImage(const QImage &photo, const QString &caption, const QColor &background);
 
-enum class Failure { None, Missing, BackupFailed, Unreadable, WriteFailed, RenameFailed };
+enum class Failure { None, Missing, BackupFailed, Unreadable, WriteFailed, RenameFailed,
+                     MetadataFailed };
 
 struct Outcome {
     Failure failure = Failure::None;
     QString fileName;      // the photo's name afterwards (unchanged on failure)
     QString backupPath;    // where the backup went, when one was made
-    QString reason;        // the system's reason of a failed write, when known
+    bool gpsWritten = false; // the photo got GPS tags
+    QString reason;        // the system's reason of a failure, when known
     bool ok() const { return failure == Failure::None; }
 };
 
-// Processes one photo: backup, new name, frame. The source is removed or
+// Processes one photo: backup, new name, frame, GPS tags. The source is removed or
 // renamed only once everything it is replaced by is completely on disk, and
 // a new name never replaces another file. On failure nothing of the photo
 // has changed (a backup copy may have been made).
@@ -78,12 +85,13 @@ QString FailureText(Failure failure);
 // FailureText, followed by the system's reason when the outcome has one.
 QString FailureText(const Outcome &outcome);
 
-// "批处理完成!" and the counts of a batch.
 // "执行" on one photo that went well.
 QString SingleDoneMessage(const QString &fileName);
 // Before framing photos that were framed earlier in the same session.
 QString FramedAgainQuestion(const QString &fileName);
 QString FramedAgainBatchQuestion(qint64 count);
-QString BatchMessage(qint64 processed, qint64 failed);
+// "批处理完成!" and the counts of a batch; gpsWritten (when GPS tags were
+// asked for) adds how many photos got them.
+QString BatchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten = {});
 
 } // namespace photooutput

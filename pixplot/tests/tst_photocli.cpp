@@ -127,6 +127,8 @@ void TestPhotoCli::matchRefusesBadArguments_data()
     for (const char *prefix : {"prefix:../../x", "prefix:a/b", "prefix:a\\b", "prefix:.", "prefix:.."})
         QTest::newRow(prefix) << QStringList{"--process", "--no-backup", "--rename", prefix, "A"} << 2;
     QTest::newRow("both commands") << QStringList{"--match", "--process", "--path", "P", "A"} << 2;
+    QTest::newRow("write-gps without path") << QStringList{"--process", "--write-gps", "A"} << 2;
+    QTest::newRow("exif-gps without photo") << QStringList{"--exif-gps"} << 2;
 }
 
 void TestPhotoCli::matchRefusesBadArguments()

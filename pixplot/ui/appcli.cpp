@@ -1,5 +1,6 @@
 #include "ui/appcli.h"
 
+#include "core/gpstagwriter.h"
 #include "core/mappage.h"
 #include "core/pathfile.h"
 #include "core/photomatch.h"
@@ -13,6 +14,7 @@
 #include "common/safefile.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QPalette>
 #include "common/consoletext.h"
@@ -158,6 +160,11 @@ int runProcess(const QCommandLineParser &parser)
     options.withGps = parser.isSet(QStringLiteral("gps"));
     options.withTime = !parser.isSet(QStringLiteral("no-time"));
     options.background = QGuiApplication::palette().color(QPalette::Window);
+    options.writeGps = parser.isSet(QStringLiteral("write-gps"));
+    if (options.writeGps && !parser.isSet(QStringLiteral("path"))) {
+        printLine(stderr, QStringLiteral("--write-gps needs the positions of --path FILE"));
+        return 2;
+    }
 
     photomatch::ClockOffset offset;
     qint64 tolerance = 120;
@@ -182,7 +189,7 @@ int runProcess(const QCommandLineParser &parser)
             return 1;
     }
 
-    qint64 failed = 0;
+    qint64 failed = 0, gpsWritten = 0;
     for (qsizetype i = 0; i < loaded.rows.size(); ++i) {
         const PhotoRow &row = loaded.rows.at(i);
         const photooutput::Outcome out =
@@ -191,9 +198,13 @@ int runProcess(const QCommandLineParser &parser)
             ++failed;
             printLine(stderr, QStringLiteral("%1: %2").arg(row.record.folder + row.record.fileName,
                                                            photooutput::FailureText(out)));
+        } else if (out.gpsWritten) {
+            ++gpsWritten;
         }
     }
-    printMessage(photooutput::BatchMessage(loaded.rows.size(), failed));
+    printMessage(photooutput::BatchMessage(loaded.rows.size(), failed,
+                                           options.writeGps ? std::optional<qint64>(gpsWritten)
+                                                            : std::nullopt));
     return failed == 0 && loaded.allAccepted ? 0 : 1;
 }
 
@@ -260,6 +271,35 @@ int runToMap(const QCommandLineParser &parser)
     return loaded.allAccepted ? 0 : 1;
 }
 
+// One line per photo: the path, a tab and its EXIF GPS position as the lists
+// show it with the decimal latitude and longitude, or nothing after the tab.
+int runExifGps(const QCommandLineParser &parser)
+{
+    const QStringList photos = parser.positionalArguments();
+    if (photos.isEmpty()) {
+        printLine(stderr, QStringLiteral("usage: pixplot --exif-gps PHOTO..."));
+        return 2;
+    }
+    int status = 0;
+    for (const QString &photo : photos) {
+        QFile file(photo);
+        // A FIFO or device would block or never end.
+        if (!QFileInfo(photo).isFile() || !file.open(QIODevice::ReadOnly)) {
+            printLine(stderr, QStringLiteral("%1: cannot read the photo %2").arg(photo, file.errorString()));
+            status = 1;
+            continue;
+        }
+        const auto point = gpstagwriter::ReadGpsPosition(file.readAll());
+        QString line = photo + QLatin1Char('\t');
+        if (point)
+            line += gpstagwriter::PositionText(*point) + QLatin1Char('\t')
+                + QString::number(point->latitude, 'f', 8) + QLatin1Char('\t')
+                + QString::number(point->longitude, 'f', 8);
+        printLine(stdout, line);
+    }
+    return status;
+}
+
 } // namespace
 
 void addAppOptions(QCommandLineParser &parser)
@@ -289,6 +329,10 @@ void addAppOptions(QCommandLineParser &parser)
                       QStringLiteral("TEXT")});
     parser.addOption({QStringLiteral("gps"), QStringLiteral("--frame: put the position into the caption.")});
     parser.addOption({QStringLiteral("no-time"), QStringLiteral("--frame: leave the time out of the caption.")});
+    parser.addOption({QStringLiteral("write-gps"),
+                      QStringLiteral("--process: write the matched positions as EXIF GPS tags (needs --path).")});
+    parser.addOption({QStringLiteral("exif-gps"),
+                      QStringLiteral("Print the EXIF GPS position of each photo.")});
 }
 
 std::optional<int> runAppOptions(const QCommandLineParser &parser)
@@ -314,6 +358,8 @@ std::optional<int> runAppOptions(const QCommandLineParser &parser)
         return runMatch(parser);
     if (process)
         return runProcess(parser);
+    if (parser.isSet(QStringLiteral("exif-gps")))
+        return runExifGps(parser);
     return std::nullopt;
 }
 

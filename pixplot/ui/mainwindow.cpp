@@ -290,6 +290,8 @@ void PixplotMain::buildForm()
     Ck_time->setChecked(true);
     Ck_gps = new QCheckBox(QStringLiteral("地理信息(经纬度)"), editBox);
     Ck_gps->setObjectName(QStringLiteral("Ck_gps"));
+    Ck_exifgps = new QCheckBox(QStringLiteral("写入GPS信息(EXIF)"), editBox);
+    Ck_exifgps->setObjectName(QStringLiteral("Ck_exifgps"));
     cmd_make = makeButton(QStringLiteral("cmd_make"), QStringLiteral("执行"), editBox);
     cmd_allmake = makeButton(QStringLiteral("cmd_allmake"), QStringLiteral("批量执行"), editBox);
     {
@@ -310,6 +312,7 @@ void PixplotMain::buildForm()
         l->addLayout(note);
         l->addWidget(Ck_time);
         l->addWidget(Ck_gps);
+        l->addWidget(Ck_exifgps);
         auto *b = new QHBoxLayout;
         b->addWidget(cmd_make);
         b->addWidget(cmd_allmake);
@@ -816,6 +819,7 @@ photooutput::Options PixplotMain::outputOptions() const
     o.withTime = Ck_time->isChecked();
     o.withGps = Ck_gps->isChecked();
     o.background = palette().color(QPalette::Window);
+    o.writeGps = Ck_exifgps->isChecked();
     return o;
 }
 
@@ -830,8 +834,11 @@ bool PixplotMain::prefixRefused()
 
 photooutput::Outcome PixplotMain::ProcessPhoto(qsizetype row)
 {
-    if (row < 1 || row > photoRows().size())
-        return {photooutput::Failure::Missing, {}, {}, {}};
+    if (row < 1 || row > photoRows().size()) {
+        photooutput::Outcome missing;
+        missing.failure = photooutput::Failure::Missing;
+        return missing;
+    }
     const PhotoRow &current = photoRows().at(row - 1);
     const photooutput::Outcome out = photooutput::ProcessPhoto(
         current.record, row, current.timeText, current.position, outputOptions());
@@ -898,14 +905,20 @@ void PixplotMain::cmd_allmake_Click()
     }
     const QString caption = QStringLiteral("批量编辑 ");
     ShowProgress(caption, 0, n);
-    qint64 failed = 0;
+    qint64 failed = 0, gpsWritten = 0;
     for (qint64 i = 1; i <= n; ++i) {
-        if (!(skipFramed && framedBefore(i)) && !processAndRemember(i).ok())
-            ++failed;
+        if (!(skipFramed && framedBefore(i))) {
+            const photooutput::Outcome out = processAndRemember(i);
+            if (!out.ok())
+                ++failed;
+            else if (out.gpsWritten)
+                ++gpsWritten;
+        }
         ShowProgress(caption, i, photoModel_->rowCount());
     }
     ShowProgress(QString(), 0, 0);
     showSelectedPreview();
-    dialogs_.inform(this, photooutput::BatchMessage(photoModel_->rowCount(), failed), kTitle,
-                    common::MessageIcon::Information);
+    const auto gpsCount = Ck_exifgps->isChecked() ? std::optional<qint64>(gpsWritten) : std::nullopt;
+    dialogs_.inform(this, photooutput::BatchMessage(photoModel_->rowCount(), failed, gpsCount),
+                    kTitle, common::MessageIcon::Information);
 }

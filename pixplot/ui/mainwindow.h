@@ -128,6 +128,7 @@ private:
     QLabel *Label2 = nullptr;
     QLineEdit *frame_txt = nullptr;
     QCheckBox *Ck_time = nullptr, *Ck_gps = nullptr;
+    QCheckBox *Ck_exifgps = nullptr;
     QPushButton *cmd_make = nullptr, *cmd_allmake = nullptr;
     QFrame *pic_info = nullptr;
     QLabel *txt_info = nullptr;

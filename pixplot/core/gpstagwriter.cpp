@@ -1,0 +1,553 @@
+#include "core/gpstagwriter.h"
+
+#include "core/systemfinction.h"
+
+#include <exiv2/exiv2.hpp>
+
+#include <QList>
+#include <QStringList>
+#include <QTimeZone>
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <stdexcept>
+
+namespace gpstagwriter {
+
+namespace {
+
+// The tags this module sets; everything else must come through unchanged.
+const char *const kGpsKeys[] = {
+    "Exif.GPSInfo.GPSVersionID",  "Exif.GPSInfo.GPSLatitudeRef", "Exif.GPSInfo.GPSLatitude",
+    "Exif.GPSInfo.GPSLongitudeRef", "Exif.GPSInfo.GPSLongitude", "Exif.GPSInfo.GPSMapDatum",
+    "Exif.GPSInfo.GPSDateStamp",  "Exif.GPSInfo.GPSTimeStamp",
+};
+
+// Offsets into the file that exiv2 recomputes whenever it writes.
+const char *const kLayoutKeys[] = {
+    "Exif.Image.ExifTag",
+    "Exif.Image.GPSTag",
+    "Exif.Photo.InteroperabilityTag",
+    "Exif.Thumbnail.JPEGInterchangeFormat",
+    "Exif.MakerNote.Offset",
+};
+
+// IFD0 tags of the stored pixels' layout, which a re-encoded JPEG does not keep.
+const char *const kEncodingKeys[] = {
+    "Exif.Image.ImageWidth",      "Exif.Image.ImageLength",     "Exif.Image.BitsPerSample",
+    "Exif.Image.Compression",     "Exif.Image.PhotometricInterpretation",
+    "Exif.Image.SamplesPerPixel", "Exif.Image.StripOffsets",    "Exif.Image.RowsPerStrip",
+    "Exif.Image.StripByteCounts", "Exif.Image.PlanarConfiguration",
+};
+
+// exiv2's warnings while it handles one photo. A warning means it met
+// something it does not understand and skipped or repaired it, which a
+// rewrite would make permanent: such a photo is left as it is.
+std::string firstWarning;
+
+void keepWarning(int level, const char *message)
+{
+    if (level >= Exiv2::LogMsg::warn && firstWarning.empty() && message)
+        firstWarning = message;
+}
+
+// exiv2 logs to stderr otherwise; its warnings are collected instead.
+void initExiv2()
+{
+    static const bool done = [] {
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
+        Exiv2::LogMsg::setHandler(keepWarning);
+        Exiv2::XmpParser::initialize();
+        return true;
+    }();
+    (void)done;
+    firstWarning.clear();
+}
+
+void throwOnWarning()
+{
+    if (!firstWarning.empty()) {
+        std::string message = firstWarning;
+        while (!message.empty() && (message.back() == '\n' || message.back() == '.'))
+            message.pop_back();
+        throw std::runtime_error("exiv2: " + message);
+    }
+}
+
+bool isOneOf(const std::string &key, const auto &keys)
+{
+    return std::any_of(std::begin(keys), std::end(keys), [&](const char *k) { return key == k; });
+}
+
+// Tags that hold where something lies in the file (a preview, a thumbnail,
+// a sub-directory): exiv2 moves those things when it writes.
+bool isLayoutTag(const Exiv2::Exifdatum &d)
+{
+    const std::string name = d.tagName();
+    const auto endsWith = [&](const std::string &tail) {
+        return name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    return isOneOf(d.key(), kLayoutKeys) || endsWith("Offset") || endsWith("Offsets")
+        || name == "JPEGInterchangeFormat" || d.key() == "Exif.Nikon3.Preview";
+}
+
+// Opens JPEG bytes (exiv2 copies them into its own memory buffer) and reads
+// the metadata. Throws on anything exiv2 does not accept.
+auto openJpeg(const QByteArray &bytes)
+{
+    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(bytes.constData()),
+                                           bytes.size());
+    if (!image.get() || image->imageType() != Exiv2::ImageType::jpeg)
+        throw std::runtime_error("not a JPEG file");
+    image->readMetadata();
+    return image;
+}
+
+QByteArray ioBytes(Exiv2::BasicIo &io)
+{
+    if (io.open() != 0)
+        throw std::runtime_error("cannot reopen the result");
+    QByteArray bytes(qsizetype(io.size()), Qt::Uninitialized);
+    io.seek(0, Exiv2::BasicIo::beg);
+    const auto got = io.read(reinterpret_cast<Exiv2::byte *>(bytes.data()), bytes.size());
+    io.close();
+    if (qsizetype(got) != bytes.size())
+        throw std::runtime_error("short read of the result");
+    return bytes;
+}
+
+struct Segment {
+    quint8 marker = 0;
+    qsizetype start = 0;  // at its 0xFF
+    qsizetype size = 0;   // marker, length and payload
+};
+
+// The segments of a JPEG before its scan data, and where the scan data
+// (the first SOS) starts. Throws when the segment chain is broken.
+QList<Segment> segmentsOf(const QByteArray &jpeg, qsizetype *scanStart)
+{
+    const auto byte = [&](qsizetype i) { return quint8(jpeg.at(i)); };
+    if (jpeg.size() < 4 || byte(0) != 0xFF || byte(1) != 0xD8)
+        throw std::runtime_error("no JPEG start marker");
+    QList<Segment> segments;
+    qsizetype pos = 2;
+    while (pos + 4 <= jpeg.size()) {
+        if (byte(pos) != 0xFF)
+            throw std::runtime_error("broken JPEG segment chain");
+        const quint8 marker = byte(pos + 1);
+        if (marker == 0xFF) { // fill byte
+            ++pos;
+            continue;
+        }
+        if (marker == 0xDA) {
+            *scanStart = pos;
+            return segments;
+        }
+        const qsizetype length = (qsizetype(byte(pos + 2)) << 8) | byte(pos + 3);
+        if (length < 2 || pos + 2 + length > jpeg.size())
+            throw std::runtime_error("broken JPEG segment chain");
+        segments.append({marker, pos, 2 + length});
+        pos += 2 + length;
+    }
+    throw std::runtime_error("no JPEG scan data");
+}
+
+bool isXmpSegment(const QByteArray &jpeg, const Segment &s)
+{
+    static const QByteArray xmp("http://ns.adobe.com/xap/1.0/", 29);           // with its NUL
+    static const QByteArray extension("http://ns.adobe.com/xmp/extension/", 35);
+    const QByteArray payload = jpeg.mid(s.start + 4, std::min<qsizetype>(s.size - 4, 35));
+    return s.marker == 0xE1 && (payload.startsWith(xmp) || payload.startsWith(extension));
+}
+
+// Everything of a JPEG but its metadata: the segments other than APPn and
+// COM, then the scan data. Views into jpeg, which must outlive them.
+QList<QByteArrayView> imageData(const QByteArray &jpeg)
+{
+    qsizetype scan = 0;
+    QList<QByteArrayView> kept;
+    for (const Segment &s : segmentsOf(jpeg, &scan))
+        if (!((s.marker >= 0xE0 && s.marker <= 0xEF) || s.marker == 0xFE))
+            kept.append(QByteArrayView(jpeg).sliced(s.start, s.size));
+    kept.append(QByteArrayView(jpeg).sliced(scan));
+    return kept;
+}
+
+// The XMP segments of a JPEG as they are in the file.
+QByteArray xmpSegments(const QByteArray &jpeg)
+{
+    qsizetype scan = 0;
+    QByteArray xmp;
+    for (const Segment &s : segmentsOf(jpeg, &scan))
+        if (isXmpSegment(jpeg, s))
+            xmp += jpeg.mid(s.start, s.size);
+    return xmp;
+}
+
+// jpeg (without XMP) with the XMP segments put back behind its EXIF (or
+// JFIF) segment, where readers look for them.
+QByteArray withXmpSegments(const QByteArray &jpeg, const QByteArray &xmp)
+{
+    if (xmp.isEmpty())
+        return jpeg;
+    qsizetype scan = 0;
+    qsizetype at = 2;
+    for (const Segment &s : segmentsOf(jpeg, &scan)) {
+        if (s.marker != 0xE0 && s.marker != 0xE1)
+            break;
+        at = s.start + s.size;
+    }
+    return jpeg.left(at) + xmp + jpeg.mid(at);
+}
+
+// A maker-note tag that points at a directory exiv2 does not read (Nikon's
+// ScanIFD, for one) keeps its number while the directory moves: readers
+// would then find garbage there.
+void refuseDanglingPointers(const Exiv2::ExifData &exif)
+{
+    for (const Exiv2::Exifdatum &d : exif) {
+        const std::string name = d.tagName();
+        const bool pointer = name.size() > 3 && name.compare(name.size() - 3, 3, "IFD") == 0
+            && (d.typeId() == Exiv2::unsignedLong || d.typeId() == Exiv2::signedLong)
+            && d.count() == 1 && d.toString() != "0";
+        if (pointer && Exiv2::ExifTags::isMakerGroup(d.groupName()))
+            throw std::runtime_error(d.key() + " points into the maker note, which would move");
+    }
+}
+
+// What a reader sees of the metadata, in an order exiv2's writing does not
+// change: one line per tag, the layout offsets left out.
+QStringList exifLines(const Exiv2::ExifData &exif)
+{
+    // A maker note exiv2 understands is written anew from its tags, which
+    // are compared one by one; only one it cannot read is kept as a block.
+    const bool makerNoteRead = std::any_of(exif.begin(), exif.end(), [](const Exiv2::Exifdatum &d) {
+        return Exiv2::ExifTags::isMakerGroup(d.groupName());
+    });
+    QStringList lines;
+    for (const Exiv2::Exifdatum &d : exif) {
+        if (isLayoutTag(d) || (makerNoteRead && d.key() == "Exif.Photo.MakerNote"))
+            continue;
+        lines.append(QString::fromStdString(d.key()) + QLatin1Char('\t')
+                     + QString::number(int(d.typeId())) + QLatin1Char('\t')
+                     + QString::fromStdString(d.toString()));
+    }
+    lines.sort();
+    return lines;
+}
+
+QStringList iptcLines(const Exiv2::IptcData &iptc)
+{
+    QStringList lines;
+    for (const Exiv2::Iptcdatum &d : iptc)
+        lines.append(QString::fromStdString(d.key()) + QLatin1Char('\t')
+                     + QString::fromStdString(d.toString()));
+    lines.sort();
+    return lines;
+}
+
+QStringList xmpLines(const std::string &packet)
+{
+    Exiv2::XmpData xmp;
+    if (Exiv2::XmpParser::decode(xmp, packet) != 0)
+        throw std::runtime_error("XMP packet does not parse");
+    QStringList lines;
+    for (const Exiv2::Xmpdatum &d : xmp)
+        lines.append(QString::fromStdString(d.key()) + QLatin1Char('\t')
+                     + QString::fromStdString(d.toString()));
+    lines.sort();
+    return lines;
+}
+
+struct Snapshot {
+    QStringList exif, iptc;
+    std::string xmpPacket;
+};
+
+Snapshot snapshotOf(Exiv2::Image &image)
+{
+    return {exifLines(image.exifData()), iptcLines(image.iptcData()), image.xmpPacket()};
+}
+
+// Writes image's metadata into its memory buffer and checks that reading
+// the result gives back what was written. Returns the new file's bytes.
+// xmp holds the XMP segments to carry, which must read back as xmpPacket:
+// exiv2 would encode the packet anew (other values, other layout), so they
+// are copied as they are instead.
+QByteArray writeAndVerify(Exiv2::Image &image, const QByteArray &xmp, const std::string &xmpPacket)
+{
+    refuseDanglingPointers(image.exifData());
+    Snapshot expected = snapshotOf(image);
+    expected.xmpPacket = xmpPacket;
+    image.clearXmpData();
+    image.clearXmpPacket();
+    image.writeMetadata();
+    const QByteArray result = withXmpSegments(ioBytes(image.io()), xmp);
+
+    auto back = openJpeg(result);
+    const Snapshot got = snapshotOf(*back);
+    if (got.exif != expected.exif) {
+        QString first;
+        for (const QString &line : expected.exif)
+            if (!got.exif.contains(line)) {
+                first = line.section(QLatin1Char('\t'), 0, 0);
+                break;
+            }
+        throw std::runtime_error("EXIF reads back different: "
+                                 + (first.isEmpty() ? std::string("extra tags") : first.toStdString()));
+    }
+    if (got.iptc != expected.iptc)
+        throw std::runtime_error("IPTC data was not kept");
+    // exiv2 reads some packets back with their layout (line breaks,
+    // padding) changed; then the properties must still be the same.
+    if (got.xmpPacket != expected.xmpPacket && xmpLines(got.xmpPacket) != xmpLines(expected.xmpPacket))
+        throw std::runtime_error("XMP packet was not kept");
+    return result;
+}
+
+// Decimal degrees as degrees, minutes and seconds; seconds in 1/100000,
+// finer than any path's fix (1e-5 s is under 1e-8 degree).
+Exiv2::URationalValue dmsValue(double degrees)
+{
+    constexpr qint64 secondUnits = 100000;
+    const qint64 total = std::llround(std::fabs(degrees) * 3600.0 * secondUnits);
+    const qint64 d = total / (3600 * secondUnits);
+    const qint64 m = (total / (60 * secondUnits)) % 60;
+    const qint64 s = total % (60 * secondUnits);
+    Exiv2::URationalValue value;
+    value.value_.push_back({uint32_t(d), 1});
+    value.value_.push_back({uint32_t(m), 1});
+    value.value_.push_back({uint32_t(s), uint32_t(secondUnits)});
+    return value;
+}
+
+// Sets key to value, replacing the tag when present and dropping any second
+// copy a broken file may carry, so readers find exactly one.
+void assign(Exiv2::ExifData &exif, const char *key, const Exiv2::Value &value)
+{
+    exif[key] = value;
+    bool seen = false;
+    for (auto it = exif.begin(); it != exif.end();) {
+        if (it->key() == key) {
+            if (seen) {
+                it = exif.erase(it);
+                continue;
+            }
+            seen = true;
+        }
+        ++it;
+    }
+}
+
+void assignAscii(Exiv2::ExifData &exif, const char *key, const std::string &text)
+{
+    Exiv2::AsciiValue value;
+    value.read(text); // read() adds the NUL that EXIF counts
+    assign(exif, key, value);
+}
+
+void setGpsTags(Exiv2::ExifData &exif, const GpsTags &tags)
+{
+    Exiv2::DataValue version(Exiv2::unsignedByte);
+    version.read("2 3 0 0");
+    assign(exif, kGpsKeys[0], version);
+    assignAscii(exif, kGpsKeys[1], tags.latitude < 0 ? "S" : "N");
+    assign(exif, kGpsKeys[2], dmsValue(tags.latitude));
+    assignAscii(exif, kGpsKeys[3], tags.longitude < 0 ? "W" : "E");
+    assign(exif, kGpsKeys[4], dmsValue(tags.longitude));
+    assignAscii(exif, kGpsKeys[5], "WGS-84");
+    const QDateTime utc = tags.utc.toUTC();
+    assignAscii(exif, kGpsKeys[6], utc.date().toString(QStringLiteral("yyyy:MM:dd")).toStdString());
+    Exiv2::URationalValue time;
+    time.value_.push_back({uint32_t(utc.time().hour()), 1});
+    time.value_.push_back({uint32_t(utc.time().minute()), 1});
+    time.value_.push_back({uint32_t(utc.time().second()), 1});
+    assign(exif, kGpsKeys[7], time);
+}
+
+// Sets key to an unsigned value where the photo has the tag.
+void updateIfPresent(Exiv2::ExifData &exif, const char *key, uint32_t value)
+{
+    const auto it = exif.findKey(Exiv2::ExifKey(key));
+    if (it == exif.end())
+        return;
+    if (it->typeId() == Exiv2::unsignedShort && value <= 0xffff)
+        assign(exif, key, Exiv2::UShortValue(uint16_t(value)));
+    else
+        assign(exif, key, Exiv2::ULongValue(value));
+}
+
+void setError(QString *error, const char *what)
+{
+    if (error)
+        *error = QString::fromLocal8Bit(what);
+}
+
+double dmsDegrees(const Exiv2::Exifdatum &d)
+{
+    if (d.count() != 3)
+        throw std::runtime_error("not degrees, minutes, seconds");
+    double parts[3];
+    for (int i = 0; i < 3; ++i) {
+        const Exiv2::Rational r = d.toRational(i);
+        if (r.second == 0)
+            throw std::runtime_error("zero denominator");
+        parts[i] = double(r.first) / double(r.second);
+    }
+    return parts[0] + parts[1] / 60.0 + parts[2] / 3600.0;
+}
+
+QString angleText(double degrees, QChar positive, QChar negative, int degreeDigits)
+{
+    const qint64 units = std::llround(std::fabs(degrees) * 60.0 * 10000.0); // 1/10000 minute
+    const qint64 d = units / (60 * 10000);
+    const qint64 m = units % (60 * 10000);
+    return QString(degrees < 0 ? negative : positive)
+        + QStringLiteral("%1").arg(d, degreeDigits, 10, QLatin1Char('0')) + QChar(0x00B0)
+        + QStringLiteral("%1.%2'")
+              .arg(m / 10000, 2, 10, QLatin1Char('0'))
+              .arg(m % 10000, 4, 10, QLatin1Char('0'));
+}
+
+// An XMP orientation other than 1 would turn the upright framed pixels
+// again in readers that look at XMP: only then is the packet encoded anew,
+// with Orientation 1, and replaces the copied segments.
+void uprightXmp(const Exiv2::XmpData &source, QByteArray *segments, std::string *packet)
+{
+    Exiv2::XmpData xmp = source;
+    const auto it = xmp.findKey(Exiv2::XmpKey("Xmp.tiff.Orientation"));
+    if (it == xmp.end() || it->toString() == "1")
+        return;
+    it->setValue("1");
+    std::string encoded;
+    if (Exiv2::XmpParser::encode(encoded, xmp, Exiv2::XmpParser::useCompactFormat) != 0)
+        throw std::runtime_error("cannot encode the XMP packet");
+    static const QByteArray signature("http://ns.adobe.com/xap/1.0/", 29);
+    const qsizetype length = 2 + signature.size() + qsizetype(encoded.size());
+    if (length > 0xFFFF)
+        throw std::runtime_error("the XMP packet is too large for one segment");
+    *segments = QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + signature
+        + QByteArray::fromStdString(encoded);
+    *packet = encoded;
+}
+
+} // namespace
+
+std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeText,
+                                  qint64 pathUtcOffsetSeconds)
+{
+    const auto parts = systemfinction::ParseDateTimeText(timeText);
+    if (position.isEmpty() || !parts)
+        return std::nullopt;
+    const QDateTime local(QDate(parts->year, parts->month, parts->day),
+                          QTime(parts->hour, parts->minute, parts->second), QTimeZone::utc());
+    if (!local.isValid())
+        return std::nullopt;
+    GpsTags tags;
+    const GeoPoint point = systemfinction::ParsePositionText(position);
+    tags.latitude = point.latitude;
+    tags.longitude = point.longitude;
+    tags.utc = local.addSecs(-pathUtcOffsetSeconds);
+    if (std::fabs(tags.latitude) > 90 || std::fabs(tags.longitude) > 180)
+        return std::nullopt;
+    return tags;
+}
+
+bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *out, QString *error)
+{
+    initExiv2();
+    try {
+        auto image = openJpeg(jpeg);
+        setGpsTags(image->exifData(), tags);
+        const QByteArray result = writeAndVerify(*image, xmpSegments(jpeg), image->xmpPacket());
+        throwOnWarning();
+        if (imageData(result) != imageData(jpeg))
+            throw std::runtime_error("the image data would change");
+        *out = result;
+        return true;
+    } catch (const std::exception &e) {
+        setError(error, e.what());
+    } catch (...) {
+        setError(error, "unknown failure");
+    }
+    return false;
+}
+
+bool CarryMetadata(const QByteArray &source, const QByteArray &encoded, const QSize &size,
+                   const GpsTags *tags, QByteArray *out, QString *error)
+{
+    initExiv2();
+    try {
+        auto from = openJpeg(source);
+        auto to = openJpeg(encoded);
+        Exiv2::ExifData exif = from->exifData();
+        if (!exif.empty()) {
+            // The new pixels are upright, sized anew and have no thumbnail.
+            assign(exif, "Exif.Image.Orientation", Exiv2::UShortValue(1));
+            updateIfPresent(exif, "Exif.Photo.PixelXDimension", uint32_t(size.width()));
+            updateIfPresent(exif, "Exif.Photo.PixelYDimension", uint32_t(size.height()));
+            // How the old pixels were stored says nothing of the new JPEG.
+            for (const char *key : kEncodingKeys) {
+                const auto it = exif.findKey(Exiv2::ExifKey(key));
+                if (it != exif.end())
+                    exif.erase(it);
+            }
+            Exiv2::ExifThumb(exif).erase();
+        }
+        if (tags)
+            setGpsTags(exif, *tags);
+        to->setByteOrder(from->byteOrder()); // the maker note is in the source's order
+        to->setExifData(exif);
+        to->setIptcData(from->iptcData());
+        if (from->exifData().empty() && from->iptcData().empty() && from->xmpPacket().empty()
+            && !tags) {
+            *out = encoded;
+            return true;
+        }
+        QByteArray xmp = xmpSegments(source);
+        std::string packet = from->xmpPacket();
+        uprightXmp(from->xmpData(), &xmp, &packet);
+        const QByteArray result = writeAndVerify(*to, xmp, packet);
+        throwOnWarning();
+        *out = result;
+        return true;
+    } catch (const std::exception &e) {
+        setError(error, e.what());
+    } catch (...) {
+        setError(error, "unknown failure");
+    }
+    return false;
+}
+
+std::optional<GeoPoint> ReadGpsPosition(const QByteArray &jpeg)
+{
+    initExiv2();
+    try {
+        auto image = openJpeg(jpeg);
+        const Exiv2::ExifData &exif = image->exifData();
+        const auto lat = exif.findKey(Exiv2::ExifKey(kGpsKeys[2]));
+        const auto lon = exif.findKey(Exiv2::ExifKey(kGpsKeys[4]));
+        if (lat == exif.end() || lon == exif.end())
+            return std::nullopt;
+        const auto latRef = exif.findKey(Exiv2::ExifKey(kGpsKeys[1]));
+        const auto lonRef = exif.findKey(Exiv2::ExifKey(kGpsKeys[3]));
+        GeoPoint point;
+        point.latitude = dmsDegrees(*lat);
+        point.longitude = dmsDegrees(*lon);
+        if (latRef != exif.end() && latRef->toString() == "S")
+            point.latitude = -point.latitude;
+        if (lonRef != exif.end() && lonRef->toString() == "W")
+            point.longitude = -point.longitude;
+        return point;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+QString PositionText(const GeoPoint &point)
+{
+    return angleText(point.latitude, QLatin1Char('N'), QLatin1Char('S'), 2) + QLatin1Char(',')
+        + angleText(point.longitude, QLatin1Char('E'), QLatin1Char('W'), 3);
+}
+
+} // namespace gpstagwriter

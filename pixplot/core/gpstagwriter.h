@@ -1,0 +1,50 @@
+#pragma once
+// EXIF GPS tags and carried-over metadata through libexiv2, on JPEG bytes in
+// memory only: callers read the photo, hand its bytes here and replace the
+// file with the result through the safe writer, so a failed or interrupted
+// write never reaches the photo.
+#include "core/types.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QSize>
+#include <QString>
+#include <optional>
+
+namespace gpstagwriter {
+
+// Path times are UTC plus this many seconds (a path's local time).
+inline constexpr qint64 kPathUtcOffsetSeconds = 8 * 3600;
+
+struct GpsTags {
+    double latitude = 0;   // decimal degrees, south negative
+    double longitude = 0;  // decimal degrees, west negative
+    QDateTime utc;         // when the photo was taken, in UTC
+};
+
+// The tags of a listed photo: its position text, its corrected time (path
+// local time) and the path's offset from UTC. nullopt when a text is not
+// a position or a date-time.
+std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeText,
+                                  qint64 pathUtcOffsetSeconds);
+
+// jpeg with its GPS position and time set (replacing any it had); every other
+// tag and the image data stay as they were. False (and *error set) on any
+// failure, including a result whose metadata reads back different.
+bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *out,
+                  QString *error = nullptr);
+
+// encoded (a JPEG just encoded from the upright pixels of source, of the
+// given size) with source's EXIF, IPTC and XMP carried over: Orientation 1,
+// pixel dimensions updated, no thumbnail, and the GPS tags when given. A
+// source without metadata gives encoded unchanged (plus the GPS tags).
+bool CarryMetadata(const QByteArray &source, const QByteArray &encoded, const QSize &size,
+                   const GpsTags *tags, QByteArray *out, QString *error = nullptr);
+
+// The EXIF GPS position of a JPEG; nullopt when it has none or cannot be read.
+std::optional<GeoPoint> ReadGpsPosition(const QByteArray &jpeg);
+
+// "N31°50.1234',E118°46.5678'": the position text of the lists.
+QString PositionText(const GeoPoint &point);
+
+} // namespace gpstagwriter

@@ -1,0 +1,431 @@
+// EXIF GPS tags: written in place without loss, carried through framing,
+// refused whole when exiv2 cannot write a photo, and read by exiftool and
+// djpeg exactly as pixplot lists them.
+#include "tst_photofixtures.h"
+
+#include "core/systemfinction.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace {
+
+QString pixplotProgram()
+{
+    return qEnvironmentVariable("SUITE_BINARY_DIR") + QStringLiteral("/bin/pixplot");
+}
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+Run pixplot(const QStringList &args)
+{
+    Run r;
+    QByteArray out, err;
+    r.code = testsupport::runProgram(pixplotProgram(), args, &out, &err, 120000);
+    r.out = QString::fromUtf8(out);
+    r.err = QString::fromUtf8(err);
+    return r;
+}
+
+// One exiftool run over many files: file name -> its tags.
+QHash<QString, QJsonObject> exiftoolJson(const QStringList &files, const QStringList &options)
+{
+    QByteArray out;
+    testsupport::runProgram(QStringLiteral("exiftool"),
+                            QStringList{"-json", "-G1", "-n", "-x", "System:all", "-x", "File:all"}
+                                + options + files,
+                            &out, nullptr, 120000);
+    QHash<QString, QJsonObject> tags;
+    for (const QJsonValue &v : QJsonDocument::fromJson(out).array()) {
+        QJsonObject o = v.toObject();
+        tags.insert(o.take(QStringLiteral("SourceFile")).toString(), o);
+    }
+    return tags;
+}
+
+// One exiftool run listing every copy of a tag and the validation warnings
+// (JSON keeps only the first copy of a tag): file -> its "[Group] Tag : value" lines.
+QHash<QString, QStringList> exiftoolAllCopies(const QStringList &files)
+{
+    QByteArray out;
+    testsupport::runProgram(QStringLiteral("exiftool"),
+                            QStringList{"-a", "-G1", "-s", "-n", "-validate", "-warning",
+                                        "-GPS:GPSLatitude", "-GPS:GPSLongitude"}
+                                + files,
+                            &out, nullptr, 120000);
+    QHash<QString, QStringList> lines;
+    QString current = files.size() == 1 ? files.first() : QString();
+    for (const QString &line : QString::fromUtf8(out).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("======== ")))
+            current = line.mid(9).trimmed();
+        else if (line.startsWith(QLatin1Char('[')))
+            lines[current].append(line.simplified());
+    }
+    return lines;
+}
+
+QByteArray decodedPixels(const QString &jpeg)
+{
+    QByteArray out;
+    testsupport::runProgram(QStringLiteral("djpeg"), {QStringLiteral("-ppm"), jpeg}, &out);
+    return out;
+}
+
+// The position a path gives the k-th photo: degrees and minutes as NMEA
+// writes them, alternating hemispheres so both references are written.
+struct Fix {
+    QString lat, ns, lon, ew;
+    double latitude() const { return sign(ns == "S") * nmeaDegrees(lat); }
+    double longitude() const { return sign(ew == "W") * nmeaDegrees(lon); }
+    static double sign(bool negative) { return negative ? -1.0 : 1.0; }
+    static double nmeaDegrees(const QString &v)
+    {
+        const qsizetype dot = v.indexOf(QLatin1Char('.'));
+        return v.left(dot - 2).toDouble() + v.mid(dot - 2).toDouble() / 60.0;
+    }
+};
+
+Fix fixFor(int k)
+{
+    const double minutes = 1.2345 * k + 0.0007;
+    Fix f;
+    f.lat = QStringLiteral("%1%2").arg(10 + k % 70, 2, 10, QLatin1Char('0'))
+                .arg(std::fmod(minutes, 60.0), 7, 'f', 4, QLatin1Char('0'));
+    f.lon = QStringLiteral("%1%2").arg(5 + 3 * k % 175, 3, 10, QLatin1Char('0'))
+                .arg(std::fmod(2 * minutes, 60.0), 7, 'f', 4, QLatin1Char('0'));
+    f.ns = k % 2 ? QStringLiteral("S") : QStringLiteral("N");
+    f.ew = k % 3 == 1 ? QStringLiteral("W") : QStringLiteral("E");
+    return f;
+}
+
+// A path with one fix at the shooting time of every photo a NMEA date can
+// reach (2000 to 2099); returns photo file -> (fix, UTC "YYYY:MM:DD hh:mm:ss").
+QHash<QString, QPair<Fix, QString>> writePathFor(const QStringList &photos, const QString &pathFile)
+{
+    QMap<QString, QStringList> byTime; // local shooting time -> photos
+    for (const QString &photo : photos) {
+        const QFileInfo info(photo);
+        const PhotoRecord rec =
+            systemfinction::ReadPhotoRecord(info.fileName(), info.absolutePath() + QLatin1Char('/'));
+        const QString utc = systemfinction::ShiftDateTimeText(rec.shotTime, QStringLiteral("08:00:00"), true);
+        if (rec.hasExif && utc >= QLatin1String("2000") && utc < QLatin1String("2100"))
+            byTime[rec.shotTime].append(photo);
+    }
+    QHash<QString, QPair<Fix, QString>> expected;
+    QStringList lines;
+    int k = 0;
+    for (auto it = byTime.cbegin(); it != byTime.cend(); ++it, ++k) {
+        const QString utc = systemfinction::ShiftDateTimeText(it.key(), QStringLiteral("08:00:00"), true);
+        const Fix f = fixFor(k);
+        const QString hhmmss = utc.mid(11).remove(QLatin1Char(':'));
+        const QString ddmmyy = utc.mid(8, 2) + utc.mid(5, 2) + utc.mid(2, 2);
+        lines << QStringLiteral("$GPRMC,%1,A,%2,%3,%4,%5,0.0,0.0,%6,,,A*00")
+                     .arg(hhmmss, f.lat, f.ns, f.lon, f.ew, ddmmyy);
+        for (const QString &photo : it.value())
+            expected.insert(photo, {f, QString(utc).replace(QLatin1Char('-'), QLatin1Char(':'))});
+    }
+    if (!fixtures::writeLines(pathFile, lines))
+        qWarning("cannot write the path file");
+    return expected;
+}
+
+int countInMessage(const QString &out, const QString &pattern)
+{
+    const QRegularExpressionMatch m = QRegularExpression(pattern).match(out);
+    return m.hasMatch() ? m.captured(1).toInt() : 0;
+}
+
+// Tags that name where something lies in the file, which moves on writing.
+bool isLayoutTag(const QString &key)
+{
+    return key.endsWith(QLatin1String("Offset")) || key.endsWith(QLatin1String("Start"))
+        || key.startsWith(QLatin1String("GPS:")) || key.startsWith(QLatin1String("Composite:GPS"))
+        || key.startsWith(QLatin1String("ExifTool:"));
+}
+
+void verifyGps(const QJsonObject &tags, const Fix &fix, const QString &utc, const QString &what)
+{
+    const QString date = utc.left(10), time = utc.mid(11);
+    QVERIFY2(qAbs(tags.value("GPS:GPSLatitude").toDouble(-1) - qAbs(fix.latitude())) < 1e-7, qPrintable(what));
+    QVERIFY2(qAbs(tags.value("GPS:GPSLongitude").toDouble(-1) - qAbs(fix.longitude())) < 1e-7, qPrintable(what));
+    QCOMPARE(tags.value("GPS:GPSLatitudeRef").toString(), fix.ns);
+    QCOMPARE(tags.value("GPS:GPSLongitudeRef").toString(), fix.ew);
+    QCOMPARE(tags.value("GPS:GPSDateStamp").toString(), date);
+    QCOMPARE(tags.value("GPS:GPSTimeStamp").toVariant().toString(), time);
+    QCOMPARE(tags.value("GPS:GPSMapDatum").toString(), QStringLiteral("WGS-84"));
+    QCOMPARE(tags.value("GPS:GPSVersionID").toString(), QStringLiteral("2 3 0 0"));
+}
+
+} // namespace
+
+class TestGeotag : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir *dir = nullptr;
+    QString file(const QString &name) const { return dir->filePath(name); }
+    QStringList copyCorpus(const QStringList &names = {});
+
+private slots:
+    void initTestCase()
+    {
+        if (!QFileInfo(pixplotProgram()).isExecutable())
+            QSKIP("the pixplot program is not built in this tree");
+        if (!testsupport::hasProgram(QStringLiteral("exiftool")) || !testsupport::hasProgram(QStringLiteral("djpeg")))
+            QSKIP("exiftool and djpeg read what pixplot writes");
+    }
+    void init()
+    {
+        dir = new QTemporaryDir;
+        QVERIFY(dir->isValid());
+    }
+    void cleanup()
+    {
+        delete dir;
+        dir = nullptr;
+    }
+
+    void corpusGeotaggedInPlaceWithoutLoss();
+    void framedPhotosKeepTheirMetadata();
+    void fullDiskLeavesThePhotoUntouched();
+    void windowWritesThePositionsItLists();
+};
+
+QStringList TestGeotag::copyCorpus(const QStringList &names)
+{
+    const QString corpus = testsupport::corpusDir();
+    if (corpus.isEmpty())
+        return {};
+    const QDir photos(corpus + QStringLiteral("/photos"));
+    QStringList copies;
+    for (const QString &name : names.isEmpty() ? photos.entryList({"*.jpg"}, QDir::Files, QDir::Name) : names)
+        if (QFile::copy(photos.filePath(name), file(name)))
+            copies << file(name);
+    return copies;
+}
+
+// Every corpus photo a path reaches: geotagged in place, exiftool finds the
+// path's position and the UTC time once each, every other tag as before,
+// no new validation warning, and djpeg decodes the same pixels. A photo
+// exiv2 cannot write is counted as failed and stays byte for byte.
+void TestGeotag::corpusGeotaggedInPlaceWithoutLoss()
+{
+    const QStringList photos = copyCorpus();
+    if (photos.isEmpty())
+        QSKIP("the photo corpus is not here");
+    const QString corpus = testsupport::corpusDir() + QStringLiteral("/photos/");
+    const auto expected = writePathFor(photos, file("path.txt"));
+    QVERIFY(expected.size() >= 20);
+
+    const Run r = pixplot(QStringList{"--process", "--no-backup", "--write-gps", "--tolerance", "0",
+                                      "--path", file("path.txt")} + photos);
+    QStringList written, refused;
+    for (const QString &photo : photos) {
+        const bool changed = testsupport::readAll(photo) != testsupport::readAll(corpus + QFileInfo(photo).fileName());
+        if (!expected.contains(photo))
+            QVERIFY2(!changed, qPrintable(photo + " has no position but changed"));
+        else
+            (changed ? written : refused) << photo;
+    }
+    for (const QString &photo : refused)
+        QVERIFY2(r.err.contains(photo + QStringLiteral(": ")), qPrintable(photo + " unchanged, not reported"));
+    QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片写入了GPS信息。")), written.size());
+    QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片处理失败。")), refused.size());
+    QCOMPARE(r.code, refused.isEmpty() ? 0 : 1);
+    // Most photos are written; the corpus holds a few exiv2 must refuse.
+    QVERIFY2(written.size() >= 15, qPrintable(r.err));
+    QVERIFY(!refused.isEmpty());
+
+    QStringList sources;
+    for (const QString &photo : written)
+        sources << corpus + QFileInfo(photo).fileName();
+    const auto before = exiftoolJson(sources, {});
+    const auto after = exiftoolJson(written, {});
+    const auto copiesBefore = exiftoolAllCopies(sources);
+    const auto copiesAfter = exiftoolAllCopies(written);
+    int hadGps = 0;
+    for (const QString &photo : written) {
+        const QString source = corpus + QFileInfo(photo).fileName();
+        const QJsonObject a = before.value(source), b = after.value(photo);
+        verifyGps(b, expected.value(photo).first, expected.value(photo).second, photo);
+        hadGps += a.contains(QStringLiteral("GPS:GPSLatitude"));
+        // A tag exiftool warned about in the source (a bad offset) may read
+        // better once exiv2 has laid the maker note out anew.
+        const QStringList warnedBefore = copiesBefore.value(source).filter(QStringLiteral("Warning :"));
+        for (const QString &key : a.keys() + b.keys())
+            if (!isLayoutTag(key) && warnedBefore.filter(key.section(QLatin1Char(':'), 1)).isEmpty())
+                QVERIFY2(a.value(key) == b.value(key), qPrintable(photo + ": " + key));
+        const QStringList &linesAfter = copiesAfter.value(photo);
+        QCOMPARE(linesAfter.filter(QStringLiteral("[GPS] GPSLatitude :")).size(), 1);
+        QCOMPARE(linesAfter.filter(QStringLiteral("[GPS] GPSLongitude :")).size(), 1);
+        for (const QString &warning : linesAfter.filter(QStringLiteral("Warning :")))
+            QVERIFY2(copiesBefore.value(source).contains(warning), qPrintable(photo + ": " + warning));
+        QCOMPARE(decodedPixels(photo), decodedPixels(source));
+    }
+    QVERIFY(hadGps > 0); // old GPS tags were replaced, not doubled
+
+    // Reading back: the position text of the lists and the decimal degrees,
+    // or nothing for a photo without GPS tags.
+    QVERIFY(fixtures::writeJpeg(file("plain.jpg"), 16, 16));
+    const Run back = pixplot(QStringList{"--exif-gps"} + written + QStringList{file("plain.jpg")});
+    QCOMPARE(back.code, 0);
+    const QStringList lines = back.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), written.size() + 1);
+    for (qsizetype i = 0; i < written.size(); ++i) {
+        const Fix f = expected.value(written[i]).first;
+        const QStringList fields = lines[i].split(QLatin1Char('\t'));
+        QCOMPARE(fields.size(), 4);
+        QCOMPARE(fields[0], written[i]);
+        QCOMPARE(fields[1], f.ns + systemfinction::FormatNmeaAngle(f.lat) + QLatin1Char(',') + f.ew
+                                + systemfinction::FormatNmeaAngle(f.lon));
+        QVERIFY(qAbs(fields[2].toDouble() - f.latitude()) < 1e-7);
+        QVERIFY(qAbs(fields[3].toDouble() - f.longitude()) < 1e-7);
+    }
+    QCOMPARE(lines.last(), file("plain.jpg") + QLatin1Char('\t'));
+}
+
+// Framing re-encodes the pixels but keeps the camera's tags: time, make,
+// model and exposure as before, Orientation 1, no stale thumbnail, the
+// new size, and the GPS tags. A photo without metadata stays without.
+void TestGeotag::framedPhotosKeepTheirMetadata()
+{
+    QStringList photos = copyCorpus({"Canon_40D.jpg", "Apple.jpg", "Nikon_D70.jpg", "Olympus_C8080WZ.jpg",
+                                     "orientation_portrait_6.jpg"});
+    if (photos.isEmpty())
+        QSKIP("the photo corpus is not here");
+    const QString corpus = testsupport::corpusDir() + QStringLiteral("/photos/");
+    // An editor's XMP orientation must not turn the upright pixels again.
+    QVERIFY(QFile::copy(corpus + "Canon_40D.jpg", file("xmp6.jpg")));
+    QCOMPARE(testsupport::runProgram("exiftool", {"-q", "-overwrite_original", "-n", "-XMP-tiff:Orientation=6",
+                                                  file("xmp6.jpg")}), 0);
+    const auto withXmp = exiftoolJson({file("xmp6.jpg")}, {});
+    photos << file("xmp6.jpg");
+    const auto expected = writePathFor(photos, file("path.txt"));
+    QVERIFY(fixtures::writeJpeg(file("plain.jpg"), 40, 30));
+
+    QVERIFY(expected.size() >= 5);
+    QVERIFY(withXmp.value(file("xmp6.jpg")).value("XMP-tiff:Orientation").toInt() == 6);
+    const Run r = pixplot(QStringList{"--process", "--no-backup", "--frame", "--write-gps", "--path",
+                                      file("path.txt")} + photos + QStringList{file("plain.jpg")});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片写入了GPS信息。")), expected.size());
+
+    QStringList sources;
+    for (const QString &photo : photos)
+        sources << corpus + QFileInfo(photo).fileName();
+    sources.last() = file("xmp6.jpg.source");
+    const QStringList kept{"ExifIFD:DateTimeOriginal", "IFD0:Make", "IFD0:Model", "ExifIFD:ExposureTime",
+                           "ExifIFD:FNumber", "ExifIFD:ISO", "ExifIFD:ExposureProgram", "ExifIFD:FocalLength"};
+    auto before = exiftoolJson(sources, {});
+    before.insert(sources.last(), withXmp.value(file("xmp6.jpg")));
+    const auto after = exiftoolJson(photos + QStringList{file("plain.jpg")}, {});
+    for (qsizetype i = 0; i < photos.size(); ++i) {
+        const QString &photo = photos[i];
+        const QJsonObject a = before.value(sources[i]), b = after.value(photo);
+        for (const QString &key : kept)
+            QVERIFY2(a.value(key) == b.value(key), qPrintable(photo + ": " + key));
+        QCOMPARE(b.value("IFD0:Orientation").toInt(), 1);
+        QCOMPARE(b.value("XMP-tiff:Orientation").toInt(1), 1);
+        QVERIFY2(!b.contains("IFD1:ThumbnailOffset") && !b.contains("IFD1:ThumbnailImage"), qPrintable(photo));
+        const QImage framed(photo);
+        QCOMPARE(b.value("ExifIFD:ExifImageWidth").toInt(), framed.width());
+        QCOMPARE(b.value("ExifIFD:ExifImageHeight").toInt(), framed.height());
+        if (expected.contains(photo))
+            verifyGps(b, expected.value(photo).first, expected.value(photo).second, photo);
+    }
+    for (const QString &key : after.value(file("plain.jpg")).keys())
+        QVERIFY2(key.startsWith(QLatin1String("JFIF:")) || key.startsWith(QLatin1String("Composite:"))
+                     || key.startsWith(QLatin1String("ExifTool:")),
+                 qPrintable(key));
+}
+
+// The disk fills while the tagged photo is written: the photo stays as it
+// was, nothing is left beside it, and the failure is counted.
+void TestGeotag::fullDiskLeavesThePhotoUntouched()
+{
+    if (geteuid() != 0)
+        QSKIP("mounting a small tmpfs needs root");
+    const QString mountPoint = file("disk");
+    QVERIFY(QDir().mkpath(mountPoint));
+    if (mount("tmpfs", mountPoint.toLocal8Bit().constData(), "tmpfs", 0, "size=256k") != 0)
+        QSKIP("a tmpfs cannot be mounted here");
+    const auto unmount = qScopeGuard([&] { umount(mountPoint.toLocal8Bit().constData()); });
+
+    const QString photo = mountPoint + QStringLiteral("/full.jpg");
+    QVERIFY(fixtures::writePhoto(photo, QStringLiteral("2010:05:01 08:00:20"), 160, 120));
+    QVERIFY(fixtures::writeLines(file("path.txt"), {fixtures::rmc("000000", "010510"),
+                                                    fixtures::rmc("001000", "010510")}));
+    const QByteArray source = testsupport::readAll(photo);
+    {
+        QFile filler(mountPoint + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+    const Run r = pixplot({"--process", "--no-backup", "--write-gps", "--path", file("path.txt"), photo});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片写入了GPS信息。")), 0);
+    QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片处理失败。")), 1);
+    QVERIFY(r.err.contains(QStringLiteral("无法写入照片文件")));
+    QCOMPARE(testsupport::readAll(photo), source);
+    QCOMPARE(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             QStringList({"filler", "full.jpg"}));
+}
+
+// The window: the check box is there, off, clear of its neighbours; ticked,
+// "批量执行" writes the positions the list shows and counts them.
+void TestGeotag::windowWritesThePositionsItLists()
+{
+    QVERIFY(fixtures::writeLines(file("path.txt"), {
+        fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
+        fixtures::rmc("001000", "010510", "3150.5000", "11846.5000"),
+    }));
+    const QStringList photos{file("p1.jpg"), file("p2.jpg"), file("p3.jpg")};
+    for (const QString &p : photos)
+        QVERIFY(fixtures::writeJpeg(p, 40, 30));
+    // The third is an hour off the path: no position, processed as before.
+    QVERIFY(fixtures::setExifTimes({{photos[0], "2010:05:01 08:00:20"},
+                                    {photos[1], "2010:05:01 08:09:00"},
+                                    {photos[2], "2010:05:01 09:30:00"}}));
+    fixtures::Window win;
+    auto *box = win.get<QCheckBox>(QStringLiteral("Ck_exifgps"));
+    QCOMPARE(box->text(), QStringLiteral("写入GPS信息(EXIF)"));
+    QVERIFY(!box->isChecked() && box->isEnabled());
+    const QList<QWidget *> controls = win.get<QGroupBox>(QStringLiteral("editBox"))->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget *c : controls)
+        QVERIFY2(c == box || !c->isVisible() || !c->geometry().intersects(box->geometry()),
+                 qPrintable(c->objectName()));
+
+    win.addPhotos(photos);
+    win.loadPath(file("path.txt"));
+    win.click(QStringLiteral("cmd_plgoto"));
+    win.clickCheck(QStringLiteral("Ck_exifgps"));
+    QVERIFY(box->isChecked());
+    win.click(QStringLiteral("cmd_allmake"));
+    QCOMPARE(win.dialogs.lastInfo(),
+             QStringLiteral("批处理完成!\r\n共处理 3 个照片。\r\n其中 2 个照片写入了GPS信息。"));
+    const auto tags = exiftoolJson(photos, {});
+    for (int row = 1; row <= 3; ++row) {
+        const QString listed = win.photoCell(row, 2);
+        const QJsonObject t = tags.value(photos[row - 1]);
+        QCOMPARE(t.contains("GPS:GPSLatitude"), !listed.isEmpty());
+        if (listed.isEmpty())
+            continue;
+        const GeoPoint p = systemfinction::ParsePositionText(listed);
+        QVERIFY(qAbs(t.value("GPS:GPSLatitude").toDouble() - p.latitude) < 1e-7);
+        QVERIFY(qAbs(t.value("GPS:GPSLongitude").toDouble() - p.longitude) < 1e-7);
+    }
+    // The backup was taken first and holds the photo as it was.
+    QVERIFY(!exiftoolJson({file("BackUp/p1.jpg")}, {}).value(file("BackUp/p1.jpg")).contains("GPS:GPSLatitude"));
+}
+
+QTEST_MAIN(TestGeotag)
+#include "tst_geotag.moc"
