@@ -375,6 +375,7 @@ void TestGeotag::fullDiskLeavesThePhotoUntouched()
     QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片写入了GPS信息。")), 0);
     QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片处理失败。")), 1);
     QVERIFY(r.err.contains(QStringLiteral("无法写入照片文件")));
+    QVERIFY2(r.err.contains(QStringLiteral("磁盘已满")), qPrintable(r.err));
     QCOMPARE(testsupport::readAll(photo), source);
     QCOMPARE(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden, QDir::Name),
              QStringList({"filler", "full.jpg"}));
