@@ -457,10 +457,30 @@ bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *out, 
 {
     initExiv2();
     try {
-        auto image = openJpeg(jpeg);
+        // exiv2 copies whatever it is given several times over; the metadata
+        // all lies before the scan, so it gets that part alone, closed by
+        // the scan header and an end marker, and the scan data of the photo
+        // is joined to its result unchanged.
+        qsizetype scan = 0;
+        segmentsOf(jpeg, &scan);
+        const qsizetype scanHeader = 2 + ((qsizetype(quint8(jpeg.at(scan + 2))) << 8)
+                                          | quint8(jpeg.at(scan + 3)));
+        if (scan + scanHeader > jpeg.size())
+            throw std::runtime_error("broken JPEG scan header");
+        const QByteArray head = jpeg.left(scan + scanHeader) + QByteArray("\xFF\xD9", 2);
+
+        auto image = openJpeg(head);
         setGpsTags(image->exifData(), tags);
-        const QByteArray result = writeAndVerify(*image, xmpSegments(jpeg), image->xmpPacket());
+        const QByteArray written = writeAndVerify(*image, xmpSegments(head), image->xmpPacket());
         throwOnWarning();
+        qsizetype writtenScan = 0;
+        segmentsOf(written, &writtenScan);
+        if (QByteArrayView(written).sliced(writtenScan) != QByteArrayView(head).sliced(scan))
+            throw std::runtime_error("the image data would change");
+
+        QByteArray result(writtenScan + jpeg.size() - scan, Qt::Uninitialized);
+        std::copy_n(written.constData(), writtenScan, result.data());
+        std::copy_n(jpeg.constData() + scan, jpeg.size() - scan, result.data() + writtenScan);
         if (imageData(result) != imageData(jpeg))
             throw std::runtime_error("the image data would change");
         *out = result;
