@@ -184,15 +184,24 @@ private:
     int fd_ = -1;
 };
 
-bool writeBytes(const QString &path, const QByteArray &bytes, bool replace, QString *error)
+bool writeBytes(const QString &path, const QList<QByteArrayView> &pieces, bool replace, QString *error)
 {
     if (path.isEmpty()) {
         setError(error, systemErrorText(ENOENT));
         return false;
     }
     Staged staged(resolvedTarget(path));
-    return staged.open(replace, error) && staged.write(bytes.constData(), bytes.size(), error)
-        && staged.publish(replace, error);
+    if (!staged.open(replace, error))
+        return false;
+    for (const QByteArrayView piece : pieces)
+        if (!staged.write(piece.data(), piece.size(), error))
+            return false;
+    return staged.publish(replace, error);
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes, bool replace, QString *error)
+{
+    return writeBytes(path, QList<QByteArrayView>{bytes}, replace, error);
 }
 
 } // namespace
@@ -258,6 +267,11 @@ QString outputIdentity(const QString &path)
         return canonical;
     const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
     return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
+}
+
+bool writePiecesAtomically(const QString &path, const QList<QByteArrayView> &pieces, QString *error)
+{
+    return writeBytes(path, pieces, true, error);
 }
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)

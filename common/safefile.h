@@ -4,6 +4,8 @@
 // only then takes the target's name; a path that is not a regular file is
 // neither read nor replaced. Every reason is one a user can act on.
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
 #include <QString>
 
 namespace common {
@@ -32,6 +34,11 @@ QString outputIdentity(const QString &path);
 // holds the reason. Links are followed: the file they name is replaced.
 // (Also declared in textfile.h, where most callers find it.)
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// As writeFileAtomically, the new content being the pieces one after another:
+// a large file made of a new head and an old body needs no joined copy.
+bool writePiecesAtomically(const QString &path, const QList<QByteArrayView> &pieces,
+                           QString *error = nullptr);
 
 // As writeFileAtomically, but never replaces anything: fails when path exists.
 bool writeNewFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);

@@ -453,37 +453,36 @@ std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeTe
     return tags;
 }
 
-bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *out, QString *error)
+bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head,
+                  qsizetype *bodyStart, QString *error)
 {
     initExiv2();
     try {
         // exiv2 copies whatever it is given several times over; the metadata
         // all lies before the scan, so it gets that part alone, closed by
-        // the scan header and an end marker, and the scan data of the photo
-        // is joined to its result unchanged.
+        // the scan header and an end marker. Its result is followed by the
+        // photo's scan data as it is.
         qsizetype scan = 0;
         segmentsOf(jpeg, &scan);
         const qsizetype scanHeader = 2 + ((qsizetype(quint8(jpeg.at(scan + 2))) << 8)
                                           | quint8(jpeg.at(scan + 3)));
         if (scan + scanHeader > jpeg.size())
             throw std::runtime_error("broken JPEG scan header");
-        const QByteArray head = jpeg.left(scan + scanHeader) + QByteArray("\xFF\xD9", 2);
+        const QByteArray part = jpeg.left(scan + scanHeader) + QByteArray("\xFF\xD9", 2);
 
-        auto image = openJpeg(head);
+        auto image = openJpeg(part);
         setGpsTags(image->exifData(), tags);
-        const QByteArray written = writeAndVerify(*image, xmpSegments(head), image->xmpPacket());
+        QByteArray written = writeAndVerify(*image, xmpSegments(part), image->xmpPacket());
         throwOnWarning();
+        // Everything but the metadata as before: the segments up to the
+        // scan, and exiv2 passed the scan header and end marker on.
+        if (imageData(written) != imageData(part))
+            throw std::runtime_error("the image data would change");
         qsizetype writtenScan = 0;
         segmentsOf(written, &writtenScan);
-        if (QByteArrayView(written).sliced(writtenScan) != QByteArrayView(head).sliced(scan))
-            throw std::runtime_error("the image data would change");
-
-        QByteArray result(writtenScan + jpeg.size() - scan, Qt::Uninitialized);
-        std::copy_n(written.constData(), writtenScan, result.data());
-        std::copy_n(jpeg.constData() + scan, jpeg.size() - scan, result.data() + writtenScan);
-        if (imageData(result) != imageData(jpeg))
-            throw std::runtime_error("the image data would change");
-        *out = result;
+        written.truncate(writtenScan);
+        *head = written;
+        *bodyStart = scan;
         return true;
     } catch (const std::exception &e) {
         setError(error, e.what());

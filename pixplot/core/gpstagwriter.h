@@ -29,10 +29,12 @@ std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeTe
                                   qint64 pathUtcOffsetSeconds);
 
 // jpeg with its GPS position and time set (replacing any it had); every other
-// tag and the image data stay as they were. False (and *error set) on any
-// failure, including a result whose metadata reads back different.
-bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *out,
-                  QString *error = nullptr);
+// tag and the image data stay as they were. The new file is *head followed by
+// jpeg from *bodyStart on (the image data, which is not copied). False (and
+// *error set) on any failure, including a result whose metadata reads back
+// different.
+bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head,
+                  qsizetype *bodyStart, QString *error = nullptr);
 
 // encoded (a JPEG just encoded from the upright pixels of source, of the
 // given size) with source's EXIF, IPTC and XMP carried over: Orientation 1,

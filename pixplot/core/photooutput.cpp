@@ -160,12 +160,13 @@ bool writeFramed(const QByteArray &source, const QImage &framed, const QString &
 bool writeTagged(const QByteArray &source, const gpstagwriter::GpsTags &gps, const QString &dst,
                  Outcome *out)
 {
-    QByteArray tagged;
-    if (!gpstagwriter::WriteGpsTags(source, gps, &tagged, &out->reason)) {
+    QByteArray head;
+    qsizetype body = 0;
+    if (!gpstagwriter::WriteGpsTags(source, gps, &head, &body, &out->reason)) {
         out->failure = Failure::MetadataFailed;
         return false;
     }
-    if (!common::writeFileAtomically(dst, tagged, &out->reason)) {
+    if (!common::writePiecesAtomically(dst, {head, QByteArrayView(source).sliced(body)}, &out->reason)) {
         out->failure = Failure::WriteFailed;
         return false;
     }
