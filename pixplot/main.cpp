@@ -18,8 +18,12 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral("Geotags JPEG photos from an NMEA path."));
     parser.addHelpOption();
     // Options more than one command reads; each command looks them up by name.
-    parser.addOption({QStringLiteral("path"), QStringLiteral("NMEA path file."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("path"), QStringLiteral("NMEA or GPX path file."), QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("overwrite"), QStringLiteral("Replace existing output files.")});
+    parser.addOption({QStringLiteral("zone"),
+                      QStringLiteral("Time zone of the path's local times: +08:00, -05:30, UTC, an IANA "
+                                     "name such as Europe/Berlin, or local (default UTC+08:00)."),
+                      QStringLiteral("ZONE")});
     pixplot::addCoreOptions(parser);
     pixplot::addConvertOptions(parser);
     pixplot::addAppOptions(parser);

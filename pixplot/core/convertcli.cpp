@@ -1,5 +1,7 @@
 #include "core/convertcli.h"
 
+#include "core/corecli.h"
+#include "core/gpxfile.h"
 #include "core/nmeaconvert.h"
 #include "core/pathfile.h"
 #include "core/systemfinction.h"
@@ -16,6 +18,7 @@ namespace {
 
 const QString kToKml = QStringLiteral("to-kml");
 const QString kToHtml = QStringLiteral("to-html");
+const QString kToGpx = QStringLiteral("to-gpx");
 const QString kPreset = QStringLiteral("preset");
 const QString kLatOffset = QStringLiteral("lat-offset");
 const QString kLonOffset = QStringLiteral("lon-offset");
@@ -42,7 +45,7 @@ bool offsetOption(const QCommandLineParser &parser, const QString &name, double 
 
 struct Target {
     QString fileName;
-    bool kml = true; // else the HTML page
+    enum class Kind { Kml, Html, Gpx } kind = Kind::Kml;
     QString message;
 };
 
@@ -52,6 +55,7 @@ void addConvertOptions(QCommandLineParser &parser)
 {
     parser.addOption({kToKml, QStringLiteral("Write the path (--path) as KML beside the path file.")});
     parser.addOption({kToHtml, QStringLiteral("Write the path (--path) as an HTML map page beside the path file.")});
+    parser.addOption({kToGpx, QStringLiteral("Write the path (--path) as a GPX 1.1 file beside the path file.")});
     parser.addOption({kPreset,
                       QStringLiteral("Offsets of the HTML page: none, map or satellite (default: none)."),
                       QStringLiteral("none|map|satellite")});
@@ -67,7 +71,8 @@ std::optional<int> runConvertOptions(const QCommandLineParser &parser)
 {
     const bool toKml = parser.isSet(kToKml);
     const bool toHtml = parser.isSet(kToHtml);
-    if (!toKml && !toHtml) {
+    const bool toGpx = parser.isSet(kToGpx);
+    if (!toKml && !toHtml && !toGpx) {
         for (const QString &name : {kPreset, kLatOffset, kLonOffset}) {
             if (parser.isSet(name)) {
                 printErr(QStringLiteral("--%1 只能与 --to-kml 或 --to-html 一起使用。").arg(name));
@@ -79,9 +84,12 @@ std::optional<int> runConvertOptions(const QCommandLineParser &parser)
 
     const QString pathName = parser.value(QStringLiteral("path"));
     if (pathName.isEmpty()) {
-        printErr(QStringLiteral("--to-kml 和 --to-html 需要 --path FILE。"));
+        printErr(QStringLiteral("--to-kml、--to-html 和 --to-gpx 需要 --path FILE。"));
         return 2;
     }
+    common::TimeZoneSetting zone;
+    if (!readZoneOption(parser, &zone))
+        return 2;
 
     // The page's offsets start from the preset; explicit offsets override it.
     nmeaconvert::Preset preset = nmeaconvert::Preset::None;
@@ -120,16 +128,20 @@ std::optional<int> runConvertOptions(const QCommandLineParser &parser)
     nmeaconvert::PathInput path;
     pathfile::PathReader reader;
     QString error;
-    if (!reader.open(pathName, &error)) {
+    if (!reader.open(pathName, &error, zone)) {
         printErr(QStringLiteral("无法读取路径文件 %1：%2").arg(pathName, error));
         return 1;
     }
     path.points.reserve(reader.expectedPoints());
+    // GPX needs the times and segments too, so only then are the points kept.
+    QList<PathPoint> gpxPoints;
     PathPoint p, first;
     while (reader.next(&p)) {
         if (path.points.isEmpty())
             first = p;
         path.points.append(systemfinction::ParsePositionText(p.positionText()));
+        if (toGpx)
+            gpxPoints.append(p);
     }
     if (reader.failed()) {
         printErr(QStringLiteral("无法读取路径文件 %1：%2").arg(pathName, reader.errorString()));
@@ -149,11 +161,15 @@ std::optional<int> runConvertOptions(const QCommandLineParser &parser)
     QList<Target> targets;
     if (toKml) {
         const QString f = nmeaconvert::KmlFileName(base);
-        targets.append({f, true, nmeaconvert::KmlSavedMessage(f, path.count)});
+        targets.append({f, Target::Kind::Kml, nmeaconvert::KmlSavedMessage(f, path.count)});
     }
     if (toHtml) {
         const QString f = nmeaconvert::HtmlFileName(base);
-        targets.append({f, false, nmeaconvert::HtmlSavedMessage(f)});
+        targets.append({f, Target::Kind::Html, nmeaconvert::HtmlSavedMessage(f)});
+    }
+    if (toGpx) {
+        const QString f = gpxfile::GpxFileName(base);
+        targets.append({f, Target::Kind::Gpx, gpxfile::GpxSavedMessage(f, path.count)});
     }
 
     // Refuse before writing anything, so a run either writes all or nothing new.
@@ -174,9 +190,17 @@ std::optional<int> runConvertOptions(const QCommandLineParser &parser)
     }
     // One document at a time is made and written.
     for (const Target &t : std::as_const(targets)) {
-        const QByteArray document = t.kml ? nmeaconvert::KmlDocument(path, kmlOffsets)
-                                          : nmeaconvert::HtmlPage(path, htmlOffsets);
-        if (!nmeaconvert::WriteDocument(t.fileName, document, &error)) {
+        bool written = false;
+        if (t.kind == Target::Kind::Gpx) {
+            written = common::writeFileAtomically(
+                t.fileName, gpxfile::PathDocument(gpxPoints, QFileInfo(pathName).completeBaseName()),
+                &error);
+        } else {
+            const QByteArray document = t.kind == Target::Kind::Kml ? nmeaconvert::KmlDocument(path, kmlOffsets)
+                                                                    : nmeaconvert::HtmlPage(path, htmlOffsets);
+            written = nmeaconvert::WriteDocument(t.fileName, document, &error);
+        }
+        if (!written) {
             printErr(nmeaconvert::WriteFailedMessage(t.fileName, error).replace(QStringLiteral("\r\n"),
                                                                                QStringLiteral("\n")));
             return 1;

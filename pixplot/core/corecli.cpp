@@ -82,12 +82,12 @@ int runExifTime(const QStringList &photos)
     return status;
 }
 
-int runReadPath(const QString &file)
+int runReadPath(const QString &file, const common::TimeZoneSetting &zone)
 {
     // Printed as read: no point is kept, however long the log.
     pathfile::PathReader reader;
     QString error;
-    if (!reader.open(file, &error)) {
+    if (!reader.open(file, &error, zone)) {
         writeErr(file + QStringLiteral(": ") + error);
         return 1;
     }
@@ -100,8 +100,8 @@ int runReadPath(const QString &file)
     qint64 first = 0;
     while (reader.next(&p)) {
         if (row == 0)
-            first = p.localSeconds;
-        p.offsetSeconds = p.localSeconds - first;
+            first = p.utcSeconds();
+        p.offsetSeconds = p.utcSeconds() - first;
         ++row;
         const QString position = p.positionText();
         const GeoPoint g = systemfinction::ParsePositionText(position);
@@ -139,8 +139,24 @@ void addCoreOptions(QCommandLineParser &parser)
     parser.addOption({ExifTimeOption,
                       QStringLiteral("Print each PHOTO's EXIF shooting time (path, tab, time).")});
     parser.addOption({ReadPathOption,
-                      QStringLiteral("Print the points pixplot reads from an NMEA path file."),
+                      QStringLiteral("Print the points pixplot reads from an NMEA or GPX path file."),
                       QStringLiteral("FILE")});
+}
+
+bool readZoneOption(const QCommandLineParser &parser, common::TimeZoneSetting *zone)
+{
+    const QString name = QStringLiteral("zone");
+    if (!parser.isSet(name)) {
+        *zone = common::TimeZoneSetting();
+        return true;
+    }
+    const auto parsed = common::TimeZoneSetting::parse(parser.value(name));
+    if (!parsed) {
+        writeErr(common::TimeZoneSetting::invalidMessage(parser.value(name)));
+        return false;
+    }
+    *zone = *parsed;
+    return true;
 }
 
 std::optional<int> runCoreOptions(const QCommandLineParser &parser)
@@ -158,7 +174,10 @@ std::optional<int> runCoreOptions(const QCommandLineParser &parser)
             writeErr(QStringLiteral("--read-path takes no photos."));
             return 2;
         }
-        return runReadPath(parser.value(ReadPathOption));
+        common::TimeZoneSetting zone;
+        if (!readZoneOption(parser, &zone))
+            return 2;
+        return runReadPath(parser.value(ReadPathOption), zone);
     }
     return std::nullopt;
 }

@@ -48,4 +48,41 @@ bool IsNonDecreasing(std::span<const qint64> offsets)
     return std::is_sorted(offsets.begin(), offsets.end());
 }
 
+std::optional<Between> Bracket(std::span<const qint64> offsets, std::span<const int> segments, qint64 t,
+                               qint64 maxGap, bool ordered)
+{
+    if (offsets.empty() || t <= 0 || t >= offsets.back() || segments.size() != offsets.size())
+        return std::nullopt;
+    qsizetype u = 0;
+    if (ordered) {
+        u = std::lower_bound(offsets.begin(), offsets.end(), t) - offsets.begin();
+    } else {
+        while (offsets[u] < t)
+            ++u;
+    }
+    if (u == 0 || offsets[u] == t || segments[u] != segments[u - 1] || offsets[u] - offsets[u - 1] > maxGap)
+        return std::nullopt;
+    Between b;
+    b.before = u - 1;
+    b.fraction = double(t - offsets[u - 1]) / double(offsets[u] - offsets[u - 1]);
+    return b;
+}
+
+void Interpolate(double latA, double lonA, double latB, double lonB, double fraction, double *lat,
+                 double *lon)
+{
+    *lat = latA + (latB - latA) * fraction;
+    double dLon = lonB - lonA;
+    if (dLon > 180)
+        dLon -= 360;
+    else if (dLon < -180)
+        dLon += 360;
+    double l = lonA + dLon * fraction;
+    if (l > 180)
+        l -= 360;
+    else if (l < -180)
+        l += 360;
+    *lon = l;
+}
+
 } // namespace matching

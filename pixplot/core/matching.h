@@ -1,6 +1,7 @@
 #pragma once
 // The nearest-point rule that gives a photo a path position.
 #include <QtGlobal>
+#include <optional>
 #include <span>
 
 namespace matching {
@@ -24,5 +25,21 @@ Match NearestPoint(std::span<const qint64> offsets, qint64 t, qint64 tolerance);
 Match NearestPointScan(std::span<const qint64> offsets, qint64 t, qint64 tolerance);
 // True when NearestPoint may be used for offsets.
 bool IsNonDecreasing(std::span<const qint64> offsets);
+
+// Two neighbouring fixes a photo falls between, for interpolation.
+struct Between {
+    qsizetype before = -1; // the fix before t; the one after is before + 1
+    double fraction = 0;   // (t - offset(before)) / (offset(after) - offset(before))
+};
+// The fixes strictly around t (the first point with offset >= t and the one
+// before it, as the nearest rule finds them) when both belong to the same
+// segment and lie at most maxGap seconds apart; nullopt otherwise, also when
+// t falls on a fix or outside the path. ordered: offsets are non-decreasing.
+std::optional<Between> Bracket(std::span<const qint64> offsets, std::span<const int> segments, qint64 t,
+                               qint64 maxGap, bool ordered);
+// Linear in time between a and b (decimal degrees), the short way across
+// the 180° meridian; the longitude stays within -180..180.
+void Interpolate(double latA, double lonA, double latB, double lonB, double fraction, double *lat,
+                 double *lon);
 
 } // namespace matching

@@ -1,5 +1,6 @@
 #include "core/pathfile.h"
 
+#include "core/gpxfile.h"
 #include "core/systemfinction.h"
 
 #include "common/safefile.h"
@@ -32,12 +33,18 @@ bool cannotBeRmc(const char *line, qsizetype length)
 
 } // namespace
 
-bool PathReader::open(const QString &path, QString *error)
+bool PathReader::open(const QString &path, QString *error, const common::TimeZoneSetting &zone)
 {
     file_.setFileName(path);
+    zone_ = zone;
     buffer_.clear();
     pos_ = 0;
     atEnd_ = failed_ = skipLf_ = skipping_ = false;
+    isGpx_ = false;
+    gpxPoints_.clear();
+    gpxNext_ = 0;
+    gpxError_.clear();
+    untimed_ = 0;
     // A FIFO would block and a device (/dev/zero) never end.
     if (!common::checkInputFile(path, error))
         return false;
@@ -45,6 +52,21 @@ bool PathReader::open(const QString &path, QString *error)
         if (error)
             *error = file_.errorString();
         return false;
+    }
+    // GPX is told by its content, whatever the file is called.
+    if (!gpxfile::LooksLikeGpx(file_.peek(4096)))
+        return true;
+    isGpx_ = true;
+    const QByteArray bytes = file_.readAll();
+    if (file_.error() != QFileDevice::NoError) {
+        if (error)
+            *error = file_.errorString();
+        return false;
+    }
+    QString xmlError;
+    if (!gpxfile::ReadGpx(bytes, zone_, &gpxPoints_, &untimed_, &xmlError)) {
+        failed_ = true; // the points before the fault are still handed out
+        gpxError_ = xmlError;
     }
     return true;
 }
@@ -116,11 +138,19 @@ bool PathReader::nextLine(QByteArrayView *line)
 
 bool PathReader::next(PathPoint *point)
 {
+    if (isGpx_) {
+        if (gpxNext_ >= gpxPoints_.size()) {
+            gpxPoints_.clear();
+            return false;
+        }
+        *point = std::move(gpxPoints_[gpxNext_++]);
+        return true;
+    }
     QByteArrayView line;
     while (nextLine(&line)) {
         if (!mayBeRmc(line.data(), line.size()))
             continue;
-        PathPoint p = systemfinction::ParseRmcBytes(line);
+        PathPoint p = systemfinction::ParseRmcBytes(line, &zone_);
         if (!p.position.isEmpty()) {
             *point = std::move(p);
             return true;
@@ -129,20 +159,28 @@ bool PathReader::next(PathPoint *point)
     return false;
 }
 
-bool ReadPathFile(const QString &path, QList<PathPoint> *points, QString *error)
+bool ReadPathFile(const QString &path, QList<PathPoint> *points, QString *error,
+                  const common::TimeZoneSetting &zone, qint64 *untimed)
 {
+    if (untimed)
+        *untimed = 0;
     points->clear();
     PathReader reader;
-    if (!reader.open(path, error))
+    if (!reader.open(path, error, zone))
         return false;
     points->reserve(reader.expectedPoints());
     PathPoint p;
     while (reader.next(&p))
         points->append(std::move(p));
+    if (untimed)
+        *untimed = reader.untimed();
     if (reader.failed()) {
         if (error)
             *error = reader.errorString();
-        points->clear();
+        if (reader.isGpx())
+            ComputeOffsets(*points);
+        else
+            points->clear();
         return false;
     }
     points->squeeze();
@@ -154,9 +192,11 @@ void ComputeOffsets(QList<PathPoint> &points)
 {
     if (points.isEmpty())
         return;
-    const qint64 first = points.front().localSeconds;
+    // From the instants: a change of daylight saving inside the path leaves
+    // the local times an hour apart from the elapsed time.
+    const qint64 first = points.front().utcSeconds();
     for (PathPoint &p : points)
-        p.offsetSeconds = p.localSeconds - first;
+        p.offsetSeconds = p.utcSeconds() - first;
 }
 
 } // namespace pathfile

@@ -3,6 +3,8 @@
 // never held whole, only the points the caller keeps.
 #include "core/types.h"
 
+#include "common/timezone.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QList>
@@ -14,22 +16,36 @@ namespace pathfile {
 class PathReader {
 public:
     // False (and *error set) when it is not a regular file or cannot be opened.
-    bool open(const QString &path, QString *error = nullptr);
+    // Times are made in zone. A GPX file (told by its content) is read whole
+    // at open, as its points are chosen only once the document is seen.
+    bool open(const QString &path, QString *error = nullptr, const common::TimeZoneSetting &zone = {});
     // The next point; false at the end of the file or on a read error.
     bool next(PathPoint *point);
     // After next() returned false: whether the file failed to read, and why.
     bool failed() const { return failed_; }
-    QString errorString() const { return file_.errorString(); }
+    QString errorString() const { return gpxError_.isEmpty() ? file_.errorString() : gpxError_; }
+    // GPX points left out for want of a time.
+    qint64 untimed() const { return untimed_; }
+    bool isGpx() const { return isGpx_; }
     // A size hint for callers that keep the points: one RMC sentence per
     // 132 bytes is what loggers write.
-    qsizetype expectedPoints() const { return qsizetype(file_.size() / 132); }
+    qsizetype expectedPoints() const
+    {
+        return isGpx_ ? gpxPoints_.size() : qsizetype(file_.size() / 132);
+    }
 
 private:
     bool fill();          // reads the next block behind what is left; false at the end
     bool nextLine(QByteArrayView *line);
 
     QFile file_;
+    common::TimeZoneSetting zone_;
     QByteArray buffer_;
+    bool isGpx_ = false;
+    QList<PathPoint> gpxPoints_;
+    qsizetype gpxNext_ = 0;
+    QString gpxError_;
+    qint64 untimed_ = 0;
     qsizetype pos_ = 0;      // start of the unread part of buffer_
     bool atEnd_ = false;     // the file has nothing more to read
     bool failed_ = false;
@@ -37,10 +53,13 @@ private:
     bool skipping_ = false;  // inside a line that cannot be an RMC sentence
 };
 
-// Reads every accepted RMC sentence of the file and sets each point's
-// offsetSeconds from the first point. False (and *error set) when it is not
-// a regular file or cannot be read.
-bool ReadPathFile(const QString &path, QList<PathPoint> *points, QString *error = nullptr);
+// Reads every accepted RMC sentence of the file (or the points of a GPX
+// file), with times in zone, and sets each point's offsetSeconds from the
+// first point. *untimed counts GPX points left out for want of a time.
+// False (and *error set) when it is not a regular file or cannot be read; a
+// GPX document that breaks off keeps the points before the fault.
+bool ReadPathFile(const QString &path, QList<PathPoint> *points, QString *error = nullptr,
+                  const common::TimeZoneSetting &zone = {}, qint64 *untimed = nullptr);
 
 // Sets offsetSeconds of every point relative to points[0].
 void ComputeOffsets(QList<PathPoint> &points);

@@ -6,5 +6,6 @@ QList<GeoPoint> PathGeoPoints;
 qsizetype PathPointCount = 0;
 QString PathTimeSpan;
 QString PathFileBase;
+QList<PathPoint> PathPoints;
 
 } // namespace pathshare

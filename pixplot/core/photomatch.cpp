@@ -35,6 +35,13 @@ QString PathLoadedMessage(qint64 count)
     return QStringLiteral("共成功加载路径轨迹点 %1 个!").arg(count);
 }
 
+QString PathLoadedMessage(qint64 count, qint64 untimed)
+{
+    if (untimed <= 0)
+        return PathLoadedMessage(count);
+    return PathLoadedMessage(count) + QStringLiteral("\r\n另有 %1 个点没有时间，未加载。").arg(untimed);
+}
+
 QString ClockOffset::text() const
 {
     return QStringLiteral("%1:%2:%3")
@@ -80,6 +87,14 @@ QString CorrectionMessage(const ClockOffset &offset)
 
 MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint64 tolerance)
 {
+    MatchOptions options;
+    options.tolerance = tolerance;
+    return MatchRows(rows, path, options);
+}
+
+MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, const MatchOptions &options)
+{
+    const qint64 tolerance = options.tolerance;
     MatchSummary summary;
     if (rows.isEmpty() || path.isEmpty())
         return summary;
@@ -87,7 +102,13 @@ MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint
     offsets.reserve(size_t(path.size()));
     for (const PathPoint &p : path)
         offsets.push_back(p.offsetSeconds);
-    const qint64 start = path.first().localSeconds;
+    const qint64 startUtc = path.first().utcSeconds();
+    std::vector<int> segments;
+    if (options.interpolate) {
+        segments.reserve(size_t(path.size()));
+        for (const PathPoint &p : path)
+            segments.push_back(p.segment);
+    }
     // A receiver whose clock steps back breaks the order binary search needs;
     // such a path is matched by the list-order scan instead.
     const bool ordered = matching::IsNonDecreasing(offsets);
@@ -97,10 +118,23 @@ MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint
             continue;
         ++summary.needed;
         row.position.clear();
+        // The photo's instant through the zone, so a change of daylight
+        // saving between it and the path's start counts right.
         auto t = systemfinction::CalendarSecondsOf(row.timeText);
         if (!t)
             continue; // a time that does not read fails like one outside the path
-        *t -= start;
+        *t = options.zone.utcFromLocal(*t) - startUtc;
+        if (options.interpolate) {
+            if (const auto b = matching::Bracket(offsets, segments, *t, options.maxGap, ordered)) {
+                const GeoPoint a = systemfinction::ParsePositionText(path.at(b->before).positionText());
+                const GeoPoint z = systemfinction::ParsePositionText(path.at(b->before + 1).positionText());
+                double lat = 0, lon = 0;
+                matching::Interpolate(a.latitude, a.longitude, z.latitude, z.longitude, b->fraction, &lat, &lon);
+                row.position = systemfinction::PositionTextFromDegrees(lat, lon);
+                ++summary.matched;
+                continue;
+            }
+        }
         const matching::Match m = ordered ? matching::NearestPoint(offsets, *t, tolerance)
                                           : matching::NearestPointScan(offsets, *t, tolerance);
         if (m.outcome == matching::Outcome::Matched && m.index >= 0 && m.index < path.size()) {

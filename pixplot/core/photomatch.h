@@ -3,6 +3,8 @@
 // correction of the time column and the matching of the position column.
 #include "core/photorow.h"
 
+#include "common/timezone.h"
+
 #include <QList>
 #include <QString>
 #include <optional>
@@ -17,6 +19,8 @@ QString PhotoBoxCaption(qint64 count);
 // "GPS路径 N个轨迹点 (first 到 last)", or "GPS路径" without points.
 QString PathBoxCaption(const QList<PathPoint> &points);
 QString PathLoadedMessage(qint64 count);
+// The same, naming the GPX points left out for want of a time when there are any.
+QString PathLoadedMessage(qint64 count, qint64 untimed);
 
 struct ClockOffset {
     int hours = 0, minutes = 0, seconds = 0;
@@ -40,9 +44,20 @@ struct MatchSummary {
     qint64 matched = 0;
 };
 
+struct MatchOptions {
+    qint64 tolerance = 120;
+    // Between two fixes of one segment at most maxGap seconds apart, the
+    // position interpolated in time instead of the nearest fix's.
+    bool interpolate = false;
+    qint64 maxGap = 1800;
+    // The zone the photos' corrected times and the path's times are in.
+    common::TimeZoneSetting zone;
+};
+
 // Gives every row with an EXIF time the position of the nearest path point
 // within tolerance seconds, or clears it. Rows without EXIF keep theirs.
 MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint64 tolerance);
+MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, const MatchOptions &options);
 // The three-line summary of a matching run.
 QString MatchMessage(const MatchSummary &summary);
 

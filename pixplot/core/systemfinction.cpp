@@ -2,6 +2,7 @@
 
 #include "common/clock.h"
 #include "common/safefile.h"
+#include "common/timezone.h"
 #include "core/exifreader.h"
 
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace systemfinction {
@@ -351,7 +353,7 @@ PathPoint ParseRmcSentence(const QString &line)
     return ParseRmcBytes(line.toLatin1());
 }
 
-PathPoint ParseRmcBytes(QByteArrayView line)
+PathPoint ParseRmcBytes(QByteArrayView line, const common::TimeZoneSetting *zone)
 {
     PathPoint point;
     const char *s = line.data();
@@ -408,15 +410,17 @@ PathPoint ParseRmcBytes(QByteArrayView line)
     position.append(',');
     position.append(field(6)[0]);
     appendAngle(position, field(5), len(5));
-    return MakePathPoint(utc, std::move(position));
+    return MakePathPoint(utc, std::move(position), zone);
 }
 
-PathPoint MakePathPoint(qint64 utcSeconds, QByteArray position)
+PathPoint MakePathPoint(qint64 utcSeconds, QByteArray position, const common::TimeZoneSetting *zone)
 {
     PathPoint point;
-    // Path times are the fix's UTC time plus 8 hours; a time that leaves
-    // the calendar gives no point.
-    point.localSeconds = utcSeconds + 8 * 3600;
+    // Path times are the fix's UTC time in the zone setting (UTC + 8 hours
+    // unless another zone is given); a time that leaves the calendar gives
+    // no point.
+    point.zoneOffset = zone ? zone->offsetAtUtc(utcSeconds) : common::TimeZoneSetting::DefaultOffset;
+    point.localSeconds = utcSeconds + point.zoneOffset;
     if (partsFromCalendarSeconds(point.localSeconds))
         point.position = std::move(position);
     return point;
@@ -430,6 +434,43 @@ QString PathPoint::pointTime() const
 }
 
 QString PathPoint::positionText() const { return QString::fromLatin1(position); }
+
+namespace systemfinction {
+
+QByteArray PositionBytesFromDegrees(double latitude, double longitude)
+{
+    // Minutes are rounded to four decimals first, so 59.99999 carries into
+    // the next degree instead of reading 60.0000.
+    QByteArray out;
+    out.reserve(32);
+    auto half = [&out](double v, char positive, char negative, int degreeDigits) {
+        out.append(v < 0 ? negative : positive);
+        const qint64 tenThousandths = std::llround(std::fabs(v) * 600000.0);
+        const qint64 degrees = tenThousandths / 600000;
+        const qint64 minutes = tenThousandths % 600000;
+        char buf[40];
+        char *end = std::to_chars(buf, buf + sizeof buf, degrees).ptr;
+        for (qsizetype pad = degreeDigits - (end - buf); pad > 0; --pad)
+            out.append('0');
+        out.append(buf, end - buf);
+        out.append('\xB0'); // the degree sign in Latin-1
+        const char m[] = {char('0' + minutes / 100000), char('0' + minutes / 10000 % 10), '.',
+                          char('0' + minutes / 1000 % 10), char('0' + minutes / 100 % 10),
+                          char('0' + minutes / 10 % 10), char('0' + minutes % 10), '\''};
+        out.append(m, sizeof m);
+    };
+    half(latitude, 'N', 'S', 2);
+    out.append(',');
+    half(longitude, 'E', 'W', 3);
+    return out;
+}
+
+QString PositionTextFromDegrees(double latitude, double longitude)
+{
+    return QString::fromLatin1(PositionBytesFromDegrees(latitude, longitude));
+}
+
+} // namespace systemfinction
 
 namespace systemfinction {
 

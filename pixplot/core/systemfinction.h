@@ -7,6 +7,10 @@
 #include <QList>
 #include <optional>
 
+namespace common {
+class TimeZoneSetting;
+}
+
 namespace systemfinction {
 
 // --- photos -------------------------------------------------------------
@@ -18,15 +22,22 @@ PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder);
 
 // --- NMEA and positions ---------------------------------------------------
 // The one place a fix becomes a path point: its UTC time in calendar
-// seconds and its position text (Latin-1). Path times are UTC + 8 h.
-PathPoint MakePathPoint(qint64 utcSeconds, QByteArray position);
+// seconds and its position text (Latin-1). Path times are in zone, UTC + 8 h
+// when none is given.
+PathPoint MakePathPoint(qint64 utcSeconds, QByteArray position,
+                        const common::TimeZoneSetting *zone = nullptr);
 // "3150.1234" -> "31°50.1234'"; splits two digits before the decimal point.
 QString FormatNmeaAngle(const QString &angle);
 // One line -> a fix (UTC + 8 h); position is empty when the line is not an
 // accepted RMC sentence. offsetSeconds is 0.
 PathPoint ParseRmcSentence(const QString &line);
-// The same for a line still in bytes, as a path file holds it.
-PathPoint ParseRmcBytes(QByteArrayView line);
+// The same for a line still in bytes, as a path file holds it; times in
+// zone (UTC + 8 h when none is given).
+PathPoint ParseRmcBytes(QByteArrayView line, const common::TimeZoneSetting *zone = nullptr);
+// Decimal degrees -> "N31°50.1234',E118°46.5678'" (degrees of two and three
+// digits as NMEA writes them, minutes rounded to four decimals).
+QString PositionTextFromDegrees(double latitude, double longitude);
+QByteArray PositionBytesFromDegrees(double latitude, double longitude); // the same in Latin-1
 // "N31°50.1234',E118°46.5678'" -> decimal degrees; S and W give negatives.
 GeoPoint ParsePositionText(const QString &position);
 

@@ -16,9 +16,13 @@ struct PhotoRecord {
 // point keeps numbers and one short Latin-1 text; the texts the lists show
 // are made when they are shown.
 struct PathPoint {
-    qint64 localSeconds = 0;  // local time (UTC + 8 h) in calendar seconds (systemfinction)
+    qint64 localSeconds = 0;  // local time (UTC through the zone setting) in calendar seconds
     qint64 offsetSeconds = 0; // seconds since the path's first point
     QByteArray position;      // Latin-1, e.g. N31°50.1234',E118°46.5678'; empty = not a fix
+    qint32 zoneOffset = 8 * 3600; // seconds east of UTC in force at the fix
+    qint32 segment = 0;       // points of different segments are never joined
+
+    qint64 utcSeconds() const { return localSeconds - zoneOffset; } // the fix's instant
 
     QString pointTime() const;    // YYYY-MM-DD hh:mm:ss
     QString positionText() const; // the position as the lists show it

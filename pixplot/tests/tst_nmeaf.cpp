@@ -57,6 +57,7 @@ private slots:
     void presets_data();
     void presets();
     void kmlWrittenAndReported();
+    void gpxWrittenAndReported();
     void kmlOffsetsFromTheirBoxes();
     void kmlOnePoint();
     void htmlWrittenAndReported();
@@ -108,6 +109,7 @@ void TestNmeaf::cleanup()
     pathshare::PathPointCount = 0;
     pathshare::PathTimeSpan.clear();
     pathshare::PathFileBase.clear();
+    pathshare::PathPoints.clear();
     common::clock::clearFixed();
 }
 
@@ -128,10 +130,10 @@ QPushButton *TestNmeaf::button(const char *name)
 void TestNmeaf::window()
 {
     QCOMPARE(form_->windowTitle(), QStringLiteral("NMEA to HTML/KML"));
-    // The two conversion frames, then the map page frame below them.
-    QCOMPARE(form_->size(), QSize(513, 202));
-    QCOMPARE(form_->minimumSize(), QSize(513, 202));
-    QCOMPARE(form_->maximumSize(), QSize(513, 202));
+    // The two conversion frames, the map page frame, then the GPX frame.
+    QCOMPARE(form_->size(), QSize(513, 250));
+    QCOMPARE(form_->minimumSize(), QSize(513, 250));
+    QCOMPARE(form_->maximumSize(), QSize(513, 250));
     const Qt::WindowFlags f = form_->windowFlags();
     QCOMPARE(f & Qt::WindowType_Mask, Qt::Tool);
     QVERIFY(f & Qt::WindowCloseButtonHint);
@@ -177,6 +179,8 @@ void TestNmeaf::layout_data()
     QTest::newRow("nmea2map") << "nmea2map" << "Frame3" << QRect(8, 16, 137, 20) << "NMEA -> 地图网页";
     QTest::newRow("Label3") << "Label3" << "Frame3" << QRect(160, 20, 40, 17) << "瓦片:";
     QTest::newRow("txt_tiles") << "txt_tiles" << "Frame3" << QRect(200, 17, 281, 18) << QString();
+    QTest::newRow("Frame4") << "Frame4" << "NMEAF" << QRect(8, 201, 497, 41) << QString();
+    QTest::newRow("cmd_gpx") << "cmd_gpx" << "Frame4" << QRect(8, 16, 137, 20) << "NMEA -> GPX";
 }
 
 void TestNmeaf::layout()
@@ -278,6 +282,29 @@ void TestNmeaf::presets()
     QCOMPARE(form_->lxz[2]->cursorPosition(), 0);
     QVERIFY(dialogs_->calls.isEmpty());
     QVERIFY(QDir(dir_->path()).isEmpty());
+}
+
+void TestNmeaf::gpxWrittenAndReported()
+{
+    PathPoint a, b;
+    a.position = QStringLiteral("N31°50.1234',E118°46.5678'");
+    a.pointTime = QStringLiteral("2010-05-01 14:03:22");
+    b.position = QStringLiteral("S01°00.0000',W002°30.0000'");
+    b.pointTime = QStringLiteral("2010-05-01 14:05:00");
+    pathshare::PathPoints = {a, b};
+    QTest::mouseClick(button("cmd_gpx"), Qt::LeftButton);
+    const QString gpx = base_ + QStringLiteral(".gpx");
+    QCOMPARE(dialogs_->calls.size(), 1);
+    QCOMPARE(dialogs_->calls.first().text, QStringLiteral("GPX文件已保存到\r\n%1！\r\n\r\n共 2个轨迹点。").arg(gpx));
+    const QStringList lines = fileLines(gpx);
+    QCOMPARE(lines.mid(5, 2),
+             (QStringList{"      <trkpt lat=\"31.83539\" lon=\"118.77613\"><time>2010-05-01T06:03:22Z</time></trkpt>",
+                          "      <trkpt lat=\"-1\" lon=\"-2.5\"><time>2010-05-01T06:05:00Z</time></trkpt>"}));
+    // A second time asks before replacing.
+    dialogs_->queueNo();
+    QTest::mouseClick(button("cmd_gpx"), Qt::LeftButton);
+    QCOMPARE(dialogs_->calls.size(), 2);
+    QCOMPARE(dialogs_->calls.last().kind, DialogCall::YesNo);
 }
 
 void TestNmeaf::kmlWrittenAndReported()

@@ -549,7 +549,7 @@ void TestWindow::pathLoadsOnlyValidRmcSentences()
     QVERIFY(win.dialogs.unexpected.isEmpty());
     const DialogCall open = win.dialogs.callsOf(DialogCall::OpenFile).value(0);
     QCOMPARE(open.title, QStringLiteral("打开轨迹路径文件..."));
-    QCOMPARE(open.filter, QStringLiteral("NMEA文件(*.txt)|*.txt;*.name|所有文件(*)|*"));
+    QCOMPARE(open.filter, QStringLiteral("NMEA文件(*.txt)|*.txt;*.name|GPX文件(*.gpx)|*.gpx|所有文件(*)|*"));
 
     QCOMPARE(win.path()->model()->rowCount(), 2);
     QCOMPARE(win.pathCell(1, 0), QStringLiteral("记录0001"));

@@ -1,5 +1,6 @@
 #include "ui/appcli.h"
 
+#include "core/corecli.h"
 #include "core/gpstagwriter.h"
 #include "core/mappage.h"
 #include "core/pathfile.h"
@@ -61,10 +62,27 @@ Loaded loadPhotos(const QStringList &files)
     return out;
 }
 
-// Reads --offset and --tolerance; false (message printed) when malformed.
+// Reads --offset, --tolerance, --interpolate, --max-gap and --zone; false
+// (message printed) when malformed.
 bool readMatchOptions(const QCommandLineParser &parser, photomatch::ClockOffset *offset,
-                      qint64 *tolerance)
+                      photomatch::MatchOptions *match)
 {
+    qint64 *tolerance = &match->tolerance;
+    match->interpolate = parser.isSet(QStringLiteral("interpolate"));
+    if (parser.isSet(QStringLiteral("max-gap"))) {
+        bool ok = false;
+        match->maxGap = parser.value(QStringLiteral("max-gap")).toLongLong(&ok);
+        if (!match->interpolate) {
+            printLine(stderr, QStringLiteral("--max-gap goes with --interpolate"));
+            return false;
+        }
+        if (!ok || match->maxGap < 0) {
+            printLine(stderr, QStringLiteral("--max-gap takes a whole number of seconds, 0 or more"));
+            return false;
+        }
+    }
+    if (!readZoneOption(parser, &match->zone))
+        return false;
     if (parser.isSet(QStringLiteral("offset"))) {
         const auto o = photomatch::ParseClockOffset(parser.value(QStringLiteral("offset")));
         if (!o) {
@@ -86,12 +104,12 @@ bool readMatchOptions(const QCommandLineParser &parser, photomatch::ClockOffset 
 }
 
 // Loads the path file and matches the rows; false when it cannot be read.
-bool matchAgainstPath(const QString &pathFile, QList<PhotoRow> &rows, qint64 tolerance,
+bool matchAgainstPath(const QString &pathFile, QList<PhotoRow> &rows, const photomatch::MatchOptions &options,
                       photomatch::MatchSummary *summary)
 {
     QList<PathPoint> points;
     QString error;
-    if (!pathfile::ReadPathFile(pathFile, &points, &error)) {
+    if (!pathfile::ReadPathFile(pathFile, &points, &error, options.zone)) {
         printLine(stderr, QStringLiteral("%1: cannot read the path file %2").arg(pathFile, error));
         return false;
     }
@@ -101,7 +119,7 @@ bool matchAgainstPath(const QString &pathFile, QList<PhotoRow> &rows, qint64 tol
         printLine(stderr, QStringLiteral("%1: the path file holds no valid RMC sentence").arg(pathFile));
         return false;
     }
-    *summary = photomatch::MatchRows(rows, points, tolerance);
+    *summary = photomatch::MatchRows(rows, points, options);
     return true;
 }
 
@@ -111,17 +129,17 @@ int runMatch(const QCommandLineParser &parser)
     const QStringList photos = parser.positionalArguments();
     if (pathFile.isEmpty() || photos.isEmpty()) {
         printLine(stderr, QStringLiteral("usage: pixplot --match --path FILE [--offset ±hh:mm:ss] "
-                                         "[--tolerance N] PHOTO..."));
+                                         "[--tolerance N] [--interpolate [--max-gap N]] [--zone ZONE] PHOTO..."));
         return 2;
     }
     photomatch::ClockOffset offset;
-    qint64 tolerance = 120;
-    if (!readMatchOptions(parser, &offset, &tolerance))
+    photomatch::MatchOptions matchOptions;
+    if (!readMatchOptions(parser, &offset, &matchOptions))
         return 2;
     Loaded loaded = loadPhotos(photos);
     photomatch::ApplyCorrection(loaded.rows, offset);
     photomatch::MatchSummary summary;
-    if (!matchAgainstPath(pathFile, loaded.rows, tolerance, &summary))
+    if (!matchAgainstPath(pathFile, loaded.rows, matchOptions, &summary))
         return 1;
     for (const PhotoRow &row : loaded.rows)
         printLine(stdout, row.record.fileName + QLatin1Char('\t') + row.timeText + QLatin1Char('\t')
@@ -167,8 +185,8 @@ int runProcess(const QCommandLineParser &parser)
     }
 
     photomatch::ClockOffset offset;
-    qint64 tolerance = 120;
-    if (!readMatchOptions(parser, &offset, &tolerance))
+    photomatch::MatchOptions matchOptions;
+    if (!readMatchOptions(parser, &offset, &matchOptions))
         return 2;
     // Each photo is an output: a second run over it would frame the frame.
     QStringList seen;
@@ -185,7 +203,7 @@ int runProcess(const QCommandLineParser &parser)
     const QString pathFile = parser.value(QStringLiteral("path"));
     if (!pathFile.isEmpty()) {
         photomatch::MatchSummary summary;
-        if (!matchAgainstPath(pathFile, loaded.rows, tolerance, &summary))
+        if (!matchAgainstPath(pathFile, loaded.rows, matchOptions, &summary))
             return 1;
     }
 
@@ -219,8 +237,8 @@ int runToMap(const QCommandLineParser &parser)
         return 2;
     }
     photomatch::ClockOffset offset;
-    qint64 tolerance = 120;
-    if (!readMatchOptions(parser, &offset, &tolerance))
+    photomatch::MatchOptions matchOptions;
+    if (!readMatchOptions(parser, &offset, &matchOptions))
         return 2;
     mappage::Page page;
     page.tiles = mappage::DefaultTiles();
@@ -245,7 +263,7 @@ int runToMap(const QCommandLineParser &parser)
 
     QList<PathPoint> points;
     QString error;
-    if (!pathfile::ReadPathFile(pathFile, &points, &error)) {
+    if (!pathfile::ReadPathFile(pathFile, &points, &error, matchOptions.zone)) {
         printLine(stderr, QStringLiteral("%1: cannot read the path file %2").arg(pathFile, error));
         return 1;
     }
@@ -259,7 +277,7 @@ int runToMap(const QCommandLineParser &parser)
     Loaded loaded = loadPhotos(parser.positionalArguments());
     if (!loaded.rows.isEmpty()) {
         photomatch::ApplyCorrection(loaded.rows, offset);
-        printMessage(photomatch::MatchMessage(photomatch::MatchRows(loaded.rows, points, tolerance)));
+        printMessage(photomatch::MatchMessage(photomatch::MatchRows(loaded.rows, points, matchOptions)));
     }
     page.photos = mappage::PhotosOfRows(loaded.rows);
 
@@ -320,6 +338,11 @@ void addAppOptions(QCommandLineParser &parser)
     parser.addOption({QStringLiteral("tiles"),
                       QStringLiteral("--to-map: map tiles, an {z}/{x}/{y} URL template, or none."),
                       QStringLiteral("URL")});
+    parser.addOption({QStringLiteral("interpolate"),
+                      QStringLiteral("Place photos between two fixes by time instead of on the nearest one.")});
+    parser.addOption({QStringLiteral("max-gap"),
+                      QStringLiteral("--interpolate: largest gap in seconds between the two fixes (default 1800)."),
+                      QStringLiteral("N")});
     parser.addOption({QStringLiteral("no-backup"), QStringLiteral("--process: make no backup copy.")});
     parser.addOption({QStringLiteral("rename"),
                       QStringLiteral("--process: new names after the time or a prefix and the number."),

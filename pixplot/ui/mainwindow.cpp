@@ -16,6 +16,7 @@
 #include <QButtonGroup>
 #include <QEvent>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QFrame>
@@ -165,6 +166,19 @@ void PixplotMain::buildForm()
         b->addWidget(cmd_clearname);
         b->addWidget(cmd_ct);
         l->addLayout(b);
+        // The zone the path's UTC times are shown in and photos are matched in.
+        zone_label = new QLabel(QStringLiteral("时区:"), Gps_box);
+        zone_label->setObjectName(QStringLiteral("zone_label"));
+        zone_cs = new QComboBox(Gps_box);
+        zone_cs->setObjectName(QStringLiteral("zone_cs"));
+        zone_cs->setEditable(true);
+        zone_cs->setInsertPolicy(QComboBox::NoInsert);
+        zone_cs->addItems(common::TimeZoneSetting::suggestions());
+        zone_cs->setCurrentText(zone_.text());
+        auto *z = new QHBoxLayout;
+        z->addWidget(zone_label);
+        z->addWidget(zone_cs, 1);
+        l->addLayout(z);
     }
     top->addWidget(Gps_box, 1);
     for (QGroupBox *box : {pic_box, Gps_box}) {
@@ -245,6 +259,17 @@ void PixplotMain::buildForm()
         l->addWidget(wct);
         l->addWidget(wcc[2]);
         l->addWidget(wcc[0]);
+        ck_interp = new QCheckBox(QStringLiteral("插值"), this);
+        ck_interp->setObjectName(QStringLiteral("ck_interp"));
+        ck_interp->setToolTip(QStringLiteral("在同一段内相邻两点之间按时间插值"));
+        max_gap = new QLineEdit(QStringLiteral("1800"), this);
+        max_gap->setObjectName(QStringLiteral("max_gap"));
+        max_gap->setToolTip(QStringLiteral("插值两点的最大间隔(秒)"));
+        max_gap->setFixedWidth(56);
+        max_gap->setAlignment(Qt::AlignCenter);
+        max_gap->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{1,9}")), max_gap));
+        l->addWidget(ck_interp);
+        l->addWidget(max_gap);
         l->addStretch();
         right->addLayout(l);
     }
@@ -365,6 +390,8 @@ void PixplotMain::buildForm()
     connect(cmd_tedit, &QPushButton::clicked, this, &PixplotMain::cmd_tedit_Click);
     for (int i = 0; i < 4; ++i)
         connect(wcc[i], &QPushButton::clicked, this, [this, i] { wcc_Click(i); });
+    connect(zone_cs, &QComboBox::activated, this, &PixplotMain::zone_cs_Change);
+    connect(zone_cs->lineEdit(), &QLineEdit::editingFinished, this, &PixplotMain::zone_cs_Change);
     connect(cmd_plgoto, &QPushButton::clicked, this, &PixplotMain::cmd_plgoto_Click);
     connect(cmd_plclr, &QPushButton::clicked, this, &PixplotMain::cmd_plclr_Click);
     connect(cmd_clrnowpl, &QPushButton::clicked, this, &PixplotMain::cmd_clrnowpl_Click);
@@ -649,8 +676,9 @@ void PixplotMain::cmd_addname_Click()
         pathModel_->clear();
         setPathCaption(photomatch::PathBoxCaption({}));
     }
-    const QString path = dialogs_.getOpenFileName(this, QStringLiteral("打开轨迹路径文件..."), QString(),
-                                                  QStringLiteral("NMEA文件(*.txt)|*.txt;*.name|所有文件(*)|*"));
+    const QString path = dialogs_.getOpenFileName(
+        this, QStringLiteral("打开轨迹路径文件..."), QString(),
+        QStringLiteral("NMEA文件(*.txt)|*.txt;*.name|GPX文件(*.gpx)|*.gpx|所有文件(*)|*"));
     if (path.isEmpty() || !QFileInfo::exists(path))
         return;
     // Checked before opening: a FIFO would block the window for good.
@@ -664,7 +692,8 @@ void PixplotMain::cmd_addname_Click()
 
     QList<PathPoint> points;
     // An unreadable file keeps what was read; the count tells the user.
-    pathfile::ReadPathFile(path, &points);
+    qint64 untimed = 0;
+    pathfile::ReadPathFile(path, &points, nullptr, zone_, &untimed);
     const qsizetype count = points.size();
     pathModel_->setPoints(std::move(points));
     // As in the photo list, a loaded list has a selected row from the start,
@@ -672,7 +701,7 @@ void PixplotMain::cmd_addname_Click()
     if (pathModel_->rowCount() > 0)
         ListGps->setCurrentIndex(pathModel_->index(0, 0));
     setPathCaption(photomatch::PathBoxCaption(pathModel_->points()));
-    dialogs_.inform(this, photomatch::PathLoadedMessage(count), kTitle,
+    dialogs_.inform(this, photomatch::PathLoadedMessage(count, untimed), kTitle,
                     common::MessageIcon::Information);
 }
 
@@ -698,6 +727,7 @@ void PixplotMain::cmd_ct_Click()
         pathshare::PathGeoPoints.append(systemfinction::ParsePositionText(p.positionText()));
     pathshare::PathPointCount = points.size();
     pathshare::PathTimeSpan = points.first().pointTime() + QStringLiteral(" to ") + points.last().pointTime();
+    pathshare::PathPoints = points;
     if (!nmeaf_) {
         nmeaf_ = new NMEAF(dialogs_, this);
         nmeaf_->setPhotoSource([this] { return photoRows(); });
@@ -751,11 +781,44 @@ void PixplotMain::cmd_plgoto_Click()
 {
     if (photoModel_->rowCount() == 0 || pathModel_->rowCount() == 0)
         return;
-    const qint64 tolerance = qBound(0, wct->text().toInt(), stepping::kMaxTolerance);
-    const photomatch::MatchSummary summary =
-        photomatch::MatchRows(photoModel_->editRows(), pathPoints(), tolerance);
+    photomatch::MatchOptions options;
+    options.tolerance = qBound(0, wct->text().toInt(), stepping::kMaxTolerance);
+    options.interpolate = ck_interp->isChecked();
+    options.maxGap = max_gap->text().isEmpty() ? 1800 : max_gap->text().toLongLong();
+    options.zone = zone_;
+    const photomatch::MatchSummary summary = photomatch::MatchRows(photoModel_->editRows(), pathPoints(), options);
     photoModel_->rowsEdited();
     dialogs_.inform(this, photomatch::MatchMessage(summary), kTitle, common::MessageIcon::Information);
+}
+
+void PixplotMain::zone_cs_Change()
+{
+    const QString text = zone_cs->currentText();
+    const auto zone = common::TimeZoneSetting::parse(text);
+    if (!zone) {
+        zone_cs->setCurrentText(zone_.text());
+        dialogs_.inform(this, common::TimeZoneSetting::invalidMessage(text), kTitle,
+                        common::MessageIcon::Warning);
+        return;
+    }
+    zone_cs->setCurrentText(zone->text());
+    if (*zone == zone_)
+        return;
+    zone_ = *zone;
+    if (pathModel_->rowCount() == 0)
+        return;
+    // The fixes keep their instants; only the local times they show change.
+    QList<PathPoint> points = pathPoints();
+    for (PathPoint &p : points) {
+        const qint64 utc = p.utcSeconds();
+        p.zoneOffset = zone_.offsetAtUtc(utc);
+        p.localSeconds = utc + p.zoneOffset;
+    }
+    const QModelIndex current = ListGps->currentIndex();
+    pathModel_->setPoints(std::move(points));
+    if (current.isValid())
+        ListGps->setCurrentIndex(pathModel_->index(current.row(), 0));
+    setPathCaption(photomatch::PathBoxCaption(pathModel_->points()));
 }
 
 void PixplotMain::cmd_plclr_Click()

@@ -5,9 +5,12 @@
 #include "core/preview.h"
 
 #include <QSet>
+#include "common/timezone.h"
+
 #include <QWidget>
 
 class QCheckBox;
+class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -50,6 +53,8 @@ public:
     void cmd_plclr_Click();
     void cmd_clrnowpl_Click();
     void cmd_hdaddpl_Click();
+    // The zone box: a valid zone re-reads the loaded path's times in it.
+    void zone_cs_Change();
     // Output.
     void Ck_reanme_Click();
     void Ck_frame_Click();
@@ -100,6 +105,7 @@ private:
     bool previewBlocked_ = false;
     bool mouseHeldOnList_ = false; // the click that follows shows the preview
     QSet<QString> framed_;         // folder + name of every photo framed so far
+    common::TimeZoneSetting zone_;
 
     // Controls, named as the form names them.
     QGroupBox *pic_box = nullptr;
@@ -118,6 +124,10 @@ private:
     QLabel *wctLabel = nullptr;
     QLineEdit *wct = nullptr;
     QPushButton *wcc[4] = {};
+    QCheckBox *ck_interp = nullptr;   // "插值"
+    QLineEdit *max_gap = nullptr;     // gap limit of the interpolation, seconds
+    QLabel *zone_label = nullptr;
+    QComboBox *zone_cs = nullptr;
     QPushButton *cmd_plgoto = nullptr, *cmd_plclr = nullptr, *cmd_clrnowpl = nullptr,
                 *cmd_hdaddpl = nullptr;
     QGroupBox *editBox = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/nmeaf.h"
 
 #include "core/mappage.h"
+#include "core/gpxfile.h"
 #include "core/nmeaconvert.h"
 #include "core/pathshare.h"
 
@@ -49,8 +50,9 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
     setObjectName(QStringLiteral("NMEAF"));
     setWindowTitle(QStringLiteral("NMEA to HTML/KML"));
     setFont(common::songTiFont(9));
-    // Taller than the two conversion frames by the map page frame below them.
-    setFixedSize(px(7695), px(3030));
+    // Taller than the two conversion frames by the map page frame and the
+    // GPX frame below them.
+    setFixedSize(px(7695), px(3750));
     // A frame's caption sits on its top border, and the border starts half a
     // caption line down, so the controls' twip positions land inside it.
     setStyleSheet(QStringLiteral(
@@ -124,6 +126,11 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
     txt_tiles->setToolTip(QStringLiteral("{z}/{x}/{y} 瓦片地址模板；none 为不用瓦片"));
     txt_tiles->setCursorPosition(0);
     place(txt_tiles, 3000, 255, 4215, 270);
+    Frame4 = new QGroupBox(QStringLiteral("GPX 文件"), this);
+    Frame4->setObjectName(QStringLiteral("Frame4"));
+    place(Frame4, 120, 3015, 7455, 615);
+    cmd_gpx = makeButton(Frame4, "cmd_gpx", QStringLiteral("NMEA -> GPX"));
+    place(cmd_gpx, 120, 240, 2055, 300);
 
     // A style sheet drops inherited font family lists, so every control
     // gets its font explicitly (the labels already have theirs).
@@ -147,6 +154,7 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
     connect(cmd_cdt, &QPushButton::clicked, this, &NMEAF::cmd_cdt_Click);
     connect(cmd_cst, &QPushButton::clicked, this, &NMEAF::cmd_cst_Click);
     connect(nmea2map, &QPushButton::clicked, this, &NMEAF::nmea2map_Click);
+    connect(cmd_gpx, &QPushButton::clicked, this, &NMEAF::cmd_gpx_Click);
 }
 
 bool NMEAF::havePath()
@@ -275,6 +283,25 @@ void applyPreset(const std::array<QLineEdit *, 4> &boxes, nmeaconvert::Preset pr
 }
 
 } // namespace
+
+void NMEAF::cmd_gpx_Click()
+{
+    if (!havePath() || pathshare::PathPoints.isEmpty())
+        return;
+    const QString fileName = gpxfile::GpxFileName(pathshare::PathFileBase);
+    if (!mayWrite(fileName))
+        return;
+    QString error;
+    const QByteArray bytes = gpxfile::PathDocument(pathshare::PathPoints,
+                                                   QFileInfo(pathshare::PathFileBase).fileName());
+    if (!common::writeFileAtomically(fileName, bytes, &error)) {
+        dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, error), kSystem,
+                        common::MessageIcon::Critical);
+        return;
+    }
+    dialogs_.inform(this, gpxfile::GpxSavedMessage(fileName, pathshare::PathPoints.size()), kSystem,
+                    common::MessageIcon::Information);
+}
 
 void NMEAF::cmd_cnone_Click() { applyPreset(lxz, nmeaconvert::Preset::None); }
 void NMEAF::cmd_cdt_Click() { applyPreset(lxz, nmeaconvert::Preset::MapView); }

@@ -42,6 +42,9 @@ public:
 
     // Where the map page finds the photos (the main window's rows).
     void setPhotoSource(std::function<QList<PhotoRow>()> source) { photoSource_ = std::move(source); }
+    // Below: the path as a GPX file.
+    QGroupBox *Frame4 = nullptr;
+    QPushButton *cmd_gpx = nullptr;
 
 public slots:
     void cmd_kml_Click();
@@ -50,6 +53,7 @@ public slots:
     void cmd_cdt_Click();
     void cmd_cst_Click();
     void nmea2map_Click();
+    void cmd_gpx_Click();
 
 private:
     // The number in box index, or nullopt after telling the user.

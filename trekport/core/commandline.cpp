@@ -2,6 +2,7 @@
 
 #include "common/clock.h"
 #include "common/safefile.h"
+#include "gpxexport.h"
 #include "gtxtfile.h"
 #include "kmlexport.h"
 #include "loggerlink.h"
@@ -116,14 +117,20 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     const QCommandLineOption nameOpt(QStringLiteral("export-name"),
         QStringLiteral("Write a NAME file (NMEA sentences)."), QStringLiteral("OUT"));
     const QCommandLineOption yearOpt(QStringLiteral("year"),
-        QStringLiteral("Year of the track for the NAME file: 2010 or 10 (default: this year)."),
+        QStringLiteral("Year of the track for the NAME and GPX files: 2010 or 10 (default: this year)."),
         QStringLiteral("Y"));
     const QCommandLineOption kmlOpt(QStringLiteral("export-kml"), QStringLiteral("Write a KML file."),
         QStringLiteral("OUT"));
+    const QCommandLineOption gpxOpt(QStringLiteral("export-gpx"), QStringLiteral("Write a GPX 1.1 file."),
+        QStringLiteral("OUT"));
+    const QCommandLineOption zoneOpt(QStringLiteral("zone"),
+        QStringLiteral("Time zone of the logger's clock for NAME and GPX: +08:00, -05:30, UTC, an IANA "
+                       "name such as Europe/Berlin, or local (default UTC+08:00)."),
+        QStringLiteral("ZONE"));
     const QCommandLineOption overwriteOpt(QStringLiteral("overwrite"),
         QStringLiteral("Replace output files that already exist."));
     parser.addOptions({portOpt, downloadOpt, quietOpt, importOpt, gtxtOpt, nameOpt, yearOpt, kmlOpt,
-                       overwriteOpt});
+                       gpxOpt, zoneOpt, overwriteOpt});
 
     if (!parser.parse(arguments)) {
         err << parser.errorText() << Qt::endl;
@@ -153,6 +160,16 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     const QString gtxtOut = parser.value(gtxtOpt);
     const QString nameOut = parser.value(nameOpt);
     const QString kmlOut = parser.value(kmlOpt);
+    const QString gpxOut = parser.value(gpxOpt);
+    common::TimeZoneSetting zone;
+    if (parser.isSet(zoneOpt)) {
+        const auto parsed = common::TimeZoneSetting::parse(parser.value(zoneOpt));
+        if (!parsed) {
+            err << common::TimeZoneSetting::invalidMessage(parser.value(zoneOpt)) << Qt::endl;
+            return ExitUsage;
+        }
+        zone = *parsed;
+    }
     if (!downloading && imports.isEmpty()) {
         err << QStringLiteral("Nothing to do: give --port P --download or --import FILE.") << Qt::endl;
         return ExitUsage;
@@ -186,7 +203,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     // Refuse before anything is downloaded or written.
     const bool overwrite = parser.isSet(overwriteOpt);
     bool refused = false;
-    for (const QString &path : {gtxtOut, nameOut, kmlOut})
+    for (const QString &path : {gtxtOut, nameOut, kmlOut, gpxOut})
         refused = refuseExisting(path, overwrite, err) || refused;
     if (refused)
         return ExitBadInput;
@@ -226,7 +243,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     }
 
     const int n = int(track.lines.size());
-    if (n == 0 && !(gtxtOut.isEmpty() && nameOut.isEmpty() && kmlOut.isEmpty())) {
+    if (n == 0 && !(gtxtOut.isEmpty() && nameOut.isEmpty() && kmlOut.isEmpty() && gpxOut.isEmpty())) {
         err << QStringLiteral("没有轨迹点，未写入任何文件。") << Qt::endl;
         return ExitBadInput;
     }
@@ -241,7 +258,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     }
     if (!nameOut.isEmpty()) {
         int skipped = 0;
-        const QStringList lines = buildNameLines(track.store, n, dataYear, &skipped);
+        const QStringList lines = buildNameLines(track.store, n, dataYear, &skipped, zone);
         if (!writeNameFile(nameOut, lines, &error)) {
             err << oneLine(writeFailedMessage(nameOut, error)) << Qt::endl;
             return ExitBadInput;
@@ -260,6 +277,15 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         }
         out << QStringLiteral("已写入KML文件") << kmlOut << QStringLiteral("，共 ") << doc.marked
             << QStringLiteral("个标记点, ") << (n - doc.marked) << QStringLiteral("个自动轨迹点。") << Qt::endl;
+    }
+    if (!gpxOut.isEmpty()) {
+        const GpxExport doc = buildGpxDocument(track.store, n, dataYear, zone);
+        if (!writeGpxFile(gpxOut, doc.bytes, &error)) {
+            err << oneLine(writeFailedMessage(gpxOut, error)) << Qt::endl;
+            return ExitBadInput;
+        }
+        out << QStringLiteral("已写入GPX文件") << gpxOut << QStringLiteral("，共 ") << doc.marked
+            << QStringLiteral("个标记点, ") << doc.automatic << QStringLiteral("个自动轨迹点。") << Qt::endl;
     }
     return deviceLost ? ExitBadInput : ExitOk;
 }

@@ -43,13 +43,54 @@ QString NmeaChecksum(const QString &sentence)
     return QStringLiteral("%1").arg(sum & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
 }
 
-std::optional<QString> BuildNmeaRecord(const TrackRow &r, const QString &dataYear)
+namespace {
+
+// Any other zone: the local time through the zone's rules, the UTC date as
+// the calendar gives it (the year keeps its two digits).
+std::optional<QString> buildInZone(const TrackRow &r, const QString &dataYear,
+                                   const common::TimeZoneSetting &zone)
+{
+    const std::optional<qint64> utc = rowUtcSeconds(r, dataYear, zone);
+    if (!utc)
+        return std::nullopt;
+    const QString text = common::calendarText(*utc); // YYYY-MM-DD hh:mm:ss
+    const QString t = text.mid(11, 2) + text.mid(14, 2) + text.mid(17, 2) + QStringLiteral(".000,");
+    const QString p = r[ColLatDeg] + r[ColLatMin] + QStringLiteral(",N,") + r[ColLonDeg]
+        + r[ColLonMin] + QStringLiteral(",E,");
+    const QString d = text.mid(8, 2) + text.mid(5, 2) + text.mid(2, 2) + QLatin1Char(',');
+    const QString rmc = QStringLiteral("$GPRMC,") + t + QStringLiteral("A,") + p
+        + QStringLiteral("0.00,,") + d + QStringLiteral(",*");
+    const QString gga = QStringLiteral("$GPGGA,") + t + p + QStringLiteral("1,06,1.0,0,M,,,,0000*");
+    return rmc + NmeaChecksum(rmc) + QStringLiteral("\r\n") + gga + NmeaChecksum(gga);
+}
+
+} // namespace
+
+std::optional<qint64> rowUtcSeconds(const TrackRow &r, const QString &dataYear,
+                                    const common::TimeZoneSetting &zone)
+{
+    for (int c : {ColMonth, ColDay, ColHour, ColMinute, ColSecond})
+        if (!isDigits(r[c]))
+            return std::nullopt;
+    bool ok = false;
+    const int year = 2000 + dataYear.toInt(&ok);
+    const int month = r[ColMonth].toInt(), day = r[ColDay].toInt(), hour = r[ColHour].toInt(),
+              minute = r[ColMinute].toInt(), second = r[ColSecond].toInt();
+    if (!ok || !QDate::isValid(year, month, day) || hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    return zone.utcFromLocal(common::calendarSeconds(year, month, day, hour, minute, second));
+}
+
+std::optional<QString> BuildNmeaRecord(const TrackRow &r, const QString &dataYear,
+                                       const common::TimeZoneSetting &zone)
 {
     for (int c : {ColMonth, ColDay, ColHour, ColMinute, ColSecond, ColLatDeg, ColLonDeg})
         if (!isDigits(r[c]))
             return std::nullopt;
     if (!isMinutes(r[ColLatMin]) || !isMinutes(r[ColLonMin]))
         return std::nullopt;
+    if (!zone.isDefault())
+        return buildInZone(r, dataYear, zone);
 
     const int h = r[ColHour].toInt();
     const QString t = pad((h + 16) % 24, 2) + r[ColMinute] + r[ColSecond] + QStringLiteral(".000,");
@@ -86,13 +127,14 @@ std::optional<QString> BuildNmeaRecord(const TrackRow &r, const QString &dataYea
     return rmc + NmeaChecksum(rmc) + QStringLiteral("\r\n") + gga + NmeaChecksum(gga);
 }
 
-QStringList buildNameLines(const PointStore &store, int count, const QString &dataYear, int *skipped)
+QStringList buildNameLines(const PointStore &store, int count, const QString &dataYear, int *skipped,
+                           const common::TimeZoneSetting &zone)
 {
     QStringList lines;
     lines.reserve(2 * count);
     int left = 0;
     for (int i = 0; i < count; ++i) {
-        const std::optional<QString> record = BuildNmeaRecord(store.at(i), dataYear);
+        const std::optional<QString> record = BuildNmeaRecord(store.at(i), dataYear, zone);
         if (!record) {
             ++left;
             continue;

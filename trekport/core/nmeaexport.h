@@ -3,6 +3,8 @@
 // logger's local time (UTC+8), the year supplied by the user.
 #include "pointstore.h"
 
+#include "common/timezone.h"
+
 #include <QDateTime>
 #include <QStringList>
 #include <optional>
@@ -14,12 +16,18 @@ QString NmeaChecksum(const QString &sentence);
 
 // Both sentences of one row, joined by CR LF (no line end after the second);
 // nothing when a time, date or coordinate cell is not a number.
-std::optional<QString> BuildNmeaRecord(const TrackRow &row, const QString &dataYear);
+// The logger's local time is read in zone (UTC+08:00 by default).
+std::optional<QString> BuildNmeaRecord(const TrackRow &row, const QString &dataYear,
+                                       const common::TimeZoneSetting &zone = {});
+// The instant of a row's local time in zone, the year 20 + dataYear;
+// nothing when a cell is not a number or the date does not exist.
+std::optional<qint64> rowUtcSeconds(const TrackRow &row, const QString &dataYear,
+                                    const common::TimeZoneSetting &zone);
 
 // The lines of a NAME file for rows 0..count-1; *skipped counts the rows
 // left out because their cells are not numbers.
 QStringList buildNameLines(const PointStore &store, int count, const QString &dataYear,
-                           int *skipped = nullptr);
+                           int *skipped = nullptr, const common::TimeZoneSetting &zone = {});
 
 // The two-digit year of a date-time ("26" in 2026).
 QString yearOf(const QDateTime &time);

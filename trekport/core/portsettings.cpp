@@ -11,11 +11,17 @@ namespace trekport {
 namespace {
 const QString fileName = QStringLiteral("SYS.ini");
 
-QString firstLine(const QString &path)
+QStringList allLines(const QString &path)
 {
     QStringList lines;
     if (!QFileInfo::exists(path) || !common::readTextLines(path, common::TextEncoding::Utf8OrGbk, &lines))
-        return QString();
+        return {};
+    return lines;
+}
+
+QString firstLine(const QString &path)
+{
+    const QStringList lines = allLines(path);
     return lines.isEmpty() ? QString() : lines.first();
 }
 } // namespace
@@ -58,9 +64,45 @@ QString PortSettings::load()
     return text;
 }
 
+QStringList PortSettings::currentLines()
+{
+    QStringList lines;
+    if (!programFolderWritable())
+        lines = allLines(userFile());
+    if (lines.isEmpty() || lines.first().isEmpty())
+        lines = allLines(programFile());
+    return lines;
+}
+
 bool PortSettings::save(const QString &portText)
 {
-    const QStringList lines{portText};
+    QStringList lines = currentLines();
+    if (lines.isEmpty())
+        lines.append(portText);
+    else
+        lines[0] = portText;
+    return saveLines(lines);
+}
+
+QString PortSettings::loadZone()
+{
+    const QStringList lines = currentLines();
+    return lines.size() > 1 ? lines.at(1).trimmed() : QString();
+}
+
+bool PortSettings::saveZone(const QString &zoneText)
+{
+    QStringList lines = currentLines();
+    if (lines.isEmpty())
+        lines.append(QStringLiteral("0"));
+    lines = lines.mid(0, 1);
+    if (!zoneText.isEmpty())
+        lines.append(zoneText);
+    return saveLines(lines);
+}
+
+bool PortSettings::saveLines(const QStringList &lines)
+{
     if (programFolderWritable()
         && common::writeTextLines(programFile(), lines, common::TextEncoding::Utf8))
         return true;

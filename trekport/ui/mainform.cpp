@@ -5,6 +5,7 @@
 #include "common/programfolder.h"
 #include "common/safefile.h"
 #include "core/gtxtfile.h"
+#include "core/gpxexport.h"
 #include "core/kmlexport.h"
 #include "core/nmeaexport.h"
 #include "core/portrules.h"
@@ -127,10 +128,20 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
     cleardata = button(this, "cleardata", QStringLiteral("清空"), QRect(450, 40, 50, 28));
     name_mk = button(this, "name_mk", QStringLiteral("生成NAME文件"), QRect(505, 40, 100, 28));
     kml_mk = button(this, "kml_mk", QStringLiteral("生成KML文件"), QRect(610, 40, 100, 28));
-    for (QPushButton *b : {cmd_upload, outputxt, cleardata, name_mk, kml_mk})
+    // The zone of the logger's clock for the NAME and GPX exports, and the
+    // GPX export, in the band between the buttons and the list's header.
+    zone_label = make<QLabel>(this, "zone_label", QRect(420, 72, 40, 22));
+    zone_label->setText(QStringLiteral("时区:"));
+    zone_cs = make<QComboBox>(this, "zone_cs", QRect(460, 71, 140, 22));
+    zone_cs->setEditable(true);
+    zone_cs->setInsertPolicy(QComboBox::NoInsert);
+    zone_cs->addItems(common::TimeZoneSetting::suggestions());
+    gpx_mk = button(this, "gpx_mk", QStringLiteral("生成GPX文件"), QRect(610, 70, 100, 24));
+    for (QPushButton *b : {cmd_upload, outputxt, cleardata, name_mk, kml_mk, gpx_mk})
         b->setEnabled(false);
 
-    Label3 = make<ColumnHeader>(this, "Label3", QRect(10, 76, 700, 20));
+    // Narrowed to leave the zone box and the GPX button room beside it.
+    Label3 = make<ColumnHeader>(this, "Label3", QRect(10, 76, 400, 20));
     Label3->setText(label3Caption());
     Lis = make<QListWidget>(this, "Lis", QRect(10, 96, 700, 290));
     Lis->setUniformItemSizes(true);
@@ -157,6 +168,9 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
     connect(inputxt, &QPushButton::clicked, this, &MainForm::inputxt_Click);
     connect(name_mk, &QPushButton::clicked, this, &MainForm::name_mk_Click);
     connect(kml_mk, &QPushButton::clicked, this, &MainForm::kml_mk_Click);
+    connect(gpx_mk, &QPushButton::clicked, this, &MainForm::gpx_mk_Click);
+    connect(zone_cs, &QComboBox::activated, this, &MainForm::zone_cs_Change);
+    connect(zone_cs->lineEdit(), &QLineEdit::editingFinished, this, &MainForm::zone_cs_Change);
     connect(&link_, &LoggerLink::pointCompleted, this, &MainForm::onPointCompleted);
     connect(&link_, &LoggerLink::deviceLost, this, &MainForm::onDeviceLost);
     movetitle->installEventFilter(this);
@@ -232,6 +246,26 @@ void MainForm::Form_Load()
 void MainForm::LoadSettings()
 {
     port_cs->setCurrentText(settings_.load());
+    const auto zone = common::TimeZoneSetting::parse(settings_.loadZone());
+    zone_ = zone.value_or(common::TimeZoneSetting());
+    zone_cs->setCurrentText(zone_.text());
+}
+
+void MainForm::zone_cs_Change()
+{
+    const QString text = zone_cs->currentText();
+    const auto zone = common::TimeZoneSetting::parse(text);
+    if (!zone) {
+        zone_cs->setCurrentText(zone_.text());
+        dialogs_.inform(this, common::TimeZoneSetting::invalidMessage(text), titleSystem,
+                        common::MessageIcon::Warning);
+        return;
+    }
+    if (*zone == zone_ && zone_cs->currentText() == zone_.text())
+        return;
+    zone_ = *zone;
+    zone_cs->setCurrentText(zone_.text());
+    settings_.saveZone(zone_.isDefault() ? QString() : zone_.text());
 }
 
 void MainForm::SaveSettings()
@@ -326,7 +360,7 @@ void MainForm::Timer1_Timer()
     const bool hasLines = Lis->count() > 0;
     if (hasLines == outputxt->isEnabled())
         return;
-    for (QPushButton *b : {outputxt, cleardata, name_mk, kml_mk})
+    for (QPushButton *b : {outputxt, cleardata, name_mk, kml_mk, gpx_mk})
         b->setEnabled(hasLines);
 }
 
@@ -432,7 +466,7 @@ void MainForm::name_mk_Click()
             dataYear_ = applyYearAnswer(dataYear_, *answer);
     }
     int skipped = 0;
-    const QStringList lines = buildNameLines(store_, n, dataYear_, &skipped);
+    const QStringList lines = buildNameLines(store_, n, dataYear_, &skipped, zone_);
     QString reason;
     if (!writeNameFile(path, lines, &reason)) {
         dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
@@ -458,6 +492,29 @@ void MainForm::kml_mk_Click()
     }
     dialogs_.inform(this, kmlSavedMessage(path, doc.marked, n - doc.marked), titleSystem,
                     common::MessageIcon::Information);
+}
+
+void MainForm::gpx_mk_Click()
+{
+    const int n = Lis->count();
+    if (n == 0)
+        return;
+    const QString path = askSavePath(QStringLiteral("生成GPX文件"), QStringLiteral("GPX文件 (*.gpx)|*.gpx"),
+                                     titleSystem);
+    if (path.isEmpty())
+        return;
+    // The times need the year, asked as for the NAME file.
+    if (!dialogs_.askYesNo(this, yearQuestion(dataYear_), titleSystem, common::MessageIcon::Question)) {
+        if (const std::optional<QString> answer = dialogs_.getText(this, yearPrompt, yearPromptTitle))
+            dataYear_ = applyYearAnswer(dataYear_, *answer);
+    }
+    const GpxExport doc = buildGpxDocument(store_, n, dataYear_, zone_);
+    QString reason;
+    if (!writeGpxFile(path, doc.bytes, &reason)) {
+        dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
+        return;
+    }
+    dialogs_.inform(this, gpxSavedMessage(path, doc), titleSystem, common::MessageIcon::Information);
 }
 
 void MainForm::movetitle_MouseDown(const QPoint &globalPos)

@@ -6,6 +6,8 @@
 #include "core/loggerlink.h"
 #include "core/portsettings.h"
 
+#include "common/timezone.h"
+
 #include <QPoint>
 #include <QWidget>
 
@@ -39,6 +41,9 @@ public:
     QPushButton *cleardata = nullptr;
     QPushButton *name_mk = nullptr;
     QPushButton *kml_mk = nullptr;
+    QPushButton *gpx_mk = nullptr;
+    QLabel *zone_label = nullptr;
+    QComboBox *zone_cs = nullptr;
     QListWidget *Lis = nullptr;
     QPlainTextEdit *txt_sata = nullptr;
     QTimer *Timer1 = nullptr;
@@ -71,6 +76,9 @@ public Q_SLOTS:
     void inputxt_Click();
     void name_mk_Click();
     void kml_mk_Click();
+    void gpx_mk_Click();
+    // The zone box lost focus or a zone was chosen: check and remember it.
+    void zone_cs_Change();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -95,6 +103,7 @@ private:
     PointStore store_;
     LoggerLink link_;
     QString dataYear_;
+    common::TimeZoneSetting zone_;
     // Text typed into port_cs since its list was last closed: the combo box
     // reports it as chosen when typing ends, but only a choice from the
     // list is remembered.

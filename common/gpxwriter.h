@@ -1,0 +1,30 @@
+#pragma once
+// GPX 1.1 documents as the suite writes them: waypoints, then one track of
+// segments; UTF-8, CR LF line ends, times in UTC ending in "Z".
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace common::gpx {
+
+struct Point {
+    double latitude = 0;
+    double longitude = 0;
+    qint64 utc = 0;  // seconds since 1970 UTC
+    QString name;    // waypoints only
+};
+
+struct Document {
+    QString creator;           // the program's name
+    QString trackName;         // "" writes no name
+    QList<Point> waypoints;
+    QList<QList<Point>> segments; // no segment writes no track
+};
+
+QByteArray write(const Document &document);
+// "2026-03-29T01:30:00Z".
+QString timeText(qint64 utc);
+// Decimal degrees with nine decimals, trailing zeros dropped.
+QString degreeText(double value);
+
+} // namespace common::gpx
