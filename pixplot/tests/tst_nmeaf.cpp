@@ -3,6 +3,7 @@
 #include "core/pathshare.h"
 #include "core/photorow.h"
 #include "ui/nmeaf.h"
+#include "core/systemfinction.h"
 
 #include "common/clock.h"
 #include "common/scripteddialogs.h"
@@ -286,12 +287,10 @@ void TestNmeaf::presets()
 
 void TestNmeaf::gpxWrittenAndReported()
 {
-    PathPoint a, b;
-    a.position = QStringLiteral("N31°50.1234',E118°46.5678'");
-    a.pointTime = QStringLiteral("2010-05-01 14:03:22");
-    b.position = QStringLiteral("S01°00.0000',W002°30.0000'");
-    b.pointTime = QStringLiteral("2010-05-01 14:05:00");
-    pathshare::PathPoints = {a, b};
+    const qint64 at = QDateTime(QDate(2010, 5, 1), QTime(6, 3, 22), Qt::UTC).toSecsSinceEpoch();
+    pathshare::PathPoints = {
+        systemfinction::MakePathPoint(at, QStringLiteral("N31°50.1234',E118°46.5678'").toLatin1()),
+        systemfinction::MakePathPoint(at + 98, QStringLiteral("S01°00.0000',W002°30.0000'").toLatin1())};
     QTest::mouseClick(button("cmd_gpx"), Qt::LeftButton);
     const QString gpx = base_ + QStringLiteral(".gpx");
     QCOMPARE(dialogs_->calls.size(), 1);
