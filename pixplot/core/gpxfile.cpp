@@ -194,8 +194,9 @@ bool ReadGpx(const QByteArray &bytes, const common::TimeZoneSetting &zone, QList
     for (const RawPoint &r : chosen) {
         PathPoint p = systemfinction::MakePathPoint(
             r.utc, systemfinction::PositionBytesFromDegrees(r.latitude, r.longitude), &zone);
-        if (p.position.isEmpty()) {
-            ++*(untimed ? untimed : &otherUntimed); // a time outside the calendar
+        if (p.position.isEmpty()) { // a time outside the calendar
+            if (untimed)
+                ++*untimed;
             continue;
         }
         p.segment = r.segment;
