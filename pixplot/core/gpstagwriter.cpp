@@ -434,20 +434,18 @@ void uprightXmp(const Exiv2::XmpData &source, QByteArray *segments, std::string 
 } // namespace
 
 std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeText,
-                                  qint64 pathUtcOffsetSeconds)
+                                  const common::TimeZoneSetting &zone)
 {
-    const auto parts = systemfinction::ParseDateTimeText(timeText);
-    if (position.isEmpty() || !parts)
+    if (position.isEmpty())
         return std::nullopt;
-    const QDateTime local(QDate(parts->year, parts->month, parts->day),
-                          QTime(parts->hour, parts->minute, parts->second), QTimeZone::utc());
-    if (!local.isValid())
+    const std::optional<QDateTime> utc = zone.localTextToUtc(timeText);
+    if (!utc || !utc->isValid())
         return std::nullopt;
     GpsTags tags;
     const GeoPoint point = systemfinction::ParsePositionText(position);
     tags.latitude = point.latitude;
     tags.longitude = point.longitude;
-    tags.utc = local.addSecs(-pathUtcOffsetSeconds);
+    tags.utc = *utc;
     if (std::fabs(tags.latitude) > 90 || std::fabs(tags.longitude) > 180)
         return std::nullopt;
     return tags;

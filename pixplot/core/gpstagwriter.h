@@ -5,6 +5,8 @@
 // write never reaches the photo.
 #include "core/types.h"
 
+#include "common/timezone.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QSize>
@@ -13,20 +15,17 @@
 
 namespace gpstagwriter {
 
-// Path times are UTC plus this many seconds (a path's local time).
-inline constexpr qint64 kPathUtcOffsetSeconds = 8 * 3600;
-
 struct GpsTags {
     double latitude = 0;   // decimal degrees, south negative
     double longitude = 0;  // decimal degrees, west negative
     QDateTime utc;         // when the photo was taken, in UTC
 };
 
-// The tags of a listed photo: its position text, its corrected time (path
-// local time) and the path's offset from UTC. nullopt when a text is not
-// a position or a date-time.
+// The tags of a listed photo: its position text, its corrected time (local
+// time of the path's zone) and that zone. nullopt when a text is not a
+// position or a date-time.
 std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeText,
-                                  qint64 pathUtcOffsetSeconds);
+                                  const common::TimeZoneSetting &zone);
 
 // jpeg with its GPS position and time set (replacing any it had); every other
 // tag and the image data stay as they were. The new file is *head followed by

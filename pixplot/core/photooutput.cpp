@@ -202,7 +202,7 @@ Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeT
 
     std::optional<gpstagwriter::GpsTags> gps;
     if (options.writeGps)
-        gps = gpstagwriter::TagsForRow(position, timeText, options.pathUtcOffsetSeconds);
+        gps = gpstagwriter::TagsForRow(position, timeText, options.zone);
     // Metadata goes on through exiv2, which works on the bytes in memory.
     QByteArray source;
     if ((options.frame || gps) && !readWholeFile(src, &source, &out.reason)) {

@@ -32,8 +32,8 @@ struct Options {
     bool withGps = false;    // caption carries the position
     QColor background;       // frame colour: the window background
     bool writeGps = false;   // EXIF GPS tags for photos with a position
-    // How far the list's times (path local time) are ahead of UTC.
-    qint64 pathUtcOffsetSeconds = gpstagwriter::kPathUtcOffsetSeconds;
+    // The zone of the list's times (the path's local time), for the GPS time.
+    common::TimeZoneSetting zone;
 };
 
 // The name a photo gets before clashes are resolved. row is 1-based.

@@ -107,15 +107,18 @@ Fix fixFor(int k)
 }
 
 // A path with one fix at the shooting time of every photo a NMEA date can
-// reach (2000 to 2099); returns photo file -> (fix, UTC "YYYY:MM:DD hh:mm:ss").
-QHash<QString, QPair<Fix, QString>> writePathFor(const QStringList &photos, const QString &pathFile)
+// reach (2000 to 2099), the photos' clock being east of UTC by zone (west
+// when behind); returns photo file -> (fix, UTC "YYYY:MM:DD hh:mm:ss").
+QHash<QString, QPair<Fix, QString>> writePathFor(const QStringList &photos, const QString &pathFile,
+                                                 const QString &zone = QStringLiteral("08:00:00"),
+                                                 bool behind = false)
 {
     QMap<QString, QStringList> byTime; // local shooting time -> photos
     for (const QString &photo : photos) {
         const QFileInfo info(photo);
         const PhotoRecord rec =
             systemfinction::ReadPhotoRecord(info.fileName(), info.absolutePath() + QLatin1Char('/'));
-        const QString utc = systemfinction::ShiftDateTimeText(rec.shotTime, QStringLiteral("08:00:00"), true);
+        const QString utc = systemfinction::ShiftDateTimeText(rec.shotTime, zone, !behind);
         if (rec.hasExif && utc >= QLatin1String("2000") && utc < QLatin1String("2100"))
             byTime[rec.shotTime].append(photo);
     }
@@ -123,7 +126,7 @@ QHash<QString, QPair<Fix, QString>> writePathFor(const QStringList &photos, cons
     QStringList lines;
     int k = 0;
     for (auto it = byTime.cbegin(); it != byTime.cend(); ++it, ++k) {
-        const QString utc = systemfinction::ShiftDateTimeText(it.key(), QStringLiteral("08:00:00"), true);
+        const QString utc = systemfinction::ShiftDateTimeText(it.key(), zone, !behind);
         const Fix f = fixFor(k);
         const QString hhmmss = utc.mid(11).remove(QLatin1Char(':'));
         const QString ddmmyy = utc.mid(8, 2) + utc.mid(5, 2) + utc.mid(2, 2);
@@ -194,6 +197,7 @@ private slots:
 
     void corpusGeotaggedInPlaceWithoutLoss();
     void framedPhotosKeepTheirMetadata();
+    void gpsTimeFollowsTheZone();
     void fullDiskLeavesThePhotoUntouched();
     void windowWritesThePositionsItLists();
 };
@@ -344,6 +348,24 @@ void TestGeotag::framedPhotosKeepTheirMetadata()
         QVERIFY2(key.startsWith(QLatin1String("JFIF:")) || key.startsWith(QLatin1String("Composite:"))
                      || key.startsWith(QLatin1String("ExifTool:")),
                  qPrintable(key));
+}
+
+// A clock five hours behind UTC: the path's UTC fixes match the photo's local
+// time through the zone, and the GPS time written is UTC, not the default +8.
+void TestGeotag::gpsTimeFollowsTheZone()
+{
+    const QStringList photos = copyCorpus({"Canon_40D.jpg"});
+    if (photos.isEmpty())
+        QSKIP("the photo corpus is not here");
+    const auto expected = writePathFor(photos, file("path.txt"), QStringLiteral("05:00:00"), true);
+    QCOMPARE(expected.size(), 1);
+    const Run r = pixplot(QStringList{"--process", "--no-backup", "--write-gps", "--tolerance", "0", "--zone",
+                                      "-05:00", "--path", file("path.txt")} + photos);
+    QCOMPARE(r.code, 0);
+    QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片写入了GPS信息。")), 1);
+    const auto after = exiftoolJson(photos, {});
+    verifyGps(after.value(photos.first()), expected.value(photos.first()).first,
+              expected.value(photos.first()).second, photos.first());
 }
 
 // The disk fills while the tagged photo is written: the photo stays as it

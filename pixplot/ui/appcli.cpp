@@ -188,6 +188,7 @@ int runProcess(const QCommandLineParser &parser)
     photomatch::MatchOptions matchOptions;
     if (!readMatchOptions(parser, &offset, &matchOptions))
         return 2;
+    options.zone = matchOptions.zone;
     // Each photo is an output: a second run over it would frame the frame.
     QStringList seen;
     for (const QString &photo : photos) {

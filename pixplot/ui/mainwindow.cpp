@@ -883,6 +883,7 @@ photooutput::Options PixplotMain::outputOptions() const
     o.withGps = Ck_gps->isChecked();
     o.background = palette().color(QPalette::Window);
     o.writeGps = Ck_exifgps->isChecked();
+    o.zone = zone_;
     return o;
 }
 
