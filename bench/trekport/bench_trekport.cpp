@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QListWidget>
 #include <QTemporaryDir>
 #include <cstdio>
 

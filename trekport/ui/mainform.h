@@ -5,13 +5,14 @@
 #include "common/dialogs.h"
 #include "core/loggerlink.h"
 #include "core/portsettings.h"
+#include "core/tracklistmodel.h"
+#include "ui/tracklistview.h"
 
 #include <QPoint>
 #include <QWidget>
 
 class QComboBox;
 class QLabel;
-class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
@@ -39,7 +40,7 @@ public:
     QPushButton *cleardata = nullptr;
     QPushButton *name_mk = nullptr;
     QPushButton *kml_mk = nullptr;
-    QListWidget *Lis = nullptr;
+    TrackListView *Lis = nullptr;
     QPlainTextEdit *txt_sata = nullptr;
     QTimer *Timer1 = nullptr;
     QToolButton *closeover = nullptr;
@@ -83,16 +84,16 @@ private:
     void movetitle_MouseDown(const QPoint &globalPos);
     void setPortOpenState(bool open);
     void alignLabel3();
-    void onPointCompleted(const QString &line);
+    void onPointCompleted();
     void onDeviceLost();
     void onPortActivated(int index);
     // The save dialog and the overwrite question; empty when the user stops.
     QString askSavePath(const QString &title, const QString &filter, const QString &questionTitle);
-    QStringList listLines() const;
 
     common::Dialogs &dialogs_;
     PortSettings settings_;
     PointStore store_;
+    TrackListModel listModel_{store_};
     LoggerLink link_;
     QString dataYear_;
     // Text typed into port_cs since its list was last closed: the combo box
