@@ -242,8 +242,8 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     }
     if (!nameOut.isEmpty()) {
         int skipped = 0;
-        const QStringList lines = buildNameLines(track.store, n, dataYear, &skipped);
-        if (!writeNameFile(nameOut, lines, &error)) {
+        const QByteArray bytes = buildNameFile(track.store, n, dataYear, &skipped);
+        if (!writeNameFile(nameOut, bytes, &error)) {
             err << oneLine(writeFailedMessage(nameOut, error)) << Qt::endl;
             return ExitBadInput;
         }
@@ -254,8 +254,8 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         out << QStringLiteral("。") << Qt::endl;
     }
     if (!kmlOut.isEmpty()) {
-        const KmlDocument doc = buildKmlDocument(track.store, n);
-        if (!writeKmlFile(kmlOut, doc.lines, &error)) {
+        const KmlFile doc = buildKmlFile(track.store, n);
+        if (!writeKmlFile(kmlOut, doc.bytes, &error)) {
             err << oneLine(writeFailedMessage(kmlOut, error)) << Qt::endl;
             return ExitBadInput;
         }

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace trekport {
@@ -20,6 +21,12 @@ std::optional<QString> BuildNmeaRecord(const TrackRow &row, const QString &dataY
 // left out because their cells are not numbers.
 QStringList buildNameLines(const PointStore &store, int count, const QString &dataYear,
                            int *skipped = nullptr);
+// The same lines as a NAME file's bytes, made point by point.
+QByteArray buildNameFile(const PointStore &store, int count, const QString &dataYear,
+                         int *skipped = nullptr);
+// Hands each line of buildNameLines to `line`; returns the rows left out.
+int forEachNameLine(const PointStore &store, int count, const QString &dataYear,
+                    const std::function<void(const QString &)> &line);
 
 // The two-digit year of a date-time ("26" in 2026).
 QString yearOf(const QDateTime &time);
@@ -32,6 +39,6 @@ inline const QString yearPrompt = QStringLiteral("输入GPS路径数据的年份
 inline const QString yearPromptTitle = QStringLiteral("更新数据年份");
 QString nameSavedMessage(const QString &path, int skipped);
 
-bool writeNameFile(const QString &path, const QStringList &lines, QString *error = nullptr);
+bool writeNameFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 } // namespace trekport

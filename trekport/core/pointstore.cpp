@@ -139,6 +139,18 @@ TrackRow PointStore::at(int index) const
     return unpack(p);
 }
 
+QString PointStore::cell(int index, Column column) const
+{
+    if (column != ColKind || index < 0 || size_t(index) >= rows_.size())
+        return at(index)[column];
+    switch (rows_[size_t(index)].kind) {
+    case KindAuto: return kindAuto;
+    case KindMarked: return kindMarked;
+    case KindText: return textRows_.value(index)[ColKind];
+    default: return QString();
+    }
+}
+
 void PointStore::setRow(int index, const TrackRow &row, const QString &listed)
 {
     store(index, row);

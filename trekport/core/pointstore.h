@@ -26,6 +26,7 @@ class PointStore {
 public:
     // The cells of a row; an empty row beyond the end.
     TrackRow at(int index) const;
+    QString cell(int index, Column column) const;
     // Writes a whole row (growing the table up to index). listed: the text
     // the list shows for it when that is not the row's own list line.
     void setRow(int index, const TrackRow &row, const QString &listed = QString());

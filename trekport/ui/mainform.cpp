@@ -422,9 +422,9 @@ void MainForm::name_mk_Click()
             dataYear_ = applyYearAnswer(dataYear_, *answer);
     }
     int skipped = 0;
-    const QStringList lines = buildNameLines(store_, n, dataYear_, &skipped);
+    const QByteArray bytes = buildNameFile(store_, n, dataYear_, &skipped);
     QString reason;
-    if (!writeNameFile(path, lines, &reason)) {
+    if (!writeNameFile(path, bytes, &reason)) {
         dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
         return;
     }
@@ -440,9 +440,9 @@ void MainForm::kml_mk_Click()
                                      QStringLiteral("询问"));
     if (path.isEmpty())
         return;
-    const KmlDocument doc = buildKmlDocument(store_, n);
+    const KmlFile doc = buildKmlFile(store_, n);
     QString reason;
-    if (!writeKmlFile(path, doc.lines, &reason)) {
+    if (!writeKmlFile(path, doc.bytes, &reason)) {
         dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
         return;
     }
