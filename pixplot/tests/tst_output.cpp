@@ -114,6 +114,7 @@ private slots:
     void failedEncodeLeavesSourceUntouched();
     void vanishedAndCorruptPhotosCountAsFailed();
     void sameSecondPhotosWithFrameBothSurvive();
+    void cancelLeavesEveryPhotoDoneOrUntouched();
 };
 
 void TestOutput::optionsStartStateAndEnabling()
@@ -561,6 +562,52 @@ void TestOutput::sameSecondPhotosWithFrameBothSurvive()
     QCOMPARE(win.photoCell(1, 0), QStringLiteral("20100501_140322.jpg"));
     QCOMPARE(win.photoCell(2, 0), QStringLiteral("20100501_140322_1.jpg"));
     QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("批处理完成!\r\n共处理 2 个照片。"));
+}
+
+// "取消" while the batch works: the window keeps answering, the photos in
+// flight are finished, the others keep their bytes, names and no backup.
+void TestOutput::cancelLeavesEveryPhotoDoneOrUntouched()
+{
+    const int count = 16;
+    QStringList files;
+    QList<QByteArray> sources;
+    for (int i = 0; i < count; ++i) {
+        files << file(QStringLiteral("p%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+        QVERIFY(fixtures::writeJpeg(files.last(), 900, 600, QColor(15 * i, 80, 120)));
+        sources << bytesOf(files.last());
+    }
+    Window win;
+    win.w->setBatchJobs(2);
+    win.addPhotos(files);
+    win.clickCheck(QStringLiteral("Ck_reanme"));
+    win.clickCheck(QStringLiteral("Op_incre"));
+    win.get<QLineEdit>(QStringLiteral("incre_txt"))->setText(QStringLiteral("trip"));
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    QTest::mouseClick(win.button(QStringLiteral("cmd_allmake")), Qt::LeftButton);
+    QVERIFY(win.w->batchRunning());
+    QVERIFY(!win.button(QStringLiteral("cmd_make"))->isEnabled());
+    QTest::mouseClick(win.button(QStringLiteral("cmd_cancel")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!win.w->batchRunning(), 60000);
+    QVERIFY(win.button(QStringLiteral("cmd_allmake"))->isEnabled());
+    int done = 0;
+    for (int i = 0; i < count; ++i) {
+        const QString name = QFileInfo(files[i]).fileName();
+        const QString renamed = QStringLiteral("trip%1.jpg").arg(i + 1, 4, 10, QLatin1Char('0'));
+        if (QFileInfo::exists(files[i])) { // untouched
+            QCOMPARE(bytesOf(files[i]), sources[i]);
+            QVERIFY(!QFileInfo::exists(file(renamed)));
+            QVERIFY(!QFileInfo::exists(file(QStringLiteral("BackUp/") + name)));
+            QCOMPARE(win.photoCell(i + 1, 0), name);
+        } else { // done: framed under its new name, backed up
+            ++done;
+            QCOMPARE(sizeOf(file(renamed)), QSize(944, 644));
+            QCOMPARE(bytesOf(file(QStringLiteral("BackUp/") + name)), sources[i]);
+            QCOMPARE(win.photoCell(i + 1, 0), renamed);
+        }
+    }
+    QVERIFY2(done < count, "the batch ended before 取消 was read");
+    QCOMPARE(win.dialogs.lastInfo(),
+             QStringLiteral("批处理已取消!\r\n已处理 %1 个照片，其余照片未改动。").arg(done));
 }
 
 QTEST_MAIN(TestOutput)
