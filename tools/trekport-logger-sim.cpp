@@ -97,11 +97,11 @@ int main(int argc, char *argv[])
             return 1;
         }
         trekport::PointStore store;
-        const QStringList listed = trekport::parseTrackLines(lines, store, 0);
-        for (int i = 0; i < listed.size(); ++i) {
+        const int kept = trekport::parseTrackLines(lines, store, 0);
+        for (int i = 0; i < kept; ++i) {
             const std::optional<QByteArray> frame = trekport::encodeFrame(store.at(i));
             if (!frame) {
-                std::fprintf(stderr, "point cannot be sent as a frame: %s\n", listed.at(i).toUtf8().constData());
+                std::fprintf(stderr, "point cannot be sent as a frame: %s\n", store.line(i).toUtf8().constData());
                 return 1;
             }
             frames += *frame;

@@ -282,6 +282,27 @@ void benchPath(const QString &pixplot, int lines, const QString &work)
     const Timed t = runTimed(pixplot, {"--read-path", log}, out);
     say(QStringLiteral("pixplot --read-path      %1  (%2 points printed, exit %3; target under 2 s)")
             .arg(figure(t.seconds)).arg(t.out.count('\n')).arg(t.exitCode));
+    // Peak memory through /usr/bin/time, ours and gpsbabel's on the same log.
+    const QString report = work + QStringLiteral("/time.txt");
+    const auto peakMb = [&report](const Timed &run) {
+        QFile f(report);
+        if (!f.open(QIODevice::ReadOnly) || run.exitCode != 0)
+            return -1.0;
+        return f.readAll().trimmed().split('\n').last().toDouble() / 1024.0;
+    };
+    const Timed mine = runTimed("/usr/bin/time", {"-f", "%M", "-o", report, pixplot, "--read-path", log}, out);
+    const double minePeak = peakMb(mine);
+    say(QStringLiteral("pixplot --read-path      %1  peak %2 MB (%3 bytes a line; target 100)")
+            .arg(figure(mine.seconds)).arg(minePeak, 0, 'f', 1).arg(minePeak * 1048576.0 / lines, 0, 'f', 0));
+    if (QStandardPaths::findExecutable("gpsbabel").isEmpty()) {
+        say(QStringLiteral("gpsbabel not installed"));
+    } else {
+        const Timed babel = runTimed("/usr/bin/time", {"-f", "%M", "-o", report, "gpsbabel", "-i", "nmea", "-f", log,
+                                                         "-o", "unicsv", "-F", work + "/babel.csv"}, out);
+        say(QStringLiteral("gpsbabel nmea -> unicsv  %1  peak %2 MB")
+                .arg(figure(babel.seconds)).arg(peakMb(babel), 0, 'f', 1));
+        QFile::remove(work + "/babel.csv");
+    }
     QFile::remove(log);
     QFile::remove(out);
 }

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryFile>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -62,17 +63,28 @@ inline bool writeBytes(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
+inline QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 struct ChildRun {
     int exitCode = -1;
     double seconds = 0;
     long peakKiB = 0; // maximum resident set size
 };
 
-// Runs program with args and waits; peak memory from wait4's rusage.
+// Runs program with args and waits. The peak memory comes from
+// /usr/bin/time: our own wait4 would report the spawning process's pages,
+// since a spawned child shares them until it executes.
 inline ChildRun runChild(const QString &program, const QStringList &args)
 {
-    std::vector<QByteArray> store;
-    store.push_back(program.toLocal8Bit());
+    QTemporaryFile report;
+    report.open();
+    std::vector<QByteArray> store{QByteArrayLiteral("/usr/bin/time"), QByteArrayLiteral("-f"),
+                                  QByteArrayLiteral("%M"), QByteArrayLiteral("-o"),
+                                  report.fileName().toLocal8Bit(), program.toLocal8Bit()};
     for (const QString &a : args)
         store.push_back(a.toLocal8Bit());
     std::vector<char *> argv;
@@ -84,14 +96,15 @@ inline ChildRun runChild(const QString &program, const QStringList &args)
     QElapsedTimer timer;
     timer.start();
     pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
         return run;
     int status = 0;
-    struct rusage usage {};
-    wait4(pid, &status, 0, &usage);
+    waitpid(pid, &status, 0);
     run.seconds = timer.nsecsElapsed() / 1e9;
-    run.peakKiB = usage.ru_maxrss;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    // The last line holds the figure; a line before it tells of a signal.
+    const QList<QByteArray> lines = report.readAll().trimmed().split('\n');
+    run.peakKiB = lines.last().trimmed().toLong();
     return run;
 }
 

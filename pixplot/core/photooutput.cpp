@@ -13,6 +13,7 @@
 #include <QPainter>
 
 #include <limits>
+#include <mutex>
 
 namespace photooutput {
 
@@ -62,6 +63,13 @@ QSize FramedSize(const QSize &photo)
 
 QImage ReadUprightPhoto(const QString &path)
 {
+    QImage image;
+    ReadUprightPhoto(path, &image);
+    return image;
+}
+
+bool ReadUprightPhoto(const QString &path, QImage *into)
+{
     QImageReader reader(path);
     reader.setAutoTransform(true);
     // Qt refuses to decode more than 128 MB (about 33.5 megapixels) by
@@ -70,20 +78,38 @@ QImage ReadUprightPhoto(const QString &path)
     // Should memory really run out, the read fails.
     const QSize size = reader.size();
     if (size.isValid()) {
+        static std::mutex limitMutex; // batch workers read photos side by side
+        const std::lock_guard lock(limitMutex);
         const qint64 megabytes = (qint64(size.width()) * size.height() * 4 >> 20) + 1;
         if (megabytes > QImageReader::allocationLimit())
             QImageReader::setAllocationLimit(int(qMin<qint64>(megabytes, std::numeric_limits<int>::max())));
     }
-    return reader.read();
+    // The reader decodes into *into when its size and format fit already.
+    if (!reader.read(into)) {
+        *into = QImage();
+        return false;
+    }
+    return true;
 }
 
 QImage ComposeFramedImage(const QImage &photo, const QString &caption, const QColor &background)
 {
+    QImage framed;
+    if (!ComposeFramedImage(photo, caption, background, &framed))
+        return {};
+    return framed;
+}
+
+bool ComposeFramedImage(const QImage &photo, const QString &caption, const QColor &background,
+                        QImage *into)
+{
     if (photo.isNull())
-        return {};
-    QImage framed(FramedSize(photo.size()), QImage::Format_RGB32);
+        return false;
+    QImage &framed = *into;
+    if (framed.size() != FramedSize(photo.size()) || framed.format() != QImage::Format_RGB32)
+        framed = QImage(FramedSize(photo.size()), QImage::Format_RGB32);
     if (framed.isNull()) // too large to allocate
-        return {};
+        return false;
     framed.fill(background);
 
     QPainter painter(&framed);
@@ -114,7 +140,7 @@ QImage ComposeFramedImage(const QImage &photo, const QString &caption, const QCo
     const qreal baseline = row.top() + (row.height() - ink.height()) / 2 - ink.top();
     painter.drawText(QPointF(row.left(), baseline), caption);
     painter.end();
-    return framed;
+    return true;
 }
 
 namespace {
@@ -175,30 +201,41 @@ bool writeTagged(const QByteArray &source, const gpstagwriter::GpsTags &gps, con
 
 } // namespace
 
-Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText,
-                     const QString &position, const Options &options)
+Prepared PreparePhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const Options &options)
 {
-    Outcome out;
+    Prepared p;
+    Outcome &out = p.outcome;
     out.fileName = record.fileName;
-    const QString src = record.folder + record.fileName;
-    if (record.fileName.isEmpty() || !QFileInfo(src).isFile()) {
+    p.src = record.folder + record.fileName;
+    if (record.fileName.isEmpty() || !QFileInfo(p.src).isFile()) {
         out.failure = Failure::Missing;
-        return out;
+        return p;
     }
     if (options.rename == RenameMode::ByPrefix && !IsUsablePrefix(options.prefix)) {
         out.failure = Failure::RenameFailed;
-        return out;
+        return p;
     }
     // Without its backup the photo is not touched at all.
     if (options.backup && !systemfinction::BackupPhotoFile(record, &out.backupPath, &out.reason)) {
         out.failure = Failure::BackupFailed;
-        return out;
+        return p;
     }
+    p.newName = NewFileName(record, timeText, options.rename, options.prefix, row);
+    if (p.newName != record.fileName)
+        p.newName = systemfinction::UniqueFileName(record.folder, p.newName);
+    p.dst = record.folder + p.newName;
+    return p;
+}
 
-    QString newName = NewFileName(record, timeText, options.rename, options.prefix, row);
-    if (newName != record.fileName)
-        newName = systemfinction::UniqueFileName(record.folder, newName);
-    const QString dst = record.folder + newName;
+Outcome CompletePhoto(const PhotoRecord &record, const Prepared &prepared, const QString &timeText,
+                      const QString &position, const Options &options, FrameBuffers *buffers)
+{
+    Outcome out = prepared.outcome;
+    if (!out.ok())
+        return out;
+    const QString &src = prepared.src;
+    const QString &dst = prepared.dst;
+    const QString &newName = prepared.newName;
 
     std::optional<gpstagwriter::GpsTags> gps;
     if (options.writeGps)
@@ -211,19 +248,19 @@ Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeT
     }
 
     if (options.frame) {
-        const QImage photo = ReadUprightPhoto(src);
-        if (photo.isNull()) {
+        FrameBuffers own;
+        FrameBuffers &b = buffers ? *buffers : own;
+        if (!ReadUprightPhoto(src, &b.photo)) {
             out.failure = Failure::Unreadable;
             return out;
         }
         const QString caption = CaptionText(options.note, position, timeText, options.withGps,
                                             options.withTime);
-        const QImage framed = ComposeFramedImage(photo, caption, options.background);
-        if (framed.isNull()) {
+        if (!ComposeFramedImage(b.photo, caption, options.background, &b.framed)) {
             out.failure = Failure::WriteFailed;
             return out;
         }
-        if (!writeFramed(source, framed, dst, gps ? &*gps : nullptr, &out))
+        if (!writeFramed(source, b.framed, dst, gps ? &*gps : nullptr, &out))
             return out;
         // The framed copy is safely written under its new name: the source
         // may go. Should removing fail, both files stay and nothing is lost.
@@ -244,6 +281,12 @@ Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeT
     out.fileName = newName;
     out.gpsWritten = gps.has_value();
     return out;
+}
+
+Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText,
+                     const QString &position, const Options &options)
+{
+    return CompletePhoto(record, PreparePhoto(record, row, timeText, options), timeText, position, options);
 }
 
 QString FailureText(Failure failure)
@@ -293,6 +336,14 @@ QString BatchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsW
     QString text = QStringLiteral("批处理完成!\r\n共处理 %1 个照片。").arg(processed);
     if (gpsWritten)
         text += QStringLiteral("\r\n其中 %1 个照片写入了GPS信息。").arg(*gpsWritten);
+    if (failed > 0)
+        text += QStringLiteral("\r\n其中 %1 个照片处理失败。").arg(failed);
+    return text;
+}
+
+QString CancelledBatchMessage(qint64 processed, qint64 failed)
+{
+    QString text = QStringLiteral("批处理已取消!\r\n已处理 %1 个照片，其余照片未改动。").arg(processed);
     if (failed > 0)
         text += QStringLiteral("\r\n其中 %1 个照片处理失败。").arg(failed);
     return text;

@@ -57,9 +57,14 @@ QSize FramedSize(const QSize &photo);
 // Reads a photo upright (the reader applies the orientation tag). A null
 // image when the file is missing or does not decode.
 QImage ReadUprightPhoto(const QString &path);
+// The same into *into, whose pixels are reused when size and format fit.
+bool ReadUprightPhoto(const QString &path, QImage *into);
 
 // The photo framed by the background colour with the caption line under it.
 QImage ComposeFramedImage(const QImage &photo, const QString &caption, const QColor &background);
+// The same into *into, reusing its pixels when it has the framed size.
+bool ComposeFramedImage(const QImage &photo, const QString &caption, const QColor &background,
+                        QImage *into);
 
 enum class Failure { None, Missing, BackupFailed, Unreadable, WriteFailed, RenameFailed,
                      MetadataFailed };
@@ -72,6 +77,30 @@ struct Outcome {
     QString reason;        // the system's reason of a failure, when known
     bool ok() const { return failure == Failure::None; }
 };
+
+// The large pictures of framing, kept by one worker between photos so that
+// each photo does not ask the system for fresh pages.
+struct FrameBuffers {
+    QImage photo;
+    QImage framed;
+};
+
+// The first half of ProcessPhoto, whose choices depend on what earlier
+// photos left on disk: the source checked, the backup made, the new name
+// chosen. `finished` when it failed and nothing more is to be done.
+struct Prepared {
+    Outcome outcome;
+    QString src;
+    QString dst;
+    QString newName;
+    bool finished() const { return !outcome.ok(); }
+};
+Prepared PreparePhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const Options &options);
+
+// The second half: decode, compose, encode, rename. Touches only the
+// prepared source and target, so photos can be completed side by side.
+Outcome CompletePhoto(const PhotoRecord &record, const Prepared &prepared, const QString &timeText,
+                      const QString &position, const Options &options, FrameBuffers *buffers = nullptr);
 
 // Processes one photo: backup, new name, frame, GPS tags. The source is removed or
 // renamed only once everything it is replaced by is completely on disk, and
@@ -93,5 +122,7 @@ QString FramedAgainBatchQuestion(qint64 count);
 // "批处理完成!" and the counts of a batch; gpsWritten (when GPS tags were
 // asked for) adds how many photos got them.
 QString BatchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten = {});
+// A batch stopped by "取消": the photos done before it stopped.
+QString CancelledBatchMessage(qint64 processed, qint64 failed);
 
 } // namespace photooutput

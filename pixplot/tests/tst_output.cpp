@@ -6,6 +6,8 @@
 #include "core/photorow.h"
 #include "core/systemfinction.h"
 
+#include <QCryptographicHash>
+#include <QDirIterator>
 #include <QFrame>
 #include <QImageReader>
 #include <QLabel>
@@ -114,6 +116,8 @@ private slots:
     void failedEncodeLeavesSourceUntouched();
     void vanishedAndCorruptPhotosCountAsFailed();
     void sameSecondPhotosWithFrameBothSurvive();
+    void parallelBatchMatchesOneJob();
+    void cancelLeavesEveryPhotoDoneOrUntouched();
 };
 
 void TestOutput::optionsStartStateAndEnabling()
@@ -561,6 +565,99 @@ void TestOutput::sameSecondPhotosWithFrameBothSurvive()
     QCOMPARE(win.photoCell(1, 0), QStringLiteral("20100501_140322.jpg"));
     QCOMPARE(win.photoCell(2, 0), QStringLiteral("20100501_140322_1.jpg"));
     QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("批处理完成!\r\n共处理 2 个照片。"));
+}
+
+// "批量执行" with four jobs and with one on the same set: photos of one
+// second, a name taken already, a photo that is not a picture and one that
+// vanished after it was listed give the same names, bytes and message.
+void TestOutput::parallelBatchMatchesOneJob()
+{
+    const auto run = [&](const QString &sub, int jobs) {
+        const QString folder = file(sub) + QLatin1Char('/');
+        QDir().mkpath(folder);
+        QStringList files;
+        QList<QPair<QString, QString>> times;
+        for (int i = 0; i < 6; ++i) {
+            files << folder + QStringLiteral("p%1.jpg").arg(i);
+            if (!fixtures::writeJpeg(files.last(), 100 + 8 * i, 80, QColor(40 * i, 90, 200 - 20 * i)))
+                return QStringList();
+            times.append({files.last(), i == 4 ? "2010:05:01 10:00:01" : "2010:05:01 10:00:00"});
+        }
+        files << folder + "broken.jpg" << folder + "gone.jpg";
+        if (!fixtures::writeLines(files[6], {QStringLiteral("no picture")})
+            || !fixtures::writeJpeg(files[7], 16, 16)
+            || !fixtures::writeLines(folder + "20100501_100001.jpg", {QStringLiteral("taken")})
+            || !fixtures::setExifTimes(times))
+            return QStringList();
+        Window win;
+        win.w->setBatchJobs(jobs);
+        win.addPhotos(files);
+        QFile::remove(files[7]);
+        win.clickCheck(QStringLiteral("Ck_reanme"));
+        win.clickCheck(QStringLiteral("Ck_frame"));
+        win.click(QStringLiteral("cmd_allmake"));
+        QStringList seen{win.dialogs.lastInfo()};
+        for (int r = 1; r <= files.size(); ++r)
+            seen << win.photoCell(r, 0);
+        QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+        QStringList names;
+        while (it.hasNext()) {
+            const QString path = it.next();
+            names << path.mid(folder.size()) + QLatin1Char(' ')
+                    + QCryptographicHash::hash(bytesOf(path), QCryptographicHash::Md5).toHex();
+        }
+        names.sort();
+        return seen + names;
+    };
+    const QStringList one = run(QStringLiteral("one"), 1);
+    QCOMPARE(one.value(0), QStringLiteral("批处理完成!\r\n共处理 8 个照片。\r\n其中 2 个照片处理失败。"));
+    QCOMPARE(run(QStringLiteral("four"), 4), one);
+}
+
+// "取消" while the batch works: the window keeps answering, the photos in
+// flight are finished, the others keep their bytes, names and no backup.
+void TestOutput::cancelLeavesEveryPhotoDoneOrUntouched()
+{
+    const int count = 16;
+    QStringList files;
+    QList<QByteArray> sources;
+    for (int i = 0; i < count; ++i) {
+        files << file(QStringLiteral("p%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+        QVERIFY(fixtures::writeJpeg(files.last(), 900, 600, QColor(15 * i, 80, 120)));
+        sources << bytesOf(files.last());
+    }
+    Window win;
+    win.w->setBatchJobs(2);
+    win.addPhotos(files);
+    win.clickCheck(QStringLiteral("Ck_reanme"));
+    win.clickCheck(QStringLiteral("Op_incre"));
+    win.get<QLineEdit>(QStringLiteral("incre_txt"))->setText(QStringLiteral("trip"));
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    QTest::mouseClick(win.button(QStringLiteral("cmd_allmake")), Qt::LeftButton);
+    QVERIFY(win.w->batchRunning());
+    QVERIFY(!win.button(QStringLiteral("cmd_make"))->isEnabled());
+    QTest::mouseClick(win.button(QStringLiteral("cmd_cancel")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!win.w->batchRunning(), 60000);
+    QVERIFY(win.button(QStringLiteral("cmd_allmake"))->isEnabled());
+    int done = 0;
+    for (int i = 0; i < count; ++i) {
+        const QString name = QFileInfo(files[i]).fileName();
+        const QString renamed = QStringLiteral("trip%1.jpg").arg(i + 1, 4, 10, QLatin1Char('0'));
+        if (QFileInfo::exists(files[i])) { // untouched
+            QCOMPARE(bytesOf(files[i]), sources[i]);
+            QVERIFY(!QFileInfo::exists(file(renamed)));
+            QVERIFY(!QFileInfo::exists(file(QStringLiteral("BackUp/") + name)));
+            QCOMPARE(win.photoCell(i + 1, 0), name);
+        } else { // done: framed under its new name, backed up
+            ++done;
+            QCOMPARE(sizeOf(file(renamed)), QSize(944, 644));
+            QCOMPARE(bytesOf(file(QStringLiteral("BackUp/") + name)), sources[i]);
+            QCOMPARE(win.photoCell(i + 1, 0), renamed);
+        }
+    }
+    QVERIFY2(done < count, "the batch ended before 取消 was read");
+    QCOMPARE(win.dialogs.lastInfo(),
+             QStringLiteral("批处理已取消!\r\n已处理 %1 个照片，其余照片未改动。").arg(done));
 }
 
 QTEST_MAIN(TestOutput)

@@ -2,6 +2,8 @@
 // headless on real files, checked through the program's own output.
 #include "tst_photofixtures.h"
 
+#include <QCryptographicHash>
+#include <QDirIterator>
 #include <QImageReader>
 #include <QTemporaryDir>
 
@@ -77,6 +79,8 @@ private slots:
     void processRenamesAndFrames();
     void processByPrefixWithoutBackup();
     void processReportsFailures();
+    void parallelBatchMatchesOneJob_data();
+    void parallelBatchMatchesOneJob();
 };
 
 void TestPhotoCli::matchPrintsOneLinePerPhoto()
@@ -229,6 +233,65 @@ void TestPhotoCli::processReportsFailures()
     QVERIFY(r.err.contains(QStringLiteral("broken.jpg")));
     QCOMPARE(testsupport::readAll(file("broken.jpg")), QByteArray("no picture\r\n"));
     QCOMPARE(QImageReader(file("c.jpg")).size(), QSize(84, 74));
+}
+
+void TestPhotoCli::parallelBatchMatchesOneJob_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("time names, frame, backup") << QStringList{"--rename", "time", "--frame", "--note", "Trip"};
+    QTest::newRow("prefix names, no frame") << QStringList{"--rename", "prefix:trip"};
+    QTest::newRow("prefix names, frame, no backup") << QStringList{"--rename", "prefix:trip", "--frame", "--no-backup"};
+    QTest::newRow("frame in place") << QStringList{"--frame"};
+}
+
+// The same photos in two folders, once with one job and once with four:
+// every name, byte, message and count must come out the same. The set has
+// photos of one second, names that are taken already, names that move to
+// each other (trip0002 -> trip0001) and a photo that is not a picture.
+void TestPhotoCli::parallelBatchMatchesOneJob()
+{
+    QFETCH(QStringList, options);
+    const auto run = [&](const QString &sub, const QString &jobs) {
+        const QString folder = file(sub) + QLatin1Char('/');
+        QDir().mkpath(folder);
+        const QStringList names{"trip0002.jpg", "trip0001.jpg", "a.jpg", "b.jpg", "d.jpg", "e.jpg", "c.jpg"};
+        QList<QPair<QString, QString>> times;
+        for (int i = 0; i < names.size(); ++i) {
+            if (!fixtures::writeJpeg(folder + names[i], 120 + 8 * i, 90, QColor(40 * i, 90, 200 - 20 * i)))
+                return Run{};
+            if (names[i] != QLatin1String("c.jpg"))
+                times.append({folder + names[i], i == 3 ? "2010:05:01 10:00:01" : "2010:05:01 10:00:00"});
+        }
+        if (!fixtures::writeLines(folder + "broken.jpg", {QStringLiteral("no picture")})
+            || !fixtures::writeLines(folder + "20100501_100001.jpg", {QStringLiteral("taken")})
+            || !fixtures::setExifTimes(times))
+            return Run{};
+        QStringList args{"--process", "--jobs", jobs};
+        args += options;
+        for (const char *n : {"trip0002.jpg", "trip0001.jpg", "a.jpg", "b.jpg", "broken.jpg", "d.jpg", "c.jpg",
+                              "e.jpg"})
+            args << folder + QLatin1String(n);
+        Run r = pixplot(args);
+        r.err.replace(folder, QStringLiteral("<folder>/"));
+        // What the folder holds afterwards: every name with its bytes.
+        QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+        QStringList files;
+        while (it.hasNext()) {
+            const QString path = it.next();
+            files << path.mid(folder.size()) + QLatin1Char(' ')
+                    + QCryptographicHash::hash(testsupport::readAll(path), QCryptographicHash::Md5).toHex();
+        }
+        files.sort();
+        r.out += files.join(QLatin1Char('\n'));
+        return r;
+    };
+    const Run one = run(QStringLiteral("one"), QStringLiteral("1"));
+    const Run four = run(QStringLiteral("four"), QStringLiteral("4"));
+    QVERIFY2(one.out.contains(QStringLiteral("批处理完成!")), qPrintable(one.err));
+    QCOMPARE(one.code, options.contains("--frame") ? 1 : 0); // the broken photo fails when decoded
+    QCOMPARE(four.code, one.code);
+    QCOMPARE(four.err, one.err);
+    QCOMPARE(four.out, one.out);
 }
 
 QTEST_MAIN(TestPhotoCli)

@@ -95,7 +95,14 @@ struct Window {
         return c;
     }
     QPushButton *button(const QString &name) const { return get<QPushButton>(name); }
-    void click(const QString &name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    // Clicks a button; "批量执行" works in the background, so this waits
+    // until its batch has ended.
+    void click(const QString &name) const
+    {
+        QTest::mouseClick(button(name), Qt::LeftButton);
+        for (int i = 0; i < 6000 && w->batchRunning(); ++i)
+            QTest::qWait(10);
+    }
     // Clicks a check box or option button on its indicator.
     void clickCheck(const QString &name) const
     {

@@ -4,6 +4,7 @@
 #include "core/gpstagwriter.h"
 #include "core/mappage.h"
 #include "core/pathfile.h"
+#include "core/photobatch.h"
 #include "core/photomatch.h"
 #include "core/photooutput.h"
 #include "core/stepping.h"
@@ -155,6 +156,15 @@ int runProcess(const QCommandLineParser &parser)
         printLine(stderr, QStringLiteral("usage: pixplot --process [options] PHOTO..."));
         return 2;
     }
+    int jobs = photobatch::defaultJobs();
+    if (parser.isSet(QStringLiteral("jobs"))) {
+        bool ok = false;
+        jobs = parser.value(QStringLiteral("jobs")).toInt(&ok);
+        if (!ok || jobs < 1) {
+            printLine(stderr, QStringLiteral("--jobs takes a number of photos worked on at once, 1 or more"));
+            return 2;
+        }
+    }
     photooutput::Options options;
     options.backup = !parser.isSet(QStringLiteral("no-backup"));
     if (parser.isSet(QStringLiteral("rename"))) {
@@ -208,19 +218,25 @@ int runProcess(const QCommandLineParser &parser)
             return 1;
     }
 
-    qint64 failed = 0, gpsWritten = 0;
-    for (qsizetype i = 0; i < loaded.rows.size(); ++i) {
-        const PhotoRow &row = loaded.rows.at(i);
-        const photooutput::Outcome out =
-            photooutput::ProcessPhoto(row.record, i + 1, row.timeText, row.position, options);
-        if (!out.ok()) {
-            ++failed;
-            printLine(stderr, QStringLiteral("%1: %2").arg(row.record.folder + row.record.fileName,
-                                                           photooutput::FailureText(out)));
-        } else if (out.gpsWritten) {
-            ++gpsWritten;
-        }
-    }
+    QList<photobatch::Item> items;
+    items.reserve(loaded.rows.size());
+    for (const PhotoRow &row : loaded.rows)
+        items.append({row.record, row.timeText, row.position});
+    photobatch::PhotoBatch batch(items, options, jobs);
+    qint64 gpsWritten = 0;
+    // Failures are named in row order, whatever order the photos finish in.
+    QObject::connect(&batch, &photobatch::PhotoBatch::photoDone, &batch,
+                     [&loaded, &gpsWritten](qint64 i, const photooutput::Outcome &out) {
+                         if (out.ok()) {
+                             gpsWritten += out.gpsWritten ? 1 : 0;
+                             return;
+                         }
+                         const PhotoRow &row = loaded.rows.at(i);
+                         printLine(stderr, QStringLiteral("%1: %2").arg(row.record.folder + row.record.fileName,
+                                                                        photooutput::FailureText(out)));
+                     });
+    batch.run();
+    const qint64 failed = batch.failedCount();
     printMessage(photooutput::BatchMessage(loaded.rows.size(), failed,
                                            options.writeGps ? std::optional<qint64>(gpsWritten)
                                                             : std::nullopt));
@@ -357,6 +373,9 @@ void addAppOptions(QCommandLineParser &parser)
                       QStringLiteral("--process: write the matched positions as EXIF GPS tags (needs --path).")});
     parser.addOption({QStringLiteral("exif-gps"),
                       QStringLiteral("Print the EXIF GPS position of each photo.")});
+    parser.addOption({QStringLiteral("jobs"),
+                      QStringLiteral("--process: photos worked on at once (default: one per core)."),
+                      QStringLiteral("N")});
 }
 
 std::optional<int> runAppOptions(const QCommandLineParser &parser)

@@ -3,6 +3,7 @@
 #include "core/pathfile.h"
 #include "core/pathshare.h"
 #include "core/photomatch.h"
+#include "core/photobatch.h"
 #include "core/progress.h"
 #include "core/stepping.h"
 #include "core/systemfinction.h"
@@ -353,7 +354,7 @@ void PixplotMain::buildForm()
     pic_info->setObjectName(QStringLiteral("pic_info"));
     pic_info->setFrameShape(QFrame::Box);
     pic_info->setAutoFillBackground(true);
-    pic_info->setFixedSize(6000 / preview::kTwipsPerPixel + 20, 60);
+    pic_info->setFixedSize(6000 / preview::kTwipsPerPixel + 20, 90);
     txt_info = new QLabel(pic_info);
     txt_info->setObjectName(QStringLiteral("txt_info"));
     txt_info->setGeometry(10, 6, 400, 20);
@@ -364,6 +365,11 @@ void PixplotMain::buildForm()
     barPalette.setColor(QPalette::Window, QColor(0, 0, 160));
     sp_info->setPalette(barPalette);
     sp_info->setGeometry(10, 32, 0, 18);
+    // Stops a batch after the photos it is working on.
+    cmd_cancel = new QPushButton(QStringLiteral("取消"), pic_info);
+    cmd_cancel->setObjectName(QStringLiteral("cmd_cancel"));
+    cmd_cancel->setGeometry(pic_info->width() - 80, 56, 70, 26);
+    cmd_cancel->hide();
     pic_info->hide();
 
     // Events.
@@ -400,6 +406,10 @@ void PixplotMain::buildForm()
     connect(Ck_frame, &QCheckBox::toggled, this, &PixplotMain::Ck_frame_Click);
     connect(cmd_make, &QPushButton::clicked, this, &PixplotMain::cmd_make_Click);
     connect(cmd_allmake, &QPushButton::clicked, this, &PixplotMain::cmd_allmake_Click);
+    connect(cmd_cancel, &QPushButton::clicked, this, [this] {
+        if (batch_)
+            batch_->cancel();
+    });
 
     // Tab follows the eye: each list and its buttons, then the right
     // column from top to bottom, each row left to right.
@@ -955,7 +965,7 @@ void PixplotMain::cmd_make_Click()
 void PixplotMain::cmd_allmake_Click()
 {
     const qint64 n = photoModel_->rowCount();
-    if (n == 0 || prefixRefused())
+    if (n == 0 || batch_ || prefixRefused())
         return;
     // Photos framed earlier in this session would get a second frame.
     bool skipFramed = false;
@@ -969,20 +979,60 @@ void PixplotMain::cmd_allmake_Click()
     }
     const QString caption = QStringLiteral("批量编辑 ");
     ShowProgress(caption, 0, n);
-    qint64 failed = 0, gpsWritten = 0;
+    QList<photobatch::Item> items;
+    items.reserve(n);
     for (qint64 i = 1; i <= n; ++i) {
-        if (!(skipFramed && framedBefore(i))) {
-            const photooutput::Outcome out = processAndRemember(i);
-            if (!out.ok())
-                ++failed;
-            else if (out.gpsWritten)
-                ++gpsWritten;
-        }
-        ShowProgress(caption, i, photoModel_->rowCount());
+        if (skipFramed && framedBefore(i))
+            continue;
+        const PhotoRow &row = photoRows().at(i - 1);
+        items.append({row.record, row.timeText, row.position, i});
     }
+    batchFrames_ = Ck_frame->isChecked();
+    batchGps_ = Ck_exifgps->isChecked();
+    batchGpsWritten_ = 0;
+    batch_ = new photobatch::PhotoBatch(items, outputOptions(),
+                                        batchJobs_ > 0 ? batchJobs_ : photobatch::defaultJobs(), this);
+    // The window stays free while the batch works: nothing may change the
+    // rows or the files under it, the rest answers as usual.
+    for (QPushButton *b : findChildren<QPushButton *>()) {
+        if (b != cmd_cancel && b->isEnabled()) {
+            b->setEnabled(false);
+            heldButtons_ << b;
+        }
+    }
+    cmd_cancel->setEnabled(true);
+    cmd_cancel->show();
+    connect(batch_, &photobatch::PhotoBatch::photoDone, this,
+            [this](qint64 i, const photooutput::Outcome &out) {
+                const qsizetype r = batch_->item(i).row - 1;
+                if (!out.ok() || r >= photoRows().size())
+                    return;
+                batchGpsWritten_ += out.gpsWritten ? 1 : 0;
+                if (out.fileName != photoRows().at(r).record.fileName) {
+                    photoModel_->editRows()[r].record.fileName = out.fileName;
+                    photoModel_->rowEdited(r);
+                }
+                if (batchFrames_)
+                    framed_.insert(photoRows().at(r).record.folder + out.fileName);
+            });
+    connect(batch_, &photobatch::PhotoBatch::progress, this,
+            [this, caption](qint64 finished, qint64) { ShowProgress(caption, finished, photoModel_->rowCount()); });
+    connect(batch_, &photobatch::PhotoBatch::done, this, &PixplotMain::batchDone);
+    batch_->start();
+}
+
+void PixplotMain::batchDone()
+{
+    photobatch::PhotoBatch *batch = std::exchange(batch_, nullptr);
+    cmd_cancel->hide();
+    for (QPushButton *b : std::exchange(heldButtons_, {}))
+        b->setEnabled(true);
     ShowProgress(QString(), 0, 0);
     showSelectedPreview();
-    const auto gpsCount = Ck_exifgps->isChecked() ? std::optional<qint64>(gpsWritten) : std::nullopt;
-    dialogs_.inform(this, photooutput::BatchMessage(photoModel_->rowCount(), failed, gpsCount),
-                    kTitle, common::MessageIcon::Information);
+    const auto gpsCount = batchGps_ ? std::optional<qint64>(batchGpsWritten_) : std::nullopt;
+    const QString message = batch->wasCancelled()
+        ? photooutput::CancelledBatchMessage(batch->finishedCount(), batch->failedCount())
+        : photooutput::BatchMessage(photoModel_->rowCount(), batch->failedCount(), gpsCount);
+    batch->deleteLater();
+    dialogs_.inform(this, message, kTitle, common::MessageIcon::Information);
 }

@@ -21,6 +21,7 @@ class QTreeView;
 class NMEAF;
 class PathListModel;
 class PhotoListModel;
+namespace photobatch { class PhotoBatch; }
 struct PathPoint;
 struct PhotoRow;
 
@@ -60,6 +61,11 @@ public:
     void Ck_frame_Click();
     void cmd_make_Click();
     void cmd_allmake_Click();
+
+    // A batch of "批量执行" is working in the background.
+    bool batchRunning() const { return batch_ != nullptr; }
+    // Photos "批量执行" works on at once (one per core unless set).
+    void setBatchJobs(int jobs) { batchJobs_ = jobs; }
 
     // Progress panel; an empty caption hides it.
     void ShowProgress(const QString &caption, qint64 current, qint64 total);
@@ -143,4 +149,14 @@ private:
     QFrame *pic_info = nullptr;
     QLabel *txt_info = nullptr;
     QFrame *sp_info = nullptr;
+    QPushButton *cmd_cancel = nullptr;
+
+    void batchDone();
+    photobatch::PhotoBatch *batch_ = nullptr;
+    int batchJobs_ = 0;
+    bool batchFrames_ = false; // the running batch frames its photos
+    bool batchGps_ = false;    // ... and writes GPS tags
+    qint64 batchGpsWritten_ = 0;
+    // Buttons the running batch turned off, to turn on again.
+    QList<QPushButton *> heldButtons_;
 };

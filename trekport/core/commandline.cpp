@@ -32,7 +32,7 @@ namespace {
 
 struct Track {
     PointStore store;
-    QStringList lines;
+    int count = 0; // rows listed
 };
 
 // Downloads until the line has been quiet for quietMs. Returns 0 or the
@@ -41,7 +41,7 @@ struct Track {
 int download(const QString &portText, int quietMs, Track &track, QTextStream &out, QTextStream &err,
              bool *lost)
 {
-    LoggerLink link(track.store, [&track] { return int(track.lines.size()); });
+    LoggerLink link(track.store, [&track] { return track.count; });
     const int error = link.open(portText);
     if (error != 0) {
         err << statusLine(true, portText, false, openFailureText(error, portText)) << Qt::endl;
@@ -54,7 +54,7 @@ int download(const QString &portText, int quietMs, Track &track, QTextStream &ou
     QObject::connect(&quiet, &QTimer::timeout, &loop, &QEventLoop::quit);
     QObject::connect(&link, &LoggerLink::bytesReceived, &quiet, qOverload<>(&QTimer::start));
     QObject::connect(&link, &LoggerLink::pointCompleted, &loop, [&](const QString &line) {
-        track.lines << line;
+        ++track.count;
         out << line << Qt::endl;
     });
     QObject::connect(&link, &LoggerLink::deviceLost, &loop, [&] {
@@ -223,13 +223,14 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
             return ExitBadInput;
         }
         int ignored = 0;
-        const QStringList listed = parseTrackLines(fileLines, track.store, int(track.lines.size()), &ignored);
-        if (listed.isEmpty()) {
+        const int kept = parseTrackLines(fileLines, track.store, track.count, &ignored);
+        if (kept == 0) {
             err << noTrackPointsMessage(path, ignored).replace(QStringLiteral("\r\n"), QString()) << Qt::endl;
             return ExitBadInput;
         }
-        track.lines << listed;
-        out << QStringLiteral("已读取") << path << QStringLiteral("，共") << listed.size()
+        fileLines.clear();
+        track.count += kept;
+        out << QStringLiteral("已读取") << path << QStringLiteral("，共") << kept
             << QStringLiteral("个轨迹点。") << Qt::endl;
         if (ignored > 0)
             err << ignoredLinesMessage(ignored) << Qt::endl;
@@ -242,14 +243,14 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
             return code;
     }
 
-    const int n = int(track.lines.size());
+    const int n = track.count;
     if (n == 0 && !(gtxtOut.isEmpty() && nameOut.isEmpty() && kmlOut.isEmpty() && gpxOut.isEmpty())) {
         err << QStringLiteral("没有轨迹点，未写入任何文件。") << Qt::endl;
         return ExitBadInput;
     }
     QString error;
     if (!gtxtOut.isEmpty()) {
-        if (!writeGtxtFile(gtxtOut, track.lines, &error)) {
+        if (!writeGtxtFile(gtxtOut, track.store, n, &error)) {
             err << oneLine(writeFailedMessage(gtxtOut, error)) << Qt::endl;
             return ExitBadInput;
         }
@@ -258,8 +259,8 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     }
     if (!nameOut.isEmpty()) {
         int skipped = 0;
-        const QStringList lines = buildNameLines(track.store, n, dataYear, &skipped, zone);
-        if (!writeNameFile(nameOut, lines, &error)) {
+        const QByteArray bytes = buildNameFile(track.store, n, dataYear, &skipped, zone);
+        if (!writeNameFile(nameOut, bytes, &error)) {
             err << oneLine(writeFailedMessage(nameOut, error)) << Qt::endl;
             return ExitBadInput;
         }
@@ -270,8 +271,8 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         out << QStringLiteral("。") << Qt::endl;
     }
     if (!kmlOut.isEmpty()) {
-        const KmlDocument doc = buildKmlDocument(track.store, n);
-        if (!writeKmlFile(kmlOut, doc.lines, &error)) {
+        const KmlFile doc = buildKmlFile(track.store, n);
+        if (!writeKmlFile(kmlOut, doc.bytes, &error)) {
             err << oneLine(writeFailedMessage(kmlOut, error)) << Qt::endl;
             return ExitBadInput;
         }

@@ -6,22 +6,21 @@ std::optional<QString> FrameDecoder::DecodeFrameByte(quint8 byte, PointStore &st
 {
     auto &b = frameBuffer_;
     b[frameIndex_] = byte;
-    TrackRow &r = store.row(row);
     switch (frameIndex_) {
     case 1:
         // Unsigned: a record number of 0xFFFF is 65535, not a negative one.
-        r[ColRecord] = pad(b[0] * 256 + b[1], 3);
+        store.setNumber(row, ColRecord, quint32(b[0] * 256 + b[1]), 3);
         break;
-    case 2: r[ColKind] = b[2] == 0x41 ? kindAuto : kindMarked; break;
-    case 3: r[ColMonth] = pad(b[3], 2); break;
-    case 4: r[ColDay] = pad(b[4], 2); break;
-    case 5: r[ColHour] = pad(b[5], 2); break;
-    case 6: r[ColMinute] = pad(b[6], 2); break;
-    case 7: r[ColSecond] = pad(b[7], 2); break;
-    case 8: r[ColLatDeg] = pad(b[8], 2); break;
-    case 11: r[ColLatMin] = minutesText(b[9], b[10], b[11]); break;
-    case 12: r[ColLonDeg] = pad(b[12], 3); break;
-    case 15: r[ColLonMin] = minutesText(b[13], b[14], b[15]); break;
+    case 2: store.setMarked(row, b[2] != 0x41); break;
+    case 3: store.setNumber(row, ColMonth, b[3], 2); break;
+    case 4: store.setNumber(row, ColDay, b[4], 2); break;
+    case 5: store.setNumber(row, ColHour, b[5], 2); break;
+    case 6: store.setNumber(row, ColMinute, b[6], 2); break;
+    case 7: store.setNumber(row, ColSecond, b[7], 2); break;
+    case 8: store.setNumber(row, ColLatDeg, b[8], 2); break;
+    case 11: store.setMinutes(row, ColLatMin, b[9], minutesFraction(b[10], b[11])); break;
+    case 12: store.setNumber(row, ColLonDeg, b[12], 3); break;
+    case 15: store.setMinutes(row, ColLonMin, b[13], minutesFraction(b[14], b[15])); break;
     default: break;
     }
     if (frameIndex_ < 15) {
@@ -29,7 +28,7 @@ std::optional<QString> FrameDecoder::DecodeFrameByte(quint8 byte, PointStore &st
         return std::nullopt;
     }
     frameIndex_ = 0;
-    return listLine(r);
+    return store.line(row);
 }
 
 } // namespace trekport

@@ -73,25 +73,24 @@ std::optional<ParsedTrackLine> ParseTrackLine(const QString &line)
     return ParsedTrackLine{cellsAtFixedPlaces(line), line.left(trackLineLength)};
 }
 
-QStringList parseTrackLines(const QStringList &lines, PointStore &store, int firstRow, int *ignored)
+int parseTrackLines(const QStringList &lines, PointStore &store, int firstRow, int *ignored)
 {
     int others = 0;
-    QStringList listed;
-    listed.reserve(lines.size());
+    int kept = 0;
     store.reserve(firstRow + int(lines.size()));
     for (const QString &line : lines) {
-        std::optional<ParsedTrackLine> parsed = ParseTrackLine(line);
+        const std::optional<ParsedTrackLine> parsed = ParseTrackLine(line);
         if (!parsed) {
             if (!line.trimmed().isEmpty())
                 ++others;
             continue;
         }
-        store.row(firstRow + int(listed.size())) = std::move(parsed->row);
-        listed << parsed->listed;
+        store.setRow(firstRow + kept, parsed->row, parsed->listed);
+        ++kept;
     }
     if (ignored)
         *ignored = others;
-    return listed;
+    return kept;
 }
 
 QString ignoredLinesMessage(int ignored)
@@ -112,13 +111,28 @@ bool readGtxtFile(const QString &path, QStringList *lines, QString *error)
     return common::readTextLines(path, common::TextEncoding::Utf8OrGbk, lines, error);
 }
 
-bool writeGtxtFile(const QString &path, const QStringList &lines, QString *error)
+bool writeGtxtFile(const QString &path, const PointStore &store, int count, QString *error)
 {
-    const QByteArray gbk = common::joinLinesCrLf(lines, common::TextEncoding::Gbk);
-    // A line GBK cannot hold (text from a hand-edited UTF-8 file) would come
-    // back as "?"; such a list is kept in UTF-8, which reading takes as well.
-    if (common::splitLines(common::decodeText(gbk, common::TextEncoding::Gbk)) != lines)
-        return common::writeTextLines(path, lines, common::TextEncoding::Utf8, error);
+    // Line by line, so a long track is never held as texts all at once.
+    QByteArray gbk;
+    gbk.reserve(qsizetype(count) * 68);
+    for (int i = 0; i < count; ++i) {
+        const QString line = store.line(i);
+        const QByteArray bytes = common::encodeText(line, common::TextEncoding::Gbk);
+        // A line GBK cannot hold (text from a hand-edited UTF-8 file) would
+        // come back as "?"; such a list is kept in UTF-8, which reading
+        // takes as well.
+        if (line.contains(QLatin1Char('\r')) || line.contains(QLatin1Char('\n'))
+            || common::decodeText(bytes, common::TextEncoding::Gbk) != line) {
+            QStringList lines;
+            lines.reserve(count);
+            for (int k = 0; k < count; ++k)
+                lines << store.line(k);
+            return common::writeTextLines(path, lines, common::TextEncoding::Utf8, error);
+        }
+        gbk += bytes;
+        gbk += "\r\n";
+    }
     return common::writeFileAtomically(path, gbk, error);
 }
 

@@ -23,11 +23,11 @@ struct ParsedTrackLine {
 // fixed places like any other line.
 std::optional<ParsedTrackLine> ParseTrackLine(const QString &line);
 
-// Parses every line into store rows from firstRow on; returns the listed
-// texts of the lines kept, in order. *ignored: the non-blank lines that are
-// not list lines (a NAME file read by mistake gives nothing but those).
-QStringList parseTrackLines(const QStringList &lines, PointStore &store, int firstRow,
-                            int *ignored = nullptr);
+// Parses every line into store rows from firstRow on (the store keeps what
+// the list shows for each); returns how many lines were kept. *ignored: the
+// non-blank lines that are not list lines (a NAME file read by mistake gives
+// nothing but those).
+int parseTrackLines(const QStringList &lines, PointStore &store, int firstRow, int *ignored = nullptr);
 
 // "另有 K 行不是轨迹点，已忽略。"
 QString ignoredLinesMessage(int ignored);
@@ -37,9 +37,9 @@ QString noTrackPointsMessage(const QString &path, int ignored);
 // Reads a GTXT file (GBK or UTF-8, CR LF or LF). False (and *error set) when
 // it is not a regular file or cannot be read.
 bool readGtxtFile(const QString &path, QStringList *lines, QString *error = nullptr);
-// Writes the list lines atomically in GBK; in UTF-8 only when some line holds
-// a character GBK has not.
-bool writeGtxtFile(const QString &path, const QStringList &lines, QString *error = nullptr);
+// Writes the list lines of rows 0..count-1 atomically in GBK; in UTF-8 only
+// when some line holds a character GBK has not.
+bool writeGtxtFile(const QString &path, const PointStore &store, int count, QString *error = nullptr);
 
 QString gtxtSavedMessage(const QString &path, int count);
 

@@ -100,58 +100,75 @@ QString KmlCoordinates(const TrackRow &r)
         + decimalDegrees(r[ColLatDeg], r[ColLatMin]) + QStringLiteral(",0");
 }
 
+int forEachKmlLine(const PointStore &store, int count, const std::function<void(const QString &)> &line)
+{
+    int marked = 0;
+    line(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+    line(QStringLiteral("<kml xmlns=\"http://www.opengis.net/kml/2.2\">"));
+    line(QStringLiteral("<Document>"));
+    line(QStringLiteral("<name>New Paths</name>"));
+    line(QStringLiteral("<description>") + esc(TimeLabel(store.at(0))) + QStringLiteral(" TO ")
+         + esc(TimeLabel(store.at(count - 1))) + QStringLiteral("</description>"));
+    for (int i = 0; i < count; ++i) {
+        if (store.cell(i, ColKind) != kindMarked)
+            continue;
+        const TrackRow r = store.at(i);
+        ++marked;
+        line(IndentText(1) + QStringLiteral("<Placemark>"));
+        line(IndentText(2) + QStringLiteral("<name>NO.") + esc(r[ColRecord]) + QStringLiteral("</name>"));
+        line(IndentText(2) + QStringLiteral("<description> ")
+             + esc(TimeLabel(r) + QStringLiteral(" N") + r[ColLatDeg] + QStringLiteral("°") + r[ColLatMin]
+                   + QStringLiteral("',E") + r[ColLonDeg] + QStringLiteral("°") + r[ColLonMin] + QLatin1Char('\''))
+             + QStringLiteral("</description>"));
+        line(IndentText(2) + QStringLiteral("<Point>"));
+        line(IndentText(3) + QStringLiteral("<coordinates>") + esc(KmlCoordinates(r))
+             + QStringLiteral("</coordinates>"));
+        line(IndentText(2) + QStringLiteral("</Point>"));
+        line(IndentText(1) + QStringLiteral("</Placemark>"));
+    }
+    if (marked < count) {
+        line(QStringLiteral("<Style id=\"style0\"><LineStyle>"));
+        line(QStringLiteral("<color>ff00ffaa</color>"));
+        line(QStringLiteral("<width>2</width>"));
+        line(QStringLiteral("</LineStyle></Style>"));
+        line(IndentText(1) + QStringLiteral("<Placemark>"));
+        line(IndentText(2) + QStringLiteral("<name>Auto Track</name>"));
+        line(IndentText(2) + QStringLiteral("<description>My Auto Track ......</description>"));
+        line(IndentText(2) + QStringLiteral("<styleUrl>#style0</styleUrl>"));
+        line(IndentText(2) + QStringLiteral("<LineString>"));
+        line(IndentText(2) + QStringLiteral("<coordinates>"));
+        for (int j = 0; j < count; ++j) {
+            if (store.cell(j, ColKind) == kindAuto)
+                line(IndentText(3) + esc(KmlCoordinates(store.at(j))));
+        }
+        line(IndentText(2) + QStringLiteral("</coordinates>"));
+        line(IndentText(2) + QStringLiteral("</LineString>"));
+        line(IndentText(1) + QStringLiteral("</Placemark>"));
+    }
+    line(QStringLiteral("</Document>"));
+    line(QStringLiteral("</kml>"));
+    return marked;
+}
+
 KmlDocument buildKmlDocument(const PointStore &store, int count)
 {
     KmlDocument doc;
     doc.count = count;
-    QStringList &l = doc.lines;
-    l.reserve(count * 2 + 32);
-    l << QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>")
-      << QStringLiteral("<kml xmlns=\"http://www.opengis.net/kml/2.2\">")
-      << QStringLiteral("<Document>")
-      << QStringLiteral("<name>New Paths</name>")
-      << QStringLiteral("<description>") + esc(TimeLabel(store.at(0))) + QStringLiteral(" TO ")
-            + esc(TimeLabel(store.at(count - 1))) + QStringLiteral("</description>");
-    for (int i = 0; i < count; ++i) {
-        const TrackRow &r = store.at(i);
-        if (r[ColKind] != kindMarked)
-            continue;
-        ++doc.marked;
-        l << IndentText(1) + QStringLiteral("<Placemark>")
-          << IndentText(2) + QStringLiteral("<name>NO.") + esc(r[ColRecord]) + QStringLiteral("</name>")
-          << IndentText(2) + QStringLiteral("<description> ")
-                + esc(TimeLabel(r) + QStringLiteral(" N") + r[ColLatDeg] + QStringLiteral("°")
-                      + r[ColLatMin] + QStringLiteral("',E") + r[ColLonDeg] + QStringLiteral("°")
-                      + r[ColLonMin] + QLatin1Char('\''))
-                + QStringLiteral("</description>")
-          << IndentText(2) + QStringLiteral("<Point>")
-          << IndentText(3) + QStringLiteral("<coordinates>") + esc(KmlCoordinates(r))
-                + QStringLiteral("</coordinates>")
-          << IndentText(2) + QStringLiteral("</Point>")
-          << IndentText(1) + QStringLiteral("</Placemark>");
-    }
-    if (doc.marked < count) {
-        l << QStringLiteral("<Style id=\"style0\"><LineStyle>")
-          << QStringLiteral("<color>ff00ffaa</color>")
-          << QStringLiteral("<width>2</width>")
-          << QStringLiteral("</LineStyle></Style>")
-          << IndentText(1) + QStringLiteral("<Placemark>")
-          << IndentText(2) + QStringLiteral("<name>Auto Track</name>")
-          << IndentText(2) + QStringLiteral("<description>My Auto Track ......</description>")
-          << IndentText(2) + QStringLiteral("<styleUrl>#style0</styleUrl>")
-          << IndentText(2) + QStringLiteral("<LineString>")
-          << IndentText(2) + QStringLiteral("<coordinates>");
-        for (int j = 0; j < count; ++j) {
-            const TrackRow &r = store.at(j);
-            if (r[ColKind] == kindAuto)
-                l << IndentText(3) + esc(KmlCoordinates(r));
-        }
-        l << IndentText(2) + QStringLiteral("</coordinates>")
-          << IndentText(2) + QStringLiteral("</LineString>")
-          << IndentText(1) + QStringLiteral("</Placemark>");
-    }
-    l << QStringLiteral("</Document>") << QStringLiteral("</kml>");
+    doc.lines.reserve(count * 2 + 32);
+    doc.marked = forEachKmlLine(store, count, [&doc](const QString &l) { doc.lines << l; });
     return doc;
+}
+
+KmlFile buildKmlFile(const PointStore &store, int count)
+{
+    KmlFile file;
+    file.count = count;
+    file.bytes.reserve(qsizetype(count) * 48 + 1024);
+    file.marked = forEachKmlLine(store, count, [&file](const QString &l) {
+        file.bytes += l.toUtf8();
+        file.bytes += "\r\n";
+    });
+    return file;
 }
 
 QString kmlSavedMessage(const QString &path, int marked, int automatic)
@@ -161,9 +178,9 @@ QString kmlSavedMessage(const QString &path, int marked, int automatic)
         + QStringLiteral("个自动轨迹点。");
 }
 
-bool writeKmlFile(const QString &path, const QStringList &lines, QString *error)
+bool writeKmlFile(const QString &path, const QByteArray &bytes, QString *error)
 {
-    return common::writeTextLines(path, lines, common::TextEncoding::Utf8, error);
+    return common::writeFileAtomically(path, bytes, error);
 }
 
 } // namespace trekport

@@ -4,6 +4,7 @@
 #include "pointstore.h"
 
 #include <QStringList>
+#include <functional>
 
 namespace trekport {
 
@@ -23,8 +24,17 @@ struct KmlDocument {
     int count = 0;
 };
 KmlDocument buildKmlDocument(const PointStore &store, int count);
+// The same lines as the file's UTF-8 bytes, made point by point.
+struct KmlFile {
+    QByteArray bytes;
+    int marked = 0;
+    int count = 0;
+};
+KmlFile buildKmlFile(const PointStore &store, int count);
+// Hands each line of the document to `line`; returns the marked points.
+int forEachKmlLine(const PointStore &store, int count, const std::function<void(const QString &)> &line);
 
 QString kmlSavedMessage(const QString &path, int marked, int automatic);
-bool writeKmlFile(const QString &path, const QStringList &lines, QString *error = nullptr);
+bool writeKmlFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 } // namespace trekport

@@ -127,11 +127,10 @@ std::optional<QString> BuildNmeaRecord(const TrackRow &r, const QString &dataYea
     return rmc + NmeaChecksum(rmc) + QStringLiteral("\r\n") + gga + NmeaChecksum(gga);
 }
 
-QStringList buildNameLines(const PointStore &store, int count, const QString &dataYear, int *skipped,
-                           const common::TimeZoneSetting &zone)
+int forEachNameLine(const PointStore &store, int count, const QString &dataYear,
+                    const std::function<void(const QString &)> &line,
+                    const common::TimeZoneSetting &zone)
 {
-    QStringList lines;
-    lines.reserve(2 * count);
     int left = 0;
     for (int i = 0; i < count; ++i) {
         const std::optional<QString> record = BuildNmeaRecord(store.at(i), dataYear, zone);
@@ -140,11 +139,36 @@ QStringList buildNameLines(const PointStore &store, int count, const QString &da
             continue;
         }
         const qsizetype cut = record->indexOf(QLatin1Char('\r'));
-        lines << record->left(cut) << record->mid(cut + 2);
+        line(record->left(cut));
+        line(record->mid(cut + 2));
     }
+    return left;
+}
+
+QStringList buildNameLines(const PointStore &store, int count, const QString &dataYear, int *skipped,
+                           const common::TimeZoneSetting &zone)
+{
+    QStringList lines;
+    lines.reserve(2 * count);
+    const int left =
+        forEachNameLine(store, count, dataYear, [&lines](const QString &l) { lines << l; }, zone);
     if (skipped)
         *skipped = left;
     return lines;
+}
+
+QByteArray buildNameFile(const PointStore &store, int count, const QString &dataYear, int *skipped,
+                         const common::TimeZoneSetting &zone)
+{
+    QByteArray bytes;
+    bytes.reserve(qsizetype(count) * 136);
+    const int left = forEachNameLine(store, count, dataYear, [&bytes](const QString &l) {
+        bytes += common::encodeText(l, common::TextEncoding::Ascii);
+        bytes += "\r\n";
+    }, zone);
+    if (skipped)
+        *skipped = left;
+    return bytes;
 }
 
 QString yearOf(const QDateTime &time)
@@ -173,9 +197,9 @@ QString nameSavedMessage(const QString &path, int skipped)
     return text;
 }
 
-bool writeNameFile(const QString &path, const QStringList &lines, QString *error)
+bool writeNameFile(const QString &path, const QByteArray &bytes, QString *error)
 {
-    return common::writeTextLines(path, lines, common::TextEncoding::Ascii, error);
+    return common::writeFileAtomically(path, bytes, error);
 }
 
 } // namespace trekport

@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace trekport {
@@ -28,6 +29,13 @@ std::optional<qint64> rowUtcSeconds(const TrackRow &row, const QString &dataYear
 // left out because their cells are not numbers.
 QStringList buildNameLines(const PointStore &store, int count, const QString &dataYear,
                            int *skipped = nullptr, const common::TimeZoneSetting &zone = {});
+// The same lines as a NAME file's bytes, made point by point.
+QByteArray buildNameFile(const PointStore &store, int count, const QString &dataYear,
+                         int *skipped = nullptr, const common::TimeZoneSetting &zone = {});
+// Hands each line of buildNameLines to `line`; returns the rows left out.
+int forEachNameLine(const PointStore &store, int count, const QString &dataYear,
+                    const std::function<void(const QString &)> &line,
+                    const common::TimeZoneSetting &zone = {});
 
 // The two-digit year of a date-time ("26" in 2026).
 QString yearOf(const QDateTime &time);
@@ -40,6 +48,6 @@ inline const QString yearPrompt = QStringLiteral("输入GPS路径数据的年份
 inline const QString yearPromptTitle = QStringLiteral("更新数据年份");
 QString nameSavedMessage(const QString &path, int skipped);
 
-bool writeNameFile(const QString &path, const QStringList &lines, QString *error = nullptr);
+bool writeNameFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 } // namespace trekport

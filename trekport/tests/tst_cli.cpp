@@ -14,7 +14,6 @@
 #include <QFileInfo>
 #include <cmath>
 #include <QFile>
-#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -121,7 +120,7 @@ void TestCli::downloadPrintsWhatTheWindowLists()
     QVERIFY(second.send(frames));
     QTRY_COMPARE(form.Lis->count(), 3);
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(form.Lis->item(i)->text(), printed.at(i));
+        QCOMPARE(form.Lis->line(i), printed.at(i));
 }
 
 void TestCli::portThatCannotOpen_data()

@@ -48,6 +48,8 @@ private Q_SLOTS:
     void seventeenthByteStartsNextFrame();
     void restartDropsPartialFrame();
     void storeGrowsBeyondTwoThousand();
+    void storeKeepsCellsExactly_data();
+    void storeKeepsCellsExactly();
     void statusLines_data();
     void statusLines();
     void resolvePort_data();
@@ -166,6 +168,50 @@ void TestCore::storeGrowsBeyondTwoThousand()
     QCOMPARE(store.size(), 2500);
     QCOMPARE(store.at(2499)[ColRecord], QStringLiteral("2500"));
     QCOMPARE(listLine(store.at(2100)), lines.at(2100));
+}
+
+void TestCore::storeKeepsCellsExactly_data()
+{
+    QTest::addColumn<TrackRow>("cells");
+    QTest::addColumn<QString>("listed");
+    const TrackRow plain = row("007", kindAuto, "05", "12", "10", "23", "45", "31", "12.3456", "121", "23.4567");
+    QTest::newRow("logger point") << plain << QString();
+    const auto with = [&plain](int column, const QString &text) {
+        TrackRow r = plain;
+        r[column] = text;
+        return r;
+    };
+    QTest::newRow("long record, zeros kept") << with(ColRecord, "0001234") << QString();
+    QTest::newRow("nine digits") << with(ColRecord, "999999999") << QString();
+    QTest::newRow("ten digits") << with(ColRecord, "4294967296") << QString();
+    QTest::newRow("marked") << with(ColKind, kindMarked) << QString();
+    QTest::newRow("other kind") << with(ColKind, "自?") << QString();
+    QTest::newRow("empty cells") << TrackRow{} << QString();
+    QTest::newRow("not digits") << with(ColDay, "1&") << QString();
+    QTest::newRow("wide digits") << with(ColHour, "１０") << QString();
+    QTest::newRow("sign") << with(ColMinute, "-5") << QString();
+    QTest::newRow("five fraction digits") << with(ColLonMin, "23.45678") << QString();
+    QTest::newRow("minutes without fraction") << with(ColLatMin, "12.") << QString();
+    QTest::newRow("minutes without whole") << with(ColLatMin, ".3456") << QString();
+    QTest::newRow("two points") << with(ColLonMin, "1.2.3") << QString();
+    QTest::newRow("listed otherwise") << plain << QStringLiteral("记录007| 自动| 05月12日 10:23:45| garbled line");
+}
+
+void TestCore::storeKeepsCellsExactly()
+{
+    QFETCH(TrackRow, cells);
+    QFETCH(QString, listed);
+    PointStore store;
+    store.setRow(3, cells, listed);
+    QCOMPARE(store.size(), 4);
+    QCOMPARE(store.at(3), cells);
+    QCOMPARE(store.line(3), listed.isEmpty() ? listLine(cells) : listed);
+    QCOMPARE(store.at(1), TrackRow{});
+    // The logger's bytes written over the row make it a logger point again.
+    FrameDecoder d;
+    const QStringList decoded = decode(d, store, exampleFrame, 3);
+    QCOMPARE(decoded, QStringList{store.line(3)});
+    QCOMPARE(listLine(store.at(3)), QStringLiteral("记录007| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'"));
 }
 
 void TestCore::statusLines_data()
@@ -402,10 +448,10 @@ void TestCore::nmeaSkipsRowsThatAreNotNumbers()
     QFETCH(int, column);
     QFETCH(QString, value);
     PointStore store;
-    store.row(0) = row("001", kindAuto, "05", "12", "10", "23", "45", "31", "12.3456", "121", "23.4567");
-    store.row(1) = store.at(0);
-    store.row(1)[column] = value;
-    store.row(2) = store.at(0);
+    store.setRow(0, row("001", kindAuto, "05", "12", "10", "23", "45", "31", "12.3456", "121", "23.4567"));
+    store.setRow(1, store.at(0));
+    store.setCell(1, Column(column), value);
+    store.setRow(2, store.at(0));
     int skipped = -1;
     const QStringList lines = buildNameLines(store, 3, QStringLiteral("10"), &skipped);
     QCOMPARE(skipped, 1);
@@ -458,8 +504,8 @@ void TestCore::decimalDegrees()
 void TestCore::kmlOnlyAutomatic()
 {
     PointStore store;
-    store.row(0) = row("001", kindAuto, "05", "12", "10", "23", "45", "31", "12.3456", "121", "23.4567");
-    store.row(1) = row("002", kindAuto, "05", "12", "10", "24", "00", "31", "00.0000", "121", "00.0000");
+    store.setRow(0, row("001", kindAuto, "05", "12", "10", "23", "45", "31", "12.3456", "121", "23.4567"));
+    store.setRow(1, row("002", kindAuto, "05", "12", "10", "24", "00", "31", "00.0000", "121", "00.0000"));
     const KmlDocument doc = buildKmlDocument(store, 2);
     QCOMPARE(doc.marked, 0);
     const QStringList expected{
@@ -491,8 +537,8 @@ void TestCore::kmlOnlyAutomatic()
 void TestCore::kmlOnlyMarkedAndNumbering()
 {
     PointStore store;
-    store.row(0) = row("007", kindMarked, "05", "12", "10", "23", "45", "31", "12.3456", "121", "23.4567");
-    store.row(1) = row("1234", kindMarked, "06", "01", "11", "00", "00", "31", "00.0000", "121", "00.0000");
+    store.setRow(0, row("007", kindMarked, "05", "12", "10", "23", "45", "31", "12.3456", "121", "23.4567"));
+    store.setRow(1, row("1234", kindMarked, "06", "01", "11", "00", "00", "31", "00.0000", "121", "00.0000"));
     const KmlDocument doc = buildKmlDocument(store, 2);
     QCOMPARE(doc.marked, 2);
     QVERIFY(!doc.lines.join(QString()).contains(QStringLiteral("Style")));
@@ -512,7 +558,7 @@ void TestCore::kmlOnlyMarkedAndNumbering()
 void TestCore::kmlEscapesText()
 {
     PointStore store;
-    store.row(0) = row("0<7", kindMarked, "05", "1&", "10", "23", "45", "31", "12.3456", "121", "23.4567");
+    store.setRow(0, row("0<7", kindMarked, "05", "1&", "10", "23", "45", "31", "12.3456", "121", "23.4567"));
     const QString all = buildKmlDocument(store, 1).lines.join(QLatin1Char('\n'));
     QVERIFY(all.contains(QStringLiteral("<name>NO.0&lt;7</name>")));
     QVERIFY(all.contains(QStringLiteral("05/1&amp; 10:23:45")));

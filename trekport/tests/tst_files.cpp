@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QListWidget>
 #include <QPushButton>
 #include <QStringDecoder>
 #include <QTemporaryDir>
@@ -46,7 +45,7 @@ QStringList listOf(const MainForm &f)
 {
     QStringList lines;
     for (int i = 0; i < f.Lis->count(); ++i)
-        lines << f.Lis->item(i)->text();
+        lines << f.Lis->line(i);
     return lines;
 }
 

@@ -2,6 +2,7 @@
 // through a real pseudo-terminal, the list, the timer and the clipboard.
 #include "common/clock.h"
 #include "common/scripteddialogs.h"
+#include "common/textfile.h"
 #include "common/testsupport.h"
 #include "core/loggerframes.h"
 #include "ptylogger.h"
@@ -14,7 +15,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -252,8 +252,8 @@ void TestWindow::uploadEndToEnd()
     QCOMPARE(logger.receive(2000), QByteArray("#"));
     QVERIFY(logger.send(exampleFrame + QByteArray::fromHex("04D24D050C0A172D1F0C2238791" "72D43")));
     QTRY_COMPARE(f->Lis->count(), 2);
-    QCOMPARE(f->Lis->item(0)->text(), exampleLine);
-    QCOMPARE(f->Lis->item(1)->text(),
+    QCOMPARE(f->Lis->line(0), exampleLine);
+    QCOMPARE(f->Lis->line(1),
              QStringLiteral("记录1234| 标记| 05月12日 10:23:45| N31°12.3456',E121°23.4567'"));
     QCOMPARE(f->Lis->currentRow(), 1);
     QCOMPARE(f->pointStore().at(1)[ColRecord], QStringLiteral("1234"));
@@ -296,11 +296,11 @@ void TestWindow::doubleClickCopiesCoordinates()
     QVERIFY(logger.send(exampleFrame + QByteArray::fromHex("0008410" "50C0A172D1F0C032D790C0000")));
     QTRY_COMPARE(f->Lis->count(), 2);
     QGuiApplication::clipboard()->setText(QStringLiteral("old"));
-    const QRect first = f->Lis->visualItemRect(f->Lis->item(0));
+    const QRect first = f->Lis->rowRect(0);
     QTest::mouseClick(f->Lis->viewport(), Qt::LeftButton, {}, first.center());
     QTest::mouseDClick(f->Lis->viewport(), Qt::LeftButton, {}, first.center());
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("N31°12.3456',E121°23.4567'"));
-    const QRect second = f->Lis->visualItemRect(f->Lis->item(1));
+    const QRect second = f->Lis->rowRect(1);
     QTest::mouseClick(f->Lis->viewport(), Qt::LeftButton, {}, second.center());
     QTest::mouseDClick(f->Lis->viewport(), Qt::LeftButton, {}, second.center());
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("N31°12.0345',E121°12.0000'"));
@@ -439,15 +439,20 @@ void TestWindow::portListReadAnew()
 
 void TestWindow::headerLinesUpWithList()
 {
+    QTemporaryDir dir;
+    const QString gtxt = dir.filePath(QStringLiteral("one.gtxt"));
+    QVERIFY(common::writeTextLines(gtxt, {exampleLine}, common::TextEncoding::Gbk));
     auto f = makeForm();
-    f->Lis->addItem(exampleLine);
+    dialogs_.queueFile(gtxt);
+    f->inputxt_Click();
+    QCOMPARE(f->Lis->line(0), exampleLine);
     QCOMPARE(f->Label3->font(), f->Lis->font());
     // Where the list draws the line's parts, measured by laying the text out.
     QTextLayout layout(exampleLine, f->Lis->font());
     layout.beginLayout();
     layout.createLine();
     layout.endLayout();
-    const QRect item = f->Lis->visualItemRect(f->Lis->item(0));
+    const QRect item = f->Lis->rowRect(0);
     const int textLeft = f->Lis->viewport()->mapTo(f.get(), item.topLeft()).x()
         + f->Lis->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, f->Lis) + 1;
     const QList<int> stops = static_cast<ColumnHeader *>(f->Label3)->stops();
@@ -498,7 +503,7 @@ void TestWindow::thousandsOfPointsAtLineSpeed()
     });
     QTRY_COMPARE_WITH_TIMEOUT(f->Lis->count(), count, 150000);
     for (int i = 0; i < count; ++i)
-        QCOMPARE(f->Lis->item(i)->text(), expectedLine(frames.mid(i * 16, 16)));
+        QCOMPARE(f->Lis->line(i), expectedLine(frames.mid(i * 16, 16)));
     QCOMPARE(f->Lis->currentRow(), count - 1);
 }
 

@@ -19,7 +19,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -143,9 +142,8 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
     // Narrowed to leave the zone box and the GPX button room beside it.
     Label3 = make<ColumnHeader>(this, "Label3", QRect(10, 76, 400, 20));
     Label3->setText(label3Caption());
-    Lis = make<QListWidget>(this, "Lis", QRect(10, 96, 700, 290));
-    Lis->setUniformItemSizes(true);
-    Lis->setSelectionMode(QAbstractItemView::SingleSelection);
+    Lis = make<TrackListView>(this, "Lis", QRect(10, 96, 700, 290));
+    Lis->setTrackModel(&listModel_);
     txt_sata = make<QPlainTextEdit>(this, "txt_sata", QRect(10, 392, 700, 100));
     txt_sata->setReadOnly(true);
     txt_sata->setPlainText(initialStatusText);
@@ -162,7 +160,7 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
     port_cs->view()->window()->installEventFilter(this);
     connect(closeover, &QToolButton::clicked, this, &MainForm::closeover_Click);
     connect(Timer1, &QTimer::timeout, this, &MainForm::Timer1_Timer);
-    connect(Lis, &QListWidget::itemDoubleClicked, this, &MainForm::Lis_DblClick);
+    connect(Lis, &QListView::doubleClicked, this, &MainForm::Lis_DblClick);
     connect(cleardata, &QPushButton::clicked, this, &MainForm::cleardata_Click);
     connect(outputxt, &QPushButton::clicked, this, &MainForm::outputxt_Click);
     connect(inputxt, &QPushButton::clicked, this, &MainForm::inputxt_Click);
@@ -315,9 +313,9 @@ void MainForm::cmd_upload_Click()
     link_.requestUpload();
 }
 
-void MainForm::onPointCompleted(const QString &line)
+void MainForm::onPointCompleted()
 {
-    Lis->addItem(line);
+    listModel_.appendRows(1);
     Lis->setCurrentRow(Lis->count() - 1);
 }
 
@@ -366,26 +364,17 @@ void MainForm::Timer1_Timer()
 
 void MainForm::Lis_DblClick()
 {
-    const QListWidgetItem *item = Lis->currentItem();
-    if (!item)
+    const int row = Lis->currentRow();
+    if (row < 0)
         return;
     QClipboard *clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    clipboard->setText(coordinatePart(item->text()));
+    clipboard->setText(coordinatePart(Lis->line(row)));
 }
 
 void MainForm::cleardata_Click()
 {
-    Lis->clear();
-}
-
-QStringList MainForm::listLines() const
-{
-    QStringList lines;
-    lines.reserve(Lis->count());
-    for (int i = 0; i < Lis->count(); ++i)
-        lines << Lis->item(i)->text();
-    return lines;
+    listModel_.clear();
 }
 
 QString MainForm::askSavePath(const QString &title, const QString &filter, const QString &questionTitle)
@@ -414,13 +403,13 @@ void MainForm::outputxt_Click()
                                      QStringLiteral("文本文件 (*.gtxt)|*.gtxt"), titleSystem);
     if (path.isEmpty())
         return;
-    const QStringList lines = listLines();
+    const int n = Lis->count();
     QString reason;
-    if (!writeGtxtFile(path, lines, &reason)) {
+    if (!writeGtxtFile(path, store_, n, &reason)) {
         dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
         return;
     }
-    dialogs_.inform(this, gtxtSavedMessage(path, int(lines.size())), titleSystem,
+    dialogs_.inform(this, gtxtSavedMessage(path, n), titleSystem,
                     common::MessageIcon::Information);
 }
 
@@ -440,13 +429,14 @@ void MainForm::inputxt_Click()
         return;
     }
     int ignored = 0;
-    const QStringList listed = parseTrackLines(lines, store_, Lis->count(), &ignored);
-    if (listed.isEmpty()) {
+    const int kept = parseTrackLines(lines, store_, Lis->count(), &ignored);
+    lines.clear();
+    if (kept == 0) {
         dialogs_.inform(this, noTrackPointsMessage(path, ignored), titleSystem,
                         common::MessageIcon::Information);
         return;
     }
-    Lis->addItems(listed);
+    listModel_.appendRows(kept);
     Lis->setCurrentRow(Lis->count() - 1);
     if (ignored > 0)
         dialogs_.inform(this, ignoredLinesMessage(ignored), titleSystem, common::MessageIcon::Information);
@@ -466,9 +456,9 @@ void MainForm::name_mk_Click()
             dataYear_ = applyYearAnswer(dataYear_, *answer);
     }
     int skipped = 0;
-    const QStringList lines = buildNameLines(store_, n, dataYear_, &skipped, zone_);
+    const QByteArray bytes = buildNameFile(store_, n, dataYear_, &skipped, zone_);
     QString reason;
-    if (!writeNameFile(path, lines, &reason)) {
+    if (!writeNameFile(path, bytes, &reason)) {
         dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
         return;
     }
@@ -484,9 +474,9 @@ void MainForm::kml_mk_Click()
                                      QStringLiteral("询问"));
     if (path.isEmpty())
         return;
-    const KmlDocument doc = buildKmlDocument(store_, n);
+    const KmlFile doc = buildKmlFile(store_, n);
     QString reason;
-    if (!writeKmlFile(path, doc.lines, &reason)) {
+    if (!writeKmlFile(path, doc.bytes, &reason)) {
         dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
         return;
     }

@@ -5,6 +5,8 @@
 #include "common/dialogs.h"
 #include "core/loggerlink.h"
 #include "core/portsettings.h"
+#include "core/tracklistmodel.h"
+#include "ui/tracklistview.h"
 
 #include "common/timezone.h"
 
@@ -13,7 +15,6 @@
 
 class QComboBox;
 class QLabel;
-class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
@@ -44,7 +45,7 @@ public:
     QPushButton *gpx_mk = nullptr;
     QLabel *zone_label = nullptr;
     QComboBox *zone_cs = nullptr;
-    QListWidget *Lis = nullptr;
+    TrackListView *Lis = nullptr;
     QPlainTextEdit *txt_sata = nullptr;
     QTimer *Timer1 = nullptr;
     QToolButton *closeover = nullptr;
@@ -91,16 +92,16 @@ private:
     void movetitle_MouseDown(const QPoint &globalPos);
     void setPortOpenState(bool open);
     void alignLabel3();
-    void onPointCompleted(const QString &line);
+    void onPointCompleted();
     void onDeviceLost();
     void onPortActivated(int index);
     // The save dialog and the overwrite question; empty when the user stops.
     QString askSavePath(const QString &title, const QString &filter, const QString &questionTitle);
-    QStringList listLines() const;
 
     common::Dialogs &dialogs_;
     PortSettings settings_;
     PointStore store_;
+    TrackListModel listModel_{store_};
     LoggerLink link_;
     QString dataYear_;
     common::TimeZoneSetting zone_;
