@@ -9,29 +9,6 @@ namespace common {
 
 namespace {
 
-qint64 daysFromCivil(qint64 y, qint64 m, qint64 d)
-{
-    y -= m <= 2;
-    const qint64 era = (y >= 0 ? y : y - 399) / 400;
-    const qint64 yoe = y - era * 400;
-    const qint64 doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const qint64 doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void civilFromDays(qint64 z, qint64 *y, qint64 *m, qint64 *d)
-{
-    z += 719468;
-    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
-    const qint64 doe = z - era * 146097;
-    const qint64 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const qint64 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const qint64 mp = (5 * doy + 2) / 153;
-    *d = doy - (153 * mp + 2) / 5 + 1;
-    *m = mp + (mp < 10 ? 3 : -9);
-    *y = yoe + era * 400 + (*m <= 2);
-}
-
 QString offsetText(int seconds)
 {
     if (seconds == 0)
@@ -202,6 +179,31 @@ bool TimeZoneSetting::operator==(const TimeZoneSetting &other) const
 {
     return kind_ == other.kind_ && fixed_ == other.fixed_
         && (kind_ == Kind::Fixed || zone_.id() == other.zone_.id());
+}
+
+// H. Hinnant's days_from_civil and civil_from_days on the proleptic
+// Gregorian calendar.
+qint64 daysFromCivil(qint64 y, qint64 m, qint64 d)
+{
+    y -= m <= 2;
+    const qint64 era = (y >= 0 ? y : y - 399) / 400;
+    const qint64 yoe = y - era * 400;
+    const qint64 doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const qint64 doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void civilFromDays(qint64 z, qint64 *y, qint64 *m, qint64 *d)
+{
+    z += 719468;
+    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
+    const qint64 doe = z - era * 146097;
+    const qint64 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const qint64 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const qint64 mp = (5 * doy + 2) / 153;
+    *d = doy - (153 * mp + 2) / 5 + 1;
+    *m = mp + (mp < 10 ? 3 : -9);
+    *y = yoe + era * 400 + (*m <= 2);
 }
 
 qint64 calendarSeconds(int year, int month, int day, int hour, int minute, int second)

@@ -71,5 +71,8 @@ qint64 calendarSeconds(int year, int month, int day, int hour, int minute, int s
 // "YYYY-MM-DD hh:mm:ss" -> calendar seconds; nullopt when malformed.
 std::optional<qint64> calendarSecondsOfText(const QString &text);
 QString calendarText(qint64 seconds);
+// Days since 1970-01-01 of a calendar date, and back.
+qint64 daysFromCivil(qint64 y, qint64 m, qint64 d);
+void civilFromDays(qint64 z, qint64 *y, qint64 *m, qint64 *d);
 
 } // namespace common
