@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <mutex>
 #include <stdexcept>
 
 namespace gpstagwriter {
@@ -42,8 +43,22 @@ const char *const kEncodingKeys[] = {
 
 // exiv2's warnings while it handles one photo. A warning means it met
 // something it does not understand and skipped or repaired it, which a
-// rewrite would make permanent: such a photo is left as it is.
-std::string firstWarning;
+// rewrite would make permanent: such a photo is left as it is. exiv2 calls
+// the handler on the thread that does the work, and batch workers handle
+// photos side by side, so each thread keeps its own.
+thread_local std::string firstWarning;
+
+// The XMP toolkit behind exiv2 is not safe across threads unless it is
+// given a lock.
+std::mutex xmpMutex;
+
+void lockXmp(void *, bool lock)
+{
+    if (lock)
+        xmpMutex.lock();
+    else
+        xmpMutex.unlock();
+}
 
 void keepWarning(int level, const char *message)
 {
@@ -57,7 +72,7 @@ void initExiv2()
     static const bool done = [] {
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
         Exiv2::LogMsg::setHandler(keepWarning);
-        Exiv2::XmpParser::initialize();
+        Exiv2::XmpParser::initialize(lockXmp, nullptr);
         return true;
     }();
     (void)done;
