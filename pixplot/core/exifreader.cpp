@@ -1,13 +1,9 @@
 #include "core/exifreader.h"
 
+#include "core/osfile.h"
+
 #include <QFile>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
-#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -28,38 +24,6 @@ struct NeedWholeFile {};
 // directories first: the head usually holds every value the walk reads, and
 // a short read keeps listing many photos cheap. Anything further is mapped.
 constexpr qint64 HeadBytes = 4 * 1024;
-
-// Reads up to size bytes from the start of path; -1 when it cannot be read.
-// Listing a thousand photos opens a thousand files: plain system calls keep
-// that to open, read and close.
-qint64 readHead(const QString &path, char *buffer, qint64 size)
-{
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    qint64 got = 0;
-    while (got < size) {
-        const ssize_t n = ::read(fd, buffer + got, size_t(size - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            got = -1;
-            break;
-        }
-        if (n == 0)
-            break;
-        got += n;
-    }
-    ::close(fd);
-    return got;
-#else
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return -1;
-    return file.read(buffer, size);
-#endif
-}
 
 // Decimal text of each byte, appended without separator.
 QString byteNumbers(const uchar *bytes, qint64 count, bool downwards)
@@ -104,7 +68,7 @@ void ExifReader::Load(const QString &fileName)
     if (picFile.isEmpty())
         return;
     QByteArray head(HeadBytes, Qt::Uninitialized);
-    const qint64 got = readHead(picFile, head.data(), HeadBytes);
+    const qint64 got = osfile::readHead(picFile, head.data(), HeadBytes);
     if (got < 0)
         throw ExifError(ExifError::FileNotFound, "photo cannot be read");
     const auto *headBytes = reinterpret_cast<const uchar *>(head.constData());

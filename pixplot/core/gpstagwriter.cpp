@@ -392,10 +392,19 @@ void updateIfPresent(Exiv2::ExifData &exif, const char *key, uint32_t value)
         assign(exif, key, Exiv2::ULongValue(value));
 }
 
-void setError(QString *error, const char *what)
+// Called in a catch (...) block: the failure's text into *error; false.
+bool failed(QString *error)
 {
+    QString text = QStringLiteral("unknown failure");
+    try {
+        throw;
+    } catch (const std::exception &e) {
+        text = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+    }
     if (error)
-        *error = QString::fromLocal8Bit(what);
+        *error = text;
+    return false;
 }
 
 double dmsDegrees(const Exiv2::Exifdatum &d)
@@ -497,12 +506,9 @@ bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head,
         *head = written;
         *bodyStart = scan;
         return true;
-    } catch (const std::exception &e) {
-        setError(error, e.what());
     } catch (...) {
-        setError(error, "unknown failure");
+        return failed(error);
     }
-    return false;
 }
 
 bool CarryMetadata(const QByteArray &source, const QByteArray &encoded, const QSize &size,
@@ -543,12 +549,9 @@ bool CarryMetadata(const QByteArray &source, const QByteArray &encoded, const QS
         throwOnWarning();
         *out = result;
         return true;
-    } catch (const std::exception &e) {
-        setError(error, e.what());
     } catch (...) {
-        setError(error, "unknown failure");
+        return failed(error);
     }
-    return false;
 }
 
 std::optional<GeoPoint> ReadGpsPosition(const QByteArray &jpeg)

@@ -47,6 +47,17 @@ private:
 void kmlDocument(const PathInput &path, const Offsets &offsets, LineSink &lines);
 void htmlPage(const PathInput &path, const Offsets &offsets, LineSink &lines);
 
+// A document as a list of lines (QStringList) or as the file's bytes (QByteArray).
+template <typename Out>
+Out render(void (*document)(const PathInput &, const Offsets &, LineSink &), const PathInput &path,
+           const Offsets &offsets)
+{
+    Out out;
+    LineSink sink(&out);
+    document(path, offsets, sink);
+    return out;
+}
+
 } // namespace
 
 bool HasPoints(const PathInput &path)
@@ -56,34 +67,22 @@ bool HasPoints(const PathInput &path)
 
 QStringList KmlDocumentLines(const PathInput &path, const Offsets &offsets)
 {
-    QStringList lines;
-    LineSink sink(&lines);
-    kmlDocument(path, offsets, sink);
-    return lines;
+    return render<QStringList>(kmlDocument, path, offsets);
 }
 
 QByteArray KmlDocument(const PathInput &path, const Offsets &offsets)
 {
-    QByteArray bytes;
-    LineSink sink(&bytes);
-    kmlDocument(path, offsets, sink);
-    return bytes;
+    return render<QByteArray>(kmlDocument, path, offsets);
 }
 
 QStringList HtmlPageLines(const PathInput &path, const Offsets &offsets)
 {
-    QStringList lines;
-    LineSink sink(&lines);
-    htmlPage(path, offsets, sink);
-    return lines;
+    return render<QStringList>(htmlPage, path, offsets);
 }
 
 QByteArray HtmlPage(const PathInput &path, const Offsets &offsets)
 {
-    QByteArray bytes;
-    LineSink sink(&bytes);
-    htmlPage(path, offsets, sink);
-    return bytes;
+    return render<QByteArray>(htmlPage, path, offsets);
 }
 
 namespace {

@@ -1,6 +1,8 @@
 #pragma once
-// pixplot's stateless helpers: date-time texts, NMEA and position texts,
-// file-name rules and the fragments of the KML and HTML map files.
+// pixplot's stateless helpers, one source file a kind: date-time texts
+// (systemfinction_datetime.cpp), NMEA and position texts (_nmea.cpp), photo
+// files and file-name rules (_files.cpp), and the fragments of the KML and
+// HTML map files (_output.cpp).
 #include "core/types.h"
 
 #include <QByteArrayView>

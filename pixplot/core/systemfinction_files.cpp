@@ -1,0 +1,123 @@
+// Photo files: which are accepted with what shooting time, and the two
+// file-name rules of photo output (the backup copy and a free name).
+#include "core/systemfinction.h"
+
+#include "core/exifreader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "common/safefile.h"
+
+namespace systemfinction {
+
+namespace {
+
+// A real EXIF shooting time: YYYY:MM:DD hh:mm:ss naming an existing moment.
+bool isExifDateTime(const QString &s)
+{
+    if (s.size() != 19)
+        return false;
+    for (int i = 0; i < 19; ++i) {
+        const QChar c = s.at(i);
+        const bool wantColon = i == 4 || i == 7 || i == 13 || i == 16;
+        if (i == 10 ? c != QLatin1Char(' ')
+                    : wantColon ? c != QLatin1Char(':')
+                                : (c < QLatin1Char('0') || c > QLatin1Char('9')))
+            return false;
+    }
+    QString text = s;
+    text[4] = QLatin1Char('-');
+    text[7] = QLatin1Char('-');
+    return ParseDateTimeText(text).has_value();
+}
+
+// "IMG_0001.JPG" -> "IMG_0001" and ".JPG": the extension is the last four
+// characters, as the photos are accepted by their ".JPG" ending.
+void splitExtension(const QString &name, QString *base, QString *ext)
+{
+    *ext = name.right(4);
+    *base = name.left(qMax<qsizetype>(0, name.size() - 4));
+}
+
+} // namespace
+
+PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder)
+{
+    PhotoRecord record;
+    const QString path = folder + name;
+    if (path.isEmpty() || path.right(4).toUpper() != QLatin1String(".JPG")
+        || !common::checkInputFile(path))
+        return record;
+    record.fileName = name;
+    record.folder = folder;
+    try {
+        ExifReader reader;
+        reader.Load(path);
+        if (!reader.hasExif())
+            return record; // asking Tag would only read the file again and fail
+        QString s = reader.Tag(36867).toString();
+        // ASCII text ends at its first zero byte; some writers pad the field
+        // with further zero bytes, which are no part of the time.
+        if (const qsizetype zero = s.indexOf(QChar(0)); zero >= 0)
+            s.truncate(zero);
+        if (isExifDateTime(s)) {
+            record.shotTime = s.left(10).replace(QLatin1Char(':'), QLatin1Char('-'))
+                + QLatin1Char(' ') + s.right(8);
+            record.hasExif = true;
+        }
+    } catch (const ExifError &e) {
+        // Only a file that is not there is refused; one whose EXIF cannot be
+        // read is listed without a time. Checked after the fact, so a
+        // readable photo costs no extra look-up.
+        if (e.code == ExifError::FileNotFound) {
+            const QFileInfo info(path);
+            if (!info.exists() || info.isDir())
+                return PhotoRecord();
+        }
+    }
+    return record;
+}
+
+bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *error)
+{
+    const QString src = record.folder + record.fileName;
+    if (record.fileName.isEmpty() || !common::checkInputFile(src, error))
+        return false;
+
+    QString base, ext;
+    splitExtension(record.fileName, &base, &ext);
+    const QString dir = record.folder + QStringLiteral("BackUp/");
+    const bool madeDir = !QFileInfo(dir).isDir();
+    if (madeDir && !QDir().mkpath(dir)) {
+        if (error)
+            *error = QStringLiteral("无法建立备份文件夹 %1").arg(dir);
+        return false;
+    }
+
+    QString dst = dir + record.fileName;
+    for (qint64 n = 1; QFileInfo::exists(dst); ++n)
+        dst = dir + base + QLatin1Char('_') + QString::number(n) + ext;
+    // Checked copy that never replaces dst: a full disk leaves no half backup.
+    if (!common::copyToNewFile(src, dst, error)) {
+        if (madeDir) // no empty folder left by a backup that failed
+            QDir().rmdir(dir);
+        return false;
+    }
+    if (backupPath)
+        *backupPath = dst;
+    return true;
+}
+
+QString UniqueFileName(const QString &folder, const QString &name)
+{
+    QString base, ext;
+    splitExtension(name, &base, &ext);
+    QString candidate = name;
+    for (qint64 n = 1; QFileInfo::exists(folder + candidate); ++n)
+        candidate = base + QLatin1Char('_') + QString::number(n) + ext;
+    return candidate;
+}
+
+} // namespace systemfinction

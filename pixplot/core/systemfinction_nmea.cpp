@@ -1,0 +1,290 @@
+// NMEA sentences and position texts: a fix becomes a path point here.
+#include "core/systemfinction.h"
+#include "core/systemfinction_calendar.h"
+
+#include "common/timezone.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace systemfinction {
+
+namespace {
+
+using common::daysFromCivil;
+using detail::SecondsPerDay;
+using detail::partsFromCalendarSeconds;
+using detail::validParts;
+
+// ddmm.mmmm as NMEA writes it: digits with at most one point, not first.
+bool isAngleText(const char *t, qsizetype n)
+{
+    qsizetype digits = 0, dots = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (t[i] == '.')
+            ++dots;
+        else if (t[i] >= '0' && t[i] <= '9')
+            ++digits;
+        else
+            return false;
+    }
+    return digits > 0 && dots <= 1 && t[0] != '.';
+}
+
+bool allDigits(const char *t, qsizetype n)
+{
+    for (qsizetype i = 0; i < n; ++i) {
+        if (t[i] < '0' || t[i] > '9')
+            return false;
+    }
+    return true;
+}
+
+int twoDigits(const char *t)
+{
+    return (t[0] - '0') * 10 + (t[1] - '0');
+}
+
+bool isRmcTalker(const char *t, qsizetype n)
+{
+    static const char *const talkers[] = {"$GPRMC", "$GNRMC", "$GLRMC", "$GARMC", "$GBRMC", "$BDRMC"};
+    if (n != 6)
+        return false;
+    for (const char *talker : talkers) {
+        if (std::memcmp(t, talker, 6) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Appends "31°50.1234'" for the NMEA angle "3150.1234": the degrees are the
+// characters before the last two integer digits, the minutes the rest as written.
+void appendAngle(QByteArray &out, const char *t, qsizetype n)
+{
+    const char *dot = static_cast<const char *>(std::memchr(t, '.', size_t(n)));
+    const qsizetype intLen = dot ? dot - t : n;
+    const qsizetype split = qMax<qsizetype>(0, intLen - 2);
+    out.append(t, split);
+    out.append('\xB0'); // "°" in Latin-1
+    out.append(t + split, n - split);
+    out.append('\'');
+}
+
+// One half of a position text, e.g. "S31°50.1234'", as signed degrees:
+// optional hemisphere letter (S and W are negative), degree digits, "°",
+// minutes, "'". The degree text followed by the decimals of minutes / 60
+// (13 places) is read back as one number, so 31 and 50.1234 give
+// 31.8353900000000. Anything else gives 0.
+double parseHalf(QStringView half)
+{
+    half = half.trimmed();
+    bool negative = false;
+    if (!half.isEmpty()) {
+        const QChar c = half.front();
+        if (c == QLatin1Char('N') || c == QLatin1Char('E') || c == QLatin1Char('S') || c == QLatin1Char('W')) {
+            negative = c == QLatin1Char('S') || c == QLatin1Char('W');
+            half = half.mid(1);
+        }
+    }
+    if (half.endsWith(QLatin1Char('\'')))
+        half.chop(1);
+    const qsizetype mark = half.indexOf(QChar(0x00B0));
+    const QStringView degText = mark < 0 ? half : half.left(mark);
+    const QStringView minText = mark < 0 ? QStringView() : half.mid(mark + 1);
+    char deg[40];
+    char min[64];
+    if (degText.size() > 30 || minText.size() > 60)
+        return 0;
+    for (qsizetype i = 0; i < degText.size(); ++i) {
+        const char16_t c = degText[i].unicode();
+        if (c < '0' || c > '9')
+            return 0;
+        deg[i] = char(c);
+    }
+    qsizetype dots = 0;
+    for (qsizetype i = 0; i < minText.size(); ++i) {
+        const char16_t c = minText[i].unicode();
+        if (c == '.')
+            ++dots;
+        else if (c < '0' || c > '9')
+            return 0;
+        min[i] = char(c);
+    }
+    if (dots > 1 || (degText.isEmpty() && minText.isEmpty()))
+        return 0;
+    double minutes = 0;
+    if (!minText.isEmpty() && !(minText.size() == 1 && dots == 1))
+        std::from_chars(min, min + minText.size(), minutes);
+    char frac[48];
+    const auto fr = std::to_chars(frac, frac + sizeof frac, minutes / 60.0, std::chars_format::fixed, 13);
+    double value = 0;
+    if (fr.ec == std::errc() && frac[0] == '0' && frac[1] == '.') {
+        char joined[96];
+        qsizetype n = 0;
+        if (degText.isEmpty())
+            joined[n++] = '0';
+        else
+            for (qsizetype i = 0; i < degText.size(); ++i)
+                joined[n++] = deg[i];
+        for (const char *c = frac + 1; c < fr.ptr; ++c)
+            joined[n++] = *c;
+        std::from_chars(joined, joined + n, value);
+    } else {
+        // Minutes of 60 or more: the fraction is no longer below one degree.
+        double degrees = 0;
+        if (!degText.isEmpty())
+            std::from_chars(deg, deg + degText.size(), degrees);
+        value = degrees + minutes / 60.0;
+    }
+    if (!std::isfinite(value))
+        return 0;
+    return negative ? -value : value;
+}
+
+} // namespace
+
+QString FormatNmeaAngle(const QString &angle)
+{
+    const qsizetype dot = angle.indexOf(QLatin1Char('.'));
+    const qsizetype intLen = dot < 0 ? angle.size() : dot;
+    // Minutes keep two integer digits and every decimal as written.
+    const qsizetype split = qMax<qsizetype>(0, intLen - 2);
+    return angle.left(split) + QChar(0x00B0) + angle.mid(split) + QLatin1Char('\'');
+}
+
+PathPoint ParseRmcSentence(const QString &line)
+{
+    // Every character that matters is ASCII; others turn into '?' and fail.
+    return ParseRmcBytes(line.toLatin1());
+}
+
+PathPoint ParseRmcBytes(QByteArrayView line, const common::TimeZoneSetting *zone)
+{
+    PathPoint point;
+    const char *s = line.data();
+    const qsizetype n = line.size();
+    // Fields 0..9; a sentence with fewer gives no point.
+    qsizetype from[10], to[10];
+    int fields = 0;
+    for (qsizetype pos = 0; fields < 10;) {
+        const char *comma = static_cast<const char *>(std::memchr(s + pos, ',', size_t(n - pos)));
+        const qsizetype end = comma ? comma - s : n;
+        from[fields] = pos;
+        to[fields] = end;
+        ++fields;
+        if (!comma)
+            break;
+        pos = end + 1;
+    }
+    if (fields < 10)
+        return point;
+    auto field = [&](int i) { return s + from[i]; };
+    auto len = [&](int i) { return to[i] - from[i]; };
+    if (!isRmcTalker(field(0), len(0)) || len(2) != 1 || field(2)[0] != 'A')
+        return point;
+
+    // hhmmss with an optional fraction of digits, which is dropped.
+    qsizetype timeLen = len(1);
+    if (const char *dot = static_cast<const char *>(std::memchr(field(1), '.', size_t(len(1))))) {
+        timeLen = dot - field(1);
+        if (!allDigits(dot + 1, len(1) - timeLen - 1))
+            return point;
+    }
+    // ddmmyy, perhaps with the checksum right behind it.
+    qsizetype dateLen = len(9);
+    if (const char *star = static_cast<const char *>(std::memchr(field(9), '*', size_t(len(9)))))
+        dateLen = star - field(9);
+    if (timeLen != 6 || dateLen != 6 || !allDigits(field(1), 6) || !allDigits(field(9), 6))
+        return point;
+    if (!isAngleText(field(3), len(3)) || !isAngleText(field(5), len(5)))
+        return point;
+    if (len(4) != 1 || (field(4)[0] != 'N' && field(4)[0] != 'S') || len(6) != 1
+        || (field(6)[0] != 'E' && field(6)[0] != 'W'))
+        return point;
+
+    const qint64 year = 2000 + twoDigits(field(9) + 4), month = twoDigits(field(9) + 2),
+                 day = twoDigits(field(9)), hour = twoDigits(field(1)), minute = twoDigits(field(1) + 2),
+                 second = twoDigits(field(1) + 4);
+    if (!validParts(year, month, day, hour, minute, second))
+        return point; // no such date or time
+    const qint64 utc = daysFromCivil(year, month, day) * SecondsPerDay + hour * 3600 + minute * 60 + second;
+    QByteArray position;
+    position.reserve(len(3) + len(5) + 8);
+    position.append(field(4)[0]);
+    appendAngle(position, field(3), len(3));
+    position.append(',');
+    position.append(field(6)[0]);
+    appendAngle(position, field(5), len(5));
+    return MakePathPoint(utc, std::move(position), zone);
+}
+
+PathPoint MakePathPoint(qint64 utcSeconds, QByteArray position, const common::TimeZoneSetting *zone)
+{
+    PathPoint point;
+    // Path times are the fix's UTC time in the zone setting (UTC + 8 hours
+    // unless another zone is given); a time that leaves the calendar gives
+    // no point.
+    point.zoneOffset = zone ? zone->offsetAtUtc(utcSeconds) : common::TimeZoneSetting::DefaultOffset;
+    point.localSeconds = utcSeconds + point.zoneOffset;
+    if (partsFromCalendarSeconds(point.localSeconds))
+        point.position = std::move(position);
+    return point;
+}
+
+} // namespace systemfinction
+
+QString PathPoint::pointTime() const
+{
+    return position.isEmpty() ? QString() : systemfinction::FormatCalendarSeconds(localSeconds);
+}
+
+QString PathPoint::positionText() const { return QString::fromLatin1(position); }
+
+namespace systemfinction {
+
+QByteArray PositionBytesFromDegrees(double latitude, double longitude)
+{
+    // Minutes are rounded to four decimals first, so 59.99999 carries into
+    // the next degree instead of reading 60.0000.
+    QByteArray out;
+    out.reserve(32);
+    auto half = [&out](double v, char positive, char negative, int degreeDigits) {
+        out.append(v < 0 ? negative : positive);
+        const qint64 tenThousandths = std::llround(std::fabs(v) * 600000.0);
+        const qint64 degrees = tenThousandths / 600000;
+        const qint64 minutes = tenThousandths % 600000;
+        char buf[40];
+        char *end = std::to_chars(buf, buf + sizeof buf, degrees).ptr;
+        for (qsizetype pad = degreeDigits - (end - buf); pad > 0; --pad)
+            out.append('0');
+        out.append(buf, end - buf);
+        out.append('\xB0'); // the degree sign in Latin-1
+        const char m[] = {char('0' + minutes / 100000), char('0' + minutes / 10000 % 10), '.',
+                          char('0' + minutes / 1000 % 10), char('0' + minutes / 100 % 10),
+                          char('0' + minutes / 10 % 10), char('0' + minutes % 10), '\''};
+        out.append(m, sizeof m);
+    };
+    half(latitude, 'N', 'S', 2);
+    out.append(',');
+    half(longitude, 'E', 'W', 3);
+    return out;
+}
+
+QString PositionTextFromDegrees(double latitude, double longitude)
+{
+    return QString::fromLatin1(PositionBytesFromDegrees(latitude, longitude));
+}
+
+GeoPoint ParsePositionText(const QString &position)
+{
+    GeoPoint point;
+    const qsizetype comma = position.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        return point;
+    point.latitude = parseHalf(QStringView(position).left(comma));
+    point.longitude = parseHalf(QStringView(position).mid(comma + 1));
+    return point;
+}
+
+} // namespace systemfinction
