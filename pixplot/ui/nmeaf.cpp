@@ -190,6 +190,27 @@ std::optional<double> NMEAF::offsetFromBox(int index)
     return value;
 }
 
+std::optional<nmeaconvert::Offsets> NMEAF::offsetsFromBoxes(int index)
+{
+    const std::optional<double> latitude = offsetFromBox(index);
+    if (!latitude)
+        return std::nullopt;
+    const std::optional<double> longitude = offsetFromBox(index + 1);
+    if (!longitude)
+        return std::nullopt;
+    return nmeaconvert::Offsets{*longitude, *latitude};
+}
+
+void NMEAF::reportWrite(const QString &fileName, bool written, const QString &error,
+                        const QString &savedMessage)
+{
+    if (!written)
+        dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, error), kSystem,
+                        common::MessageIcon::Critical);
+    else
+        dialogs_.inform(this, savedMessage, kSystem, common::MessageIcon::Information);
+}
+
 void NMEAF::cmd_kml_Click()
 {
     if (!havePath())
@@ -197,24 +218,13 @@ void NMEAF::cmd_kml_Click()
     const QString fileName = nmeaconvert::KmlFileName(pathshare::PathFileBase);
     if (!mayWrite(fileName))
         return;
-    const std::optional<double> latitude = offsetFromBox(0);
-    if (!latitude)
+    const std::optional<nmeaconvert::Offsets> offsets = offsetsFromBoxes(0);
+    if (!offsets)
         return;
-    const std::optional<double> longitude = offsetFromBox(1);
-    if (!longitude)
-        return;
-
     const nmeaconvert::PathInput path = sharedPath();
     QString error;
-    if (!nmeaconvert::WriteDocument(fileName,
-                                    nmeaconvert::KmlDocument(path, {*longitude, *latitude}),
-                                    &error)) {
-        dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, error), kSystem,
-                        common::MessageIcon::Critical);
-        return;
-    }
-    dialogs_.inform(this, nmeaconvert::KmlSavedMessage(fileName, path.count), kSystem,
-                    common::MessageIcon::Information);
+    const bool written = nmeaconvert::WriteDocument(fileName, nmeaconvert::KmlDocument(path, *offsets), &error);
+    reportWrite(fileName, written, error, nmeaconvert::KmlSavedMessage(fileName, path.count));
 }
 
 void NMEAF::nmea2html_Click()
@@ -224,23 +234,12 @@ void NMEAF::nmea2html_Click()
     const QString fileName = nmeaconvert::HtmlFileName(pathshare::PathFileBase);
     if (!mayWrite(fileName))
         return;
-    const std::optional<double> latitude = offsetFromBox(2);
-    if (!latitude)
+    const std::optional<nmeaconvert::Offsets> offsets = offsetsFromBoxes(2);
+    if (!offsets)
         return;
-    const std::optional<double> longitude = offsetFromBox(3);
-    if (!longitude)
-        return;
-
     QString error;
-    if (!nmeaconvert::WriteDocument(fileName,
-                                    nmeaconvert::HtmlPage(sharedPath(), {*longitude, *latitude}),
-                                    &error)) {
-        dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, error), kSystem,
-                        common::MessageIcon::Critical);
-        return;
-    }
-    dialogs_.inform(this, nmeaconvert::HtmlSavedMessage(fileName), kSystem,
-                    common::MessageIcon::Information);
+    const bool written = nmeaconvert::WriteDocument(fileName, nmeaconvert::HtmlPage(sharedPath(), *offsets), &error);
+    reportWrite(fileName, written, error, nmeaconvert::HtmlSavedMessage(fileName));
 }
 
 void NMEAF::nmea2map_Click()
@@ -263,12 +262,8 @@ void NMEAF::nmea2map_Click()
     if (photoSource_)
         page.photos = mappage::PhotosOfRows(photoSource_());
     QString error;
-    if (!mappage::WritePage(fileName, page, &error)) {
-        dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, error), kSystem,
-                        common::MessageIcon::Critical);
-        return;
-    }
-    dialogs_.inform(this, mappage::MapSavedMessage(fileName), kSystem, common::MessageIcon::Information);
+    const bool written = mappage::WritePage(fileName, page, &error);
+    reportWrite(fileName, written, error, mappage::MapSavedMessage(fileName));
 }
 
 namespace {
@@ -294,13 +289,8 @@ void NMEAF::cmd_gpx_Click()
     QString error;
     const QByteArray bytes = gpxfile::PathDocument(pathshare::PathPoints,
                                                    QFileInfo(pathshare::PathFileBase).fileName());
-    if (!common::writeFileAtomically(fileName, bytes, &error)) {
-        dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, error), kSystem,
-                        common::MessageIcon::Critical);
-        return;
-    }
-    dialogs_.inform(this, gpxfile::GpxSavedMessage(fileName, pathshare::PathPoints.size()), kSystem,
-                    common::MessageIcon::Information);
+    const bool written = common::writeFileAtomically(fileName, bytes, &error);
+    reportWrite(fileName, written, error, gpxfile::GpxSavedMessage(fileName, pathshare::PathPoints.size()));
 }
 
 void NMEAF::cmd_cnone_Click() { applyPreset(lxz, nmeaconvert::Preset::None); }

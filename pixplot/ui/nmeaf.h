@@ -1,6 +1,7 @@
 #pragma once
 // The conversion window: writes the loaded path (pathshare) as KML or as an
 // HTML map page beside the path file, each with its own offsets.
+#include "core/nmeaconvert.h"
 #include "core/photorow.h"
 
 #include <QWidget>
@@ -58,6 +59,11 @@ public slots:
 private:
     // The number in box index, or nullopt after telling the user.
     std::optional<double> offsetFromBox(int index);
+    // The latitude offset in box index and the longitude offset in the next.
+    std::optional<nmeaconvert::Offsets> offsetsFromBoxes(int index);
+    // Tells the user savedMessage, or why fileName could not be written.
+    void reportWrite(const QString &fileName, bool written, const QString &error,
+                     const QString &savedMessage);
     // Asks before replacing an existing file; true when writing may go on.
     bool mayWrite(const QString &fileName);
     bool havePath();

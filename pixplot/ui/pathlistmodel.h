@@ -2,19 +2,16 @@
 // The path list's rows ("记录号", "记录时间", "坐标") with the loaded points
 // beside them: row i (1-based) is points()[i - 1].
 #include "core/types.h"
+#include "ui/texttablemodel.h"
 
-#include <QAbstractTableModel>
 #include <QList>
 
-class PathListModel : public QAbstractTableModel {
+class PathListModel : public TextTableModel {
     Q_OBJECT
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    explicit PathListModel(QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
-    QVariant data(const QModelIndex &index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     const QList<PathPoint> &points() const { return points_; }
     void setPoints(QList<PathPoint> points);
@@ -24,5 +21,7 @@ public:
     static QString recordText(qsizetype row);
 
 private:
+    QString cellText(int row, int column) const override;
+
     QList<PathPoint> points_;
 };

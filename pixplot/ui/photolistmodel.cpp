@@ -2,47 +2,34 @@
 
 #include "ui/rowicons.h"
 
+PhotoListModel::PhotoListModel(QObject *parent)
+    : TextTableModel({QStringLiteral("照片名"), QStringLiteral("拍摄时间"), QStringLiteral("坐标")}, parent)
+{
+}
+
 int PhotoListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(rows_.size());
 }
 
-int PhotoListModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : 3; }
-
-QVariant PhotoListModel::data(const QModelIndex &index, int role) const
+QString PhotoListModel::cellText(int row, int column) const
 {
-    if (!index.isValid() || index.row() >= rows_.size())
-        return {};
-    const PhotoRow &row = rows_.at(index.row());
-    // The tooltip shows the whole text where a narrowed column cuts it.
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        switch (index.column()) {
-        case 0:
-            return row.record.fileName;
-        case 1:
-            return row.timeText;
-        case 2:
-            return row.position;
-        }
-    } else if (role == Qt::DecorationRole && index.column() == 0) {
-        return row.record.hasExif ? rowicons::withTime() : rowicons::withoutTime();
+    const PhotoRow &r = rows_.at(row);
+    switch (column) {
+    case 0:
+        return r.record.fileName;
+    case 1:
+        return r.timeText;
+    default:
+        return r.position;
     }
-    return {};
 }
 
-QVariant PhotoListModel::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant PhotoListModel::cellDecoration(int row, int column) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    if (column != 0)
         return {};
-    switch (section) {
-    case 0:
-        return QStringLiteral("照片名");
-    case 1:
-        return QStringLiteral("拍摄时间");
-    case 2:
-        return QStringLiteral("坐标");
-    }
-    return {};
+    return rows_.at(row).record.hasExif ? rowicons::withTime() : rowicons::withoutTime();
 }
 
 void PhotoListModel::rowsEdited()

@@ -2,19 +2,16 @@
 // The photo list's rows ("照片名", "拍摄时间", "坐标") with the record of
 // each photo beside its row: row i (1-based) is rows()[i - 1].
 #include "core/photorow.h"
+#include "ui/texttablemodel.h"
 
-#include <QAbstractTableModel>
 #include <QList>
 
-class PhotoListModel : public QAbstractTableModel {
+class PhotoListModel : public TextTableModel {
     Q_OBJECT
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    explicit PhotoListModel(QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
-    QVariant data(const QModelIndex &index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     const QList<PhotoRow> &rows() const { return rows_; }
     // Editing in place; call rowsEdited() afterwards so the view redraws.
@@ -27,5 +24,8 @@ public:
     void clear();
 
 private:
+    QString cellText(int row, int column) const override;
+    QVariant cellDecoration(int row, int column) const override; // the time icon in column 0
+
     QList<PhotoRow> rows_;
 };
