@@ -1,18 +1,18 @@
 // pixplot --path FILE --to-kml / --to-html run as a user runs them: the real
 // program, real path files (written here and from the corpus), the files it
 // leaves beside the path file, and what gpsbabel makes of the KML.
-#include "common/testsupport.h"
+#include "tst_files.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QTest>
 #include <cmath>
 
 namespace {
+
+using fixtures::pixplot;
+using fixtures::pixplotProgram;
+using fixtures::Run;
+using fixtures::writeFile;
 
 // Two fixes 1 minute apart: 31°50.1234'N 118°46.5678'E, then 31°50.2000'N 118°46.6000'E.
 const QByteArray kPath =
@@ -20,32 +20,6 @@ const QByteArray kPath =
     "$GPRMC,063000,A,3150.1234,N,11846.5678,E,0.0,0.0,010510,,,A*00\r\n"
     "$GPRMC,063030,V,3150.1500,N,11846.5800,E,0.0,0.0,010510,,,A*00\r\n"
     "$GPRMC,063100,A,3150.2000,N,11846.6000,E,0.0,0.0,010510,,,A*00\r\n";
-
-QString program()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/pixplot");
-}
-
-struct Run {
-    int rc = -1;
-    QString out, err;
-};
-
-Run pixplot(const QStringList &args)
-{
-    QByteArray out, err;
-    Run r;
-    r.rc = testsupport::runProgram(program(), args, &out, &err);
-    r.out = QString::fromUtf8(out);
-    r.err = QString::fromUtf8(err);
-    return r;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 // The line of a text file that starts with prefix (after indentation), or "".
 QString lineStartingWith(const QString &file, const QString &prefix)
@@ -117,8 +91,8 @@ private slots:
 
 void TestConvertCli::initTestCase()
 {
-    QVERIFY2(QFileInfo(program()).isExecutable(),
-             qPrintable(QStringLiteral("build the pixplot program first: %1").arg(program())));
+    QVERIFY2(QFileInfo(pixplotProgram()).isExecutable(),
+             qPrintable(QStringLiteral("build the pixplot program first: %1").arg(pixplotProgram())));
 }
 
 void TestConvertCli::kmlBesideThePathFile()
@@ -128,7 +102,7 @@ void TestConvertCli::kmlBesideThePathFile()
     const QString path = dir.filePath(QStringLiteral("trip.txt"));
     QVERIFY(writeFile(path, kPath));
     const Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml")});
-    QVERIFY2(r.rc == 0, qPrintable(r.err));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
     const QString kml = dir.filePath(QStringLiteral("trip.kml"));
     QVERIFY(QFileInfo::exists(kml));
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("trip.html"))));
@@ -150,7 +124,7 @@ void TestConvertCli::kmlOffsets()
     const Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"),
                            QStringLiteral("--lat-offset"), QStringLiteral("0.5"),
                            QStringLiteral("--lon-offset=-0.25")});
-    QVERIFY2(r.rc == 0, qPrintable(r.err));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
     const QString kml = dir.filePath(QStringLiteral("trip.kml"));
     QCOMPARE(lineStartingWith(kml, QStringLiteral("<coordinates>118")),
              QStringLiteral("<coordinates>118.52613,32.33539,0</coordinates>"));
@@ -186,7 +160,7 @@ void TestConvertCli::htmlPresetsAndOffsets()
     const QString path = dir.filePath(QStringLiteral("trip.txt"));
     QVERIFY(writeFile(path, kPath));
     const Run r = pixplot(QStringList{QStringLiteral("--path"), path, QStringLiteral("--to-html")} + options);
-    QVERIFY2(r.rc == 0, qPrintable(r.err));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
     const QString html = dir.filePath(QStringLiteral("trip.html"));
     QCOMPARE(r.out, QStringLiteral("HTML 视图方式文件已保存到\n%1！\n").arg(html));
     QCOMPARE(lineStartingWith(html, QStringLiteral("points.push(")), firstPush);
@@ -206,13 +180,13 @@ void TestConvertCli::existingFileRefusedUnlessOverwrite()
     QVERIFY(writeFile(kml, "mine\r\n"));
 
     Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml")});
-    QCOMPARE(r.rc, 1);
+    QCOMPARE(r.code, 1);
     QVERIFY(r.out.isEmpty());
     QVERIFY2(r.err.contains(kml), qPrintable(r.err));
     QCOMPARE(testsupport::readAll(kml), QByteArray("mine\r\n"));
 
     r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--overwrite")});
-    QVERIFY2(r.rc == 0, qPrintable(r.err));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
     QVERIFY(testsupport::readAll(kml).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"));
 }
 
@@ -224,7 +198,7 @@ void TestConvertCli::nothingWrittenWhenOneTargetExists()
     QVERIFY(writeFile(path, kPath));
     QVERIFY(writeFile(dir.filePath(QStringLiteral("trip.html")), "page"));
     const Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--to-html")});
-    QCOMPARE(r.rc, 1);
+    QCOMPARE(r.code, 1);
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("trip.kml"))));
     QCOMPARE(testsupport::readAll(dir.filePath(QStringLiteral("trip.html"))), QByteArray("page"));
 }
@@ -255,7 +229,7 @@ void TestConvertCli::usageErrors()
     if (QTest::currentDataTag() != QByteArray("no path"))
         args << QStringLiteral("--path") << path;
     const Run r = pixplot(args);
-    QCOMPARE(r.rc, 2);
+    QCOMPARE(r.code, 2);
     QVERIFY(!r.err.isEmpty());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("trip.txt")});
 }
@@ -281,7 +255,7 @@ void TestConvertCli::badPathFile()
     if (exists)
         QVERIFY(writeFile(path, content));
     const Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--to-html")});
-    QCOMPARE(r.rc, 1);
+    QCOMPARE(r.code, 1);
     QVERIFY2(r.err.contains(path), qPrintable(r.err));
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("trip.kml"))));
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("trip.html"))));
@@ -311,7 +285,7 @@ void TestConvertCli::corpusLogReadBackByGpsbabel()
     const QString path = dir.filePath(QStringLiteral("log.txt"));
     QVERIFY(QFile::copy(testsupport::corpusDir() + QStringLiteral("/nmea/") + file, path));
     const Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml")});
-    QVERIFY2(r.rc == 0, qPrintable(r.err));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
 
     QByteArray gpx, err;
     QCOMPARE(testsupport::runProgram(QStringLiteral("gpsbabel"),

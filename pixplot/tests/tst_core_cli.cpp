@@ -1,24 +1,12 @@
 // pixplot --exif-time and --read-path, run as the user runs them.
-#include "common/testsupport.h"
-
-#include <QTemporaryDir>
-#include <QtTest>
+#include "tst_files.h"
 
 namespace {
 
-QString pixplotBinary()
-{
-    return qEnvironmentVariable("SUITE_BINARY_DIR", QCoreApplication::applicationDirPath() + "/..")
-        + QStringLiteral("/bin/pixplot");
-}
-
-QString writeBytes(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    QFile f(dir.filePath(name));
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return {};
-    return f.fileName();
-}
+using fixtures::pixplot;
+using fixtures::pixplotProgram;
+using fixtures::Run;
+using fixtures::writeBytes;
 
 // The smallest JPEG skeleton with an Intel-order EXIF block that holds only
 // DateTimeOriginal, in IFD0.
@@ -34,21 +22,6 @@ QByteArray photoWithTime(const QByteArray &time)
     out += char(tiff.size() + 8);
     out += QByteArray("Exif\0\0", 6) + tiff + QByteArray("\xFF\xD9", 2);
     return out;
-}
-
-struct Run {
-    int code = -1;
-    QString out, err;
-};
-
-Run pixplot(const QStringList &args)
-{
-    QByteArray out, err;
-    Run r;
-    r.code = testsupport::runProgram(pixplotBinary(), args, &out, &err);
-    r.out = QString::fromUtf8(out);
-    r.err = QString::fromUtf8(err);
-    return r;
 }
 
 } // namespace
@@ -68,7 +41,7 @@ private slots:
 
 void TestCoreCli::initTestCase()
 {
-    QVERIFY2(QFileInfo(pixplotBinary()).isExecutable(), qPrintable("not built: " + pixplotBinary()));
+    QVERIFY2(QFileInfo(pixplotProgram()).isExecutable(), qPrintable("not built: " + pixplotProgram()));
 }
 
 void TestCoreCli::exifTime()
@@ -91,15 +64,11 @@ void TestCoreCli::exifTimeAllGood()
 {
     QTemporaryDir dir;
     const QString a = writeBytes(dir, "照片 1.jpg", photoWithTime("2012:02:29 23:59:59"));
-    // The path is printed as given, relative or not.
-    QByteArray out;
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.start(pixplotBinary(), {"--exif-time", "照片 1.jpg", a});
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 0);
-    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()),
-             QString("照片 1.jpg\t2012-02-29 23:59:59\n") + a + "\t2012-02-29 23:59:59\n");
+    // The path is printed as given, relative or not (run in dir through env -C).
+    const Run r = fixtures::run(QStringLiteral("env"),
+                                {"-C", dir.path(), pixplotProgram(), "--exif-time", "照片 1.jpg", a});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("照片 1.jpg\t2012-02-29 23:59:59\n") + a + "\t2012-02-29 23:59:59\n");
 }
 
 void TestCoreCli::exifTimeCorpusPhoto()

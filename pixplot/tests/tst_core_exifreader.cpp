@@ -1,15 +1,14 @@
 // The EXIF reader against photos built byte by byte, photos exiftool writes,
 // and the real camera photos of the corpus.
-#include "common/testsupport.h"
 #include "core/exifreader.h"
 #include "core/systemfinction.h"
+#include "tst_files.h"
 
-#include <QImage>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QtTest>
 
 namespace {
+
+using fixtures::writeBytes;
 
 // One directory entry as a test writes it. data holds the value bytes in
 // file order; up to four go into the entry, more go behind the directory.
@@ -137,14 +136,6 @@ QByteArray photoWithTime(bool intel, const QByteArray &timeBytes, const QList<Te
     exif.entries = {asciiEntry(36867, timeBytes)};
     exif.entries += extra;
     return jpeg(TiffWriter(intel).build({ifd0, exif}));
-}
-
-QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    QFile f(dir.filePath(name));
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return {};
-    return f.fileName();
 }
 
 // Loads bytes as a file would be; the error code or 0.
@@ -513,7 +504,7 @@ void TestExifReader::overlappingDirectoriesBoundedByFileSize()
 
     // Through a file on disk (head first, then the whole file), as listing reads it.
     QTemporaryDir dir;
-    const QString path = writeFile(dir, "crafted.jpg", file);
+    const QString path = writeBytes(dir, "crafted.jpg", file);
     QVERIFY(!path.isEmpty());
     ExifReader fromDisk;
     QVERIFY_THROWS_EXCEPTION(ExifError, fromDisk.Load(path));
@@ -533,7 +524,7 @@ void TestExifReader::readerLifecycle()
     QVERIFY(!fresh.Tag(0).isValid());
     QVERIFY(!fresh.Tag(36867).isValid()); // no path: empty at once
 
-    const QString photo = writeFile(dir, "a.jpg", photoWithTime(true, ascii("2010:05:01 12:34:56")));
+    const QString photo = writeBytes(dir, "a.jpg", photoWithTime(true, ascii("2010:05:01 12:34:56")));
     QVERIFY(!photo.isEmpty());
     ExifReader lazy;
     lazy.setPicFile(photo);
@@ -543,7 +534,7 @@ void TestExifReader::readerLifecycle()
     QCOMPARE(lazy.Tag(0).toInt(), 6);
     QCOMPARE(lazy.Tag(271).toString(), QString("Maker"));
 
-    const QString plain = writeFile(dir, "plain.jpg", QByteArray("\xFF\xD8\xFF\xD9\0\0\0\0", 8));
+    const QString plain = writeBytes(dir, "plain.jpg", QByteArray("\xFF\xD8\xFF\xD9\0\0\0\0", 8));
     ExifReader none;
     none.Load(plain);
     QVERIFY(!none.hasExif());
@@ -571,7 +562,7 @@ void TestExifReader::mapsFileFromDisk()
     QByteArray bytes = photoWithTime(false, ascii("2011:12:31 23:59:59"));
     bytes.chop(2);
     bytes += QByteArray(6 * 1024 * 1024, '\x55') + QByteArray("\xFF\xD9", 2);
-    const QString photo = writeFile(dir, "big.JPG", bytes);
+    const QString photo = writeBytes(dir, "big.JPG", bytes);
     ExifReader reader;
     reader.Load(photo);
     QCOMPARE(reader.picFileName(), photo);
@@ -618,7 +609,7 @@ void TestExifReader::valuesBeyondTheHead()
     QFETCH(QString, time);
     QFETCH(int, entries);
     QTemporaryDir dir;
-    const QString path = writeFile(dir, "photo.jpg", file);
+    const QString path = writeBytes(dir, "photo.jpg", file);
     QVERIFY(!path.isEmpty());
     ExifReader reader;
     int got = 0;

@@ -1,26 +1,18 @@
 // Reading NMEA path files: line ends, offsets, gpsbabel-written logs and the
 // real receiver logs of the corpus.
-#include "common/testsupport.h"
 #include "core/pathfile.h"
 #include "core/systemfinction.h"
+#include "tst_files.h"
 
 #include <QDateTime>
-#include <QTemporaryDir>
-#include <QtTest>
 
 namespace {
+
+using fixtures::writeBytes;
 
 const char *const FixA = "$GPRMC,120000,A,3150.1234,N,11846.5678,E,0.0,0.0,010510,,,A*74";
 const char *const FixB = "$GPRMC,120001.50,A,3150.1240,N,11846.5680,E,0.0,0.0,010510,,,A*74";
 const char *const FixC = "$GNRMC,120101,A,3150.1250,S,11846.5690,W,0.0,0.0,010510,,,A*74";
-
-QString writeBytes(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    QFile f(dir.filePath(name));
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return {};
-    return f.fileName();
-}
 
 QStringList times(const QList<PathPoint> &points)
 {

@@ -15,25 +15,9 @@
 
 namespace {
 
-QString pixplotProgram()
-{
-    return qEnvironmentVariable("SUITE_BINARY_DIR") + QStringLiteral("/bin/pixplot");
-}
-
-struct Run {
-    int code = -1;
-    QString out, err;
-};
-
-Run pixplot(const QStringList &args)
-{
-    Run r;
-    QByteArray out, err;
-    r.code = testsupport::runProgram(pixplotProgram(), args, &out, &err, 120000);
-    r.out = QString::fromUtf8(out);
-    r.err = QString::fromUtf8(err);
-    return r;
-}
+using fixtures::pixplot;
+using fixtures::pixplotProgram;
+using fixtures::Run;
 
 // One exiftool run over many files: file name -> its tags.
 QHash<QString, QJsonObject> exiftoolJson(const QStringList &files, const QStringList &options)
@@ -169,11 +153,9 @@ void verifyGps(const QJsonObject &tags, const Fix &fix, const QString &utc, cons
 
 } // namespace
 
-class TestGeotag : public QObject {
+class TestGeotag : public fixtures::FolderTest {
     Q_OBJECT
 private:
-    QTemporaryDir *dir = nullptr;
-    QString file(const QString &name) const { return dir->filePath(name); }
     QStringList copyCorpus(const QStringList &names = {});
 
 private slots:
@@ -183,16 +165,6 @@ private slots:
             QSKIP("the pixplot program is not built in this tree");
         if (!testsupport::hasProgram(QStringLiteral("exiftool")) || !testsupport::hasProgram(QStringLiteral("djpeg")))
             QSKIP("exiftool and djpeg read what pixplot writes");
-    }
-    void init()
-    {
-        dir = new QTemporaryDir;
-        QVERIFY(dir->isValid());
-    }
-    void cleanup()
-    {
-        delete dir;
-        dir = nullptr;
     }
 
     void corpusGeotaggedInPlaceWithoutLoss();

@@ -3,7 +3,7 @@
 #include "core/mappage.h"
 #include "core/pathsimplify.h"
 
-#include "tst_photofixtures.h"
+#include "tst_files.h"
 
 #include <QEventLoop>
 #include <QJsonArray>
@@ -68,8 +68,6 @@ double deviation(const QList<GeoPoint> &pts, const QList<qsizetype> &kept)
     }
     return worst;
 }
-
-QString pixplotProgram() { return qEnvironmentVariable("SUITE_BINARY_DIR") + QStringLiteral("/bin/pixplot"); }
 
 // Serves one solid colour PNG for every request and notes the paths asked for.
 class TileServer : public QObject {
@@ -268,14 +266,11 @@ void TestMapPage::initTestCase()
                                       QStringLiteral("-Orientation#=6"), b}),
              0);
     page = dir.filePath(QStringLiteral("trip.html"));
-    QByteArray out, err;
-    QCOMPARE(testsupport::runProgram(pixplotProgram(),
-                                     {QStringLiteral("--path"), dir.filePath(QStringLiteral("path.nmea")),
-                                      QStringLiteral("--to-map"), page, QStringLiteral("--offset"),
-                                      QStringLiteral("+01:00:00"), a, b, c},
-                                     &out, &err),
-             0);
-    QVERIFY2(QFileInfo(page).isFile(), err.constData());
+    const fixtures::Run r = fixtures::pixplot({QStringLiteral("--path"), dir.filePath(QStringLiteral("path.nmea")),
+                                               QStringLiteral("--to-map"), page, QStringLiteral("--offset"),
+                                               QStringLiteral("+01:00:00"), a, b, c});
+    QCOMPARE(r.code, 0);
+    QVERIFY2(QFileInfo(page).isFile(), qPrintable(r.err));
 }
 
 void TestMapPage::simplify_data()
@@ -414,12 +409,10 @@ void TestMapPage::tilesFromLoopbackServer()
     TileServer tiles(QColor(255, 0, 255));
     QVERIFY(tiles.listen());
     const QString tiled = dir.filePath(QStringLiteral("tiled.html"));
-    QByteArray out, err;
-    QCOMPARE(testsupport::runProgram(pixplotProgram(),
-                                     {QStringLiteral("--path"), dir.filePath(QStringLiteral("path.nmea")),
-                                      QStringLiteral("--to-map"), tiled, QStringLiteral("--tiles"),
-                                      QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(tiles.port())},
-                                     &out, &err),
+    QCOMPARE(fixtures::pixplot({QStringLiteral("--path"), dir.filePath(QStringLiteral("path.nmea")),
+                                QStringLiteral("--to-map"), tiled, QStringLiteral("--tiles"),
+                                QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(tiles.port())})
+                 .code,
              0);
     const QStringList loopbackOnly{QStringLiteral("--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1")};
     const QString copy = dir.filePath(QStringLiteral("tiled-checked.html"));
@@ -471,9 +464,9 @@ void TestMapPage::commandLine()
         a.replace(QStringLiteral("@new"), dir.filePath(QStringLiteral("new.html")))
             .replace(QStringLiteral("@page"), page)
             .replace(QStringLiteral("@empty"), dir.filePath(QStringLiteral("empty.nmea")));
-    QByteArray out, errText;
-    QCOMPARE(testsupport::runProgram(pixplotProgram(), args, &out, &errText), code);
-    QVERIFY2(QString::fromUtf8(errText).contains(err), errText.constData());
+    const fixtures::Run r = fixtures::pixplot(args);
+    QCOMPARE(r.code, code);
+    QVERIFY2(r.err.contains(err), qPrintable(r.err));
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("new.html"))));
     QCOMPARE(testsupport::readAll(page), before);
 }

@@ -7,7 +7,7 @@
 
 #include "common/clock.h"
 #include "common/scripteddialogs.h"
-#include "common/testsupport.h"
+#include "tst_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,6 +25,8 @@ using common::MessageIcon;
 
 namespace {
 
+using fixtures::writeFile;
+
 const QString kOverwrite = QStringLiteral("文件已经存在，是否覆盖文件？");
 
 QStringList fileLines(const QString &file)
@@ -33,12 +35,6 @@ QStringList fileLines(const QString &file)
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 } // namespace

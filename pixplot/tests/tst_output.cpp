@@ -69,11 +69,9 @@ private:
 
 } // namespace
 
-class TestOutput : public QObject {
+class TestOutput : public fixtures::FolderTest {
     Q_OBJECT
 private:
-    QTemporaryDir *dir = nullptr;
-    QString file(const QString &name) const { return dir->filePath(name); }
     QStringList filesInFolder() const
     {
         return QDir(dir->path()).entryList(QDir::Files, QDir::Name);
@@ -84,16 +82,6 @@ private slots:
     {
         if (!testsupport::hasProgram(QStringLiteral("exiftool")))
             QSKIP("exiftool is needed to write EXIF times into the test photos");
-    }
-    void init()
-    {
-        dir = new QTemporaryDir;
-        QVERIFY(dir->isValid());
-    }
-    void cleanup()
-    {
-        delete dir;
-        dir = nullptr;
     }
 
     void optionsStartStateAndEnabling();

@@ -1,41 +1,19 @@
 // pixplot --match and --process: the window's matching and batch run
 // headless on real files, checked through the program's own output.
-#include "tst_photofixtures.h"
+#include "tst_files.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QImageReader>
 #include <QTemporaryDir>
 
-namespace {
+using fixtures::pixplot;
+using fixtures::pixplotProgram;
+using fixtures::Run;
 
-QString pixplotProgram()
-{
-    return qEnvironmentVariable("SUITE_BINARY_DIR") + QStringLiteral("/bin/pixplot");
-}
-
-struct Run {
-    int code = -1;
-    QString out, err;
-};
-
-Run pixplot(const QStringList &args)
-{
-    Run r;
-    QByteArray out, err;
-    r.code = testsupport::runProgram(pixplotProgram(), args, &out, &err);
-    r.out = QString::fromUtf8(out);
-    r.err = QString::fromUtf8(err);
-    return r;
-}
-
-} // namespace
-
-class TestPhotoCli : public QObject {
+class TestPhotoCli : public fixtures::FolderTest {
     Q_OBJECT
 private:
-    QTemporaryDir *dir = nullptr;
-    QString file(const QString &name) const { return dir->filePath(name); }
     QString pathFile() const { return file("path.txt"); }
 
 private slots:
@@ -48,8 +26,7 @@ private slots:
     }
     void init()
     {
-        dir = new QTemporaryDir;
-        QVERIFY(dir->isValid());
+        FolderTest::init();
         // Points at 08:00:00, 08:10:00 and 08:20:00 local time.
         QVERIFY(fixtures::writeLines(pathFile(), {
             fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
@@ -63,12 +40,6 @@ private slots:
         QVERIFY(fixtures::setExifTimes({{file("a.jpg"), "2010:05:01 07:00:20"},
                                         {file("b.JPG"), "2010:05:01 07:12:00"}}));
     }
-    void cleanup()
-    {
-        delete dir;
-        dir = nullptr;
-    }
-
     void matchPrintsOneLinePerPhoto();
     void matchUsesDefaultsWithoutOffset();
     void matchRefusesBadArguments_data();
@@ -179,11 +150,10 @@ void TestPhotoCli::optionsWithoutCommandAreUsageErrors()
         if (a == QLatin1String("P"))
             a = pathFile();
     }
-    QByteArray out, err;
-    const int code = testsupport::runProgram(pixplotProgram(), args, &out, &err, 15000);
-    QCOMPARE(code, 2);
-    QVERIFY(out.isEmpty());
-    QVERIFY(!err.isEmpty());
+    const Run r = pixplot(args);
+    QCOMPARE(r.code, 2);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY(!r.err.isEmpty());
 }
 
 void TestPhotoCli::matchSkipsFilesThatAreNotPhotos()

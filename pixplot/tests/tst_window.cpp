@@ -38,27 +38,13 @@ QImage iconImage(const QIcon &icon) { return icon.pixmap(16, 16).toImage(); }
 
 } // namespace
 
-class TestWindow : public QObject {
+class TestWindow : public fixtures::FolderTest {
     Q_OBJECT
-private:
-    QTemporaryDir *dir = nullptr;
-    QString file(const QString &name) const { return dir->filePath(name); }
-
 private slots:
     void initTestCase()
     {
         if (!testsupport::hasProgram(QStringLiteral("exiftool")))
             QSKIP("exiftool is needed to write EXIF times into the test photos");
-    }
-    void init()
-    {
-        dir = new QTemporaryDir;
-        QVERIFY(dir->isValid());
-    }
-    void cleanup()
-    {
-        delete dir;
-        dir = nullptr;
     }
 
     void formAtStart();

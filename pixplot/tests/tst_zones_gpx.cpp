@@ -6,7 +6,6 @@
 #include "tst_photofixtures.h"
 
 #include <QComboBox>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
@@ -15,49 +14,24 @@
 
 namespace {
 
-QString pixplotBinary()
+using fixtures::pixplot;
+using fixtures::pixplotProgram;
+using fixtures::Run;
+using fixtures::writeBytes;
+
+// pixplot with TZ set to tz (when not empty).
+Run pixplotIn(const QString &tz, const QStringList &args)
 {
-    return qEnvironmentVariable("SUITE_BINARY_DIR", QCoreApplication::applicationDirPath() + "/..")
-        + QStringLiteral("/bin/pixplot");
-}
-
-struct Run {
-    int code = -1;
-    QByteArray out, err;
-};
-
-Run run(const QString &program, const QStringList &args, const QString &tz = QString())
-{
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (!tz.isEmpty())
-        env.insert(QStringLiteral("TZ"), tz);
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    Run r;
-    if (!p.waitForFinished(120000))
-        return r;
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
-
-Run pixplot(const QStringList &args, const QString &tz = QString()) { return run(pixplotBinary(), args, tz); }
-
-QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    QFile f(dir.filePath(name));
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return {};
-    return f.fileName();
+    if (tz.isEmpty())
+        return pixplot(args);
+    return fixtures::run(QStringLiteral("env"), QStringList{"TZ=" + tz, pixplotProgram()} + args);
 }
 
 // Column c of every line of a --read-path or --match output.
-QStringList column(const QByteArray &out, int c)
+QStringList column(const QString &out, int c)
 {
     QStringList values;
-    for (const QString &line : QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+    for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         values << line.split(QLatin1Char('\t')).value(c);
     return values;
 }
@@ -78,7 +52,7 @@ struct Fix {
 };
 
 // Track points (with time) of a GPX file as a peer wrote it.
-QList<Fix> gpxFixes(const QByteArray &gpx)
+QList<Fix> gpxFixes(const QString &gpx)
 {
     QList<Fix> fixes;
     QXmlStreamReader x(gpx);
@@ -98,11 +72,11 @@ QList<Fix> gpxFixes(const QByteArray &gpx)
 }
 
 // The --read-path lines as fixes, their times read back in UTC+08:00.
-QList<Fix> readPathFixes(const QByteArray &out)
+QList<Fix> readPathFixes(const QString &out)
 {
     QList<Fix> fixes;
     const common::TimeZoneSetting zone;
-    for (const QString &line : QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QStringList c = line.split(QLatin1Char('\t'));
         const auto local = common::calendarSecondsOfText(c.value(1));
         fixes << Fix{local ? zone.utcFromLocal(*local) : kNoTime, c.value(5).toDouble(),
@@ -192,7 +166,7 @@ private:
 
 void TestZonesGpx::initTestCase()
 {
-    QVERIFY2(QFileInfo(pixplotBinary()).isExecutable(), qPrintable("not built: " + pixplotBinary()));
+    QVERIFY2(QFileInfo(pixplotProgram()).isExecutable(), qPrintable("not built: " + pixplotProgram()));
     for (const char *peer : {"exiftool", "gpsbabel", "xmllint"})
         QVERIFY2(testsupport::hasProgram(QString::fromLatin1(peer)), peer);
     QVERIFY(dir_.isValid());
@@ -238,7 +212,7 @@ void TestZonesGpx::zoneTable()
     QFETCH(int, code);
     QFETCH(QStringList, times);
     const QString path = dir_.filePath(QStringLiteral("dst.txt"));
-    const Run r = pixplot(QStringList{"--read-path", path} + zoneArgs, tz);
+    const Run r = pixplotIn(tz, QStringList{"--read-path", path} + zoneArgs);
     QCOMPARE(r.code, code);
     if (code != 0) {
         QVERIFY(!r.err.isEmpty());
@@ -306,7 +280,7 @@ void TestZonesGpx::interpolation()
     QFETCH(QStringList, extra);
     QFETCH(QString, expected);
     QTemporaryDir dir;
-    const QString track = writeFile(dir, QStringLiteral("track.gpx"), trackGpx());
+    const QString track = writeBytes(dir, QStringLiteral("track.gpx"), trackGpx());
     const QString photo = dir.filePath(QStringLiteral("p.jpg"));
     QVERIFY(fixtures::writeJpeg(photo, 16, 16));
     const QString exifTime = common::calendarText(kTrackStart + t).replace(QLatin1Char('-'), QLatin1Char(':'));
@@ -322,11 +296,11 @@ void TestZonesGpx::interpolation()
         return;
     }
     QVERIFY(!position.isEmpty());
-    const Run tag = run(QStringLiteral("exiftool"),
+    const Run tag = fixtures::run(QStringLiteral("exiftool"),
                         {"-q", "-overwrite_original", "-geotag", track, "-geotime<${DateTimeOriginal}+00:00", photo});
-    QVERIFY2(tag.code == 0, tag.err.constData());
-    const Run read = run(QStringLiteral("exiftool"), {"-n", "-T", "-Composite:GPSLatitude", "-Composite:GPSLongitude", photo});
-    const QStringList peer = QString::fromUtf8(read.out).trimmed().split(QLatin1Char('\t'));
+    QVERIFY2(tag.code == 0, qPrintable(tag.err));
+    const Run read = fixtures::run(QStringLiteral("exiftool"), {"-n", "-T", "-Composite:GPSLatitude", "-Composite:GPSLongitude", photo});
+    const QStringList peer = read.out.trimmed().split(QLatin1Char('\t'));
     QCOMPARE(peer.size(), 2);
     const GeoPoint ours = systemfinction::ParsePositionText(position);
     QVERIFY2(std::fabs(ours.latitude - peer[0].toDouble()) <= 1e-6
@@ -342,13 +316,13 @@ void TestZonesGpx::gpxWrittenReadByPeers()
     const QString path = dir.filePath(QStringLiteral("dst.txt"));
     QVERIFY(QFile::copy(dir_.filePath(QStringLiteral("dst.txt")), path));
     const Run r = pixplot({"--path", path, "--to-gpx", "--zone", "Europe/Berlin"});
-    QVERIFY2(r.code == 0, r.err.constData());
+    QVERIFY2(r.code == 0, qPrintable(r.err));
     const QString gpx = dir.filePath(QStringLiteral("dst.gpx"));
     QCOMPARE(pixplot({"--path", path, "--to-gpx"}).code, 1); // exists; --overwrite replaces
-    QCOMPARE(run(QStringLiteral("xmllint"), {"--noout", gpx}).code, 0);
+    QCOMPARE(fixtures::run(QStringLiteral("xmllint"), {"--noout", gpx}).code, 0);
     const QByteArray bytes = testsupport::readAll(gpx);
     QVERIFY(bytes.contains("<time>2026-03-29T01:30:00Z</time>"));
-    const Run peer = run(QStringLiteral("gpsbabel"), {"-t", "-i", "gpx", "-f", gpx, "-o", "gpx", "-F", "-"});
+    const Run peer = fixtures::run(QStringLiteral("gpsbabel"), {"-t", "-i", "gpx", "-f", gpx, "-o", "gpx", "-F", "-"});
     QCOMPARE(peer.code, 0);
     const QList<Fix> expected = readPathFixes(pixplot({"--read-path", path}).out);
     QCOMPARE(expected.size(), 4);
@@ -382,7 +356,7 @@ void TestZonesGpx::corpusThroughGpsbabel()
     QTemporaryDir dir;
     const QString gpx = dir.filePath(QStringLiteral("log.gpx"));
     // Only RMC sentences, the ones pixplot reads.
-    QCOMPARE(run(QStringLiteral("gpsbabel"),
+    QCOMPARE(fixtures::run(QStringLiteral("gpsbabel"),
                  {"-i", "nmea,gpgga=0,gpvtg=0,gpgsa=0", "-f", file, "-o", "gpx", "-F", gpx})
                  .code,
              0);
@@ -417,10 +391,10 @@ void TestZonesGpx::segmentsFractionsAndOffsets()
 </gpx>
 )";
     QTemporaryDir dir;
-    const QString file = writeFile(dir, QStringLiteral("watch.dat"), gpx);
+    const QString file = writeBytes(dir, QStringLiteral("watch.dat"), gpx);
     const Run r = pixplot({"--read-path", file, "--zone", "UTC"});
     QCOMPARE(r.code, 0);
-    QCOMPARE(QString::fromUtf8(r.out),
+    QCOMPARE(r.out,
              QStringLiteral("记录0001\t2026-05-01 10:00:00\tN31°30.0000',E120°06.0000'\t0\t120.1\t31.5\n"
                             "记录0002\t2026-05-01 10:00:01\tN31°36.0000',E120°18.0000'\t1\t120.3\t31.6\n"
                             "记录0003\t2026-05-01 10:00:02\tS16°30.0000',W000°30.0000'\t2\t-0.5\t-16.5\n"

@@ -1,5 +1,5 @@
-// The window's arithmetic without the window: preview placement with its
-// rounding, the offset text and the preview caption.
+// Preview placement with its rounding and the preview caption, the clock
+// offset text, and matching against a path whose clock steps back.
 #include "core/pathfile.h"
 #include "core/photomatch.h"
 #include "core/preview.h"
@@ -7,7 +7,7 @@
 
 #include <QtTest>
 
-class TestWindowRules : public QObject {
+class TestPreviewMatch : public QObject {
     Q_OBJECT
 private slots:
     void placement_data();
@@ -18,7 +18,7 @@ private slots:
     void matchingPathThatStepsBack();
 };
 
-void TestWindowRules::placement_data()
+void TestPreviewMatch::placement_data()
 {
     QTest::addColumn<int>("w");
     QTest::addColumn<int>("h");
@@ -32,7 +32,7 @@ void TestWindowRules::placement_data()
     QTest::newRow("no picture") << 0 << 0 << QRect(0, 0, 0, 0);
 }
 
-void TestWindowRules::placement()
+void TestPreviewMatch::placement()
 {
     QFETCH(int, w);
     QFETCH(int, h);
@@ -41,7 +41,7 @@ void TestWindowRules::placement()
     QCOMPARE(QRect(p.x, p.y, p.width, p.height), twips);
 }
 
-void TestWindowRules::clockOffset_data()
+void TestPreviewMatch::clockOffset_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
@@ -55,7 +55,7 @@ void TestWindowRules::clockOffset_data()
     QTest::newRow("words") << "+ab:cd:ef" << false << "";
 }
 
-void TestWindowRules::clockOffset()
+void TestPreviewMatch::clockOffset()
 {
     QFETCH(QString, text);
     QFETCH(bool, valid);
@@ -66,7 +66,7 @@ void TestWindowRules::clockOffset()
         QCOMPARE(photomatch::CorrectionMessage(*o), message);
 }
 
-void TestWindowRules::previewCaption()
+void TestPreviewMatch::previewCaption()
 {
     QCOMPARE(preview::CaptionText(4000, 3000, 3 * 1024 * 1024 + 512 * 1024),
              QStringLiteral("照片预览 (尺寸4000×3000 大小3.50MB"));
@@ -75,7 +75,7 @@ void TestWindowRules::previewCaption()
 
 // A path whose clock steps back is matched as the list is read: the first
 // point at or after the photo's second, not whatever binary search lands on.
-void TestWindowRules::matchingPathThatStepsBack()
+void TestPreviewMatch::matchingPathThatStepsBack()
 {
     const QStringList times{"2010-05-01 10:00:00", "2010-05-01 10:00:30", "2010-05-01 10:00:10",
                             "2010-05-01 10:00:20", "2010-05-01 10:00:40"};
@@ -95,5 +95,5 @@ void TestWindowRules::matchingPathThatStepsBack()
     QCOMPARE(rows.first().position, path.at(1).positionText());
 }
 
-QTEST_MAIN(TestWindowRules)
-#include "tst_window_rules.moc"
+QTEST_MAIN(TestPreviewMatch)
+#include "tst_core_preview_match.moc"

@@ -1,0 +1,125 @@
+#pragma once
+// Real files for pixplot's tests, without widgets: JPEG photos whose EXIF
+// time exiftool writes, NMEA path files, a fresh folder per test function,
+// and the built pixplot program run as the user runs it.
+#include "common/testsupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace fixtures {
+
+// The program beside the test executables.
+inline QString pixplotProgram()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/pixplot");
+}
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+// A program's exit code (-1 when it did not end by itself) and its output.
+inline Run run(const QString &program, const QStringList &args, int timeoutMs = 120000)
+{
+    Run r;
+    QByteArray out, err;
+    r.code = testsupport::runProgram(program, args, &out, &err, timeoutMs);
+    r.out = QString::fromUtf8(out);
+    r.err = QString::fromUtf8(err);
+    return r;
+}
+
+inline Run pixplot(const QStringList &args) { return run(pixplotProgram(), args); }
+
+[[nodiscard]] inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// dir/name holding bytes; its path, or "" when it could not be written.
+inline QString writeBytes(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    return writeFile(path, bytes) ? path : QString();
+}
+
+// A photo of one colour (JPEG quality 95).
+[[nodiscard]] inline bool writeJpeg(const QString &path, int width, int height,
+                                    QColor colour = QColor(200, 60, 40))
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return image.save(path, "JPG", 95);
+}
+
+// Writes EXIF DateTimeOriginal ("YYYY:MM:DD hh:mm:ss") into each photo with
+// one exiftool run (initTestCase checks that exiftool is there).
+[[nodiscard]] inline bool setExifTimes(const QList<QPair<QString, QString>> &photoTimes)
+{
+    QStringList args{QStringLiteral("-q"), QStringLiteral("-overwrite_original")};
+    for (qsizetype i = 0; i < photoTimes.size(); ++i) {
+        if (i > 0)
+            args << QStringLiteral("-execute") << QStringLiteral("-q")
+                 << QStringLiteral("-overwrite_original");
+        args << QStringLiteral("-DateTimeOriginal=") + photoTimes.at(i).second << photoTimes.at(i).first;
+    }
+    QByteArray out, err;
+    const int rc = testsupport::runProgram(QStringLiteral("exiftool"), args, &out, &err);
+    if (rc != 0)
+        qWarning("exiftool: %s", err.constData());
+    return rc == 0;
+}
+
+// A photo with an EXIF time (colon form).
+[[nodiscard]] inline bool writePhoto(const QString &path, const QString &exifTime, int width = 64,
+                                     int height = 48)
+{
+    return writeJpeg(path, width, height) && (exifTime.isEmpty() || setExifTimes({{path, exifTime}}));
+}
+
+// "$GPRMC" sentence for a UTC time "hhmmss" on date "ddmmyy".
+inline QString rmc(const QString &hhmmss, const QString &ddmmyy,
+                   const QString &lat = QStringLiteral("3150.1234"),
+                   const QString &lon = QStringLiteral("11846.5678"),
+                   const QString &status = QStringLiteral("A"))
+{
+    return QStringLiteral("$GPRMC,%1,%2,%3,N,%4,E,0.0,0.0,%5,,,A*00").arg(hhmmss, status, lat, lon, ddmmyy);
+}
+
+[[nodiscard]] inline bool writeLines(const QString &path, const QStringList &lines)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    for (const QString &l : lines)
+        f.write(l.toUtf8() + "\r\n");
+    return f.flush();
+}
+
+// A test class whose every test function gets a fresh temporary folder
+// (a class with an init() of its own calls FolderTest::init() first).
+class FolderTest : public QObject {
+    Q_OBJECT
+protected:
+    std::unique_ptr<QTemporaryDir> dir;
+    QString file(const QString &name) const { return dir->filePath(name); }
+
+protected slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+    }
+    void cleanup() { dir.reset(); }
+};
+
+} // namespace fixtures
