@@ -71,7 +71,7 @@ double nmeaDegrees(const QString &angle, int degreeDigits)
 
 } // namespace
 
-class TestConvertCli : public QObject {
+class TestConvertCli : public fixtures::FolderTest {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -97,15 +97,13 @@ void TestConvertCli::initTestCase()
 
 void TestConvertCli::kmlBesideThePathFile()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("trip.txt"));
+    const QString path = file(QStringLiteral("trip.txt"));
     QVERIFY(writeFile(path, kPath));
     const Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml")});
     QVERIFY2(r.code == 0, qPrintable(r.err));
-    const QString kml = dir.filePath(QStringLiteral("trip.kml"));
+    const QString kml = file(QStringLiteral("trip.kml"));
     QVERIFY(QFileInfo::exists(kml));
-    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("trip.html"))));
+    QVERIFY(!QFileInfo::exists(file(QStringLiteral("trip.html"))));
     QCOMPARE(r.out, QStringLiteral("KML文件已保存到\n%1！\n\n共 2个轨迹点。\n").arg(kml));
     QCOMPARE(lineStartingWith(kml, QStringLiteral("<description>2")),
              QStringLiteral("<description>2010-05-01 14:30:00 to 2010-05-01 14:31:00</description>"));
@@ -117,15 +115,13 @@ void TestConvertCli::kmlBesideThePathFile()
 
 void TestConvertCli::kmlOffsets()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("trip.txt"));
+    const QString path = file(QStringLiteral("trip.txt"));
     QVERIFY(writeFile(path, kPath));
     const Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"),
                            QStringLiteral("--lat-offset"), QStringLiteral("0.5"),
                            QStringLiteral("--lon-offset=-0.25")});
     QVERIFY2(r.code == 0, qPrintable(r.err));
-    const QString kml = dir.filePath(QStringLiteral("trip.kml"));
+    const QString kml = file(QStringLiteral("trip.kml"));
     QCOMPARE(lineStartingWith(kml, QStringLiteral("<coordinates>118")),
              QStringLiteral("<coordinates>118.52613,32.33539,0</coordinates>"));
 }
@@ -155,13 +151,11 @@ void TestConvertCli::htmlPresetsAndOffsets()
 {
     QFETCH(QStringList, options);
     QFETCH(QString, firstPush);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("trip.txt"));
+    const QString path = file(QStringLiteral("trip.txt"));
     QVERIFY(writeFile(path, kPath));
     const Run r = pixplot(QStringList{QStringLiteral("--path"), path, QStringLiteral("--to-html")} + options);
     QVERIFY2(r.code == 0, qPrintable(r.err));
-    const QString html = dir.filePath(QStringLiteral("trip.html"));
+    const QString html = file(QStringLiteral("trip.html"));
     QCOMPARE(r.out, QStringLiteral("HTML 视图方式文件已保存到\n%1！\n").arg(html));
     QCOMPARE(lineStartingWith(html, QStringLiteral("points.push(")), firstPush);
     QCOMPARE(lineStartingWith(html, QStringLiteral("Log Date")),
@@ -172,10 +166,8 @@ void TestConvertCli::htmlPresetsAndOffsets()
 
 void TestConvertCli::existingFileRefusedUnlessOverwrite()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("trip.txt"));
-    const QString kml = dir.filePath(QStringLiteral("trip.kml"));
+    const QString path = file(QStringLiteral("trip.txt"));
+    const QString kml = file(QStringLiteral("trip.kml"));
     QVERIFY(writeFile(path, kPath));
     QVERIFY(writeFile(kml, "mine\r\n"));
 
@@ -192,15 +184,13 @@ void TestConvertCli::existingFileRefusedUnlessOverwrite()
 
 void TestConvertCli::nothingWrittenWhenOneTargetExists()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("trip.txt"));
+    const QString path = file(QStringLiteral("trip.txt"));
     QVERIFY(writeFile(path, kPath));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("trip.html")), "page"));
+    QVERIFY(writeFile(file(QStringLiteral("trip.html")), "page"));
     const Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--to-html")});
     QCOMPARE(r.code, 1);
-    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("trip.kml"))));
-    QCOMPARE(testsupport::readAll(dir.filePath(QStringLiteral("trip.html"))), QByteArray("page"));
+    QVERIFY(!QFileInfo::exists(file(QStringLiteral("trip.kml"))));
+    QCOMPARE(testsupport::readAll(file(QStringLiteral("trip.html"))), QByteArray("page"));
 }
 
 void TestConvertCli::usageErrors_data()
@@ -222,16 +212,14 @@ void TestConvertCli::usageErrors_data()
 void TestConvertCli::usageErrors()
 {
     QFETCH(QStringList, args);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("trip.txt"));
+    const QString path = file(QStringLiteral("trip.txt"));
     QVERIFY(writeFile(path, kPath));
     if (QTest::currentDataTag() != QByteArray("no path"))
         args << QStringLiteral("--path") << path;
     const Run r = pixplot(args);
     QCOMPARE(r.code, 2);
     QVERIFY(!r.err.isEmpty());
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("trip.txt")});
+    QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("trip.txt")});
 }
 
 void TestConvertCli::badPathFile_data()
@@ -249,48 +237,44 @@ void TestConvertCli::badPathFile()
 {
     QFETCH(bool, exists);
     QFETCH(QByteArray, content);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("trip.txt"));
+    const QString path = file(QStringLiteral("trip.txt"));
     if (exists)
         QVERIFY(writeFile(path, content));
     const Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--to-html")});
     QCOMPARE(r.code, 1);
     QVERIFY2(r.err.contains(path), qPrintable(r.err));
-    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("trip.kml"))));
-    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("trip.html"))));
+    QVERIFY(!QFileInfo::exists(file(QStringLiteral("trip.kml"))));
+    QVERIFY(!QFileInfo::exists(file(QStringLiteral("trip.html"))));
 }
 
 void TestConvertCli::corpusLogReadBackByGpsbabel_data()
 {
-    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("log");
     QTest::newRow("exiftool Geotag2, LF") << QStringLiteral("exiftool_Geotag2.log");
     QTest::newRow("gpsbabel nmea+ms, CR LF") << QStringLiteral("gpsbabel_nmea+ms.txt");
 }
 
 void TestConvertCli::corpusLogReadBackByGpsbabel()
 {
-    QFETCH(QString, file);
+    QFETCH(QString, log);
     if (testsupport::corpusDir().isEmpty())
         QSKIP("the corpus is not beside the checkout");
     if (!testsupport::hasProgram(QStringLiteral("gpsbabel")))
         QSKIP("gpsbabel is not installed (scripts/deps installs it)");
-    const QHash<QString, QString> expected = expectedRow(file);
+    const QHash<QString, QString> expected = expectedRow(log);
     QVERIFY(!expected.isEmpty());
 
     // A copy, since the output lands beside the path file. The name keeps a
     // three-letter extension, as the window expects of path files.
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("log.txt"));
-    QVERIFY(QFile::copy(testsupport::corpusDir() + QStringLiteral("/nmea/") + file, path));
+    const QString path = file(QStringLiteral("log.txt"));
+    QVERIFY(QFile::copy(testsupport::corpusDir() + QStringLiteral("/nmea/") + log, path));
     const Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml")});
     QVERIFY2(r.code == 0, qPrintable(r.err));
 
     QByteArray gpx, err;
     QCOMPARE(testsupport::runProgram(QStringLiteral("gpsbabel"),
                                      {QStringLiteral("-i"), QStringLiteral("kml"), QStringLiteral("-f"),
-                                      dir.filePath(QStringLiteral("log.kml")), QStringLiteral("-o"),
+                                      file(QStringLiteral("log.kml")), QStringLiteral("-o"),
                                       QStringLiteral("unicsv"), QStringLiteral("-F"), QStringLiteral("-")},
                                      &gpx, &err),
              0);
@@ -299,7 +283,7 @@ void TestConvertCli::corpusLogReadBackByGpsbabel()
     QByteArray track;
     QCOMPARE(testsupport::runProgram(QStringLiteral("gpsbabel"),
                                      {QStringLiteral("-t"), QStringLiteral("-i"), QStringLiteral("kml"),
-                                      QStringLiteral("-f"), dir.filePath(QStringLiteral("log.kml")),
+                                      QStringLiteral("-f"), file(QStringLiteral("log.kml")),
                                       QStringLiteral("-o"), QStringLiteral("unicsv"), QStringLiteral("-F"),
                                       QStringLiteral("-")},
                                      &track, &err),
