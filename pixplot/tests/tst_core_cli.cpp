@@ -26,7 +26,7 @@ QByteArray photoWithTime(const QByteArray &time)
 
 } // namespace
 
-class TestCoreCli : public QObject
+class TestCoreCli : public fixtures::FolderTest
 {
     Q_OBJECT
 private slots:
@@ -46,12 +46,11 @@ void TestCoreCli::initTestCase()
 
 void TestCoreCli::exifTime()
 {
-    QTemporaryDir dir;
-    const QString a = writeBytes(dir, "a.jpg", photoWithTime("2010:05:01 14:03:22"));
-    const QString b = writeBytes(dir, "B.JPG", QByteArray("\xFF\xD8\xFF\xD9", 4));
-    const QString png = writeBytes(dir, "c.png", photoWithTime("2010:05:01 14:03:22"));
-    const QString zero = writeBytes(dir, "d.jpg", photoWithTime("0000:00:00 00:00:00"));
-    const QString missing = dir.filePath("gone.jpg");
+    const QString a = writeBytes(*dir, "a.jpg", photoWithTime("2010:05:01 14:03:22"));
+    const QString b = writeBytes(*dir, "B.JPG", QByteArray("\xFF\xD8\xFF\xD9", 4));
+    const QString png = writeBytes(*dir, "c.png", photoWithTime("2010:05:01 14:03:22"));
+    const QString zero = writeBytes(*dir, "d.jpg", photoWithTime("0000:00:00 00:00:00"));
+    const QString missing = file("gone.jpg");
     const Run r = pixplot({"--exif-time", a, png, b, missing, zero});
     QCOMPARE(r.code, 1);
     QCOMPARE(r.out, a + "\t2010-05-01 14:03:22\n" + b + "\t\n" + zero + "\t\n");
@@ -62,11 +61,10 @@ void TestCoreCli::exifTime()
 
 void TestCoreCli::exifTimeAllGood()
 {
-    QTemporaryDir dir;
-    const QString a = writeBytes(dir, "照片 1.jpg", photoWithTime("2012:02:29 23:59:59"));
+    const QString a = writeBytes(*dir, "照片 1.jpg", photoWithTime("2012:02:29 23:59:59"));
     // The path is printed as given, relative or not (run in dir through env -C).
     const Run r = fixtures::run(QStringLiteral("env"),
-                                {"-C", dir.path(), pixplotProgram(), "--exif-time", "照片 1.jpg", a});
+                                {"-C", dir->path(), pixplotProgram(), "--exif-time", "照片 1.jpg", a});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QString("照片 1.jpg\t2012-02-29 23:59:59\n") + a + "\t2012-02-29 23:59:59\n");
 }
@@ -88,8 +86,7 @@ void TestCoreCli::exifTimeCorpusPhoto()
 
 void TestCoreCli::readPath()
 {
-    QTemporaryDir dir;
-    const QString path = writeBytes(dir, "path.name",
+    const QString path = writeBytes(*dir, "path.name",
                                     "$GPRMC,155959,A,3150.1234,N,11846.5678,E,0.0,0.0,311210,,,A*74\r\n"
                                     "$GPGGA,155959,3150.1234,N,11846.5678,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"
                                     "$GNRMC,160101.00,A,4527.458,S,16709.165,W,0.0,0.0,311210,,\r\n");
@@ -99,12 +96,12 @@ void TestCoreCli::readPath()
                             "记录0002\t2011-01-01 00:01:01\tS45°27.458',W167°09.165'\t62\t-167.15275\t-45.4576333333333\n"));
     QVERIFY(r.err.isEmpty() || !r.err.contains(path));
 
-    const QString empty = writeBytes(dir, "empty.txt", "no fixes here\n");
+    const QString empty = writeBytes(*dir, "empty.txt", "no fixes here\n");
     const Run none = pixplot({"--read-path", empty});
     QCOMPARE(none.code, 0);
     QCOMPARE(none.out, QString());
 
-    const Run gone = pixplot({"--read-path", dir.filePath("gone.txt")});
+    const Run gone = pixplot({"--read-path", file("gone.txt")});
     QCOMPARE(gone.code, 1);
     QVERIFY(gone.err.contains("gone.txt"));
     QCOMPARE(gone.out, QString());

@@ -180,7 +180,7 @@ QByteArray overlappingDirectories(int dirs)
 
 } // namespace
 
-class TestExifReader : public QObject
+class TestExifReader : public fixtures::FolderTest
 {
     Q_OBJECT
 private slots:
@@ -503,28 +503,25 @@ void TestExifReader::overlappingDirectoriesBoundedByFileSize()
     QVERIFY(reader.entries().size() <= file.size() / 12);
 
     // Through a file on disk (head first, then the whole file), as listing reads it.
-    QTemporaryDir dir;
-    const QString path = writeBytes(dir, "crafted.jpg", file);
+    const QString path = writeBytes(*dir, "crafted.jpg", file);
     QVERIFY(!path.isEmpty());
     ExifReader fromDisk;
     QVERIFY_THROWS_EXCEPTION(ExifError, fromDisk.Load(path));
     QVERIFY(fromDisk.decodedEntries() <= file.size() / 12);
-    const PhotoRecord record = systemfinction::ReadPhotoRecord("crafted.jpg", dir.path() + "/");
+    const PhotoRecord record = systemfinction::ReadPhotoRecord("crafted.jpg", dir->path() + "/");
     QCOMPARE(record.fileName, QString("crafted.jpg"));
     QVERIFY(!record.hasExif);
 }
 
 void TestExifReader::readerLifecycle()
 {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     ExifReader fresh;
     fresh.Load(QString());
     QVERIFY(!fresh.hasExif());
     QVERIFY(!fresh.Tag(0).isValid());
     QVERIFY(!fresh.Tag(36867).isValid()); // no path: empty at once
 
-    const QString photo = writeBytes(dir, "a.jpg", photoWithTime(true, ascii("2010:05:01 12:34:56")));
+    const QString photo = writeBytes(*dir, "a.jpg", photoWithTime(true, ascii("2010:05:01 12:34:56")));
     QVERIFY(!photo.isEmpty());
     ExifReader lazy;
     lazy.setPicFile(photo);
@@ -534,7 +531,7 @@ void TestExifReader::readerLifecycle()
     QCOMPARE(lazy.Tag(0).toInt(), 6);
     QCOMPARE(lazy.Tag(271).toString(), QString("Maker"));
 
-    const QString plain = writeBytes(dir, "plain.jpg", QByteArray("\xFF\xD8\xFF\xD9\0\0\0\0", 8));
+    const QString plain = writeBytes(*dir, "plain.jpg", QByteArray("\xFF\xD8\xFF\xD9\0\0\0\0", 8));
     ExifReader none;
     none.Load(plain);
     QVERIFY(!none.hasExif());
@@ -548,7 +545,7 @@ void TestExifReader::readerLifecycle()
 
     ExifReader missing;
     try {
-        missing.Load(dir.filePath("gone.jpg"));
+        missing.Load(file("gone.jpg"));
         QFAIL("a missing file must fail");
     } catch (const ExifError &e) {
         QCOMPARE(int(e.code), int(ExifError::FileNotFound));
@@ -558,11 +555,10 @@ void TestExifReader::readerLifecycle()
 void TestExifReader::mapsFileFromDisk()
 {
     // A large photo: the block sits at the front, the scan must not need the rest.
-    QTemporaryDir dir;
     QByteArray bytes = photoWithTime(false, ascii("2011:12:31 23:59:59"));
     bytes.chop(2);
     bytes += QByteArray(6 * 1024 * 1024, '\x55') + QByteArray("\xFF\xD9", 2);
-    const QString photo = writeBytes(dir, "big.JPG", bytes);
+    const QString photo = writeBytes(*dir, "big.JPG", bytes);
     ExifReader reader;
     reader.Load(photo);
     QCOMPARE(reader.picFileName(), photo);
@@ -608,8 +604,7 @@ void TestExifReader::valuesBeyondTheHead()
     QFETCH(int, code);
     QFETCH(QString, time);
     QFETCH(int, entries);
-    QTemporaryDir dir;
-    const QString path = writeBytes(dir, "photo.jpg", file);
+    const QString path = writeBytes(*dir, "photo.jpg", file);
     QVERIFY(!path.isEmpty());
     ExifReader reader;
     int got = 0;
@@ -674,15 +669,13 @@ void TestExifReader::readPhotoRecord()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, accepted);
     QFETCH(QString, shotTime);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
     QFETCH(bool, exists);
     if (exists) {
-        QFile f(dir.filePath(name));
+        QFile f(file(name));
         QVERIFY(f.open(QIODevice::WriteOnly));
         QCOMPARE(f.write(bytes), bytes.size());
     }
-    const QString folder = dir.path() + QLatin1Char('/');
+    const QString folder = dir->path() + QLatin1Char('/');
     const PhotoRecord r = systemfinction::ReadPhotoRecord(name, folder);
     QCOMPARE(r.fileName, accepted ? name : QString());
     QCOMPARE(r.folder, accepted ? folder : QString());
@@ -715,9 +708,7 @@ void TestExifReader::exiftoolWritten()
     QFETCH(QString, bias);
     if (!testsupport::hasProgram(QStringLiteral("exiftool")))
         QSKIP("exiftool is not installed");
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString photo = dir.filePath(QStringLiteral("shot.jpg"));
+    const QString photo = file(QStringLiteral("shot.jpg"));
     QImage image(64, 48, QImage::Format_RGB32);
     image.fill(QColor(40, 120, 200));
     QVERIFY(image.save(photo, "JPEG", 90));
@@ -744,7 +735,7 @@ void TestExifReader::exiftoolWritten()
     QCOMPARE(reader.intelOrder(), byteOrder == QLatin1String("II"));
     QCOMPARE(reader.Tag(36867).toString(), lines[0]);
     QCOMPARE(reader.Tag(37380).toString(), bias);
-    const PhotoRecord r = systemfinction::ReadPhotoRecord(QStringLiteral("shot.jpg"), dir.path() + QLatin1Char('/'));
+    const PhotoRecord r = systemfinction::ReadPhotoRecord(QStringLiteral("shot.jpg"), dir->path() + QLatin1Char('/'));
     QCOMPARE(r.shotTime, QString(time).replace(4, 1, '-').replace(7, 1, '-'));
     QVERIFY(r.hasExif);
 }

@@ -32,7 +32,7 @@ QList<qint64> offsets(const QList<PathPoint> &points)
 
 } // namespace
 
-class TestPathFile : public QObject
+class TestPathFile : public fixtures::FolderTest
 {
     Q_OBJECT
 private slots:
@@ -70,8 +70,7 @@ void TestPathFile::lineEnds_data()
 void TestPathFile::lineEnds()
 {
     QFETCH(QByteArray, bytes);
-    QTemporaryDir dir;
-    const QString path = writeBytes(dir, "path.txt", bytes);
+    const QString path = writeBytes(*dir, "path.txt", bytes);
     QList<PathPoint> points{PathPoint{1, 7, "stale"}};
     QString error;
     QVERIFY(pathfile::ReadPathFile(path, &points, &error));
@@ -83,14 +82,13 @@ void TestPathFile::lineEnds()
 
 void TestPathFile::offsetsOverMidnightAndYearEnd()
 {
-    QTemporaryDir dir;
     const QByteArray bytes = "$GPRMC,155958,A,3150.1234,N,11846.5678,E,,,311210,,\r\n"
                              "$GPRMC,160003,A,3150.1234,N,11846.5678,E,,,311210,,\r\n"
                              "$GPRMC,000001,A,3150.1234,N,11846.5678,E,,,010111,,\r\n"
                              "$GPRMC,235959,A,3150.1234,N,11846.5678,E,,,280212,,\r\n"
                              "$GPRMC,000000,A,3150.1234,N,11846.5678,E,,,290212,,\r\n";
     QList<PathPoint> points;
-    QVERIFY(pathfile::ReadPathFile(writeBytes(dir, "year.name", bytes), &points));
+    QVERIFY(pathfile::ReadPathFile(writeBytes(*dir, "year.name", bytes), &points));
     QCOMPARE(times(points), (QStringList{"2010-12-31 23:59:58", "2011-01-01 00:00:03", "2011-01-01 08:00:01",
                                          "2012-02-29 07:59:59", "2012-02-29 08:00:00"}));
     const qint64 toLeap = (365 + 31 + 28) * qint64(86400) + 8 * 3600 + 1;
@@ -105,18 +103,16 @@ void TestPathFile::offsetsOverMidnightAndYearEnd()
 
 void TestPathFile::unreadableFile()
 {
-    QTemporaryDir dir;
     QList<PathPoint> points{PathPoint{1, 1, "y"}};
     QString error;
-    QVERIFY(!pathfile::ReadPathFile(dir.filePath("missing.txt"), &points, &error));
+    QVERIFY(!pathfile::ReadPathFile(file("missing.txt"), &points, &error));
     QVERIFY(points.isEmpty());
     QVERIFY(!error.isEmpty());
-    QVERIFY(!pathfile::ReadPathFile(dir.path(), &points, &error)); // a folder
+    QVERIFY(!pathfile::ReadPathFile(dir->path(), &points, &error)); // a folder
 }
 
 void TestPathFile::garbageBetweenFixes()
 {
-    QTemporaryDir dir;
     QByteArray bytes = QByteArray(FixA) + "\r\n";
     bytes += QByteArray("\x00\xFF\xFE$GPRMC,\xB9\xFA\r\n", 14);      // binary noise
     bytes += "$GPRMC,120000,A,3150.1234,N,11846.5678,E,0.0,0.0\r\n"; // cut short
@@ -124,7 +120,7 @@ void TestPathFile::garbageBetweenFixes()
     bytes += "$GPRMC,120000,A,3150.1234,N,11846.5678,E,0.0,0.0,010510,,$GPRMC,1200\r\n"; // two run together
     bytes += QByteArray(FixB) + "\r\n";
     QList<PathPoint> points;
-    QVERIFY(pathfile::ReadPathFile(writeBytes(dir, "noisy.txt", bytes), &points));
+    QVERIFY(pathfile::ReadPathFile(writeBytes(*dir, "noisy.txt", bytes), &points));
     QCOMPARE(times(points), (QStringList{"2010-05-01 20:00:00", "2010-05-01 20:00:00", "2010-05-01 20:00:01"}));
 }
 
@@ -148,9 +144,8 @@ void TestPathFile::gpsbabelWrittenLog()
         gpx += QString("<trkpt lat=\"%1\" lon=\"%2\"><time>%3</time><fix>3d</fix></trkpt>\n")
                    .arg(f.lat, 0, 'f', 6).arg(f.lon, 0, 'f', 6).arg(f.utc).toUtf8();
     gpx += "</trkseg></trk></gpx>\n";
-    QTemporaryDir dir;
-    const QString in = writeBytes(dir, "track.gpx", gpx);
-    const QString out = dir.filePath("track.nmea");
+    const QString in = writeBytes(*dir, "track.gpx", gpx);
+    const QString out = file("track.nmea");
     QByteArray err;
     QCOMPARE(testsupport::runProgram("gpsbabel", {"-i", "gpx", "-f", in, "-o", "nmea", "-F", out}, nullptr, &err), 0);
 

@@ -144,7 +144,7 @@ QString positionOf(int fix)
 
 } // namespace
 
-class TestZonesGpx : public QObject
+class TestZonesGpx : public fixtures::FolderTest
 {
     Q_OBJECT
 private slots:
@@ -246,8 +246,7 @@ void TestZonesGpx::matchAcrossDaylightSaving()
     // 03:40 CEST on 29 March is ten minutes after the 01:30Z fix, though
     // the local texts lie 2 h 10 min apart; 02:35 on 25 October is read as
     // summer time, the first of the two, so it takes the 00:30Z fix.
-    QTemporaryDir dir;
-    const QString a = dir.filePath(QStringLiteral("a.jpg")), b = dir.filePath(QStringLiteral("b.jpg"));
+    const QString a = file(QStringLiteral("a.jpg")), b = file(QStringLiteral("b.jpg"));
     QVERIFY(fixtures::writeJpeg(a, 16, 16) && QFile::copy(a, b));
     QVERIFY(fixtures::setExifTimes({{a, "2026:03:29 03:40:00"}, {b, "2026:10:25 02:35:00"}}));
     const Run r = pixplot({"--match", "--zone", "Europe/Berlin", "--tolerance", "600", "--path",
@@ -279,9 +278,8 @@ void TestZonesGpx::interpolation()
     QFETCH(qint64, t);
     QFETCH(QStringList, extra);
     QFETCH(QString, expected);
-    QTemporaryDir dir;
-    const QString track = writeBytes(dir, QStringLiteral("track.gpx"), trackGpx());
-    const QString photo = dir.filePath(QStringLiteral("p.jpg"));
+    const QString track = writeBytes(*dir, QStringLiteral("track.gpx"), trackGpx());
+    const QString photo = file(QStringLiteral("p.jpg"));
     QVERIFY(fixtures::writeJpeg(photo, 16, 16));
     const QString exifTime = common::calendarText(kTrackStart + t).replace(QLatin1Char('-'), QLatin1Char(':'));
     QVERIFY(fixtures::setExifTimes({{photo, exifTime}}));
@@ -312,12 +310,11 @@ void TestZonesGpx::gpxWrittenReadByPeers()
 {
     // Path file -> --to-gpx: xmllint finds it well-formed, gpsbabel reads
     // the same instants and positions to the nine decimals written.
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("dst.txt"));
+    const QString path = file(QStringLiteral("dst.txt"));
     QVERIFY(QFile::copy(dir_.filePath(QStringLiteral("dst.txt")), path));
     const Run r = pixplot({"--path", path, "--to-gpx", "--zone", "Europe/Berlin"});
     QVERIFY2(r.code == 0, qPrintable(r.err));
-    const QString gpx = dir.filePath(QStringLiteral("dst.gpx"));
+    const QString gpx = file(QStringLiteral("dst.gpx"));
     QCOMPARE(pixplot({"--path", path, "--to-gpx"}).code, 1); // exists; --overwrite replaces
     QCOMPARE(fixtures::run(QStringLiteral("xmllint"), {"--noout", gpx}).code, 0);
     const QByteArray bytes = testsupport::readAll(gpx);
@@ -353,8 +350,7 @@ void TestZonesGpx::corpusThroughGpsbabel()
 {
     QFETCH(QString, file);
     QFETCH(bool, sameFixes);
-    QTemporaryDir dir;
-    const QString gpx = dir.filePath(QStringLiteral("log.gpx"));
+    const QString gpx = FolderTest::file(QStringLiteral("log.gpx"));
     // Only RMC sentences, the ones pixplot reads.
     QCOMPARE(fixtures::run(QStringLiteral("gpsbabel"),
                  {"-i", "nmea,gpgga=0,gpvtg=0,gpgsa=0", "-f", file, "-o", "gpx", "-F", gpx})
@@ -390,8 +386,7 @@ void TestZonesGpx::segmentsFractionsAndOffsets()
  </trk>
 </gpx>
 )";
-    QTemporaryDir dir;
-    const QString file = writeBytes(dir, QStringLiteral("watch.dat"), gpx);
+    const QString file = writeBytes(*dir, QStringLiteral("watch.dat"), gpx);
     const Run r = pixplot({"--read-path", file, "--zone", "UTC"});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out,
@@ -421,8 +416,7 @@ void TestZonesGpx::segmentsFractionsAndOffsets()
 
 void TestZonesGpx::windowZoneAndInterpolation()
 {
-    QTemporaryDir dir;
-    const QString photo = dir.filePath(QStringLiteral("p.jpg"));
+    const QString photo = file(QStringLiteral("p.jpg"));
     QVERIFY(fixtures::writePhoto(photo, QStringLiteral("2026:03:29 03:00:00")));
     fixtures::Window w;
     w.loadPath(dir_.filePath(QStringLiteral("dst.txt")));
