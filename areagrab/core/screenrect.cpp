@@ -2,8 +2,7 @@
 
 #include "core/rounding.h"
 
-#include <QGuiApplication>
-#include <QScreen>
+#include <algorithm>
 
 namespace areagrab {
 
@@ -47,15 +46,6 @@ QImage cropScreen(const QImage &screenGrab, const QRect &rect)
     QImage part = screenGrab.copy(rect);
     part.setDevicePixelRatio(1.0);
     return part;
-}
-
-QRect primaryScreenDeviceRect()
-{
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return {};
-    const qreal dpr = screen->devicePixelRatio();
-    return logicalToDevice(screen->geometry(), dpr);
 }
 
 } // namespace areagrab

@@ -24,8 +24,4 @@ qreal coveringRatio(QSize image, QSize logical, qreal screenRatio);
 // a grab of the whole screen; a null image when rect leaves the grab.
 QImage cropScreen(const QImage &screenGrab, const QRect &rect);
 
-// The primary screen's rectangle in device pixels in window-system
-// coordinates.
-QRect primaryScreenDeviceRect();
-
 } // namespace areagrab

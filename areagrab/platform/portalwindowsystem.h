@@ -8,7 +8,7 @@
 
 namespace areagrab {
 
-class PortalWindowSystem : public WindowSystem {
+class PortalWindowSystem : public QtScreenWindowSystem {
 public:
     // How long the portal may take: a plain picture (the desktop may first
     // ask the user's permission), and a pick in the desktop's chooser.

@@ -1,5 +1,7 @@
 #include "platform/win32windowsystem.h"
 
+#include "core/highlightframe.h"
+
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -12,7 +14,6 @@ namespace areagrab {
 
 namespace {
 
-constexpr int FrameWidth = 3;
 const wchar_t FrameClassName[] = L"areagrabPickFrame";
 
 HWND hwndOf(WindowId id) { return reinterpret_cast<HWND>(static_cast<quintptr>(id)); }
@@ -97,18 +98,17 @@ void Win32WindowSystem::highlight(const QRect &rect)
                                 GetModuleHandleW(nullptr), nullptr);
         }
     }
-    const int t = std::min({FrameWidth, rect.width(), rect.height()});
-    const int sideHeight = std::max(1, rect.height() - 2 * t);
-    const QRect parts[4] = {
-        QRect(rect.x(), rect.y(), rect.width(), t),
-        QRect(rect.x(), rect.y() + rect.height() - t, rect.width(), t),
-        QRect(rect.x(), rect.y() + t, t, sideHeight),
-        QRect(rect.x() + rect.width() - t, rect.y() + t, t, sideHeight),
-    };
-    for (int i = 0; i < 4; ++i) {
-        SetWindowPos(static_cast<HWND>(frame_[i]), HWND_TOPMOST, parts[i].x(), parts[i].y(),
-                     parts[i].width(), parts[i].height(), SWP_NOACTIVATE | SWP_SHOWWINDOW);
-        UpdateWindow(static_cast<HWND>(frame_[i]));
+    const std::array<QRect, 4> strips = highlightStrips(rect);
+    for (size_t i = 0; i < strips.size(); ++i) {
+        const QRect &part = strips[i];
+        const HWND w = static_cast<HWND>(frame_[i]);
+        if (part.isEmpty()) {
+            ShowWindow(w, SW_HIDE);
+            continue;
+        }
+        SetWindowPos(w, HWND_TOPMOST, part.x(), part.y(), part.width(), part.height(),
+                     SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        UpdateWindow(w);
     }
 }
 

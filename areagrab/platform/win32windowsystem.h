@@ -6,7 +6,7 @@
 
 namespace areagrab {
 
-class Win32WindowSystem : public WindowSystem {
+class Win32WindowSystem : public QtScreenWindowSystem {
 public:
     Win32WindowSystem();
     ~Win32WindowSystem() override;

@@ -1,5 +1,7 @@
 #include "platform/windowsystem.h"
 
+#include "core/screenrect.h"
+
 #ifdef Q_OS_WIN
 #include "platform/win32windowsystem.h"
 #else
@@ -16,9 +18,19 @@
 
 namespace areagrab {
 
-WindowSystem::~WindowSystem() = default;
+QRect QtScreenWindowSystem::screenRect()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? logicalToDevice(screen->geometry(), screen->devicePixelRatio()) : QRect();
+}
 
-ScreenImage WindowSystem::screenPixels()
+qreal QtScreenWindowSystem::screenRatio()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->devicePixelRatio() : 1.0;
+}
+
+ScreenImage QtScreenWindowSystem::screenPixels()
 {
     ScreenImage shot;
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -28,11 +40,6 @@ ScreenImage WindowSystem::screenPixels()
     if (shot.image.isNull())
         shot.error = QStringLiteral("无法读取屏幕图像。");
     return shot;
-}
-
-ScreenImage WindowSystem::pickWindowImage()
-{
-    return {{}, QStringLiteral("这里不能用桌面的选择器选取窗口。")};
 }
 
 #ifndef Q_OS_WIN
@@ -76,6 +83,8 @@ bool waylandSession()
 
 std::unique_ptr<WindowSystem> createWindowSystem()
 {
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return nullptr;
 #ifdef Q_OS_WIN
     return std::make_unique<Win32WindowSystem>();
 #else
@@ -110,6 +119,28 @@ bool waylandReachable()
         ? display
         : qEnvironmentVariable("XDG_RUNTIME_DIR") + QLatin1Char('/') + display;
     return QFileInfo(path).exists();
+#endif
+}
+
+bool screenReachable()
+{
+#ifdef Q_OS_WIN
+    return true;
+#else
+    // A platform other than X11 (offscreen, for one) is taken at its word;
+    // for X11 the display must answer, or starting the GUI aborts.
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith(QLatin1String("xcb")))
+        return true;
+    if (windowSystemReachable())
+        return true;
+    // A Wayland session without an X server: Qt's Wayland plugin, rather
+    // than an abort on the missing display.
+    if (platform.isEmpty() && waylandReachable()) {
+        qputenv("QT_QPA_PLATFORM", "wayland");
+        return true;
+    }
+    return false;
 #endif
 }
 

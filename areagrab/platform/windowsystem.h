@@ -1,60 +1,24 @@
 #pragma once
-// The few window-system services the capture needs that Qt does not offer:
-// the screen's pixels, which window is under a point, its rectangle, the
-// pointer, and a frame that marks a window while it is being picked. All in
-// device pixels of the window system's own coordinates.
-#include <QImage>
-#include <QList>
-#include <QPoint>
-#include <QRect>
-#include <QString>
+// Choosing the window system of this session, and the screen as Qt sees it,
+// which the back ends share.
+#include "core/windowsystem.h"
+
 #include <memory>
-#include <optional>
 
 namespace areagrab {
 
-using WindowId = quint64;
-
-// A picture taken of the screen (device pixels, ratio 1), or, when image is
-// null, the reason there is none in a sentence the user can read.
-struct ScreenImage {
-    QImage image;
-    QString error;
-};
-
-class WindowSystem {
+// The primary screen through Qt: its geometry, ratio and one grab of it.
+class QtScreenWindowSystem : public WindowSystem {
 public:
-    virtual ~WindowSystem();
-
-    // The whole primary screen. Here through Qt's own screen grab.
-    virtual ScreenImage screenPixels();
-    // Whether windowAt can find windows at all; where it cannot (Wayland),
-    // pickWindowImage lets the desktop's own chooser do the picking.
-    virtual bool findsWindows() const { return true; }
-    // Asks the user, in the desktop's chooser, for a window and returns its
-    // pixels; the error says why there are none (no chooser, cancelled).
-    virtual ScreenImage pickWindowImage();
-
-    // The innermost visible window at point, skipping every top-level window
-    // that is or holds one of skip (and what lies inside it); 0 for none.
-    virtual WindowId windowAt(QPoint point, const QList<WindowId> &skip) = 0;
-    // The window's outer rectangle; nullopt when it has gone.
-    virtual std::optional<QRect> windowRect(WindowId window) = 0;
-    // Shows a 3-pixel frame along the inside of rect until removeHighlight.
-    // The frame lies above the screen in windows of its own, so it draws
-    // nothing into what it covers; its owners repaint what it uncovers.
-    virtual void highlight(const QRect &rect) = 0;
-    virtual void removeHighlight() = 0;
-    // The pointer and whether the left button is down right now.
-    virtual QPoint cursorPos() = 0;
-    virtual bool leftButtonDown() = 0;
-    // Whether the window is mapped and can be seen (not minimized or hidden).
-    virtual bool isViewable(WindowId window) = 0;
+    QRect screenRect() override;
+    qreal screenRatio() override;
+    ScreenImage screenPixels() override;
 };
 
 // The implementation for this session: X11, or on Wayland (also for an X11
 // program on the XWayland server, whose root shows nothing of the desktop)
-// the desktop portal.
+// the desktop portal. Null when the program runs without a screen (no GUI
+// application).
 std::unique_ptr<WindowSystem> createWindowSystem();
 
 // Whether the session is Wayland: WAYLAND_DISPLAY is set, or the X server
@@ -66,5 +30,10 @@ bool waylandSession();
 // without the one its platform plugin needs aborts the program.
 bool windowSystemReachable();
 bool waylandReachable();
+
+// Whether a GUI application can start here, picking Qt's Wayland plugin for
+// a Wayland session without an X server. Called before the application
+// object exists.
+bool screenReachable();
 
 } // namespace areagrab

@@ -1,5 +1,7 @@
 #include "platform/xcbwindowsystem.h"
 
+#include "core/highlightframe.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
@@ -7,8 +9,6 @@
 namespace areagrab {
 
 namespace {
-
-constexpr int FrameWidth = 3;
 
 // Replies are malloc'ed by xcb; this frees them on every path.
 template <typename T>
@@ -175,17 +175,16 @@ void XcbWindowSystem::highlight(const QRect &rect)
                               XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual, mask, values);
         }
     }
-    const int t = std::min({FrameWidth, rect.width(), rect.height()});
-    const int sideHeight = std::max(1, rect.height() - 2 * t);
-    const QRect parts[4] = {
-        QRect(rect.x(), rect.y(), rect.width(), t),
-        QRect(rect.x(), rect.y() + rect.height() - t, rect.width(), t),
-        QRect(rect.x(), rect.y() + t, t, sideHeight),
-        QRect(rect.x() + rect.width() - t, rect.y() + t, t, sideHeight),
-    };
-    for (int i = 0; i < 4; ++i) {
-        const uint32_t values[] = {uint32_t(int32_t(parts[i].x())), uint32_t(int32_t(parts[i].y())),
-                                   uint32_t(parts[i].width()), uint32_t(parts[i].height()),
+    const std::array<QRect, 4> strips = highlightStrips(rect);
+    for (size_t i = 0; i < strips.size(); ++i) {
+        const QRect &part = strips[i];
+        // X has no windows of size 0: a strip without room stays unmapped.
+        if (part.isEmpty()) {
+            xcb_unmap_window(conn_, frame_[i]);
+            continue;
+        }
+        const uint32_t values[] = {uint32_t(int32_t(part.x())), uint32_t(int32_t(part.y())),
+                                   uint32_t(part.width()), uint32_t(part.height()),
                                    XCB_STACK_MODE_ABOVE};
         xcb_configure_window(conn_, frame_[i],
                              XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH

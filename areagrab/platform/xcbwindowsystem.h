@@ -8,7 +8,7 @@
 
 namespace areagrab {
 
-class XcbWindowSystem : public WindowSystem {
+class XcbWindowSystem : public QtScreenWindowSystem {
 public:
     XcbWindowSystem();
     ~XcbWindowSystem() override;

@@ -1,6 +1,6 @@
 // Rules of the capture that need no screen: preview fit, rounding, the
 // overlay's frame and label, clamping, cropping, command-line numbers.
-#include "core/capturecli.h"
+#include "core/capturerunner.h"
 #include "core/cliargs.h"
 #include "core/fitpreview.h"
 #include "core/rounding.h"

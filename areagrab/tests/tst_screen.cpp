@@ -514,7 +514,7 @@ void TestScreen::pickLeftForBareDesktopIsWholeScreen()
     QVERIFY(xdo({"mousemove", "280", "360"}));
     QTRY_COMPARE_WITH_TIMEOUT(form_->pickedWindow(), WindowId(target.winId()), 10000);
     QVERIFY(xdo({"mousemove", "1000", "900"}));
-    QTRY_COMPARE_WITH_TIMEOUT(form_->pickedWindow(), MainForm::DesktopWindow, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(form_->pickedWindow(), DesktopWindow, 10000);
     QVERIFY(xdo({"mouseup", "1"}));
     QTRY_COMPARE(ended.size(), 1);
     const QImage capture = rgb(form_->temImage());

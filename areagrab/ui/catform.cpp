@@ -2,7 +2,6 @@
 
 #include "core/screenrect.h"
 #include "ui/mainform.h"
-#include "ui/pumpwait.h"
 #include "common/cjkfont.h"
 
 #include <QApplication>
@@ -71,8 +70,6 @@ CatForm::CatForm(MainForm &owner, const QImage &frozen)
     Ti->setObjectName(QStringLiteral("Ti"));
     Ti->setInterval(360);
     connect(Ti, &QTimer::timeout, this, &CatForm::Ti_Timer);
-
-    Form_Load();
 }
 
 CatForm::~CatForm()
@@ -116,12 +113,16 @@ void CatForm::showSelection()
 
 void CatForm::mousePressEvent(QMouseEvent *event)
 {
+    if (capturing_)
+        return;
     const QPointF pos = event->position();
     Form_MouseDown(event->buttons(), float(pos.x()), float(pos.y()));
 }
 
 void CatForm::mouseMoveEvent(QMouseEvent *event)
 {
+    if (capturing_)
+        return;
     const QPointF pos = event->position();
     Form_MouseMove(event->buttons(), float(pos.x()), float(pos.y()));
 }
@@ -206,23 +207,26 @@ bool CatForm::eventFilter(QObject *watched, QEvent *event)
 
 void CatForm::cat_big_Click()
 {
-    if (selection_.isEmpty())
+    if (selection_.isEmpty() || capturing_)
         return;
-    pumpWait(10);
-    const QRect r = selection_.captureRect();
-    ScrnCap(r.left(), r.top(), r.left() + r.width(), r.top() + r.height());
-    cat_cho->hide();
-    owner_.changebig(true);
-    close();
+    // A short pause before the capture, as the user lets go of the label.
+    capturing_ = true;
+    QTimer::singleShot(10, this, [this] {
+        const QRect r = selection_.captureRect();
+        ScrnCap(r.left(), r.top(), r.left() + r.width(), r.top() + r.height());
+        cat_cho->hide();
+        owner_.changebig(true);
+        close();
+    });
 }
 
 void CatForm::ScrnCap(int left, int top, int right, int bottom)
 {
     cat_cho->hide();
     cat_big->hide();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     // The pixels come from the frozen image itself: the same pixels the
-    // screen shows under the overlay, without reading the screen again.
+    // screen shows under the overlay, without reading the screen again or
+    // waiting for the overlay to repaint.
     const QRect logical(left, top, right - left, bottom - top);
     const QRect device = logicalToDevice(logical, frozen_.devicePixelRatio())
                              .intersected(QRect(QPoint(0, 0), frozen_.size()));
@@ -231,6 +235,8 @@ void CatForm::ScrnCap(int left, int top, int right, int bottom)
 
 void CatForm::keyPressEvent(QKeyEvent *event)
 {
+    if (capturing_)
+        return;
     if (event->key() == Qt::Key_Escape)
         Form_KeyPress(27);
     else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !selection_.isEmpty())

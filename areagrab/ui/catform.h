@@ -30,8 +30,8 @@ private:
 class CatForm : public QWidget {
     Q_OBJECT
 public:
-    // Shows the overlay over the primary screen with frozen, a picture of
-    // that screen taken just before (device pixels).
+    // The overlay over the primary screen with frozen, a picture of that
+    // screen taken just before (device pixels); Form_Load shows it.
     CatForm(MainForm &owner, const QImage &frozen);
     ~CatForm() override;
 
@@ -51,6 +51,9 @@ public Q_SLOTS:
     void cat_big_Click();
 
 public:
+    // Covers the primary screen with the frozen picture and takes the
+    // keyboard.
+    void Form_Load();
     // The form's mouse and key events; buttons as held (for a release, the
     // button let go), x and y in screen pixels; keyAscii 27 is Esc.
     void Form_MouseDown(Qt::MouseButtons buttons, float x, float y);
@@ -68,7 +71,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void Form_Load();
     void Form_Unload();
     void showSelection();
     void restoreCursor();
@@ -79,6 +81,8 @@ private:
     int screenHeight_ = 0;
     bool crossCursor_ = false;
     bool labelPressed_ = false;
+    // The capture has been asked for: input is no longer taken.
+    bool capturing_ = false;
 };
 
 } // namespace areagrab

@@ -1,15 +1,10 @@
 #include "ui/mainform.h"
 
-#include "core/capturecli.h"
 #include "core/fitpreview.h"
 #include "core/rounding.h"
-#include "core/screenrect.h"
-#include "ui/catform.h"
-#include "ui/pumpwait.h"
-#include "ui/wrapbutton.h"
-#include "common/bmp2jpg.h"
 #include "core/savename.h"
-#include "common/safefile.h"
+#include "ui/catform.h"
+#include "ui/wrapbutton.h"
 #include "common/dialogs.h"
 #include "common/programfolder.h"
 
@@ -23,8 +18,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
-#include <QWindow>
 
 namespace areagrab {
 
@@ -32,6 +25,15 @@ namespace {
 
 constexpr qint64 ClientWidthTwips = 5295;
 constexpr int PickPollMs = 20;
+// How long a hidden or minimized window takes to leave the screen, how long
+// windows that were just hidden or closed get before the overlay freezes
+// the screen, and how long the whole-screen capture waits before showing
+// the window again.
+constexpr int LeaveScreenMs = 100;
+constexpr int SettleBeforeOverlayMs = 60;
+constexpr int ComeBackMs = 60;
+// How long each tick of a pick shows its frame.
+constexpr int HighlightMs = 400;
 // Windows uncovered by the pick frame get this long to repaint before the
 // screen is read.
 constexpr qint64 RepaintAfterHighlightMs = 60;
@@ -63,7 +65,7 @@ QPixmap targetPixmap()
 MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
                           | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      dialogs_(dialogs), ws_(windowSystem)
+      dialogs_(dialogs), ws_(windowSystem), runner_(windowSystem)
 {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("areagrab"));
@@ -190,11 +192,8 @@ void MainForm::moveEvent(QMoveEvent *event)
 
 void MainForm::changebig(bool fromClipboard)
 {
-    if (fromClipboard) {
-        temImage_ = QApplication::clipboard()->image();
-        if (const QScreen *screen = QGuiApplication::primaryScreen())
-            temImage_.setDevicePixelRatio(screen->devicePixelRatio());
-    }
+    if (fromClipboard)
+        temImage_ = runner_.forDisplay(QApplication::clipboard()->image());
     const QSizeF logical = temImage_.isNull() ? QSizeF(0, 0) : temImage_.deviceIndependentSize();
     tem_img->setPixmap(QPixmap::fromImage(temImage_));
     tem_img->resize(logical.toSize());
@@ -212,23 +211,33 @@ void MainForm::changebig(bool fromClipboard)
 
 void MainForm::Command1_Click()
 {
-    if (chk->isChecked()) {
+    if (isBusy())
+        return;
+    capturing_ = true;
+    const bool hideSelf = chk->isChecked();
+    if (hideSelf)
         hide();
-        pumpWait(100);
-    }
-    if (overlay_)
-        overlay_->close();
-    // Let the windows that have just been hidden or closed leave the screen.
-    pumpWait(60);
+    after(hideSelf ? LeaveScreenMs : 0, [this] {
+        if (overlay_)
+            overlay_->close();
+        // Let the windows that have just been hidden or closed leave the screen.
+        after(SettleBeforeOverlayMs, [this] { openOverlay(); });
+    });
+}
+
+void MainForm::openOverlay()
+{
     const QImage frozen = takeScreen();
+    capturing_ = false;
     if (frozen.isNull())
         return;
     overlay_ = new CatForm(*this, frozen);
+    overlay_->Form_Load();
 }
 
 QImage MainForm::takeScreen()
 {
-    const ScreenImage shot = ws_.screenPixels();
+    const ScreenImage shot = runner_.wholeScreen();
     if (shot.image.isNull()) {
         show();
         raise();
@@ -239,20 +248,30 @@ QImage MainForm::takeScreen()
 
 void MainForm::Command2_Click()
 {
-    if (chk->isChecked()) {
-        hide();
-        pumpWait(100);
-    }
-    const QImage screen = takeScreen();
-    if (screen.isNull())
+    if (isBusy())
         return;
-    QApplication::clipboard()->setImage(screen);
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    changebig(true);
-    pumpWait(60);
-    show();
-    raise();
-    activateWindow();
+    capturing_ = true;
+    const bool hideSelf = chk->isChecked();
+    if (hideSelf)
+        hide();
+    after(hideSelf ? LeaveScreenMs : 0, [this] {
+        const QImage screen = takeScreen();
+        if (screen.isNull()) {
+            capturing_ = false;
+            return;
+        }
+        QApplication::clipboard()->setImage(screen);
+        // The clipboard's own events run before it is read back.
+        after(0, [this] {
+            changebig(true);
+            after(ComeBackMs, [this] {
+                show();
+                raise();
+                activateWindow();
+                capturing_ = false;
+            });
+        });
+    });
 }
 
 void MainForm::cmdSave_Click()
@@ -268,15 +287,14 @@ void MainForm::cmdSave_Click()
     name = withDefaultSuffix(name, QStringLiteral("jpg"));
     // A device or FIFO is never replaced; no question about it either.
     QString reason;
-    if (common::checkOutputTarget(name, &reason)) {
-        if (QFileInfo::exists(name)
-            && !dialogs_.askYesNo(this, QStringLiteral("文件已经存在，是否覆盖文件？"),
-                                  QStringLiteral("询问"), common::MessageIcon::Question))
-            return;
-        // The user must not believe a capture was saved when it was not.
-        if (BMP2JPG::SavePictureAsJpeg(temImage_, name, JpegQuality, &reason))
-            return;
-    }
+    const SaveTarget target = CaptureRunner::checkTarget(name, &reason);
+    if (target == SaveTarget::Existing
+        && !dialogs_.askYesNo(this, QStringLiteral("文件已经存在，是否覆盖文件？"),
+                              QStringLiteral("询问"), common::MessageIcon::Question))
+        return;
+    // The user must not believe a capture was saved when it was not.
+    if (target != SaveTarget::Refused && CaptureRunner::save(temImage_, name, &reason))
+        return;
     dialogs_.inform(this, QStringLiteral("图片保存失败：\r\n") + name + QStringLiteral("\r\n原因：") + reason,
                     QStringLiteral("系统"), common::MessageIcon::Information);
 }
@@ -292,11 +310,9 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
             }
         } else if (event->type() == QEvent::MouseButtonRelease) {
             const auto *me = static_cast<QMouseEvent *>(event);
-            if (me->button() == Qt::LeftButton && picking_) {
-                if (inTick_)
-                    releasePending_ = true;
-                else
-                    picSnap_MouseUp();
+            if (me->button() == Qt::LeftButton && pickStep_ != PickStep::Idle
+                && pickStep_ != PickStep::Ending) {
+                pickReleased();
                 return true;
             }
         }
@@ -304,19 +320,10 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void MainForm::getOutOfTheWayForPick()
+bool MainForm::isPicking() const
 {
-    hiddenForPick_ = false;
-    if (!chk->isChecked())
-        return;
-    showMinimized();
-    pumpWait(100);
-    // Without a window manager nobody minimizes; hiding gets the window out
-    // of the way just the same.
-    if (ws_.isViewable(WindowId(winId()))) {
-        hide();
-        hiddenForPick_ = true;
-    }
+    return pickStep_ == PickStep::Following || pickStep_ == PickStep::Highlighting
+        || pickStep_ == PickStep::Holding;
 }
 
 void MainForm::comeBackAfterPick()
@@ -330,94 +337,134 @@ void MainForm::comeBackAfterPick()
 
 void MainForm::picSnap_MouseDown()
 {
-    if (picking_)
+    if (isBusy())
         return;
+    releasePending_ = false;
+    tickPending_ = false;
     if (!ws_.findsWindows()) {
         // Nothing to follow under the cursor: the desktop's own chooser
         // picks once the target is dropped.
-        picking_ = true;
-        releasePending_ = false;
+        pickStep_ = PickStep::Holding;
         picSnap->grabMouse();
         return;
     }
-    getOutOfTheWayForPick();
+    pickStep_ = PickStep::Leaving;
+    hiddenForPick_ = false;
+    const bool leave = chk->isChecked();
+    if (leave)
+        showMinimized();
+    after(leave ? LeaveScreenMs : 0, [this, leave] {
+        // Without a window manager nobody minimizes; hiding gets the window
+        // out of the way just the same.
+        if (leave && ws_.isViewable(WindowId(winId()))) {
+            hide();
+            hiddenForPick_ = true;
+        }
+        startFollowing();
+    });
+}
+
+void MainForm::startFollowing()
+{
     temImage_ = QImage();
     tem_img->clear();
     // Only a window found during this pick is captured.
     pickedWindow_ = 0;
     pickRect_ = QRect();
-    releasePending_ = false;
-    picking_ = true;
+    pickStep_ = PickStep::Following;
     picSnap->grabMouse();
     tmr->start();
     // Once the window is minimized or hidden its mouse grab is gone and the
     // release arrives elsewhere; the button state says when it happened.
     pollTimer_.start();
-}
-
-void MainForm::pollPickButton()
-{
-    if (!picking_ || ws_.leftButtonDown())
-        return;
-    if (inTick_)
-        releasePending_ = true;
-    else
-        picSnap_MouseUp();
-}
-
-void MainForm::tmr_Timer()
-{
-    if (inTick_ || !picking_)
-        return;
-    inTick_ = true;
-    const QRect screen = primaryScreenDeviceRect();
-    WindowPick pick = pickWindowAt(ws_, ws_.cursorPos(), ownWindowIds(), screen);
-    // Every tick replaces the pick: where no window lies, the desktop does.
-    if (!pick.window) {
-        pick.window = DesktopWindow;
-        pick.rect = screen;
-    }
-    pickedWindow_ = pick.window;
-    pickRect_ = pick.rect;
-    if (!pickRect_.isEmpty()) {
-        ws_.highlight(pickRect_);
-        pumpWait(400);
-        ws_.removeHighlight();
-        sinceHighlight_.start();
-    }
-    inTick_ = false;
     if (releasePending_) {
         releasePending_ = false;
         picSnap_MouseUp();
     }
 }
 
+void MainForm::pickReleased()
+{
+    // A release while the window leaves or a frame shows ends the pick once
+    // that step is over.
+    if (pickStep_ == PickStep::Leaving || pickStep_ == PickStep::Highlighting)
+        releasePending_ = true;
+    else
+        picSnap_MouseUp();
+}
+
+void MainForm::pollPickButton()
+{
+    if (isPicking() && !ws_.leftButtonDown())
+        pickReleased();
+}
+
+void MainForm::tmr_Timer()
+{
+    if (pickStep_ == PickStep::Highlighting) {
+        tickPending_ = true;
+        return;
+    }
+    if (pickStep_ != PickStep::Following)
+        return;
+    // Every tick replaces the pick: where no window lies, the desktop does.
+    const WindowPick pick = runner_.pickOrDesktop(ws_.cursorPos(), ownWindowIds());
+    pickedWindow_ = pick.window;
+    pickRect_ = pick.rect;
+    if (pickRect_.isEmpty())
+        return;
+    ws_.highlight(pickRect_);
+    pickStep_ = PickStep::Highlighting;
+    after(HighlightMs, [this] { endHighlight(); });
+}
+
+void MainForm::endHighlight()
+{
+    ws_.removeHighlight();
+    sinceHighlight_.start();
+    pickStep_ = PickStep::Following;
+    if (releasePending_) {
+        releasePending_ = false;
+        tickPending_ = false;
+        picSnap_MouseUp();
+    } else if (tickPending_) {
+        // The tick that fell due while the frame showed.
+        tickPending_ = false;
+        tmr_Timer();
+    }
+}
+
 void MainForm::picSnap_MouseUp()
 {
-    if (!picking_)
+    if (!isPicking())
         return;
-    picking_ = false;
     tmr->stop();
     pollTimer_.stop();
     picSnap->releaseMouse();
+    pickStep_ = PickStep::Ending;
     if (!ws_.findsWindows()) {
         pickInDesktopChooser();
-        Q_EMIT pickEnded();
         return;
     }
     if (pickedWindow_ == 0 || pickRect_.isEmpty()) {
         comeBackAfterPick();
-        Q_EMIT pickEnded();
+        endPick();
         return;
     }
-    if (sinceHighlight_.isValid() && sinceHighlight_.elapsed() < RepaintAfterHighlightMs)
-        pumpWait(int(RepaintAfterHighlightMs - sinceHighlight_.elapsed()));
-    const QRect screen = primaryScreenDeviceRect();
-    temImage_ = cropScreen(ws_.screenPixels().image, pickRect_.translated(-screen.topLeft()));
-    if (const QScreen *s = QGuiApplication::primaryScreen())
-        temImage_.setDevicePixelRatio(s->devicePixelRatio());
-    comeBackAfterPick();
-    changebig(false);
+    qint64 wait = 0;
+    if (sinceHighlight_.isValid())
+        wait = std::max<qint64>(0, RepaintAfterHighlightMs - sinceHighlight_.elapsed());
+    after(int(wait), [this] {
+        temImage_ = runner_.forDisplay(runner_.screenArea(pickRect_).image);
+        comeBackAfterPick();
+        changebig(false);
+        endPick();
+    });
+}
+
+void MainForm::endPick()
+{
+    pickStep_ = PickStep::Idle;
     Q_EMIT pickEnded();
 }
 
@@ -426,25 +473,25 @@ void MainForm::pickInDesktopChooser()
     // Minimizing is no way out of the chooser's way here: some Wayland
     // desktops ignore it, and none says whether it happened.
     const bool hideSelf = chk->isChecked();
-    if (hideSelf) {
+    if (hideSelf)
         hide();
-        pumpWait(100);
-    }
-    const ScreenImage picked = ws_.pickWindowImage();
-    if (hideSelf) {
-        show();
-        raise();
-        activateWindow();
-    }
-    // No pick leaves the preview as it was.
-    if (picked.image.isNull()) {
-        dialogs_.inform(this, picked.error, QStringLiteral("系统"), common::MessageIcon::Information);
-        return;
-    }
-    temImage_ = picked.image;
-    if (const QScreen *s = QGuiApplication::primaryScreen())
-        temImage_.setDevicePixelRatio(s->devicePixelRatio());
-    changebig(false);
+    after(hideSelf ? LeaveScreenMs : 0, [this, hideSelf] {
+        const ScreenImage picked = ws_.pickWindowImage();
+        if (hideSelf) {
+            show();
+            raise();
+            activateWindow();
+        }
+        // No pick leaves the preview as it was.
+        if (picked.image.isNull()) {
+            dialogs_.inform(this, picked.error, QStringLiteral("系统"),
+                            common::MessageIcon::Information);
+        } else {
+            temImage_ = runner_.forDisplay(picked.image);
+            changebig(false);
+        }
+        endPick();
+    });
 }
 
 } // namespace areagrab

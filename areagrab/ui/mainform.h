@@ -1,7 +1,7 @@
 #pragma once
 // Window `main`: the three ways to capture, the scaled preview of the last
 // capture, and saving it as JPEG.
-#include "platform/windowsystem.h"
+#include "core/capturerunner.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -36,12 +36,14 @@ public:
     QImage temImage() const { return temImage_; }
     // The overlay of the area capture while it is open.
     CatForm *overlay() const;
-    // Whether a window pick is under way (button held on picSnap).
-    bool isPicking() const { return picking_; }
+    // Whether a window pick is under way (button held on picSnap, the
+    // window out of the way).
+    bool isPicking() const;
+    // Whether a capture or a pick has started and not yet ended; the
+    // commands wait for it.
+    bool isBusy() const { return capturing_ || pickStep_ != PickStep::Idle; }
     // The window the last tick of the pick found (0 before any).
     WindowId pickedWindow() const { return pickedWindow_; }
-    // What a tick picks over the bare desktop: the desktop, the whole screen.
-    static constexpr WindowId DesktopWindow = ~WindowId(0);
     // The window system ids of this program's windows, passed over by a pick.
     QList<WindowId> ownWindowIds() const;
 
@@ -72,27 +74,48 @@ protected:
     void moveEvent(QMoveEvent *event) override;
 
 private:
+    // A window pick goes Leaving (the window gets out of the way), then
+    // Following the pointer, each tick Highlighting the window found for a
+    // while, until the release; Ending waits for the screen to settle, or
+    // for the desktop's chooser. Holding: the button is down where the
+    // desktop's chooser does the picking.
+    enum class PickStep { Idle, Leaving, Following, Highlighting, Holding, Ending };
+
     void picSnap_MouseDown();
     void picSnap_MouseUp();
+    void pickReleased();
     void pollPickButton();
+    void startFollowing();
+    void endHighlight();
+    void endPick();
     void setWindowHeightTwips(qint64 twips);
     void applyWindowHeight();
-    void getOutOfTheWayForPick();
     void comeBackAfterPick();
     void pickInDesktopChooser();
+    void openOverlay();
     // The whole screen; on failure says why and returns a null image.
     QImage takeScreen();
+    // Runs step on this window's event loop after ms milliseconds, unless
+    // the window is gone by then.
+    template <typename Step>
+    void after(int ms, Step step)
+    {
+        QTimer::singleShot(ms, this, step);
+    }
 
     common::Dialogs &dialogs_;
     WindowSystem &ws_;
+    CaptureRunner runner_;
     QImage temImage_;
     qint64 windowHeightTwips_ = 0;
     QPointer<CatForm> overlay_;
+    // An area or whole-screen capture is waiting for the screen.
+    bool capturing_ = false;
 
     // Window pick state.
-    bool picking_ = false;
-    bool inTick_ = false;
+    PickStep pickStep_ = PickStep::Idle;
     bool releasePending_ = false;
+    bool tickPending_ = false;
     bool hiddenForPick_ = false;
     WindowId pickedWindow_ = 0;
     QRect pickRect_; // device pixels, window-system coordinates

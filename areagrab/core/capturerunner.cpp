@@ -1,0 +1,154 @@
+#include "core/capturerunner.h"
+
+#include "core/screenrect.h"
+#include "common/bmp2jpg.h"
+#include "common/safefile.h"
+
+#include <QFileInfo>
+
+namespace areagrab {
+
+namespace {
+
+const QString NoScreenImage = QStringLiteral("无法读取屏幕图像。");
+
+} // namespace
+
+WindowPick pickWindowAt(WindowSystem &ws, QPoint point, const QList<WindowId> &skip,
+                        const QRect &screen)
+{
+    WindowPick pick;
+    pick.window = ws.windowAt(point, skip);
+    if (!pick.window)
+        return pick;
+    if (const auto rect = ws.windowRect(pick.window))
+        pick.rect = clampToScreen(*rect, screen);
+    return pick;
+}
+
+ScreenImage CaptureRunner::wholeScreen() const
+{
+    ScreenImage shot = ws_.screenPixels();
+    if (shot.image.isNull() && shot.error.isEmpty())
+        shot.error = NoScreenImage;
+    return shot;
+}
+
+ScreenImage CaptureRunner::screenArea(const QRect &rect) const
+{
+    const QRect screen = ws_.screenRect();
+    ScreenImage shot = wholeScreen();
+    if (shot.image.isNull())
+        return shot;
+    shot.image = cropScreen(shot.image, rect.translated(-screen.topLeft()));
+    if (shot.image.isNull())
+        shot.error = NoScreenImage;
+    return shot;
+}
+
+QImage CaptureRunner::forDisplay(QImage capture) const
+{
+    capture.setDevicePixelRatio(ws_.screenRatio());
+    return capture;
+}
+
+WindowPick CaptureRunner::pickAt(QPoint point, const QList<WindowId> &skip) const
+{
+    return pickWindowAt(ws_, point, skip, ws_.screenRect());
+}
+
+WindowPick CaptureRunner::pickOrDesktop(QPoint point, const QList<WindowId> &skip) const
+{
+    WindowPick pick = pickAt(point, skip);
+    if (!pick.window) {
+        pick.window = DesktopWindow;
+        pick.rect = ws_.screenRect();
+    }
+    return pick;
+}
+
+SaveTarget CaptureRunner::checkTarget(const QString &path, QString *reason)
+{
+    // A device or FIFO is never replaced, whatever the user said.
+    if (!common::checkOutputTarget(path, reason))
+        return SaveTarget::Refused;
+    return QFileInfo::exists(path) ? SaveTarget::Existing : SaveTarget::New;
+}
+
+bool CaptureRunner::save(const QImage &capture, const QString &path, QString *reason)
+{
+    return BMP2JPG::SavePictureAsJpeg(capture, path, JpegQuality, reason);
+}
+
+int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QString *out,
+               QString *err)
+{
+    QString reason;
+    const SaveTarget target = CaptureRunner::checkTarget(request.out, &reason);
+    if (target == SaveTarget::Refused) {
+        *err = QStringLiteral("图片保存失败：%1（%2）").arg(request.out, reason);
+        return 1;
+    }
+    if (target == SaveTarget::Existing && !request.overwrite) {
+        *err = QStringLiteral("文件已经存在：%1（要覆盖请加 --overwrite）").arg(request.out);
+        return 1;
+    }
+    if (request.mode == CaptureRequest::Mode::WindowAt && !runner.windowSystem().findsWindows()) {
+        *err = QStringLiteral("Wayland 下程序无法得知某点下是哪个窗口，--window-at 不可用；"
+                              "请用 --rect 截取窗口所在的矩形。");
+        return 1;
+    }
+    const QRect screen = runner.screenRect();
+    if (screen.isEmpty()) {
+        *err = NoScreenImage;
+        return 1;
+    }
+    ScreenImage shot;
+    switch (request.mode) {
+    case CaptureRequest::Mode::Full:
+        shot = runner.wholeScreen();
+        break;
+    case CaptureRequest::Mode::Rect:
+        if (request.rect.width() <= 0 || request.rect.height() <= 0) {
+            *err = QStringLiteral("矩形为空：宽和高都必须大于 0。");
+            return 1;
+        }
+        shot = runner.wholeScreen();
+        if (!shot.image.isNull()) {
+            // Relative to the grab's top-left, which may differ in size from
+            // the screen's rectangle (a portal's picture).
+            const QRect area = clampToScreen(request.rect, shot.image.rect());
+            if (area.isEmpty()) {
+                *err = QStringLiteral("矩形完全在屏幕之外。");
+                return 1;
+            }
+            shot.image = cropScreen(shot.image, area);
+        }
+        break;
+    case CaptureRequest::Mode::WindowAt: {
+        const WindowPick pick = runner.pickAt(request.point + screen.topLeft(), {});
+        if (!pick.window) {
+            *err = QStringLiteral("该点下没有窗口。");
+            return 1;
+        }
+        if (pick.rect.isEmpty()) {
+            *err = QStringLiteral("该点下的窗口不在屏幕上。");
+            return 1;
+        }
+        shot = runner.screenArea(pick.rect);
+        break;
+    }
+    }
+    if (shot.image.isNull()) {
+        *err = shot.error.isEmpty() ? NoScreenImage : shot.error;
+        return 1;
+    }
+    if (!CaptureRunner::save(shot.image, request.out, &reason)) {
+        *err = QStringLiteral("图片保存失败：%1（%2）").arg(request.out, reason);
+        return 1;
+    }
+    *out = QStringLiteral("%1\t%2x%3").arg(request.out).arg(shot.image.width()).arg(shot.image.height());
+    return 0;
+}
+
+} // namespace areagrab

@@ -1,0 +1,77 @@
+#pragma once
+// The capture runner: what the window and the command line both do to take
+// a capture (the whole screen, a window, a rectangle) and to save it as JPEG
+// at quality 80.
+#include "core/windowsystem.h"
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+
+namespace areagrab {
+
+constexpr int JpegQuality = 80;
+// What a pick finds over the bare desktop: the desktop, the whole screen.
+constexpr WindowId DesktopWindow = ~WindowId(0);
+
+struct WindowPick {
+    WindowId window = 0;
+    QRect rect; // clamped to screen; empty when nothing of it is on the screen
+};
+
+// The window under point (window-system coordinates) with its rectangle
+// clamped to screen; window 0 when there is none.
+WindowPick pickWindowAt(WindowSystem &ws, QPoint point, const QList<WindowId> &skip,
+                        const QRect &screen);
+
+// Where a capture may be saved: a new file, over an existing regular file
+// (only once the user agreed), or nowhere (a device, FIFO or folder).
+enum class SaveTarget { New, Existing, Refused };
+
+class CaptureRunner {
+public:
+    explicit CaptureRunner(WindowSystem &ws) : ws_(ws) {}
+
+    WindowSystem &windowSystem() const { return ws_; }
+    // The primary screen in device pixels, window-system coordinates.
+    QRect screenRect() const { return ws_.screenRect(); }
+    // The whole primary screen (device pixels); the error says why not.
+    ScreenImage wholeScreen() const;
+    // The pixels of rect (device pixels, window-system coordinates) as the
+    // screen shows them now.
+    ScreenImage screenArea(const QRect &rect) const;
+    // A capture as the windows show it: at the screen's device pixel ratio,
+    // so that it appears at its logical size.
+    QImage forDisplay(QImage capture) const;
+
+    // The window under point, passing over skip; 0 where there is none.
+    WindowPick pickAt(QPoint point, const QList<WindowId> &skip) const;
+    // The same, but where no window lies the desktop (DesktopWindow) with
+    // the whole screen.
+    WindowPick pickOrDesktop(QPoint point, const QList<WindowId> &skip) const;
+
+    // Whether path may take a capture; *reason says why not when Refused.
+    static SaveTarget checkTarget(const QString &path, QString *reason);
+    // Writes capture to path as JPEG; false with *reason on any failure,
+    // an existing file then untouched.
+    static bool save(const QImage &capture, const QString &path, QString *reason);
+
+private:
+    WindowSystem &ws_;
+};
+
+struct CaptureRequest {
+    enum class Mode { Full, Rect, WindowAt };
+    Mode mode = Mode::Full;
+    QRect rect;   // Rect: device pixels from the primary screen's top-left
+    QPoint point; // WindowAt: device pixels from the primary screen's top-left
+    QString out;
+    bool overwrite = false;
+};
+
+// Runs one request of the command line; returns the exit status (0 done, 1
+// bad input or failure). The result line goes to *out, messages to *err.
+int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QString *out,
+               QString *err);
+
+} // namespace areagrab
