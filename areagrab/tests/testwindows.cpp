@@ -1,13 +1,16 @@
 #include "testwindows.h"
 
-#include "ui/mainform.h"
+#include "ui/catform.h"
 #include "common/testsupport.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QColorSpace>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QLabel>
+#include <QPushButton>
 #include <QPixmap>
 #include <QScreen>
 #include <QSignalSpy>
@@ -178,6 +181,82 @@ void pickWindow(areagrab::MainForm &form, areagrab::WindowSystem &ws, QPoint tar
     watcher.stop();
     QVERIFY(!form.isPicking());
     QTRY_VERIFY(form.isVisible());
+}
+
+} // namespace testwin
+
+namespace testwin {
+
+FormRig::FormRig(std::unique_ptr<areagrab::WindowSystem> windowSystem)
+    : ws(std::move(windowSystem)), form(dialogs, *ws)
+{
+}
+
+FormRig::~FormRig()
+{
+    if (form.overlay())
+        form.overlay()->close();
+}
+
+bool FormRig::show()
+{
+    form.show();
+    return QTest::qWaitForWindowExposed(&form);
+}
+
+bool FormRig::showOver(int backgroundVariant, QPoint pos)
+{
+    background = std::make_unique<PatternWindow>(QGuiApplication::primaryScreen()->geometry(),
+                                                 backgroundVariant);
+    if (!showAndWait(*background))
+        return false;
+    form.move(pos);
+    if (!show())
+        return false;
+    QTest::qWait(50);
+    return true;
+}
+
+bool FormRig::click(QPushButton *command)
+{
+    QTest::mouseClick(command, Qt::LeftButton);
+    return QTest::qWaitFor([this] { return !form.isBusy(); }, 10000);
+}
+
+areagrab::CatForm *FormRig::openOverlay()
+{
+    if (!click(form.Command1) || !form.overlay() || !QTest::qWaitForWindowExposed(form.overlay()))
+        return nullptr;
+    return form.overlay();
+}
+
+void FormRig::captureViaClipboard(const QImage &image)
+{
+    QApplication::clipboard()->setImage(image);
+    form.changebig(true);
+}
+
+ScopedEnv::ScopedEnv(const QMap<QByteArray, QByteArray> &vars)
+{
+    for (auto it = vars.begin(); it != vars.end(); ++it) {
+        saved_.insert(it.key(), qEnvironmentVariableIsSet(it.key().constData())
+                                    ? std::optional<QByteArray>(qgetenv(it.key().constData()))
+                                    : std::nullopt);
+        if (it.value().isEmpty())
+            qunsetenv(it.key().constData());
+        else
+            qputenv(it.key().constData(), it.value());
+    }
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    for (auto it = saved_.begin(); it != saved_.end(); ++it) {
+        if (it.value())
+            qputenv(it.key().constData(), *it.value());
+        else
+            qunsetenv(it.key().constData());
+    }
 }
 
 } // namespace testwin

@@ -1,8 +1,23 @@
 #pragma once
-// Windows the screen tests own: each paints a known pattern at a known place.
+// What the window tests share: windows they own, each painting a known
+// pattern at a known place; the window `main` under test with its dialogs
+// and window system; picking a window with the real pointer.
+#include "platform/windowsystem.h"
+#include "ui/mainform.h"
+#include "common/scripteddialogs.h"
+
 #include <QImage>
+#include <QMap>
 #include <QRect>
 #include <QWidget>
+
+#include <memory>
+
+class QPushButton;
+
+namespace areagrab {
+class CatForm;
+}
 
 namespace testwin {
 
@@ -50,16 +65,6 @@ QImage independentGrab();
 // clipped to the screen), waiting up to timeoutMs for painting to finish.
 bool screenShows(const QImage &image, const QRect &rect, int timeoutMs = 3000);
 
-} // namespace testwin
-
-#include "platform/windowsystem.h"
-
-namespace areagrab {
-class MainForm;
-}
-
-namespace testwin {
-
 // One window pick with the real pointer (xdotool): press on picSnap, move to
 // target (device pixels) and release, then wait for the pick to end.
 // With expected 0 everything happens at once, before the first tick; else
@@ -68,5 +73,53 @@ namespace testwin {
 // Fails the running test on a step that fails.
 void pickWindow(areagrab::MainForm &form, areagrab::WindowSystem &ws, QPoint target,
                 areagrab::WindowId expected, const QRect &frame, bool *sawFrame);
+
+// A window system that finds no windows; the screen is Qt's.
+class NoWindows : public areagrab::QtScreenWindowSystem {
+public:
+    areagrab::WindowId windowAt(QPoint, const QList<areagrab::WindowId> &) override { return 0; }
+    std::optional<QRect> windowRect(areagrab::WindowId) override { return std::nullopt; }
+    void highlight(const QRect &) override {}
+    void removeHighlight() override {}
+    QPoint cursorPos() override { return {}; }
+    bool leftButtonDown() override { return false; }
+    bool isViewable(areagrab::WindowId) override { return false; }
+};
+
+// The window `main` under test: scripted dialogs, a window system (this
+// session's unless one is given) and, once shown over one, a background
+// window that covers the screen.
+struct FormRig {
+    explicit FormRig(std::unique_ptr<areagrab::WindowSystem> windowSystem
+                     = areagrab::createWindowSystem());
+    ~FormRig();
+
+    common::ScriptedDialogs dialogs;
+    std::unique_ptr<areagrab::WindowSystem> ws;
+    std::unique_ptr<PatternWindow> background;
+    areagrab::MainForm form;
+
+    // Shows the window and waits until it is on the screen; showOver first
+    // covers the screen with a pattern window and puts the form at pos.
+    bool show();
+    bool showOver(int backgroundVariant, QPoint pos);
+    // Clicks a command and waits until the capture it started has ended.
+    bool click(QPushButton *command);
+    // "选框截图": the overlay once it is on the screen; null when none came.
+    areagrab::CatForm *openOverlay();
+    // A capture handed over through the clipboard, as the overlay does.
+    void captureViaClipboard(const QImage &image);
+};
+
+// Sets environment variables (an empty value removes one) for as long as
+// it lives; programs started meanwhile inherit them.
+class ScopedEnv {
+public:
+    explicit ScopedEnv(const QMap<QByteArray, QByteArray> &vars);
+    ~ScopedEnv();
+
+private:
+    QMap<QByteArray, std::optional<QByteArray>> saved_;
+};
 
 } // namespace testwin

@@ -1,13 +1,20 @@
 // Rules of the capture that need no screen: preview fit, rounding, the
-// overlay's frame and label, clamping, cropping, command-line numbers.
+// overlay's frame and label, clamping, cropping, the pick frame, the command
+// line over a stand-in screen.
 #include "core/capturerunner.h"
 #include "core/cliargs.h"
+#include "core/commandline.h"
 #include "core/fitpreview.h"
+#include "core/highlightframe.h"
 #include "core/rounding.h"
 #include "core/screenrect.h"
 #include "core/selection.h"
 #include "platform/portalwindowsystem.h"
+#include "common/testsupport.h"
 
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace areagrab;
@@ -24,16 +31,20 @@ QImage patternImage(int w, int h)
     return img;
 }
 
-// A window system with one window, for the pick arithmetic.
+// A window system with one window on a 320 x 240 screen, for the pick
+// arithmetic and the command line.
 class OneWindow : public WindowSystem {
 public:
     WindowId id = 0;
     QRect rect;
     QList<WindowId> lastSkip;
-    WindowId windowAt(QPoint, const QList<WindowId> &skip) override
+    QRect screenRect() override { return QRect(0, 0, 320, 240); }
+    qreal screenRatio() override { return 1.0; }
+    ScreenImage screenPixels() override { return {patternImage(320, 240), {}}; }
+    WindowId windowAt(QPoint point, const QList<WindowId> &skip) override
     {
         lastSkip = skip;
-        return id;
+        return rect.contains(point) ? id : 0;
     }
     std::optional<QRect> windowRect(WindowId w) override
     {
@@ -84,6 +95,10 @@ private Q_SLOTS:
     void parsePoint();
     void pickClampsAndPassesSkip();
     void pickWithoutWindow();
+    void highlightStrips_data();
+    void highlightStrips();
+    void commandLine_data();
+    void commandLine();
 };
 
 void TestCore::roundHalfEven_data()
@@ -507,7 +522,7 @@ void TestCore::pickClampsAndPassesSkip()
     QCOMPARE(ws.lastSkip, (QList<WindowId>{7, 8}));
 
     ws.rect = QRect(-500, 10, 200, 100); // wholly off the screen
-    const WindowPick off = pickWindowAt(ws, QPoint(0, 0), {}, QRect(0, 0, 1280, 1024));
+    const WindowPick off = pickWindowAt(ws, QPoint(-400, 20), {}, QRect(0, 0, 1280, 1024));
     QCOMPARE(off.window, WindowId(42));
     QVERIFY(off.rect.isEmpty());
 }
@@ -518,6 +533,108 @@ void TestCore::pickWithoutWindow()
     const WindowPick pick = pickWindowAt(ws, QPoint(5, 5), {}, QRect(0, 0, 1280, 1024));
     QCOMPARE(pick.window, WindowId(0));
     QVERIFY(pick.rect.isEmpty());
+}
+
+void TestCore::highlightStrips_data()
+{
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<QList<QRect>>("strips"); // top, bottom, left, right
+    QTest::newRow("window") << QRect(10, 20, 100, 50)
+                            << QList<QRect>{{10, 20, 100, 3}, {10, 67, 100, 3}, {10, 23, 3, 44}, {107, 23, 3, 44}};
+    QTest::newRow("off the origin") << QRect(-5, -8, 40, 30)
+                                    << QList<QRect>{{-5, -8, 40, 3}, {-5, 19, 40, 3}, {-5, -5, 3, 24}, {32, -5, 3, 24}};
+    QTest::newRow("no room for sides") << QRect(0, 0, 100, 5)
+                                       << QList<QRect>{{0, 0, 100, 3}, {0, 2, 100, 3}, {}, {}};
+    QTest::newRow("thinner than the frame") << QRect(50, 60, 2, 80)
+                                            << QList<QRect>{{50, 60, 2, 2}, {50, 138, 2, 2}, {50, 62, 2, 76}, {50, 62, 2, 76}};
+    QTest::newRow("empty") << QRect(5, 5, 0, 10) << QList<QRect>{{}, {}, {}, {}};
+}
+
+void TestCore::highlightStrips()
+{
+    QFETCH(QRect, rect);
+    QFETCH(QList<QRect>, strips);
+    const auto got = areagrab::highlightStrips(rect);
+    QCOMPARE(QList<QRect>(got.begin(), got.end()), strips);
+    for (const QRect &strip : got)
+        QVERIFY(strip.isEmpty() || rect.contains(strip));
+}
+
+void TestCore::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args"); // "@" is a scratch folder
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");     // a part of stdout
+    QTest::addColumn<QString>("err");     // a part of stderr
+    QTest::addColumn<QSize>("written");   // the JPEG's size; none when empty
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "[options] OUT\n" << "" << QSize();
+    QTest::newRow("rect") << QStringList{"--rect", "10,20,30,40", "@/a.jpg"} << 0 << "@/a.jpg\t30x40\n" << ""
+                          << QSize(30, 40);
+    QTest::newRow("rect over the edge") << QStringList{"--rect", "300,230,50,50", "@/a.jpg"} << 0
+                                        << "@/a.jpg\t20x10" << "" << QSize(20, 10);
+    QTest::newRow("window, clamped") << QStringList{"--window-at", "310,5", "@/a.jpg"} << 0 << "@/a.jpg\t20x80"
+                                     << "" << QSize(20, 80);
+    QTest::newRow("malformed rect") << QStringList{"--rect", "10,10,abc", "@/a.jpg"} << 2 << ""
+                                    << "--rect 的值“10,10,abc”无效：应为 X,Y,W,H。" << QSize();
+    QTest::newRow("malformed point") << QStringList{"--window-at", "1", "@/a.jpg"} << 2 << ""
+                                     << "--window-at 的值“1”无效" << QSize();
+    QTest::newRow("two modes") << QStringList{"--full", "--rect", "1,2,3,4", "@/a.jpg"} << 2 << ""
+                               << "用法：一次只能用" << QSize();
+    QTest::newRow("no output") << QStringList{"--full"} << 2 << "" << "[options] OUT\n" << QSize();
+    QTest::newRow("unknown option") << QStringList{"--bogus", "@/a.jpg"} << 2 << "" << "bogus" << QSize();
+    QTest::newRow("empty rect") << QStringList{"--rect", "1,2,0,4", "@/a.jpg"} << 1 << "" << "矩形为空" << QSize();
+    QTest::newRow("rect off the screen") << QStringList{"--rect", "400,2,5,4", "@/a.jpg"} << 1 << ""
+                                         << "矩形完全在屏幕之外。" << QSize();
+    QTest::newRow("no window there") << QStringList{"--window-at", "5,5", "@/a.jpg"} << 1 << ""
+                                     << "该点下没有窗口。" << QSize();
+    QTest::newRow("unwritable") << QStringList{"--full", "@/file/a.jpg"} << 1 << ""
+                                << "图片保存失败：@/file/a.jpg（路径中有一项不是文件夹）" << QSize();
+    QTest::newRow("existing file kept") << QStringList{"--full", "@/file"} << 1 << ""
+                                        << "文件已经存在：@/file（要覆盖请加 --overwrite）" << QSize();
+    QTest::newRow("overwrite") << QStringList{"--full", "--overwrite", "@/file"} << 0 << "@/file\t320x240" << ""
+                               << QSize(320, 240);
+    QTest::newRow("no screen") << QStringList{"--full", "@/a.jpg"} << 1 << "" << "没有可用的屏幕" << QSize();
+}
+
+void TestCore::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QFETCH(QSize, written);
+    QTemporaryDir dir;
+    const auto scratch = [&dir](QString text) { return text.replace(QLatin1Char('@'), dir.path()); };
+    QFile file(dir.filePath(QStringLiteral("file")));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1);
+    file.close();
+    QStringList arguments{QStringLiteral("areagrab")};
+    for (const QString &arg : args)
+        arguments << scratch(arg);
+    const auto openScreen = [&]() -> std::unique_ptr<WindowSystem> {
+        if (QTest::currentDataTag() == QLatin1String("no screen"))
+            return nullptr;
+        auto ws = std::make_unique<OneWindow>();
+        ws->id = 9;
+        ws->rect = QRect(300, -20, 100, 100);
+        return ws;
+    };
+    QString outText, errText;
+    QTextStream outStream(&outText), errStream(&errText);
+    QCOMPARE(run(arguments, outStream, errStream, openScreen), status);
+    outStream.flush();
+    errStream.flush();
+    QVERIFY2(outText.contains(scratch(out)), qPrintable(outText));
+    QVERIFY2(errText.contains(scratch(err)), qPrintable(errText));
+    QCOMPARE(outText.isEmpty(), out.isEmpty());
+    QCOMPARE(errText.isEmpty(), err.isEmpty());
+    const QString target = scratch(args.last());
+    if (written.isValid())
+        QCOMPARE(QImageReader(target).size(), written);
+    else if (target != dir.filePath(QStringLiteral("file")))
+        QVERIFY(!QFile::exists(target));
+    else
+        QCOMPARE(testsupport::readAll(target), QByteArray("x"));
 }
 
 QTEST_GUILESS_MAIN(TestCore)

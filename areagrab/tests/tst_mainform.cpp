@@ -1,8 +1,8 @@
 // Window `main` without a screen: its controls, fitting the preview to a
 // capture, and saving the capture.
-#include "ui/mainform.h"
+#include "testwindows.h"
+
 #include "common/programfolder.h"
-#include "common/scripteddialogs.h"
 #include "common/testsupport.h"
 
 #include <QApplication>
@@ -21,17 +21,6 @@ using common::DialogCall;
 
 namespace {
 
-class NoWindows : public WindowSystem {
-public:
-    WindowId windowAt(QPoint, const QList<WindowId> &) override { return 0; }
-    std::optional<QRect> windowRect(WindowId) override { return std::nullopt; }
-    void highlight(const QRect &) override {}
-    void removeHighlight() override {}
-    QPoint cursorPos() override { return {}; }
-    bool leftButtonDown() override { return false; }
-    bool isViewable(WindowId) override { return false; }
-};
-
 QImage stripes(int w, int h)
 {
     QImage img(w, h, QImage::Format_RGB32);
@@ -41,17 +30,13 @@ QImage stripes(int w, int h)
     return img;
 }
 
-void captureViaClipboard(MainForm &form, const QImage &image)
-{
-    QApplication::clipboard()->setImage(image);
-    form.changebig(true);
-}
-
 } // namespace
 
 class TestMainForm : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init();
+    void cleanup();
     void controlsAtTheirPlaces_data();
     void controlsAtTheirPlaces();
     void startsShortWithCommandsOnly();
@@ -65,7 +50,24 @@ private Q_SLOTS:
     void overwriteYesReplaces();
     void failedSaveIsReported();
     void saveDisabledBeforeCapture();
+
+private:
+    std::unique_ptr<testwin::FormRig> rig_;
+    MainForm *form = nullptr;
+    common::ScriptedDialogs *dialogs = nullptr;
 };
+
+void TestMainForm::init()
+{
+    rig_ = std::make_unique<testwin::FormRig>(std::make_unique<testwin::NoWindows>());
+    form = &rig_->form;
+    dialogs = &rig_->dialogs;
+}
+
+void TestMainForm::cleanup()
+{
+    rig_.reset();
+}
 
 void TestMainForm::controlsAtTheirPlaces_data()
 {
@@ -88,10 +90,7 @@ void TestMainForm::controlsAtTheirPlaces()
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
     QFETCH(QString, text);
-    common::ScriptedDialogs dialogs;
-    NoWindows ws;
-    MainForm form(dialogs, ws);
-    auto *w = form.findChild<QWidget *>(name);
+    auto *w = form->findChild<QWidget *>(name);
     QVERIFY(w);
     QCOMPARE(w->geometry(), geometry);
     if (auto *b = qobject_cast<QAbstractButton *>(w))
@@ -102,25 +101,21 @@ void TestMainForm::controlsAtTheirPlaces()
 
 void TestMainForm::startsShortWithCommandsOnly()
 {
-    common::ScriptedDialogs dialogs;
-    NoWindows ws;
-    MainForm form(dialogs, ws);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QCOMPARE(form.objectName(), QStringLiteral("main"));
-    QCOMPARE(form.windowTitle(), QStringLiteral("areagrab"));
-    QCOMPARE(form.width(), 353);
-    QCOMPARE(form.frameGeometry().height(), 85); // 1275 twips
-    QCOMPARE(form.minimumSize(), form.maximumSize());
-    QVERIFY(form.chk->isChecked());
-    QCOMPARE(form.tmr->interval(), 400);
-    QVERIFY(!form.tmr->isActive());
-    QVERIFY(form.temImage().isNull());
+    QVERIFY(rig_->show());
+    QCOMPARE(form->objectName(), QStringLiteral("main"));
+    QCOMPARE(form->windowTitle(), QStringLiteral("areagrab"));
+    QCOMPARE(form->width(), 353);
+    QCOMPARE(form->frameGeometry().height(), 85); // 1275 twips
+    QCOMPARE(form->minimumSize(), form->maximumSize());
+    QVERIFY(form->chk->isChecked());
+    QCOMPARE(form->tmr->interval(), 400);
+    QVERIFY(!form->tmr->isActive());
+    QVERIFY(form->temImage().isNull());
     // The full-size holder lies beyond the client area.
-    QVERIFY(form.tem_img->x() >= form.width());
-    QCOMPARE(form.Frame3->title(), QString());
-    QVERIFY(!form.picSnap->pixmap().isNull());
-    QCOMPARE(form.picSnap->pixmap().size(), QSize(29, 24));
+    QVERIFY(form->tem_img->x() >= form->width());
+    QCOMPARE(form->Frame3->title(), QString());
+    QVERIFY(!form->picSnap->pixmap().isNull());
+    QCOMPARE(form->picSnap->pixmap().size(), QSize(29, 24));
 }
 
 void TestMainForm::changebigSizesPreviewAndWindow_data()
@@ -142,35 +137,28 @@ void TestMainForm::changebigSizesPreviewAndWindow()
     QFETCH(bool, scaled);
     QFETCH(QSize, preview);
     QFETCH(int, windowHeight);
-    common::ScriptedDialogs dialogs;
-    NoWindows ws;
-    MainForm form(dialogs, ws);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(rig_->show());
     const QImage image = stripes(capture.width(), capture.height());
-    captureViaClipboard(form, image);
-    QCOMPARE(form.temImage().convertToFormat(QImage::Format_RGB32), image);
-    QCOMPARE(form.tem_img->size(), capture);
-    QCOMPARE(form.pic_img->hasScaledContents(), scaled);
-    QCOMPARE(form.pic_img->size(), preview);
-    QCOMPARE(form.pic_img->pixmap().size(), capture);
-    QTRY_COMPARE(form.frameGeometry().height(), windowHeight);
-    QCOMPARE(form.width(), 353);
+    rig_->captureViaClipboard(image);
+    QCOMPARE(form->temImage().convertToFormat(QImage::Format_RGB32), image);
+    QCOMPARE(form->tem_img->size(), capture);
+    QCOMPARE(form->pic_img->hasScaledContents(), scaled);
+    QCOMPARE(form->pic_img->size(), preview);
+    QCOMPARE(form->pic_img->pixmap().size(), capture);
+    QTRY_COMPARE(form->frameGeometry().height(), windowHeight);
+    QCOMPARE(form->width(), 353);
 }
 
 void TestMainForm::changebigReplacesPreviousCapture()
 {
-    common::ScriptedDialogs dialogs;
-    NoWindows ws;
-    MainForm form(dialogs, ws);
-    captureViaClipboard(form, stripes(1280, 1024));
-    QCOMPARE(form.pic_img->size(), QSize(323, 258));
+    rig_->captureViaClipboard(stripes(1280, 1024));
+    QCOMPARE(form->pic_img->size(), QSize(323, 258));
     const QImage small = stripes(30, 20).mirrored();
-    captureViaClipboard(form, small);
-    QCOMPARE(form.temImage().convertToFormat(QImage::Format_RGB32), small);
-    QCOMPARE(form.pic_img->size(), QSize(30, 20));
-    QVERIFY(!form.pic_img->hasScaledContents());
-    QCOMPARE(form.height(), 114); // (300 + 1410) / 15
+    rig_->captureViaClipboard(small);
+    QCOMPARE(form->temImage().convertToFormat(QImage::Format_RGB32), small);
+    QCOMPARE(form->pic_img->size(), QSize(30, 20));
+    QVERIFY(!form->pic_img->hasScaledContents());
+    QCOMPARE(form->height(), 114); // (300 + 1410) / 15
 }
 
 void TestMainForm::saveWritesDecodableJpeg_data()
@@ -189,20 +177,17 @@ void TestMainForm::saveWritesDecodableJpeg()
     QFETCH(QString, typed);
     QFETCH(QString, saved);
     QTemporaryDir dir;
-    common::ScriptedDialogs dialogs;
-    NoWindows ws;
-    MainForm form(dialogs, ws);
-    captureViaClipboard(form, stripes(123, 45));
+    rig_->captureViaClipboard(stripes(123, 45));
     const QString path = dir.filePath(saved);
-    dialogs.queueFile(dir.filePath(typed));
-    QTest::mouseClick(form.cmdSave, Qt::LeftButton);
-    QVERIFY(dialogs.unexpected.isEmpty());
-    const auto saves = dialogs.callsOf(DialogCall::SaveFile);
+    dialogs->queueFile(dir.filePath(typed));
+    QTest::mouseClick(form->cmdSave, Qt::LeftButton);
+    QVERIFY(dialogs->unexpected.isEmpty());
+    const auto saves = dialogs->callsOf(DialogCall::SaveFile);
     QCOMPARE(saves.size(), 1);
     QCOMPARE(saves[0].filter, QStringLiteral("位图文件 (*.jpg)|*.jpg"));
     QCOMPARE(saves[0].initialDir, common::programFolder());
-    QVERIFY(dialogs.callsOf(DialogCall::YesNo).isEmpty());
-    QVERIFY(dialogs.callsOf(DialogCall::Info).isEmpty());
+    QVERIFY(dialogs->callsOf(DialogCall::YesNo).isEmpty());
+    QVERIFY(dialogs->callsOf(DialogCall::Info).isEmpty());
     QImageReader reader(path);
     QCOMPARE(reader.format(), QByteArray("jpeg"));
     const QImage back = reader.read();
@@ -215,14 +200,11 @@ void TestMainForm::saveWritesDecodableJpeg()
 void TestMainForm::saveCancelledDoesNothing()
 {
     QTemporaryDir dir;
-    common::ScriptedDialogs dialogs;
-    NoWindows ws;
-    MainForm form(dialogs, ws);
-    captureViaClipboard(form, stripes(10, 10));
-    dialogs.queueCancel();
-    QTest::mouseClick(form.cmdSave, Qt::LeftButton);
-    QVERIFY(dialogs.unexpected.isEmpty());
-    QCOMPARE(dialogs.calls.size(), 1);
+    rig_->captureViaClipboard(stripes(10, 10));
+    dialogs->queueCancel();
+    QTest::mouseClick(form->cmdSave, Qt::LeftButton);
+    QVERIFY(dialogs->unexpected.isEmpty());
+    QCOMPARE(dialogs->calls.size(), 1);
     QVERIFY(QDir(dir.path()).isEmpty());
 }
 
@@ -235,15 +217,12 @@ void TestMainForm::overwriteNoKeepsOldBytes()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("old bytes");
     }
-    common::ScriptedDialogs dialogs;
-    NoWindows ws;
-    MainForm form(dialogs, ws);
-    captureViaClipboard(form, stripes(40, 30));
-    dialogs.queueFile(path);
-    dialogs.queueNo();
-    QTest::mouseClick(form.cmdSave, Qt::LeftButton);
-    QVERIFY(dialogs.unexpected.isEmpty());
-    const auto asks = dialogs.callsOf(DialogCall::YesNo);
+    rig_->captureViaClipboard(stripes(40, 30));
+    dialogs->queueFile(path);
+    dialogs->queueNo();
+    QTest::mouseClick(form->cmdSave, Qt::LeftButton);
+    QVERIFY(dialogs->unexpected.isEmpty());
+    const auto asks = dialogs->callsOf(DialogCall::YesNo);
     QCOMPARE(asks.size(), 1);
     QCOMPARE(asks[0].text, QStringLiteral("文件已经存在，是否覆盖文件？"));
     QCOMPARE(asks[0].title, QStringLiteral("询问"));
@@ -261,16 +240,13 @@ void TestMainForm::overwriteYesReplaces()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("old bytes");
     }
-    common::ScriptedDialogs dialogs;
-    NoWindows ws;
-    MainForm form(dialogs, ws);
-    captureViaClipboard(form, stripes(40, 30));
-    dialogs.queueFile(path);
-    dialogs.queueYes();
-    QTest::mouseClick(form.cmdSave, Qt::LeftButton);
-    QVERIFY(dialogs.unexpected.isEmpty());
+    rig_->captureViaClipboard(stripes(40, 30));
+    dialogs->queueFile(path);
+    dialogs->queueYes();
+    QTest::mouseClick(form->cmdSave, Qt::LeftButton);
+    QVERIFY(dialogs->unexpected.isEmpty());
     QCOMPARE(QImageReader(path).size(), QSize(40, 30));
-    QVERIFY(dialogs.callsOf(DialogCall::Info).isEmpty());
+    QVERIFY(dialogs->callsOf(DialogCall::Info).isEmpty());
 }
 
 void TestMainForm::failedSaveIsReported()
@@ -285,14 +261,11 @@ void TestMainForm::failedSaveIsReported()
         f.write("x");
     }
     const QString path = blocker + QStringLiteral("/shot.jpg");
-    common::ScriptedDialogs dialogs;
-    NoWindows ws;
-    MainForm form(dialogs, ws);
-    captureViaClipboard(form, stripes(40, 30));
-    dialogs.queueFile(path);
-    QTest::mouseClick(form.cmdSave, Qt::LeftButton);
-    QVERIFY(dialogs.unexpected.isEmpty());
-    const auto infos = dialogs.callsOf(DialogCall::Info);
+    rig_->captureViaClipboard(stripes(40, 30));
+    dialogs->queueFile(path);
+    QTest::mouseClick(form->cmdSave, Qt::LeftButton);
+    QVERIFY(dialogs->unexpected.isEmpty());
+    const auto infos = dialogs->callsOf(DialogCall::Info);
     QCOMPARE(infos.size(), 1);
     QCOMPARE(infos[0].text, QStringLiteral("图片保存失败：\r\n") + path
                                 + QStringLiteral("\r\n原因：路径中有一项不是文件夹"));
@@ -305,14 +278,11 @@ void TestMainForm::failedSaveIsReported()
 
 void TestMainForm::saveDisabledBeforeCapture()
 {
-    common::ScriptedDialogs dialogs;
-    NoWindows ws;
-    MainForm form(dialogs, ws);
-    QVERIFY(!form.cmdSave->isEnabled());
-    QTest::mouseClick(form.cmdSave, Qt::LeftButton);
-    QVERIFY(dialogs.calls.isEmpty());
-    captureViaClipboard(form, stripes(10, 10));
-    QVERIFY(form.cmdSave->isEnabled());
+    QVERIFY(!form->cmdSave->isEnabled());
+    QTest::mouseClick(form->cmdSave, Qt::LeftButton);
+    QVERIFY(dialogs->calls.isEmpty());
+    rig_->captureViaClipboard(stripes(10, 10));
+    QVERIFY(form->cmdSave->isEnabled());
 }
 
 QTEST_MAIN(TestMainForm)

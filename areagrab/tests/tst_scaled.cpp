@@ -3,8 +3,6 @@
 #include "testwindows.h"
 
 #include "ui/catform.h"
-#include "ui/mainform.h"
-#include "common/scripteddialogs.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -27,11 +25,8 @@ private Q_SLOTS:
     void windowPickGivesDevicePixels();
 
 private:
-    void makeForm();
-    common::ScriptedDialogs dialogs_;
-    std::unique_ptr<WindowSystem> ws_;
-    std::unique_ptr<MainForm> form_;
-    std::unique_ptr<PatternWindow> background_;
+    std::unique_ptr<testwin::FormRig> rig_;
+    MainForm *form_ = nullptr;
 };
 
 void TestScaled::initTestCase()
@@ -45,36 +40,20 @@ void TestScaled::initTestCase()
 
 void TestScaled::init()
 {
-    ws_ = createWindowSystem();
+    rig_ = std::make_unique<testwin::FormRig>();
+    form_ = &rig_->form;
+    QVERIFY(rig_->showOver(21, QPoint(300, 20)));
 }
 
 void TestScaled::cleanup()
 {
-    if (form_ && form_->overlay())
-        form_->overlay()->close();
-    form_.reset();
-    background_.reset();
-    ws_.reset();
-}
-
-void TestScaled::makeForm()
-{
-    background_ = std::make_unique<PatternWindow>(QGuiApplication::primaryScreen()->geometry(), 21);
-    QVERIFY(testwin::showAndWait(*background_));
-    form_ = std::make_unique<MainForm>(dialogs_, *ws_);
-    form_->move(300, 20);
-    form_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-    QTest::qWait(50);
+    rig_.reset();
 }
 
 void TestScaled::areaSelectionGivesDevicePixels()
 {
-    makeForm();
-    QTest::mouseClick(form_->Command1, Qt::LeftButton);
-    CatForm *overlay = form_->overlay();
+    CatForm *overlay = rig_->openOverlay();
     QVERIFY(overlay);
-    QVERIFY(QTest::qWaitForWindowExposed(overlay));
     QTest::mousePress(overlay, Qt::LeftButton, {}, QPoint(180, 140));
     QTest::mouseMove(overlay, QPoint(100, 80));
     QTest::mouseRelease(overlay, Qt::LeftButton, {}, QPoint(100, 80));
@@ -86,30 +65,28 @@ void TestScaled::areaSelectionGivesDevicePixels()
     capture.setDevicePixelRatio(1.0);
     QCOMPARE(capture.size(), QSize(160, 120));
     QCOMPARE(capture.convertToFormat(QImage::Format_RGB32),
-             background_->image().copy(200, 160, 160, 120));
+             rig_->background->image().copy(200, 160, 160, 120));
     // The preview shows it at its logical size.
     QCOMPARE(form_->pic_img->size(), QSize(80, 60));
 }
 
 void TestScaled::wholeScreenGivesDevicePixels()
 {
-    makeForm();
-    QTest::mouseClick(form_->Command2, Qt::LeftButton);
+    QVERIFY(rig_->click(form_->Command2));
     QImage capture = form_->temImage();
     capture.setDevicePixelRatio(1.0);
     QCOMPARE(capture.size(), QSize(1280, 1024));
-    QCOMPARE(capture.convertToFormat(QImage::Format_RGB32), background_->image());
+    QCOMPARE(capture.convertToFormat(QImage::Format_RGB32), rig_->background->image());
 }
 
 void TestScaled::windowPickGivesDevicePixels()
 {
-    makeForm();
     PatternWindow target(QRect(100, 150, 80, 60), 22);
     QVERIFY(testwin::showAndWait(target));
     const QRect device = target.deviceGeometry();
     QCOMPARE(device, QRect(200, 300, 160, 120));
     bool sawFrame = false;
-    testwin::pickWindow(*form_, *ws_, device.center(), WindowId(target.winId()), device,
+    testwin::pickWindow(*form_, *rig_->ws, device.center(), WindowId(target.winId()), device,
                         &sawFrame);
     if (QTest::currentTestFailed())
         return;

@@ -3,11 +3,8 @@
 // paints in known patterns at known places.
 #include "testwindows.h"
 
-#include "core/screenrect.h"
 #include "ui/catform.h"
-#include "ui/mainform.h"
 #include "common/bmp2jpg.h"
-#include "common/scripteddialogs.h"
 #include "common/testsupport.h"
 
 #include <QApplication>
@@ -109,13 +106,9 @@ private Q_SLOTS:
     void cliWithoutReachableDisplayFails();
 
 private:
-    void makeForm();
-    CatForm *openOverlay();
-
-    std::unique_ptr<common::ScriptedDialogs> dialogs_;
-    std::unique_ptr<WindowSystem> ws_;
-    std::unique_ptr<MainForm> form_;
-    std::unique_ptr<PatternWindow> background_;
+    std::unique_ptr<testwin::FormRig> rig_;
+    MainForm *form_ = nullptr;
+    WindowSystem *ws_ = nullptr;
 };
 
 void TestScreen::initTestCase()
@@ -130,40 +123,17 @@ void TestScreen::initTestCase()
 
 void TestScreen::init()
 {
-    dialogs_ = std::make_unique<common::ScriptedDialogs>();
-    ws_ = createWindowSystem();
+    rig_ = std::make_unique<testwin::FormRig>();
+    form_ = &rig_->form;
+    ws_ = rig_->ws.get();
 }
 
 void TestScreen::cleanup()
 {
-    if (form_ && form_->overlay())
-        form_->overlay()->close();
-    form_.reset();
-    background_.reset();
-    ws_.reset();
+    rig_.reset();
     // Park the pointer where no test window lies.
     xdo({QStringLiteral("mousemove"), QStringLiteral("1"), QStringLiteral("1")});
     QTest::qWait(30);
-}
-
-void TestScreen::makeForm()
-{
-    background_ = std::make_unique<PatternWindow>(screenRect(), 1);
-    QVERIFY(testwin::showAndWait(*background_));
-    form_ = std::make_unique<MainForm>(*dialogs_, *ws_);
-    form_->move(MainPos);
-    form_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-    QTest::qWait(50);
-}
-
-CatForm *TestScreen::openOverlay()
-{
-    QTest::mouseClick(form_->Command1, Qt::LeftButton);
-    CatForm *overlay = form_->overlay();
-    if (!overlay || !QTest::qWaitForWindowExposed(overlay))
-        return nullptr;
-    return overlay;
 }
 
 void TestScreen::windowAtFindsInnermostTopmost()
@@ -254,13 +224,13 @@ void TestScreen::areaCaptureGivesFrozenPixels()
     QFETCH(QPoint, cursor);
     QFETCH(bool, byEnter);
     const QRect area(300, 200, 160, 120);
-    makeForm();
-    CatForm *overlay = openOverlay();
+    QVERIFY(rig_->showOver(1, MainPos));
+    CatForm *overlay = rig_->openOverlay();
     QVERIFY(overlay);
     QVERIFY(!form_->isVisible()); // chk is ticked
     QCOMPARE(overlay->windowTitle(), QStringLiteral("捕捉窗口"));
     QCOMPARE(overlay->geometry(), screenRect());
-    QCOMPARE(rgb(overlay->frozenImage()), background_->image());
+    QCOMPARE(rgb(overlay->frozenImage()), rig_->background->image());
 
     // The screen changes under the selection after the overlay opened.
     PatternWindow late(area.adjusted(-20, -20, 20, 20), 7);
@@ -283,7 +253,7 @@ void TestScreen::areaCaptureGivesFrozenPixels()
         QTest::mouseClick(overlay->cat_big, Qt::LeftButton);
     QTRY_COMPARE(destroyed.size(), 1);
     QVERIFY(form_->isVisible());
-    const QImage expected = background_->image().copy(area);
+    const QImage expected = rig_->background->image().copy(area);
     QCOMPARE(rgb(form_->temImage()), expected);
     QCOMPARE(rgb(QApplication::clipboard()->image()), expected);
     QCOMPARE(form_->pic_img->size(), QSize(160, 120));
@@ -291,8 +261,8 @@ void TestScreen::areaCaptureGivesFrozenPixels()
 
 void TestScreen::labelTextAndPlaceNearBottom()
 {
-    makeForm();
-    CatForm *overlay = openOverlay();
+    QVERIFY(rig_->showOver(1, MainPos));
+    CatForm *overlay = rig_->openOverlay();
     QVERIFY(overlay);
     QLabel *label = overlay->cat_big;
     QCOMPARE(label->size(), QSize(81, 17));
@@ -322,11 +292,10 @@ void TestScreen::labelTextAndPlaceNearBottom()
 
 void TestScreen::pressReleaseWithoutMoveCapturesNothing()
 {
-    makeForm();
+    QVERIFY(rig_->showOver(1, MainPos));
     const QImage before = testwin::pattern(QSize(30, 20), 9);
-    QApplication::clipboard()->setImage(before);
-    form_->changebig(true);
-    CatForm *overlay = openOverlay();
+    rig_->captureViaClipboard(before);
+    CatForm *overlay = rig_->openOverlay();
     QVERIFY(overlay);
     QTest::mousePress(overlay, Qt::LeftButton, {}, QPoint(400, 400));
     QTest::mouseRelease(overlay, Qt::LeftButton, {}, QPoint(400, 400));
@@ -340,11 +309,10 @@ void TestScreen::pressReleaseWithoutMoveCapturesNothing()
 
 void TestScreen::escKeepsPreviousPreview()
 {
-    makeForm();
+    QVERIFY(rig_->showOver(1, MainPos));
     const QImage before = testwin::pattern(QSize(40, 30), 11);
-    QApplication::clipboard()->setImage(before);
-    form_->changebig(true);
-    CatForm *overlay = openOverlay();
+    rig_->captureViaClipboard(before);
+    CatForm *overlay = rig_->openOverlay();
     QVERIFY(overlay);
     QTest::mousePress(overlay, Qt::LeftButton, {}, QPoint(10, 10));
     QTest::mouseMove(overlay, QPoint(200, 200));
@@ -360,8 +328,8 @@ void TestScreen::escKeepsPreviousPreview()
 
 void TestScreen::overlayTakesLeftButtonAndEscOnly()
 {
-    makeForm();
-    CatForm *overlay = openOverlay();
+    QVERIFY(rig_->showOver(1, MainPos));
+    CatForm *overlay = rig_->openOverlay();
     QVERIFY(overlay);
     // Other buttons, alone or together with the left one, start nothing.
     overlay->Form_MouseDown(Qt::RightButton, 100, 100);
@@ -396,10 +364,10 @@ void TestScreen::overlayTakesLeftButtonAndEscOnly()
 
 void TestScreen::wholeScreenEqualsFreshGrab()
 {
-    makeForm();
+    QVERIFY(rig_->showOver(1, MainPos));
     PatternWindow extra(QRect(100, 600, 250, 150), 5);
     QVERIFY(testwin::showAndWait(extra));
-    QTest::mouseClick(form_->Command2, Qt::LeftButton);
+    QVERIFY(rig_->click(form_->Command2));
     QVERIFY(form_->isVisible());
     const QImage capture = rgb(form_->temImage());
     QCOMPARE(capture.size(), screenRect().size());
@@ -426,28 +394,28 @@ void TestScreen::chkClearedLeavesMainInCapture()
 {
     QFETCH(bool, ticked);
     QFETCH(bool, area);
-    makeForm();
+    QVERIFY(rig_->showOver(1, MainPos));
     form_->chk->setChecked(ticked);
     form_->chk->repaint();
     QTest::qWait(50);
     // Frame3 does not change when a button is clicked.
     const QRect frame3(form_->Frame3->mapToGlobal(QPoint(0, 0)), form_->Frame3->size());
     const QImage mainBefore = testwin::grabScreen().copy(frame3);
-    QVERIFY(mainBefore != background_->image().copy(frame3));
+    QVERIFY(mainBefore != rig_->background->image().copy(frame3));
     QImage capture;
     if (area) {
-        CatForm *overlay = openOverlay();
+        CatForm *overlay = rig_->openOverlay();
         QVERIFY(overlay);
         QCOMPARE(form_->isVisible(), !ticked);
         capture = rgb(overlay->frozenImage());
         QTest::keyClick(overlay, Qt::Key_Escape);
     } else {
-        QTest::mouseClick(form_->Command2, Qt::LeftButton);
+        QVERIFY(rig_->click(form_->Command2));
         capture = rgb(form_->temImage());
     }
     QVERIFY(form_->isVisible());
     if (ticked)
-        QCOMPARE(capture.copy(frame3), background_->image().copy(frame3));
+        QCOMPARE(capture.copy(frame3), rig_->background->image().copy(frame3));
     else
         QCOMPARE(capture.copy(frame3), mainBefore);
 }
@@ -465,7 +433,7 @@ void TestScreen::windowPickGivesWindowPixels()
 {
     QFETCH(QRect, window);
     QFETCH(QRect, visible);
-    makeForm();
+    QVERIFY(rig_->showOver(1, MainPos));
     PatternWindow target(window, 6);
     QVERIFY(testwin::showAndWait(target));
     const QRect onScreen = visible.translated(window.topLeft());
@@ -484,11 +452,10 @@ void TestScreen::windowPickGivesWindowPixels()
 
 void TestScreen::releaseBeforeTickCapturesNothing()
 {
-    makeForm();
+    QVERIFY(rig_->showOver(1, MainPos));
     PatternWindow target(QRect(200, 300, 160, 120), 8);
     QVERIFY(testwin::showAndWait(target));
-    QApplication::clipboard()->setImage(testwin::pattern(QSize(20, 20), 3));
-    form_->changebig(true);
+    rig_->captureViaClipboard(testwin::pattern(QSize(20, 20), 3));
     bool sawFrame = false;
     testwin::pickWindow(*form_, *ws_, QPoint(280, 360), 0, QRect(), &sawFrame);
     if (QTest::currentTestFailed())
@@ -501,14 +468,14 @@ void TestScreen::pickLeftForBareDesktopIsWholeScreen()
 {
     // A window first, then the bare desktop: the tick there replaces the
     // window with the desktop, and the release captures the whole screen.
-    makeForm();
-    background_->hide();
+    QVERIFY(rig_->showOver(1, MainPos));
+    rig_->background->hide();
     PatternWindow target(QRect(200, 300, 160, 120), 9);
     QVERIFY(testwin::showAndWait(target));
     const QPoint snap = testwin::toDevice(form_->picSnap->mapToGlobal(form_->picSnap->rect().center()));
     QVERIFY(xdo({"mousemove", QString::number(snap.x()), QString::number(snap.y())}));
     QTest::qWait(30);
-    QSignalSpy ended(form_.get(), &MainForm::pickEnded);
+    QSignalSpy ended(form_, &MainForm::pickEnded);
     QVERIFY(xdo({"mousedown", "1"}));
     QTRY_VERIFY(form_->isPicking());
     QVERIFY(xdo({"mousemove", "280", "360"}));
@@ -607,7 +574,7 @@ void TestScreen::cliRefusesAndReports()
     QVERIFY(!QFile::exists(empty));
 
     r = runCli({QStringLiteral("--rect"), QStringLiteral("1,2,3"), empty});
-    QCOMPARE(r.rc, 1);
+    QCOMPARE(r.rc, 2); // a malformed value is wrong usage
     QCOMPARE(runCli({QStringLiteral("--full"), QStringLiteral("--rect"), QStringLiteral("1,2,3,4"), empty}).rc, 2);
     QCOMPARE(runCli({QStringLiteral("--full")}).rc, 2);
     QCOMPARE(runCli({QStringLiteral("--bogus"), empty}).rc, 2);
@@ -621,15 +588,10 @@ void TestScreen::cliWithoutReachableDisplayFails()
     int n = 4093;
     while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
         ++n;
-    const QByteArray oldDisplay = qgetenv("DISPLAY");
-    const QByteArray oldPlatform = qgetenv("QT_QPA_PLATFORM");
-    qputenv("DISPLAY", ":" + QByteArray::number(n));
-    qunsetenv("QT_QPA_PLATFORM");
+    const testwin::ScopedEnv env({{"DISPLAY", ":" + QByteArray::number(n)}, {"QT_QPA_PLATFORM", {}}});
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("none.jpg"));
     const CliResult r = runCli({QStringLiteral("--full"), out});
-    qputenv("DISPLAY", oldDisplay);
-    qputenv("QT_QPA_PLATFORM", oldPlatform);
     QCOMPARE(r.rc, 1);
     QVERIFY2(r.err.contains(QStringLiteral("DISPLAY")), qPrintable(r.err));
     QVERIFY(!QFile::exists(out));

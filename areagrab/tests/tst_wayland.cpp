@@ -6,10 +6,11 @@
 // before the call returns, a refusal, no answer, and the file it leaves.
 //
 // Started with --colour-window, the program is that window instead.
+#include "testwindows.h"
+
 #include "platform/portalscreenshot.h"
 #include "ui/catform.h"
-#include "ui/mainform.h"
-#include "common/scripteddialogs.h"
+#include "common/testsupport.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -71,39 +72,25 @@ struct Run {
     QImage image;
 };
 
-// Runs areagrab with the platform plugin and the environment changes given
-// (a value of "" removes the variable); the JPEG it writes is read back.
-Run runAreagrab(const QStringList &args, const QMap<QString, QString> &env)
+// Runs areagrab with the environment changes given (an empty value removes
+// the variable); the JPEG it writes is read back.
+Run runAreagrab(const QStringList &args, const QMap<QByteArray, QByteArray> &env)
 {
     static QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("shot.jpg"));
     QFile::remove(file);
-    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    for (auto it = env.begin(); it != env.end(); ++it) {
-        if (it.value().isEmpty())
-            e.remove(it.key());
-        else
-            e.insert(it.key(), it.value());
-    }
-    QProcess p;
-    p.setProcessEnvironment(e);
-    p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/areagrab"),
-            QStringList(args) << file);
+    const testwin::ScopedEnv scoped(env);
+    QByteArray out, err;
     Run r;
-    if (!p.waitForFinished(90000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = QStringLiteral("areagrab did not finish");
-        return r;
-    }
-    r.rc = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-    r.err = QString::fromUtf8(p.readAllStandardError());
+    r.rc = testsupport::runProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/areagrab"),
+                                   QStringList(args) << file, &out, &err, 90000);
+    r.out = QString::fromUtf8(out).trimmed();
+    r.err = r.rc == -1 ? QStringLiteral("areagrab did not finish") : QString::fromUtf8(err);
     r.image = QImage(file);
     return r;
 }
 
-const QMap<QString, QString> WaylandPlugin{{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland")}};
+const QMap<QByteArray, QByteArray> WaylandPlugin{{"QT_QPA_PLATFORM", "wayland"}};
 
 // The stand-in portal: a second connection to the bus that owns a service
 // name and answers Screenshot as told.
@@ -193,9 +180,9 @@ void TestWayland::fullScreenThroughPortal()
 {
     QFETCH(QString, platform);
     QFETCH(bool, keepWaylandDisplay);
-    QMap<QString, QString> env{{QStringLiteral("QT_QPA_PLATFORM"), platform}};
+    QMap<QByteArray, QByteArray> env{{"QT_QPA_PLATFORM", platform.toUtf8()}};
     if (!keepWaylandDisplay)
-        env.insert(QStringLiteral("WAYLAND_DISPLAY"), QString());
+        env.insert("WAYLAND_DISPLAY", {});
     const Run r = runAreagrab({QStringLiteral("--full")}, env);
     QVERIFY2(r.rc == 0, qPrintable(r.err));
     QCOMPARE(r.image.size(), OutputSize);
@@ -214,15 +201,13 @@ void TestWayland::fullScreenThroughPortal()
 
 void TestWayland::windowCapturesThroughPortal()
 {
-    common::ScriptedDialogs dialogs;
-    const auto ws = createWindowSystem();
-    QVERIFY(!ws->findsWindows());
-    MainForm form(dialogs, *ws);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    testwin::FormRig rig;
+    MainForm &form = rig.form;
+    QVERIFY(!rig.ws->findsWindows());
+    QVERIFY(rig.show());
 
     // "全屏截图": the portal's picture, whole.
-    QTest::mouseClick(form.Command2, Qt::LeftButton);
+    QVERIFY(rig.click(form.Command2));
     QImage whole = form.temImage();
     whole.setDevicePixelRatio(1.0);
     QCOMPARE(whole.size(), OutputSize);
@@ -230,12 +215,10 @@ void TestWayland::windowCapturesThroughPortal()
 
     // "选框截图": the overlay covers the screen with that picture, and the
     // framed area is what comes back.
-    QTest::mouseClick(form.Command1, Qt::LeftButton);
-    CatForm *overlay = form.overlay();
-    QVERIFY2(overlay, qPrintable(dialogs.lastInfo()));
+    CatForm *overlay = rig.openOverlay();
+    QVERIFY2(overlay, qPrintable(rig.dialogs.lastInfo()));
     QCOMPARE(overlay->frozenImage().size(), OutputSize);
     QVERIFY(near(overlay->frozenImage().pixel(5, 5), Background, 8));
-    QVERIFY(QTest::qWaitForWindowExposed(overlay));
     QTest::mousePress(overlay, Qt::LeftButton, {}, QPoint(40, 30));
     QTest::mouseMove(overlay, QPoint(140, 90));
     QTest::mouseRelease(overlay, Qt::LeftButton, {}, QPoint(140, 90));
