@@ -133,13 +133,14 @@ bool showAndWait(PatternWindow &w, int timeoutMs)
     return screenShows(w.image(), w.deviceGeometry(), timeoutMs);
 }
 
+bool xdo(const QStringList &args)
+{
+    return testsupport::runProgram(QStringLiteral("xdotool"), args, nullptr, nullptr, 10000) == 0;
+}
+
 void pickWindow(areagrab::MainForm &form, areagrab::WindowSystem &ws, QPoint target,
                 areagrab::WindowId expected, const QRect &frame, bool *sawFrame)
 {
-    auto xdo = [](const QStringList &args) {
-        return testsupport::runProgram(QStringLiteral("xdotool"), args, nullptr, nullptr, 10000)
-            == 0;
-    };
     const QString x = QString::number(target.x()), y = QString::number(target.y());
     const QPoint snap = toDevice(form.picSnap->mapToGlobal(form.picSnap->rect().center()));
     QVERIFY(xdo({QStringLiteral("mousemove"), QString::number(snap.x()), QString::number(snap.y())}));
@@ -257,6 +258,18 @@ ScopedEnv::~ScopedEnv()
         else
             qunsetenv(it.key().constData());
     }
+}
+
+Run runAreagrab(const QStringList &args, const QMap<QByteArray, QByteArray> &env, int timeoutMs)
+{
+    const ScopedEnv scoped(env);
+    QByteArray out, err;
+    Run r;
+    r.rc = testsupport::runProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/areagrab"),
+                                   args, &out, &err, timeoutMs);
+    r.out = QString::fromUtf8(out);
+    r.err = QString::fromUtf8(err);
+    return r;
 }
 
 } // namespace testwin

@@ -65,6 +65,9 @@ QImage independentGrab();
 // clipped to the screen), waiting up to timeoutMs for painting to finish.
 bool screenShows(const QImage &image, const QRect &rect, int timeoutMs = 3000);
 
+// Runs xdotool with args (the real pointer and keyboard); true when it did.
+bool xdo(const QStringList &args);
+
 // One window pick with the real pointer (xdotool): press on picSnap, move to
 // target (device pixels) and release, then wait for the pick to end.
 // With expected 0 everything happens at once, before the first tick; else
@@ -121,5 +124,14 @@ public:
 private:
     QMap<QByteArray, std::optional<QByteArray>> saved_;
 };
+
+// areagrab's command line, built beside the test, run with the environment
+// changes env: its status (-1 when it did not finish), stdout and stderr.
+struct Run {
+    int rc = -1;
+    QString out, err;
+};
+Run runAreagrab(const QStringList &args, const QMap<QByteArray, QByteArray> &env = {},
+                int timeoutMs = 30000);
 
 } // namespace testwin

@@ -46,8 +46,8 @@ private Q_SLOTS:
     void saveWritesDecodableJpeg_data();
     void saveWritesDecodableJpeg();
     void saveCancelledDoesNothing();
-    void overwriteNoKeepsOldBytes();
-    void overwriteYesReplaces();
+    void overwriteAsksFirst_data();
+    void overwriteAsksFirst();
     void failedSaveIsReported();
     void saveDisabledBeforeCapture();
 
@@ -208,8 +208,16 @@ void TestMainForm::saveCancelledDoesNothing()
     QVERIFY(QDir(dir.path()).isEmpty());
 }
 
-void TestMainForm::overwriteNoKeepsOldBytes()
+void TestMainForm::overwriteAsksFirst_data()
 {
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("no keeps the old bytes") << false;
+    QTest::newRow("yes replaces") << true;
+}
+
+void TestMainForm::overwriteAsksFirst()
+{
+    QFETCH(bool, yes);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("old.jpg"));
     {
@@ -219,7 +227,7 @@ void TestMainForm::overwriteNoKeepsOldBytes()
     }
     rig_->captureViaClipboard(stripes(40, 30));
     dialogs->queueFile(path);
-    dialogs->queueNo();
+    yes ? dialogs->queueYes() : dialogs->queueNo();
     QTest::mouseClick(form->cmdSave, Qt::LeftButton);
     QVERIFY(dialogs->unexpected.isEmpty());
     const auto asks = dialogs->callsOf(DialogCall::YesNo);
@@ -227,26 +235,12 @@ void TestMainForm::overwriteNoKeepsOldBytes()
     QCOMPARE(asks[0].text, QStringLiteral("文件已经存在，是否覆盖文件？"));
     QCOMPARE(asks[0].title, QStringLiteral("询问"));
     QCOMPARE(asks[0].icon, common::MessageIcon::Question);
-    QCOMPARE(testsupport::readAll(path), QByteArray("old bytes"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
-}
-
-void TestMainForm::overwriteYesReplaces()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("old.jpg"));
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("old bytes");
-    }
-    rig_->captureViaClipboard(stripes(40, 30));
-    dialogs->queueFile(path);
-    dialogs->queueYes();
-    QTest::mouseClick(form->cmdSave, Qt::LeftButton);
-    QVERIFY(dialogs->unexpected.isEmpty());
-    QCOMPARE(QImageReader(path).size(), QSize(40, 30));
     QVERIFY(dialogs->callsOf(DialogCall::Info).isEmpty());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+    if (yes)
+        QCOMPARE(QImageReader(path).size(), QSize(40, 30));
+    else
+        QCOMPARE(testsupport::readAll(path), QByteArray("old bytes"));
 }
 
 void TestMainForm::failedSaveIsReported()

@@ -22,6 +22,7 @@
 
 using namespace areagrab;
 using testwin::PatternWindow;
+using testwin::xdo;
 
 namespace {
 
@@ -30,11 +31,6 @@ const QPoint MainPos(700, 40);
 QRect screenRect()
 {
     return QGuiApplication::primaryScreen()->geometry();
-}
-
-bool xdo(const QStringList &args)
-{
-    return testsupport::runProgram(QStringLiteral("xdotool"), args, nullptr, nullptr, 10000) == 0;
 }
 
 QImage rgb(const QImage &img)
@@ -57,22 +53,6 @@ QImage viaJpeg(const QImage &image, const QTemporaryDir &dir)
     QImage decoded = decodeJpeg(path);
     QFile::remove(path);
     return decoded;
-}
-
-struct CliResult {
-    int rc = -1;
-    QString out, err;
-};
-
-CliResult runCli(const QStringList &args)
-{
-    QByteArray out, err;
-    CliResult r;
-    r.rc = testsupport::runProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/areagrab"),
-                                   args, &out, &err, 30000);
-    r.out = QString::fromUtf8(out);
-    r.err = QString::fromUtf8(err);
-    return r;
 }
 
 } // namespace
@@ -102,7 +82,6 @@ private Q_SLOTS:
     void pickLeftForBareDesktopIsWholeScreen();
     void cliCapturesMatchIndependentGrab();
     void cliWindowAtGivesClampedWindow();
-    void cliRefusesAndReports();
     void cliWithoutReachableDisplayFails();
 
 private:
@@ -500,20 +479,20 @@ void TestScreen::cliCapturesMatchIndependentGrab()
     QCOMPARE(screen.size(), screenRect().size());
 
     const QString full = dir.filePath(QStringLiteral("full.jpg"));
-    CliResult r = runCli({QStringLiteral("--full"), full});
+    testwin::Run r = testwin::runAreagrab({QStringLiteral("--full"), full});
     QCOMPARE(r.rc, 0);
     QCOMPARE(r.out.trimmed(), QStringLiteral("%1\t1280x1024").arg(full));
     QCOMPARE(decodeJpeg(full), viaJpeg(screen, dir));
 
     const QString part = dir.filePath(QStringLiteral("part.jpg"));
-    r = runCli({QStringLiteral("--rect"), QStringLiteral("400,300,200,180"), part});
+    r = testwin::runAreagrab({QStringLiteral("--rect"), QStringLiteral("400,300,200,180"), part});
     QCOMPARE(r.rc, 0);
     QCOMPARE(decodeJpeg(part).size(), QSize(200, 180));
     QCOMPARE(decodeJpeg(part), viaJpeg(screen.copy(400, 300, 200, 180), dir));
 
     // A rectangle partly off the screen keeps its part on the screen.
     const QString edge = dir.filePath(QStringLiteral("edge.jpg"));
-    r = runCli({QStringLiteral("--rect"), QStringLiteral("1200,1000,200,100"), edge});
+    r = testwin::runAreagrab({QStringLiteral("--rect"), QStringLiteral("1200,1000,200,100"), edge});
     QCOMPARE(r.rc, 0);
     QCOMPARE(decodeJpeg(edge), viaJpeg(screen.copy(1200, 1000, 80, 24), dir));
 }
@@ -526,7 +505,7 @@ void TestScreen::cliWindowAtGivesClampedWindow()
     QVERIFY(testwin::showAndWait(w));
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("win.jpg"));
-    const CliResult r = runCli({QStringLiteral("--window-at"), QStringLiteral("1250,1000"), out});
+    const testwin::Run r = testwin::runAreagrab({QStringLiteral("--window-at"), QStringLiteral("1250,1000"), out});
     QCOMPARE(r.rc, 0);
     const QImage got = decodeJpeg(out);
     QCOMPARE(got.size(), QSize(80, 60));
@@ -534,51 +513,10 @@ void TestScreen::cliWindowAtGivesClampedWindow()
     QCOMPARE(got, viaJpeg(testwin::independentGrab().copy(1200, 964, 80, 60), dir));
 
     const QString under = dir.filePath(QStringLiteral("under.jpg"));
-    QCOMPARE(runCli({QStringLiteral("--window-at"), QStringLiteral("10,10"), under}).rc, 0);
+    QCOMPARE(testwin::runAreagrab({QStringLiteral("--window-at"), QStringLiteral("10,10"), under}).rc, 0);
     QCOMPARE(decodeJpeg(under).size(), QSize(1280, 1024));
     // The window beneath covers the screen; the one above it shows in it.
     QCOMPARE(decodeJpeg(under), viaJpeg(testwin::independentGrab(), dir));
-}
-
-void TestScreen::cliRefusesAndReports()
-{
-    QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("exists.jpg"));
-    {
-        QFile f(out);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("keep me");
-    }
-    CliResult r = runCli({QStringLiteral("--full"), out});
-    QCOMPARE(r.rc, 1);
-    QVERIFY(r.err.contains(out));
-    QCOMPARE(testsupport::readAll(out), QByteArray("keep me"));
-
-    r = runCli({QStringLiteral("--full"), QStringLiteral("--overwrite"), out});
-    QCOMPARE(r.rc, 0);
-    QCOMPARE(QImageReader(out).size(), screenRect().size());
-
-    const QString empty = dir.filePath(QStringLiteral("empty.jpg"));
-    r = runCli({QStringLiteral("--rect"), QStringLiteral("10,10,0,50"), empty});
-    QCOMPARE(r.rc, 1);
-    QVERIFY(!r.err.isEmpty());
-    QVERIFY(!QFile::exists(empty));
-    r = runCli({QStringLiteral("--rect"), QStringLiteral("2000,10,50,50"), empty});
-    QCOMPARE(r.rc, 1);
-    QVERIFY(!QFile::exists(empty));
-
-    // Nothing but the root window here: no test window is shown.
-    r = runCli({QStringLiteral("--window-at"), QStringLiteral("640,512"), empty});
-    QCOMPARE(r.rc, 1);
-    QVERIFY(!r.err.isEmpty());
-    QVERIFY(!QFile::exists(empty));
-
-    r = runCli({QStringLiteral("--rect"), QStringLiteral("1,2,3"), empty});
-    QCOMPARE(r.rc, 2); // a malformed value is wrong usage
-    QCOMPARE(runCli({QStringLiteral("--full"), QStringLiteral("--rect"), QStringLiteral("1,2,3,4"), empty}).rc, 2);
-    QCOMPARE(runCli({QStringLiteral("--full")}).rc, 2);
-    QCOMPARE(runCli({QStringLiteral("--bogus"), empty}).rc, 2);
-    QVERIFY(!QFile::exists(empty));
 }
 
 void TestScreen::cliWithoutReachableDisplayFails()
@@ -588,10 +526,10 @@ void TestScreen::cliWithoutReachableDisplayFails()
     int n = 4093;
     while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
         ++n;
-    const testwin::ScopedEnv env({{"DISPLAY", ":" + QByteArray::number(n)}, {"QT_QPA_PLATFORM", {}}});
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("none.jpg"));
-    const CliResult r = runCli({QStringLiteral("--full"), out});
+    const testwin::Run r = testwin::runAreagrab({QStringLiteral("--full"), out},
+                                                {{"DISPLAY", ":" + QByteArray::number(n)}, {"QT_QPA_PLATFORM", {}}});
     QCOMPARE(r.rc, 1);
     QVERIFY2(r.err.contains(QStringLiteral("DISPLAY")), qPrintable(r.err));
     QVERIFY(!QFile::exists(out));

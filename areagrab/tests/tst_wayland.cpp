@@ -66,27 +66,18 @@ QString hex(QRgb c)
     return QStringLiteral("#%1").arg(c & 0xffffff, 6, 16, QLatin1Char('0'));
 }
 
-struct Run {
-    int rc = -1;
-    QString out, err;
+// A capture of the command line, and the JPEG it wrote read back.
+struct Shot : testwin::Run {
     QImage image;
 };
 
-// Runs areagrab with the environment changes given (an empty value removes
-// the variable); the JPEG it writes is read back.
-Run runAreagrab(const QStringList &args, const QMap<QByteArray, QByteArray> &env)
+Shot capture(const QStringList &args, const QMap<QByteArray, QByteArray> &env)
 {
     static QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("shot.jpg"));
     QFile::remove(file);
-    const testwin::ScopedEnv scoped(env);
-    QByteArray out, err;
-    Run r;
-    r.rc = testsupport::runProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/areagrab"),
-                                   QStringList(args) << file, &out, &err, 90000);
-    r.out = QString::fromUtf8(out).trimmed();
-    r.err = r.rc == -1 ? QStringLiteral("areagrab did not finish") : QString::fromUtf8(err);
-    r.image = QImage(file);
+    Shot r{testwin::runAreagrab(QStringList(args) << file, env, 90000), QImage(file)};
+    r.out = r.out.trimmed();
     return r;
 }
 
@@ -183,7 +174,7 @@ void TestWayland::fullScreenThroughPortal()
     QMap<QByteArray, QByteArray> env{{"QT_QPA_PLATFORM", platform.toUtf8()}};
     if (!keepWaylandDisplay)
         env.insert("WAYLAND_DISPLAY", {});
-    const Run r = runAreagrab({QStringLiteral("--full")}, env);
+    const Shot r = capture({QStringLiteral("--full")}, env);
     QVERIFY2(r.rc == 0, qPrintable(r.err));
     QCOMPARE(r.image.size(), OutputSize);
     QVERIFY(r.out.endsWith(QStringLiteral("\t640x480")));
@@ -269,7 +260,7 @@ void TestWayland::rectOfKnownWindow()
         // Shown once a capture sees it.
         bool shown = false;
         for (int i = 0; i < 40 && !shown; ++i) {
-            const Run probe = runAreagrab({QStringLiteral("--rect"), QStringLiteral("0,0,640,480")},
+            const Shot probe = capture({QStringLiteral("--rect"), QStringLiteral("0,0,640,480")},
                                           WaylandPlugin);
             shown = probe.rc == 0 && near(probe.image.pixel(200, 120), Red)
                 && near(probe.image.pixel(20, 20), Green);
@@ -278,7 +269,7 @@ void TestWayland::rectOfKnownWindow()
         }
         QVERIFY2(shown, "the colour window did not come up full screen");
     }
-    const Run r = runAreagrab({QStringLiteral("--rect"), rect}, WaylandPlugin);
+    const Shot r = capture({QStringLiteral("--rect"), rect}, WaylandPlugin);
     QVERIFY2(r.rc == 0, qPrintable(r.err));
     QCOMPARE(r.image.size(), size);
     for (qsizetype i = 0; i < points.size(); ++i) {
@@ -292,7 +283,7 @@ void TestWayland::rectOfKnownWindow()
 
 void TestWayland::windowAtRefused()
 {
-    const Run r = runAreagrab({QStringLiteral("--window-at"), QStringLiteral("200,120")},
+    const Shot r = capture({QStringLiteral("--window-at"), QStringLiteral("200,120")},
                               WaylandPlugin);
     QCOMPARE(r.rc, 1);
     QVERIFY(r.image.isNull());
