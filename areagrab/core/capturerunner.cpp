@@ -12,6 +12,14 @@ namespace {
 
 const QString NoScreenImage = QStringLiteral("无法读取屏幕图像。");
 
+// No picture without a reason.
+ScreenImage withReason(ScreenImage shot)
+{
+    if (shot.image.isNull() && shot.error.isEmpty())
+        shot.error = NoScreenImage;
+    return shot;
+}
+
 } // namespace
 
 WindowPick pickWindowAt(WindowSystem &ws, QPoint point, const QList<WindowId> &skip,
@@ -28,10 +36,13 @@ WindowPick pickWindowAt(WindowSystem &ws, QPoint point, const QList<WindowId> &s
 
 ScreenImage CaptureRunner::wholeScreen() const
 {
-    ScreenImage shot = ws_.screenPixels();
-    if (shot.image.isNull() && shot.error.isEmpty())
-        shot.error = NoScreenImage;
-    return shot;
+    return withReason(ws_.screenPixels());
+}
+
+void CaptureRunner::requestWholeScreen(WindowSystem::ImageDone done) const
+{
+    ws_.requestScreenPixels(
+        [done = std::move(done)](const ScreenImage &shot) { done(withReason(shot)); });
 }
 
 ScreenImage CaptureRunner::screenArea(const QRect &rect) const

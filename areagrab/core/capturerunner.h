@@ -37,6 +37,8 @@ public:
     QRect screenRect() const { return ws_.screenRect(); }
     // The whole primary screen (device pixels); the error says why not.
     ScreenImage wholeScreen() const;
+    // The same for a window, which must not wait: done gets it once there.
+    void requestWholeScreen(WindowSystem::ImageDone done) const;
     // The pixels of rect (device pixels, window-system coordinates) as the
     // screen shows them now.
     ScreenImage screenArea(const QRect &rect) const;

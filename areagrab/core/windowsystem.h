@@ -43,6 +43,12 @@ public:
     {
         return {{}, QStringLiteral("这里不能用桌面的选择器选取窗口。")};
     }
+    // screenPixels and pickWindowImage for a window, which must not wait:
+    // done gets the result at once, or later where the desktop answers in
+    // its own time (a portal); never once this object is gone.
+    using ImageDone = std::function<void(const ScreenImage &)>;
+    virtual void requestScreenPixels(ImageDone done) { done(screenPixels()); }
+    virtual void requestWindowImage(ImageDone done) { done(pickWindowImage()); }
 
     // The innermost visible window at point, skipping every top-level window
     // that is or holds one of skip (and what lies inside it); 0 for none.

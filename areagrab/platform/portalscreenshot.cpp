@@ -31,6 +31,13 @@ ScreenImage failure(const QString &text)
 PortalScreenshot::PortalScreenshot(const QDBusConnection &bus, const QString &service)
     : bus_(bus), service_(service)
 {
+    timeout_.setSingleShot(true);
+    connect(&timeout_, &QTimer::timeout, this, &PortalScreenshot::finish);
+}
+
+PortalScreenshot::~PortalScreenshot()
+{
+    stopListening();
 }
 
 QString PortalScreenshot::requestPath(const QString &uniqueName, const QString &token)
@@ -60,10 +67,12 @@ void PortalScreenshot::stopListening()
 
 void PortalScreenshot::onResponse(uint response, const QVariantMap &results)
 {
+    if (!done_ || answered_)
+        return;
     answered_ = true;
     response_ = response;
     results_ = results;
-    Q_EMIT answered();
+    finish();
 }
 
 uint PortalScreenshot::property(const QString &name)
@@ -78,21 +87,34 @@ uint PortalScreenshot::property(const QString &name)
     return qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant().toUInt();
 }
 
-ScreenImage PortalScreenshot::take(bool interactive, int timeoutMs, uint target)
+void PortalScreenshot::failLater(const QString &text)
 {
-    if (!bus_.isConnected())
-        return failure(QStringLiteral("无法连接到 D-Bus 会话总线：Wayland 下要通过桌面门户读取屏幕。"));
+    failure_ = text;
+    timeout_.start(0);
+}
 
+void PortalScreenshot::request(bool interactive, int timeoutMs,
+                               uint target, std::function<void(const ScreenImage &)> done)
+{
+    done_ = std::move(done);
+    answered_ = false;
+    results_.clear();
+    failure_.clear();
+    timeoutMs_ = timeoutMs;
+    if (!bus_.isConnected()) {
+        failLater(QStringLiteral("无法连接到 D-Bus 会话总线：Wayland 下要通过桌面门户读取屏幕。"));
+        return;
+    }
     // Unique on this connection and not guessable by other clients.
     static uint counter = 0;
     const QString token = QStringLiteral("areagrab%1_%2")
                               .arg(++counter)
                               .arg(QRandomGenerator::global()->generate());
-    answered_ = false;
-    results_.clear();
     // Listen first: the portal may answer before the call itself returns.
-    if (!listen(requestPath(bus_.baseService(), token)))
-        return failure(QStringLiteral("无法接收桌面门户的回答：%1").arg(bus_.lastError().message()));
+    if (!listen(requestPath(bus_.baseService(), token))) {
+        failLater(QStringLiteral("无法接收桌面门户的回答：%1").arg(bus_.lastError().message()));
+        return;
+    }
 
     QDBusMessage call = QDBusMessage::createMethodCall(service_, PortalPath, ScreenshotInterface,
                                                        QStringLiteral("Screenshot"));
@@ -102,16 +124,17 @@ ScreenImage PortalScreenshot::take(bool interactive, int timeoutMs, uint target)
     if (target)
         options.insert(QStringLiteral("target"), target);
     call << QString() /* no parent window */ << options;
-    QEventLoop loop;
-    QString callError;
-    QDBusPendingCallWatcher watcher(bus_.asyncCall(call, timeoutMs));
-    connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, [&] {
-        const QDBusPendingReply<QDBusObjectPath> reply = watcher;
+    watcher_ = std::make_unique<QDBusPendingCallWatcher>(bus_.asyncCall(call, timeoutMs));
+    connect(watcher_.get(), &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        // The answer may have ended the request already.
+        if (!done_)
+            return;
+        const QDBusPendingReply<QDBusObjectPath> reply = *w;
         if (reply.isError()) {
-            // No reply in time is the timeout below, said the same way.
+            // No reply in time is the timeout, said the same way.
             if (reply.error().type() != QDBusError::NoReply) {
-                callError = reply.error().message();
-                loop.quit();
+                failure_ = QStringLiteral("桌面门户无法截图：%1").arg(reply.error().message());
+                finish();
             }
             return;
         }
@@ -122,19 +145,45 @@ ScreenImage PortalScreenshot::take(bool interactive, int timeoutMs, uint target)
             listen(handle);
         }
     });
-    connect(this, &PortalScreenshot::answered, &loop, &QEventLoop::quit);
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timeout.start(timeoutMs);
-    if (!answered_)
-        loop.exec();
-    stopListening();
+    timeout_.start(timeoutMs);
+}
 
+void PortalScreenshot::finish()
+{
+    if (!done_)
+        return;
+    timeout_.stop();
+    stopListening();
+    if (watcher_) {
+        // Not deleted from inside its own signal.
+        watcher_.release()->deleteLater();
+    }
+    const auto done = std::move(done_);
+    done_ = nullptr;
+    done(result());
+}
+
+ScreenImage PortalScreenshot::take(bool interactive, int timeoutMs, uint target)
+{
+    QEventLoop loop;
+    ScreenImage shot;
+    bool finished = false;
+    request(interactive, timeoutMs, target, [&](const ScreenImage &answer) {
+        shot = answer;
+        finished = true;
+        loop.quit();
+    });
+    if (!finished)
+        loop.exec();
+    return shot;
+}
+
+ScreenImage PortalScreenshot::result() const
+{
     if (!answered_) {
-        if (!callError.isEmpty())
-            return failure(QStringLiteral("桌面门户无法截图：%1").arg(callError));
-        return failure(QStringLiteral("桌面门户在 %1 秒内没有回答截图请求。").arg((timeoutMs + 999) / 1000));
+        if (!failure_.isEmpty())
+            return failure(failure_);
+        return failure(QStringLiteral("桌面门户在 %1 秒内没有回答截图请求。").arg((timeoutMs_ + 999) / 1000));
     }
     if (response_ == 1)
         return failure(QStringLiteral("截图请求被拒绝或取消。"));

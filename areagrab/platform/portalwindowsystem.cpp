@@ -30,10 +30,11 @@ QImage primaryScreenPart(const QImage &desktop, const QList<QRect> &screens, int
                             .intersected(desktop.rect()));
 }
 
-ScreenImage PortalWindowSystem::screenPixels()
+namespace {
+
+// The portal's picture of the whole desktop cut to the primary screen.
+ScreenImage primaryScreenShot(ScreenImage shot)
 {
-    PortalScreenshot portal;
-    ScreenImage shot = portal.take(false, ScreenTimeoutMs);
     if (shot.image.isNull())
         return shot;
     QList<QRect> screens;
@@ -48,17 +49,58 @@ ScreenImage PortalWindowSystem::screenPixels()
     return shot;
 }
 
-ScreenImage PortalWindowSystem::pickWindowImage()
+// Whether the portal can let the user pick a window, and the target to ask
+// for: the chooser came with version 2 of the interface (before it the
+// answer is the whole screen, which is no pick); since version 3 the portal
+// says whether it can pick a window, and is asked for exactly that.
+std::optional<uint> windowTarget(PortalScreenshot &portal)
 {
-    PortalScreenshot portal;
-    // The chooser came with version 2 of the interface (before it the answer
-    // is the whole screen, which is no pick); since version 3 the portal
-    // says whether it can pick a window, and is asked for exactly that.
     const uint version = portal.property(QStringLiteral("version"));
     const uint targets = version >= 3 ? portal.property(QStringLiteral("AvailableTargets")) : 0;
     if (version < 2 || (targets && !(targets & PortalScreenshot::Window)))
-        return {{}, QStringLiteral("此桌面不能让用户选取窗口：请用“选框截图”框出要截的窗口。")};
-    return portal.take(true, PickTimeoutMs, targets ? uint(PortalScreenshot::Window) : 0u);
+        return std::nullopt;
+    return targets ? uint(PortalScreenshot::Window) : 0u;
+}
+
+const QString NoChooser = QStringLiteral("此桌面不能让用户选取窗口：请用“选框截图”框出要截的窗口。");
+
+} // namespace
+
+PortalWindowSystem::PortalWindowSystem() = default;
+PortalWindowSystem::~PortalWindowSystem() = default;
+
+ScreenImage PortalWindowSystem::screenPixels()
+{
+    PortalScreenshot portal;
+    return primaryScreenShot(portal.take(false, ScreenTimeoutMs));
+}
+
+ScreenImage PortalWindowSystem::pickWindowImage()
+{
+    PortalScreenshot portal;
+    const auto target = windowTarget(portal);
+    if (!target)
+        return {{}, NoChooser};
+    return portal.take(true, PickTimeoutMs, *target);
+}
+
+void PortalWindowSystem::requestScreenPixels(ImageDone done)
+{
+    pending_ = std::make_unique<PortalScreenshot>();
+    pending_->request(false, ScreenTimeoutMs, 0,
+                      [done = std::move(done)](const ScreenImage &shot) { done(primaryScreenShot(shot)); });
+}
+
+void PortalWindowSystem::requestWindowImage(ImageDone done)
+{
+    pending_ = std::make_unique<PortalScreenshot>();
+    const auto target = windowTarget(*pending_);
+    if (!target) {
+        pending_.reset();
+        done({{}, NoChooser});
+        return;
+    }
+    pending_->request(true, PickTimeoutMs, *target, std::move(done));
 }
 
 WindowId PortalWindowSystem::windowAt(QPoint, const QList<WindowId> &)

@@ -6,7 +6,11 @@
 // said to be missing rather than guessed.
 #include "platform/windowsystem.h"
 
+#include <memory>
+
 namespace areagrab {
+
+class PortalScreenshot;
 
 class PortalWindowSystem : public QtScreenWindowSystem {
 public:
@@ -15,9 +19,14 @@ public:
     static constexpr int ScreenTimeoutMs = 60 * 1000;
     static constexpr int PickTimeoutMs = 2 * 60 * 1000;
 
+    PortalWindowSystem();
+    ~PortalWindowSystem() override;
+
     ScreenImage screenPixels() override;
     bool findsWindows() const override { return false; }
     ScreenImage pickWindowImage() override;
+    void requestScreenPixels(ImageDone done) override;
+    void requestWindowImage(ImageDone done) override;
 
     WindowId windowAt(QPoint point, const QList<WindowId> &skip) override;
     std::optional<QRect> windowRect(WindowId window) override;
@@ -26,6 +35,10 @@ public:
     QPoint cursorPos() override;
     bool leftButtonDown() override;
     bool isViewable(WindowId window) override;
+
+private:
+    // The request a window waits for; a new one replaces it.
+    std::unique_ptr<PortalScreenshot> pending_;
 };
 
 // The primary screen's part of a picture of the whole desktop, given each

@@ -221,13 +221,14 @@ void MainForm::Command1_Click()
         if (overlay_)
             overlay_->close();
         // Let the windows that have just been hidden or closed leave the screen.
-        after(SettleBeforeOverlayMs, [this] { openOverlay(); });
+        after(SettleBeforeOverlayMs, [this] {
+            takeScreen([this](const QImage &frozen) { openOverlay(frozen); });
+        });
     });
 }
 
-void MainForm::openOverlay()
+void MainForm::openOverlay(const QImage &frozen)
 {
-    const QImage frozen = takeScreen();
     capturing_ = false;
     if (frozen.isNull())
         return;
@@ -235,15 +236,20 @@ void MainForm::openOverlay()
     overlay_->Form_Load();
 }
 
-QImage MainForm::takeScreen()
+void MainForm::takeScreen(std::function<void(const QImage &)> then)
 {
-    const ScreenImage shot = runner_.wholeScreen();
-    if (shot.image.isNull()) {
-        show();
-        raise();
-        dialogs_.inform(this, shot.error, QStringLiteral("系统"), common::MessageIcon::Information);
-    }
-    return shot.image;
+    const QPointer<MainForm> self(this);
+    runner_.requestWholeScreen([self, then = std::move(then)](const ScreenImage &shot) {
+        if (!self)
+            return;
+        if (shot.image.isNull()) {
+            self->show();
+            self->raise();
+            self->dialogs_.inform(self, shot.error, QStringLiteral("系统"),
+                                  common::MessageIcon::Information);
+        }
+        then(shot.image);
+    });
 }
 
 void MainForm::Command2_Click()
@@ -255,21 +261,25 @@ void MainForm::Command2_Click()
     if (hideSelf)
         hide();
     after(hideSelf ? LeaveScreenMs : 0, [this] {
-        const QImage screen = takeScreen();
-        if (screen.isNull()) {
+        takeScreen([this](const QImage &screen) { wholeScreenTaken(screen); });
+    });
+}
+
+void MainForm::wholeScreenTaken(const QImage &screen)
+{
+    if (screen.isNull()) {
+        capturing_ = false;
+        return;
+    }
+    QApplication::clipboard()->setImage(screen);
+    // The clipboard's own events run before it is read back.
+    after(0, [this] {
+        changebig(true);
+        after(ComeBackMs, [this] {
+            show();
+            raise();
+            activateWindow();
             capturing_ = false;
-            return;
-        }
-        QApplication::clipboard()->setImage(screen);
-        // The clipboard's own events run before it is read back.
-        after(0, [this] {
-            changebig(true);
-            after(ComeBackMs, [this] {
-                show();
-                raise();
-                activateWindow();
-                capturing_ = false;
-            });
         });
     });
 }
@@ -476,22 +486,29 @@ void MainForm::pickInDesktopChooser()
     if (hideSelf)
         hide();
     after(hideSelf ? LeaveScreenMs : 0, [this, hideSelf] {
-        const ScreenImage picked = ws_.pickWindowImage();
-        if (hideSelf) {
-            show();
-            raise();
-            activateWindow();
-        }
-        // No pick leaves the preview as it was.
-        if (picked.image.isNull()) {
-            dialogs_.inform(this, picked.error, QStringLiteral("系统"),
-                            common::MessageIcon::Information);
-        } else {
-            temImage_ = runner_.forDisplay(picked.image);
-            changebig(false);
-        }
-        endPick();
+        const QPointer<MainForm> self(this);
+        ws_.requestWindowImage([self, hideSelf](const ScreenImage &picked) {
+            if (self)
+                self->windowPicked(picked, hideSelf);
+        });
     });
+}
+
+void MainForm::windowPicked(const ScreenImage &picked, bool comeBack)
+{
+    if (comeBack) {
+        show();
+        raise();
+        activateWindow();
+    }
+    // No pick leaves the preview as it was.
+    if (picked.image.isNull()) {
+        dialogs_.inform(this, picked.error, QStringLiteral("系统"), common::MessageIcon::Information);
+    } else {
+        temImage_ = runner_.forDisplay(picked.image);
+        changebig(false);
+    }
+    endPick();
 }
 
 } // namespace areagrab

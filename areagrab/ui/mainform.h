@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
+
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -92,9 +94,12 @@ private:
     void applyWindowHeight();
     void comeBackAfterPick();
     void pickInDesktopChooser();
-    void openOverlay();
-    // The whole screen; on failure says why and returns a null image.
-    QImage takeScreen();
+    void windowPicked(const ScreenImage &picked, bool comeBack);
+    void openOverlay(const QImage &frozen);
+    void wholeScreenTaken(const QImage &screen);
+    // Hands the whole screen to then; on failure says why and hands over a
+    // null image.
+    void takeScreen(std::function<void(const QImage &)> then);
     // Runs step on this window's event loop after ms milliseconds, unless
     // the window is gone by then.
     template <typename Step>
