@@ -237,36 +237,21 @@ void FormRig::captureViaClipboard(const QImage &image)
     form.changebig(true);
 }
 
-ScopedEnv::ScopedEnv(const QMap<QByteArray, QByteArray> &vars)
-{
-    for (auto it = vars.begin(); it != vars.end(); ++it) {
-        saved_.insert(it.key(), qEnvironmentVariableIsSet(it.key().constData())
-                                    ? std::optional<QByteArray>(qgetenv(it.key().constData()))
-                                    : std::nullopt);
-        if (it.value().isEmpty())
-            qunsetenv(it.key().constData());
-        else
-            qputenv(it.key().constData(), it.value());
-    }
-}
-
-ScopedEnv::~ScopedEnv()
-{
-    for (auto it = saved_.begin(); it != saved_.end(); ++it) {
-        if (it.value())
-            qputenv(it.key().constData(), *it.value());
-        else
-            qunsetenv(it.key().constData());
-    }
-}
-
 Run runAreagrab(const QStringList &args, const QMap<QByteArray, QByteArray> &env, int timeoutMs)
 {
-    const ScopedEnv scoped(env);
+    // The program inherits this process's environment as it is at the start.
+    QMap<QByteArray, std::optional<QByteArray>> saved;
+    for (auto it = env.begin(); it != env.end(); ++it) {
+        const char *name = it.key().constData();
+        saved.insert(it.key(), qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+        it.value().isEmpty() ? qunsetenv(name) : qputenv(name, it.value());
+    }
     QByteArray out, err;
     Run r;
     r.rc = testsupport::runProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/areagrab"),
                                    args, &out, &err, timeoutMs);
+    for (auto it = saved.begin(); it != saved.end(); ++it)
+        it.value() ? qputenv(it.key().constData(), *it.value()) : qunsetenv(it.key().constData());
     r.out = QString::fromUtf8(out);
     r.err = QString::fromUtf8(err);
     return r;

@@ -114,19 +114,9 @@ struct FormRig {
     void captureViaClipboard(const QImage &image);
 };
 
-// Sets environment variables (an empty value removes one) for as long as
-// it lives; programs started meanwhile inherit them.
-class ScopedEnv {
-public:
-    explicit ScopedEnv(const QMap<QByteArray, QByteArray> &vars);
-    ~ScopedEnv();
-
-private:
-    QMap<QByteArray, std::optional<QByteArray>> saved_;
-};
-
 // areagrab's command line, built beside the test, run with the environment
-// changes env: its status (-1 when it did not finish), stdout and stderr.
+// changes env (an empty value removes the variable): its status (-1 when it
+// did not finish), stdout and stderr.
 struct Run {
     int rc = -1;
     QString out, err;

@@ -566,8 +566,6 @@ void TestCore::commandLine_data()
     QTest::newRow("help") << QStringList{"--help"} << 0 << "[options] OUT\n" << "" << QSize();
     QTest::newRow("rect") << QStringList{"--rect", "10,20,30,40", "@/a.jpg"} << 0 << "@/a.jpg\t30x40\n" << ""
                           << QSize(30, 40);
-    QTest::newRow("rect over the edge") << QStringList{"--rect", "300,230,50,50", "@/a.jpg"} << 0
-                                        << "@/a.jpg\t20x10" << "" << QSize(20, 10);
     QTest::newRow("window, clamped") << QStringList{"--window-at", "310,5", "@/a.jpg"} << 0 << "@/a.jpg\t20x80"
                                      << "" << QSize(20, 80);
     QTest::newRow("malformed rect") << QStringList{"--rect", "10,10,abc", "@/a.jpg"} << 2 << ""
