@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
