@@ -214,10 +214,7 @@ void MainForm::Command1_Click()
     if (isBusy())
         return;
     capturing_ = true;
-    const bool hideSelf = chk->isChecked();
-    if (hideSelf)
-        hide();
-    after(hideSelf ? LeaveScreenMs : 0, [this] {
+    hideForCapture([this] {
         if (overlay_)
             overlay_->close();
         // Let the windows that have just been hidden or closed leave the screen.
@@ -257,12 +254,17 @@ void MainForm::Command2_Click()
     if (isBusy())
         return;
     capturing_ = true;
-    const bool hideSelf = chk->isChecked();
-    if (hideSelf)
-        hide();
-    after(hideSelf ? LeaveScreenMs : 0, [this] {
-        takeScreen([this](const QImage &screen) { wholeScreenTaken(screen); });
-    });
+    hideForCapture([this] { takeScreen([this](const QImage &screen) { wholeScreenTaken(screen); }); });
+}
+
+void MainForm::hideForCapture(const std::function<void()> &next)
+{
+    if (!chk->isChecked()) {
+        after(0, next);
+        return;
+    }
+    hide();
+    after(LeaveScreenMs, next);
 }
 
 void MainForm::wholeScreenTaken(const QImage &screen)
@@ -483,9 +485,7 @@ void MainForm::pickInDesktopChooser()
     // Minimizing is no way out of the chooser's way here: some Wayland
     // desktops ignore it, and none says whether it happened.
     const bool hideSelf = chk->isChecked();
-    if (hideSelf)
-        hide();
-    after(hideSelf ? LeaveScreenMs : 0, [this, hideSelf] {
+    hideForCapture([this, hideSelf] {
         const QPointer<MainForm> self(this);
         ws_.requestWindowImage([self, hideSelf](const ScreenImage &picked) {
             if (self)

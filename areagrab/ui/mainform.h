@@ -95,6 +95,9 @@ private:
     void comeBackAfterPick();
     void pickInDesktopChooser();
     void windowPicked(const ScreenImage &picked, bool comeBack);
+    // Hides the window when chk is ticked, and runs next once it has left
+    // the screen.
+    void hideForCapture(const std::function<void()> &next);
     void openOverlay(const QImage &frozen);
     void wholeScreenTaken(const QImage &screen);
     // Hands the whole screen to then; on failure says why and hands over a
