@@ -168,7 +168,8 @@ bool GpxReader::readTrackPoint(RawPoint *out)
                 depth = 0;
                 haveTime = false;
                 bool okLat = false, okLon = false;
-                for (const QXmlStreamAttribute &a : xml_.attributes()) {
+                const QXmlStreamAttributes attributes = xml_.attributes(); // const: no detached copy
+                for (const QXmlStreamAttribute &a : attributes) {
                     if (is(a.name(), "lat"))
                         lat = coordinate(a.value(), &okLat);
                     else if (is(a.name(), "lon"))
