@@ -40,12 +40,12 @@ qint64 PathReader::untimed() const { return gpx_ ? gpx_->untimed() : 0; }
 
 bool PathReader::open(const QString &path, QString *error, const common::TimeZoneSetting &zone)
 {
+    gpx_.reset(); // it reads file_
     file_.setFileName(path);
     zone_ = zone;
     buffer_.clear();
     pos_ = 0;
     atEnd_ = failed_ = skipLf_ = skipping_ = false;
-    gpx_.reset();
     gpxError_.clear();
     // A FIFO would block and a device (/dev/zero) never end.
     if (!common::checkInputFile(path, error))

@@ -20,11 +20,11 @@ namespace pathfile {
 // hands out the accepted RMC sentences as points, in file order.
 class PathReader {
 public:
+    PathReader();
+    ~PathReader();
     // False (and *error set) when it is not a regular file or cannot be opened.
     // Times are made in zone. A GPX file is told by its content.
     bool open(const QString &path, QString *error = nullptr, const common::TimeZoneSetting &zone = {});
-    PathReader();
-    ~PathReader();
     // The next point; false at the end of the file or on a read error.
     bool next(PathPoint *point);
     // After next() returned false: whether the file failed to read, and why.
