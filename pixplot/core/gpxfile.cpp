@@ -4,18 +4,13 @@
 
 #include "common/gpxwriter.h"
 
-#include <QXmlStreamReader>
+#include <QBuffer>
+
+#include <charconv>
 
 namespace gpxfile {
 
 namespace {
-
-struct RawPoint {
-    double latitude;
-    double longitude;
-    qint64 utc;
-    int segment;
-};
 
 bool readDigits(QStringView s, qsizetype at, int count, int *value)
 {
@@ -41,6 +36,40 @@ bool is(QStringView name, const char *ascii)
             return false;
     }
     return i == name.size();
+}
+
+// A coordinate attribute as QStringView::toDouble reads it. Plain decimals,
+// nearly every coordinate written, are read here without its locale
+// machinery (both round correctly, so the value is the same); anything else
+// (exponents, a sign '+', spaces, "inf") is left to it.
+double coordinate(QStringView text, bool *ok)
+{
+    char plain[40];
+    const qsizetype n = text.size();
+    if (n > 0 && n <= qsizetype(sizeof plain)) {
+        qsizetype i = 0, digits = 0, point = -1;
+        for (; i < n; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c >= u'0' && c <= u'9')
+                ++digits;
+            else if (c == u'-' && i == 0)
+                ;
+            else if (c == u'.' && point < 0 && digits > 0)
+                point = i;
+            else
+                break;
+            plain[i] = char(c);
+        }
+        if (i == n && digits > 0 && point != n - 1) {
+            double value = 0;
+            const auto r = std::from_chars(plain, plain + n, value);
+            if (r.ec == std::errc() && r.ptr == plain + n) {
+                *ok = true;
+                return value;
+            }
+        }
+    }
+    return text.toDouble(ok);
 }
 
 } // namespace
@@ -106,32 +135,25 @@ std::optional<qint64> ParseGpxTime(QStringView s)
     return common::calendarSeconds(y, mo, d, h, mi, 0) + se - offset;
 }
 
-bool ReadGpx(const QByteArray &bytes, const common::TimeZoneSetting &zone, QList<PathPoint> *points,
-             qint64 *untimed, QString *error)
-{
-    points->clear();
-    std::vector<RawPoint> track, others;
-    track.reserve(size_t(bytes.size() / 100)); // a track point takes about 100 bytes
-    qint64 trackUntimed = 0, otherUntimed = 0;
-    int trackSegment = -1, routeSegment = 0;
+GpxReader::GpxReader(QIODevice *device, const common::TimeZoneSetting &zone) : xml_(device), zone_(zone) {}
 
-    QXmlStreamReader xml(bytes);
-    // Inside a point: which list it goes to, its attributes and time, and
-    // how deep below the point element the reader is.
+bool GpxReader::readTrackPoint(RawPoint *out)
+{
+    // Inside a point: which kind, its attributes and time, and how deep
+    // below the point element the reader is.
     bool inPoint = false, isTrackPoint = false, isWaypoint = false, havePosition = false;
     bool inTime = false, haveTime = false;
     double lat = 0, lon = 0;
     qint64 time = 0;
-    QString timeText; // a time split over several text tokens
     int depth = 0;
-    while (!xml.atEnd()) {
-        const QXmlStreamReader::TokenType token = xml.readNext();
+    while (!xml_.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml_.readNext();
         if (token == QXmlStreamReader::StartElement) {
-            const QStringView name = xml.name();
+            const QStringView name = xml_.name();
             if (inPoint) {
                 if (depth == 0 && is(name, "time")) {
                     inTime = true;
-                    timeText.clear();
+                    timeText_.clear();
                 }
                 ++depth;
                 continue;
@@ -146,65 +168,115 @@ bool ReadGpx(const QByteArray &bytes, const common::TimeZoneSetting &zone, QList
                 depth = 0;
                 haveTime = false;
                 bool okLat = false, okLon = false;
-                for (const QXmlStreamAttribute &a : xml.attributes()) {
+                const QXmlStreamAttributes attributes = xml_.attributes(); // const: no detached copy
+                for (const QXmlStreamAttribute &a : attributes) {
                     if (is(a.name(), "lat"))
-                        lat = a.value().toDouble(&okLat);
+                        lat = coordinate(a.value(), &okLat);
                     else if (is(a.name(), "lon"))
-                        lon = a.value().toDouble(&okLon);
+                        lon = coordinate(a.value(), &okLon);
                 }
                 havePosition = okLat && okLon && lat >= -90 && lat <= 90 && lon >= -180 && lon <= 180;
-                if (trkpt && trackSegment < 0)
-                    trackSegment = 0; // a point outside any trkseg
-                if (rtept && routeSegment == 0)
-                    routeSegment = 1;
+                if (trkpt && trackSegment_ < 0)
+                    trackSegment_ = 0; // a point outside any trkseg
+                if (rtept && routeSegment_ == 0)
+                    routeSegment_ = 1;
             } else if (is(name, "trkseg")) {
-                ++trackSegment;
+                ++trackSegment_;
             } else if (is(name, "rte")) {
-                ++routeSegment;
+                ++routeSegment_;
             }
         } else if (token == QXmlStreamReader::Characters) {
             if (inTime)
-                timeText.append(xml.text());
+                timeText_.append(xml_.text()); // a time may come in several pieces
         } else if (token == QXmlStreamReader::EndElement && inPoint) {
             if (depth > 0) {
                 if (--depth == 0 && inTime) {
                     inTime = false;
-                    const auto t = ParseGpxTime(timeText);
+                    const auto t = ParseGpxTime(timeText_);
                     haveTime = t.has_value();
                     time = t.value_or(0);
                 }
                 continue;
             }
             inPoint = false;
-            if (!haveTime || !havePosition) {
-                ++(isTrackPoint ? trackUntimed : otherUntimed);
+            const bool usable = haveTime && havePosition;
+            if (isTrackPoint) {
+                if (!trackSeen_) {
+                    // A track is the path: the waypoints and routes read so far are not.
+                    trackSeen_ = true;
+                    std::vector<RawPoint>().swap(others_);
+                }
+                if (!usable) {
+                    ++trackUntimed_;
+                    continue;
+                }
+                *out = {lat, lon, time, trackSegment_};
+                return true;
+            }
+            if (trackSeen_)
+                continue;
+            if (!usable) {
+                ++otherUntimed_;
                 continue;
             }
             // Waypoints are segment 0, each route a segment of its own.
-            (isTrackPoint ? track : others)
-                .push_back({lat, lon, time, isTrackPoint ? trackSegment : (isWaypoint ? 0 : routeSegment)});
+            others_.push_back({lat, lon, time, isWaypoint ? 0 : routeSegment_});
         }
     }
-    const bool broken = xml.hasError();
-    const std::vector<RawPoint> &chosen = track.empty() && trackUntimed == 0 ? others : track;
-    if (untimed)
-        *untimed = &chosen == &track ? trackUntimed : otherUntimed;
+    return false;
+}
 
-    points->reserve(qsizetype(chosen.size()));
-    for (const RawPoint &r : chosen) {
-        PathPoint p = systemfinction::MakePathPoint(
-            r.utc, systemfinction::PositionBytesFromDegrees(r.latitude, r.longitude), &zone);
-        if (p.position.isEmpty()) { // a time outside the calendar
-            if (untimed)
-                ++*untimed;
-            continue;
-        }
-        p.segment = r.segment;
-        points->append(std::move(p));
+bool GpxReader::makePoint(const RawPoint &raw, PathPoint *point)
+{
+    PathPoint p = systemfinction::MakePathPoint(
+        raw.utc, systemfinction::PositionBytesFromDegrees(raw.latitude, raw.longitude), &zone_);
+    if (p.position.isEmpty()) { // a time outside the calendar
+        ++outsideCalendar_;
+        return false;
     }
-    if (broken && error)
-        *error = xml.errorString();
-    return !broken;
+    p.segment = raw.segment;
+    *point = std::move(p);
+    return true;
+}
+
+bool GpxReader::next(PathPoint *point)
+{
+    RawPoint raw;
+    while (!xmlDone_) {
+        if (!readTrackPoint(&raw)) {
+            xmlDone_ = true;
+            break;
+        }
+        if (makePoint(raw, point))
+            return true;
+    }
+    // The document is read (or broke off): without a track, the waypoints
+    // and routes before the end are the path.
+    while (othersNext_ < others_.size()) {
+        if (makePoint(others_[othersNext_++], point))
+            return true;
+    }
+    std::vector<RawPoint>().swap(others_);
+    othersNext_ = 0;
+    return false;
+}
+
+bool ReadGpx(const QByteArray &bytes, const common::TimeZoneSetting &zone, QList<PathPoint> *points,
+             qint64 *untimed, QString *error)
+{
+    points->clear();
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    GpxReader reader(&buffer, zone);
+    PathPoint p;
+    while (reader.next(&p))
+        points->append(std::move(p));
+    if (untimed)
+        *untimed = reader.untimed();
+    if (reader.failed() && error)
+        *error = reader.errorString();
+    return !reader.failed();
 }
 
 QByteArray PathDocument(const QList<PathPoint> &points, const QString &trackName)

@@ -6,7 +6,11 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QXmlStreamReader>
 #include <optional>
+#include <vector>
+
+class QIODevice;
 
 namespace gpxfile {
 
@@ -14,7 +18,49 @@ namespace gpxfile {
 // whatever the file is called.
 bool LooksLikeGpx(QByteArrayView head);
 
-// The points of a GPX document: every trkpt with a time (each trkseg a
+// Reads a GPX document from a device as a stream and hands out its points in
+// document order: every trkpt with a time (each trkseg a segment); only when
+// there is no trkpt, the rtept and wpt points with a time. Track points are
+// handed out as they are read, so a long track is never held; waypoints and
+// routes are kept until the end tells whether a track follows.
+class GpxReader {
+public:
+    // The device stays open and unread by others while points are read.
+    GpxReader(QIODevice *device, const common::TimeZoneSetting &zone);
+    // The next point (pointTime in the zone, position the usual text); false
+    // at the end of the document or where the XML breaks off.
+    bool next(PathPoint *point);
+    // After next() returned false: whether the XML broke off, and why.
+    bool failed() const { return xml_.hasError(); }
+    QString errorString() const { return xml_.errorString(); }
+    // The points of the chosen kind left out for want of a (readable) time.
+    qint64 untimed() const { return (trackSeen_ ? trackUntimed_ : otherUntimed_) + outsideCalendar_; }
+
+private:
+    struct RawPoint {
+        double latitude;
+        double longitude;
+        qint64 utc;
+        int segment;
+    };
+    bool readTrackPoint(RawPoint *point); // false at the end or on a fault
+    bool makePoint(const RawPoint &raw, PathPoint *point);
+
+    QXmlStreamReader xml_;
+    common::TimeZoneSetting zone_;
+    std::vector<RawPoint> others_; // waypoints and route points, while no trkpt is seen
+    size_t othersNext_ = 0;
+    bool trackSeen_ = false;
+    bool xmlDone_ = false;
+    qint64 trackUntimed_ = 0;
+    qint64 otherUntimed_ = 0;
+    qint64 outsideCalendar_ = 0;
+    int trackSegment_ = -1;
+    int routeSegment_ = 0;
+    QString timeText_;
+};
+
+// The points of a GPX document (as GpxReader hands them out): every trkpt with a time (each trkseg a
 // segment); only when there is none, the rtept and wpt points with a time.
 // pointTime is the time in zone, position the usual text. *untimed counts
 // the points left out for want of a (readable) time. False with *error when

@@ -33,18 +33,20 @@ bool cannotBeRmc(const char *line, qsizetype length)
 
 } // namespace
 
+PathReader::PathReader() = default;
+PathReader::~PathReader() = default;
+
+qint64 PathReader::untimed() const { return gpx_ ? gpx_->untimed() : 0; }
+
 bool PathReader::open(const QString &path, QString *error, const common::TimeZoneSetting &zone)
 {
+    gpx_.reset(); // it reads file_
     file_.setFileName(path);
     zone_ = zone;
     buffer_.clear();
     pos_ = 0;
     atEnd_ = failed_ = skipLf_ = skipping_ = false;
-    isGpx_ = false;
-    gpxPoints_.clear();
-    gpxNext_ = 0;
     gpxError_.clear();
-    untimed_ = 0;
     // A FIFO would block and a device (/dev/zero) never end.
     if (!common::checkInputFile(path, error))
         return false;
@@ -56,18 +58,9 @@ bool PathReader::open(const QString &path, QString *error, const common::TimeZon
     // GPX is told by its content, whatever the file is called.
     if (!gpxfile::LooksLikeGpx(file_.peek(4096)))
         return true;
-    isGpx_ = true;
-    const QByteArray bytes = file_.readAll();
-    if (file_.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file_.errorString();
-        return false;
-    }
-    QString xmlError;
-    if (!gpxfile::ReadGpx(bytes, zone_, &gpxPoints_, &untimed_, &xmlError)) {
-        failed_ = true; // the points before the fault are still handed out
-        gpxError_ = xmlError;
-    }
+    // Read as a stream from the file: memory follows the points kept, not
+    // the file's size.
+    gpx_ = std::make_unique<gpxfile::GpxReader>(&file_, zone_);
     return true;
 }
 
@@ -138,13 +131,17 @@ bool PathReader::nextLine(QByteArrayView *line)
 
 bool PathReader::next(PathPoint *point)
 {
-    if (isGpx_) {
-        if (gpxNext_ >= gpxPoints_.size()) {
-            gpxPoints_.clear();
-            return false;
+    if (gpx_) {
+        if (gpx_->next(point))
+            return true;
+        // The points before a fault have been handed out.
+        if (file_.error() != QFileDevice::NoError) {
+            failed_ = true; // a read error, not the XML breaking off
+        } else if (gpx_->failed()) {
+            failed_ = true;
+            gpxError_ = gpx_->errorString();
         }
-        *point = std::move(gpxPoints_[gpxNext_++]);
-        return true;
+        return false;
     }
     QByteArrayView line;
     while (nextLine(&line)) {

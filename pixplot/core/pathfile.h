@@ -8,6 +8,11 @@
 #include <QByteArray>
 #include <QFile>
 #include <QList>
+#include <memory>
+
+namespace gpxfile {
+class GpxReader;
+}
 
 namespace pathfile {
 
@@ -15,9 +20,10 @@ namespace pathfile {
 // hands out the accepted RMC sentences as points, in file order.
 class PathReader {
 public:
+    PathReader();
+    ~PathReader();
     // False (and *error set) when it is not a regular file or cannot be opened.
-    // Times are made in zone. A GPX file (told by its content) is read whole
-    // at open, as its points are chosen only once the document is seen.
+    // Times are made in zone. A GPX file is told by its content.
     bool open(const QString &path, QString *error = nullptr, const common::TimeZoneSetting &zone = {});
     // The next point; false at the end of the file or on a read error.
     bool next(PathPoint *point);
@@ -25,14 +31,11 @@ public:
     bool failed() const { return failed_; }
     QString errorString() const { return gpxError_.isEmpty() ? file_.errorString() : gpxError_; }
     // GPX points left out for want of a time.
-    qint64 untimed() const { return untimed_; }
-    bool isGpx() const { return isGpx_; }
+    qint64 untimed() const;
+    bool isGpx() const { return bool(gpx_); }
     // A size hint for callers that keep the points: one RMC sentence per
-    // 132 bytes is what loggers write.
-    qsizetype expectedPoints() const
-    {
-        return isGpx_ ? gpxPoints_.size() : qsizetype(file_.size() / 132);
-    }
+    // 132 bytes is what loggers write, a GPX track point takes about 100.
+    qsizetype expectedPoints() const { return qsizetype(file_.size() / (gpx_ ? 100 : 132)); }
 
 private:
     bool fill();          // reads the next block behind what is left; false at the end
@@ -41,11 +44,8 @@ private:
     QFile file_;
     common::TimeZoneSetting zone_;
     QByteArray buffer_;
-    bool isGpx_ = false;
-    QList<PathPoint> gpxPoints_;
-    qsizetype gpxNext_ = 0;
+    std::unique_ptr<gpxfile::GpxReader> gpx_; // set for a GPX file
     QString gpxError_;
-    qint64 untimed_ = 0;
     qsizetype pos_ = 0;      // start of the unread part of buffer_
     bool atEnd_ = false;     // the file has nothing more to read
     bool failed_ = false;

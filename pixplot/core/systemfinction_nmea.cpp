@@ -4,6 +4,7 @@
 
 #include "common/timezone.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -246,29 +247,30 @@ namespace systemfinction {
 QByteArray PositionBytesFromDegrees(double latitude, double longitude)
 {
     // Minutes are rounded to four decimals first, so 59.99999 carries into
-    // the next degree instead of reading 60.0000.
-    QByteArray out;
-    out.reserve(32);
-    auto half = [&out](double v, char positive, char negative, int degreeDigits) {
-        out.append(v < 0 ? negative : positive);
+    // the next degree instead of reading 60.0000. Written into a buffer
+    // first: a GPX track gives a million of these, one allocation each.
+    char out[96];
+    char *at = out;
+    auto half = [&at](double v, char positive, char negative, int degreeDigits) {
+        *at++ = v < 0 ? negative : positive;
         const qint64 tenThousandths = std::llround(std::fabs(v) * 600000.0);
         const qint64 degrees = tenThousandths / 600000;
         const qint64 minutes = tenThousandths % 600000;
-        char buf[40];
+        char buf[24];
         char *end = std::to_chars(buf, buf + sizeof buf, degrees).ptr;
         for (qsizetype pad = degreeDigits - (end - buf); pad > 0; --pad)
-            out.append('0');
-        out.append(buf, end - buf);
-        out.append('\xB0'); // the degree sign in Latin-1
+            *at++ = '0';
+        at = std::copy(buf, end, at);
+        *at++ = '\xB0'; // the degree sign in Latin-1
         const char m[] = {char('0' + minutes / 100000), char('0' + minutes / 10000 % 10), '.',
                           char('0' + minutes / 1000 % 10), char('0' + minutes / 100 % 10),
                           char('0' + minutes / 10 % 10), char('0' + minutes % 10), '\''};
-        out.append(m, sizeof m);
+        at = std::copy(m, m + sizeof m, at);
     };
     half(latitude, 'N', 'S', 2);
-    out.append(',');
+    *at++ = ',';
     half(longitude, 'E', 'W', 3);
-    return out;
+    return QByteArray(out, at - out);
 }
 
 QString PositionTextFromDegrees(double latitude, double longitude)

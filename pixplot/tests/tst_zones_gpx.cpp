@@ -5,6 +5,7 @@
 #include "core/systemfinction.h"
 #include "tst_photofixtures.h"
 
+#include <QBuffer>
 #include <QComboBox>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -158,6 +159,9 @@ private slots:
     void corpusThroughGpsbabel_data();
     void corpusThroughGpsbabel();
     void segmentsFractionsAndOffsets();
+    void coordinateSpellings_data();
+    void coordinateSpellings();
+    void trackReadAsStream();
     void windowZoneAndInterpolation();
 
 private:
@@ -412,6 +416,71 @@ void TestZonesGpx::segmentsFractionsAndOffsets()
                               &untimed, &error));
     QCOMPARE(points.size(), 2);
     QVERIFY(!error.isEmpty());
+}
+
+void TestZonesGpx::coordinateSpellings_data()
+{
+    // Plain decimals take a quick path; every other spelling must read as
+    // before. An empty position: the point is refused and counted.
+    QTest::addColumn<QByteArray>("lat");
+    QTest::addColumn<QString>("position");
+    QTest::newRow("plain") << QByteArray("31.5") << QStringLiteral("N31°30.0000',E120°00.0000'");
+    QTest::newRow("negative") << QByteArray("-16.75") << QStringLiteral("S16°45.0000',E120°00.0000'");
+    QTest::newRow("leading zeros") << QByteArray("031.50") << QStringLiteral("N31°30.0000',E120°00.0000'");
+    QTest::newRow("many digits") << QByteArray("31.50000000000000000000000000000000000000001")
+                                 << QStringLiteral("N31°30.0000',E120°00.0000'");
+    QTest::newRow("plus") << QByteArray("+31.5") << QStringLiteral("N31°30.0000',E120°00.0000'");
+    QTest::newRow("exponent") << QByteArray("3.15e1") << QStringLiteral("N31°30.0000',E120°00.0000'");
+    QTest::newRow("spaces") << QByteArray(" 31.5 ") << QStringLiteral("N31°30.0000',E120°00.0000'");
+    QTest::newRow("no integer part") << QByteArray(".5") << QStringLiteral("N00°30.0000',E120°00.0000'");
+    QTest::newRow("trailing point") << QByteArray("31.") << QStringLiteral("N31°00.0000',E120°00.0000'");
+    QTest::newRow("character reference") << QByteArray("&#51;1.5") << QStringLiteral("N31°30.0000',E120°00.0000'");
+    QTest::newRow("comma") << QByteArray("31,5") << QString();
+    QTest::newRow("two points") << QByteArray("31.5.1") << QString();
+    QTest::newRow("sign alone") << QByteArray("-") << QString();
+    QTest::newRow("out of range") << QByteArray("90.0000001") << QString();
+    QTest::newRow("not a number") << QByteArray("nan") << QString();
+}
+
+void TestZonesGpx::coordinateSpellings()
+{
+    QFETCH(QByteArray, lat);
+    QFETCH(QString, position);
+    const QByteArray gpx = "<gpx version=\"1.1\"><trk><trkseg><trkpt lat=\"" + lat
+        + "\" lon=\"120\"><time>2026-05-01T10:00:00Z</time></trkpt></trkseg></trk></gpx>";
+    QList<PathPoint> points;
+    qint64 untimed = -1;
+    QVERIFY(gpxfile::ReadGpx(gpx, common::TimeZoneSetting(), &points, &untimed, nullptr));
+    QCOMPARE(points.size(), position.isEmpty() ? 0 : 1);
+    QCOMPARE(untimed, position.isEmpty() ? 1 : 0);
+    if (!points.isEmpty())
+        QCOMPARE(points[0].positionText(), position);
+}
+
+void TestZonesGpx::trackReadAsStream()
+{
+    // Track points come out while most of the file is still unread, and the
+    // waypoints read before the track are dropped, not kept.
+    common::gpx::Document doc;
+    doc.waypoints.append({1, 2, kTrackStart, QStringLiteral("w")});
+    doc.segments.append(QList<common::gpx::Point>());
+    for (int i = 0; i < 20000; ++i)
+        doc.segments[0].append({31 + i * 1e-5, 121, kTrackStart + i, QString()});
+    QBuffer file;
+    file.setData(common::gpx::write(doc));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    gpxfile::GpxReader reader(&file, common::TimeZoneSetting::parse(QStringLiteral("UTC")).value());
+    PathPoint p;
+    QVERIFY(reader.next(&p));
+    QCOMPARE(p.positionText(), QStringLiteral("N31°00.0000',E121°00.0000'"));
+    QVERIFY2(file.pos() < file.size() / 10, qPrintable(QString::number(file.pos())));
+    qint64 count = 1;
+    while (reader.next(&p))
+        ++count;
+    QCOMPARE(count, 20000);
+    QCOMPARE(p.utcSeconds(), kTrackStart + 19999);
+    QVERIFY(!reader.failed());
+    QCOMPARE(reader.untimed(), 0);
 }
 
 void TestZonesGpx::windowZoneAndInterpolation()
