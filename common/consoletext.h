@@ -1,6 +1,9 @@
 #pragma once
 // Command-line output: UTF-8 lines on stdout or stderr.
+#include <QCommandLineOption>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <cstdio>
 
 namespace common {
@@ -8,5 +11,19 @@ namespace common {
 // Writes text and "\n" to stream as UTF-8. A message's CR LF line ends
 // become plain line ends, so each of its lines is one console line.
 void printLine(FILE *stream, const QString &text);
+
+// The command lines' --help: one "Usage: PROGRAM SYNOPSIS" line a synopsis,
+// the summary, then "Options:" with one option a line ("  -h, --help",
+// "  --port <P>"), the descriptions in one column after the longest.
+QString helpText(const QString &program, const QStringList &synopses, const QString &summary,
+                 const QList<QCommandLineOption> &options);
+
+// The message for arguments QCommandLineParser refused (parser.errorText()),
+// in Chinese: "未知选项：--x", "选项 --x 缺少值", "选项 --x 不带值".
+QString usageErrorText(const QString &parserError, const QStringList &unknownOptions);
+
+// The command lines' one refusal of an output that exists already:
+// "文件已经存在：PATH（加 --overwrite 覆盖）".
+QString overwriteRefusal(const QString &path);
 
 } // namespace common

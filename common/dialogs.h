@@ -37,6 +37,11 @@ public:
                                            const QString &initial = QString()) = 0;
 };
 
+// The windows' one overwrite question: true when path does not exist yet or
+// the user answers Yes to "文件已经存在，是否覆盖文件？" (question icon, title as
+// given). Whether path may be written at all is the caller's check.
+bool confirmOverwrite(Dialogs &dialogs, QWidget *parent, const QString &path, const QString &title);
+
 // Turns "desc|pat;pat|desc|pat" into Qt's "desc (pat pat);;desc (pat)".
 // Each pattern is offered in lower and upper case too, since file names on
 // Linux are case-sensitive and photos come as .jpg and .JPG alike.

@@ -2,6 +2,7 @@
 
 #include "core/screenrect.h"
 #include "common/bmp2jpg.h"
+#include "common/consoletext.h"
 #include "common/safefile.h"
 
 #include <QFileInfo>
@@ -101,7 +102,7 @@ int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QStri
         return 1;
     }
     if (target == SaveTarget::Existing && !request.overwrite) {
-        *err = QStringLiteral("文件已经存在：%1（要覆盖请加 --overwrite）").arg(request.out);
+        *err = common::overwriteRefusal(request.out);
         return 1;
     }
     if (request.mode == CaptureRequest::Mode::WindowAt && !runner.windowSystem().findsWindows()) {

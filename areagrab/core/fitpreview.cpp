@@ -1,6 +1,6 @@
 #include "core/fitpreview.h"
 
-#include "core/rounding.h"
+#include "common/rounding.h"
 
 namespace areagrab {
 
@@ -9,13 +9,13 @@ PreviewFit fitPreview(qint64 w, qint64 h)
     PreviewFit fit;
     if (w > PreviewBoxWidth) {
         fit.stretch = true;
-        const qint64 n = roundHalfEven(double(h * PreviewBoxWidth) / double(w));
+        const qint64 n = common::roundHalfEven(double(h * PreviewBoxWidth) / double(w));
         if (n <= PreviewBoxHeight) {
             fit.width = PreviewBoxWidth;
             fit.height = n;
         } else {
             fit.height = PreviewBoxHeight;
-            fit.width = roundHalfEven(double(w * PreviewBoxHeight) / double(h));
+            fit.width = common::roundHalfEven(double(w * PreviewBoxHeight) / double(h));
         }
     } else if (h < PreviewBoxHeight) {
         fit.stretch = false;
@@ -25,7 +25,7 @@ PreviewFit fitPreview(qint64 w, qint64 h)
         // Exactly 3870 high lands here too and keeps its own size.
         fit.stretch = true;
         fit.height = PreviewBoxHeight;
-        fit.width = roundHalfEven(double(w * PreviewBoxHeight) / double(h));
+        fit.width = common::roundHalfEven(double(w * PreviewBoxHeight) / double(h));
     }
     fit.windowHeight = fit.height + WindowExtraHeight;
     return fit;

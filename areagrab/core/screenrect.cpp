@@ -1,6 +1,6 @@
 #include "core/screenrect.h"
 
-#include "core/rounding.h"
+#include "common/rounding.h"
 
 #include <algorithm>
 
@@ -24,10 +24,10 @@ QRect clampToScreen(const QRect &windowRect, const QRect &screen)
 
 QRect logicalToDevice(const QRect &logical, qreal dpr)
 {
-    const qint64 left = roundHalfEven(logical.x() * dpr);
-    const qint64 top = roundHalfEven(logical.y() * dpr);
-    const qint64 right = roundHalfEven((qint64(logical.x()) + logical.width()) * dpr);
-    const qint64 bottom = roundHalfEven((qint64(logical.y()) + logical.height()) * dpr);
+    const qint64 left = common::roundHalfEven(logical.x() * dpr);
+    const qint64 top = common::roundHalfEven(logical.y() * dpr);
+    const qint64 right = common::roundHalfEven((qint64(logical.x()) + logical.width()) * dpr);
+    const qint64 bottom = common::roundHalfEven((qint64(logical.y()) + logical.height()) * dpr);
     return QRect(int(left), int(top), int(right - left), int(bottom - top));
 }
 

@@ -1,6 +1,6 @@
 #include "core/selection.h"
 
-#include "core/rounding.h"
+#include "common/rounding.h"
 
 #include <charconv>
 
@@ -39,10 +39,10 @@ void Selection::drag(float x, float y, int screenHeight)
 
 QRect Selection::captureRect() const
 {
-    const qint64 left = roundHalfEven(frame_.left);
-    const qint64 top = roundHalfEven(frame_.top);
-    const qint64 right = roundHalfEven(float(frame_.left + frame_.width));
-    const qint64 bottom = roundHalfEven(float(frame_.top + frame_.height));
+    const qint64 left = common::roundHalfEven(frame_.left);
+    const qint64 top = common::roundHalfEven(frame_.top);
+    const qint64 right = common::roundHalfEven(float(frame_.left + frame_.width));
+    const qint64 bottom = common::roundHalfEven(float(frame_.top + frame_.height));
     return QRect(int(left), int(top), int(right - left), int(bottom - top));
 }
 

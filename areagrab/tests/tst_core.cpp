@@ -6,7 +6,6 @@
 #include "core/commandline.h"
 #include "core/fitpreview.h"
 #include "core/highlightframe.h"
-#include "core/rounding.h"
 #include "core/screenrect.h"
 #include "core/selection.h"
 #include "platform/portalwindowsystem.h"
@@ -64,9 +63,6 @@ public:
 class TestCore : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void roundHalfEven_data();
-    void roundHalfEven();
-    void twipsPixels();
     void fitPreview_data();
     void fitPreview();
     void fitPreviewKeepsProportions_data();
@@ -99,41 +95,6 @@ private Q_SLOTS:
     void commandLine_data();
     void commandLine();
 };
-
-void TestCore::roundHalfEven_data()
-{
-    QTest::addColumn<double>("value");
-    QTest::addColumn<qint64>("expected");
-    QTest::newRow("2.5 down") << 2.5 << qint64(2);
-    QTest::newRow("3.5 up") << 3.5 << qint64(4);
-    QTest::newRow("0.5 down") << 0.5 << qint64(0);
-    QTest::newRow("-2.5") << -2.5 << qint64(-2);
-    QTest::newRow("-1.5") << -1.5 << qint64(-2);
-    QTest::newRow("2.4999") << 2.4999 << qint64(2);
-    QTest::newRow("2.5001") << 2.5001 << qint64(3);
-    QTest::newRow("-0.4") << -0.4 << qint64(0);
-    QTest::newRow("whole") << 7.0 << qint64(7);
-}
-
-void TestCore::roundHalfEven()
-{
-    QFETCH(double, value);
-    QFETCH(qint64, expected);
-    QCOMPARE(areagrab::roundHalfEven(value), expected);
-}
-
-void TestCore::twipsPixels()
-{
-    QCOMPARE(twipsToPixels(5160), 344);
-    QCOMPARE(twipsToPixels(3870), 258);
-    QCOMPARE(twipsToPixels(1275), 85);
-    QCOMPARE(twipsToPixels(1410), 94);
-    QCOMPARE(twipsToPixels(1500 + 22), 101); // 101.47
-    QCOMPARE(twipsToPixels(7 * 15 + 7), 7);  // 7.47
-    QCOMPARE(twipsToPixels(7 * 15 + 8), 8);  // 7.53
-    QCOMPARE(pixelsToTwips(344), qint64(5160));
-    QCOMPARE(pixelsToTwips(0.5), qint64(8)); // 7.5 -> 8
-}
 
 void TestCore::fitPreview_data()
 {
@@ -584,7 +545,7 @@ void TestCore::commandLine_data()
     QTest::newRow("unwritable") << QStringList{"--full", "@/file/a.jpg"} << 1 << ""
                                 << "图片保存失败：@/file/a.jpg（路径中有一项不是文件夹）" << QSize();
     QTest::newRow("existing file kept") << QStringList{"--full", "@/file"} << 1 << ""
-                                        << "文件已经存在：@/file（要覆盖请加 --overwrite）" << QSize();
+                                        << "文件已经存在：@/file（加 --overwrite 覆盖）" << QSize();
     QTest::newRow("overwrite") << QStringList{"--full", "--overwrite", "@/file"} << 0 << "@/file\t320x240" << ""
                                << QSize(320, 240);
     QTest::newRow("no screen") << QStringList{"--full", "@/a.jpg"} << 1 << "" << "没有可用的屏幕" << QSize();

@@ -1,7 +1,7 @@
 #include "ui/mainform.h"
 
 #include "core/fitpreview.h"
-#include "core/rounding.h"
+#include "common/rounding.h"
 #include "core/savename.h"
 #include "ui/catform.h"
 #include "ui/wrapbutton.h"
@@ -40,8 +40,8 @@ constexpr qint64 RepaintAfterHighlightMs = 60;
 
 void placeTwips(QWidget *w, int left, int top, int width, int height)
 {
-    w->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
-                   twipsToPixels(height));
+    w->setGeometry(common::twipsToPixels(left), common::twipsToPixels(top), common::twipsToPixels(width),
+                   common::twipsToPixels(height));
 }
 
 // The 29 x 24 target the user drags onto a window.
@@ -133,7 +133,7 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
     pollTimer_.setInterval(PickPollMs);
     connect(&pollTimer_, &QTimer::timeout, this, &MainForm::pollPickButton);
 
-    setFixedWidth(twipsToPixels(ClientWidthTwips));
+    setFixedWidth(common::twipsToPixels(ClientWidthTwips));
     setWindowHeightTwips(InitialWindowHeight);
 }
 
@@ -173,7 +173,7 @@ void MainForm::applyWindowHeight()
     int frame = 0;
     if (isVisible())
         frame = std::max(0, frameGeometry().height() - geometry().height());
-    const int client = std::max(1, twipsToPixels(windowHeightTwips_) - frame);
+    const int client = std::max(1, common::twipsToPixels(windowHeightTwips_) - frame);
     if (minimumHeight() != client || maximumHeight() != client)
         setFixedHeight(client);
 }
@@ -198,11 +198,11 @@ void MainForm::changebig(bool fromClipboard)
     tem_img->setPixmap(QPixmap::fromImage(temImage_));
     tem_img->resize(logical.toSize());
 
-    const PreviewFit fit = fitPreview(pixelsToTwips(logical.width()),
-                                      pixelsToTwips(logical.height()));
+    const PreviewFit fit = fitPreview(common::pixelsToTwips(logical.width()),
+                                      common::pixelsToTwips(logical.height()));
     pic_img->clear();
     pic_img->setScaledContents(fit.stretch);
-    pic_img->resize(twipsToPixels(fit.width), twipsToPixels(fit.height));
+    pic_img->resize(common::twipsToPixels(fit.width), common::twipsToPixels(fit.height));
     if (!temImage_.isNull())
         pic_img->setPixmap(QPixmap::fromImage(temImage_));
     setWindowHeightTwips(fit.windowHeight);
@@ -301,8 +301,7 @@ void MainForm::cmdSave_Click()
     QString reason;
     const SaveTarget target = CaptureRunner::checkTarget(name, &reason);
     if (target == SaveTarget::Existing
-        && !dialogs_.askYesNo(this, QStringLiteral("文件已经存在，是否覆盖文件？"),
-                              QStringLiteral("询问"), common::MessageIcon::Question))
+        && !common::confirmOverwrite(dialogs_, this, name, QStringLiteral("询问")))
         return;
     // The user must not believe a capture was saved when it was not.
     if (target != SaveTarget::Refused && CaptureRunner::save(temImage_, name, &reason))

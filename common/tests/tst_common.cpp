@@ -1,6 +1,7 @@
 #include "common/bmp2jpg.h"
 #include "common/dialogs.h"
 #include "common/programfolder.h"
+#include "common/rounding.h"
 #include "common/scripteddialogs.h"
 #include "common/textfile.h"
 #include "common/testsupport.h"
@@ -40,6 +41,9 @@ private Q_SLOTS:
     void sharedProgramFolder_data();
     void sharedProgramFolder();
     void qtTextsInChinese();
+    void roundHalfEven_data();
+    void roundHalfEven();
+    void twipsPixels();
 };
 
 void TestCommon::splitLines_data()
@@ -279,6 +283,41 @@ void TestCommon::qtTextsInChinese()
         const QString text = box.button(e.button)->text();
         QVERIFY2(text.contains(QString::fromUtf16(e.word)), qPrintable(text));
     }
+}
+
+void TestCommon::roundHalfEven_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<qint64>("expected");
+    QTest::newRow("2.5 down") << 2.5 << qint64(2);
+    QTest::newRow("3.5 up") << 3.5 << qint64(4);
+    QTest::newRow("0.5 down") << 0.5 << qint64(0);
+    QTest::newRow("-2.5") << -2.5 << qint64(-2);
+    QTest::newRow("-1.5") << -1.5 << qint64(-2);
+    QTest::newRow("2.4999") << 2.4999 << qint64(2);
+    QTest::newRow("2.5001") << 2.5001 << qint64(3);
+    QTest::newRow("-0.4") << -0.4 << qint64(0);
+    QTest::newRow("whole") << 7.0 << qint64(7);
+}
+
+void TestCommon::roundHalfEven()
+{
+    QFETCH(double, value);
+    QFETCH(qint64, expected);
+    QCOMPARE(common::roundHalfEven(value), expected);
+}
+
+void TestCommon::twipsPixels()
+{
+    QCOMPARE(twipsToPixels(5160), 344);
+    QCOMPARE(twipsToPixels(3870), 258);
+    QCOMPARE(twipsToPixels(1275), 85);
+    QCOMPARE(twipsToPixels(1410), 94);
+    QCOMPARE(twipsToPixels(1500 + 22), 101); // 101.47
+    QCOMPARE(twipsToPixels(7 * 15 + 7), 7);  // 7.47
+    QCOMPARE(twipsToPixels(7 * 15 + 8), 8);  // 7.53
+    QCOMPARE(pixelsToTwips(344), qint64(5160));
+    QCOMPARE(pixelsToTwips(0.5), qint64(8)); // 7.5 -> 8
 }
 
 QTEST_MAIN(TestCommon)

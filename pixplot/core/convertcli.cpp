@@ -183,7 +183,7 @@ std::optional<int> runConvertOptions(const QCommandLineParser &parser)
     if (!parser.isSet(QStringLiteral("overwrite"))) {
         for (const Target &t : std::as_const(targets)) {
             if (QFileInfo::exists(t.fileName)) {
-                printErr(QStringLiteral("文件已经存在：%1（加 --overwrite 覆盖）").arg(t.fileName));
+                printErr(common::overwriteRefusal(t.fileName));
                 return 1;
             }
         }

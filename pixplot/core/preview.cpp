@@ -1,5 +1,7 @@
 #include "core/preview.h"
 
+#include "common/rounding.h"
+
 #include <QImageReader>
 
 #include <cmath>
@@ -50,8 +52,8 @@ QImage ReadPreviewImage(const QString &path, QSize *fullSize, qreal deviceRatio)
         return whole;
     }
     const Placement p = PlacePicture(upright.width(), upright.height());
-    QSize shown(int(std::ceil(p.width * deviceRatio / kTwipsPerPixel)),
-                int(std::ceil(p.height * deviceRatio / kTwipsPerPixel)));
+    QSize shown(int(std::ceil(p.width * deviceRatio / common::TwipsPerPixel)),
+                int(std::ceil(p.height * deviceRatio / common::TwipsPerPixel)));
     shown = shown.boundedTo(upright).expandedTo(QSize(1, 1));
     reader.setScaledSize(turned ? shown.transposed() : shown);
     const QImage picture = reader.read();

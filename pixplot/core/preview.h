@@ -10,7 +10,6 @@ namespace preview {
 
 inline constexpr int kBoxWidthTwips = 4200;  // 280 pixels
 inline constexpr int kBoxHeightTwips = 3150; // 210 pixels
-inline constexpr int kTwipsPerPixel = 15;
 
 struct Placement {
     int x = 0, y = 0, width = 0, height = 0; // twips

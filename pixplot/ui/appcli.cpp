@@ -274,7 +274,7 @@ int runToMap(const QCommandLineParser &parser)
         return 1;
     }
     if (target.exists() && !parser.isSet(QStringLiteral("overwrite"))) {
-        printLine(stderr, QStringLiteral("文件已经存在：%1（加 --overwrite 覆盖）").arg(out));
+        printLine(stderr, common::overwriteRefusal(out));
         return 1;
     }
 

@@ -12,6 +12,7 @@
 #include "ui/photolistmodel.h"
 
 #include "common/dialogs.h"
+#include "common/rounding.h"
 #include "common/safefile.h"
 
 #include <QButtonGroup>
@@ -198,8 +199,8 @@ void PixplotMain::buildForm()
     picture_review->setObjectName(QStringLiteral("picture_review"));
     Pictemp = new QLabel(picture_review);
     Pictemp->setObjectName(QStringLiteral("Pictemp"));
-    Pictemp->setFixedSize(preview::kBoxWidthTwips / preview::kTwipsPerPixel,
-                          preview::kBoxHeightTwips / preview::kTwipsPerPixel);
+    Pictemp->setFixedSize(common::twipsToPixels(preview::kBoxWidthTwips),
+                          common::twipsToPixels(preview::kBoxHeightTwips));
     {
         auto *l = new QVBoxLayout(picture_review);
         l->addWidget(Pictemp);
@@ -354,7 +355,7 @@ void PixplotMain::buildForm()
     pic_info->setObjectName(QStringLiteral("pic_info"));
     pic_info->setFrameShape(QFrame::Box);
     pic_info->setAutoFillBackground(true);
-    pic_info->setFixedSize(6000 / preview::kTwipsPerPixel + 20, 90);
+    pic_info->setFixedSize(common::twipsToPixels(6000) + 20, 90);
     txt_info = new QLabel(pic_info);
     txt_info->setObjectName(QStringLiteral("txt_info"));
     txt_info->setGeometry(10, 6, 400, 20);
@@ -637,7 +638,7 @@ void PixplotMain::ListView_ItemClick(qsizetype row)
     }
     picture_review->setTitle(preview::CaptionText(full.width(), full.height(), info.size()));
     placement_ = preview::PlacePicture(full.width(), full.height());
-    const double px = 1.0 / preview::kTwipsPerPixel;
+    const double px = 1.0 / common::TwipsPerPixel;
     const QRectF target(placement_.x * px, placement_.y * px, placement_.width * px,
                         placement_.height * px);
     QPainter painter(&canvas);
@@ -662,7 +663,7 @@ void PixplotMain::ShowProgress(const QString &caption, qint64 current, qint64 to
         changed = true;
     }
     if (s.hasBar) {
-        const int barWidth = s.barTwips / preview::kTwipsPerPixel;
+        const int barWidth = common::twipsToPixels(s.barTwips);
         if (txt_info->text() != s.text || sp_info->width() != barWidth) {
             txt_info->setText(s.text);
             sp_info->resize(barWidth, sp_info->height());

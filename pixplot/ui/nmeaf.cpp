@@ -7,6 +7,7 @@
 
 #include "common/cjkfont.h"
 #include "common/dialogs.h"
+#include "common/rounding.h"
 #include "common/safefile.h"
 
 #include <QFileInfo>
@@ -17,12 +18,11 @@
 
 namespace {
 
-// Layout values are in twips, 15 to the pixel.
-int px(int twips) { return qRound(twips / 15.0); }
-
+// Layout values are in twips.
 void place(QWidget *w, int left, int top, int width, int height)
 {
-    w->setGeometry(px(left), px(top), px(width), px(height));
+    using common::twipsToPixels;
+    w->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
 }
 
 const QString kOffsetLabel =
@@ -52,7 +52,7 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
     setFont(common::songTiFont(9));
     // Taller than the two conversion frames by the map page frame and the
     // GPX frame below them.
-    setFixedSize(px(7695), px(3750));
+    setFixedSize(common::twipsToPixels(7695), common::twipsToPixels(3750));
     // A frame's caption sits on its top border, and the border starts half a
     // caption line down, so the controls' twip positions land inside it.
     setStyleSheet(QStringLiteral(
@@ -68,13 +68,9 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
     const auto makeLabel = [this](QWidget *parent, const char *name) {
         auto *l = new QLabel(kOffsetLabel, parent);
         l->setObjectName(QString::fromLatin1(name));
-        // The runs of spaces in the label leave the gaps the boxes sit in;
-        // they assume 宋体's half-width spaces. Where 宋体 is missing, a
-        // fixed-pitch CJK face keeps that width (the serif fallback's
-        // spaces are far narrower and the text would run under the boxes).
+        // The runs of spaces in the label leave the gaps the boxes sit in.
         QFont f = font();
-        f.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
-                       QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("Noto Serif CJK SC")});
+        f.setFamilies(common::songTiFamilies(common::SpaceWidth::HalfWidth));
         l->setFont(f);
         return l;
     };
@@ -174,10 +170,7 @@ bool NMEAF::mayWrite(const QString &fileName)
                         common::MessageIcon::Critical);
         return false;
     }
-    if (!QFileInfo::exists(fileName))
-        return true;
-    return dialogs_.askYesNo(this, QStringLiteral("文件已经存在，是否覆盖文件？"), kAsk,
-                             common::MessageIcon::Question);
+    return common::confirmOverwrite(dialogs_, this, fileName, kAsk);
 }
 
 std::optional<double> NMEAF::offsetFromBox(int index)

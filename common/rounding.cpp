@@ -1,8 +1,8 @@
-#include "core/rounding.h"
+#include "rounding.h"
 
 #include <cmath>
 
-namespace areagrab {
+namespace common {
 
 qint64 roundHalfEven(double value)
 {
@@ -26,4 +26,4 @@ qint64 pixelsToTwips(double pixels)
     return roundHalfEven(pixels * TwipsPerPixel);
 }
 
-} // namespace areagrab
+} // namespace common
