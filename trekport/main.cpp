@@ -22,7 +22,7 @@ int main(int argc, char *argv[])
         QTextStream err(stderr);
         out.setEncoding(QStringConverter::Utf8);
         err.setEncoding(QStringConverter::Utf8);
-        const int code = trekport::runCommandLine(app.arguments(), out, err);
+        const int code = trekport::run(app.arguments(), out, err);
         out.flush();
         err.flush();
         return code;

@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "common/clock.h"
+#include "common/consoletext.h"
 #include "common/safefile.h"
 #include "gpxexport.h"
 #include "gtxtfile.h"
@@ -86,7 +87,7 @@ bool refuseExisting(const QString &path, bool overwrite, QTextStream &err)
     }
     if (overwrite || !QFileInfo::exists(path))
         return false;
-    err << QStringLiteral("文件已经存在：") << path << QStringLiteral("（用 --overwrite 覆盖）") << Qt::endl;
+    err << common::overwriteRefusal(path) << Qt::endl;
     return true;
 }
 
@@ -98,62 +99,68 @@ QString oneLine(QString text)
 
 } // namespace
 
-int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &err)
+int run(const QStringList &args, QTextStream &out, QTextStream &err)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("GPS track logger download and track file conversion."));
-    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption helpOpt({QStringLiteral("?"), QStringLiteral("h"), QStringLiteral("help")},
+        QStringLiteral("显示本帮助。"));
     const QCommandLineOption portOpt(QStringLiteral("port"),
-        QStringLiteral("Serial port: a number n (/dev/ttyS<n-1>) or a device path."), QStringLiteral("P"));
+        QStringLiteral("串口：数字 n（/dev/ttyS<n-1>，Windows 下 COMn）或设备路径。"), QStringLiteral("P"));
     const QCommandLineOption downloadOpt(QStringLiteral("download"),
-        QStringLiteral("Send the upload request and print each point's list line."));
+        QStringLiteral("发送上传指令，每收到一个轨迹点打印它的列表行。"));
     const QCommandLineOption quietOpt(QStringLiteral("quiet-ms"),
-        QStringLiteral("End the download after N ms without a byte (default 3000)."), QStringLiteral("N"),
+        QStringLiteral("串口 N 毫秒没有数据即结束下载（默认 3000）。"), QStringLiteral("N"),
         QStringLiteral("3000"));
     const QCommandLineOption importOpt(QStringLiteral("import"),
-        QStringLiteral("Load a GTXT file (may repeat; points append in order)."), QStringLiteral("FILE"));
-    const QCommandLineOption gtxtOpt(QStringLiteral("export-gtxt"), QStringLiteral("Write a GTXT file."),
+        QStringLiteral("读取 GTXT 文件（可重复，轨迹点依次追加）。"), QStringLiteral("FILE"));
+    const QCommandLineOption gtxtOpt(QStringLiteral("export-gtxt"), QStringLiteral("写 GTXT 文件。"),
         QStringLiteral("OUT"));
     const QCommandLineOption nameOpt(QStringLiteral("export-name"),
-        QStringLiteral("Write a NAME file (NMEA sentences)."), QStringLiteral("OUT"));
+        QStringLiteral("写 NAME 文件（NMEA 语句）。"), QStringLiteral("OUT"));
     const QCommandLineOption yearOpt(QStringLiteral("year"),
-        QStringLiteral("Year of the track for the NAME and GPX files: 2010 or 10 (default: this year)."),
-        QStringLiteral("Y"));
-    const QCommandLineOption kmlOpt(QStringLiteral("export-kml"), QStringLiteral("Write a KML file."),
+        QStringLiteral("NAME 和 GPX 文件所用的轨迹年份：2010 或 10（默认今年）。"), QStringLiteral("Y"));
+    const QCommandLineOption kmlOpt(QStringLiteral("export-kml"), QStringLiteral("写 KML 文件。"),
         QStringLiteral("OUT"));
-    const QCommandLineOption gpxOpt(QStringLiteral("export-gpx"), QStringLiteral("Write a GPX 1.1 file."),
+    const QCommandLineOption gpxOpt(QStringLiteral("export-gpx"), QStringLiteral("写 GPX 1.1 文件。"),
         QStringLiteral("OUT"));
     const QCommandLineOption zoneOpt(QStringLiteral("zone"),
-        QStringLiteral("Time zone of the logger's clock for NAME and GPX: +08:00, -05:30, UTC, an IANA "
-                       "name such as Europe/Berlin, or local (default UTC+08:00)."),
+        QStringLiteral("NAME 和 GPX 所用的记录仪时钟时区：+08:00、-05:30、UTC、Europe/Berlin 之类的"
+                       "时区名称，或 local（默认 UTC+08:00）。"),
         QStringLiteral("ZONE"));
     const QCommandLineOption overwriteOpt(QStringLiteral("overwrite"),
-        QStringLiteral("Replace output files that already exist."));
-    parser.addOptions({portOpt, downloadOpt, quietOpt, importOpt, gtxtOpt, nameOpt, yearOpt, kmlOpt,
-                       gpxOpt, zoneOpt, overwriteOpt});
+        QStringLiteral("替换已经存在的输出文件。"));
+    const QList<QCommandLineOption> options{helpOpt, portOpt, downloadOpt, quietOpt, importOpt, gtxtOpt,
+                                            nameOpt, yearOpt, kmlOpt, gpxOpt, zoneOpt, overwriteOpt};
+    parser.addOptions(options);
 
-    if (!parser.parse(arguments)) {
-        err << parser.errorText() << Qt::endl;
+    if (!parser.parse(args)) {
+        err << common::usageErrorText(parser.errorText(), parser.unknownOptionNames()) << Qt::endl;
         return ExitUsage;
     }
-    if (parser.isSet(helpOption)) {
-        out << parser.helpText();
+    if (parser.isSet(helpOpt)) {
+        out << common::helpText(QStringLiteral("trekport"),
+                                {QStringLiteral("--port P --download [--quiet-ms N] [OUTPUTS] [--overwrite]"),
+                                 QStringLiteral("--import FILE... [OUTPUTS] [--overwrite]")},
+                                QStringLiteral("GPS 轨迹记录仪数据下载与轨迹文件转换；不带选项时打开窗口。\n"
+                                               "OUTPUTS 为 --export-gtxt、--export-name、--export-kml、"
+                                               "--export-gpx 中的一个或几个。"),
+                                options);
         out.flush();
         return ExitOk;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        err << QStringLiteral("Unexpected argument: ") << parser.positionalArguments().first() << Qt::endl;
+        err << QStringLiteral("多余的参数：") << parser.positionalArguments().first() << Qt::endl;
         return ExitUsage;
     }
     const bool downloading = parser.isSet(downloadOpt);
     if (downloading != parser.isSet(portOpt)) {
-        err << QStringLiteral("--download and --port go together.") << Qt::endl;
+        err << QStringLiteral("--download 和 --port 须一起使用。") << Qt::endl;
         return ExitUsage;
     }
     bool ok = false;
     const int quietMs = parser.value(quietOpt).toInt(&ok);
     if (!ok || quietMs < 1) {
-        err << QStringLiteral("--quiet-ms needs a positive number of milliseconds.") << Qt::endl;
+        err << QStringLiteral("--quiet-ms 须是正整数（毫秒）。") << Qt::endl;
         return ExitUsage;
     }
     const QStringList imports = parser.values(importOpt);
@@ -171,7 +178,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         zone = *parsed;
     }
     if (!downloading && imports.isEmpty()) {
-        err << QStringLiteral("Nothing to do: give --port P --download or --import FILE.") << Qt::endl;
+        err << QStringLiteral("没有要做的事：请给出 --port P --download 或 --import FILE。") << Qt::endl;
         return ExitUsage;
     }
     QString dataYear = yearOf(common::clock::now());
@@ -181,7 +188,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         const bool digits = !y.isEmpty()
             && std::all_of(y.begin(), y.end(), [](QChar c) { return c.isDigit() && c.unicode() < 0x80; });
         if (!digits || (y.size() != 2 && y.size() != 4)) {
-            err << QStringLiteral("--year takes a year such as 2010 or 10.") << Qt::endl;
+            err << QStringLiteral("--year 须是年份，如 2010 或 10。") << Qt::endl;
             return ExitUsage;
         }
         dataYear = applyYearAnswer(dataYear, y);
