@@ -35,9 +35,6 @@ QString errorText(int errorNumber);
 void applyLineSettings(QSerialPort &port);
 inline const QString lineSettingsText = QStringLiteral("4800,N,8,1");
 
-// Items of the port combo: "1".."9", then the ports the system reports.
-QStringList portComboItems();
-
 // One item of the port combo: what the list shows ("/dev/ttyUSB0 — CP2102
 // USB to UART") and the port text it stands for ("/dev/ttyUSB0").
 struct PortItem {
@@ -54,8 +51,5 @@ QString portItemText(const QString &port, const QString &description);
 // user is not in it.
 QString openFailureText(int errorNumber, const QString &portText);
 inline const QString dialoutHint = QStringLiteral("端口无权限：请把用户加入 dialout 组后重新登录。");
-// True when the device's group is dialout, this user is not in that group
-// and may not open the device as it stands.
-bool lacksDialoutGroup(const QString &deviceName);
 
 } // namespace trekport
