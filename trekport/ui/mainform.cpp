@@ -2,6 +2,7 @@
 
 #include "common/cjkfont.h"
 #include "common/clock.h"
+#include "common/dialogs.h"
 #include "common/programfolder.h"
 #include "common/safefile.h"
 #include "core/gtxtfile.h"
@@ -33,7 +34,6 @@ namespace trekport {
 namespace {
 const QString captionOpen = QStringLiteral("打开串口");
 const QString captionClose = QStringLiteral("关闭串口");
-const QString overwriteQuestion = QStringLiteral("文件已经存在，是否覆盖文件？");
 const QString titleSystem = QStringLiteral("系统");
 
 template <typename W>
@@ -389,10 +389,23 @@ QString MainForm::askSavePath(const QString &title, const QString &filter, const
                         common::MessageIcon::Information);
         return QString();
     }
-    if (QFileInfo::exists(path)
-        && !dialogs_.askYesNo(this, overwriteQuestion, questionTitle, common::MessageIcon::Question))
+    if (!common::confirmOverwrite(dialogs_, this, path, questionTitle))
         return QString();
     return path;
+}
+
+void MainForm::askDataYear()
+{
+    if (dialogs_.askYesNo(this, yearQuestion(dataYear_), titleSystem, common::MessageIcon::Question))
+        return;
+    if (const std::optional<QString> answer = dialogs_.getText(this, yearPrompt, yearPromptTitle))
+        dataYear_ = applyYearAnswer(dataYear_, *answer);
+}
+
+void MainForm::reportWrite(bool written, const QString &path, const QString &reason, const QString &savedMessage)
+{
+    dialogs_.inform(this, written ? savedMessage : writeFailedMessage(path, reason), titleSystem,
+                    common::MessageIcon::Information);
 }
 
 void MainForm::outputxt_Click()
@@ -405,12 +418,8 @@ void MainForm::outputxt_Click()
         return;
     const int n = Lis->count();
     QString reason;
-    if (!writeGtxtFile(path, store_, n, &reason)) {
-        dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
-        return;
-    }
-    dialogs_.inform(this, gtxtSavedMessage(path, n), titleSystem,
-                    common::MessageIcon::Information);
+    const bool written = writeGtxtFile(path, store_, n, &reason);
+    reportWrite(written, path, reason, gtxtSavedMessage(path, n));
 }
 
 void MainForm::inputxt_Click()
@@ -451,18 +460,12 @@ void MainForm::name_mk_Click()
                                      titleSystem);
     if (path.isEmpty())
         return;
-    if (!dialogs_.askYesNo(this, yearQuestion(dataYear_), titleSystem, common::MessageIcon::Question)) {
-        if (const std::optional<QString> answer = dialogs_.getText(this, yearPrompt, yearPromptTitle))
-            dataYear_ = applyYearAnswer(dataYear_, *answer);
-    }
+    askDataYear();
     int skipped = 0;
     const QByteArray bytes = buildNameFile(store_, n, dataYear_, &skipped, zone_);
     QString reason;
-    if (!writeNameFile(path, bytes, &reason)) {
-        dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
-        return;
-    }
-    dialogs_.inform(this, nameSavedMessage(path, skipped), titleSystem, common::MessageIcon::Information);
+    const bool written = writeNameFile(path, bytes, &reason);
+    reportWrite(written, path, reason, nameSavedMessage(path, skipped));
 }
 
 void MainForm::kml_mk_Click()
@@ -476,12 +479,8 @@ void MainForm::kml_mk_Click()
         return;
     const KmlFile doc = buildKmlFile(store_, n);
     QString reason;
-    if (!writeKmlFile(path, doc.bytes, &reason)) {
-        dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
-        return;
-    }
-    dialogs_.inform(this, kmlSavedMessage(path, doc.marked, n - doc.marked), titleSystem,
-                    common::MessageIcon::Information);
+    const bool written = writeKmlFile(path, doc.bytes, &reason);
+    reportWrite(written, path, reason, kmlSavedMessage(path, doc.marked, n - doc.marked));
 }
 
 void MainForm::gpx_mk_Click()
@@ -494,17 +493,11 @@ void MainForm::gpx_mk_Click()
     if (path.isEmpty())
         return;
     // The times need the year, asked as for the NAME file.
-    if (!dialogs_.askYesNo(this, yearQuestion(dataYear_), titleSystem, common::MessageIcon::Question)) {
-        if (const std::optional<QString> answer = dialogs_.getText(this, yearPrompt, yearPromptTitle))
-            dataYear_ = applyYearAnswer(dataYear_, *answer);
-    }
+    askDataYear();
     const GpxExport doc = buildGpxDocument(store_, n, dataYear_, zone_);
     QString reason;
-    if (!writeGpxFile(path, doc.bytes, &reason)) {
-        dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
-        return;
-    }
-    dialogs_.inform(this, gpxSavedMessage(path, doc), titleSystem, common::MessageIcon::Information);
+    const bool written = writeGpxFile(path, doc.bytes, &reason);
+    reportWrite(written, path, reason, gpxSavedMessage(path, doc));
 }
 
 void MainForm::movetitle_MouseDown(const QPoint &globalPos)

@@ -97,6 +97,10 @@ private:
     void onPortActivated(int index);
     // The save dialog and the overwrite question; empty when the user stops.
     QString askSavePath(const QString &title, const QString &filter, const QString &questionTitle);
+    // The year the NAME and GPX times need: kept on Yes, typed in on No.
+    void askDataYear();
+    // Tells the user that path was written (savedMessage) or why not.
+    void reportWrite(bool written, const QString &path, const QString &reason, const QString &savedMessage);
 
     common::Dialogs &dialogs_;
     PortSettings settings_;
