@@ -7,9 +7,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#ifdef Q_OS_WIN
+#include <QDir>
+#include <io.h>
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace common {
 
@@ -21,6 +27,152 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
+// The file a write to path lands on: a link is followed to what it names.
+QString resolvedTarget(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return path;
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.symLinkTarget() : canonical;
+}
+
+#ifdef Q_OS_WIN
+// Windows has neither FIFOs nor device nodes among its files: what is not a
+// regular file there is a folder (or a reserved name such as NUL).
+QString notRegularText(const QFileInfo &info)
+{
+    return info.isDir() ? QStringLiteral("是文件夹，不是普通文件") : QStringLiteral("不是普通文件");
+}
+
+const wchar_t *nativePath(const QString &path)
+{
+    return reinterpret_cast<const wchar_t *>(path.utf16());
+}
+
+// The reason for a Windows error code: the usual ones as their errno
+// counterparts read, the system's own text otherwise.
+QString windowsErrorText(DWORD code)
+{
+    switch (code) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return systemErrorText(ENOSPC);
+    case ERROR_ACCESS_DENIED: return systemErrorText(EACCES);
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return systemErrorText(ENOENT);
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return systemErrorText(EEXIST);
+    case ERROR_WRITE_PROTECT: return systemErrorText(EROFS);
+    case ERROR_FILENAME_EXCED_RANGE: return systemErrorText(ENAMETOOLONG);
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return systemErrorText(EBUSY);
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY: return systemErrorText(ENOMEM);
+    default: break;
+    }
+    return qt_error_string(int(code)) + QStringLiteral("（错误号 %1）").arg(code);
+}
+
+// MoveFileExW that fails with ERROR_ALREADY_EXISTS rather than replace,
+// its data on disk before it returns; 0 or a Windows error code.
+DWORD moveFile(const QString &from, const QString &to, bool replace)
+{
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    const QString nativeFrom = QDir::toNativeSeparators(from);
+    const QString nativeTo = QDir::toNativeSeparators(to);
+    return MoveFileExW(nativePath(nativeFrom), nativePath(nativeTo), flags) ? 0 : GetLastError();
+}
+
+// New content staged in a file beside its target; the file is removed
+// again unless publish() gave it the target's name.
+class Staged
+{
+public:
+    explicit Staged(const QString &target) : target_(target) {}
+    Staged(const Staged &) = delete;
+    Staged &operator=(const Staged &) = delete;
+    ~Staged()
+    {
+        file_.close();
+        if (!temp_.isEmpty())
+            QFile::remove(temp_);
+    }
+
+    bool open(bool replace, QString *error)
+    {
+        const QFileInfo info(target_);
+        if (info.exists()) {
+            if (!info.isFile()) {
+                setError(error, QStringLiteral("目标") + notRegularText(info));
+                return false;
+            }
+            if (!replace) {
+                setError(error, systemErrorText(EEXIST));
+                return false;
+            }
+        }
+        const QString dir = info.absolutePath() + QLatin1Char('/');
+        const QString name = info.fileName().left(200);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QString temp = dir + QLatin1Char('.') + name + QLatin1Char('.')
+                + QString::number(QRandomGenerator::global()->generate(), 36) + QStringLiteral(".tmp");
+            file_.setFileName(temp);
+            if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+                temp_ = temp;
+                return true;
+            }
+            if (!QFileInfo::exists(temp)) {
+                setError(error, windowsErrorText(GetLastError()));
+                return false;
+            }
+        }
+        setError(error, systemErrorText(EEXIST));
+        return false;
+    }
+
+    bool write(const char *data, qint64 size, QString *error)
+    {
+        while (size > 0) {
+            const qint64 n = file_.write(data, size);
+            if (n <= 0) {
+                setError(error, windowsErrorText(GetLastError()));
+                return false;
+            }
+            data += n;
+            size -= n;
+        }
+        return true;
+    }
+
+    // QFile's buffer handed over, the system's cache written to the disk and
+    // the file closed without complaint; then the name moves.
+    bool publish(bool replace, QString *error)
+    {
+        DWORD failure = 0;
+        if (!file_.flush())
+            failure = GetLastError();
+        else if (!FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file_.handle()))))
+            failure = GetLastError();
+        file_.close();
+        if (failure == 0 && file_.error() != QFileDevice::NoError)
+            failure = ERROR_WRITE_FAULT;
+        if (failure == 0)
+            failure = moveFile(temp_, target_, replace);
+        if (failure != 0) {
+            setError(error, windowsErrorText(failure));
+            return false;
+        }
+        temp_.clear();
+        return true;
+    }
+
+private:
+    QString target_;
+    QString temp_;
+    QFile file_;
+};
+
+#else
 QString notRegularText(mode_t mode)
 {
     if (S_ISDIR(mode))
@@ -38,16 +190,6 @@ QString notRegularText(mode_t mode)
 bool statPath(const QByteArray &native, struct stat *st)
 {
     return !native.isEmpty() && ::stat(native.constData(), st) == 0;
-}
-
-// The file a write to path lands on: a link is followed to what it names.
-QString resolvedTarget(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!info.isSymLink())
-        return path;
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.symLinkTarget() : canonical;
 }
 
 // rename() that fails with EEXIST rather than replace; 0 or an errno value.
@@ -184,6 +326,8 @@ private:
     int fd_ = -1;
 };
 
+#endif
+
 bool writeBytes(const QString &path, const QList<QByteArrayView> &pieces, bool replace, QString *error)
 {
     if (path.isEmpty()) {
@@ -210,7 +354,9 @@ QString systemErrorText(int errnum)
 {
     switch (errnum) {
     case ENOSPC: return QStringLiteral("磁盘已满");
+#ifdef EDQUOT
     case EDQUOT: return QStringLiteral("超出磁盘配额");
+#endif
     case EFBIG: return QStringLiteral("文件太大");
     case EACCES: return QStringLiteral("没有访问权限");
     case EPERM: return QStringLiteral("不允许此操作");
@@ -226,13 +372,40 @@ QString systemErrorText(int errnum)
     case EMFILE:
     case ENFILE: return QStringLiteral("打开的文件太多");
     case EBUSY:
-    case ETXTBSY: return QStringLiteral("文件正被占用");
+#ifdef ETXTBSY
+    case ETXTBSY:
+#endif
+        return QStringLiteral("文件正被占用");
     default:
         break;
     }
     return QString::fromLocal8Bit(std::strerror(errnum)) + QStringLiteral("（错误号 %1）").arg(errnum);
 }
 
+#ifdef Q_OS_WIN
+bool checkInputFile(const QString &path, QString *error)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists()) {
+        setError(error, systemErrorText(ENOENT));
+        return false;
+    }
+    if (!info.isFile()) {
+        setError(error, notRegularText(info));
+        return false;
+    }
+    return true;
+}
+
+bool checkOutputTarget(const QString &path, QString *error)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile())
+        return true; // a new file; whether it can be made, the write tells
+    setError(error, QStringLiteral("目标") + notRegularText(info));
+    return false;
+}
+#else
 bool checkInputFile(const QString &path, QString *error)
 {
     struct stat st;
@@ -259,6 +432,8 @@ bool checkOutputTarget(const QString &path, QString *error)
     return true;
 }
 
+#endif
+
 QString outputIdentity(const QString &path)
 {
     const QFileInfo info(path);
@@ -284,6 +459,41 @@ bool writeNewFile(const QString &path, const QByteArray &bytes, QString *error)
     return writeBytes(path, bytes, false, error);
 }
 
+#ifdef Q_OS_WIN
+bool renameWithoutReplacing(const QString &from, const QString &to, QString *error)
+{
+    const DWORD failure = moveFile(from, to, false);
+    if (failure != 0)
+        setError(error, windowsErrorText(failure));
+    return failure == 0;
+}
+
+bool copyToNewFile(const QString &src, const QString &dst, QString *error)
+{
+    if (!checkInputFile(src, error))
+        return false;
+    QFile in(src);
+    if (!in.open(QIODevice::ReadOnly)) {
+        setError(error, windowsErrorText(GetLastError()));
+        return false;
+    }
+    Staged staged(resolvedTarget(dst));
+    bool ok = staged.open(false, error);
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    while (ok) {
+        const qint64 n = in.read(buffer.data(), buffer.size());
+        if (n < 0) {
+            setError(error, windowsErrorText(GetLastError()));
+            ok = false;
+        } else if (n == 0) {
+            break;
+        } else {
+            ok = staged.write(buffer.constData(), n, error);
+        }
+    }
+    return ok && staged.publish(false, error);
+}
+#else
 bool renameWithoutReplacing(const QString &from, const QString &to, QString *error)
 {
     const int failure = renameNoReplace(QFile::encodeName(from), QFile::encodeName(to));
@@ -320,5 +530,6 @@ bool copyToNewFile(const QString &src, const QString &dst, QString *error)
     ::close(in);
     return ok && staged.publish(false, error);
 }
+#endif
 
 } // namespace common
