@@ -1,10 +1,8 @@
 // GTXT, NAME and KML files through the real window and the scripted dialogs,
 // and real peers (gpsbabel, xmllint) reading what the window writes.
-#include "common/clock.h"
-#include "common/scripteddialogs.h"
 #include "common/testsupport.h"
 #include "common/textfile.h"
-#include "ui/mainform.h"
+#include "formfixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -34,13 +32,6 @@ QByteArray gbk(const QStringList &lines)
     return common::joinLinesCrLf(lines, common::TextEncoding::Gbk);
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 QStringList listOf(const MainForm &f)
 {
     QStringList lines;
@@ -55,7 +46,7 @@ QStringList fileLines(const QString &path, common::TextEncoding encoding)
 }
 } // namespace
 
-class TestFiles : public QObject {
+class TestFiles : public QObject, FormFixture {
     Q_OBJECT
 private Q_SLOTS:
     void init();
@@ -88,28 +79,21 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<MainForm> formWith(const QStringList &lines);
-    QString path(const QString &name) const { return dir_->filePath(name); }
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<common::ScriptedDialogs> dialogs_;
 };
 
 void TestFiles::init()
 {
-    dir_ = std::make_unique<QTemporaryDir>();
-    dialogs_ = std::make_unique<common::ScriptedDialogs>();
-    common::clock::setFixed(QDateTime(QDate(2013, 6, 1), QTime(12, 0)));
+    startFixture(QDateTime(QDate(2013, 6, 1), QTime(12, 0)));
 }
 
 void TestFiles::cleanup()
 {
-    common::clock::clearFixed();
-    QVERIFY2(dialogs_->unexpected.isEmpty(), qPrintable(dialogs_->unexpected.join(QLatin1Char('|'))));
-    QCOMPARE(dialogs_->pendingAnswers(), 0);
+    finishFixture();
 }
 
 std::unique_ptr<MainForm> TestFiles::formWith(const QStringList &lines)
 {
-    auto f = std::make_unique<MainForm>(*dialogs_, dir_->path(), dir_->filePath(QStringLiteral("user")));
+    auto f = newForm();
     if (!lines.isEmpty()) {
         const QString in = path(QStringLiteral("start.gtxt"));
         writeFile(in, gbk(lines));

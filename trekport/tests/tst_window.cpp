@@ -1,12 +1,10 @@
 // The real window, offscreen: captions, states, status lines, the port
 // through a real pseudo-terminal, the list, the timer and the clipboard.
-#include "common/clock.h"
-#include "common/scripteddialogs.h"
 #include "common/textfile.h"
 #include "common/testsupport.h"
 #include "core/loggerframes.h"
+#include "formfixture.h"
 #include "ptylogger.h"
-#include "ui/mainform.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -48,13 +46,6 @@ QString expectedLine(const QByteArray &f)
         + minutes(9) + QString::asprintf("',E%03d°", b(12)) + minutes(13) + QLatin1Char('\'');
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 void sendMouse(QWidget *w, QEvent::Type type, const QPoint &local, Qt::MouseButton button)
 {
     const QPoint global = w->mapToGlobal(local);
@@ -64,7 +55,7 @@ void sendMouse(QWidget *w, QEvent::Type type, const QPoint &local, Qt::MouseButt
 }
 } // namespace
 
-class TestWindow : public QObject {
+class TestWindow : public QObject, FormFixture {
     Q_OBJECT
 private Q_SLOTS:
     void init();
@@ -92,28 +83,43 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<MainForm> makeForm();
-    std::unique_ptr<QTemporaryDir> dir_;
-    common::ScriptedDialogs dialogs_;
+    // A form that has clicked "打开串口" on the logger's port.
+    std::unique_ptr<MainForm> openOn(const PtyLogger &logger);
 };
 
 void TestWindow::init()
 {
-    dir_ = std::make_unique<QTemporaryDir>();
-    common::clock::setFixed(QDateTime(QDate(2026, 3, 4), QTime(12, 0)));
+    startFixture(QDateTime(QDate(2026, 3, 4), QTime(12, 0)));
 }
 
 void TestWindow::cleanup()
 {
-    common::clock::clearFixed();
-    QVERIFY(dialogs_.unexpected.isEmpty());
+    finishFixture();
 }
 
 std::unique_ptr<MainForm> TestWindow::makeForm()
 {
-    auto form = std::make_unique<MainForm>(dialogs_, dir_->path(), dir_->filePath(QStringLiteral("user")));
+    auto form = newForm();
     form->show();
     return form;
 }
+
+std::unique_ptr<MainForm> TestWindow::openOn(const PtyLogger &logger)
+{
+    auto form = makeForm();
+    form->port_cs->setCurrentText(logger.devicePath());
+    QTest::mouseClick(form->cmd_openp, Qt::LeftButton);
+    return form;
+}
+
+namespace {
+// Clicks "上传数据"; true when the logger read the upload request.
+bool requestUpload(MainForm &f, PtyLogger &logger)
+{
+    QTest::mouseClick(f.cmd_upload, Qt::LeftButton);
+    return logger.receive(2000) == QByteArray("#");
+}
+} // namespace
 
 void TestWindow::startState()
 {
@@ -195,9 +201,7 @@ void TestWindow::portHeldByAnotherProgram()
     PointStore otherStore;
     LoggerLink other(otherStore, [] { return 0; });
     QCOMPARE(other.open(logger.devicePath()), 0);
-    auto f = makeForm();
-    f->port_cs->setCurrentText(logger.devicePath());
-    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    auto f = openOn(logger);
     QCOMPARE(f->statusLines().last(), QStringLiteral("端口%1关闭!错误8005,端口已被占用!").arg(logger.devicePath()));
     QCOMPARE(f->cmd_openp->text(), QStringLiteral("打开串口"));
     QVERIFY(!f->cmd_upload->isEnabled());
@@ -206,10 +210,8 @@ void TestWindow::portHeldByAnotherProgram()
 void TestWindow::openAndCloseToggle()
 {
     PtyLogger logger;
-    auto f = makeForm();
+    auto f = openOn(logger);
     const QString port = logger.devicePath();
-    f->port_cs->setCurrentText(port);
-    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
     QCOMPARE(f->cmd_openp->text(), QStringLiteral("关闭串口"));
     QVERIFY(f->cmd_upload->isEnabled());
     QVERIFY(!f->port_cs->isEnabled());
@@ -229,10 +231,8 @@ void TestWindow::openAndCloseToggle()
 void TestWindow::uploadWhileClosedDoesNothing()
 {
     PtyLogger logger;
-    auto f = makeForm();
     // The logger's port, opened once and closed again.
-    f->port_cs->setCurrentText(logger.devicePath());
-    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    auto f = openOn(logger);
     QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
     QVERIFY(!f->link().isOpen());
     const int lines = int(f->statusLines().size());
@@ -244,12 +244,9 @@ void TestWindow::uploadWhileClosedDoesNothing()
 void TestWindow::uploadEndToEnd()
 {
     PtyLogger logger;
-    auto f = makeForm();
-    f->port_cs->setCurrentText(logger.devicePath());
-    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
-    QTest::mouseClick(f->cmd_upload, Qt::LeftButton);
+    auto f = openOn(logger);
+    QVERIFY(requestUpload(*f, logger));
     QCOMPARE(f->statusLines().last(), QStringLiteral("发送上传指令,等待接收数据……"));
-    QCOMPARE(logger.receive(2000), QByteArray("#"));
     QVERIFY(logger.send(exampleFrame + QByteArray::fromHex("04D24D050C0A172D1F0C2238791" "72D43")));
     QTRY_COMPARE(f->Lis->count(), 2);
     QCOMPARE(f->Lis->line(0), exampleLine);
@@ -263,11 +260,8 @@ void TestWindow::uploadEndToEnd()
 void TestWindow::timerFollowsListAfterClear()
 {
     PtyLogger logger;
-    auto f = makeForm();
-    f->port_cs->setCurrentText(logger.devicePath());
-    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
-    QTest::mouseClick(f->cmd_upload, Qt::LeftButton);
-    QCOMPARE(logger.receive(2000), QByteArray("#"));
+    auto f = openOn(logger);
+    QVERIFY(requestUpload(*f, logger));
     QVERIFY(logger.send(exampleFrame));
     QTRY_COMPARE(f->Lis->count(), 1);
     QTRY_VERIFY_WITH_TIMEOUT(f->outputxt->isEnabled(), 600);
@@ -288,11 +282,8 @@ void TestWindow::timerFollowsListAfterClear()
 void TestWindow::doubleClickCopiesCoordinates()
 {
     PtyLogger logger;
-    auto f = makeForm();
-    f->port_cs->setCurrentText(logger.devicePath());
-    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
-    QTest::mouseClick(f->cmd_upload, Qt::LeftButton);
-    QCOMPARE(logger.receive(2000), QByteArray("#"));
+    auto f = openOn(logger);
+    QVERIFY(requestUpload(*f, logger));
     QVERIFY(logger.send(exampleFrame + QByteArray::fromHex("0008410" "50C0A172D1F0C032D790C0000")));
     QTRY_COMPARE(f->Lis->count(), 2);
     QGuiApplication::clipboard()->setText(QStringLiteral("old"));
@@ -309,10 +300,8 @@ void TestWindow::doubleClickCopiesCoordinates()
 void TestWindow::unpluggedLogger()
 {
     PtyLogger logger;
-    auto f = makeForm();
+    auto f = openOn(logger);
     const QString port = logger.devicePath();
-    f->port_cs->setCurrentText(port);
-    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
     QVERIFY(f->link().isOpen());
     logger.unplug();
     QTRY_COMPARE(f->statusLines().last(), QStringLiteral("端口%1关闭!错误68,设备无效!").arg(port));
@@ -443,7 +432,7 @@ void TestWindow::headerLinesUpWithList()
     const QString gtxt = dir.filePath(QStringLiteral("one.gtxt"));
     QVERIFY(common::writeTextLines(gtxt, {exampleLine}, common::TextEncoding::Gbk));
     auto f = makeForm();
-    dialogs_.queueFile(gtxt);
+    dialogs_->queueFile(gtxt);
     f->inputxt_Click();
     QCOMPARE(f->Lis->line(0), exampleLine);
     QCOMPARE(f->Label3->font(), f->Lis->font());
@@ -469,9 +458,7 @@ void TestWindow::headerLinesUpWithList()
 void TestWindow::closeoverLeaves()
 {
     PtyLogger logger;
-    auto f = makeForm();
-    f->port_cs->setCurrentText(logger.devicePath());
-    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
+    auto f = openOn(logger);
     QVERIFY(f->link().isOpen());
     QTest::mouseClick(f->closeover, Qt::LeftButton);
     QCOMPARE(f->statusLines().last(), QStringLiteral("退出系统!"));
@@ -482,11 +469,8 @@ void TestWindow::closeoverLeaves()
 void TestWindow::thousandsOfPointsAtLineSpeed()
 {
     PtyLogger logger;
-    auto f = makeForm();
-    f->port_cs->setCurrentText(logger.devicePath());
-    QTest::mouseClick(f->cmd_openp, Qt::LeftButton);
-    QTest::mouseClick(f->cmd_upload, Qt::LeftButton);
-    QCOMPARE(logger.receive(2000), QByteArray("#"));
+    auto f = openOn(logger);
+    QVERIFY(requestUpload(*f, logger));
     const int count = 2100;
     const QByteArray frames = generateFrames(count, 7, 42);
     // 16 bytes of 10 bits at 4800 baud: one frame every 33 ms.
