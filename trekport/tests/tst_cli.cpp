@@ -4,8 +4,8 @@
 #include "common/scripteddialogs.h"
 #include "common/testsupport.h"
 #include "common/textfile.h"
+#include "formfixture.h"
 #include "ptylogger.h"
-#include "ui/mainform.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
+#include <thread>
 
 using namespace trekport;
 
@@ -38,6 +40,7 @@ struct Run {
     int code = -1;
     QStringList out;
     QString err;
+    bool loggerOk = false; // with trekportWithLogger
 };
 
 QStringList linesOf(const QByteArray &bytes)
@@ -55,11 +58,21 @@ Run trekportRun(const QStringList &args)
     return r;
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
+// Runs trekport while, on another thread, the logger reads the request,
+// sends bytes and, with unplug, is pulled out. loggerOk: it read "#" and sent.
+Run trekportWithLogger(const QStringList &args, PtyLogger &logger, const QByteArray &bytes, bool unplug)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    bool ok = false;
+    std::thread player([&] {
+        ok = logger.receive(10000) == "#" && logger.send(bytes);
+        std::this_thread::sleep_for(std::chrono::milliseconds(unplug ? 300 : 0));
+        if (unplug)
+            logger.unplug();
+    });
+    Run r = trekportRun(args);
+    player.join();
+    r.loggerOk = ok;
+    return r;
 }
 } // namespace
 
@@ -95,16 +108,11 @@ void TestCli::init()
 void TestCli::downloadPrintsWhatTheWindowLists()
 {
     PtyLogger logger;
-    QProcess cli;
-    cli.start(binary(QStringLiteral("trekport")),
-              {"--port", logger.devicePath(), "--download", "--quiet-ms", "2000"});
-    QVERIFY(cli.waitForStarted());
-    QCOMPARE(logger.receive(10000), QByteArray("#"));
-    QVERIFY(logger.send(frames));
-    QVERIFY(cli.waitForFinished(20000));
-    QCOMPARE(cli.exitCode(), 0);
-    const QStringList printed = linesOf(cli.readAllStandardOutput());
-    QCOMPARE(printed, (QStringList{
+    const Run r = trekportWithLogger({"--port", logger.devicePath(), "--download", "--quiet-ms", "2000"}, logger,
+                                     frames, false);
+    QVERIFY(r.loggerOk);
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, (QStringList{
         "记录007| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'",
         "记录1234| 标记| 05月12日 10:23:45| N31°12.0345',E121°12.0000'",
         "记录65535| 标记| 01月01日 00:00:00| N00°00.0000',E000°00.0012'"}));
@@ -120,7 +128,7 @@ void TestCli::downloadPrintsWhatTheWindowLists()
     QVERIFY(second.send(frames));
     QTRY_COMPARE(form.Lis->count(), 3);
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(form.Lis->line(i), printed.at(i));
+        QCOMPARE(form.Lis->line(i), r.out.at(i));
 }
 
 void TestCli::portThatCannotOpen_data()
@@ -146,44 +154,30 @@ void TestCli::portThatCannotOpen()
 
 void TestCli::unpluggedDuringDownload()
 {
-    auto logger = std::make_unique<PtyLogger>();
-    const QString port = logger->devicePath();
-    QProcess cli;
-    cli.start(binary(QStringLiteral("trekport")), {"--port", port, "--download", "--quiet-ms", "30000"});
-    QVERIFY(cli.waitForStarted());
-    QCOMPARE(logger->receive(10000), QByteArray("#"));
-    QVERIFY(logger->send(frames.left(16)));
-    QTest::qWait(300);
-    logger->unplug();
-    QVERIFY(cli.waitForFinished(15000)); // well before the quiet time
-    QCOMPARE(cli.exitCode(), 1);
-    QCOMPARE(linesOf(cli.readAllStandardOutput()).size(), 1);
-    QCOMPARE(QString::fromUtf8(cli.readAllStandardError()).trimmed(),
-             QStringLiteral("端口%1关闭!错误68,设备无效!").arg(port));
+    PtyLogger logger;
+    const QString port = logger.devicePath();
+    const Run r = trekportWithLogger({"--port", port, "--download", "--quiet-ms", "30000"}, logger,
+                                     frames.left(16), true);
+    QVERIFY(r.loggerOk);
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out.size(), 1);
+    QCOMPARE(r.err, QStringLiteral("端口%1关闭!错误68,设备无效!").arg(port));
 }
 
 void TestCli::unpluggedDownloadKeepsItsPoints()
 {
     // The logger pulled out before the quiet time: what arrived is written.
-    auto logger = std::make_unique<PtyLogger>();
-    const QString port = logger->devicePath();
+    PtyLogger logger;
+    const QString port = logger.devicePath();
     const QString gtxt = path(QStringLiteral("kept.gtxt"));
-    QProcess cli;
-    cli.start(binary(QStringLiteral("trekport")),
-              {"--port", port, "--download", "--quiet-ms", "30000", "--export-gtxt", gtxt});
-    QVERIFY(cli.waitForStarted());
-    QCOMPARE(logger->receive(10000), QByteArray("#"));
-    QVERIFY(logger->send(frames.left(32)));
-    QTest::qWait(300);
-    logger->unplug();
-    QVERIFY(cli.waitForFinished(15000));
-    QCOMPARE(cli.exitCode(), 1);
-    QCOMPARE(QString::fromUtf8(cli.readAllStandardError()).trimmed(),
-             QStringLiteral("端口%1关闭!错误68,设备无效!").arg(port));
-    const QStringList printed = linesOf(cli.readAllStandardOutput());
-    QCOMPARE(printed.size(), 3);
-    QCOMPARE(printed.last(), "已写入GTXT文件" + gtxt + "，共2个轨迹点。");
-    QCOMPARE(testsupport::readAll(gtxt), common::joinLinesCrLf(printed.mid(0, 2), common::TextEncoding::Gbk));
+    const Run r = trekportWithLogger({"--port", port, "--download", "--quiet-ms", "30000", "--export-gtxt", gtxt},
+                                     logger, frames.left(32), true);
+    QVERIFY(r.loggerOk);
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err, QStringLiteral("端口%1关闭!错误68,设备无效!").arg(port));
+    QCOMPARE(r.out.size(), 3);
+    QCOMPARE(r.out.last(), "已写入GTXT文件" + gtxt + "，共2个轨迹点。");
+    QCOMPARE(testsupport::readAll(gtxt), common::joinLinesCrLf(r.out.mid(0, 2), common::TextEncoding::Gbk));
 }
 
 void TestCli::usageErrors_data()
