@@ -87,6 +87,7 @@ private Q_SLOTS:
     void unpluggedDownloadKeepsItsPoints();
     void usageErrors_data();
     void usageErrors();
+    void helpListsEveryOption();
     void importAndExport();
     void existingOutputRefused();
     void missingInput();
@@ -183,22 +184,41 @@ void TestCli::unpluggedDownloadKeepsItsPoints()
 void TestCli::usageErrors_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::newRow("download without port") << QStringList{"--download"};
-    QTest::newRow("port without download") << QStringList{"--port", "1"};
-    QTest::newRow("unknown option") << QStringList{"--frobnicate"};
-    QTest::newRow("quiet not a number") << QStringList{"--port", "1", "--download", "--quiet-ms", "soon"};
-    QTest::newRow("nothing to do") << QStringList{"--overwrite"};
-    QTest::newRow("year of one digit") << QStringList{"--import", "x.gtxt", "--export-name", "o.txt", "--year", "9"};
-    QTest::newRow("year not digits") << QStringList{"--import", "x.gtxt", "--export-name", "o.txt", "--year", "20x0"};
-    QTest::newRow("stray argument") << QStringList{"--import", "x.gtxt", "extra"};
+    QTest::addColumn<QString>("message");
+    QTest::newRow("download without port") << QStringList{"--download"} << "--download 和 --port 须一起使用。";
+    QTest::newRow("port without download") << QStringList{"--port", "1"} << "--download 和 --port 须一起使用。";
+    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << "未知选项：--frobnicate";
+    QTest::newRow("missing value") << QStringList{"--import"} << "选项 --import 缺少值";
+    QTest::newRow("quiet not a number") << QStringList{"--port", "1", "--download", "--quiet-ms", "soon"}
+                                        << "--quiet-ms 须是正整数（毫秒）。";
+    QTest::newRow("nothing to do") << QStringList{"--overwrite"}
+                                   << "没有要做的事：请给出 --port P --download 或 --import FILE。";
+    QTest::newRow("year of one digit") << QStringList{"--import", "x.gtxt", "--export-name", "o.txt", "--year", "9"}
+                                       << "--year 须是年份，如 2010 或 10。";
+    QTest::newRow("year not digits") << QStringList{"--import", "x.gtxt", "--export-name", "o.txt", "--year", "20x0"}
+                                     << "--year 须是年份，如 2010 或 10。";
+    QTest::newRow("stray argument") << QStringList{"--import", "x.gtxt", "extra"} << "多余的参数：extra";
 }
 
 void TestCli::usageErrors()
 {
     QFETCH(QStringList, args);
+    QFETCH(QString, message);
     const Run r = trekportRun(args);
     QCOMPARE(r.code, 2);
-    QVERIFY(!r.err.isEmpty());
+    QCOMPARE(r.err, message);
+}
+
+void TestCli::helpListsEveryOption()
+{
+    const Run r = trekportRun({"-h"});
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.value(0).startsWith(QStringLiteral("Usage: trekport ")));
+    const QString text = r.out.join(QLatin1Char('\n'));
+    for (const char *option : {"-?, -h, --help", "--port <P>", "--download", "--quiet-ms <N>", "--import <FILE>",
+                               "--export-gtxt <OUT>", "--export-name <OUT>", "--year <Y>", "--export-kml <OUT>",
+                               "--export-gpx <OUT>", "--zone <ZONE>", "--overwrite"})
+        QVERIFY2(text.contains(QStringLiteral("\n  ") + QLatin1String(option)), option);
 }
 
 void TestCli::importAndExport()
@@ -239,7 +259,7 @@ void TestCli::existingOutputRefused()
     writeFile(kml, "precious");
     Run r = trekportRun({"--import", a, "--export-name", name, "--export-kml", kml});
     QCOMPARE(r.code, 1);
-    QVERIFY(r.err.contains(kml));
+    QCOMPARE(r.err, "文件已经存在：" + kml + "（加 --overwrite 覆盖）");
     QCOMPARE(testsupport::readAll(kml), QByteArray("precious"));
     QVERIFY(!QFile::exists(name));
     r = trekportRun({"--import", a, "--export-name", name, "--export-kml", kml, "--overwrite"});
