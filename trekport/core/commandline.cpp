@@ -196,7 +196,7 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
 
     // Two outputs on one file: the later would replace the earlier.
     QStringList outputs;
-    for (const QString &path : {gtxtOut, nameOut, kmlOut}) {
+    for (const QString &path : {gtxtOut, nameOut, kmlOut, gpxOut}) {
         if (path.isEmpty())
             continue;
         const QString identity = common::outputIdentity(path);

@@ -197,6 +197,8 @@ void TestCli::usageErrors_data()
                                        << "--year 须是年份，如 2010 或 10。";
     QTest::newRow("year not digits") << QStringList{"--import", "x.gtxt", "--export-name", "o.txt", "--year", "20x0"}
                                      << "--year 须是年份，如 2010 或 10。";
+    QTest::newRow("one file twice") << QStringList{"--import", "x.gtxt", "--export-kml", "o.x", "--export-gpx", "o.x"}
+                                    << "同一个文件不能作为两个输出：o.x";
     QTest::newRow("stray argument") << QStringList{"--import", "x.gtxt", "extra"} << "多余的参数：extra";
 }
 
