@@ -37,7 +37,7 @@ const QString kNote = QStringLiteral("Trip");
 int runWindow(const QString &folder, int jobs)
 {
     common::ScriptedDialogs dialogs;
-    PixplotMain w(dialogs);
+    pixplot::PixplotMain w(dialogs);
     if (jobs > 0)
         w.setBatchJobs(jobs);
     w.show();

@@ -18,7 +18,7 @@
 
 namespace {
 
-double clickTimed(PixplotMain &w, const char *button)
+double clickTimed(pixplot::PixplotMain &w, const char *button)
 {
     QElapsedTimer t;
     t.start();
@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
                 gen.nsecsElapsed() / 1e9);
 
     common::ScriptedDialogs dialogs;
-    PixplotMain w(dialogs);
+    pixplot::PixplotMain w(dialogs);
     w.show();
     QCoreApplication::processEvents();
 

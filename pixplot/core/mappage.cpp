@@ -169,16 +169,11 @@ QList<Photo> PhotosOfRows(const QList<PhotoRow> &rows)
     return photos;
 }
 
-QList<QList<GeoPoint>> SegmentsOfPath(const QList<PathPoint> &points)
+QList<QList<GeoPoint>> SegmentsOfPath(const nmeaconvert::PathInput &path)
 {
-    QList<GeoPoint> seg;
-    seg.reserve(points.size());
-    for (const PathPoint &p : points)
-        if (!p.position.isEmpty())
-            seg.append(systemfinction::ParsePositionText(p.positionText()));
-    if (seg.isEmpty())
+    if (path.count <= 0)
         return {};
-    return {seg};
+    return {path.points.first(std::min(path.count, path.points.size()))};
 }
 
 QString ThumbnailDataUri(const QString &photoFile)

@@ -2,6 +2,7 @@
 // The path and the placed photos as one self-contained HTML map page:
 // Leaflet (embedded from the build machine's libjs-leaflet) and the data
 // inline, thumbnails as data URIs, only the map tiles from the network.
+#include "core/nmeaconvert.h"
 #include "core/photorow.h"
 #include "core/types.h"
 
@@ -44,8 +45,8 @@ struct Page {
     QList<Photo> photos;
     Tiles tiles;
 };
-// A path as loaded: one segment of the points that are fixes.
-QList<QList<GeoPoint>> SegmentsOfPath(const QList<PathPoint> &points);
+// The conversions' path as the page draws it: its counted points as one line.
+QList<QList<GeoPoint>> SegmentsOfPath(const nmeaconvert::PathInput &path);
 
 // The page, UTF-8. Links to photos are relative to pageFolder.
 QByteArray PageHtml(const Page &page, const QString &pageFolder);

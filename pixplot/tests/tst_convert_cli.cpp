@@ -99,7 +99,7 @@ void TestConvertCli::kmlBesideThePathFile()
 {
     const QString path = file(QStringLiteral("trip.txt"));
     QVERIFY(writeFile(path, kPath));
-    const Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml")});
+    const Run r = runPixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml")});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     const QString kml = file(QStringLiteral("trip.kml"));
     QVERIFY(QFileInfo::exists(kml));
@@ -117,7 +117,7 @@ void TestConvertCli::kmlOffsets()
 {
     const QString path = file(QStringLiteral("trip.txt"));
     QVERIFY(writeFile(path, kPath));
-    const Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"),
+    const Run r = runPixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"),
                            QStringLiteral("--lat-offset"), QStringLiteral("0.5"),
                            QStringLiteral("--lon-offset=-0.25")});
     QVERIFY2(r.code == 0, qPrintable(r.err));
@@ -153,7 +153,7 @@ void TestConvertCli::htmlPresetsAndOffsets()
     QFETCH(QString, firstPush);
     const QString path = file(QStringLiteral("trip.txt"));
     QVERIFY(writeFile(path, kPath));
-    const Run r = pixplot(QStringList{QStringLiteral("--path"), path, QStringLiteral("--to-html")} + options);
+    const Run r = runPixplot(QStringList{QStringLiteral("--path"), path, QStringLiteral("--to-html")} + options);
     QVERIFY2(r.code == 0, qPrintable(r.err));
     const QString html = file(QStringLiteral("trip.html"));
     QCOMPARE(r.out, QStringLiteral("HTML 视图方式文件已保存到\n%1！\n").arg(html));
@@ -171,13 +171,13 @@ void TestConvertCli::existingFileRefusedUnlessOverwrite()
     QVERIFY(writeFile(path, kPath));
     QVERIFY(writeFile(kml, "mine\r\n"));
 
-    Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml")});
+    Run r = runPixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml")});
     QCOMPARE(r.code, 1);
     QVERIFY(r.out.isEmpty());
     QVERIFY2(r.err.contains(kml), qPrintable(r.err));
     QCOMPARE(testsupport::readAll(kml), QByteArray("mine\r\n"));
 
-    r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--overwrite")});
+    r = runPixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--overwrite")});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QVERIFY(testsupport::readAll(kml).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"));
 }
@@ -187,7 +187,7 @@ void TestConvertCli::nothingWrittenWhenOneTargetExists()
     const QString path = file(QStringLiteral("trip.txt"));
     QVERIFY(writeFile(path, kPath));
     QVERIFY(writeFile(file(QStringLiteral("trip.html")), "page"));
-    const Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--to-html")});
+    const Run r = runPixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--to-html")});
     QCOMPARE(r.code, 1);
     QVERIFY(!QFileInfo::exists(file(QStringLiteral("trip.kml"))));
     QCOMPARE(testsupport::readAll(file(QStringLiteral("trip.html"))), QByteArray("page"));
@@ -207,6 +207,10 @@ void TestConvertCli::usageErrors_data()
     QTest::newRow("offset with comma") << QStringList{QStringLiteral("--to-html"), QStringLiteral("--lon-offset"),
                                                       QStringLiteral("0,5")};
     QTest::newRow("offset without a conversion") << QStringList{QStringLiteral("--lat-offset"), QStringLiteral("1")};
+    // A map page and a conversion are two commands: neither is written.
+    for (const char *conversion : {"--to-kml", "--to-html"})
+        QTest::newRow(conversion) << QStringList{QString::fromLatin1(conversion), QStringLiteral("--to-map"),
+                                                 QStringLiteral("map.html")};
 }
 
 void TestConvertCli::usageErrors()
@@ -216,7 +220,7 @@ void TestConvertCli::usageErrors()
     QVERIFY(writeFile(path, kPath));
     if (QTest::currentDataTag() != QByteArray("no path"))
         args << QStringLiteral("--path") << path;
-    const Run r = pixplot(args);
+    const Run r = runPixplot(args);
     QCOMPARE(r.code, 2);
     QVERIFY(!r.err.isEmpty());
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("trip.txt")});
@@ -240,7 +244,7 @@ void TestConvertCli::badPathFile()
     const QString path = file(QStringLiteral("trip.txt"));
     if (exists)
         QVERIFY(writeFile(path, content));
-    const Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--to-html")});
+    const Run r = runPixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--to-html")});
     QCOMPARE(r.code, 1);
     QVERIFY2(r.err.contains(path), qPrintable(r.err));
     QVERIFY(!QFileInfo::exists(file(QStringLiteral("trip.kml"))));
@@ -268,7 +272,7 @@ void TestConvertCli::corpusLogReadBackByGpsbabel()
     // three-letter extension, as the window expects of path files.
     const QString path = file(QStringLiteral("log.txt"));
     QVERIFY(QFile::copy(testsupport::corpusDir() + QStringLiteral("/nmea/") + log, path));
-    const Run r = pixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml")});
+    const Run r = runPixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml")});
     QVERIFY2(r.code == 0, qPrintable(r.err));
 
     QByteArray gpx, err;

@@ -51,7 +51,7 @@ void TestCoreCli::exifTime()
     const QString png = writeBytes(*dir, "c.png", photoWithTime("2010:05:01 14:03:22"));
     const QString zero = writeBytes(*dir, "d.jpg", photoWithTime("0000:00:00 00:00:00"));
     const QString missing = file("gone.jpg");
-    const Run r = pixplot({"--exif-time", a, png, b, missing, zero});
+    const Run r = runPixplot({"--exif-time", a, png, b, missing, zero});
     QCOMPARE(r.code, 1);
     QCOMPARE(r.out, a + "\t2010-05-01 14:03:22\n" + b + "\t\n" + zero + "\t\n");
     QVERIFY(r.err.contains(png));
@@ -79,7 +79,7 @@ void TestCoreCli::exifTimeCorpusPhoto()
     if (!QFileInfo::exists(kodak) || !QFileInfo::exists(fuji))
         QSKIP("corpus photos missing");
     // Motorola order with a negative exposure bias; and a time of blanks and colons.
-    const Run r = pixplot({"--exif-time", kodak, fuji});
+    const Run r = runPixplot({"--exif-time", kodak, fuji});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, kodak + "\t2014-08-05 01:45:01\n" + fuji + "\t\n");
 }
@@ -90,18 +90,18 @@ void TestCoreCli::readPath()
                                     "$GPRMC,155959,A,3150.1234,N,11846.5678,E,0.0,0.0,311210,,,A*74\r\n"
                                     "$GPGGA,155959,3150.1234,N,11846.5678,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n"
                                     "$GNRMC,160101.00,A,4527.458,S,16709.165,W,0.0,0.0,311210,,\r\n");
-    const Run r = pixplot({"--read-path", path});
+    const Run r = runPixplot({"--read-path", path});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QString("记录0001\t2010-12-31 23:59:59\tN31°50.1234',E118°46.5678'\t0\t118.77613\t31.83539\n"
                             "记录0002\t2011-01-01 00:01:01\tS45°27.458',W167°09.165'\t62\t-167.15275\t-45.4576333333333\n"));
     QVERIFY(r.err.isEmpty() || !r.err.contains(path));
 
     const QString empty = writeBytes(*dir, "empty.txt", "no fixes here\n");
-    const Run none = pixplot({"--read-path", empty});
+    const Run none = runPixplot({"--read-path", empty});
     QCOMPARE(none.code, 0);
     QCOMPARE(none.out, QString());
 
-    const Run gone = pixplot({"--read-path", file("gone.txt")});
+    const Run gone = runPixplot({"--read-path", file("gone.txt")});
     QCOMPARE(gone.code, 1);
     QVERIFY(gone.err.contains("gone.txt"));
     QCOMPARE(gone.out, QString());
@@ -119,7 +119,7 @@ void TestCoreCli::usage_data()
 void TestCoreCli::usage()
 {
     QFETCH(QStringList, args);
-    const Run r = pixplot(args);
+    const Run r = runPixplot(args);
     QCOMPARE(r.code, 2);
     QCOMPARE(r.out, QString());
     QVERIFY(!r.err.isEmpty());

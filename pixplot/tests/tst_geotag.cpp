@@ -200,7 +200,7 @@ void TestGeotag::corpusGeotaggedInPlaceWithoutLoss()
     const auto expected = writePathFor(photos, file("path.txt"));
     QVERIFY(expected.size() >= 20);
 
-    const Run r = pixplot(QStringList{"--process", "--no-backup", "--write-gps", "--tolerance", "0",
+    const Run r = runPixplot(QStringList{"--process", "--no-backup", "--write-gps", "--tolerance", "0",
                                       "--path", file("path.txt")} + photos);
     QStringList written, refused;
     for (const QString &photo : photos) {
@@ -250,7 +250,7 @@ void TestGeotag::corpusGeotaggedInPlaceWithoutLoss()
     // Reading back: the position text of the lists and the decimal degrees,
     // or nothing for a photo without GPS tags.
     QVERIFY(fixtures::writeJpeg(file("plain.jpg"), 16, 16));
-    const Run back = pixplot(QStringList{"--exif-gps"} + written + QStringList{file("plain.jpg")});
+    const Run back = runPixplot(QStringList{"--exif-gps"} + written + QStringList{file("plain.jpg")});
     QCOMPARE(back.code, 0);
     const QStringList lines = back.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), written.size() + 1);
@@ -288,7 +288,7 @@ void TestGeotag::framedPhotosKeepTheirMetadata()
 
     QVERIFY(expected.size() >= 5);
     QVERIFY(withXmp.value(file("xmp6.jpg")).value("XMP-tiff:Orientation").toInt() == 6);
-    const Run r = pixplot(QStringList{"--process", "--no-backup", "--frame", "--write-gps", "--path",
+    const Run r = runPixplot(QStringList{"--process", "--no-backup", "--frame", "--write-gps", "--path",
                                       file("path.txt")} + photos + QStringList{file("plain.jpg")});
     QCOMPARE(r.code, 0);
     QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片写入了GPS信息。")), expected.size());
@@ -331,7 +331,7 @@ void TestGeotag::gpsTimeFollowsTheZone()
         QSKIP("the photo corpus is not here");
     const auto expected = writePathFor(photos, file("path.txt"), QStringLiteral("05:00:00"), true);
     QCOMPARE(expected.size(), 1);
-    const Run r = pixplot(QStringList{"--process", "--no-backup", "--write-gps", "--tolerance", "0", "--zone",
+    const Run r = runPixplot(QStringList{"--process", "--no-backup", "--write-gps", "--tolerance", "0", "--zone",
                                       "-05:00", "--path", file("path.txt")} + photos);
     QCOMPARE(r.code, 0);
     QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片写入了GPS信息。")), 1);
@@ -364,7 +364,7 @@ void TestGeotag::fullDiskLeavesThePhotoUntouched()
         while (filler.write(block) == block.size()) {
         }
     }
-    const Run r = pixplot({"--process", "--no-backup", "--write-gps", "--path", file("path.txt"), photo});
+    const Run r = runPixplot({"--process", "--no-backup", "--write-gps", "--path", file("path.txt"), photo});
     QCOMPARE(r.code, 1);
     QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片写入了GPS信息。")), 0);
     QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片处理失败。")), 1);

@@ -448,7 +448,7 @@ void TestMapPage::commandLine_data()
     QTest::newRow("tiles not http") << QStringList{"--to-map", "@new", "--tiles", "file:///{z}/{x}/{y}"} << 2 << "瓦片地址";
     QTest::newRow("tiles without --to-map") << QStringList{"--tiles", "none"} << 2 << "--to-map";
     QTest::newRow("existing page kept") << QStringList{"--to-map", "@page"} << 1 << "--overwrite";
-    QTest::newRow("no path points") << QStringList{"--to-map", "@new", "--path", "@empty"} << 1 << "RMC";
+    QTest::newRow("no path points") << QStringList{"--to-map", "@new", "--path", "@empty"} << 1 << "没有有效的轨迹点";
 }
 
 void TestMapPage::commandLine()

@@ -74,7 +74,7 @@ private:
 
     QTemporaryDir *dir_ = nullptr;
     common::ScriptedDialogs *dialogs_ = nullptr;
-    NMEAF *form_ = nullptr;
+    pixplot::NMEAF *form_ = nullptr;
     QString base_;
 };
 
@@ -86,7 +86,7 @@ void TestNmeaf::init()
     base_ = dir_->filePath(QStringLiteral("trip"));
     loadThreePoints(base_);
     dialogs_ = new common::ScriptedDialogs;
-    form_ = new NMEAF(*dialogs_);
+    form_ = new pixplot::NMEAF(*dialogs_);
     form_->show();
     QVERIFY(QTest::qWaitForWindowExposed(form_));
 }

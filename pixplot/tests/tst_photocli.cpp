@@ -56,7 +56,7 @@ private slots:
 
 void TestPhotoCli::matchPrintsOneLinePerPhoto()
 {
-    const Run r = pixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", "--tolerance", "60",
+    const Run r = runPixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", "--tolerance", "60",
                            file("a.jpg"), file("b.JPG"), file("c.jpg")});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QStringLiteral("a.jpg\t2010-05-01 08:00:20\tN31°50.0000',E118°46.0000'\n"
@@ -66,7 +66,7 @@ void TestPhotoCli::matchPrintsOneLinePerPhoto()
                                    "自动匹配并添加坐标 1个;\n"
                                    "失败(超周期或误差) 1个!\n"));
     // A wider tolerance reaches b's point 120 s away.
-    const Run wide = pixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", "--tolerance", "120",
+    const Run wide = runPixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", "--tolerance", "120",
                               file("b.JPG")});
     QCOMPARE(wide.code, 0);
     QVERIFY2(wide.out.startsWith(QStringLiteral("b.JPG\t2010-05-01 08:12:00\tN31°50.5000',E118°46.5000'\n")),
@@ -76,12 +76,12 @@ void TestPhotoCli::matchPrintsOneLinePerPhoto()
 void TestPhotoCli::matchUsesDefaultsWithoutOffset()
 {
     // No offset: 07:00:20 is before the path, 07:12 too.
-    const Run r = pixplot({"--match", "--path", pathFile(), file("a.jpg"), file("b.JPG")});
+    const Run r = runPixplot({"--match", "--path", pathFile(), file("a.jpg"), file("b.JPG")});
     QCOMPARE(r.code, 0);
     QVERIFY(r.out.contains(QStringLiteral("a.jpg\t2010-05-01 07:00:20\t\n")));
     QVERIFY(r.out.endsWith(QStringLiteral("失败(超周期或误差) 2个!\n")));
     // A negative offset moves the other way.
-    const Run back = pixplot({"--match", "--path", pathFile(), "--offset", "-00:00:20", file("a.jpg")});
+    const Run back = runPixplot({"--match", "--path", pathFile(), "--offset", "-00:00:20", file("a.jpg")});
     QVERIFY(back.out.startsWith(QStringLiteral("a.jpg\t2010-05-01 07:00:00\t\n")));
 }
 
@@ -98,6 +98,8 @@ void TestPhotoCli::matchRefusesBadArguments_data()
     QTest::newRow("missing path file") << QStringList{"--match", "--path", "NOFILE", "A"} << 1;
     QTest::newRow("path without fixes") << QStringList{"--match", "--path", "EMPTY", "A"} << 1;
     QTest::newRow("process, path without fixes") << QStringList{"--process", "--path", "EMPTY", "A"} << 1;
+    // A photo that cannot be listed stops the batch before any photo is touched.
+    QTest::newRow("process, missing photo") << QStringList{"--process", "--frame", "A", "NOFILE"} << 1;
     QTest::newRow("bad rename") << QStringList{"--process", "--rename", "date", "A"} << 2;
     for (const char *prefix : {"prefix:../../x", "prefix:a/b", "prefix:a\\b", "prefix:.", "prefix:.."})
         QTest::newRow(prefix) << QStringList{"--process", "--no-backup", "--rename", prefix, "A"} << 2;
@@ -124,7 +126,7 @@ void TestPhotoCli::matchRefusesBadArguments()
                                                                    "11846.0000", "V"),
                                                      QStringLiteral("$GPGGA,000000,,,,,0,00,,,M,,M,,*66")}));
     const QByteArray before = testsupport::readAll(file("a.jpg"));
-    const Run r = pixplot(args);
+    const Run r = runPixplot(args);
     QCOMPARE(r.code, code);
     QVERIFY(!r.err.isEmpty());
     QVERIFY(r.out.isEmpty());
@@ -150,7 +152,7 @@ void TestPhotoCli::optionsWithoutCommandAreUsageErrors()
         if (a == QLatin1String("P"))
             a = pathFile();
     }
-    const Run r = pixplot(args);
+    const Run r = runPixplot(args);
     QCOMPARE(r.code, 2);
     QVERIFY(r.out.isEmpty());
     QVERIFY(!r.err.isEmpty());
@@ -161,7 +163,7 @@ void TestPhotoCli::matchSkipsFilesThatAreNotPhotos()
     QImage png(8, 8, QImage::Format_RGB32);
     png.fill(Qt::red);
     QVERIFY(png.save(file("d.png")));
-    const Run r = pixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", file("d.png"),
+    const Run r = runPixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", file("d.png"),
                            file("a.jpg")});
     QCOMPARE(r.code, 1);
     QVERIFY(r.err.contains(QStringLiteral("d.png")));
@@ -172,7 +174,7 @@ void TestPhotoCli::matchSkipsFilesThatAreNotPhotos()
 void TestPhotoCli::processRenamesAndFrames()
 {
     const QByteArray sourceA = testsupport::readAll(file("a.jpg"));
-    const Run r = pixplot({"--process", "--rename", "time", "--frame", "--note", "Trip", "--gps",
+    const Run r = runPixplot({"--process", "--rename", "time", "--frame", "--note", "Trip", "--gps",
                            "--path", pathFile(), "--offset", "+01:00:00", "--tolerance", "60",
                            file("a.jpg"), file("b.JPG")});
     QCOMPARE(r.code, 0);
@@ -186,7 +188,7 @@ void TestPhotoCli::processRenamesAndFrames()
 
 void TestPhotoCli::processByPrefixWithoutBackup()
 {
-    const Run r = pixplot({"--process", "--no-backup", "--rename", "prefix:trip", file("c.jpg"), file("a.jpg")});
+    const Run r = runPixplot({"--process", "--no-backup", "--rename", "prefix:trip", file("c.jpg"), file("a.jpg")});
     QCOMPARE(r.code, 0);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files, QDir::Name),
              QStringList({"b.JPG", "path.txt", "trip0001.jpg", "trip0002.jpg"}));
@@ -197,7 +199,7 @@ void TestPhotoCli::processByPrefixWithoutBackup()
 void TestPhotoCli::processReportsFailures()
 {
     QVERIFY(fixtures::writeLines(file("broken.jpg"), {QStringLiteral("no picture")}));
-    const Run r = pixplot({"--process", "--no-backup", "--frame", file("broken.jpg"), file("c.jpg")});
+    const Run r = runPixplot({"--process", "--no-backup", "--frame", file("broken.jpg"), file("c.jpg")});
     QCOMPARE(r.code, 1);
     QCOMPARE(r.out, QStringLiteral("批处理完成!\n共处理 2 个照片。\n其中 1 个照片处理失败。\n"));
     QVERIFY(r.err.contains(QStringLiteral("broken.jpg")));
@@ -241,7 +243,7 @@ void TestPhotoCli::parallelBatchMatchesOneJob()
         for (const char *n : {"trip0002.jpg", "trip0001.jpg", "a.jpg", "b.jpg", "broken.jpg", "d.jpg", "c.jpg",
                               "e.jpg"})
             args << folder + QLatin1String(n);
-        Run r = pixplot(args);
+        Run r = runPixplot(args);
         r.err.replace(folder, QStringLiteral("<folder>/"));
         // What the folder holds afterwards: every name with its bytes.
         QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);

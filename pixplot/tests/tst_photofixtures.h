@@ -21,11 +21,11 @@ namespace fixtures {
 // The main window shown offscreen, answering its dialogs from a script.
 struct Window {
     common::ScriptedDialogs dialogs;
-    std::unique_ptr<PixplotMain> w;
+    std::unique_ptr<pixplot::PixplotMain> w;
 
     Window()
     {
-        w = std::make_unique<PixplotMain>(dialogs);
+        w = std::make_unique<pixplot::PixplotMain>(dialogs);
         w->show();
         if (!QTest::qWaitForWindowExposed(w.get()))
             qWarning("window not exposed");
@@ -64,7 +64,7 @@ struct Window {
         return path()->model()->index(row - 1, column).data().toString();
     }
     // The frame's whole caption; the title it paints may be elided.
-    QString title(const QString &box) const { return PixplotMain::boxCaption(get<QGroupBox>(box)); }
+    QString title(const QString &box) const { return pixplot::PixplotMain::boxCaption(get<QGroupBox>(box)); }
 
     // "加入..." with the given files.
     void addPhotos(const QStringList &files)

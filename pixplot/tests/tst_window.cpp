@@ -287,8 +287,8 @@ void TestWindow::photoWithoutExifGetsIconTwoAndNoTime()
     const QAbstractItemModel *m = win.photos()->model();
     QCOMPARE(win.photoCell(1, 1), QString());
     QVERIFY(!win.w->photoRows().at(0).record.hasExif);
-    const QImage icon1 = iconImage(rowicons::withTime());
-    const QImage icon2 = iconImage(rowicons::withoutTime());
+    const QImage icon1 = iconImage(pixplot::rowicons::withTime());
+    const QImage icon2 = iconImage(pixplot::rowicons::withoutTime());
     QVERIFY(icon1 != icon2);
     QCOMPARE(iconImage(m->index(0, 0).data(Qt::DecorationRole).value<QIcon>()), icon2);
     QCOMPARE(iconImage(m->index(1, 0).data(Qt::DecorationRole).value<QIcon>()), icon1);
@@ -637,7 +637,7 @@ void TestWindow::conversionHandsPathToNmeaf()
                                         fixtures::rmc("000010", "010510", "3151.0000", "11847.0000")}));
     Window win;
     win.click(QStringLiteral("cmd_ct")); // nothing loaded: nothing happens
-    QVERIFY(win.w->findChildren<NMEAF *>().isEmpty());
+    QVERIFY(win.w->findChildren<pixplot::NMEAF *>().isEmpty());
 
     win.loadPath(path);
     win.click(QStringLiteral("cmd_ct"));
@@ -647,14 +647,14 @@ void TestWindow::conversionHandsPathToNmeaf()
     QVERIFY(qAbs(pathshare::PathGeoPoints[0].longitude - 118.77613) < 1e-9);
     QVERIFY(qAbs(pathshare::PathGeoPoints[1].latitude - (31 + 51.0 / 60)) < 1e-9);
     QCOMPARE(pathshare::PathTimeSpan, QStringLiteral("2010-05-01 08:00:00 to 2010-05-01 08:00:10"));
-    QCOMPARE(win.w->findChildren<NMEAF *>().size(), 1);
-    NMEAF *form = win.w->findChildren<NMEAF *>().first();
+    QCOMPARE(win.w->findChildren<pixplot::NMEAF *>().size(), 1);
+    pixplot::NMEAF *form = win.w->findChildren<pixplot::NMEAF *>().first();
     QVERIFY(form->isVisible());
     QVERIFY(!form->isModal());
     form->hide();
     win.click(QStringLiteral("cmd_ct"));
-    QCOMPARE(win.w->findChildren<NMEAF *>().size(), 1);
-    QCOMPARE(win.w->findChildren<NMEAF *>().first(), form);
+    QCOMPARE(win.w->findChildren<pixplot::NMEAF *>().size(), 1);
+    QCOMPARE(win.w->findChildren<pixplot::NMEAF *>().first(), form);
     QVERIFY(form->isVisible());
 }
 

@@ -24,7 +24,7 @@ using fixtures::writeBytes;
 Run pixplotIn(const QString &tz, const QStringList &args)
 {
     if (tz.isEmpty())
-        return pixplot(args);
+        return runPixplot(args);
     return fixtures::run(QStringLiteral("env"), QStringList{"TZ=" + tz, pixplotProgram()} + args);
 }
 
@@ -224,7 +224,7 @@ void TestZonesGpx::zoneTable()
         for (const QStringList &cmd : {QStringList{"--path", path, "--to-kml"},
                                        QStringList{"--path", path, "--to-gpx"},
                                        QStringList{"--match", "--path", path, "x.jpg"}})
-            QCOMPARE(pixplot(cmd + zoneArgs).code, 2);
+            QCOMPARE(runPixplot(cmd + zoneArgs).code, 2);
         return;
     }
     QCOMPARE(column(r.out, 1), times);
@@ -233,13 +233,13 @@ void TestZonesGpx::zoneTable()
     QCOMPARE(column(r.out, 3), (QStringList{"0", "3600", "18144000", "18147600"}));
     if (times.first() == QLatin1String("2026-03-29 08:30:00")) {
         // UTC+08:00 given or not: every output byte for byte the same.
-        QCOMPARE(r.out, pixplot({"--read-path", path}).out);
+        QCOMPARE(r.out, runPixplot({"--read-path", path}).out);
         for (const QString &option : {QStringLiteral("--to-kml"), QStringLiteral("--to-html")}) {
             const QString out = QFileInfo(path).absoluteFilePath().chopped(4)
                 + (option == QLatin1String("--to-kml") ? QStringLiteral(".kml") : QStringLiteral(".html"));
-            QCOMPARE(pixplot({"--path", path, option, "--overwrite"}).code, 0);
+            QCOMPARE(runPixplot({"--path", path, option, "--overwrite"}).code, 0);
             const QByteArray plain = withoutClock(testsupport::readAll(out));
-            QCOMPARE(pixplot(QStringList{"--path", path, option, "--overwrite"} + zoneArgs).code, 0);
+            QCOMPARE(runPixplot(QStringList{"--path", path, option, "--overwrite"} + zoneArgs).code, 0);
             QCOMPARE(withoutClock(testsupport::readAll(out)), plain);
         }
     }
@@ -253,7 +253,7 @@ void TestZonesGpx::matchAcrossDaylightSaving()
     const QString a = file(QStringLiteral("a.jpg")), b = file(QStringLiteral("b.jpg"));
     QVERIFY(fixtures::writeJpeg(a, 16, 16) && QFile::copy(a, b));
     QVERIFY(fixtures::setExifTimes({{a, "2026:03:29 03:40:00"}, {b, "2026:10:25 02:35:00"}}));
-    const Run r = pixplot({"--match", "--zone", "Europe/Berlin", "--tolerance", "600", "--path",
+    const Run r = runPixplot({"--match", "--zone", "Europe/Berlin", "--tolerance", "600", "--path",
                            dir_.filePath(QStringLiteral("dst.txt")), a, b});
     QCOMPARE(r.code, 0);
     QCOMPARE(column(r.out, 2).mid(0, 2),
@@ -288,7 +288,7 @@ void TestZonesGpx::interpolation()
     const QString exifTime = common::calendarText(kTrackStart + t).replace(QLatin1Char('-'), QLatin1Char(':'));
     QVERIFY(fixtures::setExifTimes({{photo, exifTime}}));
 
-    const Run r = pixplot(QStringList{"--match", "--interpolate", "--zone", "UTC", "--tolerance", "600",
+    const Run r = runPixplot(QStringList{"--match", "--interpolate", "--zone", "UTC", "--tolerance", "600",
                                       "--path", track, photo}
                           + extra);
     QCOMPARE(r.code, 0);
@@ -316,20 +316,20 @@ void TestZonesGpx::gpxWrittenReadByPeers()
     // the same instants and positions to the nine decimals written.
     const QString path = file(QStringLiteral("dst.txt"));
     QVERIFY(QFile::copy(dir_.filePath(QStringLiteral("dst.txt")), path));
-    const Run r = pixplot({"--path", path, "--to-gpx", "--zone", "Europe/Berlin"});
+    const Run r = runPixplot({"--path", path, "--to-gpx", "--zone", "Europe/Berlin"});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     const QString gpx = file(QStringLiteral("dst.gpx"));
-    QCOMPARE(pixplot({"--path", path, "--to-gpx"}).code, 1); // exists; --overwrite replaces
+    QCOMPARE(runPixplot({"--path", path, "--to-gpx"}).code, 1); // exists; --overwrite replaces
     QCOMPARE(fixtures::run(QStringLiteral("xmllint"), {"--noout", gpx}).code, 0);
     const QByteArray bytes = testsupport::readAll(gpx);
     QVERIFY(bytes.contains("<time>2026-03-29T01:30:00Z</time>"));
     const Run peer = fixtures::run(QStringLiteral("gpsbabel"), {"-t", "-i", "gpx", "-f", gpx, "-o", "gpx", "-F", "-"});
     QCOMPARE(peer.code, 0);
-    const QList<Fix> expected = readPathFixes(pixplot({"--read-path", path}).out);
+    const QList<Fix> expected = readPathFixes(runPixplot({"--read-path", path}).out);
     QCOMPARE(expected.size(), 4);
     QCOMPARE(compareFixes(gpxFixes(peer.out), expected, 1e-9), QString());
     // Read back by pixplot: the same lines as the NMEA file gives.
-    QCOMPARE(pixplot({"--read-path", gpx}).out, pixplot({"--read-path", path}).out);
+    QCOMPARE(runPixplot({"--read-path", gpx}).out, runPixplot({"--read-path", path}).out);
 }
 
 void TestZonesGpx::corpusThroughGpsbabel_data()
@@ -360,13 +360,13 @@ void TestZonesGpx::corpusThroughGpsbabel()
                  {"-i", "nmea,gpgga=0,gpvtg=0,gpgsa=0", "-f", file, "-o", "gpx", "-F", gpx})
                  .code,
              0);
-    const Run fromGpx = pixplot({"--read-path", gpx});
+    const Run fromGpx = runPixplot({"--read-path", gpx});
     QCOMPARE(fromGpx.code, 0);
     const QList<Fix> loaded = readPathFixes(fromGpx.out);
     // What gpsbabel wrote, to the four decimals of minutes pixplot shows.
     QCOMPARE(compareFixes(loaded, gpxFixes(testsupport::readAll(gpx)), 0.9e-6), QString());
     if (sameFixes)
-        QCOMPARE(compareFixes(loaded, readPathFixes(pixplot({"--read-path", file}).out), 0.9e-6), QString());
+        QCOMPARE(compareFixes(loaded, readPathFixes(runPixplot({"--read-path", file}).out), 0.9e-6), QString());
 }
 
 void TestZonesGpx::segmentsFractionsAndOffsets()
@@ -391,7 +391,7 @@ void TestZonesGpx::segmentsFractionsAndOffsets()
 </gpx>
 )";
     const QString file = writeBytes(*dir, QStringLiteral("watch.dat"), gpx);
-    const Run r = pixplot({"--read-path", file, "--zone", "UTC"});
+    const Run r = runPixplot({"--read-path", file, "--zone", "UTC"});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out,
              QStringLiteral("记录0001\t2026-05-01 10:00:00\tN31°30.0000',E120°06.0000'\t0\t120.1\t31.5\n"

@@ -1,12 +1,10 @@
 #include "ui/mainwindow.h"
 
-#include "core/pathfile.h"
 #include "core/pathshare.h"
 #include "core/photomatch.h"
 #include "core/photobatch.h"
 #include "core/progress.h"
 #include "core/stepping.h"
-#include "core/systemfinction.h"
 #include "ui/nmeaf.h"
 #include "ui/pathlistmodel.h"
 #include "ui/photolistmodel.h"
@@ -38,6 +36,8 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
+
+namespace pixplot {
 
 namespace {
 
@@ -97,13 +97,21 @@ void setBoxCaption(QGroupBox *box, const QString &caption)
 } // namespace
 
 PixplotMain::PixplotMain(common::Dialogs &dialogs, QWidget *parent)
-    : QWidget(parent), dialogs_(dialogs), photoModel_(new PhotoListModel(this)),
-      pathModel_(new PathListModel(this))
+    : QWidget(parent), dialogs_(dialogs), photoModel_(new PhotoListModel(session_.rows(), this)),
+      pathModel_(new PathListModel(session_.pathPoints(), this))
 {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("坐标 --> 照片"));
     buildForm();
     Form_Load();
+}
+
+PixplotMain::~PixplotMain()
+{
+    // The lists show the session's rows: they let go of them before the
+    // session goes, while the views still take events.
+    delete photoModel_;
+    delete pathModel_;
 }
 
 QLineEdit *PixplotMain::makeOffsetField(int k)
@@ -176,7 +184,7 @@ void PixplotMain::buildForm()
         zone_cs->setEditable(true);
         zone_cs->setInsertPolicy(QComboBox::NoInsert);
         zone_cs->addItems(common::TimeZoneSetting::suggestions());
-        zone_cs->setCurrentText(zone_.text());
+        zone_cs->setCurrentText(session_.zone().text());
         auto *z = new QHBoxLayout;
         z->addWidget(zone_label);
         z->addWidget(zone_cs, 1);
@@ -407,10 +415,14 @@ void PixplotMain::buildForm()
     connect(Ck_frame, &QCheckBox::toggled, this, &PixplotMain::Ck_frame_Click);
     connect(cmd_make, &QPushButton::clicked, this, &PixplotMain::cmd_make_Click);
     connect(cmd_allmake, &QPushButton::clicked, this, &PixplotMain::cmd_allmake_Click);
-    connect(cmd_cancel, &QPushButton::clicked, this, [this] {
-        if (batch_)
-            batch_->cancel();
+    connect(cmd_cancel, &QPushButton::clicked, &session_, &PhotoSession::cancelBatch);
+    // The batch renames rows as their photos are done.
+    connect(&session_, &PhotoSession::batchPhotoDone, this,
+            [this](qsizetype row, const photooutput::Outcome &) { photoModel_->rowEdited(row - 1); });
+    connect(&session_, &PhotoSession::batchProgress, this, [this](qint64 finished, qint64) {
+        ShowProgress(QStringLiteral("批量编辑 "), finished, session_.rowCount());
     });
+    connect(&session_, &PhotoSession::batchFinished, this, &PixplotMain::batchDone);
 
     // Tab follows the eye: each list and its buttons, then the right
     // column from top to bottom, each row left to right.
@@ -487,8 +499,8 @@ void PixplotMain::Form_Load()
     }
 }
 
-const QList<PhotoRow> &PixplotMain::photoRows() const { return photoModel_->rows(); }
-const QList<PathPoint> &PixplotMain::pathPoints() const { return pathModel_->points(); }
+const QList<PhotoRow> &PixplotMain::photoRows() const { return session_.rows(); }
+const QList<PathPoint> &PixplotMain::pathPoints() const { return session_.pathPoints(); }
 
 qsizetype PixplotMain::selectedPhotoRow() const
 {
@@ -521,46 +533,30 @@ void PixplotMain::cmd_add_Click()
         return;
     lastPhotoFolder_ = QFileInfo(files.first()).absolutePath();
 
-    qint64 withExif = 0;
+    const QString caption = QStringLiteral("加载照片文件");
+    ShowProgress(caption, 0, n);
+    const PhotoLoad load =
+        session_.addPhotos(files, [this, &caption](qint64 k, qint64 total) { ShowProgress(caption, k, total); });
     // The rows join the list in one insertion: the view then lays itself
     // out once instead of once per photo.
-    QList<PhotoRow> added;
-    QStringList refused;
-    ShowProgress(QStringLiteral("加载照片文件"), 0, n);
-    for (qint64 k = 1; k <= n; ++k) {
-        // A FIFO or device would block the window or never end: refused
-        // before it is opened, and named afterwards.
-        QString reason;
-        if (QFileInfo::exists(files.at(k - 1)) && !common::checkInputFile(files.at(k - 1), &reason)) {
-            refused << files.at(k - 1) + QStringLiteral("（") + reason + QStringLiteral("）");
-            ShowProgress(QStringLiteral("加载照片文件"), k, n);
-            continue;
-        }
-        const QFileInfo info(files.at(k - 1));
-        QString folder = info.absolutePath();
-        if (!folder.endsWith(QLatin1Char('/')))
-            folder += QLatin1Char('/');
-        const PhotoRecord record = systemfinction::ReadPhotoRecord(info.fileName(), folder);
-        if (!record.fileName.isEmpty()) {
-            added.append({record, record.shotTime, QString()});
-            if (record.hasExif)
-                ++withExif;
-        }
-        ShowProgress(QStringLiteral("加载照片文件"), k, n);
-    }
-    const qint64 loaded = added.size();
-    photoModel_->append(added);
+    photoModel_->rowsAppended();
     ShowProgress(QString(), 0, 0);
-    fitNameColumn(added);
+    fitNameColumn(load.names);
     if (selectedPhotoRow() == 0 && photoModel_->rowCount() > 0)
         setCurrentPhotoRow(1, false);
 
-    const qint64 total = photoModel_->rowCount();
+    const qint64 total = session_.rowCount();
     setPhotoCaption(photomatch::PhotoBoxCaption(total));
+    // A missing file or one that is not a .jpg is passed over; a FIFO or
+    // device is named, as the user may wonder where it went.
+    QStringList refused;
+    for (const PhotoReject &r : load.rejects)
+        if (r.kind == PhotoReject::Kind::NotRegular)
+            refused << r.file + QStringLiteral("（") + r.reason + QStringLiteral("）");
     if (!refused.isEmpty())
         dialogs_.inform(this, QStringLiteral("以下文件不是普通文件，未加入：\r\n") + refused.join(QStringLiteral("\r\n")),
                         kTitle, common::MessageIcon::Information);
-    dialogs_.inform(this, photomatch::LoadMessage(loaded, withExif, total), kTitle,
+    dialogs_.inform(this, photomatch::LoadMessage(load.loaded, load.withExif, total), kTitle,
                     common::MessageIcon::Information);
 }
 
@@ -573,7 +569,8 @@ void PixplotMain::cmd_del_Click()
     if (!dialogs_.askYesNo(this, QStringLiteral("确定移除 ") + name + QStringLiteral(" ?"), kTitle,
                            common::MessageIcon::Information))
         return;
-    photoModel_->removeAt(row - 1);
+    session_.removeRow(row);
+    photoModel_->rowRemoved(row - 1);
     setPhotoCaption(photomatch::PhotoBoxCaption(photoModel_->rowCount()));
     showSelectedPreview();
 }
@@ -586,17 +583,18 @@ void PixplotMain::cmd_clear_Click()
     if (!dialogs_.askYesNo(this, QStringLiteral("确定移除所有(共%1张)照片?").arg(c), kTitle,
                            common::MessageIcon::Question))
         return;
-    photoModel_->clear();
+    session_.clearRows();
+    photoModel_->reset();
     setPhotoCaption(QStringLiteral("照片列表"));
     clearPreview();
 }
 
-void PixplotMain::fitNameColumn(const QList<PhotoRow> &added)
+void PixplotMain::fitNameColumn(const QStringList &names)
 {
     // Wide enough for the longest name added; never narrower than before.
     int wanted = 0;
-    for (const PhotoRow &row : added)
-        wanted = std::max(wanted, columnWidthFor(ListView, row.record.fileName, true));
+    for (const QString &name : names)
+        wanted = std::max(wanted, columnWidthFor(ListView, name, true));
     if (wanted > ListView->header()->sectionSize(0))
         ListView->header()->resizeSection(0, wanted);
 }
@@ -684,7 +682,8 @@ void PixplotMain::cmd_addname_Click()
         if (!dialogs_.askYesNo(this, QStringLiteral("路径文件不为空,是否重新加载路径文件?"), kTitle,
                                common::MessageIcon::Information))
             return;
-        pathModel_->clear();
+        session_.clearPath();
+        pathModel_->reset();
         setPathCaption(photomatch::PathBoxCaption({}));
     }
     const QString path = dialogs_.getOpenFileName(
@@ -699,20 +698,16 @@ void PixplotMain::cmd_addname_Click()
                         kTitle, common::MessageIcon::Information);
         return;
     }
-    pathshare::PathFileBase = path.left(path.size() - 4);
-
-    QList<PathPoint> points;
     // An unreadable file keeps what was read; the count tells the user.
-    qint64 untimed = 0;
-    pathfile::ReadPathFile(path, &points, nullptr, zone_, &untimed);
-    const qsizetype count = points.size();
-    pathModel_->setPoints(std::move(points));
+    session_.loadPath(path);
+    pathshare::PathFileBase = session_.pathFileBase();
+    pathModel_->reset();
     // As in the photo list, a loaded list has a selected row from the start,
     // so "手动添加坐标" takes the first point until another is chosen.
     if (pathModel_->rowCount() > 0)
         ListGps->setCurrentIndex(pathModel_->index(0, 0));
-    setPathCaption(photomatch::PathBoxCaption(pathModel_->points()));
-    dialogs_.inform(this, photomatch::PathLoadedMessage(count, untimed), kTitle,
+    setPathCaption(photomatch::PathBoxCaption(pathPoints()));
+    dialogs_.inform(this, photomatch::PathLoadedMessage(pathPoints().size(), session_.untimedPoints()), kTitle,
                     common::MessageIcon::Information);
 }
 
@@ -723,7 +718,8 @@ void PixplotMain::cmd_clearname_Click()
     if (!dialogs_.askYesNo(this, QStringLiteral("确定移除路径文件?"), kTitle,
                            common::MessageIcon::Information))
         return;
-    pathModel_->clear();
+    session_.clearPath();
+    pathModel_->reset();
     setPathCaption(photomatch::PathBoxCaption({}));
 }
 
@@ -732,12 +728,10 @@ void PixplotMain::cmd_ct_Click()
     const QList<PathPoint> &points = pathPoints();
     if (points.isEmpty())
         return;
-    pathshare::PathGeoPoints.clear();
-    pathshare::PathGeoPoints.reserve(points.size());
-    for (const PathPoint &p : points)
-        pathshare::PathGeoPoints.append(systemfinction::ParsePositionText(p.positionText()));
-    pathshare::PathPointCount = points.size();
-    pathshare::PathTimeSpan = points.first().pointTime() + QStringLiteral(" to ") + points.last().pointTime();
+    ConversionInput input = session_.conversionInput();
+    pathshare::PathGeoPoints = std::move(input.path.points);
+    pathshare::PathPointCount = input.path.count;
+    pathshare::PathTimeSpan = input.path.timeSpan;
     pathshare::PathPoints = points;
     if (!nmeaf_) {
         nmeaf_ = new NMEAF(dialogs_, this);
@@ -773,7 +767,7 @@ void PixplotMain::cmd_tedit_Click()
         tzt[k]->setText(stepping::TwoDigits(*parts[k]));
     }
     offset.negative = tz_f->isChecked();
-    photomatch::ApplyCorrection(photoModel_->editRows(), offset);
+    session_.correctClock(offset);
     photoModel_->rowsEdited();
     if (!offset.isZero())
         dialogs_.inform(this, photomatch::CorrectionMessage(offset), kTitle,
@@ -796,8 +790,7 @@ void PixplotMain::cmd_plgoto_Click()
     options.tolerance = qBound(0, wct->text().toInt(), stepping::kMaxTolerance);
     options.interpolate = ck_interp->isChecked();
     options.maxGap = max_gap->text().isEmpty() ? 1800 : max_gap->text().toLongLong();
-    options.zone = zone_;
-    const photomatch::MatchSummary summary = photomatch::MatchRows(photoModel_->editRows(), pathPoints(), options);
+    const photomatch::MatchSummary summary = session_.match(options);
     photoModel_->rowsEdited();
     dialogs_.inform(this, photomatch::MatchMessage(summary), kTitle, common::MessageIcon::Information);
 }
@@ -807,35 +800,27 @@ void PixplotMain::zone_cs_Change()
     const QString text = zone_cs->currentText();
     const auto zone = common::TimeZoneSetting::parse(text);
     if (!zone) {
-        zone_cs->setCurrentText(zone_.text());
+        zone_cs->setCurrentText(session_.zone().text());
         dialogs_.inform(this, common::TimeZoneSetting::invalidMessage(text), kTitle,
                         common::MessageIcon::Warning);
         return;
     }
     zone_cs->setCurrentText(zone->text());
-    if (*zone == zone_)
+    if (*zone == session_.zone())
         return;
-    zone_ = *zone;
+    session_.setZone(*zone);
     if (pathModel_->rowCount() == 0)
         return;
-    // The fixes keep their instants; only the local times they show change.
-    QList<PathPoint> points = pathPoints();
-    for (PathPoint &p : points) {
-        const qint64 utc = p.utcSeconds();
-        p.zoneOffset = zone_.offsetAtUtc(utc);
-        p.localSeconds = utc + p.zoneOffset;
-    }
     const QModelIndex current = ListGps->currentIndex();
-    pathModel_->setPoints(std::move(points));
+    pathModel_->reset();
     if (current.isValid())
         ListGps->setCurrentIndex(pathModel_->index(current.row(), 0));
-    setPathCaption(photomatch::PathBoxCaption(pathModel_->points()));
+    setPathCaption(photomatch::PathBoxCaption(pathPoints()));
 }
 
 void PixplotMain::cmd_plclr_Click()
 {
-    for (PhotoRow &row : photoModel_->editRows())
-        row.position.clear();
+    session_.clearPositions();
     photoModel_->rowsEdited();
 }
 
@@ -844,7 +829,7 @@ void PixplotMain::cmd_clrnowpl_Click()
     const qsizetype row = selectedPhotoRow();
     if (row == 0)
         return;
-    photoModel_->editRows()[row - 1].position.clear();
+    session_.clearPosition(row);
     photoModel_->rowEdited(row - 1);
 }
 
@@ -854,11 +839,8 @@ void PixplotMain::cmd_hdaddpl_Click()
     const qsizetype point = selectedPathRow();
     if (photo == 0 || point == 0)
         return;
-    PhotoRow &row = photoModel_->editRows()[photo - 1];
-    if (!row.record.hasExif)
-        return;
-    row.position = pathPoints().at(point - 1).positionText();
-    photoModel_->rowEdited(photo - 1);
+    if (session_.assignPosition(photo, point))
+        photoModel_->rowEdited(photo - 1);
 }
 
 // -------------------------------------------------------------------- output
@@ -894,7 +876,7 @@ photooutput::Options PixplotMain::outputOptions() const
     o.withGps = Ck_gps->isChecked();
     o.background = palette().color(QPalette::Window);
     o.writeGps = Ck_exifgps->isChecked();
-    o.zone = zone_;
+    o.zone = session_.zone();
     return o;
 }
 
@@ -909,34 +891,9 @@ bool PixplotMain::prefixRefused()
 
 photooutput::Outcome PixplotMain::ProcessPhoto(qsizetype row)
 {
-    if (row < 1 || row > photoRows().size()) {
-        photooutput::Outcome missing;
-        missing.failure = photooutput::Failure::Missing;
-        return missing;
-    }
-    const PhotoRow &current = photoRows().at(row - 1);
-    const photooutput::Outcome out = photooutput::ProcessPhoto(
-        current.record, row, current.timeText, current.position, outputOptions());
-    if (out.ok() && out.fileName != current.record.fileName) {
-        photoModel_->editRows()[row - 1].record.fileName = out.fileName;
+    const photooutput::Outcome out = session_.processPhoto(row, outputOptions());
+    if (out.ok())
         photoModel_->rowEdited(row - 1);
-    }
-    return out;
-}
-
-bool PixplotMain::framedBefore(qsizetype row) const
-{
-    const PhotoRecord &rec = photoRows().at(row - 1).record;
-    return framed_.contains(rec.folder + rec.fileName);
-}
-
-photooutput::Outcome PixplotMain::processAndRemember(qsizetype row)
-{
-    const photooutput::Outcome out = ProcessPhoto(row);
-    if (out.ok() && Ck_frame->isChecked()) {
-        const PhotoRecord &rec = photoRows().at(row - 1).record;
-        framed_.insert(rec.folder + rec.fileName);
-    }
     return out;
 }
 
@@ -946,11 +903,11 @@ void PixplotMain::cmd_make_Click()
     if (photoModel_->rowCount() == 0 || row == 0 || prefixRefused())
         return;
     const QString name = photoRows().at(row - 1).record.fileName;
-    if (Ck_frame->isChecked() && framedBefore(row)
+    if (Ck_frame->isChecked() && session_.framedBefore(row)
         && !dialogs_.askYesNo(this, photooutput::FramedAgainQuestion(name), kTitle,
                               common::MessageIcon::Question))
         return;
-    const photooutput::Outcome out = processAndRemember(row);
+    const photooutput::Outcome out = ProcessPhoto(row);
     ListView_ItemClick(row);
     if (!out.ok())
         dialogs_.inform(this,
@@ -965,34 +922,17 @@ void PixplotMain::cmd_make_Click()
 
 void PixplotMain::cmd_allmake_Click()
 {
-    const qint64 n = photoModel_->rowCount();
-    if (n == 0 || batch_ || prefixRefused())
+    const qint64 n = session_.rowCount();
+    if (n == 0 || batchRunning() || prefixRefused())
         return;
     // Photos framed earlier in this session would get a second frame.
     bool skipFramed = false;
     if (Ck_frame->isChecked()) {
-        qint64 again = 0;
-        for (qint64 i = 1; i <= n; ++i)
-            again += framedBefore(i) ? 1 : 0;
-        if (again > 0)
+        if (const qint64 again = session_.framedBeforeCount(); again > 0)
             skipFramed = !dialogs_.askYesNo(this, photooutput::FramedAgainBatchQuestion(again), kTitle,
                                             common::MessageIcon::Question);
     }
-    const QString caption = QStringLiteral("批量编辑 ");
-    ShowProgress(caption, 0, n);
-    QList<photobatch::Item> items;
-    items.reserve(n);
-    for (qint64 i = 1; i <= n; ++i) {
-        if (skipFramed && framedBefore(i))
-            continue;
-        const PhotoRow &row = photoRows().at(i - 1);
-        items.append({row.record, row.timeText, row.position, i});
-    }
-    batchFrames_ = Ck_frame->isChecked();
-    batchGps_ = Ck_exifgps->isChecked();
-    batchGpsWritten_ = 0;
-    batch_ = new photobatch::PhotoBatch(items, outputOptions(),
-                                        batchJobs_ > 0 ? batchJobs_ : photobatch::defaultJobs(), this);
+    ShowProgress(QStringLiteral("批量编辑 "), 0, n);
     // The window stays free while the batch works: nothing may change the
     // rows or the files under it, the rest answers as usual.
     for (QPushButton *b : findChildren<QPushButton *>()) {
@@ -1003,37 +943,17 @@ void PixplotMain::cmd_allmake_Click()
     }
     cmd_cancel->setEnabled(true);
     cmd_cancel->show();
-    connect(batch_, &photobatch::PhotoBatch::photoDone, this,
-            [this](qint64 i, const photooutput::Outcome &out) {
-                const qsizetype r = batch_->item(i).row - 1;
-                if (!out.ok() || r >= photoRows().size())
-                    return;
-                batchGpsWritten_ += out.gpsWritten ? 1 : 0;
-                if (out.fileName != photoRows().at(r).record.fileName) {
-                    photoModel_->editRows()[r].record.fileName = out.fileName;
-                    photoModel_->rowEdited(r);
-                }
-                if (batchFrames_)
-                    framed_.insert(photoRows().at(r).record.folder + out.fileName);
-            });
-    connect(batch_, &photobatch::PhotoBatch::progress, this,
-            [this, caption](qint64 finished, qint64) { ShowProgress(caption, finished, photoModel_->rowCount()); });
-    connect(batch_, &photobatch::PhotoBatch::done, this, &PixplotMain::batchDone);
-    batch_->start();
+    session_.startBatch(outputOptions(), batchJobs_ > 0 ? batchJobs_ : photobatch::defaultJobs(), skipFramed);
 }
 
-void PixplotMain::batchDone()
+void PixplotMain::batchDone(const BatchResult &result)
 {
-    photobatch::PhotoBatch *batch = std::exchange(batch_, nullptr);
     cmd_cancel->hide();
     for (QPushButton *b : std::exchange(heldButtons_, {}))
         b->setEnabled(true);
     ShowProgress(QString(), 0, 0);
     showSelectedPreview();
-    const auto gpsCount = batchGps_ ? std::optional<qint64>(batchGpsWritten_) : std::nullopt;
-    const QString message = batch->wasCancelled()
-        ? photooutput::CancelledBatchMessage(batch->finishedCount(), batch->failedCount())
-        : photooutput::BatchMessage(photoModel_->rowCount(), batch->failedCount(), gpsCount);
-    batch->deleteLater();
-    dialogs_.inform(this, message, kTitle, common::MessageIcon::Information);
+    dialogs_.inform(this, result.message(), kTitle, common::MessageIcon::Information);
 }
+
+} // namespace pixplot

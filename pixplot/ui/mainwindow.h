@@ -2,10 +2,8 @@
 // pixplot's main window, form "main": the photo list and preview, the GPS
 // path, the clock correction and matching, and the photo output options.
 #include "core/photooutput.h"
+#include "core/photosession.h"
 #include "core/preview.h"
-
-#include <QSet>
-#include "common/timezone.h"
 
 #include <QWidget>
 
@@ -18,19 +16,20 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTreeView;
+
+namespace common { class Dialogs; }
+
+namespace pixplot {
+
 class NMEAF;
 class PathListModel;
 class PhotoListModel;
-namespace photobatch { class PhotoBatch; }
-struct PathPoint;
-struct PhotoRow;
-
-namespace common { class Dialogs; }
 
 class PixplotMain : public QWidget {
     Q_OBJECT
 public:
     explicit PixplotMain(common::Dialogs &dialogs, QWidget *parent = nullptr);
+    ~PixplotMain() override;
 
     // A frame's whole caption (its title may show it elided).
     static QString boxCaption(const QGroupBox *box);
@@ -63,7 +62,7 @@ public:
     void cmd_allmake_Click();
 
     // A batch of "批量执行" is working in the background.
-    bool batchRunning() const { return batch_ != nullptr; }
+    bool batchRunning() const { return session_.batchRunning(); }
     // Photos "批量执行" works on at once (one per core unless set).
     void setBatchJobs(int jobs) { batchJobs_ = jobs; }
 
@@ -94,15 +93,13 @@ private:
     // The preview shows the selected row, or nothing when none is.
     void showSelectedPreview();
     void clearPreview();
-    void fitNameColumn(const QList<PhotoRow> &added);
+    void fitNameColumn(const QStringList &names);
     void setPathCaption(const QString &caption);
     void setPhotoCaption(const QString &caption);
-    // Whether the row's photo got a frame earlier in this session.
-    bool framedBefore(qsizetype row) const;
-    photooutput::Outcome processAndRemember(qsizetype row);
     QLineEdit *makeOffsetField(int k);
 
     common::Dialogs &dialogs_;
+    PhotoSession session_; // the rows, the path and the work on them
     PhotoListModel *photoModel_;
     PathListModel *pathModel_;
     NMEAF *nmeaf_ = nullptr;
@@ -110,8 +107,6 @@ private:
     preview::Placement placement_;
     bool previewBlocked_ = false;
     bool mouseHeldOnList_ = false; // the click that follows shows the preview
-    QSet<QString> framed_;         // folder + name of every photo framed so far
-    common::TimeZoneSetting zone_;
 
     // Controls, named as the form names them.
     QGroupBox *pic_box = nullptr;
@@ -151,12 +146,10 @@ private:
     QFrame *sp_info = nullptr;
     QPushButton *cmd_cancel = nullptr;
 
-    void batchDone();
-    photobatch::PhotoBatch *batch_ = nullptr;
+    void batchDone(const BatchResult &result);
     int batchJobs_ = 0;
-    bool batchFrames_ = false; // the running batch frames its photos
-    bool batchGps_ = false;    // ... and writes GPS tags
-    qint64 batchGpsWritten_ = 0;
     // Buttons the running batch turned off, to turn on again.
     QList<QPushButton *> heldButtons_;
 };
+
+} // namespace pixplot

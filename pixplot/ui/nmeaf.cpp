@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace pixplot {
+
 namespace {
 
 // Layout values are in twips.
@@ -250,8 +252,9 @@ void NMEAF::nmea2map_Click()
     const QString fileName = mappage::MapFileName(pathshare::PathFileBase);
     if (!mayWrite(fileName))
         return;
-    page.segments = {pathshare::PathGeoPoints.first(pathshare::PathPointCount)};
-    page.timeSpan = pathshare::PathTimeSpan;
+    const nmeaconvert::PathInput path = sharedPath();
+    page.segments = mappage::SegmentsOfPath(path);
+    page.timeSpan = path.timeSpan;
     if (photoSource_)
         page.photos = mappage::PhotosOfRows(photoSource_());
     QString error;
@@ -289,3 +292,5 @@ void NMEAF::cmd_gpx_Click()
 void NMEAF::cmd_cnone_Click() { applyPreset(lxz, nmeaconvert::Preset::None); }
 void NMEAF::cmd_cdt_Click() { applyPreset(lxz, nmeaconvert::Preset::MapView); }
 void NMEAF::cmd_cst_Click() { applyPreset(lxz, nmeaconvert::Preset::SatelliteView); }
+
+} // namespace pixplot

@@ -16,6 +16,8 @@ class QPushButton;
 
 namespace common { class Dialogs; }
 
+namespace pixplot {
+
 class NMEAF : public QWidget {
     Q_OBJECT
 public:
@@ -71,3 +73,5 @@ private:
     common::Dialogs &dialogs_;
     std::function<QList<PhotoRow>()> photoSource_;
 };
+
+} // namespace pixplot

@@ -1,15 +1,16 @@
 #include "ui/pathlistmodel.h"
 
-#include <utility>
+namespace pixplot {
 
-PathListModel::PathListModel(QObject *parent)
-    : TextTableModel({QStringLiteral("记录号"), QStringLiteral("记录时间"), QStringLiteral("坐标")}, parent)
+PathListModel::PathListModel(const QList<PathPoint> &points, QObject *parent)
+    : TextTableModel({QStringLiteral("记录号"), QStringLiteral("记录时间"), QStringLiteral("坐标")}, parent),
+      points_(points), shown_(points.size())
 {
 }
 
 int PathListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(points_.size());
+    return parent.isValid() ? 0 : int(shown_);
 }
 
 QString PathListModel::recordText(qsizetype row)
@@ -19,6 +20,8 @@ QString PathListModel::recordText(qsizetype row)
 
 QString PathListModel::cellText(int row, int column) const
 {
+    if (row >= points_.size())
+        return {};
     const PathPoint &p = points_.at(row);
     switch (column) {
     case 0:
@@ -30,11 +33,11 @@ QString PathListModel::cellText(int row, int column) const
     }
 }
 
-void PathListModel::setPoints(QList<PathPoint> points)
+void PathListModel::reset()
 {
     beginResetModel();
-    points_ = std::move(points);
+    shown_ = points_.size();
     endResetModel();
 }
 
-void PathListModel::clear() { setPoints({}); }
+} // namespace pixplot

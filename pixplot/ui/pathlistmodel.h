@@ -1,21 +1,22 @@
 #pragma once
-// The path list's rows ("记录号", "记录时间", "坐标") with the loaded points
-// beside them: row i (1-based) is points()[i - 1].
+// The path list's rows ("记录号", "记录时间", "坐标") as a view of the
+// session's points: row i (1-based) is points[i - 1].
 #include "core/types.h"
 #include "ui/texttablemodel.h"
 
 #include <QList>
 
+namespace pixplot {
+
 class PathListModel : public TextTableModel {
     Q_OBJECT
 public:
-    explicit PathListModel(QObject *parent = nullptr);
+    PathListModel(const QList<PathPoint> &points, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
 
-    const QList<PathPoint> &points() const { return points_; }
-    void setPoints(QList<PathPoint> points);
-    void clear();
+    // After the session loaded, cleared or re-timed the points.
+    void reset();
 
     // "记录0001" for row 1.
     static QString recordText(qsizetype row);
@@ -23,5 +24,8 @@ public:
 private:
     QString cellText(int row, int column) const override;
 
-    QList<PathPoint> points_;
+    const QList<PathPoint> &points_;
+    qsizetype shown_ = 0; // the rows the views know of
 };
+
+} // namespace pixplot

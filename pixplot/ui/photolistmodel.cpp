@@ -2,18 +2,23 @@
 
 #include "ui/rowicons.h"
 
-PhotoListModel::PhotoListModel(QObject *parent)
-    : TextTableModel({QStringLiteral("照片名"), QStringLiteral("拍摄时间"), QStringLiteral("坐标")}, parent)
+namespace pixplot {
+
+PhotoListModel::PhotoListModel(const QList<PhotoRow> &rows, QObject *parent)
+    : TextTableModel({QStringLiteral("照片名"), QStringLiteral("拍摄时间"), QStringLiteral("坐标")}, parent),
+      rows_(rows), shown_(rows.size())
 {
 }
 
 int PhotoListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(rows_.size());
+    return parent.isValid() ? 0 : int(shown_);
 }
 
 QString PhotoListModel::cellText(int row, int column) const
 {
+    if (row >= rows_.size())
+        return {};
     const PhotoRow &r = rows_.at(row);
     switch (column) {
     case 0:
@@ -27,45 +32,46 @@ QString PhotoListModel::cellText(int row, int column) const
 
 QVariant PhotoListModel::cellDecoration(int row, int column) const
 {
-    if (column != 0)
+    if (column != 0 || row >= rows_.size())
         return {};
     return rows_.at(row).record.hasExif ? rowicons::withTime() : rowicons::withoutTime();
 }
 
 void PhotoListModel::rowsEdited()
 {
-    if (!rows_.isEmpty())
-        emit dataChanged(index(0, 0), index(int(rows_.size()) - 1, 2));
+    if (shown_ > 0)
+        emit dataChanged(index(0, 0), index(int(shown_) - 1, 2));
 }
 
 void PhotoListModel::rowEdited(qsizetype i)
 {
-    if (i >= 0 && i < rows_.size())
+    if (i >= 0 && i < shown_)
         emit dataChanged(index(int(i), 0), index(int(i), 2));
 }
 
-void PhotoListModel::append(const QList<PhotoRow> &rows)
+void PhotoListModel::rowsAppended()
 {
-    if (rows.isEmpty())
+    if (rows_.size() <= shown_)
         return;
-    const int at = int(rows_.size());
-    beginInsertRows({}, at, at + int(rows.size()) - 1);
-    rows_.append(rows);
+    beginInsertRows({}, int(shown_), int(rows_.size()) - 1);
+    shown_ = rows_.size();
     endInsertRows();
 }
 
-void PhotoListModel::removeAt(qsizetype i)
+void PhotoListModel::rowRemoved(qsizetype i)
 {
-    if (i < 0 || i >= rows_.size())
+    if (i < 0 || i >= shown_)
         return;
     beginRemoveRows({}, int(i), int(i));
-    rows_.removeAt(i); // later rows move up with their records
+    --shown_;
     endRemoveRows();
 }
 
-void PhotoListModel::clear()
+void PhotoListModel::reset()
 {
     beginResetModel();
-    rows_.clear();
+    shown_ = rows_.size();
     endResetModel();
 }
+
+} // namespace pixplot

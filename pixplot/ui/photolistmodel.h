@@ -1,31 +1,35 @@
 #pragma once
-// The photo list's rows ("照片名", "拍摄时间", "坐标") with the record of
-// each photo beside its row: row i (1-based) is rows()[i - 1].
+// The photo list's rows ("照片名", "拍摄时间", "坐标") as a view of the
+// session's rows: row i (1-based) is rows[i - 1]. The window tells it what
+// the session changed.
 #include "core/photorow.h"
 #include "ui/texttablemodel.h"
 
 #include <QList>
 
+namespace pixplot {
+
 class PhotoListModel : public TextTableModel {
     Q_OBJECT
 public:
-    explicit PhotoListModel(QObject *parent = nullptr);
+    PhotoListModel(const QList<PhotoRow> &rows, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
 
-    const QList<PhotoRow> &rows() const { return rows_; }
-    // Editing in place; call rowsEdited() afterwards so the view redraws.
-    QList<PhotoRow> &editRows() { return rows_; }
+    // After the rows changed: edited in place, rows added at the end (one
+    // insertion for all of them), one row removed, or anything else.
     void rowsEdited();
     void rowEdited(qsizetype index);
-
-    void append(const QList<PhotoRow> &rows); // one insertion for all of them
-    void removeAt(qsizetype index);
-    void clear();
+    void rowsAppended();
+    void rowRemoved(qsizetype index);
+    void reset();
 
 private:
     QString cellText(int row, int column) const override;
     QVariant cellDecoration(int row, int column) const override; // the time icon in column 0
 
-    QList<PhotoRow> rows_;
+    const QList<PhotoRow> &rows_;
+    qsizetype shown_ = 0; // the rows the views know of
 };
+
+} // namespace pixplot

@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QPixmap>
 
-namespace rowicons {
+namespace pixplot::rowicons {
 
 namespace {
 
@@ -43,4 +43,4 @@ const QIcon &withoutTime()
     return icon;
 }
 
-} // namespace rowicons
+} // namespace pixplot::rowicons

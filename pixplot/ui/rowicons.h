@@ -2,10 +2,10 @@
 // The two small row icons of the photo list: 1 with an EXIF time, 2 without.
 #include <QIcon>
 
-namespace rowicons {
+namespace pixplot::rowicons {
 
 // Drawn once and shared, so every row shows the very same icon.
 const QIcon &withTime();    // icon 1
 const QIcon &withoutTime(); // icon 2
 
-} // namespace rowicons
+} // namespace pixplot::rowicons

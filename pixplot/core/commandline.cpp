@@ -1,0 +1,757 @@
+#include "core/commandline.h"
+
+#include "core/gpstagwriter.h"
+#include "core/gpxfile.h"
+#include "core/mappage.h"
+#include "core/nmeaconvert.h"
+#include "core/pathfile.h"
+#include "core/photosession.h"
+#include "core/stepping.h"
+#include "core/systemfinction.h"
+
+#include "common/consoletext.h"
+#include "common/safefile.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileDevice>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPalette>
+
+#include <cerrno>
+#include <charconv>
+
+namespace pixplot {
+
+namespace {
+
+// The commands; each run does exactly one of them. The three conversions
+// count as one, as they can be written together.
+const QString kExifTime = QStringLiteral("exif-time");
+const QString kReadPath = QStringLiteral("read-path");
+const QString kToKml = QStringLiteral("to-kml");
+const QString kToHtml = QStringLiteral("to-html");
+const QString kToGpx = QStringLiteral("to-gpx");
+const QString kMatch = QStringLiteral("match");
+const QString kProcess = QStringLiteral("process");
+const QString kToMap = QStringLiteral("to-map");
+const QString kExifGps = QStringLiteral("exif-gps");
+
+const QString kPath = QStringLiteral("path");
+const QString kOverwrite = QStringLiteral("overwrite");
+const QString kZone = QStringLiteral("zone");
+const QString kPreset = QStringLiteral("preset");
+const QString kLatOffset = QStringLiteral("lat-offset");
+const QString kLonOffset = QStringLiteral("lon-offset");
+const QString kOffset = QStringLiteral("offset");
+const QString kTolerance = QStringLiteral("tolerance");
+const QString kTiles = QStringLiteral("tiles");
+const QString kInterpolate = QStringLiteral("interpolate");
+const QString kMaxGap = QStringLiteral("max-gap");
+const QString kNoBackup = QStringLiteral("no-backup");
+const QString kRename = QStringLiteral("rename");
+const QString kFrame = QStringLiteral("frame");
+const QString kNote = QStringLiteral("note");
+const QString kGps = QStringLiteral("gps");
+const QString kNoTime = QStringLiteral("no-time");
+const QString kWriteGps = QStringLiteral("write-gps");
+const QString kJobs = QStringLiteral("jobs");
+
+const QCommandLineOption kHelp({QStringLiteral("?"), QStringLiteral("h"), QStringLiteral("help")},
+                               QStringLiteral("显示本帮助。"));
+
+// Adds every option to parser; the list in the order --help shows them.
+QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
+{
+    QList<QCommandLineOption> options{kHelp};
+    const auto add = [&options](const QString &name, const QString &text, const QString &value = {}) {
+        options.append(QCommandLineOption(name, text, value));
+    };
+    // Commands.
+    add(kExifTime, QStringLiteral("Print each PHOTO's EXIF shooting time (path, tab, time)."));
+    add(kReadPath, QStringLiteral("Print the points pixplot reads from an NMEA or GPX path file."),
+        QStringLiteral("FILE"));
+    add(kToKml, QStringLiteral("Write the path (--path) as KML beside the path file."));
+    add(kToHtml, QStringLiteral("Write the path (--path) as an HTML map page beside the path file."));
+    add(kToGpx, QStringLiteral("Write the path (--path) as a GPX 1.1 file beside the path file."));
+    add(kMatch, QStringLiteral("Match the photos against --path and print one line each."));
+    add(kProcess, QStringLiteral("Back up, rename and frame the photos as \"批量执行\" does."));
+    add(kToMap, QStringLiteral("Write the path (--path) and the photos placed on it as a map page."),
+        QStringLiteral("OUT.html"));
+    add(kExifGps, QStringLiteral("Print the EXIF GPS position of each photo."));
+    // What the commands read.
+    add(kPath, QStringLiteral("NMEA or GPX path file."), QStringLiteral("FILE"));
+    add(kOverwrite, QStringLiteral("Replace existing output files."));
+    add(kZone,
+        QStringLiteral("Time zone of the path's local times: +08:00, -05:30, UTC, an IANA name such as "
+                       "Europe/Berlin, or local (default UTC+08:00)."),
+        QStringLiteral("ZONE"));
+    add(kPreset, QStringLiteral("Offsets of the HTML page: none, map or satellite (default: none)."),
+        QStringLiteral("none|map|satellite"));
+    add(kLatOffset, QStringLiteral("Decimal degrees added to every latitude written (overrides --preset)."),
+        QStringLiteral("D"));
+    add(kLonOffset, QStringLiteral("Decimal degrees added to every longitude written (overrides --preset)."),
+        QStringLiteral("D"));
+    add(kOffset, QStringLiteral("Camera clock correction (default +00:00:00)."), QStringLiteral("±hh:mm:ss"));
+    add(kTolerance, QStringLiteral("Largest gap in seconds to a path point, 0..600 (default 120)."),
+        QStringLiteral("N"));
+    add(kInterpolate, QStringLiteral("Place photos between two fixes by time instead of on the nearest one."));
+    add(kMaxGap, QStringLiteral("--interpolate: largest gap in seconds between the two fixes (default 1800)."),
+        QStringLiteral("N"));
+    add(kTiles, QStringLiteral("--to-map: map tiles, an {z}/{x}/{y} URL template, or none."), QStringLiteral("URL"));
+    add(kNoBackup, QStringLiteral("--process: make no backup copy."));
+    add(kRename, QStringLiteral("--process: new names after the time or a prefix and the number."),
+        QStringLiteral("time|prefix:TEXT"));
+    add(kFrame, QStringLiteral("--process: add the frame and caption."));
+    add(kNote, QStringLiteral("--frame: the note that starts the caption."), QStringLiteral("TEXT"));
+    add(kGps, QStringLiteral("--frame: put the position into the caption."));
+    add(kNoTime, QStringLiteral("--frame: leave the time out of the caption."));
+    add(kWriteGps, QStringLiteral("--process: write the matched positions as EXIF GPS tags (needs --path)."));
+    add(kJobs, QStringLiteral("--process: photos worked on at once (default: one per core)."), QStringLiteral("N"));
+    parser.addOptions(options);
+    parser.addPositionalArgument(QStringLiteral("PHOTO"), QStringLiteral("Photos to work on."),
+                                 QStringLiteral("[PHOTO...]"));
+    return options;
+}
+
+QString helpText(const QList<QCommandLineOption> &options)
+{
+    return common::helpText(
+        QStringLiteral("pixplot"),
+        {QStringLiteral("--exif-time PHOTO..."), QStringLiteral("--read-path FILE [--zone ZONE]"),
+         QStringLiteral("--path FILE --to-kml|--to-html|--to-gpx [--preset P] [--lat-offset D] [--lon-offset D]"),
+         QStringLiteral("--match --path FILE [MATCHING] PHOTO..."),
+         QStringLiteral("--process [OUTPUT] [--path FILE [MATCHING]] [--jobs N] PHOTO..."),
+         QStringLiteral("--path FILE --to-map OUT.html [MATCHING] [--tiles URL] [PHOTO...]"),
+         QStringLiteral("--exif-gps PHOTO...")},
+        QStringLiteral("给照片加上 GPS 路径（NMEA 或 GPX）的位置；不带选项时打开窗口。\n"
+                       "MATCHING 为 --offset、--tolerance、--interpolate、--max-gap、--zone；"
+                       "OUTPUT 为 --no-backup、--rename、--frame、--note、--gps、--no-time、--write-gps。"),
+        options);
+}
+
+// One run: the parsed options, the two streams and the session.
+class Run {
+public:
+    Run(const QCommandLineParser &parser, QTextStream &out, QTextStream &err)
+        : p_(parser), out_(out), err_(err)
+    {
+    }
+
+    int exifTime();
+    int readPath();
+    int convert();
+    int match();
+    int process();
+    int toMap();
+    int exifGps();
+
+private:
+    // A window message as console lines: its CR LF line ends become plain ones.
+    static QString lines(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+    void say(const QString &text)
+    {
+        out_ << lines(text) << '\n';
+        out_.flush();
+    }
+    void complain(const QString &text)
+    {
+        err_ << lines(text) << '\n';
+        err_.flush();
+    }
+    // Bytes already UTF-8, written as they are.
+    void writeOut(const QByteArray &bytes);
+
+    bool isSet(const QString &name) const { return p_.isSet(name); }
+    QString value(const QString &name) const { return p_.value(name); }
+    // "--name 的值“v”无效：hint" as a usage error.
+    int badValue(const QString &name, const QString &hint)
+    {
+        complain(QStringLiteral("--%1 的值“%2”无效：%3").arg(name, value(name), hint));
+        return ExitUsage;
+    }
+
+    bool readZone();
+    bool readMatchOptions();
+    // Lists the photos, naming on err each file that was not listed; false when one was not.
+    bool addPhotos(const QStringList &files);
+    void reject(const PhotoReject &r);
+    // Loads --path; false, with the reason on err, when it cannot be read or holds no point.
+    bool loadPath(PhotoSession::PathKeep keep = PhotoSession::PathKeep::Points);
+    bool mayWrite(const QString &file, QString *error);
+
+    const QCommandLineParser &p_;
+    QTextStream &out_;
+    QTextStream &err_;
+    PhotoSession session_;
+    photomatch::ClockOffset offset_;
+    photomatch::MatchOptions matchOptions_;
+};
+
+void Run::writeOut(const QByteArray &bytes)
+{
+    out_.flush();
+    if (QIODevice *device = out_.device()) {
+        device->write(bytes);
+        if (auto *file = qobject_cast<QFileDevice *>(device))
+            file->flush();
+    } else {
+        out_ << QString::fromUtf8(bytes);
+    }
+}
+
+bool Run::readZone()
+{
+    if (!isSet(kZone))
+        return true;
+    const auto zone = common::TimeZoneSetting::parse(value(kZone));
+    if (!zone) {
+        complain(common::TimeZoneSetting::invalidMessage(value(kZone)));
+        return false;
+    }
+    session_.setZone(*zone);
+    return true;
+}
+
+bool Run::readMatchOptions()
+{
+    matchOptions_.interpolate = isSet(kInterpolate);
+    if (isSet(kMaxGap)) {
+        if (!matchOptions_.interpolate) {
+            complain(QStringLiteral("--max-gap 只能与 --interpolate 一起使用。"));
+            return false;
+        }
+        bool ok = false;
+        matchOptions_.maxGap = value(kMaxGap).toLongLong(&ok);
+        if (!ok || matchOptions_.maxGap < 0) {
+            badValue(kMaxGap, QStringLiteral("应为 0 或更大的整秒数。"));
+            return false;
+        }
+    }
+    if (!readZone())
+        return false;
+    if (isSet(kOffset)) {
+        const auto o = photomatch::ParseClockOffset(value(kOffset));
+        if (!o) {
+            badValue(kOffset, QStringLiteral("应为 ±hh:mm:ss，例如 +01:00:00。"));
+            return false;
+        }
+        offset_ = *o;
+    }
+    matchOptions_.tolerance = 120;
+    if (isSet(kTolerance)) {
+        bool ok = false;
+        matchOptions_.tolerance = value(kTolerance).toLongLong(&ok);
+        if (!ok || matchOptions_.tolerance < 0 || matchOptions_.tolerance > stepping::kMaxTolerance) {
+            badValue(kTolerance, QStringLiteral("应为 0 到 600 的整秒数。"));
+            return false;
+        }
+    }
+    return true;
+}
+
+void Run::reject(const PhotoReject &r)
+{
+    if (r.kind == PhotoReject::Kind::NotJpeg)
+        complain(QStringLiteral("%1: 不是 .jpg 照片，未加入。").arg(r.file));
+    else
+        complain(QStringLiteral("%1: %2").arg(r.file, r.reason));
+}
+
+bool Run::addPhotos(const QStringList &files)
+{
+    const PhotoLoad load = session_.addPhotos(files);
+    for (const PhotoReject &r : load.rejects)
+        reject(r);
+    return load.rejects.isEmpty();
+}
+
+bool Run::loadPath(PhotoSession::PathKeep keep)
+{
+    const QString file = value(kPath);
+    QString error;
+    if (!session_.loadPath(file, &error, keep)) {
+        complain(QStringLiteral("无法读取路径文件 %1：%2").arg(file, error));
+        return false;
+    }
+    // Without a point there is nothing to match or draw; a summary that
+    // counts no photo as needing a position would be false.
+    if (session_.pathPointCount() == 0) {
+        complain(QStringLiteral("路径文件 %1 中没有有效的轨迹点。").arg(file));
+        return false;
+    }
+    return true;
+}
+
+bool Run::mayWrite(const QString &file, QString *error)
+{
+    if (!common::checkOutputTarget(file, error)) {
+        complain(nmeaconvert::WriteFailedMessage(file, *error));
+        return false;
+    }
+    if (QFileInfo::exists(file) && !isSet(kOverwrite)) {
+        complain(common::overwriteRefusal(file));
+        return false;
+    }
+    return true;
+}
+
+// Appends v in decimal, zero-padded to at least width digits.
+void appendInteger(QByteArray &out, qint64 v, int width)
+{
+    char digits[24];
+    const auto r = std::to_chars(digits, digits + sizeof digits, v);
+    const qsizetype n = r.ptr - digits;
+    if (v >= 0 && n < width)
+        out.append(QByteArray::size_type(width - n), '0');
+    out.append(digits, n);
+}
+
+// Appends text as UTF-8 without a temporary array for the usual ASCII text.
+void appendText(QByteArray &out, QStringView text)
+{
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char *d = out.data() + at;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80) {
+            out.resize(at);
+            out += text.toUtf8();
+            return;
+        }
+        d[i] = char(c);
+    }
+}
+
+int Run::exifTime()
+{
+    const QStringList photos = p_.positionalArguments();
+    if (photos.isEmpty()) {
+        complain(QStringLiteral("--exif-time 至少需要一个照片。"));
+        return ExitUsage;
+    }
+    int status = ExitOk;
+    for (const QString &photo : photos) {
+        // One at a time, so each line names the photo as it was given.
+        const PhotoLoad load = session_.addPhotos({photo});
+        for (const PhotoReject &r : load.rejects)
+            reject(r);
+        if (load.loaded == 0) {
+            status = ExitFailed;
+            continue;
+        }
+        say(photo + QLatin1Char('\t') + session_.rows().constLast().record.shotTime);
+        session_.clearRows();
+    }
+    return status;
+}
+
+int Run::readPath()
+{
+    if (!p_.positionalArguments().isEmpty()) {
+        complain(QStringLiteral("--read-path 不接受照片参数。"));
+        return ExitUsage;
+    }
+    if (!readZone())
+        return ExitUsage;
+    const QString file = value(kReadPath);
+    // Printed as read: no point is kept, however long the log.
+    pathfile::PathReader reader;
+    QString error;
+    if (!reader.open(file, &error, session_.zone())) {
+        complain(QStringLiteral("无法读取路径文件 %1：%2").arg(file, error));
+        return ExitFailed;
+    }
+    // Written in blocks straight from the texts: a long log gives a million lines.
+    QByteArray block;
+    block.reserve(1 << 20);
+    qsizetype row = 0;
+    const QByteArray recordPrefix = QStringLiteral("记录").toUtf8();
+    PathPoint p;
+    qint64 first = 0;
+    while (reader.next(&p)) {
+        if (row == 0)
+            first = p.utcSeconds();
+        p.offsetSeconds = p.utcSeconds() - first;
+        ++row;
+        const QString position = p.positionText();
+        const GeoPoint g = systemfinction::ParsePositionText(position);
+        block += recordPrefix;
+        appendInteger(block, row, 4);
+        block += '\t';
+        appendText(block, p.pointTime());
+        block += '\t';
+        appendText(block, position);
+        block += '\t';
+        appendInteger(block, p.offsetSeconds, 1);
+        block += '\t';
+        appendText(block, systemfinction::NumberText(g.longitude));
+        block += '\t';
+        appendText(block, systemfinction::NumberText(g.latitude));
+        block += '\n';
+        if (block.size() > (1 << 20) - 512) {
+            writeOut(block);
+            block.clear();
+        }
+    }
+    writeOut(block);
+    if (reader.failed()) {
+        complain(QStringLiteral("无法读取路径文件 %1：%2").arg(file, reader.errorString()));
+        return ExitFailed;
+    }
+    return ExitOk;
+}
+
+// An offset option's value; fallback when the option is absent.
+std::optional<double> offsetOption(const QCommandLineParser &parser, const QString &name, double fallback)
+{
+    if (!parser.isSet(name))
+        return fallback;
+    return nmeaconvert::ParseOffsetText(parser.value(name));
+}
+
+int Run::convert()
+{
+    const bool toKml = isSet(kToKml);
+    const bool toHtml = isSet(kToHtml);
+    const bool toGpx = isSet(kToGpx);
+    if (value(kPath).isEmpty()) {
+        complain(QStringLiteral("--to-kml、--to-html 和 --to-gpx 需要 --path FILE。"));
+        return ExitUsage;
+    }
+    if (!readZone())
+        return ExitUsage;
+
+    // The page's offsets start from the preset; explicit offsets override it.
+    nmeaconvert::Preset preset = nmeaconvert::Preset::None;
+    if (isSet(kPreset)) {
+        const QString name = value(kPreset);
+        if (!toHtml) {
+            complain(QStringLiteral("--preset 只用于 --to-html。"));
+            return ExitUsage;
+        }
+        if (name == QLatin1String("none"))
+            preset = nmeaconvert::Preset::None;
+        else if (name == QLatin1String("map"))
+            preset = nmeaconvert::Preset::MapView;
+        else if (name == QLatin1String("satellite"))
+            preset = nmeaconvert::Preset::SatelliteView;
+        else
+            return badValue(kPreset, QStringLiteral("应为 none、map 或 satellite。"));
+    }
+    const nmeaconvert::PresetTexts presetTexts = nmeaconvert::PresetOffsetTexts(preset);
+    // Preset texts are fixed decimals, so these always parse.
+    const double presetLat = nmeaconvert::ParseOffsetText(presetTexts.latitude).value_or(0);
+    const double presetLon = nmeaconvert::ParseOffsetText(presetTexts.longitude).value_or(0);
+    for (const QString &name : {kLatOffset, kLonOffset}) {
+        if (!offsetOption(p_, name, 0))
+            return badValue(name, QStringLiteral("不是有效的十进制数。"));
+    }
+    const nmeaconvert::Offsets kmlOffsets{*offsetOption(p_, kLonOffset, 0), *offsetOption(p_, kLatOffset, 0)};
+    const nmeaconvert::Offsets htmlOffsets{*offsetOption(p_, kLonOffset, presetLon),
+                                           *offsetOption(p_, kLatOffset, presetLat)};
+
+    // GPX needs the times and segments too, so only then are the points kept.
+    if (!loadPath(toGpx ? PhotoSession::PathKeep::Points : PhotoSession::PathKeep::PositionsOnly))
+        return ExitFailed;
+    const ConversionInput input = session_.conversionInput();
+
+    struct Target {
+        QString file;
+        enum class Kind { Kml, Html, Gpx } kind;
+        QString message;
+    };
+    QList<Target> targets;
+    if (toKml) {
+        const QString f = nmeaconvert::KmlFileName(input.fileBase);
+        targets.append({f, Target::Kind::Kml, nmeaconvert::KmlSavedMessage(f, input.path.count)});
+    }
+    if (toHtml) {
+        const QString f = nmeaconvert::HtmlFileName(input.fileBase);
+        targets.append({f, Target::Kind::Html, nmeaconvert::HtmlSavedMessage(f)});
+    }
+    if (toGpx) {
+        const QString f = gpxfile::GpxFileName(input.fileBase);
+        targets.append({f, Target::Kind::Gpx, gpxfile::GpxSavedMessage(f, input.path.count)});
+    }
+
+    // Refuse before writing anything, so a run either writes all or nothing new.
+    QString error;
+    for (const Target &t : std::as_const(targets)) {
+        if (!mayWrite(t.file, &error))
+            return ExitFailed;
+    }
+    // One document at a time is made and written.
+    for (const Target &t : std::as_const(targets)) {
+        bool written = false;
+        if (t.kind == Target::Kind::Gpx) {
+            written = common::writeFileAtomically(
+                t.file, gpxfile::PathDocument(session_.pathPoints(), QFileInfo(value(kPath)).completeBaseName()),
+                &error);
+        } else {
+            const QByteArray document = t.kind == Target::Kind::Kml
+                ? nmeaconvert::KmlDocument(input.path, kmlOffsets)
+                : nmeaconvert::HtmlPage(input.path, htmlOffsets);
+            written = nmeaconvert::WriteDocument(t.file, document, &error);
+        }
+        if (!written) {
+            complain(nmeaconvert::WriteFailedMessage(t.file, error));
+            return ExitFailed;
+        }
+        say(t.message);
+    }
+    return ExitOk;
+}
+
+int Run::match()
+{
+    const QStringList photos = p_.positionalArguments();
+    if (value(kPath).isEmpty() || photos.isEmpty()) {
+        complain(QStringLiteral("用法：pixplot --match --path FILE [--offset ±hh:mm:ss] [--tolerance N] "
+                                "[--interpolate [--max-gap N]] [--zone ZONE] PHOTO..."));
+        return ExitUsage;
+    }
+    if (!readMatchOptions())
+        return ExitUsage;
+    const bool allListed = addPhotos(photos);
+    session_.correctClock(offset_);
+    if (!loadPath())
+        return ExitFailed;
+    const photomatch::MatchSummary summary = session_.match(matchOptions_);
+    if (const QStringList rows = session_.rowTexts(); !rows.isEmpty())
+        out_ << rows.join(QLatin1Char('\n')) << '\n';
+    say(photomatch::MatchMessage(summary));
+    return allListed ? ExitOk : ExitFailed;
+}
+
+int Run::process()
+{
+    const QStringList photos = p_.positionalArguments();
+    if (photos.isEmpty()) {
+        complain(QStringLiteral("用法：pixplot --process [选项] PHOTO..."));
+        return ExitUsage;
+    }
+    int jobs = photobatch::defaultJobs();
+    if (isSet(kJobs)) {
+        bool ok = false;
+        jobs = value(kJobs).toInt(&ok);
+        if (!ok || jobs < 1)
+            return badValue(kJobs, QStringLiteral("应为同时处理的照片数，1 或更大。"));
+    }
+    photooutput::Options options;
+    options.backup = !isSet(kNoBackup);
+    if (isSet(kRename)) {
+        const QString mode = value(kRename);
+        if (mode == QLatin1String("time")) {
+            options.rename = photooutput::RenameMode::ByTime;
+        } else if (mode.startsWith(QLatin1String("prefix:"))) {
+            options.rename = photooutput::RenameMode::ByPrefix;
+            options.prefix = mode.mid(7);
+            if (!photooutput::IsUsablePrefix(options.prefix)) {
+                complain(photooutput::BadPrefixMessage(options.prefix));
+                return ExitUsage;
+            }
+        } else {
+            return badValue(kRename, QStringLiteral("应为 time 或 prefix:TEXT。"));
+        }
+    }
+    options.frame = isSet(kFrame);
+    options.note = value(kNote);
+    options.withGps = isSet(kGps);
+    options.withTime = !isSet(kNoTime);
+    options.background = QGuiApplication::palette().color(QPalette::Window);
+    options.writeGps = isSet(kWriteGps);
+    if (options.writeGps && !isSet(kPath)) {
+        complain(QStringLiteral("--write-gps 需要 --path FILE 给出的位置。"));
+        return ExitUsage;
+    }
+    if (!readMatchOptions())
+        return ExitUsage;
+    options.zone = session_.zone();
+    // Each photo is an output: a second run over it would frame the frame.
+    QStringList seen;
+    for (const QString &photo : photos) {
+        const QString identity = common::outputIdentity(photo);
+        if (seen.contains(identity)) {
+            complain(QStringLiteral("%1: 同一个照片给了两次").arg(photo));
+            return ExitUsage;
+        }
+        seen << identity;
+    }
+    // A batch changes files: a photo that cannot be listed stops it before
+    // anything is touched.
+    if (!addPhotos(photos))
+        return ExitFailed;
+    session_.correctClock(offset_);
+    if (isSet(kPath)) {
+        if (!loadPath())
+            return ExitFailed;
+        session_.match(matchOptions_);
+    }
+    // Failures are named in row order, whatever order the photos finish in.
+    QObject::connect(&session_, &PhotoSession::batchPhotoDone, &session_,
+                     [this](qsizetype row, const photooutput::Outcome &out) {
+                         if (out.ok())
+                             return;
+                         const PhotoRecord &rec = session_.rows().at(row - 1).record;
+                         complain(QStringLiteral("%1: %2").arg(rec.folder + rec.fileName,
+                                                              photooutput::FailureText(out)));
+                     });
+    const BatchResult result = session_.runBatch(options, jobs);
+    say(result.message());
+    return result.failed == 0 ? ExitOk : ExitFailed;
+}
+
+int Run::toMap()
+{
+    const QString out = value(kToMap);
+    if (value(kPath).isEmpty() || out.isEmpty()) {
+        complain(QStringLiteral("用法：pixplot --path FILE --to-map OUT.html [--offset ±hh:mm:ss] "
+                                "[--tolerance N] [--tiles URL] [--overwrite] [PHOTO...]"));
+        return ExitUsage;
+    }
+    if (!readMatchOptions())
+        return ExitUsage;
+    mappage::Page page;
+    page.tiles = mappage::DefaultTiles();
+    if (isSet(kTiles)) {
+        bool ok = false;
+        page.tiles = mappage::TilesFromText(value(kTiles), &ok);
+        if (!ok) {
+            complain(mappage::BadTilesMessage(value(kTiles)));
+            return ExitUsage;
+        }
+    }
+    QString error;
+    if (!mayWrite(out, &error) || !loadPath())
+        return ExitFailed;
+    const ConversionInput input = session_.conversionInput();
+    page.segments = mappage::SegmentsOfPath(input.path);
+    page.timeSpan = input.path.timeSpan;
+
+    const bool allListed = addPhotos(p_.positionalArguments());
+    if (session_.rowCount() > 0) {
+        session_.correctClock(offset_);
+        say(photomatch::MatchMessage(session_.match(matchOptions_)));
+    }
+    page.photos = mappage::PhotosOfRows(session_.rows());
+    if (!mappage::WritePage(QFileInfo(out).absoluteFilePath(), page, &error)) {
+        complain(nmeaconvert::WriteFailedMessage(out, error));
+        return ExitFailed;
+    }
+    say(mappage::MapSavedMessage(out));
+    return allListed ? ExitOk : ExitFailed;
+}
+
+// One line per photo: the path, a tab and its EXIF GPS position as the lists
+// show it with the decimal latitude and longitude, or nothing after the tab.
+int Run::exifGps()
+{
+    const QStringList photos = p_.positionalArguments();
+    if (photos.isEmpty()) {
+        complain(QStringLiteral("--exif-gps 至少需要一个照片。"));
+        return ExitUsage;
+    }
+    int status = ExitOk;
+    for (const QString &photo : photos) {
+        QString reason;
+        QFile file(photo);
+        // A FIFO or device would block or never end.
+        if (common::checkInputFile(photo, &reason)) {
+            errno = 0;
+            if (!file.open(QIODevice::ReadOnly))
+                reason = errno != 0 ? common::systemErrorText(errno) : file.errorString();
+        }
+        if (!reason.isEmpty()) {
+            complain(QStringLiteral("无法读取照片 %1：%2").arg(photo, reason));
+            status = ExitFailed;
+            continue;
+        }
+        const auto point = gpstagwriter::ReadGpsPosition(file.readAll());
+        QString line = photo + QLatin1Char('\t');
+        if (point)
+            line += gpstagwriter::PositionText(*point) + QLatin1Char('\t')
+                + QString::number(point->latitude, 'f', 8) + QLatin1Char('\t')
+                + QString::number(point->longitude, 'f', 8);
+        say(line);
+    }
+    return status;
+}
+
+// The commands the arguments name (the conversions as one).
+QStringList commandsOf(const QCommandLineParser &parser)
+{
+    QStringList commands;
+    for (const QString &name : {kExifTime, kReadPath, kMatch, kProcess, kToMap, kExifGps})
+        if (parser.isSet(name))
+            commands << QStringLiteral("--") + name;
+    if (parser.isSet(kToKml) || parser.isSet(kToHtml) || parser.isSet(kToGpx))
+        commands << QStringLiteral("--to-kml/--to-html/--to-gpx");
+    return commands;
+}
+
+} // namespace
+
+bool wantsCommandLine(const QStringList &arguments) { return arguments.size() > 1; }
+
+bool commandNeedsGui(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    addOptions(parser);
+    if (!parser.parse(arguments))
+        return true;
+    return !(parser.isSet(kExifTime) || parser.isSet(kReadPath) || parser.isSet(kExifGps));
+}
+
+int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    const QList<QCommandLineOption> options = addOptions(parser);
+    const auto usage = [&err](const QString &text) {
+        err << text << '\n';
+        err.flush();
+        return ExitUsage;
+    };
+    if (!parser.parse(arguments))
+        return usage(common::usageErrorText(parser.errorText(), parser.unknownOptionNames()));
+    if (parser.isSet(kHelp)) {
+        out << helpText(options);
+        out.flush();
+        return ExitOk;
+    }
+    const QStringList commands = commandsOf(parser);
+    if (commands.size() > 1)
+        return usage(QStringLiteral("一次只能用一个命令，这里给了：%1。").arg(commands.join(QStringLiteral("、"))));
+    if (commands.isEmpty()) {
+        // Photos or options without a command: the window is not what was
+        // asked for (and on the offscreen platform it would never end).
+        err << QStringLiteral("没有给出命令。") << '\n' << helpText(options);
+        err.flush();
+        return ExitUsage;
+    }
+    if (parser.isSet(kTiles) && !parser.isSet(kToMap))
+        return usage(QStringLiteral("--tiles 只能与 --to-map 一起使用。"));
+    const bool converting = parser.isSet(kToKml) || parser.isSet(kToHtml) || parser.isSet(kToGpx);
+    for (const QString &name : {kPreset, kLatOffset, kLonOffset})
+        if (parser.isSet(name) && !converting)
+            return usage(QStringLiteral("--%1 只能与 --to-kml 或 --to-html 一起使用。").arg(name));
+
+    Run r(parser, out, err);
+    if (parser.isSet(kExifTime))
+        return r.exifTime();
+    if (parser.isSet(kReadPath))
+        return r.readPath();
+    if (converting)
+        return r.convert();
+    if (parser.isSet(kMatch))
+        return r.match();
+    if (parser.isSet(kProcess))
+        return r.process();
+    if (parser.isSet(kToMap))
+        return r.toMap();
+    return r.exifGps();
+}
+
+} // namespace pixplot

@@ -1,0 +1,129 @@
+// The session the window and the command line share: listing photos, the
+// path's conversion input however it was loaded, and the road of a photo
+// from clock correction through matching to the batch on real files.
+#include "core/photosession.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A decodable JPEG whose EXIF block holds only DateTimeOriginal.
+QByteArray photoWithTime(const QByteArray &time)
+{
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG");
+    QByteArray tiff("II*\0\x08\0\0\0", 8);
+    tiff += QByteArray("\x01\0", 2);                              // one entry
+    tiff += QByteArray("\x03\x90\x02\0\x14\0\0\0\x1A\0\0\0", 12); // 0x9003 ASCII x20 at 26
+    tiff += QByteArray(4, 0);                                     // no next directory
+    tiff += time + QByteArray(1, 0);
+    QByteArray app1("\xFF\xE1", 2);
+    app1 += char(0);
+    app1 += char(tiff.size() + 8);
+    app1 += QByteArray("Exif\0\0", 6) + tiff;
+    return jpeg.left(2) + app1 + jpeg.mid(2);
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush();
+}
+
+// 07:00:00 and 07:01:00 UTC on 2010-05-01: 15:00:00 and 15:01:00 at UTC+08:00.
+const QByteArray kPath = "$GPRMC,070000,A,3150.0000,N,11846.0000,E,0.0,0.0,010510,,,A*00\r\n"
+                         "$GPGGA,070030,3150.0000,N,11846.0000,E,1,08,1.0,10.0,M,0.0,M,,*00\r\n"
+                         "$GPRMC,070100,A,3150.6000,N,11846.6000,E,0.0,0.0,010510,,,A*00\r\n";
+
+} // namespace
+
+class TestCoreSession : public QObject {
+    Q_OBJECT
+private slots:
+    void conversionInputWhateverWasKept();
+    void photoFromListToRenamedFile();
+};
+
+void TestCoreSession::conversionInputWhateverWasKept()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("trip.name"));
+    QVERIFY(writeFile(file, kPath));
+    pixplot::PhotoSession points, positions;
+    QVERIFY(points.loadPath(file));
+    QVERIFY(positions.loadPath(file, nullptr, pixplot::PhotoSession::PathKeep::PositionsOnly));
+    QCOMPARE(points.pathPointCount(), 2);
+    QCOMPARE(positions.pathPointCount(), 2);
+    QVERIFY(positions.pathPoints().isEmpty()); // a long log is never held as points
+    const pixplot::ConversionInput a = points.conversionInput();
+    const pixplot::ConversionInput b = positions.conversionInput();
+    QCOMPARE(a.path.count, 2);
+    QCOMPARE(a.path.timeSpan, QStringLiteral("2010-05-01 15:00:00 to 2010-05-01 15:01:00"));
+    // The last four characters go, whatever the extension's length.
+    QCOMPARE(a.fileBase, dir.filePath(QStringLiteral("trip.")));
+    QCOMPARE(b.path.timeSpan, a.path.timeSpan);
+    QCOMPARE(b.fileBase, a.fileBase);
+    QCOMPARE(b.path.count, a.path.count);
+    for (qsizetype i = 0; i < a.path.count; ++i) {
+        QCOMPARE(b.path.points.at(i).latitude, a.path.points.at(i).latitude);
+        QCOMPARE(b.path.points.at(i).longitude, a.path.points.at(i).longitude);
+    }
+    QCOMPARE(a.path.points.at(1).latitude, 31 + 50.6 / 60);
+
+    // Another zone re-times the loaded points; their instants stay.
+    points.setZone(*common::TimeZoneSetting::parse(QStringLiteral("UTC")));
+    QCOMPARE(points.conversionInput().path.timeSpan, QStringLiteral("2010-05-01 07:00:00 to 2010-05-01 07:01:00"));
+    QCOMPARE(points.pathPoints().at(1).offsetSeconds, 60);
+}
+
+void TestCoreSession::photoFromListToRenamedFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("path.txt")), kPath));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("a.jpg")), photoWithTime("2010:05:01 14:00:50")));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "text"));
+    pixplot::PhotoSession s;
+    const pixplot::PhotoLoad load = s.addPhotos(
+        {dir.filePath(QStringLiteral("a.jpg")), dir.filePath(QStringLiteral("gone.jpg")),
+         dir.filePath(QStringLiteral("notes.txt")), dir.path()});
+    QCOMPARE(load.loaded, 1);
+    QCOMPARE(load.withExif, 1);
+    QCOMPARE(load.rejects.size(), 3);
+    QCOMPARE(load.rejects.at(0).kind, pixplot::PhotoReject::Kind::Missing);
+    QCOMPARE(load.rejects.at(1).kind, pixplot::PhotoReject::Kind::NotJpeg);
+    QCOMPARE(load.rejects.at(2).kind, pixplot::PhotoReject::Kind::NotRegular);
+    QVERIFY(!load.rejects.at(2).reason.isEmpty());
+
+    // One hour behind, then 10 s from the first fix.
+    s.correctClock(*photomatch::ParseClockOffset(QStringLiteral("+01:00:00")));
+    QCOMPARE(s.rows().at(0).timeText, QStringLiteral("2010-05-01 15:00:50"));
+    QVERIFY(s.loadPath(dir.filePath(QStringLiteral("path.txt"))));
+    photomatch::MatchOptions options;
+    options.tolerance = 10;
+    QCOMPARE(s.match(options).matched, 1);
+    QCOMPARE(s.rowTexts(), QStringList{QStringLiteral("a.jpg\t2010-05-01 15:00:50\tN31°50.6000',E118°46.6000'")});
+
+    photooutput::Options output;
+    output.backup = false;
+    output.rename = photooutput::RenameMode::ByTime;
+    QList<qsizetype> done;
+    connect(&s, &pixplot::PhotoSession::batchPhotoDone, this,
+            [&done](qsizetype row, const photooutput::Outcome &out) { done << (out.ok() ? row : -row); });
+    const pixplot::BatchResult result = s.runBatch(output, 2);
+    QCOMPARE(done, QList<qsizetype>{1});
+    QCOMPARE(result.failed, 0);
+    QCOMPARE(result.message(), QStringLiteral("批处理完成!\r\n共处理 1 个照片。"));
+    QCOMPARE(s.rows().at(0).record.fileName, QStringLiteral("20100501_150050.jpg"));
+    QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("20100501_150050.jpg"))));
+    QVERIFY(!s.batchRunning());
+}
+
+QTEST_GUILESS_MAIN(TestCoreSession)
+#include "tst_core_session.moc"
