@@ -3,7 +3,7 @@
 
 namespace {
 
-using fixtures::pixplot;
+using fixtures::runPixplot;
 using fixtures::pixplotProgram;
 using fixtures::Run;
 using fixtures::writeBytes;

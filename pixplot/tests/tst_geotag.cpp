@@ -15,7 +15,7 @@
 
 namespace {
 
-using fixtures::pixplot;
+using fixtures::runPixplot;
 using fixtures::pixplotProgram;
 using fixtures::Run;
 

@@ -266,7 +266,7 @@ void TestMapPage::initTestCase()
                                       QStringLiteral("-Orientation#=6"), b}),
              0);
     page = dir.filePath(QStringLiteral("trip.html"));
-    const fixtures::Run r = fixtures::pixplot({QStringLiteral("--path"), dir.filePath(QStringLiteral("path.nmea")),
+    const fixtures::Run r = fixtures::runPixplot({QStringLiteral("--path"), dir.filePath(QStringLiteral("path.nmea")),
                                                QStringLiteral("--to-map"), page, QStringLiteral("--offset"),
                                                QStringLiteral("+01:00:00"), a, b, c});
     QCOMPARE(r.code, 0);
@@ -409,7 +409,7 @@ void TestMapPage::tilesFromLoopbackServer()
     TileServer tiles(QColor(255, 0, 255));
     QVERIFY(tiles.listen());
     const QString tiled = dir.filePath(QStringLiteral("tiled.html"));
-    QCOMPARE(fixtures::pixplot({QStringLiteral("--path"), dir.filePath(QStringLiteral("path.nmea")),
+    QCOMPARE(fixtures::runPixplot({QStringLiteral("--path"), dir.filePath(QStringLiteral("path.nmea")),
                                 QStringLiteral("--to-map"), tiled, QStringLiteral("--tiles"),
                                 QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(tiles.port())})
                  .code,
@@ -464,7 +464,7 @@ void TestMapPage::commandLine()
         a.replace(QStringLiteral("@new"), dir.filePath(QStringLiteral("new.html")))
             .replace(QStringLiteral("@page"), page)
             .replace(QStringLiteral("@empty"), dir.filePath(QStringLiteral("empty.nmea")));
-    const fixtures::Run r = fixtures::pixplot(args);
+    const fixtures::Run r = fixtures::runPixplot(args);
     QCOMPARE(r.code, code);
     QVERIFY2(r.err.contains(err), qPrintable(r.err));
     QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("new.html"))));

@@ -7,7 +7,7 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 
-using fixtures::pixplot;
+using fixtures::runPixplot;
 using fixtures::pixplotProgram;
 using fixtures::Run;
 
