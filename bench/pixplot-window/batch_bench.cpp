@@ -119,7 +119,7 @@ int main(int argc, char *argv[])
     // Optimized Huffman tables on one framed photo: time, size, pixels.
     {
         const QImage framed = photooutput::ComposeFramedImage(
-            photooutput::ReadUprightPhoto(ours + QStringLiteral("/IMG_0000.jpg")), kNote, Qt::lightGray);
+            photooutput::readUprightPhoto(ours + QStringLiteral("/IMG_0000.jpg")), kNote, Qt::lightGray);
         QByteArray plain, optimized;
         double plainMs = 1e9, optimizedMs = 1e9;
         for (int rep = 0; rep < 3; ++rep) {
@@ -176,7 +176,7 @@ int main(int argc, char *argv[])
     const QStringList names = QDir(theirs).entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name);
     for (const QString &name : names) {
         const QString path = theirs + QLatin1Char('/') + name;
-        const QString caption = photooutput::CaptionText(kNote, QString(), QStringLiteral("2010-05-01 14:00:00"),
+        const QString caption = photooutput::captionText(kNote, QString(), QStringLiteral("2010-05-01 14:00:00"),
                                                          false, true);
         const bench::ChildRun r = bench::runChild(convert, {
             path, QStringLiteral("-auto-orient"),

@@ -232,7 +232,7 @@ bool Run::readMatchOptions()
     if (!readZone())
         return false;
     if (isSet(kOffset)) {
-        const auto o = photomatch::ParseClockOffset(value(kOffset));
+        const auto o = photomatch::parseClockOffset(value(kOffset));
         if (!o) {
             badValue(kOffset, QStringLiteral("应为 ±hh:mm:ss，例如 +01:00:00。"));
             return false;
@@ -522,7 +522,7 @@ int Run::match()
     const photomatch::MatchSummary summary = session_.match(matchOptions_);
     if (const QStringList rows = session_.rowTexts(); !rows.isEmpty())
         out_ << rows.join(QLatin1Char('\n')) << '\n';
-    say(photomatch::MatchMessage(summary));
+    say(photomatch::matchMessage(summary));
     return allListed ? ExitOk : ExitFailed;
 }
 
@@ -549,8 +549,8 @@ int Run::process()
         } else if (mode.startsWith(QLatin1String("prefix:"))) {
             options.rename = photooutput::RenameMode::ByPrefix;
             options.prefix = mode.mid(7);
-            if (!photooutput::IsUsablePrefix(options.prefix)) {
-                complain(photooutput::BadPrefixMessage(options.prefix));
+            if (!photooutput::isUsablePrefix(options.prefix)) {
+                complain(photooutput::badPrefixMessage(options.prefix));
                 return ExitUsage;
             }
         } else {
@@ -597,7 +597,7 @@ int Run::process()
                              return;
                          const PhotoRecord &rec = session_.rows().at(row - 1).record;
                          complain(QStringLiteral("%1: %2").arg(rec.folder + rec.fileName,
-                                                              photooutput::FailureText(out)));
+                                                              photooutput::failureText(out)));
                      });
     const BatchResult result = session_.runBatch(options, jobs);
     say(result.message());
@@ -615,12 +615,12 @@ int Run::toMap()
     if (!readMatchOptions())
         return ExitUsage;
     mappage::Page page;
-    page.tiles = mappage::DefaultTiles();
+    page.tiles = mappage::defaultTiles();
     if (isSet(kTiles)) {
         bool ok = false;
-        page.tiles = mappage::TilesFromText(value(kTiles), &ok);
+        page.tiles = mappage::tilesFromText(value(kTiles), &ok);
         if (!ok) {
-            complain(mappage::BadTilesMessage(value(kTiles)));
+            complain(mappage::badTilesMessage(value(kTiles)));
             return ExitUsage;
         }
     }
@@ -628,20 +628,20 @@ int Run::toMap()
     if (!mayWrite(out, &error) || !loadPath())
         return ExitFailed;
     const ConversionInput input = session_.conversionInput();
-    page.segments = mappage::SegmentsOfPath(input.path);
+    page.segments = mappage::segmentsOfPath(input.path);
     page.timeSpan = input.path.timeSpan;
 
     const bool allListed = addPhotos(p_.positionalArguments());
     if (session_.rowCount() > 0) {
         session_.correctClock(offset_);
-        say(photomatch::MatchMessage(session_.match(matchOptions_)));
+        say(photomatch::matchMessage(session_.match(matchOptions_)));
     }
-    page.photos = mappage::PhotosOfRows(session_.rows());
-    if (!mappage::WritePage(QFileInfo(out).absoluteFilePath(), page, &error)) {
+    page.photos = mappage::photosOfRows(session_.rows());
+    if (!mappage::writePage(QFileInfo(out).absoluteFilePath(), page, &error)) {
         complain(nmeaconvert::WriteFailedMessage(out, error));
         return ExitFailed;
     }
-    say(mappage::MapSavedMessage(out));
+    say(mappage::mapSavedMessage(out));
     return allListed ? ExitOk : ExitFailed;
 }
 

@@ -100,7 +100,7 @@ QJsonObject photoJson(const Photo &photo, const QString &pageFolder)
     o[QStringLiteral("time")] = photo.time;
     o[QStringLiteral("pos")] = photo.position;
     o[QStringLiteral("href")] = relativeLink(pageFolder, photo.file);
-    o[QStringLiteral("thumb")] = ThumbnailDataUri(photo.file);
+    o[QStringLiteral("thumb")] = thumbnailDataUri(photo.file);
     return o;
 }
 
@@ -140,16 +140,16 @@ QString field(const QList<QPair<QString, QString>> &stanza, const QString &name)
 
 } // namespace
 
-Tiles DefaultTiles() { return {kDefaultTemplate, kDefaultAttribution}; }
+Tiles defaultTiles() { return {kDefaultTemplate, kDefaultAttribution}; }
 
-Tiles TilesFromText(const QString &text, bool *ok)
+Tiles tilesFromText(const QString &text, bool *ok)
 {
     *ok = true;
     const QString t = text.trimmed();
     if (t.isEmpty() || t.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0)
         return {};
     if (t == kDefaultTemplate)
-        return DefaultTiles();
+        return defaultTiles();
     const QUrl url(t);
     if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
         || url.host().isEmpty() || !t.contains(QLatin1String("{z}")) || !t.contains(QLatin1String("{x}"))
@@ -160,7 +160,7 @@ Tiles TilesFromText(const QString &text, bool *ok)
     return {t, QStringLiteral("Tiles: ") + escapeHtml(url.host())};
 }
 
-QList<Photo> PhotosOfRows(const QList<PhotoRow> &rows)
+QList<Photo> photosOfRows(const QList<PhotoRow> &rows)
 {
     QList<Photo> photos;
     for (const PhotoRow &r : rows)
@@ -169,14 +169,14 @@ QList<Photo> PhotosOfRows(const QList<PhotoRow> &rows)
     return photos;
 }
 
-QList<QList<GeoPoint>> SegmentsOfPath(const nmeaconvert::PathInput &path)
+QList<QList<GeoPoint>> segmentsOfPath(const nmeaconvert::PathInput &path)
 {
     if (path.count <= 0)
         return {};
     return {path.points.first(std::min(path.count, path.points.size()))};
 }
 
-QString ThumbnailDataUri(const QString &photoFile)
+QString thumbnailDataUri(const QString &photoFile)
 {
     QImageReader reader(photoFile);
     reader.setAutoTransform(true);
@@ -198,7 +198,7 @@ QString ThumbnailDataUri(const QString &photoFile)
     return QStringLiteral("data:image/jpeg;base64,") + QString::fromLatin1(jpeg.toBase64());
 }
 
-QString LeafletNotice()
+QString leafletNotice()
 {
     static const QRegularExpression versionRe(QStringLiteral("\\.version=\"([^\"]+)\""));
     const QString version = versionRe.match(QString::fromUtf8(resource(QStringLiteral("leaflet.min.js"))))
@@ -227,7 +227,7 @@ QString LeafletNotice()
     return notice + QStringLiteral("License: ") + license + QStringLiteral("\n\n") + licenseText + QLatin1Char('\n');
 }
 
-QByteArray PageHtml(const Page &page, const QString &pageFolder)
+QByteArray pageHtml(const Page &page, const QString &pageFolder)
 {
     const QList<QList<GeoPoint>> drawn = pathsimplify::Simplify(page.segments, kToleranceMeters, kMaxVertices);
 
@@ -241,7 +241,7 @@ QByteArray PageHtml(const Page &page, const QString &pageFolder)
     }
 
     // An HTML comment ends at "-->"; the notice never holds one, but make sure.
-    QString notice = LeafletNotice();
+    QString notice = leafletNotice();
     notice.replace(QLatin1String("--"), QLatin1String("- -"));
 
     const QString span = escapeHtml(page.timeSpan);
@@ -350,19 +350,19 @@ else
     return html;
 }
 
-bool WritePage(const QString &fileName, const Page &page, QString *error)
+bool writePage(const QString &fileName, const Page &page, QString *error)
 {
-    return common::writeFileAtomically(fileName, PageHtml(page, QFileInfo(fileName).absolutePath()), error);
+    return common::writeFileAtomically(fileName, pageHtml(page, QFileInfo(fileName).absolutePath()), error);
 }
 
-QString MapFileName(const QString &pathFileBase) { return pathFileBase + QStringLiteral("_map.html"); }
+QString mapFileName(const QString &pathFileBase) { return pathFileBase + QStringLiteral("_map.html"); }
 
-QString MapSavedMessage(const QString &fileName)
+QString mapSavedMessage(const QString &fileName)
 {
     return QStringLiteral("地图网页文件已保存到\r\n") + fileName + QStringLiteral("！");
 }
 
-QString BadTilesMessage(const QString &text)
+QString badTilesMessage(const QString &text)
 {
     return QStringLiteral("瓦片地址“%1”无效：应为含 {z}、{x}、{y} 的 http(s) 地址，或 none（不用瓦片）。").arg(text);
 }

@@ -24,11 +24,11 @@ struct Tiles {
     QString attributionHtml;
 };
 // Tiles that serve pages opened from disk (no Referer sent).
-Tiles DefaultTiles();
-// "none" or "" -> no tiles; the default template -> DefaultTiles(); any
+Tiles defaultTiles();
+// "none" or "" -> no tiles; the default template -> defaultTiles(); any
 // other http(s) template holding {z}, {x} and {y} -> that template with its
 // host named as the credit. nullopt-like: ok false for anything else.
-Tiles TilesFromText(const QString &text, bool *ok);
+Tiles tilesFromText(const QString &text, bool *ok);
 
 // A photo placed on the map.
 struct Photo {
@@ -37,7 +37,7 @@ struct Photo {
     QString position; // position text, e.g. N31°50.1234',E118°46.5678'
 };
 // The rows that have a position, in list order.
-QList<Photo> PhotosOfRows(const QList<PhotoRow> &rows);
+QList<Photo> photosOfRows(const QList<PhotoRow> &rows);
 
 struct Page {
     QList<QList<GeoPoint>> segments; // drawn as one line each
@@ -46,22 +46,22 @@ struct Page {
     Tiles tiles;
 };
 // The conversions' path as the page draws it: its counted points as one line.
-QList<QList<GeoPoint>> SegmentsOfPath(const nmeaconvert::PathInput &path);
+QList<QList<GeoPoint>> segmentsOfPath(const nmeaconvert::PathInput &path);
 
 // The page, UTF-8. Links to photos are relative to pageFolder.
-QByteArray PageHtml(const Page &page, const QString &pageFolder);
+QByteArray pageHtml(const Page &page, const QString &pageFolder);
 // Writes PageHtml through the atomic writer (the folder is fileName's).
-bool WritePage(const QString &fileName, const Page &page, QString *error = nullptr);
+bool writePage(const QString &fileName, const Page &page, QString *error = nullptr);
 
 // The photo upright, longest side at most kThumbnailSide, as a JPEG data
 // URI; "" when the file cannot be decoded.
-QString ThumbnailDataUri(const QString &photoFile);
+QString thumbnailDataUri(const QString &photoFile);
 // The embedded library's notice (version, copyright, licence text).
-QString LeafletNotice();
+QString leafletNotice();
 
 // Beside the path file: its base + "_map.html".
-QString MapFileName(const QString &pathFileBase);
-QString MapSavedMessage(const QString &fileName);
-QString BadTilesMessage(const QString &text);
+QString mapFileName(const QString &pathFileBase);
+QString mapSavedMessage(const QString &fileName);
+QString badTilesMessage(const QString &text);
 
 } // namespace mappage

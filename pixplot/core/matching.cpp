@@ -25,7 +25,7 @@ Match choose(std::span<const qint64> offsets, qsizetype u, qint64 t, qint64 tole
 
 } // namespace
 
-Match NearestPoint(std::span<const qint64> offsets, qint64 t, qint64 tolerance)
+Match nearestPoint(std::span<const qint64> offsets, qint64 t, qint64 tolerance)
 {
     if (offsets.empty() || t < 0 || t > offsets.back())
         return {};
@@ -33,7 +33,7 @@ Match NearestPoint(std::span<const qint64> offsets, qint64 t, qint64 tolerance)
     return choose(offsets, it - offsets.begin(), t, tolerance);
 }
 
-Match NearestPointScan(std::span<const qint64> offsets, qint64 t, qint64 tolerance)
+Match nearestPointScan(std::span<const qint64> offsets, qint64 t, qint64 tolerance)
 {
     if (offsets.empty() || t < 0 || t > offsets.back())
         return {};
@@ -43,12 +43,12 @@ Match NearestPointScan(std::span<const qint64> offsets, qint64 t, qint64 toleran
     return choose(offsets, u, t, tolerance);
 }
 
-bool IsNonDecreasing(std::span<const qint64> offsets)
+bool isNonDecreasing(std::span<const qint64> offsets)
 {
     return std::is_sorted(offsets.begin(), offsets.end());
 }
 
-std::optional<Between> Bracket(std::span<const qint64> offsets, std::span<const int> segments, qint64 t,
+std::optional<Between> bracket(std::span<const qint64> offsets, std::span<const int> segments, qint64 t,
                                qint64 maxGap, bool ordered)
 {
     if (offsets.empty() || t <= 0 || t >= offsets.back() || segments.size() != offsets.size())
@@ -68,7 +68,7 @@ std::optional<Between> Bracket(std::span<const qint64> offsets, std::span<const 
     return b;
 }
 
-void Interpolate(double latA, double lonA, double latB, double lonB, double fraction, double *lat,
+void interpolate(double latA, double lonA, double latB, double lonB, double fraction, double *lat,
                  double *lon)
 {
     *lat = latA + (latB - latA) * fraction;

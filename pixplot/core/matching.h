@@ -18,13 +18,13 @@ struct Match {
 // t: seconds from the first point to the photo. The first point with
 // offset >= t is taken, or the one before it when strictly nearer; t outside
 // [0, last offset] fails; a gap equal to tolerance still matches.
-Match NearestPoint(std::span<const qint64> offsets, qint64 t, qint64 tolerance);
+Match nearestPoint(std::span<const qint64> offsets, qint64 t, qint64 tolerance);
 
 // The same rule as a scan in list order; right also for a path whose times
 // step backwards (a receiver whose clock jumps), where NearestPoint is not.
-Match NearestPointScan(std::span<const qint64> offsets, qint64 t, qint64 tolerance);
+Match nearestPointScan(std::span<const qint64> offsets, qint64 t, qint64 tolerance);
 // True when NearestPoint may be used for offsets.
-bool IsNonDecreasing(std::span<const qint64> offsets);
+bool isNonDecreasing(std::span<const qint64> offsets);
 
 // Two neighbouring fixes a photo falls between, for interpolation.
 struct Between {
@@ -35,11 +35,11 @@ struct Between {
 // before it, as the nearest rule finds them) when both belong to the same
 // segment and lie at most maxGap seconds apart; nullopt otherwise, also when
 // t falls on a fix or outside the path. ordered: offsets are non-decreasing.
-std::optional<Between> Bracket(std::span<const qint64> offsets, std::span<const int> segments, qint64 t,
+std::optional<Between> bracket(std::span<const qint64> offsets, std::span<const int> segments, qint64 t,
                                qint64 maxGap, bool ordered);
 // Linear in time between a and b (decimal degrees), the short way across
 // the 180° meridian; the longitude stays within -180..180.
-void Interpolate(double latA, double lonA, double latB, double lonB, double fraction, double *lat,
+void interpolate(double latA, double lonA, double latB, double lonB, double fraction, double *lat,
                  double *lon);
 
 } // namespace matching

@@ -77,7 +77,7 @@ struct PhotoBatch::Shared {
         };
         if (options.backup && probes(r.folder + QStringLiteral("BackUp/"), base + ext))
             return true;
-        const QString newName = photooutput::NewFileName(r, item.timeText, options.rename, options.prefix, row);
+        const QString newName = photooutput::newFileName(r, item.timeText, options.rename, options.prefix, row);
         return newName != r.fileName && probes(r.folder, newName);
     }
 };
@@ -128,7 +128,7 @@ void PhotoBatch::start()
                 if (s.cancel)
                     break;
             }
-            photooutput::Prepared prepared = photooutput::PreparePhoto(item.record, row, item.timeText, options);
+            photooutput::Prepared prepared = photooutput::preparePhoto(item.record, row, item.timeText, options);
             if (prepared.finished()) {
                 const photooutput::Outcome out = prepared.outcome;
                 QMetaObject::invokeMethod(this, [this, i, out] { onFinished(i, out); }, Qt::QueuedConnection);
@@ -143,7 +143,7 @@ void PhotoBatch::start()
                 // One worker's pictures stay with it from photo to photo.
                 thread_local photooutput::FrameBuffers buffers;
                 const photooutput::Outcome out =
-                    photooutput::CompletePhoto(item.record, prepared, item.timeText, item.position, options, &buffers);
+                    photooutput::completePhoto(item.record, prepared, item.timeText, item.position, options, &buffers);
                 {
                     std::lock_guard lock(shared->mutex);
                     shared->release(paths);

@@ -8,7 +8,7 @@
 
 namespace photomatch {
 
-QString LoadMessage(qint64 loaded, qint64 withExif, qint64 total)
+QString loadMessage(qint64 loaded, qint64 withExif, qint64 total)
 {
     return QStringLiteral("当次加载 %1 张（其中 %2 张含EXIF信息）照片!\r\n\r\n当前列表已加载共 %3 张照片!")
         .arg(loaded)
@@ -16,12 +16,12 @@ QString LoadMessage(qint64 loaded, qint64 withExif, qint64 total)
         .arg(total);
 }
 
-QString PhotoBoxCaption(qint64 count)
+QString photoBoxCaption(qint64 count)
 {
     return QStringLiteral("照片列表 %1张照片").arg(count);
 }
 
-QString PathBoxCaption(const QList<PathPoint> &points)
+QString pathBoxCaption(const QList<PathPoint> &points)
 {
     if (points.isEmpty())
         return QStringLiteral("GPS路径");
@@ -30,16 +30,16 @@ QString PathBoxCaption(const QList<PathPoint> &points)
         .arg(points.first().pointTime(), points.last().pointTime());
 }
 
-QString PathLoadedMessage(qint64 count)
+QString pathLoadedMessage(qint64 count)
 {
     return QStringLiteral("共成功加载路径轨迹点 %1 个!").arg(count);
 }
 
-QString PathLoadedMessage(qint64 count, qint64 untimed)
+QString pathLoadedMessage(qint64 count, qint64 untimed)
 {
     if (untimed <= 0)
-        return PathLoadedMessage(count);
-    return PathLoadedMessage(count) + QStringLiteral("\r\n另有 %1 个点没有时间，未加载。").arg(untimed);
+        return pathLoadedMessage(count);
+    return pathLoadedMessage(count) + QStringLiteral("\r\n另有 %1 个点没有时间，未加载。").arg(untimed);
 }
 
 QString ClockOffset::text() const
@@ -50,7 +50,7 @@ QString ClockOffset::text() const
         .arg(seconds, 2, 10, QLatin1Char('0'));
 }
 
-std::optional<ClockOffset> ParseClockOffset(const QString &text)
+std::optional<ClockOffset> parseClockOffset(const QString &text)
 {
     static const QRegularExpression re(QStringLiteral("^([+-]?)(\\d{1,2}):(\\d{1,2}):(\\d{1,2})$"));
     const auto m = re.match(text.trimmed());
@@ -66,7 +66,7 @@ std::optional<ClockOffset> ParseClockOffset(const QString &text)
     return o;
 }
 
-void ApplyCorrection(QList<PhotoRow> &rows, const ClockOffset &offset)
+void applyCorrection(QList<PhotoRow> &rows, const ClockOffset &offset)
 {
     const QString offsetText = offset.text();
     for (PhotoRow &row : rows) {
@@ -79,20 +79,20 @@ void ApplyCorrection(QList<PhotoRow> &rows, const ClockOffset &offset)
     }
 }
 
-QString CorrectionMessage(const ClockOffset &offset)
+QString correctionMessage(const ClockOffset &offset)
 {
     return QStringLiteral("修正相机时间: ") + (offset.negative ? QLatin1Char('-') : QLatin1Char('+'))
         + offset.text();
 }
 
-MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint64 tolerance)
+MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint64 tolerance)
 {
     MatchOptions options;
     options.tolerance = tolerance;
-    return MatchRows(rows, path, options);
+    return matchRows(rows, path, options);
 }
 
-MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, const MatchOptions &options)
+MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, const MatchOptions &options)
 {
     const qint64 tolerance = options.tolerance;
     MatchSummary summary;
@@ -111,7 +111,7 @@ MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
     }
     // A receiver whose clock steps back breaks the order binary search needs;
     // such a path is matched by the list-order scan instead.
-    const bool ordered = matching::IsNonDecreasing(offsets);
+    const bool ordered = matching::isNonDecreasing(offsets);
 
     for (PhotoRow &row : rows) {
         if (!row.record.hasExif)
@@ -125,18 +125,18 @@ MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
             continue; // a time that does not read fails like one outside the path
         *t = options.zone.utcFromLocal(*t) - startUtc;
         if (options.interpolate) {
-            if (const auto b = matching::Bracket(offsets, segments, *t, options.maxGap, ordered)) {
+            if (const auto b = matching::bracket(offsets, segments, *t, options.maxGap, ordered)) {
                 const GeoPoint a = systemfinction::ParsePositionText(path.at(b->before).positionText());
                 const GeoPoint z = systemfinction::ParsePositionText(path.at(b->before + 1).positionText());
                 double lat = 0, lon = 0;
-                matching::Interpolate(a.latitude, a.longitude, z.latitude, z.longitude, b->fraction, &lat, &lon);
+                matching::interpolate(a.latitude, a.longitude, z.latitude, z.longitude, b->fraction, &lat, &lon);
                 row.position = systemfinction::PositionTextFromDegrees(lat, lon);
                 ++summary.matched;
                 continue;
             }
         }
-        const matching::Match m = ordered ? matching::NearestPoint(offsets, *t, tolerance)
-                                          : matching::NearestPointScan(offsets, *t, tolerance);
+        const matching::Match m = ordered ? matching::nearestPoint(offsets, *t, tolerance)
+                                          : matching::nearestPointScan(offsets, *t, tolerance);
         if (m.outcome == matching::Outcome::Matched && m.index >= 0 && m.index < path.size()) {
             row.position = path.at(m.index).positionText();
             ++summary.matched;
@@ -145,7 +145,7 @@ MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
     return summary;
 }
 
-QString MatchMessage(const MatchSummary &summary)
+QString matchMessage(const MatchSummary &summary)
 {
     return QStringLiteral("需要添加坐标 %1个;\r\n自动匹配并添加坐标 %2个;\r\n失败(超周期或误差) %3个!")
         .arg(summary.needed)

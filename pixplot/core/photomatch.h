@@ -12,15 +12,15 @@
 namespace photomatch {
 
 // "当次加载 … 张（其中 … 张含EXIF信息）照片!" and the list's total.
-QString LoadMessage(qint64 loaded, qint64 withExif, qint64 total);
+QString loadMessage(qint64 loaded, qint64 withExif, qint64 total);
 // "照片列表 N张照片" after adding or removing, also for N = 0 (clearing
 // the list sets the bare "照片列表" instead).
-QString PhotoBoxCaption(qint64 count);
+QString photoBoxCaption(qint64 count);
 // "GPS路径 N个轨迹点 (first 到 last)", or "GPS路径" without points.
-QString PathBoxCaption(const QList<PathPoint> &points);
-QString PathLoadedMessage(qint64 count);
+QString pathBoxCaption(const QList<PathPoint> &points);
+QString pathLoadedMessage(qint64 count);
 // The same, naming the GPX points left out for want of a time when there are any.
-QString PathLoadedMessage(qint64 count, qint64 untimed);
+QString pathLoadedMessage(qint64 count, qint64 untimed);
 
 struct ClockOffset {
     int hours = 0, minutes = 0, seconds = 0;
@@ -31,13 +31,13 @@ struct ClockOffset {
 
 // "[+|-]hh:mm:ss" (hours 0..23, minutes and seconds 0..59; one or two
 // digits each); nullopt when malformed.
-std::optional<ClockOffset> ParseClockOffset(const QString &text);
+std::optional<ClockOffset> parseClockOffset(const QString &text);
 
 // Sets the time column of every row with an EXIF time to its uncorrected
 // time shifted by offset (a zero offset restores the uncorrected time).
-void ApplyCorrection(QList<PhotoRow> &rows, const ClockOffset &offset);
+void applyCorrection(QList<PhotoRow> &rows, const ClockOffset &offset);
 // "修正相机时间: +hh:mm:ss".
-QString CorrectionMessage(const ClockOffset &offset);
+QString correctionMessage(const ClockOffset &offset);
 
 struct MatchSummary {
     qint64 needed = 0;  // rows with an EXIF time
@@ -56,9 +56,9 @@ struct MatchOptions {
 
 // Gives every row with an EXIF time the position of the nearest path point
 // within tolerance seconds, or clears it. Rows without EXIF keep theirs.
-MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint64 tolerance);
-MatchSummary MatchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, const MatchOptions &options);
+MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint64 tolerance);
+MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, const MatchOptions &options);
 // The three-line summary of a matching run.
-QString MatchMessage(const MatchSummary &summary);
+QString matchMessage(const MatchSummary &summary);
 
 } // namespace photomatch

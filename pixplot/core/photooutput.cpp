@@ -17,7 +17,7 @@
 
 namespace photooutput {
 
-QString NewFileName(const PhotoRecord &record, const QString &timeText, RenameMode mode,
+QString newFileName(const PhotoRecord &record, const QString &timeText, RenameMode mode,
                     const QString &prefix, qint64 row)
 {
     const QString ext = record.fileName.right(4);
@@ -37,38 +37,38 @@ QString NewFileName(const PhotoRecord &record, const QString &timeText, RenameMo
     return record.fileName;
 }
 
-bool IsUsablePrefix(const QString &prefix)
+bool isUsablePrefix(const QString &prefix)
 {
     return !prefix.contains(QLatin1Char('/')) && !prefix.contains(QLatin1Char('\\'))
         && prefix != QLatin1String(".") && prefix != QLatin1String("..");
 }
 
-QString BadPrefixMessage(const QString &prefix)
+QString badPrefixMessage(const QString &prefix)
 {
     return QStringLiteral("重命名前缀“%1”无效：不能含有“/”或“\\”，也不能是“.”或“..”。照片未处理。").arg(prefix);
 }
 
-QString CaptionText(const QString &note, const QString &position, const QString &timeText,
+QString captionText(const QString &note, const QString &position, const QString &timeText,
                     bool withGps, bool withTime)
 {
     return QLatin1Char(' ') + note + QStringLiteral("  ") + (withGps ? position : QString())
         + QStringLiteral("  ") + (withTime ? timeText : QString());
 }
 
-QSize FramedSize(const QSize &photo)
+QSize framedSize(const QSize &photo)
 {
     return {photo.width() + 2 * kSideBorder,
             photo.height() + kSideBorder + kCaptionRow + kBottomStrip};
 }
 
-QImage ReadUprightPhoto(const QString &path)
+QImage readUprightPhoto(const QString &path)
 {
     QImage image;
-    ReadUprightPhoto(path, &image);
+    readUprightPhoto(path, &image);
     return image;
 }
 
-bool ReadUprightPhoto(const QString &path, QImage *into)
+bool readUprightPhoto(const QString &path, QImage *into)
 {
     QImageReader reader(path);
     reader.setAutoTransform(true);
@@ -106,8 +106,8 @@ bool ComposeFramedImage(const QImage &photo, const QString &caption, const QColo
     if (photo.isNull())
         return false;
     QImage &framed = *into;
-    if (framed.size() != FramedSize(photo.size()) || framed.format() != QImage::Format_RGB32)
-        framed = QImage(FramedSize(photo.size()), QImage::Format_RGB32);
+    if (framed.size() != framedSize(photo.size()) || framed.format() != QImage::Format_RGB32)
+        framed = QImage(framedSize(photo.size()), QImage::Format_RGB32);
     if (framed.isNull()) // too large to allocate
         return false;
     framed.fill(background);
@@ -201,7 +201,7 @@ bool writeTagged(const QByteArray &source, const gpstagwriter::GpsTags &gps, con
 
 } // namespace
 
-Prepared PreparePhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const Options &options)
+Prepared preparePhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const Options &options)
 {
     Prepared p;
     Outcome &out = p.outcome;
@@ -211,7 +211,7 @@ Prepared PreparePhoto(const PhotoRecord &record, qint64 row, const QString &time
         out.failure = Failure::Missing;
         return p;
     }
-    if (options.rename == RenameMode::ByPrefix && !IsUsablePrefix(options.prefix)) {
+    if (options.rename == RenameMode::ByPrefix && !isUsablePrefix(options.prefix)) {
         out.failure = Failure::RenameFailed;
         return p;
     }
@@ -220,14 +220,14 @@ Prepared PreparePhoto(const PhotoRecord &record, qint64 row, const QString &time
         out.failure = Failure::BackupFailed;
         return p;
     }
-    p.newName = NewFileName(record, timeText, options.rename, options.prefix, row);
+    p.newName = newFileName(record, timeText, options.rename, options.prefix, row);
     if (p.newName != record.fileName)
         p.newName = systemfinction::UniqueFileName(record.folder, p.newName);
     p.dst = record.folder + p.newName;
     return p;
 }
 
-Outcome CompletePhoto(const PhotoRecord &record, const Prepared &prepared, const QString &timeText,
+Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const QString &timeText,
                       const QString &position, const Options &options, FrameBuffers *buffers)
 {
     Outcome out = prepared.outcome;
@@ -250,11 +250,11 @@ Outcome CompletePhoto(const PhotoRecord &record, const Prepared &prepared, const
     if (options.frame) {
         FrameBuffers own;
         FrameBuffers &b = buffers ? *buffers : own;
-        if (!ReadUprightPhoto(src, &b.photo)) {
+        if (!readUprightPhoto(src, &b.photo)) {
             out.failure = Failure::Unreadable;
             return out;
         }
-        const QString caption = CaptionText(options.note, position, timeText, options.withGps,
+        const QString caption = captionText(options.note, position, timeText, options.withGps,
                                             options.withTime);
         if (!ComposeFramedImage(b.photo, caption, options.background, &b.framed)) {
             out.failure = Failure::WriteFailed;
@@ -286,10 +286,10 @@ Outcome CompletePhoto(const PhotoRecord &record, const Prepared &prepared, const
 Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText,
                      const QString &position, const Options &options)
 {
-    return CompletePhoto(record, PreparePhoto(record, row, timeText, options), timeText, position, options);
+    return completePhoto(record, preparePhoto(record, row, timeText, options), timeText, position, options);
 }
 
-QString FailureText(Failure failure)
+QString failureText(Failure failure)
 {
     switch (failure) {
     case Failure::None:
@@ -310,28 +310,28 @@ QString FailureText(Failure failure)
     return {};
 }
 
-QString SingleDoneMessage(const QString &fileName)
+QString singleDoneMessage(const QString &fileName)
 {
     return QStringLiteral("处理完成!\r\n照片 %1 已处理。").arg(fileName);
 }
 
-QString FramedAgainQuestion(const QString &fileName)
+QString framedAgainQuestion(const QString &fileName)
 {
     return QStringLiteral("照片 %1 已经加过边框，是否再加一次？").arg(fileName);
 }
 
-QString FramedAgainBatchQuestion(qint64 count)
+QString framedAgainBatchQuestion(qint64 count)
 {
     return QStringLiteral("其中 %1 个照片已经加过边框，是否再加一次？\r\n(选\"否\"则跳过这些照片)").arg(count);
 }
 
-QString FailureText(const Outcome &outcome)
+QString failureText(const Outcome &outcome)
 {
-    const QString text = FailureText(outcome.failure);
+    const QString text = failureText(outcome.failure);
     return outcome.reason.isEmpty() ? text : text + QStringLiteral("（") + outcome.reason + QStringLiteral("）");
 }
 
-QString BatchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten)
+QString batchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten)
 {
     QString text = QStringLiteral("批处理完成!\r\n共处理 %1 个照片。").arg(processed);
     if (gpsWritten)
@@ -341,7 +341,7 @@ QString BatchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsW
     return text;
 }
 
-QString CancelledBatchMessage(qint64 processed, qint64 failed)
+QString cancelledBatchMessage(qint64 processed, qint64 failed)
 {
     QString text = QStringLiteral("批处理已取消!\r\n已处理 %1 个照片，其余照片未改动。").arg(processed);
     if (failed > 0)

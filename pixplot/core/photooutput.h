@@ -38,27 +38,27 @@ struct Options {
 
 // The name a photo gets before clashes are resolved. row is 1-based.
 // ByTime needs an EXIF time; without one the name stays.
-QString NewFileName(const PhotoRecord &record, const QString &timeText, RenameMode mode,
+QString newFileName(const PhotoRecord &record, const QString &timeText, RenameMode mode,
                     const QString &prefix, qint64 row);
 
 // A prefix names files in the photo's own folder: one that holds a path
 // separator or is "." or ".." would place them elsewhere and is refused.
-bool IsUsablePrefix(const QString &prefix);
+bool isUsablePrefix(const QString &prefix);
 // What the user reads when a prefix is refused; nothing was processed.
-QString BadPrefixMessage(const QString &prefix);
+QString badPrefixMessage(const QString &prefix);
 
 // " " + note + "  " + position (when withGps) + "  " + time (when withTime).
-QString CaptionText(const QString &note, const QString &position, const QString &timeText,
+QString captionText(const QString &note, const QString &position, const QString &timeText,
                     bool withGps, bool withTime);
 
 // Size of the framed picture for a photo of the given size.
-QSize FramedSize(const QSize &photo);
+QSize framedSize(const QSize &photo);
 
 // Reads a photo upright (the reader applies the orientation tag). A null
 // image when the file is missing or does not decode.
-QImage ReadUprightPhoto(const QString &path);
+QImage readUprightPhoto(const QString &path);
 // The same into *into, whose pixels are reused when size and format fit.
-bool ReadUprightPhoto(const QString &path, QImage *into);
+bool readUprightPhoto(const QString &path, QImage *into);
 
 // The photo framed by the background colour with the caption line under it.
 QImage ComposeFramedImage(const QImage &photo, const QString &caption, const QColor &background);
@@ -95,11 +95,11 @@ struct Prepared {
     QString newName;
     bool finished() const { return !outcome.ok(); }
 };
-Prepared PreparePhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const Options &options);
+Prepared preparePhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const Options &options);
 
 // The second half: decode, compose, encode, rename. Touches only the
 // prepared source and target, so photos can be completed side by side.
-Outcome CompletePhoto(const PhotoRecord &record, const Prepared &prepared, const QString &timeText,
+Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const QString &timeText,
                       const QString &position, const Options &options, FrameBuffers *buffers = nullptr);
 
 // Processes one photo: backup, new name, frame, GPS tags. The source is removed or
@@ -110,19 +110,19 @@ Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeT
                      const QString &position, const Options &options);
 
 // The reason of a failure as the user reads it.
-QString FailureText(Failure failure);
+QString failureText(Failure failure);
 // FailureText, followed by the system's reason when the outcome has one.
-QString FailureText(const Outcome &outcome);
+QString failureText(const Outcome &outcome);
 
 // "执行" on one photo that went well.
-QString SingleDoneMessage(const QString &fileName);
+QString singleDoneMessage(const QString &fileName);
 // Before framing photos that were framed earlier in the same session.
-QString FramedAgainQuestion(const QString &fileName);
-QString FramedAgainBatchQuestion(qint64 count);
+QString framedAgainQuestion(const QString &fileName);
+QString framedAgainBatchQuestion(qint64 count);
 // "批处理完成!" and the counts of a batch; gpsWritten (when GPS tags were
 // asked for) adds how many photos got them.
-QString BatchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten = {});
+QString batchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten = {});
 // A batch stopped by "取消": the photos done before it stopped.
-QString CancelledBatchMessage(qint64 processed, qint64 failed);
+QString cancelledBatchMessage(qint64 processed, qint64 failed);
 
 } // namespace photooutput

@@ -15,8 +15,8 @@ namespace pixplot {
 QString BatchResult::message() const
 {
     if (cancelled)
-        return photooutput::CancelledBatchMessage(finished, failed);
-    return photooutput::BatchMessage(rows, failed, gpsAsked ? std::optional<qint64>(gpsWritten) : std::nullopt);
+        return photooutput::cancelledBatchMessage(finished, failed);
+    return photooutput::batchMessage(rows, failed, gpsAsked ? std::optional<qint64>(gpsWritten) : std::nullopt);
 }
 
 QString timeSpanText(const PathPoint &first, const PathPoint &last)
@@ -143,13 +143,13 @@ void PhotoSession::clearPath()
 
 void PhotoSession::correctClock(const photomatch::ClockOffset &offset)
 {
-    photomatch::ApplyCorrection(rows_, offset);
+    photomatch::applyCorrection(rows_, offset);
 }
 
 photomatch::MatchSummary PhotoSession::match(photomatch::MatchOptions options)
 {
     options.zone = zone_;
-    return photomatch::MatchRows(rows_, points_, options);
+    return photomatch::matchRows(rows_, points_, options);
 }
 
 void PhotoSession::clearPositions()

@@ -17,7 +17,7 @@ qint64 RoundHalfEvenDiv(qint64 a, qint64 b)
     return q;
 }
 
-Placement PlacePicture(int widthPixels, int heightPixels)
+Placement placePicture(int widthPixels, int heightPixels)
 {
     if (widthPixels <= 0 || heightPixels <= 0)
         return {};
@@ -36,7 +36,7 @@ Placement PlacePicture(int widthPixels, int heightPixels)
     return p;
 }
 
-QImage ReadPreviewImage(const QString &path, QSize *fullSize, qreal deviceRatio)
+QImage readPreviewImage(const QString &path, QSize *fullSize, qreal deviceRatio)
 {
     QImageReader reader(path);
     reader.setAutoTransform(true);
@@ -51,7 +51,7 @@ QImage ReadPreviewImage(const QString &path, QSize *fullSize, qreal deviceRatio)
             *fullSize = whole.size();
         return whole;
     }
-    const Placement p = PlacePicture(upright.width(), upright.height());
+    const Placement p = placePicture(upright.width(), upright.height());
     QSize shown(int(std::ceil(p.width * deviceRatio / common::TwipsPerPixel)),
                 int(std::ceil(p.height * deviceRatio / common::TwipsPerPixel)));
     shown = shown.boundedTo(upright).expandedTo(QSize(1, 1));
@@ -62,7 +62,7 @@ QImage ReadPreviewImage(const QString &path, QSize *fullSize, qreal deviceRatio)
     return picture;
 }
 
-QString CaptionText(int widthPixels, int heightPixels, qint64 fileBytes)
+QString captionText(int widthPixels, int heightPixels, qint64 fileBytes)
 {
     const double megabytes = double(fileBytes) / 1024.0 / 1024.0;
     return QStringLiteral("照片预览 (尺寸%1×%2 大小%3MB")
@@ -71,12 +71,12 @@ QString CaptionText(int widthPixels, int heightPixels, qint64 fileBytes)
         .arg(megabytes, 0, 'f', 2);
 }
 
-QString MissingCaption(const QString &fileName)
+QString missingCaption(const QString &fileName)
 {
     return QStringLiteral("照片预览 (文件不存在: %1)").arg(fileName);
 }
 
-QString UnreadableCaption(const QString &fileName)
+QString unreadableCaption(const QString &fileName)
 {
     return QStringLiteral("照片预览 (无法读取: %1)").arg(fileName);
 }

@@ -21,18 +21,18 @@ qint64 RoundHalfEvenDiv(qint64 a, qint64 b);
 
 // r = H / W to two decimals; r > 0.75 fills the height, else the width;
 // the picture is centred. A zero size gives an empty placement.
-Placement PlacePicture(int widthPixels, int heightPixels);
+Placement placePicture(int widthPixels, int heightPixels);
 
 // The photo upright (orientation tag applied) as the box shows it: decoded
 // straight at the size it is drawn (times deviceRatio), so a photo of any
 // size shows without decoding its full pixels. *fullSize receives the
 // upright size of the photo itself. Null when the file does not decode.
-QImage ReadPreviewImage(const QString &path, QSize *fullSize, qreal deviceRatio = 1.0);
+QImage readPreviewImage(const QString &path, QSize *fullSize, qreal deviceRatio = 1.0);
 
 // "照片预览 (尺寸W×H 大小x.xxMB" (no closing parenthesis).
-QString CaptionText(int widthPixels, int heightPixels, qint64 fileBytes);
+QString captionText(int widthPixels, int heightPixels, qint64 fileBytes);
 // The caption when the listed file is gone or does not decode.
-QString MissingCaption(const QString &fileName);
-QString UnreadableCaption(const QString &fileName);
+QString missingCaption(const QString &fileName);
+QString unreadableCaption(const QString &fileName);
 
 } // namespace preview

@@ -2,7 +2,7 @@
 
 namespace progress {
 
-State Compute(const QString &caption, qint64 current, qint64 total)
+State compute(const QString &caption, qint64 current, qint64 total)
 {
     State s;
     if (caption.isEmpty())

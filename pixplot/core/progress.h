@@ -13,6 +13,6 @@ struct State {
     int barTwips = 0;
 };
 
-State Compute(const QString &caption, qint64 current, qint64 total);
+State compute(const QString &caption, qint64 current, qint64 total);
 
 } // namespace progress

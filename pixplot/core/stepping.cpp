@@ -2,22 +2,22 @@
 
 namespace stepping {
 
-int OffsetFieldMax(int k) { return k == 0 ? 23 : 59; }
+int offsetFieldMax(int k) { return k == 0 ? 23 : 59; }
 
-QString TwoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
+QString twoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
 
-QString StepOffsetField(int index, const QString &text)
+QString stepOffsetField(int index, const QString &text)
 {
-    const int max = OffsetFieldMax(index % 3);
+    const int max = offsetFieldMax(index % 3);
     int v = text.trimmed().toInt(); // an empty field counts as 0
     if (index < 3)
         v = v < max ? v + 1 : 0;
     else
         v = v > 0 ? v - 1 : max;
-    return TwoDigits(qBound(0, v, max));
+    return twoDigits(qBound(0, v, max));
 }
 
-QString StepTolerance(int index, const QString &text)
+QString stepTolerance(int index, const QString &text)
 {
     int v = text.trimmed().toInt();
     switch (index) {

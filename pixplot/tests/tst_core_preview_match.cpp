@@ -37,7 +37,7 @@ void TestPreviewMatch::placement()
     QFETCH(int, w);
     QFETCH(int, h);
     QFETCH(QRect, twips);
-    const preview::Placement p = preview::PlacePicture(w, h);
+    const preview::Placement p = preview::placePicture(w, h);
     QCOMPARE(QRect(p.x, p.y, p.width, p.height), twips);
 }
 
@@ -60,17 +60,17 @@ void TestPreviewMatch::clockOffset()
     QFETCH(QString, text);
     QFETCH(bool, valid);
     QFETCH(QString, message);
-    const auto o = photomatch::ParseClockOffset(text);
+    const auto o = photomatch::parseClockOffset(text);
     QCOMPARE(o.has_value(), valid);
     if (o)
-        QCOMPARE(photomatch::CorrectionMessage(*o), message);
+        QCOMPARE(photomatch::correctionMessage(*o), message);
 }
 
 void TestPreviewMatch::previewCaption()
 {
-    QCOMPARE(preview::CaptionText(4000, 3000, 3 * 1024 * 1024 + 512 * 1024),
+    QCOMPARE(preview::captionText(4000, 3000, 3 * 1024 * 1024 + 512 * 1024),
              QStringLiteral("照片预览 (尺寸4000×3000 大小3.50MB"));
-    QCOMPARE(preview::CaptionText(64, 48, 900), QStringLiteral("照片预览 (尺寸64×48 大小0.00MB"));
+    QCOMPARE(preview::captionText(64, 48, 900), QStringLiteral("照片预览 (尺寸64×48 大小0.00MB"));
 }
 
 // A path whose clock steps back is matched as the list is read: the first
@@ -87,7 +87,7 @@ void TestPreviewMatch::matchingPathThatStepsBack()
 
     PhotoRecord rec{true, "a.jpg", "/tmp/", "2010-05-01 10:00:19"};
     QList<PhotoRow> rows{{rec, rec.shotTime, QString()}};
-    const auto summary = photomatch::MatchRows(rows, path, 15);
+    const auto summary = photomatch::matchRows(rows, path, 15);
     QCOMPARE(summary.matched, qint64(1));
     // Reading in order, 10:00:30 is the first point at or after 19 s; the
     // point before it (19 s away) is not nearer, so 10:00:30 (11 s) is taken.

@@ -102,7 +102,7 @@ void TestCoreSession::photoFromListToRenamedFile()
     QVERIFY(!load.rejects.at(2).reason.isEmpty());
 
     // One hour behind, then 10 s from the first fix.
-    s.correctClock(*photomatch::ParseClockOffset(QStringLiteral("+01:00:00")));
+    s.correctClock(*photomatch::parseClockOffset(QStringLiteral("+01:00:00")));
     QCOMPARE(s.rows().at(0).timeText, QStringLiteral("2010-05-01 15:00:50"));
     QVERIFY(s.loadPath(dir.filePath(QStringLiteral("path.txt"))));
     photomatch::MatchOptions options;

@@ -323,7 +323,7 @@ void TestMapPage::millionPointPage()
     mappage::Page p;
     p.segments = {track(Smooth, 1000000)};
     p.timeSpan = QStringLiteral("2024-05-01 10:00:00 to 2024-05-12 23:46:39");
-    const QByteArray html = mappage::PageHtml(p, dir.path());
+    const QByteArray html = mappage::pageHtml(p, dir.path());
     static const QRegularExpression segLine(QStringLiteral("^var segments = (.*);\\r$"),
                                             QRegularExpression::MultilineOption);
     const QJsonArray segs = QJsonDocument::fromJson(segLine.match(QString::fromUtf8(html)).captured(1).toUtf8()).array();

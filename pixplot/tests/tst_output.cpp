@@ -187,7 +187,7 @@ void TestOutput::newFileName()
     QFETCH(qint64, row);
     QFETCH(QString, expected);
     PhotoRecord rec{hasExif, fileName, QStringLiteral("/tmp/"), time};
-    QCOMPARE(photooutput::NewFileName(rec, time, photooutput::RenameMode(mode), prefix, row), expected);
+    QCOMPARE(photooutput::newFileName(rec, time, photooutput::RenameMode(mode), prefix, row), expected);
 }
 
 void TestOutput::captionText_data()
@@ -210,7 +210,7 @@ void TestOutput::captionText()
     QFETCH(bool, gps);
     QFETCH(bool, time);
     QFETCH(QString, expected);
-    QCOMPARE(photooutput::CaptionText(note, QStringLiteral("N31°50.1234',E118°46.5678'"),
+    QCOMPARE(photooutput::captionText(note, QStringLiteral("N31°50.1234',E118°46.5678'"),
                                       QStringLiteral("2010-05-01 14:03:22"), gps, time),
              expected);
 }
@@ -335,8 +335,8 @@ void TestOutput::captionLineIsDrawnOnlyWithText()
 void TestOutput::captionGlyphsStayInsideRow_data()
 {
     QTest::addColumn<QString>("caption");
-    QTest::newRow("descenders") << photooutput::CaptionText("gjpqy()", {}, {}, false, false);
-    QTest::newRow("full caption") << photooutput::CaptionText(
+    QTest::newRow("descenders") << photooutput::captionText("gjpqy()", {}, {}, false, false);
+    QTest::newRow("full caption") << photooutput::captionText(
         QStringLiteral("记录gjpqy()"), QStringLiteral("N31°50.1234',E118°46.5678'"),
         QStringLiteral("2010-05-01 14:03:22"), true, true);
 }
@@ -349,7 +349,7 @@ void TestOutput::captionGlyphsStayInsideRow()
     QImage photo(600, 40, QImage::Format_RGB32);
     photo.fill(Qt::white);
     const QImage framed = photooutput::ComposeFramedImage(photo, caption, QColor(236, 236, 236));
-    QCOMPARE(framed.size(), photooutput::FramedSize(photo.size()));
+    QCOMPARE(framed.size(), photooutput::framedSize(photo.size()));
     const int top = photooutput::kSideBorder + photo.height();
     auto darkOnLine = [&](int y) {
         int dark = 0;
@@ -443,7 +443,7 @@ void TestOutput::prefixNumberFollowsCurrentRow()
         prefix->setText(bad);
         for (const char *button : {"cmd_make", "cmd_allmake"}) {
             win.click(QString::fromLatin1(button));
-            QCOMPARE(win.dialogs.lastInfo(), photooutput::BadPrefixMessage(bad));
+            QCOMPARE(win.dialogs.lastInfo(), photooutput::badPrefixMessage(bad));
             QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
                      QStringList({"first.JPG", "trip0001.jpg"}));
         }

@@ -126,7 +126,7 @@ QLineEdit *PixplotMain::makeOffsetField(int k)
     e->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), e));
     connect(e, &QLineEdit::editingFinished, e, [e] {
         if (e->text().size() < 2)
-            e->setText(stepping::TwoDigits(e->text().toInt()));
+            e->setText(stepping::twoDigits(e->text().toInt()));
     });
     return e;
 }
@@ -546,7 +546,7 @@ void PixplotMain::cmd_add_Click()
         setCurrentPhotoRow(1, false);
 
     const qint64 total = session_.rowCount();
-    setPhotoCaption(photomatch::PhotoBoxCaption(total));
+    setPhotoCaption(photomatch::photoBoxCaption(total));
     // A missing file or one that is not a .jpg is passed over; a FIFO or
     // device is named, as the user may wonder where it went.
     QStringList refused;
@@ -556,7 +556,7 @@ void PixplotMain::cmd_add_Click()
     if (!refused.isEmpty())
         dialogs_.inform(this, QStringLiteral("以下文件不是普通文件，未加入：\r\n") + refused.join(QStringLiteral("\r\n")),
                         kTitle, common::MessageIcon::Information);
-    dialogs_.inform(this, photomatch::LoadMessage(load.loaded, load.withExif, total), kTitle,
+    dialogs_.inform(this, photomatch::loadMessage(load.loaded, load.withExif, total), kTitle,
                     common::MessageIcon::Information);
 }
 
@@ -571,7 +571,7 @@ void PixplotMain::cmd_del_Click()
         return;
     session_.removeRow(row);
     photoModel_->rowRemoved(row - 1);
-    setPhotoCaption(photomatch::PhotoBoxCaption(photoModel_->rowCount()));
+    setPhotoCaption(photomatch::photoBoxCaption(photoModel_->rowCount()));
     showSelectedPreview();
 }
 
@@ -623,19 +623,19 @@ void PixplotMain::ListView_ItemClick(qsizetype row)
 
     const QFileInfo info(path);
     if (!info.isFile()) {
-        picture_review->setTitle(preview::MissingCaption(rec.fileName));
+        picture_review->setTitle(preview::missingCaption(rec.fileName));
         Pictemp->setPixmap(canvas);
         return;
     }
     QSize full;
-    const QImage picture = preview::ReadPreviewImage(path, &full, devicePixelRatioF());
+    const QImage picture = preview::readPreviewImage(path, &full, devicePixelRatioF());
     if (picture.isNull()) {
-        picture_review->setTitle(preview::UnreadableCaption(rec.fileName));
+        picture_review->setTitle(preview::unreadableCaption(rec.fileName));
         Pictemp->setPixmap(canvas);
         return;
     }
-    picture_review->setTitle(preview::CaptionText(full.width(), full.height(), info.size()));
-    placement_ = preview::PlacePicture(full.width(), full.height());
+    picture_review->setTitle(preview::captionText(full.width(), full.height(), info.size()));
+    placement_ = preview::placePicture(full.width(), full.height());
     const double px = 1.0 / common::TwipsPerPixel;
     const QRectF target(placement_.x * px, placement_.y * px, placement_.width * px,
                         placement_.height * px);
@@ -648,7 +648,7 @@ void PixplotMain::ListView_ItemClick(qsizetype row)
 
 void PixplotMain::ShowProgress(const QString &caption, qint64 current, qint64 total)
 {
-    const progress::State s = progress::Compute(caption, current, total);
+    const progress::State s = progress::compute(caption, current, total);
     if (!s.visible) {
         pic_info->hide();
         return;
@@ -684,7 +684,7 @@ void PixplotMain::cmd_addname_Click()
             return;
         session_.clearPath();
         pathModel_->reset();
-        setPathCaption(photomatch::PathBoxCaption({}));
+        setPathCaption(photomatch::pathBoxCaption({}));
     }
     const QString path = dialogs_.getOpenFileName(
         this, QStringLiteral("打开轨迹路径文件..."), QString(),
@@ -706,8 +706,8 @@ void PixplotMain::cmd_addname_Click()
     // so "手动添加坐标" takes the first point until another is chosen.
     if (pathModel_->rowCount() > 0)
         ListGps->setCurrentIndex(pathModel_->index(0, 0));
-    setPathCaption(photomatch::PathBoxCaption(pathPoints()));
-    dialogs_.inform(this, photomatch::PathLoadedMessage(pathPoints().size(), session_.untimedPoints()), kTitle,
+    setPathCaption(photomatch::pathBoxCaption(pathPoints()));
+    dialogs_.inform(this, photomatch::pathLoadedMessage(pathPoints().size(), session_.untimedPoints()), kTitle,
                     common::MessageIcon::Information);
 }
 
@@ -720,7 +720,7 @@ void PixplotMain::cmd_clearname_Click()
         return;
     session_.clearPath();
     pathModel_->reset();
-    setPathCaption(photomatch::PathBoxCaption({}));
+    setPathCaption(photomatch::pathBoxCaption({}));
 }
 
 void PixplotMain::cmd_ct_Click()
@@ -751,7 +751,7 @@ void PixplotMain::tzc_Click(int index)
     if (index < 0 || index > 5)
         return;
     QLineEdit *field = tzt[index % 3];
-    field->setText(stepping::StepOffsetField(index, field->text()));
+    field->setText(stepping::stepOffsetField(index, field->text()));
 }
 
 void PixplotMain::cmd_tedit_Click()
@@ -763,14 +763,14 @@ void PixplotMain::cmd_tedit_Click()
     int *parts[3] = {&offset.hours, &offset.minutes, &offset.seconds};
     for (int k = 0; k < 3; ++k) {
         // A field left with one digit reads as its two-digit form.
-        *parts[k] = qBound(0, tzt[k]->text().toInt(), stepping::OffsetFieldMax(k));
-        tzt[k]->setText(stepping::TwoDigits(*parts[k]));
+        *parts[k] = qBound(0, tzt[k]->text().toInt(), stepping::offsetFieldMax(k));
+        tzt[k]->setText(stepping::twoDigits(*parts[k]));
     }
     offset.negative = tz_f->isChecked();
     session_.correctClock(offset);
     photoModel_->rowsEdited();
     if (!offset.isZero())
-        dialogs_.inform(this, photomatch::CorrectionMessage(offset), kTitle,
+        dialogs_.inform(this, photomatch::correctionMessage(offset), kTitle,
                         common::MessageIcon::Information);
     tzbox->setEnabled(true);
 }
@@ -779,7 +779,7 @@ void PixplotMain::wcc_Click(int index)
 {
     if (index < 0 || index > 3)
         return;
-    wct->setText(stepping::StepTolerance(index, wct->text()));
+    wct->setText(stepping::stepTolerance(index, wct->text()));
 }
 
 void PixplotMain::cmd_plgoto_Click()
@@ -792,7 +792,7 @@ void PixplotMain::cmd_plgoto_Click()
     options.maxGap = max_gap->text().isEmpty() ? 1800 : max_gap->text().toLongLong();
     const photomatch::MatchSummary summary = session_.match(options);
     photoModel_->rowsEdited();
-    dialogs_.inform(this, photomatch::MatchMessage(summary), kTitle, common::MessageIcon::Information);
+    dialogs_.inform(this, photomatch::matchMessage(summary), kTitle, common::MessageIcon::Information);
 }
 
 void PixplotMain::zone_cs_Change()
@@ -815,7 +815,7 @@ void PixplotMain::zone_cs_Change()
     pathModel_->reset();
     if (current.isValid())
         ListGps->setCurrentIndex(pathModel_->index(current.row(), 0));
-    setPathCaption(photomatch::PathBoxCaption(pathPoints()));
+    setPathCaption(photomatch::pathBoxCaption(pathPoints()));
 }
 
 void PixplotMain::cmd_plclr_Click()
@@ -883,9 +883,9 @@ photooutput::Options PixplotMain::outputOptions() const
 bool PixplotMain::prefixRefused()
 {
     const photooutput::Options o = outputOptions();
-    if (o.rename != photooutput::RenameMode::ByPrefix || photooutput::IsUsablePrefix(o.prefix))
+    if (o.rename != photooutput::RenameMode::ByPrefix || photooutput::isUsablePrefix(o.prefix))
         return false;
-    dialogs_.inform(this, photooutput::BadPrefixMessage(o.prefix), kTitle, common::MessageIcon::Information);
+    dialogs_.inform(this, photooutput::badPrefixMessage(o.prefix), kTitle, common::MessageIcon::Information);
     return true;
 }
 
@@ -904,7 +904,7 @@ void PixplotMain::cmd_make_Click()
         return;
     const QString name = photoRows().at(row - 1).record.fileName;
     if (Ck_frame->isChecked() && session_.framedBefore(row)
-        && !dialogs_.askYesNo(this, photooutput::FramedAgainQuestion(name), kTitle,
+        && !dialogs_.askYesNo(this, photooutput::framedAgainQuestion(name), kTitle,
                               common::MessageIcon::Question))
         return;
     const photooutput::Outcome out = ProcessPhoto(row);
@@ -913,10 +913,10 @@ void PixplotMain::cmd_make_Click()
         dialogs_.inform(this,
                         QStringLiteral("照片 %1 处理失败: %2")
                             .arg(photoRows().at(row - 1).record.fileName,
-                                 photooutput::FailureText(out)),
+                                 photooutput::failureText(out)),
                         kTitle, common::MessageIcon::Information);
     else
-        dialogs_.inform(this, photooutput::SingleDoneMessage(out.fileName), kTitle,
+        dialogs_.inform(this, photooutput::singleDoneMessage(out.fileName), kTitle,
                         common::MessageIcon::Information);
 }
 
@@ -929,7 +929,7 @@ void PixplotMain::cmd_allmake_Click()
     bool skipFramed = false;
     if (Ck_frame->isChecked()) {
         if (const qint64 again = session_.framedBeforeCount(); again > 0)
-            skipFramed = !dialogs_.askYesNo(this, photooutput::FramedAgainBatchQuestion(again), kTitle,
+            skipFramed = !dialogs_.askYesNo(this, photooutput::framedAgainBatchQuestion(again), kTitle,
                                             common::MessageIcon::Question);
     }
     ShowProgress(QStringLiteral("批量编辑 "), 0, n);

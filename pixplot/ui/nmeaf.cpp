@@ -119,7 +119,7 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
     Label3 = new QLabel(QStringLiteral("瓦片:"), Frame3);
     Label3->setObjectName(QStringLiteral("Label3"));
     place(Label3, 2400, 300, 600, 255);
-    txt_tiles = new QLineEdit(mappage::DefaultTiles().urlTemplate, Frame3);
+    txt_tiles = new QLineEdit(mappage::defaultTiles().urlTemplate, Frame3);
     txt_tiles->setObjectName(QStringLiteral("txt_tiles"));
     txt_tiles->setToolTip(QStringLiteral("{z}/{x}/{y} 瓦片地址模板；none 为不用瓦片"));
     txt_tiles->setCursorPosition(0);
@@ -243,23 +243,23 @@ void NMEAF::nmea2map_Click()
         return;
     bool ok = false;
     mappage::Page page;
-    page.tiles = mappage::TilesFromText(txt_tiles->text(), &ok);
+    page.tiles = mappage::tilesFromText(txt_tiles->text(), &ok);
     if (!ok) {
-        dialogs_.inform(this, mappage::BadTilesMessage(txt_tiles->text()), kSystem,
+        dialogs_.inform(this, mappage::badTilesMessage(txt_tiles->text()), kSystem,
                         common::MessageIcon::Information);
         return;
     }
-    const QString fileName = mappage::MapFileName(pathshare::PathFileBase);
+    const QString fileName = mappage::mapFileName(pathshare::PathFileBase);
     if (!mayWrite(fileName))
         return;
     const nmeaconvert::PathInput path = sharedPath();
-    page.segments = mappage::SegmentsOfPath(path);
+    page.segments = mappage::segmentsOfPath(path);
     page.timeSpan = path.timeSpan;
     if (photoSource_)
-        page.photos = mappage::PhotosOfRows(photoSource_());
+        page.photos = mappage::photosOfRows(photoSource_());
     QString error;
-    const bool written = mappage::WritePage(fileName, page, &error);
-    reportWrite(fileName, written, error, mappage::MapSavedMessage(fileName));
+    const bool written = mappage::writePage(fileName, page, &error);
+    reportWrite(fileName, written, error, mappage::mapSavedMessage(fileName));
 }
 
 namespace {
