@@ -1,6 +1,6 @@
-#include "bmp2jpg.h"
+#include "common/bmp2jpg.h"
 
-#include "safefile.h"
+#include "common/safefile.h"
 
 #include <QBuffer>
 #include <QImageWriter>

@@ -1,4 +1,4 @@
-#include "cjkfont.h"
+#include "common/cjkfont.h"
 
 namespace common {
 

@@ -1,4 +1,4 @@
-#include "consoletext.h"
+#include "common/consoletext.h"
 
 #include <QByteArray>
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "qtdialogs.h"
+#include "common/qtdialogs.h"
 
 #include <QFileDialog>
 #include <QInputDialog>

@@ -1,4 +1,4 @@
-#include "scripteddialogs.h"
+#include "common/scripteddialogs.h"
 
 namespace common {
 

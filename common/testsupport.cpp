@@ -1,4 +1,4 @@
-#include "testsupport.h"
+#include "common/testsupport.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "translations.h"
+#include "common/translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,7 +1,7 @@
 #pragma once
 // Text files as the suite reads and writes them: CR LF line ends on writing,
 // any of CR LF, LF or a lone CR on reading, atomic replacement of the target.
-#include "safefile.h"
+#include "common/safefile.h"
 
 #include <QByteArray>
 #include <QString>
