@@ -26,9 +26,8 @@ bool SavePictureAsJpeg(const QImage &image, const QString &fileName, int quality
     writer.setQuality(quality);
     // Alpha would be dropped by the encoder anyway; RGB32 keeps the writer on
     // its fast path without a premultiplied conversion.
-    const bool ok = image.hasAlphaChannel()
-        ? writer.write(image.convertToFormat(QImage::Format_RGB32))
-        : writer.write(image);
+    const bool ok = image.hasAlphaChannel() ? writer.write(image.convertToFormat(QImage::Format_RGB32))
+                                            : writer.write(image);
     if (!ok) {
         if (error)
             *error = QStringLiteral("JPEG 编码失败：") + writer.errorString();
@@ -48,9 +47,8 @@ bool EncodePictureAsJpeg(const QImage &image, int quality, QByteArray *out)
         return false;
     QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(quality);
-    const bool ok = image.hasAlphaChannel()
-        ? writer.write(image.convertToFormat(QImage::Format_RGB32))
-        : writer.write(image);
+    const bool ok = image.hasAlphaChannel() ? writer.write(image.convertToFormat(QImage::Format_RGB32))
+                                            : writer.write(image);
     if (!ok)
         return false;
     *out = bytes;

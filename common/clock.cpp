@@ -14,7 +14,13 @@ QDateTime now()
     return fixedTime().isValid() ? fixedTime() : QDateTime::currentDateTime();
 }
 
-void setFixed(const QDateTime &time) { fixedTime() = time; }
-void clearFixed() { fixedTime() = QDateTime(); }
+void setFixed(const QDateTime &time)
+{
+    fixedTime() = time;
+}
+void clearFixed()
+{
+    fixedTime() = QDateTime();
+}
 
 } // namespace common::clock

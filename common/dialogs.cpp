@@ -9,7 +9,8 @@ Dialogs::~Dialogs() = default;
 bool confirmOverwrite(Dialogs &dialogs, QWidget *parent, const QString &path, const QString &title)
 {
     return !QFileInfo::exists(path)
-        || dialogs.askYesNo(parent, QStringLiteral("文件已经存在，是否覆盖文件？"), title, MessageIcon::Question);
+        || dialogs.askYesNo(parent, QStringLiteral("文件已经存在，是否覆盖文件？"), title,
+                            MessageIcon::Question);
 }
 
 QString toQtFilter(const QString &filter)

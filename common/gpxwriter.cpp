@@ -7,12 +7,16 @@ namespace common::gpx {
 namespace {
 
 // &, <, > and " as entities.
-QString escaped(const QString &text) { return text.toHtmlEscaped(); }
+QString escaped(const QString &text)
+{
+    return text.toHtmlEscaped();
+}
 
 void appendPoint(QString &out, const char *element, const Point &p, const QString &indent)
 {
-    out += indent + QLatin1Char('<') + QLatin1String(element) + QStringLiteral(" lat=\"") + degreeText(p.latitude)
-        + QStringLiteral("\" lon=\"") + degreeText(p.longitude) + QStringLiteral("\">");
+    out += indent + QLatin1Char('<') + QLatin1String(element) + QStringLiteral(" lat=\"")
+        + degreeText(p.latitude) + QStringLiteral("\" lon=\"") + degreeText(p.longitude)
+        + QStringLiteral("\">");
     // GPX 1.1 order inside a point: ele, time, ..., name.
     out += QStringLiteral("<time>") + timeText(p.utc) + QStringLiteral("</time>");
     if (!p.name.isEmpty())

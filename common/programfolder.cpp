@@ -17,8 +17,7 @@ bool isSharedProgramFolder(const QString &folder)
 {
     if (folder.isEmpty())
         return false;
-    QStringList shared{QStringLiteral("/usr/bin"), QStringLiteral("/usr/local/bin"),
-                       QStringLiteral("/bin")};
+    QStringList shared{QStringLiteral("/usr/bin"), QStringLiteral("/usr/local/bin"), QStringLiteral("/bin")};
 #ifdef SUITE_INSTALL_BINDIR
     shared << QStringLiteral(SUITE_INSTALL_BINDIR);
 #endif

@@ -56,19 +56,28 @@ QString windowsErrorText(DWORD code)
 {
     switch (code) {
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return systemErrorText(ENOSPC);
-    case ERROR_ACCESS_DENIED: return systemErrorText(EACCES);
+    case ERROR_HANDLE_DISK_FULL:
+        return systemErrorText(ENOSPC);
+    case ERROR_ACCESS_DENIED:
+        return systemErrorText(EACCES);
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: return systemErrorText(ENOENT);
+    case ERROR_PATH_NOT_FOUND:
+        return systemErrorText(ENOENT);
     case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: return systemErrorText(EEXIST);
-    case ERROR_WRITE_PROTECT: return systemErrorText(EROFS);
-    case ERROR_FILENAME_EXCED_RANGE: return systemErrorText(ENAMETOOLONG);
+    case ERROR_ALREADY_EXISTS:
+        return systemErrorText(EEXIST);
+    case ERROR_WRITE_PROTECT:
+        return systemErrorText(EROFS);
+    case ERROR_FILENAME_EXCED_RANGE:
+        return systemErrorText(ENAMETOOLONG);
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION: return systemErrorText(EBUSY);
+    case ERROR_LOCK_VIOLATION:
+        return systemErrorText(EBUSY);
     case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY: return systemErrorText(ENOMEM);
-    default: break;
+    case ERROR_OUTOFMEMORY:
+        return systemErrorText(ENOMEM);
+    default:
+        break;
     }
     return qt_error_string(int(code)) + QStringLiteral("（错误号 %1）").arg(code);
 }
@@ -85,10 +94,9 @@ DWORD moveFile(const QString &from, const QString &to, bool replace)
 
 // New content staged in a file beside its target; the file is removed
 // again unless publish() gave it the target's name.
-class Staged
-{
+class Staged {
 public:
-    explicit Staged(const QString &target) : target_(target) {}
+    explicit Staged(const QString &target) : target_(target) { }
     Staged(const Staged &) = delete;
     Staged &operator=(const Staged &) = delete;
     ~Staged()
@@ -217,10 +225,9 @@ int renameNoReplace(const QByteArray &from, const QByteArray &to)
 
 // New content staged in a file beside its target; the file is removed
 // again unless publish() gave it the target's name.
-class Staged
-{
+class Staged {
 public:
-    explicit Staged(const QString &target) : target_(QFile::encodeName(target)) {}
+    explicit Staged(const QString &target) : target_(QFile::encodeName(target)) { }
     Staged(const Staged &) = delete;
     Staged &operator=(const Staged &) = delete;
     ~Staged()
@@ -353,24 +360,39 @@ bool writeBytes(const QString &path, const QByteArray &bytes, bool replace, QStr
 QString systemErrorText(int errnum)
 {
     switch (errnum) {
-    case ENOSPC: return QStringLiteral("磁盘已满");
+    case ENOSPC:
+        return QStringLiteral("磁盘已满");
 #ifdef EDQUOT
-    case EDQUOT: return QStringLiteral("超出磁盘配额");
+    case EDQUOT:
+        return QStringLiteral("超出磁盘配额");
 #endif
-    case EFBIG: return QStringLiteral("文件太大");
-    case EACCES: return QStringLiteral("没有访问权限");
-    case EPERM: return QStringLiteral("不允许此操作");
-    case EROFS: return QStringLiteral("文件系统只读");
-    case ENOENT: return QStringLiteral("文件或文件夹不存在");
-    case ENOTDIR: return QStringLiteral("路径中有一项不是文件夹");
-    case EISDIR: return QStringLiteral("是文件夹，不是普通文件");
-    case EEXIST: return QStringLiteral("文件已经存在");
-    case ENAMETOOLONG: return QStringLiteral("文件名太长");
-    case ELOOP: return QStringLiteral("符号链接层数太多");
-    case EIO: return QStringLiteral("设备读写错误");
-    case ENOMEM: return QStringLiteral("内存不足");
+    case EFBIG:
+        return QStringLiteral("文件太大");
+    case EACCES:
+        return QStringLiteral("没有访问权限");
+    case EPERM:
+        return QStringLiteral("不允许此操作");
+    case EROFS:
+        return QStringLiteral("文件系统只读");
+    case ENOENT:
+        return QStringLiteral("文件或文件夹不存在");
+    case ENOTDIR:
+        return QStringLiteral("路径中有一项不是文件夹");
+    case EISDIR:
+        return QStringLiteral("是文件夹，不是普通文件");
+    case EEXIST:
+        return QStringLiteral("文件已经存在");
+    case ENAMETOOLONG:
+        return QStringLiteral("文件名太长");
+    case ELOOP:
+        return QStringLiteral("符号链接层数太多");
+    case EIO:
+        return QStringLiteral("设备读写错误");
+    case ENOMEM:
+        return QStringLiteral("内存不足");
     case EMFILE:
-    case ENFILE: return QStringLiteral("打开的文件太多");
+    case ENFILE:
+        return QStringLiteral("打开的文件太多");
     case EBUSY:
 #ifdef ETXTBSY
     case ETXTBSY:

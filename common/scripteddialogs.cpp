@@ -2,12 +2,30 @@
 
 namespace common {
 
-void ScriptedDialogs::queueFile(const QString &path) { answers_.enqueue({Answer::Files, {path}, {}}); }
-void ScriptedDialogs::queueFiles(const QStringList &paths) { answers_.enqueue({Answer::Files, paths, {}}); }
-void ScriptedDialogs::queueCancel() { answers_.enqueue({Answer::Cancel, {}, {}}); }
-void ScriptedDialogs::queueYes() { answers_.enqueue({Answer::Yes, {}, {}}); }
-void ScriptedDialogs::queueNo() { answers_.enqueue({Answer::No, {}, {}}); }
-void ScriptedDialogs::queueText(const QString &text) { answers_.enqueue({Answer::Text, {}, text}); }
+void ScriptedDialogs::queueFile(const QString &path)
+{
+    answers_.enqueue({Answer::Files, {path}, {}});
+}
+void ScriptedDialogs::queueFiles(const QStringList &paths)
+{
+    answers_.enqueue({Answer::Files, paths, {}});
+}
+void ScriptedDialogs::queueCancel()
+{
+    answers_.enqueue({Answer::Cancel, {}, {}});
+}
+void ScriptedDialogs::queueYes()
+{
+    answers_.enqueue({Answer::Yes, {}, {}});
+}
+void ScriptedDialogs::queueNo()
+{
+    answers_.enqueue({Answer::No, {}, {}});
+}
+void ScriptedDialogs::queueText(const QString &text)
+{
+    answers_.enqueue({Answer::Text, {}, text});
+}
 
 QList<DialogCall> ScriptedDialogs::callsOf(DialogCall::Kind kind) const
 {
@@ -30,15 +48,14 @@ std::optional<ScriptedDialogs::Answer> ScriptedDialogs::take(const DialogCall &c
 {
     calls.append(call);
     if (answers_.isEmpty()) {
-        unexpected.append(QStringLiteral("no answer queued for \"%1\" / \"%2\"")
-                              .arg(call.title, call.text));
+        unexpected.append(QStringLiteral("no answer queued for \"%1\" / \"%2\"").arg(call.title, call.text));
         return std::nullopt;
     }
     return answers_.dequeue();
 }
 
-QString ScriptedDialogs::getOpenFileName(QWidget *, const QString &title,
-                                         const QString &initialDir, const QString &filter)
+QString ScriptedDialogs::getOpenFileName(QWidget *, const QString &title, const QString &initialDir,
+                                         const QString &filter)
 {
     const auto a = take({DialogCall::OpenFile, title, {}, initialDir, filter});
     if (!a || a->kind == Answer::Cancel)
@@ -50,8 +67,8 @@ QString ScriptedDialogs::getOpenFileName(QWidget *, const QString &title,
     return a->files.first();
 }
 
-QStringList ScriptedDialogs::getOpenFileNames(QWidget *, const QString &title,
-                                              const QString &initialDir, const QString &filter)
+QStringList ScriptedDialogs::getOpenFileNames(QWidget *, const QString &title, const QString &initialDir,
+                                              const QString &filter)
 {
     const auto a = take({DialogCall::OpenFiles, title, {}, initialDir, filter});
     if (!a || a->kind == Answer::Cancel)
@@ -63,8 +80,8 @@ QStringList ScriptedDialogs::getOpenFileNames(QWidget *, const QString &title,
     return a->files;
 }
 
-QString ScriptedDialogs::getSaveFileName(QWidget *, const QString &title,
-                                         const QString &initialDir, const QString &filter)
+QString ScriptedDialogs::getSaveFileName(QWidget *, const QString &title, const QString &initialDir,
+                                         const QString &filter)
 {
     const auto a = take({DialogCall::SaveFile, title, {}, initialDir, filter});
     if (!a || a->kind == Answer::Cancel)
@@ -76,8 +93,7 @@ QString ScriptedDialogs::getSaveFileName(QWidget *, const QString &title,
     return a->files.first();
 }
 
-bool ScriptedDialogs::askYesNo(QWidget *, const QString &text, const QString &title,
-                               MessageIcon icon)
+bool ScriptedDialogs::askYesNo(QWidget *, const QString &text, const QString &title, MessageIcon icon)
 {
     const auto a = take({DialogCall::YesNo, title, text, {}, {}, icon});
     if (!a)
@@ -89,14 +105,13 @@ bool ScriptedDialogs::askYesNo(QWidget *, const QString &text, const QString &ti
     return a->kind == Answer::Yes;
 }
 
-void ScriptedDialogs::inform(QWidget *, const QString &text, const QString &title,
-                             MessageIcon icon)
+void ScriptedDialogs::inform(QWidget *, const QString &text, const QString &title, MessageIcon icon)
 {
     calls.append({DialogCall::Info, title, text, {}, {}, icon});
 }
 
-std::optional<QString> ScriptedDialogs::getText(QWidget *, const QString &prompt,
-                                                const QString &title, const QString &)
+std::optional<QString> ScriptedDialogs::getText(QWidget *, const QString &prompt, const QString &title,
+                                                const QString &)
 {
     const auto a = take({DialogCall::Input, title, prompt, {}, {}});
     if (!a || a->kind == Answer::Cancel)

@@ -20,10 +20,17 @@ bool isValidUtf8(const QByteArray &bytes)
         }
         int len;
         unsigned int cp;
-        if (c >= 0xC2 && c <= 0xDF) { len = 2; cp = c & 0x1F; }
-        else if (c >= 0xE0 && c <= 0xEF) { len = 3; cp = c & 0x0F; }
-        else if (c >= 0xF0 && c <= 0xF4) { len = 4; cp = c & 0x07; }
-        else return false;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else
+            return false;
         if (i + len > n)
             return false;
         for (int k = 1; k < len; ++k) {
@@ -108,8 +115,7 @@ QStringList splitLines(const QString &text)
     return lines;
 }
 
-bool readTextLines(const QString &path, TextEncoding encoding, QStringList *lines,
-                   QString *error)
+bool readTextLines(const QString &path, TextEncoding encoding, QStringList *lines, QString *error)
 {
     if (!checkInputFile(path, error))
         return false;
@@ -143,8 +149,7 @@ QByteArray joinLinesCrLf(const QStringList &lines, TextEncoding encoding)
     return encodeText(text, encoding);
 }
 
-bool writeTextLines(const QString &path, const QStringList &lines, TextEncoding encoding,
-                    QString *error)
+bool writeTextLines(const QString &path, const QStringList &lines, TextEncoding encoding, QString *error)
 {
     return writeFileAtomically(path, joinLinesCrLf(lines, encoding), error);
 }

@@ -44,9 +44,8 @@ std::optional<TimeZoneSetting> TimeZoneSetting::parse(const QString &input)
     if (text.isEmpty())
         return std::nullopt;
     TimeZoneSetting z;
-    static const QRegularExpression fixed(
-        QStringLiteral("^(?:UTC|GMT)?([+-])(\\d{1,2})(?::?(\\d{2}))?$"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression fixed(QStringLiteral("^(?:UTC|GMT)?([+-])(\\d{1,2})(?::?(\\d{2}))?$"),
+                                          QRegularExpression::CaseInsensitiveOption);
     if (text.compare(QLatin1String("UTC"), Qt::CaseInsensitive) == 0
         || text.compare(QLatin1String("GMT"), Qt::CaseInsensitive) == 0 || text == QLatin1String("Z")) {
         z.fixed_ = 0;
@@ -89,9 +88,9 @@ QStringList TimeZoneSetting::suggestions()
     const QString system = QString::fromUtf8(QTimeZone::systemTimeZoneId());
     if (!system.isEmpty() && parse(system))
         list << system;
-    for (const char *name : {"UTC", "Asia/Shanghai", "Asia/Tokyo", "Asia/Kolkata", "Europe/London",
-                             "Europe/Berlin", "America/New_York", "America/Los_Angeles",
-                             "Australia/Sydney"}) {
+    for (const char *name :
+         {"UTC", "Asia/Shanghai", "Asia/Tokyo", "Asia/Kolkata", "Europe/London", "Europe/Berlin",
+          "America/New_York", "America/Los_Angeles", "Australia/Sydney"}) {
         const QString n = QString::fromLatin1(name);
         if (!list.contains(n) && parse(n))
             list << n;

@@ -9,7 +9,8 @@ namespace common {
 bool loadQtTranslations(QCoreApplication &app)
 {
     auto *translator = new QTranslator(&app);
-    if (!translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;
     }

@@ -62,29 +62,35 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Plays a GPS track logger on a pseudo-terminal for trekport. Prints the device path; "
-        "type it into trekport's COM box (or pass it to trekport --port)."));
+    parser.setApplicationDescription(
+        QStringLiteral("Plays a GPS track logger on a pseudo-terminal for trekport. Prints the device path; "
+                       "type it into trekport's COM box (or pass it to trekport --port)."));
     parser.addHelpOption();
-    const QCommandLineOption gtxtOpt(QStringLiteral("gtxt"),
-        QStringLiteral("Send the points of this GTXT file."), QStringLiteral("FILE"));
+    const QCommandLineOption gtxtOpt(
+        QStringLiteral("gtxt"), QStringLiteral("Send the points of this GTXT file."), QStringLiteral("FILE"));
     const QCommandLineOption pointsOpt(QStringLiteral("points"),
-        QStringLiteral("Number of generated points (default 100)."), QStringLiteral("N"), QStringLiteral("100"));
-    const QCommandLineOption markOpt(QStringLiteral("mark-every"),
+                                       QStringLiteral("Number of generated points (default 100)."),
+                                       QStringLiteral("N"), QStringLiteral("100"));
+    const QCommandLineOption markOpt(
+        QStringLiteral("mark-every"),
         QStringLiteral("Every K-th generated point is marked; 0 for none (default 10)."), QStringLiteral("K"),
         QStringLiteral("10"));
-    const QCommandLineOption randomOpt(QStringLiteral("random"),
+    const QCommandLineOption randomOpt(
+        QStringLiteral("random"),
         QStringLiteral("Generate points of random dates, times and places instead of one trip."));
-    const QCommandLineOption variantOpt(QStringLiteral("variant"),
-        QStringLiteral("Which trip (or set of random points): the same number gives the same points (default 1)."),
-        QStringLiteral("V"),
-        QStringLiteral("1"));
+    const QCommandLineOption variantOpt(
+        QStringLiteral("variant"),
+        QStringLiteral(
+            "Which trip (or set of random points): the same number gives the same points (default 1)."),
+        QStringLiteral("V"), QStringLiteral("1"));
     const QCommandLineOption fastOpt(QStringLiteral("fast"),
-        QStringLiteral("Send as fast as possible instead of at 4800 baud."));
-    const QCommandLineOption dropOpt(QStringLiteral("drop-byte"),
+                                     QStringLiteral("Send as fast as possible instead of at 4800 baud."));
+    const QCommandLineOption dropOpt(
+        QStringLiteral("drop-byte"),
         QStringLiteral("Leave out byte I (0-based) of every upload, as a line fault would."),
         QStringLiteral("I"));
-    const QCommandLineOption onceOpt(QStringLiteral("once"),
+    const QCommandLineOption onceOpt(
+        QStringLiteral("once"),
         QStringLiteral("Exit after answering one upload request, once the host has closed the port."));
     parser.addOptions({gtxtOpt, pointsOpt, markOpt, randomOpt, variantOpt, fastOpt, dropOpt, onceOpt});
     parser.process(app);
@@ -101,7 +107,8 @@ int main(int argc, char *argv[])
         for (int i = 0; i < kept; ++i) {
             const std::optional<QByteArray> frame = trekport::encodeFrame(store.at(i));
             if (!frame) {
-                std::fprintf(stderr, "point cannot be sent as a frame: %s\n", store.line(i).toUtf8().constData());
+                std::fprintf(stderr, "point cannot be sent as a frame: %s\n",
+                             store.line(i).toUtf8().constData());
                 return 1;
             }
             frames += *frame;

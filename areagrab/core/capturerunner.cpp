@@ -23,8 +23,7 @@ ScreenImage withReason(ScreenImage shot)
 
 } // namespace
 
-WindowPick pickWindowAt(WindowSystem &ws, QPoint point, const QList<WindowId> &skip,
-                        const QRect &screen)
+WindowPick pickWindowAt(WindowSystem &ws, QPoint point, const QList<WindowId> &skip, const QRect &screen)
 {
     WindowPick pick;
     pick.window = ws.windowAt(point, skip);
@@ -42,8 +41,7 @@ ScreenImage CaptureRunner::wholeScreen() const
 
 void CaptureRunner::requestWholeScreen(WindowSystem::ImageDone done) const
 {
-    ws_.requestScreenPixels(
-        [done = std::move(done)](const ScreenImage &shot) { done(withReason(shot)); });
+    ws_.requestScreenPixels([done = std::move(done)](const ScreenImage &shot) { done(withReason(shot)); });
 }
 
 ScreenImage CaptureRunner::screenArea(const QRect &rect) const
@@ -92,8 +90,7 @@ bool CaptureRunner::save(const QImage &capture, const QString &path, QString *re
     return BMP2JPG::SavePictureAsJpeg(capture, path, JpegQuality, reason);
 }
 
-int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QString *out,
-               QString *err)
+int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QString *out, QString *err)
 {
     QString reason;
     const SaveTarget target = CaptureRunner::checkTarget(request.out, &reason);

@@ -21,8 +21,7 @@ struct WindowPick {
 
 // The window under point (window-system coordinates) with its rectangle
 // clamped to screen; window 0 when there is none.
-WindowPick pickWindowAt(WindowSystem &ws, QPoint point, const QList<WindowId> &skip,
-                        const QRect &screen);
+WindowPick pickWindowAt(WindowSystem &ws, QPoint point, const QList<WindowId> &skip, const QRect &screen);
 
 // Where a capture may be saved: a new file, over an existing regular file
 // (only once the user agreed), or nowhere (a device, FIFO or folder).
@@ -30,7 +29,7 @@ enum class SaveTarget { New, Existing, Refused };
 
 class CaptureRunner {
 public:
-    explicit CaptureRunner(WindowSystem &ws) : ws_(ws) {}
+    explicit CaptureRunner(WindowSystem &ws) : ws_(ws) { }
 
     WindowSystem &windowSystem() const { return ws_; }
     // The primary screen in device pixels, window-system coordinates.
@@ -73,7 +72,6 @@ struct CaptureRequest {
 
 // Runs one request of the command line; returns the exit status (0 done, 1
 // bad input or failure). The result line goes to *out, messages to *err.
-int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QString *out,
-               QString *err);
+int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QString *out, QString *err);
 
 } // namespace areagrab

@@ -14,11 +14,13 @@ struct Options {
     QCommandLineParser parser;
     QCommandLineOption help = parser.addHelpOption();
     QCommandLineOption full{QStringLiteral("full"), QStringLiteral("Capture the whole primary screen.")};
-    QCommandLineOption rect{QStringLiteral("rect"),
+    QCommandLineOption rect{
+        QStringLiteral("rect"),
         QStringLiteral("Capture the rectangle X,Y,W,H (pixels from the primary screen's top-left; the "
                        "part off the screen is left out)."),
         QStringLiteral("X,Y,W,H")};
-    QCommandLineOption windowAt{QStringLiteral("window-at"),
+    QCommandLineOption windowAt{
+        QStringLiteral("window-at"),
         QStringLiteral("Capture the innermost window under the point X,Y (pixels from the primary "
                        "screen's top-left), clipped to the screen."),
         QStringLiteral("X,Y")};
@@ -66,7 +68,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err,
     }
     if (options.modes() != 1 || parser.positionalArguments().size() != 1) {
         err << QStringLiteral("用法：一次只能用 --full、--rect 或 --window-at 之一，并给出一个输出文件。")
-            << Qt::endl << parser.helpText();
+            << Qt::endl
+            << parser.helpText();
         err.flush();
         return ExitUsage;
     }
@@ -77,7 +80,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err,
     if (parser.isSet(options.rect)) {
         const auto rect = parseRectArg(parser.value(options.rect));
         if (!rect) {
-            err << QStringLiteral("--rect 的值“%1”无效：应为 X,Y,W,H。").arg(parser.value(options.rect)) << Qt::endl;
+            err << QStringLiteral("--rect 的值“%1”无效：应为 X,Y,W,H。").arg(parser.value(options.rect))
+                << Qt::endl;
             return ExitUsage;
         }
         request.mode = CaptureRequest::Mode::Rect;

@@ -5,14 +5,14 @@
 
 namespace areagrab {
 
-constexpr qint64 PreviewBoxWidth = 5160;  // twips
-constexpr qint64 PreviewBoxHeight = 3870; // twips
-constexpr qint64 WindowExtraHeight = 1410; // twips above and below the preview
+constexpr qint64 PreviewBoxWidth = 5160;     // twips
+constexpr qint64 PreviewBoxHeight = 3870;    // twips
+constexpr qint64 WindowExtraHeight = 1410;   // twips above and below the preview
 constexpr qint64 InitialWindowHeight = 1275; // twips, only the command row
 
 struct PreviewFit {
-    bool stretch = false;   // picture scaled to width x height, else natural size
-    qint64 width = 0;       // preview size, twips
+    bool stretch = false; // picture scaled to width x height, else natural size
+    qint64 width = 0;     // preview size, twips
     qint64 height = 0;
     qint64 windowHeight = 0; // window height, twips
 };

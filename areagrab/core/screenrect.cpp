@@ -13,10 +13,10 @@ QRect clampToScreen(const QRect &windowRect, const QRect &screen)
     // Work with exclusive right/bottom edges, as the window system gives them.
     const qint64 left = std::max<qint64>(windowRect.x(), screen.x());
     const qint64 top = std::max<qint64>(windowRect.y(), screen.y());
-    const qint64 right = std::min<qint64>(qint64(windowRect.x()) + windowRect.width(),
-                                          qint64(screen.x()) + screen.width());
-    const qint64 bottom = std::min<qint64>(qint64(windowRect.y()) + windowRect.height(),
-                                           qint64(screen.y()) + screen.height());
+    const qint64 right =
+        std::min<qint64>(qint64(windowRect.x()) + windowRect.width(), qint64(screen.x()) + screen.width());
+    const qint64 bottom =
+        std::min<qint64>(qint64(windowRect.y()) + windowRect.height(), qint64(screen.y()) + screen.height());
     if (right <= left || bottom <= top)
         return {};
     return QRect(int(left), int(top), int(right - left), int(bottom - top));

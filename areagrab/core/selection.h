@@ -13,7 +13,7 @@ struct FrameRect {
 
 class Selection {
 public:
-    static constexpr float LabelWidth = 81;  // pixels
+    static constexpr float LabelWidth = 81; // pixels
     static constexpr float LabelHeight = 17;
 
     // Left button went down at (x, y): a new empty frame anchored there.

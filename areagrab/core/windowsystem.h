@@ -39,10 +39,7 @@ public:
     virtual bool findsWindows() const { return true; }
     // Asks the user, in the desktop's chooser, for a window and returns its
     // pixels; the error says why there are none (no chooser, cancelled).
-    virtual ScreenImage pickWindowImage()
-    {
-        return {{}, QStringLiteral("这里不能用桌面的选择器选取窗口。")};
-    }
+    virtual ScreenImage pickWindowImage() { return {{}, QStringLiteral("这里不能用桌面的选择器选取窗口。")}; }
     // screenPixels and pickWindowImage for a window, which must not wait:
     // done gets the result at once, or later where the desktop answers in
     // its own time (a portal); never once this object is gone.

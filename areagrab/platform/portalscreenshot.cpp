@@ -78,8 +78,7 @@ void PortalScreenshot::onResponse(uint response, const QVariantMap &results)
 uint PortalScreenshot::property(const QString &name)
 {
     QDBusMessage get = QDBusMessage::createMethodCall(
-        service_, PortalPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("Get"));
+        service_, PortalPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << ScreenshotInterface << name;
     const QDBusMessage reply = bus_.call(get);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -93,8 +92,8 @@ void PortalScreenshot::failLater(const QString &text)
     timeout_.start(0);
 }
 
-void PortalScreenshot::request(bool interactive, int timeoutMs,
-                               uint target, std::function<void(const ScreenImage &)> done)
+void PortalScreenshot::request(bool interactive, int timeoutMs, uint target,
+                               std::function<void(const ScreenImage &)> done)
 {
     done_ = std::move(done);
     answered_ = false;
@@ -107,9 +106,8 @@ void PortalScreenshot::request(bool interactive, int timeoutMs,
     }
     // Unique on this connection and not guessable by other clients.
     static uint counter = 0;
-    const QString token = QStringLiteral("areagrab%1_%2")
-                              .arg(++counter)
-                              .arg(QRandomGenerator::global()->generate());
+    const QString token =
+        QStringLiteral("areagrab%1_%2").arg(++counter).arg(QRandomGenerator::global()->generate());
     // Listen first: the portal may answer before the call itself returns.
     if (!listen(requestPath(bus_.baseService(), token))) {
         failLater(QStringLiteral("无法接收桌面门户的回答：%1").arg(bus_.lastError().message()));

@@ -34,8 +34,7 @@ public:
     // once the portal answers or timeoutMs passes (never while request runs).
     // target 0 leaves the choice to the desktop. One request at a time; none
     // is answered after this object is gone.
-    void request(bool interactive, int timeoutMs, uint target,
-                 std::function<void(const ScreenImage &)> done);
+    void request(bool interactive, int timeoutMs, uint target, std::function<void(const ScreenImage &)> done);
     // The same, waiting for the answer in an event loop of its own: for the
     // command line, which has no other.
     ScreenImage take(bool interactive, int timeoutMs, uint target = 0);

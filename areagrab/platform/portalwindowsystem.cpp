@@ -26,8 +26,7 @@ QImage primaryScreenPart(const QImage &desktop, const QList<QRect> &screens, int
     const int top = int(std::lround(p.y() * sy));
     const int right = int(std::lround((p.x() + p.width()) * sx));
     const int bottom = int(std::lround((p.y() + p.height()) * sy));
-    return desktop.copy(QRect(left, top, right - left, bottom - top)
-                            .intersected(desktop.rect()));
+    return desktop.copy(QRect(left, top, right - left, bottom - top).intersected(desktop.rect()));
 }
 
 namespace {

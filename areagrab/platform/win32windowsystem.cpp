@@ -16,8 +16,14 @@ namespace {
 
 const wchar_t FrameClassName[] = L"areagrabPickFrame";
 
-HWND hwndOf(WindowId id) { return reinterpret_cast<HWND>(static_cast<quintptr>(id)); }
-WindowId idOf(HWND hwnd) { return static_cast<WindowId>(reinterpret_cast<quintptr>(hwnd)); }
+HWND hwndOf(WindowId id)
+{
+    return reinterpret_cast<HWND>(static_cast<quintptr>(id));
+}
+WindowId idOf(HWND hwnd)
+{
+    return static_cast<WindowId>(reinterpret_cast<quintptr>(hwnd));
+}
 
 void registerFrameClass()
 {
@@ -92,8 +98,7 @@ void Win32WindowSystem::highlight(const QRect &rect)
     registerFrameClass();
     if (!frame_[0]) {
         for (void *&w : frame_) {
-            w = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE
-                                    | WS_EX_TRANSPARENT,
+            w = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TRANSPARENT,
                                 FrameClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
         }

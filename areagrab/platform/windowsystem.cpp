@@ -60,8 +60,8 @@ bool xserverIsXWayland()
     bool xwayland = false;
     if (!xcb_connection_has_error(conn)) {
         static const char name[] = "XWAYLAND";
-        xcb_query_extension_reply_t *reply = xcb_query_extension_reply(
-            conn, xcb_query_extension(conn, sizeof(name) - 1, name), nullptr);
+        xcb_query_extension_reply_t *reply =
+            xcb_query_extension_reply(conn, xcb_query_extension(conn, sizeof(name) - 1, name), nullptr);
         xwayland = reply && reply->present;
         std::free(reply);
     }

@@ -11,10 +11,9 @@ namespace areagrab {
 namespace {
 
 // Replies are malloc'ed by xcb; this frees them on every path.
-template <typename T>
-struct Reply {
+template <typename T> struct Reply {
     T *p;
-    explicit Reply(T *reply) : p(reply) {}
+    explicit Reply(T *reply) : p(reply) { }
     ~Reply() { std::free(p); }
     Reply(const Reply &) = delete;
     Reply &operator=(const Reply &) = delete;
@@ -64,8 +63,8 @@ void XcbWindowSystem::sync()
         std::free(event);
 }
 
-std::optional<XcbWindowSystem::Child> XcbWindowSystem::childAt(xcb_window_t parent,
-                                                             QPoint parentOrigin, QPoint point)
+std::optional<XcbWindowSystem::Child> XcbWindowSystem::childAt(xcb_window_t parent, QPoint parentOrigin,
+                                                               QPoint point)
 {
     Reply tree(xcb_query_tree_reply(conn_, xcb_query_tree(conn_, parent), nullptr));
     if (!tree)
@@ -85,12 +84,11 @@ std::optional<XcbWindowSystem::Child> XcbWindowSystem::childAt(xcb_window_t pare
         Reply geo(xcb_get_geometry_reply(conn_, geoCookies[i], nullptr));
         if (found || !attr || !geo)
             continue; // still collect the remaining replies
-        if (attr->map_state != XCB_MAP_STATE_VIEWABLE
-            || attr->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
+        if (attr->map_state != XCB_MAP_STATE_VIEWABLE || attr->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
             continue;
         const int bw = geo->border_width;
-        const QRect outer(parentOrigin.x() + geo->x, parentOrigin.y() + geo->y,
-                          geo->width + 2 * bw, geo->height + 2 * bw);
+        const QRect outer(parentOrigin.x() + geo->x, parentOrigin.y() + geo->y, geo->width + 2 * bw,
+                          geo->height + 2 * bw);
         if (!outer.contains(point))
             continue;
         found = Child{children[i], outer.topLeft() + QPoint(bw, bw)};
@@ -114,8 +112,7 @@ WindowId XcbWindowSystem::windowAt(QPoint point, const QList<WindowId> &skip)
         const xcb_window_t top = children[i];
         if (skip.contains(top) || std::find(frame_.begin(), frame_.end(), top) != frame_.end())
             continue;
-        Reply attr(xcb_get_window_attributes_reply(
-            conn_, xcb_get_window_attributes(conn_, top), nullptr));
+        Reply attr(xcb_get_window_attributes_reply(conn_, xcb_get_window_attributes(conn_, top), nullptr));
         Reply geo(xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, top), nullptr));
         if (!attr || !geo || attr->map_state != XCB_MAP_STATE_VIEWABLE
             || attr->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
@@ -152,8 +149,8 @@ std::optional<QRect> XcbWindowSystem::windowRect(WindowId window)
     Reply geo(xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, w), nullptr));
     if (!geo)
         return std::nullopt;
-    Reply pos(xcb_translate_coordinates_reply(
-        conn_, xcb_translate_coordinates(conn_, w, screen_->root, 0, 0), nullptr));
+    Reply pos(xcb_translate_coordinates_reply(conn_, xcb_translate_coordinates(conn_, w, screen_->root, 0, 0),
+                                              nullptr));
     if (!pos)
         return std::nullopt;
     const int bw = geo->border_width;
@@ -184,8 +181,7 @@ void XcbWindowSystem::highlight(const QRect &rect)
             continue;
         }
         const uint32_t values[] = {uint32_t(int32_t(part.x())), uint32_t(int32_t(part.y())),
-                                   uint32_t(part.width()), uint32_t(part.height()),
-                                   XCB_STACK_MODE_ABOVE};
+                                   uint32_t(part.width()), uint32_t(part.height()), XCB_STACK_MODE_ABOVE};
         xcb_configure_window(conn_, frame_[i],
                              XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH
                                  | XCB_CONFIG_WINDOW_HEIGHT | XCB_CONFIG_WINDOW_STACK_MODE,
@@ -224,8 +220,8 @@ bool XcbWindowSystem::isViewable(WindowId window)
 {
     if (!usable() || window == 0)
         return false;
-    Reply attr(xcb_get_window_attributes_reply(
-        conn_, xcb_get_window_attributes(conn_, xcb_window_t(window)), nullptr));
+    Reply attr(xcb_get_window_attributes_reply(conn_, xcb_get_window_attributes(conn_, xcb_window_t(window)),
+                                               nullptr));
     return attr && attr->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 

@@ -96,8 +96,9 @@ QImage independentGrab()
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("root.png"));
         if (testsupport::runProgram(QStringLiteral("import"),
-                                    {QStringLiteral("-window"), QStringLiteral("root"), path},
-                                    nullptr, nullptr, 20000) == 0) {
+                                    {QStringLiteral("-window"), QStringLiteral("root"), path}, nullptr,
+                                    nullptr, 20000)
+            == 0) {
             QImage img(path);
             if (!img.isNull()) {
                 // The file's sRGB tag would make equal pixels compare unequal.
@@ -150,8 +151,8 @@ void pickWindow(areagrab::MainForm &form, areagrab::WindowSystem &ws, QPoint tar
     if (expected == 0) {
         // Press, move and release reach the program together: the release
         // is seen long before the first tick.
-        QVERIFY(xdo({QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"),
-                     x, y, QStringLiteral("mouseup"), QStringLiteral("1")}));
+        QVERIFY(xdo({QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"), x, y,
+                     QStringLiteral("mouseup"), QStringLiteral("1")}));
         QTRY_COMPARE(ended.size(), 1);
         QVERIFY(!form.isPicking());
         QTRY_VERIFY(form.isVisible());
@@ -207,8 +208,8 @@ bool FormRig::show()
 
 bool FormRig::showOver(int backgroundVariant, QPoint pos)
 {
-    background = std::make_unique<PatternWindow>(QGuiApplication::primaryScreen()->geometry(),
-                                                 backgroundVariant);
+    background =
+        std::make_unique<PatternWindow>(QGuiApplication::primaryScreen()->geometry(), backgroundVariant);
     if (!showAndWait(*background))
         return false;
     form.move(pos);
@@ -248,8 +249,8 @@ Run runAreagrab(const QStringList &args, const QMap<QByteArray, QByteArray> &env
     }
     QByteArray out, err;
     Run r;
-    r.rc = testsupport::runProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/areagrab"),
-                                   args, &out, &err, timeoutMs);
+    r.rc = testsupport::runProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/areagrab"), args,
+                                   &out, &err, timeoutMs);
     for (auto it = saved.begin(); it != saved.end(); ++it)
         it.value() ? qputenv(it.key().constData(), *it.value()) : qunsetenv(it.key().constData());
     r.out = QString::fromUtf8(out);

@@ -82,8 +82,8 @@ class NoWindows : public areagrab::QtScreenWindowSystem {
 public:
     areagrab::WindowId windowAt(QPoint, const QList<areagrab::WindowId> &) override { return 0; }
     std::optional<QRect> windowRect(areagrab::WindowId) override { return std::nullopt; }
-    void highlight(const QRect &) override {}
-    void removeHighlight() override {}
+    void highlight(const QRect &) override { }
+    void removeHighlight() override { }
     QPoint cursorPos() override { return {}; }
     bool leftButtonDown() override { return false; }
     bool isViewable(areagrab::WindowId) override { return false; }
@@ -93,8 +93,7 @@ public:
 // session's unless one is given) and, once shown over one, a background
 // window that covers the screen.
 struct FormRig {
-    explicit FormRig(std::unique_ptr<areagrab::WindowSystem> windowSystem
-                     = areagrab::createWindowSystem());
+    explicit FormRig(std::unique_ptr<areagrab::WindowSystem> windowSystem = areagrab::createWindowSystem());
     ~FormRig();
 
     common::ScriptedDialogs dialogs;
@@ -121,7 +120,6 @@ struct Run {
     int rc = -1;
     QString out, err;
 };
-Run runAreagrab(const QStringList &args, const QMap<QByteArray, QByteArray> &env = {},
-                int timeoutMs = 30000);
+Run runAreagrab(const QStringList &args, const QMap<QByteArray, QByteArray> &env = {}, int timeoutMs = 30000);
 
 } // namespace testwin

@@ -51,8 +51,8 @@ public:
             return std::nullopt;
         return rect;
     }
-    void highlight(const QRect &) override {}
-    void removeHighlight() override {}
+    void highlight(const QRect &) override { }
+    void removeHighlight() override { }
     QPoint cursorPos() override { return {}; }
     bool leftButtonDown() override { return false; }
     bool isViewable(WindowId) override { return true; }
@@ -104,22 +104,37 @@ void TestCore::fitPreview_data()
     QTest::addColumn<qint64>("pw");
     QTest::addColumn<qint64>("ph");
     QTest::addColumn<qint64>("windowHeight");
-    QTest::newRow("small, natural size") << qint64(3000) << qint64(2000) << false << qint64(3000) << qint64(2000) << qint64(3410);
-    QTest::newRow("box width, just under box height") << qint64(5160) << qint64(3855) << false << qint64(5160) << qint64(3855) << qint64(5265);
-    QTest::newRow("exactly 3870 high keeps size") << qint64(4000) << qint64(3870) << true << qint64(4000) << qint64(3870) << qint64(5280);
-    QTest::newRow("box exactly") << qint64(5160) << qint64(3870) << true << qint64(5160) << qint64(3870) << qint64(5280);
-    QTest::newRow("wide to box width") << qint64(10320) << qint64(3000) << true << qint64(5160) << qint64(1500) << qint64(2910);
-    QTest::newRow("wide, scaled height exactly box") << qint64(10320) << qint64(7740) << true << qint64(5160) << qint64(3870) << qint64(5280);
-    QTest::newRow("wide and tall to box height") << qint64(6000) << qint64(6000) << true << qint64(3870) << qint64(3870) << qint64(5280);
-    QTest::newRow("screen 1280x1024") << qint64(19200) << qint64(15360) << true << qint64(4838) << qint64(3870) << qint64(5280);
-    QTest::newRow("wide half rounds to even 8") << qint64(10320) << qint64(15) << true << qint64(5160) << qint64(8) << qint64(1418);
-    QTest::newRow("wide half rounds to even 22") << qint64(10320) << qint64(45) << true << qint64(5160) << qint64(22) << qint64(1432);
-    QTest::newRow("tall to box height") << qint64(3000) << qint64(7740) << true << qint64(1500) << qint64(3870) << qint64(5280);
-    QTest::newRow("tall half rounds to even 8") << qint64(15) << qint64(7740) << true << qint64(8) << qint64(3870) << qint64(5280);
-    QTest::newRow("tall half rounds to even 22") << qint64(45) << qint64(7740) << true << qint64(22) << qint64(3870) << qint64(5280);
-    QTest::newRow("one pixel") << qint64(15) << qint64(15) << false << qint64(15) << qint64(15) << qint64(1425);
+    QTest::newRow("small, natural size")
+        << qint64(3000) << qint64(2000) << false << qint64(3000) << qint64(2000) << qint64(3410);
+    QTest::newRow("box width, just under box height")
+        << qint64(5160) << qint64(3855) << false << qint64(5160) << qint64(3855) << qint64(5265);
+    QTest::newRow("exactly 3870 high keeps size")
+        << qint64(4000) << qint64(3870) << true << qint64(4000) << qint64(3870) << qint64(5280);
+    QTest::newRow("box exactly") << qint64(5160) << qint64(3870) << true << qint64(5160) << qint64(3870)
+                                 << qint64(5280);
+    QTest::newRow("wide to box width")
+        << qint64(10320) << qint64(3000) << true << qint64(5160) << qint64(1500) << qint64(2910);
+    QTest::newRow("wide, scaled height exactly box")
+        << qint64(10320) << qint64(7740) << true << qint64(5160) << qint64(3870) << qint64(5280);
+    QTest::newRow("wide and tall to box height")
+        << qint64(6000) << qint64(6000) << true << qint64(3870) << qint64(3870) << qint64(5280);
+    QTest::newRow("screen 1280x1024")
+        << qint64(19200) << qint64(15360) << true << qint64(4838) << qint64(3870) << qint64(5280);
+    QTest::newRow("wide half rounds to even 8")
+        << qint64(10320) << qint64(15) << true << qint64(5160) << qint64(8) << qint64(1418);
+    QTest::newRow("wide half rounds to even 22")
+        << qint64(10320) << qint64(45) << true << qint64(5160) << qint64(22) << qint64(1432);
+    QTest::newRow("tall to box height")
+        << qint64(3000) << qint64(7740) << true << qint64(1500) << qint64(3870) << qint64(5280);
+    QTest::newRow("tall half rounds to even 8")
+        << qint64(15) << qint64(7740) << true << qint64(8) << qint64(3870) << qint64(5280);
+    QTest::newRow("tall half rounds to even 22")
+        << qint64(45) << qint64(7740) << true << qint64(22) << qint64(3870) << qint64(5280);
+    QTest::newRow("one pixel") << qint64(15) << qint64(15) << false << qint64(15) << qint64(15)
+                               << qint64(1425);
     QTest::newRow("nothing") << qint64(0) << qint64(0) << false << qint64(0) << qint64(0) << qint64(1410);
-    QTest::newRow("huge, no overflow") << qint64(600000) << qint64(450000) << true << qint64(5160) << qint64(3870) << qint64(5280);
+    QTest::newRow("huge, no overflow")
+        << qint64(600000) << qint64(450000) << true << qint64(5160) << qint64(3870) << qint64(5280);
 }
 
 void TestCore::fitPreview()
@@ -169,35 +184,34 @@ void TestCore::selectionDrag_data()
     QTest::addColumn<QPointF>("label");
     QTest::addColumn<QString>("caption");
     QTest::newRow("down-right, wide: label ends at cursor")
-        << QPointF(100, 100) << QPointF(300, 180) << 1024 << QRectF(100, 100, 200, 80)
-        << QPointF(219, 180) << QStringLiteral("200×80");
+        << QPointF(100, 100) << QPointF(300, 180) << 1024 << QRectF(100, 100, 200, 80) << QPointF(219, 180)
+        << QStringLiteral("200×80");
     QTest::newRow("down-right, narrow: label at frame left")
-        << QPointF(100, 100) << QPointF(150, 120) << 1024 << QRectF(100, 100, 50, 20)
-        << QPointF(100, 120) << QStringLiteral("50×20");
+        << QPointF(100, 100) << QPointF(150, 120) << 1024 << QRectF(100, 100, 50, 20) << QPointF(100, 120)
+        << QStringLiteral("50×20");
     QTest::newRow("width exactly label width")
-        << QPointF(100, 100) << QPointF(181, 120) << 1024 << QRectF(100, 100, 81, 20)
-        << QPointF(100, 120) << QStringLiteral("81×20");
+        << QPointF(100, 100) << QPointF(181, 120) << 1024 << QRectF(100, 100, 81, 20) << QPointF(100, 120)
+        << QStringLiteral("81×20");
     QTest::newRow("width one past label width")
-        << QPointF(100, 100) << QPointF(182, 120) << 1024 << QRectF(100, 100, 82, 20)
-        << QPointF(101, 120) << QStringLiteral("82×20");
+        << QPointF(100, 100) << QPointF(182, 120) << 1024 << QRectF(100, 100, 82, 20) << QPointF(101, 120)
+        << QStringLiteral("82×20");
     QTest::newRow("up-left: label at cursor x, press y")
-        << QPointF(300, 300) << QPointF(200, 250) << 1024 << QRectF(200, 250, 100, 50)
-        << QPointF(200, 300) << QStringLiteral("100×50");
+        << QPointF(300, 300) << QPointF(200, 250) << 1024 << QRectF(200, 250, 100, 50) << QPointF(200, 300)
+        << QStringLiteral("100×50");
     QTest::newRow("near bottom: label above cursor")
-        << QPointF(100, 900) << QPointF(300, 1010) << 1024 << QRectF(100, 900, 200, 110)
-        << QPointF(219, 993) << QStringLiteral("200×110");
+        << QPointF(100, 900) << QPointF(300, 1010) << 1024 << QRectF(100, 900, 200, 110) << QPointF(219, 993)
+        << QStringLiteral("200×110");
     QTest::newRow("last row where label fits below")
-        << QPointF(100, 900) << QPointF(300, 1007) << 1024 << QRectF(100, 900, 200, 107)
-        << QPointF(219, 1007) << QStringLiteral("200×107");
+        << QPointF(100, 900) << QPointF(300, 1007) << 1024 << QRectF(100, 900, 200, 107) << QPointF(219, 1007)
+        << QStringLiteral("200×107");
     QTest::newRow("first row where label goes above")
-        << QPointF(100, 900) << QPointF(300, 1008) << 1024 << QRectF(100, 900, 200, 108)
-        << QPointF(219, 991) << QStringLiteral("200×108");
+        << QPointF(100, 900) << QPointF(300, 1008) << 1024 << QRectF(100, 900, 200, 108) << QPointF(219, 991)
+        << QStringLiteral("200×108");
     QTest::newRow("fractional pixels")
         << QPointF(10.5, 10.25) << QPointF(20.75, 30) << 1024 << QRectF(10.5, 10.25, 10.25, 19.75)
         << QPointF(10.5, 30) << QStringLiteral("10.25×19.75");
-    QTest::newRow("only horizontal")
-        << QPointF(50, 60) << QPointF(40, 60) << 768 << QRectF(40, 60, 10, 0)
-        << QPointF(40, 60) << QStringLiteral("10×0");
+    QTest::newRow("only horizontal") << QPointF(50, 60) << QPointF(40, 60) << 768 << QRectF(40, 60, 10, 0)
+                                     << QPointF(40, 60) << QStringLiteral("10×0");
 }
 
 void TestCore::selectionDrag()
@@ -230,8 +244,7 @@ void TestCore::selectionBackAcrossAnchor()
     QCOMPARE(s.caption(), QStringLiteral("50×60"));
     // A new press starts over at the new point.
     s.press(10, 20);
-    QCOMPARE(QRectF(s.frame().left, s.frame().top, s.frame().width, s.frame().height),
-             QRectF(10, 20, 0, 0));
+    QCOMPARE(QRectF(s.frame().left, s.frame().top, s.frame().width, s.frame().height), QRectF(10, 20, 0, 0));
     QVERIFY(s.isEmpty());
 }
 
@@ -352,8 +365,8 @@ void TestCore::clampToScreen_data()
     QTest::newRow("wholly left") << QRect(-300, 10, 200, 100) << s << QRect();
     QTest::newRow("wholly below") << QRect(10, 1024, 200, 100) << s << QRect();
     QTest::newRow("touching left edge") << QRect(-200, 10, 200, 100) << s << QRect();
-    QTest::newRow("screen not at origin") << QRect(1900, 50, 200, 100) << QRect(1920, 0, 1024, 768)
-                                           << QRect(1920, 50, 180, 100);
+    QTest::newRow("screen not at origin")
+        << QRect(1900, 50, 200, 100) << QRect(1920, 0, 1024, 768) << QRect(1920, 50, 180, 100);
 }
 
 void TestCore::clampToScreen()
@@ -497,13 +510,15 @@ void TestCore::highlightStrips_data()
     QTest::addColumn<QRect>("rect");
     QTest::addColumn<QList<QRect>>("strips"); // top, bottom, left, right
     QTest::newRow("window") << QRect(10, 20, 100, 50)
-                            << QList<QRect>{{10, 20, 100, 3}, {10, 67, 100, 3}, {10, 23, 3, 44}, {107, 23, 3, 44}};
-    QTest::newRow("off the origin") << QRect(-5, -8, 40, 30)
-                                    << QList<QRect>{{-5, -8, 40, 3}, {-5, 19, 40, 3}, {-5, -5, 3, 24}, {32, -5, 3, 24}};
-    QTest::newRow("no room for sides") << QRect(0, 0, 100, 5)
-                                       << QList<QRect>{{0, 0, 100, 3}, {0, 2, 100, 3}, {}, {}};
-    QTest::newRow("thinner than the frame") << QRect(50, 60, 2, 80)
-                                            << QList<QRect>{{50, 60, 2, 2}, {50, 138, 2, 2}, {50, 62, 2, 76}, {50, 62, 2, 76}};
+                            << QList<QRect>{
+                                   {10, 20, 100, 3}, {10, 67, 100, 3}, {10, 23, 3, 44}, {107, 23, 3, 44}};
+    QTest::newRow("off the origin") << QRect(
+        -5, -8, 40, 30) << QList<QRect>{{-5, -8, 40, 3}, {-5, 19, 40, 3}, {-5, -5, 3, 24}, {32, -5, 3, 24}};
+    QTest::newRow("no room for sides")
+        << QRect(0, 0, 100, 5) << QList<QRect>{{0, 0, 100, 3}, {0, 2, 100, 3}, {}, {}};
+    QTest::newRow("thinner than the frame")
+        << QRect(50, 60, 2, 80)
+        << QList<QRect>{{50, 60, 2, 2}, {50, 138, 2, 2}, {50, 62, 2, 76}, {50, 62, 2, 76}};
     QTest::newRow("empty") << QRect(5, 5, 0, 10) << QList<QRect>{{}, {}, {}, {}};
 }
 
@@ -521,13 +536,15 @@ void TestCore::commandLine_data()
 {
     QTest::addColumn<QStringList>("args"); // "@" is a scratch folder
     QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("out");     // a part of stdout
-    QTest::addColumn<QString>("err");     // a part of stderr
-    QTest::addColumn<QSize>("written");   // the JPEG's size; none when empty
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "[options] OUT\n" << "" << QSize();
-    QTest::newRow("rect") << QStringList{"--rect", "10,20,30,40", "@/a.jpg"} << 0 << "@/a.jpg\t30x40\n" << ""
-                          << QSize(30, 40);
-    QTest::newRow("window, clamped") << QStringList{"--window-at", "310,5", "@/a.jpg"} << 0 << "@/a.jpg\t20x80"
+    QTest::addColumn<QString>("out");   // a part of stdout
+    QTest::addColumn<QString>("err");   // a part of stderr
+    QTest::addColumn<QSize>("written"); // the JPEG's size; none when empty
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "[options] OUT\n"
+                          << "" << QSize();
+    QTest::newRow("rect") << QStringList{"--rect", "10,20,30,40", "@/a.jpg"} << 0 << "@/a.jpg\t30x40\n"
+                          << "" << QSize(30, 40);
+    QTest::newRow("window, clamped") << QStringList{"--window-at", "310,5", "@/a.jpg"} << 0
+                                     << "@/a.jpg\t20x80"
                                      << "" << QSize(20, 80);
     QTest::newRow("malformed rect") << QStringList{"--rect", "10,10,abc", "@/a.jpg"} << 2 << ""
                                     << "--rect 的值“10,10,abc”无效：应为 X,Y,W,H。" << QSize();
@@ -535,9 +552,13 @@ void TestCore::commandLine_data()
                                      << "--window-at 的值“1”无效" << QSize();
     QTest::newRow("two modes") << QStringList{"--full", "--rect", "1,2,3,4", "@/a.jpg"} << 2 << ""
                                << "用法：一次只能用" << QSize();
-    QTest::newRow("no output") << QStringList{"--full"} << 2 << "" << "[options] OUT\n" << QSize();
-    QTest::newRow("unknown option") << QStringList{"--bogus", "@/a.jpg"} << 2 << "" << "bogus" << QSize();
-    QTest::newRow("empty rect") << QStringList{"--rect", "1,2,0,4", "@/a.jpg"} << 1 << "" << "矩形为空" << QSize();
+    QTest::newRow("no output") << QStringList{"--full"} << 2 << ""
+                               << "[options] OUT\n"
+                               << QSize();
+    QTest::newRow("unknown option") << QStringList{"--bogus", "@/a.jpg"} << 2 << ""
+                                    << "bogus" << QSize();
+    QTest::newRow("empty rect") << QStringList{"--rect", "1,2,0,4", "@/a.jpg"} << 1 << ""
+                                << "矩形为空" << QSize();
     QTest::newRow("rect off the screen") << QStringList{"--rect", "400,2,5,4", "@/a.jpg"} << 1 << ""
                                          << "矩形完全在屏幕之外。" << QSize();
     QTest::newRow("no window there") << QStringList{"--window-at", "5,5", "@/a.jpg"} << 1 << ""
@@ -546,9 +567,10 @@ void TestCore::commandLine_data()
                                 << "图片保存失败：@/file/a.jpg（路径中有一项不是文件夹）" << QSize();
     QTest::newRow("existing file kept") << QStringList{"--full", "@/file"} << 1 << ""
                                         << "文件已经存在：@/file（加 --overwrite 覆盖）" << QSize();
-    QTest::newRow("overwrite") << QStringList{"--full", "--overwrite", "@/file"} << 0 << "@/file\t320x240" << ""
-                               << QSize(320, 240);
-    QTest::newRow("no screen") << QStringList{"--full", "@/a.jpg"} << 1 << "" << "没有可用的屏幕" << QSize();
+    QTest::newRow("overwrite") << QStringList{"--full", "--overwrite", "@/file"} << 0 << "@/file\t320x240"
+                               << "" << QSize(320, 240);
+    QTest::newRow("no screen") << QStringList{"--full", "@/a.jpg"} << 1 << ""
+                               << "没有可用的屏幕" << QSize();
 }
 
 void TestCore::commandLine()

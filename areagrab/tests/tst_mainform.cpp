@@ -165,11 +165,16 @@ void TestMainForm::saveWritesDecodableJpeg_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("saved");
-    QTest::newRow("no extension") << "截图" << "截图.jpg";
-    QTest::newRow("ends in a dot") << "截图." << "截图.jpg";
-    QTest::newRow("dot file") << ".shot" << ".shot.jpg";
-    QTest::newRow(".jpg") << "a.jpg" << "a.jpg";
-    QTest::newRow("other extension kept") << "a.jpeg" << "a.jpeg";
+    QTest::newRow("no extension") << "截图"
+                                  << "截图.jpg";
+    QTest::newRow("ends in a dot") << "截图."
+                                   << "截图.jpg";
+    QTest::newRow("dot file") << ".shot"
+                              << ".shot.jpg";
+    QTest::newRow(".jpg") << "a.jpg"
+                          << "a.jpg";
+    QTest::newRow("other extension kept") << "a.jpeg"
+                                          << "a.jpeg";
 }
 
 void TestMainForm::saveWritesDecodableJpeg()
@@ -261,8 +266,9 @@ void TestMainForm::failedSaveIsReported()
     QVERIFY(dialogs->unexpected.isEmpty());
     const auto infos = dialogs->callsOf(DialogCall::Info);
     QCOMPARE(infos.size(), 1);
-    QCOMPARE(infos[0].text, QStringLiteral("图片保存失败：\r\n") + path
-                                + QStringLiteral("\r\n原因：路径中有一项不是文件夹"));
+    QCOMPARE(infos[0].text,
+             QStringLiteral("图片保存失败：\r\n") + path
+                 + QStringLiteral("\r\n原因：路径中有一项不是文件夹"));
     QCOMPARE(infos[0].title, QStringLiteral("系统"));
     QCOMPARE(infos[0].icon, common::MessageIcon::Information);
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),

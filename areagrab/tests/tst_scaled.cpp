@@ -86,8 +86,7 @@ void TestScaled::windowPickGivesDevicePixels()
     const QRect device = target.deviceGeometry();
     QCOMPARE(device, QRect(200, 300, 160, 120));
     bool sawFrame = false;
-    testwin::pickWindow(*form_, *rig_->ws, device.center(), WindowId(target.winId()), device,
-                        &sawFrame);
+    testwin::pickWindow(*form_, *rig_->ws, device.center(), WindowId(target.winId()), device, &sawFrame);
     if (QTest::currentTestFailed())
         return;
     QVERIFY(sawFrame);

@@ -125,7 +125,7 @@ void TestScreen::windowAtFindsInnermostTopmost()
     const WindowId upperId = WindowId(upper.winId());
 
     QCOMPARE(ws_->windowAt(QPoint(120, 120), {}), lowerId);
-    QCOMPARE(ws_->windowAt(QPoint(300, 200), {}), upperId); // overlap: the upper one
+    QCOMPARE(ws_->windowAt(QPoint(300, 200), {}), upperId);        // overlap: the upper one
     QCOMPARE(ws_->windowAt(QPoint(300, 200), {upperId}), lowerId); // ours are passed over
     QCOMPARE(ws_->windowAt(QPoint(420, 320), {}), upperId);
     QCOMPARE(ws_->windowAt(QPoint(420, 320), {upperId}), WindowId(0)); // only the root
@@ -417,8 +417,7 @@ void TestScreen::windowPickGivesWindowPixels()
     QVERIFY(testwin::showAndWait(target));
     const QRect onScreen = visible.translated(window.topLeft());
     bool sawFrame = false;
-    testwin::pickWindow(*form_, *ws_, onScreen.center(), WindowId(target.winId()), onScreen,
-                        &sawFrame);
+    testwin::pickWindow(*form_, *ws_, onScreen.center(), WindowId(target.winId()), onScreen, &sawFrame);
     if (QTest::currentTestFailed())
         return;
     QVERIFY(sawFrame);
@@ -505,7 +504,8 @@ void TestScreen::cliWindowAtGivesClampedWindow()
     QVERIFY(testwin::showAndWait(w));
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("win.jpg"));
-    const testwin::Run r = testwin::runAreagrab({QStringLiteral("--window-at"), QStringLiteral("1250,1000"), out});
+    const testwin::Run r =
+        testwin::runAreagrab({QStringLiteral("--window-at"), QStringLiteral("1250,1000"), out});
     QCOMPARE(r.rc, 0);
     const QImage got = decodeJpeg(out);
     QCOMPARE(got.size(), QSize(80, 60));
@@ -528,8 +528,8 @@ void TestScreen::cliWithoutReachableDisplayFails()
         ++n;
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("none.jpg"));
-    const testwin::Run r = testwin::runAreagrab({QStringLiteral("--full"), out},
-                                                {{"DISPLAY", ":" + QByteArray::number(n)}, {"QT_QPA_PLATFORM", {}}});
+    const testwin::Run r = testwin::runAreagrab(
+        {QStringLiteral("--full"), out}, {{"DISPLAY", ":" + QByteArray::number(n)}, {"QT_QPA_PLATFORM", {}}});
     QCOMPARE(r.rc, 1);
     QVERIFY2(r.err.contains(QStringLiteral("DISPLAY")), qPrintable(r.err));
     QVERIFY(!QFile::exists(out));

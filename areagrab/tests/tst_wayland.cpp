@@ -93,11 +93,10 @@ public:
     Answer answer = Answer::BeforeReply;
     QString uri;
 
-    explicit FakePortal(const QDBusConnection &bus) : bus_(bus) {}
+    explicit FakePortal(const QDBusConnection &bus) : bus_(bus) { }
 
 public Q_SLOTS:
-    QDBusObjectPath Screenshot(const QString &, const QVariantMap &options,
-                               const QDBusMessage &message)
+    QDBusObjectPath Screenshot(const QString &, const QVariantMap &options, const QDBusMessage &message)
     {
         QString sender = message.service().mid(1);
         sender.replace(QLatin1Char('.'), QLatin1Char('_'));
@@ -107,10 +106,8 @@ public Q_SLOTS:
             // Sent before the reply: a caller that listens only once the
             // call has returned misses it.
             QDBusMessage response = QDBusMessage::createSignal(
-                path, QStringLiteral("org.freedesktop.portal.Request"),
-                QStringLiteral("Response"));
-            response << uint(answer == Answer::Refuse ? 1 : 0)
-                     << QVariantMap{{QStringLiteral("uri"), uri}};
+                path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+            response << uint(answer == Answer::Refuse ? 1 : 0) << QVariantMap{{QStringLiteral("uri"), uri}};
             bus_.send(response);
         }
         return QDBusObjectPath(path);
@@ -229,18 +226,16 @@ void TestWayland::rectOfKnownWindow_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QList<QPoint>>("points"); // in the written image
     QTest::addColumn<QList<QRgb>>("colours");
-    QTest::newRow("the red block")
-        << QStringLiteral("100,60,200,120") << QSize(200, 120)
-        << QList<QPoint>{{4, 4}, {195, 4}, {100, 60}, {4, 115}, {195, 115}}
-        << QList<QRgb>{Red, Red, Red, Red, Red};
+    QTest::newRow("the red block") << QStringLiteral("100,60,200,120") << QSize(200, 120)
+                                   << QList<QPoint>{{4, 4}, {195, 4}, {100, 60}, {4, 115}, {195, 115}}
+                                   << QList<QRgb>{Red, Red, Red, Red, Red};
     QTest::newRow("around the red block")
         << QStringLiteral("80,40,240,160") << QSize(240, 160)
         << QList<QPoint>{{8, 8}, {28, 28}, {211, 131}, {231, 151}, {120, 80}}
         << QList<QRgb>{Green, Red, Red, Green, Red};
     QTest::newRow("over the bottom-right edge")
         << QStringLiteral("500,380,300,300") << QSize(140, 100)
-        << QList<QPoint>{{4, 4}, {56, 36}, {64, 4}, {135, 95}}
-        << QList<QRgb>{Blue, Blue, Green, Green};
+        << QList<QPoint>{{4, 4}, {56, 36}, {64, 4}, {135, 95}} << QList<QRgb>{Blue, Blue, Green, Green};
 }
 
 void TestWayland::rectOfKnownWindow()
@@ -254,14 +249,13 @@ void TestWayland::rectOfKnownWindow()
         e.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
         colourWindow_.setProcessEnvironment(e);
         colourWindow_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        colourWindow_.start(QCoreApplication::applicationFilePath(),
-                            {QStringLiteral("--colour-window")});
+        colourWindow_.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--colour-window")});
         QVERIFY(colourWindow_.waitForStarted());
         // Shown once a capture sees it.
         bool shown = false;
         for (int i = 0; i < 40 && !shown; ++i) {
-            const Shot probe = capture({QStringLiteral("--rect"), QStringLiteral("0,0,640,480")},
-                                          WaylandPlugin);
+            const Shot probe =
+                capture({QStringLiteral("--rect"), QStringLiteral("0,0,640,480")}, WaylandPlugin);
             shown = probe.rc == 0 && near(probe.image.pixel(200, 120), Red)
                 && near(probe.image.pixel(20, 20), Green);
             if (!shown)
@@ -274,17 +268,17 @@ void TestWayland::rectOfKnownWindow()
     QCOMPARE(r.image.size(), size);
     for (qsizetype i = 0; i < points.size(); ++i) {
         const QRgb c = r.image.pixel(points[i]);
-        QVERIFY2(near(c, colours[i]), qPrintable(QStringLiteral("(%1,%2) is %3, not %4")
-                                                     .arg(points[i].x())
-                                                     .arg(points[i].y())
-                                                     .arg(hex(c), hex(colours[i]))));
+        QVERIFY2(near(c, colours[i]),
+                 qPrintable(QStringLiteral("(%1,%2) is %3, not %4")
+                                .arg(points[i].x())
+                                .arg(points[i].y())
+                                .arg(hex(c), hex(colours[i]))));
     }
 }
 
 void TestWayland::windowAtRefused()
 {
-    const Shot r = capture({QStringLiteral("--window-at"), QStringLiteral("200,120")},
-                              WaylandPlugin);
+    const Shot r = capture({QStringLiteral("--window-at"), QStringLiteral("200,120")}, WaylandPlugin);
     QCOMPARE(r.rc, 1);
     QVERIFY(r.image.isNull());
     QVERIFY2(r.err.contains(QStringLiteral("Wayland 下程序无法得知某点下是哪个窗口")), qPrintable(r.err));
@@ -295,8 +289,7 @@ void TestWayland::portalRequest_data()
     QTest::addColumn<int>("answer");
     QTest::addColumn<QString>("error"); // empty: the picture comes back
     QTest::newRow("answer before the call returns") << int(FakePortal::Answer::BeforeReply) << QString();
-    QTest::newRow("refused") << int(FakePortal::Answer::Refuse)
-                             << QStringLiteral("截图请求被拒绝或取消。");
+    QTest::newRow("refused") << int(FakePortal::Answer::Refuse) << QStringLiteral("截图请求被拒绝或取消。");
     QTest::newRow("no answer") << int(FakePortal::Answer::Never)
                                << QStringLiteral("桌面门户在 1 秒内没有回答截图请求。");
 }
@@ -305,8 +298,8 @@ void TestWayland::portalRequest()
 {
     QFETCH(int, answer);
     QFETCH(QString, error);
-    QDBusConnection fakeBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
-                                                           QStringLiteral("fake portal"));
+    QDBusConnection fakeBus =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake portal"));
     QVERIFY(fakeBus.isConnected());
     FakePortal fake(fakeBus);
     fake.answer = FakePortal::Answer(answer);
@@ -349,7 +342,8 @@ int main(int argc, char *argv[])
     if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath)
                        + QStringLiteral("/platforms/libqwayland-generic.so"))) {
         std::fputs("SKIP: Qt's Wayland plugin is not installed (qt6-wayland; scripts/deps "
-                   "installs it)\n", stderr);
+                   "installs it)\n",
+                   stderr);
         return 77;
     }
     // The windows under test on the compositor itself.

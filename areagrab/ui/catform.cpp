@@ -41,8 +41,8 @@ void SelectionShape::paintEvent(QPaintEvent *)
 }
 
 CatForm::CatForm(MainForm &owner, const QImage &frozen)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      owner_(owner), frozen_(frozen)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), owner_(owner),
+      frozen_(frozen)
 {
     setObjectName(QStringLiteral("catform"));
     setWindowTitle(QStringLiteral("捕捉窗口"));
@@ -104,8 +104,8 @@ void CatForm::paintEvent(QPaintEvent *)
 void CatForm::showSelection()
 {
     const FrameRect f = selection_.frame();
-    cat_cho->setGeometry(int(std::lround(f.left)), int(std::lround(f.top)),
-                         int(std::lround(f.width)), int(std::lround(f.height)));
+    cat_cho->setGeometry(int(std::lround(f.left)), int(std::lround(f.top)), int(std::lround(f.width)),
+                         int(std::lround(f.height)));
     const QPointF label = selection_.labelPos();
     cat_big->move(int(std::lround(label.x())), int(std::lround(label.y())));
     cat_big->setText(selection_.caption());
@@ -228,8 +228,8 @@ void CatForm::ScrnCap(int left, int top, int right, int bottom)
     // screen shows under the overlay, without reading the screen again or
     // waiting for the overlay to repaint.
     const QRect logical(left, top, right - left, bottom - top);
-    const QRect device = logicalToDevice(logical, frozen_.devicePixelRatio())
-                             .intersected(QRect(QPoint(0, 0), frozen_.size()));
+    const QRect device =
+        logicalToDevice(logical, frozen_.devicePixelRatio()).intersected(QRect(QPoint(0, 0), frozen_.size()));
     QApplication::clipboard()->setImage(cropScreen(frozen_, device));
 }
 

@@ -63,8 +63,9 @@ QPixmap targetPixmap()
 } // namespace
 
 MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
-                          | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent,
+              Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                  | Qt::WindowCloseButtonHint),
       dialogs_(dialogs), ws_(windowSystem), runner_(windowSystem)
 {
     setObjectName(QStringLiteral("main"));
@@ -198,8 +199,8 @@ void MainForm::changebig(bool fromClipboard)
     tem_img->setPixmap(QPixmap::fromImage(temImage_));
     tem_img->resize(logical.toSize());
 
-    const PreviewFit fit = fitPreview(common::pixelsToTwips(logical.width()),
-                                      common::pixelsToTwips(logical.height()));
+    const PreviewFit fit =
+        fitPreview(common::pixelsToTwips(logical.width()), common::pixelsToTwips(logical.height()));
     pic_img->clear();
     pic_img->setScaledContents(fit.stretch);
     pic_img->resize(common::twipsToPixels(fit.width), common::twipsToPixels(fit.height));
@@ -218,9 +219,8 @@ void MainForm::Command1_Click()
         if (overlay_)
             overlay_->close();
         // Let the windows that have just been hidden or closed leave the screen.
-        after(SettleBeforeOverlayMs, [this] {
-            takeScreen([this](const QImage &frozen) { openOverlay(frozen); });
-        });
+        after(SettleBeforeOverlayMs,
+              [this] { takeScreen([this](const QImage &frozen) { openOverlay(frozen); }); });
     });
 }
 
@@ -242,8 +242,7 @@ void MainForm::takeScreen(std::function<void(const QImage &)> then)
         if (shot.image.isNull()) {
             self->show();
             self->raise();
-            self->dialogs_.inform(self, shot.error, QStringLiteral("系统"),
-                                  common::MessageIcon::Information);
+            self->dialogs_.inform(self, shot.error, QStringLiteral("系统"), common::MessageIcon::Information);
         }
         then(shot.image);
     });
@@ -290,9 +289,8 @@ void MainForm::cmdSave_Click()
 {
     if (temImage_.isNull())
         return;
-    QString name = dialogs_.getSaveFileName(this, QStringLiteral("另存为"),
-                                                  common::dialogStartFolder(),
-                                                  QStringLiteral("位图文件 (*.jpg)|*.jpg"));
+    QString name = dialogs_.getSaveFileName(this, QStringLiteral("另存为"), common::dialogStartFolder(),
+                                            QStringLiteral("位图文件 (*.jpg)|*.jpg"));
     if (name.isEmpty())
         return;
     // A name typed without an extension gets ".jpg", as desktop programs do.

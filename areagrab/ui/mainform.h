@@ -105,11 +105,7 @@ private:
     void takeScreen(std::function<void(const QImage &)> then);
     // Runs step on this window's event loop after ms milliseconds, unless
     // the window is gone by then.
-    template <typename Step>
-    void after(int ms, Step step)
-    {
-        QTimer::singleShot(ms, this, step);
-    }
+    template <typename Step> void after(int ms, Step step) { QTimer::singleShot(ms, this, step); }
 
     common::Dialogs &dialogs_;
     WindowSystem &ws_;

@@ -21,8 +21,7 @@ void WrapButton::paintEvent(QPaintEvent *)
         const qsizetype half = (caption.size() + 1) / 2;
         text = caption.left(half) + QLatin1Char('\n') + caption.mid(half);
     }
-    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                             QPalette::ButtonText));
+    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     p.drawText(area, Qt::AlignCenter, text);
 }
 

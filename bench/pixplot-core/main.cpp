@@ -103,9 +103,9 @@ QByteArray exifApp1(bool intel, const QByteArray &time)
     QByteArray t = intel ? QByteArray("II") : QByteArray("MM");
     t += u16(42, intel) + u32(8, intel);
     const quint32 ifd0 = 8, ifd0Size = 2 + 5 * 12 + 4;
-    const quint32 data0 = ifd0 + ifd0Size;           // Make (8), Model (8), XResolution (8)
+    const quint32 data0 = ifd0 + ifd0Size; // Make (8), Model (8), XResolution (8)
     const quint32 exif = data0 + 24, exifSize = 2 + 2 * 12 + 4;
-    const quint32 data1 = exif + exifSize;           // time (20), bias (8)
+    const quint32 data1 = exif + exifSize; // time (20), bias (8)
     t += u16(5, intel);
     t += u16(271, intel) + u16(2, intel) + u32(8, intel) + u32(data0, intel);
     t += u16(272, intel) + u16(2, intel) + u32(8, intel) + u32(data0 + 8, intel);
@@ -160,7 +160,9 @@ void benchExif(const QString &pixplot, int photos, int megabytes, const QString 
         files << name;
     }
     say(QStringLiteral("generated %1 files of %2 bytes in %3 (warm page cache from here on)")
-            .arg(photos).arg(body.size() + 200).arg(figure(gen.nsecsElapsed() / 1e9)));
+            .arg(photos)
+            .arg(body.size() + 200)
+            .arg(figure(gen.nsecsElapsed() / 1e9)));
 
     // Written pages go to disk before timing starts, so no tool pays for that.
     QProcess::execute(QStringLiteral("sync"), {});
@@ -186,17 +188,24 @@ void benchExif(const QString &pixplot, int photos, int megabytes, const QString 
     if (hasExiftool)
         et = runTimed("exiftool", exiftoolArgs + files, out);
     say(QStringLiteral("pixplot --exif-time      %1  (%2 lines, %3 with a time, exit %4; one photo: %5)")
-            .arg(figure(ours.seconds)).arg(ours.out.count('\n')).arg(ours.out.count("\t2010-05-"))
-            .arg(ours.exitCode).arg(figure(oursOne.seconds)));
+            .arg(figure(ours.seconds))
+            .arg(ours.out.count('\n'))
+            .arg(ours.out.count("\t2010-05-"))
+            .arg(ours.exitCode)
+            .arg(figure(oursOne.seconds)));
     if (hasExiv2)
         say(QStringLiteral("exiv2 -K DateTimeOriginal %1  (%2 times; one photo: %3)  pixplot is %4x as fast")
-                .arg(figure(exiv2.seconds)).arg(exiv2.out.count("2010:05:")).arg(figure(exiv2One.seconds))
+                .arg(figure(exiv2.seconds))
+                .arg(exiv2.out.count("2010:05:"))
+                .arg(figure(exiv2One.seconds))
                 .arg(exiv2.seconds / ours.seconds, 0, 'f', 2));
     else
         say(QStringLiteral("exiv2 not installed (scripts/deps --bench)"));
     if (hasExiftool)
         say(QStringLiteral("exiftool -EXIF:DateTimeOriginal %1  (%2 times)  pixplot is %3x as fast")
-                .arg(figure(et.seconds)).arg(et.out.count("2010:05:")).arg(et.seconds / ours.seconds, 0, 'f', 1));
+                .arg(figure(et.seconds))
+                .arg(et.out.count("2010:05:"))
+                .arg(et.seconds / ours.seconds, 0, 'f', 1));
     else
         say(QStringLiteral("exiftool not installed"));
     for (const QString &f : files)
@@ -217,7 +226,10 @@ QByteArray overlappingExif()
         t += slot;
     for (int k = 0; k < dirs; ++k)
         t += u32(k + 1 < dirs ? 8 + 12 * quint32(k + 1) : 0, intel) + tail;
-    return QByteArray("\xFF\xD8\xFF\xE1\xFF\xFF" "Exif\0\0", 12) + t + QByteArray("\xFF\xD9", 2);
+    return QByteArray("\xFF\xD8\xFF\xE1\xFF\xFF"
+                      "Exif\0\0",
+                      12)
+        + t + QByteArray("\xFF\xD9", 2);
 }
 
 void benchCrafted(const QString &pixplot, const QString &work)
@@ -231,14 +243,18 @@ void benchCrafted(const QString &pixplot, const QString &work)
     const QString out = work + QStringLiteral("/crafted.out");
     const Timed ours = runTimed(pixplot, {"--exif-time", name}, out);
     say(QStringLiteral("pixplot --exif-time      %1  (%2 bytes, exit %3; target well under 1 s)")
-            .arg(figure(ours.seconds)).arg(f.size()).arg(ours.exitCode));
+            .arg(figure(ours.seconds))
+            .arg(f.size())
+            .arg(ours.exitCode));
     if (!QStandardPaths::findExecutable("exiv2").isEmpty()) {
         const Timed t = runTimed("exiv2", {"-q", "-K", "Exif.Photo.DateTimeOriginal", "-Pv", name}, out);
         say(QStringLiteral("exiv2 -K DateTimeOriginal %1  (exit %2)").arg(figure(t.seconds)).arg(t.exitCode));
     }
     if (!QStandardPaths::findExecutable("exiftool").isEmpty()) {
         const Timed t = runTimed("exiftool", {"-q", "-s3", "-EXIF:DateTimeOriginal", name}, out);
-        say(QStringLiteral("exiftool -EXIF:DateTimeOriginal %1  (exit %2)").arg(figure(t.seconds)).arg(t.exitCode));
+        say(QStringLiteral("exiftool -EXIF:DateTimeOriginal %1  (exit %2)")
+                .arg(figure(t.seconds))
+                .arg(t.exitCode));
     }
     QFile::remove(name);
     QFile::remove(out);
@@ -281,7 +297,9 @@ void benchPath(const QString &pixplot, int lines, const QString &work)
     runTimed(pixplot, {"--read-path", log}, out); // warm-up
     const Timed t = runTimed(pixplot, {"--read-path", log}, out);
     say(QStringLiteral("pixplot --read-path      %1  (%2 points printed, exit %3; target under 2 s)")
-            .arg(figure(t.seconds)).arg(t.out.count('\n')).arg(t.exitCode));
+            .arg(figure(t.seconds))
+            .arg(t.out.count('\n'))
+            .arg(t.exitCode));
     // Peak memory through /usr/bin/time, ours and gpsbabel's on the same log.
     const QString report = work + QStringLiteral("/time.txt");
     const auto peakMb = [&report](const Timed &run) {
@@ -290,17 +308,23 @@ void benchPath(const QString &pixplot, int lines, const QString &work)
             return -1.0;
         return f.readAll().trimmed().split('\n').last().toDouble() / 1024.0;
     };
-    const Timed mine = runTimed("/usr/bin/time", {"-f", "%M", "-o", report, pixplot, "--read-path", log}, out);
+    const Timed mine =
+        runTimed("/usr/bin/time", {"-f", "%M", "-o", report, pixplot, "--read-path", log}, out);
     const double minePeak = peakMb(mine);
     say(QStringLiteral("pixplot --read-path      %1  peak %2 MB (%3 bytes a line; target 100)")
-            .arg(figure(mine.seconds)).arg(minePeak, 0, 'f', 1).arg(minePeak * 1048576.0 / lines, 0, 'f', 0));
+            .arg(figure(mine.seconds))
+            .arg(minePeak, 0, 'f', 1)
+            .arg(minePeak * 1048576.0 / lines, 0, 'f', 0));
     if (QStandardPaths::findExecutable("gpsbabel").isEmpty()) {
         say(QStringLiteral("gpsbabel not installed"));
     } else {
-        const Timed babel = runTimed("/usr/bin/time", {"-f", "%M", "-o", report, "gpsbabel", "-i", "nmea", "-f", log,
-                                                         "-o", "unicsv", "-F", work + "/babel.csv"}, out);
+        const Timed babel = runTimed("/usr/bin/time",
+                                     {"-f", "%M", "-o", report, "gpsbabel", "-i", "nmea", "-f", log, "-o",
+                                      "unicsv", "-F", work + "/babel.csv"},
+                                     out);
         say(QStringLiteral("gpsbabel nmea -> unicsv  %1  peak %2 MB")
-                .arg(figure(babel.seconds)).arg(peakMb(babel), 0, 'f', 1));
+                .arg(figure(babel.seconds))
+                .arg(peakMb(babel), 0, 'f', 1));
         QFile::remove(work + "/babel.csv");
     }
     QFile::remove(log);
@@ -321,7 +345,9 @@ void benchJpeg(const QString &work)
         const double s = clock.nsecsElapsed() / 1e9;
         best = best < 0 ? s : qMin(best, s);
     }
-    say(QStringLiteral("SavePictureAsJpeg        %1  (best of 3, %2 bytes)").arg(figure(best)).arg(QFileInfo(ours).size()));
+    say(QStringLiteral("SavePictureAsJpeg        %1  (best of 3, %2 bytes)")
+            .arg(figure(best))
+            .arg(QFileInfo(ours).size()));
 
     if (QStandardPaths::findExecutable("cjpeg").isEmpty())
         return say(QStringLiteral("cjpeg not installed (scripts/deps --bench)"));
@@ -335,7 +361,8 @@ void benchJpeg(const QString &work)
         bestC = bestC < 0 ? t.seconds : qMin(bestC, t.seconds);
     }
     say(QStringLiteral("cjpeg -quality 80        %1  (best of 3, %2 bytes, reads a PPM file)")
-            .arg(figure(bestC)).arg(QFileInfo(theirs).size()));
+            .arg(figure(bestC))
+            .arg(QFileInfo(theirs).size()));
     say(QStringLiteral("ratio ours / cjpeg       %1 (target: within 1.5)").arg(best / bestC, 0, 'f', 2));
 }
 

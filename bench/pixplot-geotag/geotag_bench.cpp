@@ -29,7 +29,8 @@ QByteArray photoOfAbout(qint64 bytes)
             auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
             for (int x = 0; x < w; ++x) {
                 const int grain = int(rng.bounded(48));
-                line[x] = qRgb((x * 255 / w + grain) & 255, (y * 255 / h + grain) & 255, (x + y + grain) & 255);
+                line[x] =
+                    qRgb((x * 255 / w + grain) & 255, (y * 255 / h + grain) & 255, (x + y + grain) & 255);
             }
         }
         QByteArray jpeg;
@@ -79,7 +80,8 @@ QStringList writePhotos(const QString &folder, const QByteArray &jpeg, int count
     QDir().mkpath(folder);
     for (int i = 0; i < count; ++i) {
         const QByteArray time = kStartUtc.addSecs(8 * 3600 + qint64(i) * 7)
-                                    .toString(QStringLiteral("yyyy:MM:dd HH:mm:ss")).toLatin1();
+                                    .toString(QStringLiteral("yyyy:MM:dd HH:mm:ss"))
+                                    .toLatin1();
         const QString name = folder + QStringLiteral("/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
         if (!bench::writeBytes(name, jpeg.left(2) + bench::exifApp1(time) + jpeg.mid(2)))
             return {};
@@ -97,8 +99,8 @@ bench::ChildRun timed(const QString &timeFile, const QString &program, const QSt
     bench::ChildRun run = bench::runChild(QStringLiteral("/usr/bin/time"),
                                           QStringList{"-f", "%M %U %S", "-o", timeFile, program} + args);
     QFile f(timeFile);
-    const QList<QByteArray> fields = f.open(QIODevice::ReadOnly) ? f.readAll().simplified().split(' ')
-                                                                  : QList<QByteArray>();
+    const QList<QByteArray> fields =
+        f.open(QIODevice::ReadOnly) ? f.readAll().simplified().split(' ') : QList<QByteArray>();
     if (fields.size() == 3) {
         run.peakKiB = fields[0].toLong();
         std::printf("    processor time %.2f s (user %.2f s, system %.2f s)\n",
@@ -151,9 +153,11 @@ int main(int argc, char **argv)
     std::printf("pixplot --process --no-backup --write-gps:\n");
     std::fflush(stdout);
     const QString timeFile = dir.filePath(QStringLiteral("time.txt"));
-    const bench::ChildRun mine = timed(timeFile,
-        pixplot, QStringList{QStringLiteral("--process"), QStringLiteral("--no-backup"),
-                             QStringLiteral("--write-gps"), QStringLiteral("--path"), log} + files);
+    const bench::ChildRun mine =
+        timed(timeFile, pixplot,
+              QStringList{QStringLiteral("--process"), QStringLiteral("--no-backup"),
+                          QStringLiteral("--write-gps"), QStringLiteral("--path"), log}
+                  + files);
     std::printf("    total %.2f s, peak memory %.1f MB, exit %d\n", mine.seconds, mine.peakKiB / 1024.0,
                 mine.exitCode);
     const double mineFlush = syncSeconds();
@@ -165,10 +169,10 @@ int main(int argc, char **argv)
     ::sync();
     std::printf("exiftool -geotag (one process over the folder):\n");
     std::fflush(stdout);
-    const bench::ChildRun theirs = timed(timeFile,
-        exiftool, {QStringLiteral("-q"), QStringLiteral("-geotag"), log,
-                   QStringLiteral("-geotime<${DateTimeOriginal}+08:00"), QStringLiteral("-overwrite_original"),
-                   folder});
+    const bench::ChildRun theirs = timed(timeFile, exiftool,
+                                         {QStringLiteral("-q"), QStringLiteral("-geotag"), log,
+                                          QStringLiteral("-geotime<${DateTimeOriginal}+08:00"),
+                                          QStringLiteral("-overwrite_original"), folder});
     std::printf("    total %.2f s, peak memory %.1f MB, exit %d\n", theirs.seconds, theirs.peakKiB / 1024.0,
                 theirs.exitCode);
     const double theirsFlush = syncSeconds();
@@ -177,8 +181,8 @@ int main(int argc, char **argv)
         // pixplot has each photo on disk before it replaces it; exiftool
         // leaves its writes in the page cache. Until both are on disk:
         std::printf("until the results are on disk (sync after each run: pixplot %.2f s, exiftool %.2f s): "
-                    "%.2f times as fast\n", mineFlush, theirsFlush,
-                    (theirs.seconds + theirsFlush) / (mine.seconds + mineFlush));
+                    "%.2f times as fast\n",
+                    mineFlush, theirsFlush, (theirs.seconds + theirsFlush) / (mine.seconds + mineFlush));
     }
     return mine.exitCode == 0 && theirs.exitCode == 0 ? 0 : 1;
 }

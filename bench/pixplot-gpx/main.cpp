@@ -85,7 +85,8 @@ int main(int argc, char *argv[])
     if (gpsbabel.isEmpty()) {
         std::printf("gpsbabel: not installed\n");
     } else {
-        const double peer = timed(gpsbabel, {"-t", "-i", "gpx", "-f", gpx, "-o", "unicsv", "-F", "-"}, &code, &cpu);
+        const double peer =
+            timed(gpsbabel, {"-t", "-i", "gpx", "-f", gpx, "-o", "unicsv", "-F", "-"}, &code, &cpu);
         std::printf("gpsbabel -i gpx -o unicsv: %.2f s, %.2f s CPU (exit %d)\n", peer, cpu, code);
     }
     return 0;

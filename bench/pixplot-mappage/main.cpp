@@ -92,10 +92,13 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOption({QStringLiteral("points"), QStringLiteral("Fixes in the log (default 1000000)."), QStringLiteral("N")});
+    parser.addOption({QStringLiteral("points"), QStringLiteral("Fixes in the log (default 1000000)."),
+                      QStringLiteral("N")});
     parser.addHelpOption();
     parser.process(app);
-    const qint64 points = parser.isSet(QStringLiteral("points")) ? parser.value(QStringLiteral("points")).toLongLong() : 1000000;
+    const qint64 points = parser.isSet(QStringLiteral("points"))
+        ? parser.value(QStringLiteral("points")).toLongLong()
+        : 1000000;
 
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("long.nmea"));
@@ -107,15 +110,17 @@ int main(int argc, char *argv[])
 
     const QString pixplot = QCoreApplication::applicationDirPath() + QStringLiteral("/pixplot");
     const QString page = dir.filePath(QStringLiteral("long_map.html"));
-    const double ours = runTimed(pixplot, {QStringLiteral("--path"), log, QStringLiteral("--to-map"), page,
-                                           QStringLiteral("--tiles"), QStringLiteral("none")});
+    const double ours = runTimed(pixplot,
+                                 {QStringLiteral("--path"), log, QStringLiteral("--to-map"), page,
+                                  QStringLiteral("--tiles"), QStringLiteral("none")});
     QFile f(page);
     QByteArray html;
     if (f.open(QIODevice::ReadOnly))
         html = f.readAll();
     static const QRegularExpression segLine(QStringLiteral("^var segments = (.*);\\r$"),
                                             QRegularExpression::MultilineOption);
-    const qsizetype vertices = segLine.match(QString::fromUtf8(html)).captured(1).count(QStringLiteral("],[")) + 1;
+    const qsizetype vertices =
+        segLine.match(QString::fromUtf8(html)).captured(1).count(QStringLiteral("],[")) + 1;
     say(QStringLiteral("pixplot --to-map:            %1, page %2 MB, %3 vertices drawn")
             .arg(figure(ours))
             .arg(html.size() / 1e6, 0, 'f', 2)
@@ -134,14 +139,15 @@ int main(int argc, char *argv[])
     if (!QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty()) {
         QTemporaryDir profile;
         QByteArray dom;
-        const double open = runTimed(
-            QStringLiteral("chromium"),
-            {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
-             QStringLiteral("--no-first-run"), QStringLiteral("--disable-background-networking"),
-             QStringLiteral("--user-data-dir=") + profile.path(), QStringLiteral("--dump-dom"),
-             QUrl::fromLocalFile(page).toString()},
-            &dom);
-        say(QStringLiteral("chromium opens the page (start to DOM dump, incl. browser start): %1").arg(figure(open)));
+        const double open = runTimed(QStringLiteral("chromium"),
+                                     {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
+                                      QStringLiteral("--disable-gpu"), QStringLiteral("--no-first-run"),
+                                      QStringLiteral("--disable-background-networking"),
+                                      QStringLiteral("--user-data-dir=") + profile.path(),
+                                      QStringLiteral("--dump-dom"), QUrl::fromLocalFile(page).toString()},
+                                     &dom);
+        say(QStringLiteral("chromium opens the page (start to DOM dump, incl. browser start): %1")
+                .arg(figure(open)));
         QProcess none;
         QTemporaryDir profile2;
         QFile blank(dir.filePath(QStringLiteral("blank.html")));
@@ -154,7 +160,8 @@ int main(int argc, char *argv[])
              QStringLiteral("--no-first-run"), QStringLiteral("--disable-background-networking"),
              QStringLiteral("--user-data-dir=") + profile2.path(), QStringLiteral("--dump-dom"),
              QUrl::fromLocalFile(blank.fileName()).toString()});
-        say(QStringLiteral("chromium opens an empty page, same way:                        %1").arg(figure(empty)));
+        say(QStringLiteral("chromium opens an empty page, same way:                        %1")
+                .arg(figure(empty)));
     }
     return 0;
 }

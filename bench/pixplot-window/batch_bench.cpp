@@ -62,9 +62,9 @@ int runWindow(const QString &folder, int jobs)
 QString fontFile()
 {
     QByteArray out;
-    testsupport::runProgram(QStringLiteral("fc-match"),
-                            {QStringLiteral("Noto Serif CJK SC:bold"), QStringLiteral("-f"), QStringLiteral("%{file}")},
-                            &out);
+    testsupport::runProgram(
+        QStringLiteral("fc-match"),
+        {QStringLiteral("Noto Serif CJK SC:bold"), QStringLiteral("-f"), QStringLiteral("%{file}")}, &out);
     return QString::fromLocal8Bit(out).trimmed();
 }
 
@@ -106,7 +106,8 @@ int main(int argc, char *argv[])
         }
     }
     for (int i = 0; i < count; ++i) {
-        const QByteArray time = QStringLiteral("2010:05:01 14:%1:00").arg(i % 60, 2, 10, QLatin1Char('0')).toLatin1();
+        const QByteArray time =
+            QStringLiteral("2010:05:01 14:%1:00").arg(i % 60, 2, 10, QLatin1Char('0')).toLatin1();
         const QByteArray jpeg = bench::jpegWithExif(base.copy(i, 0, 4000, 3000), time, 90);
         const QString name = QStringLiteral("/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
         if (!bench::writeBytes(ours + name, jpeg) || !bench::writeBytes(oursOne + name, jpeg)
@@ -114,7 +115,8 @@ int main(int argc, char *argv[])
             return 1;
     }
     std::printf("inputs: %d photos of 4000 x 3000 (%.1f MB each) generated in %.1f s\n", count,
-                QFileInfo(ours + QStringLiteral("/IMG_0000.jpg")).size() / 1048576.0, gen.nsecsElapsed() / 1e9);
+                QFileInfo(ours + QStringLiteral("/IMG_0000.jpg")).size() / 1048576.0,
+                gen.nsecsElapsed() / 1e9);
 
     // Optimized Huffman tables on one framed photo: time, size, pixels.
     {
@@ -139,11 +141,13 @@ int main(int argc, char *argv[])
             }
         }
         const bool same = QImage::fromData(plain, "jpeg") == QImage::fromData(optimized, "jpeg");
-        std::printf("encode one framed photo at quality 80: plain %.0f ms %lld bytes; optimized Huffman %.0f ms "
-                    "%lld bytes (%.1f%% smaller, +%.0f ms), decoded pixels %s\n",
-                    plainMs, static_cast<long long>(plain.size()), optimizedMs,
-                    static_cast<long long>(optimized.size()), 100.0 * (plain.size() - optimized.size()) / plain.size(),
-                    optimizedMs - plainMs, same ? "identical" : "DIFFERENT");
+        std::printf(
+            "encode one framed photo at quality 80: plain %.0f ms %lld bytes; optimized Huffman %.0f ms "
+            "%lld bytes (%.1f%% smaller, +%.0f ms), decoded pixels %s\n",
+            plainMs, static_cast<long long>(plain.size()), optimizedMs,
+            static_cast<long long>(optimized.size()),
+            100.0 * (plain.size() - optimized.size()) / plain.size(), optimizedMs - plainMs,
+            same ? "identical" : "DIFFERENT");
     }
 
     // pixplot: the window's "批量执行" in a child process, one job and the default.
@@ -156,14 +160,17 @@ int main(int argc, char *argv[])
     std::fflush(stdout);
     const bench::ChildRun mine = bench::runChild(QCoreApplication::applicationFilePath(),
                                                  {QStringLiteral("--window"), ours, QStringLiteral("0")});
-    std::printf("  default (%d jobs): total %.2f s, peak memory %.1f MB, exit %d\n", photobatch::defaultJobs(),
-                mine.seconds, mine.peakKiB / 1024.0, mine.exitCode);
+    std::printf("  default (%d jobs): total %.2f s, peak memory %.1f MB, exit %d\n",
+                photobatch::defaultJobs(), mine.seconds, mine.peakKiB / 1024.0, mine.exitCode);
     const double ratio = one.seconds > 0 ? mine.seconds / one.seconds : 0;
     std::printf("  default / one job = %.2f (target at most 0.60: %s); peak %s 300 MB\n", ratio,
-                ratio > 0 && ratio <= 0.6 ? "met" : "NOT met", mine.peakKiB < 300 * 1024 ? "under" : "NOT under");
+                ratio > 0 && ratio <= 0.6 ? "met" : "NOT met",
+                mine.peakKiB < 300 * 1024 ? "under" : "NOT under");
     bool same = true;
     for (const QString &name : QDir(ours).entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name))
-        same = same && bench::readBytes(ours + QLatin1Char('/') + name) == bench::readBytes(oursOne + QLatin1Char('/') + name);
+        same = same
+            && bench::readBytes(ours + QLatin1Char('/') + name)
+                == bench::readBytes(oursOne + QLatin1Char('/') + name);
     std::printf("  outputs of both runs byte for byte the same: %s\n", same ? "yes" : "NO");
 
     // ImageMagick: the same frame (22 px left, right and top, a 20 px caption
@@ -176,19 +183,39 @@ int main(int argc, char *argv[])
     const QStringList names = QDir(theirs).entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name);
     for (const QString &name : names) {
         const QString path = theirs + QLatin1Char('/') + name;
-        const QString caption = photooutput::captionText(kNote, QString(), QStringLiteral("2010-05-01 14:00:00"),
-                                                         false, true);
-        const bench::ChildRun r = bench::runChild(convert, {
-            path, QStringLiteral("-auto-orient"),
-            QStringLiteral("-background"), background.name(), QStringLiteral("-bordercolor"), background.name(),
-            QStringLiteral("-border"), QStringLiteral("22x0"),
-            QStringLiteral("-gravity"), QStringLiteral("north"), QStringLiteral("-splice"), QStringLiteral("0x22"),
-            QStringLiteral("-gravity"), QStringLiteral("south"), QStringLiteral("-splice"), QStringLiteral("0x22"),
-            QStringLiteral("-font"), font, QStringLiteral("-pointsize"), QStringLiteral("20"),
-            QStringLiteral("-fill"), QStringLiteral("black"),
-            QStringLiteral("-gravity"), QStringLiteral("southwest"), QStringLiteral("-annotate"),
-            QStringLiteral("+22+2"), caption,
-            QStringLiteral("-quality"), QStringLiteral("80"), path});
+        const QString caption =
+            photooutput::captionText(kNote, QString(), QStringLiteral("2010-05-01 14:00:00"), false, true);
+        const bench::ChildRun r = bench::runChild(convert,
+                                                  {path,
+                                                   QStringLiteral("-auto-orient"),
+                                                   QStringLiteral("-background"),
+                                                   background.name(),
+                                                   QStringLiteral("-bordercolor"),
+                                                   background.name(),
+                                                   QStringLiteral("-border"),
+                                                   QStringLiteral("22x0"),
+                                                   QStringLiteral("-gravity"),
+                                                   QStringLiteral("north"),
+                                                   QStringLiteral("-splice"),
+                                                   QStringLiteral("0x22"),
+                                                   QStringLiteral("-gravity"),
+                                                   QStringLiteral("south"),
+                                                   QStringLiteral("-splice"),
+                                                   QStringLiteral("0x22"),
+                                                   QStringLiteral("-font"),
+                                                   font,
+                                                   QStringLiteral("-pointsize"),
+                                                   QStringLiteral("20"),
+                                                   QStringLiteral("-fill"),
+                                                   QStringLiteral("black"),
+                                                   QStringLiteral("-gravity"),
+                                                   QStringLiteral("southwest"),
+                                                   QStringLiteral("-annotate"),
+                                                   QStringLiteral("+22+2"),
+                                                   caption,
+                                                   QStringLiteral("-quality"),
+                                                   QStringLiteral("80"),
+                                                   path});
         magickSeconds += r.seconds;
         magickPeak = std::max(magickPeak, r.peakKiB);
         if (r.exitCode != 0)
@@ -200,7 +227,8 @@ int main(int argc, char *argv[])
 
     const QSize a = QImageReader(ours + QStringLiteral("/IMG_0000.jpg")).size();
     const QSize b = QImageReader(theirs + QStringLiteral("/IMG_0000.jpg")).size();
-    std::printf("output sizes: pixplot %dx%d, ImageMagick %dx%d\n", a.width(), a.height(), b.width(), b.height());
+    std::printf("output sizes: pixplot %dx%d, ImageMagick %dx%d\n", a.width(), a.height(), b.width(),
+                b.height());
     if (mine.seconds > 0)
         std::printf("pixplot is %.2f times as fast as ImageMagick\n", magickSeconds / mine.seconds);
     return mine.exitCode == 0 && one.exitCode == 0 && same && magickFailures == 0 ? 0 : 1;

@@ -25,16 +25,30 @@ namespace bench {
 inline QByteArray exifApp1(const QByteArray &dateTime)
 {
     QByteArray tiff;
-    auto u16 = [&](quint16 v) { char b[2]; qToLittleEndian(v, b); tiff.append(b, 2); };
-    auto u32 = [&](quint32 v) { char b[4]; qToLittleEndian(v, b); tiff.append(b, 4); };
+    auto u16 = [&](quint16 v) {
+        char b[2];
+        qToLittleEndian(v, b);
+        tiff.append(b, 2);
+    };
+    auto u32 = [&](quint32 v) {
+        char b[4];
+        qToLittleEndian(v, b);
+        tiff.append(b, 4);
+    };
     tiff.append("II", 2);
     u16(42);
-    u32(8);                  // IFD0 at 8
-    u16(1);                  // one entry
-    u16(0x8769); u16(4); u32(1); u32(26); // Exif IFD at 26
-    u32(0);                  // no next IFD
-    u16(1);                  // Exif IFD: one entry
-    u16(0x9003); u16(2); u32(20); u32(44); // ASCII[20] at 44
+    u32(8); // IFD0 at 8
+    u16(1); // one entry
+    u16(0x8769);
+    u16(4);
+    u32(1);
+    u32(26); // Exif IFD at 26
+    u32(0);  // no next IFD
+    u16(1);  // Exif IFD: one entry
+    u16(0x9003);
+    u16(2);
+    u32(20);
+    u32(44); // ASCII[20] at 44
     u32(0);
     QByteArray text = dateTime.left(19);
     text.append('\0');
@@ -82,9 +96,12 @@ inline ChildRun runChild(const QString &program, const QStringList &args)
 {
     QTemporaryFile report;
     report.open();
-    std::vector<QByteArray> store{QByteArrayLiteral("/usr/bin/time"), QByteArrayLiteral("-f"),
-                                  QByteArrayLiteral("%M"), QByteArrayLiteral("-o"),
-                                  report.fileName().toLocal8Bit(), program.toLocal8Bit()};
+    std::vector<QByteArray> store{QByteArrayLiteral("/usr/bin/time"),
+                                  QByteArrayLiteral("-f"),
+                                  QByteArrayLiteral("%M"),
+                                  QByteArrayLiteral("-o"),
+                                  report.fileName().toLocal8Bit(),
+                                  program.toLocal8Bit()};
     for (const QString &a : args)
         store.push_back(a.toLocal8Bit());
     std::vector<char *> argv;

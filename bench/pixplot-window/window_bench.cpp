@@ -31,7 +31,8 @@ QString rmcLine(const QDateTime &utc, int i)
     // A slow walk east so every point has its own position.
     const double lonMinutes = 46.0 + (i % 600000) * 0.0001;
     const int lonDeg = 118 + int(lonMinutes / 60);
-    const QString lon = QStringLiteral("%1%2").arg(lonDeg, 3, 10, QLatin1Char('0'))
+    const QString lon = QStringLiteral("%1%2")
+                            .arg(lonDeg, 3, 10, QLatin1Char('0'))
                             .arg(std::fmod(lonMinutes, 60.0), 7, 'f', 4, QLatin1Char('0'));
     return QStringLiteral("$GPRMC,%1,A,3150.1234,N,%2,E,0.0,0.0,%3,,,A*00")
         .arg(utc.toString(QStringLiteral("hhmmss")), lon, utc.toString(QStringLiteral("ddMMyy")));
@@ -66,7 +67,8 @@ int main(int argc, char *argv[])
     QStringList files;
     for (int i = 0; i < photoCount; ++i) {
         const QString name = dir.filePath(QStringLiteral("IMG_%1.JPG").arg(i, 5, 10, QLatin1Char('0')));
-        const QByteArray time = localStart.addSecs(qint64(i) * 19).toString(QStringLiteral("yyyy:MM:dd hh:mm:ss")).toLatin1();
+        const QByteArray time =
+            localStart.addSecs(qint64(i) * 19).toString(QStringLiteral("yyyy:MM:dd hh:mm:ss")).toLatin1();
         if (!bench::writeBytes(name, plain.left(2) + bench::exifApp1(time) + plain.mid(2)))
             return 1;
         files << name;
@@ -109,8 +111,8 @@ int main(int argc, char *argv[])
     gps->repaint();
     const double scrollSeconds = scroll.nsecsElapsed() / 1e9;
 
-    std::printf("add %d photos:        %.3f s (first), %.3f s (warm)   [%s]\n", photoCount, addFirst,
-                addWarm, qUtf8Printable(loaded.section(QStringLiteral("\r\n"), 0, 0)));
+    std::printf("add %d photos:        %.3f s (first), %.3f s (warm)   [%s]\n", photoCount, addFirst, addWarm,
+                qUtf8Printable(loaded.section(QStringLiteral("\r\n"), 0, 0)));
     std::printf("load %d-point path: %.3f s   [%s]\n", pointCount, path, qUtf8Printable(pathMessage));
     std::printf("match:                 %.3f s   [%s]\n", match,
                 qUtf8Printable(QString(matchMessage).replace(QStringLiteral("\r\n"), QStringLiteral(" "))));

@@ -205,19 +205,20 @@ int main(int argc, char *argv[])
     writeName(gtxt, nameIn);
     writeName(oneGtxt, oneName);
     const auto ours = [&](const QString &in) {
-        return measure({program, QStringLiteral("--import"), in, QStringLiteral("--year"), QStringLiteral("26"),
-                        QStringLiteral("--overwrite"), QStringLiteral("--export-gtxt"), dir.filePath("o.gtxt"),
-                        QStringLiteral("--export-name"), dir.filePath("o.txt"), QStringLiteral("--export-kml"),
-                        dir.filePath("o.kml")},
+        return measure({program, QStringLiteral("--import"), in, QStringLiteral("--year"),
+                        QStringLiteral("26"), QStringLiteral("--overwrite"), QStringLiteral("--export-gtxt"),
+                        dir.filePath("o.gtxt"), QStringLiteral("--export-name"), dir.filePath("o.txt"),
+                        QStringLiteral("--export-kml"), dir.filePath("o.kml")},
                        dir.filePath("time.txt"));
     };
     const Run ourEmpty = ours(oneGtxt);
     const Run ourRun = ours(gtxt);
-    std::printf("trekport --import GTXT --export-gtxt --export-name --export-kml (%s)\n", qPrintable(program));
-    std::printf("  %d points            %8.0f ms  peak %7.1f MB, %+7.1f MB above one point (%.0f bytes a point)%s\n",
-                points, ourRun.ms, mb(ourRun.peakKb), mb(ourRun.peakKb - ourEmpty.peakKb),
-                double(ourRun.peakKb - ourEmpty.peakKb) * 1024.0 / points,
-                ourRun.status == 0 ? "" : "  FAILED");
+    std::printf("trekport --import GTXT --export-gtxt --export-name --export-kml (%s)\n",
+                qPrintable(program));
+    std::printf(
+        "  %d points            %8.0f ms  peak %7.1f MB, %+7.1f MB above one point (%.0f bytes a point)%s\n",
+        points, ourRun.ms, mb(ourRun.peakKb), mb(ourRun.peakKb - ourEmpty.peakKb),
+        double(ourRun.peakKb - ourEmpty.peakKb) * 1024.0 / points, ourRun.status == 0 ? "" : "  FAILED");
     ok = ok && ourRun.status == 0;
 
     const QString babel = QStandardPaths::findExecutable(QStringLiteral("gpsbabel"));
@@ -235,17 +236,20 @@ int main(int argc, char *argv[])
                                           std::pair{QStringLiteral("nmea"), QStringLiteral("nmea")}}) {
             const Run empty = theirs(oneName, format, ext);
             const Run run = theirs(nameIn, format, ext);
-            std::printf("  -> %-4s %d points    %8.0f ms  peak %7.1f MB, %+7.1f MB above one point (%.0f bytes a point)%s\n",
+            std::printf("  -> %-4s %d points    %8.0f ms  peak %7.1f MB, %+7.1f MB above one point (%.0f "
+                        "bytes a point)%s\n",
                         qPrintable(format), points, run.ms, mb(run.peakKb), mb(run.peakKb - empty.peakKb),
-                        double(run.peakKb - empty.peakKb) * 1024.0 / points, run.status == 0 ? "" : "  FAILED");
+                        double(run.peakKb - empty.peakKb) * 1024.0 / points,
+                        run.status == 0 ? "" : "  FAILED");
         }
     }
 
     const bool fast = loadMs < 1000 && nameMs < 1000 && kmlMs < 1000;
-    const bool small = perPoint <= 250
-        && double(ourRun.peakKb - ourEmpty.peakKb) <= 45.0 * 1024 * points / 100000;
+    const bool small =
+        perPoint <= 250 && double(ourRun.peakKb - ourEmpty.peakKb) <= 45.0 * 1024 * points / 100000;
     std::printf("target each window step under 1000 ms: %s\n", fast ? "met" : "NOT met");
-    std::printf("target at most 250 bytes a point held, command line under 45 MB per 100,000 above one point: %s\n",
-                small ? "met" : "NOT met");
+    std::printf(
+        "target at most 250 bytes a point held, command line under 45 MB per 100,000 above one point: %s\n",
+        small ? "met" : "NOT met");
     return ok ? 0 : 1;
 }

@@ -73,7 +73,11 @@ void TestCommon::gbkOnDisk()
     const QString path = dir.filePath("t.gtxt");
     QVERIFY(writeTextLines(path, {QStringLiteral("记录001°")}, TextEncoding::Gbk));
     const QByteArray bytes = testsupport::readAll(path);
-    QCOMPARE(bytes, QByteArray("\xBC\xC7\xC2\xBC" "001" "\xA1\xE3" "\r\n"));
+    QCOMPARE(bytes,
+             QByteArray("\xBC\xC7\xC2\xBC"
+                        "001"
+                        "\xA1\xE3"
+                        "\r\n"));
     QStringList lines;
     QVERIFY(readTextLines(path, TextEncoding::Utf8OrGbk, &lines));
     QCOMPARE(lines, QStringList{QStringLiteral("记录001°")});
@@ -90,7 +94,9 @@ void TestCommon::utf8OrGbkDetection()
 void TestCommon::writerKeepsWhatItMustNotReplace()
 {
     QTemporaryDir dir;
-    const auto listing = [&] { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); };
+    const auto listing = [&] {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
     const QString file = dir.filePath("f.txt");
     const QString link = dir.filePath("link.txt");
     QVERIFY(writeFileAtomically(file, "old"));
@@ -163,8 +169,8 @@ void TestCommon::qtFilter_data()
                          << QStringLiteral("文本文件 (*.gtxt *.GTXT)");
     QTest::newRow("two patterns") << QStringLiteral("轨迹数据文件(*.gtxt)|*.gtxt;*.txt")
                                   << QStringLiteral("轨迹数据文件 (*.gtxt *.GTXT *.txt *.TXT)");
-    QTest::newRow("upper in caption") << QStringLiteral("照片文件(*.JPG)|*.jpg")
-                                      << QStringLiteral("照片文件 (*.jpg *.JPG)");
+    QTest::newRow("upper in caption")
+        << QStringLiteral("照片文件(*.JPG)|*.jpg") << QStringLiteral("照片文件 (*.jpg *.JPG)");
 }
 
 void TestCommon::qtFilter()
@@ -287,7 +293,9 @@ void TestCommon::qtTextsInChinese()
     const struct {
         QMessageBox::StandardButton button;
         const char16_t *word;
-    } expected[] = {{QMessageBox::Yes, u"是"}, {QMessageBox::No, u"否"}, {QMessageBox::Cancel, u"取消"},
+    } expected[] = {{QMessageBox::Yes, u"是"},
+                    {QMessageBox::No, u"否"},
+                    {QMessageBox::Cancel, u"取消"},
                     {QMessageBox::Ok, u"确定"}};
     for (const auto &e : expected) {
         const QString text = box.button(e.button)->text();

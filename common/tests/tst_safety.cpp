@@ -56,8 +56,9 @@ bool writeNoisyPhoto(const QString &path, int side)
             image.setPixel(x, y, rng.generate() | 0xff000000u);
     if (!image.save(path, "JPG", 90))
         return false;
-    return testsupport::runProgram(QStringLiteral("exiftool"),
-                                   {"-q", "-overwrite_original", "-DateTimeOriginal=2010:05:12 10:23:45", path})
+    return testsupport::runProgram(
+               QStringLiteral("exiftool"),
+               {"-q", "-overwrite_original", "-DateTimeOriginal=2010:05:12 10:23:45", path})
         == 0;
 }
 
@@ -132,11 +133,11 @@ private Q_SLOTS:
 
 private:
     QTemporaryDir work_;
-    QString mount_;     // the small tmpfs, when it could be mounted
+    QString mount_; // the small tmpfs, when it could be mounted
     QString whyNoMount_;
-    QString gtxt_;      // an import file outside the tmpfs
-    QString screens_;   // offscreen screen of areagrab
-    QByteArray photo_;  // a noisy photo with an EXIF time
+    QString gtxt_;     // an import file outside the tmpfs
+    QString screens_;  // offscreen screen of areagrab
+    QByteArray photo_; // a noisy photo with an EXIF time
 };
 
 void TestSafety::initTestCase()
@@ -152,18 +153,20 @@ void TestSafety::initTestCase()
     photo_ = testsupport::readAll(photo);
     // A large blank screen encodes to about 40 KB, more than any free space below.
     screens_ = work_.filePath(QStringLiteral("screens.json"));
-    QVERIFY(writeBytes(screens_, R"({"screens":[{"name":"s","x":0,"y":0,"width":1600,"height":1600,)"
-                                 R"("logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})"));
+    QVERIFY(writeBytes(screens_,
+                       R"({"screens":[{"name":"s","x":0,"y":0,"width":1600,"height":1600,)"
+                       R"("logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})"));
 
     const QString dir = work_.filePath(QStringLiteral("tmpfs"));
     QVERIFY(QDir().mkpath(dir));
     QByteArray err;
-    if (testsupport::runProgram(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=1m,mode=0755", "tmpfs", dir},
-                                nullptr, &err)
+    if (testsupport::runProgram(QStringLiteral("mount"),
+                                {"-t", "tmpfs", "-o", "size=1m,mode=0755", "tmpfs", dir}, nullptr, &err)
         == 0)
         mount_ = dir;
     else
-        whyNoMount_ = QStringLiteral("cannot mount a tmpfs here (root needed): ") + QString::fromLocal8Bit(err);
+        whyNoMount_ =
+            QStringLiteral("cannot mount a tmpfs here (root needed): ") + QString::fromLocal8Bit(err);
 }
 
 void TestSafety::cleanupTestCase()
@@ -176,7 +179,7 @@ void TestSafety::fullDisk_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("told");   // on stdout, besides the reason on stderr
+    QTest::addColumn<QString>("told"); // on stdout, besides the reason on stderr
     QTest::addColumn<int>("freeBytes");
 
     struct Case {
@@ -187,20 +190,26 @@ void TestSafety::fullDisk_data()
     const QString batch = QStringLiteral("其中 1 个照片处理失败。");
     const QList<Case> cases{
         {"trekport gtxt", "trekport", {"--import", "GTXT", "--export-gtxt", "@/out.gtxt", "--overwrite"}, {}},
-        {"trekport name", "trekport", {"--import", "GTXT", "--export-name", "@/out.txt", "--year", "2010", "--overwrite"}, {}},
+        {"trekport name",
+         "trekport",
+         {"--import", "GTXT", "--export-name", "@/out.txt", "--year", "2010", "--overwrite"},
+         {}},
         {"trekport kml", "trekport", {"--import", "GTXT", "--export-kml", "@/out.kml", "--overwrite"}, {}},
         {"pixplot kml", "pixplot", {"--to-kml", "--path", "@/track.txt", "--overwrite"}, {}},
         {"pixplot html", "pixplot", {"--to-html", "--path", "@/track.txt", "--overwrite"}, {}},
         {"pixplot map", "pixplot", {"--to-map", "@/track.html", "--path", "@/track.txt", "--overwrite"}, {}},
         {"pixplot frame in place", "pixplot", {"--process", "--frame", "--no-backup", "@/photo.jpg"}, batch},
-        {"pixplot frame renamed", "pixplot", {"--process", "--frame", "--no-backup", "--rename", "time", "@/photo.jpg"}, batch},
+        {"pixplot frame renamed",
+         "pixplot",
+         {"--process", "--frame", "--no-backup", "--rename", "time", "@/photo.jpg"},
+         batch},
         {"pixplot backup", "pixplot", {"--process", "@/photo.jpg"}, batch},
         {"areagrab full", "areagrab", {"--full", "--overwrite", "@/shot.jpg"}, {}},
     };
     for (const Case &c : cases)
         for (int kb : {0, 4, 12})
-            QTest::addRow("%s, %d KB free", c.name, kb) << QString::fromLatin1(c.program) << c.args << c.told
-                                                      << kb * 1024;
+            QTest::addRow("%s, %d KB free", c.name, kb)
+                << QString::fromLatin1(c.program) << c.args << c.told << kb * 1024;
 }
 
 void TestSafety::fullDisk()
@@ -257,31 +266,61 @@ void TestSafety::notRegularFiles_data()
     const QString fifo = QStringLiteral("是管道（FIFO），不是普通文件");
     const QString device = QStringLiteral("是设备文件，不是普通文件");
     // Inputs: refused before they are opened, so a FIFO cannot block.
-    QTest::newRow("exif-time fifo photo") << "pixplot" << QStringList{"--exif-time", "@/fifo.jpg"} << 1 << fifo;
-    QTest::newRow("match fifo photo") << "pixplot" << QStringList{"--match", "--path", "@/track.txt", "@/fifo.jpg"} << 1 << fifo;
-    QTest::newRow("match fifo path") << "pixplot" << QStringList{"--match", "--path", "@/fifo.txt", "@/photo.jpg"} << 1 << fifo;
-    QTest::newRow("process fifo photo") << "pixplot" << QStringList{"--process", "--frame", "@/fifo.jpg"} << 1 << fifo;
-    QTest::newRow("process fifo path") << "pixplot" << QStringList{"--process", "--path", "@/fifo.txt", "@/photo.jpg"} << 1 << fifo;
+    QTest::newRow("exif-time fifo photo")
+        << "pixplot" << QStringList{"--exif-time", "@/fifo.jpg"} << 1 << fifo;
+    QTest::newRow("match fifo photo")
+        << "pixplot" << QStringList{"--match", "--path", "@/track.txt", "@/fifo.jpg"} << 1 << fifo;
+    QTest::newRow("match fifo path") << "pixplot"
+                                     << QStringList{"--match", "--path", "@/fifo.txt", "@/photo.jpg"} << 1
+                                     << fifo;
+    QTest::newRow("process fifo photo")
+        << "pixplot" << QStringList{"--process", "--frame", "@/fifo.jpg"} << 1 << fifo;
+    QTest::newRow("process fifo path")
+        << "pixplot" << QStringList{"--process", "--path", "@/fifo.txt", "@/photo.jpg"} << 1 << fifo;
     QTest::newRow("read-path fifo") << "pixplot" << QStringList{"--read-path", "@/fifo.txt"} << 1 << fifo;
     QTest::newRow("read-path device") << "pixplot" << QStringList{"--read-path", "@/null"} << 1 << device;
-    QTest::newRow("read-path /dev/zero") << "pixplot" << QStringList{"--read-path", "/dev/zero"} << 1 << device;
-    QTest::newRow("read-path folder") << "pixplot" << QStringList{"--read-path", "@/"} << 1 << QStringLiteral("是文件夹");
-    QTest::newRow("to-kml fifo path") << "pixplot" << QStringList{"--to-kml", "--path", "@/fifo.txt"} << 1 << fifo;
-    QTest::newRow("to-html fifo path") << "pixplot" << QStringList{"--to-html", "--path", "@/fifo.txt"} << 1 << fifo;
-    QTest::newRow("import fifo") << "trekport" << QStringList{"--import", "@/fifo.txt", "--export-kml", "@/new.kml"} << 1 << fifo;
-    QTest::newRow("import device") << "trekport" << QStringList{"--import", "@/null", "--export-kml", "@/new.kml"} << 1 << device;
+    QTest::newRow("read-path /dev/zero")
+        << "pixplot" << QStringList{"--read-path", "/dev/zero"} << 1 << device;
+    QTest::newRow("read-path folder")
+        << "pixplot" << QStringList{"--read-path", "@/"} << 1 << QStringLiteral("是文件夹");
+    QTest::newRow("to-kml fifo path")
+        << "pixplot" << QStringList{"--to-kml", "--path", "@/fifo.txt"} << 1 << fifo;
+    QTest::newRow("to-html fifo path")
+        << "pixplot" << QStringList{"--to-html", "--path", "@/fifo.txt"} << 1 << fifo;
+    QTest::newRow("import fifo") << "trekport"
+                                 << QStringList{"--import", "@/fifo.txt", "--export-kml", "@/new.kml"} << 1
+                                 << fifo;
+    QTest::newRow("import device") << "trekport"
+                                   << QStringList{"--import", "@/null", "--export-kml", "@/new.kml"} << 1
+                                   << device;
     // Outputs: not even --overwrite replaces a device or a FIFO.
-    QTest::newRow("export-kml onto device") << "trekport" << QStringList{"--import", "@/a.gtxt", "--export-kml", "@/null", "--overwrite"} << 1 << device;
-    QTest::newRow("export-gtxt onto fifo") << "trekport" << QStringList{"--import", "@/a.gtxt", "--export-gtxt", "@/fifo.txt", "--overwrite"} << 1 << fifo;
-    QTest::newRow("to-kml onto device") << "pixplot" << QStringList{"--to-kml", "--path", "@/dev.txt", "--overwrite"} << 1 << device;
-    QTest::newRow("to-html onto fifo") << "pixplot" << QStringList{"--to-html", "--path", "@/dev.txt", "--overwrite"} << 1 << fifo;
-    QTest::newRow("to-map fifo path") << "pixplot" << QStringList{"--to-map", "@/map.html", "--path", "@/fifo.txt"} << 1 << fifo;
-    QTest::newRow("to-map onto fifo") << "pixplot" << QStringList{"--to-map", "@/fifo.txt", "--path", "@/track.txt", "--overwrite"} << 1 << fifo;
-    QTest::newRow("areagrab onto fifo") << "areagrab" << QStringList{"--full", "--overwrite", "@/fifo.jpg"} << 1 << fifo;
-    QTest::newRow("areagrab onto device") << "areagrab" << QStringList{"--full", "--overwrite", "@/null"} << 1 << device;
+    QTest::newRow("export-kml onto device")
+        << "trekport" << QStringList{"--import", "@/a.gtxt", "--export-kml", "@/null", "--overwrite"} << 1
+        << device;
+    QTest::newRow("export-gtxt onto fifo")
+        << "trekport" << QStringList{"--import", "@/a.gtxt", "--export-gtxt", "@/fifo.txt", "--overwrite"}
+        << 1 << fifo;
+    QTest::newRow("to-kml onto device")
+        << "pixplot" << QStringList{"--to-kml", "--path", "@/dev.txt", "--overwrite"} << 1 << device;
+    QTest::newRow("to-html onto fifo")
+        << "pixplot" << QStringList{"--to-html", "--path", "@/dev.txt", "--overwrite"} << 1 << fifo;
+    QTest::newRow("to-map fifo path")
+        << "pixplot" << QStringList{"--to-map", "@/map.html", "--path", "@/fifo.txt"} << 1 << fifo;
+    QTest::newRow("to-map onto fifo")
+        << "pixplot" << QStringList{"--to-map", "@/fifo.txt", "--path", "@/track.txt", "--overwrite"} << 1
+        << fifo;
+    QTest::newRow("areagrab onto fifo")
+        << "areagrab" << QStringList{"--full", "--overwrite", "@/fifo.jpg"} << 1 << fifo;
+    QTest::newRow("areagrab onto device")
+        << "areagrab" << QStringList{"--full", "--overwrite", "@/null"} << 1 << device;
     // One file named twice as output, however spelled.
-    QTest::newRow("trekport same output") << "trekport" << QStringList{"--import", "@/a.gtxt", "--export-gtxt", "@/same", "--export-kml", "@/./same"} << 2 << QStringLiteral("同一个文件");
-    QTest::newRow("pixplot same photo") << "pixplot" << QStringList{"--process", "@/photo.jpg", "@/../d/photo.jpg"} << 2 << QStringLiteral("同一个照片");
+    QTest::newRow("trekport same output")
+        << "trekport"
+        << QStringList{"--import", "@/a.gtxt", "--export-gtxt", "@/same", "--export-kml", "@/./same"} << 2
+        << QStringLiteral("同一个文件");
+    QTest::newRow("pixplot same photo")
+        << "pixplot" << QStringList{"--process", "@/photo.jpg", "@/../d/photo.jpg"} << 2
+        << QStringLiteral("同一个照片");
 }
 
 void TestSafety::notRegularFiles()

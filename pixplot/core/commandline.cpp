@@ -96,10 +96,13 @@ QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
     add(kOffset, QStringLiteral("Camera clock correction (default +00:00:00)."), QStringLiteral("±hh:mm:ss"));
     add(kTolerance, QStringLiteral("Largest gap in seconds to a path point, 0..600 (default 120)."),
         QStringLiteral("N"));
-    add(kInterpolate, QStringLiteral("Place photos between two fixes by time instead of on the nearest one."));
-    add(kMaxGap, QStringLiteral("--interpolate: largest gap in seconds between the two fixes (default 1800)."),
+    add(kInterpolate,
+        QStringLiteral("Place photos between two fixes by time instead of on the nearest one."));
+    add(kMaxGap,
+        QStringLiteral("--interpolate: largest gap in seconds between the two fixes (default 1800)."),
         QStringLiteral("N"));
-    add(kTiles, QStringLiteral("--to-map: map tiles, an {z}/{x}/{y} URL template, or none."), QStringLiteral("URL"));
+    add(kTiles, QStringLiteral("--to-map: map tiles, an {z}/{x}/{y} URL template, or none."),
+        QStringLiteral("URL"));
     add(kNoBackup, QStringLiteral("--process: make no backup copy."));
     add(kRename, QStringLiteral("--process: new names after the time or a prefix and the number."),
         QStringLiteral("time|prefix:TEXT"));
@@ -108,7 +111,8 @@ QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
     add(kGps, QStringLiteral("--frame: put the position into the caption."));
     add(kNoTime, QStringLiteral("--frame: leave the time out of the caption."));
     add(kWriteGps, QStringLiteral("--process: write the matched positions as EXIF GPS tags (needs --path)."));
-    add(kJobs, QStringLiteral("--process: photos worked on at once (default: one per core)."), QStringLiteral("N"));
+    add(kJobs, QStringLiteral("--process: photos worked on at once (default: one per core)."),
+        QStringLiteral("N"));
     parser.addOptions(options);
     parser.addPositionalArgument(QStringLiteral("PHOTO"), QStringLiteral("Photos to work on."),
                                  QStringLiteral("[PHOTO...]"));
@@ -120,7 +124,8 @@ QString helpText(const QList<QCommandLineOption> &options)
     return common::helpText(
         QStringLiteral("pixplot"),
         {QStringLiteral("--exif-time PHOTO..."), QStringLiteral("--read-path FILE [--zone ZONE]"),
-         QStringLiteral("--path FILE --to-kml|--to-html|--to-gpx [--preset P] [--lat-offset D] [--lon-offset D]"),
+         QStringLiteral(
+             "--path FILE --to-kml|--to-html|--to-gpx [--preset P] [--lat-offset D] [--lon-offset D]"),
          QStringLiteral("--match --path FILE [MATCHING] PHOTO..."),
          QStringLiteral("--process [OUTPUT] [--path FILE [MATCHING]] [--jobs N] PHOTO..."),
          QStringLiteral("--path FILE --to-map OUT.html [MATCHING] [--tiles URL] [PHOTO...]"),
@@ -488,7 +493,8 @@ int Run::convert()
         bool written = false;
         if (t.kind == Target::Kind::Gpx) {
             written = common::writeFileAtomically(
-                t.file, gpxfile::PathDocument(session_.pathPoints(), QFileInfo(value(kPath)).completeBaseName()),
+                t.file,
+                gpxfile::PathDocument(session_.pathPoints(), QFileInfo(value(kPath)).completeBaseName()),
                 &error);
         } else {
             const QByteArray document = t.kind == Target::Kind::Kml
@@ -591,14 +597,14 @@ int Run::process()
         session_.match(matchOptions_);
     }
     // Failures are named in row order, whatever order the photos finish in.
-    QObject::connect(&session_, &PhotoSession::batchPhotoDone, &session_,
-                     [this](qsizetype row, const photooutput::Outcome &out) {
-                         if (out.ok())
-                             return;
-                         const PhotoRecord &rec = session_.rows().at(row - 1).record;
-                         complain(QStringLiteral("%1: %2").arg(rec.folder + rec.fileName,
-                                                              photooutput::failureText(out)));
-                     });
+    QObject::connect(
+        &session_, &PhotoSession::batchPhotoDone, &session_,
+        [this](qsizetype row, const photooutput::Outcome &out) {
+            if (out.ok())
+                return;
+            const PhotoRecord &rec = session_.rows().at(row - 1).record;
+            complain(QStringLiteral("%1: %2").arg(rec.folder + rec.fileName, photooutput::failureText(out)));
+        });
     const BatchResult result = session_.runBatch(options, jobs);
     say(result.message());
     return result.failed == 0 ? ExitOk : ExitFailed;
@@ -694,7 +700,10 @@ QStringList commandsOf(const QCommandLineParser &parser)
 
 } // namespace
 
-bool wantsCommandLine(const QStringList &arguments) { return arguments.size() > 1; }
+bool wantsCommandLine(const QStringList &arguments)
+{
+    return arguments.size() > 1;
+}
 
 bool commandNeedsGui(const QStringList &arguments)
 {
@@ -723,7 +732,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     }
     const QStringList commands = commandsOf(parser);
     if (commands.size() > 1)
-        return usage(QStringLiteral("一次只能用一个命令，这里给了：%1。").arg(commands.join(QStringLiteral("、"))));
+        return usage(
+            QStringLiteral("一次只能用一个命令，这里给了：%1。").arg(commands.join(QStringLiteral("、"))));
     if (commands.isEmpty()) {
         // Photos or options without a command: the window is not what was
         // asked for (and on the offscreen platform it would never end).

@@ -18,7 +18,7 @@ struct BytesGuard {
 };
 
 // Thrown while only the head of a file is at hand and the parse reaches past it.
-struct NeedWholeFile {};
+struct NeedWholeFile { };
 
 // Cameras write the EXIF block right behind the start of the file and its
 // directories first: the head usually holds every value the walk reads, and
@@ -44,11 +44,22 @@ QString byteNumbers(const uchar *bytes, qint64 count, bool downwards)
 int typeSize(qint32 type)
 {
     switch (type) {
-    case 1: case 2: case 6: case 7: return 1;
-    case 3: case 8: return 2;
-    case 4: case 9: return 4;
-    case 5: case 10: return 8;
-    default: return 0;
+    case 1:
+    case 2:
+    case 6:
+    case 7:
+        return 1;
+    case 3:
+    case 8:
+        return 2;
+    case 4:
+    case 9:
+        return 4;
+    case 5:
+    case 10:
+        return 8;
+    default:
+        return 0;
     }
 }
 
@@ -188,8 +199,7 @@ quint32 ExifReader::read16(qint64 index) const
 
 quint32 ExifReader::read32(qint64 index) const
 {
-    const quint32 b0 = byteAt(index), b1 = byteAt(index + 1), b2 = byteAt(index + 2),
-                  b3 = byteAt(index + 3);
+    const quint32 b0 = byteAt(index), b1 = byteAt(index + 1), b2 = byteAt(index + 2), b3 = byteAt(index + 3);
     return Intel ? (b3 << 24 | b2 << 16 | b1 << 8 | b0) : (b0 << 24 | b1 << 16 | b2 << 8 | b3);
 }
 
@@ -262,8 +272,7 @@ void ExifReader::ReadDirectoryChain(qint64 p)
             if (entry.TagId == ExifSubIfdTag) {
                 bool ok = false;
                 const qint64 v = entry.Value.toLongLong(&ok);
-                if (ok && (v > std::numeric_limits<qint32>::max()
-                           || v < std::numeric_limits<qint32>::min()))
+                if (ok && (v > std::numeric_limits<qint32>::max() || v < std::numeric_limits<qint32>::min()))
                     throw ExifError(ExifError::Overflow, "Exif sub-IFD offset too large");
                 // A pointer of the wrong type (text) is no pointer.
                 ExifIfdOffset = ok ? v : 0;
@@ -309,10 +318,11 @@ void ExifReader::decodeValue(ExifEntry &entry, qint64 e)
 
     if (total <= 4) {
         // The four value bytes, most significant first.
-        const qint64 order[4] = {Intel ? e + 11 : e + 8, Intel ? e + 10 : e + 9,
-                                 Intel ? e + 9 : e + 10, Intel ? e + 8 : e + 11};
+        const qint64 order[4] = {Intel ? e + 11 : e + 8, Intel ? e + 10 : e + 9, Intel ? e + 9 : e + 10,
+                                 Intel ? e + 8 : e + 11};
         switch (type) {
-        case 1: case 6: {
+        case 1:
+        case 6: {
             QString text;
             text.reserve(8);
             for (qint64 at : order)
@@ -320,7 +330,8 @@ void ExifReader::decodeValue(ExifEntry &entry, qint64 e)
             entry.Value = text;
             break;
         }
-        case 2: case 7: {
+        case 2:
+        case 7: {
             QString text;
             text.reserve(4);
             for (qint64 at : order)
@@ -328,7 +339,8 @@ void ExifReader::decodeValue(ExifEntry &entry, qint64 e)
             entry.Value = text;
             break;
         }
-        case 3: case 8:
+        case 3:
+        case 8:
             entry.Value = qint64(read16(e + 8)) + qint64(read16(e + 10));
             break;
         case 4:
@@ -349,7 +361,12 @@ void ExifReader::decodeValue(ExifEntry &entry, qint64 e)
     const qint64 o = TiffStart + entry.ValueOffset;
     const qint64 count = entry.Count;
     switch (type) {
-    case 1: case 6: case 4: case 9: case 3: case 8: {
+    case 1:
+    case 6:
+    case 4:
+    case 9:
+    case 3:
+    case 8: {
         requireRange(o, o + count - 1);
         countDecodedBytes(count);
         const bool downwards = (type == 3 || type == 8) && !Intel;
@@ -363,7 +380,8 @@ void ExifReader::decodeValue(ExifEntry &entry, qint64 e)
         }
         break;
     }
-    case 2: case 7: {
+    case 2:
+    case 7: {
         requireRange(o, o + count - 1);
         countDecodedBytes(count);
         const uchar last = byteAt(o + count - 1);
@@ -376,7 +394,8 @@ void ExifReader::decodeValue(ExifEntry &entry, qint64 e)
         entry.Value = text;
         break;
     }
-    case 5: case 10: {
+    case 5:
+    case 10: {
         const quint32 num = read32(o), den = read32(o + 4);
         if (type == 5)
             entry.Value = QString::number(num) + QLatin1Char('/') + QString::number(den);

@@ -11,11 +11,10 @@
 
 // A failed read. code keeps the classic numbers callers may report:
 // 6 overflow, 9 position outside the file, 53 file missing or unreadable.
-class ExifError : public std::runtime_error
-{
+class ExifError : public std::runtime_error {
 public:
     enum Code { Overflow = 6, OutOfRange = 9, FileNotFound = 53 };
-    ExifError(Code code, const char *what) : std::runtime_error(what), code(code) {}
+    ExifError(Code code, const char *what) : std::runtime_error(what), code(code) { }
     Code code;
 };
 
@@ -24,12 +23,11 @@ struct ExifEntry {
     bool IsMakerNote = false; // the directory walk never sets it
     qint32 DataType = 0;
     qint32 Count = 0;
-    qint32 ValueOffset = 0;   // set only when the values lie outside the entry
-    QVariant Value;           // invalid (empty), QString or qint64
+    qint32 ValueOffset = 0; // set only when the values lie outside the entry
+    QVariant Value;         // invalid (empty), QString or qint64
 };
 
-class ExifReader
-{
+class ExifReader {
 public:
     // Stores the path; nothing is read.
     void setPicFile(const QString &fileName) { picFile = fileName; }
@@ -70,8 +68,8 @@ private:
     const uchar *Bytes = nullptr;
     qint64 Length = 0;
     bool Intel = false;
-    bool Partial = false; // only the head of a longer file is at hand
-    qint64 DecodedBytes = 0; // bytes rendered as text by this parse
+    bool Partial = false;      // only the head of a longer file is at hand
+    qint64 DecodedBytes = 0;   // bytes rendered as text by this parse
     qint64 DecodedEntries = 0; // directory entries decoded by this parse
 
     qint32 App1Pos = 0;

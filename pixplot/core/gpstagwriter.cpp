@@ -19,9 +19,9 @@ namespace {
 
 // The tags this module sets; everything else must come through unchanged.
 const char *const kGpsKeys[] = {
-    "Exif.GPSInfo.GPSVersionID",  "Exif.GPSInfo.GPSLatitudeRef", "Exif.GPSInfo.GPSLatitude",
-    "Exif.GPSInfo.GPSLongitudeRef", "Exif.GPSInfo.GPSLongitude", "Exif.GPSInfo.GPSMapDatum",
-    "Exif.GPSInfo.GPSDateStamp",  "Exif.GPSInfo.GPSTimeStamp",
+    "Exif.GPSInfo.GPSVersionID",    "Exif.GPSInfo.GPSLatitudeRef", "Exif.GPSInfo.GPSLatitude",
+    "Exif.GPSInfo.GPSLongitudeRef", "Exif.GPSInfo.GPSLongitude",   "Exif.GPSInfo.GPSMapDatum",
+    "Exif.GPSInfo.GPSDateStamp",    "Exif.GPSInfo.GPSTimeStamp",
 };
 
 // Offsets into the file that exiv2 recomputes whenever it writes.
@@ -35,10 +35,16 @@ const char *const kLayoutKeys[] = {
 
 // IFD0 tags of the stored pixels' layout, which a re-encoded JPEG does not keep.
 const char *const kEncodingKeys[] = {
-    "Exif.Image.ImageWidth",      "Exif.Image.ImageLength",     "Exif.Image.BitsPerSample",
-    "Exif.Image.Compression",     "Exif.Image.PhotometricInterpretation",
-    "Exif.Image.SamplesPerPixel", "Exif.Image.StripOffsets",    "Exif.Image.RowsPerStrip",
-    "Exif.Image.StripByteCounts", "Exif.Image.PlanarConfiguration",
+    "Exif.Image.ImageWidth",
+    "Exif.Image.ImageLength",
+    "Exif.Image.BitsPerSample",
+    "Exif.Image.Compression",
+    "Exif.Image.PhotometricInterpretation",
+    "Exif.Image.SamplesPerPixel",
+    "Exif.Image.StripOffsets",
+    "Exif.Image.RowsPerStrip",
+    "Exif.Image.StripByteCounts",
+    "Exif.Image.PlanarConfiguration",
 };
 
 // exiv2's warnings while it handles one photo. A warning means it met
@@ -110,8 +116,8 @@ bool isLayoutTag(const Exiv2::Exifdatum &d)
 // the metadata. Throws on anything exiv2 does not accept.
 auto openJpeg(const QByteArray &bytes)
 {
-    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(bytes.constData()),
-                                           bytes.size());
+    auto image =
+        Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(bytes.constData()), bytes.size());
     if (!image.get() || image->imageType() != Exiv2::ImageType::jpeg)
         throw std::runtime_error("not a JPEG file");
     image->readMetadata();
@@ -133,8 +139,8 @@ QByteArray ioBytes(Exiv2::BasicIo &io)
 
 struct Segment {
     quint8 marker = 0;
-    qsizetype start = 0;  // at its 0xFF
-    qsizetype size = 0;   // marker, length and payload
+    qsizetype start = 0; // at its 0xFF
+    qsizetype size = 0;  // marker, length and payload
 };
 
 // The segments of a JPEG before its scan data, and where the scan data
@@ -169,7 +175,7 @@ QList<Segment> segmentsOf(const QByteArray &jpeg, qsizetype *scanStart)
 
 bool isXmpSegment(const QByteArray &jpeg, const Segment &s)
 {
-    static const QByteArray xmp("http://ns.adobe.com/xap/1.0/", 29);           // with its NUL
+    static const QByteArray xmp("http://ns.adobe.com/xap/1.0/", 29); // with its NUL
     static const QByteArray extension("http://ns.adobe.com/xmp/extension/", 35);
     const QByteArray payload = jpeg.mid(s.start + 4, std::min<qsizetype>(s.size - 4, 35));
     return s.marker == 0xE1 && (payload.startsWith(xmp) || payload.startsWith(extension));
@@ -223,8 +229,8 @@ void refuseDanglingPointers(const Exiv2::ExifData &exif)
     for (const Exiv2::Exifdatum &d : exif) {
         const std::string name = d.tagName();
         const bool pointer = name.size() > 3 && name.compare(name.size() - 3, 3, "IFD") == 0
-            && (d.typeId() == Exiv2::unsignedLong || d.typeId() == Exiv2::signedLong)
-            && d.count() == 1 && d.toString() != "0";
+            && (d.typeId() == Exiv2::unsignedLong || d.typeId() == Exiv2::signedLong) && d.count() == 1
+            && d.toString() != "0";
         if (pointer && Exiv2::ExifTags::isMakerGroup(d.groupName()))
             throw std::runtime_error(d.key() + " points into the maker note, which would move");
     }
@@ -243,9 +249,8 @@ QStringList exifLines(const Exiv2::ExifData &exif)
     for (const Exiv2::Exifdatum &d : exif) {
         if (isLayoutTag(d) || (makerNoteRead && d.key() == "Exif.Photo.MakerNote"))
             continue;
-        lines.append(QString::fromStdString(d.key()) + QLatin1Char('\t')
-                     + QString::number(int(d.typeId())) + QLatin1Char('\t')
-                     + QString::fromStdString(d.toString()));
+        lines.append(QString::fromStdString(d.key()) + QLatin1Char('\t') + QString::number(int(d.typeId()))
+                     + QLatin1Char('\t') + QString::fromStdString(d.toString()));
     }
     lines.sort();
     return lines;
@@ -475,8 +480,8 @@ std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeTe
     return tags;
 }
 
-bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head,
-                  qsizetype *bodyStart, QString *error)
+bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head, qsizetype *bodyStart,
+                  QString *error)
 {
     initExiv2();
     try {
@@ -486,8 +491,8 @@ bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head,
         // photo's scan data as it is.
         qsizetype scan = 0;
         segmentsOf(jpeg, &scan);
-        const qsizetype scanHeader = 2 + ((qsizetype(quint8(jpeg.at(scan + 2))) << 8)
-                                          | quint8(jpeg.at(scan + 3)));
+        const qsizetype scanHeader =
+            2 + ((qsizetype(quint8(jpeg.at(scan + 2))) << 8) | quint8(jpeg.at(scan + 3)));
         if (scan + scanHeader > jpeg.size())
             throw std::runtime_error("broken JPEG scan header");
         const QByteArray part = jpeg.left(scan + scanHeader) + QByteArray("\xFF\xD9", 2);
@@ -537,8 +542,7 @@ bool CarryMetadata(const QByteArray &source, const QByteArray &encoded, const QS
         to->setByteOrder(from->byteOrder()); // the maker note is in the source's order
         to->setExifData(exif);
         to->setIptcData(from->iptcData());
-        if (from->exifData().empty() && from->iptcData().empty() && from->xmpPacket().empty()
-            && !tags) {
+        if (from->exifData().empty() && from->iptcData().empty() && from->xmpPacket().empty() && !tags) {
             *out = encoded;
             return true;
         }

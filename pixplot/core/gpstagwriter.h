@@ -16,9 +16,9 @@
 namespace gpstagwriter {
 
 struct GpsTags {
-    double latitude = 0;   // decimal degrees, south negative
-    double longitude = 0;  // decimal degrees, west negative
-    QDateTime utc;         // when the photo was taken, in UTC
+    double latitude = 0;  // decimal degrees, south negative
+    double longitude = 0; // decimal degrees, west negative
+    QDateTime utc;        // when the photo was taken, in UTC
 };
 
 // The tags of a listed photo: its position text, its corrected time (local
@@ -32,8 +32,8 @@ std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeTe
 // jpeg from *bodyStart on (the image data, which is not copied). False (and
 // *error set) on any failure, including a result whose metadata reads back
 // different.
-bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head,
-                  qsizetype *bodyStart, QString *error = nullptr);
+bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head, qsizetype *bodyStart,
+                  QString *error = nullptr);
 
 // encoded (a JPEG just encoded from the upright pixels of source, of the
 // given size) with source's EXIF, IPTC and XMP carried over: Orientation 1,

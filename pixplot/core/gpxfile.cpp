@@ -97,8 +97,8 @@ std::optional<qint64> ParseGpxTime(QStringView s)
 {
     s = s.trimmed();
     int y, mo, d, h, mi, se;
-    if (s.size() < 19 || !readDigits(s, 0, 4, &y) || s[4] != u'-' || !readDigits(s, 5, 2, &mo)
-        || s[7] != u'-' || !readDigits(s, 8, 2, &d) || (s[10] != u'T' && s[10] != u't' && s[10] != u' ')
+    if (s.size() < 19 || !readDigits(s, 0, 4, &y) || s[4] != u'-' || !readDigits(s, 5, 2, &mo) || s[7] != u'-'
+        || !readDigits(s, 8, 2, &d) || (s[10] != u'T' && s[10] != u't' && s[10] != u' ')
         || !readDigits(s, 11, 2, &h) || s[13] != u':' || !readDigits(s, 14, 2, &mi) || s[16] != u':'
         || !readDigits(s, 17, 2, &se))
         return std::nullopt;
@@ -135,7 +135,9 @@ std::optional<qint64> ParseGpxTime(QStringView s)
     return common::calendarSeconds(y, mo, d, h, mi, 0) + se - offset;
 }
 
-GpxReader::GpxReader(QIODevice *device, const common::TimeZoneSetting &zone) : xml_(device), zone_(zone) {}
+GpxReader::GpxReader(QIODevice *device, const common::TimeZoneSetting &zone) : xml_(device), zone_(zone)
+{
+}
 
 bool GpxReader::readTrackPoint(RawPoint *out)
 {
@@ -301,7 +303,10 @@ QByteArray PathDocument(const QList<PathPoint> &points, const QString &trackName
     return common::gpx::write(doc);
 }
 
-QString GpxFileName(const QString &pathFileBase) { return pathFileBase + QStringLiteral(".gpx"); }
+QString GpxFileName(const QString &pathFileBase)
+{
+    return pathFileBase + QStringLiteral(".gpx");
+}
 
 QString GpxSavedMessage(const QString &fileName, qsizetype count)
 {

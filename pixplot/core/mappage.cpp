@@ -46,7 +46,10 @@ QByteArray leafletScript()
     return js.replace("</script", "<\\/script").replace("</SCRIPT", "<\\/SCRIPT");
 }
 
-QString escapeHtml(const QString &text) { return text.toHtmlEscaped(); }
+QString escapeHtml(const QString &text)
+{
+    return text.toHtmlEscaped();
+}
 
 // JSON that can stand inside a script element.
 QByteArray scriptJson(const QJsonValue &value)
@@ -56,7 +59,10 @@ QByteArray scriptJson(const QJsonValue &value)
     return json.replace("<", "\\u003c").replace(">", "\\u003e");
 }
 
-void appendCoordinate(QByteArray &out, double v) { out += QByteArray::number(v, 'f', 6); }
+void appendCoordinate(QByteArray &out, double v)
+{
+    out += QByteArray::number(v, 'f', 6);
+}
 
 QByteArray segmentsJson(const QList<QList<GeoPoint>> &segments)
 {
@@ -140,7 +146,10 @@ QString field(const QList<QPair<QString, QString>> &stanza, const QString &name)
 
 } // namespace
 
-Tiles defaultTiles() { return {kDefaultTemplate, kDefaultAttribution}; }
+Tiles defaultTiles()
+{
+    return {kDefaultTemplate, kDefaultAttribution};
+}
 
 Tiles tilesFromText(const QString &text, bool *ok)
 {
@@ -201,8 +210,8 @@ QString thumbnailDataUri(const QString &photoFile)
 QString leafletNotice()
 {
     static const QRegularExpression versionRe(QStringLiteral("\\.version=\"([^\"]+)\""));
-    const QString version = versionRe.match(QString::fromUtf8(resource(QStringLiteral("leaflet.min.js"))))
-                                .captured(1);
+    const QString version =
+        versionRe.match(QString::fromUtf8(resource(QStringLiteral("leaflet.min.js")))).captured(1);
     const QString copyright = QString::fromUtf8(resource(QStringLiteral("copyright")));
     const auto stanzas = copyrightStanzas(copyright);
 
@@ -224,12 +233,14 @@ QString leafletNotice()
     for (const QString &h : holders.split(QLatin1Char('\n')))
         if (!h.trimmed().isEmpty())
             notice += QStringLiteral("Copyright ") + h.simplified() + QLatin1Char('\n');
-    return notice + QStringLiteral("License: ") + license + QStringLiteral("\n\n") + licenseText + QLatin1Char('\n');
+    return notice + QStringLiteral("License: ") + license + QStringLiteral("\n\n") + licenseText
+        + QLatin1Char('\n');
 }
 
 QByteArray pageHtml(const Page &page, const QString &pageFolder)
 {
-    const QList<QList<GeoPoint>> drawn = pathsimplify::Simplify(page.segments, kToleranceMeters, kMaxVertices);
+    const QList<QList<GeoPoint>> drawn =
+        pathsimplify::Simplify(page.segments, kToleranceMeters, kMaxVertices);
 
     QJsonArray photos;
     for (const Photo &p : page.photos)
@@ -355,7 +366,10 @@ bool writePage(const QString &fileName, const Page &page, QString *error)
     return common::writeFileAtomically(fileName, pageHtml(page, QFileInfo(fileName).absolutePath()), error);
 }
 
-QString mapFileName(const QString &pathFileBase) { return pathFileBase + QStringLiteral("_map.html"); }
+QString mapFileName(const QString &pathFileBase)
+{
+    return pathFileBase + QStringLiteral("_map.html");
+}
 
 QString mapSavedMessage(const QString &fileName)
 {
@@ -364,7 +378,8 @@ QString mapSavedMessage(const QString &fileName)
 
 QString badTilesMessage(const QString &text)
 {
-    return QStringLiteral("瓦片地址“%1”无效：应为含 {z}、{x}、{y} 的 http(s) 地址，或 none（不用瓦片）。").arg(text);
+    return QStringLiteral("瓦片地址“%1”无效：应为含 {z}、{x}、{y} 的 http(s) 地址，或 none（不用瓦片）。")
+        .arg(text);
 }
 
 } // namespace mappage

@@ -15,7 +15,7 @@ namespace nmeaconvert {
 struct PathInput {
     QList<GeoPoint> points;
     qsizetype count = 0;
-    QString timeSpan;   // first pointTime + " to " + last pointTime
+    QString timeSpan; // first pointTime + " to " + last pointTime
 };
 
 // Decimal degrees added to every point written.

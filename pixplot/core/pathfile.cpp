@@ -36,7 +36,10 @@ bool cannotBeRmc(const char *line, qsizetype length)
 PathReader::PathReader() = default;
 PathReader::~PathReader() = default;
 
-qint64 PathReader::untimed() const { return gpx_ ? gpx_->untimed() : 0; }
+qint64 PathReader::untimed() const
+{
+    return gpx_ ? gpx_->untimed() : 0;
+}
 
 bool PathReader::open(const QString &path, QString *error, const common::TimeZoneSetting &zone)
 {
@@ -121,7 +124,8 @@ bool PathReader::nextLine(QByteArrayView *line)
             if (pos_ >= buffer_.size())
                 return false;
             // The last line has no line end.
-            *line = skipping_ ? QByteArrayView() : QByteArrayView(buffer_.constData() + pos_, buffer_.size() - pos_);
+            *line = skipping_ ? QByteArrayView()
+                              : QByteArrayView(buffer_.constData() + pos_, buffer_.size() - pos_);
             skipping_ = false;
             pos_ = buffer_.size();
             return true;

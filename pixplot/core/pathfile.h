@@ -38,7 +38,7 @@ public:
     qsizetype expectedPoints() const { return qsizetype(file_.size() / (gpx_ ? 100 : 132)); }
 
 private:
-    bool fill();          // reads the next block behind what is left; false at the end
+    bool fill(); // reads the next block behind what is left; false at the end
     bool nextLine(QByteArrayView *line);
 
     QFile file_;
@@ -46,11 +46,11 @@ private:
     QByteArray buffer_;
     std::unique_ptr<gpxfile::GpxReader> gpx_; // set for a GPX file
     QString gpxError_;
-    qsizetype pos_ = 0;      // start of the unread part of buffer_
-    bool atEnd_ = false;     // the file has nothing more to read
+    qsizetype pos_ = 0;  // start of the unread part of buffer_
+    bool atEnd_ = false; // the file has nothing more to read
     bool failed_ = false;
-    bool skipLf_ = false;    // the last line ended with CR: a LF first ends nothing
-    bool skipping_ = false;  // inside a line that cannot be an RMC sentence
+    bool skipLf_ = false;   // the last line ended with CR: a LF first ends nothing
+    bool skipping_ = false; // inside a line that cannot be an RMC sentence
 };
 
 // Reads every accepted RMC sentence of the file (or the points of a GPX

@@ -158,8 +158,7 @@ QList<qsizetype> indexesOf(const std::vector<bool> &kept)
 
 } // namespace
 
-QList<qsizetype> KeptIndexes(const QList<GeoPoint> &points, double toleranceMeters,
-                             qsizetype maxVertices)
+QList<qsizetype> KeptIndexes(const QList<GeoPoint> &points, double toleranceMeters, qsizetype maxVertices)
 {
     quint64 counter = 0;
     const std::vector<Significance> sigs{significance(points, toleranceMeters, counter)};

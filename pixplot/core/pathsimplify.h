@@ -14,8 +14,7 @@ namespace pathsimplify {
 // maxVertices would remain, the tolerance grows just enough to keep at most
 // maxVertices (never fewer than the two ends), dropping the points whose
 // removal moves the line least.
-QList<qsizetype> KeptIndexes(const QList<GeoPoint> &points, double toleranceMeters,
-                             qsizetype maxVertices);
+QList<qsizetype> KeptIndexes(const QList<GeoPoint> &points, double toleranceMeters, qsizetype maxVertices);
 
 // The same over several segments with one shared cap: each segment keeps
 // its ends, and the cap is met by dropping the least significant points of

@@ -77,16 +77,14 @@ struct PhotoBatch::Shared {
         };
         if (options.backup && probes(r.folder + QStringLiteral("BackUp/"), base + ext))
             return true;
-        const QString newName = photooutput::newFileName(r, item.timeText, options.rename, options.prefix, row);
+        const QString newName =
+            photooutput::newFileName(r, item.timeText, options.rename, options.prefix, row);
         return newName != r.fileName && probes(r.folder, newName);
     }
 };
 
 PhotoBatch::PhotoBatch(QList<Item> items, photooutput::Options options, int jobs, QObject *parent)
-    : QObject(parent),
-      items_(std::move(items)),
-      options_(std::move(options)),
-      jobs_(std::max(1, jobs)),
+    : QObject(parent), items_(std::move(items)), options_(std::move(options)), jobs_(std::max(1, jobs)),
       shared_(std::make_shared<Shared>())
 {
     outcomes_.resize(items_.size());
@@ -128,10 +126,12 @@ void PhotoBatch::start()
                 if (s.cancel)
                     break;
             }
-            photooutput::Prepared prepared = photooutput::preparePhoto(item.record, row, item.timeText, options);
+            photooutput::Prepared prepared =
+                photooutput::preparePhoto(item.record, row, item.timeText, options);
             if (prepared.finished()) {
                 const photooutput::Outcome out = prepared.outcome;
-                QMetaObject::invokeMethod(this, [this, i, out] { onFinished(i, out); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [this, i, out] { onFinished(i, out); }, Qt::QueuedConnection);
                 continue;
             }
             const QStringList paths{prepared.src, prepared.dst};
@@ -142,18 +142,20 @@ void PhotoBatch::start()
             s.pool.start([this, shared, item, row, i, prepared, options, paths] {
                 // One worker's pictures stay with it from photo to photo.
                 thread_local photooutput::FrameBuffers buffers;
-                const photooutput::Outcome out =
-                    photooutput::completePhoto(item.record, prepared, item.timeText, item.position, options, &buffers);
+                const photooutput::Outcome out = photooutput::completePhoto(
+                    item.record, prepared, item.timeText, item.position, options, &buffers);
                 {
                     std::lock_guard lock(shared->mutex);
                     shared->release(paths);
                 }
                 shared->changed.notify_all();
-                QMetaObject::invokeMethod(this, [this, i, out] { onFinished(i, out); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [this, i, out] { onFinished(i, out); }, Qt::QueuedConnection);
             });
         }
         s.pool.waitForDone();
-        QMetaObject::invokeMethod(this, [this] { onAllDone(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { onAllDone(); }, Qt::QueuedConnection);
     });
 }
 

@@ -129,7 +129,8 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
                 const GeoPoint a = systemfinction::ParsePositionText(path.at(b->before).positionText());
                 const GeoPoint z = systemfinction::ParsePositionText(path.at(b->before + 1).positionText());
                 double lat = 0, lon = 0;
-                matching::interpolate(a.latitude, a.longitude, z.latitude, z.longitude, b->fraction, &lat, &lon);
+                matching::interpolate(a.latitude, a.longitude, z.latitude, z.longitude, b->fraction, &lat,
+                                      &lon);
                 row.position = systemfinction::PositionTextFromDegrees(lat, lon);
                 ++summary.matched;
                 continue;

@@ -40,7 +40,7 @@ void applyCorrection(QList<PhotoRow> &rows, const ClockOffset &offset);
 QString correctionMessage(const ClockOffset &offset);
 
 struct MatchSummary {
-    qint64 needed = 0;  // rows with an EXIF time
+    qint64 needed = 0; // rows with an EXIF time
     qint64 matched = 0;
 };
 

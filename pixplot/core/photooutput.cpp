@@ -27,7 +27,9 @@ QString newFileName(const PhotoRecord &record, const QString &timeText, RenameMo
     case RenameMode::ByTime:
         if (record.hasExif && !timeText.isEmpty()) {
             QString stem = timeText;
-            stem.remove(QLatin1Char('-')).remove(QLatin1Char(':')).replace(QLatin1Char(' '), QLatin1Char('_'));
+            stem.remove(QLatin1Char('-'))
+                .remove(QLatin1Char(':'))
+                .replace(QLatin1Char(' '), QLatin1Char('_'));
             return stem + ext;
         }
         break;
@@ -45,11 +47,12 @@ bool isUsablePrefix(const QString &prefix)
 
 QString badPrefixMessage(const QString &prefix)
 {
-    return QStringLiteral("重命名前缀“%1”无效：不能含有“/”或“\\”，也不能是“.”或“..”。照片未处理。").arg(prefix);
+    return QStringLiteral("重命名前缀“%1”无效：不能含有“/”或“\\”，也不能是“.”或“..”。照片未处理。")
+        .arg(prefix);
 }
 
-QString captionText(const QString &note, const QString &position, const QString &timeText,
-                    bool withGps, bool withTime)
+QString captionText(const QString &note, const QString &position, const QString &timeText, bool withGps,
+                    bool withTime)
 {
     return QLatin1Char(' ') + note + QStringLiteral("  ") + (withGps ? position : QString())
         + QStringLiteral("  ") + (withTime ? timeText : QString());
@@ -57,8 +60,7 @@ QString captionText(const QString &note, const QString &position, const QString 
 
 QSize framedSize(const QSize &photo)
 {
-    return {photo.width() + 2 * kSideBorder,
-            photo.height() + kSideBorder + kCaptionRow + kBottomStrip};
+    return {photo.width() + 2 * kSideBorder, photo.height() + kSideBorder + kCaptionRow + kBottomStrip};
 }
 
 QImage readUprightPhoto(const QString &path)
@@ -100,8 +102,7 @@ QImage ComposeFramedImage(const QImage &photo, const QString &caption, const QCo
     return framed;
 }
 
-bool ComposeFramedImage(const QImage &photo, const QString &caption, const QColor &background,
-                        QImage *into)
+bool ComposeFramedImage(const QImage &photo, const QString &caption, const QColor &background, QImage *into)
 {
     if (photo.isNull())
         return false;
@@ -183,8 +184,7 @@ bool writeFramed(const QByteArray &source, const QImage &framed, const QString &
 
 // The photo with its GPS tags set, written to dst; the image data is copied,
 // not encoded again.
-bool writeTagged(const QByteArray &source, const gpstagwriter::GpsTags &gps, const QString &dst,
-                 Outcome *out)
+bool writeTagged(const QByteArray &source, const gpstagwriter::GpsTags &gps, const QString &dst, Outcome *out)
 {
     QByteArray head;
     qsizetype body = 0;
@@ -254,8 +254,8 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
             out.failure = Failure::Unreadable;
             return out;
         }
-        const QString caption = captionText(options.note, position, timeText, options.withGps,
-                                            options.withTime);
+        const QString caption =
+            captionText(options.note, position, timeText, options.withGps, options.withTime);
         if (!ComposeFramedImage(b.photo, caption, options.background, &b.framed)) {
             out.failure = Failure::WriteFailed;
             return out;
@@ -283,8 +283,8 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
     return out;
 }
 
-Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText,
-                     const QString &position, const Options &options)
+Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const QString &position,
+                     const Options &options)
 {
     return completePhoto(record, preparePhoto(record, row, timeText, options), timeText, position, options);
 }
@@ -322,13 +322,15 @@ QString framedAgainQuestion(const QString &fileName)
 
 QString framedAgainBatchQuestion(qint64 count)
 {
-    return QStringLiteral("其中 %1 个照片已经加过边框，是否再加一次？\r\n(选\"否\"则跳过这些照片)").arg(count);
+    return QStringLiteral("其中 %1 个照片已经加过边框，是否再加一次？\r\n(选\"否\"则跳过这些照片)")
+        .arg(count);
 }
 
 QString failureText(const Outcome &outcome)
 {
     const QString text = failureText(outcome.failure);
-    return outcome.reason.isEmpty() ? text : text + QStringLiteral("（") + outcome.reason + QStringLiteral("）");
+    return outcome.reason.isEmpty() ? text
+                                    : text + QStringLiteral("（") + outcome.reason + QStringLiteral("）");
 }
 
 QString batchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten)

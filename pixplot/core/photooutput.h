@@ -13,9 +13,9 @@
 namespace photooutput {
 
 // Frame around the photo, in pixels (330, 300 and 30 twips at 15 per pixel).
-inline constexpr int kSideBorder = 22;   // left, right and top
-inline constexpr int kCaptionRow = 20;   // the caption line under the photo
-inline constexpr int kBottomStrip = 2;   // below the caption
+inline constexpr int kSideBorder = 22; // left, right and top
+inline constexpr int kCaptionRow = 20; // the caption line under the photo
+inline constexpr int kBottomStrip = 2; // below the caption
 // The caption's face: 15-point bold 宋体, i.e. 300 twips = 20 pixels.
 inline constexpr int kCaptionPixelSize = 20;
 inline constexpr int kJpegQuality = 80;
@@ -25,13 +25,13 @@ enum class RenameMode { Keep, ByTime, ByPrefix };
 struct Options {
     bool backup = true;
     RenameMode rename = RenameMode::Keep;
-    QString prefix;          // ByPrefix
+    QString prefix; // ByPrefix
     bool frame = false;
-    QString note;            // starts the caption
-    bool withTime = true;    // caption carries the time
-    bool withGps = false;    // caption carries the position
-    QColor background;       // frame colour: the window background
-    bool writeGps = false;   // EXIF GPS tags for photos with a position
+    QString note;          // starts the caption
+    bool withTime = true;  // caption carries the time
+    bool withGps = false;  // caption carries the position
+    QColor background;     // frame colour: the window background
+    bool writeGps = false; // EXIF GPS tags for photos with a position
     // The zone of the list's times (the path's local time), for the GPS time.
     common::TimeZoneSetting zone;
 };
@@ -48,8 +48,8 @@ bool isUsablePrefix(const QString &prefix);
 QString badPrefixMessage(const QString &prefix);
 
 // " " + note + "  " + position (when withGps) + "  " + time (when withTime).
-QString captionText(const QString &note, const QString &position, const QString &timeText,
-                    bool withGps, bool withTime);
+QString captionText(const QString &note, const QString &position, const QString &timeText, bool withGps,
+                    bool withTime);
 
 // Size of the framed picture for a photo of the given size.
 QSize framedSize(const QSize &photo);
@@ -63,18 +63,16 @@ bool readUprightPhoto(const QString &path, QImage *into);
 // The photo framed by the background colour with the caption line under it.
 QImage ComposeFramedImage(const QImage &photo, const QString &caption, const QColor &background);
 // The same into *into, reusing its pixels when it has the framed size.
-bool ComposeFramedImage(const QImage &photo, const QString &caption, const QColor &background,
-                        QImage *into);
+bool ComposeFramedImage(const QImage &photo, const QString &caption, const QColor &background, QImage *into);
 
-enum class Failure { None, Missing, BackupFailed, Unreadable, WriteFailed, RenameFailed,
-                     MetadataFailed };
+enum class Failure { None, Missing, BackupFailed, Unreadable, WriteFailed, RenameFailed, MetadataFailed };
 
 struct Outcome {
     Failure failure = Failure::None;
-    QString fileName;      // the photo's name afterwards (unchanged on failure)
-    QString backupPath;    // where the backup went, when one was made
+    QString fileName;        // the photo's name afterwards (unchanged on failure)
+    QString backupPath;      // where the backup went, when one was made
     bool gpsWritten = false; // the photo got GPS tags
-    QString reason;        // the system's reason of a failure, when known
+    QString reason;          // the system's reason of a failure, when known
     bool ok() const { return failure == Failure::None; }
 };
 
@@ -106,8 +104,8 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
 // renamed only once everything it is replaced by is completely on disk, and
 // a new name never replaces another file. On failure nothing of the photo
 // has changed (a backup copy may have been made).
-Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText,
-                     const QString &position, const Options &options);
+Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const QString &position,
+                     const Options &options);
 
 // The reason of a failure as the user reads it.
 QString failureText(Failure failure);

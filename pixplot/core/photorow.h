@@ -5,6 +5,6 @@
 
 struct PhotoRow {
     PhotoRecord record;
-    QString timeText;  // "拍摄时间": shotTime, or the corrected time
-    QString position;  // "坐标": the matched position text, or ""
+    QString timeText; // "拍摄时间": shotTime, or the corrected time
+    QString position; // "坐标": the matched position text, or ""
 };

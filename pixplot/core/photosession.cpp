@@ -16,7 +16,8 @@ QString BatchResult::message() const
 {
     if (cancelled)
         return photooutput::cancelledBatchMessage(finished, failed);
-    return photooutput::batchMessage(rows, failed, gpsAsked ? std::optional<qint64>(gpsWritten) : std::nullopt);
+    return photooutput::batchMessage(rows, failed,
+                                     gpsAsked ? std::optional<qint64>(gpsWritten) : std::nullopt);
 }
 
 QString timeSpanText(const PathPoint &first, const PathPoint &last)
@@ -29,13 +30,16 @@ QString fileBaseOf(const QString &pathFile)
     return pathFile.left(std::max<qsizetype>(0, pathFile.size() - 4));
 }
 
-PhotoSession::PhotoSession(QObject *parent) : QObject(parent) {}
+PhotoSession::PhotoSession(QObject *parent) : QObject(parent)
+{
+}
 
 PhotoSession::~PhotoSession() = default;
 
 // ---------------------------------------------------------------- photos
 
-PhotoLoad PhotoSession::addPhotos(const QStringList &files, const std::function<void(qint64, qint64)> &progress)
+PhotoLoad PhotoSession::addPhotos(const QStringList &files,
+                                  const std::function<void(qint64, qint64)> &progress)
 {
     PhotoLoad load;
     const qint64 n = files.size();
@@ -46,7 +50,8 @@ PhotoLoad PhotoSession::addPhotos(const QStringList &files, const std::function<
         QString reason;
         if (!common::checkInputFile(file, &reason)) {
             const bool missing = !QFileInfo::exists(file);
-            load.rejects.append({file, missing ? PhotoReject::Kind::Missing : PhotoReject::Kind::NotRegular, reason});
+            load.rejects.append(
+                {file, missing ? PhotoReject::Kind::Missing : PhotoReject::Kind::NotRegular, reason});
         } else {
             const QFileInfo info(file);
             QString folder = info.absolutePath();
@@ -74,7 +79,10 @@ void PhotoSession::removeRow(qsizetype row)
         rows_.removeAt(row - 1);
 }
 
-void PhotoSession::clearRows() { rows_.clear(); }
+void PhotoSession::clearRows()
+{
+    rows_.clear();
+}
 
 QStringList PhotoSession::rowTexts() const
 {

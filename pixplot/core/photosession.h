@@ -79,8 +79,7 @@ public:
     // Lists the .jpg files among files as new rows at the end (EXIF time
     // read, uncorrected, no position), in the order given. progress(k, n)
     // follows each file.
-    PhotoLoad addPhotos(const QStringList &files,
-                        const std::function<void(qint64, qint64)> &progress = {});
+    PhotoLoad addPhotos(const QStringList &files, const std::function<void(qint64, qint64)> &progress = {});
     void removeRow(qsizetype row); // later rows move up
     void clearRows();
     // Each row as one line: name, tab, time, tab, position.
@@ -103,7 +102,10 @@ public:
     // Forgets the points; the file name stays for the conversions.
     void clearPath();
     const QList<PathPoint> &pathPoints() const { return points_; }
-    qsizetype pathPointCount() const { return keep_ == PathKeep::Points ? points_.size() : positions_.size(); }
+    qsizetype pathPointCount() const
+    {
+        return keep_ == PathKeep::Points ? points_.size() : positions_.size();
+    }
     // Points of the last GPX load left out for want of a time.
     qint64 untimedPoints() const { return untimed_; }
     QString pathFile() const { return pathFile_; }

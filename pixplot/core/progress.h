@@ -8,8 +8,8 @@ inline constexpr int kTwipsPerPercent = 60; // the full bar is 6000 twips
 
 struct State {
     bool visible = false;
-    bool hasBar = false;   // false when only the panel is shown (total 0)
-    QString text;          // caption + " " + pct + "%"
+    bool hasBar = false; // false when only the panel is shown (total 0)
+    QString text;        // caption + " " + pct + "%"
     int barTwips = 0;
 };
 

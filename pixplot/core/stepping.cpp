@@ -2,9 +2,15 @@
 
 namespace stepping {
 
-int offsetFieldMax(int k) { return k == 0 ? 23 : 59; }
+int offsetFieldMax(int k)
+{
+    return k == 0 ? 23 : 59;
+}
 
-QString twoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
+QString twoDigits(int value)
+{
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
 
 QString stepOffsetField(int index, const QString &text)
 {

@@ -57,8 +57,8 @@ QString FormatCalendarSeconds(qint64 seconds);
 std::optional<qint64> SecondsBetween(const QString &first, const QString &second);
 
 // --- output fragments ----------------------------------------------------
-QString IndentSpaces(int level);      // 4 x level spaces
-QString NumberText(double value);     // shortest, at most 15 significant digits
+QString IndentSpaces(int level);  // 4 x level spaces
+QString NumberText(double value); // shortest, at most 15 significant digits
 // Point number i (1-based) of points: "lon+dLon,lat+dLat,0".
 QString KmlCoordinate(const QList<GeoPoint> &points, int i, double dLon, double dLat);
 // "new GLatLng(lat+dLat,lon+dLon)".
@@ -70,8 +70,7 @@ QString TimeStampText();
 // Copies the photo into folder + "BackUp/", adding "_1", "_2" ... before the
 // extension when a backup of that name exists. False (and *error set) when
 // nothing was copied; a failed copy leaves no partial backup.
-bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath = nullptr,
-                     QString *error = nullptr);
+bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath = nullptr, QString *error = nullptr);
 // name, or base + "_n" + ext for the first n that is free in folder.
 QString UniqueFileName(const QString &folder, const QString &name);
 

@@ -59,8 +59,8 @@ std::optional<DateTimeParts> partsFromCalendarSeconds(qint64 s)
 namespace {
 
 using common::daysFromCivil;
-using detail::SecondsPerDay;
 using detail::partsFromCalendarSeconds;
+using detail::SecondsPerDay;
 using detail::validParts;
 
 // Digits only, at least one; value into *out.
@@ -87,10 +87,10 @@ qint64 calendarSeconds(const DateTimeParts &p)
 // of a million points format one per point.
 QString formatParts(const DateTimeParts &p)
 {
-    if (p.year < 0 || p.year > 9999 || p.month < 0 || p.month > 99 || p.day < 0 || p.day > 99
-        || p.hour < 0 || p.hour > 99 || p.minute < 0 || p.minute > 99 || p.second < 0 || p.second > 99)
-        return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
-                                 p.minute, p.second);
+    if (p.year < 0 || p.year > 9999 || p.month < 0 || p.month > 99 || p.day < 0 || p.day > 99 || p.hour < 0
+        || p.hour > 99 || p.minute < 0 || p.minute > 99 || p.second < 0 || p.second > 99)
+        return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                                 p.second);
     QString out(19, Qt::Uninitialized);
     QChar *c = out.data();
     auto two = [&c](int v) {
@@ -114,8 +114,7 @@ QString formatParts(const DateTimeParts &p)
 
 // The canonical 19-character form read at fixed places; nullopt when the
 // text is not in that form (the general reader then takes over).
-template <typename Char>
-std::optional<std::array<qint64, 6>> fixedFields(const Char *t, qsizetype size)
+template <typename Char> std::optional<std::array<qint64, 6>> fixedFields(const Char *t, qsizetype size)
 {
     if (size != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' || t[16] != ':')
         return std::nullopt;

@@ -22,9 +22,9 @@ bool isExifDateTime(const QString &s)
     for (int i = 0; i < 19; ++i) {
         const QChar c = s.at(i);
         const bool wantColon = i == 4 || i == 7 || i == 13 || i == 16;
-        if (i == 10 ? c != QLatin1Char(' ')
-                    : wantColon ? c != QLatin1Char(':')
-                                : (c < QLatin1Char('0') || c > QLatin1Char('9')))
+        if (i == 10         ? c != QLatin1Char(' ')
+                : wantColon ? c != QLatin1Char(':')
+                            : (c < QLatin1Char('0') || c > QLatin1Char('9')))
             return false;
     }
     QString text = s;
@@ -47,8 +47,7 @@ PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder)
 {
     PhotoRecord record;
     const QString path = folder + name;
-    if (path.isEmpty() || path.right(4).toUpper() != QLatin1String(".JPG")
-        || !common::checkInputFile(path))
+    if (path.isEmpty() || path.right(4).toUpper() != QLatin1String(".JPG") || !common::checkInputFile(path))
         return record;
     record.fileName = name;
     record.folder = folder;
@@ -63,8 +62,8 @@ PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder)
         if (const qsizetype zero = s.indexOf(QChar(0)); zero >= 0)
             s.truncate(zero);
         if (isExifDateTime(s)) {
-            record.shotTime = s.left(10).replace(QLatin1Char(':'), QLatin1Char('-'))
-                + QLatin1Char(' ') + s.right(8);
+            record.shotTime =
+                s.left(10).replace(QLatin1Char(':'), QLatin1Char('-')) + QLatin1Char(' ') + s.right(8);
             record.hasExif = true;
         }
     } catch (const ExifError &e) {

@@ -14,8 +14,8 @@ namespace systemfinction {
 namespace {
 
 using common::daysFromCivil;
-using detail::SecondsPerDay;
 using detail::partsFromCalendarSeconds;
+using detail::SecondsPerDay;
 using detail::validParts;
 
 // ddmm.mmmm as NMEA writes it: digits with at most one point, not first.
@@ -83,7 +83,8 @@ double parseHalf(QStringView half)
     bool negative = false;
     if (!half.isEmpty()) {
         const QChar c = half.front();
-        if (c == QLatin1Char('N') || c == QLatin1Char('E') || c == QLatin1Char('S') || c == QLatin1Char('W')) {
+        if (c == QLatin1Char('N') || c == QLatin1Char('E') || c == QLatin1Char('S')
+            || c == QLatin1Char('W')) {
             negative = c == QLatin1Char('S') || c == QLatin1Char('W');
             half = half.mid(1);
         }
@@ -240,7 +241,10 @@ QString PathPoint::pointTime() const
     return position.isEmpty() ? QString() : systemfinction::FormatCalendarSeconds(localSeconds);
 }
 
-QString PathPoint::positionText() const { return QString::fromLatin1(position); }
+QString PathPoint::positionText() const
+{
+    return QString::fromLatin1(position);
+}
 
 namespace systemfinction {
 
@@ -262,9 +266,14 @@ QByteArray PositionBytesFromDegrees(double latitude, double longitude)
             *at++ = '0';
         at = std::copy(buf, end, at);
         *at++ = '\xB0'; // the degree sign in Latin-1
-        const char m[] = {char('0' + minutes / 100000), char('0' + minutes / 10000 % 10), '.',
-                          char('0' + minutes / 1000 % 10), char('0' + minutes / 100 % 10),
-                          char('0' + minutes / 10 % 10), char('0' + minutes % 10), '\''};
+        const char m[] = {char('0' + minutes / 100000),
+                          char('0' + minutes / 10000 % 10),
+                          '.',
+                          char('0' + minutes / 1000 % 10),
+                          char('0' + minutes / 100 % 10),
+                          char('0' + minutes / 10 % 10),
+                          char('0' + minutes % 10),
+                          '\''};
         at = std::copy(m, m + sizeof m, at);
     };
     half(latitude, 'N', 'S', 2);

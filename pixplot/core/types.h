@@ -6,21 +6,21 @@
 
 // One listed photo. folder ends with the directory separator "/".
 struct PhotoRecord {
-    bool hasExif = false;   // an EXIF shooting time was read and is non-empty
-    QString fileName;       // name with extension, as listed
-    QString folder;         // ends with "/"
-    QString shotTime;       // YYYY-MM-DD hh:mm:ss, uncorrected; "" when none
+    bool hasExif = false; // an EXIF shooting time was read and is non-empty
+    QString fileName;     // name with extension, as listed
+    QString folder;       // ends with "/"
+    QString shotTime;     // YYYY-MM-DD hh:mm:ss, uncorrected; "" when none
 };
 
 // One loaded fix of a GPS path. A long log gives millions of them, so a
 // point keeps numbers and one short Latin-1 text; the texts the lists show
 // are made when they are shown.
 struct PathPoint {
-    qint64 localSeconds = 0;  // local time (UTC through the zone setting) in calendar seconds
-    qint64 offsetSeconds = 0; // seconds since the path's first point
-    QByteArray position;      // Latin-1, e.g. N31°50.1234',E118°46.5678'; empty = not a fix
+    qint64 localSeconds = 0;      // local time (UTC through the zone setting) in calendar seconds
+    qint64 offsetSeconds = 0;     // seconds since the path's first point
+    QByteArray position;          // Latin-1, e.g. N31°50.1234',E118°46.5678'; empty = not a fix
     qint32 zoneOffset = 8 * 3600; // seconds east of UTC in force at the fix
-    qint32 segment = 0;       // points of different segments are never joined
+    qint32 segment = 0;           // points of different segments are never joined
 
     qint64 utcSeconds() const { return localSeconds - zoneOffset; } // the fix's instant
 

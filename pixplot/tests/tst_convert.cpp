@@ -34,9 +34,10 @@ QStringList crlfLines(const QByteArray &bytes)
 void compareLines(const QStringList &actual, const QStringList &expected)
 {
     for (qsizetype i = 0; i < qMin(actual.size(), expected.size()); ++i)
-        QVERIFY2(actual[i] == expected[i],
-                 qPrintable(QStringLiteral("line %1:\n got  [%2]\n want [%3]")
-                                .arg(i + 1).arg(actual[i], expected[i])));
+        QVERIFY2(
+            actual[i] == expected[i],
+            qPrintable(
+                QStringLiteral("line %1:\n got  [%2]\n want [%3]").arg(i + 1).arg(actual[i], expected[i])));
     QCOMPARE(actual.size(), expected.size());
 }
 
@@ -146,8 +147,9 @@ void TestConvert::htmlThreePointsLineByLine()
         QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>"),
         QStringLiteral("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
                        "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"),
-        QStringLiteral("<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:v=\"urn:schemas-microsoft-com:vml\" "
-                       "lang=\"ja\" xml:lang=\"ja\">"),
+        QStringLiteral(
+            "<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:v=\"urn:schemas-microsoft-com:vml\" "
+            "lang=\"ja\" xml:lang=\"ja\">"),
         QStringLiteral("<head>"),
         QStringLiteral("    <meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"),
         QStringLiteral("    <meta http-equiv=\"Content-Script-Type\" content=\"text/javascript\" />"),
@@ -228,10 +230,12 @@ void TestConvert::htmlOnePointCentreBoundsAndPush()
     p.timeSpan = QStringLiteral("x to x");
     const QStringList lines = HtmlPageLines(p, {});
     QCOMPARE(lines.size(), 67);
-    QCOMPARE(lines[39], QStringLiteral("map.setCenter(new GLatLng(25.04,121.5),map.getBoundsZoomLevel("
-                                       "new GLatLngBounds(new GLatLng(25.04,121.5),new GLatLng(25.04,121.5))));"));
+    QCOMPARE(lines[39],
+             QStringLiteral("map.setCenter(new GLatLng(25.04,121.5),map.getBoundsZoomLevel("
+                            "new GLatLngBounds(new GLatLng(25.04,121.5),new GLatLng(25.04,121.5))));"));
     QCOMPARE(lines[44], QStringLiteral("    points.push(new GLatLng(25.04,121.5));"));
-    QCOMPARE(lines[45], QStringLiteral("map.addOverlay(new GPolyline(points.slice(0,1),'#00FF00', 5, 0.5));"));
+    QCOMPARE(lines[45],
+             QStringLiteral("map.addOverlay(new GPolyline(points.slice(0,1),'#00FF00', 5, 0.5));"));
 }
 
 void TestConvert::htmlOffsetsGoToTheirCoordinates()
@@ -240,7 +244,8 @@ void TestConvert::htmlOffsetsGoToTheirCoordinates()
     const QStringList lines = HtmlPageLines(threePoints(), {0.003265375977, 0.0015125498454});
     QCOMPARE(lines[44], QStringLiteral("    points.push(new GLatLng(31.8369025498454,118.779395375977));"));
     QCOMPARE(lines[46], QStringLiteral("    points.push(new GLatLng(31.8385125498454,118.783265375977));"));
-    QVERIFY(lines[39].startsWith(QStringLiteral("map.setCenter(new GLatLng(31.8369025498454,118.779395375977),")));
+    QVERIFY(lines[39].startsWith(
+        QStringLiteral("map.setCenter(new GLatLng(31.8369025498454,118.779395375977),")));
 }
 
 void TestConvert::htmlGreenLineSpansWholePath_data()
@@ -264,14 +269,16 @@ void TestConvert::htmlGreenLineSpansWholePath()
     QCOMPARE(lines.size(), 66 + count);
     const int pushes = int(lines.filter(QStringLiteral("points.push(")).size());
     QCOMPARE(pushes, count);
-    QCOMPARE(lines[44 + count],
-             QStringLiteral("map.addOverlay(new GPolyline(points.slice(0,%1),'#00FF00', 5, 0.5));").arg(count));
+    QCOMPARE(
+        lines[44 + count],
+        QStringLiteral("map.addOverlay(new GPolyline(points.slice(0,%1),'#00FF00', 5, 0.5));").arg(count));
     QCOMPARE(lines[45 + count],
              QStringLiteral("map.addOverlay(new GPolyline(points.slice(1043, 1072),'#00ffff', 5, 0.5));"));
-    QCOMPARE(lines[43 + count], QStringLiteral("    points.push(%1);")
-                                    .arg(QStringLiteral("new GLatLng(%1,%2)")
-                                             .arg(31.0 + (count - 1) * 0.0001, 0, 'g', 15)
-                                             .arg(118.0 + (count - 1) * 0.0001, 0, 'g', 15)));
+    QCOMPARE(lines[43 + count],
+             QStringLiteral("    points.push(%1);")
+                 .arg(QStringLiteral("new GLatLng(%1,%2)")
+                          .arg(31.0 + (count - 1) * 0.0001, 0, 'g', 15)
+                          .arg(118.0 + (count - 1) * 0.0001, 0, 'g', 15)));
 }
 
 void TestConvert::offsetText_data()
@@ -317,9 +324,12 @@ void TestConvert::presetTexts_data()
     QTest::addColumn<int>("preset");
     QTest::addColumn<QString>("latitude");
     QTest::addColumn<QString>("longitude");
-    QTest::newRow("none") << int(Preset::None) << "0.0" << "0.0";
-    QTest::newRow("map view") << int(Preset::MapView) << "0.0015125498454" << "0.003265375977";
-    QTest::newRow("satellite view") << int(Preset::SatelliteView) << "0.003766666" << "-0.00145";
+    QTest::newRow("none") << int(Preset::None) << "0.0"
+                          << "0.0";
+    QTest::newRow("map view") << int(Preset::MapView) << "0.0015125498454"
+                              << "0.003265375977";
+    QTest::newRow("satellite view") << int(Preset::SatelliteView) << "0.003766666"
+                                    << "-0.00145";
 }
 
 void TestConvert::presetTexts()
@@ -395,7 +405,7 @@ void TestConvert::writtenAsUtf8WithCrLf()
     QVERIFY(bytes.endsWith("</kml>\r\n"));
     QVERIFY(!bytes.startsWith("\xEF\xBB\xBF")); // no byte order mark before <?xml
     QCOMPARE(bytes.count("\r\n"), qsizetype(lines.size()));
-    QCOMPARE(bytes.count('\n'), qsizetype(lines.size())); // no bare LF
+    QCOMPARE(bytes.count('\n'), qsizetype(lines.size()));                           // no bare LF
     QVERIFY(bytes.contains("14:05:00 \xE8\xB7\xAF\xE5\xBE\x84</description>\r\n")); // 路径 in UTF-8
     QCOMPARE(crlfLines(bytes), lines);
 }

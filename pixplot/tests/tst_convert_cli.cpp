@@ -9,17 +9,16 @@
 
 namespace {
 
-using fixtures::runPixplot;
 using fixtures::pixplotProgram;
 using fixtures::Run;
+using fixtures::runPixplot;
 using fixtures::writeFile;
 
 // Two fixes 1 minute apart: 31°50.1234'N 118°46.5678'E, then 31°50.2000'N 118°46.6000'E.
-const QByteArray kPath =
-    "$GPGGA,063000,3150.1234,N,11846.5678,E,1,08,1.0,10.0,M,0.0,M,,*00\r\n"
-    "$GPRMC,063000,A,3150.1234,N,11846.5678,E,0.0,0.0,010510,,,A*00\r\n"
-    "$GPRMC,063030,V,3150.1500,N,11846.5800,E,0.0,0.0,010510,,,A*00\r\n"
-    "$GPRMC,063100,A,3150.2000,N,11846.6000,E,0.0,0.0,010510,,,A*00\r\n";
+const QByteArray kPath = "$GPGGA,063000,3150.1234,N,11846.5678,E,1,08,1.0,10.0,M,0.0,M,,*00\r\n"
+                         "$GPRMC,063000,A,3150.1234,N,11846.5678,E,0.0,0.0,010510,,,A*00\r\n"
+                         "$GPRMC,063030,V,3150.1500,N,11846.5800,E,0.0,0.0,010510,,,A*00\r\n"
+                         "$GPRMC,063100,A,3150.2000,N,11846.6000,E,0.0,0.0,010510,,,A*00\r\n";
 
 // The line of a text file that starts with prefix (after indentation), or "".
 QString lineStartingWith(const QString &file, const QString &prefix)
@@ -34,8 +33,9 @@ QString lineStartingWith(const QString &file, const QString &prefix)
 // Columns of the corpus's nmea/expected.tsv for one file.
 QHash<QString, QString> expectedRow(const QString &file)
 {
-    const QStringList lines = QString::fromUtf8(
-        testsupport::readAll(testsupport::corpusDir() + QStringLiteral("/nmea/expected.tsv"))).split('\n');
+    const QStringList lines = QString::fromUtf8(testsupport::readAll(testsupport::corpusDir()
+                                                                     + QStringLiteral("/nmea/expected.tsv")))
+                                  .split('\n');
     if (lines.isEmpty())
         return {};
     const QStringList head = lines.first().split('\t');
@@ -107,7 +107,8 @@ void TestConvertCli::kmlBesideThePathFile()
     QCOMPARE(r.out, QStringLiteral("KML文件已保存到\n%1！\n\n共 2个轨迹点。\n").arg(kml));
     QCOMPARE(lineStartingWith(kml, QStringLiteral("<description>2")),
              QStringLiteral("<description>2010-05-01 14:30:00 to 2010-05-01 14:31:00</description>"));
-    QCOMPARE(lineStartingWith(kml, QStringLiteral("<name>2")), QStringLiteral("<name>2 Point's Track</name>"));
+    QCOMPARE(lineStartingWith(kml, QStringLiteral("<name>2")),
+             QStringLiteral("<name>2 Point's Track</name>"));
     QCOMPARE(lineStartingWith(kml, QStringLiteral("118.77613,")), QStringLiteral("118.77613,31.83539,0"));
     QCOMPARE(lineStartingWith(kml, QStringLiteral("118.776666")),
              QStringLiteral("118.776666666667,31.8366666666667,0"));
@@ -118,8 +119,8 @@ void TestConvertCli::kmlOffsets()
     const QString path = file(QStringLiteral("trip.txt"));
     QVERIFY(writeFile(path, kPath));
     const Run r = runPixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"),
-                           QStringLiteral("--lat-offset"), QStringLiteral("0.5"),
-                           QStringLiteral("--lon-offset=-0.25")});
+                              QStringLiteral("--lat-offset"), QStringLiteral("0.5"),
+                              QStringLiteral("--lon-offset=-0.25")});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     const QString kml = file(QStringLiteral("trip.kml"));
     QCOMPARE(lineStartingWith(kml, QStringLiteral("<coordinates>118")),
@@ -130,8 +131,7 @@ void TestConvertCli::htmlPresetsAndOffsets_data()
 {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("firstPush");
-    QTest::newRow("no options") << QStringList{}
-                                << "points.push(new GLatLng(31.83539,118.77613));";
+    QTest::newRow("no options") << QStringList{} << "points.push(new GLatLng(31.83539,118.77613));";
     QTest::newRow("none") << QStringList{QStringLiteral("--preset"), QStringLiteral("none")}
                           << "points.push(new GLatLng(31.83539,118.77613));";
     QTest::newRow("map") << QStringList{QStringLiteral("--preset"), QStringLiteral("map")}
@@ -153,7 +153,8 @@ void TestConvertCli::htmlPresetsAndOffsets()
     QFETCH(QString, firstPush);
     const QString path = file(QStringLiteral("trip.txt"));
     QVERIFY(writeFile(path, kPath));
-    const Run r = runPixplot(QStringList{QStringLiteral("--path"), path, QStringLiteral("--to-html")} + options);
+    const Run r =
+        runPixplot(QStringList{QStringLiteral("--path"), path, QStringLiteral("--to-html")} + options);
     QVERIFY2(r.code == 0, qPrintable(r.err));
     const QString html = file(QStringLiteral("trip.html"));
     QCOMPARE(r.out, QStringLiteral("HTML 视图方式文件已保存到\n%1！\n").arg(html));
@@ -177,7 +178,8 @@ void TestConvertCli::existingFileRefusedUnlessOverwrite()
     QVERIFY2(r.err.contains(kml), qPrintable(r.err));
     QCOMPARE(testsupport::readAll(kml), QByteArray("mine\r\n"));
 
-    r = runPixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--overwrite")});
+    r = runPixplot(
+        {QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--overwrite")});
     QVERIFY2(r.code == 0, qPrintable(r.err));
     QVERIFY(testsupport::readAll(kml).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"));
 }
@@ -187,7 +189,8 @@ void TestConvertCli::nothingWrittenWhenOneTargetExists()
     const QString path = file(QStringLiteral("trip.txt"));
     QVERIFY(writeFile(path, kPath));
     QVERIFY(writeFile(file(QStringLiteral("trip.html")), "page"));
-    const Run r = runPixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--to-html")});
+    const Run r =
+        runPixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--to-html")});
     QCOMPARE(r.code, 1);
     QVERIFY(!QFileInfo::exists(file(QStringLiteral("trip.kml"))));
     QCOMPARE(testsupport::readAll(file(QStringLiteral("trip.html"))), QByteArray("page"));
@@ -202,11 +205,12 @@ void TestConvertCli::usageErrors_data()
                                                    QStringLiteral("terrain")};
     QTest::newRow("preset for kml") << QStringList{QStringLiteral("--to-kml"), QStringLiteral("--preset"),
                                                    QStringLiteral("map")};
-    QTest::newRow("offset not a number") << QStringList{QStringLiteral("--to-kml"), QStringLiteral("--lat-offset"),
-                                                        QStringLiteral("abc")};
-    QTest::newRow("offset with comma") << QStringList{QStringLiteral("--to-html"), QStringLiteral("--lon-offset"),
-                                                      QStringLiteral("0,5")};
-    QTest::newRow("offset without a conversion") << QStringList{QStringLiteral("--lat-offset"), QStringLiteral("1")};
+    QTest::newRow("offset not a number")
+        << QStringList{QStringLiteral("--to-kml"), QStringLiteral("--lat-offset"), QStringLiteral("abc")};
+    QTest::newRow("offset with comma")
+        << QStringList{QStringLiteral("--to-html"), QStringLiteral("--lon-offset"), QStringLiteral("0,5")};
+    QTest::newRow("offset without a conversion")
+        << QStringList{QStringLiteral("--lat-offset"), QStringLiteral("1")};
     // A map page and a conversion are two commands: neither is written.
     for (const char *conversion : {"--to-kml", "--to-html"})
         QTest::newRow(conversion) << QStringList{QString::fromLatin1(conversion), QStringLiteral("--to-map"),
@@ -232,8 +236,9 @@ void TestConvertCli::badPathFile_data()
     QTest::addColumn<QByteArray>("content");
     QTest::newRow("missing file") << false << QByteArray();
     QTest::newRow("no accepted fix") << true
-                                     << QByteArray("$GPRMC,063030,V,3150.1500,N,11846.5800,E,0,0,010510,,,A*00\r\n"
-                                                   "garbage line\r\n\r\n");
+                                     << QByteArray(
+                                            "$GPRMC,063030,V,3150.1500,N,11846.5800,E,0,0,010510,,,A*00\r\n"
+                                            "garbage line\r\n\r\n");
     QTest::newRow("empty file") << true << QByteArray();
 }
 
@@ -244,7 +249,8 @@ void TestConvertCli::badPathFile()
     const QString path = file(QStringLiteral("trip.txt"));
     if (exists)
         QVERIFY(writeFile(path, content));
-    const Run r = runPixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--to-html")});
+    const Run r =
+        runPixplot({QStringLiteral("--path"), path, QStringLiteral("--to-kml"), QStringLiteral("--to-html")});
     QCOMPARE(r.code, 1);
     QVERIFY2(r.err.contains(path), qPrintable(r.err));
     QVERIFY(!QFileInfo::exists(file(QStringLiteral("trip.kml"))));
@@ -285,13 +291,13 @@ void TestConvertCli::corpusLogReadBackByGpsbabel()
     // unicsv lists the two pins, then the track points when asked with -t;
     // count them through the track read.
     QByteArray track;
-    QCOMPARE(testsupport::runProgram(QStringLiteral("gpsbabel"),
-                                     {QStringLiteral("-t"), QStringLiteral("-i"), QStringLiteral("kml"),
-                                      QStringLiteral("-f"), file(QStringLiteral("log.kml")),
-                                      QStringLiteral("-o"), QStringLiteral("unicsv"), QStringLiteral("-F"),
-                                      QStringLiteral("-")},
-                                     &track, &err),
-             0);
+    QCOMPARE(
+        testsupport::runProgram(QStringLiteral("gpsbabel"),
+                                {QStringLiteral("-t"), QStringLiteral("-i"), QStringLiteral("kml"),
+                                 QStringLiteral("-f"), file(QStringLiteral("log.kml")), QStringLiteral("-o"),
+                                 QStringLiteral("unicsv"), QStringLiteral("-F"), QStringLiteral("-")},
+                                &track, &err),
+        0);
     QStringList rows = QString::fromUtf8(track).split('\n', Qt::SkipEmptyParts);
     QVERIFY(!rows.isEmpty());
     rows.removeFirst(); // header
@@ -303,8 +309,10 @@ void TestConvertCli::corpusLogReadBackByGpsbabel()
     QVERIFY2(std::fabs(first.value(1).toDouble() - nmeaDegrees(fix[3], 2)) < 1e-6, qPrintable(rows.first()));
     QVERIFY2(std::fabs(first.value(2).toDouble() - nmeaDegrees(fix[5], 3)) < 1e-6, qPrintable(rows.first()));
     // ... and lies within a few metres of where gpsbabel puts the log's first fix.
-    QVERIFY(std::fabs(first.value(1).toDouble() - expected.value(QStringLiteral("first_lat")).toDouble()) < 1e-4);
-    QVERIFY(std::fabs(first.value(2).toDouble() - expected.value(QStringLiteral("first_lon")).toDouble()) < 1e-4);
+    QVERIFY(std::fabs(first.value(1).toDouble() - expected.value(QStringLiteral("first_lat")).toDouble())
+            < 1e-4);
+    QVERIFY(std::fabs(first.value(2).toDouble() - expected.value(QStringLiteral("first_lon")).toDouble())
+            < 1e-4);
 
     QStringList pins = QString::fromUtf8(gpx).split('\n', Qt::SkipEmptyParts);
     QVERIFY(pins.size() >= 3);

@@ -36,7 +36,10 @@ PathInput steppedPath(int count)
     return p;
 }
 
-bool near(double a, double b) { return std::fabs(a - b) < 1e-9; }
+bool near(double a, double b)
+{
+    return std::fabs(a - b) < 1e-9;
+}
 
 struct LatLon {
     double lat = 0, lon = 0;
@@ -84,10 +87,15 @@ QString writeInto(const QTemporaryDir &dir, const QString &name, const QStringLi
 
 QStringList chromiumArgs(const QString &profileDir)
 {
-    return {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
-            QStringLiteral("--disable-quic"), QStringLiteral("--no-first-run"),
-            QStringLiteral("--disable-background-networking"), QStringLiteral("--disable-component-update"),
-            QStringLiteral("--disable-sync"), QStringLiteral("--user-data-dir=") + profileDir,
+    return {QStringLiteral("--headless"),
+            QStringLiteral("--no-sandbox"),
+            QStringLiteral("--disable-gpu"),
+            QStringLiteral("--disable-quic"),
+            QStringLiteral("--no-first-run"),
+            QStringLiteral("--disable-background-networking"),
+            QStringLiteral("--disable-component-update"),
+            QStringLiteral("--disable-sync"),
+            QStringLiteral("--user-data-dir=") + profileDir,
             QStringLiteral("--dump-dom")};
 }
 
@@ -130,11 +138,11 @@ void TestConvertPeers::gpsbabelReadsKml()
     const QString kml = writeInto(dir, QStringLiteral("path.kml"), KmlDocumentLines(path, {dLon, dLat}));
 
     QByteArray out, err;
-    const int rc = testsupport::runProgram(
-        QStringLiteral("gpsbabel"),
-        {QStringLiteral("-i"), QStringLiteral("kml"), QStringLiteral("-f"), kml, QStringLiteral("-o"),
-         QStringLiteral("gpx"), QStringLiteral("-F"), QStringLiteral("-")},
-        &out, &err);
+    const int rc = testsupport::runProgram(QStringLiteral("gpsbabel"),
+                                           {QStringLiteral("-i"), QStringLiteral("kml"), QStringLiteral("-f"),
+                                            kml, QStringLiteral("-o"), QStringLiteral("gpx"),
+                                            QStringLiteral("-F"), QStringLiteral("-")},
+                                           &out, &err);
     QVERIFY2(rc == 0, err.constData());
     const GpxContent gpx = parseGpx(out);
 
@@ -150,8 +158,10 @@ void TestConvertPeers::gpsbabelReadsKml()
 
     QCOMPARE(gpx.trackPoints.size(), count);
     for (int i = 0; i < count; ++i) {
-        QVERIFY2(near(gpx.trackPoints[i].lat, path.points[i].latitude + dLat), qPrintable(QString::number(i)));
-        QVERIFY2(near(gpx.trackPoints[i].lon, path.points[i].longitude + dLon), qPrintable(QString::number(i)));
+        QVERIFY2(near(gpx.trackPoints[i].lat, path.points[i].latitude + dLat),
+                 qPrintable(QString::number(i)));
+        QVERIFY2(near(gpx.trackPoints[i].lon, path.points[i].longitude + dLon),
+                 qPrintable(QString::number(i)));
     }
 }
 
@@ -176,13 +186,13 @@ void TestConvertPeers::xmllintFindsWellFormed()
     PathInput path = steppedPath(count);
     // Text the user controls ends up in the documents; it must not break them.
     path.timeSpan = QStringLiteral("2010-05-01 14:03:22 to 2010-05-02 00:00:00");
-    const QString file = page ? writeInto(dir, QStringLiteral("p.html"), HtmlPageLines(path, {0.001, -0.002}))
-                              : writeInto(dir, QStringLiteral("p.kml"), KmlDocumentLines(path, {0.001, -0.002}));
+    const QString file = page
+        ? writeInto(dir, QStringLiteral("p.html"), HtmlPageLines(path, {0.001, -0.002}))
+        : writeInto(dir, QStringLiteral("p.kml"), KmlDocumentLines(path, {0.001, -0.002}));
     QByteArray out, err;
     // --nonet: the page's DTD is never fetched; well-formedness needs no DTD.
-    const int rc = testsupport::runProgram(QStringLiteral("xmllint"),
-                                           {QStringLiteral("--noout"), QStringLiteral("--nonet"), file},
-                                           &out, &err);
+    const int rc = testsupport::runProgram(
+        QStringLiteral("xmllint"), {QStringLiteral("--noout"), QStringLiteral("--nonet"), file}, &out, &err);
     QVERIFY2(rc == 0, err.constData());
     QVERIFY2(err.isEmpty(), err.constData());
 }
@@ -218,16 +228,16 @@ void TestConvertPeers::browserDrawsPage()
     pageText.replace(m.capturedStart(1), m.capturedLength(1), QStringLiteral("mapapi_standin.js"));
     const QString copy = dir.filePath(QStringLiteral("local.html"));
     QVERIFY(WriteDocument(copy, {pageText}));
-    const QString standin = qEnvironmentVariable("SUITE_SOURCE_DIR")
-                            + QStringLiteral("/pixplot/tests/data/mapapi_standin.js");
+    const QString standin =
+        qEnvironmentVariable("SUITE_SOURCE_DIR") + QStringLiteral("/pixplot/tests/data/mapapi_standin.js");
     QVERIFY2(QFile::copy(standin, dir.filePath(QStringLiteral("mapapi_standin.js"))), qPrintable(standin));
 
     QTemporaryDir profile;
     QVERIFY(profile.isValid());
     QByteArray dom, err;
-    const int rc = testsupport::runProgram(QStringLiteral("chromium"),
-                                           chromiumArgs(profile.path()) << QUrl::fromLocalFile(copy).toString(),
-                                           &dom, &err, 120000);
+    const int rc = testsupport::runProgram(
+        QStringLiteral("chromium"), chromiumArgs(profile.path()) << QUrl::fromLocalFile(copy).toString(),
+        &dom, &err, 120000);
     QVERIFY2(rc == 0, err.right(2000).constData());
 
     // The title line.
@@ -244,7 +254,8 @@ void TestConvertPeers::browserDrawsPage()
     const QRegularExpressionMatch l = logPre.match(domText);
     QVERIFY2(l.hasMatch(), "load() never reached the map script");
     QString json = l.captured(1);
-    json.replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+    json.replace(QStringLiteral("&lt;"), QStringLiteral("<"))
+        .replace(QStringLiteral("&gt;"), QStringLiteral(">"));
     json.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
     QJsonParseError perr;
     const QJsonArray log = QJsonDocument::fromJson(json.toUtf8(), &perr).array();
@@ -272,8 +283,9 @@ void TestConvertPeers::browserDrawsPage()
     QCOMPARE(map.value(QLatin1String("container")).toString(), QStringLiteral("map"));
     QCOMPARE(map.value(QLatin1String("width")).toDouble(), 900.0);
     QCOMPARE(map.value(QLatin1String("height")).toDouble(), 768.0);
-    QCOMPARE(controls, (QStringList{QStringLiteral("GLargeMapControl"), QStringLiteral("GMapTypeControl"),
-                                    QStringLiteral("GScaleControl"), QStringLiteral("GOverviewMapControl")}));
+    QCOMPARE(controls,
+             (QStringList{QStringLiteral("GLargeMapControl"), QStringLiteral("GMapTypeControl"),
+                          QStringLiteral("GScaleControl"), QStringLiteral("GOverviewMapControl")}));
     QVERIFY(calls.contains(QStringLiteral("setMapType")));
     QVERIFY(calls.contains(QStringLiteral("enableDoubleClickZoom")));
     QVERIFY(calls.contains(QStringLiteral("GKeyboardHandler")));

@@ -3,9 +3,9 @@
 
 namespace {
 
-using fixtures::runPixplot;
 using fixtures::pixplotProgram;
 using fixtures::Run;
+using fixtures::runPixplot;
 using fixtures::writeBytes;
 
 // The smallest JPEG skeleton with an Intel-order EXIF block that holds only
@@ -13,9 +13,9 @@ using fixtures::writeBytes;
 QByteArray photoWithTime(const QByteArray &time)
 {
     QByteArray tiff("II*\0\x08\0\0\0", 8);
-    tiff += QByteArray("\x01\0", 2);                               // one entry
-    tiff += QByteArray("\x03\x90\x02\0\x14\0\0\0\x1A\0\0\0", 12);  // 0x9003 ASCII x20 at 26
-    tiff += QByteArray(4, 0);                                      // no next directory
+    tiff += QByteArray("\x01\0", 2);                              // one entry
+    tiff += QByteArray("\x03\x90\x02\0\x14\0\0\0\x1A\0\0\0", 12); // 0x9003 ASCII x20 at 26
+    tiff += QByteArray(4, 0);                                     // no next directory
     tiff += time + QByteArray(1, 0);
     QByteArray out("\xFF\xD8\xFF\xE1", 4);
     out += char(0);
@@ -26,8 +26,7 @@ QByteArray photoWithTime(const QByteArray &time)
 
 } // namespace
 
-class TestCoreCli : public fixtures::FolderTest
-{
+class TestCoreCli : public fixtures::FolderTest {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -92,8 +91,11 @@ void TestCoreCli::readPath()
                                     "$GNRMC,160101.00,A,4527.458,S,16709.165,W,0.0,0.0,311210,,\r\n");
     const Run r = runPixplot({"--read-path", path});
     QCOMPARE(r.code, 0);
-    QCOMPARE(r.out, QString("记录0001\t2010-12-31 23:59:59\tN31°50.1234',E118°46.5678'\t0\t118.77613\t31.83539\n"
-                            "记录0002\t2011-01-01 00:01:01\tS45°27.458',W167°09.165'\t62\t-167.15275\t-45.4576333333333\n"));
+    QCOMPARE(
+        r.out,
+        QString(
+            "记录0001\t2010-12-31 23:59:59\tN31°50.1234',E118°46.5678'\t0\t118.77613\t31.83539\n"
+            "记录0002\t2011-01-01 00:01:01\tS45°27.458',W167°09.165'\t62\t-167.15275\t-45.4576333333333\n"));
     QVERIFY(r.err.isEmpty() || !r.err.contains(path));
 
     const QString empty = writeBytes(*dir, "empty.txt", "no fixes here\n");

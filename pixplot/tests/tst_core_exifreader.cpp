@@ -17,20 +17,19 @@ struct TestEntry {
     quint16 type = 0;
     quint32 count = 0;
     QByteArray data;
-    int dirRef = -1;         // LONG value = offset of that directory
-    qint64 rawOffset = -1;   // value offset written as is, no data stored
+    int dirRef = -1;       // LONG value = offset of that directory
+    qint64 rawOffset = -1; // value offset written as is, no data stored
 };
 
 struct TestDir {
     QList<TestEntry> entries;
-    int next = -1;           // index of the chained directory, -1 = none
-    qint64 rawNext = -1;     // next-IFD offset written as is
+    int next = -1;       // index of the chained directory, -1 = none
+    qint64 rawNext = -1; // next-IFD offset written as is
 };
 
-class TiffWriter
-{
+class TiffWriter {
 public:
-    explicit TiffWriter(bool intel) : intel(intel) {}
+    explicit TiffWriter(bool intel) : intel(intel) { }
 
     QByteArray u16(quint32 v) const
     {
@@ -87,8 +86,7 @@ public:
                         data += char(0);
                 }
             }
-            const quint32 next = d.rawNext >= 0 ? quint32(d.rawNext)
-                                                : d.next >= 0 ? dirOffset[d.next] : 0;
+            const quint32 next = d.rawNext >= 0 ? quint32(d.rawNext) : d.next >= 0 ? dirOffset[d.next] : 0;
             out += u32(next);
             out += data;
         }
@@ -180,8 +178,7 @@ QByteArray overlappingDirectories(int dirs)
 
 } // namespace
 
-class TestExifReader : public fixtures::FolderTest
-{
+class TestExifReader : public fixtures::FolderTest {
     Q_OBJECT
 private slots:
     void valueDecoding_data();
@@ -228,7 +225,8 @@ void TestExifReader::valueDecoding_data()
          QByteArray("\x07\x00\x00\x00", 4), QString("07000000"), false);
     both("SBYTE x2 in entry", 6, 2, QByteArray("\xFF\x10\x00\x00", 4), QString("000010FF"),
          QByteArray("\xFF\x10\x00\x00", 4), QString("FF100000"), false);
-    both("UNDEFINED ExifVersion", 7, 4, QByteArray("0230"), QString("0320"), QByteArray("0230"), QString("0230"), false);
+    both("UNDEFINED ExifVersion", 7, 4, QByteArray("0230"), QString("0320"), QByteArray("0230"),
+         QString("0230"), false);
     both("ASCII in entry keeps zeros", 2, 3, QByteArray("ab\0\0", 4), QString::fromLatin1("\0\0ba", 4),
          QByteArray("ab\0\0", 4), QString::fromLatin1("ab\0\0", 4), false);
     both("SHORT Orientation 6", 3, 1, QByteArray("\x06\x00\x00\x00", 4), QVariant(qint64(6)),
@@ -242,10 +240,13 @@ void TestExifReader::valueDecoding_data()
          QVariant(qint64(2147483648LL)), false);
     both("LONG max", 4, 1, le32(0xFFFFFFFFu), QVariant(qint64(4294967295LL)), be32(0xFFFFFFFFu),
          QVariant(qint64(4294967295LL)), false);
-    both("SLONG negative", 9, 1, le32(quint32(-5)), QVariant(qint64(-5)), be32(quint32(-5)), QVariant(qint64(-5)), false);
+    both("SLONG negative", 9, 1, le32(quint32(-5)), QVariant(qint64(-5)), be32(quint32(-5)),
+         QVariant(qint64(-5)), false);
     both("SHORT x3 outside", 3, 3, QByteArray("\x01\x02\x03\x04\x05\x06", 6), QString("123"),
          QByteArray("\x01\x02\x03\x04\x05\x06", 6), QString("321"), true);
-    both("BYTE x6 outside", 1, 6, QByteArray("\x01\x02\x03\x0A\xFF\x00", 6), QString("12310255" "0"),
+    both("BYTE x6 outside", 1, 6, QByteArray("\x01\x02\x03\x0A\xFF\x00", 6),
+         QString("12310255"
+                 "0"),
          QByteArray("\x01\x02\x03\x0A\xFF\x00", 6), QString("123102550"), true);
     both("LONG x2 renders two single bytes", 4, 2, QByteArray("\x0A\x0B\x0C\x0D\x0E\x0F\x10\x11", 8),
          QString("1011"), QByteArray("\x0A\x0B\x0C\x0D\x0E\x0F\x10\x11", 8), QString("1011"), true);
@@ -254,10 +255,12 @@ void TestExifReader::valueDecoding_data()
     both("ASCII outside drops its terminator", 2, 6, ascii("abcde"), QString("abcde"), ascii("abcde"),
          QString("abcde"), true);
     both("ASCII outside without terminator", 2, 19, ascii("2010:05:01 12:34:56", false),
-         QString("2010:05:01 12:34:56"), ascii("2010:05:01 12:34:56", false), QString("2010:05:01 12:34:56"), true);
-    both("UNDEFINED outside drops last byte", 7, 6, QByteArray("abcdef"), QString("abcde"), QByteArray("abcdef"),
-         QString("abcde"), true);
-    both("RATIONAL XResolution", 5, 1, le32(72) + le32(1), QVariant(), be32(72) + be32(1), QString("72/1"), true);
+         QString("2010:05:01 12:34:56"), ascii("2010:05:01 12:34:56", false), QString("2010:05:01 12:34:56"),
+         true);
+    both("UNDEFINED outside drops last byte", 7, 6, QByteArray("abcdef"), QString("abcde"),
+         QByteArray("abcdef"), QString("abcde"), true);
+    both("RATIONAL XResolution", 5, 1, le32(72) + le32(1), QVariant(), be32(72) + be32(1), QString("72/1"),
+         true);
     both("RATIONAL x2 reads the first", 5, 2, le32(1) + le32(2) + le32(3) + le32(4), QVariant(),
          be32(1) + be32(2) + be32(3) + be32(4), QString("1/2"), true);
     both("RATIONAL of 2^31", 5, 1, le32(0x80000000u) + le32(1), QVariant(), be32(0x80000000u) + be32(1),
@@ -402,10 +405,14 @@ void TestExifReader::exifBlockSearch_data()
     QTest::newRow("FF E1 inside APP0") << jpeg(tiffA, app0) << true << "2002:02:02 02:02:02";
     QByteArray app0Junk("\xFF\xE0\x00\x08JFIF\xFF\xE1", 10);
     QTest::newRow("false FF E1 pair without Exif") << jpeg(tiffA, app0Junk) << false << "";
-    QTest::newRow("no FF E1 pair") << QByteArray("\xFF\xD8\xFF\xDB\x00\x04\x00\x00\xFF\xD9", 10) << false << "";
+    QTest::newRow("no FF E1 pair") << QByteArray("\xFF\xD8\xFF\xDB\x00\x04\x00\x00\xFF\xD9", 10) << false
+                                   << "";
     // Without any pair the reader looks at bytes 4..7 and a TIFF header at 10.
-    QTest::newRow("no pair, Exif at 4") << (QByteArray("\xFF\xD8\x00\x00" "Exif\0\0", 10) + tiffA) << true
-                                        << "2001:01:01 01:01:01";
+    QTest::newRow("no pair, Exif at 4") << (QByteArray("\xFF\xD8\x00\x00"
+                                                       "Exif\0\0",
+                                                       10)
+                                            + tiffA)
+                                        << true << "2001:01:01 01:01:01";
 }
 
 void TestExifReader::exifBlockSearch()
@@ -499,7 +506,8 @@ void TestExifReader::overlappingDirectoriesBoundedByFileSize()
     ExifReader reader;
     QCOMPARE(loadBytes(reader, file), int(ExifError::Overflow));
     QVERIFY(reader.decodedEntries() >= 65535); // the first directory is read whole
-    QVERIFY2(reader.decodedEntries() <= file.size() / 12, qPrintable(QString::number(reader.decodedEntries())));
+    QVERIFY2(reader.decodedEntries() <= file.size() / 12,
+             qPrintable(QString::number(reader.decodedEntries())));
     QVERIFY(reader.entries().size() <= file.size() / 12);
 
     // Through a file on disk (head first, then the whole file), as listing reads it.
@@ -576,13 +584,13 @@ void TestExifReader::valuesBeyondTheHead_data()
     const QByteArray time = ascii("2010:05:01 12:34:56");
     QByteArray app2("\xFF\xE2\x28\x02", 4);
     app2 += QByteArray(0x2800, 'i');
-    QTest::newRow("EXIF behind a 10 KB APP2") << photoWithTime(true, time).insert(2, app2) << 0
-                                              << "2010:05:01 12:34:56" << 3;
+    QTest::newRow("EXIF behind a 10 KB APP2")
+        << photoWithTime(true, time).insert(2, app2) << 0 << "2010:05:01 12:34:56" << 3;
     TestDir exif;
-    exif.entries = {asciiEntry(271, ascii("Maker")), {37500, 7, 9000, QByteArray(9000, 'm')},
-                    asciiEntry(36867, time)};
-    QTest::newRow("time behind a 9 KB maker note") << jpeg(TiffWriter(false).build({exif})) << 0
-                                                   << "2010:05:01 12:34:56" << 3;
+    exif.entries = {
+        asciiEntry(271, ascii("Maker")), {37500, 7, 9000, QByteArray(9000, 'm')}, asciiEntry(36867, time)};
+    QTest::newRow("time behind a 9 KB maker note")
+        << jpeg(TiffWriter(false).build({exif})) << 0 << "2010:05:01 12:34:56" << 3;
     QByteArray straddle("\xFF\xD8\xFF\xE0", 4);
     const int fill = 4096 - 1 - 6;
     straddle += char(fill >> 8);
@@ -590,7 +598,8 @@ void TestExifReader::valuesBeyondTheHead_data()
     straddle += QByteArray(fill - 2, 'j');
     straddle += photoWithTime(true, time).mid(2); // FF at 4095, E1 at 4096
     QTest::newRow("FF E1 across the head's end") << straddle << 0 << "2010:05:01 12:34:56" << 3;
-    QTest::newRow("100 KB without EXIF") << (QByteArray("\xFF\xD8", 2) + QByteArray(100000, 'x')) << 0 << "" << -1;
+    QTest::newRow("100 KB without EXIF")
+        << (QByteArray("\xFF\xD8", 2) + QByteArray(100000, 'x')) << 0 << "" << -1;
     TestDir far;
     far.entries = {asciiEntry(271, ascii("Maker")), {36867, 2, 20, {}, -1, 200000}};
     QByteArray farFile = jpeg(TiffWriter(true).build({far}));
@@ -633,34 +642,44 @@ void TestExifReader::readPhotoRecord_data()
     const QByteArray good = photoWithTime(true, ascii("2010:05:01 14:03:22"));
     QTest::newRow("lower-case jpg") << "a.jpg" << true << good << true << "2010-05-01 14:03:22";
     QTest::newRow("upper-case JPG") << "B.JPG" << true << good << true << "2010-05-01 14:03:22";
-    QTest::newRow("Motorola order") << "m.jpg" << true << photoWithTime(false, ascii("2012:02:29 00:00:00")) << true
-                                    << "2012-02-29 00:00:00";
+    QTest::newRow("Motorola order") << "m.jpg" << true << photoWithTime(false, ascii("2012:02:29 00:00:00"))
+                                    << true << "2012-02-29 00:00:00";
     QTest::newRow("png") << "c.png" << true << good << false << "";
     QTest::newRow("jpeg suffix") << "d.jpeg" << true << good << false << "";
     QTest::newRow("missing") << "gone.jpg" << false << QByteArray() << false << "";
-    QTest::newRow("no EXIF") << "e.jpg" << true << QByteArray("\xFF\xD8\xFF\xE0\x00\x02\xFF\xD9", 8) << true << "";
+    QTest::newRow("no EXIF") << "e.jpg" << true << QByteArray("\xFF\xD8\xFF\xE0\x00\x02\xFF\xD9", 8) << true
+                             << "";
     QTest::newRow("not a JPEG inside") << "f.jpg" << true << QByteArray("hello") << true << "";
     QTest::newRow("empty file") << "g.jpg" << true << QByteArray("") << true << "";
-    QTest::newRow("zero date") << "h.jpg" << true << photoWithTime(true, ascii("0000:00:00 00:00:00")) << true << "";
-    QTest::newRow("blanks and colons") << "i.jpg" << true << photoWithTime(true, ascii("    :  :     :  :  ")) << true << "";
-    QTest::newRow("no such day") << "j.jpg" << true << photoWithTime(true, ascii("2011:02:29 10:00:00")) << true << "";
-    QTest::newRow("19 bytes, no terminator") << "k.jpg" << true << photoWithTime(false, ascii("2010:05:01 14:03:22", false))
-                                             << true << "2010-05-01 14:03:22";
-    QTest::newRow("padded with zero bytes") << "p.jpg" << true
-                                            << photoWithTime(true, QByteArray("2010:05:01 14:03:22\0\0\0\0", 23))
-                                            << true << "2010-05-01 14:03:22";
+    QTest::newRow("zero date") << "h.jpg" << true << photoWithTime(true, ascii("0000:00:00 00:00:00")) << true
+                               << "";
+    QTest::newRow("blanks and colons")
+        << "i.jpg" << true << photoWithTime(true, ascii("    :  :     :  :  ")) << true << "";
+    QTest::newRow("no such day") << "j.jpg" << true << photoWithTime(true, ascii("2011:02:29 10:00:00"))
+                                 << true << "";
+    QTest::newRow("19 bytes, no terminator")
+        << "k.jpg" << true << photoWithTime(false, ascii("2010:05:01 14:03:22", false)) << true
+        << "2010-05-01 14:03:22";
+    QTest::newRow("padded with zero bytes")
+        << "p.jpg" << true << photoWithTime(true, QByteArray("2010:05:01 14:03:22\0\0\0\0", 23)) << true
+        << "2010-05-01 14:03:22";
     QTest::newRow("padded with zero bytes, Motorola")
         << "q.jpg" << true << photoWithTime(false, QByteArray("2012:02:29 23:59:59\0\0", 21)) << true
         << "2012-02-29 23:59:59";
     QTest::newRow("zero byte inside the time") << "r.jpg" << true
-                                               << photoWithTime(true, QByteArray("2010:05:01\0" "14:03:22\0", 20))
+                                               << photoWithTime(true,
+                                                                QByteArray("2010:05:01\0"
+                                                                           "14:03:22\0",
+                                                                           20))
                                                << true << "";
     QTest::newRow("negative bias, Motorola")
-        << "l.jpg"
-        << true << photoWithTime(false, ascii("2014:08:05 01:45:01"), {{37380, 10, 1, be32(quint32(-100)) + be32(100)}})
+        << "l.jpg" << true
+        << photoWithTime(false, ascii("2014:08:05 01:45:01"),
+                         {{37380, 10, 1, be32(quint32(-100)) + be32(100)}})
         << true << "2014-08-05 01:45:01";
     QTest::newRow("broken after the time")
-        << "n.jpg" << true << photoWithTime(true, ascii("2014:08:05 01:45:01"), {{37386, 2, 30, {}, -1, 88888}}) << true << "";
+        << "n.jpg" << true
+        << photoWithTime(true, ascii("2014:08:05 01:45:01"), {{37386, 2, 30, {}, -1, 88888}}) << true << "";
 }
 
 void TestExifReader::readPhotoRecord()
@@ -689,15 +708,21 @@ void TestExifReader::exiftoolWritten_data()
     QTest::addColumn<QString>("time");
     QTest::addColumn<QStringList>("extra");
     QTest::addColumn<QString>("bias"); // our ExposureBiasValue text, "" = not decoded
-    QTest::newRow("Intel") << "II" << "2010:05:01 14:03:22" << QStringList{} << "";
-    QTest::newRow("Motorola") << "MM" << "2012:02:29 23:59:59" << QStringList{} << "";
-    QTest::newRow("Motorola, bias -0.3 EV") << "MM" << "2014:08:05 01:45:01"
-                                            << QStringList{"-ExposureCompensation=-0.3"} << "-3/10";
-    QTest::newRow("Intel, bias -0.3 EV") << "II" << "2008:03:15 09:52:01"
-                                         << QStringList{"-ExposureCompensation=-0.3"} << "";
+    QTest::newRow("Intel") << "II"
+                           << "2010:05:01 14:03:22" << QStringList{} << "";
+    QTest::newRow("Motorola") << "MM"
+                              << "2012:02:29 23:59:59" << QStringList{} << "";
+    QTest::newRow("Motorola, bias -0.3 EV")
+        << "MM"
+        << "2014:08:05 01:45:01" << QStringList{"-ExposureCompensation=-0.3"} << "-3/10";
+    QTest::newRow("Intel, bias -0.3 EV")
+        << "II"
+        << "2008:03:15 09:52:01" << QStringList{"-ExposureCompensation=-0.3"} << "";
     QTest::newRow("Motorola, GPS and orientation")
-        << "MM" << "1999:12:31 23:59:59"
-        << QStringList{"-GPSLatitude=31.8353", "-GPSLatitudeRef=S", "-Orientation#=6", "-Make=Test Camera"} << "";
+        << "MM"
+        << "1999:12:31 23:59:59"
+        << QStringList{"-GPSLatitude=31.8353", "-GPSLatitudeRef=S", "-Orientation#=6", "-Make=Test Camera"}
+        << "";
 }
 
 void TestExifReader::exiftoolWritten()
@@ -735,7 +760,8 @@ void TestExifReader::exiftoolWritten()
     QCOMPARE(reader.intelOrder(), byteOrder == QLatin1String("II"));
     QCOMPARE(reader.Tag(36867).toString(), lines[0]);
     QCOMPARE(reader.Tag(37380).toString(), bias);
-    const PhotoRecord r = systemfinction::ReadPhotoRecord(QStringLiteral("shot.jpg"), dir->path() + QLatin1Char('/'));
+    const PhotoRecord r =
+        systemfinction::ReadPhotoRecord(QStringLiteral("shot.jpg"), dir->path() + QLatin1Char('/'));
     QCOMPARE(r.shotTime, QString(time).replace(4, 1, '-').replace(7, 1, '-'));
     QVERIFY(r.hasExif);
 }
@@ -755,7 +781,8 @@ void TestExifReader::corpusPhotos_data()
         return;
     const QStringList header = QString::fromUtf8(tsv.readLine()).trimmed().split(QLatin1Char('\t'));
     const qsizetype iFile = header.indexOf("file"), iOrder = header.indexOf("byte_order"),
-                    iTime = header.indexOf("date_time_original_exif"), iXmp = header.indexOf("xmp_before_exif");
+                    iTime = header.indexOf("date_time_original_exif"),
+                    iXmp = header.indexOf("xmp_before_exif");
     while (!tsv.atEnd()) {
         QString line = QString::fromUtf8(tsv.readLine());
         while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
@@ -763,8 +790,8 @@ void TestExifReader::corpusPhotos_data()
         const QStringList row = line.split(QLatin1Char('\t'));
         if (row.size() < header.size())
             continue;
-        QTest::newRow(qPrintable(row[iFile])) << folder + row[iFile] << row[iOrder] << row[iTime]
-                                              << (row[iXmp] == QLatin1String("yes"));
+        QTest::newRow(qPrintable(row[iFile]))
+            << folder + row[iFile] << row[iOrder] << row[iTime] << (row[iXmp] == QLatin1String("yes"));
     }
 }
 
@@ -782,7 +809,8 @@ void TestExifReader::corpusPhotos()
     QCOMPARE(r.fileName, info.fileName());
     // exiftool finds the block behind an XMP APP1; the first-FF-E1 rule does not.
     QString want = xmpFirst ? QString() : exifTime;
-    const bool realTime = QRegularExpression("^\\d{4}:\\d\\d:\\d\\d \\d\\d:\\d\\d:\\d\\d$").match(want).hasMatch()
+    const bool realTime =
+        QRegularExpression("^\\d{4}:\\d\\d:\\d\\d \\d\\d:\\d\\d:\\d\\d$").match(want).hasMatch()
         && systemfinction::ParseDateTimeText(QString(want).replace(4, 1, '-').replace(7, 1, '-')).has_value();
     if (!realTime)
         want.clear();

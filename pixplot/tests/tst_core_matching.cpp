@@ -39,8 +39,7 @@ Match referenceScan(const std::vector<qint64> &offsets, qint64 t, qint64 toleran
 
 Q_DECLARE_METATYPE(Outcome)
 
-class TestMatching : public QObject
-{
+class TestMatching : public QObject {
     Q_OBJECT
 private slots:
     void nearestPoint_data();
@@ -59,23 +58,39 @@ void TestMatching::nearestPoint_data()
     QTest::addColumn<qsizetype>("index");
     QTest::addColumn<qint64>("gap");
     const QList<qint64> tens{0, 10, 20};
-    QTest::newRow("tie goes to the later point") << tens << qint64(15) << qint64(120) << Outcome::Matched << qsizetype(2) << qint64(5);
-    QTest::newRow("earlier point strictly nearer") << tens << qint64(14) << qint64(120) << Outcome::Matched << qsizetype(1) << qint64(4);
-    QTest::newRow("later point nearer") << tens << qint64(16) << qint64(120) << Outcome::Matched << qsizetype(2) << qint64(4);
-    QTest::newRow("exact hit") << tens << qint64(10) << qint64(0) << Outcome::Matched << qsizetype(1) << qint64(0);
-    QTest::newRow("first point") << tens << qint64(0) << qint64(0) << Outcome::Matched << qsizetype(0) << qint64(0);
-    QTest::newRow("last point") << tens << qint64(20) << qint64(0) << Outcome::Matched << qsizetype(2) << qint64(0);
+    QTest::newRow("tie goes to the later point")
+        << tens << qint64(15) << qint64(120) << Outcome::Matched << qsizetype(2) << qint64(5);
+    QTest::newRow("earlier point strictly nearer")
+        << tens << qint64(14) << qint64(120) << Outcome::Matched << qsizetype(1) << qint64(4);
+    QTest::newRow("later point nearer")
+        << tens << qint64(16) << qint64(120) << Outcome::Matched << qsizetype(2) << qint64(4);
+    QTest::newRow("exact hit") << tens << qint64(10) << qint64(0) << Outcome::Matched << qsizetype(1)
+                               << qint64(0);
+    QTest::newRow("first point") << tens << qint64(0) << qint64(0) << Outcome::Matched << qsizetype(0)
+                                 << qint64(0);
+    QTest::newRow("last point") << tens << qint64(20) << qint64(0) << Outcome::Matched << qsizetype(2)
+                                << qint64(0);
     const QList<qint64> sparse{0, 1000};
-    QTest::newRow("120 s away matches at 120") << sparse << qint64(120) << qint64(120) << Outcome::Matched << qsizetype(0) << qint64(120);
-    QTest::newRow("121 s away fails at 120") << sparse << qint64(121) << qint64(120) << Outcome::BeyondTolerance << qsizetype(-1) << qint64(121);
-    QTest::newRow("near the later point") << sparse << qint64(880) << qint64(120) << Outcome::Matched << qsizetype(1) << qint64(120);
-    QTest::newRow("1 s past the period") << tens << qint64(21) << qint64(600) << Outcome::OutsidePeriod << qsizetype(-1) << qint64(0);
-    QTest::newRow("photo before the path") << tens << qint64(-1) << qint64(600) << Outcome::OutsidePeriod << qsizetype(-1) << qint64(0);
-    QTest::newRow("no path") << QList<qint64>{} << qint64(0) << qint64(600) << Outcome::OutsidePeriod << qsizetype(-1) << qint64(0);
-    QTest::newRow("one-point path") << QList<qint64>{0} << qint64(0) << qint64(0) << Outcome::Matched << qsizetype(0) << qint64(0);
-    QTest::newRow("repeated times take the first") << QList<qint64>{0, 5, 5, 5, 9} << qint64(5) << qint64(0) << Outcome::Matched << qsizetype(1) << qint64(0);
-    QTest::newRow("tie after repeated times") << QList<qint64>{0, 5, 5, 9} << qint64(7) << qint64(10) << Outcome::Matched << qsizetype(3) << qint64(2);
-    QTest::newRow("zero tolerance misses") << tens << qint64(11) << qint64(0) << Outcome::BeyondTolerance << qsizetype(-1) << qint64(1);
+    QTest::newRow("120 s away matches at 120")
+        << sparse << qint64(120) << qint64(120) << Outcome::Matched << qsizetype(0) << qint64(120);
+    QTest::newRow("121 s away fails at 120")
+        << sparse << qint64(121) << qint64(120) << Outcome::BeyondTolerance << qsizetype(-1) << qint64(121);
+    QTest::newRow("near the later point")
+        << sparse << qint64(880) << qint64(120) << Outcome::Matched << qsizetype(1) << qint64(120);
+    QTest::newRow("1 s past the period")
+        << tens << qint64(21) << qint64(600) << Outcome::OutsidePeriod << qsizetype(-1) << qint64(0);
+    QTest::newRow("photo before the path")
+        << tens << qint64(-1) << qint64(600) << Outcome::OutsidePeriod << qsizetype(-1) << qint64(0);
+    QTest::newRow("no path") << QList<qint64>{} << qint64(0) << qint64(600) << Outcome::OutsidePeriod
+                             << qsizetype(-1) << qint64(0);
+    QTest::newRow("one-point path") << QList<qint64>{0} << qint64(0) << qint64(0) << Outcome::Matched
+                                    << qsizetype(0) << qint64(0);
+    QTest::newRow("repeated times take the first") << QList<qint64>{0, 5, 5, 5, 9} << qint64(5) << qint64(0)
+                                                   << Outcome::Matched << qsizetype(1) << qint64(0);
+    QTest::newRow("tie after repeated times") << QList<qint64>{0, 5, 5, 9} << qint64(7) << qint64(10)
+                                              << Outcome::Matched << qsizetype(3) << qint64(2);
+    QTest::newRow("zero tolerance misses")
+        << tens << qint64(11) << qint64(0) << Outcome::BeyondTolerance << qsizetype(-1) << qint64(1);
 }
 
 void TestMatching::nearestPoint()
@@ -87,8 +102,8 @@ void TestMatching::nearestPoint()
     QFETCH(qsizetype, index);
     QFETCH(qint64, gap);
     const std::span<const qint64> span(offsets.constData(), size_t(offsets.size()));
-    for (const Match &m : {matching::nearestPoint(span, t, tolerance),
-                           matching::nearestPointScan(span, t, tolerance)}) {
+    for (const Match &m :
+         {matching::nearestPoint(span, t, tolerance), matching::nearestPointScan(span, t, tolerance)}) {
         QCOMPARE(m.outcome, outcome);
         QCOMPARE(m.index, index);
         if (outcome != Outcome::OutsidePeriod)

@@ -32,8 +32,7 @@ QList<qint64> offsets(const QList<PathPoint> &points)
 
 } // namespace
 
-class TestPathFile : public fixtures::FolderTest
-{
+class TestPathFile : public fixtures::FolderTest {
     Q_OBJECT
 private slots:
     void lineEnds_data();
@@ -49,8 +48,12 @@ private slots:
 void TestPathFile::lineEnds_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    const QList<QByteArray> lines{FixA, "$GPGGA,120000,3150.1234,N,11846.5678,E,1,08,0.9,545.4,M,46.9,M,,*47",
-                                  "", FixB, "$GPRMC,120030,V,3150.1234,N,11846.5678,E,,,010510,,", FixC};
+    const QList<QByteArray> lines{FixA,
+                                  "$GPGGA,120000,3150.1234,N,11846.5678,E,1,08,0.9,545.4,M,46.9,M,,*47",
+                                  "",
+                                  FixB,
+                                  "$GPRMC,120030,V,3150.1234,N,11846.5678,E,,,010510,,",
+                                  FixC};
     QTest::newRow("CR LF") << lines.join("\r\n") + "\r\n";
     QTest::newRow("LF") << lines.join("\n") + "\n";
     QTest::newRow("lone CR") << lines.join("\r") + "\r";
@@ -61,10 +64,10 @@ void TestPathFile::lineEnds_data()
     QByteArray split = lines[0] + "\r\n";
     split += QByteArray(block - split.size() - 1, 'x') + "\r\n";
     QTest::newRow("CR LF across blocks") << split + lines.mid(1).join("\r\n");
-    QTest::newRow("junk over three blocks") << lines[0] + "\n" + QByteArray(3 * block, '$') + "\r\n"
-                                                   + lines.mid(1).join("\r\n");
-    QTest::newRow("mixed") << lines[0] + "\n" + lines[1] + "\r\n" + lines[2] + "\r" + lines[3] + "\r\n\r\n" + lines[4]
-                                  + "\n" + lines[5];
+    QTest::newRow("junk over three blocks")
+        << lines[0] + "\n" + QByteArray(3 * block, '$') + "\r\n" + lines.mid(1).join("\r\n");
+    QTest::newRow("mixed") << lines[0] + "\n" + lines[1] + "\r\n" + lines[2] + "\r" + lines[3] + "\r\n\r\n"
+            + lines[4] + "\n" + lines[5];
 }
 
 void TestPathFile::lineEnds()
@@ -74,7 +77,8 @@ void TestPathFile::lineEnds()
     QList<PathPoint> points{PathPoint{1, 7, "stale"}};
     QString error;
     QVERIFY(pathfile::ReadPathFile(path, &points, &error));
-    QCOMPARE(times(points), (QStringList{"2010-05-01 20:00:00", "2010-05-01 20:00:01", "2010-05-01 20:01:01"}));
+    QCOMPARE(times(points),
+             (QStringList{"2010-05-01 20:00:00", "2010-05-01 20:00:01", "2010-05-01 20:01:01"}));
     QCOMPARE(offsets(points), (QList<qint64>{0, 1, 61}));
     QCOMPARE(points[0].positionText(), QString("N31°50.1234',E118°46.5678'"));
     QCOMPARE(points[2].positionText(), QString("S31°50.1250',W118°46.5690'"));
@@ -89,8 +93,9 @@ void TestPathFile::offsetsOverMidnightAndYearEnd()
                              "$GPRMC,000000,A,3150.1234,N,11846.5678,E,,,290212,,\r\n";
     QList<PathPoint> points;
     QVERIFY(pathfile::ReadPathFile(writeBytes(*dir, "year.name", bytes), &points));
-    QCOMPARE(times(points), (QStringList{"2010-12-31 23:59:58", "2011-01-01 00:00:03", "2011-01-01 08:00:01",
-                                         "2012-02-29 07:59:59", "2012-02-29 08:00:00"}));
+    QCOMPARE(times(points),
+             (QStringList{"2010-12-31 23:59:58", "2011-01-01 00:00:03", "2011-01-01 08:00:01",
+                          "2012-02-29 07:59:59", "2012-02-29 08:00:00"}));
     const qint64 toLeap = (365 + 31 + 28) * qint64(86400) + 8 * 3600 + 1;
     QCOMPARE(offsets(points), (QList<qint64>{0, 5, 8 * 3600 + 3, toLeap, toLeap + 1}));
 
@@ -114,14 +119,15 @@ void TestPathFile::unreadableFile()
 void TestPathFile::garbageBetweenFixes()
 {
     QByteArray bytes = QByteArray(FixA) + "\r\n";
-    bytes += QByteArray("\x00\xFF\xFE$GPRMC,\xB9\xFA\r\n", 14);      // binary noise
-    bytes += "$GPRMC,120000,A,3150.1234,N,11846.5678,E,0.0,0.0\r\n"; // cut short
-    bytes += "$GPRMC,120000,A,,N,,E,0.0,0.0,010510,,\r\n";            // no position
+    bytes += QByteArray("\x00\xFF\xFE$GPRMC,\xB9\xFA\r\n", 14);                          // binary noise
+    bytes += "$GPRMC,120000,A,3150.1234,N,11846.5678,E,0.0,0.0\r\n";                     // cut short
+    bytes += "$GPRMC,120000,A,,N,,E,0.0,0.0,010510,,\r\n";                               // no position
     bytes += "$GPRMC,120000,A,3150.1234,N,11846.5678,E,0.0,0.0,010510,,$GPRMC,1200\r\n"; // two run together
     bytes += QByteArray(FixB) + "\r\n";
     QList<PathPoint> points;
     QVERIFY(pathfile::ReadPathFile(writeBytes(*dir, "noisy.txt", bytes), &points));
-    QCOMPARE(times(points), (QStringList{"2010-05-01 20:00:00", "2010-05-01 20:00:00", "2010-05-01 20:00:01"}));
+    QCOMPARE(times(points),
+             (QStringList{"2010-05-01 20:00:00", "2010-05-01 20:00:00", "2010-05-01 20:00:01"}));
 }
 
 void TestPathFile::gpsbabelWrittenLog()
@@ -142,12 +148,17 @@ void TestPathFile::gpsbabelWrittenLog()
                      "xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>\n";
     for (const Fix &f : fixes)
         gpx += QString("<trkpt lat=\"%1\" lon=\"%2\"><time>%3</time><fix>3d</fix></trkpt>\n")
-                   .arg(f.lat, 0, 'f', 6).arg(f.lon, 0, 'f', 6).arg(f.utc).toUtf8();
+                   .arg(f.lat, 0, 'f', 6)
+                   .arg(f.lon, 0, 'f', 6)
+                   .arg(f.utc)
+                   .toUtf8();
     gpx += "</trkseg></trk></gpx>\n";
     const QString in = writeBytes(*dir, "track.gpx", gpx);
     const QString out = file("track.nmea");
     QByteArray err;
-    QCOMPARE(testsupport::runProgram("gpsbabel", {"-i", "gpx", "-f", in, "-o", "nmea", "-F", out}, nullptr, &err), 0);
+    QCOMPARE(
+        testsupport::runProgram("gpsbabel", {"-i", "gpx", "-f", in, "-o", "nmea", "-F", out}, nullptr, &err),
+        0);
 
     QList<PathPoint> points;
     QVERIFY(pathfile::ReadPathFile(out, &points));
@@ -225,14 +236,15 @@ void TestPathFile::corpusLogs()
     if (checksumsBad)
         return;
     int compared = 0;
-    for (const auto &[ours, theirs] : {std::pair{points.constFirst(), gpsbabelFirst},
-                                       std::pair{points.constLast(), gpsbabelLast}}) {
+    for (const auto &[ours, theirs] :
+         {std::pair{points.constFirst(), gpsbabelFirst}, std::pair{points.constLast(), gpsbabelLast}}) {
         QDateTime utc = QDateTime::fromString(theirs[0].left(19), "yyyy-MM-ddTHH:mm:ss");
         utc.setTimeSpec(Qt::UTC);
         if (!utc.isValid() || utc.addSecs(8 * 3600).toString("yyyy-MM-dd HH:mm:ss") != ours.pointTime())
             continue;
         if (std::count_if(points.cbegin(), points.cend(),
-                          [&](const PathPoint &p) { return p.pointTime() == ours.pointTime(); }) > 1)
+                          [&](const PathPoint &p) { return p.pointTime() == ours.pointTime(); })
+            > 1)
             continue;
         const GeoPoint g = systemfinction::ParsePositionText(ours.positionText());
         QVERIFY2(qAbs(g.latitude - theirs[1].toDouble()) < 1e-6, qPrintable(ours.positionText()));

@@ -79,7 +79,8 @@ void TestCoreSession::conversionInputWhateverWasKept()
 
     // Another zone re-times the loaded points; their instants stay.
     points.setZone(*common::TimeZoneSetting::parse(QStringLiteral("UTC")));
-    QCOMPARE(points.conversionInput().path.timeSpan, QStringLiteral("2010-05-01 07:00:00 to 2010-05-01 07:01:00"));
+    QCOMPARE(points.conversionInput().path.timeSpan,
+             QStringLiteral("2010-05-01 07:00:00 to 2010-05-01 07:01:00"));
     QCOMPARE(points.pathPoints().at(1).offsetSeconds, 60);
 }
 
@@ -90,9 +91,9 @@ void TestCoreSession::photoFromListToRenamedFile()
     QVERIFY(writeFile(dir.filePath(QStringLiteral("a.jpg")), photoWithTime("2010:05:01 14:00:50")));
     QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "text"));
     pixplot::PhotoSession s;
-    const pixplot::PhotoLoad load = s.addPhotos(
-        {dir.filePath(QStringLiteral("a.jpg")), dir.filePath(QStringLiteral("gone.jpg")),
-         dir.filePath(QStringLiteral("notes.txt")), dir.path()});
+    const pixplot::PhotoLoad load =
+        s.addPhotos({dir.filePath(QStringLiteral("a.jpg")), dir.filePath(QStringLiteral("gone.jpg")),
+                     dir.filePath(QStringLiteral("notes.txt")), dir.path()});
     QCOMPARE(load.loaded, 1);
     QCOMPARE(load.withExif, 1);
     QCOMPARE(load.rejects.size(), 3);
@@ -108,7 +109,8 @@ void TestCoreSession::photoFromListToRenamedFile()
     photomatch::MatchOptions options;
     options.tolerance = 10;
     QCOMPARE(s.match(options).matched, 1);
-    QCOMPARE(s.rowTexts(), QStringList{QStringLiteral("a.jpg\t2010-05-01 15:00:50\tN31°50.6000',E118°46.6000'")});
+    QCOMPARE(s.rowTexts(),
+             QStringList{QStringLiteral("a.jpg\t2010-05-01 15:00:50\tN31°50.6000',E118°46.6000'")});
 
     photooutput::Options output;
     output.backup = false;

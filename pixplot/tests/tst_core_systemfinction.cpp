@@ -8,8 +8,7 @@
 
 using namespace systemfinction;
 
-class TestSystemFinction : public QObject
-{
+class TestSystemFinction : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -114,22 +113,38 @@ void TestSystemFinction::shiftDateTimeText_data()
     QTest::addColumn<QString>("offset");
     QTest::addColumn<bool>("negative");
     QTest::addColumn<QString>("result");
-    QTest::newRow("into new year") << "2010-12-31 23:30:00" << "01:00:00" << false << "2011-01-01 00:30:00";
-    QTest::newRow("back an hour") << "2010-12-31 23:30:00" << "01:00:00" << true << "2010-12-31 22:30:00";
-    QTest::newRow("onto leap day") << "2012-02-28 20:00:00" << "08:00:00" << false << "2012-02-29 04:00:00";
-    QTest::newRow("over non-leap February") << "2011-02-28 20:00:00" << "08:00:00" << false << "2011-03-01 04:00:00";
-    QTest::newRow("back over leap day") << "2012-03-01 03:00:00" << "08:00:00" << true << "2012-02-29 19:00:00";
-    QTest::newRow("exactly midnight") << "2010-05-01 16:00:00" << "08:00:00" << false << "2010-05-02 00:00:00";
-    QTest::newRow("back over year end") << "2011-01-01 00:00:05" << "00:00:10" << true << "2010-12-31 23:59:55";
-    QTest::newRow("daylight-saving night") << "2010-03-28 01:30:00" << "01:00:00" << false << "2010-03-28 02:30:00";
-    QTest::newRow("autumn night") << "2010-10-31 01:30:00" << "02:00:00" << false << "2010-10-31 03:30:00";
-    QTest::newRow("unpadded offset") << "2010-05-01 12:00:00" << "1:2:3" << false << "2010-05-01 13:02:03";
-    QTest::newRow("more than a day") << "2010-05-01 12:00:00" << "49:00:00" << false << "2010-05-03 13:00:00";
-    QTest::newRow("all parts negative") << "2010-05-01 12:00:00" << "01:30:30" << true << "2010-05-01 10:29:30";
-    QTest::newRow("zero") << "2010-5-1 1:2:3" << "00:00:00" << false << "2010-05-01 01:02:03";
-    QTest::newRow("bad date") << "2010-02-30 12:00:00" << "01:00:00" << false << "";
-    QTest::newRow("bad offset") << "2010-05-01 12:00:00" << "1:00" << false << "";
-    QTest::newRow("signed offset piece") << "2010-05-01 12:00:00" << "-1:00:00" << false << "";
+    QTest::newRow("into new year") << "2010-12-31 23:30:00"
+                                   << "01:00:00" << false << "2011-01-01 00:30:00";
+    QTest::newRow("back an hour") << "2010-12-31 23:30:00"
+                                  << "01:00:00" << true << "2010-12-31 22:30:00";
+    QTest::newRow("onto leap day") << "2012-02-28 20:00:00"
+                                   << "08:00:00" << false << "2012-02-29 04:00:00";
+    QTest::newRow("over non-leap February") << "2011-02-28 20:00:00"
+                                            << "08:00:00" << false << "2011-03-01 04:00:00";
+    QTest::newRow("back over leap day") << "2012-03-01 03:00:00"
+                                        << "08:00:00" << true << "2012-02-29 19:00:00";
+    QTest::newRow("exactly midnight") << "2010-05-01 16:00:00"
+                                      << "08:00:00" << false << "2010-05-02 00:00:00";
+    QTest::newRow("back over year end") << "2011-01-01 00:00:05"
+                                        << "00:00:10" << true << "2010-12-31 23:59:55";
+    QTest::newRow("daylight-saving night") << "2010-03-28 01:30:00"
+                                           << "01:00:00" << false << "2010-03-28 02:30:00";
+    QTest::newRow("autumn night") << "2010-10-31 01:30:00"
+                                  << "02:00:00" << false << "2010-10-31 03:30:00";
+    QTest::newRow("unpadded offset") << "2010-05-01 12:00:00"
+                                     << "1:2:3" << false << "2010-05-01 13:02:03";
+    QTest::newRow("more than a day") << "2010-05-01 12:00:00"
+                                     << "49:00:00" << false << "2010-05-03 13:00:00";
+    QTest::newRow("all parts negative") << "2010-05-01 12:00:00"
+                                        << "01:30:30" << true << "2010-05-01 10:29:30";
+    QTest::newRow("zero") << "2010-5-1 1:2:3"
+                          << "00:00:00" << false << "2010-05-01 01:02:03";
+    QTest::newRow("bad date") << "2010-02-30 12:00:00"
+                              << "01:00:00" << false << "";
+    QTest::newRow("bad offset") << "2010-05-01 12:00:00"
+                                << "1:00" << false << "";
+    QTest::newRow("signed offset piece") << "2010-05-01 12:00:00"
+                                         << "-1:00:00" << false << "";
 }
 
 void TestSystemFinction::shiftDateTimeText()
@@ -147,14 +162,22 @@ void TestSystemFinction::secondsBetween_data()
     QTest::addColumn<QString>("second");
     QTest::addColumn<bool>("valid");
     QTest::addColumn<qint64>("seconds");
-    QTest::newRow("over midnight") << "2010-05-01 23:59:50" << "2010-05-02 00:00:10" << true << qint64(20);
-    QTest::newRow("reversed") << "2010-05-02 00:00:10" << "2010-05-01 23:59:50" << true << qint64(-20);
-    QTest::newRow("same") << "2010-05-01 12:00:00" << "2010-05-01 12:00:00" << true << qint64(0);
-    QTest::newRow("leap year") << "2012-01-01 00:00:00" << "2013-01-01 00:00:00" << true << qint64(366 * 86400);
-    QTest::newRow("common year") << "2011-01-01 00:00:00" << "2012-01-01 00:00:00" << true << qint64(365 * 86400);
-    QTest::newRow("over year end") << "2010-12-31 23:59:59" << "2011-01-01 00:00:01" << true << qint64(2);
-    QTest::newRow("daylight-saving day") << "2010-03-28 00:00:00" << "2010-03-29 00:00:00" << true << qint64(86400);
-    QTest::newRow("bad second text") << "2010-05-01 12:00:00" << "" << false << qint64(0);
+    QTest::newRow("over midnight") << "2010-05-01 23:59:50"
+                                   << "2010-05-02 00:00:10" << true << qint64(20);
+    QTest::newRow("reversed") << "2010-05-02 00:00:10"
+                              << "2010-05-01 23:59:50" << true << qint64(-20);
+    QTest::newRow("same") << "2010-05-01 12:00:00"
+                          << "2010-05-01 12:00:00" << true << qint64(0);
+    QTest::newRow("leap year") << "2012-01-01 00:00:00"
+                               << "2013-01-01 00:00:00" << true << qint64(366 * 86400);
+    QTest::newRow("common year") << "2011-01-01 00:00:00"
+                                 << "2012-01-01 00:00:00" << true << qint64(365 * 86400);
+    QTest::newRow("over year end") << "2010-12-31 23:59:59"
+                                   << "2011-01-01 00:00:01" << true << qint64(2);
+    QTest::newRow("daylight-saving day") << "2010-03-28 00:00:00"
+                                         << "2010-03-29 00:00:00" << true << qint64(86400);
+    QTest::newRow("bad second text") << "2010-05-01 12:00:00"
+                                     << "" << false << qint64(0);
 }
 
 void TestSystemFinction::secondsBetween()
@@ -222,8 +245,10 @@ void TestSystemFinction::coordinateFragments_data()
                                       << "new GLatLng(31.83539,118.77613)";
     QTest::newRow("second, offsets") << 2 << 0.0065 << -0.006 << "-0.9935,-33.006,0"
                                      << "new GLatLng(-33.006,-0.9935)";
-    QTest::newRow("past the end") << 3 << 0.0 << 0.0 << "" << "";
-    QTest::newRow("zero index") << 0 << 0.0 << 0.0 << "" << "";
+    QTest::newRow("past the end") << 3 << 0.0 << 0.0 << ""
+                                  << "";
+    QTest::newRow("zero index") << 0 << 0.0 << 0.0 << ""
+                                << "";
 }
 
 void TestSystemFinction::coordinateFragments()
@@ -259,13 +284,20 @@ void TestSystemFinction::formatNmeaAngle_data()
 {
     QTest::addColumn<QString>("angle");
     QTest::addColumn<QString>("text");
-    QTest::newRow("latitude, 4 decimals") << "3150.1234" << "31°50.1234'";
-    QTest::newRow("longitude, 4 decimals") << "11846.5678" << "118°46.5678'";
-    QTest::newRow("leading zeros") << "00505.9469" << "005°05.9469'";
-    QTest::newRow("5 decimals") << "3150.12345" << "31°50.12345'";
-    QTest::newRow("3 decimals") << "3150.123" << "31°50.123'";
-    QTest::newRow("8 decimals") << "11705.43645510" << "117°05.43645510'";
-    QTest::newRow("no decimals") << "3150" << "31°50'";
+    QTest::newRow("latitude, 4 decimals") << "3150.1234"
+                                          << "31°50.1234'";
+    QTest::newRow("longitude, 4 decimals") << "11846.5678"
+                                           << "118°46.5678'";
+    QTest::newRow("leading zeros") << "00505.9469"
+                                   << "005°05.9469'";
+    QTest::newRow("5 decimals") << "3150.12345"
+                                << "31°50.12345'";
+    QTest::newRow("3 decimals") << "3150.123"
+                                << "31°50.123'";
+    QTest::newRow("8 decimals") << "11705.43645510"
+                                << "117°05.43645510'";
+    QTest::newRow("no decimals") << "3150"
+                                 << "31°50'";
 }
 
 void TestSystemFinction::formatNmeaAngle()
@@ -294,31 +326,71 @@ void TestSystemFinction::parseRmcSentence_data()
     QTest::newRow("checksum on date") << "$GPRMC,123456,A,3150.1234,N,11846.5678,E,0.0,0.0,010510*4C"
                                       << "2010-05-01 20:34:56" << pos;
     QTest::newRow("south west") << "$GPRMC,225308,A,4527.458,S,16709.165,W,0.0,0.0,060601,,"
-                                << "2001-06-07 06:53:08" << "S45°27.458',W167°09.165'";
+                                << "2001-06-07 06:53:08"
+                                << "S45°27.458',W167°09.165'";
     QTest::newRow("GN talker") << "$GNRMC,055234.000,A,4739.71890,N,12219.58362,W,0.00,0.00,050826,,,A*6C"
-                               << "2026-08-05 13:52:34" << "N47°39.71890',W122°19.58362'";
-    QTest::newRow("GL talker") << "$GLRMC,120000,A,3150.1234,N,11846.5678,E,,,010510,," << "2010-05-01 20:00:00" << pos;
-    QTest::newRow("GA talker") << "$GARMC,120000,A,3150.1234,N,11846.5678,E,,,010510,," << "2010-05-01 20:00:00" << pos;
-    QTest::newRow("GB talker") << "$GBRMC,120000,A,3150.1234,N,11846.5678,E,,,010510,," << "2010-05-01 20:00:00" << pos;
-    QTest::newRow("BD talker") << "$BDRMC,120000,A,3150.1234,N,11846.5678,E,,,010510,," << "2010-05-01 20:00:00" << pos;
+                               << "2026-08-05 13:52:34"
+                               << "N47°39.71890',W122°19.58362'";
+    QTest::newRow("GL talker") << "$GLRMC,120000,A,3150.1234,N,11846.5678,E,,,010510,,"
+                               << "2010-05-01 20:00:00" << pos;
+    QTest::newRow("GA talker") << "$GARMC,120000,A,3150.1234,N,11846.5678,E,,,010510,,"
+                               << "2010-05-01 20:00:00" << pos;
+    QTest::newRow("GB talker") << "$GBRMC,120000,A,3150.1234,N,11846.5678,E,,,010510,,"
+                               << "2010-05-01 20:00:00" << pos;
+    QTest::newRow("BD talker") << "$BDRMC,120000,A,3150.1234,N,11846.5678,E,,,010510,,"
+                               << "2010-05-01 20:00:00" << pos;
     // Lines that give no point.
-    QTest::newRow("status V") << "$GPRMC,120000,V,3150.1234,N,11846.5678,E,,,010510,," << "" << "";
-    QTest::newRow("GGA") << "$GPGGA,120000,3150.1234,N,11846.5678,E,1,08,0.9,545.4,M,46.9,M,,*47" << "" << "";
-    QTest::newRow("GSA") << "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39" << "" << "";
-    QTest::newRow("blank") << "" << "" << "";
-    QTest::newRow("lower-case talker") << "$gprmc,120000,A,3150.1234,N,11846.5678,E,,,010510,," << "" << "";
-    QTest::newRow("other sentence ending RMC") << "$PGRMC,120000,A,3150.1234,N,11846.5678,E,,,010510,," << "" << "";
-    QTest::newRow("nine fields") << "$GPRMC,120000,A,3150.1234,N,11846.5678,E,0.0,0.0" << "" << "";
-    QTest::newRow("letter in fraction") << "$GPRMC,222515.x,A,4249.96551,S,14726.73171,E,0.042,,231019,,,A*18" << "" << "";
-    QTest::newRow("fraction only") << "$GPRMC,.1,A,4249.96551,S,14726.73171,E,0.042,,231019,,,A*52" << "" << "";
-    QTest::newRow("space in time") << "$GPRMC, 222519,A,4249.96551,S,14726.73171,E,0.042,,231019,,,A*62" << "" << "";
-    QTest::newRow("five-digit time") << "$GPRMC,22251,A,4249.96551,S,14726.73171,E,0.042,,231019,,," << "" << "";
-    QTest::newRow("empty date") << "$GPRMC,120000,A,3150.1234,N,11846.5678,E,,,,," << "" << "";
-    QTest::newRow("no such day") << "$GPRMC,120000,A,3150.1234,N,11846.5678,E,,,300210,," << "" << "";
-    QTest::newRow("empty latitude") << "$GPRMC,120000,A,,N,11846.5678,E,,,010510,," << "" << "";
-    QTest::newRow("empty longitude") << "$GPRMC,120000,A,3150.1234,N,,E,,,010510,," << "" << "";
-    QTest::newRow("cut off in latitude") << "$GPRMC,000346.03,A,4808" << "" << "";
-    QTest::newRow("garbage latitude") << "$GPRMC,120000,A,4,02.3*05,N,11846.5678,E,,,010510" << "" << "";
+    QTest::newRow("status V") << "$GPRMC,120000,V,3150.1234,N,11846.5678,E,,,010510,,"
+                              << ""
+                              << "";
+    QTest::newRow("GGA") << "$GPGGA,120000,3150.1234,N,11846.5678,E,1,08,0.9,545.4,M,46.9,M,,*47"
+                         << ""
+                         << "";
+    QTest::newRow("GSA") << "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39"
+                         << ""
+                         << "";
+    QTest::newRow("blank") << ""
+                           << ""
+                           << "";
+    QTest::newRow("lower-case talker") << "$gprmc,120000,A,3150.1234,N,11846.5678,E,,,010510,,"
+                                       << ""
+                                       << "";
+    QTest::newRow("other sentence ending RMC") << "$PGRMC,120000,A,3150.1234,N,11846.5678,E,,,010510,,"
+                                               << ""
+                                               << "";
+    QTest::newRow("nine fields") << "$GPRMC,120000,A,3150.1234,N,11846.5678,E,0.0,0.0"
+                                 << ""
+                                 << "";
+    QTest::newRow("letter in fraction") << "$GPRMC,222515.x,A,4249.96551,S,14726.73171,E,0.042,,231019,,,A*18"
+                                        << ""
+                                        << "";
+    QTest::newRow("fraction only") << "$GPRMC,.1,A,4249.96551,S,14726.73171,E,0.042,,231019,,,A*52"
+                                   << ""
+                                   << "";
+    QTest::newRow("space in time") << "$GPRMC, 222519,A,4249.96551,S,14726.73171,E,0.042,,231019,,,A*62"
+                                   << ""
+                                   << "";
+    QTest::newRow("five-digit time") << "$GPRMC,22251,A,4249.96551,S,14726.73171,E,0.042,,231019,,,"
+                                     << ""
+                                     << "";
+    QTest::newRow("empty date") << "$GPRMC,120000,A,3150.1234,N,11846.5678,E,,,,,"
+                                << ""
+                                << "";
+    QTest::newRow("no such day") << "$GPRMC,120000,A,3150.1234,N,11846.5678,E,,,300210,,"
+                                 << ""
+                                 << "";
+    QTest::newRow("empty latitude") << "$GPRMC,120000,A,,N,11846.5678,E,,,010510,,"
+                                    << ""
+                                    << "";
+    QTest::newRow("empty longitude") << "$GPRMC,120000,A,3150.1234,N,,E,,,010510,,"
+                                     << ""
+                                     << "";
+    QTest::newRow("cut off in latitude") << "$GPRMC,000346.03,A,4808"
+                                         << ""
+                                         << "";
+    QTest::newRow("garbage latitude") << "$GPRMC,120000,A,4,02.3*05,N,11846.5678,E,,,010510"
+                                      << ""
+                                      << "";
 }
 
 void TestSystemFinction::parseRmcSentence()

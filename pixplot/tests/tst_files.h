@@ -37,7 +37,10 @@ inline Run run(const QString &program, const QStringList &args, int timeoutMs = 
     return r;
 }
 
-inline Run runPixplot(const QStringList &args) { return run(pixplotProgram(), args); }
+inline Run runPixplot(const QStringList &args)
+{
+    return run(pixplotProgram(), args);
+}
 
 [[nodiscard]] inline bool writeFile(const QString &path, const QByteArray &bytes)
 {

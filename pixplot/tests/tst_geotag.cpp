@@ -15,17 +15,17 @@
 
 namespace {
 
-using fixtures::runPixplot;
 using fixtures::pixplotProgram;
 using fixtures::Run;
+using fixtures::runPixplot;
 
 // One exiftool run over many files: file name -> its tags.
 QHash<QString, QJsonObject> exiftoolJson(const QStringList &files, const QStringList &options)
 {
     QByteArray out;
     testsupport::runProgram(QStringLiteral("exiftool"),
-                            QStringList{"-json", "-G1", "-n", "-x", "System:all", "-x", "File:all"}
-                                + options + files,
+                            QStringList{"-json", "-G1", "-n", "-x", "System:all", "-x", "File:all"} + options
+                                + files,
                             &out, nullptr, 120000);
     QHash<QString, QJsonObject> tags;
     for (const QJsonValue &v : QJsonDocument::fromJson(out).array()) {
@@ -40,11 +40,11 @@ QHash<QString, QJsonObject> exiftoolJson(const QStringList &files, const QString
 QHash<QString, QStringList> exiftoolAllCopies(const QStringList &files)
 {
     QByteArray out;
-    testsupport::runProgram(QStringLiteral("exiftool"),
-                            QStringList{"-a", "-G1", "-s", "-n", "-validate", "-warning",
-                                        "-GPS:GPSLatitude", "-GPS:GPSLongitude"}
-                                + files,
-                            &out, nullptr, 120000);
+    testsupport::runProgram(
+        QStringLiteral("exiftool"),
+        QStringList{"-a", "-G1", "-s", "-n", "-validate", "-warning", "-GPS:GPSLatitude", "-GPS:GPSLongitude"}
+            + files,
+        &out, nullptr, 120000);
     QHash<QString, QStringList> lines;
     QString current = files.size() == 1 ? files.first() : QString();
     for (const QString &line : QString::fromUtf8(out).split(QLatin1Char('\n'))) {
@@ -81,9 +81,11 @@ Fix fixFor(int k)
 {
     const double minutes = 1.2345 * k + 0.0007;
     Fix f;
-    f.lat = QStringLiteral("%1%2").arg(10 + k % 70, 2, 10, QLatin1Char('0'))
+    f.lat = QStringLiteral("%1%2")
+                .arg(10 + k % 70, 2, 10, QLatin1Char('0'))
                 .arg(std::fmod(minutes, 60.0), 7, 'f', 4, QLatin1Char('0'));
-    f.lon = QStringLiteral("%1%2").arg(5 + 3 * k % 175, 3, 10, QLatin1Char('0'))
+    f.lon = QStringLiteral("%1%2")
+                .arg(5 + 3 * k % 175, 3, 10, QLatin1Char('0'))
                 .arg(std::fmod(2 * minutes, 60.0), 7, 'f', 4, QLatin1Char('0'));
     f.ns = k % 2 ? QStringLiteral("S") : QStringLiteral("N");
     f.ew = k % 3 == 1 ? QStringLiteral("W") : QStringLiteral("E");
@@ -141,8 +143,10 @@ bool isLayoutTag(const QString &key)
 void verifyGps(const QJsonObject &tags, const Fix &fix, const QString &utc, const QString &what)
 {
     const QString date = utc.left(10), time = utc.mid(11);
-    QVERIFY2(qAbs(tags.value("GPS:GPSLatitude").toDouble(-1) - qAbs(fix.latitude())) < 1e-7, qPrintable(what));
-    QVERIFY2(qAbs(tags.value("GPS:GPSLongitude").toDouble(-1) - qAbs(fix.longitude())) < 1e-7, qPrintable(what));
+    QVERIFY2(qAbs(tags.value("GPS:GPSLatitude").toDouble(-1) - qAbs(fix.latitude())) < 1e-7,
+             qPrintable(what));
+    QVERIFY2(qAbs(tags.value("GPS:GPSLongitude").toDouble(-1) - qAbs(fix.longitude())) < 1e-7,
+             qPrintable(what));
     QCOMPARE(tags.value("GPS:GPSLatitudeRef").toString(), fix.ns);
     QCOMPARE(tags.value("GPS:GPSLongitudeRef").toString(), fix.ew);
     QCOMPARE(tags.value("GPS:GPSDateStamp").toString(), date);
@@ -163,7 +167,8 @@ private slots:
     {
         if (!QFileInfo(pixplotProgram()).isExecutable())
             QSKIP("the pixplot program is not built in this tree");
-        if (!testsupport::hasProgram(QStringLiteral("exiftool")) || !testsupport::hasProgram(QStringLiteral("djpeg")))
+        if (!testsupport::hasProgram(QStringLiteral("exiftool"))
+            || !testsupport::hasProgram(QStringLiteral("djpeg")))
             QSKIP("exiftool and djpeg read what pixplot writes");
     }
 
@@ -200,18 +205,21 @@ void TestGeotag::corpusGeotaggedInPlaceWithoutLoss()
     const auto expected = writePathFor(photos, file("path.txt"));
     QVERIFY(expected.size() >= 20);
 
-    const Run r = runPixplot(QStringList{"--process", "--no-backup", "--write-gps", "--tolerance", "0",
-                                      "--path", file("path.txt")} + photos);
+    const Run r = runPixplot(
+        QStringList{"--process", "--no-backup", "--write-gps", "--tolerance", "0", "--path", file("path.txt")}
+        + photos);
     QStringList written, refused;
     for (const QString &photo : photos) {
-        const bool changed = testsupport::readAll(photo) != testsupport::readAll(corpus + QFileInfo(photo).fileName());
+        const bool changed =
+            testsupport::readAll(photo) != testsupport::readAll(corpus + QFileInfo(photo).fileName());
         if (!expected.contains(photo))
             QVERIFY2(!changed, qPrintable(photo + " has no position but changed"));
         else
             (changed ? written : refused) << photo;
     }
     for (const QString &photo : refused)
-        QVERIFY2(r.err.contains(photo + QStringLiteral(": ")), qPrintable(photo + " unchanged, not reported"));
+        QVERIFY2(r.err.contains(photo + QStringLiteral(": ")),
+                 qPrintable(photo + " unchanged, not reported"));
     QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片写入了GPS信息。")), written.size());
     QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片处理失败。")), refused.size());
     QCOMPARE(r.code, refused.isEmpty() ? 0 : 1);
@@ -259,8 +267,9 @@ void TestGeotag::corpusGeotaggedInPlaceWithoutLoss()
         const QStringList fields = lines[i].split(QLatin1Char('\t'));
         QCOMPARE(fields.size(), 4);
         QCOMPARE(fields[0], written[i]);
-        QCOMPARE(fields[1], f.ns + systemfinction::FormatNmeaAngle(f.lat) + QLatin1Char(',') + f.ew
-                                + systemfinction::FormatNmeaAngle(f.lon));
+        QCOMPARE(fields[1],
+                 f.ns + systemfinction::FormatNmeaAngle(f.lat) + QLatin1Char(',') + f.ew
+                     + systemfinction::FormatNmeaAngle(f.lon));
         QVERIFY(qAbs(fields[2].toDouble() - f.latitude()) < 1e-7);
         QVERIFY(qAbs(fields[3].toDouble() - f.longitude()) < 1e-7);
     }
@@ -272,15 +281,17 @@ void TestGeotag::corpusGeotaggedInPlaceWithoutLoss()
 // new size, and the GPS tags. A photo without metadata stays without.
 void TestGeotag::framedPhotosKeepTheirMetadata()
 {
-    QStringList photos = copyCorpus({"Canon_40D.jpg", "Apple.jpg", "Nikon_D70.jpg", "Olympus_C8080WZ.jpg",
-                                     "orientation_portrait_6.jpg"});
+    QStringList photos = copyCorpus(
+        {"Canon_40D.jpg", "Apple.jpg", "Nikon_D70.jpg", "Olympus_C8080WZ.jpg", "orientation_portrait_6.jpg"});
     if (photos.isEmpty())
         QSKIP("the photo corpus is not here");
     const QString corpus = testsupport::corpusDir() + QStringLiteral("/photos/");
     // An editor's XMP orientation must not turn the upright pixels again.
     QVERIFY(QFile::copy(corpus + "Canon_40D.jpg", file("xmp6.jpg")));
-    QCOMPARE(testsupport::runProgram("exiftool", {"-q", "-overwrite_original", "-n", "-XMP-tiff:Orientation=6",
-                                                  file("xmp6.jpg")}), 0);
+    QCOMPARE(
+        testsupport::runProgram(
+            "exiftool", {"-q", "-overwrite_original", "-n", "-XMP-tiff:Orientation=6", file("xmp6.jpg")}),
+        0);
     const auto withXmp = exiftoolJson({file("xmp6.jpg")}, {});
     photos << file("xmp6.jpg");
     const auto expected = writePathFor(photos, file("path.txt"));
@@ -288,8 +299,9 @@ void TestGeotag::framedPhotosKeepTheirMetadata()
 
     QVERIFY(expected.size() >= 5);
     QVERIFY(withXmp.value(file("xmp6.jpg")).value("XMP-tiff:Orientation").toInt() == 6);
-    const Run r = runPixplot(QStringList{"--process", "--no-backup", "--frame", "--write-gps", "--path",
-                                      file("path.txt")} + photos + QStringList{file("plain.jpg")});
+    const Run r = runPixplot(
+        QStringList{"--process", "--no-backup", "--frame", "--write-gps", "--path", file("path.txt")} + photos
+        + QStringList{file("plain.jpg")});
     QCOMPARE(r.code, 0);
     QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片写入了GPS信息。")), expected.size());
 
@@ -297,8 +309,9 @@ void TestGeotag::framedPhotosKeepTheirMetadata()
     for (const QString &photo : photos)
         sources << corpus + QFileInfo(photo).fileName();
     sources.last() = file("xmp6.jpg.source");
-    const QStringList kept{"ExifIFD:DateTimeOriginal", "IFD0:Make", "IFD0:Model", "ExifIFD:ExposureTime",
-                           "ExifIFD:FNumber", "ExifIFD:ISO", "ExifIFD:ExposureProgram", "ExifIFD:FocalLength"};
+    const QStringList kept{"ExifIFD:DateTimeOriginal", "IFD0:Make",          "IFD0:Model",
+                           "ExifIFD:ExposureTime",     "ExifIFD:FNumber",    "ExifIFD:ISO",
+                           "ExifIFD:ExposureProgram",  "ExifIFD:FocalLength"};
     auto before = exiftoolJson(sources, {});
     before.insert(sources.last(), withXmp.value(file("xmp6.jpg")));
     const auto after = exiftoolJson(photos + QStringList{file("plain.jpg")}, {});
@@ -309,7 +322,8 @@ void TestGeotag::framedPhotosKeepTheirMetadata()
             QVERIFY2(a.value(key) == b.value(key), qPrintable(photo + ": " + key));
         QCOMPARE(b.value("IFD0:Orientation").toInt(), 1);
         QCOMPARE(b.value("XMP-tiff:Orientation").toInt(1), 1);
-        QVERIFY2(!b.contains("IFD1:ThumbnailOffset") && !b.contains("IFD1:ThumbnailImage"), qPrintable(photo));
+        QVERIFY2(!b.contains("IFD1:ThumbnailOffset") && !b.contains("IFD1:ThumbnailImage"),
+                 qPrintable(photo));
         const QImage framed(photo);
         QCOMPARE(b.value("ExifIFD:ExifImageWidth").toInt(), framed.width());
         QCOMPARE(b.value("ExifIFD:ExifImageHeight").toInt(), framed.height());
@@ -331,8 +345,9 @@ void TestGeotag::gpsTimeFollowsTheZone()
         QSKIP("the photo corpus is not here");
     const auto expected = writePathFor(photos, file("path.txt"), QStringLiteral("05:00:00"), true);
     QCOMPARE(expected.size(), 1);
-    const Run r = runPixplot(QStringList{"--process", "--no-backup", "--write-gps", "--tolerance", "0", "--zone",
-                                      "-05:00", "--path", file("path.txt")} + photos);
+    const Run r = runPixplot(QStringList{"--process", "--no-backup", "--write-gps", "--tolerance", "0",
+                                         "--zone", "-05:00", "--path", file("path.txt")}
+                             + photos);
     QCOMPARE(r.code, 0);
     QCOMPARE(countInMessage(r.out, QStringLiteral("其中 (\\d+) 个照片写入了GPS信息。")), 1);
     const auto after = exiftoolJson(photos, {});
@@ -354,15 +369,14 @@ void TestGeotag::fullDiskLeavesThePhotoUntouched()
 
     const QString photo = mountPoint + QStringLiteral("/full.jpg");
     QVERIFY(fixtures::writePhoto(photo, QStringLiteral("2010:05:01 08:00:20"), 160, 120));
-    QVERIFY(fixtures::writeLines(file("path.txt"), {fixtures::rmc("000000", "010510"),
-                                                    fixtures::rmc("001000", "010510")}));
+    QVERIFY(fixtures::writeLines(file("path.txt"),
+                                 {fixtures::rmc("000000", "010510"), fixtures::rmc("001000", "010510")}));
     const QByteArray source = testsupport::readAll(photo);
     {
         QFile filler(mountPoint + QStringLiteral("/filler"));
         QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         const QByteArray block(4096, 'x');
-        while (filler.write(block) == block.size()) {
-        }
+        while (filler.write(block) == block.size()) { }
     }
     const Run r = runPixplot({"--process", "--no-backup", "--write-gps", "--path", file("path.txt"), photo});
     QCOMPARE(r.code, 1);
@@ -379,10 +393,11 @@ void TestGeotag::fullDiskLeavesThePhotoUntouched()
 // "批量执行" writes the positions the list shows and counts them.
 void TestGeotag::windowWritesThePositionsItLists()
 {
-    QVERIFY(fixtures::writeLines(file("path.txt"), {
-        fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
-        fixtures::rmc("001000", "010510", "3150.5000", "11846.5000"),
-    }));
+    QVERIFY(fixtures::writeLines(file("path.txt"),
+                                 {
+                                     fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
+                                     fixtures::rmc("001000", "010510", "3150.5000", "11846.5000"),
+                                 }));
     const QStringList photos{file("p1.jpg"), file("p2.jpg"), file("p3.jpg")};
     for (const QString &p : photos)
         QVERIFY(fixtures::writeJpeg(p, 40, 30));
@@ -394,7 +409,8 @@ void TestGeotag::windowWritesThePositionsItLists()
     auto *box = win.get<QCheckBox>(QStringLiteral("Ck_exifgps"));
     QCOMPARE(box->text(), QStringLiteral("写入GPS信息(EXIF)"));
     QVERIFY(!box->isChecked() && box->isEnabled());
-    const QList<QWidget *> controls = win.get<QGroupBox>(QStringLiteral("editBox"))->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    const QList<QWidget *> controls = win.get<QGroupBox>(QStringLiteral("editBox"))
+                                          ->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget *c : controls)
         QVERIFY2(c == box || !c->isVisible() || !c->geometry().intersects(box->geometry()),
                  qPrintable(c->objectName()));
@@ -419,7 +435,8 @@ void TestGeotag::windowWritesThePositionsItLists()
         QVERIFY(qAbs(t.value("GPS:GPSLongitude").toDouble() - p.longitude) < 1e-7);
     }
     // The backup was taken first and holds the photo as it was.
-    QVERIFY(!exiftoolJson({file("BackUp/p1.jpg")}, {}).value(file("BackUp/p1.jpg")).contains("GPS:GPSLatitude"));
+    QVERIFY(
+        !exiftoolJson({file("BackUp/p1.jpg")}, {}).value(file("BackUp/p1.jpg")).contains("GPS:GPSLatitude"));
 }
 
 QTEST_MAIN(TestGeotag)

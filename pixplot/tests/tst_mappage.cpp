@@ -24,9 +24,18 @@ namespace {
 
 // Local metres around a point of the track <-> degrees.
 constexpr double kLat0 = 31.8, kLon0 = 118.7, kMetresPerDegree = 111320.0;
-double lonScale() { return kMetresPerDegree * std::cos(kLat0 * std::numbers::pi / 180); }
-GeoPoint fromMetres(double x, double y) { return {kLon0 + x / lonScale(), kLat0 + y / kMetresPerDegree}; }
-QPointF toMetres(const GeoPoint &g) { return {(g.longitude - kLon0) * lonScale(), (g.latitude - kLat0) * kMetresPerDegree}; }
+double lonScale()
+{
+    return kMetresPerDegree * std::cos(kLat0 * std::numbers::pi / 180);
+}
+GeoPoint fromMetres(double x, double y)
+{
+    return {kLon0 + x / lonScale(), kLat0 + y / kMetresPerDegree};
+}
+QPointF toMetres(const GeoPoint &g)
+{
+    return {(g.longitude - kLon0) * lonScale(), (g.latitude - kLat0) * kMetresPerDegree};
+}
 
 enum Shape { Line, Still, Zigzag5, Noise04, Smooth };
 
@@ -39,10 +48,18 @@ QList<GeoPoint> track(Shape shape, qsizetype n)
         const double t = double(i);
         const double side = (i % 2) ? 1 : -1;
         switch (shape) {
-        case Line: pts.append(fromMetres(0, t)); break;
-        case Still: pts.append(fromMetres(3, 4)); break;
-        case Zigzag5: pts.append(fromMetres(10 * t, 5 * side)); break;
-        case Noise04: pts.append(fromMetres(2 * t, 0.4 * side)); break;
+        case Line:
+            pts.append(fromMetres(0, t));
+            break;
+        case Still:
+            pts.append(fromMetres(3, 4));
+            break;
+        case Zigzag5:
+            pts.append(fromMetres(10 * t, 5 * side));
+            break;
+        case Noise04:
+            pts.append(fromMetres(2 * t, 0.4 * side));
+            break;
         case Smooth:
             pts.append(fromMetres(5 * t * std::cos(t / 5000), 300 * std::sin(t / 300) + 0.3 * side));
             break;
@@ -113,11 +130,16 @@ private:
 int chromium(const QStringList &extra, const QString &page, QByteArray *out)
 {
     QTemporaryDir profile;
-    QStringList args{QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
-                     QStringLiteral("--disable-quic"), QStringLiteral("--no-first-run"),
+    QStringList args{QStringLiteral("--headless"),
+                     QStringLiteral("--no-sandbox"),
+                     QStringLiteral("--disable-gpu"),
+                     QStringLiteral("--disable-quic"),
+                     QStringLiteral("--no-first-run"),
                      QStringLiteral("--disable-background-networking"),
-                     QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
-                     QStringLiteral("--user-data-dir=") + profile.path(), QStringLiteral("--window-size=900,700")};
+                     QStringLiteral("--disable-component-update"),
+                     QStringLiteral("--disable-sync"),
+                     QStringLiteral("--user-data-dir=") + profile.path(),
+                     QStringLiteral("--window-size=900,700")};
     args += extra;
     args << QUrl::fromLocalFile(page).toString();
     QProcess p;
@@ -200,8 +222,10 @@ QJsonObject report(const QByteArray &dom)
     const QString json = re.match(QString::fromUtf8(dom)).captured(1);
     // textContent came back HTML-escaped inside the element.
     QString text = json;
-    text.replace(QLatin1String("&lt;"), QLatin1String("<")).replace(QLatin1String("&gt;"), QLatin1String(">"))
-        .replace(QLatin1String("&quot;"), QLatin1String("\"")).replace(QLatin1String("&amp;"), QLatin1String("&"));
+    text.replace(QLatin1String("&lt;"), QLatin1String("<"))
+        .replace(QLatin1String("&gt;"), QLatin1String(">"))
+        .replace(QLatin1String("&quot;"), QLatin1String("\""))
+        .replace(QLatin1String("&amp;"), QLatin1String("&"));
     return QJsonDocument::fromJson(text.toUtf8()).object();
 }
 
@@ -214,8 +238,14 @@ template <typename Pred> qsizetype countPixels(const QImage &image, Pred pred)
             n += pred(QColor(image.pixel(x, y))) ? 1 : 0;
     return n;
 }
-bool isTrack(const QColor &c) { return c.blue() > 180 && c.red() < 110 && c.green() < 130; }
-bool isTile(const QColor &c) { return c.red() > 230 && c.green() < 40 && c.blue() > 230; }
+bool isTrack(const QColor &c)
+{
+    return c.blue() > 180 && c.red() < 110 && c.green() < 130;
+}
+bool isTile(const QColor &c)
+{
+    return c.red() > 230 && c.green() < 40 && c.blue() > 230;
+}
 
 const QStringList kOffline{QStringLiteral("--host-resolver-rules=MAP * ~NOTFOUND")};
 
@@ -224,7 +254,7 @@ const QStringList kOffline{QStringLiteral("--host-resolver-rules=MAP * ~NOTFOUND
 class TestMapPage : public QObject {
     Q_OBJECT
     QTemporaryDir dir;
-    QString page;      // three points, two of three photos placed
+    QString page; // three points, two of three photos placed
     bool haveBrowser = false;
 
 private slots:
@@ -257,7 +287,8 @@ void TestMapPage::initTestCase()
     const QString a = dir.filePath(QStringLiteral("photos/a.jpg"));
     const QString b = dir.filePath(QStringLiteral("photos/照片 b.jpg"));
     const QString c = dir.filePath(QStringLiteral("photos/c.jpg"));
-    QVERIFY(fixtures::writeJpeg(a, 640, 480) && fixtures::writeJpeg(b, 400, 300) && fixtures::writeJpeg(c, 64, 48));
+    QVERIFY(fixtures::writeJpeg(a, 640, 480) && fixtures::writeJpeg(b, 400, 300)
+            && fixtures::writeJpeg(c, 64, 48));
     QVERIFY(fixtures::setExifTimes({{a, QStringLiteral("2024:05:01 09:00:10")},
                                     {b, QStringLiteral("2024:05:01 09:01:55")},
                                     {c, QStringLiteral("2024:05:01 11:00:00")}}));
@@ -266,9 +297,9 @@ void TestMapPage::initTestCase()
                                       QStringLiteral("-Orientation#=6"), b}),
              0);
     page = dir.filePath(QStringLiteral("trip.html"));
-    const fixtures::Run r = fixtures::runPixplot({QStringLiteral("--path"), dir.filePath(QStringLiteral("path.nmea")),
-                                               QStringLiteral("--to-map"), page, QStringLiteral("--offset"),
-                                               QStringLiteral("+01:00:00"), a, b, c});
+    const fixtures::Run r = fixtures::runPixplot(
+        {QStringLiteral("--path"), dir.filePath(QStringLiteral("path.nmea")), QStringLiteral("--to-map"),
+         page, QStringLiteral("--offset"), QStringLiteral("+01:00:00"), a, b, c});
     QCOMPARE(r.code, 0);
     QVERIFY2(QFileInfo(page).isFile(), qPrintable(r.err));
 }
@@ -281,14 +312,21 @@ void TestMapPage::simplify_data()
     QTest::addColumn<qsizetype>("keptMin");
     QTest::addColumn<qsizetype>("keptMax");
     QTest::addColumn<bool>("withinTolerance");
-    QTest::newRow("straight line") << int(Line) << qsizetype(10001) << qsizetype(50000) << qsizetype(2) << qsizetype(2) << true;
-    QTest::newRow("logger standing still") << int(Still) << qsizetype(200000) << qsizetype(50000) << qsizetype(2) << qsizetype(2) << true;
-    QTest::newRow("5 m zigzag kept whole") << int(Zigzag5) << qsizetype(2001) << qsizetype(50000) << qsizetype(2001) << qsizetype(2001) << true;
-    QTest::newRow("0.4 m jitter dropped") << int(Noise04) << qsizetype(20001) << qsizetype(50000) << qsizetype(2) << qsizetype(2) << true;
+    QTest::newRow("straight line") << int(Line) << qsizetype(10001) << qsizetype(50000) << qsizetype(2)
+                                   << qsizetype(2) << true;
+    QTest::newRow("logger standing still")
+        << int(Still) << qsizetype(200000) << qsizetype(50000) << qsizetype(2) << qsizetype(2) << true;
+    QTest::newRow("5 m zigzag kept whole")
+        << int(Zigzag5) << qsizetype(2001) << qsizetype(50000) << qsizetype(2001) << qsizetype(2001) << true;
+    QTest::newRow("0.4 m jitter dropped")
+        << int(Noise04) << qsizetype(20001) << qsizetype(50000) << qsizetype(2) << qsizetype(2) << true;
     // Many points of equal weight: the cap is filled, not emptied by the tie.
-    QTest::newRow("zigzag over the cap") << int(Zigzag5) << qsizetype(200001) << qsizetype(50000) << qsizetype(50000) << qsizetype(50000) << false;
-    QTest::newRow("small cap") << int(Smooth) << qsizetype(20000) << qsizetype(10) << qsizetype(2) << qsizetype(10) << false;
-    QTest::newRow("smooth track with jitter") << int(Smooth) << qsizetype(200000) << qsizetype(50000) << qsizetype(100) << qsizetype(50000) << true;
+    QTest::newRow("zigzag over the cap") << int(Zigzag5) << qsizetype(200001) << qsizetype(50000)
+                                         << qsizetype(50000) << qsizetype(50000) << false;
+    QTest::newRow("small cap") << int(Smooth) << qsizetype(20000) << qsizetype(10) << qsizetype(2)
+                               << qsizetype(10) << false;
+    QTest::newRow("smooth track with jitter")
+        << int(Smooth) << qsizetype(200000) << qsizetype(50000) << qsizetype(100) << qsizetype(50000) << true;
 }
 
 void TestMapPage::simplify()
@@ -304,7 +342,8 @@ void TestMapPage::simplify()
     QVERIFY2(kept.size() >= keptMin && kept.size() <= keptMax, qPrintable(QString::number(kept.size())));
     QCOMPARE(kept.first(), 0);
     QCOMPARE(kept.last(), count - 1);
-    QVERIFY(std::is_sorted(kept.begin(), kept.end()) && std::adjacent_find(kept.begin(), kept.end()) == kept.end());
+    QVERIFY(std::is_sorted(kept.begin(), kept.end())
+            && std::adjacent_find(kept.begin(), kept.end()) == kept.end());
     if (withinTolerance)
         QVERIFY2(deviation(pts, kept) <= mappage::kToleranceMeters * 1.01,
                  qPrintable(QString::number(deviation(pts, kept))));
@@ -326,7 +365,8 @@ void TestMapPage::millionPointPage()
     const QByteArray html = mappage::pageHtml(p, dir.path());
     static const QRegularExpression segLine(QStringLiteral("^var segments = (.*);\\r$"),
                                             QRegularExpression::MultilineOption);
-    const QJsonArray segs = QJsonDocument::fromJson(segLine.match(QString::fromUtf8(html)).captured(1).toUtf8()).array();
+    const QJsonArray segs =
+        QJsonDocument::fromJson(segLine.match(QString::fromUtf8(html)).captured(1).toUtf8()).array();
     QCOMPARE(segs.size(), 1);
     const qsizetype vertices = segs[0].toArray().size();
     QVERIFY2(vertices > 100 && vertices <= mappage::kMaxVertices, qPrintable(QString::number(vertices)));
@@ -341,7 +381,9 @@ void TestMapPage::offlinePageInBrowser()
     const QString copy = dir.filePath(QStringLiteral("checked.html"));
     QVERIFY(writeCheckedCopy(page, copy));
     QByteArray dom;
-    QCOMPARE(chromium(kOffline + QStringList{QStringLiteral("--virtual-time-budget=3000"), QStringLiteral("--dump-dom")},
+    QCOMPARE(chromium(kOffline
+                          + QStringList{QStringLiteral("--virtual-time-budget=3000"),
+                                        QStringLiteral("--dump-dom")},
                       copy, &dom),
              0);
     const QJsonObject r = report(dom);
@@ -376,10 +418,10 @@ void TestMapPage::offlinePageInBrowser()
         QString name, time, href;
         int w, h;
     };
-    const Expect expect[2] = {
-        {p[0], QStringLiteral("a.jpg"), QStringLiteral("2024-05-01 10:00:10"), QStringLiteral("photos/a.jpg"), 200, 150},
-        {p[2], QStringLiteral("照片 b.jpg"), QStringLiteral("2024-05-01 10:01:55"),
-         QStringLiteral("photos/%E7%85%A7%E7%89%87%20b.jpg"), 150, 200}};
+    const Expect expect[2] = {{p[0], QStringLiteral("a.jpg"), QStringLiteral("2024-05-01 10:00:10"),
+                               QStringLiteral("photos/a.jpg"), 200, 150},
+                              {p[2], QStringLiteral("照片 b.jpg"), QStringLiteral("2024-05-01 10:01:55"),
+                               QStringLiteral("photos/%E7%85%A7%E7%89%87%20b.jpg"), 150, 200}};
     for (int i = 0; i < 2; ++i) {
         const QJsonObject ph = photos[i].toObject();
         QVERIFY(near(ph[QStringLiteral("lat")], ph[QStringLiteral("lng")], expect[i].at));
@@ -393,8 +435,9 @@ void TestMapPage::offlinePageInBrowser()
 
     // The screenshot shows the track on the plain background.
     const QString shot = dir.filePath(QStringLiteral("offline.png"));
-    QCOMPARE(chromium(kOffline + QStringList{QStringLiteral("--virtual-time-budget=3000"),
-                                             QStringLiteral("--screenshot=") + shot},
+    QCOMPARE(chromium(kOffline
+                          + QStringList{QStringLiteral("--virtual-time-budget=3000"),
+                                        QStringLiteral("--screenshot=") + shot},
                       page, nullptr),
              0);
     const QImage image(shot);
@@ -410,15 +453,18 @@ void TestMapPage::tilesFromLoopbackServer()
     QVERIFY(tiles.listen());
     const QString tiled = dir.filePath(QStringLiteral("tiled.html"));
     QCOMPARE(fixtures::runPixplot({QStringLiteral("--path"), dir.filePath(QStringLiteral("path.nmea")),
-                                QStringLiteral("--to-map"), tiled, QStringLiteral("--tiles"),
-                                QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(tiles.port())})
+                                   QStringLiteral("--to-map"), tiled, QStringLiteral("--tiles"),
+                                   QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(tiles.port())})
                  .code,
              0);
-    const QStringList loopbackOnly{QStringLiteral("--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1")};
+    const QStringList loopbackOnly{
+        QStringLiteral("--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1")};
     const QString copy = dir.filePath(QStringLiteral("tiled-checked.html"));
     QVERIFY(writeCheckedCopy(tiled, copy));
     QByteArray dom;
-    QCOMPARE(chromium(loopbackOnly + QStringList{QStringLiteral("--virtual-time-budget=3000"), QStringLiteral("--dump-dom")},
+    QCOMPARE(chromium(loopbackOnly
+                          + QStringList{QStringLiteral("--virtual-time-budget=3000"),
+                                        QStringLiteral("--dump-dom")},
                       copy, &dom),
              0);
     const QJsonObject r = report(dom);
@@ -430,8 +476,9 @@ void TestMapPage::tilesFromLoopbackServer()
         QVERIFY2(tilePath.match(req).hasMatch(), qPrintable(req));
 
     const QString shot = dir.filePath(QStringLiteral("tiled.png"));
-    QCOMPARE(chromium(loopbackOnly + QStringList{QStringLiteral("--virtual-time-budget=3000"),
-                                                 QStringLiteral("--screenshot=") + shot},
+    QCOMPARE(chromium(loopbackOnly
+                          + QStringList{QStringLiteral("--virtual-time-budget=3000"),
+                                        QStringLiteral("--screenshot=") + shot},
                       tiled, nullptr),
              0);
     const QImage image(shot);
@@ -444,11 +491,14 @@ void TestMapPage::commandLine_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("err");
-    QTest::newRow("tiles not a template") << QStringList{"--to-map", "@new", "--tiles", "http://h/tile.png"} << 2 << "瓦片地址";
-    QTest::newRow("tiles not http") << QStringList{"--to-map", "@new", "--tiles", "file:///{z}/{x}/{y}"} << 2 << "瓦片地址";
+    QTest::newRow("tiles not a template")
+        << QStringList{"--to-map", "@new", "--tiles", "http://h/tile.png"} << 2 << "瓦片地址";
+    QTest::newRow("tiles not http") << QStringList{"--to-map", "@new", "--tiles", "file:///{z}/{x}/{y}"} << 2
+                                    << "瓦片地址";
     QTest::newRow("tiles without --to-map") << QStringList{"--tiles", "none"} << 2 << "--to-map";
     QTest::newRow("existing page kept") << QStringList{"--to-map", "@page"} << 1 << "--overwrite";
-    QTest::newRow("no path points") << QStringList{"--to-map", "@new", "--path", "@empty"} << 1 << "没有有效的轨迹点";
+    QTest::newRow("no path points") << QStringList{"--to-map", "@new", "--path", "@empty"} << 1
+                                    << "没有有效的轨迹点";
 }
 
 void TestMapPage::commandLine()

@@ -159,25 +159,44 @@ void TestNmeaf::layout_data()
     QTest::addColumn<QString>("text");
     const QString label = QStringLiteral("纬度修正:                 ; 经度修正:                 ;");
     // Twips / 15.
-    QTest::newRow("Frame1") << "Frame1" << "NMEAF" << QRect(8, 8, 497, 41) << QString();
-    QTest::newRow("cmd_kml") << "cmd_kml" << "Frame1" << QRect(8, 16, 137, 20) << "NMEA -> KML";
-    QTest::newRow("Label1") << "Label1" << "Frame1" << QRect(160, 20, 330, 17) << label;
-    QTest::newRow("lxz_0") << "lxz_0" << "Frame1" << QRect(216, 17, 97, 18) << QString();
-    QTest::newRow("lxz_1") << "lxz_1" << "Frame1" << QRect(384, 17, 97, 18) << QString();
-    QTest::newRow("Frame2") << "Frame2" << "NMEAF" << QRect(8, 64, 497, 81) << QString();
-    QTest::newRow("nmea2html") << "nmea2html" << "Frame2" << QRect(8, 16, 137, 20) << "NMEA -> HTML";
-    QTest::newRow("Label2") << "Label2" << "Frame2" << QRect(160, 20, 330, 17) << label;
-    QTest::newRow("lxz_2") << "lxz_2" << "Frame2" << QRect(216, 17, 97, 18) << QString();
-    QTest::newRow("lxz_3") << "lxz_3" << "Frame2" << QRect(384, 17, 97, 18) << QString();
-    QTest::newRow("cmd_cnone") << "cmd_cnone" << "Frame2" << QRect(144, 48, 66, 20) << "无修正";
-    QTest::newRow("cmd_cdt") << "cmd_cdt" << "Frame2" << QRect(224, 48, 122, 20) << "默认地图视图修正";
-    QTest::newRow("cmd_cst") << "cmd_cst" << "Frame2" << QRect(360, 48, 122, 20) << "默认卫星视图修正";
-    QTest::newRow("Frame3") << "Frame3" << "NMEAF" << QRect(8, 153, 497, 41) << QString();
-    QTest::newRow("nmea2map") << "nmea2map" << "Frame3" << QRect(8, 16, 137, 20) << "NMEA -> 地图网页";
-    QTest::newRow("Label3") << "Label3" << "Frame3" << QRect(160, 20, 40, 17) << "瓦片:";
-    QTest::newRow("txt_tiles") << "txt_tiles" << "Frame3" << QRect(200, 17, 281, 18) << QString();
-    QTest::newRow("Frame4") << "Frame4" << "NMEAF" << QRect(8, 201, 497, 41) << QString();
-    QTest::newRow("cmd_gpx") << "cmd_gpx" << "Frame4" << QRect(8, 16, 137, 20) << "NMEA -> GPX";
+    QTest::newRow("Frame1") << "Frame1"
+                            << "NMEAF" << QRect(8, 8, 497, 41) << QString();
+    QTest::newRow("cmd_kml") << "cmd_kml"
+                             << "Frame1" << QRect(8, 16, 137, 20) << "NMEA -> KML";
+    QTest::newRow("Label1") << "Label1"
+                            << "Frame1" << QRect(160, 20, 330, 17) << label;
+    QTest::newRow("lxz_0") << "lxz_0"
+                           << "Frame1" << QRect(216, 17, 97, 18) << QString();
+    QTest::newRow("lxz_1") << "lxz_1"
+                           << "Frame1" << QRect(384, 17, 97, 18) << QString();
+    QTest::newRow("Frame2") << "Frame2"
+                            << "NMEAF" << QRect(8, 64, 497, 81) << QString();
+    QTest::newRow("nmea2html") << "nmea2html"
+                               << "Frame2" << QRect(8, 16, 137, 20) << "NMEA -> HTML";
+    QTest::newRow("Label2") << "Label2"
+                            << "Frame2" << QRect(160, 20, 330, 17) << label;
+    QTest::newRow("lxz_2") << "lxz_2"
+                           << "Frame2" << QRect(216, 17, 97, 18) << QString();
+    QTest::newRow("lxz_3") << "lxz_3"
+                           << "Frame2" << QRect(384, 17, 97, 18) << QString();
+    QTest::newRow("cmd_cnone") << "cmd_cnone"
+                               << "Frame2" << QRect(144, 48, 66, 20) << "无修正";
+    QTest::newRow("cmd_cdt") << "cmd_cdt"
+                             << "Frame2" << QRect(224, 48, 122, 20) << "默认地图视图修正";
+    QTest::newRow("cmd_cst") << "cmd_cst"
+                             << "Frame2" << QRect(360, 48, 122, 20) << "默认卫星视图修正";
+    QTest::newRow("Frame3") << "Frame3"
+                            << "NMEAF" << QRect(8, 153, 497, 41) << QString();
+    QTest::newRow("nmea2map") << "nmea2map"
+                              << "Frame3" << QRect(8, 16, 137, 20) << "NMEA -> 地图网页";
+    QTest::newRow("Label3") << "Label3"
+                            << "Frame3" << QRect(160, 20, 40, 17) << "瓦片:";
+    QTest::newRow("txt_tiles") << "txt_tiles"
+                               << "Frame3" << QRect(200, 17, 281, 18) << QString();
+    QTest::newRow("Frame4") << "Frame4"
+                            << "NMEAF" << QRect(8, 201, 497, 41) << QString();
+    QTest::newRow("cmd_gpx") << "cmd_gpx"
+                             << "Frame4" << QRect(8, 16, 137, 20) << "NMEA -> GPX";
 }
 
 void TestNmeaf::layout()
@@ -216,7 +235,8 @@ void TestNmeaf::initialTexts()
         const int travel = box->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() - start;
         box->home(false);
         QVERIFY2(qAbs(travel - box->fontMetrics().horizontalAdvance(box->text())) <= 1,
-                 qPrintable(QStringLiteral("%1 / %2").arg(travel).arg(box->fontMetrics().horizontalAdvance(box->text()))));
+                 qPrintable(QStringLiteral("%1 / %2").arg(travel).arg(
+                     box->fontMetrics().horizontalAdvance(box->text()))));
     }
 }
 
@@ -225,8 +245,12 @@ void TestNmeaf::offsetLabelGapsUnderBoxes_data()
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("latitudeBox");
     QTest::addColumn<QString>("longitudeBox");
-    QTest::newRow("KML") << "Label1" << "lxz_0" << "lxz_1";
-    QTest::newRow("page") << "Label2" << "lxz_2" << "lxz_3";
+    QTest::newRow("KML") << "Label1"
+                         << "lxz_0"
+                         << "lxz_1";
+    QTest::newRow("page") << "Label2"
+                          << "lxz_2"
+                          << "lxz_3";
 }
 
 void TestNmeaf::offsetLabelGapsUnderBoxes()
@@ -257,9 +281,15 @@ void TestNmeaf::presets_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("latitude");
     QTest::addColumn<QString>("longitude");
-    QTest::newRow("无修正") << "cmd_cnone" << "0.0" << "0.0";
-    QTest::newRow("默认地图视图修正") << "cmd_cdt" << "0.0015125498454" << "0.003265375977";
-    QTest::newRow("默认卫星视图修正") << "cmd_cst" << "0.003766666" << "-0.00145";
+    QTest::newRow("无修正") << "cmd_cnone"
+                            << "0.0"
+                            << "0.0";
+    QTest::newRow("默认地图视图修正") << "cmd_cdt"
+                                      << "0.0015125498454"
+                                      << "0.003265375977";
+    QTest::newRow("默认卫星视图修正") << "cmd_cst"
+                                      << "0.003766666"
+                                      << "-0.00145";
 }
 
 void TestNmeaf::presets()
@@ -290,11 +320,13 @@ void TestNmeaf::gpxWrittenAndReported()
     QTest::mouseClick(button("cmd_gpx"), Qt::LeftButton);
     const QString gpx = base_ + QStringLiteral(".gpx");
     QCOMPARE(dialogs_->calls.size(), 1);
-    QCOMPARE(dialogs_->calls.first().text, QStringLiteral("GPX文件已保存到\r\n%1！\r\n\r\n共 2个轨迹点。").arg(gpx));
+    QCOMPARE(dialogs_->calls.first().text,
+             QStringLiteral("GPX文件已保存到\r\n%1！\r\n\r\n共 2个轨迹点。").arg(gpx));
     const QStringList lines = fileLines(gpx);
     QCOMPARE(lines.mid(5, 2),
-             (QStringList{"      <trkpt lat=\"31.83539\" lon=\"118.77613\"><time>2010-05-01T06:03:22Z</time></trkpt>",
-                          "      <trkpt lat=\"-1\" lon=\"-2.5\"><time>2010-05-01T06:05:00Z</time></trkpt>"}));
+             (QStringList{
+                 "      <trkpt lat=\"31.83539\" lon=\"118.77613\"><time>2010-05-01T06:03:22Z</time></trkpt>",
+                 "      <trkpt lat=\"-1\" lon=\"-2.5\"><time>2010-05-01T06:05:00Z</time></trkpt>"}));
     // A second time asks before replacing.
     dialogs_->queueNo();
     QTest::mouseClick(button("cmd_gpx"), Qt::LeftButton);
@@ -316,22 +348,24 @@ void TestNmeaf::kmlWrittenAndReported()
     const QStringList lines = fileLines(kml);
     QCOMPARE(lines.size(), 38);
     QCOMPARE(lines[3], QStringLiteral("<name>Paths 90507</name>"));
-    QCOMPARE(lines[4], QStringLiteral("<description>2010-05-01 14:03:22 to 2010-05-01 14:05:00</description>"));
+    QCOMPARE(lines[4],
+             QStringLiteral("<description>2010-05-01 14:03:22 to 2010-05-01 14:05:00</description>"));
     QCOMPARE(lines[9], QStringLiteral("            <coordinates>118.77613,31.83539,0</coordinates>"));
     QCOMPARE(lines[16], QStringLiteral("            <coordinates>118.78,31.837,0</coordinates>"));
     QCOMPARE(lines[25], QStringLiteral("        <name>3 Point's Track</name>"));
-    QCOMPARE(lines.mid(30, 3), (QStringList{QStringLiteral("            118.77613,31.83539,0"),
-                                           QStringLiteral("            118.7765,31.8361,0"),
-                                           QStringLiteral("            118.78,31.837,0")}));
+    QCOMPARE(lines.mid(30, 3),
+             (QStringList{QStringLiteral("            118.77613,31.83539,0"),
+                          QStringLiteral("            118.7765,31.8361,0"),
+                          QStringLiteral("            118.78,31.837,0")}));
     QCOMPARE(lines.last(), QStringLiteral("</kml>"));
     QVERIFY(!QFileInfo::exists(base_ + QStringLiteral(".html")));
 }
 
 void TestNmeaf::kmlOffsetsFromTheirBoxes()
 {
-    form_->lxz[0]->setText(QStringLiteral("-0.25"));  // latitude
-    form_->lxz[1]->setText(QStringLiteral("0.5"));    // longitude
-    form_->lxz[2]->setText(QStringLiteral("9"));      // page boxes play no part
+    form_->lxz[0]->setText(QStringLiteral("-0.25")); // latitude
+    form_->lxz[1]->setText(QStringLiteral("0.5"));   // longitude
+    form_->lxz[2]->setText(QStringLiteral("9"));     // page boxes play no part
     form_->lxz[3]->setText(QStringLiteral("9"));
     QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
     const QStringList lines = fileLines(base_ + QStringLiteral(".kml"));
@@ -369,14 +403,16 @@ void TestNmeaf::htmlWrittenAndReported()
     QCOMPARE(lines[7], QStringLiteral("<title>Paths 90507</title>"));
     QCOMPARE(lines[44], QStringLiteral("    points.push(new GLatLng(31.83539,118.77613));"));
     QCOMPARE(lines[46], QStringLiteral("    points.push(new GLatLng(31.837,118.78));"));
-    QCOMPARE(lines[47], QStringLiteral("map.addOverlay(new GPolyline(points.slice(0,3),'#00FF00', 5, 0.5));"));
-    QCOMPARE(lines[61], QStringLiteral("        Log Date And Time: 2010-05-01 14:03:22 to 2010-05-01 14:05:00"));
+    QCOMPARE(lines[47],
+             QStringLiteral("map.addOverlay(new GPolyline(points.slice(0,3),'#00FF00', 5, 0.5));"));
+    QCOMPARE(lines[61],
+             QStringLiteral("        Log Date And Time: 2010-05-01 14:03:22 to 2010-05-01 14:05:00"));
     QVERIFY(!QFileInfo::exists(base_ + QStringLiteral(".kml")));
 }
 
 void TestNmeaf::htmlOffsetsFromTheirBoxes()
 {
-    form_->lxz[0]->setText(QStringLiteral("5"));  // KML boxes play no part
+    form_->lxz[0]->setText(QStringLiteral("5")); // KML boxes play no part
     form_->lxz[1]->setText(QStringLiteral("5"));
     QTest::mouseClick(button("cmd_cst"), Qt::LeftButton);
     QTest::mouseClick(button("nmea2html"), Qt::LeftButton);
@@ -384,9 +420,10 @@ void TestNmeaf::htmlOffsetsFromTheirBoxes()
     QCOMPARE(lines.size(), 69);
     // Latitude offset (box 2) first inside GLatLng, longitude (box 3) second.
     QCOMPARE(lines[44], QStringLiteral("    points.push(new GLatLng(31.839156666,118.77468));"));
-    QCOMPARE(lines[39], QStringLiteral("map.setCenter(new GLatLng(31.839156666,118.77468),map.getBoundsZoomLevel("
-                                       "new GLatLngBounds(new GLatLng(31.839156666,118.77468),"
-                                       "new GLatLng(31.839156666,118.77468))));"));
+    QCOMPARE(lines[39],
+             QStringLiteral("map.setCenter(new GLatLng(31.839156666,118.77468),map.getBoundsZoomLevel("
+                            "new GLatLngBounds(new GLatLng(31.839156666,118.77468),"
+                            "new GLatLng(31.839156666,118.77468))));"));
 }
 
 void TestNmeaf::existingFile_data()
@@ -394,10 +431,14 @@ void TestNmeaf::existingFile_data()
     QTest::addColumn<QString>("buttonName");
     QTest::addColumn<QString>("extension");
     QTest::addColumn<bool>("yes");
-    QTest::newRow("kml, no") << "cmd_kml" << ".kml" << false;
-    QTest::newRow("kml, yes") << "cmd_kml" << ".kml" << true;
-    QTest::newRow("html, no") << "nmea2html" << ".html" << false;
-    QTest::newRow("html, yes") << "nmea2html" << ".html" << true;
+    QTest::newRow("kml, no") << "cmd_kml"
+                             << ".kml" << false;
+    QTest::newRow("kml, yes") << "cmd_kml"
+                              << ".kml" << true;
+    QTest::newRow("html, no") << "nmea2html"
+                              << ".html" << false;
+    QTest::newRow("html, yes") << "nmea2html"
+                               << ".html" << true;
 }
 
 void TestNmeaf::existingFile()
@@ -446,16 +487,16 @@ void TestNmeaf::badOffset_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("fileExists");
     QTest::addColumn<QString>("message");
-    QTest::newRow("KML latitude, letters") << 0 << "abc" << false
-                                           << "Google Earth 视图的纬度修正“abc”不是有效的十进制数，文件未写入。";
-    QTest::newRow("KML longitude, empty") << 1 << "" << false
-                                          << "Google Earth 视图的经度修正“”不是有效的十进制数，文件未写入。";
-    QTest::newRow("page latitude, comma") << 2 << "0,5" << false
-                                          << "网页 视图的纬度修正“0,5”不是有效的十进制数，文件未写入。";
-    QTest::newRow("page longitude, over a file") << 3 << "1.2.3" << true
-                                                 << "网页 视图的经度修正“1.2.3”不是有效的十进制数，文件未写入。";
-    QTest::newRow("KML longitude, over a file") << 1 << "--1" << true
-                                                << "Google Earth 视图的经度修正“--1”不是有效的十进制数，文件未写入。";
+    QTest::newRow("KML latitude, letters")
+        << 0 << "abc" << false << "Google Earth 视图的纬度修正“abc”不是有效的十进制数，文件未写入。";
+    QTest::newRow("KML longitude, empty")
+        << 1 << "" << false << "Google Earth 视图的经度修正“”不是有效的十进制数，文件未写入。";
+    QTest::newRow("page latitude, comma")
+        << 2 << "0,5" << false << "网页 视图的纬度修正“0,5”不是有效的十进制数，文件未写入。";
+    QTest::newRow("page longitude, over a file")
+        << 3 << "1.2.3" << true << "网页 视图的经度修正“1.2.3”不是有效的十进制数，文件未写入。";
+    QTest::newRow("KML longitude, over a file")
+        << 1 << "--1" << true << "Google Earth 视图的经度修正“--1”不是有效的十进制数，文件未写入。";
 }
 
 void TestNmeaf::badOffset()
@@ -510,8 +551,10 @@ void TestNmeaf::unwritableFolderReported()
 void TestNmeaf::mapPageWrittenAndReported()
 {
     // The photos are the owner's rows that have a position.
-    PhotoRow placed{{true, QStringLiteral("p1.jpg"), dir_->path() + QLatin1Char('/'), QStringLiteral("2010-05-01 14:03:00")},
-                    QStringLiteral("2010-05-01 14:03:30"), QStringLiteral("N31°50.1234',E118°46.5678'")};
+    PhotoRow placed{{true, QStringLiteral("p1.jpg"), dir_->path() + QLatin1Char('/'),
+                     QStringLiteral("2010-05-01 14:03:00")},
+                    QStringLiteral("2010-05-01 14:03:30"),
+                    QStringLiteral("N31°50.1234',E118°46.5678'")};
     PhotoRow unplaced = placed;
     unplaced.record.fileName = QStringLiteral("p2.jpg");
     unplaced.position.clear();
@@ -529,7 +572,8 @@ void TestNmeaf::mapPageWrittenAndReported()
     QCOMPARE(dialogs_->calls.size(), 2);
     QCOMPARE(dialogs_->calls.last().text, QStringLiteral("地图网页文件已保存到\r\n%1！").arg(map));
     const QString html = QString::fromUtf8(testsupport::readAll(map));
-    QVERIFY(html.contains(QStringLiteral("var segments = [[[31.835390,118.776130],[31.836100,118.776500],[31.837000,118.780000]]];")));
+    QVERIFY(html.contains(QStringLiteral(
+        "var segments = [[[31.835390,118.776130],[31.836100,118.776500],[31.837000,118.780000]]];")));
     QVERIFY(html.contains(QStringLiteral("\"name\":\"p1.jpg\"")) && !html.contains(QStringLiteral("p2.jpg")));
     QVERIFY(html.contains(QStringLiteral("var tiles = {};")));
     QVERIFY(html.contains(QStringLiteral("Log Date And Time: 2010-05-01 14:03:22 to 2010-05-01 14:05:00")));

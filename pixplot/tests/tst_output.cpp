@@ -18,7 +18,10 @@ using fixtures::Window;
 
 namespace {
 
-QByteArray bytesOf(const QString &path) { return testsupport::readAll(path); }
+QByteArray bytesOf(const QString &path)
+{
+    return testsupport::readAll(path);
+}
 
 QSize sizeOf(const QString &path)
 {
@@ -48,8 +51,8 @@ public:
     {
         if (immutable_)
             testsupport::runProgram(QStringLiteral("chattr"), {QStringLiteral("-i"), path_});
-        QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                         | QFileDevice::ExeOwner);
+        QFile::setPermissions(path_,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
     bool locked() const { return !canCreate(); }
 
@@ -72,10 +75,7 @@ private:
 class TestOutput : public fixtures::FolderTest {
     Q_OBJECT
 private:
-    QStringList filesInFolder() const
-    {
-        return QDir(dir->path()).entryList(QDir::Files, QDir::Name);
-    }
+    QStringList filesInFolder() const { return QDir(dir->path()).entryList(QDir::Files, QDir::Name); }
 
 private slots:
     void initTestCase()
@@ -166,13 +166,13 @@ void TestOutput::newFileName_data()
     const int byPrefix = int(photooutput::RenameMode::ByPrefix);
     QTest::newRow("time") << "IMG_0001.JPG" << true << "2010-05-01 14:03:22" << byTime << "" << qint64(1)
                           << "20100501_140322.JPG";
-    QTest::newRow("time keeps lower extension") << "a.jpg" << true << "2010-05-01 14:03:22" << byTime << ""
-                                                << qint64(1) << "20100501_140322.jpg";
+    QTest::newRow("time keeps lower extension")
+        << "a.jpg" << true << "2010-05-01 14:03:22" << byTime << "" << qint64(1) << "20100501_140322.jpg";
     QTest::newRow("time without exif") << "a.jpg" << false << "" << byTime << "" << qint64(1) << "a.jpg";
     QTest::newRow("prefix row 7") << "DSC.JPG" << true << "" << byPrefix << "trip" << qint64(7)
                                   << "trip0007.JPG";
-    QTest::newRow("prefix row 12345") << "x.jpg" << false << "" << byPrefix << "t" << qint64(12345)
-                                      << "t12345.jpg";
+    QTest::newRow("prefix row 12345")
+        << "x.jpg" << false << "" << byPrefix << "t" << qint64(12345) << "t12345.jpg";
     QTest::newRow("empty prefix") << "x.jpg" << false << "" << byPrefix << "" << qint64(3) << "0003.jpg";
     QTest::newRow("keep") << "x.jpg" << true << "2010-05-01 14:03:22" << keep << "p" << qint64(3) << "x.jpg";
 }
@@ -297,7 +297,8 @@ void TestOutput::frameMakesBorderOfWindowColour()
     QVERIFY2(near(out.pixelColor(3000, 2043), window), "bottom strip");
     QVERIFY2(near(out.pixelColor(1522, 1022), photoColour), "photo");
     QVERIFY2(near(out.pixelColor(30, 30), photoColour), "photo corner");
-    QVERIFY(win.title(QStringLiteral("picture_review")).startsWith(QStringLiteral("照片预览 (尺寸3044×2044 大小")));
+    QVERIFY(win.title(QStringLiteral("picture_review"))
+                .startsWith(QStringLiteral("照片预览 (尺寸3044×2044 大小")));
 }
 
 void TestOutput::captionLineIsDrawnOnlyWithText()
@@ -406,7 +407,8 @@ void TestOutput::photoOver33MegapixelsPreviewedAndFramed()
     Window win;
     win.addPhotos({file("large.jpg")});
     win.selectPhoto(1);
-    QVERIFY(win.title(QStringLiteral("picture_review")).startsWith(QStringLiteral("照片预览 (尺寸8200×5500 大小")));
+    QVERIFY(win.title(QStringLiteral("picture_review"))
+                .startsWith(QStringLiteral("照片预览 (尺寸8200×5500 大小")));
     const QImage shown = win.get<QLabel>(QStringLiteral("Pictemp"))->pixmap().toImage();
     const QColor middle = shown.pixelColor(shown.width() / 2, shown.height() / 2);
     QVERIFY2(qAbs(middle.blue() - colour.blue()) < 12 && qAbs(middle.red() - colour.red()) < 12,
@@ -468,8 +470,8 @@ void TestOutput::batchOfThreeReportsThree()
     win.click(QStringLiteral("cmd_allmake"));
     QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("批处理完成!\r\n共处理 3 个照片。"));
     QCOMPARE(win.dialogs.callsOf(DialogCall::Info).last().title, QStringLiteral("系统"));
-    QCOMPARE(filesInFolder(), QStringList({"20100501_100001.jpg", "20100501_100002.jpg",
-                                           "20100501_100003.jpg"}));
+    QCOMPARE(filesInFolder(),
+             QStringList({"20100501_100001.jpg", "20100501_100002.jpg", "20100501_100003.jpg"}));
     QCOMPARE(QDir(file("BackUp")).entryList(QDir::Files, QDir::Name),
              QStringList({"b1.jpg", "b2.jpg", "b3.jpg"}));
     for (int r = 1; r <= 3; ++r) {
@@ -477,7 +479,8 @@ void TestOutput::batchOfThreeReportsThree()
         QCOMPARE(sizeOf(file(win.photoCell(r, 0))), QSize(76, 68));
     }
     QVERIFY(!win.get<QFrame>(QStringLiteral("pic_info"))->isVisible());
-    QVERIFY(win.title(QStringLiteral("picture_review")).startsWith(QStringLiteral("照片预览 (尺寸76×68 大小")));
+    QVERIFY(
+        win.title(QStringLiteral("picture_review")).startsWith(QStringLiteral("照片预览 (尺寸76×68 大小")));
 }
 
 void TestOutput::failedEncodeLeavesSourceUntouched()
@@ -496,8 +499,9 @@ void TestOutput::failedEncodeLeavesSourceUntouched()
         win.clickCheck(QStringLiteral("Ck_backup"));
         win.click(QStringLiteral("cmd_make"));
         // The system's reason follows ours (an immutable folder: not permitted).
-        QVERIFY2(win.dialogs.lastInfo().startsWith(QStringLiteral("照片 keep.jpg 处理失败: 无法写入照片文件（")),
-                 qPrintable(win.dialogs.lastInfo()));
+        QVERIFY2(
+            win.dialogs.lastInfo().startsWith(QStringLiteral("照片 keep.jpg 处理失败: 无法写入照片文件（")),
+            qPrintable(win.dialogs.lastInfo()));
         // With a backup, the backup fails first and nothing is written.
         win.clickCheck(QStringLiteral("Ck_backup"));
         win.click(QStringLiteral("cmd_allmake"));
@@ -539,8 +543,8 @@ void TestOutput::sameSecondPhotosWithFrameBothSurvive()
 {
     QVERIFY(fixtures::writeJpeg(file("one.jpg"), 40, 30, Qt::red));
     QVERIFY(fixtures::writeJpeg(file("two.jpg"), 50, 30, Qt::green));
-    QVERIFY(fixtures::setExifTimes({{file("one.jpg"), "2010:05:01 14:03:22"},
-                                    {file("two.jpg"), "2010:05:01 14:03:22"}}));
+    QVERIFY(fixtures::setExifTimes(
+        {{file("one.jpg"), "2010:05:01 14:03:22"}, {file("two.jpg"), "2010:05:01 14:03:22"}}));
     Window win;
     win.addPhotos({file("one.jpg"), file("two.jpg")});
     win.clickCheck(QStringLiteral("Ck_backup"));

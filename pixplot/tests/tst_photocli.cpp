@@ -7,9 +7,9 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 
-using fixtures::runPixplot;
 using fixtures::pixplotProgram;
 using fixtures::Run;
+using fixtures::runPixplot;
 
 class TestPhotoCli : public fixtures::FolderTest {
     Q_OBJECT
@@ -28,17 +28,18 @@ private slots:
     {
         FolderTest::init();
         // Points at 08:00:00, 08:10:00 and 08:20:00 local time.
-        QVERIFY(fixtures::writeLines(pathFile(), {
-            fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
-            fixtures::rmc("001000", "010510", "3150.5000", "11846.5000"),
-            fixtures::rmc("002000", "010510", "3151.0000", "11847.0000"),
-        }));
+        QVERIFY(fixtures::writeLines(pathFile(),
+                                     {
+                                         fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
+                                         fixtures::rmc("001000", "010510", "3150.5000", "11846.5000"),
+                                         fixtures::rmc("002000", "010510", "3151.0000", "11847.0000"),
+                                     }));
         QVERIFY(fixtures::writeJpeg(file("a.jpg"), 40, 30));
         QVERIFY(fixtures::writeJpeg(file("b.JPG"), 40, 30));
         QVERIFY(fixtures::writeJpeg(file("c.jpg"), 40, 30));
         // Camera clock one hour slow.
-        QVERIFY(fixtures::setExifTimes({{file("a.jpg"), "2010:05:01 07:00:20"},
-                                        {file("b.JPG"), "2010:05:01 07:12:00"}}));
+        QVERIFY(fixtures::setExifTimes(
+            {{file("a.jpg"), "2010:05:01 07:00:20"}, {file("b.JPG"), "2010:05:01 07:12:00"}}));
     }
     void matchPrintsOneLinePerPhoto();
     void matchUsesDefaultsWithoutOffset();
@@ -57,17 +58,18 @@ private slots:
 void TestPhotoCli::matchPrintsOneLinePerPhoto()
 {
     const Run r = runPixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", "--tolerance", "60",
-                           file("a.jpg"), file("b.JPG"), file("c.jpg")});
+                              file("a.jpg"), file("b.JPG"), file("c.jpg")});
     QCOMPARE(r.code, 0);
-    QCOMPARE(r.out, QStringLiteral("a.jpg\t2010-05-01 08:00:20\tN31°50.0000',E118°46.0000'\n"
-                                   "b.JPG\t2010-05-01 08:12:00\t\n"
-                                   "c.jpg\t\t\n"
-                                   "需要添加坐标 2个;\n"
-                                   "自动匹配并添加坐标 1个;\n"
-                                   "失败(超周期或误差) 1个!\n"));
+    QCOMPARE(r.out,
+             QStringLiteral("a.jpg\t2010-05-01 08:00:20\tN31°50.0000',E118°46.0000'\n"
+                            "b.JPG\t2010-05-01 08:12:00\t\n"
+                            "c.jpg\t\t\n"
+                            "需要添加坐标 2个;\n"
+                            "自动匹配并添加坐标 1个;\n"
+                            "失败(超周期或误差) 1个!\n"));
     // A wider tolerance reaches b's point 120 s away.
-    const Run wide = runPixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", "--tolerance", "120",
-                              file("b.JPG")});
+    const Run wide = runPixplot(
+        {"--match", "--path", pathFile(), "--offset", "+01:00:00", "--tolerance", "120", file("b.JPG")});
     QCOMPARE(wide.code, 0);
     QVERIFY2(wide.out.startsWith(QStringLiteral("b.JPG\t2010-05-01 08:12:00\tN31°50.5000',E118°46.5000'\n")),
              qPrintable(wide.out));
@@ -91,7 +93,8 @@ void TestPhotoCli::matchRefusesBadArguments_data()
     QTest::addColumn<int>("code");
     QTest::newRow("no path") << QStringList{"--match", "A"} << 2;
     QTest::newRow("no photo") << QStringList{"--match", "--path", "P"} << 2;
-    QTest::newRow("offset hours 24") << QStringList{"--match", "--path", "P", "--offset", "24:00:00", "A"} << 2;
+    QTest::newRow("offset hours 24") << QStringList{"--match", "--path", "P", "--offset", "24:00:00", "A"}
+                                     << 2;
     QTest::newRow("offset text") << QStringList{"--match", "--path", "P", "--offset", "one hour", "A"} << 2;
     QTest::newRow("tolerance 601") << QStringList{"--match", "--path", "P", "--tolerance", "601", "A"} << 2;
     QTest::newRow("tolerance text") << QStringList{"--match", "--path", "P", "--tolerance", "abc", "A"} << 2;
@@ -122,9 +125,9 @@ void TestPhotoCli::matchRefusesBadArguments()
         else if (a == QLatin1String("EMPTY"))
             a = file("nofix.txt");
     }
-    QVERIFY(fixtures::writeLines(file("nofix.txt"), {fixtures::rmc("000000", "010510", "3150.0000",
-                                                                   "11846.0000", "V"),
-                                                     QStringLiteral("$GPGGA,000000,,,,,0,00,,,M,,M,,*66")}));
+    QVERIFY(fixtures::writeLines(file("nofix.txt"),
+                                 {fixtures::rmc("000000", "010510", "3150.0000", "11846.0000", "V"),
+                                  QStringLiteral("$GPGGA,000000,,,,,0,00,,,M,,M,,*66")}));
     const QByteArray before = testsupport::readAll(file("a.jpg"));
     const Run r = runPixplot(args);
     QCOMPARE(r.code, code);
@@ -163,8 +166,8 @@ void TestPhotoCli::matchSkipsFilesThatAreNotPhotos()
     QImage png(8, 8, QImage::Format_RGB32);
     png.fill(Qt::red);
     QVERIFY(png.save(file("d.png")));
-    const Run r = runPixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", file("d.png"),
-                           file("a.jpg")});
+    const Run r =
+        runPixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", file("d.png"), file("a.jpg")});
     QCOMPARE(r.code, 1);
     QVERIFY(r.err.contains(QStringLiteral("d.png")));
     QVERIFY(r.out.startsWith(QStringLiteral("a.jpg\t")));
@@ -174,9 +177,9 @@ void TestPhotoCli::matchSkipsFilesThatAreNotPhotos()
 void TestPhotoCli::processRenamesAndFrames()
 {
     const QByteArray sourceA = testsupport::readAll(file("a.jpg"));
-    const Run r = runPixplot({"--process", "--rename", "time", "--frame", "--note", "Trip", "--gps",
-                           "--path", pathFile(), "--offset", "+01:00:00", "--tolerance", "60",
-                           file("a.jpg"), file("b.JPG")});
+    const Run r =
+        runPixplot({"--process", "--rename", "time", "--frame", "--note", "Trip", "--gps", "--path",
+                    pathFile(), "--offset", "+01:00:00", "--tolerance", "60", file("a.jpg"), file("b.JPG")});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out, QStringLiteral("批处理完成!\n共处理 2 个照片。\n"));
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files, QDir::Name),
@@ -188,7 +191,8 @@ void TestPhotoCli::processRenamesAndFrames()
 
 void TestPhotoCli::processByPrefixWithoutBackup()
 {
-    const Run r = runPixplot({"--process", "--no-backup", "--rename", "prefix:trip", file("c.jpg"), file("a.jpg")});
+    const Run r =
+        runPixplot({"--process", "--no-backup", "--rename", "prefix:trip", file("c.jpg"), file("a.jpg")});
     QCOMPARE(r.code, 0);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files, QDir::Name),
              QStringList({"b.JPG", "path.txt", "trip0001.jpg", "trip0002.jpg"}));
@@ -210,9 +214,11 @@ void TestPhotoCli::processReportsFailures()
 void TestPhotoCli::parallelBatchMatchesOneJob_data()
 {
     QTest::addColumn<QStringList>("options");
-    QTest::newRow("time names, frame, backup") << QStringList{"--rename", "time", "--frame", "--note", "Trip"};
+    QTest::newRow("time names, frame, backup")
+        << QStringList{"--rename", "time", "--frame", "--note", "Trip"};
     QTest::newRow("prefix names, no frame") << QStringList{"--rename", "prefix:trip"};
-    QTest::newRow("prefix names, frame, no backup") << QStringList{"--rename", "prefix:trip", "--frame", "--no-backup"};
+    QTest::newRow("prefix names, frame, no backup")
+        << QStringList{"--rename", "prefix:trip", "--frame", "--no-backup"};
     QTest::newRow("frame in place") << QStringList{"--frame"};
 }
 
@@ -240,8 +246,8 @@ void TestPhotoCli::parallelBatchMatchesOneJob()
             return Run{};
         QStringList args{"--process", "--jobs", jobs};
         args += options;
-        for (const char *n : {"trip0002.jpg", "trip0001.jpg", "a.jpg", "b.jpg", "broken.jpg", "d.jpg", "c.jpg",
-                              "e.jpg"})
+        for (const char *n :
+             {"trip0002.jpg", "trip0001.jpg", "a.jpg", "b.jpg", "broken.jpg", "d.jpg", "c.jpg", "e.jpg"})
             args << folder + QLatin1String(n);
         Run r = runPixplot(args);
         r.err.replace(folder, QStringLiteral("<folder>/"));

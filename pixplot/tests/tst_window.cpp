@@ -34,7 +34,10 @@ public slots:
     void open(const QUrl &url) { urls.append(url); }
 };
 
-QImage iconImage(const QIcon &icon) { return icon.pixmap(16, 16).toImage(); }
+QImage iconImage(const QIcon &icon)
+{
+    return icon.pixmap(16, 16).toImage();
+}
 
 } // namespace
 
@@ -121,8 +124,9 @@ void TestWindow::formAtStart()
             w = w->nextInFocusChain();
         order << w->objectName();
     }
-    QCOMPARE(order, (QStringList{"tz_f", "tzc_3", "tzt_0", "tzc_0", "tzc_4", "tzt_1", "tzc_1", "tzc_5",
-                                 "tzt_2", "tzc_2"}));
+    QCOMPARE(order,
+             (QStringList{"tz_f", "tzc_3", "tzt_0", "tzc_0", "tzc_4", "tzt_1", "tzc_1", "tzc_5", "tzt_2",
+                          "tzc_2"}));
 }
 
 void TestWindow::fitsSmallScreenWithoutJumping()
@@ -138,7 +142,8 @@ void TestWindow::fitsSmallScreenWithoutJumping()
     QVERIFY(win.w->x() >= screen.x() && win.w->y() >= screen.y());
     win.w->resize(room);
     const QString path = file("long.txt");
-    QVERIFY(fixtures::writeLines(path, {fixtures::rmc("235959", "311210"), fixtures::rmc("000101", "010111")}));
+    QVERIFY(
+        fixtures::writeLines(path, {fixtures::rmc("235959", "311210"), fixtures::rmc("000101", "010111")}));
     const QSize before = win.w->size();
     win.loadPath(path);
     QCoreApplication::processEvents();
@@ -185,8 +190,9 @@ void TestWindow::previewFollowsSelection()
     // The preview shows the photo of the selected row, or nothing.
     const auto shows = [&](const QString &photo) {
         return preview->toolTip() == photo
-            && (photo.isEmpty() ? win.title(QStringLiteral("picture_review")) == QStringLiteral("照片预览")
-                                : win.title(QStringLiteral("picture_review")).startsWith(QStringLiteral("照片预览 (")));
+            && (photo.isEmpty()
+                    ? win.title(QStringLiteral("picture_review")) == QStringLiteral("照片预览")
+                    : win.title(QStringLiteral("picture_review")).startsWith(QStringLiteral("照片预览 (")));
     };
     win.selectPhoto(2);
     QVERIFY(shows(files[1]));
@@ -245,8 +251,8 @@ void TestWindow::addSkipsFilesThatAreNotJpeg()
 {
     QVERIFY(fixtures::writeJpeg(file("a.jpg"), 40, 30));
     QVERIFY(fixtures::writeJpeg(file("b.JPG"), 40, 30));
-    QVERIFY(fixtures::setExifTimes({{file("a.jpg"), "2010:05:01 14:03:22"},
-                                    {file("b.JPG"), "2010:05:01 14:05:00"}}));
+    QVERIFY(fixtures::setExifTimes(
+        {{file("a.jpg"), "2010:05:01 14:03:22"}, {file("b.JPG"), "2010:05:01 14:05:00"}}));
     QImage png(40, 30, QImage::Format_RGB32);
     png.fill(Qt::green);
     QVERIFY(png.save(file("c.png")));
@@ -307,14 +313,16 @@ void TestWindow::fifoPhotoAndPathAreRefused()
     QCOMPARE(win.photos()->model()->rowCount(), 1);
     const auto infos = win.dialogs.callsOf(DialogCall::Info);
     QCOMPARE(infos.size(), 2);
-    QCOMPARE(infos[0].text, QStringLiteral("以下文件不是普通文件，未加入：\r\n") + file("pipe.jpg")
-                                + QStringLiteral("（是管道（FIFO），不是普通文件）"));
+    QCOMPARE(infos[0].text,
+             QStringLiteral("以下文件不是普通文件，未加入：\r\n") + file("pipe.jpg")
+                 + QStringLiteral("（是管道（FIFO），不是普通文件）"));
     QVERIFY(infos[1].text.startsWith(QStringLiteral("当次加载 1 张")));
 
     win.loadPath(file("pipe.txt"));
     QCOMPARE(win.path()->model()->rowCount(), 0);
-    QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("路径文件无法读取：\r\n") + file("pipe.txt")
-                                         + QStringLiteral("\r\n原因：是管道（FIFO），不是普通文件"));
+    QCOMPARE(win.dialogs.lastInfo(),
+             QStringLiteral("路径文件无法读取：\r\n") + file("pipe.txt")
+                 + QStringLiteral("\r\n原因：是管道（FIFO），不是普通文件"));
 }
 
 void TestWindow::cancelledAddShowsNothing()
@@ -442,7 +450,9 @@ void TestWindow::previewPlacement()
     const qint64 bytes = QFileInfo(file("shot.jpg")).size();
     QCOMPARE(win.title(QStringLiteral("picture_review")),
              QStringLiteral("照片预览 (尺寸%1×%2 大小%3MB")
-                 .arg(width).arg(height).arg(bytes / 1024.0 / 1024.0, 0, 'f', 2));
+                 .arg(width)
+                 .arg(height)
+                 .arg(bytes / 1024.0 / 1024.0, 0, 'f', 2));
     QCOMPARE(win.get<QLabel>(QStringLiteral("Pictemp"))->toolTip(), file("shot.jpg"));
 
     // The drawing itself: photo pixels inside the placement, background outside.
@@ -522,14 +532,16 @@ void TestWindow::doubleClickOpensWithDesktopProgram()
 void TestWindow::pathLoadsOnlyValidRmcSentences()
 {
     const QString path = file("trip.txt");
-    QVERIFY(fixtures::writeLines(path, {
-        QStringLiteral("$GPRMC,235959,A,3150.1234,N,11846.5678,E,0.0,0.0,311210,,,A*74"),
-        fixtures::rmc("000100", "010111", "3150.2000", "11846.6000", "V"),
-        QStringLiteral("$GPGGA,000200,3150.1234,N,11846.5678,E,1,08,1.0,10.0,M,0.0,M,,*47"),
-        QStringLiteral("$GPGSA,A,3,01,02,03,,,,,,,,,,1.0,1.0,1.0*30"),
-        QString(),
-        fixtures::rmc("160000", "010111", "3150.3000", "11846.7000"),
-    }));
+    QVERIFY(fixtures::writeLines(
+        path,
+        {
+            QStringLiteral("$GPRMC,235959,A,3150.1234,N,11846.5678,E,0.0,0.0,311210,,,A*74"),
+            fixtures::rmc("000100", "010111", "3150.2000", "11846.6000", "V"),
+            QStringLiteral("$GPGGA,000200,3150.1234,N,11846.5678,E,1,08,1.0,10.0,M,0.0,M,,*47"),
+            QStringLiteral("$GPGSA,A,3,01,02,03,,,,,,,,,,1.0,1.0,1.0*30"),
+            QString(),
+            fixtures::rmc("160000", "010111", "3150.3000", "11846.7000"),
+        }));
     Window win;
     win.loadPath(path);
     QVERIFY(win.dialogs.unexpected.isEmpty());
@@ -554,8 +566,8 @@ void TestWindow::pathLoadsOnlyValidRmcSentences()
 void TestWindow::pathWithoutFixesReportsZero()
 {
     const QString path = file("empty.name");
-    QVERIFY(fixtures::writeLines(path, {fixtures::rmc("000100", "010111", "3150.2", "11846.6", "V"),
-                                        QStringLiteral("garbage line")}));
+    QVERIFY(fixtures::writeLines(
+        path, {fixtures::rmc("000100", "010111", "3150.2", "11846.6", "V"), QStringLiteral("garbage line")}));
     Window win;
     win.loadPath(path);
     QCOMPARE(win.path()->model()->rowCount(), 0);
@@ -566,7 +578,8 @@ void TestWindow::pathWithoutFixesReportsZero()
 void TestWindow::pathReloadYesThenCancelLeavesListEmpty()
 {
     const QString path = file("trip.txt");
-    QVERIFY(fixtures::writeLines(path, {fixtures::rmc("000000", "010510"), fixtures::rmc("000010", "010510")}));
+    QVERIFY(
+        fixtures::writeLines(path, {fixtures::rmc("000000", "010510"), fixtures::rmc("000010", "010510")}));
     Window win;
     win.loadPath(path);
     QCOMPARE(win.path()->model()->rowCount(), 2);
@@ -609,15 +622,17 @@ void TestWindow::nameFileWrittenByTrekportLoads()
     // Two logger points in local time (UTC+8); the second crosses midnight
     // backwards into the previous UTC day and month.
     const QString gtxt = file("track.gtxt");
-    QVERIFY(fixtures::writeLines(gtxt, {
-        QStringLiteral("记录001| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'"),
-        QStringLiteral("记录002| 标记| 05月01日 07:30:00| N31°12.4000',E121°23.5000'"),
-    }));
+    QVERIFY(fixtures::writeLines(
+        gtxt,
+        {
+            QStringLiteral("记录001| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'"),
+            QStringLiteral("记录002| 标记| 05月01日 07:30:00| N31°12.4000',E121°23.5000'"),
+        }));
     const QString name = file("track.name");
     QByteArray out, err;
-    const int rc = testsupport::runProgram(trekport, {QStringLiteral("--import"), gtxt,
-                                                      QStringLiteral("--export-name"), name,
-                                                      QStringLiteral("--year"), QStringLiteral("2010")},
+    const int rc = testsupport::runProgram(trekport,
+                                           {QStringLiteral("--import"), gtxt, QStringLiteral("--export-name"),
+                                            name, QStringLiteral("--year"), QStringLiteral("2010")},
                                            &out, &err);
     QVERIFY2(rc == 0, err.constData());
 
@@ -633,8 +648,9 @@ void TestWindow::nameFileWrittenByTrekportLoads()
 void TestWindow::conversionHandsPathToNmeaf()
 {
     const QString path = file("conv.txt");
-    QVERIFY(fixtures::writeLines(path, {fixtures::rmc("000000", "010510"),
-                                        fixtures::rmc("000010", "010510", "3151.0000", "11847.0000")}));
+    QVERIFY(fixtures::writeLines(
+        path,
+        {fixtures::rmc("000000", "010510"), fixtures::rmc("000010", "010510", "3151.0000", "11847.0000")}));
     Window win;
     win.click(QStringLiteral("cmd_ct")); // nothing loaded: nothing happens
     QVERIFY(win.w->findChildren<pixplot::NMEAF *>().isEmpty());
@@ -665,14 +681,22 @@ void TestWindow::offsetStepping_data()
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("after");
-    QTest::newRow("hours up wraps") << 0 << "23" << "00";
-    QTest::newRow("hours up") << 0 << "08" << "09";
-    QTest::newRow("hours down wraps") << 3 << "00" << "23";
-    QTest::newRow("minutes down wraps") << 4 << "00" << "59";
-    QTest::newRow("minutes up wraps") << 1 << "59" << "00";
-    QTest::newRow("seconds up") << 2 << "09" << "10";
-    QTest::newRow("seconds down") << 5 << "10" << "09";
-    QTest::newRow("single digit") << 2 << "7" << "08";
+    QTest::newRow("hours up wraps") << 0 << "23"
+                                    << "00";
+    QTest::newRow("hours up") << 0 << "08"
+                              << "09";
+    QTest::newRow("hours down wraps") << 3 << "00"
+                                      << "23";
+    QTest::newRow("minutes down wraps") << 4 << "00"
+                                        << "59";
+    QTest::newRow("minutes up wraps") << 1 << "59"
+                                      << "00";
+    QTest::newRow("seconds up") << 2 << "09"
+                                << "10";
+    QTest::newRow("seconds down") << 5 << "10"
+                                  << "09";
+    QTest::newRow("single digit") << 2 << "7"
+                                  << "08";
 }
 
 void TestWindow::offsetStepping()
@@ -692,15 +716,24 @@ void TestWindow::toleranceStepping_data()
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("after");
-    QTest::newRow("+10 at 590") << 0 << "590" << "600";
-    QTest::newRow("+10 at 591") << 0 << "591" << "0";
-    QTest::newRow("+10 at 120") << 0 << "120" << "130";
-    QTest::newRow("-10 at 9") << 1 << "9" << "600";
-    QTest::newRow("-10 at 10") << 1 << "10" << "0";
-    QTest::newRow("+1 at 600") << 2 << "600" << "0";
-    QTest::newRow("+1 at 599") << 2 << "599" << "600";
-    QTest::newRow("-1 at 0") << 3 << "0" << "600";
-    QTest::newRow("-1 at 1") << 3 << "1" << "0";
+    QTest::newRow("+10 at 590") << 0 << "590"
+                                << "600";
+    QTest::newRow("+10 at 591") << 0 << "591"
+                                << "0";
+    QTest::newRow("+10 at 120") << 0 << "120"
+                                << "130";
+    QTest::newRow("-10 at 9") << 1 << "9"
+                              << "600";
+    QTest::newRow("-10 at 10") << 1 << "10"
+                               << "0";
+    QTest::newRow("+1 at 600") << 2 << "600"
+                               << "0";
+    QTest::newRow("+1 at 599") << 2 << "599"
+                               << "600";
+    QTest::newRow("-1 at 0") << 3 << "0"
+                             << "600";
+    QTest::newRow("-1 at 1") << 3 << "1"
+                             << "0";
 }
 
 void TestWindow::toleranceStepping()
@@ -752,8 +785,8 @@ void TestWindow::correctionAlwaysFromCameraTime()
     QVERIFY(fixtures::writeJpeg(file("cam.jpg"), 20, 20));
     QVERIFY(fixtures::writeJpeg(file("late.jpg"), 20, 20));
     QVERIFY(fixtures::writeJpeg(file("none.jpg"), 20, 20));
-    QVERIFY(fixtures::setExifTimes({{file("cam.jpg"), "2010:05:01 14:03:22"},
-                                    {file("late.jpg"), "2010:12:31 23:30:00"}}));
+    QVERIFY(fixtures::setExifTimes(
+        {{file("cam.jpg"), "2010:05:01 14:03:22"}, {file("late.jpg"), "2010:12:31 23:30:00"}}));
     Window win;
     win.addPhotos({file("cam.jpg"), file("none.jpg"), file("late.jpg")});
     const int infosBefore = int(win.dialogs.callsOf(DialogCall::Info).size());
@@ -788,17 +821,26 @@ void TestWindow::matchingPicksNearestPoint_data()
 {
     QTest::addColumn<QString>("photoTime"); // local (UTC + 8)
     QTest::addColumn<QString>("tolerance");
-    QTest::addColumn<int>("point");         // 0: no position
+    QTest::addColumn<int>("point"); // 0: no position
     // Path points at offsets 0, 10, 20 and 1000 s from 08:00:00.
-    QTest::newRow("t 15 ties to the later point") << "2010:05:01 08:00:15" << "120" << 3;
-    QTest::newRow("t 14 nearer the earlier") << "2010:05:01 08:00:14" << "120" << 2;
-    QTest::newRow("start of the path") << "2010:05:01 08:00:00" << "0" << 1;
-    QTest::newRow("gap 120 within 120") << "2010:05:01 08:02:20" << "120" << 3;
-    QTest::newRow("gap 121 beyond 120") << "2010:05:01 08:02:21" << "120" << 0;
-    QTest::newRow("gap 121 within 121") << "2010:05:01 08:02:21" << "121" << 3;
-    QTest::newRow("1 s past the period fails at 600") << "2010:05:01 08:16:41" << "600" << 0;
-    QTest::newRow("before the path") << "2010:05:01 07:59:59" << "600" << 0;
-    QTest::newRow("last point") << "2010:05:01 08:16:40" << "0" << 4;
+    QTest::newRow("t 15 ties to the later point") << "2010:05:01 08:00:15"
+                                                  << "120" << 3;
+    QTest::newRow("t 14 nearer the earlier") << "2010:05:01 08:00:14"
+                                             << "120" << 2;
+    QTest::newRow("start of the path") << "2010:05:01 08:00:00"
+                                       << "0" << 1;
+    QTest::newRow("gap 120 within 120") << "2010:05:01 08:02:20"
+                                        << "120" << 3;
+    QTest::newRow("gap 121 beyond 120") << "2010:05:01 08:02:21"
+                                        << "120" << 0;
+    QTest::newRow("gap 121 within 121") << "2010:05:01 08:02:21"
+                                        << "121" << 3;
+    QTest::newRow("1 s past the period fails at 600") << "2010:05:01 08:16:41"
+                                                      << "600" << 0;
+    QTest::newRow("before the path") << "2010:05:01 07:59:59"
+                                     << "600" << 0;
+    QTest::newRow("last point") << "2010:05:01 08:16:40"
+                                << "0" << 4;
 }
 
 void TestWindow::matchingPicksNearestPoint()
@@ -807,12 +849,13 @@ void TestWindow::matchingPicksNearestPoint()
     QFETCH(QString, tolerance);
     QFETCH(int, point);
     const QString path = file("path.txt");
-    QVERIFY(fixtures::writeLines(path, {
-        fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
-        fixtures::rmc("000010", "010510", "3150.1000", "11846.1000"),
-        fixtures::rmc("000020", "010510", "3150.2000", "11846.2000"),
-        fixtures::rmc("001640", "010510", "3150.3000", "11846.3000"),
-    }));
+    QVERIFY(fixtures::writeLines(path,
+                                 {
+                                     fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
+                                     fixtures::rmc("000010", "010510", "3150.1000", "11846.1000"),
+                                     fixtures::rmc("000020", "010510", "3150.2000", "11846.2000"),
+                                     fixtures::rmc("001640", "010510", "3150.3000", "11846.3000"),
+                                 }));
     QVERIFY(fixtures::writePhoto(file("p.jpg"), photoTime, 16, 16));
     Window win;
     win.addPhotos({file("p.jpg")});
@@ -823,14 +866,16 @@ void TestWindow::matchingPicksNearestPoint()
     QCOMPARE(win.photoCell(1, 2), expected);
     QCOMPARE(win.dialogs.lastInfo(),
              QStringLiteral("需要添加坐标 1个;\r\n自动匹配并添加坐标 %1个;\r\n失败(超周期或误差) %2个!")
-                 .arg(point ? 1 : 0).arg(point ? 0 : 1));
+                 .arg(point ? 1 : 0)
+                 .arg(point ? 0 : 1));
 }
 
 void TestWindow::matchingSummaryCountsExifPhotosOnly()
 {
     const QString path = file("path.txt");
-    QVERIFY(fixtures::writeLines(path, {fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
-                                        fixtures::rmc("001000", "010510", "3150.5000", "11846.5000")}));
+    QVERIFY(fixtures::writeLines(path,
+                                 {fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
+                                  fixtures::rmc("001000", "010510", "3150.5000", "11846.5000")}));
     QList<QPair<QString, QString>> times;
     QStringList files;
     const char *stamps[5] = {"2010:05:01 08:00:30", "2010:05:01 07:00:00", "2010:05:01 08:09:00",
@@ -875,12 +920,14 @@ void TestWindow::matchingSummaryCountsExifPhotosOnly()
 void TestWindow::positionsClearedAndSetByHand()
 {
     const QString path = file("path.txt");
-    QVERIFY(fixtures::writeLines(path, {fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
-                                        fixtures::rmc("000100", "010510", "3150.5000", "11846.5000")}));
+    QVERIFY(fixtures::writeLines(path,
+                                 {fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
+                                  fixtures::rmc("000100", "010510", "3150.5000", "11846.5000")}));
     QVERIFY(fixtures::writeJpeg(file("a.jpg"), 16, 16));
     QVERIFY(fixtures::writeJpeg(file("b.jpg"), 16, 16));
     QVERIFY(fixtures::writeJpeg(file("c.jpg"), 16, 16));
-    QVERIFY(fixtures::setExifTimes({{file("a.jpg"), "2010:05:01 08:00:00"}, {file("b.jpg"), "2010:05:01 08:01:00"}}));
+    QVERIFY(fixtures::setExifTimes(
+        {{file("a.jpg"), "2010:05:01 08:00:00"}, {file("b.jpg"), "2010:05:01 08:01:00"}}));
     Window win;
     win.addPhotos({file("a.jpg"), file("b.jpg"), file("c.jpg")});
     win.loadPath(path);
@@ -909,8 +956,9 @@ void TestWindow::positionsClearedAndSetByHand()
 void TestWindow::loadedPathStartsWithFirstPointSelected()
 {
     const QString path = file("path.txt");
-    QVERIFY(fixtures::writeLines(path, {fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
-                                        fixtures::rmc("000100", "010510", "3150.5000", "11846.5000")}));
+    QVERIFY(fixtures::writeLines(path,
+                                 {fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
+                                  fixtures::rmc("000100", "010510", "3150.5000", "11846.5000")}));
     QVERIFY(fixtures::writePhoto(file("a.jpg"), QStringLiteral("2010:05:01 09:00:00"), 16, 16));
     Window win;
     win.addPhotos({file("a.jpg")});

@@ -15,9 +15,9 @@
 
 namespace {
 
-using fixtures::runPixplot;
 using fixtures::pixplotProgram;
 using fixtures::Run;
+using fixtures::runPixplot;
 using fixtures::writeBytes;
 
 // pixplot with TZ set to tz (when not empty).
@@ -123,7 +123,7 @@ struct TrackFix {
     double lat, lon;
     int segment;
 };
-const TrackFix kTrack[] = {{0, 31.5, 120.1, 0},    {100, 31.6, 120.3, 0},   {200, 31.65, 120.25, 0},
+const TrackFix kTrack[] = {{0, 31.5, 120.1, 0},      {100, 31.6, 120.3, 0},     {200, 31.65, 120.25, 0},
                            {1000, -16.5, 179.99, 1}, {1060, -16.6, -179.98, 1}, {3500, -16.7, -179.9, 1}};
 
 QByteArray trackGpx()
@@ -145,8 +145,7 @@ QString positionOf(int fix)
 
 } // namespace
 
-class TestZonesGpx : public fixtures::FolderTest
-{
+class TestZonesGpx : public fixtures::FolderTest {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -201,7 +200,8 @@ void TestZonesGpx::zoneTable_data()
     QTest::newRow("local Tokyo") << QStringList{"--zone", "local"} << QStringLiteral("Asia/Tokyo") << 0
                                  << QStringList{"2026-03-29 09:30:00", "2026-03-29 10:30:00",
                                                 "2026-10-25 09:30:00", "2026-10-25 10:30:00"};
-    QTest::newRow("local New York") << QStringList{"--zone", "local"} << QStringLiteral("America/New_York") << 0
+    QTest::newRow("local New York") << QStringList{"--zone", "local"} << QStringLiteral("America/New_York")
+                                    << 0
                                     << QStringList{"2026-03-28 20:30:00", "2026-03-28 21:30:00",
                                                    "2026-10-24 20:30:00", "2026-10-24 21:30:00"};
     for (const char *bad : {"Mars/Olympus", "+25:00", "08:00x", "bogus", ""})
@@ -221,9 +221,9 @@ void TestZonesGpx::zoneTable()
     if (code != 0) {
         QVERIFY(!r.err.isEmpty());
         // Every command that takes a zone refuses the bad one the same way.
-        for (const QStringList &cmd : {QStringList{"--path", path, "--to-kml"},
-                                       QStringList{"--path", path, "--to-gpx"},
-                                       QStringList{"--match", "--path", path, "x.jpg"}})
+        for (const QStringList &cmd :
+             {QStringList{"--path", path, "--to-kml"}, QStringList{"--path", path, "--to-gpx"},
+              QStringList{"--match", "--path", path, "x.jpg"}})
             QCOMPARE(runPixplot(cmd + zoneArgs).code, 2);
         return;
     }
@@ -254,7 +254,7 @@ void TestZonesGpx::matchAcrossDaylightSaving()
     QVERIFY(fixtures::writeJpeg(a, 16, 16) && QFile::copy(a, b));
     QVERIFY(fixtures::setExifTimes({{a, "2026:03:29 03:40:00"}, {b, "2026:10:25 02:35:00"}}));
     const Run r = runPixplot({"--match", "--zone", "Europe/Berlin", "--tolerance", "600", "--path",
-                           dir_.filePath(QStringLiteral("dst.txt")), a, b});
+                              dir_.filePath(QStringLiteral("dst.txt")), a, b});
     QCOMPARE(r.code, 0);
     QCOMPARE(column(r.out, 2).mid(0, 2),
              (QStringList{"N52°31.0000',E013°25.0000'", "N52°32.0000',E013°26.0000'"}));
@@ -262,7 +262,7 @@ void TestZonesGpx::matchAcrossDaylightSaving()
 
 void TestZonesGpx::interpolation_data()
 {
-    QTest::addColumn<qint64>("t");         // seconds after the track's start
+    QTest::addColumn<qint64>("t");          // seconds after the track's start
     QTest::addColumn<QStringList>("extra"); // further options
     QTest::addColumn<QString>("expected");  // "peer": what exiftool writes
     QTest::newRow("first segment") << qint64(30) << QStringList() << "peer";
@@ -272,8 +272,7 @@ void TestZonesGpx::interpolation_data()
     // Between the segments the nearest rule holds: a tie goes to the later fix.
     QTest::newRow("between segments") << qint64(600) << QStringList() << positionOf(3);
     QTest::newRow("gap over the limit") << qint64(1500) << QStringList() << positionOf(4);
-    QTest::newRow("gap over a lower limit")
-        << qint64(150) << QStringList{"--max-gap", "99"} << positionOf(2);
+    QTest::newRow("gap over a lower limit") << qint64(150) << QStringList{"--max-gap", "99"} << positionOf(2);
     QTest::newRow("gap over the limit, beyond tolerance") << qint64(2300) << QStringList() << QString();
 }
 
@@ -285,12 +284,13 @@ void TestZonesGpx::interpolation()
     const QString track = writeBytes(*dir, QStringLiteral("track.gpx"), trackGpx());
     const QString photo = file(QStringLiteral("p.jpg"));
     QVERIFY(fixtures::writeJpeg(photo, 16, 16));
-    const QString exifTime = common::calendarText(kTrackStart + t).replace(QLatin1Char('-'), QLatin1Char(':'));
+    const QString exifTime =
+        common::calendarText(kTrackStart + t).replace(QLatin1Char('-'), QLatin1Char(':'));
     QVERIFY(fixtures::setExifTimes({{photo, exifTime}}));
 
-    const Run r = runPixplot(QStringList{"--match", "--interpolate", "--zone", "UTC", "--tolerance", "600",
-                                      "--path", track, photo}
-                          + extra);
+    const Run r = runPixplot(
+        QStringList{"--match", "--interpolate", "--zone", "UTC", "--tolerance", "600", "--path", track, photo}
+        + extra);
     QCOMPARE(r.code, 0);
     const QString position = column(r.out, 2).value(0);
     if (expected != QLatin1String("peer")) {
@@ -298,10 +298,12 @@ void TestZonesGpx::interpolation()
         return;
     }
     QVERIFY(!position.isEmpty());
-    const Run tag = fixtures::run(QStringLiteral("exiftool"),
-                        {"-q", "-overwrite_original", "-geotag", track, "-geotime<${DateTimeOriginal}+00:00", photo});
+    const Run tag = fixtures::run(
+        QStringLiteral("exiftool"),
+        {"-q", "-overwrite_original", "-geotag", track, "-geotime<${DateTimeOriginal}+00:00", photo});
     QVERIFY2(tag.code == 0, qPrintable(tag.err));
-    const Run read = fixtures::run(QStringLiteral("exiftool"), {"-n", "-T", "-Composite:GPSLatitude", "-Composite:GPSLongitude", photo});
+    const Run read = fixtures::run(QStringLiteral("exiftool"),
+                                   {"-n", "-T", "-Composite:GPSLatitude", "-Composite:GPSLongitude", photo});
     const QStringList peer = read.out.trimmed().split(QLatin1Char('\t'));
     QCOMPARE(peer.size(), 2);
     const GeoPoint ours = systemfinction::ParsePositionText(position);
@@ -323,7 +325,8 @@ void TestZonesGpx::gpxWrittenReadByPeers()
     QCOMPARE(fixtures::run(QStringLiteral("xmllint"), {"--noout", gpx}).code, 0);
     const QByteArray bytes = testsupport::readAll(gpx);
     QVERIFY(bytes.contains("<time>2026-03-29T01:30:00Z</time>"));
-    const Run peer = fixtures::run(QStringLiteral("gpsbabel"), {"-t", "-i", "gpx", "-f", gpx, "-o", "gpx", "-F", "-"});
+    const Run peer =
+        fixtures::run(QStringLiteral("gpsbabel"), {"-t", "-i", "gpx", "-f", gpx, "-o", "gpx", "-F", "-"});
     QCOMPARE(peer.code, 0);
     const QList<Fix> expected = readPathFixes(runPixplot({"--read-path", path}).out);
     QCOMPARE(expected.size(), 4);
@@ -357,7 +360,7 @@ void TestZonesGpx::corpusThroughGpsbabel()
     const QString gpx = FolderTest::file(QStringLiteral("log.gpx"));
     // Only RMC sentences, the ones pixplot reads.
     QCOMPARE(fixtures::run(QStringLiteral("gpsbabel"),
-                 {"-i", "nmea,gpgga=0,gpvtg=0,gpgsa=0", "-f", file, "-o", "gpx", "-F", gpx})
+                           {"-i", "nmea,gpgga=0,gpvtg=0,gpgsa=0", "-f", file, "-o", "gpx", "-F", gpx})
                  .code,
              0);
     const Run fromGpx = runPixplot({"--read-path", gpx});
@@ -366,7 +369,8 @@ void TestZonesGpx::corpusThroughGpsbabel()
     // What gpsbabel wrote, to the four decimals of minutes pixplot shows.
     QCOMPARE(compareFixes(loaded, gpxFixes(testsupport::readAll(gpx)), 0.9e-6), QString());
     if (sameFixes)
-        QCOMPARE(compareFixes(loaded, readPathFixes(runPixplot({"--read-path", file}).out), 0.9e-6), QString());
+        QCOMPARE(compareFixes(loaded, readPathFixes(runPixplot({"--read-path", file}).out), 0.9e-6),
+                 QString());
 }
 
 void TestZonesGpx::segmentsFractionsAndOffsets()
@@ -434,7 +438,8 @@ void TestZonesGpx::coordinateSpellings_data()
     QTest::newRow("spaces") << QByteArray(" 31.5 ") << QStringLiteral("N31°30.0000',E120°00.0000'");
     QTest::newRow("no integer part") << QByteArray(".5") << QStringLiteral("N00°30.0000',E120°00.0000'");
     QTest::newRow("trailing point") << QByteArray("31.") << QStringLiteral("N31°00.0000',E120°00.0000'");
-    QTest::newRow("character reference") << QByteArray("&#51;1.5") << QStringLiteral("N31°30.0000',E120°00.0000'");
+    QTest::newRow("character reference")
+        << QByteArray("&#51;1.5") << QStringLiteral("N31°30.0000',E120°00.0000'");
     QTest::newRow("comma") << QByteArray("31,5") << QString();
     QTest::newRow("two points") << QByteArray("31.5.1") << QString();
     QTest::newRow("sign alone") << QByteArray("-") << QString();
@@ -502,7 +507,8 @@ void TestZonesGpx::windowZoneAndInterpolation()
              QStringLiteral("GPS路径 4个轨迹点 (2026-03-29 01:30:00 到 2026-10-25 02:30:00)"));
     zone->setEditText(QStringLiteral("Nowhere/Land"));
     emit zone->lineEdit()->editingFinished();
-    QCOMPARE(w.dialogs.calls.last().text, common::TimeZoneSetting::invalidMessage(QStringLiteral("Nowhere/Land")));
+    QCOMPARE(w.dialogs.calls.last().text,
+             common::TimeZoneSetting::invalidMessage(QStringLiteral("Nowhere/Land")));
     QCOMPARE(zone->currentText(), QStringLiteral("Europe/Berlin"));
     QCOMPARE(w.pathCell(2, 1), QStringLiteral("2026-03-29 03:30:00"));
 

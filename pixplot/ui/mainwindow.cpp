@@ -74,8 +74,9 @@ QTreeView *makeList(const QString &name, QAbstractItemModel *model, QWidget *par
 int columnWidthFor(const QTreeView *view, const QString &text, bool withIcon)
 {
     const int margin = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
-    const int icon = withIcon ? view->iconSize().width() > 0 ? view->iconSize().width() + 4
-                                                             : view->style()->pixelMetric(QStyle::PM_SmallIconSize) + 4
+    const int icon = withIcon ? view->iconSize().width() > 0
+            ? view->iconSize().width() + 4
+            : view->style()->pixelMetric(QStyle::PM_SmallIconSize) + 4
                               : 0;
     return view->fontMetrics().horizontalAdvance(text) + margin + icon + 8;
 }
@@ -249,8 +250,8 @@ void PixplotMain::buildForm()
     wct->setObjectName(QStringLiteral("wct"));
     wct->setFixedWidth(48);
     wct->setAlignment(Qt::AlignCenter);
-    wct->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("600|[1-5]?\\d?\\d")), wct));
+    wct->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("600|[1-5]?\\d?\\d")), wct));
     static const char *const wccCaptions[4] = {"+", "-", "+", "-"};
     static const char *const wccTips[4] = {"+10", "-10", "+1", "-1"};
     for (int i = 0; i < 4; ++i) {
@@ -277,7 +278,8 @@ void PixplotMain::buildForm()
         max_gap->setToolTip(QStringLiteral("插值两点的最大间隔(秒)"));
         max_gap->setFixedWidth(56);
         max_gap->setAlignment(Qt::AlignCenter);
-        max_gap->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{1,9}")), max_gap));
+        max_gap->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{1,9}")), max_gap));
         l->addWidget(ck_interp);
         l->addWidget(max_gap);
         l->addStretch();
@@ -426,8 +428,8 @@ void PixplotMain::buildForm()
 
     // Tab follows the eye: each list and its buttons, then the right
     // column from top to bottom, each row left to right.
-    QList<QWidget *> chain{ListView, cmd_add, cmd_del, cmd_clear, ListGps, cmd_addname, cmd_clearname,
-                           cmd_ct, tz_f};
+    QList<QWidget *> chain{ListView,    cmd_add,       cmd_del, cmd_clear, ListGps,
+                           cmd_addname, cmd_clearname, cmd_ct,  tz_f};
     for (int k = 0; k < 3; ++k)
         chain << tzc[k + 3] << tzt[k] << tzc[k];
     chain << cmd_tedit << wcc[1] << wcc[3] << wct << wcc[2] << wcc[0] << cmd_plgoto << cmd_plclr
@@ -458,8 +460,14 @@ void PixplotMain::showSelectedPreview()
         clearPreview();
 }
 
-void PixplotMain::setPathCaption(const QString &caption) { setBoxCaption(Gps_box, caption); }
-void PixplotMain::setPhotoCaption(const QString &caption) { setBoxCaption(pic_box, caption); }
+void PixplotMain::setPathCaption(const QString &caption)
+{
+    setBoxCaption(Gps_box, caption);
+}
+void PixplotMain::setPhotoCaption(const QString &caption)
+{
+    setBoxCaption(pic_box, caption);
+}
 
 QString PixplotMain::boxCaption(const QGroupBox *box)
 {
@@ -499,8 +507,14 @@ void PixplotMain::Form_Load()
     }
 }
 
-const QList<PhotoRow> &PixplotMain::photoRows() const { return session_.rows(); }
-const QList<PathPoint> &PixplotMain::pathPoints() const { return session_.pathPoints(); }
+const QList<PhotoRow> &PixplotMain::photoRows() const
+{
+    return session_.rows();
+}
+const QList<PathPoint> &PixplotMain::pathPoints() const
+{
+    return session_.pathPoints();
+}
 
 qsizetype PixplotMain::selectedPhotoRow() const
 {
@@ -526,8 +540,9 @@ void PixplotMain::setCurrentPhotoRow(qsizetype row, bool showPreview)
 
 void PixplotMain::cmd_add_Click()
 {
-    const QStringList files = dialogs_.getOpenFileNames(
-        this, QStringLiteral("选择照片..."), lastPhotoFolder_, QStringLiteral("照片文件(*.JPG)|*.jpg|所有文件(*)|*"));
+    const QStringList files =
+        dialogs_.getOpenFileNames(this, QStringLiteral("选择照片..."), lastPhotoFolder_,
+                                  QStringLiteral("照片文件(*.JPG)|*.jpg|所有文件(*)|*"));
     const qint64 n = files.size();
     if (n == 0)
         return;
@@ -535,8 +550,8 @@ void PixplotMain::cmd_add_Click()
 
     const QString caption = QStringLiteral("加载照片文件");
     ShowProgress(caption, 0, n);
-    const PhotoLoad load =
-        session_.addPhotos(files, [this, &caption](qint64 k, qint64 total) { ShowProgress(caption, k, total); });
+    const PhotoLoad load = session_.addPhotos(
+        files, [this, &caption](qint64 k, qint64 total) { ShowProgress(caption, k, total); });
     // The rows join the list in one insertion: the view then lays itself
     // out once instead of once per photo.
     photoModel_->rowsAppended();
@@ -554,8 +569,9 @@ void PixplotMain::cmd_add_Click()
         if (r.kind == PhotoReject::Kind::NotRegular)
             refused << r.file + QStringLiteral("（") + r.reason + QStringLiteral("）");
     if (!refused.isEmpty())
-        dialogs_.inform(this, QStringLiteral("以下文件不是普通文件，未加入：\r\n") + refused.join(QStringLiteral("\r\n")),
-                        kTitle, common::MessageIcon::Information);
+        dialogs_.inform(
+            this, QStringLiteral("以下文件不是普通文件，未加入：\r\n") + refused.join(QStringLiteral("\r\n")),
+            kTitle, common::MessageIcon::Information);
     dialogs_.inform(this, photomatch::loadMessage(load.loaded, load.withExif, total), kTitle,
                     common::MessageIcon::Information);
 }
@@ -637,8 +653,7 @@ void PixplotMain::ListView_ItemClick(qsizetype row)
     picture_review->setTitle(preview::captionText(full.width(), full.height(), info.size()));
     placement_ = preview::placePicture(full.width(), full.height());
     const double px = 1.0 / common::TwipsPerPixel;
-    const QRectF target(placement_.x * px, placement_.y * px, placement_.width * px,
-                        placement_.height * px);
+    const QRectF target(placement_.x * px, placement_.y * px, placement_.width * px, placement_.height * px);
     QPainter painter(&canvas);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, picture);
@@ -694,8 +709,9 @@ void PixplotMain::cmd_addname_Click()
     // Checked before opening: a FIFO would block the window for good.
     QString reason;
     if (!common::checkInputFile(path, &reason)) {
-        dialogs_.inform(this, QStringLiteral("路径文件无法读取：\r\n") + path + QStringLiteral("\r\n原因：") + reason,
-                        kTitle, common::MessageIcon::Information);
+        dialogs_.inform(
+            this, QStringLiteral("路径文件无法读取：\r\n") + path + QStringLiteral("\r\n原因：") + reason,
+            kTitle, common::MessageIcon::Information);
         return;
     }
     // An unreadable file keeps what was read; the count tells the user.
@@ -707,8 +723,8 @@ void PixplotMain::cmd_addname_Click()
     if (pathModel_->rowCount() > 0)
         ListGps->setCurrentIndex(pathModel_->index(0, 0));
     setPathCaption(photomatch::pathBoxCaption(pathPoints()));
-    dialogs_.inform(this, photomatch::pathLoadedMessage(pathPoints().size(), session_.untimedPoints()), kTitle,
-                    common::MessageIcon::Information);
+    dialogs_.inform(this, photomatch::pathLoadedMessage(pathPoints().size(), session_.untimedPoints()),
+                    kTitle, common::MessageIcon::Information);
 }
 
 void PixplotMain::cmd_clearname_Click()
@@ -744,7 +760,10 @@ void PixplotMain::cmd_ct_Click()
 
 // ------------------------------------------------------ clock and matching
 
-void PixplotMain::tz_f_Click() { tz_f->setText(tz_f->isChecked() ? QStringLiteral("-") : QStringLiteral("+")); }
+void PixplotMain::tz_f_Click()
+{
+    tz_f->setText(tz_f->isChecked() ? QStringLiteral("-") : QStringLiteral("+"));
+}
 
 void PixplotMain::tzc_Click(int index)
 {
@@ -867,8 +886,8 @@ photooutput::Options PixplotMain::outputOptions() const
     photooutput::Options o;
     o.backup = Ck_backup->isChecked();
     if (Ck_reanme->isChecked())
-        o.rename = Op_incre->isChecked() ? photooutput::RenameMode::ByPrefix
-                                         : photooutput::RenameMode::ByTime;
+        o.rename =
+            Op_incre->isChecked() ? photooutput::RenameMode::ByPrefix : photooutput::RenameMode::ByTime;
     o.prefix = incre_txt->text();
     o.frame = Ck_frame->isChecked();
     o.note = frame_txt->text();
@@ -912,8 +931,7 @@ void PixplotMain::cmd_make_Click()
     if (!out.ok())
         dialogs_.inform(this,
                         QStringLiteral("照片 %1 处理失败: %2")
-                            .arg(photoRows().at(row - 1).record.fileName,
-                                 photooutput::failureText(out)),
+                            .arg(photoRows().at(row - 1).record.fileName, photooutput::failureText(out)),
                         kTitle, common::MessageIcon::Information);
     else
         dialogs_.inform(this, photooutput::singleDoneMessage(out.fileName), kTitle,

@@ -17,7 +17,9 @@ class QPushButton;
 class QRadioButton;
 class QTreeView;
 
-namespace common { class Dialogs; }
+namespace common {
+class Dialogs;
+}
 
 namespace pixplot {
 
@@ -125,12 +127,11 @@ private:
     QLabel *wctLabel = nullptr;
     QLineEdit *wct = nullptr;
     QPushButton *wcc[4] = {};
-    QCheckBox *ck_interp = nullptr;   // "插值"
-    QLineEdit *max_gap = nullptr;     // gap limit of the interpolation, seconds
+    QCheckBox *ck_interp = nullptr; // "插值"
+    QLineEdit *max_gap = nullptr;   // gap limit of the interpolation, seconds
     QLabel *zone_label = nullptr;
     QComboBox *zone_cs = nullptr;
-    QPushButton *cmd_plgoto = nullptr, *cmd_plclr = nullptr, *cmd_clrnowpl = nullptr,
-                *cmd_hdaddpl = nullptr;
+    QPushButton *cmd_plgoto = nullptr, *cmd_plclr = nullptr, *cmd_clrnowpl = nullptr, *cmd_hdaddpl = nullptr;
     QGroupBox *editBox = nullptr;
     QCheckBox *Ck_backup = nullptr, *Ck_reanme = nullptr;
     QRadioButton *Op_time = nullptr, *Op_incre = nullptr;

@@ -27,8 +27,7 @@ void place(QWidget *w, int left, int top, int width, int height)
     w->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
 }
 
-const QString kOffsetLabel =
-    QStringLiteral("纬度修正:                 ; 经度修正:                 ;");
+const QString kOffsetLabel = QStringLiteral("纬度修正:                 ; 经度修正:                 ;");
 const QString kZeroOffset = QStringLiteral("0.0000000000000");
 const QString kAsk = QStringLiteral("询问");
 const QString kSystem = QStringLiteral("系统");
@@ -45,8 +44,7 @@ nmeaconvert::PathInput sharedPath()
 } // namespace
 
 NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
-    : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                         | Qt::WindowCloseButtonHint),
+    : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       dialogs_(dialogs)
 {
     setObjectName(QStringLiteral("NMEAF"));
@@ -57,10 +55,10 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
     setFixedSize(common::twipsToPixels(7695), common::twipsToPixels(3750));
     // A frame's caption sits on its top border, and the border starts half a
     // caption line down, so the controls' twip positions land inside it.
-    setStyleSheet(QStringLiteral(
-        "QGroupBox { border: 1px solid palette(mid); margin-top: 6px; }"
-        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
-        " left: 6px; top: 0px; padding: 0px 1px; }"));
+    setStyleSheet(
+        QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: 6px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                       " left: 6px; top: 0px; padding: 0px 1px; }"));
 
     const auto makeButton = [](QWidget *parent, const char *name, const QString &text) {
         auto *b = new QPushButton(text, parent);
@@ -218,7 +216,8 @@ void NMEAF::cmd_kml_Click()
         return;
     const nmeaconvert::PathInput path = sharedPath();
     QString error;
-    const bool written = nmeaconvert::WriteDocument(fileName, nmeaconvert::KmlDocument(path, *offsets), &error);
+    const bool written =
+        nmeaconvert::WriteDocument(fileName, nmeaconvert::KmlDocument(path, *offsets), &error);
     reportWrite(fileName, written, error, nmeaconvert::KmlSavedMessage(fileName, path.count));
 }
 
@@ -233,7 +232,8 @@ void NMEAF::nmea2html_Click()
     if (!offsets)
         return;
     QString error;
-    const bool written = nmeaconvert::WriteDocument(fileName, nmeaconvert::HtmlPage(sharedPath(), *offsets), &error);
+    const bool written =
+        nmeaconvert::WriteDocument(fileName, nmeaconvert::HtmlPage(sharedPath(), *offsets), &error);
     reportWrite(fileName, written, error, nmeaconvert::HtmlSavedMessage(fileName));
 }
 
@@ -283,14 +283,23 @@ void NMEAF::cmd_gpx_Click()
     if (!mayWrite(fileName))
         return;
     QString error;
-    const QByteArray bytes = gpxfile::PathDocument(pathshare::PathPoints,
-                                                   QFileInfo(pathshare::PathFileBase).fileName());
+    const QByteArray bytes =
+        gpxfile::PathDocument(pathshare::PathPoints, QFileInfo(pathshare::PathFileBase).fileName());
     const bool written = common::writeFileAtomically(fileName, bytes, &error);
     reportWrite(fileName, written, error, gpxfile::GpxSavedMessage(fileName, pathshare::PathPoints.size()));
 }
 
-void NMEAF::cmd_cnone_Click() { applyPreset(lxz, nmeaconvert::Preset::None); }
-void NMEAF::cmd_cdt_Click() { applyPreset(lxz, nmeaconvert::Preset::MapView); }
-void NMEAF::cmd_cst_Click() { applyPreset(lxz, nmeaconvert::Preset::SatelliteView); }
+void NMEAF::cmd_cnone_Click()
+{
+    applyPreset(lxz, nmeaconvert::Preset::None);
+}
+void NMEAF::cmd_cdt_Click()
+{
+    applyPreset(lxz, nmeaconvert::Preset::MapView);
+}
+void NMEAF::cmd_cst_Click()
+{
+    applyPreset(lxz, nmeaconvert::Preset::SatelliteView);
+}
 
 } // namespace pixplot

@@ -14,7 +14,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace common { class Dialogs; }
+namespace common {
+class Dialogs;
+}
 
 namespace pixplot {
 

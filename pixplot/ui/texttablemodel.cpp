@@ -23,7 +23,10 @@ QVariant TextTableModel::data(const QModelIndex &index, int role) const
     return {};
 }
 
-QVariant TextTableModel::cellDecoration(int, int) const { return {}; }
+QVariant TextTableModel::cellDecoration(int, int) const
+{
+    return {};
+}
 
 QVariant TextTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {

@@ -94,7 +94,8 @@ bool refuseExisting(const QString &path, bool overwrite, QTextStream &err)
 // A window message on one line of the terminal.
 QString oneLine(QString text)
 {
-    return text.replace(QStringLiteral("\r\n\r\n"), QStringLiteral(" ")).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    return text.replace(QStringLiteral("\r\n\r\n"), QStringLiteral(" "))
+        .replace(QStringLiteral("\r\n"), QStringLiteral(" "));
 }
 
 } // namespace
@@ -103,34 +104,38 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
 {
     QCommandLineParser parser;
     const QCommandLineOption helpOpt({QStringLiteral("?"), QStringLiteral("h"), QStringLiteral("help")},
-        QStringLiteral("显示本帮助。"));
-    const QCommandLineOption portOpt(QStringLiteral("port"),
-        QStringLiteral("串口：数字 n（/dev/ttyS<n-1>，Windows 下 COMn）或设备路径。"), QStringLiteral("P"));
+                                     QStringLiteral("显示本帮助。"));
+    const QCommandLineOption portOpt(
+        QStringLiteral("port"), QStringLiteral("串口：数字 n（/dev/ttyS<n-1>，Windows 下 COMn）或设备路径。"),
+        QStringLiteral("P"));
     const QCommandLineOption downloadOpt(QStringLiteral("download"),
-        QStringLiteral("发送上传指令，每收到一个轨迹点打印它的列表行。"));
+                                         QStringLiteral("发送上传指令，每收到一个轨迹点打印它的列表行。"));
     const QCommandLineOption quietOpt(QStringLiteral("quiet-ms"),
-        QStringLiteral("串口 N 毫秒没有数据即结束下载（默认 3000）。"), QStringLiteral("N"),
-        QStringLiteral("3000"));
+                                      QStringLiteral("串口 N 毫秒没有数据即结束下载（默认 3000）。"),
+                                      QStringLiteral("N"), QStringLiteral("3000"));
     const QCommandLineOption importOpt(QStringLiteral("import"),
-        QStringLiteral("读取 GTXT 文件（可重复，轨迹点依次追加）。"), QStringLiteral("FILE"));
+                                       QStringLiteral("读取 GTXT 文件（可重复，轨迹点依次追加）。"),
+                                       QStringLiteral("FILE"));
     const QCommandLineOption gtxtOpt(QStringLiteral("export-gtxt"), QStringLiteral("写 GTXT 文件。"),
-        QStringLiteral("OUT"));
+                                     QStringLiteral("OUT"));
     const QCommandLineOption nameOpt(QStringLiteral("export-name"),
-        QStringLiteral("写 NAME 文件（NMEA 语句）。"), QStringLiteral("OUT"));
-    const QCommandLineOption yearOpt(QStringLiteral("year"),
-        QStringLiteral("NAME 和 GPX 文件所用的轨迹年份：2010 或 10（默认今年）。"), QStringLiteral("Y"));
+                                     QStringLiteral("写 NAME 文件（NMEA 语句）。"), QStringLiteral("OUT"));
+    const QCommandLineOption yearOpt(
+        QStringLiteral("year"), QStringLiteral("NAME 和 GPX 文件所用的轨迹年份：2010 或 10（默认今年）。"),
+        QStringLiteral("Y"));
     const QCommandLineOption kmlOpt(QStringLiteral("export-kml"), QStringLiteral("写 KML 文件。"),
-        QStringLiteral("OUT"));
+                                    QStringLiteral("OUT"));
     const QCommandLineOption gpxOpt(QStringLiteral("export-gpx"), QStringLiteral("写 GPX 1.1 文件。"),
-        QStringLiteral("OUT"));
-    const QCommandLineOption zoneOpt(QStringLiteral("zone"),
+                                    QStringLiteral("OUT"));
+    const QCommandLineOption zoneOpt(
+        QStringLiteral("zone"),
         QStringLiteral("NAME 和 GPX 所用的记录仪时钟时区：+08:00、-05:30、UTC、Europe/Berlin 之类的"
                        "时区名称，或 local（默认 UTC+08:00）。"),
         QStringLiteral("ZONE"));
     const QCommandLineOption overwriteOpt(QStringLiteral("overwrite"),
-        QStringLiteral("替换已经存在的输出文件。"));
+                                          QStringLiteral("替换已经存在的输出文件。"));
     const QList<QCommandLineOption> options{helpOpt, portOpt, downloadOpt, quietOpt, importOpt, gtxtOpt,
-                                            nameOpt, yearOpt, kmlOpt, gpxOpt, zoneOpt, overwriteOpt};
+                                            nameOpt, yearOpt, kmlOpt,      gpxOpt,   zoneOpt,   overwriteOpt};
     parser.addOptions(options);
 
     if (!parser.parse(args)) {
@@ -284,7 +289,8 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
             return ExitBadInput;
         }
         out << QStringLiteral("已写入KML文件") << kmlOut << QStringLiteral("，共 ") << doc.marked
-            << QStringLiteral("个标记点, ") << (n - doc.marked) << QStringLiteral("个自动轨迹点。") << Qt::endl;
+            << QStringLiteral("个标记点, ") << (n - doc.marked) << QStringLiteral("个自动轨迹点。")
+            << Qt::endl;
     }
     if (!gpxOut.isEmpty()) {
         const GpxExport doc = buildGpxDocument(track.store, n, dataYear, zone);

@@ -14,8 +14,8 @@ struct Piece {
 
 // The fixed pieces of a list line and where a 54-character line has them.
 const Piece fixedPieces[] = {
-    {1, u"记录"}, {6, u"| "}, {10, u"| "}, {14, u"月"}, {17, u"日 "}, {21, u":"},
-    {24, u":"},   {27, u"| N"}, {32, u"°"}, {40, u"',E"}, {46, u"°"}, {54, u"'"},
+    {1, u"记录"}, {6, u"| "},   {10, u"| "}, {14, u"月"},  {17, u"日 "}, {21, u":"},
+    {24, u":"},   {27, u"| N"}, {32, u"°"},  {40, u"',E"}, {46, u"°"},   {54, u"'"},
 };
 
 struct Cell {
@@ -23,8 +23,7 @@ struct Cell {
     int to;
 };
 const Cell cellPlaces[ColumnCount] = {
-    {3, 5}, {8, 9}, {12, 13}, {15, 16}, {19, 20}, {22, 23},
-    {25, 26}, {30, 31}, {33, 39}, {43, 45}, {47, 53},
+    {3, 5}, {8, 9}, {12, 13}, {15, 16}, {19, 20}, {22, 23}, {25, 26}, {30, 31}, {33, 39}, {43, 45}, {47, 53},
 };
 
 bool piecesAtFixedPlaces(const QString &line)

@@ -41,8 +41,8 @@ bool parseDecimal(const QString &s, __int128 *scaled, int *decimals)
 
 QString TimeLabel(const TrackRow &r)
 {
-    return r[ColMonth] + QLatin1Char('/') + r[ColDay] + QLatin1Char(' ') + r[ColHour]
-        + QLatin1Char(':') + r[ColMinute] + QLatin1Char(':') + r[ColSecond];
+    return r[ColMonth] + QLatin1Char('/') + r[ColDay] + QLatin1Char(' ') + r[ColHour] + QLatin1Char(':')
+        + r[ColMinute] + QLatin1Char(':') + r[ColSecond];
 }
 
 QString IndentText(int k)
@@ -118,7 +118,8 @@ int forEachKmlLine(const PointStore &store, int count, const std::function<void(
         line(IndentText(2) + QStringLiteral("<name>NO.") + esc(r[ColRecord]) + QStringLiteral("</name>"));
         line(IndentText(2) + QStringLiteral("<description> ")
              + esc(TimeLabel(r) + QStringLiteral(" N") + r[ColLatDeg] + QStringLiteral("°") + r[ColLatMin]
-                   + QStringLiteral("',E") + r[ColLonDeg] + QStringLiteral("°") + r[ColLonMin] + QLatin1Char('\''))
+                   + QStringLiteral("',E") + r[ColLonDeg] + QStringLiteral("°") + r[ColLonMin]
+                   + QLatin1Char('\''))
              + QStringLiteral("</description>"));
         line(IndentText(2) + QStringLiteral("<Point>"));
         line(IndentText(3) + QStringLiteral("<coordinates>") + esc(KmlCoordinates(r))

@@ -91,13 +91,12 @@ QByteArray generateFrames(int count, int markEvery, quint32 variant)
         const int record = (i + 1) & 0xFFFF;
         const bool marked = markEvery > 0 && (i + 1) % markEvery == 0;
         const quint8 f[frameSize] = {
-            quint8(record >> 8), quint8(record & 0xFF), quint8(marked ? 0x4D : 0x41),
-            quint8(rng.bounded(1, 13)), quint8(rng.bounded(1, 29)), quint8(rng.bounded(0, 24)),
-            quint8(rng.bounded(0, 60)), quint8(rng.bounded(0, 60)),
-            quint8(rng.bounded(18, 54)), quint8(rng.bounded(0, 60)),
-            quint8(rng.bounded(0, 100)), quint8(rng.bounded(0, 100)),
-            quint8(rng.bounded(73, 136)), quint8(rng.bounded(0, 60)),
-            quint8(rng.bounded(0, 100)), quint8(rng.bounded(0, 100)),
+            quint8(record >> 8),          quint8(record & 0xFF),       quint8(marked ? 0x4D : 0x41),
+            quint8(rng.bounded(1, 13)),   quint8(rng.bounded(1, 29)),  quint8(rng.bounded(0, 24)),
+            quint8(rng.bounded(0, 60)),   quint8(rng.bounded(0, 60)),  quint8(rng.bounded(18, 54)),
+            quint8(rng.bounded(0, 60)),   quint8(rng.bounded(0, 100)), quint8(rng.bounded(0, 100)),
+            quint8(rng.bounded(73, 136)), quint8(rng.bounded(0, 60)),  quint8(rng.bounded(0, 100)),
+            quint8(rng.bounded(0, 100)),
         };
         out.append(reinterpret_cast<const char *>(f), frameSize);
     }

@@ -27,9 +27,15 @@ bool isMinutes(const QString &s)
 int daysInMonth(int month, int year)
 {
     switch (month) {
-    case 2: return year % 4 == 0 ? 29 : 28;
-    case 4: case 6: case 9: case 11: return 30;
-    default: return 31;
+    case 2:
+        return year % 4 == 0 ? 29 : 28;
+    case 4:
+    case 6:
+    case 9:
+    case 11:
+        return 30;
+    default:
+        return 31;
     }
 }
 
@@ -55,11 +61,11 @@ std::optional<QString> buildInZone(const TrackRow &r, const QString &dataYear,
         return std::nullopt;
     const QString text = common::calendarText(*utc); // YYYY-MM-DD hh:mm:ss
     const QString t = text.mid(11, 2) + text.mid(14, 2) + text.mid(17, 2) + QStringLiteral(".000,");
-    const QString p = r[ColLatDeg] + r[ColLatMin] + QStringLiteral(",N,") + r[ColLonDeg]
-        + r[ColLonMin] + QStringLiteral(",E,");
+    const QString p = r[ColLatDeg] + r[ColLatMin] + QStringLiteral(",N,") + r[ColLonDeg] + r[ColLonMin]
+        + QStringLiteral(",E,");
     const QString d = text.mid(8, 2) + text.mid(5, 2) + text.mid(2, 2) + QLatin1Char(',');
-    const QString rmc = QStringLiteral("$GPRMC,") + t + QStringLiteral("A,") + p
-        + QStringLiteral("0.00,,") + d + QStringLiteral(",*");
+    const QString rmc = QStringLiteral("$GPRMC,") + t + QStringLiteral("A,") + p + QStringLiteral("0.00,,")
+        + d + QStringLiteral(",*");
     const QString gga = QStringLiteral("$GPGGA,") + t + p + QStringLiteral("1,06,1.0,0,M,,,,0000*");
     return rmc + NmeaChecksum(rmc) + QStringLiteral("\r\n") + gga + NmeaChecksum(gga);
 }
@@ -94,8 +100,8 @@ std::optional<QString> BuildNmeaRecord(const TrackRow &r, const QString &dataYea
 
     const int h = r[ColHour].toInt();
     const QString t = pad((h + 16) % 24, 2) + r[ColMinute] + r[ColSecond] + QStringLiteral(".000,");
-    const QString p = r[ColLatDeg] + r[ColLatMin] + QStringLiteral(",N,") + r[ColLonDeg]
-        + r[ColLonMin] + QStringLiteral(",E,");
+    const QString p = r[ColLatDeg] + r[ColLatMin] + QStringLiteral(",N,") + r[ColLonDeg] + r[ColLonMin]
+        + QStringLiteral(",E,");
     QString d;
     if (h + 16 >= 24) {
         d = r[ColDay] + r[ColMonth] + dataYear + QLatin1Char(',');
@@ -121,15 +127,14 @@ std::optional<QString> BuildNmeaRecord(const TrackRow &r, const QString &dataYea
         }
         d = pad(day, 2) + pad(month, 2) + year + QLatin1Char(',');
     }
-    const QString rmc = QStringLiteral("$GPRMC,") + t + QStringLiteral("A,") + p
-        + QStringLiteral("0.00,,") + d + QStringLiteral(",*");
+    const QString rmc = QStringLiteral("$GPRMC,") + t + QStringLiteral("A,") + p + QStringLiteral("0.00,,")
+        + d + QStringLiteral(",*");
     const QString gga = QStringLiteral("$GPGGA,") + t + p + QStringLiteral("1,06,1.0,0,M,,,,0000*");
     return rmc + NmeaChecksum(rmc) + QStringLiteral("\r\n") + gga + NmeaChecksum(gga);
 }
 
 int forEachNameLine(const PointStore &store, int count, const QString &dataYear,
-                    const std::function<void(const QString &)> &line,
-                    const common::TimeZoneSetting &zone)
+                    const std::function<void(const QString &)> &line, const common::TimeZoneSetting &zone)
 {
     int left = 0;
     for (int i = 0; i < count; ++i) {
@@ -150,8 +155,8 @@ QStringList buildNameLines(const PointStore &store, int count, const QString &da
 {
     QStringList lines;
     lines.reserve(2 * count);
-    const int left =
-        forEachNameLine(store, count, dataYear, [&lines](const QString &l) { lines << l; }, zone);
+    const int left = forEachNameLine(
+        store, count, dataYear, [&lines](const QString &l) { lines << l; }, zone);
     if (skipped)
         *skipped = left;
     return lines;
@@ -162,10 +167,13 @@ QByteArray buildNameFile(const PointStore &store, int count, const QString &data
 {
     QByteArray bytes;
     bytes.reserve(qsizetype(count) * 136);
-    const int left = forEachNameLine(store, count, dataYear, [&bytes](const QString &l) {
-        bytes += common::encodeText(l, common::TextEncoding::Ascii);
-        bytes += "\r\n";
-    }, zone);
+    const int left = forEachNameLine(
+        store, count, dataYear,
+        [&bytes](const QString &l) {
+            bytes += common::encodeText(l, common::TextEncoding::Ascii);
+            bytes += "\r\n";
+        },
+        zone);
     if (skipped)
         *skipped = left;
     return bytes;

@@ -30,8 +30,8 @@ std::optional<qint64> rowUtcSeconds(const TrackRow &row, const QString &dataYear
 QStringList buildNameLines(const PointStore &store, int count, const QString &dataYear,
                            int *skipped = nullptr, const common::TimeZoneSetting &zone = {});
 // The same lines as a NAME file's bytes, made point by point.
-QByteArray buildNameFile(const PointStore &store, int count, const QString &dataYear,
-                         int *skipped = nullptr, const common::TimeZoneSetting &zone = {});
+QByteArray buildNameFile(const PointStore &store, int count, const QString &dataYear, int *skipped = nullptr,
+                         const common::TimeZoneSetting &zone = {});
 // Hands each line of buildNameLines to `line`; returns the rows left out.
 int forEachNameLine(const PointStore &store, int count, const QString &dataYear,
                     const std::function<void(const QString &)> &line,

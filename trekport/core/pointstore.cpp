@@ -62,7 +62,7 @@ bool PointStore::pack(const TrackRow &r, Packed *p)
         Column column;
         Field field;
     } numbers[] = {
-        {ColRecord, FRecord}, {ColMonth, FMonth}, {ColDay, FDay}, {ColHour, FHour},
+        {ColRecord, FRecord}, {ColMonth, FMonth},   {ColDay, FDay},       {ColHour, FHour},
         {ColMinute, FMinute}, {ColSecond, FSecond}, {ColLatDeg, FLatDeg}, {ColLonDeg, FLonDeg},
     };
     for (const auto &n : numbers)
@@ -144,10 +144,14 @@ QString PointStore::cell(int index, Column column) const
     if (column != ColKind || index < 0 || size_t(index) >= rows_.size())
         return at(index)[column];
     switch (rows_[size_t(index)].kind) {
-    case KindAuto: return kindAuto;
-    case KindMarked: return kindMarked;
-    case KindText: return textRows_.value(index)[ColKind];
-    default: return QString();
+    case KindAuto:
+        return kindAuto;
+    case KindMarked:
+        return kindMarked;
+    case KindText:
+        return textRows_.value(index)[ColKind];
+    default:
+        return QString();
     }
 }
 
@@ -226,11 +230,10 @@ QString listLine(const TrackRow &r)
 {
     QString s;
     s.reserve(56);
-    s += QStringLiteral("记录") + r[ColRecord] + QStringLiteral("| ") + r[ColKind]
-        + QStringLiteral("| ") + r[ColMonth] + QStringLiteral("月") + r[ColDay]
-        + QStringLiteral("日 ") + r[ColHour] + QLatin1Char(':') + r[ColMinute]
-        + QLatin1Char(':') + r[ColSecond] + QStringLiteral("| N") + r[ColLatDeg]
-        + QStringLiteral("°") + r[ColLatMin] + QStringLiteral("',E") + r[ColLonDeg]
+    s += QStringLiteral("记录") + r[ColRecord] + QStringLiteral("| ") + r[ColKind] + QStringLiteral("| ")
+        + r[ColMonth] + QStringLiteral("月") + r[ColDay] + QStringLiteral("日 ") + r[ColHour]
+        + QLatin1Char(':') + r[ColMinute] + QLatin1Char(':') + r[ColSecond] + QStringLiteral("| N")
+        + r[ColLatDeg] + QStringLiteral("°") + r[ColLatMin] + QStringLiteral("',E") + r[ColLonDeg]
         + QStringLiteral("°") + r[ColLonMin] + QLatin1Char('\'');
     return s;
 }

@@ -11,8 +11,18 @@
 namespace trekport {
 
 enum Column {
-    ColRecord = 0, ColKind, ColMonth, ColDay, ColHour, ColMinute, ColSecond,
-    ColLatDeg, ColLatMin, ColLonDeg, ColLonMin, ColumnCount
+    ColRecord = 0,
+    ColKind,
+    ColMonth,
+    ColDay,
+    ColHour,
+    ColMinute,
+    ColSecond,
+    ColLatDeg,
+    ColLatMin,
+    ColLonDeg,
+    ColLonMin,
+    ColumnCount
 };
 
 using TrackRow = std::array<QString, ColumnCount>;
@@ -47,8 +57,19 @@ public:
 private:
     // The numbers of a row: minutes take two (whole, fraction).
     enum Field {
-        FRecord, FMonth, FDay, FHour, FMinute, FSecond, FLatDeg, FLatWhole, FLatFrac,
-        FLonDeg, FLonWhole, FLonFrac, FieldCount
+        FRecord,
+        FMonth,
+        FDay,
+        FHour,
+        FMinute,
+        FSecond,
+        FLatDeg,
+        FLatWhole,
+        FLatFrac,
+        FLonDeg,
+        FLonWhole,
+        FLonFrac,
+        FieldCount
     };
     enum Kind : quint8 { KindEmpty, KindAuto, KindMarked, KindText };
     // A digit count of 0 is an empty cell.

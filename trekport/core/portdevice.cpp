@@ -73,8 +73,9 @@ bool noPortBehind(const QString &deviceName)
 bool lacksDialoutGroup(const QString &deviceName)
 {
     const QByteArray path = QFile::encodeName(deviceName);
-    struct stat st {};
-    if (deviceName.isEmpty() || ::stat(path.constData(), &st) != 0 || ::access(path.constData(), R_OK | W_OK) == 0)
+    struct stat st { };
+    if (deviceName.isEmpty() || ::stat(path.constData(), &st) != 0
+        || ::access(path.constData(), R_OK | W_OK) == 0)
         return false;
     const group *g = ::getgrgid(st.st_gid);
     if (!g || QByteArray(g->gr_name) != "dialout")

@@ -50,11 +50,16 @@ int openErrorNumber(QSerialPort::SerialPortError error, const QString &deviceNam
 QString errorText(int errorNumber)
 {
     switch (errorNumber) {
-    case ErrDeviceUnavailable: return QStringLiteral("错误68,设备无效!");
-    case ErrBadPortNumber: return QStringLiteral("错误8002,端口号无效!");
-    case ErrPortInUse: return QStringLiteral("错误8005,端口已被占用!");
-    case ErrCannotOpen: return QStringLiteral("错误8012,端口无法打开!");
-    default: return QStringLiteral("错误") + QString::number(errorNumber);
+    case ErrDeviceUnavailable:
+        return QStringLiteral("错误68,设备无效!");
+    case ErrBadPortNumber:
+        return QStringLiteral("错误8002,端口号无效!");
+    case ErrPortInUse:
+        return QStringLiteral("错误8005,端口已被占用!");
+    case ErrCannotOpen:
+        return QStringLiteral("错误8012,端口无法打开!");
+    default:
+        return QStringLiteral("错误") + QString::number(errorNumber);
     }
 }
 

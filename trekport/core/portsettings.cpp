@@ -28,14 +28,19 @@ QString firstLine(const QString &path)
 
 PortSettings::PortSettings(const QString &programFolder, const QString &userFolder)
     : programFolder_(programFolder),
-      userFolder_(userFolder.isEmpty()
-                      ? QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
-                      : userFolder)
+      userFolder_(userFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
+                                       : userFolder)
 {
 }
 
-QString PortSettings::programFile() const { return QDir(programFolder_).filePath(fileName); }
-QString PortSettings::userFile() const { return QDir(userFolder_).filePath(fileName); }
+QString PortSettings::programFile() const
+{
+    return QDir(programFolder_).filePath(fileName);
+}
+QString PortSettings::userFile() const
+{
+    return QDir(userFolder_).filePath(fileName);
+}
 
 bool PortSettings::programFolderWritable() const
 {
@@ -103,8 +108,7 @@ bool PortSettings::saveZone(const QString &zoneText)
 
 bool PortSettings::saveLines(const QStringList &lines)
 {
-    if (programFolderWritable()
-        && common::writeTextLines(programFile(), lines, common::TextEncoding::Utf8))
+    if (programFolderWritable() && common::writeTextLines(programFile(), lines, common::TextEncoding::Utf8))
         return true;
     if (userFolder_.isEmpty() || !QDir().mkpath(userFolder_))
         return false;

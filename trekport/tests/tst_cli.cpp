@@ -109,14 +109,14 @@ void TestCli::init()
 void TestCli::downloadPrintsWhatTheWindowLists()
 {
     PtyLogger logger;
-    const Run r = trekportWithLogger({"--port", logger.devicePath(), "--download", "--quiet-ms", "2000"}, logger,
-                                     frames, false);
+    const Run r = trekportWithLogger({"--port", logger.devicePath(), "--download", "--quiet-ms", "2000"},
+                                     logger, frames, false);
     QVERIFY(r.loggerOk);
     QCOMPARE(r.code, 0);
-    QCOMPARE(r.out, (QStringList{
-        "记录007| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'",
-        "记录1234| 标记| 05月12日 10:23:45| N31°12.0345',E121°12.0000'",
-        "记录65535| 标记| 01月01日 00:00:00| N00°00.0000',E000°00.0012'"}));
+    QCOMPARE(r.out,
+             (QStringList{"记录007| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'",
+                          "记录1234| 标记| 05月12日 10:23:45| N31°12.0345',E121°12.0000'",
+                          "记录65535| 标记| 01月01日 00:00:00| N00°00.0000',E000°00.0012'"}));
 
     // The same frames through the window.
     PtyLogger second;
@@ -136,9 +136,12 @@ void TestCli::portThatCannotOpen_data()
 {
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("message");
-    QTest::newRow("zero") << "0" << "端口0关闭!错误8002,端口号无效!";
-    QTest::newRow("words") << "abc" << "端口abc关闭!错误13";
-    QTest::newRow("missing device") << "/dev/trekport-none" << "端口/dev/trekport-none关闭!错误8002,端口号无效!";
+    QTest::newRow("zero") << "0"
+                          << "端口0关闭!错误8002,端口号无效!";
+    QTest::newRow("words") << "abc"
+                           << "端口abc关闭!错误13";
+    QTest::newRow("missing device") << "/dev/trekport-none"
+                                    << "端口/dev/trekport-none关闭!错误8002,端口号无效!";
 }
 
 void TestCli::portThatCannotOpen()
@@ -171,8 +174,9 @@ void TestCli::unpluggedDownloadKeepsItsPoints()
     PtyLogger logger;
     const QString port = logger.devicePath();
     const QString gtxt = path(QStringLiteral("kept.gtxt"));
-    const Run r = trekportWithLogger({"--port", port, "--download", "--quiet-ms", "30000", "--export-gtxt", gtxt},
-                                     logger, frames.left(32), true);
+    const Run r =
+        trekportWithLogger({"--port", port, "--download", "--quiet-ms", "30000", "--export-gtxt", gtxt},
+                           logger, frames.left(32), true);
     QVERIFY(r.loggerOk);
     QCOMPARE(r.code, 1);
     QCOMPARE(r.err, QStringLiteral("端口%1关闭!错误68,设备无效!").arg(port));
@@ -185,19 +189,24 @@ void TestCli::usageErrors_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
-    QTest::newRow("download without port") << QStringList{"--download"} << "--download 和 --port 须一起使用。";
-    QTest::newRow("port without download") << QStringList{"--port", "1"} << "--download 和 --port 须一起使用。";
+    QTest::newRow("download without port")
+        << QStringList{"--download"} << "--download 和 --port 须一起使用。";
+    QTest::newRow("port without download")
+        << QStringList{"--port", "1"} << "--download 和 --port 须一起使用。";
     QTest::newRow("unknown option") << QStringList{"--frobnicate"} << "未知选项：--frobnicate";
     QTest::newRow("missing value") << QStringList{"--import"} << "选项 --import 缺少值";
     QTest::newRow("quiet not a number") << QStringList{"--port", "1", "--download", "--quiet-ms", "soon"}
                                         << "--quiet-ms 须是正整数（毫秒）。";
     QTest::newRow("nothing to do") << QStringList{"--overwrite"}
                                    << "没有要做的事：请给出 --port P --download 或 --import FILE。";
-    QTest::newRow("year of one digit") << QStringList{"--import", "x.gtxt", "--export-name", "o.txt", "--year", "9"}
-                                       << "--year 须是年份，如 2010 或 10。";
-    QTest::newRow("year not digits") << QStringList{"--import", "x.gtxt", "--export-name", "o.txt", "--year", "20x0"}
+    QTest::newRow("year of one digit")
+        << QStringList{"--import", "x.gtxt", "--export-name", "o.txt", "--year", "9"}
+        << "--year 须是年份，如 2010 或 10。";
+    QTest::newRow("year not digits") << QStringList{"--import", "x.gtxt", "--export-name",
+                                                    "o.txt",    "--year", "20x0"}
                                      << "--year 须是年份，如 2010 或 10。";
-    QTest::newRow("one file twice") << QStringList{"--import", "x.gtxt", "--export-kml", "o.x", "--export-gpx", "o.x"}
+    QTest::newRow("one file twice") << QStringList{"--import", "x.gtxt",       "--export-kml",
+                                                   "o.x",      "--export-gpx", "o.x"}
                                     << "同一个文件不能作为两个输出：o.x";
     QTest::newRow("stray argument") << QStringList{"--import", "x.gtxt", "extra"} << "多余的参数：extra";
 }
@@ -217,9 +226,9 @@ void TestCli::helpListsEveryOption()
     QCOMPARE(r.code, 0);
     QVERIFY(r.out.value(0).startsWith(QStringLiteral("Usage: trekport ")));
     const QString text = r.out.join(QLatin1Char('\n'));
-    for (const char *option : {"-?, -h, --help", "--port <P>", "--download", "--quiet-ms <N>", "--import <FILE>",
-                               "--export-gtxt <OUT>", "--export-name <OUT>", "--year <Y>", "--export-kml <OUT>",
-                               "--export-gpx <OUT>", "--zone <ZONE>", "--overwrite"})
+    for (const char *option : {"-?, -h, --help", "--port <P>", "--download", "--quiet-ms <N>",
+                               "--import <FILE>", "--export-gtxt <OUT>", "--export-name <OUT>", "--year <Y>",
+                               "--export-kml <OUT>", "--export-gpx <OUT>", "--zone <ZONE>", "--overwrite"})
         QVERIFY2(text.contains(QStringLiteral("\n  ") + QLatin1String(option)), option);
 }
 
@@ -235,17 +244,18 @@ void TestCli::importAndExport()
     const Run r = trekportRun({"--import", a, "--import", b, "--export-gtxt", gtxt, "--export-name", name,
                                "--year", "2010", "--export-kml", kml});
     QCOMPARE(r.code, 0);
-    QCOMPARE(r.out, (QStringList{
-        "已读取" + a + "，共2个轨迹点。",
-        "已读取" + b + "，共1个轨迹点。",
-        "已写入GTXT文件" + gtxt + "，共3个轨迹点。",
-        "已写入NAME文件" + name + "，共3个轨迹点。",
-        "已写入KML文件" + kml + "，共 1个标记点, 2个自动轨迹点。"}));
-    QCOMPARE(testsupport::readAll(gtxt), common::joinLinesCrLf({lineA, lineB, lineC}, common::TextEncoding::Gbk));
+    QCOMPARE(
+        r.out,
+        (QStringList{"已读取" + a + "，共2个轨迹点。", "已读取" + b + "，共1个轨迹点。",
+                     "已写入GTXT文件" + gtxt + "，共3个轨迹点。", "已写入NAME文件" + name + "，共3个轨迹点。",
+                     "已写入KML文件" + kml + "，共 1个标记点, 2个自动轨迹点。"}));
+    QCOMPARE(testsupport::readAll(gtxt),
+             common::joinLinesCrLf({lineA, lineB, lineC}, common::TextEncoding::Gbk));
     const QStringList nmea = common::splitLines(QString::fromLatin1(testsupport::readAll(name)));
     QCOMPARE(nmea.size(), 6);
     QCOMPARE(nmea.at(0), QStringLiteral("$GPRMC,022345.000,A,3112.3456,N,12123.4567,E,0.00,,120510,,*1E"));
-    QCOMPARE(nmea.at(1), QStringLiteral("$GPGGA,022345.000,3112.3456,N,12123.4567,E,1,06,1.0,0,M,,,,0000*12"));
+    QCOMPARE(nmea.at(1),
+             QStringLiteral("$GPGGA,022345.000,3112.3456,N,12123.4567,E,1,06,1.0,0,M,,,,0000*12"));
     QCOMPARE(nmea.at(4).section(QLatin1Char(','), 9, 9), QStringLiteral("311209"));
     const QString doc = QString::fromUtf8(testsupport::readAll(kml));
     QVERIFY(doc.contains(QStringLiteral("<description>05/12 10:23:45 TO 01/01 05:00:00</description>")));
@@ -300,7 +310,8 @@ void TestCli::simulatorGeneratedPoints()
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out.size(), 41);
     for (int i = 0; i < 40; ++i) {
-        QVERIFY2(r.out.at(i).startsWith(QStringLiteral("记录%1| %2| ").arg(i + 1, 3, 10, QLatin1Char('0'))
+        QVERIFY2(r.out.at(i).startsWith(QStringLiteral("记录%1| %2| ")
+                                            .arg(i + 1, 3, 10, QLatin1Char('0'))
                                             .arg((i + 1) % 5 ? "自动" : "标记")),
                  qPrintable(r.out.at(i)));
         QCOMPARE(r.out.at(i).size(), 54);
@@ -354,10 +365,12 @@ void TestCli::simulatorTripReadByPixplot()
 void TestCli::simulatorDropsAByte()
 {
     QProcess whole;
-    QString device = startSimulator(whole, {"--points", "5", "--random", "--fast", "--once", "--variant", "9"});
+    QString device =
+        startSimulator(whole, {"--points", "5", "--random", "--fast", "--once", "--variant", "9"});
     const Run good = trekportRun({"--port", device, "--download", "--quiet-ms", "2000"});
     QProcess faulty;
-    device = startSimulator(faulty, {"--points", "5", "--random", "--fast", "--once", "--variant", "9", "--drop-byte", "20"});
+    device = startSimulator(
+        faulty, {"--points", "5", "--random", "--fast", "--once", "--variant", "9", "--drop-byte", "20"});
     const Run bad = trekportRun({"--port", device, "--download", "--quiet-ms", "2000"});
     QCOMPARE(good.code, 0);
     QCOMPARE(bad.code, 0);

@@ -28,7 +28,9 @@ QStringList decode(FrameDecoder &d, PointStore &store, const QByteArray &in, int
     return lines;
 }
 
-const QByteArray exampleFrame = QByteArray::fromHex("0007410" "50C0A172D1F0C2238791" "72D43");
+const QByteArray exampleFrame = QByteArray::fromHex("0007410"
+                                                    "50C0A172D1F0C2238791"
+                                                    "72D43");
 
 TrackRow row(const QString &rec, const QString &kind, const QString &mo, const QString &d, const QString &h,
              const QString &mi, const QString &s, const QString &latD, const QString &latM,
@@ -84,18 +86,25 @@ void TestCore::decodeFrame_data()
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<QString>("line");
     QTest::newRow("first example") << exampleFrame
-        << QStringLiteral("记录007| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
-    QTest::newRow("kind 0x4D") << QByteArray::fromHex("00074D050C0A172D1F0C2238791" "72D43")
-        << QStringLiteral("记录007| 标记| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
-    QTest::newRow("kind 0x00") << QByteArray::fromHex("000700050C0A172D1F0C2238791" "72D43")
-        << QStringLiteral("记录007| 标记| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
-    QTest::newRow("record 1234") << QByteArray::fromHex("04D241050C0A172D1F0C2238791" "72D43")
-        << QStringLiteral("记录1234| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
-    QTest::newRow("record 65535") << QByteArray::fromHex("FFFF41050C0A172D1F0C2238791" "72D43")
-        << QStringLiteral("记录65535| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
-    QTest::newRow("fractions 0345 and 0000") << QByteArray::fromHex("000141050C0A172D1F0C032D790C0000")
+                                   << QStringLiteral(
+                                          "记录007| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
+    QTest::newRow("kind 0x4D") << QByteArray::fromHex(
+        "00074D050C0A172D1F0C2238791"
+        "72D43") << QStringLiteral("记录007| 标记| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
+    QTest::newRow("kind 0x00") << QByteArray::fromHex(
+        "000700050C0A172D1F0C2238791"
+        "72D43") << QStringLiteral("记录007| 标记| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
+    QTest::newRow("record 1234") << QByteArray::fromHex(
+        "04D241050C0A172D1F0C2238791"
+        "72D43") << QStringLiteral("记录1234| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
+    QTest::newRow("record 65535") << QByteArray::fromHex(
+        "FFFF41050C0A172D1F0C2238791"
+        "72D43") << QStringLiteral("记录65535| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
+    QTest::newRow("fractions 0345 and 0000")
+        << QByteArray::fromHex("000141050C0A172D1F0C032D790C0000")
         << QStringLiteral("记录001| 自动| 05月12日 10:23:45| N31°12.0345',E121°12.0000'");
-    QTest::newRow("unvalidated bytes") << QByteArray::fromHex("0000FF00FF63FFFF00000000000000FF")
+    QTest::newRow("unvalidated bytes")
+        << QByteArray::fromHex("0000FF00FF63FFFF00000000000000FF")
         << QStringLiteral("记录000| 标记| 00月255日 99:255:255| N00°00.0000',E000°00.0255'");
 }
 
@@ -143,7 +152,10 @@ void TestCore::seventeenthByteStartsNextFrame()
     QCOMPARE(decode(d, store, in).size(), 1);
     QCOMPARE(d.frameIndex(), 1);
     // The 17th byte is the high byte of the next record number.
-    const QStringList next = decode(d, store, QByteArray::fromHex("D241050C0A172D1F0C2238791" "72D43"), 1);
+    const QStringList next = decode(d, store,
+                                    QByteArray::fromHex("D241050C0A172D1F0C2238791"
+                                                        "72D43"),
+                                    1);
     QCOMPARE(next.size(), 1);
     QCOMPARE(store.at(1)[ColRecord], QStringLiteral("1234"));
 }
@@ -174,7 +186,8 @@ void TestCore::storeKeepsCellsExactly_data()
 {
     QTest::addColumn<TrackRow>("cells");
     QTest::addColumn<QString>("listed");
-    const TrackRow plain = row("007", kindAuto, "05", "12", "10", "23", "45", "31", "12.3456", "121", "23.4567");
+    const TrackRow plain =
+        row("007", kindAuto, "05", "12", "10", "23", "45", "31", "12.3456", "121", "23.4567");
     QTest::newRow("logger point") << plain << QString();
     const auto with = [&plain](int column, const QString &text) {
         TrackRow r = plain;
@@ -194,7 +207,8 @@ void TestCore::storeKeepsCellsExactly_data()
     QTest::newRow("minutes without fraction") << with(ColLatMin, "12.") << QString();
     QTest::newRow("minutes without whole") << with(ColLatMin, ".3456") << QString();
     QTest::newRow("two points") << with(ColLonMin, "1.2.3") << QString();
-    QTest::newRow("listed otherwise") << plain << QStringLiteral("记录007| 自动| 05月12日 10:23:45| garbled line");
+    QTest::newRow("listed otherwise")
+        << plain << QStringLiteral("记录007| 自动| 05月12日 10:23:45| garbled line");
 }
 
 void TestCore::storeKeepsCellsExactly()
@@ -211,7 +225,8 @@ void TestCore::storeKeepsCellsExactly()
     FrameDecoder d;
     const QStringList decoded = decode(d, store, exampleFrame, 3);
     QCOMPARE(decoded, QStringList{store.line(3)});
-    QCOMPARE(listLine(store.at(3)), QStringLiteral("记录007| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'"));
+    QCOMPARE(listLine(store.at(3)),
+             QStringLiteral("记录007| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'"));
 }
 
 void TestCore::statusLines_data()
@@ -220,9 +235,12 @@ void TestCore::statusLines_data()
     QTest::addColumn<bool>("open");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("line");
-    QTest::newRow("closed start") << true << false << "参数4800,N,8,1;" << "端口1关闭!参数4800,N,8,1;";
-    QTest::newRow("open") << true << true << "" << "端口1打开! ";
-    QTest::newRow("no prefix") << false << true << "退出系统!" << "退出系统!";
+    QTest::newRow("closed start") << true << false << "参数4800,N,8,1;"
+                                  << "端口1关闭!参数4800,N,8,1;";
+    QTest::newRow("open") << true << true << ""
+                          << "端口1打开! ";
+    QTest::newRow("no prefix") << false << true << "退出系统!"
+                               << "退出系统!";
 }
 
 void TestCore::statusLines()
@@ -239,16 +257,25 @@ void TestCore::resolvePort_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("device");
     QTest::addColumn<int>("error");
-    QTest::newRow("zero") << "0" << "" << 8002;
-    QTest::newRow("negative") << "-2" << "" << 8002;
-    QTest::newRow("no such ttyS") << "4000" << "" << 8002;
-    QTest::newRow("beyond 16 bits") << "70000" << "" << 8002;
-    QTest::newRow("words") << "abc" << "" << 13;
-    QTest::newRow("empty") << "" << "" << 13;
-    QTest::newRow("missing device") << "/dev/trekport-none" << "" << 8002;
-    QTest::newRow("device path") << "/dev/null" << "/dev/null" << 0;
+    QTest::newRow("zero") << "0"
+                          << "" << 8002;
+    QTest::newRow("negative") << "-2"
+                              << "" << 8002;
+    QTest::newRow("no such ttyS") << "4000"
+                                  << "" << 8002;
+    QTest::newRow("beyond 16 bits") << "70000"
+                                    << "" << 8002;
+    QTest::newRow("words") << "abc"
+                           << "" << 13;
+    QTest::newRow("empty") << ""
+                           << "" << 13;
+    QTest::newRow("missing device") << "/dev/trekport-none"
+                                    << "" << 8002;
+    QTest::newRow("device path") << "/dev/null"
+                                 << "/dev/null" << 0;
     if (QFile::exists(QStringLiteral("/dev/ttyS0")))
-        QTest::newRow("number one") << "1" << "/dev/ttyS0" << 0;
+        QTest::newRow("number one") << "1"
+                                    << "/dev/ttyS0" << 0;
 }
 
 void TestCore::resolvePort()
@@ -333,21 +360,24 @@ void TestCore::parseTrackLine_data()
     QTest::newRow("53 skipped") << l54.left(53) << false << QString() << QStringList();
     QTest::newRow("empty skipped") << QString() << false << QString() << QStringList();
     const QString rec4 = QStringLiteral("记录1234| 标记| 05月12日 10:23:45| N31°12.3456',E121°23.4567'");
-    QTest::newRow("four-digit record") << rec4 << true << rec4
+    QTest::newRow("four-digit record")
+        << rec4 << true << rec4
         << QStringList{"1234", "标记", "05", "12", "10", "23", "45", "31", "12.3456", "121", "23.4567"};
     const QString rec5 = QStringLiteral("记录65535| 自动| 01月02日 03:04:05| N31°12.10099',E121°23.4567'");
-    QTest::newRow("five digits twice") << rec5 + QStringLiteral("\t") << true << rec5
+    QTest::newRow("five digits twice")
+        << rec5 + QStringLiteral("\t") << true << rec5
         << QStringList{"65535", "自动", "01", "02", "03", "04", "05", "31", "12.10099", "121", "23.4567"};
     // Pieces found, but the line they make is shorter than a list line:
     // listed as its first 54 characters, which read back the same.
     const QString edited = QStringLiteral("记录1| 自动| 5月2日 1:2:3| N31°1.3',E121°2.4'  hand-edited note");
-    QTest::newRow("short pattern match") << edited << true << edited.left(54)
+    QTest::newRow("short pattern match")
+        << edited << true << edited.left(54)
         << QStringList{"1", "自动", "5", "2", "1", "2", "3", "31", "1.3", "121", "2.4"};
     // Not list lines: left out however long they are.
     QTest::newRow("junk") << QString(60, QLatin1Char('x')) << false << QString() << QStringList();
-    QTest::newRow("NAME sentence")
-        << QStringLiteral("$GPRMC,022345,A,3112.3456,N,12123.4567,E,0.0,0.0,120526,,,A*6D") << false
-        << QString() << QStringList();
+    QTest::newRow("NAME sentence") << QStringLiteral(
+        "$GPRMC,022345,A,3112.3456,N,12123.4567,E,0.0,0.0,120526,,,A*6D")
+                                   << false << QString() << QStringList();
 }
 
 void TestCore::parseTrackLine()
@@ -387,16 +417,66 @@ void TestCore::nmeaUtcDate_data()
     QTest::addColumn<QString>("year");
     QTest::addColumn<QString>("utcTime");
     QTest::addColumn<QString>("utcDate");
-    QTest::newRow("07:59:59 1 May") << "05" << "01" << "075959" << "10" << "235959" << "300410";
-    QTest::newRow("00:30 1 March 12") << "03" << "01" << "003000" << "12" << "163000" << "290212";
-    QTest::newRow("00:30 1 March 13") << "03" << "01" << "003000" << "13" << "163000" << "280213";
-    QTest::newRow("08:00 keeps date") << "03" << "01" << "080000" << "13" << "000000" << "010313";
-    QTest::newRow("05:00 15 July") << "07" << "15" << "050000" << "13" << "210000" << "140713";
-    QTest::newRow("1 January steps year") << "01" << "01" << "050000" << "13" << "210000" << "311212";
-    QTest::newRow("1 January year 00") << "01" << "01" << "050000" << "00" << "210000" << "311299";
-    QTest::newRow("1 May to 30 April") << "05" << "01" << "010000" << "13" << "170000" << "300413";
-    QTest::newRow("1 August to 31 July") << "08" << "01" << "010000" << "13" << "170000" << "310713";
-    QTest::newRow("23:59 stays") << "12" << "31" << "235959" << "13" << "155959" << "311213";
+    QTest::newRow("07:59:59 1 May") << "05"
+                                    << "01"
+                                    << "075959"
+                                    << "10"
+                                    << "235959"
+                                    << "300410";
+    QTest::newRow("00:30 1 March 12") << "03"
+                                      << "01"
+                                      << "003000"
+                                      << "12"
+                                      << "163000"
+                                      << "290212";
+    QTest::newRow("00:30 1 March 13") << "03"
+                                      << "01"
+                                      << "003000"
+                                      << "13"
+                                      << "163000"
+                                      << "280213";
+    QTest::newRow("08:00 keeps date") << "03"
+                                      << "01"
+                                      << "080000"
+                                      << "13"
+                                      << "000000"
+                                      << "010313";
+    QTest::newRow("05:00 15 July") << "07"
+                                   << "15"
+                                   << "050000"
+                                   << "13"
+                                   << "210000"
+                                   << "140713";
+    QTest::newRow("1 January steps year") << "01"
+                                          << "01"
+                                          << "050000"
+                                          << "13"
+                                          << "210000"
+                                          << "311212";
+    QTest::newRow("1 January year 00") << "01"
+                                       << "01"
+                                       << "050000"
+                                       << "00"
+                                       << "210000"
+                                       << "311299";
+    QTest::newRow("1 May to 30 April") << "05"
+                                       << "01"
+                                       << "010000"
+                                       << "13"
+                                       << "170000"
+                                       << "300413";
+    QTest::newRow("1 August to 31 July") << "08"
+                                         << "01"
+                                         << "010000"
+                                         << "13"
+                                         << "170000"
+                                         << "310713";
+    QTest::newRow("23:59 stays") << "12"
+                                 << "31"
+                                 << "235959"
+                                 << "13"
+                                 << "155959"
+                                 << "311213";
 }
 
 void TestCore::nmeaUtcDate()
@@ -463,12 +543,18 @@ void TestCore::yearAnswer_data()
 {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("year");
-    QTest::newRow("2011") << "2011" << "11";
-    QTest::newRow("10") << "10" << "10";
-    QTest::newRow("9") << "9" << "26";
-    QTest::newRow("abc") << "abc" << "26";
-    QTest::newRow("20x1") << "20x1" << "26";
-    QTest::newRow("empty") << "" << "26";
+    QTest::newRow("2011") << "2011"
+                          << "11";
+    QTest::newRow("10") << "10"
+                        << "10";
+    QTest::newRow("9") << "9"
+                       << "26";
+    QTest::newRow("abc") << "abc"
+                         << "26";
+    QTest::newRow("20x1") << "20x1"
+                          << "26";
+    QTest::newRow("empty") << ""
+                           << "26";
 }
 
 void TestCore::yearAnswer()
@@ -483,14 +569,30 @@ void TestCore::decimalDegrees_data()
     QTest::addColumn<QString>("degrees");
     QTest::addColumn<QString>("minutes");
     QTest::addColumn<QString>("text");
-    QTest::newRow("lon") << "121" << "23.4567" << "121.390945";
-    QTest::newRow("lat") << "31" << "12.3456" << "31.20576";
-    QTest::newRow("zero") << "31" << "00.0000" << "31";
-    QTest::newRow("59.9999") << "31" << "59.9999" << "31.9999983333333";
-    QTest::newRow("rounds up") << "31" << "00.0002" << "31.0000033333333";
-    QTest::newRow("five digits") << "31" << "12.10099" << "31.2016831666667";
-    QTest::newRow("many fraction digits") << "31" << "12.345678901234567890123456" << "31.2057613150206";
-    QTest::newRow("many digits, rounds down") << "31" << "12.000000000000001234567891234" << "31.2";
+    QTest::newRow("lon") << "121"
+                         << "23.4567"
+                         << "121.390945";
+    QTest::newRow("lat") << "31"
+                         << "12.3456"
+                         << "31.20576";
+    QTest::newRow("zero") << "31"
+                          << "00.0000"
+                          << "31";
+    QTest::newRow("59.9999") << "31"
+                             << "59.9999"
+                             << "31.9999983333333";
+    QTest::newRow("rounds up") << "31"
+                               << "00.0002"
+                               << "31.0000033333333";
+    QTest::newRow("five digits") << "31"
+                                 << "12.10099"
+                                 << "31.2016831666667";
+    QTest::newRow("many fraction digits") << "31"
+                                          << "12.345678901234567890123456"
+                                          << "31.2057613150206";
+    QTest::newRow("many digits, rounds down") << "31"
+                                              << "12.000000000000001234567891234"
+                                              << "31.2";
 }
 
 void TestCore::decimalDegrees()
@@ -508,29 +610,28 @@ void TestCore::kmlOnlyAutomatic()
     store.setRow(1, row("002", kindAuto, "05", "12", "10", "24", "00", "31", "00.0000", "121", "00.0000"));
     const KmlDocument doc = buildKmlDocument(store, 2);
     QCOMPARE(doc.marked, 0);
-    const QStringList expected{
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
-        "<kml xmlns=\"http://www.opengis.net/kml/2.2\">",
-        "<Document>",
-        "<name>New Paths</name>",
-        "<description>05/12 10:23:45 TO 05/12 10:24:00</description>",
-        "<Style id=\"style0\"><LineStyle>",
-        "<color>ff00ffaa</color>",
-        "<width>2</width>",
-        "</LineStyle></Style>",
-        "  <Placemark>",
-        "    <name>Auto Track</name>",
-        "    <description>My Auto Track ......</description>",
-        "    <styleUrl>#style0</styleUrl>",
-        "    <LineString>",
-        "    <coordinates>",
-        "      121.390945,31.20576,0",
-        "      121,31,0",
-        "    </coordinates>",
-        "    </LineString>",
-        "  </Placemark>",
-        "</Document>",
-        "</kml>"};
+    const QStringList expected{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+                               "<kml xmlns=\"http://www.opengis.net/kml/2.2\">",
+                               "<Document>",
+                               "<name>New Paths</name>",
+                               "<description>05/12 10:23:45 TO 05/12 10:24:00</description>",
+                               "<Style id=\"style0\"><LineStyle>",
+                               "<color>ff00ffaa</color>",
+                               "<width>2</width>",
+                               "</LineStyle></Style>",
+                               "  <Placemark>",
+                               "    <name>Auto Track</name>",
+                               "    <description>My Auto Track ......</description>",
+                               "    <styleUrl>#style0</styleUrl>",
+                               "    <LineString>",
+                               "    <coordinates>",
+                               "      121.390945,31.20576,0",
+                               "      121,31,0",
+                               "    </coordinates>",
+                               "    </LineString>",
+                               "  </Placemark>",
+                               "</Document>",
+                               "</kml>"};
     QCOMPARE(doc.lines, expected);
 }
 
@@ -543,15 +644,12 @@ void TestCore::kmlOnlyMarkedAndNumbering()
     QCOMPARE(doc.marked, 2);
     QVERIFY(!doc.lines.join(QString()).contains(QStringLiteral("Style")));
     QVERIFY(!doc.lines.join(QString()).contains(QStringLiteral("LineString")));
-    QCOMPARE(doc.lines.mid(4, 8), (QStringList{
-        "<description>05/12 10:23:45 TO 06/01 11:00:00</description>",
-        "  <Placemark>",
-        "    <name>NO.007</name>",
-        "    <description> 05/12 10:23:45 N31°12.3456',E121°23.4567'</description>",
-        "    <Point>",
-        "      <coordinates>121.390945,31.20576,0</coordinates>",
-        "    </Point>",
-        "  </Placemark>"}));
+    QCOMPARE(doc.lines.mid(4, 8),
+             (QStringList{"<description>05/12 10:23:45 TO 06/01 11:00:00</description>", "  <Placemark>",
+                          "    <name>NO.007</name>",
+                          "    <description> 05/12 10:23:45 N31°12.3456',E121°23.4567'</description>",
+                          "    <Point>", "      <coordinates>121.390945,31.20576,0</coordinates>",
+                          "    </Point>", "  </Placemark>"}));
     QCOMPARE(doc.lines.at(13), QStringLiteral("    <name>NO.1234</name>"));
 }
 

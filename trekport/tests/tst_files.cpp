@@ -116,7 +116,9 @@ void TestFiles::saveThreePoints()
     QCOMPARE(save.filter, QStringLiteral("文本文件 (*.gtxt)|*.gtxt"));
     QCOMPARE(save.initialDir, QCoreApplication::applicationDirPath());
     const DialogCall info = dialogs_->callsOf(DialogCall::Info).value(0);
-    QCOMPARE(info.text, QStringLiteral("GTXT轨迹数据文件已保存到\r\n") + out + QStringLiteral("！\r\n\r\n共3个轨迹点。"));
+    QCOMPARE(info.text,
+             QStringLiteral("GTXT轨迹数据文件已保存到\r\n") + out
+                 + QStringLiteral("！\r\n\r\n共3个轨迹点。"));
     QCOMPARE(info.title, QStringLiteral("系统"));
     QCOMPARE(info.icon, common::MessageIcon::Information);
     const QByteArray bytes = testsupport::readAll(out);
@@ -197,11 +199,13 @@ void TestFiles::loadLeavesOutOtherLines_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QStringList>("listed");
     QTest::addColumn<QString>("info"); // empty: no message
-    QTest::newRow("track only") << QStringList{lineA, lineB, QString()} << QStringList{lineA, lineB} << QString();
+    QTest::newRow("track only") << QStringList{lineA, lineB, QString()} << QStringList{lineA, lineB}
+                                << QString();
     QTest::newRow("mixed") << QStringList{lineA, rmc, QString(), QStringLiteral("备注"), lineB}
                            << QStringList{lineA, lineB} << QStringLiteral("另有 2 行不是轨迹点，已忽略。");
-    QTest::newRow("NAME file") << QStringList{rmc, gga, rmc, gga} << QStringList()
-                               << QStringLiteral("\r\n中没有轨迹点，未读取任何内容。\r\n\r\n另有 4 行不是轨迹点，已忽略。");
+    QTest::newRow("NAME file")
+        << QStringList{rmc, gga, rmc, gga} << QStringList()
+        << QStringLiteral("\r\n中没有轨迹点，未读取任何内容。\r\n\r\n另有 4 行不是轨迹点，已忽略。");
     QTest::newRow("empty file") << QStringList() << QStringList()
                                 << QStringLiteral("\r\n中没有轨迹点，未读取任何内容。");
 }
@@ -265,8 +269,9 @@ void TestFiles::saveKeepsTextGbkCannotHold()
     const QString out = path(QStringLiteral("kept.gtxt"));
     dialogs_->queueFile(out);
     QTest::mouseClick(f->outputxt, Qt::LeftButton);
-    QCOMPARE(dialogs_->lastInfo(), QStringLiteral("GTXT轨迹数据文件已保存到\r\n") + out
-             + QStringLiteral("！\r\n\r\n共2个轨迹点。"));
+    QCOMPARE(dialogs_->lastInfo(),
+             QStringLiteral("GTXT轨迹数据文件已保存到\r\n") + out
+                 + QStringLiteral("！\r\n\r\n共2个轨迹点。"));
 
     auto g = formWith({});
     dialogs_->queueFile(out);
@@ -279,9 +284,12 @@ void TestFiles::overwriteNoKeepsFile_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("title");
-    QTest::newRow("gtxt") << "outputxt" << "系统";
-    QTest::newRow("name") << "name_mk" << "系统";
-    QTest::newRow("kml") << "kml_mk" << "询问";
+    QTest::newRow("gtxt") << "outputxt"
+                          << "系统";
+    QTest::newRow("name") << "name_mk"
+                          << "系统";
+    QTest::newRow("kml") << "kml_mk"
+                         << "询问";
 }
 
 void TestFiles::overwriteNoKeepsFile()
@@ -327,8 +335,9 @@ void TestFiles::unwritablePathIsReported()
         dialogs_->queueYes();
     QTest::mouseClick(f->findChild<QPushButton *>(button), Qt::LeftButton);
     const DialogCall info = dialogs_->callsOf(DialogCall::Info).value(0);
-    QCOMPARE(info.text, QStringLiteral("文件无法写入：\r\n") + out
-                            + QStringLiteral("\r\n原因：文件或文件夹不存在\r\n\r\n原有文件未改动。"));
+    QCOMPARE(info.text,
+             QStringLiteral("文件无法写入：\r\n") + out
+                 + QStringLiteral("\r\n原因：文件或文件夹不存在\r\n\r\n原有文件未改动。"));
     QCOMPARE(info.icon, common::MessageIcon::Information);
     QVERIFY(!QFile::exists(out));
 }
@@ -353,9 +362,11 @@ void TestFiles::fifoIsNeitherReadNorReplaced()
     QTest::mouseClick(f->findChild<QPushButton *>(button), Qt::LeftButton);
     QVERIFY(dialogs_->callsOf(DialogCall::YesNo).isEmpty());
     const bool reading = button == QLatin1String("inputxt");
-    QCOMPARE(dialogs_->lastInfo(), (reading ? QStringLiteral("文件无法读取：\r\n") : QStringLiteral("文件无法写入：\r\n"))
-                 + fifo + QStringLiteral("\r\n原因：") + (reading ? QString() : QStringLiteral("目标"))
-                 + QStringLiteral("是管道（FIFO），不是普通文件") + (reading ? QString() : QStringLiteral("\r\n\r\n原有文件未改动。")));
+    QCOMPARE(dialogs_->lastInfo(),
+             (reading ? QStringLiteral("文件无法读取：\r\n") : QStringLiteral("文件无法写入：\r\n")) + fifo
+                 + QStringLiteral("\r\n原因：") + (reading ? QString() : QStringLiteral("目标"))
+                 + QStringLiteral("是管道（FIFO），不是普通文件")
+                 + (reading ? QString() : QStringLiteral("\r\n\r\n原有文件未改动。")));
     QVERIFY(QFileInfo::exists(fifo) && !QFileInfo(fifo).isFile());
     QCOMPARE(f->Lis->count(), 1);
 }
@@ -397,7 +408,8 @@ void TestFiles::nameYearQuestion()
     dialogs_->queueNo();
     dialogs_->queueText(QStringLiteral("9"));
     QTest::mouseClick(f->name_mk, Qt::LeftButton);
-    QCOMPARE(dialogs_->callsOf(DialogCall::YesNo).value(1).text, QStringLiteral("源文件是2011的GPS路径数据？"));
+    QCOMPARE(dialogs_->callsOf(DialogCall::YesNo).value(1).text,
+             QStringLiteral("源文件是2011的GPS路径数据？"));
     QCOMPARE(f->dataYear(), QStringLiteral("11"));
     QCOMPARE(fileLines(out, common::TextEncoding::Ascii), lines);
     // A cancelled box leaves it too.
@@ -420,8 +432,9 @@ void TestFiles::nameLeavesOutBrokenRows()
     dialogs_->queueYes();
     QTest::mouseClick(f->name_mk, Qt::LeftButton);
     QCOMPARE(fileLines(out, common::TextEncoding::Ascii).size(), 4);
-    QCOMPARE(dialogs_->lastInfo(), QStringLiteral("NAME文件已保存到\r\n") + out
-             + QStringLiteral("！\r\n\r\n有1个轨迹点的时间、日期或坐标不是数字，未写入。"));
+    QCOMPARE(dialogs_->lastInfo(),
+             QStringLiteral("NAME文件已保存到\r\n") + out
+                 + QStringLiteral("！\r\n\r\n有1个轨迹点的时间、日期或坐标不是数字，未写入。"));
 }
 
 namespace {
@@ -430,7 +443,8 @@ QStringList gpsbabelPoints(const QString &nameFile, const QString &format)
 {
     QByteArray csv, err;
     if (testsupport::runProgram(QStringLiteral("gpsbabel"),
-                                {"-t", "-i", format, "-f", nameFile, "-o", "unicsv", "-F", "-"}, &csv, &err) != 0
+                                {"-t", "-i", format, "-f", nameFile, "-o", "unicsv", "-F", "-"}, &csv, &err)
+            != 0
         || !err.trimmed().isEmpty())
         return {QStringLiteral("gpsbabel failed: ") + QString::fromUtf8(err)};
     QStringList rows = QString::fromUtf8(csv).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -440,7 +454,8 @@ QStringList gpsbabelPoints(const QString &nameFile, const QString &format)
     QStringList points;
     for (const QString &row : rows) {
         const QStringList c = row.trimmed().split(QLatin1Char(','));
-        points << QStringList({c.value(at[0]), c.value(at[1]), c.value(at[2]), c.value(at[3])}).join(QLatin1Char(','));
+        points << QStringList({c.value(at[0]), c.value(at[1]), c.value(at[2]), c.value(at[3])})
+                      .join(QLatin1Char(','));
     }
     return points;
 }
@@ -456,13 +471,14 @@ void TestFiles::gpsbabelReadsName()
     dialogs_->queueYes();
     QTest::mouseClick(f->name_mk, Qt::LeftButton);
     // Each $GPRMC on its own: the UTC time, date and position of every point.
-    QCOMPARE(gpsbabelPoints(out, QStringLiteral("nmea,gpgga=0")), (QStringList{
-        "31.201683,121.390945,2012/12/31,21:00:00",
-        "31.999998,121.000000,2013/02/28,16:30:00",
-        "31.200575,121.200000,2013/04/30,23:59:59",
-        "31.205760,121.390945,2013/05/12,02:23:45",
-        "31.205760,121.390945,2013/07/14,21:00:00",
-    }));
+    QCOMPARE(gpsbabelPoints(out, QStringLiteral("nmea,gpgga=0")),
+             (QStringList{
+                 "31.201683,121.390945,2012/12/31,21:00:00",
+                 "31.999998,121.000000,2013/02/28,16:30:00",
+                 "31.200575,121.200000,2013/04/30,23:59:59",
+                 "31.205760,121.390945,2013/05/12,02:23:45",
+                 "31.205760,121.390945,2013/07/14,21:00:00",
+             }));
 
     // A real track, both sentences read: one point per fix, same UTC times,
     // no sentence rejected. (gpsbabel pairs a $GPGGA with the $GPRMC after
@@ -482,8 +498,9 @@ void TestFiles::gpsbabelReadsName()
     QStringList times;
     for (const QString &p : both)
         times << p.section(QLatin1Char(','), 2);
-    QCOMPARE(times, (QStringList{"2013/05/11,23:59:50", "2013/05/11,23:59:59", "2013/05/12,00:00:09",
-                                 "2013/05/12,00:00:19"}));
+    QCOMPARE(times,
+             (QStringList{"2013/05/11,23:59:50", "2013/05/11,23:59:59", "2013/05/12,00:00:09",
+                          "2013/05/12,00:00:19"}));
 }
 
 void TestFiles::kmlMessageAndPeers()
@@ -495,11 +512,14 @@ void TestFiles::kmlMessageAndPeers()
     const DialogCall save = dialogs_->callsOf(DialogCall::SaveFile).value(0);
     QCOMPARE(save.title, QStringLiteral("生成KML文件"));
     QCOMPARE(save.filter, QStringLiteral("文本文件 (*.kml)|*.kml"));
-    QCOMPARE(dialogs_->lastInfo(), QStringLiteral("KML文件已保存到\r\n") + out
-             + QStringLiteral("！\r\n\r\n共 1个标记点, 2个自动轨迹点。"));
+    QCOMPARE(dialogs_->lastInfo(),
+             QStringLiteral("KML文件已保存到\r\n") + out
+                 + QStringLiteral("！\r\n\r\n共 1个标记点, 2个自动轨迹点。"));
     const QByteArray bytes = testsupport::readAll(out);
     QVERIFY(common::isValidUtf8(bytes));
-    QVERIFY(bytes.contains("<description> 05/01 07:59:59 N31\xc2\xb0" "12.0345',E121\xc2\xb0" "12.0000'</description>\r\n"));
+    QVERIFY(bytes.contains("<description> 05/01 07:59:59 N31\xc2\xb0"
+                           "12.0345',E121\xc2\xb0"
+                           "12.0000'</description>\r\n"));
     QVERIFY(bytes.contains("<description>05/12 10:23:45 TO 03/01 00:30:00</description>\r\n"));
     QVERIFY(bytes.contains("\r\n      121,31.9999983333333,0\r\n"));
     if (testsupport::hasProgram(QStringLiteral("xmllint"))) {
@@ -510,7 +530,8 @@ void TestFiles::kmlMessageAndPeers()
         QSKIP("gpsbabel is not installed");
     QByteArray gpx;
     QCOMPARE(testsupport::runProgram(QStringLiteral("gpsbabel"),
-                                     {"-w", "-t", "-i", "kml", "-f", out, "-o", "gpx", "-F", "-"}, &gpx), 0);
+                                     {"-w", "-t", "-i", "kml", "-f", out, "-o", "gpx", "-F", "-"}, &gpx),
+             0);
     QCOMPARE(gpx.count("<wpt "), 1);
     QCOMPARE(gpx.count("<trkpt "), 2);
     QVERIFY(gpx.contains("<wpt lat=\"31.200575000\" lon=\"121.200000000\">"));
@@ -551,21 +572,32 @@ void TestFiles::nameDayBefore_data()
     QTest::addColumn<QString>("year");
     QTest::addColumn<QString>("time");
     QTest::addColumn<QString>("date");
-    QTest::newRow("07:59:59 1 May") << lineB << "2010" << "235959.000" << "300410";
+    QTest::newRow("07:59:59 1 May") << lineB << "2010"
+                                    << "235959.000"
+                                    << "300410";
     QTest::newRow("00:30 1 March 12")
-        << QStringLiteral("记录003| 自动| 03月01日 00:30:00| N31°59.9999',E121°00.0000'") << "2012" << "163000.000"
+        << QStringLiteral("记录003| 自动| 03月01日 00:30:00| N31°59.9999',E121°00.0000'") << "2012"
+        << "163000.000"
         << "290212";
     QTest::newRow("00:30 1 March 13")
-        << QStringLiteral("记录003| 自动| 03月01日 00:30:00| N31°59.9999',E121°00.0000'") << "13" << "163000.000"
+        << QStringLiteral("记录003| 自动| 03月01日 00:30:00| N31°59.9999',E121°00.0000'") << "13"
+        << "163000.000"
         << "280213";
-    QTest::newRow("08:00 same day")
-        << QStringLiteral("记录004| 自动| 03月01日 08:00:00| N31°59.9999',E121°00.0000'") << "13" << "000000.000"
-        << "010313";
-    QTest::newRow("05:00 15 July")
-        << QStringLiteral("记录005| 自动| 07月15日 05:00:00| N31°59.9999',E121°00.0000'") << "13" << "210000.000"
-        << "140713";
-    QTest::newRow("05:00 1 January") << QStringLiteral("记录006| 自动| 01月01日 05:00:00| N31°59.9999',E121°00.0000'") << "2013"
-        << "210000.000" << "311212";
+    QTest::newRow("08:00 same day") << QStringLiteral(
+        "记录004| 自动| 03月01日 08:00:00| N31°59.9999',E121°00.0000'")
+                                    << "13"
+                                    << "000000.000"
+                                    << "010313";
+    QTest::newRow("05:00 15 July") << QStringLiteral(
+        "记录005| 自动| 07月15日 05:00:00| N31°59.9999',E121°00.0000'")
+                                   << "13"
+                                   << "210000.000"
+                                   << "140713";
+    QTest::newRow("05:00 1 January") << QStringLiteral(
+        "记录006| 自动| 01月01日 05:00:00| N31°59.9999',E121°00.0000'")
+                                     << "2013"
+                                     << "210000.000"
+                                     << "311212";
 }
 
 void TestFiles::nameDayBefore()

@@ -80,8 +80,10 @@ void TestSerial::framesBecomeLines()
     QVERIFY(logger.send(QByteArray::fromHex("41050C0A172D1F0C030079000000")));
     QTRY_COMPARE(host.lines.size(), 3);
     QCOMPARE(host.lines.at(0), exampleLine);
-    QCOMPARE(host.lines.at(1), QStringLiteral("记录3338| 标记| 17月19日 10:13:03| N03°127.1013',E026°17.1310'"));
-    QCOMPARE(host.lines.at(2), QStringLiteral("记录1234| 自动| 05月12日 10:23:45| N31°12.0030',E121°00.0000'"));
+    QCOMPARE(host.lines.at(1),
+             QStringLiteral("记录3338| 标记| 17月19日 10:13:03| N03°127.1013',E026°17.1310'"));
+    QCOMPARE(host.lines.at(2),
+             QStringLiteral("记录1234| 自动| 05月12日 10:23:45| N31°12.0030',E121°00.0000'"));
     QCOMPARE(host.lines.at(2).size(), 55);
     QCOMPARE(host.store.at(2)[ColLatMin], QStringLiteral("12.0030"));
 }

@@ -134,7 +134,8 @@ void TestWindow::startState()
     QCOMPARE(f->name_mk->text(), QStringLiteral("生成NAME文件"));
     QCOMPARE(f->kml_mk->text(), QStringLiteral("生成KML文件"));
     QCOMPARE(f->Label2->text(), QStringLiteral("COM:"));
-    QCOMPARE(f->Label3->text(), QStringLiteral("|数据信息     |日期时间          |坐标                            |"));
+    QCOMPARE(f->Label3->text(),
+             QStringLiteral("|数据信息     |日期时间          |坐标                            |"));
     QVERIFY(f->cmd_openp->isEnabled());
     QVERIFY(f->port_cs->isEnabled());
     QVERIFY(f->inputxt->isEnabled());
@@ -174,11 +175,16 @@ void TestWindow::openErrors_data()
 {
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("line");
-    QTest::newRow("zero") << "0" << "端口0关闭!错误8002,端口号无效!";
-    QTest::newRow("negative") << "-1" << "端口-1关闭!错误8002,端口号无效!";
-    QTest::newRow("no such port") << "4000" << "端口4000关闭!错误8002,端口号无效!";
-    QTest::newRow("no such device") << "/dev/trekport-none" << "端口/dev/trekport-none关闭!错误8002,端口号无效!";
-    QTest::newRow("not a number") << "abc" << "端口abc关闭!错误13";
+    QTest::newRow("zero") << "0"
+                          << "端口0关闭!错误8002,端口号无效!";
+    QTest::newRow("negative") << "-1"
+                              << "端口-1关闭!错误8002,端口号无效!";
+    QTest::newRow("no such port") << "4000"
+                                  << "端口4000关闭!错误8002,端口号无效!";
+    QTest::newRow("no such device") << "/dev/trekport-none"
+                                    << "端口/dev/trekport-none关闭!错误8002,端口号无效!";
+    QTest::newRow("not a number") << "abc"
+                                  << "端口abc关闭!错误13";
 }
 
 void TestWindow::openErrors()
@@ -202,7 +208,8 @@ void TestWindow::portHeldByAnotherProgram()
     LoggerLink other(otherStore, [] { return 0; });
     QCOMPARE(other.open(logger.devicePath()), 0);
     auto f = openOn(logger);
-    QCOMPARE(f->statusLines().last(), QStringLiteral("端口%1关闭!错误8005,端口已被占用!").arg(logger.devicePath()));
+    QCOMPARE(f->statusLines().last(),
+             QStringLiteral("端口%1关闭!错误8005,端口已被占用!").arg(logger.devicePath()));
     QCOMPARE(f->cmd_openp->text(), QStringLiteral("打开串口"));
     QVERIFY(!f->cmd_upload->isEnabled());
 }
@@ -247,7 +254,9 @@ void TestWindow::uploadEndToEnd()
     auto f = openOn(logger);
     QVERIFY(requestUpload(*f, logger));
     QCOMPARE(f->statusLines().last(), QStringLiteral("发送上传指令,等待接收数据……"));
-    QVERIFY(logger.send(exampleFrame + QByteArray::fromHex("04D24D050C0A172D1F0C2238791" "72D43")));
+    QVERIFY(logger.send(exampleFrame
+                        + QByteArray::fromHex("04D24D050C0A172D1F0C2238791"
+                                              "72D43")));
     QTRY_COMPARE(f->Lis->count(), 2);
     QCOMPARE(f->Lis->line(0), exampleLine);
     QCOMPARE(f->Lis->line(1),
@@ -284,7 +293,9 @@ void TestWindow::doubleClickCopiesCoordinates()
     PtyLogger logger;
     auto f = openOn(logger);
     QVERIFY(requestUpload(*f, logger));
-    QVERIFY(logger.send(exampleFrame + QByteArray::fromHex("0008410" "50C0A172D1F0C032D790C0000")));
+    QVERIFY(logger.send(exampleFrame
+                        + QByteArray::fromHex("0008410"
+                                              "50C0A172D1F0C032D790C0000")));
     QTRY_COMPARE(f->Lis->count(), 2);
     QGuiApplication::clipboard()->setText(QStringLiteral("old"));
     const QRect first = f->Lis->rowRect(0);
@@ -331,7 +342,8 @@ void TestWindow::dragByTitle()
     sendMouse(f->movetitle, QEvent::MouseButtonPress, QPoint(20, 10), button);
     sendMouse(f->movetitle, QEvent::MouseMove, QPoint(70, 40), button);
     QCOMPARE(f->pos(), start + QPoint(50, 30));
-    sendMouse(f->movetitle, QEvent::MouseButtonRelease, f->movetitle->mapFromGlobal(f->mapToGlobal(QPoint(0, 0)) + QPoint(20, 10)), button);
+    sendMouse(f->movetitle, QEvent::MouseButtonRelease,
+              f->movetitle->mapFromGlobal(f->mapToGlobal(QPoint(0, 0)) + QPoint(20, 10)), button);
     const QPoint after = f->pos();
     sendMouse(f->movetitle, QEvent::MouseMove, QPoint(90, 10), Qt::NoButton);
     QCOMPARE(f->pos(), after);
@@ -381,7 +393,8 @@ void TestWindow::typedPortIsNotRemembered()
     QTest::keyClicks(edit, QStringLiteral("8"));
     f->port_cs->showPopup();
     QAbstractItemView *view = f->port_cs->view();
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(1, 0)).center());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(view->model()->index(1, 0)).center());
     QTRY_COMPARE(f->port_cs->currentText(), QStringLiteral("2"));
     QCOMPARE(testsupport::readAll(ini), QByteArray("2\r\n"));
 }
@@ -449,9 +462,10 @@ void TestWindow::headerLinesUpWithList()
     const int indexes[] = {0, 9, 26, int(exampleLine.size())};
     for (int k = 0; k < 4; ++k) {
         const int listX = textLeft + qRound(layout.lineAt(0).cursorToX(indexes[k]));
-        const int headerX = f->Label3->mapTo(f.get(), QPoint(stops.at(k), 0)).x()
-            + f->Label3->contentsMargins().left();
-        QVERIFY2(qAbs(listX - headerX) <= 1, qPrintable(QStringLiteral("%1: %2 / %3").arg(k).arg(listX).arg(headerX)));
+        const int headerX =
+            f->Label3->mapTo(f.get(), QPoint(stops.at(k), 0)).x() + f->Label3->contentsMargins().left();
+        QVERIFY2(qAbs(listX - headerX) <= 1,
+                 qPrintable(QStringLiteral("%1: %2 / %3").arg(k).arg(listX).arg(headerX)));
     }
 }
 

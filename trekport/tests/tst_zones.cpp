@@ -19,7 +19,10 @@ using namespace trekport;
 
 namespace {
 
-QString trekportBinary() { return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("trekport")); }
+QString trekportBinary()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("trekport"));
+}
 
 // Either side of both changes of Europe/Berlin in 2026, logger time; one
 // marked point.
@@ -49,8 +52,7 @@ QStringList rmcTimes(const QString &file)
 
 } // namespace
 
-class TestZones : public QObject
-{
+class TestZones : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -68,7 +70,8 @@ private:
 void TestZones::initTestCase()
 {
     QVERIFY(QFileInfo(trekportBinary()).isExecutable());
-    QVERIFY(testsupport::hasProgram(QStringLiteral("gpsbabel")) && testsupport::hasProgram(QStringLiteral("xmllint")));
+    QVERIFY(testsupport::hasProgram(QStringLiteral("gpsbabel"))
+            && testsupport::hasProgram(QStringLiteral("xmllint")));
     track_ = dir_.filePath(QStringLiteral("t.gtxt"));
     QFile f(track_);
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(kTrack) == kTrack.size());
@@ -79,14 +82,15 @@ void TestZones::nameExport_data()
     QTest::addColumn<QStringList>("zone");
     QTest::addColumn<int>("code");
     QTest::addColumn<QStringList>("times");
-    const QStringList eight{"280326 173000.000", "280326 193000.000", "241026 183000.000", "241026 193000.000"};
+    const QStringList eight{"280326 173000.000", "280326 193000.000", "241026 183000.000",
+                            "241026 193000.000"};
     QTest::newRow("default") << QStringList() << 0 << eight;
     QTest::newRow("+08:00") << QStringList{"--zone", "+08:00"} << 0 << eight;
     // 02:30 on 25 October is the first (summer) 02:30; the NAME file keeps
     // the hour that follows 01:30 in March as 03:30 summer time.
     QTest::newRow("Europe/Berlin") << QStringList{"--zone", "Europe/Berlin"} << 0
-                                   << QStringList{"290326 003000.000", "290326 013000.000", "251026 003000.000",
-                                                  "251026 023000.000"};
+                                   << QStringList{"290326 003000.000", "290326 013000.000",
+                                                  "251026 003000.000", "251026 023000.000"};
     QTest::newRow("-05:30") << QStringList{"--zone", "-05:30"} << 0
                             << QStringList{"290326 070000.000", "290326 090000.000", "251026 080000.000",
                                            "251026 090000.000"};
@@ -99,10 +103,13 @@ void TestZones::nameExport()
     QFETCH(int, code);
     QFETCH(QStringList, times);
     const QString out = dir_.filePath(QStringLiteral("n.txt"));
-    QCOMPARE(runTrekport(QStringList{"--import", track_, "--year", "2026", "--export-name", out, "--overwrite"} + zone),
-             code);
+    QCOMPARE(
+        runTrekport(QStringList{"--import", track_, "--year", "2026", "--export-name", out, "--overwrite"}
+                    + zone),
+        code);
     if (code != 0) {
-        QCOMPARE(runTrekport(QStringList{"--import", track_, "--export-gpx", dir_.filePath("x.gpx")} + zone), 2);
+        QCOMPARE(runTrekport(QStringList{"--import", track_, "--export-gpx", dir_.filePath("x.gpx")} + zone),
+                 2);
         return;
     }
     QCOMPARE(rmcTimes(out), times);
@@ -117,7 +124,7 @@ void TestZones::gpxReadByPeers()
 {
     const QString gpx = dir_.filePath(QStringLiteral("t.gpx"));
     QCOMPARE(runTrekport({"--import", track_, "--year", "26", "--zone", "Europe/Berlin", "--export-gpx", gpx,
-                       "--overwrite"}),
+                          "--overwrite"}),
              0);
     QCOMPARE(testsupport::runProgram(QStringLiteral("xmllint"), {"--noout", gpx}), 0);
     // Back through gpsbabel: the waypoint by record number, then the track.
@@ -132,16 +139,17 @@ void TestZones::gpxReadByPeers()
         if (!x.isStartElement())
             continue;
         if (x.name() == QLatin1String("wpt") || x.name() == QLatin1String("trkpt"))
-            seen << x.name().toString() + QLatin1Char(' ') + x.attributes().value("lat").toString() + QLatin1Char(',')
-                    + x.attributes().value("lon").toString();
+            seen << x.name().toString() + QLatin1Char(' ') + x.attributes().value("lat").toString()
+                    + QLatin1Char(',') + x.attributes().value("lon").toString();
         else if (!seen.isEmpty() && (x.name() == QLatin1String("time") || x.name() == QLatin1String("name")))
             seen << x.readElementText();
     }
     seen.removeAll(QStringLiteral("Auto Track"));
-    QCOMPARE(seen, (QStringList{"wpt 52.516666667,13.416666667", "2026-03-29T01:30:00Z", "NO.002",
-                                "trkpt 52.500000000,13.400000000", "2026-03-29T00:30:00Z",
-                                "trkpt 52.533333333,13.433333333", "2026-10-25T00:30:00Z",
-                                "trkpt 52.558333333,13.452056667", "2026-10-25T02:30:00Z"}));
+    QCOMPARE(seen,
+             (QStringList{"wpt 52.516666667,13.416666667", "2026-03-29T01:30:00Z", "NO.002",
+                          "trkpt 52.500000000,13.400000000", "2026-03-29T00:30:00Z",
+                          "trkpt 52.533333333,13.433333333", "2026-10-25T00:30:00Z",
+                          "trkpt 52.558333333,13.452056667", "2026-10-25T02:30:00Z"}));
 }
 
 void TestZones::zoneInSysIni()
@@ -180,7 +188,8 @@ void TestZones::windowZoneAndGpxButton()
     for (QWidget *w : form.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
         for (QWidget *a : added)
             QVERIFY2(w == a || !w->isVisible() || w->objectName().startsWith("Image")
-                         || w->objectName() == QLatin1String("movetitle") || !w->geometry().intersects(a->geometry()),
+                         || w->objectName() == QLatin1String("movetitle")
+                         || !w->geometry().intersects(a->geometry()),
                      qPrintable(w->objectName() + " / " + a->objectName()));
     }
     form.zone_cs->setEditText(QStringLiteral("Elsewhere"));

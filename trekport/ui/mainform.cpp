@@ -36,8 +36,7 @@ const QString captionOpen = QStringLiteral("打开串口");
 const QString captionClose = QStringLiteral("关闭串口");
 const QString titleSystem = QStringLiteral("系统");
 
-template <typename W>
-W *make(QWidget *parent, const char *name, const QRect &geometry)
+template <typename W> W *make(QWidget *parent, const char *name, const QRect &geometry)
 {
     W *w = new W(parent);
     w->setObjectName(QLatin1String(name));
@@ -75,9 +74,7 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption, c
 
 MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, const QString &userFolder,
                    QWidget *parent)
-    : QWidget(parent, Qt::FramelessWindowHint),
-      dialogs_(dialogs),
-      settings_(settingsFolder, userFolder),
+    : QWidget(parent, Qt::FramelessWindowHint), dialogs_(dialogs), settings_(settingsFolder, userFolder),
       link_(store_, [this] { return Lis->count(); })
 {
     setObjectName(QStringLiteral("main"));
@@ -402,7 +399,8 @@ void MainForm::askDataYear()
         dataYear_ = applyYearAnswer(dataYear_, *answer);
 }
 
-void MainForm::reportWrite(bool written, const QString &path, const QString &reason, const QString &savedMessage)
+void MainForm::reportWrite(bool written, const QString &path, const QString &reason,
+                           const QString &savedMessage)
 {
     dialogs_.inform(this, written ? savedMessage : writeFailedMessage(path, reason), titleSystem,
                     common::MessageIcon::Information);
@@ -424,17 +422,16 @@ void MainForm::outputxt_Click()
 
 void MainForm::inputxt_Click()
 {
-    const QString path = dialogs_.getOpenFileName(this, QStringLiteral("打开GTXT轨迹数据文件"),
-                                                  common::dialogStartFolder(),
-                                                  QStringLiteral("轨迹数据文件(*.gtxt)|*.gtxt;*.txt"));
+    const QString path =
+        dialogs_.getOpenFileName(this, QStringLiteral("打开GTXT轨迹数据文件"), common::dialogStartFolder(),
+                                 QStringLiteral("轨迹数据文件(*.gtxt)|*.gtxt;*.txt"));
     if (path.isEmpty() || !QFileInfo::exists(path))
         return;
     // Checked before opening: a FIFO would block the window for good.
     QStringList lines;
     QString reason;
     if (!readGtxtFile(path, &lines, &reason)) {
-        dialogs_.inform(this, readFailedMessage(path, reason), titleSystem,
-                        common::MessageIcon::Information);
+        dialogs_.inform(this, readFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
         return;
     }
     int ignored = 0;
@@ -456,8 +453,8 @@ void MainForm::name_mk_Click()
     const int n = Lis->count();
     if (n == 0)
         return;
-    const QString path = askSavePath(QStringLiteral("生成NAME文件"), QStringLiteral("文本文件 (*.txt)|*.txt"),
-                                     titleSystem);
+    const QString path =
+        askSavePath(QStringLiteral("生成NAME文件"), QStringLiteral("文本文件 (*.txt)|*.txt"), titleSystem);
     if (path.isEmpty())
         return;
     askDataYear();
@@ -488,8 +485,8 @@ void MainForm::gpx_mk_Click()
     const int n = Lis->count();
     if (n == 0)
         return;
-    const QString path = askSavePath(QStringLiteral("生成GPX文件"), QStringLiteral("GPX文件 (*.gpx)|*.gpx"),
-                                     titleSystem);
+    const QString path =
+        askSavePath(QStringLiteral("生成GPX文件"), QStringLiteral("GPX文件 (*.gpx)|*.gpx"), titleSystem);
     if (path.isEmpty())
         return;
     // The times need the year, asked as for the NAME file.

@@ -27,8 +27,8 @@ class MainForm : public QWidget {
 public:
     // settingsFolder: where SYS.ini is kept (the program folder normally);
     // userFolder: where it goes when that folder cannot be written.
-    MainForm(common::Dialogs &dialogs, const QString &settingsFolder,
-             const QString &userFolder = QString(), QWidget *parent = nullptr);
+    MainForm(common::Dialogs &dialogs, const QString &settingsFolder, const QString &userFolder = QString(),
+             QWidget *parent = nullptr);
     ~MainForm() override;
 
     QPushButton *cmd_openp = nullptr;

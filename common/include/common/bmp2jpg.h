@@ -11,8 +11,7 @@ namespace BMP2JPG {
 // leaves no file behind and an existing file byte for byte; *error, when
 // given, holds the reason. An existing file is replaced only once the new one
 // is completely on disk. Never shows a message.
-bool SavePictureAsJpeg(const QImage &image, const QString &fileName, int quality,
-                       QString *error = nullptr);
+bool SavePictureAsJpeg(const QImage &image, const QString &fileName, int quality, QString *error = nullptr);
 
 // The same encoding into memory, for callers that add metadata before the
 // file is written. False (out untouched) on any failure.

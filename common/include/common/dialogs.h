@@ -18,22 +18,19 @@ public:
     // Filters are written "description|patterns|description|patterns",
     // patterns separated by ";" (e.g. "文本文件 (*.gtxt)|*.gtxt").
     // An empty result means the user cancelled.
-    virtual QString getOpenFileName(QWidget *parent, const QString &title,
-                                    const QString &initialDir, const QString &filter) = 0;
-    virtual QStringList getOpenFileNames(QWidget *parent, const QString &title,
-                                         const QString &initialDir, const QString &filter) = 0;
+    virtual QString getOpenFileName(QWidget *parent, const QString &title, const QString &initialDir,
+                                    const QString &filter) = 0;
+    virtual QStringList getOpenFileNames(QWidget *parent, const QString &title, const QString &initialDir,
+                                         const QString &filter) = 0;
     // Never asks about overwriting: callers ask their own question.
-    virtual QString getSaveFileName(QWidget *parent, const QString &title,
-                                    const QString &initialDir, const QString &filter) = 0;
+    virtual QString getSaveFileName(QWidget *parent, const QString &title, const QString &initialDir,
+                                    const QString &filter) = 0;
     // Yes/No box; true for Yes.
-    virtual bool askYesNo(QWidget *parent, const QString &text, const QString &title,
-                          MessageIcon icon) = 0;
+    virtual bool askYesNo(QWidget *parent, const QString &text, const QString &title, MessageIcon icon) = 0;
     // OK box.
-    virtual void inform(QWidget *parent, const QString &text, const QString &title,
-                        MessageIcon icon) = 0;
+    virtual void inform(QWidget *parent, const QString &text, const QString &title, MessageIcon icon) = 0;
     // Text input box; nullopt when cancelled.
-    virtual std::optional<QString> getText(QWidget *parent, const QString &prompt,
-                                           const QString &title,
+    virtual std::optional<QString> getText(QWidget *parent, const QString &prompt, const QString &title,
                                            const QString &initial = QString()) = 0;
 };
 

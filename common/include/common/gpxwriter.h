@@ -10,13 +10,13 @@ namespace common::gpx {
 struct Point {
     double latitude = 0;
     double longitude = 0;
-    qint64 utc = 0;  // seconds since 1970 UTC
-    QString name;    // waypoints only
+    qint64 utc = 0; // seconds since 1970 UTC
+    QString name;   // waypoints only
 };
 
 struct Document {
-    QString creator;           // the program's name
-    QString trackName;         // "" writes no name
+    QString creator;   // the program's name
+    QString trackName; // "" writes no name
     QList<Point> waypoints;
     QList<QList<Point>> segments; // no segment writes no track
 };

@@ -22,15 +22,15 @@ class ScriptedDialogs : public Dialogs {
 public:
     // Answers, taken in queue order by the next dialog that needs one.
     // Information boxes take none.
-    void queueFile(const QString &path);        // open or save dialog
-    void queueFiles(const QStringList &paths);  // multi-select open dialog
-    void queueCancel();                         // any file dialog or input box
+    void queueFile(const QString &path);       // open or save dialog
+    void queueFiles(const QStringList &paths); // multi-select open dialog
+    void queueCancel();                        // any file dialog or input box
     void queueYes();
     void queueNo();
-    void queueText(const QString &text);        // input box
+    void queueText(const QString &text); // input box
 
-    QList<DialogCall> calls;    // every dialog shown, in order
-    QStringList unexpected;     // dialogs that found no fitting answer
+    QList<DialogCall> calls; // every dialog shown, in order
+    QStringList unexpected;  // dialogs that found no fitting answer
     int pendingAnswers() const { return int(answers_.size()); }
 
     // The calls of one kind, and the last information text (empty if none).
@@ -39,14 +39,12 @@ public:
 
     QString getOpenFileName(QWidget *parent, const QString &title, const QString &initialDir,
                             const QString &filter) override;
-    QStringList getOpenFileNames(QWidget *parent, const QString &title,
-                                 const QString &initialDir, const QString &filter) override;
+    QStringList getOpenFileNames(QWidget *parent, const QString &title, const QString &initialDir,
+                                 const QString &filter) override;
     QString getSaveFileName(QWidget *parent, const QString &title, const QString &initialDir,
                             const QString &filter) override;
-    bool askYesNo(QWidget *parent, const QString &text, const QString &title,
-                  MessageIcon icon) override;
-    void inform(QWidget *parent, const QString &text, const QString &title,
-                MessageIcon icon) override;
+    bool askYesNo(QWidget *parent, const QString &text, const QString &title, MessageIcon icon) override;
+    void inform(QWidget *parent, const QString &text, const QString &title, MessageIcon icon) override;
     std::optional<QString> getText(QWidget *parent, const QString &prompt, const QString &title,
                                    const QString &initial = QString()) override;
 

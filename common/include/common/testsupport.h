@@ -15,7 +15,6 @@ bool hasProgram(const QString &name);
 // Runs a program and returns its exit code (-1 if it could not start);
 // stdout and stderr go to *out / *err when given.
 int runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr,
-               QByteArray *err = nullptr, int timeoutMs = 60000,
-               const QByteArray &input = QByteArray());
+               QByteArray *err = nullptr, int timeoutMs = 60000, const QByteArray &input = QByteArray());
 
 } // namespace testsupport

@@ -28,8 +28,7 @@ QStringList splitLines(const QString &text);
 
 // Reads a whole text file into lines. False (and *error set) when the file
 // is not a regular file or cannot be opened or read.
-bool readTextLines(const QString &path, TextEncoding encoding, QStringList *lines,
-                   QString *error = nullptr);
+bool readTextLines(const QString &path, TextEncoding encoding, QStringList *lines, QString *error = nullptr);
 
 // Joins lines, each ended by CR LF, in the given encoding.
 QByteArray joinLinesCrLf(const QStringList &lines, TextEncoding encoding);
