@@ -3,24 +3,23 @@
 #include "core/commandline.h"
 #include "platform/windowsystem.h"
 #include "ui/mainform.h"
+#include "common/programstart.h"
 #include "common/qtdialogs.h"
-#include "common/translations.h"
 
 #include <QApplication>
 #include <QTextStream>
-#include <cstdio>
+
 #include <memory>
+
+#ifndef SUITE_DESKTOP_ID
+#define SUITE_DESKTOP_ID ""
+#endif
 
 int main(int argc, char *argv[])
 {
     if (argc <= 1) {
         QApplication app(argc, argv);
-        app.setApplicationName(QStringLiteral("areagrab"));
-#ifdef SUITE_DESKTOP_ID
-        // Ties the windows to their menu entry, whose icon the desktop then shows.
-        QGuiApplication::setDesktopFileName(QStringLiteral(SUITE_DESKTOP_ID));
-#endif
-        common::loadQtTranslations(app);
+        common::prepareWindowApplication(app, QStringLiteral("areagrab"), SUITE_DESKTOP_ID);
         common::QtDialogs dialogs;
         const auto ws = areagrab::createWindowSystem();
         areagrab::MainForm form(dialogs, *ws);
@@ -28,9 +27,7 @@ int main(int argc, char *argv[])
         return app.exec();
     }
 
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    const QStringList arguments = common::argumentsOf(argc, argv);
     // A capture needs a GUI application, which aborts where no screen answers.
     std::unique_ptr<QCoreApplication> app;
     if (areagrab::needsScreen(arguments) && areagrab::screenReachable())
@@ -38,12 +35,9 @@ int main(int argc, char *argv[])
     else
         app = std::make_unique<QCoreApplication>(argc, argv);
     app->setApplicationName(QStringLiteral("areagrab"));
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    out.setEncoding(QStringConverter::Utf8);
-    err.setEncoding(QStringConverter::Utf8);
-    const int status = areagrab::run(app->arguments(), out, err, areagrab::createWindowSystem);
-    out.flush();
-    err.flush();
-    return status;
+    return common::runOnConsole(
+        [](const QStringList &args, QTextStream &out, QTextStream &err) {
+            return areagrab::run(args, out, err, areagrab::createWindowSystem);
+        },
+        app->arguments());
 }

@@ -2,20 +2,20 @@
 #include "core/commandline.h"
 #include "ui/mainwindow.h"
 
+#include "common/programstart.h"
 #include "common/qtdialogs.h"
-#include "common/translations.h"
 
 #include <QApplication>
-#include <QTextStream>
 
 #include <memory>
 
+#ifndef SUITE_DESKTOP_ID
+#define SUITE_DESKTOP_ID ""
+#endif
+
 int main(int argc, char *argv[])
 {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-
+    const QStringList arguments = common::argumentsOf(argc, argv);
     if (pixplot::wantsCommandLine(arguments)) {
         // Command-line runs need no screen; fonts and painting still work offscreen.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -26,23 +26,11 @@ int main(int argc, char *argv[])
         else
             app = std::make_unique<QCoreApplication>(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("pixplot"));
-        QTextStream out(stdout);
-        QTextStream err(stderr);
-        out.setEncoding(QStringConverter::Utf8);
-        err.setEncoding(QStringConverter::Utf8);
-        const int status = pixplot::run(arguments, out, err);
-        out.flush();
-        err.flush();
-        return status;
+        return common::runOnConsole(pixplot::run, arguments);
     }
 
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("pixplot"));
-#ifdef SUITE_DESKTOP_ID
-    // Ties the windows to their menu entry, whose icon the desktop then shows.
-    QGuiApplication::setDesktopFileName(QStringLiteral(SUITE_DESKTOP_ID));
-#endif
-    common::loadQtTranslations(app);
+    common::prepareWindowApplication(app, QStringLiteral("pixplot"), SUITE_DESKTOP_ID);
     common::QtDialogs dialogs;
     pixplot::PixplotMain window(dialogs);
     window.show();
