@@ -128,9 +128,12 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const QStringList args = app.arguments();
     const int count = args.size() > 1 ? args[1].toInt() : 1000;
-    const double mb = args.size() > 2 ? args[2].toDouble() : 5.0;
+    const double mb = args.size() > 2 && args[2] != QLatin1String("--") ? args[2].toDouble() : 5.0;
+    // Anything after "--" goes to pixplot as well (--jobs N, say).
+    const qsizetype dashes = args.indexOf(QStringLiteral("--"));
+    const QStringList extra = dashes > 0 ? args.mid(dashes + 1) : QStringList();
     if (count < 1 || mb <= 0) {
-        std::fprintf(stderr, "usage: bench_pixplot_geotag [photos] [photo-mb]\n");
+        std::fprintf(stderr, "usage: bench_pixplot_geotag [photos] [photo-mb] [-- pixplot options]\n");
         return 2;
     }
     const QString pixplot = QCoreApplication::applicationDirPath() + QStringLiteral("/pixplot");
@@ -157,7 +160,7 @@ int main(int argc, char **argv)
         timed(timeFile, pixplot,
               QStringList{QStringLiteral("--process"), QStringLiteral("--no-backup"),
                           QStringLiteral("--write-gps"), QStringLiteral("--path"), log}
-                  + files);
+                  + extra + files);
     std::printf("    total %.2f s, peak memory %.1f MB, exit %d\n", mine.seconds, mine.peakKiB / 1024.0,
                 mine.exitCode);
     const double mineFlush = syncSeconds();
