@@ -82,26 +82,30 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
         return e;
     };
 
-    Frame1 = new QGroupBox(QStringLiteral("Google Earth 视图"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    place(Frame1, 120, 120, 7455, 615);
-    cmd_kml = makeButton(Frame1, "cmd_kml", QStringLiteral("NMEA -> KML"));
-    place(cmd_kml, 120, 240, 2055, 300);
+    // A frame with its conversion button at the left of its first row.
+    const auto makeFrame = [&](QGroupBox *&frame, const char *name, const QString &title, int top, int height,
+                               QPushButton *&button, const char *buttonName, const QString &text) {
+        frame = new QGroupBox(title, this);
+        frame->setObjectName(QString::fromLatin1(name));
+        place(frame, 120, top, 7455, height);
+        button = makeButton(frame, buttonName, text);
+        place(button, 120, 240, 2055, 300);
+    };
     // The label runs under the two boxes; they are made after it so they sit on top.
-    Label1 = makeLabel(Frame1, "Label1");
-    place(Label1, 2400, 300, 4950, 255);
-    place(makeBox(Frame1, 0), 3240, 255, 1455, 270);
-    place(makeBox(Frame1, 1), 5760, 255, 1455, 270);
+    const auto makeOffsetRow = [&](QGroupBox *frame, QLabel *&label, const char *name, int firstBox) {
+        label = makeLabel(frame, name);
+        place(label, 2400, 300, 4950, 255);
+        place(makeBox(frame, firstBox), 3240, 255, 1455, 270);
+        place(makeBox(frame, firstBox + 1), 5760, 255, 1455, 270);
+    };
 
-    Frame2 = new QGroupBox(QStringLiteral("网页 视图"), this);
-    Frame2->setObjectName(QStringLiteral("Frame2"));
-    place(Frame2, 120, 960, 7455, 1215);
-    nmea2html = makeButton(Frame2, "nmea2html", QStringLiteral("NMEA -> HTML"));
-    place(nmea2html, 120, 240, 2055, 300);
-    Label2 = makeLabel(Frame2, "Label2");
-    place(Label2, 2400, 300, 4950, 255);
-    place(makeBox(Frame2, 2), 3240, 255, 1455, 270);
-    place(makeBox(Frame2, 3), 5760, 255, 1455, 270);
+    makeFrame(Frame1, "Frame1", QStringLiteral("Google Earth 视图"), 120, 615, cmd_kml, "cmd_kml",
+              QStringLiteral("NMEA -> KML"));
+    makeOffsetRow(Frame1, Label1, "Label1", 0);
+
+    makeFrame(Frame2, "Frame2", QStringLiteral("网页 视图"), 960, 1215, nmea2html, "nmea2html",
+              QStringLiteral("NMEA -> HTML"));
+    makeOffsetRow(Frame2, Label2, "Label2", 2);
     cmd_cnone = makeButton(Frame2, "cmd_cnone", QStringLiteral("无修正"));
     place(cmd_cnone, 2160, 720, 990, 300);
     cmd_cdt = makeButton(Frame2, "cmd_cdt", QStringLiteral("默认地图视图修正"));
@@ -109,11 +113,8 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
     cmd_cst = makeButton(Frame2, "cmd_cst", QStringLiteral("默认卫星视图修正"));
     place(cmd_cst, 5400, 720, 1830, 300);
 
-    Frame3 = new QGroupBox(QStringLiteral("地图网页"), this);
-    Frame3->setObjectName(QStringLiteral("Frame3"));
-    place(Frame3, 120, 2295, 7455, 615);
-    nmea2map = makeButton(Frame3, "nmea2map", QStringLiteral("NMEA -> 地图网页"));
-    place(nmea2map, 120, 240, 2055, 300);
+    makeFrame(Frame3, "Frame3", QStringLiteral("地图网页"), 2295, 615, nmea2map, "nmea2map",
+              QStringLiteral("NMEA -> 地图网页"));
     Label3 = new QLabel(QStringLiteral("瓦片:"), Frame3);
     Label3->setObjectName(QStringLiteral("Label3"));
     place(Label3, 2400, 300, 600, 255);
@@ -122,11 +123,8 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
     txt_tiles->setToolTip(QStringLiteral("{z}/{x}/{y} 瓦片地址模板；none 为不用瓦片"));
     txt_tiles->setCursorPosition(0);
     place(txt_tiles, 3000, 255, 4215, 270);
-    Frame4 = new QGroupBox(QStringLiteral("GPX 文件"), this);
-    Frame4->setObjectName(QStringLiteral("Frame4"));
-    place(Frame4, 120, 3015, 7455, 615);
-    cmd_gpx = makeButton(Frame4, "cmd_gpx", QStringLiteral("NMEA -> GPX"));
-    place(cmd_gpx, 120, 240, 2055, 300);
+    makeFrame(Frame4, "Frame4", QStringLiteral("GPX 文件"), 3015, 615, cmd_gpx, "cmd_gpx",
+              QStringLiteral("NMEA -> GPX"));
 
     // A style sheet drops inherited font family lists, so every control
     // gets its font explicitly (the labels already have theirs).
