@@ -120,8 +120,9 @@ int main(int argc, char *argv[])
 
     // Optimized Huffman tables on one framed photo: time, size, pixels.
     {
-        const QImage framed = photooutput::ComposeFramedImage(
-            photooutput::readUprightPhoto(ours + QStringLiteral("/IMG_0000.jpg")), kNote, Qt::lightGray);
+        const QImage framed = pixplot::photooutput::ComposeFramedImage(
+            pixplot::photooutput::readUprightPhoto(ours + QStringLiteral("/IMG_0000.jpg")), kNote,
+            Qt::lightGray);
         QByteArray plain, optimized;
         double plainMs = 1e9, optimizedMs = 1e9;
         for (int rep = 0; rep < 3; ++rep) {
@@ -161,7 +162,7 @@ int main(int argc, char *argv[])
     const bench::ChildRun mine = bench::runChild(QCoreApplication::applicationFilePath(),
                                                  {QStringLiteral("--window"), ours, QStringLiteral("0")});
     std::printf("  default (%d jobs): total %.2f s, peak memory %.1f MB, exit %d\n",
-                photobatch::defaultJobs(), mine.seconds, mine.peakKiB / 1024.0, mine.exitCode);
+                pixplot::photobatch::defaultJobs(), mine.seconds, mine.peakKiB / 1024.0, mine.exitCode);
     const double ratio = one.seconds > 0 ? mine.seconds / one.seconds : 0;
     std::printf("  default / one job = %.2f (target at most 0.60: %s); peak %s 300 MB\n", ratio,
                 ratio > 0 && ratio <= 0.6 ? "met" : "NOT met",
@@ -183,8 +184,8 @@ int main(int argc, char *argv[])
     const QStringList names = QDir(theirs).entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name);
     for (const QString &name : names) {
         const QString path = theirs + QLatin1Char('/') + name;
-        const QString caption =
-            photooutput::captionText(kNote, QString(), QStringLiteral("2010-05-01 14:00:00"), false, true);
+        const QString caption = pixplot::photooutput::captionText(
+            kNote, QString(), QStringLiteral("2010-05-01 14:00:00"), false, true);
         const bench::ChildRun r = bench::runChild(convert,
                                                   {path,
                                                    QStringLiteral("-auto-orient"),

@@ -79,7 +79,7 @@ void ExifReader::Load(const QString &fileName)
     if (picFile.isEmpty())
         return;
     QByteArray head(HeadBytes, Qt::Uninitialized);
-    const qint64 got = osfile::readHead(picFile, head.data(), HeadBytes);
+    const qint64 got = pixplot::osfile::readHead(picFile, head.data(), HeadBytes);
     if (got < 0)
         throw ExifError(ExifError::FileNotFound, "photo cannot be read");
     const auto *headBytes = reinterpret_cast<const uchar *>(head.constData());

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <stdexcept>
 
-namespace gpstagwriter {
+namespace pixplot::gpstagwriter {
 
 namespace {
 
@@ -589,4 +589,4 @@ QString PositionText(const GeoPoint &point)
         + angleText(point.longitude, QLatin1Char('E'), QLatin1Char('W'), 3);
 }
 
-} // namespace gpstagwriter
+} // namespace pixplot::gpstagwriter

@@ -13,7 +13,7 @@
 #include <QString>
 #include <optional>
 
-namespace gpstagwriter {
+namespace pixplot::gpstagwriter {
 
 struct GpsTags {
     double latitude = 0;  // decimal degrees, south negative
@@ -48,4 +48,4 @@ std::optional<GeoPoint> ReadGpsPosition(const QByteArray &jpeg);
 // "N31°50.1234',E118°46.5678'": the position text of the lists.
 QString PositionText(const GeoPoint &point);
 
-} // namespace gpstagwriter
+} // namespace pixplot::gpstagwriter

@@ -8,7 +8,7 @@
 
 #include <charconv>
 
-namespace gpxfile {
+namespace pixplot::gpxfile {
 
 namespace {
 
@@ -314,4 +314,4 @@ QString GpxSavedMessage(const QString &fileName, qsizetype count)
         + QString::number(count) + QStringLiteral("个轨迹点。");
 }
 
-} // namespace gpxfile
+} // namespace pixplot::gpxfile

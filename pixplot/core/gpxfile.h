@@ -12,7 +12,7 @@
 
 class QIODevice;
 
-namespace gpxfile {
+namespace pixplot::gpxfile {
 
 // True when the file's first bytes are an XML document whose root is <gpx>,
 // whatever the file is called.
@@ -79,4 +79,4 @@ QByteArray PathDocument(const QList<PathPoint> &points, const QString &trackName
 QString GpxFileName(const QString &pathFileBase);
 QString GpxSavedMessage(const QString &fileName, qsizetype count);
 
-} // namespace gpxfile
+} // namespace pixplot::gpxfile

@@ -17,7 +17,7 @@
 #include <QRegularExpression>
 #include <QUrl>
 
-namespace mappage {
+namespace pixplot::mappage {
 
 namespace {
 
@@ -382,4 +382,4 @@ QString badTilesMessage(const QString &text)
         .arg(text);
 }
 
-} // namespace mappage
+} // namespace pixplot::mappage

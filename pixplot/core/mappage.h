@@ -10,7 +10,7 @@
 #include <QList>
 #include <QString>
 
-namespace mappage {
+namespace pixplot::mappage {
 
 // Drawing limits for long paths.
 constexpr double kToleranceMeters = 1.0;
@@ -64,4 +64,4 @@ QString mapFileName(const QString &pathFileBase);
 QString mapSavedMessage(const QString &fileName);
 QString badTilesMessage(const QString &text);
 
-} // namespace mappage
+} // namespace pixplot::mappage

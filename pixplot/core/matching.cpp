@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace matching {
+namespace pixplot::matching {
 
 namespace {
 
@@ -85,4 +85,4 @@ void interpolate(double latA, double lonA, double latB, double lonB, double frac
     *lon = l;
 }
 
-} // namespace matching
+} // namespace pixplot::matching

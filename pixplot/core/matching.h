@@ -4,7 +4,7 @@
 #include <optional>
 #include <span>
 
-namespace matching {
+namespace pixplot::matching {
 
 enum class Outcome { Matched, OutsidePeriod, BeyondTolerance };
 
@@ -42,4 +42,4 @@ std::optional<Between> bracket(std::span<const qint64> offsets, std::span<const 
 void interpolate(double latA, double lonA, double latB, double lonB, double fraction, double *lat,
                  double *lon);
 
-} // namespace matching
+} // namespace pixplot::matching

@@ -8,7 +8,7 @@
 
 using systemfinction::IndentSpaces;
 
-namespace nmeaconvert {
+namespace pixplot::nmeaconvert {
 
 namespace {
 
@@ -275,4 +275,4 @@ QString NoPointsMessage()
     return QStringLiteral("没有已加载的路径轨迹点，文件未写入。");
 }
 
-} // namespace nmeaconvert
+} // namespace pixplot::nmeaconvert

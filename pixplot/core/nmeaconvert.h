@@ -9,7 +9,7 @@
 #include <QStringList>
 #include <optional>
 
-namespace nmeaconvert {
+namespace pixplot::nmeaconvert {
 
 // The path as the conversion reads it: points[0 .. count-1] are used.
 struct PathInput {
@@ -67,4 +67,4 @@ QString BadOffsetMessage(int box, const QString &text);
 QString WriteFailedMessage(const QString &fileName, const QString &error);
 QString NoPointsMessage();
 
-} // namespace nmeaconvert
+} // namespace pixplot::nmeaconvert

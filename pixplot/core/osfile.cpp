@@ -9,7 +9,7 @@
 #include <cerrno>
 #endif
 
-namespace osfile {
+namespace pixplot::osfile {
 
 // Listing a thousand photos opens a thousand files: plain system calls keep
 // that to open, read and close.
@@ -42,4 +42,4 @@ qint64 readHead(const QString &path, char *buffer, qint64 size)
 #endif
 }
 
-} // namespace osfile
+} // namespace pixplot::osfile

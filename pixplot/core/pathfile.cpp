@@ -5,7 +5,7 @@
 
 #include "common/safefile.h"
 
-namespace pathfile {
+namespace pixplot::pathfile {
 
 namespace {
 
@@ -200,4 +200,4 @@ void ComputeOffsets(QList<PathPoint> &points)
         p.offsetSeconds = p.utcSeconds() - first;
 }
 
-} // namespace pathfile
+} // namespace pixplot::pathfile

@@ -10,11 +10,11 @@
 #include <QList>
 #include <memory>
 
-namespace gpxfile {
+namespace pixplot::gpxfile {
 class GpxReader;
 }
 
-namespace pathfile {
+namespace pixplot::pathfile {
 
 // Reads a path file line by line (lines ended by CR LF, LF or a lone CR) and
 // hands out the accepted RMC sentences as points, in file order.
@@ -64,4 +64,4 @@ bool ReadPathFile(const QString &path, QList<PathPoint> *points, QString *error 
 // Sets offsetSeconds of every point relative to points[0].
 void ComputeOffsets(QList<PathPoint> &points);
 
-} // namespace pathfile
+} // namespace pixplot::pathfile

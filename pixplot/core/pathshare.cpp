@@ -1,6 +1,6 @@
 #include "core/pathshare.h"
 
-namespace pathshare {
+namespace pixplot::pathshare {
 
 QList<GeoPoint> PathGeoPoints;
 qsizetype PathPointCount = 0;
@@ -8,4 +8,4 @@ QString PathTimeSpan;
 QString PathFileBase;
 QList<PathPoint> PathPoints;
 
-} // namespace pathshare
+} // namespace pixplot::pathshare

@@ -8,7 +8,7 @@
 #include <QList>
 #include <QString>
 
-namespace pathshare {
+namespace pixplot::pathshare {
 
 extern QList<GeoPoint> PathGeoPoints; // point i (1-based) is entry i - 1
 extern qsizetype PathPointCount;      // valid entries of PathGeoPoints
@@ -16,4 +16,4 @@ extern QString PathTimeSpan;          // first pointTime + " to " + last pointTi
 extern QString PathFileBase;          // loaded file's path without its last four characters
 extern QList<PathPoint> PathPoints;   // the points themselves, for the GPX file
 
-} // namespace pathshare
+} // namespace pixplot::pathshare

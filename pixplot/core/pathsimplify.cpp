@@ -6,7 +6,7 @@
 #include <numbers>
 #include <vector>
 
-namespace pathsimplify {
+namespace pixplot::pathsimplify {
 
 namespace {
 
@@ -186,4 +186,4 @@ QList<QList<GeoPoint>> Simplify(const QList<QList<GeoPoint>> &segments, double t
     return out;
 }
 
-} // namespace pathsimplify
+} // namespace pixplot::pathsimplify

@@ -6,7 +6,7 @@
 
 #include <QList>
 
-namespace pathsimplify {
+namespace pixplot::pathsimplify {
 
 // Indexes of the points of one segment kept for drawing, ascending; the
 // first and last point are always kept. A point is dropped only when the
@@ -22,4 +22,4 @@ QList<qsizetype> KeptIndexes(const QList<GeoPoint> &points, double toleranceMete
 QList<QList<GeoPoint>> Simplify(const QList<QList<GeoPoint>> &segments, double toleranceMeters,
                                 qsizetype maxVertices);
 
-} // namespace pathsimplify
+} // namespace pixplot::pathsimplify

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-namespace photobatch {
+namespace pixplot::photobatch {
 namespace {
 
 QString pathKey(const QString &path)
@@ -200,4 +200,4 @@ void PhotoBatch::onAllDone()
     emit done();
 }
 
-} // namespace photobatch
+} // namespace pixplot::photobatch

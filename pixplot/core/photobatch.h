@@ -13,7 +13,7 @@
 #include <atomic>
 #include <memory>
 
-namespace photobatch {
+namespace pixplot::photobatch {
 
 struct Item {
     PhotoRecord record;
@@ -76,4 +76,4 @@ private:
     bool cancelled_ = false;
 };
 
-} // namespace photobatch
+} // namespace pixplot::photobatch

@@ -6,7 +6,7 @@
 #include <QRegularExpression>
 #include <vector>
 
-namespace photomatch {
+namespace pixplot::photomatch {
 
 QString loadMessage(qint64 loaded, qint64 withExif, qint64 total)
 {
@@ -154,4 +154,4 @@ QString matchMessage(const MatchSummary &summary)
         .arg(summary.needed - summary.matched);
 }
 
-} // namespace photomatch
+} // namespace pixplot::photomatch

@@ -9,7 +9,7 @@
 #include <QString>
 #include <optional>
 
-namespace photomatch {
+namespace pixplot::photomatch {
 
 // "当次加载 … 张（其中 … 张含EXIF信息）照片!" and the list's total.
 QString loadMessage(qint64 loaded, qint64 withExif, qint64 total);
@@ -61,4 +61,4 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
 // The three-line summary of a matching run.
 QString matchMessage(const MatchSummary &summary);
 
-} // namespace photomatch
+} // namespace pixplot::photomatch

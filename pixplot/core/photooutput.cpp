@@ -15,7 +15,7 @@
 #include <limits>
 #include <mutex>
 
-namespace photooutput {
+namespace pixplot::photooutput {
 
 QString newFileName(const PhotoRecord &record, const QString &timeText, RenameMode mode,
                     const QString &prefix, qint64 row)
@@ -351,4 +351,4 @@ QString cancelledBatchMessage(qint64 processed, qint64 failed)
     return text;
 }
 
-} // namespace photooutput
+} // namespace pixplot::photooutput

@@ -10,7 +10,7 @@
 #include <QString>
 #include <optional>
 
-namespace photooutput {
+namespace pixplot::photooutput {
 
 // Frame around the photo, in pixels (330, 300 and 30 twips at 15 per pixel).
 inline constexpr int kSideBorder = 22; // left, right and top
@@ -123,4 +123,4 @@ QString batchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsW
 // A batch stopped by "取消": the photos done before it stopped.
 QString cancelledBatchMessage(qint64 processed, qint64 failed);
 
-} // namespace photooutput
+} // namespace pixplot::photooutput

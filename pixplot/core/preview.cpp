@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-namespace preview {
+namespace pixplot::preview {
 
 qint64 RoundHalfEvenDiv(qint64 a, qint64 b)
 {
@@ -81,4 +81,4 @@ QString unreadableCaption(const QString &fileName)
     return QStringLiteral("照片预览 (无法读取: %1)").arg(fileName);
 }
 
-} // namespace preview
+} // namespace pixplot::preview

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QtGlobal>
 
-namespace preview {
+namespace pixplot::preview {
 
 inline constexpr int kBoxWidthTwips = 4200;  // 280 pixels
 inline constexpr int kBoxHeightTwips = 3150; // 210 pixels
@@ -35,4 +35,4 @@ QString captionText(int widthPixels, int heightPixels, qint64 fileBytes);
 QString missingCaption(const QString &fileName);
 QString unreadableCaption(const QString &fileName);
 
-} // namespace preview
+} // namespace pixplot::preview

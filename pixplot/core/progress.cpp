@@ -1,6 +1,6 @@
 #include "core/progress.h"
 
-namespace progress {
+namespace pixplot::progress {
 
 State compute(const QString &caption, qint64 current, qint64 total)
 {
@@ -17,4 +17,4 @@ State compute(const QString &caption, qint64 current, qint64 total)
     return s;
 }
 
-} // namespace progress
+} // namespace pixplot::progress

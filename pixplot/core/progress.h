@@ -2,7 +2,7 @@
 // What the progress panel shows for ShowProgress(caption, current, total).
 #include <QString>
 
-namespace progress {
+namespace pixplot::progress {
 
 inline constexpr int kTwipsPerPercent = 60; // the full bar is 6000 twips
 
@@ -15,4 +15,4 @@ struct State {
 
 State compute(const QString &caption, qint64 current, qint64 total);
 
-} // namespace progress
+} // namespace pixplot::progress

@@ -1,6 +1,6 @@
 #include "core/stepping.h"
 
-namespace stepping {
+namespace pixplot::stepping {
 
 int offsetFieldMax(int k)
 {
@@ -43,4 +43,4 @@ QString stepTolerance(int index, const QString &text)
     return QString::number(v);
 }
 
-} // namespace stepping
+} // namespace pixplot::stepping

@@ -2,7 +2,7 @@
 // The step buttons beside the clock offset and the matching tolerance.
 #include <QString>
 
-namespace stepping {
+namespace pixplot::stepping {
 
 inline constexpr int kMaxTolerance = 600;
 
@@ -18,4 +18,4 @@ int offsetFieldMax(int k);
 // An offset field's value as two digits ("7" -> "07").
 QString twoDigits(int value);
 
-} // namespace stepping
+} // namespace pixplot::stepping

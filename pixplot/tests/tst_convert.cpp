@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace nmeaconvert;
+using namespace pixplot::nmeaconvert;
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <QXmlStreamReader>
 #include <cmath>
 
-using namespace nmeaconvert;
+using namespace pixplot::nmeaconvert;
 
 namespace {
 

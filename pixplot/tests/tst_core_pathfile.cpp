@@ -76,7 +76,7 @@ void TestPathFile::lineEnds()
     const QString path = writeBytes(*dir, "path.txt", bytes);
     QList<PathPoint> points{PathPoint{1, 7, "stale"}};
     QString error;
-    QVERIFY(pathfile::ReadPathFile(path, &points, &error));
+    QVERIFY(pixplot::pathfile::ReadPathFile(path, &points, &error));
     QCOMPARE(times(points),
              (QStringList{"2010-05-01 20:00:00", "2010-05-01 20:00:01", "2010-05-01 20:01:01"}));
     QCOMPARE(offsets(points), (QList<qint64>{0, 1, 61}));
@@ -92,7 +92,7 @@ void TestPathFile::offsetsOverMidnightAndYearEnd()
                              "$GPRMC,235959,A,3150.1234,N,11846.5678,E,,,280212,,\r\n"
                              "$GPRMC,000000,A,3150.1234,N,11846.5678,E,,,290212,,\r\n";
     QList<PathPoint> points;
-    QVERIFY(pathfile::ReadPathFile(writeBytes(*dir, "year.name", bytes), &points));
+    QVERIFY(pixplot::pathfile::ReadPathFile(writeBytes(*dir, "year.name", bytes), &points));
     QCOMPARE(times(points),
              (QStringList{"2010-12-31 23:59:58", "2011-01-01 00:00:03", "2011-01-01 08:00:01",
                           "2012-02-29 07:59:59", "2012-02-29 08:00:00"}));
@@ -101,7 +101,7 @@ void TestPathFile::offsetsOverMidnightAndYearEnd()
 
     // Recomputing after the first point changes moves every offset with it.
     points.removeFirst();
-    pathfile::ComputeOffsets(points);
+    pixplot::pathfile::ComputeOffsets(points);
     QCOMPARE(points.constFirst().offsetSeconds, qint64(0));
     QCOMPARE(points[1].offsetSeconds, qint64(8 * 3600 - 2));
 }
@@ -110,10 +110,10 @@ void TestPathFile::unreadableFile()
 {
     QList<PathPoint> points{PathPoint{1, 1, "y"}};
     QString error;
-    QVERIFY(!pathfile::ReadPathFile(file("missing.txt"), &points, &error));
+    QVERIFY(!pixplot::pathfile::ReadPathFile(file("missing.txt"), &points, &error));
     QVERIFY(points.isEmpty());
     QVERIFY(!error.isEmpty());
-    QVERIFY(!pathfile::ReadPathFile(dir->path(), &points, &error)); // a folder
+    QVERIFY(!pixplot::pathfile::ReadPathFile(dir->path(), &points, &error)); // a folder
 }
 
 void TestPathFile::garbageBetweenFixes()
@@ -125,7 +125,7 @@ void TestPathFile::garbageBetweenFixes()
     bytes += "$GPRMC,120000,A,3150.1234,N,11846.5678,E,0.0,0.0,010510,,$GPRMC,1200\r\n"; // two run together
     bytes += QByteArray(FixB) + "\r\n";
     QList<PathPoint> points;
-    QVERIFY(pathfile::ReadPathFile(writeBytes(*dir, "noisy.txt", bytes), &points));
+    QVERIFY(pixplot::pathfile::ReadPathFile(writeBytes(*dir, "noisy.txt", bytes), &points));
     QCOMPARE(times(points),
              (QStringList{"2010-05-01 20:00:00", "2010-05-01 20:00:00", "2010-05-01 20:00:01"}));
 }
@@ -161,7 +161,7 @@ void TestPathFile::gpsbabelWrittenLog()
         0);
 
     QList<PathPoint> points;
-    QVERIFY(pathfile::ReadPathFile(out, &points));
+    QVERIFY(pixplot::pathfile::ReadPathFile(out, &points));
     QCOMPARE(points.size(), fixes.size());
     const QDateTime first = QDateTime::fromString(fixes[0].utc, Qt::ISODate);
     for (qsizetype i = 0; i < fixes.size(); ++i) {
@@ -224,7 +224,7 @@ void TestPathFile::corpusLogs()
     if (testsupport::corpusDir().isEmpty())
         QSKIP("corpus not present");
     QList<PathPoint> points;
-    QVERIFY(pathfile::ReadPathFile(path, &points));
+    QVERIFY(pixplot::pathfile::ReadPathFile(path, &points));
     QCOMPARE(points.size(), qsizetype(expectedCount));
     if (points.isEmpty())
         return;

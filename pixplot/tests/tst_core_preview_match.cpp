@@ -37,7 +37,7 @@ void TestPreviewMatch::placement()
     QFETCH(int, w);
     QFETCH(int, h);
     QFETCH(QRect, twips);
-    const preview::Placement p = preview::placePicture(w, h);
+    const pixplot::preview::Placement p = pixplot::preview::placePicture(w, h);
     QCOMPARE(QRect(p.x, p.y, p.width, p.height), twips);
 }
 
@@ -60,17 +60,17 @@ void TestPreviewMatch::clockOffset()
     QFETCH(QString, text);
     QFETCH(bool, valid);
     QFETCH(QString, message);
-    const auto o = photomatch::parseClockOffset(text);
+    const auto o = pixplot::photomatch::parseClockOffset(text);
     QCOMPARE(o.has_value(), valid);
     if (o)
-        QCOMPARE(photomatch::correctionMessage(*o), message);
+        QCOMPARE(pixplot::photomatch::correctionMessage(*o), message);
 }
 
 void TestPreviewMatch::previewCaption()
 {
-    QCOMPARE(preview::captionText(4000, 3000, 3 * 1024 * 1024 + 512 * 1024),
+    QCOMPARE(pixplot::preview::captionText(4000, 3000, 3 * 1024 * 1024 + 512 * 1024),
              QStringLiteral("照片预览 (尺寸4000×3000 大小3.50MB"));
-    QCOMPARE(preview::captionText(64, 48, 900), QStringLiteral("照片预览 (尺寸64×48 大小0.00MB"));
+    QCOMPARE(pixplot::preview::captionText(64, 48, 900), QStringLiteral("照片预览 (尺寸64×48 大小0.00MB"));
 }
 
 // A path whose clock steps back is matched as the list is read: the first
@@ -83,11 +83,11 @@ void TestPreviewMatch::matchingPathThatStepsBack()
     for (int i = 0; i < times.size(); ++i)
         path.append({*systemfinction::CalendarSecondsOf(times.at(i)), 0,
                      QStringLiteral("N31°50.%1',E118°46.0000'").arg(i, 4, 10, QChar(u'0')).toLatin1()});
-    pathfile::ComputeOffsets(path);
+    pixplot::pathfile::ComputeOffsets(path);
 
     PhotoRecord rec{true, "a.jpg", "/tmp/", "2010-05-01 10:00:19"};
     QList<PhotoRow> rows{{rec, rec.shotTime, QString()}};
-    const auto summary = photomatch::matchRows(rows, path, 15);
+    const auto summary = pixplot::photomatch::matchRows(rows, path, 15);
     QCOMPARE(summary.matched, qint64(1));
     // Reading in order, 10:00:30 is the first point at or after 19 s; the
     // point before it (19 s away) is not nearer, so 10:00:30 (11 s) is taken.

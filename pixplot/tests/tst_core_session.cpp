@@ -103,21 +103,23 @@ void TestCoreSession::photoFromListToRenamedFile()
     QVERIFY(!load.rejects.at(2).reason.isEmpty());
 
     // One hour behind, then 10 s from the first fix.
-    s.correctClock(*photomatch::parseClockOffset(QStringLiteral("+01:00:00")));
+    s.correctClock(*pixplot::photomatch::parseClockOffset(QStringLiteral("+01:00:00")));
     QCOMPARE(s.rows().at(0).timeText, QStringLiteral("2010-05-01 15:00:50"));
     QVERIFY(s.loadPath(dir.filePath(QStringLiteral("path.txt"))));
-    photomatch::MatchOptions options;
+    pixplot::photomatch::MatchOptions options;
     options.tolerance = 10;
     QCOMPARE(s.match(options).matched, 1);
     QCOMPARE(s.rowTexts(),
              QStringList{QStringLiteral("a.jpg\t2010-05-01 15:00:50\tN31°50.6000',E118°46.6000'")});
 
-    photooutput::Options output;
+    pixplot::photooutput::Options output;
     output.backup = false;
-    output.rename = photooutput::RenameMode::ByTime;
+    output.rename = pixplot::photooutput::RenameMode::ByTime;
     QList<qsizetype> done;
     connect(&s, &pixplot::PhotoSession::batchPhotoDone, this,
-            [&done](qsizetype row, const photooutput::Outcome &out) { done << (out.ok() ? row : -row); });
+            [&done](qsizetype row, const pixplot::photooutput::Outcome &out) {
+                done << (out.ok() ? row : -row);
+            });
     const pixplot::BatchResult result = s.runBatch(output, 2);
     QCOMPARE(done, QList<qsizetype>{1});
     QCOMPARE(result.failed, 0);

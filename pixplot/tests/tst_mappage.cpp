@@ -338,17 +338,19 @@ void TestMapPage::simplify()
     QFETCH(qsizetype, keptMax);
     QFETCH(bool, withinTolerance);
     const QList<GeoPoint> pts = track(Shape(shape), count);
-    const QList<qsizetype> kept = pathsimplify::KeptIndexes(pts, mappage::kToleranceMeters, cap);
+    const QList<qsizetype> kept =
+        pixplot::pathsimplify::KeptIndexes(pts, pixplot::mappage::kToleranceMeters, cap);
     QVERIFY2(kept.size() >= keptMin && kept.size() <= keptMax, qPrintable(QString::number(kept.size())));
     QCOMPARE(kept.first(), 0);
     QCOMPARE(kept.last(), count - 1);
     QVERIFY(std::is_sorted(kept.begin(), kept.end())
             && std::adjacent_find(kept.begin(), kept.end()) == kept.end());
     if (withinTolerance)
-        QVERIFY2(deviation(pts, kept) <= mappage::kToleranceMeters * 1.01,
+        QVERIFY2(deviation(pts, kept) <= pixplot::mappage::kToleranceMeters * 1.01,
                  qPrintable(QString::number(deviation(pts, kept))));
     // Several segments share the cap and each keeps its ends.
-    const QList<QList<GeoPoint>> two = pathsimplify::Simplify({pts, pts}, mappage::kToleranceMeters, cap);
+    const QList<QList<GeoPoint>> two =
+        pixplot::pathsimplify::Simplify({pts, pts}, pixplot::mappage::kToleranceMeters, cap);
     QCOMPARE(two.size(), 2);
     QVERIFY(two[0].size() + two[1].size() <= std::max<qsizetype>(cap, 4));
     for (const QList<GeoPoint> &s : two) {
@@ -359,17 +361,18 @@ void TestMapPage::simplify()
 
 void TestMapPage::millionPointPage()
 {
-    mappage::Page p;
+    pixplot::mappage::Page p;
     p.segments = {track(Smooth, 1000000)};
     p.timeSpan = QStringLiteral("2024-05-01 10:00:00 to 2024-05-12 23:46:39");
-    const QByteArray html = mappage::pageHtml(p, dir.path());
+    const QByteArray html = pixplot::mappage::pageHtml(p, dir.path());
     static const QRegularExpression segLine(QStringLiteral("^var segments = (.*);\\r$"),
                                             QRegularExpression::MultilineOption);
     const QJsonArray segs =
         QJsonDocument::fromJson(segLine.match(QString::fromUtf8(html)).captured(1).toUtf8()).array();
     QCOMPARE(segs.size(), 1);
     const qsizetype vertices = segs[0].toArray().size();
-    QVERIFY2(vertices > 100 && vertices <= mappage::kMaxVertices, qPrintable(QString::number(vertices)));
+    QVERIFY2(vertices > 100 && vertices <= pixplot::mappage::kMaxVertices,
+             qPrintable(QString::number(vertices)));
     // Leaflet and its notice (~150 kB) plus about 23 bytes a vertex.
     QVERIFY2(html.size() < 200000 + vertices * 25, qPrintable(QString::number(html.size())));
 }

@@ -102,21 +102,22 @@ void TestNmeaf::cleanup()
     form_ = nullptr;
     dialogs_ = nullptr;
     dir_ = nullptr;
-    pathshare::PathGeoPoints.clear();
-    pathshare::PathPointCount = 0;
-    pathshare::PathTimeSpan.clear();
-    pathshare::PathFileBase.clear();
-    pathshare::PathPoints.clear();
+    pixplot::pathshare::PathGeoPoints.clear();
+    pixplot::pathshare::PathPointCount = 0;
+    pixplot::pathshare::PathTimeSpan.clear();
+    pixplot::pathshare::PathFileBase.clear();
+    pixplot::pathshare::PathPoints.clear();
     common::clock::clearFixed();
 }
 
 void TestNmeaf::loadThreePoints(const QString &base)
 {
     // As "NEMA转换" leaves them; the table may hold more entries than counted.
-    pathshare::PathGeoPoints = {{118.77613, 31.83539}, {118.7765, 31.8361}, {118.78, 31.837}, {0, 0}};
-    pathshare::PathPointCount = 3;
-    pathshare::PathTimeSpan = QStringLiteral("2010-05-01 14:03:22 to 2010-05-01 14:05:00");
-    pathshare::PathFileBase = base;
+    pixplot::pathshare::PathGeoPoints = {
+        {118.77613, 31.83539}, {118.7765, 31.8361}, {118.78, 31.837}, {0, 0}};
+    pixplot::pathshare::PathPointCount = 3;
+    pixplot::pathshare::PathTimeSpan = QStringLiteral("2010-05-01 14:03:22 to 2010-05-01 14:05:00");
+    pixplot::pathshare::PathFileBase = base;
 }
 
 QPushButton *TestNmeaf::button(const char *name)
@@ -314,7 +315,7 @@ void TestNmeaf::presets()
 void TestNmeaf::gpxWrittenAndReported()
 {
     const qint64 at = QDateTime(QDate(2010, 5, 1), QTime(6, 3, 22), Qt::UTC).toSecsSinceEpoch();
-    pathshare::PathPoints = {
+    pixplot::pathshare::PathPoints = {
         systemfinction::MakePathPoint(at, QStringLiteral("N31°50.1234',E118°46.5678'").toLatin1()),
         systemfinction::MakePathPoint(at + 98, QStringLiteral("S01°00.0000',W002°30.0000'").toLatin1())};
     QTest::mouseClick(button("cmd_gpx"), Qt::LeftButton);
@@ -376,8 +377,8 @@ void TestNmeaf::kmlOffsetsFromTheirBoxes()
 
 void TestNmeaf::kmlOnePoint()
 {
-    pathshare::PathPointCount = 1;
-    pathshare::PathTimeSpan = QStringLiteral("2010-05-01 14:03:22 to 2010-05-01 14:03:22");
+    pixplot::pathshare::PathPointCount = 1;
+    pixplot::pathshare::PathTimeSpan = QStringLiteral("2010-05-01 14:03:22 to 2010-05-01 14:03:22");
     QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
     const QStringList lines = fileLines(base_ + QStringLiteral(".kml"));
     QCOMPARE(lines.size(), 36);
@@ -526,7 +527,7 @@ void TestNmeaf::badOffset()
 
 void TestNmeaf::noPathLoaded()
 {
-    pathshare::PathPointCount = 0;
+    pixplot::pathshare::PathPointCount = 0;
     QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
     QTest::mouseClick(button("nmea2html"), Qt::LeftButton);
     const QList<DialogCall> infos = dialogs_->callsOf(DialogCall::Info);
@@ -537,11 +538,11 @@ void TestNmeaf::noPathLoaded()
 
 void TestNmeaf::unwritableFolderReported()
 {
-    pathshare::PathFileBase = dir_->filePath(QStringLiteral("gone/trip"));
+    pixplot::pathshare::PathFileBase = dir_->filePath(QStringLiteral("gone/trip"));
     QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
     const QList<DialogCall> infos = dialogs_->callsOf(DialogCall::Info);
     QCOMPARE(infos.size(), 1);
-    QVERIFY2(infos[0].text.startsWith(QStringLiteral("文件保存失败：\r\n") + pathshare::PathFileBase
+    QVERIFY2(infos[0].text.startsWith(QStringLiteral("文件保存失败：\r\n") + pixplot::pathshare::PathFileBase
                                       + QStringLiteral(".kml")),
              qPrintable(infos[0].text));
     QCOMPARE(infos[0].icon, MessageIcon::Critical);

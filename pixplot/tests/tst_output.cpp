@@ -161,9 +161,9 @@ void TestOutput::newFileName_data()
     QTest::addColumn<QString>("prefix");
     QTest::addColumn<qint64>("row");
     QTest::addColumn<QString>("expected");
-    const int keep = int(photooutput::RenameMode::Keep);
-    const int byTime = int(photooutput::RenameMode::ByTime);
-    const int byPrefix = int(photooutput::RenameMode::ByPrefix);
+    const int keep = int(pixplot::photooutput::RenameMode::Keep);
+    const int byTime = int(pixplot::photooutput::RenameMode::ByTime);
+    const int byPrefix = int(pixplot::photooutput::RenameMode::ByPrefix);
     QTest::newRow("time") << "IMG_0001.JPG" << true << "2010-05-01 14:03:22" << byTime << "" << qint64(1)
                           << "20100501_140322.JPG";
     QTest::newRow("time keeps lower extension")
@@ -187,7 +187,9 @@ void TestOutput::newFileName()
     QFETCH(qint64, row);
     QFETCH(QString, expected);
     PhotoRecord rec{hasExif, fileName, QStringLiteral("/tmp/"), time};
-    QCOMPARE(photooutput::newFileName(rec, time, photooutput::RenameMode(mode), prefix, row), expected);
+    QCOMPARE(
+        pixplot::photooutput::newFileName(rec, time, pixplot::photooutput::RenameMode(mode), prefix, row),
+        expected);
 }
 
 void TestOutput::captionText_data()
@@ -210,8 +212,8 @@ void TestOutput::captionText()
     QFETCH(bool, gps);
     QFETCH(bool, time);
     QFETCH(QString, expected);
-    QCOMPARE(photooutput::captionText(note, QStringLiteral("N31°50.1234',E118°46.5678'"),
-                                      QStringLiteral("2010-05-01 14:03:22"), gps, time),
+    QCOMPARE(pixplot::photooutput::captionText(note, QStringLiteral("N31°50.1234',E118°46.5678'"),
+                                               QStringLiteral("2010-05-01 14:03:22"), gps, time),
              expected);
 }
 
@@ -336,8 +338,8 @@ void TestOutput::captionLineIsDrawnOnlyWithText()
 void TestOutput::captionGlyphsStayInsideRow_data()
 {
     QTest::addColumn<QString>("caption");
-    QTest::newRow("descenders") << photooutput::captionText("gjpqy()", {}, {}, false, false);
-    QTest::newRow("full caption") << photooutput::captionText(
+    QTest::newRow("descenders") << pixplot::photooutput::captionText("gjpqy()", {}, {}, false, false);
+    QTest::newRow("full caption") << pixplot::photooutput::captionText(
         QStringLiteral("记录gjpqy()"), QStringLiteral("N31°50.1234',E118°46.5678'"),
         QStringLiteral("2010-05-01 14:03:22"), true, true);
 }
@@ -349,21 +351,22 @@ void TestOutput::captionGlyphsStayInsideRow()
     QFETCH(QString, caption);
     QImage photo(600, 40, QImage::Format_RGB32);
     photo.fill(Qt::white);
-    const QImage framed = photooutput::ComposeFramedImage(photo, caption, QColor(236, 236, 236));
-    QCOMPARE(framed.size(), photooutput::framedSize(photo.size()));
-    const int top = photooutput::kSideBorder + photo.height();
+    const QImage framed = pixplot::photooutput::ComposeFramedImage(photo, caption, QColor(236, 236, 236));
+    QCOMPARE(framed.size(), pixplot::photooutput::framedSize(photo.size()));
+    const int top = pixplot::photooutput::kSideBorder + photo.height();
     auto darkOnLine = [&](int y) {
         int dark = 0;
-        for (int x = photooutput::kSideBorder; x < photooutput::kSideBorder + photo.width(); ++x)
+        for (int x = pixplot::photooutput::kSideBorder; x < pixplot::photooutput::kSideBorder + photo.width();
+             ++x)
             dark += qGray(framed.pixel(x, y)) < 128;
         return dark;
     };
     QCOMPARE(darkOnLine(top), 0);
-    QCOMPARE(darkOnLine(top + photooutput::kCaptionRow - 1), 0);
+    QCOMPARE(darkOnLine(top + pixplot::photooutput::kCaptionRow - 1), 0);
     int inked = 0;
-    for (int y = top; y < top + photooutput::kCaptionRow; ++y)
+    for (int y = top; y < top + pixplot::photooutput::kCaptionRow; ++y)
         inked += darkOnLine(y) > 0;
-    QVERIFY2(inked >= photooutput::kCaptionRow / 2, qPrintable(QString::number(inked)));
+    QVERIFY2(inked >= pixplot::photooutput::kCaptionRow / 2, qPrintable(QString::number(inked)));
 }
 
 void TestOutput::portraitPhotoIsFramedUpright()
@@ -445,7 +448,7 @@ void TestOutput::prefixNumberFollowsCurrentRow()
         prefix->setText(bad);
         for (const char *button : {"cmd_make", "cmd_allmake"}) {
             win.click(QString::fromLatin1(button));
-            QCOMPARE(win.dialogs.lastInfo(), photooutput::badPrefixMessage(bad));
+            QCOMPARE(win.dialogs.lastInfo(), pixplot::photooutput::badPrefixMessage(bad));
             QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
                      QStringList({"first.JPG", "trip0001.jpg"}));
         }

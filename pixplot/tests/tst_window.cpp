@@ -444,7 +444,7 @@ void TestWindow::previewPlacement()
     Window win;
     win.addPhotos({file("shot.jpg")});
     win.selectPhoto(1);
-    const preview::Placement p = win.w->previewPlacement();
+    const pixplot::preview::Placement p = win.w->previewPlacement();
     QCOMPARE(QRect(p.x, p.y, p.width, p.height), twips);
 
     const qint64 bytes = QFileInfo(file("shot.jpg")).size();
@@ -478,7 +478,7 @@ void TestWindow::previewOfVanishedFileStaysEmpty()
     QVERIFY(QFile::remove(file("gone.jpg")));
     win.selectPhoto(2);
     QCOMPARE(win.title(QStringLiteral("picture_review")), QStringLiteral("照片预览 (文件不存在: gone.jpg)"));
-    QCOMPARE(win.w->previewPlacement(), preview::Placement{});
+    QCOMPARE(win.w->previewPlacement(), pixplot::preview::Placement{});
     const QImage shown = win.get<QLabel>(QStringLiteral("Pictemp"))->pixmap().toImage();
     QCOMPARE(shown.pixelColor(140, 105), win.w->palette().color(QPalette::Window));
 }
@@ -560,7 +560,7 @@ void TestWindow::pathLoadsOnlyValidRmcSentences()
     QCOMPARE(win.title(QStringLiteral("Gps_box")),
              QStringLiteral("GPS路径 2个轨迹点 (2011-01-01 07:59:59 到 2011-01-02 00:00:00)"));
     QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("共成功加载路径轨迹点 2 个!"));
-    QCOMPARE(pathshare::PathFileBase, dir->filePath("trip"));
+    QCOMPARE(pixplot::pathshare::PathFileBase, dir->filePath("trip"));
 }
 
 void TestWindow::pathWithoutFixesReportsZero()
@@ -611,7 +611,7 @@ void TestWindow::pathClearKeepsFileBase()
     QCOMPARE(win.dialogs.callsOf(DialogCall::YesNo).last().text, QStringLiteral("确定移除路径文件?"));
     QCOMPARE(win.path()->model()->rowCount(), 0);
     QCOMPARE(win.title(QStringLiteral("Gps_box")), QStringLiteral("GPS路径"));
-    QCOMPARE(pathshare::PathFileBase, dir->filePath("keep"));
+    QCOMPARE(pixplot::pathshare::PathFileBase, dir->filePath("keep"));
 }
 
 void TestWindow::nameFileWrittenByTrekportLoads()
@@ -657,12 +657,12 @@ void TestWindow::conversionHandsPathToNmeaf()
 
     win.loadPath(path);
     win.click(QStringLiteral("cmd_ct"));
-    QCOMPARE(pathshare::PathPointCount, qsizetype(2));
-    QCOMPARE(pathshare::PathGeoPoints.size(), qsizetype(2));
-    QVERIFY(qAbs(pathshare::PathGeoPoints[0].latitude - 31.83539) < 1e-9);
-    QVERIFY(qAbs(pathshare::PathGeoPoints[0].longitude - 118.77613) < 1e-9);
-    QVERIFY(qAbs(pathshare::PathGeoPoints[1].latitude - (31 + 51.0 / 60)) < 1e-9);
-    QCOMPARE(pathshare::PathTimeSpan, QStringLiteral("2010-05-01 08:00:00 to 2010-05-01 08:00:10"));
+    QCOMPARE(pixplot::pathshare::PathPointCount, qsizetype(2));
+    QCOMPARE(pixplot::pathshare::PathGeoPoints.size(), qsizetype(2));
+    QVERIFY(qAbs(pixplot::pathshare::PathGeoPoints[0].latitude - 31.83539) < 1e-9);
+    QVERIFY(qAbs(pixplot::pathshare::PathGeoPoints[0].longitude - 118.77613) < 1e-9);
+    QVERIFY(qAbs(pixplot::pathshare::PathGeoPoints[1].latitude - (31 + 51.0 / 60)) < 1e-9);
+    QCOMPARE(pixplot::pathshare::PathTimeSpan, QStringLiteral("2010-05-01 08:00:00 to 2010-05-01 08:00:10"));
     QCOMPARE(win.w->findChildren<pixplot::NMEAF *>().size(), 1);
     pixplot::NMEAF *form = win.w->findChildren<pixplot::NMEAF *>().first();
     QVERIFY(form->isVisible());
