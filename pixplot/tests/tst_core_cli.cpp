@@ -3,26 +3,11 @@
 
 namespace {
 
+using fixtures::photoWithTime;
 using fixtures::pixplotProgram;
 using fixtures::Run;
 using fixtures::runPixplot;
 using fixtures::writeBytes;
-
-// The smallest JPEG skeleton with an Intel-order EXIF block that holds only
-// DateTimeOriginal, in IFD0.
-QByteArray photoWithTime(const QByteArray &time)
-{
-    QByteArray tiff("II*\0\x08\0\0\0", 8);
-    tiff += QByteArray("\x01\0", 2);                              // one entry
-    tiff += QByteArray("\x03\x90\x02\0\x14\0\0\0\x1A\0\0\0", 12); // 0x9003 ASCII x20 at 26
-    tiff += QByteArray(4, 0);                                     // no next directory
-    tiff += time + QByteArray(1, 0);
-    QByteArray out("\xFF\xD8\xFF\xE1", 4);
-    out += char(0);
-    out += char(tiff.size() + 8);
-    out += QByteArray("Exif\0\0", 6) + tiff + QByteArray("\xFF\xD9", 2);
-    return out;
-}
 
 } // namespace
 

@@ -2,6 +2,7 @@
 // path's conversion input however it was loaded, and the road of a photo
 // from clock correction through matching to the batch on real files.
 #include "core/photosession.h"
+#include "tst_files.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -10,32 +11,8 @@
 
 namespace {
 
-// A decodable JPEG whose EXIF block holds only DateTimeOriginal.
-QByteArray photoWithTime(const QByteArray &time)
-{
-    QImage image(40, 30, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG");
-    QByteArray tiff("II*\0\x08\0\0\0", 8);
-    tiff += QByteArray("\x01\0", 2);                              // one entry
-    tiff += QByteArray("\x03\x90\x02\0\x14\0\0\0\x1A\0\0\0", 12); // 0x9003 ASCII x20 at 26
-    tiff += QByteArray(4, 0);                                     // no next directory
-    tiff += time + QByteArray(1, 0);
-    QByteArray app1("\xFF\xE1", 2);
-    app1 += char(0);
-    app1 += char(tiff.size() + 8);
-    app1 += QByteArray("Exif\0\0", 6) + tiff;
-    return jpeg.left(2) + app1 + jpeg.mid(2);
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush();
-}
+using fixtures::photoWithTime;
+using fixtures::writeFile;
 
 // 07:00:00 and 07:01:00 UTC on 2010-05-01: 15:00:00 and 15:01:00 at UTC+08:00.
 const QByteArray kPath = "$GPRMC,070000,A,3150.0000,N,11846.0000,E,0.0,0.0,010510,,,A*00\r\n"

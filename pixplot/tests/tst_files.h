@@ -4,6 +4,7 @@
 // and the built pixplot program run as the user runs it.
 #include "common/testsupport.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -53,6 +54,28 @@ inline QString writeBytes(const QTemporaryDir &dir, const QString &name, const Q
 {
     const QString path = dir.filePath(name);
     return writeFile(path, bytes) ? path : QString();
+}
+
+// A decodable JPEG whose EXIF block (Intel order) holds only
+// DateTimeOriginal, in IFD0.
+inline QByteArray photoWithTime(const QByteArray &time)
+{
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG");
+    QByteArray tiff("II*\0\x08\0\0\0", 8);
+    tiff += QByteArray("\x01\0", 2);                              // one entry
+    tiff += QByteArray("\x03\x90\x02\0\x14\0\0\0\x1A\0\0\0", 12); // 0x9003 ASCII x20 at 26
+    tiff += QByteArray(4, 0);                                     // no next directory
+    tiff += time + QByteArray(1, 0);
+    QByteArray app1("\xFF\xE1", 2);
+    app1 += char(0);
+    app1 += char(tiff.size() + 8);
+    app1 += QByteArray("Exif\0\0", 6) + tiff;
+    return jpeg.left(2) + app1 + jpeg.mid(2);
 }
 
 // A photo of one colour (JPEG quality 95).
