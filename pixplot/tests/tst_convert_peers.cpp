@@ -2,6 +2,7 @@
 // parses both documents, and headless Chromium runs the map page against a
 // stand-in for the hosted map script.
 #include "core/nmeaconvert.h"
+#include "tst_files.h"
 
 #include "common/clock.h"
 #include "common/testsupport.h"
@@ -83,20 +84,6 @@ QString writeInto(const QTemporaryDir &dir, const QString &name, const QStringLi
     if (!WriteDocument(file, lines, &error))
         qWarning("writing %s failed: %s", qPrintable(file), qPrintable(error));
     return file;
-}
-
-QStringList chromiumArgs(const QString &profileDir)
-{
-    return {QStringLiteral("--headless"),
-            QStringLiteral("--no-sandbox"),
-            QStringLiteral("--disable-gpu"),
-            QStringLiteral("--disable-quic"),
-            QStringLiteral("--no-first-run"),
-            QStringLiteral("--disable-background-networking"),
-            QStringLiteral("--disable-component-update"),
-            QStringLiteral("--disable-sync"),
-            QStringLiteral("--user-data-dir=") + profileDir,
-            QStringLiteral("--dump-dom")};
 }
 
 } // namespace
@@ -235,9 +222,11 @@ void TestConvertPeers::browserDrawsPage()
     QTemporaryDir profile;
     QVERIFY(profile.isValid());
     QByteArray dom, err;
-    const int rc = testsupport::runProgram(
-        QStringLiteral("chromium"), chromiumArgs(profile.path()) << QUrl::fromLocalFile(copy).toString(),
-        &dom, &err, 120000);
+    const int rc =
+        testsupport::runProgram(QStringLiteral("chromium"),
+                                fixtures::chromiumArgs(profile.path())
+                                    << QStringLiteral("--dump-dom") << QUrl::fromLocalFile(copy).toString(),
+                                &dom, &err, 120000);
     QVERIFY2(rc == 0, err.right(2000).constData());
 
     // The title line.

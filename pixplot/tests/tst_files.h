@@ -56,6 +56,20 @@ inline QString writeBytes(const QTemporaryDir &dir, const QString &name, const Q
     return writeFile(path, bytes) ? path : QString();
 }
 
+// Headless chromium with a fresh profile in profileDir, quiet on the network.
+inline QStringList chromiumArgs(const QString &profileDir)
+{
+    return {QStringLiteral("--headless"),
+            QStringLiteral("--no-sandbox"),
+            QStringLiteral("--disable-gpu"),
+            QStringLiteral("--disable-quic"),
+            QStringLiteral("--no-first-run"),
+            QStringLiteral("--disable-background-networking"),
+            QStringLiteral("--disable-component-update"),
+            QStringLiteral("--disable-sync"),
+            QStringLiteral("--user-data-dir=") + profileDir};
+}
+
 // A decodable JPEG whose EXIF block (Intel order) holds only
 // DateTimeOriginal, in IFD0.
 inline QByteArray photoWithTime(const QByteArray &time)

@@ -130,16 +130,7 @@ private:
 int chromium(const QStringList &extra, const QString &page, QByteArray *out)
 {
     QTemporaryDir profile;
-    QStringList args{QStringLiteral("--headless"),
-                     QStringLiteral("--no-sandbox"),
-                     QStringLiteral("--disable-gpu"),
-                     QStringLiteral("--disable-quic"),
-                     QStringLiteral("--no-first-run"),
-                     QStringLiteral("--disable-background-networking"),
-                     QStringLiteral("--disable-component-update"),
-                     QStringLiteral("--disable-sync"),
-                     QStringLiteral("--user-data-dir=") + profile.path(),
-                     QStringLiteral("--window-size=900,700")};
+    QStringList args = fixtures::chromiumArgs(profile.path()) << QStringLiteral("--window-size=900,700");
     args += extra;
     args << QUrl::fromLocalFile(page).toString();
     QProcess p;
