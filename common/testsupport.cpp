@@ -14,7 +14,7 @@ QString corpusDir()
     if (!over.isEmpty())
         return QFileInfo(over).isDir() ? over : QString();
     const QString src = qEnvironmentVariable("SUITE_SOURCE_DIR", QStringLiteral(SUITE_SOURCE_DIR_DEFAULT));
-    const QString dir = QDir(src).absoluteFilePath(QStringLiteral("../shared/corpus"));
+    const QString dir = QDir(src).absoluteFilePath(QStringLiteral("testdata"));
     return QFileInfo(dir).isDir() ? QDir::cleanPath(dir) : QString();
 }
 

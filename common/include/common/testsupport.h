@@ -7,8 +7,8 @@
 
 namespace testsupport {
 
-// ../shared/corpus beside the checkout (SUITE_CORPUS_DIR overrides); empty
-// when absent, and tests that need it then skip.
+// The real-file corpus the project carries in testdata/ (SUITE_CORPUS_DIR
+// overrides); empty only when that folder is missing.
 QString corpusDir();
 QByteArray readAll(const QString &path);
 bool hasProgram(const QString &name);
