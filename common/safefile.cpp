@@ -466,6 +466,19 @@ QString outputIdentity(const QString &path)
     return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
 }
 
+bool sameFile(const QString &a, const QString &b)
+{
+#ifndef Q_OS_WIN
+    struct stat sa {};
+    struct stat sb {};
+    const QByteArray ea = QFile::encodeName(a);
+    const QByteArray eb = QFile::encodeName(b);
+    if (::stat(ea.constData(), &sa) == 0 && ::stat(eb.constData(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+#endif
+    return outputIdentity(a) == outputIdentity(b);
+}
+
 bool writePiecesAtomically(const QString &path, const QList<QByteArrayView> &pieces, QString *error)
 {
     return writeBytes(path, pieces, true, error);

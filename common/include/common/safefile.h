@@ -28,6 +28,11 @@ bool checkOutputTarget(const QString &path, QString *error = nullptr);
 // folder resolved, so two spellings of one output compare equal.
 QString outputIdentity(const QString &path);
 
+// True when a and b name one file: the same device and inode where both
+// exist (hard links, symbolic links, "./x" and "x" alike), else the same
+// outputIdentity. The test for an output that would replace an input.
+bool sameFile(const QString &a, const QString &b);
+
 // Writes bytes to path, replacing a regular file there only once the new
 // content is completely on disk. On any failure (full disk included) an
 // existing file is left byte for byte, no temporary file remains, and *error
