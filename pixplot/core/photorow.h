@@ -7,4 +7,5 @@ struct PhotoRow {
     PhotoRecord record;
     QString timeText; // "拍摄时间": shotTime, or the corrected time
     QString position; // "坐标": the matched position text, or ""
+    bool byHand = false; // the position was set by hand; matching keeps it
 };

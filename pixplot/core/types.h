@@ -4,12 +4,19 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <optional>
+
 // One listed photo. folder ends with the directory separator "/".
 struct PhotoRecord {
     bool hasExif = false; // an EXIF shooting time was read and is non-empty
     QString fileName;     // name with extension, as listed
     QString folder;       // ends with "/"
     QString shotTime;     // YYYY-MM-DD hh:mm:ss, uncorrected; "" when none
+    // Seconds east of UTC that the photo's own metadata gives for shotTime
+    // (OffsetTimeOriginal, or 0 for a format whose times are UTC); without
+    // one, the zone setting applies.
+    std::optional<qint32> utcOffset;
+    QString camera; // Make, Model and serial number where present; "" when unknown
 };
 
 // One loaded fix of a GPS path. A long log gives millions of them, so a
