@@ -2,6 +2,7 @@
 #include "core/commandline.h"
 #include "ui/mainwindow.h"
 
+#include "common/mapview.h"
 #include "common/programstart.h"
 #include "common/qtdialogs.h"
 
@@ -29,10 +30,12 @@ int main(int argc, char *argv[])
         return common::runOnConsole(pixplot::run, arguments);
     }
 
+    common::prepareMapEngine();
     QApplication app(argc, argv);
     common::prepareWindowApplication(app, QStringLiteral("pixplot"), SUITE_DESKTOP_ID);
     common::QtDialogs dialogs;
     pixplot::PixplotMain window(dialogs);
     window.show();
+    window.restoreMap();
     return app.exec();
 }

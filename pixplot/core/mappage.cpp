@@ -29,6 +29,14 @@ const QString kDefaultAttribution = QStringLiteral(
     "tiles &copy; <a href=\"https://www.openstreetmap.de\">FOSSGIS e.V.</a> "
     "(<a href=\"https://www.openstreetmap.org/fixthemap\">fix the map</a>)");
 
+// AutoNavi (高德地图) serves its maps in GCJ-02, as every map service
+// licensed in mainland China must.
+const QString kGcjPrefix = QStringLiteral("gcj02:");
+const QString kAutoNaviRoads =
+    QStringLiteral("https://webrd01.is.autonavi.com/appmaptile?lang=zh_cn&size=1&scale=1&style=8&x={x}&y={y}&z={z}");
+const QString kAutoNaviImagery = QStringLiteral("https://webst01.is.autonavi.com/appmaptile?style=6&x={x}&y={y}&z={z}");
+const QString kAutoNaviAttribution = QStringLiteral("&copy; 高德地图 (AutoNavi)");
+
 QByteArray resource(const QString &name)
 {
     QFile f(QStringLiteral(":/leaflet/") + name);
@@ -154,11 +162,22 @@ Tiles defaultTiles()
 Tiles tilesFromText(const QString &text, bool *ok)
 {
     *ok = true;
-    const QString t = text.trimmed();
+    QString t = text.trimmed();
     if (t.isEmpty() || t.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0)
         return {};
     if (t == kDefaultTemplate)
         return defaultTiles();
+    if (t.startsWith(kGcjPrefix, Qt::CaseInsensitive)) {
+        Tiles shifted = tilesFromText(t.mid(kGcjPrefix.size()), ok);
+        if (!*ok || shifted.urlTemplate.isEmpty()) {
+            *ok = false;
+            return {};
+        }
+        if (shifted.urlTemplate == kAutoNaviRoads || shifted.urlTemplate == kAutoNaviImagery)
+            shifted.attributionHtml = kAutoNaviAttribution;
+        shifted.gcj02 = true;
+        return shifted;
+    }
     const QUrl url(t);
     if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
         || url.host().isEmpty() || !t.contains(QLatin1String("{z}")) || !t.contains(QLatin1String("{x}"))
@@ -167,6 +186,16 @@ Tiles tilesFromText(const QString &text, bool *ok)
         return {};
     }
     return {t, QStringLiteral("Tiles: ") + escapeHtml(url.host())};
+}
+
+QList<TilePreset> tilePresets()
+{
+    return {
+        {kDefaultTemplate, QStringLiteral("OpenStreetMap（FOSSGIS），WGS-84")},
+        {kGcjPrefix + kAutoNaviRoads, QStringLiteral("高德地图 道路，GCJ-02")},
+        {kGcjPrefix + kAutoNaviImagery, QStringLiteral("高德地图 卫星，GCJ-02")},
+        {QStringLiteral("none"), QStringLiteral("不用瓦片")},
+    };
 }
 
 QList<Photo> photosOfRows(const QList<PhotoRow> &rows)
@@ -183,6 +212,22 @@ QList<QList<GeoPoint>> segmentsOfPath(const nmeaconvert::PathInput &path)
     if (path.count <= 0)
         return {};
     return {path.points.first(std::min(path.count, path.points.size()))};
+}
+
+QList<QList<GeoPoint>> drawnSegments(const QList<PathPoint> &points)
+{
+    QList<QList<GeoPoint>> segments;
+    qint32 current = 0;
+    for (const PathPoint &p : points) {
+        if (p.position.isEmpty())
+            continue;
+        if (segments.isEmpty() || p.segment != current) {
+            segments.append(QList<GeoPoint>());
+            current = p.segment;
+        }
+        segments.last().append(systemfinction::ParsePositionText(p.positionText()));
+    }
+    return pathsimplify::Simplify(segments, kToleranceMeters, kMaxVertices);
 }
 
 QString thumbnailDataUri(const QString &photoFile)

@@ -70,7 +70,8 @@ void applyCorrection(QList<PhotoRow> &rows, const ClockOffset &offset)
 {
     const QString offsetText = offset.text();
     for (PhotoRow &row : rows) {
-        if (!row.record.hasExif)
+        // A position set by hand is the user's word over the path's.
+        if (!row.record.hasExif || row.byHand)
             continue;
         // Always from the camera's own time, so applying twice is idempotent.
         row.timeText = offset.isZero()
@@ -114,7 +115,8 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
     const bool ordered = matching::isNonDecreasing(offsets);
 
     for (PhotoRow &row : rows) {
-        if (!row.record.hasExif)
+        // A position set by hand is the user's word over the path's.
+        if (!row.record.hasExif || row.byHand)
             continue;
         ++summary.needed;
         row.position.clear();

@@ -1,5 +1,6 @@
 #include "core/photosession.h"
 
+#include "core/mappage.h"
 #include "core/pathfile.h"
 #include "core/systemfinction.h"
 
@@ -7,6 +8,8 @@
 
 #include <QEventLoop>
 #include <QFileInfo>
+
+#include <cmath>
 
 #include <utility>
 
@@ -30,7 +33,8 @@ QString fileBaseOf(const QString &pathFile)
     return pathFile.left(std::max<qsizetype>(0, pathFile.size() - 4));
 }
 
-PhotoSession::PhotoSession(QObject *parent) : QObject(parent)
+PhotoSession::PhotoSession(QObject *parent)
+    : QObject(parent), tilesText_(mappage::defaultTiles().urlTemplate)
 {
 }
 
@@ -70,18 +74,26 @@ PhotoLoad PhotoSession::addPhotos(const QStringList &files,
         if (progress)
             progress(k, n);
     }
+    if (load.loaded > 0)
+        emit rowsChanged();
     return load;
 }
 
 void PhotoSession::removeRow(qsizetype row)
 {
-    if (row >= 1 && row <= rows_.size())
-        rows_.removeAt(row - 1);
+    if (row < 1 || row > rows_.size())
+        return;
+    rows_.removeAt(row - 1);
+    // Placements of later rows now name other photos: undo stops here.
+    placements_.clear();
+    emit rowsChanged();
 }
 
 void PhotoSession::clearRows()
 {
     rows_.clear();
+    placements_.clear();
+    emit rowsChanged();
 }
 
 QStringList PhotoSession::rowTexts() const
@@ -105,6 +117,8 @@ void PhotoSession::setZone(const common::TimeZoneSetting &zone)
         p.zoneOffset = zone_.offsetAtUtc(utc);
         p.localSeconds = utc + p.zoneOffset;
     }
+    emit pathChanged();
+    rematch();
 }
 
 bool PhotoSession::loadPath(const QString &file, QString *error, PathKeep keep)
@@ -112,8 +126,11 @@ bool PhotoSession::loadPath(const QString &file, QString *error, PathKeep keep)
     clearPath();
     keep_ = keep;
     pathFile_ = QFileInfo(file).absoluteFilePath();
-    if (keep == PathKeep::Points)
-        return pathfile::ReadPathFile(file, &points_, error, zone_, &untimed_);
+    if (keep == PathKeep::Points) {
+        const bool ok = pathfile::ReadPathFile(file, &points_, error, zone_, &untimed_);
+        emit pathChanged();
+        return ok;
+    }
 
     // The conversions need the positions and the first and last time only:
     // the points are read as a stream and kept as plain numbers.
@@ -145,6 +162,7 @@ void PhotoSession::clearPath()
     positions_.clear();
     timeSpan_.clear();
     untimed_ = 0;
+    emit pathChanged();
 }
 
 // --------------------------------------------------- clock and matching
@@ -152,24 +170,45 @@ void PhotoSession::clearPath()
 void PhotoSession::correctClock(const photomatch::ClockOffset &offset)
 {
     photomatch::applyCorrection(rows_, offset);
+    if (!rematch())
+        emit rowsChanged();
 }
 
 photomatch::MatchSummary PhotoSession::match(photomatch::MatchOptions options)
 {
+    lastMatch_ = options;
     options.zone = zone_;
-    return photomatch::matchRows(rows_, points_, options);
+    const photomatch::MatchSummary summary = photomatch::matchRows(rows_, points_, options);
+    emit rowsChanged();
+    return summary;
+}
+
+bool PhotoSession::rematch()
+{
+    if (!lastMatch_ || points_.isEmpty())
+        return false;
+    match(*lastMatch_);
+    return true;
 }
 
 void PhotoSession::clearPositions()
 {
-    for (PhotoRow &row : rows_)
+    for (PhotoRow &row : rows_) {
         row.position.clear();
+        row.byHand = false;
+    }
+    lastMatch_.reset();
+    placements_.clear();
+    emit rowsChanged();
 }
 
 void PhotoSession::clearPosition(qsizetype row)
 {
-    if (row >= 1 && row <= rows_.size())
-        rows_[row - 1].position.clear();
+    if (row < 1 || row > rows_.size())
+        return;
+    rows_[row - 1].position.clear();
+    rows_[row - 1].byHand = false;
+    emit rowsChanged();
 }
 
 bool PhotoSession::assignPosition(qsizetype row, qsizetype pathRow)
@@ -178,7 +217,43 @@ bool PhotoSession::assignPosition(qsizetype row, qsizetype pathRow)
         || !rows_.at(row - 1).record.hasExif)
         return false;
     rows_[row - 1].position = points_.at(pathRow - 1).positionText();
+    rows_[row - 1].byHand = true;
+    emit rowsChanged();
     return true;
+}
+
+bool PhotoSession::placeByHand(qsizetype row, const GeoPoint &at)
+{
+    if (row < 1 || row > rows_.size() || !std::isfinite(at.latitude) || !std::isfinite(at.longitude)
+        || std::abs(at.latitude) > 90 || std::abs(at.longitude) > 180)
+        return false;
+    PhotoRow &r = rows_[row - 1];
+    placements_.append({row, r.position, r.byHand});
+    r.position = systemfinction::PositionTextFromDegrees(at.latitude, at.longitude);
+    r.byHand = true;
+    emit rowsChanged();
+    return true;
+}
+
+bool PhotoSession::undoPlacement()
+{
+    if (placements_.isEmpty())
+        return false;
+    const Placement last = placements_.takeLast();
+    if (last.row < 1 || last.row > rows_.size())
+        return false;
+    rows_[last.row - 1].position = last.position;
+    rows_[last.row - 1].byHand = last.byHand;
+    emit rowsChanged();
+    return true;
+}
+
+void PhotoSession::setTilesText(const QString &text)
+{
+    if (text == tilesText_)
+        return;
+    tilesText_ = text;
+    emit tilesChanged();
 }
 
 // ---------------------------------------------------------------- output

@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace pixplot {
 
@@ -120,9 +121,24 @@ public:
     photomatch::MatchSummary match(photomatch::MatchOptions options);
     void clearPositions();
     void clearPosition(qsizetype row);
-    // The path row's position to the photo row; false (nothing changed)
-    // when the photo has no EXIF time or a row does not exist.
+    // The path row's position to the photo row, as set by hand; false
+    // (nothing changed) when the photo has no EXIF time or a row does not exist.
     bool assignPosition(qsizetype row, qsizetype pathRow);
+
+    // ---- positions placed by hand (on the map); matching keeps them
+    // Sets the row's position to at (WGS-84), marked as set by hand; false
+    // when the row does not exist or at is no position.
+    bool placeByHand(qsizetype row, const GeoPoint &at);
+    // "撤销": puts back what the last placement replaced; false when there
+    // is none left.
+    bool undoPlacement();
+    bool canUndoPlacement() const { return !placements_.isEmpty(); }
+    // The row undoPlacement() would change, 0 when none.
+    qsizetype lastPlacedRow() const { return placements_.isEmpty() ? 0 : placements_.last().row; }
+
+    // ---- the tile source of the map pane and the map page ("瓦片:")
+    QString tilesText() const { return tilesText_; }
+    void setTilesText(const QString &text);
 
     // ---- output
     // Processes one row; on success the row takes the photo's new name.
@@ -144,6 +160,11 @@ public:
     ConversionInput conversionInput() const;
 
 Q_SIGNALS:
+    // Photo rows' times or positions changed, rows came or went.
+    void rowsChanged();
+    // The path was loaded, cleared, or its times moved to another zone.
+    void pathChanged();
+    void tilesChanged();
     // A row's photo is done, in row order; the row already bears its new name.
     void batchPhotoDone(qsizetype row, const photooutput::Outcome &outcome);
     // As photos finish, in whatever order they do.
@@ -151,6 +172,8 @@ Q_SIGNALS:
     void batchFinished(const pixplot::BatchResult &result);
 
 private:
+    // Matches again with the last match's options; false when none ran.
+    bool rematch();
     void rememberFramed(qsizetype row);
     void onBatchPhotoDone(qint64 index, const photooutput::Outcome &outcome);
     void onBatchDone();
@@ -165,6 +188,18 @@ private:
     QList<GeoPoint> positions_; // PositionsOnly
     QString timeSpan_;          // PositionsOnly
     qint64 untimed_ = 0;
+
+    // Undo of placements by hand: the row and what it held before.
+    struct Placement {
+        qsizetype row = 0;
+        QString position;
+        bool byHand = false;
+    };
+    QList<Placement> placements_;
+    // The options of the last match: a later clock correction or zone
+    // change matches again with them, so positions follow the times.
+    std::optional<photomatch::MatchOptions> lastMatch_;
+    QString tilesText_;
 
     std::unique_ptr<photobatch::PhotoBatch> batch_;
     bool batchFrames_ = false;

@@ -2,6 +2,8 @@
 
 #include "ui/rowicons.h"
 
+#include <QMimeData>
+
 namespace pixplot {
 
 PhotoListModel::PhotoListModel(const QList<PhotoRow> &rows, QObject *parent)
@@ -35,6 +37,58 @@ QVariant PhotoListModel::cellDecoration(int row, int column) const
     if (column != 0 || row >= rows_.size())
         return {};
     return rows_.at(row).record.hasExif ? rowicons::withTime() : rowicons::withoutTime();
+}
+
+namespace {
+const QString kDragPrefix = QStringLiteral("pixplot-photo-row:");
+}
+
+Qt::ItemFlags PhotoListModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags f = TextTableModel::flags(index);
+    if (index.isValid())
+        f |= Qt::ItemIsDragEnabled;
+    return f;
+}
+
+QStringList PhotoListModel::mimeTypes() const
+{
+    return {QStringLiteral("text/plain")};
+}
+
+QMimeData *PhotoListModel::mimeData(const QModelIndexList &indexes) const
+{
+    if (indexes.isEmpty() || !indexes.first().isValid())
+        return nullptr;
+    auto *data = new QMimeData;
+    data->setText(rowDragText(indexes.first().row() + 1));
+    return data;
+}
+
+QString PhotoListModel::rowDragText(qsizetype row)
+{
+    return kDragPrefix + QString::number(row);
+}
+
+qsizetype PhotoListModel::rowOfDragText(const QString &text)
+{
+    if (!text.startsWith(kDragPrefix))
+        return 0;
+    bool ok = false;
+    const qsizetype row = text.mid(kDragPrefix.size()).trimmed().toLongLong(&ok);
+    return ok && row > 0 ? row : 0;
+}
+
+QVariant PhotoListModel::data(const QModelIndex &index, int role) const
+{
+    if (index.isValid() && index.column() == 2 && index.row() < rows_.size() && index.row() < shown_
+        && rows_.at(index.row()).byHand) {
+        if (role == Qt::DecorationRole)
+            return rowicons::byHand();
+        if (role == Qt::ToolTipRole)
+            return cellText(index.row(), 2) + QStringLiteral("（手动）");
+    }
+    return TextTableModel::data(index, role);
 }
 
 void PhotoListModel::rowsEdited()

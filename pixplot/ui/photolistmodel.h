@@ -24,6 +24,15 @@ public:
     void rowRemoved(qsizetype index);
     void reset();
 
+    // A photo row dragged out (onto the map) carries its row (1-based) as text.
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    static QString rowDragText(qsizetype row);
+    static qsizetype rowOfDragText(const QString &text); // 0 when text names no row
+    // The position column says when a position was set by hand.
+    QVariant data(const QModelIndex &index, int role) const override;
+
 private:
     QString cellText(int row, int column) const override;
     QVariant cellDecoration(int row, int column) const override; // the time icon in column 0

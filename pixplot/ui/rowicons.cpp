@@ -43,4 +43,21 @@ const QIcon &withoutTime()
     return icon;
 }
 
+const QIcon &byHand()
+{
+    // A violet pin, the colour of a by-hand photo's frame on the map.
+    static const QIcon icon = [] {
+        QPixmap pm(16, 16);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(60, 20, 90), 1));
+        p.setBrush(QColor(123, 47, 191));
+        p.drawEllipse(QPointF(8, 5.5), 4, 4);
+        p.drawLine(QPointF(8, 9.5), QPointF(8, 15));
+        return QIcon(pm);
+    }();
+    return icon;
+}
+
 } // namespace pixplot::rowicons

@@ -1,0 +1,55 @@
+#pragma once
+// The "地图" pane of pixplot's window: the session's path and placed
+// photos on the common map, kept current as the session changes; dragging
+// a photo or dropping a list row on the map places it by hand, "撤销"
+// takes the last placement back.
+#include "common/mapview.h"
+
+#include <QGroupBox>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+
+namespace pixplot {
+
+class PhotoSession;
+
+class PhotoMap : public QGroupBox {
+    Q_OBJECT
+public:
+    PhotoMap(PhotoSession &session, const common::MapFactory &factory, QWidget *parent = nullptr);
+
+    common::MapView *view() const { return view_; }
+    // Marker ids are the rows' numbers.
+    static QString markerId(qsizetype row) { return QString::number(row); }
+
+    // Follows the lists' selection.
+    void selectPhoto(qsizetype row);
+    void showPathPoint(qsizetype row);
+    // Sends what changed now rather than on the next turn of the event loop.
+    void flush();
+
+    void cmd_undo_Click();
+    void map_tiles_Change();
+
+Q_SIGNALS:
+    void photoClicked(qsizetype row);
+    // A photo was placed or a placement undone.
+    void photoPlaced(qsizetype row);
+
+private:
+    void sendTrack();
+    void sendMarkers();
+    void place(qsizetype row, const common::MapCoordinate &at);
+
+    PhotoSession &session_;
+    common::MapView *view_;
+    QComboBox *map_tiles;
+    QPushButton *cmd_undo;
+    QTimer *rowsTimer_;
+    QTimer *pathTimer_;
+};
+
+} // namespace pixplot
