@@ -410,6 +410,11 @@ int Run::readPath()
         complain(QStringLiteral("无法读取路径文件 %1：%2").arg(file, reader.errorString()));
         return ExitFailed;
     }
+    // An empty listing would pass for a path read in full.
+    if (row == 0) {
+        complain(QStringLiteral("路径文件 %1 中没有有效的轨迹点。").arg(file));
+        return ExitFailed;
+    }
     return ExitOk;
 }
 
