@@ -259,7 +259,7 @@ bool Run::readMatchOptions()
 void Run::reject(const PhotoReject &r)
 {
     if (r.kind == PhotoReject::Kind::NotJpeg)
-        complain(QStringLiteral("%1: 不是 .jpg 照片，未加入。").arg(r.file));
+        complain(QStringLiteral("%1: 不是支持的照片或视频文件，未加入。").arg(r.file));
     else
         complain(QStringLiteral("%1: %2").arg(r.file, r.reason));
 }
@@ -269,6 +269,8 @@ bool Run::addPhotos(const QStringList &files)
     const PhotoLoad load = session_.addPhotos(files);
     for (const PhotoReject &r : load.rejects)
         reject(r);
+    for (const PhotoLoad::Untimed &u : load.untimed)
+        complain(QStringLiteral("%1: %2").arg(u.file, u.reason));
     return load.rejects.isEmpty();
 }
 
@@ -343,6 +345,8 @@ int Run::exifTime()
         const PhotoLoad load = session_.addPhotos({photo});
         for (const PhotoReject &r : load.rejects)
             reject(r);
+        for (const PhotoLoad::Untimed &u : load.untimed)
+            complain(QStringLiteral("%1: %2").arg(u.file, u.reason));
         if (load.loaded == 0) {
             status = ExitFailed;
             continue;
