@@ -273,6 +273,8 @@ bool Run::addPhotos(const QStringList &files)
     const PhotoLoad load = session_.addPhotos(files);
     for (const PhotoReject &r : load.rejects)
         reject(r);
+    for (const PhotoLoad::Untimed &u : load.untimed)
+        complain(QStringLiteral("%1: %2").arg(u.file, u.reason));
     return load.rejects.isEmpty();
 }
 
@@ -347,6 +349,8 @@ int Run::exifTime()
         const PhotoLoad load = session_.addPhotos({photo});
         for (const PhotoReject &r : load.rejects)
             reject(r);
+        for (const PhotoLoad::Untimed &u : load.untimed)
+            complain(QStringLiteral("%1: %2").arg(u.file, u.reason));
         if (load.loaded == 0) {
             status = ExitFailed;
             continue;

@@ -257,19 +257,23 @@ void TestWindow::addSkipsFilesThatAreNotJpeg()
         {{file("a.jpg"), "2010:05:01 14:03:22"}, {file("b.JPG"), "2010:05:01 14:05:00"}}));
     QImage png(40, 30, QImage::Format_RGB32);
     png.fill(Qt::green);
-    QVERIFY(png.save(file("c.png")));
+    QVERIFY(png.save(file("c.bmp")));
 
     Window win;
-    win.addPhotos({file("a.jpg"), file("c.png"), file("b.JPG")});
+    win.addPhotos({file("a.jpg"), file("c.bmp"), file("b.JPG")});
     QVERIFY(win.dialogs.unexpected.isEmpty());
     const DialogCall open = win.dialogs.callsOf(DialogCall::OpenFiles).value(0);
     QCOMPARE(open.title, QStringLiteral("选择照片..."));
-    QCOMPARE(open.filter, QStringLiteral("照片文件(*.JPG)|*.jpg|所有文件(*)|*"));
+    // Every photo and video format first, then the JPEG filter, then all files.
+    QVERIFY2(open.filter.startsWith(QStringLiteral("照片和视频(*.jpg ")), qPrintable(open.filter));
+    QVERIFY(open.filter.contains(QStringLiteral("*.cr3")) && open.filter.contains(QStringLiteral("*.heic"))
+            && open.filter.contains(QStringLiteral("*.mov")));
+    QVERIFY(open.filter.endsWith(QStringLiteral(";*.webp|照片文件(*.JPG)|*.jpg|所有文件(*)|*")));
 
     QCOMPARE(win.photos()->model()->rowCount(), 2);
     // The file passed over is named with why.
     QCOMPARE(win.dialogs.callsOf(DialogCall::Info).first().text,
-             QStringLiteral("以下文件未加入：\r\n") + file("c.png") + QStringLiteral("（不是 .jpg 照片）"));
+             QStringLiteral("以下文件未加入：\r\n") + file("c.bmp") + QStringLiteral("（不是支持的照片或视频文件）"));
     QCOMPARE(win.photoCell(1, 0), QStringLiteral("a.jpg"));
     QCOMPARE(win.photoCell(1, 1), QStringLiteral("2010-05-01 14:03:22"));
     QCOMPARE(win.photoCell(2, 0), QStringLiteral("b.JPG"));
@@ -389,10 +393,10 @@ void TestWindow::captionCountsZeroAfterAddOrRemove()
 {
     QImage png(10, 10, QImage::Format_RGB32);
     png.fill(Qt::green);
-    QVERIFY(png.save(file("only.png")));
+    QVERIFY(png.save(file("only.bmp")));
     QVERIFY(fixtures::writeJpeg(file("x.jpg"), 20, 20));
     Window win;
-    win.addPhotos({file("only.png")});
+    win.addPhotos({file("only.bmp")});
     QCOMPARE(win.photos()->model()->rowCount(), 0);
     QCOMPARE(win.title(QStringLiteral("pic_box")), QStringLiteral("照片列表 0张照片"));
     QCOMPARE(win.dialogs.lastInfo(),
