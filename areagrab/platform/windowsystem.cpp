@@ -19,10 +19,23 @@
 
 namespace areagrab {
 
+namespace {
+
+// A monitor in the window system's pixels. Qt keeps each screen's top-left
+// where the window system has it and scales only what lies within.
+QRect deviceGeometry(const QScreen *screen)
+{
+    const QRect logical = screen->geometry();
+    return QRect(logical.topLeft(),
+                 logicalToDevice(QRect(QPoint(0, 0), logical.size()), screen->devicePixelRatio()).size());
+}
+
+} // namespace
+
 QRect QtScreenWindowSystem::screenRect()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
-    return screen ? logicalToDevice(screen->geometry(), screen->devicePixelRatio()) : QRect();
+    return screen ? deviceGeometry(screen) : QRect();
 }
 
 qreal QtScreenWindowSystem::screenRatio()
@@ -47,7 +60,7 @@ QList<QRect> QtScreenWindowSystem::screenRects()
 {
     QList<QRect> rects;
     for (const QScreen *screen : QGuiApplication::screens())
-        rects.append(logicalToDevice(screen->geometry(), screen->devicePixelRatio()));
+        rects.append(deviceGeometry(screen));
     return rects;
 }
 
@@ -70,8 +83,7 @@ ScreenImage QtScreenWindowSystem::desktopPixels()
             break;
         }
         part.setDevicePixelRatio(1.0);
-        const QRect where = logicalToDevice(screen->geometry(), screen->devicePixelRatio());
-        painter.drawImage(where.topLeft() - desktop.topLeft(), part);
+        painter.drawImage(deviceGeometry(screen).topLeft() - desktop.topLeft(), part);
     }
     painter.end();
     if (shot.image.isNull())
