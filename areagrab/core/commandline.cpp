@@ -85,12 +85,18 @@ bool holdOnClipboard(const QImage &image, int seconds)
     QCoreApplication::processEvents();
     QEventLoop loop;
     bool taken = false;
-    QObject::connect(clipboard, &QClipboard::dataChanged, &loop, [&] {
+    const auto check = [&] {
         if (!clipboard->ownsClipboard()) {
             taken = true;
             loop.quit();
         }
-    });
+    };
+    // Not every platform announces the loss (X11 without XFixes does not):
+    // ownership is also looked at now and then.
+    QObject::connect(clipboard, &QClipboard::dataChanged, &loop, check);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, check);
+    poll.start(100);
     QTimer::singleShot(std::chrono::seconds(seconds), &loop, &QEventLoop::quit);
     if (clipboard->ownsClipboard())
         loop.exec();
