@@ -70,8 +70,7 @@ void applyCorrection(QList<PhotoRow> &rows, const ClockOffset &offset)
 {
     const QString offsetText = offset.text();
     for (PhotoRow &row : rows) {
-        // A position set by hand is the user's word over the path's.
-        if (!row.record.hasExif || row.byHand)
+        if (!row.record.hasExif)
             continue;
         // Always from the camera's own time, so applying twice is idempotent.
         row.timeText = offset.isZero()

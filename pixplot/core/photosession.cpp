@@ -1,6 +1,8 @@
 #include "core/photosession.h"
 
 #include "core/mappage.h"
+#include "core/mediaformat.h"
+
 #include "core/pathfile.h"
 #include "core/systemfinction.h"
 
@@ -33,6 +35,20 @@ QString fileBaseOf(const QString &pathFile)
     return pathFile.left(std::max<qsizetype>(0, pathFile.size() - 4));
 }
 
+QString PhotoReject::why() const
+{
+    return kind == Kind::NotJpeg ? QStringLiteral("不是支持的照片或视频文件") : reason;
+}
+
+QString PathLoad::message(const QString &file) const
+{
+    if (ok())
+        return photomatch::pathLoadedMessage(points, untimed);
+    return QStringLiteral("路径文件未能完整读取：\r\n%1\r\n原因：%2\r\n只加载了出错前的 %3 个轨迹点，其余未加载。")
+        .arg(file, error)
+        .arg(points);
+}
+
 PhotoSession::PhotoSession(QObject *parent)
     : QObject(parent), tilesText_(mappage::defaultTiles().urlTemplate)
 {
@@ -61,7 +77,8 @@ PhotoLoad PhotoSession::addPhotos(const QStringList &files,
             QString folder = info.absolutePath();
             if (!folder.endsWith(QLatin1Char('/')))
                 folder += QLatin1Char('/');
-            const PhotoRecord record = systemfinction::ReadPhotoRecord(info.fileName(), folder);
+            QString noTime;
+            const PhotoRecord record = mediaformat::readRecord(info.fileName(), folder, &noTime);
             if (record.fileName.isEmpty()) {
                 load.rejects.append({file, PhotoReject::Kind::NotJpeg, QString()});
             } else {
@@ -69,13 +86,15 @@ PhotoLoad PhotoSession::addPhotos(const QStringList &files,
                 load.names << record.fileName;
                 ++load.loaded;
                 load.withExif += record.hasExif ? 1 : 0;
+                if (!record.hasExif && !mediaformat::isJpeg(record.fileName))
+                    load.untimed.append({file, noTime});
             }
         }
         if (progress)
             progress(k, n);
     }
     if (load.loaded > 0)
-        emit rowsChanged();
+        emit rowsAppended();
     return load;
 }
 
@@ -86,14 +105,14 @@ void PhotoSession::removeRow(qsizetype row)
     rows_.removeAt(row - 1);
     // Placements of later rows now name other photos: undo stops here.
     placements_.clear();
-    emit rowsChanged();
+    emit rowRemoved(row);
 }
 
 void PhotoSession::clearRows()
 {
     rows_.clear();
     placements_.clear();
-    emit rowsChanged();
+    emit rowsReset();
 }
 
 QStringList PhotoSession::rowTexts() const
@@ -109,34 +128,45 @@ QStringList PhotoSession::rowTexts() const
 
 void PhotoSession::setZone(const common::TimeZoneSetting &zone)
 {
-    if (zone == zone_)
+    if (zone == options_.zone)
         return;
-    zone_ = zone;
+    options_.zone = zone;
     for (PathPoint &p : points_) {
         const qint64 utc = p.utcSeconds();
-        p.zoneOffset = zone_.offsetAtUtc(utc);
+        p.zoneOffset = zone.offsetAtUtc(utc);
         p.localSeconds = utc + p.zoneOffset;
     }
-    emit pathChanged();
-    rematch();
+    if (!points_.isEmpty())
+        emit pathChanged();
+    matchAgain();
 }
 
-bool PhotoSession::loadPath(const QString &file, QString *error, PathKeep keep)
+PathLoad PhotoSession::loadPath(const QString &file, PathKeep keep)
 {
-    clearPath();
+    forgetPoints();
     keep_ = keep;
     pathFile_ = QFileInfo(file).absoluteFilePath();
+    PathLoad load;
     if (keep == PathKeep::Points) {
-        const bool ok = pathfile::ReadPathFile(file, &points_, error, zone_, &untimed_);
-        emit pathChanged();
-        return ok;
+        QString error;
+        if (!pathfile::ReadPathFile(file, &points_, &error, zone(), &untimed_))
+            load.error = error.isEmpty() ? QStringLiteral("读取失败") : error;
+    } else {
+        readPositions(file, &load.error);
     }
+    load.points = pathPointCount();
+    load.untimed = untimed_;
+    emit pathChanged();
+    return load;
+}
 
+void PhotoSession::readPositions(const QString &file, QString *error)
+{
     // The conversions need the positions and the first and last time only:
     // the points are read as a stream and kept as plain numbers.
     pathfile::PathReader reader;
-    if (!reader.open(file, error, zone_))
-        return false;
+    if (!reader.open(file, error, zone()))
+        return;
     positions_.reserve(reader.expectedPoints());
     PathPoint p, first;
     while (reader.next(&p)) {
@@ -146,23 +176,26 @@ bool PhotoSession::loadPath(const QString &file, QString *error, PathKeep keep)
     }
     untimed_ = reader.untimed();
     if (reader.failed()) {
-        if (error)
-            *error = reader.errorString();
+        *error = reader.errorString();
         positions_.clear();
-        return false;
+        return;
     }
     if (!positions_.isEmpty())
         timeSpan_ = timeSpanText(first, p);
-    return true;
 }
 
 void PhotoSession::clearPath()
+{
+    forgetPoints();
+    emit pathChanged();
+}
+
+void PhotoSession::forgetPoints()
 {
     points_.clear();
     positions_.clear();
     timeSpan_.clear();
     untimed_ = 0;
-    emit pathChanged();
 }
 
 // --------------------------------------------------- clock and matching
@@ -170,24 +203,23 @@ void PhotoSession::clearPath()
 void PhotoSession::correctClock(const photomatch::ClockOffset &offset)
 {
     photomatch::applyCorrection(rows_, offset);
-    if (!rematch())
+    if (!matchAgain())
         emit rowsChanged();
 }
 
-photomatch::MatchSummary PhotoSession::match(photomatch::MatchOptions options)
+photomatch::MatchSummary PhotoSession::match()
 {
-    lastMatch_ = options;
-    options.zone = zone_;
-    const photomatch::MatchSummary summary = photomatch::matchRows(rows_, points_, options);
+    const photomatch::MatchSummary summary = photomatch::matchRows(rows_, points_, options_);
+    matched_ = true;
     emit rowsChanged();
     return summary;
 }
 
-bool PhotoSession::rematch()
+bool PhotoSession::matchAgain()
 {
-    if (!lastMatch_ || points_.isEmpty())
+    if (!matched_ || points_.isEmpty())
         return false;
-    match(*lastMatch_);
+    match();
     return true;
 }
 
@@ -197,7 +229,7 @@ void PhotoSession::clearPositions()
         row.position.clear();
         row.byHand = false;
     }
-    lastMatch_.reset();
+    matched_ = false;
     placements_.clear();
     emit rowsChanged();
 }
@@ -208,7 +240,7 @@ void PhotoSession::clearPosition(qsizetype row)
         return;
     rows_[row - 1].position.clear();
     rows_[row - 1].byHand = false;
-    emit rowsChanged();
+    emit rowChanged(row);
 }
 
 bool PhotoSession::assignPosition(qsizetype row, qsizetype pathRow)
@@ -218,7 +250,7 @@ bool PhotoSession::assignPosition(qsizetype row, qsizetype pathRow)
         return false;
     rows_[row - 1].position = points_.at(pathRow - 1).positionText();
     rows_[row - 1].byHand = true;
-    emit rowsChanged();
+    emit rowChanged(row);
     return true;
 }
 
@@ -231,7 +263,7 @@ bool PhotoSession::placeByHand(qsizetype row, const GeoPoint &at)
     placements_.append({row, r.position, r.byHand});
     r.position = systemfinction::PositionTextFromDegrees(at.latitude, at.longitude);
     r.byHand = true;
-    emit rowsChanged();
+    emit rowChanged(row);
     return true;
 }
 
@@ -244,7 +276,7 @@ bool PhotoSession::undoPlacement()
         return false;
     rows_[last.row - 1].position = last.position;
     rows_[last.row - 1].byHand = last.byHand;
-    emit rowsChanged();
+    emit rowChanged(last.row);
     return true;
 }
 
@@ -264,6 +296,12 @@ void PhotoSession::rememberFramed(qsizetype row)
     framed_.insert(rec.folder + rec.fileName);
 }
 
+photooutput::Options PhotoSession::withZone(photooutput::Options options) const
+{
+    options.zone = zone();
+    return options;
+}
+
 photooutput::Outcome PhotoSession::processPhoto(qsizetype row, const photooutput::Options &options)
 {
     if (row < 1 || row > rows_.size()) {
@@ -273,11 +311,12 @@ photooutput::Outcome PhotoSession::processPhoto(qsizetype row, const photooutput
     }
     PhotoRow &current = rows_[row - 1];
     const photooutput::Outcome out =
-        photooutput::ProcessPhoto(current.record, row, current.timeText, current.position, options);
+        photooutput::ProcessPhoto(current.record, row, current.timeText, current.position, withZone(options));
     if (out.ok()) {
         current.record.fileName = out.fileName;
         if (options.frame)
             rememberFramed(row);
+        emit rowChanged(row);
     }
     return out;
 }
@@ -313,7 +352,7 @@ bool PhotoSession::startBatch(const photooutput::Options &options, int jobs, boo
     batchFrames_ = options.frame;
     batchResult_ = {};
     batchResult_.gpsAsked = options.writeGps;
-    batch_ = std::make_unique<photobatch::PhotoBatch>(items, options, std::max(1, jobs));
+    batch_ = std::make_unique<photobatch::PhotoBatch>(items, withZone(options), std::max(1, jobs));
     connect(batch_.get(), &photobatch::PhotoBatch::photoDone, this, &PhotoSession::onBatchPhotoDone);
     connect(batch_.get(), &photobatch::PhotoBatch::progress, this, &PhotoSession::batchProgress);
     connect(batch_.get(), &photobatch::PhotoBatch::done, this, &PhotoSession::onBatchDone);
@@ -351,6 +390,7 @@ void PhotoSession::onBatchPhotoDone(qint64 index, const photooutput::Outcome &ou
             rows_[row - 1].record.fileName = outcome.fileName;
             if (batchFrames_)
                 rememberFramed(row);
+            emit rowChanged(row);
         }
     }
     emit batchPhotoDone(row, outcome);

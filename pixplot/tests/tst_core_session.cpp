@@ -37,7 +37,7 @@ void TestCoreSession::conversionInputWhateverWasKept()
     QVERIFY(writeFile(file, kPath));
     pixplot::PhotoSession points, positions;
     QVERIFY(points.loadPath(file));
-    QVERIFY(positions.loadPath(file, nullptr, pixplot::PhotoSession::PathKeep::PositionsOnly));
+    QVERIFY(positions.loadPath(file, pixplot::PhotoSession::PathKeep::PositionsOnly));
     QCOMPARE(points.pathPointCount(), 2);
     QCOMPARE(positions.pathPointCount(), 2);
     QVERIFY(positions.pathPoints().isEmpty()); // a long log is never held as points
@@ -85,9 +85,8 @@ void TestCoreSession::photoFromListToRenamedFile()
     s.correctClock(*pixplot::photomatch::parseClockOffset(QStringLiteral("+01:00:00")));
     QCOMPARE(s.rows().at(0).timeText, QStringLiteral("2010-05-01 15:00:50"));
     QVERIFY(s.loadPath(dir.filePath(QStringLiteral("path.txt"))));
-    pixplot::photomatch::MatchOptions options;
-    options.tolerance = 10;
-    QCOMPARE(s.match(options).matched, 1);
+    s.setTolerance(10);
+    QCOMPARE(s.match().matched, 1);
     QCOMPARE(s.rowTexts(),
              QStringList{QStringLiteral("a.jpg\t2010-05-01 15:00:50\tN31°50.6000',E118°46.6000'")});
 
@@ -118,7 +117,7 @@ void TestCoreSession::handPlacementsOutliveMatching_data()
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QString>("position"); // expected afterwards
     QTest::addColumn<bool>("byHand");
-    QTest::addColumn<int>("notices"); // rowsChanged after the photo was added
+    QTest::addColumn<int>("notices"); // rows changed, after the photo was added
     const QString first = QStringLiteral("N31°50.0000',E118°46.0000'");
     const QString last = QStringLiteral("N31°50.6000',E118°46.6000'");
     const QString placed = QStringLiteral("N31°51.0000',E118°47.0000'");
@@ -152,10 +151,11 @@ void TestCoreSession::handPlacementsOutliveMatching()
     QCOMPARE(session.addPhotos({photo}).loaded, 1);
     int changes = 0;
     connect(&session, &pixplot::PhotoSession::rowsChanged, this, [&changes] { ++changes; });
+    connect(&session, &pixplot::PhotoSession::rowChanged, this, [&changes] { ++changes; });
     for (const QString &step : steps) {
         const QStringList w = step.split(QLatin1Char(' '));
         if (w[0] == QLatin1String("match"))
-            session.match({});
+            session.match();
         else if (w[0] == QLatin1String("correct"))
             session.correctClock({0, 0, w[1].toInt(), false});
         else if (w[0] == QLatin1String("place"))

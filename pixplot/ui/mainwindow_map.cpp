@@ -1,7 +1,6 @@
 // The main window's "地图" pane: where it goes and how it follows the lists.
 #include "ui/mainwindow.h"
 
-#include "ui/photolistmodel.h"
 #include "ui/photomap.h"
 
 #include <QBoxLayout>
@@ -64,7 +63,6 @@ void PixplotMain::showMap(bool on)
             map_->installEventFilter(this);
         }
         connect(map_, &PhotoMap::photoClicked, this, [this](qsizetype row) { setCurrentPhotoRow(row, true); });
-        connect(map_, &PhotoMap::photoPlaced, this, [this](qsizetype row) { photoModel_->rowEdited(row - 1); });
         connect(ListGps->selectionModel(), &QItemSelectionModel::currentRowChanged, map_,
                 [this](const QModelIndex &current) {
                     if (current.isValid())

@@ -72,7 +72,12 @@ PhotoMap::PhotoMap(PhotoSession &session, const common::MapFactory &factory, QWi
     }
     connect(rowsTimer_, &QTimer::timeout, this, &PhotoMap::sendMarkers);
     connect(pathTimer_, &QTimer::timeout, this, &PhotoMap::sendTrack);
-    connect(&session_, &PhotoSession::rowsChanged, rowsTimer_, qOverload<>(&QTimer::start));
+    const auto rowsLater = [this] { rowsTimer_->start(); };
+    connect(&session_, &PhotoSession::rowsAppended, rowsTimer_, rowsLater);
+    connect(&session_, &PhotoSession::rowRemoved, rowsTimer_, rowsLater);
+    connect(&session_, &PhotoSession::rowsReset, rowsTimer_, rowsLater);
+    connect(&session_, &PhotoSession::rowsChanged, rowsTimer_, rowsLater);
+    connect(&session_, &PhotoSession::rowChanged, rowsTimer_, rowsLater);
     connect(&session_, &PhotoSession::pathChanged, pathTimer_, qOverload<>(&QTimer::start));
     connect(&session_, &PhotoSession::tilesChanged, this, [this] {
         if (map_tiles->currentText() != session_.tilesText())
@@ -170,18 +175,13 @@ void PhotoMap::showPathPoint(qsizetype row)
 
 void PhotoMap::place(qsizetype row, const common::MapCoordinate &at)
 {
-    if (!session_.placeByHand(row, {at.longitude, at.latitude})) {
+    if (!session_.placeByHand(row, {at.longitude, at.latitude}))
         sendMarkers(); // the marker goes back where the session has it
-        return;
-    }
-    emit photoPlaced(row);
 }
 
 void PhotoMap::cmd_undo_Click()
 {
-    const qsizetype row = session_.lastPlacedRow();
-    if (session_.undoPlacement())
-        emit photoPlaced(row);
+    session_.undoPlacement();
     cmd_undo->setEnabled(session_.canUndoPlacement());
 }
 

@@ -36,8 +36,6 @@ public:
 
 Q_SIGNALS:
     void photoClicked(qsizetype row);
-    // A photo was placed or a placement undone.
-    void photoPlaced(qsizetype row);
 
 private:
     void sendTrack();
