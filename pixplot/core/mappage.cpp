@@ -38,6 +38,40 @@ const QString kAutoNaviRoads =
 const QString kAutoNaviImagery = QStringLiteral("https://webst01.is.autonavi.com/appmaptile?style=6&x={x}&y={y}&z={z}");
 const QString kAutoNaviAttribution = QStringLiteral("&copy; 高德地图 (AutoNavi)");
 
+// For tiles drawn in GCJ-02: the published WGS-84 -> GCJ-02 conversion
+// applied to what the page draws (China's bounds only), before it draws.
+QByteArray gcjShiftScript()
+{
+    return R"JS((function () {
+var A = 6378245.0, EE = 0.00669342162296594323;
+function t(x, y, lat) {
+    var r = lat ? -100.0 + 2.0 * x + 3.0 * y + 0.2 * y * y + 0.1 * x * y + 0.2 * Math.sqrt(Math.abs(x))
+                : 300.0 + x + 2.0 * y + 0.1 * x * x + 0.1 * x * y + 0.1 * Math.sqrt(Math.abs(x));
+    r += (20.0 * Math.sin(6.0 * x * Math.PI) + 20.0 * Math.sin(2.0 * x * Math.PI)) * 2.0 / 3.0;
+    if (lat) {
+        r += (20.0 * Math.sin(y * Math.PI) + 40.0 * Math.sin(y / 3.0 * Math.PI)) * 2.0 / 3.0;
+        r += (160.0 * Math.sin(y / 12.0 * Math.PI) + 320 * Math.sin(y * Math.PI / 30.0)) * 2.0 / 3.0;
+    } else {
+        r += (20.0 * Math.sin(x * Math.PI) + 40.0 * Math.sin(x / 3.0 * Math.PI)) * 2.0 / 3.0;
+        r += (150.0 * Math.sin(x / 12.0 * Math.PI) + 300.0 * Math.sin(x / 30.0 * Math.PI)) * 2.0 / 3.0;
+    }
+    return r;
+}
+function shift(lat, lng) {
+    if (lng < 72.004 || lng > 137.8347 || lat < 0.8293 || lat > 55.8271)
+        return [lat, lng];
+    var radLat = lat / 180.0 * Math.PI, magic = Math.sin(radLat);
+    magic = 1 - EE * magic * magic;
+    var sqrtMagic = Math.sqrt(magic);
+    return [lat + (t(lng - 105.0, lat - 35.0, true) * 180.0) / ((A * (1 - EE)) / (magic * sqrtMagic) * Math.PI),
+            lng + (t(lng - 105.0, lat - 35.0, false) * 180.0) / (A / sqrtMagic * Math.cos(radLat) * Math.PI)];
+}
+segments.forEach(function (s) { s.forEach(function (p) { var g = shift(p[0], p[1]); p[0] = g[0]; p[1] = g[1]; }); });
+photos.forEach(function (p) { var g = shift(p.lat, p.lng); p.lat = g[0]; p.lng = g[1]; });
+})();
+)JS";
+}
+
 QByteArray resource(const QString &name)
 {
     QFile f(QStringLiteral(":/leaflet/") + name);
@@ -340,6 +374,8 @@ QByteArray pageHtml(const Page &page, const QString &pageFolder)
     html += "var segments = " + segmentsJson(drawn) + ";\r\n";
     html += "var photos = " + scriptJson(photos) + ";\r\n";
     html += "var tiles = " + scriptJson(tiles) + ";\r\n";
+    if (page.tiles.gcj02)
+        html += gcjShiftScript();
     html += R"JS(var map = L.map('map');
 window.pixplotMap = map;
 if (tiles.url)

@@ -54,6 +54,12 @@ void PixplotMain::showMap(bool on)
         mapDocked_ = s && s->availableGeometry().width() >= kDockWidth;
         if (mapDocked_) {
             static_cast<QBoxLayout *>(layout())->addWidget(map_, 2);
+            // The window grows by the map, within the screen, so the lists
+            // keep the width they had.
+            const QRect g = s->availableGeometry();
+            const int wide = std::min(g.width() - 16, width() + 620);
+            resize(wide, height());
+            move(g.x() + std::max(0, (g.width() - wide - 16) / 2), y());
         } else {
             map_->setParent(this, Qt::Window);
             map_->setWindowTitle(QStringLiteral("地图"));
