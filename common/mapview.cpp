@@ -37,11 +37,11 @@ public:
     }
     bool isUsable() const override { return false; }
     QString problem() const override { return reason_; }
-    void setTrack(const QList<QList<MapCoordinate>> &) override {}
-    void setMarkers(const QList<MapMarker> &) override {}
-    void selectMarker(const QString &) override {}
-    void showFix(const MapCoordinate &, const QString &) override {}
-    void setTiles(const MapTiles &) override {}
+    void setTrack(const QList<QList<MapCoordinate>> &) override { }
+    void setMarkers(const QList<MapMarker> &) override { }
+    void selectMarker(const QString &) override { }
+    void showFix(const MapCoordinate &, const QString &) override { }
+    void setTiles(const MapTiles &) override { }
     MapReport lastReport() const override { return {}; }
     QSize sizeHint() const override { return {320, 240}; }
 

@@ -168,8 +168,9 @@ void WebMapView::onDrawn(const QString &json)
     r.gcj02 = o.value(QStringLiteral("gcj02")).toBool();
     for (const QJsonValue &v : o.value(QStringLiteral("markers")).toArray()) {
         const QJsonObject m = v.toObject();
-        r.markers.insert(m.value(QStringLiteral("id")).toString(),
-                         {m.value(QStringLiteral("lat")).toDouble(), m.value(QStringLiteral("lng")).toDouble()});
+        r.markers.insert(
+            m.value(QStringLiteral("id")).toString(),
+            {m.value(QStringLiteral("lat")).toDouble(), m.value(QStringLiteral("lng")).toDouble()});
     }
     report_ = r;
     emit reported();

@@ -18,6 +18,8 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <cmath>
+
 namespace pixplot::mappage {
 
 namespace {
@@ -68,6 +70,7 @@ function shift(lat, lng) {
 }
 segments.forEach(function (s) { s.forEach(function (p) { var g = shift(p[0], p[1]); p[0] = g[0]; p[1] = g[1]; }); });
 photos.forEach(function (p) { var g = shift(p.lat, p.lng); p.lat = g[0]; p.lng = g[1]; });
+window.pixplotShift = shift;
 })();
 )JS";
 }
@@ -105,6 +108,92 @@ QByteArray scriptJson(const QJsonValue &value)
 void appendCoordinate(QByteArray &out, double v)
 {
     out += QByteArray::number(v, 'f', 6);
+}
+
+// Past the vertex cap the one line strays several metres from the points.
+// The page then also carries the track in pieces of consecutive points, each
+// thinned with the tolerance alone, and draws the pieces in view in place of
+// the line from the zoom where a metre begins to show.
+constexpr qsizetype kPiecePoints = 4096;
+constexpr int kFineZoom = 15;
+
+// [[south, west, north, east, "lat,lng,dlat,dlng,..."], ...]: millionths of
+// a degree, each pair after the first as the step from the one before.
+QByteArray piecesJson(const QList<QList<GeoPoint>> &segments)
+{
+    QByteArray out = "[";
+    for (const QList<GeoPoint> &seg : segments) {
+        for (qsizetype from = 0; from + 1 < seg.size(); from += kPiecePoints) {
+            // Each piece ends on the point the next one starts with.
+            const QList<GeoPoint> piece = seg.mid(from, std::min(kPiecePoints, seg.size() - 1 - from) + 1);
+            const QList<qsizetype> kept = pathsimplify::KeptIndexes(piece, kToleranceMeters, piece.size());
+            double south = 90, west = 180, north = -90, east = -180;
+            for (const GeoPoint &p : piece) {
+                south = std::min(south, p.latitude);
+                north = std::max(north, p.latitude);
+                west = std::min(west, p.longitude);
+                east = std::max(east, p.longitude);
+            }
+            QByteArray steps;
+            qint64 lastLat = 0, lastLng = 0;
+            for (qsizetype k : kept) {
+                const qint64 lat = std::llround(piece[k].latitude * 1e6);
+                const qint64 lng = std::llround(piece[k].longitude * 1e6);
+                if (!steps.isEmpty())
+                    steps += ',';
+                steps += QByteArray::number(lat - lastLat) + ',' + QByteArray::number(lng - lastLng);
+                lastLat = lat;
+                lastLng = lng;
+            }
+            if (out.size() > 1)
+                out += ',';
+            out += '[';
+            for (double b : {south, west, north, east}) {
+                appendCoordinate(out, b);
+                out += ',';
+            }
+            out += '"' + steps + "\"]";
+        }
+    }
+    return out + ']';
+}
+
+QByteArray piecesScript(const QByteArray &pieces)
+{
+    return "(function () {\r\nvar pieces = " + pieces + ", fineZoom = " + QByteArray::number(kFineZoom)
+        + ";\r\n" + R"JS(var map = window.pixplotMap, shift = window.pixplotShift;
+var layer = L.layerGroup().addTo(map), drawn = {};
+function decode(text) {
+    var v = text.split(','), out = [], lat = 0, lng = 0;
+    for (var i = 0; i + 1 < v.length; i += 2) {
+        lat += +v[i];
+        lng += +v[i + 1];
+        out.push(shift ? shift(lat / 1e6, lng / 1e6) : [lat / 1e6, lng / 1e6]);
+    }
+    return out;
+}
+function update() {
+    var fine = map.getZoom() >= fineZoom;
+    map.eachLayer(function (l) {
+        if (l.options && l.options.className === 'pixplot-track')
+            l.setStyle({opacity: fine ? 0 : 0.85});
+    });
+    var view = map.getBounds().pad(0.5);
+    pieces.forEach(function (p, i) {
+        var show = fine && view.intersects(L.latLngBounds([p[0], p[1]], [p[2], p[3]]));
+        if (show && !drawn[i])
+            drawn[i] = L.polyline(decode(p[4]), {color: '#1736e6', weight: 4, opacity: 0.85,
+                                                className: 'pixplot-fine'}).addTo(layer);
+        else if (!show && drawn[i]) {
+            layer.removeLayer(drawn[i]);
+            delete drawn[i];
+        }
+    });
+}
+map.on('zoomend moveend', update);
+update();
+})();
+)JS";
 }
 
 QByteArray segmentsJson(const QList<QList<GeoPoint>> &segments)
@@ -440,6 +529,14 @@ else
 })();
 )JS";
     line(QStringLiteral("</script>"));
+    qsizetype vertices = 0;
+    for (const QList<GeoPoint> &seg : drawn)
+        vertices += seg.size();
+    if (vertices >= kMaxVertices) {
+        line(QStringLiteral("<script>"));
+        html += piecesScript(piecesJson(page.segments));
+        line(QStringLiteral("</script>"));
+    }
     line(QStringLiteral("</body>"));
     line(QStringLiteral("</html>"));
     return html;

@@ -84,8 +84,8 @@ class TstMap : public fixtures::FolderTest {
         s.win.addPhotos(photos);
         s.win.loadPath(path);
         s.win.click(QStringLiteral("cmd_plgoto"));
-        QCOMPARE(s.win.photoCell(1, 2), systemfinction::PositionTextFromDegrees(fixAt(6).latitude,
-                                                                                          fixAt(6).longitude));
+        QCOMPARE(s.win.photoCell(1, 2),
+                 systemfinction::PositionTextFromDegrees(fixAt(6).latitude, fixAt(6).longitude));
         QTRY_VERIFY_WITH_TIMEOUT(s.map->lastReport().markers.size() == 3, 30000);
     }
 
@@ -156,23 +156,26 @@ private slots:
         const QString before = s.win.photoCell(2, 2);
         MapCoordinate target{31.84, 118.78};
         if (how == QLatin1String("drag")) {
-            s.map->runScript(QStringLiteral("var m = mapPage.markers['2']; m.setLatLng([%1, %2]); m.fire('dragend');")
-                                 .arg(target.latitude, 0, 'f', 7)
-                                 .arg(target.longitude, 0, 'f', 7));
+            s.map->runScript(
+                QStringLiteral("var m = mapPage.markers['2']; m.setLatLng([%1, %2]); m.fire('dragend');")
+                    .arg(target.latitude, 0, 'f', 7)
+                    .arg(target.longitude, 0, 'f', 7));
         } else {
             // A drop where the page's own pointer would put it: the point
             // under (120, 90) of the map.
             QVariant under;
-            s.map->runScript(QStringLiteral("var p = mapPage.map.containerPointToLatLng([120, 90]); [p.lat, p.lng];"),
-                             [&under](const QVariant &v) { under = v; });
+            s.map->runScript(
+                QStringLiteral("var p = mapPage.map.containerPointToLatLng([120, 90]); [p.lat, p.lng];"),
+                [&under](const QVariant &v) { under = v; });
             QTRY_VERIFY_WITH_TIMEOUT(under.isValid(), 10000);
             target = {under.toList().value(0).toDouble(), under.toList().value(1).toDouble()};
-            s.map->runScript(QStringLiteral(
-                "var box = mapPage.map.getContainer(), r = box.getBoundingClientRect();"
-                "var dt = new DataTransfer(); dt.setData('text/plain', '%1');"
-                "box.dispatchEvent(new DragEvent('drop', {dataTransfer: dt, bubbles: true, cancelable: true,"
-                " clientX: r.left + 120, clientY: r.top + 90}));")
-                                 .arg(pixplot::PhotoListModel::rowDragText(2)));
+            s.map->runScript(
+                QStringLiteral("var box = mapPage.map.getContainer(), r = box.getBoundingClientRect();"
+                               "var dt = new DataTransfer(); dt.setData('text/plain', '%1');"
+                               "box.dispatchEvent(new DragEvent('drop', {dataTransfer: dt, bubbles: true, "
+                               "cancelable: true,"
+                               " clientX: r.left + 120, clientY: r.top + 90}));")
+                    .arg(pixplot::PhotoListModel::rowDragText(2)));
         }
         QTRY_VERIFY_WITH_TIMEOUT(s.win.w->photoRows().at(1).byHand, 10000);
         QVERIFY(near(coordinateOf(s.win.photoCell(2, 2)), target));
@@ -186,6 +189,30 @@ private slots:
         QCOMPARE(s.win.photoCell(2, 2), before);
         QVERIFY(!s.win.w->photoRows().at(1).byHand);
         QTRY_VERIFY_WITH_TIMEOUT(markersMatchRows(s), 10000);
+    }
+
+    // A GCJ-02 tile source shifts what is drawn by hundreds of metres here;
+    // what the page reports back, like what the session keeps, stays WGS-84.
+    void gcjTilesShiftOnlyTheDrawing()
+    {
+        Shown s;
+        open(s);
+        if (QTest::currentTestFailed())
+            return;
+        auto *tiles = s.win.w->mapPane()->findChild<QComboBox *>(QStringLiteral("map_tiles"));
+        QVERIFY(tiles);
+        const QString gcj = pixplot::mappage::tilePresets().at(1).text;
+        QVERIFY(gcj.startsWith(QLatin1String("gcj02:")));
+        tiles->setCurrentText(gcj);
+        s.win.w->mapPane()->map_tiles_Change();
+        QTRY_VERIFY_WITH_TIMEOUT(s.map->lastReport().gcj02, 10000);
+        QVERIFY(markersMatchRows(s));
+        QVariant drawn;
+        s.map->runScript(QStringLiteral("var p = mapPage.markers['1'].getLatLng(); [p.lat, p.lng];"),
+                         [&drawn](const QVariant &v) { drawn = v; });
+        QTRY_VERIFY_WITH_TIMEOUT(drawn.isValid(), 10000);
+        const MapCoordinate at{drawn.toList().value(0).toDouble(), drawn.toList().value(1).toDouble()};
+        QVERIFY2(common::mapDistance(at, coordinateOf(s.win.photoCell(1, 2))) > 100, "not shifted");
     }
 
     void correctionSlidesPhotos_data()
@@ -216,7 +243,8 @@ private slots:
         // Photo 2 (10:03:00) sat on fix 18.
         const double expected = common::mapDistance(fixAt(18), fixAt(18 + fixes));
         QTRY_VERIFY_WITH_TIMEOUT(
-            std::abs(common::mapDistance(before, s.map->lastReport().markers.value(QStringLiteral("2"))) - expected)
+            std::abs(common::mapDistance(before, s.map->lastReport().markers.value(QStringLiteral("2")))
+                     - expected)
                 < 0.3,
             10000);
         QVERIFY(near(s.map->lastReport().markers.value(QStringLiteral("2")), fixAt(18 + fixes)));

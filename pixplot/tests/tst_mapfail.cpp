@@ -19,13 +19,15 @@ class TstMapFail : public fixtures::FolderTest {
     {
         QLabel *text = win.w->mapPane()->findChild<QLabel *>(QStringLiteral("map_text"));
         QVERIFY(text);
-        QTRY_VERIFY_WITH_TIMEOUT(text->isVisible() && text->text().startsWith(QStringLiteral("地图暂不可用：")),
-                                 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            text->isVisible() && text->text().startsWith(QStringLiteral("地图暂不可用：")), 30000);
         QVERIFY(!win.w->mapPane()->view()->isUsable());
         const QString path = file(QStringLiteral("p.txt"));
-        QVERIFY(fixtures::writeLines(path, {fixtures::rmc(QStringLiteral("020000"), QStringLiteral("070804")),
-                                            fixtures::rmc(QStringLiteral("020100"), QStringLiteral("070804"))}));
-        win.addPhotos({fixtures::writeBytes(*dir, QStringLiteral("A.JPG"), fixtures::photoWithTime("2004:08:07 10:00:30"))});
+        QVERIFY(fixtures::writeLines(path,
+                                     {fixtures::rmc(QStringLiteral("020000"), QStringLiteral("070804")),
+                                      fixtures::rmc(QStringLiteral("020100"), QStringLiteral("070804"))}));
+        win.addPhotos({fixtures::writeBytes(*dir, QStringLiteral("A.JPG"),
+                                            fixtures::photoWithTime("2004:08:07 10:00:30"))});
         win.loadPath(path);
         win.click(QStringLiteral("cmd_plgoto"));
         QCOMPARE(win.photoCell(1, 2), QStringLiteral("N31°50.1234',E118°46.5678'"));
@@ -35,7 +37,8 @@ private slots:
     // Looked for before the engine starts: no engine runs in this process yet.
     void helperMissing()
     {
-        qputenv("QTWEBENGINEPROCESS_PATH", QFile::encodeName(file(QStringLiteral("none/QtWebEngineProcess"))));
+        qputenv("QTWEBENGINEPROCESS_PATH",
+                QFile::encodeName(file(QStringLiteral("none/QtWebEngineProcess"))));
         fixtures::Window win;
         win.w->showMap(true);
         windowWorks(win);

@@ -68,7 +68,8 @@ void PixplotMain::showMap(bool on)
                 map_->resize(640, 600);
             map_->installEventFilter(this);
         }
-        connect(map_, &PhotoMap::photoClicked, this, [this](qsizetype row) { setCurrentPhotoRow(row, true); });
+        connect(map_, &PhotoMap::photoClicked, this,
+                [this](qsizetype row) { setCurrentPhotoRow(row, true); });
         connect(ListGps->selectionModel(), &QItemSelectionModel::currentRowChanged, map_,
                 [this](const QModelIndex &current) {
                     if (current.isValid())

@@ -96,7 +96,9 @@ PhotoMap::PhotoMap(PhotoSession &session, const common::MapFactory &factory, QWi
     connect(view_, &common::MapView::markerMoved, this,
             [this](const QString &id, const common::MapCoordinate &at) { place(id.toLongLong(), at); });
     connect(view_, &common::MapView::textDropped, this,
-            [this](const QString &text, const common::MapCoordinate &at) { place(PhotoListModel::rowOfDragText(text), at); });
+            [this](const QString &text, const common::MapCoordinate &at) {
+                place(PhotoListModel::rowOfDragText(text), at);
+            });
 
     bool ok = false;
     view_->setTiles(mapTilesOf(mappage::tilesFromText(session_.tilesText(), &ok)));
@@ -156,7 +158,8 @@ void PhotoMap::sendMarkers()
 
 void PhotoMap::selectPhoto(qsizetype row)
 {
-    const bool placed = row >= 1 && row <= session_.rowCount() && !session_.rows().at(row - 1).position.isEmpty();
+    const bool placed =
+        row >= 1 && row <= session_.rowCount() && !session_.rows().at(row - 1).position.isEmpty();
     flush();
     view_->selectMarker(placed ? markerId(row) : QString());
 }

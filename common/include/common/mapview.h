@@ -20,7 +20,7 @@ struct MapCoordinate {
 };
 
 struct MapMarker {
-    QString id;        // the caller's key, handed back by the signals
+    QString id; // the caller's key, handed back by the signals
     MapCoordinate at;
     QString title;     // shown on hovering
     QString text;      // the popup's lines
@@ -50,7 +50,7 @@ struct MapReport {
 class MapView : public QWidget {
     Q_OBJECT
 public:
-    explicit MapView(QWidget *parent = nullptr) : QWidget(parent) {}
+    explicit MapView(QWidget *parent = nullptr) : QWidget(parent) { }
 
     // False when the pane only says why there is no map.
     virtual bool isUsable() const = 0;

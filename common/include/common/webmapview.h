@@ -92,8 +92,8 @@ private:
     QString trackJson_;
     QString markersJson_;
     QString selected_;
-    QHash<QString, QString> photoOf_;   // marker id -> photo file
-    QHash<QString, QString> thumbnail_; // photo file -> data URI ("" when unreadable)
+    QHash<QString, QString> photoOf_;     // marker id -> photo file
+    QHash<QString, QString> thumbnail_;   // photo file -> data URI ("" when unreadable)
     QHash<QString, QStringList> waiting_; // photo file being decoded -> ids asking
 };
 
