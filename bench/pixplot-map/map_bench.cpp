@@ -1,7 +1,7 @@
 // The "地图" pane's costs: how long the window takes to open with the map
 // and without it (each a fresh process, the same run), and how long after
 // loading a 1,000,000-point path and 1,000 photos the map shows them.
-// usage: bench_pixplot_map [--points N] [--photos N] [--runs N]
+// usage: bench_pixplot_map [--points N] [--photos N] [--runs N] [--hold S]
 #include "../pixplot-window/benchsupport.h"
 
 #include "ui/mainwindow.h"
@@ -71,9 +71,12 @@ bool writeLog(const QString &file, qint64 points)
     return f.flush();
 }
 
-// The child: opens the window (with the map when asked) and ends once it
-// is on the screen and, with the map, once the map has drawn.
-int openWindow(bool withMap)
+QElapsedTimer sinceStart;
+
+// The child: opens the window (with the map when asked) and writes to
+// figures the seconds since it started until the window was on the screen
+// and, with the map, until the map had drawn.
+int openWindow(bool withMap, const QString &figures)
 {
     common::ScriptedDialogs dialogs;
     pixplot::PixplotMain w(dialogs);
@@ -82,12 +85,15 @@ int openWindow(bool withMap)
         w.showMap(true);
     if (!QTest::qWaitForWindowExposed(&w, 30000))
         return 1;
+    QByteArray out = QByteArray::number(sinceStart.nsecsElapsed() / 1e9);
     if (withMap) {
+        (void)QTest::qWaitFor([&w] { return w.mapPane()->view() != nullptr; }, 30000);
         auto *map = qobject_cast<common::WebMapView *>(w.mapPane()->view());
         if (!map || !QTest::qWaitFor([map] { return map->lastReport().vertices >= 0; }, 60000))
             return 1;
+        out += ' ' + QByteArray::number(sinceStart.nsecsElapsed() / 1e9);
     }
-    return 0;
+    return bench::writeBytes(figures, out) ? 0 : 1;
 }
 
 double median(QList<double> v)
@@ -100,6 +106,7 @@ double median(QList<double> v)
 
 int main(int argc, char *argv[])
 {
+    sinceStart.start();
     common::prepareMapEngine();
     QApplication app(argc, argv);
     QCommandLineParser parser;
@@ -110,10 +117,15 @@ int main(int argc, char *argv[])
         {QStringLiteral("runs"), QStringLiteral("Starts of each kind (5)."), QStringLiteral("N")});
     parser.addOption({QStringLiteral("child"), QStringLiteral("Internal: open the window once."),
                       QStringLiteral("map|plain")});
+    parser.addOption({QStringLiteral("figures"),
+                      QStringLiteral("Internal: where the child writes its times."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("hold"), QStringLiteral("Seconds the loaded window stays open (0)."),
+                      QStringLiteral("S")});
     parser.addHelpOption();
     parser.process(app);
     if (parser.isSet(QStringLiteral("child")))
-        return openWindow(parser.value(QStringLiteral("child")) == QLatin1String("map"));
+        return openWindow(parser.value(QStringLiteral("child")) == QLatin1String("map"),
+                          parser.value(QStringLiteral("figures")));
     const qint64 points = parser.value(QStringLiteral("points")).isEmpty()
         ? 1000000
         : parser.value(QStringLiteral("points")).toLongLong();
@@ -123,26 +135,33 @@ int main(int argc, char *argv[])
     const int runs =
         parser.value(QStringLiteral("runs")).isEmpty() ? 5 : parser.value(QStringLiteral("runs")).toInt();
 
-    // ---- start-up, alternating so both see the same machine
-    QList<double> plain, withMap;
+    // ---- start-up, alternating so both see the same machine; each child
+    // counts from its own main(), so loading the program is left out alike
+    QTemporaryDir figuresDir;
+    const QString figures = figuresDir.filePath(QStringLiteral("figures"));
+    QList<double> plain, withMap, mapDrawn;
     for (int r = 0; r < runs; ++r) {
-        const bench::ChildRun a = bench::runChild(QCoreApplication::applicationFilePath(),
-                                                  {QStringLiteral("--child"), QStringLiteral("plain")});
-        const bench::ChildRun b = bench::runChild(QCoreApplication::applicationFilePath(),
-                                                  {QStringLiteral("--child"), QStringLiteral("map")});
-        if (a.exitCode != 0 || b.exitCode != 0) {
-            say(QStringLiteral("a window did not open (exit %1, %2)").arg(a.exitCode).arg(b.exitCode));
-            return 1;
+        for (const QString &kind : {QStringLiteral("plain"), QStringLiteral("map")}) {
+            const bench::ChildRun c =
+                bench::runChild(QCoreApplication::applicationFilePath(),
+                                {QStringLiteral("--child"), kind, QStringLiteral("--figures"), figures});
+            const QList<QByteArray> t = bench::readBytes(figures).split(' ');
+            if (c.exitCode != 0 || t.size() != (kind == QLatin1String("map") ? 2 : 1)) {
+                say(QStringLiteral("the window did not open (%1, exit %2)").arg(kind).arg(c.exitCode));
+                return 1;
+            }
+            (kind == QLatin1String("map") ? withMap : plain) << t[0].toDouble();
+            if (t.size() == 2)
+                mapDrawn << t[1].toDouble();
         }
-        plain << a.seconds;
-        withMap << b.seconds;
     }
-    say(QStringLiteral(
-            "window opens: %1 s without the map, %2 s with it drawn (median of %3); ratio %4 (target <= 1.5)")
+    say(QStringLiteral("window on screen: %1 s without the map, %2 s with it (median of %3); ratio %4 "
+                       "(target <= 1.5); the map drawn at %5 s")
             .arg(median(plain), 0, 'f', 3)
             .arg(median(withMap), 0, 'f', 3)
             .arg(runs)
-            .arg(median(withMap) / median(plain), 0, 'f', 2));
+            .arg(median(withMap) / median(plain), 0, 'f', 2)
+            .arg(median(mapDrawn), 0, 'f', 3));
 
     // ---- a long path and many photos
     QTemporaryDir dir;
@@ -167,6 +186,7 @@ int main(int argc, char *argv[])
     pixplot::PixplotMain w(dialogs);
     w.show();
     w.showMap(true);
+    (void)QTest::qWaitFor([&w] { return w.mapPane()->view() != nullptr; }, 30000);
     auto *map = qobject_cast<common::WebMapView *>(w.mapPane()->view());
     if (!map || !QTest::qWaitFor([map] { return map->isLive(); }, 60000)) {
         say(QStringLiteral("the map did not start"));
@@ -198,5 +218,7 @@ int main(int argc, char *argv[])
                     .arg(placed)
                     .arg(drawn - loaded, 0, 'f', 2)
               : QStringLiteral("the map did not show them within 60 s"));
+    // Left on the screen a while when asked, for a look or a screenshot.
+    QTest::qWait(parser.value(QStringLiteral("hold")).toInt() * 1000);
     return shown ? 0 : 1;
 }

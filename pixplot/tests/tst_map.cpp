@@ -79,6 +79,7 @@ class TstMap : public fixtures::FolderTest {
                                            fixtures::photoWithTime(t));
         s.win.w->showMap(true);
         QVERIFY(s.win.w->mapPane());
+        QTRY_VERIFY_WITH_TIMEOUT(s.win.w->mapPane()->view(), 10000);
         s.map = qobject_cast<common::WebMapView *>(s.win.w->mapPane()->view());
         QVERIFY2(s.map, "no web map");
         s.win.addPhotos(photos);

@@ -17,6 +17,7 @@ class TstMapFail : public fixtures::FolderTest {
     // The pane shows why; adding, loading and matching work as before.
     void windowWorks(fixtures::Window &win)
     {
+        QTRY_VERIFY_WITH_TIMEOUT(win.w->mapPane()->view(), 10000);
         QLabel *text = win.w->mapPane()->findChild<QLabel *>(QStringLiteral("map_text"));
         QVERIFY(text);
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -49,6 +50,7 @@ private slots:
         qunsetenv("QTWEBENGINEPROCESS_PATH");
         fixtures::Window win;
         win.w->showMap(true);
+        QTRY_VERIFY_WITH_TIMEOUT(win.w->mapPane()->view(), 10000);
         auto *map = qobject_cast<common::WebMapView *>(win.w->mapPane()->view());
         QVERIFY(map);
         QTRY_VERIFY_WITH_TIMEOUT(map->isLive(), 30000);

@@ -6,6 +6,7 @@
 #include "ui/photolistmodel.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -31,11 +32,15 @@ common::MapTiles mapTilesOf(const mappage::Tiles &t)
 } // namespace
 
 PhotoMap::PhotoMap(PhotoSession &session, const common::MapFactory &factory, QWidget *parent)
-    : QGroupBox(QStringLiteral("地图"), parent), session_(session), rowsTimer_(new QTimer(this)),
-      pathTimer_(new QTimer(this))
+    : QGroupBox(QStringLiteral("地图"), parent), session_(session), factory_(factory),
+      rowsTimer_(new QTimer(this)), pathTimer_(new QTimer(this))
 {
     setObjectName(QStringLiteral("map_box"));
-    view_ = factory ? factory(this) : common::createMapView(this);
+    // The engine takes a good half second to start: the window opens
+    // first, and the map follows once the pane has been painted.
+    wait_ = new QLabel(QStringLiteral("地图加载中…"), this);
+    wait_->setObjectName(QStringLiteral("map_wait"));
+    wait_->setAlignment(Qt::AlignCenter);
     auto *tilesLabel = new QLabel(QStringLiteral("瓦片:"), this);
     map_tiles = new QComboBox(this);
     map_tiles->setObjectName(QStringLiteral("map_tiles"));
@@ -62,7 +67,7 @@ PhotoMap::PhotoMap(PhotoSession &session, const common::MapFactory &factory, QWi
         bar->addWidget(map_tiles, 1);
         bar->addWidget(cmd_undo);
         l->addLayout(bar);
-        l->addWidget(view_, 1);
+        l->addWidget(wait_, 1);
     }
 
     // A burst of changes (a match touches every row) is sent once.
@@ -82,12 +87,28 @@ PhotoMap::PhotoMap(PhotoSession &session, const common::MapFactory &factory, QWi
     connect(&session_, &PhotoSession::tilesChanged, this, [this] {
         if (map_tiles->currentText() != session_.tilesText())
             map_tiles->setCurrentText(session_.tilesText());
-        bool ok = false;
-        view_->setTiles(mapTilesOf(mappage::tilesFromText(session_.tilesText(), &ok)));
+        sendTiles();
     });
     connect(map_tiles, &QComboBox::activated, this, &PhotoMap::map_tiles_Change);
     connect(map_tiles->lineEdit(), &QLineEdit::editingFinished, this, &PhotoMap::map_tiles_Change);
     connect(cmd_undo, &QPushButton::clicked, this, &PhotoMap::cmd_undo_Click);
+}
+
+bool PhotoMap::event(QEvent *e)
+{
+    if (e->type() == QEvent::Paint && !view_ && !viewPending_) {
+        viewPending_ = true;
+        QTimer::singleShot(0, this, &PhotoMap::makeView);
+    }
+    return QGroupBox::event(e);
+}
+
+void PhotoMap::makeView()
+{
+    view_ = factory_ ? factory_(this) : common::createMapView(this);
+    layout()->replaceWidget(wait_, view_);
+    delete wait_;
+    wait_ = nullptr;
     connect(view_, &common::MapView::markerClicked, this, [this](const QString &id) {
         const qsizetype row = id.toLongLong();
         if (row >= 1 && row <= session_.rowCount())
@@ -99,11 +120,18 @@ PhotoMap::PhotoMap(PhotoSession &session, const common::MapFactory &factory, QWi
             [this](const QString &text, const common::MapCoordinate &at) {
                 place(PhotoListModel::rowOfDragText(text), at);
             });
-
-    bool ok = false;
-    view_->setTiles(mapTilesOf(mappage::tilesFromText(session_.tilesText(), &ok)));
+    sendTiles();
     sendTrack();
     sendMarkers();
+    if (selectedRow_ > 0)
+        selectPhoto(selectedRow_);
+}
+
+void PhotoMap::sendTiles()
+{
+    bool ok = false;
+    if (view_)
+        view_->setTiles(mapTilesOf(mappage::tilesFromText(session_.tilesText(), &ok)));
 }
 
 void PhotoMap::flush()
@@ -120,6 +148,8 @@ void PhotoMap::flush()
 
 void PhotoMap::sendTrack()
 {
+    if (!view_)
+        return;
     const QList<QList<GeoPoint>> drawn = mappage::drawnSegments(session_.pathPoints());
     QList<QList<common::MapCoordinate>> track;
     track.reserve(drawn.size());
@@ -135,6 +165,9 @@ void PhotoMap::sendTrack()
 
 void PhotoMap::sendMarkers()
 {
+    cmd_undo->setEnabled(session_.canUndoPlacement());
+    if (!view_)
+        return;
     QList<common::MapMarker> markers;
     const QList<PhotoRow> &rows = session_.rows();
     for (qsizetype i = 0; i < rows.size(); ++i) {
@@ -160,6 +193,9 @@ void PhotoMap::selectPhoto(qsizetype row)
 {
     const bool placed =
         row >= 1 && row <= session_.rowCount() && !session_.rows().at(row - 1).position.isEmpty();
+    selectedRow_ = row;
+    if (!view_)
+        return;
     flush();
     view_->selectMarker(placed ? markerId(row) : QString());
 }
@@ -170,7 +206,7 @@ void PhotoMap::showPathPoint(qsizetype row)
     if (row < 1 || row > points.size())
         return;
     const PathPoint &p = points.at(row - 1);
-    if (p.position.isEmpty())
+    if (p.position.isEmpty() || !view_)
         return;
     view_->showFix(coordinateOf(systemfinction::ParsePositionText(p.positionText())),
                    p.pointTime() + QLatin1Char('\n') + p.positionText());

@@ -21,6 +21,7 @@ class PhotoMap : public QGroupBox {
 public:
     PhotoMap(PhotoSession &session, const common::MapFactory &factory, QWidget *parent = nullptr);
 
+    // The map, once the pane has been painted (null before).
     common::MapView *view() const { return view_; }
     // Marker ids are the rows' numbers.
     static QString markerId(qsizetype row) { return QString::number(row); }
@@ -37,13 +38,22 @@ public:
 Q_SIGNALS:
     void photoClicked(qsizetype row);
 
+protected:
+    bool event(QEvent *e) override;
+
 private:
+    void makeView();
+    void sendTiles();
     void sendTrack();
     void sendMarkers();
     void place(qsizetype row, const common::MapCoordinate &at);
 
     PhotoSession &session_;
-    common::MapView *view_;
+    common::MapFactory factory_;
+    common::MapView *view_ = nullptr;
+    QLabel *wait_ = nullptr;
+    bool viewPending_ = false;
+    qsizetype selectedRow_ = 0;
     QComboBox *map_tiles;
     QPushButton *cmd_undo;
     QTimer *rowsTimer_;
