@@ -64,8 +64,13 @@ void PixplotMain::showMap(bool on)
             map_->setParent(this, Qt::Window);
             map_->setWindowTitle(QStringLiteral("地图"));
             const QByteArray place = mapSettings().value(QStringLiteral("geometry")).toByteArray();
-            if (place.isEmpty() || !map_->restoreGeometry(place))
-                map_->resize(640, 600);
+            if (place.isEmpty() || !map_->restoreGeometry(place)) {
+                // First time: at the screen's right edge, over the preview
+                // and options rather than the lists.
+                const QRect g = s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
+                map_->resize(std::min(640, g.width() / 2), std::min(600, g.height() - 80));
+                map_->move(g.right() - map_->width() - 8, g.top() + 40);
+            }
             map_->installEventFilter(this);
         }
         connect(map_, &PhotoMap::photoClicked, this,
