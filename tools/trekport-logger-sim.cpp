@@ -68,9 +68,13 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption gtxtOpt(
         QStringLiteral("gtxt"), QStringLiteral("Send the points of this GTXT file."), QStringLiteral("FILE"));
-    const QCommandLineOption pointsOpt(QStringLiteral("points"),
-                                       QStringLiteral("Number of generated points (default 100)."),
-                                       QStringLiteral("N"), QStringLiteral("100"));
+    const QCommandLineOption pointsOpt(
+        QStringLiteral("points"),
+        QStringLiteral("Number of generated points (default 100). Any number: a trip drives ten hours "
+                       "a day within some 20 km; record numbers wrap after 65535 as "
+                       "the logger's 16-bit counter does. trekport stops a download "
+                       "after 1,000,000 frames."),
+        QStringLiteral("N"), QStringLiteral("100"));
     const QCommandLineOption markOpt(
         QStringLiteral("mark-every"),
         QStringLiteral("Every K-th generated point is marked; 0 for none (default 10)."), QStringLiteral("K"),

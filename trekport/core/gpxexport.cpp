@@ -45,13 +45,14 @@ GpxExport buildGpxDocument(const PointStore &store, int count, const QString &da
         const bool marked = row[ColKind] == kindMarked;
         if (!marked && row[ColKind] != kindAuto)
             continue; // neither kind: in neither part, as in the KML file
+        // A place that cannot exist is told as such, whatever its time.
+        if (positionImpossible(row)) {
+            ++out.impossible;
+            continue;
+        }
         std::optional<common::gpx::Point> p = gpxPoint(row, dataYear, zone);
         if (!p) {
             ++out.skipped;
-            continue;
-        }
-        if (positionImpossible(row)) {
-            ++out.impossible;
             continue;
         }
         fixes.push_back({p->utc, i});
