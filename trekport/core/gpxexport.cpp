@@ -33,10 +33,12 @@ GpxExport buildGpxDocument(const PointStore &store, int count, const QString &da
     GpxExport out;
     out.bytes.reserve(qsizetype(count) * 100 + 1024);
     common::gpx::Writer gpx(out.bytes, QStringLiteral("trekport"));
-    // The fixes for the track, by time; their rows are read again when written.
+    // The fixes for the track: a time and two numbers each, sorted by time
+    // once the waypoints are out.
     struct Fix {
         qint64 utc;
-        int row;
+        double lat;
+        double lon;
     };
     std::vector<Fix> fixes;
     fixes.reserve(size_t(count));
@@ -55,7 +57,7 @@ GpxExport buildGpxDocument(const PointStore &store, int count, const QString &da
             ++out.skipped;
             continue;
         }
-        fixes.push_back({p->utc, i});
+        fixes.push_back({p->utc, p->latitude, p->longitude});
         if (marked) {
             p->name = QStringLiteral("NO.") + row[ColRecord];
             gpx.waypoint(*p);
@@ -70,7 +72,7 @@ GpxExport buildGpxDocument(const PointStore &store, int count, const QString &da
         gpx.beginTrack(QStringLiteral("Auto Track"));
         gpx.beginSegment();
         for (const Fix &f : fixes)
-            gpx.trackPoint(*gpxPoint(store.at(f.row), dataYear, zone));
+            gpx.trackPoint({f.lat, f.lon, f.utc, QString()});
         gpx.endSegment();
         gpx.endTrack();
     }
