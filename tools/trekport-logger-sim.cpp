@@ -56,6 +56,88 @@ bool sendFrames(int fd, const QByteArray &frames, qint64 dropIndex, bool fast)
     return true;
 }
 
+// The frames of a GTXT file's points; nothing (and a message) when one
+// cannot be sent.
+std::optional<QByteArray> framesOfFile(const QString &path)
+{
+    QStringList lines;
+    if (!trekport::readGtxtFile(path, &lines)) {
+        std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
+        return std::nullopt;
+    }
+    trekport::PointStore store;
+    const int kept = trekport::parseTrackLines(lines, store, 0);
+    QByteArray frames;
+    for (int i = 0; i < kept; ++i) {
+        const std::optional<QByteArray> frame = trekport::encodeFrame(store.at(i));
+        if (!frame) {
+            std::fprintf(stderr, "point cannot be sent as a frame: %s\n", store.line(i).toUtf8().constData());
+            return std::nullopt;
+        }
+        frames += *frame;
+    }
+    return frames;
+}
+
+// Opens the pseudo-terminal, prints its device and answers every "#"
+// with the frames (after one, with once, and the host gone, it returns).
+int serve(const QByteArray &frames, qint64 dropIndex, bool fast, bool once)
+{
+    int master = -1, slave = -1;
+    char name[256] = {};
+    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        std::perror("openpty");
+        return 1;
+    }
+    // Raw line: no echo, no translation of the binary frames. The slave
+    // stays open here too, so the line survives trekport closing its end.
+    termios t{};
+    tcgetattr(slave, &t);
+    cfmakeraw(&t);
+    tcsetattr(slave, TCSANOW, &t);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::printf("%s\n", name);
+    std::fflush(stdout);
+    std::fprintf(stderr, "logger ready on %s: %lld points\n", name,
+                 static_cast<long long>(frames.size() / trekport::frameSize));
+
+    char buffer[256];
+    for (;;) {
+        pollfd p{master, POLLIN, 0};
+        if (::poll(&p, 1, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        for (ssize_t i = 0; i < n; ++i) {
+            if (buffer[i] != '#')
+                continue;
+            if (!sendFrames(master, frames, dropIndex, fast))
+                return 1;
+            if (once) {
+                // Leave once the host has closed the port: with our own
+                // slave end closed, the master then reports a hang-up.
+                ::close(slave);
+                slave = -1;
+                for (;;) {
+                    pollfd h{master, POLLIN, 0};
+                    if (::poll(&h, 1, -1) < 0 && errno == EINTR)
+                        continue;
+                    if (::read(master, buffer, sizeof buffer) <= 0 && errno != EINTR && errno != EAGAIN)
+                        return 0;
+                }
+            }
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -101,22 +183,10 @@ int main(int argc, char *argv[])
 
     QByteArray frames;
     if (parser.isSet(gtxtOpt)) {
-        QStringList lines;
-        if (!trekport::readGtxtFile(parser.value(gtxtOpt), &lines)) {
-            std::fprintf(stderr, "cannot read %s\n", qPrintable(parser.value(gtxtOpt)));
+        const std::optional<QByteArray> read = framesOfFile(parser.value(gtxtOpt));
+        if (!read)
             return 1;
-        }
-        trekport::PointStore store;
-        const int kept = trekport::parseTrackLines(lines, store, 0);
-        for (int i = 0; i < kept; ++i) {
-            const std::optional<QByteArray> frame = trekport::encodeFrame(store.at(i));
-            if (!frame) {
-                std::fprintf(stderr, "point cannot be sent as a frame: %s\n",
-                             store.line(i).toUtf8().constData());
-                return 1;
-            }
-            frames += *frame;
-        }
+        frames = *read;
     } else {
         bool ok1 = false, ok2 = false, ok3 = false;
         const int points = parser.value(pointsOpt).toInt(&ok1);
@@ -139,57 +209,5 @@ int main(int argc, char *argv[])
         }
     }
 
-    int master = -1, slave = -1;
-    char name[256] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::perror("openpty");
-        return 1;
-    }
-    // Raw line: no echo, no translation of the binary frames. The slave
-    // stays open here too, so the line survives trekport closing its end.
-    termios t{};
-    tcgetattr(slave, &t);
-    cfmakeraw(&t);
-    tcsetattr(slave, TCSANOW, &t);
-    std::signal(SIGPIPE, SIG_IGN);
-
-    std::printf("%s\n", name);
-    std::fflush(stdout);
-    std::fprintf(stderr, "logger ready on %s: %lld points\n", name,
-                 static_cast<long long>(frames.size() / trekport::frameSize));
-
-    char buffer[256];
-    for (;;) {
-        pollfd p{master, POLLIN, 0};
-        if (::poll(&p, 1, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            break;
-        }
-        const ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        for (ssize_t i = 0; i < n; ++i) {
-            if (buffer[i] != '#')
-                continue;
-            if (!sendFrames(master, frames, dropIndex, parser.isSet(fastOpt)))
-                return 1;
-            if (parser.isSet(onceOpt)) {
-                // Leave once the host has closed the port: with our own
-                // slave end closed, the master then reports a hang-up.
-                ::close(slave);
-                slave = -1;
-                for (;;) {
-                    pollfd h{master, POLLIN, 0};
-                    if (::poll(&h, 1, -1) < 0 && errno == EINTR)
-                        continue;
-                    if (::read(master, buffer, sizeof buffer) <= 0 && errno != EINTR && errno != EAGAIN)
-                        return 0;
-                }
-            }
-        }
-    }
-    return 0;
+    return serve(frames, dropIndex, parser.isSet(fastOpt), parser.isSet(onceOpt));
 }
