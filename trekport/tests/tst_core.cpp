@@ -756,6 +756,11 @@ void TestCore::alignment_data()
                                 << 12 << -1;
     QTest::newRow("byte of the last frame dropped")
         << trip << QByteArray(trip).remove(16 * 59 + 6, 1) << 59 << 1;
+    QTest::newRow("byte doubled") << trip << QByteArray(trip).insert(16 * 33 + 9, trip.at(16 * 33 + 9)) << 33
+                                  << -1;
+    QTest::newRow("noise burst") << trip
+                                 << QByteArray(trip).insert(16 * 21 + 4, QByteArray::fromHex("ff3c0091a7"))
+                                 << 21 << -1;
     QTest::newRow("bytes left over") << trip << trip + QByteArray::fromHex("0041050C0A") << 60 << 1;
 }
 
