@@ -175,9 +175,9 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
     strip->addWidget(chkAllScreens);
     strip->addStretch(1);
     for (QPushButton *b : {cmdEdit, cmdCopy, cmdOcr}) {
-        // Narrow buttons: the strip shares the Part's fixed width.
-        b->setMinimumWidth(0);
-        b->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+        // Just as wide as the caption: the strip shares the window's fixed
+        // width, which styles' wide button minimums would overflow.
+        b->setFixedWidth(b->fontMetrics().horizontalAdvance(b->text()) + 14);
         b->setEnabled(false); // nothing to work on before the first capture
         strip->addWidget(b);
     }
