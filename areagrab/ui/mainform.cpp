@@ -187,7 +187,8 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
     new QShortcut(QKeySequence::Copy, this, [this] { cmdCopy_Click(); });
 
     // Tab goes through every control, row by row.
-    QWidget *const order[] = {chk, Command2, Command1, cmdSave, cboDelay, chkAllScreens, cmdEdit, cmdCopy, cmdOcr};
+    QWidget *const order[] = {chk,           Command2, Command1, cmdSave, cboDelay,
+                              chkAllScreens, cmdEdit,  cmdCopy,  cmdOcr};
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 
@@ -390,9 +391,10 @@ void MainForm::cmdSave_Click()
     if (temImage_.isNull())
         return;
     // A name to accept as it is: the time of saving, as screenshot tools do.
-    const QString proposed = QDir(common::dialogStartFolder())
-                                 .filePath(common::clock::now().toString(QStringLiteral("截图_yyyyMMdd_HHmmss"))
-                                           + QStringLiteral(".jpg"));
+    const QString proposed =
+        QDir(common::dialogStartFolder())
+            .filePath(common::clock::now().toString(QStringLiteral("截图_yyyyMMdd_HHmmss"))
+                      + QStringLiteral(".jpg"));
     QString name = dialogs_.getSaveFileName(
         this, QStringLiteral("另存为"), proposed,
         QStringLiteral("位图文件 (*.jpg)|*.jpg|PNG 图片 (*.png)|*.png|WebP 图片 (*.webp)|*.webp"));
@@ -454,7 +456,8 @@ void MainForm::cmdOcr_Click()
         return;
     }
     reader_ = std::make_unique<TextReader>();
-    readProgress_ = new QProgressDialog(QStringLiteral("正在识别文字……"), QStringLiteral("取消"), 0, 100, this);
+    readProgress_ =
+        new QProgressDialog(QStringLiteral("正在识别文字……"), QStringLiteral("取消"), 0, 100, this);
     readProgress_->setObjectName(QStringLiteral("readProgress"));
     readProgress_->setWindowTitle(QStringLiteral("识别文字"));
     readProgress_->setMinimumDuration(0);
