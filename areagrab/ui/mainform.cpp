@@ -210,6 +210,7 @@ MainForm::~MainForm()
     if (readThread_) {
         reader_->cancel();
         readThread_->wait();
+        delete readThread_;
     }
     if (overlay_)
         delete overlay_.data();
@@ -426,6 +427,8 @@ void MainForm::cmdEdit_Click()
         return;
     editor_ = new AnnotateForm(temImage_, dialogs_, this);
     editor_->setAttribute(Qt::WA_DeleteOnClose);
+    // A new capture meanwhile would be replaced by this one when it is done.
+    editor_->setWindowModality(Qt::WindowModal);
     connect(editor_, &QDialog::accepted, this, [this] {
         // The marks are burned in: saving, copying and reading see them.
         temImage_ = editor_->result();
@@ -496,7 +499,7 @@ void MainForm::textReadingEnded()
     } else {
         if (textForm_)
             textForm_->close();
-        textForm_ = new TextForm(result.text.isEmpty() ? QString() : result.text, this);
+        textForm_ = new TextForm(result.text, this);
         textForm_->setAttribute(Qt::WA_DeleteOnClose);
         if (result.text.isEmpty())
             textForm_->txtResult->setPlaceholderText(QStringLiteral("截图中没有识别出文字。"));
