@@ -61,6 +61,7 @@ private Q_SLOTS:
     void eachToolDraws();
     void mosaicIsConstantPerBlock_data();
     void mosaicIsConstantPerBlock();
+    void mosaicBrushTakesWholeBlocks();
     void undoRedoRoundTrip();
     void stepsCountOn();
 };
@@ -159,6 +160,30 @@ void TestAnnotation::mosaicIsConstantPerBlock()
         }
     }
     QVERIFY(changed > covered.width() * covered.height() * 9 / 10);
+}
+
+void TestAnnotation::mosaicBrushTakesWholeBlocks()
+{
+    const QImage base = detailed();
+    const Shape brush = shape(ShapeKind::MosaicBrush, {{20, 75}, {100, 70}, {180, 75}}, 2);
+    const QImage out = renderAnnotations(base, {brush});
+    const int block = mosaicBlock(brush.width);
+    int changedBlocks = 0;
+    for (int by = 0; by < base.height(); by += block) {
+        for (int bx = 0; bx < base.width(); bx += block) {
+            const QRect cell = QRect(bx, by, block, block).intersected(base.rect());
+            // A block is left as it was or becomes one colour: never half.
+            const bool changed = out.copy(cell) != base.copy(cell);
+            changedBlocks += changed;
+            if (changed)
+                QCOMPARE(countColour(out, cell, out.pixel(cell.topLeft())), cell.width() * cell.height());
+        }
+    }
+    // Along the stroke (about 24 pixels wide, 160 long) and nowhere far away.
+    QVERIFY2(changedBlocks >= 20 * 3 && changedBlocks <= 23 * 6, qPrintable(QString::number(changedBlocks)));
+    QVERIFY(out.pixel(100, 71) != base.pixel(100, 71));
+    QCOMPARE(out.copy(0, 0, 200, 40), base.copy(0, 0, 200, 40));
+    QCOMPARE(out.copy(0, 110, 200, 40), base.copy(0, 110, 200, 40));
 }
 
 void TestAnnotation::undoRedoRoundTrip()

@@ -31,7 +31,7 @@ const Tool Tools[] = {
     {ShapeKind::Rectangle, "toolRect", "矩形"}, {ShapeKind::Ellipse, "toolEllipse", "椭圆"},
     {ShapeKind::Arrow, "toolArrow", "箭头"},    {ShapeKind::Pen, "toolPen", "画笔"},
     {ShapeKind::Text, "toolText", "文字"},      {ShapeKind::Step, "toolStep", "序号"},
-    {ShapeKind::Mosaic, "toolMosaic", "马赛克"},
+    {ShapeKind::Mosaic, "toolMosaic", "马赛克"},  {ShapeKind::MosaicBrush, "toolMosaicBrush", "马赛克笔"},
 };
 
 struct Colour {
