@@ -225,7 +225,8 @@ void drawShape(QImage &image, const Shape &shape)
         const qreal inset = shape.width / 2.0;
         p.setPen(pen);
         p.setBrush(Qt::NoBrush);
-        p.drawEllipse(spanned(shape.points.first(), shape.points.last()).adjusted(inset, inset, -inset, -inset));
+        p.drawEllipse(
+            spanned(shape.points.first(), shape.points.last()).adjusted(inset, inset, -inset, -inset));
         break;
     }
     case ShapeKind::Arrow:

@@ -88,8 +88,7 @@ void TestAnnotation::eachToolDraws_data()
                            << QRect(150, 60, 31, 31) << 150;
     QTest::newRow("pen") << shape(ShapeKind::Pen, {{10, 10}, {100, 10}, {100, 100}}, 5)
                          << QList<QPoint>{{50, 10}, {100, 50}, {100, 10}}
-                         << QList<QPoint>{{50, 50}, {50, 14}, {105, 50}}
-                         << QRect(8, 8, 95, 95) << 90 * 5;
+                         << QList<QPoint>{{50, 50}, {50, 14}, {105, 50}} << QRect(8, 8, 95, 95) << 90 * 5;
     Shape text = shape(ShapeKind::Text, {{10, 10}}, 3, Blue);
     text.text = QStringLiteral("截图 OK");
     QTest::newRow("text") << text << QList<QPoint>{} << QList<QPoint>{{5, 5}, {150, 100}, {10, 60}}
@@ -97,8 +96,8 @@ void TestAnnotation::eachToolDraws_data()
     Shape step = shape(ShapeKind::Step, {{100, 75}}, 3);
     step.number = 7;
     QTest::newRow("step marker") << step << QList<QPoint>{{88, 75}, {100, 64}, {100, 86}}
-                                 << QList<QPoint>{{120, 75}, {100, 55}, {80, 60}}
-                                 << QRect(85, 60, 31, 31) << 300;
+                                 << QList<QPoint>{{120, 75}, {100, 55}, {80, 60}} << QRect(85, 60, 31, 31)
+                                 << 300;
 }
 
 void TestAnnotation::eachToolDraws()
@@ -111,10 +110,10 @@ void TestAnnotation::eachToolDraws()
     const QImage out = renderAnnotations(grey(), {mark});
     QCOMPARE(out.size(), QSize(200, 150));
     for (const QPoint &p : painted)
-        QVERIFY2(out.pixel(p) == mark.colour.rgb(), qPrintable(QStringLiteral("(%1,%2) not painted: %3")
-                                                                  .arg(p.x())
-                                                                  .arg(p.y())
-                                                                  .arg(out.pixel(p), 0, 16)));
+        QVERIFY2(
+            out.pixel(p) == mark.colour.rgb(),
+            qPrintable(
+                QStringLiteral("(%1,%2) not painted: %3").arg(p.x()).arg(p.y()).arg(out.pixel(p), 0, 16)));
     for (const QPoint &p : untouched)
         QVERIFY2(out.pixel(p) == Grey, qPrintable(QStringLiteral("(%1,%2) painted").arg(p.x()).arg(p.y())));
     const int ink = countColour(out, inkArea, mark.colour.rgb());
