@@ -137,7 +137,9 @@ AnnotateForm::AnnotateForm(const QImage &capture, common::Dialogs &dialogs, QWid
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(canvas, &AnnotationCanvas::marksChanged, this, &AnnotateForm::refresh);
     new QShortcut(QKeySequence::Undo, this, [this] { undo(); });
-    new QShortcut(QKeySequence::Redo, this, [this] { redo(); });
+    // Both spellings of redo that desktops use.
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), this, [this] { redo(); });
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this, [this] { redo(); });
     new QShortcut(QKeySequence::Copy, this, [this] { copyToClipboard(); });
 
     // As large as the capture, within the screen.
