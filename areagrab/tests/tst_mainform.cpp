@@ -389,6 +389,9 @@ void TestMainForm::marksAreBurnedIn()
         QTest::keyClick(editor, redo.key(), redo.keyboardModifiers());
         QCOMPARE(editor->result(), marked);
     }
+    // "复制" takes the marks along.
+    QTest::mouseClick(editor->cmdCopy, Qt::LeftButton);
+    QCOMPARE(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), marked);
     QTest::mouseClick(editor->cmdDone, Qt::LeftButton);
     QTRY_VERIFY(!form->editor());
     QCOMPARE(form->temImage().convertToFormat(QImage::Format_RGB32), marked);
