@@ -561,6 +561,9 @@ void TestScreen::clipboardHeldUntilTaken()
     QClipboard *clipboard = QApplication::clipboard();
     clipboard->setText(QStringLiteral("before"));
     QProcess grab;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("OMP_THREAD_LIMIT"));
+    grab.setProcessEnvironment(env);
     grab.start(QCoreApplication::applicationDirPath() + QStringLiteral("/areagrab"),
                {QStringLiteral("--rect"), QStringLiteral("100,100,64,48"), QStringLiteral("--clipboard"),
                 QStringLiteral("--clipboard-timeout"), QString::number(seconds)});
@@ -571,6 +574,11 @@ void TestScreen::clipboardHeldUntilTaken()
                                  20000);
         QTest::qWait(300);
         QVERIFY(grab.state() == QProcess::Running);
+        // The text engine runs on one thread (areagrab started itself again
+        // with the limit).
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(grab.processId()));
+        QVERIFY(environ.open(QIODevice::ReadOnly));
+        QVERIFY(environ.readAll().split('\0').contains("OMP_THREAD_LIMIT=1"));
         // X refuses a claim older than the owner's: an event from the server
         // (the pointer over our window) brings this program's time forward.
         QVERIFY(xdo({QStringLiteral("mousemove"), QStringLiteral("130"), QStringLiteral("120")}));

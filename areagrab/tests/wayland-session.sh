@@ -137,6 +137,12 @@ dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XDG_CURRENT_DESKTOP \
   XDG_SESSION_TYPE XDG_RUNTIME_DIR AREAGRAB_WAYLAND_MARK
 
 pipewire >"$work/pipewire.log" 2>&1 &
+# The portal's wlr back end gives up for good when pipewire is not there yet.
+if ! wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0"; then
+  echo "wayland-session: pipewire did not start" >&2
+  cat "$work/pipewire.log" >&2
+  exit 1
+fi
 /usr/libexec/xdg-desktop-portal-wlr >"$work/xdpw.log" 2>&1 &
 /usr/libexec/xdg-desktop-portal -r >"$work/xdp.log" 2>&1 &
 has_owner() {
