@@ -20,6 +20,17 @@ QString BatchResult::message() const
                                      gpsAsked ? std::optional<qint64>(gpsWritten) : std::nullopt);
 }
 
+QString BatchResult::messageWithFailures() const
+{
+    QString text = message();
+    for (const QString &line : failures.first(std::min(failures.size(), kListedFailures)))
+        text += QStringLiteral("\r\n") + line;
+    if (failures.size() > kListedFailures)
+        text += QStringLiteral("\r\n……另有 %1 个照片处理失败，已在列表中标出。")
+                    .arg(failures.size() - kListedFailures);
+    return text;
+}
+
 QString timeSpanText(const PathPoint &first, const PathPoint &last)
 {
     return first.pointTime() + QStringLiteral(" to ") + last.pointTime();
@@ -199,6 +210,7 @@ photooutput::Outcome PhotoSession::processPhoto(qsizetype row, const photooutput
     PhotoRow &current = rows_[row - 1];
     const photooutput::Outcome out =
         photooutput::ProcessPhoto(current.record, row, current.timeText, current.position, options);
+    current.failure = out.ok() ? QString() : photooutput::failureText(out);
     if (out.ok()) {
         current.record.fileName = out.fileName;
         if (options.frame)
@@ -269,6 +281,13 @@ BatchResult PhotoSession::runBatch(const photooutput::Options &options, int jobs
 void PhotoSession::onBatchPhotoDone(qint64 index, const photooutput::Outcome &outcome)
 {
     const qsizetype row = batch_->item(index).row;
+    if (!outcome.ok())
+        batchResult_.failures.append(
+            QStringLiteral("照片 %1 处理失败: %2")
+                .arg(batch_->item(index).record.fileName, photooutput::failureText(outcome)));
+    // Rows cannot change while the batch runs; the guard is for safety.
+    if (row >= 1 && row <= rows_.size())
+        rows_[row - 1].failure = outcome.ok() ? QString() : photooutput::failureText(outcome);
     if (outcome.ok()) {
         batchResult_.gpsWritten += outcome.gpsWritten ? 1 : 0;
         // Rows cannot change while the batch runs; the guard is for safety.

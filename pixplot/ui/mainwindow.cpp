@@ -693,14 +693,12 @@ void PixplotMain::ShowProgress(const QString &caption, qint64 current, qint64 to
 
 void PixplotMain::cmd_addname_Click()
 {
-    if (pathModel_->rowCount() > 0) {
-        if (!dialogs_.askYesNo(this, QStringLiteral("路径文件不为空,是否重新加载路径文件?"), kTitle,
-                               common::MessageIcon::Information))
-            return;
-        session_.clearPath();
-        pathModel_->reset();
-        setPathCaption(photomatch::pathBoxCaption({}));
-    }
+    // The loaded path stays until another file is chosen and read: loading
+    // replaces it, a cancelled dialog or an unreadable file does not.
+    if (pathModel_->rowCount() > 0
+        && !dialogs_.askYesNo(this, QStringLiteral("路径文件不为空,是否重新加载路径文件?"), kTitle,
+                              common::MessageIcon::Information))
+        return;
     const QString path = dialogs_.getOpenFileName(
         this, QStringLiteral("打开轨迹路径文件..."), QString(),
         QStringLiteral("NMEA文件(*.txt)|*.txt;*.name|GPX文件(*.gpx)|*.gpx|所有文件(*)|*"));
@@ -911,8 +909,7 @@ bool PixplotMain::prefixRefused()
 photooutput::Outcome PixplotMain::ProcessPhoto(qsizetype row)
 {
     const photooutput::Outcome out = session_.processPhoto(row, outputOptions());
-    if (out.ok())
-        photoModel_->rowEdited(row - 1);
+    photoModel_->rowEdited(row - 1); // renamed, or marked as failed
     return out;
 }
 
@@ -971,7 +968,7 @@ void PixplotMain::batchDone(const BatchResult &result)
         b->setEnabled(true);
     ShowProgress(QString(), 0, 0);
     showSelectedPreview();
-    dialogs_.inform(this, result.message(), kTitle, common::MessageIcon::Information);
+    dialogs_.inform(this, result.messageWithFailures(), kTitle, common::MessageIcon::Information);
 }
 
 } // namespace pixplot
