@@ -38,7 +38,7 @@ void TestCoreCli::exifTime()
 {
     const QString a = writeBytes(*dir, "a.jpg", photoWithTime("2010:05:01 14:03:22"));
     const QString b = writeBytes(*dir, "B.JPG", QByteArray("\xFF\xD8\xFF\xD9", 4));
-    const QString png = writeBytes(*dir, "c.png", photoWithTime("2010:05:01 14:03:22"));
+    const QString png = writeBytes(*dir, "c.gif", photoWithTime("2010:05:01 14:03:22"));
     const QString zero = writeBytes(*dir, "d.jpg", photoWithTime("0000:00:00 00:00:00"));
     const QString missing = file("gone.jpg");
     const Run r = runPixplot({"--exif-time", a, png, b, missing, zero});

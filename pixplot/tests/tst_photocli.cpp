@@ -172,13 +172,13 @@ void TestPhotoCli::matchSkipsFilesThatAreNotPhotos()
 {
     QImage png(8, 8, QImage::Format_RGB32);
     png.fill(Qt::red);
-    QVERIFY(png.save(file("d.png")));
+    QVERIFY(png.save(file("d.bmp")));
     const Run r =
-        runPixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", file("d.png"), file("a.jpg")});
+        runPixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", file("d.bmp"), file("a.jpg")});
     QCOMPARE(r.code, 1);
-    QVERIFY(r.err.contains(QStringLiteral("d.png")));
+    QVERIFY(r.err.contains(QStringLiteral("d.bmp")));
     QVERIFY(r.out.startsWith(QStringLiteral("a.jpg\t")));
-    QVERIFY(!r.out.contains(QStringLiteral("d.png")));
+    QVERIFY(!r.out.contains(QStringLiteral("d.bmp")));
 }
 
 void TestPhotoCli::processRenamesAndFrames()
