@@ -209,6 +209,7 @@ private slots:
     void corpusGeotaggedInPlaceWithoutLoss();
     void noOtherPositionRemains_data();
     void noOtherPositionRemains();
+    void fullExifSegmentIsRefused();
     void framedPhotosKeepTheirMetadata();
     void gpsTimeFollowsTheZone();
     void fullDiskLeavesThePhotoUntouched();
@@ -381,6 +382,32 @@ void TestGeotag::noOtherPositionRemains()
     }
     if (times > 1 && !frame)
         QCOMPARE(exifSegmentSize(photo), firstSize);
+}
+
+// An Exif segment a few bytes short of its 64 KB limit has no room for
+// the appended GPS directory: the photo is refused, says why and keeps
+// every byte.
+void TestGeotag::fullExifSegmentIsRefused()
+{
+    const QString photo = file("full.jpg");
+    QVERIFY(fixtures::writePhoto(photo, QStringLiteral("2010:05:01 08:00:20"), 64, 48));
+    const qint64 empty = exifSegmentSize(photo);
+    QVERIFY(empty > 0);
+    // The comment's 8-byte charset header, its entry and the Exif IFD it
+    // adds take about 40 bytes; 100 are left, less than the GPS tags need.
+    const QString comment(int(0xFFFF - empty - 100 - 40), QLatin1Char('x'));
+    QCOMPARE(testsupport::runProgram("exiftool",
+                                     {"-q", "-overwrite_original", "-ExifIFD:UserComment=" + comment, photo}),
+             0);
+    QVERIFY2(exifSegmentSize(photo) > 0xFFFF - 200, qPrintable(QString::number(exifSegmentSize(photo))));
+    QVERIFY(fixtures::writeLines(file("path.txt"),
+                                 {fixtures::rmc("000000", "010510"), fixtures::rmc("001000", "010510")}));
+    const QByteArray before = testsupport::readAll(photo);
+    const Run r = runPixplot({"--process", "--no-backup", "--write-gps", "--path", file("path.txt"), photo});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(photo + QStringLiteral(": 无法写入照片的EXIF信息（")) && r.err.contains("64 KB"),
+             qPrintable(r.err));
+    QCOMPARE(testsupport::readAll(photo), before);
 }
 
 // Framing re-encodes the pixels but keeps the camera's tags: time, make,
