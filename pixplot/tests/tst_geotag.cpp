@@ -210,6 +210,7 @@ private slots:
     void noOtherPositionRemains_data();
     void noOtherPositionRemains();
     void fullExifSegmentIsRefused();
+    void framingNeverDamagesAnEmbeddedImage();
     void framedPhotosKeepTheirMetadata();
     void gpsTimeFollowsTheZone();
     void fullDiskLeavesThePhotoUntouched();
@@ -408,6 +409,48 @@ void TestGeotag::fullExifSegmentIsRefused()
     QVERIFY2(r.err.contains(photo + QStringLiteral(": 无法写入照片的EXIF信息（")) && r.err.contains("64 KB"),
              qPrintable(r.err));
     QCOMPARE(testsupport::readAll(photo), before);
+}
+
+// Every corpus photo framed: each embedded image exiftool finds in a framed
+// photo (maker-note previews among them) is one the source had, byte for
+// byte; a photo whose preview would not survive is refused and kept.
+void TestGeotag::framingNeverDamagesAnEmbeddedImage()
+{
+    const QStringList photos = copyCorpus();
+    if (photos.isEmpty())
+        QSKIP("the photo corpus is not here");
+    const QString corpus = testsupport::corpusDir() + QStringLiteral("/photos/");
+    const Run r = runPixplot(QStringList{"--process", "--no-backup", "--frame", "--jobs", "2"} + photos);
+    QStringList framed, sources;
+    for (const QString &photo : photos) {
+        const QString source = corpus + QFileInfo(photo).fileName();
+        if (testsupport::readAll(photo) == testsupport::readAll(source)) {
+            QVERIFY2(r.err.contains(photo + QStringLiteral(": ")), qPrintable(photo + " kept, not reported"));
+            continue;
+        }
+        framed << photo;
+        sources << source;
+    }
+    QVERIFY(framed.size() >= 20);
+    const auto images = [](const QJsonObject &tags) {
+        QStringList found;
+        for (auto it = tags.begin(); it != tags.end(); ++it)
+            if (it.value().toString().startsWith(QLatin1String("base64:"))
+                && it.key().endsWith(QLatin1String("Image")))
+                found << it.value().toString();
+        return found;
+    };
+    const auto before = exiftoolEverything(sources);
+    const auto after = exiftoolEverything(framed);
+    int previews = 0;
+    for (qsizetype i = 0; i < framed.size(); ++i) {
+        const QStringList had = images(before.value(sources[i]));
+        for (const QString &image : images(after.value(framed[i]))) {
+            QVERIFY2(had.contains(image), qPrintable(framed[i]));
+            ++previews;
+        }
+    }
+    QVERIFY(previews > 0);
 }
 
 // Framing re-encodes the pixels but keeps the camera's tags: time, make,
