@@ -19,7 +19,8 @@ QString BatchResult::message() const
     if (cancelled)
         return photooutput::cancelledBatchMessage(finished, failed);
     return photooutput::batchMessage(rows, failed,
-                                     gpsAsked ? std::optional<qint64>(gpsWritten) : std::nullopt);
+                                     gpsAsked ? std::optional<qint64>(gpsWritten) : std::nullopt,
+                                     framingSkipped);
 }
 
 QString timeSpanText(const PathPoint &first, const PathPoint &last)
@@ -276,6 +277,7 @@ void PhotoSession::onBatchPhotoDone(qint64 index, const photooutput::Outcome &ou
     const qsizetype row = batch_->item(index).row;
     if (outcome.ok()) {
         batchResult_.gpsWritten += outcome.gpsWritten ? 1 : 0;
+        batchResult_.framingSkipped += outcome.framingSkipped ? 1 : 0;
         // Rows cannot change while the batch runs; the guard is for safety.
         if (row >= 1 && row <= rows_.size()) {
             rows_[row - 1].record.fileName = outcome.fileName;

@@ -63,6 +63,7 @@ struct BatchResult {
     qint64 failed = 0;
     bool gpsAsked = false;
     qint64 gpsWritten = 0;
+    qint64 framingSkipped = 0; // rows of a format framing cannot re-encode
     bool cancelled = false;
     // "批处理完成!" with its counts, or the message of a cancelled batch.
     QString message() const;
