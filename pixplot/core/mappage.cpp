@@ -1,15 +1,17 @@
 #include "core/mappage.h"
 
+#include "core/mediaformat.h"
+#include "core/photooutput.h"
 #include "core/pathsimplify.h"
 #include "core/systemfinction.h"
 
 #include "common/textfile.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QBuffer>
 #include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -187,11 +189,24 @@ QList<QList<GeoPoint>> segmentsOfPath(const nmeaconvert::PathInput &path)
 
 QString thumbnailDataUri(const QString &photoFile)
 {
+    if (!mediaformat::isJpeg(photoFile)) {
+        // Raw, HEIF and video rows: their preview through the registry.
+        const QImage image =
+            mediaformat::previewImage(photoFile, QSize(kThumbnailSide, kThumbnailSide), nullptr, QString());
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        if (image.isNull() || !buffer.open(QIODevice::WriteOnly)
+            || !image.convertToFormat(QImage::Format_RGB32).save(&buffer, "JPG", 80))
+            return {};
+        return QStringLiteral("data:image/jpeg;base64,") + QString::fromLatin1(jpeg.toBase64());
+    }
     QImageReader reader(photoFile);
     reader.setAutoTransform(true);
     // Scaling before the turn upright is fine: a quarter turn keeps the
     // longest side the longest. JPEG decodes straight at the smaller size.
     const QSize size = reader.size();
+    if (!photooutput::oversizeReason(size).isEmpty())
+        return {};
     if (size.isValid() && (size.width() > kThumbnailSide || size.height() > kThumbnailSide))
         reader.setScaledSize(size.scaled(kThumbnailSide, kThumbnailSide, Qt::KeepAspectRatio));
     QImage image = reader.read();

@@ -76,6 +76,7 @@ private Q_SLOTS:
     void chosenName_data();
     void chosenName();
     void batchWritesSidecars();
+    void alwaysSidecarsAndFramingJpegOnly();
 };
 
 void TestSidecar::initTestCase()
@@ -249,6 +250,35 @@ void TestSidecar::batchWritesSidecars()
     QVERIFY2(lines.at(0).endsWith("\t31.85000000\t118.78333333"), qPrintable(lines.at(0)));
     QVERIFY2(lines.at(1).endsWith("\t31.83333333\t118.76666667"), qPrintable(lines.at(1)));
     QVERIFY2(lines.at(2).endsWith("\t31.85000000\t118.78333333"), qPrintable(lines.at(2)));
+}
+
+// --sidecar always: the JPEG too gets a sidecar and no GPS in the file;
+// framing passes over the HEIC, says so, and still writes its position.
+void TestSidecar::alwaysSidecarsAndFramingJpegOnly()
+{
+    if (!QFileInfo(fixtures::pixplotProgram()).isExecutable())
+        QSKIP("the pixplot program is not built in this tree");
+    const QString heic = file("IMG_1034.heic");
+    QVERIFY(fixtures::copyFormatsFile("Apple_iPhone-8_IMG_1034.heic", heic));
+    QVERIFY(fixtures::writePhoto(file("a.jpg"), "2018:02:05 15:11:50"));
+    const QByteArray heicBytes = digest(heic);
+    QVERIFY(fixtures::writeLines(file("path.txt"), {fixtures::rmc("071140", "050218", "3151.0000", "11847.0000"),
+                                                    fixtures::rmc("071150", "050218", "3151.0000", "11847.0000")}));
+    const auto r = fixtures::runPixplot({"--process", "--no-backup", "--write-gps", "--sidecar", "always", "--frame",
+                                         "--path", file("path.txt"), heic, file("a.jpg")});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.err.contains(heic + QStringLiteral(" 不是JPEG照片，未加边框")), qPrintable(r.err));
+    QVERIFY2(r.out.contains(QStringLiteral("其中 1 个文件不是JPEG照片，未加边框。")), qPrintable(r.out));
+    QCOMPARE(digest(heic), heicBytes);
+    const QJsonArray read =
+        fixtures::exiftoolJson({heic + ".xmp", file("a.jpg.xmp"), file("a.jpg")}, {"-n", "-GPSLatitude"});
+    QCOMPARE(read.size(), 3);
+    QVERIFY(std::fabs(read.at(0).toObject().value("GPSLatitude").toDouble() - 31.85) < 1e-7);
+    QVERIFY(std::fabs(read.at(1).toObject().value("GPSLatitude").toDouble() - 31.85) < 1e-7);
+    QVERIFY(!read.at(2).toObject().contains("GPSLatitude"));
+    // The JPEG was framed: wider than the 64 pixels it had.
+    QVERIFY(QImage(file("a.jpg")).width() > 64);
+    QCOMPARE(fixtures::runPixplot({"--process", "--sidecar", "sometimes", heic}).code, 2);
 }
 
 QTEST_GUILESS_MAIN(TestSidecar)
