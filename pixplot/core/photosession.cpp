@@ -19,7 +19,8 @@ QString BatchResult::message() const
     if (cancelled)
         return photooutput::cancelledBatchMessage(finished, failed);
     return photooutput::batchMessage(rows, failed,
-                                     gpsAsked ? std::optional<qint64>(gpsWritten) : std::nullopt);
+                                     gpsAsked ? std::optional<qint64>(gpsWritten) : std::nullopt,
+                                     framingSkipped);
 }
 
 QString BatchResult::messageWithFailures() const
@@ -342,6 +343,7 @@ void PhotoSession::onBatchPhotoDone(qint64 index, const photooutput::Outcome &ou
             QStringLiteral("照片 %1 处理失败: %2")
                 .arg(batch_->item(index).record.fileName, photooutput::failureText(outcome)));
     batchResult_.gpsWritten += outcome.ok() && outcome.gpsWritten ? 1 : 0;
+    batchResult_.framingSkipped += outcome.ok() && outcome.framingSkipped ? 1 : 0;
     // Rows cannot change while the batch runs; the guard is for safety.
     if (row >= 1 && row <= rows_.size()) {
         PhotoRow &r = rows_[row - 1];

@@ -78,6 +78,7 @@ struct BatchResult {
     qint64 failed = 0;
     bool gpsAsked = false;
     qint64 gpsWritten = 0;
+    qint64 framingSkipped = 0; // rows of a format framing cannot re-encode
     bool cancelled = false;
     // Each failed photo, in row order: "照片 NAME 处理失败: REASON".
     QStringList failures;

@@ -355,6 +355,13 @@ void PixplotMain::buildForm()
     Ck_gps->setObjectName(QStringLiteral("Ck_gps"));
     Ck_exifgps = new QCheckBox(QStringLiteral("写入GPS信息(EXIF)"), editBox);
     Ck_exifgps->setObjectName(QStringLiteral("Ck_exifgps"));
+    // Where the position goes: JPEGs in the file and the other formats in
+    // sidecars, or sidecars for every photo.
+    Label_gpsplace = new QLabel(QStringLiteral("写入位置："), editBox);
+    Label_gpsplace->setObjectName(QStringLiteral("Label_gpsplace"));
+    Cmb_gpsplace = new QComboBox(editBox);
+    Cmb_gpsplace->setObjectName(QStringLiteral("Cmb_gpsplace"));
+    Cmb_gpsplace->addItems({QStringLiteral("照片内(仅JPEG)"), QStringLiteral("XMP附属文件")});
     cmd_make = makeButton(QStringLiteral("cmd_make"), QStringLiteral("执行"), editBox);
     cmd_allmake = makeButton(QStringLiteral("cmd_allmake"), QStringLiteral("批量执行"), editBox);
     {
@@ -376,6 +383,10 @@ void PixplotMain::buildForm()
         l->addWidget(Ck_time);
         l->addWidget(Ck_gps);
         l->addWidget(Ck_exifgps);
+        auto *place = new QHBoxLayout;
+        place->addWidget(Label_gpsplace);
+        place->addWidget(Cmb_gpsplace, 1);
+        l->addLayout(place);
         auto *b = new QHBoxLayout;
         b->addWidget(cmd_make);
         b->addWidget(cmd_allmake);
@@ -897,6 +908,8 @@ photooutput::Options PixplotMain::outputOptions() const
     o.withGps = Ck_gps->isChecked();
     o.background = palette().color(QPalette::Window);
     o.writeGps = Ck_exifgps->isChecked();
+    o.sidecar = Cmb_gpsplace->currentIndex() == 1 ? photooutput::SidecarMode::Always
+                                                  : photooutput::SidecarMode::Auto;
     return o;
 }
 
