@@ -2,6 +2,7 @@
 
 #include "ui/rowicons.h"
 
+#include <QColor>
 #include <QMimeData>
 
 namespace pixplot {
@@ -15,6 +16,27 @@ PhotoListModel::PhotoListModel(const QList<PhotoRow> &rows, QObject *parent)
 int PhotoListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(shown_);
+}
+
+QVariant PhotoListModel::data(const QModelIndex &index, int role) const
+{
+    // A position set by hand carries a pin and says so.
+    if (index.isValid() && index.column() == 2 && index.row() < rows_.size() && index.row() < shown_
+        && rows_.at(index.row()).byHand) {
+        if (role == Qt::DecorationRole)
+            return rowicons::byHand();
+        if (role == Qt::ToolTipRole && rows_.at(index.row()).failure.isEmpty())
+            return cellText(index.row(), 2) + QStringLiteral("（手动）");
+    }
+    const QVariant cell = TextTableModel::data(index, role);
+    if ((role != Qt::ToolTipRole && role != Qt::BackgroundRole) || !index.isValid()
+        || index.row() >= rows_.size() || rows_.at(index.row()).failure.isEmpty())
+        return cell;
+    if (role == Qt::BackgroundRole)
+        return QColor(255, 221, 221);
+    const QString text = cell.toString();
+    return text.isEmpty() ? rows_.at(index.row()).failure
+                          : text + QLatin1Char('\n') + rows_.at(index.row()).failure;
 }
 
 QString PhotoListModel::cellText(int row, int column) const
@@ -79,17 +101,6 @@ qsizetype PhotoListModel::rowOfDragText(const QString &text)
     return ok && row > 0 ? row : 0;
 }
 
-QVariant PhotoListModel::data(const QModelIndex &index, int role) const
-{
-    if (index.isValid() && index.column() == 2 && index.row() < rows_.size() && index.row() < shown_
-        && rows_.at(index.row()).byHand) {
-        if (role == Qt::DecorationRole)
-            return rowicons::byHand();
-        if (role == Qt::ToolTipRole)
-            return cellText(index.row(), 2) + QStringLiteral("（手动）");
-    }
-    return TextTableModel::data(index, role);
-}
 
 void PhotoListModel::rowsEdited()
 {

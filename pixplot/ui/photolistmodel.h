@@ -15,6 +15,9 @@ public:
     PhotoListModel(const QList<PhotoRow> &rows, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
+    // A row whose photo failed to process is tinted, its reason the tooltip;
+    // a position set by hand has a pin.
+    QVariant data(const QModelIndex &index, int role) const override;
 
     // After the rows changed: edited in place, rows added at the end (one
     // insertion for all of them), one row removed, or anything else.
@@ -30,8 +33,6 @@ public:
     QMimeData *mimeData(const QModelIndexList &indexes) const override;
     static QString rowDragText(qsizetype row);
     static qsizetype rowOfDragText(const QString &text); // 0 when text names no row
-    // The position column says when a position was set by hand.
-    QVariant data(const QModelIndex &index, int role) const override;
 
 private:
     QString cellText(int row, int column) const override;
