@@ -327,7 +327,11 @@ void PixplotMain::buildForm()
         cmd_map = makeButton(QStringLiteral("cmd_map"), QStringLiteral("地图"), this);
         cmd_map->setCheckable(true);
         cmd_map->setToolTip(QStringLiteral("在地图上显示路径和照片；拖动照片或把照片行拖到地图上可手动放置"));
-        g->addWidget(cmd_map, 2, 0, 1, 2);
+        // Beside the four, not under them: the column stays as short as it
+        // was, so the window still fits a 1024 x 768 screen.
+        cmd_map->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+        cmd_map->setFixedWidth(44);
+        g->addWidget(cmd_map, 0, 2, 2, 1);
         right->addLayout(g);
     }
 
