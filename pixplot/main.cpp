@@ -1,5 +1,6 @@
 // pixplot: with no options the window; with options the command line.
 #include "core/commandline.h"
+#include "core/settingsfile.h"
 #include "ui/mainwindow.h"
 
 #include "common/programstart.h"
@@ -33,6 +34,7 @@ int main(int argc, char *argv[])
     common::prepareWindowApplication(app, QStringLiteral("pixplot"), SUITE_DESKTOP_ID);
     common::QtDialogs dialogs;
     pixplot::PixplotMain window(dialogs);
+    window.keepSettingsIn(pixplot::settingsfile::defaultFile());
     window.show();
     return app.exec();
 }

@@ -37,6 +37,8 @@ const QString kMatch = QStringLiteral("match");
 const QString kProcess = QStringLiteral("process");
 const QString kToMap = QStringLiteral("to-map");
 const QString kExifGps = QStringLiteral("exif-gps");
+const QString kSuggestOffset = QStringLiteral("suggest-offset");
+const QString kSync = QStringLiteral("sync");
 
 const QString kPath = QStringLiteral("path");
 const QString kOverwrite = QStringLiteral("overwrite");
@@ -80,6 +82,9 @@ QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
     add(kToMap, QStringLiteral("Write the path (--path) and the photos placed on it as a map page."),
         QStringLiteral("OUT.html"));
     add(kExifGps, QStringLiteral("Print the EXIF GPS position of each photo."));
+    add(kSuggestOffset,
+        QStringLiteral("Print the three quarter-hour clock shifts that put the most photos within --path's "
+                       "time, each with the photos it puts there."));
     // What the commands read.
     add(kPath, QStringLiteral("NMEA or GPX path file."), QStringLiteral("FILE"));
     add(kOverwrite, QStringLiteral("Replace existing output files."));
@@ -93,7 +98,14 @@ QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
         QStringLiteral("D"));
     add(kLonOffset, QStringLiteral("Decimal degrees added to every longitude written (overrides --preset)."),
         QStringLiteral("D"));
-    add(kOffset, QStringLiteral("Camera clock correction (default +00:00:00)."), QStringLiteral("±hh:mm:ss"));
+    add(kOffset,
+        QStringLiteral("Camera clock correction (default +00:00:00): for every camera, for one (\"Canon EOS "
+                       "R6=+00:02:00\", may repeat), or auto (the suggested shift)."),
+        QStringLiteral("[CAMERA=]±hh:mm:ss|auto"));
+    add(kSync,
+        QStringLiteral("The photo shows a clock reading TIME (2026-05-12T09:03:27+02:00): its camera's "
+                       "correction follows from it; two such photos of one camera give its drift."),
+        QStringLiteral("PHOTO=TIME"));
     add(kTolerance,
         QStringLiteral("Largest gap in seconds to a path point, 0..600 (default %1).")
             .arg(photomatch::kDefaultTolerance),
@@ -132,9 +144,10 @@ QString helpText(const QList<QCommandLineOption> &options)
          QStringLiteral("--match --path FILE [MATCHING] PHOTO..."),
          QStringLiteral("--process [OUTPUT] [--path FILE [MATCHING]] [--jobs N] PHOTO..."),
          QStringLiteral("--path FILE --to-map OUT.html [MATCHING] [--tiles URL] [PHOTO...]"),
-         QStringLiteral("--exif-gps PHOTO...")},
+         QStringLiteral("--exif-gps PHOTO..."),
+         QStringLiteral("--suggest-offset --path FILE [MATCHING] PHOTO...")},
         QStringLiteral("给照片加上 GPS 路径（NMEA 或 GPX）的位置；不带选项时打开窗口。\n"
-                       "MATCHING 为 --offset、--tolerance、--interpolate、--max-gap、--zone；"
+                       "MATCHING 为 --offset、--sync、--tolerance、--interpolate、--max-gap、--zone；"
                        "OUTPUT 为 --no-backup、--rename、--frame、--note、--gps、--no-time、--write-gps。"),
         options);
 }
@@ -154,6 +167,7 @@ public:
     int process();
     int toMap();
     int exifGps();
+    int suggestOffset();
 
 private:
     // A window message as console lines: its CR LF line ends become plain ones.
@@ -182,6 +196,10 @@ private:
 
     bool readZone();
     bool readMatchOptions();
+    // The corrections of --offset and --sync on the listed photos, and the
+    // suggested shift of --offset auto (which needs the path); false after
+    // saying why.
+    bool applyCorrections();
     // Lists the photos, naming on err each file that was not listed; false when one was not.
     bool addPhotos(const QStringList &files);
     void reject(const PhotoReject &r);
@@ -193,7 +211,8 @@ private:
     QTextStream &out_;
     QTextStream &err_;
     PhotoSession session_;
-    photomatch::ClockOffset offset_;
+    QList<std::pair<QString, qint64>> corrections_; // camera (or all cameras), seconds
+    bool autoOffset_ = false;
 };
 
 void Run::writeOut(const QByteArray &bytes)
@@ -240,13 +259,21 @@ bool Run::readMatchOptions()
     session_.setInterpolation(interpolate, maxGap);
     if (!readZone())
         return false;
-    if (isSet(kOffset)) {
-        const auto o = photomatch::parseClockOffset(value(kOffset));
-        if (!o) {
-            badValue(kOffset, QStringLiteral("应为 ±hh:mm:ss，例如 +01:00:00。"));
+    for (const QString &v : p_.values(kOffset)) {
+        if (v == QLatin1String("auto")) {
+            autoOffset_ = true;
+            continue;
+        }
+        // Camera names may hold anything but the offset holds no "=".
+        const qsizetype eq = v.lastIndexOf(QLatin1Char('='));
+        const QString camera = eq < 0 ? cameraclock::allCameras() : v.left(eq).trimmed();
+        const auto o = photomatch::parseClockOffset(eq < 0 ? v : v.mid(eq + 1));
+        if (!o || camera.isEmpty()) {
+            complain(QStringLiteral("--offset 的值“%1”无效：应为 ±hh:mm:ss，例如 +01:00:00。").arg(v));
             return false;
         }
-        offset_ = *o;
+        const qint64 seconds = o->hours * 3600 + o->minutes * 60 + o->seconds;
+        corrections_.append({camera, o->negative ? -seconds : seconds});
     }
     if (isSet(kTolerance)) {
         bool ok = false;
@@ -257,6 +284,70 @@ bool Run::readMatchOptions()
         }
         session_.setTolerance(tolerance);
     }
+    return true;
+}
+
+bool Run::applyCorrections()
+{
+    const QStringList cameras = session_.cameras();
+    for (const auto &[name, seconds] : std::as_const(corrections_)) {
+        if (name == cameraclock::allCameras()) {
+            session_.setCorrection(name, seconds);
+            continue;
+        }
+        // A name without the serial number stands for each body of that model.
+        bool found = false;
+        for (const QString &camera : cameras) {
+            if (camera == name || camera.startsWith(name + QStringLiteral(" #"))
+                || (camera.isEmpty() && name == cameraclock::unknownCamera())) {
+                session_.setCorrection(camera, seconds);
+                found = true;
+            }
+        }
+        if (!found) {
+            complain(QStringLiteral("--offset：所列照片中没有相机“%1”拍的照片。").arg(name));
+            return false;
+        }
+    }
+    for (const QString &v : p_.values(kSync)) {
+        const qsizetype eq = v.lastIndexOf(QLatin1Char('='));
+        const QString photo = QFileInfo(v.left(eq)).absoluteFilePath();
+        qsizetype row = 0;
+        for (qsizetype r = 1; r <= session_.rowCount() && row == 0; ++r) {
+            const PhotoRecord &rec = session_.rows().at(r - 1).record;
+            if (rec.folder + rec.fileName == photo)
+                row = r;
+        }
+        QString error;
+        if (eq < 0 || row == 0) {
+            complain(QStringLiteral("--sync 的值“%1”无效：应为所列照片之一=时间，例如 "
+                                    "IMG_0001.JPG=2026-05-12T09:03:27+02:00。")
+                         .arg(v));
+            return false;
+        }
+        if (!session_.syncFromPhoto(row, v.mid(eq + 1), &error)) {
+            complain(QStringLiteral("--sync %1：%2").arg(v, error));
+            return false;
+        }
+    }
+    if (!autoOffset_)
+        return true;
+    if (session_.pathPointCount() == 0) {
+        complain(QStringLiteral("--offset auto 需要 --path FILE。"));
+        return false;
+    }
+    const photomatch::OffsetSuggestion s = session_.suggestOffset();
+    const std::optional<photomatch::ShiftCount> best = s.helpful();
+    if (!best) {
+        QStringList lines{QStringLiteral("--offset auto：没有能让更多照片落在路径时间范围内的修正（现有 %1/%2 张）。")
+                              .arg(s.inside)
+                              .arg(s.photos)};
+        for (const photomatch::ShiftCount &c : s.best)
+            lines << photomatch::suggestionLine(c, s.photos);
+        complain(lines.join(QLatin1Char('\n')));
+        return false;
+    }
+    session_.applyShift(best->shift);
     return true;
 }
 
@@ -526,8 +617,7 @@ int Run::match()
     if (!readMatchOptions())
         return ExitUsage;
     const bool allListed = addPhotos(photos);
-    session_.correctClock(offset_);
-    if (!loadPath())
+    if (!loadPath() || !applyCorrections())
         return ExitFailed;
     const photomatch::MatchSummary summary = session_.match();
     if (const QStringList rows = session_.rowTexts(); !rows.isEmpty())
@@ -593,11 +683,23 @@ int Run::process()
     // anything is touched.
     if (!addPhotos(photos))
         return ExitFailed;
-    session_.correctClock(offset_);
-    if (isSet(kPath)) {
-        if (!loadPath())
-            return ExitFailed;
+    if (isSet(kPath) && !loadPath())
+        return ExitFailed;
+    if (!applyCorrections())
+        return ExitFailed;
+    if (isSet(kPath))
         session_.match();
+    // Tags asked for and no photo has a position: nothing would be written.
+    if (options.writeGps && session_.unplacedCount() == session_.rowCount()) {
+        QStringList lines{QStringLiteral("没有照片得到坐标，不会写入任何GPS信息；照片未处理。")};
+        for (qsizetype row = 1; row <= session_.rowCount(); ++row) {
+            const PhotoRecord &rec = session_.rows().at(row - 1).record;
+            lines << rec.folder + rec.fileName + QStringLiteral(": ") + session_.missingPositionReason(row);
+        }
+        if (const QString hint = photomatch::suggestionHint(session_.suggestOffset()); !hint.isEmpty())
+            lines << hint;
+        complain(lines.join(QLatin1Char('\n')));
+        return ExitFailed;
     }
     // Failures are named in row order, whatever order the photos finish in.
     QObject::connect(
@@ -610,6 +712,9 @@ int Run::process()
         });
     const BatchResult result = session_.runBatch(options, jobs);
     say(result.message());
+    // Each photo that got no GPS tags, and why.
+    if (!result.unplaced.isEmpty())
+        complain(result.unplacedMessage());
     return result.failed == 0 ? ExitOk : ExitFailed;
 }
 
@@ -642,7 +747,8 @@ int Run::toMap()
 
     const bool allListed = addPhotos(p_.positionalArguments());
     if (session_.rowCount() > 0) {
-        session_.correctClock(offset_);
+        if (!applyCorrections())
+            return ExitFailed;
         say(photomatch::matchMessage(session_.match()));
     }
     page.photos = mappage::photosOfRows(session_.rows());
@@ -689,11 +795,29 @@ int Run::exifGps()
     return status;
 }
 
+int Run::suggestOffset()
+{
+    const QStringList photos = p_.positionalArguments();
+    if (value(kPath).isEmpty() || photos.isEmpty()) {
+        complain(QStringLiteral("用法：pixplot --suggest-offset --path FILE [MATCHING] PHOTO..."));
+        return ExitUsage;
+    }
+    if (!readMatchOptions())
+        return ExitUsage;
+    const bool allListed = addPhotos(photos);
+    if (!loadPath() || !applyCorrections())
+        return ExitFailed;
+    const photomatch::OffsetSuggestion s = session_.suggestOffset();
+    for (const photomatch::ShiftCount &c : s.best)
+        say(photomatch::suggestionLine(c, s.photos));
+    return allListed ? ExitOk : ExitFailed;
+}
+
 // The commands the arguments name (the conversions as one).
 QStringList commandsOf(const QCommandLineParser &parser)
 {
     QStringList commands;
-    for (const QString &name : {kExifTime, kReadPath, kMatch, kProcess, kToMap, kExifGps})
+    for (const QString &name : {kExifTime, kReadPath, kMatch, kProcess, kToMap, kExifGps, kSuggestOffset})
         if (parser.isSet(name))
             commands << QStringLiteral("--") + name;
     if (parser.isSet(kToKml) || parser.isSet(kToHtml) || parser.isSet(kToGpx))
@@ -714,7 +838,8 @@ bool commandNeedsGui(const QStringList &arguments)
     addOptions(parser);
     if (!parser.parse(arguments))
         return true;
-    return !(parser.isSet(kExifTime) || parser.isSet(kReadPath) || parser.isSet(kExifGps));
+    return !(parser.isSet(kExifTime) || parser.isSet(kReadPath) || parser.isSet(kExifGps)
+             || parser.isSet(kSuggestOffset));
 }
 
 int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -764,6 +889,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return r.process();
     if (parser.isSet(kToMap))
         return r.toMap();
+    if (parser.isSet(kSuggestOffset))
+        return r.suggestOffset();
     return r.exifGps();
 }
 

@@ -12,6 +12,7 @@
 #include <QImageReader>
 #include <QPainter>
 
+#include <cstdlib>
 #include <limits>
 #include <mutex>
 
@@ -238,8 +239,17 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
     const QString &newName = prepared.newName;
 
     std::optional<gpstagwriter::GpsTags> gps;
-    if (options.writeGps)
-        gps = gpstagwriter::TagsForRow(position, timeText, options.zone);
+    if (options.writeGps) {
+        // A photo whose metadata names its own offset keeps its time in it.
+        const int own = record.utcOffset.value_or(0);
+        const std::optional<common::TimeZoneSetting> ownZone = record.utcOffset
+            ? common::TimeZoneSetting::parse(QStringLiteral("UTC%1%2:%3")
+                                                 .arg(own < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                                                 .arg(std::abs(own) / 3600, 2, 10, QLatin1Char('0'))
+                                                 .arg(std::abs(own) / 60 % 60, 2, 10, QLatin1Char('0')))
+            : std::nullopt;
+        gps = gpstagwriter::TagsForRow(position, timeText, ownZone.value_or(options.zone));
+    }
     // Metadata goes on through exiv2, which works on the bytes in memory.
     QByteArray source;
     if ((options.frame || gps) && !readWholeFile(src, &source, &out.reason)) {

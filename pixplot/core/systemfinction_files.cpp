@@ -41,7 +41,45 @@ void splitExtension(const QString &name, QString *base, QString *ext)
     *base = name.left(qMax<qsizetype>(0, name.size() - 4));
 }
 
+// An ASCII tag's text up to its first zero byte (some writers pad with
+// further zero bytes), trimmed.
+QString asciiTag(ExifReader &reader, qint32 tag)
+{
+    QString s = reader.Tag(tag).toString();
+    if (const qsizetype zero = s.indexOf(QChar(0)); zero >= 0)
+        s.truncate(zero);
+    return s.trimmed();
+}
+
 } // namespace
+
+std::optional<qint32> ParseUtcOffsetText(const QString &text)
+{
+    // "+02:00", "-05:30"; EXIF has no other form.
+    const QString t = text.trimmed();
+    if (t.size() != 6 || (t[0] != QLatin1Char('+') && t[0] != QLatin1Char('-')) || t[3] != QLatin1Char(':'))
+        return std::nullopt;
+    bool okH = false, okM = false;
+    const int h = t.mid(1, 2).toInt(&okH);
+    const int m = t.mid(4, 2).toInt(&okM);
+    if (!okH || !okM || h > 14 || m > 59)
+        return std::nullopt;
+    const qint32 seconds = h * 3600 + m * 60;
+    return t[0] == QLatin1Char('-') ? -seconds : seconds;
+}
+
+QString CameraName(const QString &make, const QString &model, const QString &serial)
+{
+    // Most models already start with the maker's name, or its first word
+    // ("Canon" "Canon EOS R6", "NIKON CORPORATION" "NIKON D70").
+    const QString brand = make.section(QLatin1Char(' '), 0, 0);
+    QString name = make.isEmpty() || model.startsWith(brand, Qt::CaseInsensitive)
+        ? model
+        : model.isEmpty() ? make : make + QLatin1Char(' ') + model;
+    if (!serial.isEmpty() && !name.isEmpty())
+        name += QStringLiteral(" #") + serial;
+    return name;
+}
 
 PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder)
 {
@@ -65,7 +103,11 @@ PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder)
             record.shotTime =
                 s.left(10).replace(QLatin1Char(':'), QLatin1Char('-')) + QLatin1Char(' ') + s.right(8);
             record.hasExif = true;
+            // 36881 OffsetTimeOriginal: the zone the camera's time was in.
+            record.utcOffset = ParseUtcOffsetText(asciiTag(reader, 36881));
         }
+        // 271 Make, 272 Model, 42033 BodySerialNumber.
+        record.camera = CameraName(asciiTag(reader, 271), asciiTag(reader, 272), asciiTag(reader, 42033));
     } catch (const ExifError &e) {
         // Only a file that is not there is refused; one whose EXIF cannot be
         // read is listed without a time. Checked after the fact, so a

@@ -8,6 +8,7 @@
 #include "ui/nmeaf.h"
 #include "ui/rowicons.h"
 
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFrame>
 #include <QHeaderView>
@@ -91,6 +92,10 @@ private slots:
     void matchingSummaryCountsExifPhotosOnly();
     void positionsClearedAndSetByHand();
     void loadedPathStartsWithFirstPointSelected();
+    void suggestedShiftAppliedAndMatched();
+    void correctionsPerCamera();
+    void correctionSentence_data();
+    void correctionSentence();
 };
 
 void TestWindow::formAtStart()
@@ -1019,7 +1024,7 @@ void TestWindow::loadedPathStartsWithFirstPointSelected()
     QVERIFY(fixtures::writeLines(path,
                                  {fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
                                   fixtures::rmc("000100", "010510", "3150.5000", "11846.5000")}));
-    QVERIFY(fixtures::writePhoto(file("a.jpg"), QStringLiteral("2010:05:01 09:00:00"), 16, 16));
+    QVERIFY(fixtures::writePhoto(file("a.jpg"), QStringLiteral("2010:05:01 08:00:30"), 16, 16));
     Window win;
     win.addPhotos({file("a.jpg")});
     win.loadPath(path);
@@ -1035,6 +1040,99 @@ void TestWindow::loadedPathStartsWithFirstPointSelected()
     win.loadPath(path);
     QCOMPARE(win.w->selectedPathRow(), 1);
     QVERIFY(win.dialogs.unexpected.isEmpty());
+}
+
+void TestWindow::suggestedShiftAppliedAndMatched()
+{
+    // Fixes 08:00 to 08:20 at UTC+08:00; the camera kept a time six hours ahead.
+    QVERIFY(fixtures::writeLines(file("trip.txt"), {fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
+                                                    fixtures::rmc("001000", "010510", "3150.5000", "11846.5000"),
+                                                    fixtures::rmc("002000", "010510", "3151.0000", "11847.0000")}));
+    QVERIFY(fixtures::writePhoto(file("a.jpg"), QStringLiteral("2010:05:01 14:00:00"), 16, 16));
+    QVERIFY(fixtures::writePhoto(file("b.jpg"), QStringLiteral("2010:05:01 14:10:00"), 16, 16));
+    Window win;
+    win.addPhotos({file("a.jpg"), file("b.jpg")});
+    win.dialogs.queueFile(file("trip.txt"));
+    win.dialogs.queueYes();
+    win.click(QStringLiteral("cmd_addname"));
+    const QList<DialogCall> asked = win.dialogs.callsOf(DialogCall::YesNo);
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked.first().text, QStringLiteral("有 2 张照片不在路径的时间范围内。相机时间若差 -06:00:00，"
+                                                "可以匹配 2 张。是否按此修正？"));
+    QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("需要添加坐标 2个;\r\n自动匹配并添加坐标 2个;\r\n失败(超周期或误差) 0个!"));
+    QCOMPARE(win.photoCell(1, 1), QStringLiteral("2010-05-01 08:00:00"));
+    QCOMPARE(win.photoCell(2, 2), QStringLiteral("N31°50.5000',E118°46.5000'"));
+    // The controls show the correction now in force.
+    QVERIFY(win.get<QCheckBox>(QStringLiteral("tz_f"))->isChecked());
+    QCOMPARE(win.get<QLineEdit>(QStringLiteral("tzt_0"))->text(), QStringLiteral("06"));
+    QVERIFY(win.dialogs.unexpected.isEmpty());
+
+    // A later correction matches again; a position set by hand stays.
+    win.selectPhoto(1);
+    win.selectPathRow(3);
+    win.click(QStringLiteral("cmd_hdaddpl"));
+    win.get<QLineEdit>(QStringLiteral("tzt_1"))->setText(QStringLiteral("10"));
+    win.click(QStringLiteral("cmd_tedit"));
+    QCOMPARE(win.photoCell(2, 1), QStringLiteral("2010-05-01 08:00:00"));
+    QCOMPARE(win.photoCell(2, 2), QStringLiteral("N31°50.0000',E118°46.0000'"));
+    QCOMPARE(win.photoCell(1, 2), QStringLiteral("N31°51.0000',E118°47.0000'"));
+    QVERIFY(!win.photos()->model()->index(0, 2).data(Qt::DecorationRole).isNull());
+    QVERIFY(win.photos()->model()->index(1, 2).data(Qt::DecorationRole).isNull());
+}
+
+void TestWindow::correctionsPerCamera()
+{
+    QVERIFY(fixtures::writeTaggedPhoto(file("canon.jpg"), QStringLiteral("2010:05:01 08:00:00"),
+                                       {QStringLiteral("-Make=Canon"), QStringLiteral("-Model=Canon EOS 40D")}));
+    QVERIFY(fixtures::writePhoto(file("plain.jpg"), QStringLiteral("2010:05:01 08:00:00"), 16, 16));
+    Window win;
+    win.addPhotos({file("canon.jpg"), file("plain.jpg")});
+    QCOMPARE(win.photoCell(1, 3), QStringLiteral("Canon EOS 40D"));
+    QCOMPARE(win.photoCell(2, 3), QStringLiteral("未知相机"));
+    auto *cameras = win.get<QComboBox>(QStringLiteral("camera_cs"));
+    QCOMPARE(cameras->count(), 3);
+    QCOMPARE(cameras->itemText(0), QStringLiteral("所有相机"));
+    // With two cameras the controls follow the selected photo's.
+    win.selectPhoto(2);
+    QCOMPARE(cameras->currentText(), QStringLiteral("未知相机"));
+    win.selectPhoto(1);
+    QCOMPARE(cameras->currentText(), QStringLiteral("Canon EOS 40D"));
+    win.get<QLineEdit>(QStringLiteral("tzt_1"))->setText(QStringLiteral("02"));
+    win.click(QStringLiteral("cmd_tedit"));
+    QCOMPARE(win.photoCell(1, 1), QStringLiteral("2010-05-01 08:02:00"));
+    QCOMPARE(win.photoCell(2, 1), QStringLiteral("2010-05-01 08:00:00"));
+    // Back on the other camera the fields show its own (none).
+    win.selectPhoto(2);
+    QCOMPARE(win.get<QLineEdit>(QStringLiteral("tzt_1"))->text(), QStringLiteral("00"));
+}
+
+void TestWindow::correctionSentence_data()
+{
+    QTest::addColumn<bool>("minus");
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QString>("sentence");
+    QTest::newRow("camera slow") << false << QStringList{"00", "02", "00"}
+                                 << QStringLiteral("相机比GPS慢 2 分 0 秒：照片时间将加上 00:02:00");
+    QTest::newRow("camera fast") << true << QStringList{"00", "02", "00"}
+                                 << QStringLiteral("相机比GPS快 2 分 0 秒：照片时间将减去 00:02:00");
+    QTest::newRow("hours") << true << QStringList{"06", "00", "13"}
+                           << QStringLiteral("相机比GPS快 6 小时 0 分 13 秒：照片时间将减去 06:00:13");
+    QTest::newRow("none") << true << QStringList{"00", "00", "00"}
+                          << QStringLiteral("相机与GPS时间一致：照片时间不变");
+}
+
+void TestWindow::correctionSentence()
+{
+    QFETCH(bool, minus);
+    QFETCH(QStringList, fields);
+    QFETCH(QString, sentence);
+    Window win;
+    QVERIFY(!win.get<QCheckBox>(QStringLiteral("tz_f"))->toolTip().isEmpty());
+    if (minus)
+        win.clickCheck(QStringLiteral("tz_f"));
+    for (int k = 0; k < 3; ++k)
+        win.get<QLineEdit>(QStringLiteral("tzt_%1").arg(k))->setText(fields.at(k));
+    QCOMPARE(win.get<QLabel>(QStringLiteral("clock_text"))->text(), sentence);
 }
 
 QTEST_MAIN(TestWindow)

@@ -1,9 +1,12 @@
 #include "ui/mainwindow.h"
 
+#include "core/cameraclock.h"
 #include "core/photomatch.h"
 #include "core/photobatch.h"
 #include "core/progress.h"
+#include "core/settingsfile.h"
 #include "core/stepping.h"
+#include "core/systemfinction.h"
 #include "ui/nmeaf.h"
 #include "ui/pathlistmodel.h"
 #include "ui/photolistmodel.h"
@@ -107,6 +110,135 @@ PixplotMain::PixplotMain(common::Dialogs &dialogs, QWidget *parent)
     Form_Load();
 }
 
+void PixplotMain::keepSettingsIn(const QString &file)
+{
+    settingsFile_ = file;
+    const settingsfile::Settings s = settingsfile::read(file);
+    if (const auto zone = common::TimeZoneSetting::parse(s.zone)) {
+        session_.setZone(*zone);
+        zone_cs->setCurrentText(zone->text());
+    }
+    if (s.tolerance >= 0 && s.tolerance <= stepping::kMaxTolerance) {
+        session_.setTolerance(s.tolerance);
+        wct->setText(QString::number(s.tolerance));
+    }
+    const qint64 maxGap = s.maxGap >= 0 ? s.maxGap : photomatch::kDefaultMaxGap;
+    session_.setInterpolation(s.interpolate, maxGap);
+    ck_interp->setChecked(s.interpolate);
+    max_gap->setText(QString::number(maxGap));
+    // The one for all cameras first: setting it forgets the single ones.
+    session_.setCorrection(cameraclock::allCameras(), s.corrections.value(cameraclock::allCameras()));
+    for (auto it = s.corrections.cbegin(); it != s.corrections.cend(); ++it)
+        if (it.key() != cameraclock::allCameras())
+            session_.setCorrection(it.key(), it.value());
+    showCorrection(session_.clockOf(chosenCamera()).baseCorrection());
+    lastPhotoFolder_ = s.photoFolder;
+    lastPathFolder_ = s.pathFolder;
+}
+
+void PixplotMain::writeSettings()
+{
+    if (settingsFile_.isEmpty())
+        return;
+    settingsfile::Settings s;
+    s.zone = session_.zone().text();
+    s.tolerance = qBound(0, wct->text().toInt(), stepping::kMaxTolerance);
+    s.interpolate = ck_interp->isChecked();
+    s.maxGap = max_gap->text().isEmpty() ? photomatch::kDefaultMaxGap : max_gap->text().toLongLong();
+    s.corrections = session_.cameraCorrections();
+    s.photoFolder = lastPhotoFolder_;
+    s.pathFolder = lastPathFolder_;
+    // Nothing to tell anyone when the window is going; the next run starts
+    // from the defaults.
+    settingsfile::write(settingsFile_, s);
+}
+
+void PixplotMain::buildClockRow(QBoxLayout *column)
+{
+    clock_text = new QLabel(this);
+    clock_text->setObjectName(QStringLiteral("clock_text"));
+    clock_text->setWordWrap(true);
+    column->addWidget(clock_text);
+    camera_cs = new QComboBox(this);
+    camera_cs->setObjectName(QStringLiteral("camera_cs"));
+    camera_cs->setToolTip(QStringLiteral("修正时间作用于哪一台相机的照片"));
+    camera_cs->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    camera_cs->setMinimumContentsLength(10);
+    camera_cs->addItem(cameraclock::allCameras());
+    cmd_sync = makeButton(QStringLiteral("cmd_sync"), QStringLiteral("以照片对时"), this);
+    cmd_sync->setToolTip(QStringLiteral("选中一张拍下GPS或手机时钟的照片，输入照片里时钟显示的时间"));
+    cmd_tedit = makeButton(QStringLiteral("cmd_tedit"), QStringLiteral("修正时间"), this);
+    auto *l = new QHBoxLayout;
+    l->addWidget(camera_cs, 1);
+    l->addWidget(cmd_tedit);
+    l->addWidget(cmd_sync);
+    column->addLayout(l);
+    updateClockText();
+}
+
+QString PixplotMain::chosenCamera() const
+{
+    // Item data holds the camera's key ("" unknown); the first item is all.
+    return camera_cs->currentIndex() <= 0 ? cameraclock::allCameras() : camera_cs->currentData().toString();
+}
+
+qint64 PixplotMain::shownCorrection() const
+{
+    int part[3];
+    for (int k = 0; k < 3; ++k)
+        part[k] = qBound(0, tzt[k]->text().toInt(), stepping::offsetFieldMax(k));
+    const qint64 seconds = part[0] * 3600 + part[1] * 60 + part[2];
+    return tz_f->isChecked() ? -seconds : seconds;
+}
+
+void PixplotMain::showCorrection(qint64 seconds)
+{
+    const qint64 a = std::abs(seconds);
+    // Beyond what the fields hold (a day or more) the fields show the largest.
+    const int parts[3] = {int(std::min<qint64>(a / 3600, stepping::offsetFieldMax(0))), int(a / 60 % 60),
+                          int(a % 60)};
+    for (int k = 0; k < 3; ++k)
+        tzt[k]->setText(stepping::twoDigits(parts[k]));
+    tz_f->setChecked(seconds < 0);
+    updateClockText();
+}
+
+void PixplotMain::updateClockText()
+{
+    if (!clock_text)
+        return;
+    QString text = cameraclock::correctionSentence(shownCorrection());
+    const cameraclock::Clock clock = session_.clockOf(chosenCamera());
+    if (const std::optional<double> drift = clock.driftPerDay())
+        text += QStringLiteral("；") + cameraclock::driftText(*drift);
+    clock_text->setText(text);
+}
+
+void PixplotMain::refreshCameras()
+{
+    const QString chosen = chosenCamera();
+    const QSignalBlocker block(camera_cs);
+    camera_cs->clear();
+    camera_cs->addItem(cameraclock::allCameras());
+    for (const QString &camera : session_.cameras())
+        camera_cs->addItem(cameraclock::displayName(camera), camera);
+    const int at = chosen == cameraclock::allCameras() ? 0 : camera_cs->findData(chosen);
+    camera_cs->setCurrentIndex(std::max(0, at));
+}
+
+void PixplotMain::offerSuggestion()
+{
+    if (session_.rowCount() == 0 || pathPoints().isEmpty())
+        return;
+    const photomatch::OffsetSuggestion s = session_.suggestOffset();
+    const QString question = photomatch::suggestionQuestion(s);
+    if (question.isEmpty() || !dialogs_.askYesNo(this, question, kTitle, common::MessageIcon::Question))
+        return;
+    session_.applyShift(s.helpful()->shift);
+    showCorrection(session_.clockOf(chosenCamera()).baseCorrection());
+    dialogs_.inform(this, photomatch::matchMessage(session_.match()), kTitle, common::MessageIcon::Information);
+}
+
 void PixplotMain::showSession()
 {
     // The lists follow the session whatever changed it.
@@ -118,6 +250,16 @@ void PixplotMain::showSession()
     connect(&session_, &PhotoSession::rowChanged, photoModel_,
             [this](qsizetype row) { photoModel_->rowEdited(row - 1); });
     connect(&session_, &PhotoSession::pathChanged, this, &PixplotMain::pathShown);
+    for (auto signal : {&PhotoSession::rowsAppended, &PhotoSession::rowsReset})
+        connect(&session_, signal, this, &PixplotMain::refreshCameras);
+    connect(&session_, &PhotoSession::rowRemoved, this, &PixplotMain::refreshCameras);
+    // With photos of several cameras, the controls follow the selected photo's.
+    connect(ListView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid() && current.row() < session_.rowCount() && camera_cs->count() > 2)
+                    camera_cs->setCurrentIndex(
+                        std::max(1, camera_cs->findData(session_.rows().at(current.row()).record.camera)));
+            });
 }
 
 void PixplotMain::pathShown()
@@ -134,6 +276,7 @@ void PixplotMain::pathShown()
 
 PixplotMain::~PixplotMain()
 {
+    writeSettings();
     // The lists show the session's rows: they let go of them before the
     // session goes, while the views still take events.
     delete photoModel_;
@@ -246,6 +389,8 @@ void PixplotMain::buildForm()
     tzbox->setObjectName(QStringLiteral("tzbox"));
     tz_f = new QCheckBox(QStringLiteral("+"), tzbox);
     tz_f->setObjectName(QStringLiteral("tz_f"));
+    tz_f->setToolTip(QStringLiteral("不勾选（+）：相机比GPS慢，照片时间加上右边的时长；\n"
+                                    "勾选（-）：相机比GPS快，照片时间减去右边的时长。"));
     {
         auto *l = new QHBoxLayout(tzbox);
         l->setContentsMargins(0, 0, 0, 0);
@@ -267,8 +412,7 @@ void PixplotMain::buildForm()
         }
     }
     right->addWidget(tzbox);
-    cmd_tedit = makeButton(QStringLiteral("cmd_tedit"), QStringLiteral("修正时间"), this);
-    right->addWidget(cmd_tedit);
+    buildClockRow(right);
 
     // Tolerance and matching.
     wct = new QLineEdit(QString::number(session_.matchOptions().tolerance), this);
@@ -430,6 +574,13 @@ void PixplotMain::buildForm()
     for (int i = 0; i < 6; ++i)
         connect(tzc[i], &QPushButton::clicked, this, [this, i] { tzc_Click(i); });
     connect(cmd_tedit, &QPushButton::clicked, this, &PixplotMain::cmd_tedit_Click);
+    connect(cmd_sync, &QPushButton::clicked, this, &PixplotMain::cmd_sync_Click);
+    connect(tz_f, &QCheckBox::toggled, this, &PixplotMain::updateClockText);
+    for (QLineEdit *field : tzt)
+        connect(field, &QLineEdit::textChanged, this, &PixplotMain::updateClockText);
+    // Choosing a camera shows its correction.
+    connect(camera_cs, &QComboBox::currentIndexChanged, this,
+            [this] { showCorrection(session_.clockOf(chosenCamera()).baseCorrection()); });
     for (int i = 0; i < 4; ++i)
         connect(wcc[i], &QPushButton::clicked, this, [this, i] { wcc_Click(i); });
     connect(zone_cs, &QComboBox::activated, this, &PixplotMain::zone_cs_Change);
@@ -454,7 +605,7 @@ void PixplotMain::buildForm()
                            cmd_addname, cmd_clearname, cmd_ct,  tz_f};
     for (int k = 0; k < 3; ++k)
         chain << tzc[k + 3] << tzt[k] << tzc[k];
-    chain << cmd_tedit << wcc[1] << wcc[3] << wct << wcc[2] << wcc[0] << cmd_plgoto << cmd_plclr
+    chain << camera_cs << cmd_tedit << cmd_sync << wcc[1] << wcc[3] << wct << wcc[2] << wcc[0] << cmd_plgoto << cmd_plclr
           << cmd_clrnowpl << cmd_hdaddpl << Ck_backup << Ck_reanme << Op_time << Op_incre << incre_txt
           << Ck_frame << frame_txt << Ck_time << Ck_gps << cmd_make << cmd_allmake;
     for (qsizetype i = 1; i < chain.size(); ++i)
@@ -591,6 +742,7 @@ void PixplotMain::cmd_add_Click()
                         kTitle, common::MessageIcon::Information);
     dialogs_.inform(this, photomatch::loadMessage(load.loaded, load.withExif, total), kTitle,
                     common::MessageIcon::Information);
+    offerSuggestion();
 }
 
 void PixplotMain::cmd_del_Click()
@@ -715,10 +867,11 @@ void PixplotMain::cmd_addname_Click()
         session_.clearPath();
     }
     const QString path = dialogs_.getOpenFileName(
-        this, QStringLiteral("打开轨迹路径文件..."), QString(),
+        this, QStringLiteral("打开轨迹路径文件..."), lastPathFolder_,
         QStringLiteral("NMEA文件(*.txt)|*.txt;*.name|GPX文件(*.gpx)|*.gpx|所有文件(*)|*"));
     if (path.isEmpty() || !QFileInfo::exists(path))
         return;
+    lastPathFolder_ = QFileInfo(path).absolutePath();
     // Checked before opening: a FIFO would block the window for good.
     QString reason;
     if (!common::checkInputFile(path, &reason)) {
@@ -732,6 +885,7 @@ void PixplotMain::cmd_addname_Click()
     const PathLoad load = session_.loadPath(path);
     dialogs_.inform(this, load.message(path), kTitle,
                     load.ok() ? common::MessageIcon::Information : common::MessageIcon::Warning);
+    offerSuggestion();
 }
 
 void PixplotMain::cmd_clearname_Click()
@@ -783,7 +937,11 @@ void PixplotMain::cmd_tedit_Click()
         tzt[k]->setText(stepping::twoDigits(*parts[k]));
     }
     offset.negative = tz_f->isChecked();
-    session_.correctClock(offset);
+    if (chosenCamera() == cameraclock::allCameras())
+        session_.correctClock(offset);
+    else
+        session_.setCorrection(chosenCamera(), shownCorrection());
+    updateClockText();
     if (!offset.isZero())
         dialogs_.inform(this, photomatch::correctionMessage(offset), kTitle,
                         common::MessageIcon::Information);
@@ -808,6 +966,7 @@ void PixplotMain::cmd_plgoto_Click()
                                                           : max_gap->text().toLongLong());
     const photomatch::MatchSummary summary = session_.match();
     dialogs_.inform(this, photomatch::matchMessage(summary), kTitle, common::MessageIcon::Information);
+    offerSuggestion();
 }
 
 void PixplotMain::zone_cs_Change()
@@ -824,6 +983,36 @@ void PixplotMain::zone_cs_Change()
     if (*zone == session_.zone())
         return;
     session_.setZone(*zone);
+}
+
+void PixplotMain::cmd_sync_Click()
+{
+    const qsizetype row = selectedPhotoRow();
+    if (row == 0)
+        return;
+    const PhotoRecord &rec = photoRows().at(row - 1).record;
+    const std::optional<QString> shown = dialogs_.getText(
+        this,
+        QStringLiteral("照片 %1 中的时钟显示的时间（如 2026-05-12T09:03:27+02:00；不写时区则按时区框）：")
+            .arg(rec.fileName),
+        QStringLiteral("以照片对时"), rec.shotTime);
+    if (!shown)
+        return;
+    QString error;
+    if (!session_.syncFromPhoto(row, *shown, &error)) {
+        dialogs_.inform(this, error, kTitle, common::MessageIcon::Warning);
+        return;
+    }
+    const QString camera = rec.camera;
+    if (camera_cs->findData(camera) > 0)
+        camera_cs->setCurrentIndex(camera_cs->findData(camera));
+    const cameraclock::Clock clock = session_.clockOf(camera);
+    const qint64 at = clock.correctionAt(systemfinction::CalendarSecondsOf(rec.shotTime).value_or(0));
+    showCorrection(at);
+    QString text = QStringLiteral("%1 的时间修正为 %2").arg(cameraclock::displayName(camera), cameraclock::signedText(at));
+    if (const std::optional<double> drift = clock.driftPerDay())
+        text += QStringLiteral("，") + cameraclock::driftText(*drift);
+    dialogs_.inform(this, text, kTitle, common::MessageIcon::Information);
 }
 
 void PixplotMain::cmd_plclr_Click()
@@ -953,7 +1142,9 @@ void PixplotMain::batchDone(const BatchResult &result)
         b->setEnabled(true);
     ShowProgress(QString(), 0, 0);
     showSelectedPreview();
-    dialogs_.inform(this, result.message(), kTitle, common::MessageIcon::Information);
+    const QString unplaced = result.unplacedMessage();
+    dialogs_.inform(this, unplaced.isEmpty() ? result.message() : result.message() + QStringLiteral("\r\n\r\n") + unplaced,
+                    kTitle, common::MessageIcon::Information);
 }
 
 } // namespace pixplot

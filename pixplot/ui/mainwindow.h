@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+class QBoxLayout;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -33,6 +34,10 @@ public:
     explicit PixplotMain(common::Dialogs &dialogs, QWidget *parent = nullptr);
     ~PixplotMain() override;
 
+    // Reads the settings kept in file (zone, matching, corrections, folders)
+    // into the form, and writes them back there when the window goes.
+    void keepSettingsIn(const QString &file);
+
     // A frame's whole caption (its title may show it elided).
     static QString boxCaption(const QGroupBox *box);
 
@@ -55,6 +60,8 @@ public:
     void cmd_plclr_Click();
     void cmd_clrnowpl_Click();
     void cmd_hdaddpl_Click();
+    // "以照片对时": the selected photo shows a clock; the user types its time.
+    void cmd_sync_Click();
     // The zone box: a valid zone re-reads the loaded path's times in it.
     void zone_cs_Change();
     // Output.
@@ -105,6 +112,17 @@ private:
     void setPathCaption(const QString &caption);
     void setPhotoCaption(const QString &caption);
     QLineEdit *makeOffsetField(int k);
+    void buildClockRow(QBoxLayout *column);
+    // The camera the correction controls work on ("" unknown), or all.
+    QString chosenCamera() const;
+    // The offset the sign box and fields show, in seconds.
+    qint64 shownCorrection() const;
+    void showCorrection(qint64 seconds);
+    // The live sentence under the correction controls.
+    void updateClockText();
+    void refreshCameras();
+    // Offers the shift that puts more photos within the path's time.
+    void offerSuggestion();
 
     common::Dialogs &dialogs_;
     PhotoSession session_; // the rows, the path and the work on them
@@ -112,6 +130,9 @@ private:
     PathListModel *pathModel_;
     NMEAF *nmeaf_ = nullptr;
     QString lastPhotoFolder_;
+    QString lastPathFolder_;
+    QString settingsFile_; // "" keeps nothing
+    void writeSettings();
     preview::Placement placement_;
     bool previewBlocked_ = false;
     bool mouseHeldOnList_ = false; // the click that follows shows the preview
@@ -130,6 +151,10 @@ private:
     QLineEdit *tzt[3] = {};
     QPushButton *tzc[6] = {};
     QPushButton *cmd_tedit = nullptr;
+    QLabel *clock_text = nullptr;    // what the correction will do, in words
+    QComboBox *camera_cs = nullptr;  // the camera corrected, or "所有相机"
+    QPushButton *cmd_sync = nullptr; // "以照片对时"
+    bool showingCorrection_ = false;
     QLabel *wctLabel = nullptr;
     QLineEdit *wct = nullptr;
     QPushButton *wcc[4] = {};

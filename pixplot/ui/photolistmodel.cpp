@@ -2,10 +2,14 @@
 
 #include "ui/rowicons.h"
 
+#include "core/cameraclock.h"
+
 namespace pixplot {
 
 PhotoListModel::PhotoListModel(const QList<PhotoRow> &rows, QObject *parent)
-    : TextTableModel({QStringLiteral("照片名"), QStringLiteral("拍摄时间"), QStringLiteral("坐标")}, parent),
+    : TextTableModel({QStringLiteral("照片名"), QStringLiteral("拍摄时间"), QStringLiteral("坐标"),
+                      QStringLiteral("相机")},
+                     parent),
       rows_(rows), shown_(rows.size())
 {
 }
@@ -25,14 +29,20 @@ QString PhotoListModel::cellText(int row, int column) const
         return r.record.fileName;
     case 1:
         return r.timeText;
-    default:
+    case 2:
         return r.position;
+    default:
+        return cameraclock::displayName(r.record.camera);
     }
 }
 
 QVariant PhotoListModel::cellDecoration(int row, int column) const
 {
-    if (column != 0 || row >= rows_.size())
+    if (row >= rows_.size())
+        return {};
+    if (column == 2)
+        return rows_.at(row).byHand ? QVariant(rowicons::byHand()) : QVariant();
+    if (column != 0)
         return {};
     return rows_.at(row).record.hasExif ? rowicons::withTime() : rowicons::withoutTime();
 }
@@ -40,13 +50,13 @@ QVariant PhotoListModel::cellDecoration(int row, int column) const
 void PhotoListModel::rowsEdited()
 {
     if (shown_ > 0)
-        emit dataChanged(index(0, 0), index(int(shown_) - 1, 2));
+        emit dataChanged(index(0, 0), index(int(shown_) - 1, columnCount() - 1));
 }
 
 void PhotoListModel::rowEdited(qsizetype i)
 {
     if (i >= 0 && i < shown_)
-        emit dataChanged(index(int(i), 0), index(int(i), 2));
+        emit dataChanged(index(int(i), 0), index(int(i), columnCount() - 1));
 }
 
 void PhotoListModel::rowsAppended()

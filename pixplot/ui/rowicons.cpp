@@ -1,6 +1,7 @@
 #include "ui/rowicons.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 
 namespace pixplot::rowicons {
@@ -40,6 +41,29 @@ const QIcon &withTime()
 const QIcon &withoutTime()
 {
     static const QIcon icon = drawIcon(false);
+    return icon;
+}
+
+const QIcon &byHand()
+{
+    // A map pin.
+    static const QIcon icon = [] {
+        QPixmap pm(16, 16);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(120, 50, 0), 1));
+        p.setBrush(QColor(240, 130, 30));
+        QPainterPath pin;
+        pin.moveTo(8, 15);
+        pin.cubicTo(3, 9, 3, 8, 3, 6);
+        pin.arcTo(QRectF(3, 1, 10, 10), 180, -180);
+        pin.cubicTo(13, 8, 13, 9, 8, 15);
+        p.drawPath(pin);
+        p.setBrush(Qt::white);
+        p.drawEllipse(QPointF(8, 6), 2, 2);
+        return QIcon(pm);
+    }();
     return icon;
 }
 
