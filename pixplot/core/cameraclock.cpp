@@ -17,7 +17,24 @@ QString allCameras()
 
 QString displayName(const QString &camera)
 {
-    return camera.isEmpty() ? unknownCamera() : camera;
+    if (camera.isEmpty())
+        return unknownCamera();
+    // Most models repeat the maker's name ("Canon Canon EOS 40D", "NIKON
+    // CORPORATION NIKON D70"): the list shows the model from there on.
+    const QStringList words = camera.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (qsizetype k = 1; k < words.size(); ++k)
+        if (words.at(k).compare(words.first(), Qt::CaseInsensitive) == 0)
+            return words.mid(k).join(QLatin1Char(' '));
+    return camera;
+}
+
+bool namesCamera(const QString &name, const QString &camera)
+{
+    if (camera.isEmpty())
+        return name == unknownCamera();
+    // Whole words of the camera's text: the model alone, or with its serial
+    // number left off, names it too.
+    return (QLatin1Char(' ') + camera + QLatin1Char(' ')).contains(QLatin1Char(' ') + name.trimmed() + QLatin1Char(' '));
 }
 
 qint64 Clock::correctionAt(qint64 cameraSeconds) const

@@ -17,6 +17,8 @@ QString unknownCamera(); // "未知相机"
 QString allCameras();    // "所有相机"
 // camera as the lists show it.
 QString displayName(const QString &camera);
+// Whether a name the user typed ("Canon EOS R6", "未知相机") stands for camera.
+bool namesCamera(const QString &name, const QString &camera);
 
 // What a photo of a clock showed: the correction found at the camera's time.
 struct Sync {

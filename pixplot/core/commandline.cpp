@@ -298,8 +298,7 @@ bool Run::applyCorrections()
         // A name without the serial number stands for each body of that model.
         bool found = false;
         for (const QString &camera : cameras) {
-            if (camera == name || camera.startsWith(name + QStringLiteral(" #"))
-                || (camera.isEmpty() && name == cameraclock::unknownCamera())) {
+            if (cameraclock::namesCamera(name, camera)) {
                 session_.setCorrection(camera, seconds);
                 found = true;
             }
@@ -364,6 +363,8 @@ bool Run::addPhotos(const QStringList &files)
     const PhotoLoad load = session_.addPhotos(files);
     for (const PhotoReject &r : load.rejects)
         reject(r);
+    for (const PhotoLoad::Untimed &u : load.untimed)
+        complain(QStringLiteral("%1: %2").arg(u.file, u.reason));
     return load.rejects.isEmpty();
 }
 
@@ -438,6 +439,8 @@ int Run::exifTime()
         const PhotoLoad load = session_.addPhotos({photo});
         for (const PhotoReject &r : load.rejects)
             reject(r);
+        for (const PhotoLoad::Untimed &u : load.untimed)
+            complain(QStringLiteral("%1: %2").arg(u.file, u.reason));
         if (load.loaded == 0) {
             status = ExitFailed;
             continue;
@@ -499,6 +502,11 @@ int Run::readPath()
     writeOut(block);
     if (reader.failed()) {
         complain(QStringLiteral("无法读取路径文件 %1：%2").arg(file, reader.errorString()));
+        return ExitFailed;
+    }
+    // An empty listing would pass for a path read in full.
+    if (row == 0) {
+        complain(QStringLiteral("路径文件 %1 中没有有效的轨迹点。").arg(file));
         return ExitFailed;
     }
     return ExitOk;

@@ -1,5 +1,7 @@
 #include "core/photosession.h"
 
+#include "core/mediaformat.h"
+
 #include "core/pathfile.h"
 #include "core/systemfinction.h"
 
@@ -41,7 +43,7 @@ QString fileBaseOf(const QString &pathFile)
 
 QString PhotoReject::why() const
 {
-    return kind == Kind::NotJpeg ? QStringLiteral("不是 .jpg 照片") : reason;
+    return kind == Kind::NotJpeg ? QStringLiteral("不是支持的照片或视频文件") : reason;
 }
 
 QString PathLoad::message(const QString &file) const
@@ -80,7 +82,8 @@ PhotoLoad PhotoSession::addPhotos(const QStringList &files,
             QString folder = info.absolutePath();
             if (!folder.endsWith(QLatin1Char('/')))
                 folder += QLatin1Char('/');
-            const PhotoRecord record = systemfinction::ReadPhotoRecord(info.fileName(), folder);
+            QString noTime;
+            const PhotoRecord record = mediaformat::readRecord(info.fileName(), folder, &noTime);
             if (record.fileName.isEmpty()) {
                 load.rejects.append({file, PhotoReject::Kind::NotJpeg, QString()});
             } else {
@@ -88,6 +91,8 @@ PhotoLoad PhotoSession::addPhotos(const QStringList &files,
                 load.names << record.fileName;
                 ++load.loaded;
                 load.withExif += record.hasExif ? 1 : 0;
+                if (!record.hasExif && !mediaformat::isJpeg(record.fileName))
+                    load.untimed.append({file, noTime});
             }
         }
         if (progress)

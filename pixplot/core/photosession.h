@@ -29,7 +29,7 @@ struct PhotoReject {
     enum class Kind {
         Missing,    // not there at all
         NotRegular, // a FIFO, device or folder: refused before it is opened
-        NotJpeg,    // not a .jpg photo
+        NotJpeg,    // of no format the registry takes
     };
     QString file;
     Kind kind = Kind::Missing;
@@ -44,6 +44,13 @@ struct PhotoLoad {
     qint64 withExif = 0; // of them, rows with an EXIF shooting time
     QStringList names;   // the file names of the rows added
     QList<PhotoReject> rejects;
+    // Rows listed without a time, other than JPEGs (which keep their quiet
+    // way): the file and why its time could not be read.
+    struct Untimed {
+        QString file;
+        QString reason;
+    };
+    QList<Untimed> untimed;
 };
 
 // What one loadPath() did. A file that breaks off keeps the points read
@@ -98,7 +105,8 @@ public:
     // ---- photos; row i (1-based) is rows()[i - 1]
     const QList<PhotoRow> &rows() const { return rows_; }
     qsizetype rowCount() const { return rows_.size(); }
-    // Lists the .jpg files among files as new rows at the end (EXIF time
+    // Lists the photos and videos among files (the formats the registry
+    // takes) as new rows at the end (EXIF time
     // read, uncorrected, no position), in the order given. progress(k, n)
     // follows each file.
     PhotoLoad addPhotos(const QStringList &files, const std::function<void(qint64, qint64)> &progress = {});

@@ -21,11 +21,6 @@ namespace systemfinction {
 // "not accepted"; a FIFO or device is refused without being opened. folder
 // must end with "/".
 PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder);
-// "+02:00" -> 7200 seconds east of UTC; nullopt for anything else.
-std::optional<qint32> ParseUtcOffsetText(const QString &text);
-// The camera a photo was taken with: Make and Model (without the maker
-// repeated), then " #" and the serial number where there is one.
-QString CameraName(const QString &make, const QString &model, const QString &serial);
 
 // --- NMEA and positions ---------------------------------------------------
 // The one place a fix becomes a path point: its UTC time in calendar

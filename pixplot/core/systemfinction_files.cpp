@@ -3,6 +3,7 @@
 #include "core/systemfinction.h"
 
 #include "core/exifreader.h"
+#include "core/cameratime.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,45 +42,7 @@ void splitExtension(const QString &name, QString *base, QString *ext)
     *base = name.left(qMax<qsizetype>(0, name.size() - 4));
 }
 
-// An ASCII tag's text up to its first zero byte (some writers pad with
-// further zero bytes), trimmed.
-QString asciiTag(ExifReader &reader, qint32 tag)
-{
-    QString s = reader.Tag(tag).toString();
-    if (const qsizetype zero = s.indexOf(QChar(0)); zero >= 0)
-        s.truncate(zero);
-    return s.trimmed();
-}
-
 } // namespace
-
-std::optional<qint32> ParseUtcOffsetText(const QString &text)
-{
-    // "+02:00", "-05:30"; EXIF has no other form.
-    const QString t = text.trimmed();
-    if (t.size() != 6 || (t[0] != QLatin1Char('+') && t[0] != QLatin1Char('-')) || t[3] != QLatin1Char(':'))
-        return std::nullopt;
-    bool okH = false, okM = false;
-    const int h = t.mid(1, 2).toInt(&okH);
-    const int m = t.mid(4, 2).toInt(&okM);
-    if (!okH || !okM || h > 14 || m > 59)
-        return std::nullopt;
-    const qint32 seconds = h * 3600 + m * 60;
-    return t[0] == QLatin1Char('-') ? -seconds : seconds;
-}
-
-QString CameraName(const QString &make, const QString &model, const QString &serial)
-{
-    // Most models already start with the maker's name, or its first word
-    // ("Canon" "Canon EOS R6", "NIKON CORPORATION" "NIKON D70").
-    const QString brand = make.section(QLatin1Char(' '), 0, 0);
-    QString name = make.isEmpty() || model.startsWith(brand, Qt::CaseInsensitive)
-        ? model
-        : model.isEmpty() ? make : make + QLatin1Char(' ') + model;
-    if (!serial.isEmpty() && !name.isEmpty())
-        name += QStringLiteral(" #") + serial;
-    return name;
-}
 
 PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder)
 {
@@ -103,11 +66,17 @@ PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder)
             record.shotTime =
                 s.left(10).replace(QLatin1Char(':'), QLatin1Char('-')) + QLatin1Char(' ') + s.right(8);
             record.hasExif = true;
-            // 36881 OffsetTimeOriginal: the zone the camera's time was in.
-            record.utcOffset = ParseUtcOffsetText(asciiTag(reader, 36881));
+            // Read beside the time, from the same block, for per-camera
+            // clock corrections and photos that state their own offset.
+            const auto text = [&reader](qint32 tag) {
+                QString t = reader.Tag(tag).toString();
+                if (const qsizetype zero = t.indexOf(QChar(0)); zero >= 0)
+                    t.truncate(zero);
+                return t.trimmed();
+            };
+            record.camera = pixplot::cameratime::cameraText(text(271), text(272), text(42033));
+            record.utcOffset = pixplot::cameratime::parseUtcOffset(text(36881));
         }
-        // 271 Make, 272 Model, 42033 BodySerialNumber.
-        record.camera = CameraName(asciiTag(reader, 271), asciiTag(reader, 272), asciiTag(reader, 42033));
     } catch (const ExifError &e) {
         // Only a file that is not there is refused; one whose EXIF cannot be
         // read is listed without a time. Checked after the fact, so a

@@ -96,6 +96,8 @@ private slots:
     void correctionsPerCamera();
     void correctionSentence_data();
     void correctionSentence();
+    void syncFromClockPhoto();
+    void settingsKeptBetweenRuns();
 };
 
 void TestWindow::formAtStart()
@@ -262,19 +264,23 @@ void TestWindow::addSkipsFilesThatAreNotJpeg()
         {{file("a.jpg"), "2010:05:01 14:03:22"}, {file("b.JPG"), "2010:05:01 14:05:00"}}));
     QImage png(40, 30, QImage::Format_RGB32);
     png.fill(Qt::green);
-    QVERIFY(png.save(file("c.png")));
+    QVERIFY(png.save(file("c.bmp")));
 
     Window win;
-    win.addPhotos({file("a.jpg"), file("c.png"), file("b.JPG")});
+    win.addPhotos({file("a.jpg"), file("c.bmp"), file("b.JPG")});
     QVERIFY(win.dialogs.unexpected.isEmpty());
     const DialogCall open = win.dialogs.callsOf(DialogCall::OpenFiles).value(0);
     QCOMPARE(open.title, QStringLiteral("选择照片..."));
-    QCOMPARE(open.filter, QStringLiteral("照片文件(*.JPG)|*.jpg|所有文件(*)|*"));
+    // Every photo and video format first, then the JPEG filter, then all files.
+    QVERIFY2(open.filter.startsWith(QStringLiteral("照片和视频(*.jpg ")), qPrintable(open.filter));
+    QVERIFY(open.filter.contains(QStringLiteral("*.cr3")) && open.filter.contains(QStringLiteral("*.heic"))
+            && open.filter.contains(QStringLiteral("*.mov")));
+    QVERIFY(open.filter.endsWith(QStringLiteral(";*.webp|照片文件(*.JPG)|*.jpg|所有文件(*)|*")));
 
     QCOMPARE(win.photos()->model()->rowCount(), 2);
     // The file passed over is named with why.
     QCOMPARE(win.dialogs.callsOf(DialogCall::Info).first().text,
-             QStringLiteral("以下文件未加入：\r\n") + file("c.png") + QStringLiteral("（不是 .jpg 照片）"));
+             QStringLiteral("以下文件未加入：\r\n") + file("c.bmp") + QStringLiteral("（不是支持的照片或视频文件）"));
     QCOMPARE(win.photoCell(1, 0), QStringLiteral("a.jpg"));
     QCOMPARE(win.photoCell(1, 1), QStringLiteral("2010-05-01 14:03:22"));
     QCOMPARE(win.photoCell(2, 0), QStringLiteral("b.JPG"));
@@ -394,10 +400,10 @@ void TestWindow::captionCountsZeroAfterAddOrRemove()
 {
     QImage png(10, 10, QImage::Format_RGB32);
     png.fill(Qt::green);
-    QVERIFY(png.save(file("only.png")));
+    QVERIFY(png.save(file("only.bmp")));
     QVERIFY(fixtures::writeJpeg(file("x.jpg"), 20, 20));
     Window win;
-    win.addPhotos({file("only.png")});
+    win.addPhotos({file("only.bmp")});
     QCOMPARE(win.photos()->model()->rowCount(), 0);
     QCOMPARE(win.title(QStringLiteral("pic_box")), QStringLiteral("照片列表 0张照片"));
     QCOMPARE(win.dialogs.lastInfo(),
@@ -1133,6 +1139,62 @@ void TestWindow::correctionSentence()
     for (int k = 0; k < 3; ++k)
         win.get<QLineEdit>(QStringLiteral("tzt_%1").arg(k))->setText(fields.at(k));
     QCOMPARE(win.get<QLabel>(QStringLiteral("clock_text"))->text(), sentence);
+}
+
+void TestWindow::syncFromClockPhoto()
+{
+    QVERIFY(fixtures::writePhoto(file("clock.jpg"), QStringLiteral("2010:05:01 08:02:13"), 16, 16));
+    QVERIFY(fixtures::writePhoto(file("later.jpg"), QStringLiteral("2010:05:02 08:02:43"), 16, 16));
+    Window win;
+    win.addPhotos({file("clock.jpg"), file("later.jpg")});
+    win.selectPhoto(1);
+    // The GPS on the photo shows 08:00:00 UTC+08:00: the camera is 2 min 13 s fast.
+    win.dialogs.queueText(QStringLiteral("2010-05-01T02:00:00+02:00"));
+    win.click(QStringLiteral("cmd_sync"));
+    QCOMPARE(win.photoCell(1, 1), QStringLiteral("2010-05-01 08:00:00"));
+    QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("未知相机 的时间修正为 -00:02:13"));
+    QCOMPARE(win.get<QLabel>(QStringLiteral("clock_text"))->text(),
+             QStringLiteral("相机比GPS快 2 分 13 秒：照片时间将减去 00:02:13"));
+    // A time that is none changes nothing.
+    win.dialogs.queueText(QStringLiteral("soon"));
+    win.click(QStringLiteral("cmd_sync"));
+    QVERIFY(win.dialogs.lastInfo().startsWith(QStringLiteral("“soon”不是有效的时间")));
+    QCOMPARE(win.photoCell(1, 1), QStringLiteral("2010-05-01 08:00:00"));
+    // A day later the camera is 30 s further ahead: the drift between the two.
+    win.selectPhoto(2);
+    win.dialogs.queueText(QStringLiteral("2010-05-02 08:00:00"));
+    win.click(QStringLiteral("cmd_sync"));
+    QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("未知相机 的时间修正为 -00:02:43，漂移 -30.0 秒/天"));
+    QCOMPARE(win.photoCell(1, 1), QStringLiteral("2010-05-01 08:00:00"));
+    QCOMPARE(win.photoCell(2, 1), QStringLiteral("2010-05-02 08:00:00"));
+}
+
+void TestWindow::settingsKeptBetweenRuns()
+{
+    const QString ini = file("config/pixplot.ini");
+    {
+        Window win;
+        win.w->keepSettingsIn(ini);
+        auto *zone = win.get<QComboBox>(QStringLiteral("zone_cs"));
+        zone->setCurrentText(QStringLiteral("UTC+02:00"));
+        emit zone->activated(0);
+        win.get<QLineEdit>(QStringLiteral("wct"))->setText(QStringLiteral("45"));
+        win.clickCheck(QStringLiteral("tz_f"));
+        win.get<QLineEdit>(QStringLiteral("tzt_1"))->setText(QStringLiteral("03"));
+        QVERIFY(fixtures::writePhoto(file("a.jpg"), QStringLiteral("2010:05:01 08:00:00"), 16, 16));
+        win.addPhotos({file("a.jpg")});
+        win.click(QStringLiteral("cmd_tedit"));
+    }
+    Window again;
+    again.w->keepSettingsIn(ini);
+    QCOMPARE(again.w->session().zone().text(), QStringLiteral("UTC+02:00"));
+    QCOMPARE(again.get<QLineEdit>(QStringLiteral("wct"))->text(), QStringLiteral("45"));
+    QVERIFY(again.get<QCheckBox>(QStringLiteral("tz_f"))->isChecked());
+    QCOMPARE(again.get<QLineEdit>(QStringLiteral("tzt_1"))->text(), QStringLiteral("03"));
+    // The photo folder is where the next "加入..." starts.
+    again.dialogs.queueCancel();
+    again.click(QStringLiteral("cmd_add"));
+    QCOMPARE(again.dialogs.callsOf(DialogCall::OpenFiles).first().initialDir, dir->path());
 }
 
 QTEST_MAIN(TestWindow)

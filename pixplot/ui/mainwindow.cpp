@@ -1,6 +1,7 @@
 #include "ui/mainwindow.h"
 
 #include "core/cameraclock.h"
+#include "core/mediaformat.h"
 #include "core/photomatch.h"
 #include "core/photobatch.h"
 #include "core/progress.h"
@@ -714,8 +715,7 @@ void PixplotMain::setCurrentPhotoRow(qsizetype row, bool showPreview)
 void PixplotMain::cmd_add_Click()
 {
     const QStringList files =
-        dialogs_.getOpenFileNames(this, QStringLiteral("选择照片..."), lastPhotoFolder_,
-                                  QStringLiteral("照片文件(*.JPG)|*.jpg|所有文件(*)|*"));
+        dialogs_.getOpenFileNames(this, QStringLiteral("选择照片..."), lastPhotoFolder_, mediaformat::openFilter());
     const qint64 n = files.size();
     if (n == 0)
         return;
@@ -739,6 +739,14 @@ void PixplotMain::cmd_add_Click()
         refused << r.file + QStringLiteral("（") + r.why() + QStringLiteral("）");
     if (!refused.isEmpty())
         dialogs_.inform(this, QStringLiteral("以下文件未加入：\r\n") + refused.join(QStringLiteral("\r\n")),
+                        kTitle, common::MessageIcon::Information);
+    // Photos and videos listed without a time, with why (a JPEG without
+    // EXIF is counted in the summary as before).
+    QStringList untimed;
+    for (const PhotoLoad::Untimed &u : load.untimed)
+        untimed << QFileInfo(u.file).fileName() + QStringLiteral("（") + u.reason + QStringLiteral("）");
+    if (!untimed.isEmpty())
+        dialogs_.inform(this, QStringLiteral("以下文件读不出拍摄时间：\r\n") + untimed.join(QStringLiteral("\r\n")),
                         kTitle, common::MessageIcon::Information);
     dialogs_.inform(this, photomatch::loadMessage(load.loaded, load.withExif, total), kTitle,
                     common::MessageIcon::Information);
@@ -811,7 +819,14 @@ void PixplotMain::ListView_ItemClick(qsizetype row)
         return;
     }
     QSize full;
-    const QImage picture = preview::readPreviewImage(path, &full, devicePixelRatioF());
+    // JPEGs decode straight at the shown size; the other formats through
+    // the registry (embedded previews, libheif, a film frame for videos).
+    const qreal ratio = devicePixelRatioF();
+    const QSize box(int(preview::kBoxWidthTwips / common::TwipsPerPixel * ratio),
+                    int(preview::kBoxHeightTwips / common::TwipsPerPixel * ratio));
+    const QImage picture = mediaformat::isJpeg(rec.fileName)
+        ? preview::readPreviewImage(path, &full, ratio)
+        : mediaformat::previewImage(path, box, &full, photoRows().at(row - 1).timeText);
     if (picture.isNull()) {
         picture_review->setTitle(preview::unreadableCaption(rec.fileName));
         Pictemp->setPixmap(canvas);
