@@ -700,10 +700,7 @@ int Run::process()
     // Tags asked for and no photo has a position: nothing would be written.
     if (options.writeGps && session_.unplacedCount() == session_.rowCount()) {
         QStringList lines{QStringLiteral("没有照片得到坐标，不会写入任何GPS信息；照片未处理。")};
-        for (qsizetype row = 1; row <= session_.rowCount(); ++row) {
-            const PhotoRecord &rec = session_.rows().at(row - 1).record;
-            lines << rec.folder + rec.fileName + QStringLiteral(": ") + session_.missingPositionReason(row);
-        }
+        lines += session_.unplacedReport();
         if (const QString hint = photomatch::suggestionHint(session_.suggestOffset()); !hint.isEmpty())
             lines << hint;
         complain(lines.join(QLatin1Char('\n')));

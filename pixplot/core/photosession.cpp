@@ -11,6 +11,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -351,6 +352,21 @@ photomatch::MatchSummary PhotoSession::match()
 
 QString PhotoSession::missingPositionReason(qsizetype row) const
 {
+    return missingPositionReason(row, pathSpan());
+}
+
+std::pair<qint64, qint64> PhotoSession::pathSpan() const
+{
+    std::pair<qint64, qint64> span{std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min()};
+    for (const PathPoint &p : points_) {
+        span.first = std::min(span.first, p.utcSeconds());
+        span.second = std::max(span.second, p.utcSeconds());
+    }
+    return span;
+}
+
+QString PhotoSession::missingPositionReason(qsizetype row, std::pair<qint64, qint64> span) const
+{
     if (row < 1 || row > rows_.size() || !rows_.at(row - 1).position.isEmpty())
         return {};
     const PhotoRow &r = rows_.at(row - 1);
@@ -360,9 +376,9 @@ QString PhotoSession::missingPositionReason(qsizetype row) const
     if (points_.isEmpty())
         return QStringLiteral("没有路径");
     const qint64 at = photomatch::photoInstant(*t, r.record, zone());
-    const photomatch::PathTimes span(points_, std::numeric_limits<qint64>::max() / 4, 0);
-    return span.contains(at) ? QStringLiteral("与最近的轨迹点相差超过容差 %1 秒").arg(options_.tolerance)
-                             : QStringLiteral("不在路径的时间范围内");
+    return at >= span.first && at <= span.second
+        ? QStringLiteral("与最近的轨迹点相差超过容差 %1 秒").arg(options_.tolerance)
+        : QStringLiteral("不在路径的时间范围内");
 }
 
 qsizetype PhotoSession::unplacedCount() const
@@ -372,9 +388,10 @@ qsizetype PhotoSession::unplacedCount() const
 
 QStringList PhotoSession::unplacedReport() const
 {
+    const std::pair<qint64, qint64> span = pathSpan(); // once for all rows
     QStringList lines;
     for (qsizetype row = 1; row <= rows_.size(); ++row) {
-        const QString why = missingPositionReason(row);
+        const QString why = missingPositionReason(row, span);
         if (!why.isEmpty()) {
             const PhotoRecord &rec = rows_.at(row - 1).record;
             lines << rec.folder + rec.fileName + QStringLiteral(": ") + why;

@@ -21,6 +21,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace pixplot {
 
@@ -184,6 +185,8 @@ public:
     QString missingPositionReason(qsizetype row) const;
     // Rows without a position.
     qsizetype unplacedCount() const;
+    // "file: why" for each row without a position, in row order.
+    QStringList unplacedReport() const;
     void clearPositions();
     void clearPosition(qsizetype row);
     // The path row's position to the photo row, marked as set by hand so
@@ -232,7 +235,9 @@ private:
     // correction; matched again when it was matched before.
     void applyClocks();
     QString correctedTime(const PhotoRecord &record) const;
-    QStringList unplacedReport() const;
+    // The path's first and last instant.
+    std::pair<qint64, qint64> pathSpan() const;
+    QString missingPositionReason(qsizetype row, std::pair<qint64, qint64> span) const;
     std::vector<qint64> photoInstants(const QString *camera = nullptr) const;
     void readPositions(const QString &file, QString *error);
     photooutput::Options withZone(photooutput::Options options) const;

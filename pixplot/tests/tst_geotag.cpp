@@ -528,8 +528,11 @@ void TestGeotag::windowWritesThePositionsItLists()
     win.clickCheck(QStringLiteral("Ck_exifgps"));
     QVERIFY(box->isChecked());
     win.click(QStringLiteral("cmd_allmake"));
+    // The photo that got no tags is named with why.
     QCOMPARE(win.dialogs.lastInfo(),
-             QStringLiteral("批处理完成!\r\n共处理 3 个照片。\r\n其中 2 个照片写入了GPS信息。"));
+             QStringLiteral("批处理完成!\r\n共处理 3 个照片。\r\n其中 2 个照片写入了GPS信息。\r\n\r\n"
+                            "以下照片没有坐标，未写入GPS信息：\r\n")
+                 + photos[2] + QStringLiteral(": 不在路径的时间范围内"));
     const auto tags = exiftoolJson(photos, {});
     for (int row = 1; row <= 3; ++row) {
         const QString listed = win.photoCell(row, 2);

@@ -314,6 +314,7 @@ void PixplotMain::buildForm()
     ListView->header()->resizeSection(0, columnWidthFor(ListView, QStringLiteral("IMG_0000.JPG"), true));
     ListView->header()->resizeSection(1, columnWidthFor(ListView, kSampleTime, false));
     ListView->header()->resizeSection(2, columnWidthFor(ListView, kSamplePosition, false));
+    ListView->header()->resizeSection(3, columnWidthFor(ListView, QStringLiteral("Canon EOS 5D Mark IV"), false));
     cmd_add = makeButton(QStringLiteral("cmd_add"), QStringLiteral("加入..."), pic_box);
     cmd_del = makeButton(QStringLiteral("cmd_del"), QStringLiteral("移除..."), pic_box);
     cmd_clear = makeButton(QStringLiteral("cmd_clear"), QStringLiteral("清空..."), pic_box);
