@@ -500,6 +500,13 @@ void PixplotMain::buildForm()
     Ck_gps->setObjectName(QStringLiteral("Ck_gps"));
     Ck_exifgps = new QCheckBox(QStringLiteral("写入GPS信息(EXIF)"), editBox);
     Ck_exifgps->setObjectName(QStringLiteral("Ck_exifgps"));
+    // Where the position goes: JPEGs in the file and the other formats in
+    // sidecars, or sidecars for every photo.
+    Label_gpsplace = new QLabel(QStringLiteral("写入位置："), editBox);
+    Label_gpsplace->setObjectName(QStringLiteral("Label_gpsplace"));
+    Cmb_gpsplace = new QComboBox(editBox);
+    Cmb_gpsplace->setObjectName(QStringLiteral("Cmb_gpsplace"));
+    Cmb_gpsplace->addItems({QStringLiteral("照片内(仅JPEG)"), QStringLiteral("XMP附属文件")});
     cmd_make = makeButton(QStringLiteral("cmd_make"), QStringLiteral("执行"), editBox);
     cmd_allmake = makeButton(QStringLiteral("cmd_allmake"), QStringLiteral("批量执行"), editBox);
     {
@@ -520,7 +527,12 @@ void PixplotMain::buildForm()
         l->addLayout(note);
         l->addWidget(Ck_time);
         l->addWidget(Ck_gps);
-        l->addWidget(Ck_exifgps);
+        // On the check box's line: the column must fit a 1024 × 768 screen.
+        auto *place = new QHBoxLayout;
+        place->addWidget(Ck_exifgps);
+        place->addWidget(Label_gpsplace);
+        place->addWidget(Cmb_gpsplace, 1);
+        l->addLayout(place);
         auto *b = new QHBoxLayout;
         b->addWidget(cmd_make);
         b->addWidget(cmd_allmake);
@@ -876,12 +888,12 @@ void PixplotMain::ShowProgress(const QString &caption, qint64 current, qint64 to
 
 void PixplotMain::cmd_addname_Click()
 {
-    if (!pathPoints().isEmpty()) {
-        if (!dialogs_.askYesNo(this, QStringLiteral("路径文件不为空,是否重新加载路径文件?"), kTitle,
-                               common::MessageIcon::Information))
-            return;
-        session_.clearPath();
-    }
+    // The loaded path stays until another file is chosen and read: loading
+    // replaces it, a cancelled dialog or an unreadable file does not.
+    if (!pathPoints().isEmpty()
+        && !dialogs_.askYesNo(this, QStringLiteral("路径文件不为空,是否重新加载路径文件?"), kTitle,
+                              common::MessageIcon::Information))
+        return;
     const QString path = dialogs_.getOpenFileName(
         this, QStringLiteral("打开轨迹路径文件..."), lastPathFolder_,
         QStringLiteral("NMEA文件(*.txt)|*.txt;*.name|GPX文件(*.gpx)|*.gpx|所有文件(*)|*"));
@@ -897,7 +909,8 @@ void PixplotMain::cmd_addname_Click()
         return;
     }
     // A file that breaks off keeps what was read; the message says how much
-    // and why the rest was not.
+    // and why the rest was not. A new path starts at its first point.
+    ListGps->setCurrentIndex({});
     const PathLoad load = session_.loadPath(path);
     dialogs_.inform(this, load.message(path), kTitle,
                     load.ok() ? common::MessageIcon::Information : common::MessageIcon::Warning);
@@ -1086,6 +1099,8 @@ photooutput::Options PixplotMain::outputOptions() const
     o.withGps = Ck_gps->isChecked();
     o.background = palette().color(QPalette::Window);
     o.writeGps = Ck_exifgps->isChecked();
+    o.sidecar = Cmb_gpsplace->currentIndex() == 1 ? photooutput::SidecarMode::Always
+                                                  : photooutput::SidecarMode::Auto;
     return o;
 }
 
@@ -1159,7 +1174,9 @@ void PixplotMain::batchDone(const BatchResult &result)
     ShowProgress(QString(), 0, 0);
     showSelectedPreview();
     const QString unplaced = result.unplacedMessage();
-    dialogs_.inform(this, unplaced.isEmpty() ? result.message() : result.message() + QStringLiteral("\r\n\r\n") + unplaced,
+    dialogs_.inform(this,
+                    unplaced.isEmpty() ? result.messageWithFailures()
+                                       : result.messageWithFailures() + QStringLiteral("\r\n\r\n") + unplaced,
                     kTitle, common::MessageIcon::Information);
 }
 
