@@ -210,6 +210,8 @@ private slots:
     void corpusGeotaggedInPlaceWithoutLoss();
     void noOtherPositionRemains_data();
     void noOtherPositionRemains();
+    void fullExifSegmentIsRefused();
+    void framingNeverDamagesAnEmbeddedImage();
     void framedPhotosKeepTheirMetadata();
     void gpsTimeFollowsTheZone();
     void fullDiskLeavesThePhotoUntouched();
@@ -383,6 +385,74 @@ void TestGeotag::noOtherPositionRemains()
     }
     if (times > 1 && !frame)
         QCOMPARE(exifSegmentSize(photo), firstSize);
+}
+
+// An Exif segment a few bytes short of its 64 KB limit has no room for
+// the appended GPS directory: the photo is refused, says why and keeps
+// every byte.
+void TestGeotag::fullExifSegmentIsRefused()
+{
+    const QString photo = file("full.jpg");
+    QVERIFY(fixtures::writePhoto(photo, QStringLiteral("2010:05:01 08:00:20"), 64, 48));
+    const qint64 empty = exifSegmentSize(photo);
+    QVERIFY(empty > 0);
+    // The comment's 8-byte charset header, its entry and the Exif IFD it
+    // adds take about 40 bytes; 100 are left, less than the GPS tags need.
+    const QString comment(int(0xFFFF - empty - 100 - 40), QLatin1Char('x'));
+    QCOMPARE(testsupport::runProgram("exiftool",
+                                     {"-q", "-overwrite_original", "-ExifIFD:UserComment=" + comment, photo}),
+             0);
+    QVERIFY2(exifSegmentSize(photo) > 0xFFFF - 200, qPrintable(QString::number(exifSegmentSize(photo))));
+    QVERIFY(fixtures::writeLines(file("path.txt"),
+                                 {fixtures::rmc("000000", "010510"), fixtures::rmc("001000", "010510")}));
+    const QByteArray before = testsupport::readAll(photo);
+    const Run r = runPixplot({"--process", "--no-backup", "--write-gps", "--path", file("path.txt"), photo});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(photo + QStringLiteral(": 无法写入照片的EXIF信息（")) && r.err.contains("64 KB"),
+             qPrintable(r.err));
+    QCOMPARE(testsupport::readAll(photo), before);
+}
+
+// Every corpus photo framed: each embedded image exiftool finds in a framed
+// photo (maker-note previews among them) is one the source had, byte for
+// byte; a photo whose preview would not survive is refused and kept.
+void TestGeotag::framingNeverDamagesAnEmbeddedImage()
+{
+    const QStringList photos = copyCorpus();
+    if (photos.isEmpty())
+        QSKIP("the photo corpus is not here");
+    const QString corpus = testsupport::corpusDir() + QStringLiteral("/photos/");
+    const Run r = runPixplot(QStringList{"--process", "--no-backup", "--frame", "--jobs", "2"} + photos);
+    QStringList framed, sources;
+    for (const QString &photo : photos) {
+        const QString source = corpus + QFileInfo(photo).fileName();
+        if (testsupport::readAll(photo) == testsupport::readAll(source)) {
+            QVERIFY2(r.err.contains(photo + QStringLiteral(": ")), qPrintable(photo + " kept, not reported"));
+            continue;
+        }
+        framed << photo;
+        sources << source;
+    }
+    QVERIFY(framed.size() >= 20);
+    const auto images = [](const QJsonObject &tags) {
+        QStringList found;
+        for (auto it = tags.begin(); it != tags.end(); ++it)
+            if (it.value().toString().startsWith(QLatin1String("base64:"))
+                && it.key().endsWith(QLatin1String("Image")))
+                found << it.value().toString();
+        return found;
+    };
+    const auto before = exiftoolEverything(sources);
+    const auto after = exiftoolEverything(framed);
+    int previews = 0;
+    for (qsizetype i = 0; i < framed.size(); ++i) {
+        const QStringList had = images(before.value(sources[i]));
+        for (const QString &image : images(after.value(framed[i]))) {
+            QVERIFY2(had.contains(image), qPrintable(framed[i]));
+            ++previews;
+        }
+    }
+    QVERIFY(previews > 0);
 }
 
 // Framing re-encodes the pixels but keeps the camera's tags: time, make,

@@ -734,12 +734,12 @@ void PixplotMain::ShowProgress(const QString &caption, qint64 current, qint64 to
 
 void PixplotMain::cmd_addname_Click()
 {
-    if (!pathPoints().isEmpty()) {
-        if (!dialogs_.askYesNo(this, QStringLiteral("路径文件不为空,是否重新加载路径文件?"), kTitle,
-                               common::MessageIcon::Information))
-            return;
-        session_.clearPath();
-    }
+    // The loaded path stays until another file is chosen and read: loading
+    // replaces it, a cancelled dialog or an unreadable file does not.
+    if (!pathPoints().isEmpty()
+        && !dialogs_.askYesNo(this, QStringLiteral("路径文件不为空,是否重新加载路径文件?"), kTitle,
+                              common::MessageIcon::Information))
+        return;
     const QString path = dialogs_.getOpenFileName(
         this, QStringLiteral("打开轨迹路径文件..."), QString(),
         QStringLiteral("NMEA文件(*.txt)|*.txt;*.name|GPX文件(*.gpx)|*.gpx|所有文件(*)|*"));
@@ -754,7 +754,8 @@ void PixplotMain::cmd_addname_Click()
         return;
     }
     // A file that breaks off keeps what was read; the message says how much
-    // and why the rest was not.
+    // and why the rest was not. A new path starts at its first point.
+    ListGps->setCurrentIndex({});
     const PathLoad load = session_.loadPath(path);
     dialogs_.inform(this, load.message(path), kTitle,
                     load.ok() ? common::MessageIcon::Information : common::MessageIcon::Warning);
@@ -981,7 +982,7 @@ void PixplotMain::batchDone(const BatchResult &result)
         b->setEnabled(true);
     ShowProgress(QString(), 0, 0);
     showSelectedPreview();
-    dialogs_.inform(this, result.message(), kTitle, common::MessageIcon::Information);
+    dialogs_.inform(this, result.messageWithFailures(), kTitle, common::MessageIcon::Information);
 }
 
 } // namespace pixplot
