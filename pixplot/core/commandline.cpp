@@ -1,4 +1,5 @@
 #include "core/commandline.h"
+#include "core/mediaformat.h"
 #include "core/xmpsidecar.h"
 
 #include "core/gpstagwriter.h"
@@ -809,7 +810,9 @@ int Run::exifGps()
         const QString sidecar = xmpsidecar::sidecarPath(photo);
         auto point = QFileInfo::exists(sidecar) ? xmpsidecar::readPosition(sidecar) : std::nullopt;
         if (!point)
-            point = gpstagwriter::ReadGpsPosition(file.readAll());
+            point = mediaformat::formatOf(photo) && !mediaformat::isJpeg(photo)
+                ? mediaformat::readFilePosition(photo)
+                : gpstagwriter::ReadGpsPosition(file.readAll());
         QString line = photo + QLatin1Char('\t');
         if (point)
             line += gpstagwriter::PositionText(*point) + QLatin1Char('\t')
