@@ -52,6 +52,7 @@ const QString kMaxGap = QStringLiteral("max-gap");
 const QString kNoBackup = QStringLiteral("no-backup");
 const QString kRename = QStringLiteral("rename");
 const QString kFrame = QStringLiteral("frame");
+const QString kReframe = QStringLiteral("reframe");
 const QString kNote = QStringLiteral("note");
 const QString kGps = QStringLiteral("gps");
 const QString kNoTime = QStringLiteral("no-time");
@@ -107,6 +108,7 @@ QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
     add(kRename, QStringLiteral("--process: new names after the time or a prefix and the number."),
         QStringLiteral("time|prefix:TEXT"));
     add(kFrame, QStringLiteral("--process: add the frame and caption."));
+    add(kReframe, QStringLiteral("--frame: frame also photos that were framed before (skipped otherwise)."));
     add(kNote, QStringLiteral("--frame: the note that starts the caption."), QStringLiteral("TEXT"));
     add(kGps, QStringLiteral("--frame: put the position into the caption."));
     add(kNoTime, QStringLiteral("--frame: leave the time out of the caption."));
@@ -132,7 +134,7 @@ QString helpText(const QList<QCommandLineOption> &options)
          QStringLiteral("--exif-gps PHOTO...")},
         QStringLiteral("给照片加上 GPS 路径（NMEA 或 GPX）的位置；不带选项时打开窗口。\n"
                        "MATCHING 为 --offset、--tolerance、--interpolate、--max-gap、--zone；"
-                       "OUTPUT 为 --no-backup、--rename、--frame、--note、--gps、--no-time、--write-gps。"),
+                       "OUTPUT 为 --no-backup、--rename、--frame、--reframe、--note、--gps、--no-time、--write-gps。"),
         options);
 }
 
@@ -185,6 +187,8 @@ private:
     // Loads --path; false, with the reason on err, when it cannot be read or holds no point.
     bool loadPath(PhotoSession::PathKeep keep = PhotoSession::PathKeep::Points);
     bool mayWrite(const QString &file, QString *error);
+    // False, with the complaint on err, when output is one of the inputs.
+    bool notAnInput(const QString &output, const QStringList &inputs);
 
     const QCommandLineParser &p_;
     QTextStream &out_;
@@ -298,6 +302,17 @@ bool Run::mayWrite(const QString &file, QString *error)
     if (QFileInfo::exists(file) && !isSet(kOverwrite)) {
         complain(common::overwriteRefusal(file));
         return false;
+    }
+    return true;
+}
+
+bool Run::notAnInput(const QString &output, const QStringList &inputs)
+{
+    for (const QString &input : inputs) {
+        if (!input.isEmpty() && common::sameFile(output, input)) {
+            complain(common::outputIsInputText(output, input));
+            return false;
+        }
     }
     return true;
 }
@@ -483,6 +498,10 @@ int Run::convert()
     }
 
     // Refuse before writing anything, so a run either writes all or nothing new.
+    for (const Target &t : std::as_const(targets)) {
+        if (!notAnInput(t.file, {value(kPath)}))
+            return ExitUsage;
+    }
     QString error;
     for (const Target &t : std::as_const(targets)) {
         if (!mayWrite(t.file, &error))
@@ -564,6 +583,7 @@ int Run::process()
         }
     }
     options.frame = isSet(kFrame);
+    options.reframe = isSet(kReframe);
     options.note = value(kNote);
     options.withGps = isSet(kGps);
     options.withTime = !isSet(kNoTime);
@@ -600,9 +620,12 @@ int Run::process()
     QObject::connect(
         &session_, &PhotoSession::batchPhotoDone, &session_,
         [this](qsizetype row, const photooutput::Outcome &out) {
+            const PhotoRecord &rec = session_.rows().at(row - 1).record;
+            if (out.skippedFramed)
+                say(photooutput::skippedFramedText(rec.folder + rec.fileName)
+                    + QStringLiteral("（加 --reframe 可再加一次边框）"));
             if (out.ok())
                 return;
-            const PhotoRecord &rec = session_.rows().at(row - 1).record;
             complain(QStringLiteral("%1: %2").arg(rec.folder + rec.fileName, photooutput::failureText(out)));
         });
     const BatchResult result = session_.runBatch(options, jobs);
@@ -630,6 +653,8 @@ int Run::toMap()
             return ExitUsage;
         }
     }
+    if (!notAnInput(out, QStringList{value(kPath)} + p_.positionalArguments()))
+        return ExitUsage;
     QString error;
     if (!mayWrite(out, &error) || !loadPath())
         return ExitFailed;

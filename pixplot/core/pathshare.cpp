@@ -6,6 +6,7 @@ QList<GeoPoint> PathGeoPoints;
 qsizetype PathPointCount = 0;
 QString PathTimeSpan;
 QString PathFileBase;
+QString PathFile;
 QList<PathPoint> PathPoints;
 
 } // namespace pixplot::pathshare

@@ -14,6 +14,7 @@ extern QList<GeoPoint> PathGeoPoints; // point i (1-based) is entry i - 1
 extern qsizetype PathPointCount;      // valid entries of PathGeoPoints
 extern QString PathTimeSpan;          // first pointTime + " to " + last pointTime
 extern QString PathFileBase;          // loaded file's path without its last four characters
+extern QString PathFile;              // the loaded file itself, which no output may replace
 extern QList<PathPoint> PathPoints;   // the points themselves, for the GPX file
 
 } // namespace pixplot::pathshare

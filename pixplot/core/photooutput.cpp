@@ -1,5 +1,6 @@
 #include "core/photooutput.h"
 
+#include "core/osfile.h"
 #include "core/systemfinction.h"
 
 #include "common/bmp2jpg.h"
@@ -161,30 +162,52 @@ bool readWholeFile(const QString &path, QByteArray *bytes, QString *error)
     return true;
 }
 
-// Encodes the framed picture, carries the source's metadata (and the GPS
-// tags) over and replaces dst only with the complete result.
-bool writeFramed(const QByteArray &source, const QImage &framed, const QString &dst,
-                 const gpstagwriter::GpsTags *gps, Outcome *out)
+// Writes the photo's new content: over the source itself when the name
+// stays, else under the prepared name or, should that have been taken
+// meanwhile, the next free one, resembling the source. *written is the
+// name it got.
+bool writeOutput(const Prepared &prepared, const QList<QByteArrayView> &pieces, QString *written,
+                 Outcome *out)
 {
-    QByteArray encoded, tagged;
+    bool ok = false;
+    if (prepared.dst == prepared.src) {
+        ok = common::writePiecesAtomically(prepared.dst, pieces, &out->reason);
+        *written = prepared.newName;
+    } else {
+        QString path;
+        const QString folder = prepared.dst.left(prepared.dst.size() - prepared.newName.size());
+        ok = common::writeUnderFreeName(
+            systemfinction::FreeNames(folder, prepared.wantedName, prepared.nameNumber), pieces,
+            common::FileLike{prepared.src, false}, &path, &out->reason);
+        *written = path.mid(folder.size());
+    }
+    if (!ok)
+        out->failure = Failure::WriteFailed;
+    return ok;
+}
+
+// Encodes the framed picture, carries the source's metadata (and the GPS
+// tags) over, marks it framed and writes it.
+bool writeFramed(const QByteArray &source, const QImage &framed, const Prepared &prepared,
+                 const gpstagwriter::GpsTags *gps, QString *written, Outcome *out)
+{
+    QByteArray encoded, tagged, marked;
     if (!BMP2JPG::EncodePictureAsJpeg(framed, kJpegQuality, &encoded)) {
         out->failure = Failure::WriteFailed;
         return false;
     }
-    if (!gpstagwriter::CarryMetadata(source, encoded, framed.size(), gps, &tagged, &out->reason)) {
+    if (!gpstagwriter::CarryMetadata(source, encoded, framed.size(), gps, &tagged, &out->reason)
+        || !gpstagwriter::MarkFramed(tagged, &marked, &out->reason)) {
         out->failure = Failure::MetadataFailed;
         return false;
     }
-    if (!common::writeFileAtomically(dst, tagged, &out->reason)) {
-        out->failure = Failure::WriteFailed;
-        return false;
-    }
-    return true;
+    return writeOutput(prepared, {marked}, written, out);
 }
 
-// The photo with its GPS tags set, written to dst; the image data is copied,
+// The photo with its GPS tags set and written; the image data is copied,
 // not encoded again.
-bool writeTagged(const QByteArray &source, const gpstagwriter::GpsTags &gps, const QString &dst, Outcome *out)
+bool writeTagged(const QByteArray &source, const gpstagwriter::GpsTags &gps, const Prepared &prepared,
+                 QString *written, Outcome *out)
 {
     QByteArray head;
     qsizetype body = 0;
@@ -192,11 +215,7 @@ bool writeTagged(const QByteArray &source, const gpstagwriter::GpsTags &gps, con
         out->failure = Failure::MetadataFailed;
         return false;
     }
-    if (!common::writePiecesAtomically(dst, {head, QByteArrayView(source).sliced(body)}, &out->reason)) {
-        out->failure = Failure::WriteFailed;
-        return false;
-    }
-    return true;
+    return writeOutput(prepared, {head, QByteArrayView(source).sliced(body)}, written, out);
 }
 
 } // namespace
@@ -215,14 +234,21 @@ Prepared preparePhoto(const PhotoRecord &record, qint64 row, const QString &time
         out.failure = Failure::RenameFailed;
         return p;
     }
+    if (options.frame && !options.reframe && carriesFrameMark(p.src)) {
+        out.skippedFramed = true;
+        return p;
+    }
     // Without its backup the photo is not touched at all.
     if (options.backup && !systemfinction::BackupPhotoFile(record, &out.backupPath, &out.reason)) {
         out.failure = Failure::BackupFailed;
         return p;
     }
-    p.newName = newFileName(record, timeText, options.rename, options.prefix, row);
-    if (p.newName != record.fileName)
-        p.newName = systemfinction::UniqueFileName(record.folder, p.newName);
+    p.wantedName = newFileName(record, timeText, options.rename, options.prefix, row);
+    p.newName = p.wantedName;
+    if (p.newName != record.fileName) {
+        p.nameNumber = systemfinction::FreeNameNumber(record.folder, p.wantedName);
+        p.newName = systemfinction::NumberedFileName(p.wantedName, p.nameNumber);
+    }
     p.dst = record.folder + p.newName;
     return p;
 }
@@ -231,11 +257,11 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
                       const QString &position, const Options &options, FrameBuffers *buffers)
 {
     Outcome out = prepared.outcome;
-    if (!out.ok())
+    if (prepared.finished())
         return out;
     const QString &src = prepared.src;
     const QString &dst = prepared.dst;
-    const QString &newName = prepared.newName;
+    QString newName = prepared.newName;
 
     std::optional<gpstagwriter::GpsTags> gps;
     if (options.writeGps)
@@ -260,23 +286,27 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
             out.failure = Failure::WriteFailed;
             return out;
         }
-        if (!writeFramed(source, b.framed, dst, gps ? &*gps : nullptr, &out))
+        if (!writeFramed(source, b.framed, prepared, gps ? &*gps : nullptr, &newName, &out))
             return out;
         // The framed copy is safely written under its new name: the source
         // may go. Should removing fail, both files stay and nothing is lost.
         if (dst != src)
             QFile::remove(src);
     } else if (gps) {
-        if (!writeTagged(source, *gps, dst, &out))
+        if (!writeTagged(source, *gps, prepared, &newName, &out))
             return out;
         if (dst != src)
             QFile::remove(src);
     } else if (newName != record.fileName) {
         // Never replaces an existing file, never falls back to a copy.
-        if (!common::renameWithoutReplacing(src, dst, &out.reason)) {
+        QString renamed;
+        if (!common::renameToFreeName(
+                src, systemfinction::FreeNames(record.folder, prepared.wantedName, prepared.nameNumber), &renamed,
+                &out.reason)) {
             out.failure = Failure::RenameFailed;
             return out;
         }
+        newName = renamed.mid(record.folder.size());
     }
     out.fileName = newName;
     out.gpsWritten = gps.has_value();
@@ -315,6 +345,23 @@ QString singleDoneMessage(const QString &fileName)
     return QStringLiteral("处理完成!\r\n照片 %1 已处理。").arg(fileName);
 }
 
+bool carriesFrameMark(const QString &path)
+{
+    // The metadata precedes the image data; its segments are at most 64 KB
+    // each, and the mark's packet follows EXIF and IPTC.
+    QByteArray head(256 * 1024, Qt::Uninitialized);
+    const qint64 n = osfile::readHead(path, head.data(), head.size());
+    if (n <= 0)
+        return false;
+    head.truncate(n);
+    return gpstagwriter::IsMarkedFramed(head);
+}
+
+QString skippedFramedText(const QString &fileName)
+{
+    return QStringLiteral("照片 %1 已经加过边框，已跳过。").arg(fileName);
+}
+
 QString framedAgainQuestion(const QString &fileName)
 {
     return QStringLiteral("照片 %1 已经加过边框，是否再加一次？").arg(fileName);
@@ -333,11 +380,13 @@ QString failureText(const Outcome &outcome)
                                     : text + QStringLiteral("（") + outcome.reason + QStringLiteral("）");
 }
 
-QString batchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten)
+QString batchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten, qint64 skipped)
 {
     QString text = QStringLiteral("批处理完成!\r\n共处理 %1 个照片。").arg(processed);
     if (gpsWritten)
         text += QStringLiteral("\r\n其中 %1 个照片写入了GPS信息。").arg(*gpsWritten);
+    if (skipped > 0)
+        text += QStringLiteral("\r\n其中 %1 个照片已经加过边框，已跳过。").arg(skipped);
     if (failed > 0)
         text += QStringLiteral("\r\n其中 %1 个照片处理失败。").arg(failed);
     return text;

@@ -17,7 +17,7 @@ QString BatchResult::message() const
     if (cancelled)
         return photooutput::cancelledBatchMessage(finished, failed);
     return photooutput::batchMessage(rows, failed,
-                                     gpsAsked ? std::optional<qint64>(gpsWritten) : std::nullopt);
+                                     gpsAsked ? std::optional<qint64>(gpsWritten) : std::nullopt, skipped);
 }
 
 QString timeSpanText(const PathPoint &first, const PathPoint &last)
@@ -199,7 +199,7 @@ photooutput::Outcome PhotoSession::processPhoto(qsizetype row, const photooutput
     PhotoRow &current = rows_[row - 1];
     const photooutput::Outcome out =
         photooutput::ProcessPhoto(current.record, row, current.timeText, current.position, options);
-    if (out.ok()) {
+    if (out.ok() && !out.skippedFramed) {
         current.record.fileName = out.fileName;
         if (options.frame)
             rememberFramed(row);
@@ -212,7 +212,7 @@ bool PhotoSession::framedBefore(qsizetype row) const
     if (row < 1 || row > rows_.size())
         return false;
     const PhotoRecord &rec = rows_.at(row - 1).record;
-    return framed_.contains(rec.folder + rec.fileName);
+    return framed_.contains(rec.folder + rec.fileName) || photooutput::carriesFrameMark(rec.folder + rec.fileName);
 }
 
 qint64 PhotoSession::framedBeforeCount() const
@@ -269,7 +269,9 @@ BatchResult PhotoSession::runBatch(const photooutput::Options &options, int jobs
 void PhotoSession::onBatchPhotoDone(qint64 index, const photooutput::Outcome &outcome)
 {
     const qsizetype row = batch_->item(index).row;
-    if (outcome.ok()) {
+    if (outcome.skippedFramed) {
+        ++batchResult_.skipped;
+    } else if (outcome.ok()) {
         batchResult_.gpsWritten += outcome.gpsWritten ? 1 : 0;
         // Rows cannot change while the batch runs; the guard is for safety.
         if (row >= 1 && row <= rows_.size()) {

@@ -56,6 +56,7 @@ struct BatchResult {
     qint64 failed = 0;
     bool gpsAsked = false;
     qint64 gpsWritten = 0;
+    qint64 skipped = 0; // left out as framed before
     bool cancelled = false;
     // "批处理完成!" with its counts, or the message of a cancelled batch.
     QString message() const;
@@ -127,7 +128,8 @@ public:
     // ---- output
     // Processes one row; on success the row takes the photo's new name.
     photooutput::Outcome processPhoto(qsizetype row, const photooutput::Options &options);
-    // Whether the row's photo got a frame earlier in this session.
+    // Whether the row's photo got a frame earlier in this session or says
+    // in its metadata that it was framed.
     bool framedBefore(qsizetype row) const;
     qint64 framedBeforeCount() const;
     // Processes every row (but those framed before, with skipFramed) in the

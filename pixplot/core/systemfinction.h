@@ -5,6 +5,8 @@
 // HTML map files (_output.cpp).
 #include "core/types.h"
 
+#include "common/safefile.h"
+
 #include <QByteArrayView>
 #include <QList>
 #include <optional>
@@ -68,10 +70,21 @@ QString TimeStampText();
 
 // --- file-name rules (photo output) ----------------------------------------
 // Copies the photo into folder + "BackUp/", adding "_1", "_2" ... before the
-// extension when a backup of that name exists. False (and *error set) when
-// nothing was copied; a failed copy leaves no partial backup.
+// extension when a backup of that name exists (also one that appears while
+// the copy is made). The backup keeps the photo's permissions, owner (as
+// root) and modification time. False (and *error set) when nothing was
+// copied; a failed copy leaves no partial backup.
 bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath = nullptr, QString *error = nullptr);
 // name, or base + "_n" + ext for the first n that is free in folder.
 QString UniqueFileName(const QString &folder, const QString &name);
+// The names UniqueFileName tries, in its order: n = 0 is name itself, n > 0
+// base + "_n" + ext.
+QString NumberedFileName(const QString &name, qint64 n);
+// folder + NumberedFileName(name, from + n): the names a new file commits
+// to in turn, from the one UniqueFileName chose on, when that one has been
+// taken meanwhile.
+common::NameCandidates FreeNames(const QString &folder, const QString &name, qint64 from = 0);
+// The n of UniqueFileName's choice: the first n whose name is free.
+qint64 FreeNameNumber(const QString &folder, const QString &name);
 
 } // namespace systemfinction

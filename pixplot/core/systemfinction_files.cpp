@@ -85,8 +85,6 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *er
     if (record.fileName.isEmpty() || !common::checkInputFile(src, error))
         return false;
 
-    QString base, ext;
-    splitExtension(record.fileName, &base, &ext);
     const QString dir = record.folder + QStringLiteral("BackUp/");
     const bool madeDir = !QFileInfo(dir).isDir();
     if (madeDir && !QDir().mkpath(dir)) {
@@ -95,11 +93,11 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *er
         return false;
     }
 
-    QString dst = dir + record.fileName;
-    for (qint64 n = 1; QFileInfo::exists(dst); ++n)
-        dst = dir + base + QLatin1Char('_') + QString::number(n) + ext;
-    // Checked copy that never replaces dst: a full disk leaves no half backup.
-    if (!common::copyToNewFile(src, dst, error)) {
+    // The first free name is claimed as the copy is published, so a backup
+    // appearing meanwhile (another batch on the same folder) is kept too.
+    QString dst;
+    if (!common::copyToFreeName(src, FreeNames(dir, record.fileName, FreeNameNumber(dir, record.fileName)), &dst,
+                                error)) {
         if (madeDir) // no empty folder left by a backup that failed
             QDir().rmdir(dir);
         return false;
@@ -109,14 +107,31 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *er
     return true;
 }
 
-QString UniqueFileName(const QString &folder, const QString &name)
+QString NumberedFileName(const QString &name, qint64 n)
 {
+    if (n == 0)
+        return name;
     QString base, ext;
     splitExtension(name, &base, &ext);
-    QString candidate = name;
-    for (qint64 n = 1; QFileInfo::exists(folder + candidate); ++n)
-        candidate = base + QLatin1Char('_') + QString::number(n) + ext;
-    return candidate;
+    return base + QLatin1Char('_') + QString::number(n) + ext;
+}
+
+qint64 FreeNameNumber(const QString &folder, const QString &name)
+{
+    qint64 n = 0;
+    while (QFileInfo::exists(folder + NumberedFileName(name, n)))
+        ++n;
+    return n;
+}
+
+QString UniqueFileName(const QString &folder, const QString &name)
+{
+    return NumberedFileName(name, FreeNameNumber(folder, name));
+}
+
+common::NameCandidates FreeNames(const QString &folder, const QString &name, qint64 from)
+{
+    return [folder, name, from](qint64 n) { return folder + NumberedFileName(name, from + n); };
 }
 
 } // namespace systemfinction

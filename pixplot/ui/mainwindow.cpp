@@ -717,6 +717,7 @@ void PixplotMain::cmd_addname_Click()
     // An unreadable file keeps what was read; the count tells the user.
     session_.loadPath(path);
     pathshare::PathFileBase = session_.pathFileBase();
+    pathshare::PathFile = session_.pathFile();
     pathModel_->reset();
     // As in the photo list, a loaded list has a selected row from the start,
     // so "手动添加坐标" takes the first point until another is chosen.
@@ -908,9 +909,11 @@ bool PixplotMain::prefixRefused()
     return true;
 }
 
-photooutput::Outcome PixplotMain::ProcessPhoto(qsizetype row)
+photooutput::Outcome PixplotMain::ProcessPhoto(qsizetype row, bool reframe)
 {
-    const photooutput::Outcome out = session_.processPhoto(row, outputOptions());
+    photooutput::Options options = outputOptions();
+    options.reframe = reframe;
+    const photooutput::Outcome out = session_.processPhoto(row, options);
     if (out.ok())
         photoModel_->rowEdited(row - 1);
     return out;
@@ -922,11 +925,12 @@ void PixplotMain::cmd_make_Click()
     if (photoModel_->rowCount() == 0 || row == 0 || prefixRefused())
         return;
     const QString name = photoRows().at(row - 1).record.fileName;
-    if (Ck_frame->isChecked() && session_.framedBefore(row)
+    const bool again = Ck_frame->isChecked() && session_.framedBefore(row);
+    if (again
         && !dialogs_.askYesNo(this, photooutput::framedAgainQuestion(name), kTitle,
                               common::MessageIcon::Question))
         return;
-    const photooutput::Outcome out = ProcessPhoto(row);
+    const photooutput::Outcome out = ProcessPhoto(row, again);
     ListView_ItemClick(row);
     if (!out.ok())
         dialogs_.inform(this,
@@ -934,8 +938,10 @@ void PixplotMain::cmd_make_Click()
                             .arg(photoRows().at(row - 1).record.fileName, photooutput::failureText(out)),
                         kTitle, common::MessageIcon::Information);
     else
-        dialogs_.inform(this, photooutput::singleDoneMessage(out.fileName), kTitle,
-                        common::MessageIcon::Information);
+        dialogs_.inform(this,
+                        out.skippedFramed ? photooutput::skippedFramedText(out.fileName)
+                                          : photooutput::singleDoneMessage(out.fileName),
+                        kTitle, common::MessageIcon::Information);
 }
 
 void PixplotMain::cmd_allmake_Click()
@@ -961,7 +967,9 @@ void PixplotMain::cmd_allmake_Click()
     }
     cmd_cancel->setEnabled(true);
     cmd_cancel->show();
-    session_.startBatch(outputOptions(), batchJobs_ > 0 ? batchJobs_ : photobatch::defaultJobs(), skipFramed);
+    photooutput::Options options = outputOptions();
+    options.reframe = !skipFramed;
+    session_.startBatch(options, batchJobs_ > 0 ? batchJobs_ : photobatch::defaultJobs(), skipFramed);
 }
 
 void PixplotMain::batchDone(const BatchResult &result)

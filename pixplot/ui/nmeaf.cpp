@@ -159,8 +159,16 @@ bool NMEAF::havePath()
     return false;
 }
 
-bool NMEAF::mayWrite(const QString &fileName)
+bool NMEAF::mayWrite(const QString &fileName, const QStringList &inputs)
 {
+    // An output over one of its inputs would destroy what it is made from.
+    for (const QString &input : QStringList{pathshare::PathFile} + inputs) {
+        if (!input.isEmpty() && common::sameFile(fileName, input)) {
+            dialogs_.inform(this, common::outputIsInputText(fileName, input), kSystem,
+                            common::MessageIcon::Critical);
+            return false;
+        }
+    }
     // A device or FIFO is never replaced; no question about it either.
     QString reason;
     if (!common::checkOutputTarget(fileName, &reason)) {
@@ -248,7 +256,11 @@ void NMEAF::nmea2map_Click()
         return;
     }
     const QString fileName = mappage::mapFileName(pathshare::PathFileBase);
-    if (!mayWrite(fileName))
+    QStringList photoFiles;
+    if (photoSource_)
+        for (const PhotoRow &row : photoSource_())
+            photoFiles << row.record.folder + row.record.fileName;
+    if (!mayWrite(fileName, photoFiles))
         return;
     const nmeaconvert::PathInput path = sharedPath();
     page.segments = mappage::segmentsOfPath(path);
