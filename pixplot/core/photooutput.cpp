@@ -162,60 +162,22 @@ bool readWholeFile(const QString &path, QByteArray *bytes, QString *error)
     return true;
 }
 
-// Writes the photo's new content: over the source itself when the name
-// stays, else under the prepared name or, should that have been taken
-// meanwhile, the next free one, resembling the source. *written is the
-// name it got.
-bool writeOutput(const Prepared &prepared, const QList<QByteArrayView> &pieces, QString *written,
-                 Outcome *out)
+// The framed picture encoded, with the source's metadata (and the GPS
+// tags) carried over and the mark of a frame.
+bool framedContent(const QByteArray &source, const QImage &framed, const gpstagwriter::GpsTags *gps,
+                   QByteArray *marked, Outcome *out)
 {
-    bool ok = false;
-    if (prepared.dst == prepared.src) {
-        ok = common::writePiecesAtomically(prepared.dst, pieces, &out->reason);
-        *written = prepared.newName;
-    } else {
-        QString path;
-        const QString folder = prepared.dst.left(prepared.dst.size() - prepared.newName.size());
-        ok = common::writeUnderFreeName(
-            systemfinction::FreeNames(folder, prepared.wantedName, prepared.nameNumber), pieces,
-            common::FileLike{prepared.src, false}, &path, &out->reason);
-        *written = path.mid(folder.size());
-    }
-    if (!ok)
-        out->failure = Failure::WriteFailed;
-    return ok;
-}
-
-// Encodes the framed picture, carries the source's metadata (and the GPS
-// tags) over, marks it framed and writes it.
-bool writeFramed(const QByteArray &source, const QImage &framed, const Prepared &prepared,
-                 const gpstagwriter::GpsTags *gps, QString *written, Outcome *out)
-{
-    QByteArray encoded, tagged, marked;
+    QByteArray encoded, tagged;
     if (!BMP2JPG::EncodePictureAsJpeg(framed, kJpegQuality, &encoded)) {
         out->failure = Failure::WriteFailed;
         return false;
     }
     if (!gpstagwriter::CarryMetadata(source, encoded, framed.size(), gps, &tagged, &out->reason)
-        || !gpstagwriter::MarkFramed(tagged, &marked, &out->reason)) {
+        || !gpstagwriter::MarkFramed(tagged, marked, &out->reason)) {
         out->failure = Failure::MetadataFailed;
         return false;
     }
-    return writeOutput(prepared, {marked}, written, out);
-}
-
-// The photo with its GPS tags set and written; the image data is copied,
-// not encoded again.
-bool writeTagged(const QByteArray &source, const gpstagwriter::GpsTags &gps, const Prepared &prepared,
-                 QString *written, Outcome *out)
-{
-    QByteArray head;
-    qsizetype body = 0;
-    if (!gpstagwriter::WriteGpsTags(source, gps, &head, &body, &out->reason)) {
-        out->failure = Failure::MetadataFailed;
-        return false;
-    }
-    return writeOutput(prepared, {head, QByteArrayView(source).sliced(body)}, written, out);
+    return true;
 }
 
 } // namespace
@@ -260,7 +222,6 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
     if (prepared.finished())
         return out;
     const QString &src = prepared.src;
-    const QString &dst = prepared.dst;
     QString newName = prepared.newName;
 
     std::optional<gpstagwriter::GpsTags> gps;
@@ -273,6 +234,10 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
         return out;
     }
 
+    // The new content is made before any file changes; the image data of
+    // a geotagged photo is copied, not encoded again.
+    QByteArray head;
+    QList<QByteArrayView> pieces;
     if (options.frame) {
         FrameBuffers own;
         FrameBuffers &b = buffers ? *buffers : own;
@@ -286,27 +251,40 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
             out.failure = Failure::WriteFailed;
             return out;
         }
-        if (!writeFramed(source, b.framed, prepared, gps ? &*gps : nullptr, &newName, &out))
+        if (!framedContent(source, b.framed, gps ? &*gps : nullptr, &head, &out))
             return out;
-        // The framed copy is safely written under its new name: the source
-        // may go. Should removing fail, both files stay and nothing is lost.
-        if (dst != src)
-            QFile::remove(src);
+        pieces = {head};
     } else if (gps) {
-        if (!writeTagged(source, *gps, prepared, &newName, &out))
+        qsizetype body = 0;
+        if (!gpstagwriter::WriteGpsTags(source, *gps, &head, &body, &out.reason)) {
+            out.failure = Failure::MetadataFailed;
             return out;
-        if (dst != src)
-            QFile::remove(src);
-    } else if (newName != record.fileName) {
-        // Never replaces an existing file, never falls back to a copy.
-        QString renamed;
-        if (!common::renameToFreeName(
-                src, systemfinction::FreeNames(record.folder, prepared.wantedName, prepared.nameNumber), &renamed,
-                &out.reason)) {
+        }
+        pieces = {head, QByteArrayView(source).sliced(body)};
+    }
+
+    // The photo takes its new name first, the first one free at that very
+    // moment, and then its new content in place: a crash in between leaves
+    // one photo, unchanged but for its name, which a later run completes.
+    QString path = src;
+    if (newName != record.fileName) {
+        if (!common::renameToFreeName(src,
+                                      systemfinction::FreeNames(record.folder, prepared.wantedName,
+                                                                prepared.nameNumber),
+                                      &path, &out.reason)) {
             out.failure = Failure::RenameFailed;
             return out;
         }
-        newName = renamed.mid(record.folder.size());
+        newName = path.mid(record.folder.size());
+    }
+    // The replacement keeps the photo's permissions and owner.
+    if (!pieces.isEmpty() && !common::writePiecesAtomically(path, pieces, &out.reason)) {
+        out.failure = Failure::WriteFailed;
+        // Back under its old name, as it was; should that have been taken
+        // meanwhile, the photo stays under the new one.
+        if (path != src && !common::renameWithoutReplacing(path, src))
+            out.fileName = newName;
+        return out;
     }
     out.fileName = newName;
     out.gpsWritten = gps.has_value();

@@ -110,12 +110,12 @@ Prepared preparePhoto(const PhotoRecord &record, qint64 row, const QString &time
 Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const QString &timeText,
                       const QString &position, const Options &options, FrameBuffers *buffers = nullptr);
 
-// Processes one photo: backup, new name, frame, GPS tags. The source is removed or
-// renamed only once everything it is replaced by is completely on disk, and
-// a new name never replaces another file, not even one that appeared while
-// the photo was worked on (the next free "_N" is taken then). New files
-// keep the source's permissions (and owner, as root). On failure nothing of
-// the photo has changed (a backup copy may have been made).
+// Processes one photo: backup, new name, frame, GPS tags. The new content
+// is made first; then the photo takes its new name, never replacing another
+// file, not even one that appeared while the photo was worked on (the next
+// free "_N" is taken then); then its content is replaced once the new one is
+// completely on disk, keeping its permissions (and owner). On failure
+// nothing of the photo has changed (a backup copy may have been made).
 Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const QString &position,
                      const Options &options);
 
