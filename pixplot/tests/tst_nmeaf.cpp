@@ -67,6 +67,8 @@ private slots:
     void noPathLoaded();
     void unwritableFolderReported();
     void mapPageWrittenAndReported();
+    void outputOverAnInputRefused_data();
+    void outputOverAnInputRefused();
 
 private:
     void loadThreePoints(const QString &base);
@@ -106,6 +108,7 @@ void TestNmeaf::cleanup()
     pixplot::pathshare::PathPointCount = 0;
     pixplot::pathshare::PathTimeSpan.clear();
     pixplot::pathshare::PathFileBase.clear();
+    pixplot::pathshare::PathFile.clear();
     pixplot::pathshare::PathPoints.clear();
     common::clock::clearFixed();
 }
@@ -579,6 +582,49 @@ void TestNmeaf::mapPageWrittenAndReported()
     QVERIFY(html.contains(QStringLiteral("var tiles = {};")));
     QVERIFY(html.contains(QStringLiteral("Log Date And Time: 2010-05-01 14:03:22 to 2010-05-01 14:05:00")));
     QVERIFY(!QFileInfo::exists(base_ + QStringLiteral(".html")));
+}
+
+void TestNmeaf::outputOverAnInputRefused_data()
+{
+    QTest::addColumn<QString>("buttonName");
+    QTest::addColumn<QString>("input"); // the file the output would replace
+    QTest::addColumn<QString>("loaded"); // the path file as loaded; a link when it differs
+    QTest::addColumn<QString>("photo");  // a listed photo, a link to input when given
+    QTest::newRow("GPX over the loaded GPX") << "cmd_gpx" << "trip.gpx" << "trip.gpx" << "";
+    QTest::newRow("GPX over the loaded GPX, through a link") << "cmd_gpx" << "trip.gpx" << "link.gpx" << "";
+    QTest::newRow("map page over a listed photo") << "nmea2map" << "trip_map.html" << "trip.txt" << "p1.jpg";
+}
+
+// Refused before any question, the input left as it was.
+void TestNmeaf::outputOverAnInputRefused()
+{
+    QFETCH(QString, buttonName);
+    QFETCH(QString, input);
+    QFETCH(QString, loaded);
+    QFETCH(QString, photo);
+    const QString inputPath = dir_->filePath(input);
+    QVERIFY(writeFile(inputPath, "the user's own file\r\n"));
+    if (loaded != input && !loaded.endsWith(QLatin1String(".txt")))
+        QVERIFY(QFile::link(inputPath, dir_->filePath(loaded)));
+    pixplot::pathshare::PathFile = dir_->filePath(loaded);
+    pixplot::pathshare::PathFileBase = dir_->filePath(loaded.chopped(4));
+    const qint64 at = QDateTime(QDate(2010, 5, 1), QTime(6, 3, 22), Qt::UTC).toSecsSinceEpoch();
+    pixplot::pathshare::PathPoints = {
+        systemfinction::MakePathPoint(at, QStringLiteral("N31°50.1234',E118°46.5678'").toLatin1())};
+    if (!photo.isEmpty()) {
+        QVERIFY(QFile::link(inputPath, dir_->filePath(photo)));
+        const PhotoRow row{{true, photo, dir_->path() + QLatin1Char('/'), QStringLiteral("2010-05-01 14:03:00"), {}, {}},
+                           QStringLiteral("2010-05-01 14:03:30"),
+                           QStringLiteral("N31°50.1234',E118°46.5678'"),
+                           false};
+        form_->setPhotoSource([row] { return QList<PhotoRow>{row}; });
+    }
+    QTest::mouseClick(button(qPrintable(buttonName)), Qt::LeftButton);
+    QCOMPARE(dialogs_->calls.size(), 1);
+    QCOMPARE(dialogs_->calls.first().kind, DialogCall::Info);
+    QVERIFY2(dialogs_->calls.first().text.contains(QStringLiteral("输出文件就是输入文件")),
+             qPrintable(dialogs_->calls.first().text));
+    QCOMPARE(testsupport::readAll(inputPath), QByteArray("the user's own file\r\n"));
 }
 
 QTEST_MAIN(TestNmeaf)
