@@ -495,6 +495,7 @@ int Run::convert()
         QString file;
         enum class Kind { Kml, Html, Gpx } kind;
         QString message;
+        bool existed = false; // when the run checked it
     };
     QList<Target> targets;
     if (toKml) {
@@ -516,24 +517,20 @@ int Run::convert()
             return ExitUsage;
     }
     QString error;
-    for (const Target &t : std::as_const(targets)) {
+    for (Target &t : targets) {
         if (!mayWrite(t.file, &error))
             return ExitFailed;
+        t.existed = QFileInfo::exists(t.file);
     }
     // One document at a time is made and written.
     for (const Target &t : std::as_const(targets)) {
-        bool written = false;
-        if (t.kind == Target::Kind::Gpx) {
-            written = common::writeFileAtomically(
-                t.file,
-                gpxfile::PathDocument(session_.pathPoints(), QFileInfo(value(kPath)).completeBaseName()),
-                &error);
-        } else {
-            const QByteArray document = t.kind == Target::Kind::Kml
-                ? nmeaconvert::KmlDocument(input.path, kmlOffsets)
-                : nmeaconvert::HtmlPage(input.path, htmlOffsets);
-            written = nmeaconvert::WriteDocument(t.file, document, &error);
-        }
+        const QByteArray document = t.kind == Target::Kind::Gpx
+            ? gpxfile::PathDocument(session_.pathPoints(), QFileInfo(value(kPath)).completeBaseName())
+            : t.kind == Target::Kind::Kml ? nmeaconvert::KmlDocument(input.path, kmlOffsets)
+                                          : nmeaconvert::HtmlPage(input.path, htmlOffsets);
+        // A file that appeared since the check above is not the one --overwrite was about.
+        const bool written = t.existed ? common::writeFileAtomically(t.file, document, &error)
+                                       : common::writeNewFile(t.file, document, &error);
         if (!written) {
             complain(nmeaconvert::WriteFailedMessage(t.file, error));
             return ExitFailed;

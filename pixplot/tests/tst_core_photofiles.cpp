@@ -16,6 +16,7 @@
 #include <QTimeZone>
 
 #include <csignal>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +89,7 @@ class TestPhotoFiles : public fixtures::FolderTest {
 private slots:
     void nameTakenWhileWorking_data();
     void nameTakenWhileWorking();
+    void fullDiskAfterRenameGivesTheNameBack();
     void photoKeepsWhatMadeItTheUsers_data();
     void photoKeepsWhatMadeItTheUsers();
     void outputIsNeverAnInput_data();
@@ -129,6 +131,35 @@ void TestPhotoFiles::nameTakenWhileWorking()
     QCOMPARE(sizeOf(file(out.fileName)), frame ? kFramedOnce : QSize(40, 30));
     QCOMPARE(gpstagwriter::ReadGpsPosition(testsupport::readAll(file(out.fileName))).has_value(), gps);
     QCOMPARE(hiddenIn(dir->path()), QStringList());
+}
+
+// The photo has its new name when the disk turns out full for its framed
+// content: it gets its old name back, its bytes as they were.
+void TestPhotoFiles::fullDiskAfterRenameGivesTheNameBack()
+{
+    const QString mountPoint = file("small");
+    QVERIFY(QDir().mkpath(mountPoint));
+    if (::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, "size=256k") != 0)
+        QSKIP("a tmpfs cannot be mounted here");
+    const auto unmount = qScopeGuard([&] { ::umount(QFile::encodeName(mountPoint).constData()); });
+    const QString photo = mountPoint + QStringLiteral("/p.jpg");
+    const QByteArray source = fixtures::photoWithTime("2010:05:01 08:00:20");
+    QVERIFY(fixtures::writeFile(photo, source));
+    {
+        QFile filler(mountPoint + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(512, 'x');
+        while (filler.write(block) == block.size()) { }
+    }
+    const PhotoRecord record = systemfinction::ReadPhotoRecord(QStringLiteral("p.jpg"), mountPoint + '/');
+    photooutput::Options o = options(true, false, true);
+    o.backup = false;
+    const photooutput::Outcome out = photooutput::ProcessPhoto(record, 1, record.shotTime, kPosition, o);
+    QCOMPARE(out.failure, photooutput::Failure::WriteFailed);
+    QCOMPARE(out.fileName, QStringLiteral("p.jpg"));
+    QCOMPARE(out.reason, QStringLiteral("磁盘已满"));
+    QCOMPARE(testsupport::readAll(photo), source);
+    QCOMPARE(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden, QDir::Name), QStringList({"filler", "p.jpg"}));
 }
 
 void TestPhotoFiles::photoKeepsWhatMadeItTheUsers_data()
