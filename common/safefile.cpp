@@ -159,8 +159,7 @@ public:
         const QString name = info.fileName().left(200);
         for (int attempt = 0; attempt < 100; ++attempt) {
             const QString temp = dir + QLatin1Char('.') + name + QLatin1Char('.')
-                + QString::number(QRandomGenerator::global()->generate(), 36)
-                + QLatin1String(kStagingSuffix);
+                + QString::number(QRandomGenerator::global()->generate(), 36) + QLatin1String(kStagingSuffix);
             file_.setFileName(temp);
             if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
                 temp_ = temp;
@@ -516,7 +515,8 @@ private:
     int claim(const QByteArray &name)
     {
         if (temp_.isEmpty()) {
-            if (::linkat(AT_FDCWD, procPath().constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+            if (::linkat(AT_FDCWD, procPath().constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW)
+                == 0)
                 return 0;
             return errno;
         }
@@ -737,13 +737,14 @@ bool isStagingName(const QString &name)
     if (dot < 2 || dot == rest.size() - 1)
         return false;
     for (const QChar c : rest.sliced(dot + 1))
-        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z'))))
+        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+              || (c >= QLatin1Char('a') && c <= QLatin1Char('z'))))
             return false;
     return true;
 }
 
-bool writeUnderFreeName(const NameCandidates &names, const QList<QByteArrayView> &pieces, const FileLike &like,
-                        QString *published, QString *error)
+bool writeUnderFreeName(const NameCandidates &names, const QList<QByteArrayView> &pieces,
+                        const FileLike &like, QString *published, QString *error)
 {
     const QString first = names ? names(0) : QString();
     if (first.isEmpty()) {

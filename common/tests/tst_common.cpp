@@ -193,7 +193,7 @@ void TestCommon::freeNameTakenAtPublication()
 void TestCommon::staleStagingSwept_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("held");     // a writer holds it
+    QTest::addColumn<bool>("held");      // a writer holds it
     QTest::addColumn<bool>("otherUser"); // it belongs to another user (as root only)
     QTest::addColumn<bool>("removed");
     const QString staging = QStringLiteral(".a.jpg.k3x9q.gpsuite.tmp");
@@ -268,15 +268,17 @@ void TestCommon::newFileResemblesItsModel()
     if (operation == QLatin1String("copy"))
         ok = copyToNewFile(src, dst, &error);
     else if (operation == QLatin1String("free copy"))
-        ok = copyToFreeName(src, [&](qint64 n) { return n == 0 ? dst : QString(); }, &published, &error);
+        ok = copyToFreeName(
+            src, [&](qint64 n) { return n == 0 ? dst : QString(); }, &published, &error);
     else if (operation == QLatin1String("write"))
         ok = writeUnderFreeName([&](qint64 n) { return n == 0 ? dst : QString(); }, {QByteArrayView("new")},
                                 FileLike{src, false}, &published, &error);
     else
         ok = writeFileAtomically(src, "new", &error);
     QVERIFY2(ok, qPrintable(error));
-    struct stat st {};
-    QCOMPARE(::stat(QFile::encodeName(operation == QLatin1String("replace") ? src : dst).constData(), &st), 0);
+    struct stat st { };
+    QCOMPARE(::stat(QFile::encodeName(operation == QLatin1String("replace") ? src : dst).constData(), &st),
+             0);
     QCOMPARE(st.st_mode & 07777, mode_t(0640));
     if (root) {
         QCOMPARE(st.st_uid, uid_t(1234));

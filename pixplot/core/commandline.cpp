@@ -135,9 +135,10 @@ QString helpText(const QList<QCommandLineOption> &options)
          QStringLiteral("--process [OUTPUT] [--path FILE [MATCHING]] [--jobs N] PHOTO..."),
          QStringLiteral("--path FILE --to-map OUT.html [MATCHING] [--tiles URL] [PHOTO...]"),
          QStringLiteral("--exif-gps PHOTO...")},
-        QStringLiteral("给照片加上 GPS 路径（NMEA 或 GPX）的位置；不带选项时打开窗口。\n"
-                       "MATCHING 为 --offset、--tolerance、--interpolate、--max-gap、--zone；"
-                       "OUTPUT 为 --no-backup、--rename、--frame、--reframe、--note、--gps、--no-time、--write-gps。"),
+        QStringLiteral(
+            "给照片加上 GPS 路径（NMEA 或 GPX）的位置；不带选项时打开窗口。\n"
+            "MATCHING 为 --offset、--tolerance、--interpolate、--max-gap、--zone；"
+            "OUTPUT 为 --no-backup、--rename、--frame、--reframe、--note、--gps、--no-time、--write-gps。"),
         options);
 }
 

@@ -312,10 +312,9 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
     // one photo, unchanged but for its name, which a later run completes.
     QString path = src;
     if (newName != record.fileName) {
-        if (!common::renameToFreeName(src,
-                                      systemfinction::FreeNames(record.folder, prepared.wantedName,
-                                                                prepared.nameNumber),
-                                      &path, &out.reason)) {
+        if (!common::renameToFreeName(
+                src, systemfinction::FreeNames(record.folder, prepared.wantedName, prepared.nameNumber),
+                &path, &out.reason)) {
             out.failure = Failure::RenameFailed;
             return out;
         }

@@ -268,7 +268,8 @@ bool PhotoSession::framedBefore(qsizetype row) const
     if (row < 1 || row > rows_.size())
         return false;
     const PhotoRecord &rec = rows_.at(row - 1).record;
-    return framed_.contains(rec.folder + rec.fileName) || photooutput::carriesFrameMark(rec.folder + rec.fileName);
+    return framed_.contains(rec.folder + rec.fileName)
+        || photooutput::carriesFrameMark(rec.folder + rec.fileName);
 }
 
 qint64 PhotoSession::framedBeforeCount() const

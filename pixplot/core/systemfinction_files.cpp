@@ -107,8 +107,8 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *er
     // The first free name is claimed as the copy is published, so a backup
     // appearing meanwhile (another batch on the same folder) is kept too.
     QString dst;
-    if (!common::copyToFreeName(src, FreeNames(dir, record.fileName, FreeNameNumber(dir, record.fileName)), &dst,
-                                error)) {
+    if (!common::copyToFreeName(src, FreeNames(dir, record.fileName, FreeNameNumber(dir, record.fileName)),
+                                &dst, error)) {
         if (madeDir) // no empty folder left by a backup that failed
             QDir().rmdir(dir);
         return false;

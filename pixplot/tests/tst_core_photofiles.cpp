@@ -38,7 +38,8 @@ QSize sizeOf(const QString &path)
 
 QStringList hiddenIn(const QString &folder)
 {
-    return QDir(folder).entryList(QStringList{QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::System);
+    return QDir(folder).entryList(QStringList{QStringLiteral(".*")},
+                                  QDir::Files | QDir::Hidden | QDir::System);
 }
 
 QStringList photosIn(const QString &folder)
@@ -74,9 +75,11 @@ bool writePhotos(const QString &folder, const QString &prefix, int count, int of
 {
     const QDateTime start(QDate(2010, 5, 1), QTime(8, 0, 0));
     for (int i = 0; i < count; ++i) {
-        const QByteArray time = start.addSecs(offset + i).toString(QStringLiteral("yyyy:MM:dd HH:mm:ss")).toLatin1();
-        if (!fixtures::writeFile(folder + QStringLiteral("/%1%2.jpg").arg(prefix).arg(i, 3, 10, QLatin1Char('0')),
-                                 fixtures::photoWithTime(time)))
+        const QByteArray time =
+            start.addSecs(offset + i).toString(QStringLiteral("yyyy:MM:dd HH:mm:ss")).toLatin1();
+        if (!fixtures::writeFile(
+                folder + QStringLiteral("/%1%2.jpg").arg(prefix).arg(i, 3, 10, QLatin1Char('0')),
+                fixtures::photoWithTime(time)))
             return false;
     }
     return true;
@@ -123,7 +126,8 @@ void TestPhotoFiles::nameTakenWhileWorking()
     QCOMPARE(prepared.newName, kRenamed);
     QVERIFY(fixtures::writeFile(file(kRenamed), "the user's own file"));
 
-    const photooutput::Outcome out = photooutput::completePhoto(record, prepared, record.shotTime, kPosition, o);
+    const photooutput::Outcome out =
+        photooutput::completePhoto(record, prepared, record.shotTime, kPosition, o);
     QVERIFY2(out.ok(), qPrintable(photooutput::failureText(out)));
     QCOMPARE(out.fileName, QStringLiteral("20100501_080020_1.jpg"));
     QCOMPARE(testsupport::readAll(file(kRenamed)), QByteArray("the user's own file"));
@@ -159,7 +163,8 @@ void TestPhotoFiles::fullDiskAfterRenameGivesTheNameBack()
     QCOMPARE(out.fileName, QStringLiteral("p.jpg"));
     QCOMPARE(out.reason, QStringLiteral("磁盘已满"));
     QCOMPARE(testsupport::readAll(photo), source);
-    QCOMPARE(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden, QDir::Name), QStringList({"filler", "p.jpg"}));
+    QCOMPARE(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             QStringList({"filler", "p.jpg"}));
 }
 
 void TestPhotoFiles::photoKeepsWhatMadeItTheUsers_data()
@@ -201,7 +206,7 @@ void TestPhotoFiles::photoKeepsWhatMadeItTheUsers()
     QCOMPARE(out.backupPath, file("BackUp/p.jpg"));
 
     for (const QString &path : {file(out.fileName), out.backupPath}) {
-        struct stat st {};
+        struct stat st { };
         QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
         QCOMPARE(st.st_mode & 07777, mode_t(0600));
         if (root) {
@@ -218,7 +223,8 @@ void TestPhotoFiles::outputIsNeverAnInput_data()
     // PHOTO: a photo.
     QTest::addColumn<QStringList>("args");
     QTest::newRow("GPX over its own input") << QStringList{"--path", "GPX", "--to-gpx", "--overwrite"};
-    QTest::newRow("GPX over its input through a link") << QStringList{"--path", "LINK", "--to-gpx", "--overwrite"};
+    QTest::newRow("GPX over its input through a link")
+        << QStringList{"--path", "LINK", "--to-gpx", "--overwrite"};
     QTest::newRow("map over the path") << QStringList{"--path", "NMEA", "--to-map", "NMEA", "--overwrite"};
     QTest::newRow("map over a photo")
         << QStringList{"--path", "NMEA", "--to-map", "PHOTO", "--overwrite", "PHOTO"};
@@ -299,7 +305,8 @@ void TestPhotoFiles::killedBatchesLeaveNothingAndFrameOnce()
     QVERIFY(QDir().mkpath(originals));
     QVERIFY(writePhotos(originals, QStringLiteral("p"), count));
     QVERIFY(writePath(file("path.txt")));
-    const QStringList options{"--process", "--frame", "--rename", "time", "--write-gps", "--path", file("path.txt")};
+    const QStringList options{"--process",   "--frame", "--rename",      "time",
+                              "--write-gps", "--path",  file("path.txt")};
     const auto copyOriginals = [&](const QString &folder) {
         QDir().mkpath(folder);
         for (const QString &photo : photosIn(originals))
@@ -332,7 +339,8 @@ void TestPhotoFiles::killedBatchesLeaveNothingAndFrameOnce()
         const QStringList photos = photosIn(folder);
         QCOMPARE(photos.size(), count);
         for (const QString &photo : photos) {
-            QVERIFY2(QFileInfo(photo).fileName().startsWith(QStringLiteral("20100501_080")), qPrintable(photo));
+            QVERIFY2(QFileInfo(photo).fileName().startsWith(QStringLiteral("20100501_080")),
+                     qPrintable(photo));
             QCOMPARE(sizeOf(photo), kFramedOnce);
             QVERIFY(gpstagwriter::ReadGpsPosition(testsupport::readAll(photo)).has_value());
         }

@@ -441,7 +441,8 @@ void TestGeotag::framedPhotosKeepTheirMetadata()
         QVERIFY2(key.startsWith(QLatin1String("JFIF:")) || key.startsWith(QLatin1String("Composite:"))
                      || key.startsWith(QLatin1String("ExifTool:"))
                      // the mark of the frame, in an XMP packet of its own
-                     || key == QLatin1String("XMP-pixplot:Framed") || key == QLatin1String("XMP-x:XMPToolkit"),
+                     || key == QLatin1String("XMP-pixplot:Framed")
+                     || key == QLatin1String("XMP-x:XMPToolkit"),
                  qPrintable(key));
 }
 

@@ -588,9 +588,18 @@ void TestNmeaf::outputOverAnInputRefused_data()
     QTest::addColumn<QString>("input");  // the file the output would replace
     QTest::addColumn<QString>("loaded"); // the path file loaded, a link to input when it differs
     QTest::addColumn<QString>("photo");  // a listed photo, a link to input when given
-    QTest::newRow("GPX over the loaded GPX") << "cmd_gpx" << "trip.gpx" << "trip.gpx" << "";
-    QTest::newRow("GPX over the loaded GPX, through a link") << "cmd_gpx" << "trip.gpx" << "link.gpx" << "";
-    QTest::newRow("map page over a listed photo") << "nmea2map" << "trip_map.html" << "" << "p1.jpg";
+    QTest::newRow("GPX over the loaded GPX") << "cmd_gpx"
+                                             << "trip.gpx"
+                                             << "trip.gpx"
+                                             << "";
+    QTest::newRow("GPX over the loaded GPX, through a link") << "cmd_gpx"
+                                                             << "trip.gpx"
+                                                             << "link.gpx"
+                                                             << "";
+    QTest::newRow("map page over a listed photo") << "nmea2map"
+                                                  << "trip_map.html"
+                                                  << ""
+                                                  << "p1.jpg";
 }
 
 // Refused before any question, the input left as it was.

@@ -70,8 +70,8 @@ bool writeNewFile(const QString &path, const QByteArray &bytes, QString *error =
 
 // As writeNewFile, under the first of names that is free when the content
 // is completely on disk; *published is that path.
-bool writeUnderFreeName(const NameCandidates &names, const QList<QByteArrayView> &pieces, const FileLike &like,
-                        QString *published, QString *error = nullptr);
+bool writeUnderFreeName(const NameCandidates &names, const QList<QByteArrayView> &pieces,
+                        const FileLike &like, QString *published, QString *error = nullptr);
 
 // Gives the file from the name to (same file system), never replacing a file
 // there and never falling back to a copy. False (and *error set) otherwise.
