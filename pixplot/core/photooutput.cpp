@@ -1,6 +1,5 @@
 #include "core/photooutput.h"
 
-#include "core/osfile.h"
 #include "core/systemfinction.h"
 
 #include "common/bmp2jpg.h"
@@ -368,14 +367,33 @@ QString singleDoneMessage(const QString &fileName)
 
 bool carriesFrameMark(const QString &path)
 {
-    // The metadata precedes the image data; its segments are at most 64 KB
-    // each, and the mark's packet follows EXIF and IPTC.
-    QByteArray head(256 * 1024, Qt::Uninitialized);
-    const qint64 n = osfile::readHead(path, head.data(), head.size());
-    if (n <= 0)
+    // Asked for every row before a batch: only the segment headers before
+    // the image data are read, and the XMP segment itself.
+    if (!common::checkInputFile(path))
         return false;
-    head.truncate(n);
-    return gpstagwriter::IsMarkedFramed(head);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    static const QByteArray xmpSignature("http://ns.adobe.com/xap/1.0/", 29);
+    QByteArray header = file.read(2);
+    if (header != QByteArrayView("\xFF\xD8", 2))
+        return false;
+    for (;;) {
+        header = file.read(4);
+        if (header.size() != 4 || quint8(header.at(0)) != 0xFF)
+            return false;
+        const quint8 marker = quint8(header.at(1));
+        const qint64 length = (qint64(quint8(header.at(2))) << 8) | quint8(header.at(3));
+        if (marker == 0xDA || marker == 0xD9 || length < 2)
+            return false;
+        if (marker == 0xE1 && length - 2 > xmpSignature.size()) {
+            const QByteArray payload = file.read(length - 2);
+            if (payload.startsWith(xmpSignature))
+                return gpstagwriter::IsMarkedFramed(QByteArray("\xFF\xD8", 2) + header + payload);
+        } else if (!file.seek(file.pos() + length - 2)) {
+            return false;
+        }
+    }
 }
 
 QString skippedFramedText(const QString &fileName)

@@ -105,6 +105,8 @@ private slots:
     void vanishedAndCorruptPhotosCountAsFailed();
     void sameSecondPhotosWithFrameBothSurvive();
     void nameTakenWhileBatchRuns();
+    void photoFramedInAnEarlierRunIsAskedAbout_data();
+    void photoFramedInAnEarlierRunIsAskedAbout();
     void parallelBatchMatchesOneJob();
     void cancelLeavesEveryPhotoDoneOrUntouched();
 };
@@ -593,6 +595,47 @@ void TestOutput::nameTakenWhileBatchRuns()
     QCOMPARE(sizeOf(file("20100501_140322_1.jpg")), QSize(4044, 3044));
     QCOMPARE(win.photoCell(1, 0), QStringLiteral("20100501_140322_1.jpg"));
     QCOMPARE(win.photoCell(2, 0), QStringLiteral("20100501_140323_1.jpg"));
+}
+
+void TestOutput::photoFramedInAnEarlierRunIsAskedAbout_data()
+{
+    QTest::addColumn<bool>("again");
+    QTest::newRow("no: skipped") << false;
+    QTest::newRow("yes: framed again") << true;
+}
+
+// A photo framed by an earlier run carries the mark; the window asks before
+// it frames it again.
+void TestOutput::photoFramedInAnEarlierRunIsAskedAbout()
+{
+    QFETCH(bool, again);
+    QVERIFY(fixtures::writeJpeg(file("p.jpg"), 40, 30, Qt::red));
+    const QString folder = dir->path() + QLatin1Char('/');
+    pixplot::photooutput::Options earlier;
+    earlier.frame = true;
+    earlier.backup = false;
+    earlier.background = Qt::white;
+    const PhotoRecord record = systemfinction::ReadPhotoRecord(QStringLiteral("p.jpg"), folder);
+    QVERIFY(pixplot::photooutput::ProcessPhoto(record, 1, QString(), QString(), earlier).ok());
+    QCOMPARE(sizeOf(file("p.jpg")), QSize(84, 74));
+    const QByteArray framed = bytesOf(file("p.jpg"));
+
+    Window win;
+    win.addPhotos({file("p.jpg")});
+    win.clickCheck(QStringLiteral("Ck_backup"));
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    if (again)
+        win.dialogs.queueYes();
+    else
+        win.dialogs.queueNo();
+    win.click(QStringLiteral("cmd_allmake"));
+    QCOMPARE(win.dialogs.calls.at(win.dialogs.calls.size() - 2).text,
+             pixplot::photooutput::framedAgainBatchQuestion(1));
+    if (again) {
+        QCOMPARE(sizeOf(file("p.jpg")), QSize(128, 118));
+    } else {
+        QCOMPARE(bytesOf(file("p.jpg")), framed);
+    }
 }
 
 // "批量执行" with four jobs and with one on the same set: photos of one
