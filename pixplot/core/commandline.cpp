@@ -1,4 +1,5 @@
 #include "core/commandline.h"
+#include "core/xmpsidecar.h"
 
 #include "core/gpstagwriter.h"
 #include "core/gpxfile.h"
@@ -58,6 +59,7 @@ const QString kGps = QStringLiteral("gps");
 const QString kNoTime = QStringLiteral("no-time");
 const QString kWriteGps = QStringLiteral("write-gps");
 const QString kJobs = QStringLiteral("jobs");
+const QString kSidecar = QStringLiteral("sidecar");
 
 const QCommandLineOption kHelp({QStringLiteral("?"), QStringLiteral("h"), QStringLiteral("help")},
                                QStringLiteral("显示本帮助。"));
@@ -118,6 +120,10 @@ QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
     add(kWriteGps, QStringLiteral("--process: write the matched positions as EXIF GPS tags (needs --path)."));
     add(kJobs, QStringLiteral("--process: photos worked on at once (default: one per core)."),
         QStringLiteral("N"));
+    add(kSidecar,
+        QStringLiteral("--write-gps: auto writes JPEGs in the file and other formats into NAME.EXT.xmp "
+                       "sidecars; always uses sidecars for every photo (default auto)."),
+        QStringLiteral("auto|always"));
     parser.addOptions(options);
     parser.addPositionalArgument(QStringLiteral("PHOTO"), QStringLiteral("Photos to work on."),
                                  QStringLiteral("[PHOTO...]"));
@@ -600,6 +606,13 @@ int Run::process()
     options.withTime = !isSet(kNoTime);
     options.background = QGuiApplication::palette().color(QPalette::Window);
     options.writeGps = isSet(kWriteGps);
+    if (isSet(kSidecar)) {
+        const QString mode = value(kSidecar);
+        if (mode == QLatin1String("always"))
+            options.sidecar = photooutput::SidecarMode::Always;
+        else if (mode != QLatin1String("auto"))
+            return badValue(kSidecar, QStringLiteral("应为 auto 或 always。"));
+    }
     if (options.writeGps && !isSet(kPath)) {
         complain(QStringLiteral("--write-gps 需要 --path FILE 给出的位置。"));
         return ExitUsage;
@@ -631,8 +644,10 @@ int Run::process()
         &session_, &PhotoSession::batchPhotoDone, &session_,
         [this](qsizetype row, const photooutput::Outcome &out) {
             const PhotoRecord &rec = session_.rows().at(row - 1).record;
-            if (out.skippedFramed)
-                say(photooutput::skippedFramedText(rec.folder + rec.fileName)
+            if (out.framingSkipped)
+                complain(photooutput::framingSkippedText(rec.folder + rec.fileName));
+            if (out.alreadyFramed)
+                say(photooutput::alreadyFramedText(rec.folder + rec.fileName)
                     + QStringLiteral("（加 --reframe 可再加一次边框）"));
             if (out.ok())
                 return;
@@ -710,7 +725,12 @@ int Run::exifGps()
             status = ExitFailed;
             continue;
         }
-        const auto point = gpstagwriter::ReadGpsPosition(file.readAll());
+        // The sidecar first: where a position goes for the formats that are
+        // not written, and for every photo with --sidecar always.
+        const QString sidecar = xmpsidecar::sidecarPath(photo);
+        auto point = QFileInfo::exists(sidecar) ? xmpsidecar::readPosition(sidecar) : std::nullopt;
+        if (!point)
+            point = gpstagwriter::ReadGpsPosition(file.readAll());
         QString line = photo + QLatin1Char('\t');
         if (point)
             line += gpstagwriter::PositionText(*point) + QLatin1Char('\t')

@@ -22,19 +22,24 @@ inline constexpr int kJpegQuality = 80;
 
 enum class RenameMode { Keep, ByTime, ByPrefix };
 
+// Where a position goes: Auto writes JPEGs in the file and every other
+// format into an XMP sidecar; Always uses sidecars for every photo.
+enum class SidecarMode { Auto, Always };
+
 struct Options {
     bool backup = true;
     RenameMode rename = RenameMode::Keep;
     QString prefix; // ByPrefix
     bool frame = false;
     // Frames also photos whose metadata says they were framed before; left
-    // false, such a photo is skipped (Outcome::skippedFramed).
+    // false, such a photo is skipped (Outcome::alreadyFramed).
     bool reframe = false;
     QString note;          // starts the caption
     bool withTime = true;  // caption carries the time
     bool withGps = false;  // caption carries the position
     QColor background;     // frame colour: the window background
     bool writeGps = false; // EXIF GPS tags for photos with a position
+    SidecarMode sidecar = SidecarMode::Auto;
     // The zone of the list's times (the path's local time), for the GPS time.
     common::TimeZoneSetting zone;
 };
@@ -89,8 +94,10 @@ struct Outcome {
     QString fileName;        // the photo's name afterwards (unchanged on failure)
     QString backupPath;      // where the backup went, when one was made
     bool gpsWritten = false; // the photo got GPS tags
+    QString sidecarPath;         // the XMP sidecar the position went to, when one did
+    bool framingSkipped = false; // framing was asked for a format it cannot re-encode
     // Left as it was: it carries the mark of a frame and reframe was not set.
-    bool skippedFramed = false;
+    bool alreadyFramed = false;
     QString reason; // the system's reason of a failure, when known
     bool ok() const { return failure == Failure::None; }
 };
@@ -115,7 +122,7 @@ struct Prepared {
     // takes the next number.
     QString wantedName;
     qint64 nameNumber = 0;
-    bool finished() const { return !outcome.ok() || outcome.skippedFramed; }
+    bool finished() const { return !outcome.ok() || outcome.alreadyFramed; }
 };
 Prepared preparePhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const Options &options);
 
@@ -143,17 +150,22 @@ QString singleDoneMessage(const QString &fileName);
 // Whether the photo's metadata says it was framed by this program.
 bool carriesFrameMark(const QString &path);
 // A photo left out because it was framed before.
-QString skippedFramedText(const QString &fileName);
+QString alreadyFramedText(const QString &fileName);
 
 // Before framing photos that were framed before (in this session or, by
 // their mark, earlier).
 QString framedAgainQuestion(const QString &fileName);
 QString framedAgainBatchQuestion(qint64 count);
 // "批处理完成!" and the counts of a batch; gpsWritten (when GPS tags were
-// asked for) adds how many photos got them.
-// skipped: photos left out as framed before.
+// asked for) adds how many photos got them, framingSkipped how many were
+// left without a frame for their format, alreadyFramed how many were left
+// out as framed before.
 QString batchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten = {},
-                     qint64 skipped = 0);
+                     qint64 framingSkipped = 0, qint64 alreadyFramed = 0);
+// Why a photo got no frame.
+QString framingSkippedText(const QString &fileName);
+// Whether a position for the photo goes into an XMP sidecar.
+bool usesSidecar(const QString &fileName, SidecarMode mode);
 // A batch stopped by "取消": the photos done before it stopped.
 QString cancelledBatchMessage(qint64 processed, qint64 failed);
 

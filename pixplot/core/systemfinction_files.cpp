@@ -4,6 +4,7 @@
 
 #include "core/exifreader.h"
 #include "core/cameratime.h"
+#include "core/xmpsidecar.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,12 +35,22 @@ bool isExifDateTime(const QString &s)
     return ParseDateTimeText(text).has_value();
 }
 
-// "IMG_0001.JPG" -> "IMG_0001" and ".JPG": the extension is the last four
-// characters, as the photos are accepted by their ".JPG" ending.
+// "IMG_0001.JPG" -> "IMG_0001" and ".JPG", "IMG_1.heic" -> "IMG_1" and ".heic".
 void splitExtension(const QString &name, QString *base, QString *ext)
 {
-    *ext = name.right(4);
-    *base = name.left(qMax<qsizetype>(0, name.size() - 4));
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    *ext = dot > 0 ? name.mid(dot) : QString();
+    *base = dot > 0 ? name.left(dot) : name;
+}
+
+// Whether any sidecar of photo would land on a file that exists, were the
+// photo called newPath.
+bool companionTaken(const QStringList &companions, const QString &photo, const QString &newPath)
+{
+    for (const QString &c : companions)
+        if (QFileInfo::exists(pixplot::xmpsidecar::companionFor(c, photo, newPath)))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -104,11 +115,27 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *er
         return false;
     }
 
-    // The first free name is claimed as the copy is published, so a backup
+    // The photo's sidecars are backed up with it, under the same new base.
+    // The photo's name is claimed as its copy is published, so a backup
     // appearing meanwhile (another batch on the same folder) is kept too.
+    const QStringList companions = pixplot::xmpsidecar::companions(src);
     QString dst;
-    if (!common::copyToFreeName(src, FreeNames(dir, record.fileName, FreeNameNumber(dir, record.fileName)),
-                                &dst, error)) {
+    bool copied = common::copyToFreeName(
+        src, FreeNames(dir, record.fileName, FreeNameNumber(dir, record.fileName, src), src), &dst, error);
+    QStringList made;
+    for (qsizetype i = 0; copied && i < companions.size(); ++i) {
+        const QString to = pixplot::xmpsidecar::companionFor(companions.at(i), src, dst);
+        copied = common::copyToNewFile(companions.at(i), to, error);
+        if (copied)
+            made << to;
+    }
+    if (!copied) {
+        if (!dst.isEmpty()) {
+            // A backup without its sidecars is no backup of the user's work.
+            for (const QString &m : made)
+                QFile::remove(m);
+            QFile::remove(dst);
+        }
         if (madeDir) // no empty folder left by a backup that failed
             QDir().rmdir(dir);
         return false;
@@ -127,22 +154,32 @@ QString NumberedFileName(const QString &name, qint64 n)
     return base + QLatin1Char('_') + QString::number(n) + ext;
 }
 
-qint64 FreeNameNumber(const QString &folder, const QString &name)
+qint64 FreeNameNumber(const QString &folder, const QString &name, const QString &photo)
 {
+    // A name is free when the photo's sidecars may take it too.
+    const QStringList companions = photo.isEmpty() ? QStringList() : pixplot::xmpsidecar::companions(photo);
     qint64 n = 0;
-    while (QFileInfo::exists(folder + NumberedFileName(name, n)))
+    while (QFileInfo::exists(folder + NumberedFileName(name, n))
+           || companionTaken(companions, photo, folder + NumberedFileName(name, n)))
         ++n;
     return n;
 }
 
-QString UniqueFileName(const QString &folder, const QString &name)
+QString UniqueFileName(const QString &folder, const QString &name, const QString &photo)
 {
-    return NumberedFileName(name, FreeNameNumber(folder, name));
+    return NumberedFileName(name, FreeNameNumber(folder, name, photo));
 }
 
-common::NameCandidates FreeNames(const QString &folder, const QString &name, qint64 from)
+common::NameCandidates FreeNames(const QString &folder, const QString &name, qint64 from, const QString &photo)
 {
-    return [folder, name, from](qint64 n) { return folder + NumberedFileName(name, from + n); };
+    const QStringList companions = photo.isEmpty() ? QStringList() : pixplot::xmpsidecar::companions(photo);
+    return [folder, name, from, photo, companions](qint64 n) {
+        for (qint64 k = from;; ++k) {
+            const QString candidate = folder + NumberedFileName(name, k);
+            if (!companionTaken(companions, photo, candidate) && n-- == 0)
+                return candidate;
+        }
+    };
 }
 
 } // namespace systemfinction
