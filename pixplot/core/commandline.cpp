@@ -56,6 +56,7 @@ const QString kMaxGap = QStringLiteral("max-gap");
 const QString kNoBackup = QStringLiteral("no-backup");
 const QString kRename = QStringLiteral("rename");
 const QString kFrame = QStringLiteral("frame");
+const QString kReframe = QStringLiteral("reframe");
 const QString kNote = QStringLiteral("note");
 const QString kGps = QStringLiteral("gps");
 const QString kNoTime = QStringLiteral("no-time");
@@ -125,6 +126,7 @@ QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
     add(kRename, QStringLiteral("--process: new names after the time or a prefix and the number."),
         QStringLiteral("time|prefix:TEXT"));
     add(kFrame, QStringLiteral("--process: add the frame and caption."));
+    add(kReframe, QStringLiteral("--frame: frame also photos that were framed before (skipped otherwise)."));
     add(kNote, QStringLiteral("--frame: the note that starts the caption."), QStringLiteral("TEXT"));
     add(kGps, QStringLiteral("--frame: put the position into the caption."));
     add(kNoTime, QStringLiteral("--frame: leave the time out of the caption."));
@@ -155,7 +157,7 @@ QString helpText(const QList<QCommandLineOption> &options)
          QStringLiteral("--suggest-offset --path FILE [MATCHING] PHOTO...")},
         QStringLiteral("给照片加上 GPS 路径（NMEA 或 GPX）的位置；不带选项时打开窗口。\n"
                        "MATCHING 为 --offset、--sync、--tolerance、--interpolate、--max-gap、--zone；"
-                       "OUTPUT 为 --no-backup、--rename、--frame、--note、--gps、--no-time、--write-gps。"),
+                       "OUTPUT 为 --no-backup、--rename、--frame、--reframe、--note、--gps、--no-time、--write-gps。"),
         options);
 }
 
@@ -213,6 +215,8 @@ private:
     // Loads --path; false, with the reason on err, when it cannot be read or holds no point.
     bool loadPath(PhotoSession::PathKeep keep = PhotoSession::PathKeep::Points);
     bool mayWrite(const QString &file, QString *error);
+    // False, with the complaint on err, when output is one of the inputs.
+    bool notAnInput(const QString &output, const QStringList &inputs);
 
     const QCommandLineParser &p_;
     QTextStream &out_;
@@ -405,6 +409,17 @@ bool Run::mayWrite(const QString &file, QString *error)
     return true;
 }
 
+bool Run::notAnInput(const QString &output, const QStringList &inputs)
+{
+    for (const QString &input : inputs) {
+        if (!input.isEmpty() && common::sameFile(output, input)) {
+            complain(common::outputIsInputText(output, input));
+            return false;
+        }
+    }
+    return true;
+}
+
 // Appends v in decimal, zero-padded to at least width digits.
 void appendInteger(QByteArray &out, qint64 v, int width)
 {
@@ -577,6 +592,7 @@ int Run::convert()
         QString file;
         enum class Kind { Kml, Html, Gpx } kind;
         QString message;
+        bool existed = false; // when the run checked it
     };
     QList<Target> targets;
     if (toKml) {
@@ -593,25 +609,25 @@ int Run::convert()
     }
 
     // Refuse before writing anything, so a run either writes all or nothing new.
-    QString error;
     for (const Target &t : std::as_const(targets)) {
+        if (!notAnInput(t.file, {value(kPath)}))
+            return ExitUsage;
+    }
+    QString error;
+    for (Target &t : targets) {
         if (!mayWrite(t.file, &error))
             return ExitFailed;
+        t.existed = QFileInfo::exists(t.file);
     }
     // One document at a time is made and written.
     for (const Target &t : std::as_const(targets)) {
-        bool written = false;
-        if (t.kind == Target::Kind::Gpx) {
-            written = common::writeFileAtomically(
-                t.file,
-                gpxfile::PathDocument(session_.pathPoints(), QFileInfo(value(kPath)).completeBaseName()),
-                &error);
-        } else {
-            const QByteArray document = t.kind == Target::Kind::Kml
-                ? nmeaconvert::KmlDocument(input.path, kmlOffsets)
-                : nmeaconvert::HtmlPage(input.path, htmlOffsets);
-            written = nmeaconvert::WriteDocument(t.file, document, &error);
-        }
+        const QByteArray document = t.kind == Target::Kind::Gpx
+            ? gpxfile::PathDocument(session_.pathPoints(), QFileInfo(value(kPath)).completeBaseName())
+            : t.kind == Target::Kind::Kml ? nmeaconvert::KmlDocument(input.path, kmlOffsets)
+                                          : nmeaconvert::HtmlPage(input.path, htmlOffsets);
+        // A file that appeared since the check above is not the one --overwrite was about.
+        const bool written = t.existed ? common::writeFileAtomically(t.file, document, &error)
+                                       : common::writeNewFile(t.file, document, &error);
         if (!written) {
             complain(nmeaconvert::WriteFailedMessage(t.file, error));
             return ExitFailed;
@@ -673,6 +689,7 @@ int Run::process()
         }
     }
     options.frame = isSet(kFrame);
+    options.reframe = isSet(kReframe);
     options.note = value(kNote);
     options.withGps = isSet(kGps);
     options.withTime = !isSet(kNoTime);
@@ -727,6 +744,9 @@ int Run::process()
             const PhotoRecord &rec = session_.rows().at(row - 1).record;
             if (out.framingSkipped)
                 complain(photooutput::framingSkippedText(rec.folder + rec.fileName));
+            if (out.alreadyFramed)
+                say(photooutput::alreadyFramedText(rec.folder + rec.fileName)
+                    + QStringLiteral("（加 --reframe 可再加一次边框）"));
             if (out.ok())
                 return;
             complain(QStringLiteral("%1: %2").arg(rec.folder + rec.fileName, photooutput::failureText(out)));
@@ -759,6 +779,8 @@ int Run::toMap()
             return ExitUsage;
         }
     }
+    if (!notAnInput(out, QStringList{value(kPath)} + p_.positionalArguments()))
+        return ExitUsage;
     QString error;
     if (!mayWrite(out, &error) || !loadPath())
         return ExitFailed;

@@ -23,7 +23,7 @@ QString BatchResult::message() const
         return photooutput::cancelledBatchMessage(finished, failed);
     return photooutput::batchMessage(rows, failed,
                                      gpsAsked ? std::optional<qint64>(gpsWritten) : std::nullopt,
-                                     framingSkipped);
+                                     framingSkipped, alreadyFramed);
 }
 
 QString BatchResult::messageWithFailures() const
@@ -467,7 +467,7 @@ photooutput::Outcome PhotoSession::processPhoto(qsizetype row, const photooutput
     const photooutput::Outcome out =
         photooutput::ProcessPhoto(current.record, row, current.timeText, current.position, withZone(options));
     current.failure = out.ok() ? QString() : photooutput::failureText(out);
-    if (out.ok()) {
+    if (out.ok() && !out.alreadyFramed) {
         current.record.fileName = out.fileName;
         if (options.frame)
             rememberFramed(row);
@@ -481,7 +481,8 @@ bool PhotoSession::framedBefore(qsizetype row) const
     if (row < 1 || row > rows_.size())
         return false;
     const PhotoRecord &rec = rows_.at(row - 1).record;
-    return framed_.contains(rec.folder + rec.fileName);
+    return framed_.contains(rec.folder + rec.fileName)
+        || photooutput::carriesFrameMark(rec.folder + rec.fileName);
 }
 
 qint64 PhotoSession::framedBeforeCount() const
@@ -546,11 +547,12 @@ void PhotoSession::onBatchPhotoDone(qint64 index, const photooutput::Outcome &ou
                 .arg(batch_->item(index).record.fileName, photooutput::failureText(outcome)));
     batchResult_.gpsWritten += outcome.ok() && outcome.gpsWritten ? 1 : 0;
     batchResult_.framingSkipped += outcome.ok() && outcome.framingSkipped ? 1 : 0;
+    batchResult_.alreadyFramed += outcome.alreadyFramed ? 1 : 0;
     // Rows cannot change while the batch runs; the guard is for safety.
     if (row >= 1 && row <= rows_.size()) {
         PhotoRow &r = rows_[row - 1];
         r.failure = outcome.ok() ? QString() : photooutput::failureText(outcome);
-        if (outcome.ok()) {
+        if (outcome.ok() && !outcome.alreadyFramed) {
             r.record.fileName = outcome.fileName;
             if (batchFrames_)
                 rememberFramed(row);

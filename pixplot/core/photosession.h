@@ -82,6 +82,7 @@ struct BatchResult {
     bool gpsAsked = false;
     qint64 gpsWritten = 0;
     qint64 framingSkipped = 0; // rows of a format framing cannot re-encode
+    qint64 alreadyFramed = 0; // left out as framed before
     bool cancelled = false;
     // With GPS tags asked for: each photo that had no position to write,
     // "file: why", in row order.
@@ -205,7 +206,8 @@ public:
     // Processes one row; on success the row takes the photo's new name.
     // options.zone is the session's zone, whatever the caller gave.
     photooutput::Outcome processPhoto(qsizetype row, const photooutput::Options &options);
-    // Whether the row's photo got a frame earlier in this session.
+    // Whether the row's photo got a frame earlier in this session or says
+    // in its metadata that it was framed.
     bool framedBefore(qsizetype row) const;
     qint64 framedBeforeCount() const;
     // Processes every row (but those framed before, with skipFramed) in the

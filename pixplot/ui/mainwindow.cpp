@@ -1113,9 +1113,11 @@ bool PixplotMain::prefixRefused()
     return true;
 }
 
-photooutput::Outcome PixplotMain::ProcessPhoto(qsizetype row)
+photooutput::Outcome PixplotMain::ProcessPhoto(qsizetype row, bool reframe)
 {
-    return session_.processPhoto(row, outputOptions());
+    photooutput::Options options = outputOptions();
+    options.reframe = reframe;
+    return session_.processPhoto(row, options);
 }
 
 void PixplotMain::cmd_make_Click()
@@ -1124,11 +1126,12 @@ void PixplotMain::cmd_make_Click()
     if (session_.rowCount() == 0 || row == 0 || prefixRefused())
         return;
     const QString name = photoRows().at(row - 1).record.fileName;
-    if (Ck_frame->isChecked() && session_.framedBefore(row)
+    const bool again = Ck_frame->isChecked() && session_.framedBefore(row);
+    if (again
         && !dialogs_.askYesNo(this, photooutput::framedAgainQuestion(name), kTitle,
                               common::MessageIcon::Question))
         return;
-    const photooutput::Outcome out = ProcessPhoto(row);
+    const photooutput::Outcome out = ProcessPhoto(row, again);
     ListView_ItemClick(row);
     if (!out.ok())
         dialogs_.inform(this,
@@ -1136,8 +1139,10 @@ void PixplotMain::cmd_make_Click()
                             .arg(photoRows().at(row - 1).record.fileName, photooutput::failureText(out)),
                         kTitle, common::MessageIcon::Information);
     else
-        dialogs_.inform(this, photooutput::singleDoneMessage(out.fileName), kTitle,
-                        common::MessageIcon::Information);
+        dialogs_.inform(this,
+                        out.alreadyFramed ? photooutput::alreadyFramedText(out.fileName)
+                                          : photooutput::singleDoneMessage(out.fileName),
+                        kTitle, common::MessageIcon::Information);
 }
 
 void PixplotMain::cmd_allmake_Click()
@@ -1163,7 +1168,9 @@ void PixplotMain::cmd_allmake_Click()
     }
     cmd_cancel->setEnabled(true);
     cmd_cancel->show();
-    session_.startBatch(outputOptions(), batchJobs_ > 0 ? batchJobs_ : photobatch::defaultJobs(), skipFramed);
+    photooutput::Options options = outputOptions();
+    options.reframe = !skipFramed;
+    session_.startBatch(options, batchJobs_ > 0 ? batchJobs_ : photobatch::defaultJobs(), skipFramed);
 }
 
 void PixplotMain::batchDone(const BatchResult &result)

@@ -78,7 +78,7 @@ public:
     // Progress panel; an empty caption hides it.
     void ShowProgress(const QString &caption, qint64 current, qint64 total);
     // Processes row (1-based) with the options as the form shows them.
-    photooutput::Outcome ProcessPhoto(qsizetype row);
+    photooutput::Outcome ProcessPhoto(qsizetype row, bool reframe = false);
     photooutput::Options outputOptions() const;
     // True, after telling the user, when renaming by a prefix that would
     // leave the photo's folder: then nothing is processed.

@@ -150,8 +150,16 @@ bool NMEAF::havePath()
     return false;
 }
 
-bool NMEAF::mayWrite(const QString &fileName)
+bool NMEAF::mayWrite(const QString &fileName, const QStringList &inputs)
 {
+    // An output over one of its inputs would destroy what it is made from.
+    for (const QString &input : QStringList{session_.pathFile()} + inputs) {
+        if (!input.isEmpty() && common::sameFile(fileName, input)) {
+            dialogs_.inform(this, common::outputIsInputText(fileName, input), kSystem,
+                            common::MessageIcon::Critical);
+            return false;
+        }
+    }
     // A device or FIFO is never replaced; no question about it either.
     QString reason;
     if (!common::checkOutputTarget(fileName, &reason)) {
@@ -239,7 +247,10 @@ void NMEAF::nmea2map_Click()
         return;
     }
     const QString fileName = mappage::mapFileName(session_.pathFileBase());
-    if (!mayWrite(fileName))
+    QStringList photoFiles;
+    for (const PhotoRow &row : session_.rows())
+        photoFiles << row.record.folder + row.record.fileName;
+    if (!mayWrite(fileName, photoFiles))
         return;
     const nmeaconvert::PathInput path = session_.conversionInput().path;
     page.segments = mappage::segmentsOfPath(path);
