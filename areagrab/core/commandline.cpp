@@ -3,6 +3,8 @@
 #include "core/capturerunner.h"
 #include "core/cliargs.h"
 
+#include "common/consoletext.h"
+
 #include <QCommandLineParser>
 
 namespace areagrab {
@@ -12,27 +14,33 @@ namespace {
 // The command line's options, known to a parser.
 struct Options {
     QCommandLineParser parser;
-    QCommandLineOption help = parser.addHelpOption();
-    QCommandLineOption full{QStringLiteral("full"), QStringLiteral("Capture the whole primary screen.")};
+    QCommandLineOption help = common::helpOption();
+    QCommandLineOption full{QStringLiteral("full"), QStringLiteral("截取整个主屏幕。")};
     QCommandLineOption rect{
         QStringLiteral("rect"),
-        QStringLiteral("Capture the rectangle X,Y,W,H (pixels from the primary screen's top-left; the "
-                       "part off the screen is left out)."),
+        QStringLiteral("截取矩形 X,Y,W,H（从主屏幕左上角算起的像素；屏幕以外的部分不截取）。"),
         QStringLiteral("X,Y,W,H")};
     QCommandLineOption windowAt{
         QStringLiteral("window-at"),
-        QStringLiteral("Capture the innermost window under the point X,Y (pixels from the primary "
-                       "screen's top-left), clipped to the screen."),
+        QStringLiteral("截取点 X,Y（从主屏幕左上角算起的像素）下最里层的窗口，超出屏幕的部分不截取。"),
         QStringLiteral("X,Y")};
-    QCommandLineOption overwrite{QStringLiteral("overwrite"), QStringLiteral("Replace an existing OUT.")};
+    QCommandLineOption overwrite{QStringLiteral("overwrite"), QStringLiteral("替换已经存在的 OUT。")};
+    QList<QCommandLineOption> all{help, full, rect, windowAt, overwrite};
 
     Options()
     {
-        parser.setApplicationDescription(QStringLiteral(
-            "Captures the primary screen, a rectangle of it or one window, and saves it as JPEG "
-            "(quality 80). Without options the capture window opens."));
-        parser.addOptions({full, rect, windowAt, overwrite});
-        parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("The JPEG file to write."));
+        parser.addOptions(all);
+        parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("要写入的 JPEG 文件。"));
+    }
+    QString helpText() const
+    {
+        return common::helpText(QStringLiteral("areagrab"),
+                                {QStringLiteral("--full OUT [--overwrite]"),
+                                 QStringLiteral("--rect X,Y,W,H OUT [--overwrite]"),
+                                 QStringLiteral("--window-at X,Y OUT [--overwrite]")},
+                                QStringLiteral("截取主屏幕、其中一个矩形或一个窗口，存为 JPEG 文件（质量 80）；"
+                                               "不带选项时打开窗口。"),
+                                all);
     }
     // How many of the capture options are given.
     int modes() const
@@ -58,18 +66,19 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err,
     Options options;
     QCommandLineParser &parser = options.parser;
     if (!parser.parse(arguments)) {
-        err << parser.errorText() << Qt::endl;
+        err << common::usageErrorText(parser.errorText(), parser.unknownOptionNames(), options.all)
+            << Qt::endl;
         return ExitUsage;
     }
     if (parser.isSet(options.help)) {
-        out << parser.helpText();
+        out << options.helpText();
         out.flush();
         return ExitOk;
     }
     if (options.modes() != 1 || parser.positionalArguments().size() != 1) {
         err << QStringLiteral("用法：一次只能用 --full、--rect 或 --window-at 之一，并给出一个输出文件。")
             << Qt::endl
-            << parser.helpText();
+            << options.helpText();
         err.flush();
         return ExitUsage;
     }

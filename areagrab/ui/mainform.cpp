@@ -5,7 +5,10 @@
 #include "core/savename.h"
 #include "ui/catform.h"
 #include "ui/wrapbutton.h"
+#include "common/desktop.h"
 #include "common/dialogs.h"
+#include "common/folders.h"
+#include "common/helpview.h"
 #include "common/programfolder.h"
 
 #include <QApplication>
@@ -134,6 +137,8 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
     pollTimer_.setInterval(PickPollMs);
     connect(&pollTimer_, &QTimer::timeout, this, &MainForm::pollPickButton);
 
+    common::addHelpButton(this, {QStringLiteral("areagrab"), QStringLiteral("截图"),
+                                 {common::Library::Qt, common::Library::LibJpegTurbo, common::Library::Tesseract}});
     setFixedWidth(common::twipsToPixels(ClientWidthTwips));
     setWindowHeightTwips(InitialWindowHeight);
 }
@@ -194,7 +199,7 @@ void MainForm::moveEvent(QMoveEvent *event)
 void MainForm::changebig(bool fromClipboard)
 {
     if (fromClipboard)
-        temImage_ = runner_.forDisplay(QApplication::clipboard()->image());
+        temImage_ = runner_.forDisplay(common::desktop().clipboardImage());
     const QSizeF logical = temImage_.isNull() ? QSizeF(0, 0) : temImage_.deviceIndependentSize();
     tem_img->setPixmap(QPixmap::fromImage(temImage_));
     tem_img->resize(logical.toSize());
@@ -272,7 +277,7 @@ void MainForm::wholeScreenTaken(const QImage &screen)
         capturing_ = false;
         return;
     }
-    QApplication::clipboard()->setImage(screen);
+    common::desktop().setClipboardImage(screen);
     // The clipboard's own events run before it is read back.
     after(0, [this] {
         changebig(true);
@@ -289,10 +294,12 @@ void MainForm::cmdSave_Click()
 {
     if (temImage_.isNull())
         return;
-    QString name = dialogs_.getSaveFileName(this, QStringLiteral("另存为"), common::dialogStartFolder(),
-                                            QStringLiteral("位图文件 (*.jpg)|*.jpg"));
+    QString name =
+        dialogs_.getSaveFileName(this, QStringLiteral("另存为"), common::rememberedFolder(common::FolderKind::Captures),
+                                 QStringLiteral("位图文件 (*.jpg)|*.jpg"));
     if (name.isEmpty())
         return;
+    common::rememberFolder(common::FolderKind::Captures, name);
     // A name typed without an extension gets ".jpg", as desktop programs do.
     name = withDefaultSuffix(name, QStringLiteral("jpg"));
     // A device or FIFO is never replaced; no question about it either.

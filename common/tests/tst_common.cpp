@@ -1,4 +1,5 @@
 #include "common/bmp2jpg.h"
+#include "common/consoletext.h"
 #include "common/dialogs.h"
 #include "common/programfolder.h"
 #include "common/rounding.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QImageReader>
 #include <QMessageBox>
 #include <QPushButton>
@@ -43,6 +45,8 @@ private Q_SLOTS:
     void sharedProgramFolder_data();
     void sharedProgramFolder();
     void qtTextsInChinese();
+    void usageErrorHints_data();
+    void usageErrorHints();
     void roundHalfEven_data();
     void roundHalfEven();
     void twipsPixels();
@@ -283,6 +287,33 @@ void TestCommon::sharedProgramFolder()
     QFETCH(QString, folder);
     QFETCH(bool, shared);
     QCOMPARE(isSharedProgramFolder(folder), shared);
+}
+
+void TestCommon::usageErrorHints_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("swapped letters") << QStringList{"--write-gsp"} << "未知选项：--write-gsp（是否指 --write-gps？）";
+    QTest::newRow("letter missing") << QStringList{"--ful"} << "未知选项：--ful（是否指 --full？）";
+    QTest::newRow("letter extra") << QStringList{"--fulll"} << "未知选项：--fulll（是否指 --full？）";
+    QTest::newRow("start of one name") << QStringList{"--write"} << "未知选项：--write（是否指 --write-gps？）";
+    QTest::newRow("start of two names") << QStringList{"--ove"} << "未知选项：--ove";
+    QTest::newRow("nothing close") << QStringList{"--bogus"} << "未知选项：--bogus";
+    QTest::newRow("short option") << QStringList{"-x"} << "未知选项：-x";
+    QTest::newRow("two unknown") << QStringList{"--fll", "--zzz"} << "未知选项：--fll（是否指 --full？）、--zzz";
+}
+
+void TestCommon::usageErrorHints()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    const QList<QCommandLineOption> options{
+        helpOption(), QCommandLineOption("full"), QCommandLineOption("write-gps"),
+        QCommandLineOption("overwrite"), QCommandLineOption("over-there"), QCommandLineOption("port", "", "P")};
+    QCommandLineParser parser;
+    parser.addOptions(options);
+    QVERIFY(!parser.parse(QStringList{"prog"} + args));
+    QCOMPARE(usageErrorText(parser.errorText(), parser.unknownOptionNames(), options), message);
 }
 
 void TestCommon::qtTextsInChinese()

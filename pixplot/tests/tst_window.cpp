@@ -449,7 +449,7 @@ void TestWindow::previewPlacement()
 
     const qint64 bytes = QFileInfo(file("shot.jpg")).size();
     QCOMPARE(win.title(QStringLiteral("picture_review")),
-             QStringLiteral("照片预览 (尺寸%1×%2 大小%3MB")
+             QStringLiteral("照片预览 (尺寸%1×%2 大小%3MB)")
                  .arg(width)
                  .arg(height)
                  .arg(bytes / 1024.0 / 1024.0, 0, 'f', 2));

@@ -103,8 +103,7 @@ QString oneLine(QString text)
 int run(const QStringList &args, QTextStream &out, QTextStream &err)
 {
     QCommandLineParser parser;
-    const QCommandLineOption helpOpt({QStringLiteral("?"), QStringLiteral("h"), QStringLiteral("help")},
-                                     QStringLiteral("显示本帮助。"));
+    const QCommandLineOption helpOpt = common::helpOption();
     const QCommandLineOption portOpt(
         QStringLiteral("port"), QStringLiteral("串口：数字 n（/dev/ttyS<n-1>，Windows 下 COMn）或设备路径。"),
         QStringLiteral("P"));
@@ -139,7 +138,7 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
     parser.addOptions(options);
 
     if (!parser.parse(args)) {
-        err << common::usageErrorText(parser.errorText(), parser.unknownOptionNames()) << Qt::endl;
+        err << common::usageErrorText(parser.errorText(), parser.unknownOptionNames(), options) << Qt::endl;
         return ExitUsage;
     }
     if (parser.isSet(helpOpt)) {
