@@ -553,9 +553,9 @@ void TestNmeaf::mapPageWrittenAndReported()
 {
     // The photos are the owner's rows that have a position.
     PhotoRow placed{{true, QStringLiteral("p1.jpg"), dir_->path() + QLatin1Char('/'),
-                     QStringLiteral("2010-05-01 14:03:00")},
+                     QStringLiteral("2010-05-01 14:03:00"), {}, {}},
                     QStringLiteral("2010-05-01 14:03:30"),
-                    QStringLiteral("N31°50.1234',E118°46.5678'")};
+                    QStringLiteral("N31°50.1234',E118°46.5678'"), false};
     PhotoRow unplaced = placed;
     unplaced.record.fileName = QStringLiteral("p2.jpg");
     unplaced.position.clear();
