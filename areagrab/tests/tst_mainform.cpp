@@ -2,6 +2,7 @@
 // capture, and saving the capture.
 #include "testwindows.h"
 
+#include "common/folders.h"
 #include "common/programfolder.h"
 #include "common/testsupport.h"
 
@@ -185,12 +186,16 @@ void TestMainForm::saveWritesDecodableJpeg()
     rig_->captureViaClipboard(stripes(123, 45));
     const QString path = dir.filePath(saved);
     dialogs->queueFile(dir.filePath(typed));
+    const QString start = common::rememberedFolder(common::FolderKind::Captures);
     QTest::mouseClick(form->cmdSave, Qt::LeftButton);
     QVERIFY(dialogs->unexpected.isEmpty());
     const auto saves = dialogs->callsOf(DialogCall::SaveFile);
     QCOMPARE(saves.size(), 1);
     QCOMPARE(saves[0].filter, QStringLiteral("位图文件 (*.jpg)|*.jpg"));
-    QCOMPARE(saves[0].initialDir, common::programFolder());
+    // Where captures went last, never beside the program.
+    QCOMPARE(saves[0].initialDir, start);
+    QVERIFY(start != common::programFolder());
+    QCOMPARE(common::rememberedFolder(common::FolderKind::Captures), dir.path());
     QVERIFY(dialogs->callsOf(DialogCall::YesNo).isEmpty());
     QVERIFY(dialogs->callsOf(DialogCall::Info).isEmpty());
     QImageReader reader(path);

@@ -169,8 +169,10 @@ void TestWindow::columnsFitTheirTexts()
             const QString text = i.data().toString();
             QVERIFY2(!text.isEmpty(), qPrintable(view->objectName()));
             QCOMPARE(i.data(Qt::ToolTipRole).toString(), text);
-            const int icon = c == 0 && view == win.photos() ? 16 : 0;
-            QVERIFY2(view->header()->sectionSize(c) >= view->fontMetrics().horizontalAdvance(text) + icon,
+            // A photo name longer than its column is elided in the middle.
+            if (c == 0 && view == win.photos())
+                continue;
+            QVERIFY2(view->header()->sectionSize(c) >= view->fontMetrics().horizontalAdvance(text),
                      qPrintable(view->objectName() + QLatin1Char(' ') + text));
         }
     }
@@ -262,7 +264,7 @@ void TestWindow::addSkipsFilesThatAreNotJpeg()
     QVERIFY(win.dialogs.unexpected.isEmpty());
     const DialogCall open = win.dialogs.callsOf(DialogCall::OpenFiles).value(0);
     QCOMPARE(open.title, QStringLiteral("选择照片..."));
-    QCOMPARE(open.filter, QStringLiteral("照片文件(*.JPG)|*.jpg|所有文件(*)|*"));
+    QCOMPARE(open.filter, QStringLiteral("照片文件(*.JPG)|*.jpg;*.jpeg|所有文件(*)|*"));
 
     QCOMPARE(win.photos()->model()->rowCount(), 2);
     QCOMPARE(win.photoCell(1, 0), QStringLiteral("a.jpg"));
@@ -547,7 +549,7 @@ void TestWindow::pathLoadsOnlyValidRmcSentences()
     QVERIFY(win.dialogs.unexpected.isEmpty());
     const DialogCall open = win.dialogs.callsOf(DialogCall::OpenFile).value(0);
     QCOMPARE(open.title, QStringLiteral("打开轨迹路径文件..."));
-    QCOMPARE(open.filter, QStringLiteral("NMEA文件(*.txt)|*.txt;*.name|GPX文件(*.gpx)|*.gpx|所有文件(*)|*"));
+    QCOMPARE(open.filter, QStringLiteral("NMEA文件(*.txt)|*.txt;*.name;*.nmea;*.log|GPX文件(*.gpx)|*.gpx|所有文件(*)|*"));
 
     QCOMPARE(win.path()->model()->rowCount(), 2);
     QCOMPARE(win.pathCell(1, 0), QStringLiteral("记录0001"));

@@ -715,6 +715,9 @@ void PixplotMain::cmd_del_Click()
         return;
     session_.removeRow(row);
     photoModel_->rowRemoved(row - 1);
+    // The row that moved up into its place is the selected one.
+    if (photoModel_->rowCount() > 0)
+        setCurrentPhotoRow(std::min<qsizetype>(row, photoModel_->rowCount()), false);
     setPhotoCaption(photomatch::photoBoxCaption(photoModel_->rowCount()));
     showSelectedPreview();
 }
@@ -742,6 +745,7 @@ void PixplotMain::removeSelectedPhotos()
         session_.removeRow(row);
         photoModel_->rowRemoved(row - 1);
     }
+    setCurrentPhotoRow(std::min<qsizetype>(rows.constLast(), photoModel_->rowCount()), false);
     setPhotoCaption(photomatch::photoBoxCaption(photoModel_->rowCount()));
     showSelectedPreview();
 }
