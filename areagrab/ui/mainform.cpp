@@ -21,6 +21,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QToolButton>
 
 namespace areagrab {
 
@@ -137,8 +138,12 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
     pollTimer_.setInterval(PickPollMs);
     connect(&pollTimer_, &QTimer::timeout, this, &MainForm::pollPickButton);
 
-    common::addHelpButton(this, {QStringLiteral("areagrab"), QStringLiteral("截图"),
-                                 {common::Library::Qt, common::Library::LibJpegTurbo, common::Library::Tesseract}});
+    // In the strip right of "图片另存", clear of the buttons.
+    common::addHelpButton(this,
+                          {QStringLiteral("areagrab"), QStringLiteral("截图"),
+                           {common::Library::Qt, common::Library::LibJpegTurbo, common::Library::Tesseract}},
+                          QPoint(0, 1))
+        ->setFixedSize(11, 16);
     setFixedWidth(common::twipsToPixels(ClientWidthTwips));
     setWindowHeightTwips(InitialWindowHeight);
 }

@@ -56,6 +56,8 @@ QPushButton *makeButton(const QString &name, const QString &text, QWidget *paren
     return b;
 }
 
+constexpr int kListMinWidth = 220;
+
 QTreeView *makeList(const QString &name, QAbstractItemModel *model, QWidget *parent)
 {
     auto *v = new QTreeView(parent);
@@ -71,7 +73,7 @@ QTreeView *makeList(const QString &name, QAbstractItemModel *model, QWidget *par
     v->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The lists take whatever room the window has; a header section can
     // still be dragged wider than the window leaves it.
-    v->setMinimumSize(220, 140);
+    v->setMinimumSize(kListMinWidth, 140);
     v->header()->setStretchLastSection(false);
     // A long name keeps its start and its number: the middle gives way
     // (the cell's tooltip has it whole).
@@ -271,6 +273,8 @@ void PixplotMain::buildForm()
             l->addWidget(tzt[k]);
             l->addWidget(tzc[k]);
         }
+        // A wider column (a grown preview) leaves the room at the end.
+        l->addStretch();
     }
     right->addWidget(tzbox);
     cmd_tedit = makeButton(QStringLiteral("cmd_tedit"), QStringLiteral("修正时间"), this);
@@ -817,6 +821,15 @@ void PixplotMain::fitPanes()
     const int room = width() - m.left() - m.right() - 2 * spacing - rightMin.width();
     const bool sideBySide = room >= photoNeed + pathNeed + 2 * boxExtra + lists_->spacing();
     lists_->setDirection(sideBySide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    // Side by side each list's share follows what its columns ask for;
+    // one above the other they are equally high.
+    lists_->setStretchFactor(pic_box, sideBySide ? photoComfort : 1);
+    lists_->setStretchFactor(Gps_box, sideBySide ? pathNeed : 1);
+    // Shares are rounded and the frames not shared: what the columns need
+    // is the least each list gets where the window has it.
+    const int alone = std::max(kListMinWidth, room - boxExtra);
+    ListView->setMinimumWidth(sideBySide ? photoNeed : std::min(photoNeed, alone));
+    ListGps->setMinimumWidth(sideBySide ? pathNeed : std::min(pathNeed, alone));
 
     // What the lists leave, the preview grows into, keeping its shape.
     const int listsWant = sideBySide ? photoComfort + pathNeed + 2 * boxExtra + lists_->spacing()
