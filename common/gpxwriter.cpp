@@ -45,35 +45,80 @@ QString degreeText(double value)
     return t;
 }
 
+Writer::Writer(QByteArray &out, const QString &creator) : out_(out)
+{
+    out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+    out_ += (QStringLiteral("<gpx version=\"1.1\" creator=\"") + escaped(creator)
+             + QStringLiteral("\" xmlns=\"http://www.topografix.com/GPX/1/1\""
+                              " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
+                              " xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1"
+                              " http://www.topografix.com/GPX/1/1/gpx.xsd\">\r\n"))
+                .toUtf8();
+}
+
+void Writer::waypoint(const Point &p)
+{
+    QString line;
+    appendPoint(line, "wpt", p, QStringLiteral("  "));
+    out_ += line.toUtf8();
+}
+
+void Writer::beginTrack(const QString &name)
+{
+    out_ += "  <trk>\r\n";
+    if (!name.isEmpty())
+        out_ += (QStringLiteral("    <name>") + escaped(name) + QStringLiteral("</name>\r\n")).toUtf8();
+}
+
+void Writer::beginSegment()
+{
+    out_ += "    <trkseg>\r\n";
+}
+
+void Writer::trackPoint(const Point &p)
+{
+    QString line;
+    appendPoint(line, "trkpt", p, QStringLiteral("      "));
+    out_ += line.toUtf8();
+}
+
+void Writer::endSegment()
+{
+    out_ += "    </trkseg>\r\n";
+}
+
+void Writer::endTrack()
+{
+    out_ += "  </trk>\r\n";
+}
+
+void Writer::finish()
+{
+    out_ += "</gpx>\r\n";
+}
+
 QByteArray write(const Document &document)
 {
-    QString out;
+    QByteArray out;
     qsizetype points = document.waypoints.size();
     for (const QList<Point> &segment : document.segments)
         points += segment.size();
     out.reserve(400 + points * 90);
-    out += QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n");
-    out += QStringLiteral("<gpx version=\"1.1\" creator=\"") + escaped(document.creator)
-        + QStringLiteral("\" xmlns=\"http://www.topografix.com/GPX/1/1\""
-                         " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
-                         " xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1"
-                         " http://www.topografix.com/GPX/1/1/gpx.xsd\">\r\n");
+    Writer w(out, document.creator);
     for (const Point &p : document.waypoints)
-        appendPoint(out, "wpt", p, QStringLiteral("  "));
+        w.waypoint(p);
     if (!document.segments.isEmpty()) {
-        out += QStringLiteral("  <trk>\r\n");
-        if (!document.trackName.isEmpty())
-            out += QStringLiteral("    <name>") + escaped(document.trackName) + QStringLiteral("</name>\r\n");
+        w.beginTrack(document.trackName);
         for (const QList<Point> &segment : document.segments) {
-            out += QStringLiteral("    <trkseg>\r\n");
+            w.beginSegment();
             for (const Point &p : segment)
-                appendPoint(out, "trkpt", p, QStringLiteral("      "));
-            out += QStringLiteral("    </trkseg>\r\n");
+                w.trackPoint(p);
+            w.endSegment();
         }
-        out += QStringLiteral("  </trk>\r\n");
+        w.endTrack();
     }
-    out += QStringLiteral("</gpx>\r\n");
-    return out.toUtf8();
+    w.finish();
+    return out;
 }
 
 } // namespace common::gpx

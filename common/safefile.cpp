@@ -432,7 +432,14 @@ bool checkInputFile(const QString &path, QString *error)
 {
     struct stat st;
     if (!statPath(QFile::encodeName(path), &st)) {
-        setError(error, systemErrorText(path.isEmpty() ? ENOENT : errno));
+        const int cause = path.isEmpty() ? ENOENT : errno;
+        // A name whose bytes the locale could not decode came in with
+        // replacement characters: no file has the name asked for, but one
+        // may well have the name the user typed.
+        if (cause == ENOENT && path.contains(QChar::ReplacementCharacter))
+            setError(error, QStringLiteral("文件名无法在当前语言环境中读取"));
+        else
+            setError(error, systemErrorText(cause));
         return false;
     }
     if (!S_ISREG(st.st_mode)) {
@@ -469,8 +476,8 @@ QString outputIdentity(const QString &path)
 bool sameFile(const QString &a, const QString &b)
 {
 #ifndef Q_OS_WIN
-    struct stat sa {};
-    struct stat sb {};
+    struct stat sa { };
+    struct stat sb { };
     const QByteArray ea = QFile::encodeName(a);
     const QByteArray eb = QFile::encodeName(b);
     if (::stat(ea.constData(), &sa) == 0 && ::stat(eb.constData(), &sb) == 0)

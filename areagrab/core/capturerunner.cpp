@@ -1,7 +1,6 @@
 #include "core/capturerunner.h"
 
 #include "core/screenrect.h"
-#include "common/bmp2jpg.h"
 #include "common/consoletext.h"
 #include "common/safefile.h"
 
@@ -44,16 +43,42 @@ void CaptureRunner::requestWholeScreen(WindowSystem::ImageDone done) const
     ws_.requestScreenPixels([done = std::move(done)](const ScreenImage &shot) { done(withReason(shot)); });
 }
 
+QRect CaptureRunner::desktopRect() const
+{
+    return desktopOf(ws_.screenRects());
+}
+
+ScreenImage CaptureRunner::desktop() const
+{
+    return withReason(ws_.desktopPixels());
+}
+
+void CaptureRunner::requestDesktop(WindowSystem::ImageDone done) const
+{
+    ws_.requestDesktopPixels([done = std::move(done)](const ScreenImage &shot) { done(withReason(shot)); });
+}
+
+int CaptureRunner::screenUnderPointer() const
+{
+    return std::max(0, screenIndexAt(ws_.screenRects(), ws_.cursorPos()));
+}
+
+ScreenImage CaptureRunner::cropDesktop(ScreenImage desktopShot, const QRect &desktop, const QRect &rect)
+{
+    if (desktopShot.image.isNull())
+        return desktopShot;
+    // Relative to the picture's top-left; a portal's picture may differ in
+    // size from the desktop's rectangle, so clamp to the picture itself.
+    const QRect area = clampToScreen(rect.translated(-desktop.topLeft()), desktopShot.image.rect());
+    desktopShot.image = area.isEmpty() ? QImage() : cropScreen(desktopShot.image, area);
+    if (desktopShot.image.isNull())
+        desktopShot.error = NoScreenImage;
+    return desktopShot;
+}
+
 ScreenImage CaptureRunner::screenArea(const QRect &rect) const
 {
-    const QRect screen = ws_.screenRect();
-    ScreenImage shot = wholeScreen();
-    if (shot.image.isNull())
-        return shot;
-    shot.image = cropScreen(shot.image, rect.translated(-screen.topLeft()));
-    if (shot.image.isNull())
-        shot.error = NoScreenImage;
-    return shot;
+    return cropDesktop(desktop(), desktopRect(), rect);
 }
 
 QImage CaptureRunner::forDisplay(QImage capture) const
@@ -64,7 +89,7 @@ QImage CaptureRunner::forDisplay(QImage capture) const
 
 WindowPick CaptureRunner::pickAt(QPoint point, const QList<WindowId> &skip) const
 {
-    return pickWindowAt(ws_, point, skip, ws_.screenRect());
+    return pickWindowAt(ws_, point, skip, desktopRect());
 }
 
 WindowPick CaptureRunner::pickOrDesktop(QPoint point, const QList<WindowId> &skip) const
@@ -72,7 +97,9 @@ WindowPick CaptureRunner::pickOrDesktop(QPoint point, const QList<WindowId> &ski
     WindowPick pick = pickAt(point, skip);
     if (!pick.window) {
         pick.window = DesktopWindow;
-        pick.rect = ws_.screenRect();
+        const QList<QRect> screens = ws_.screenRects();
+        const int under = screenIndexAt(screens, point);
+        pick.rect = under >= 0 ? screens[under] : ws_.screenRect();
     }
     return pick;
 }
@@ -87,55 +114,64 @@ SaveTarget CaptureRunner::checkTarget(const QString &path, QString *reason)
 
 bool CaptureRunner::save(const QImage &capture, const QString &path, QString *reason)
 {
-    return BMP2JPG::SavePictureAsJpeg(capture, path, JpegQuality, reason);
+    return saveImage(capture, path, formatForName(path).value_or(ImageFormat::Jpeg), reason);
 }
 
-int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QString *out, QString *err)
+int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QString *out, QString *err,
+               QImage *captured)
 {
     QString reason;
-    const SaveTarget target = CaptureRunner::checkTarget(request.out, &reason);
-    if (target == SaveTarget::Refused) {
-        *err = QStringLiteral("图片保存失败：%1（%2）").arg(request.out, reason);
-        return 1;
-    }
-    if (target == SaveTarget::Existing && !request.overwrite) {
-        *err = common::overwriteRefusal(request.out);
-        return 1;
+    if (!request.out.isEmpty()) {
+        const SaveTarget target = CaptureRunner::checkTarget(request.out, &reason);
+        if (target == SaveTarget::Refused) {
+            *err = QStringLiteral("图片保存失败：%1（%2）").arg(request.out, reason);
+            return 1;
+        }
+        if (target == SaveTarget::Existing && !request.overwrite) {
+            *err = common::overwriteRefusal(request.out);
+            return 1;
+        }
     }
     if (request.mode == CaptureRequest::Mode::WindowAt && !runner.windowSystem().findsWindows()) {
         *err = QStringLiteral("Wayland 下程序无法得知某点下是哪个窗口，--window-at 不可用；"
                               "请用 --rect 截取窗口所在的矩形。");
         return 1;
     }
-    const QRect screen = runner.screenRect();
-    if (screen.isEmpty()) {
+    const QList<QRect> screens = runner.screens();
+    const QRect desktop = desktopOf(screens);
+    if (desktop.isEmpty()) {
         *err = NoScreenImage;
         return 1;
     }
     ScreenImage shot;
     switch (request.mode) {
     case CaptureRequest::Mode::Full:
-        shot = runner.wholeScreen();
+    case CaptureRequest::Mode::Screen: {
+        const int index =
+            request.mode == CaptureRequest::Mode::Full ? runner.screenUnderPointer() : request.screen;
+        if (index < 0 || index >= screens.size()) {
+            *err = QStringLiteral("没有第 %1 个显示器：显示器编号为 0 到 %2。").arg(index).arg(screens.size() - 1);
+            return 1;
+        }
+        shot = CaptureRunner::cropDesktop(runner.desktop(), desktop, screens[index]);
+        break;
+    }
+    case CaptureRequest::Mode::AllScreens:
+        shot = runner.desktop();
         break;
     case CaptureRequest::Mode::Rect:
         if (request.rect.width() <= 0 || request.rect.height() <= 0) {
             *err = QStringLiteral("矩形为空：宽和高都必须大于 0。");
             return 1;
         }
-        shot = runner.wholeScreen();
-        if (!shot.image.isNull()) {
-            // Relative to the grab's top-left, which may differ in size from
-            // the screen's rectangle (a portal's picture).
-            const QRect area = clampToScreen(request.rect, shot.image.rect());
-            if (area.isEmpty()) {
-                *err = QStringLiteral("矩形完全在屏幕之外。");
-                return 1;
-            }
-            shot.image = cropScreen(shot.image, area);
+        if (clampToScreen(request.rect, desktop).isEmpty()) {
+            *err = QStringLiteral("矩形完全在屏幕之外。");
+            return 1;
         }
+        shot = CaptureRunner::cropDesktop(runner.desktop(), desktop, request.rect);
         break;
     case CaptureRequest::Mode::WindowAt: {
-        const WindowPick pick = runner.pickAt(request.point + screen.topLeft(), {});
+        const WindowPick pick = runner.pickAt(request.point, {});
         if (!pick.window) {
             *err = QStringLiteral("该点下没有窗口。");
             return 1;
@@ -152,11 +188,15 @@ int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QStri
         *err = shot.error.isEmpty() ? NoScreenImage : shot.error;
         return 1;
     }
-    if (!CaptureRunner::save(shot.image, request.out, &reason)) {
-        *err = QStringLiteral("图片保存失败：%1（%2）").arg(request.out, reason);
-        return 1;
+    if (!request.out.isEmpty()) {
+        if (!CaptureRunner::save(shot.image, request.out, &reason)) {
+            *err = QStringLiteral("图片保存失败：%1（%2）").arg(request.out, reason);
+            return 1;
+        }
+        *out = QStringLiteral("%1\t%2x%3").arg(request.out).arg(shot.image.width()).arg(shot.image.height());
     }
-    *out = QStringLiteral("%1\t%2x%3").arg(request.out).arg(shot.image.width()).arg(shot.image.height());
+    if (captured)
+        *captured = shot.image;
     return 0;
 }
 

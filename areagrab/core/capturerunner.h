@@ -1,7 +1,8 @@
 #pragma once
 // The capture runner: what the window and the command line both do to take
-// a capture (the whole screen, a window, a rectangle) and to save it as JPEG
-// at quality 80.
+// a capture (a monitor, every monitor, a window, a rectangle) and to save it
+// in the format its name asks for (JPEG at quality 80, PNG, WebP).
+#include "core/imageformat.h"
 #include "core/windowsystem.h"
 
 #include <QImage>
@@ -10,7 +11,6 @@
 
 namespace areagrab {
 
-constexpr int JpegQuality = 80;
 // What a pick finds over the bare desktop: the desktop, the whole screen.
 constexpr WindowId DesktopWindow = ~WindowId(0);
 
@@ -34,12 +34,24 @@ public:
     WindowSystem &windowSystem() const { return ws_; }
     // The primary screen in device pixels, window-system coordinates.
     QRect screenRect() const { return ws_.screenRect(); }
+    // Every monitor, and the virtual desktop they make up (device pixels).
+    QList<QRect> screens() const { return ws_.screenRects(); }
+    QRect desktopRect() const;
+    // The whole virtual desktop in one picture (its top-left the desktop's).
+    ScreenImage desktop() const;
+    void requestDesktop(WindowSystem::ImageDone done) const;
+    // The monitor under the pointer, as an index into screens().
+    int screenUnderPointer() const;
+    // The part of desktopShot (a picture of the whole desktop) that rect
+    // covers, rect in window-system device pixels and clamped to the
+    // picture; null with the error when nothing of it is there.
+    static ScreenImage cropDesktop(ScreenImage desktopShot, const QRect &desktop, const QRect &rect);
     // The whole primary screen (device pixels); the error says why not.
     ScreenImage wholeScreen() const;
     // The same for a window, which must not wait: done gets it once there.
     void requestWholeScreen(WindowSystem::ImageDone done) const;
-    // The pixels of rect (device pixels, window-system coordinates) as the
-    // screen shows them now.
+    // The pixels of rect (device pixels, window-system coordinates, any
+    // monitor) as the screens show them now.
     ScreenImage screenArea(const QRect &rect) const;
     // A capture as the windows show it: at the screen's device pixel ratio,
     // so that it appears at its logical size.
@@ -53,8 +65,9 @@ public:
 
     // Whether path may take a capture; *reason says why not when Refused.
     static SaveTarget checkTarget(const QString &path, QString *reason);
-    // Writes capture to path as JPEG; false with *reason on any failure,
-    // an existing file then untouched.
+    // Writes capture to path in the format its suffix names (JPEG when it
+    // names none); false with *reason on any failure, an existing file then
+    // untouched.
     static bool save(const QImage &capture, const QString &path, QString *reason);
 
 private:
@@ -62,16 +75,21 @@ private:
 };
 
 struct CaptureRequest {
-    enum class Mode { Full, Rect, WindowAt };
+    // Full: the monitor under the pointer; Screen: monitor number screen;
+    // AllScreens: the whole virtual desktop.
+    enum class Mode { Full, Screen, AllScreens, Rect, WindowAt };
     Mode mode = Mode::Full;
-    QRect rect;   // Rect: device pixels from the primary screen's top-left
-    QPoint point; // WindowAt: device pixels from the primary screen's top-left
-    QString out;
+    int screen = 0;
+    QRect rect;   // Rect: virtual-desktop device pixels
+    QPoint point; // WindowAt: virtual-desktop device pixels
+    QString out;  // empty: the capture is not saved (clipboard, text only)
     bool overwrite = false;
 };
 
 // Runs one request of the command line; returns the exit status (0 done, 1
-// bad input or failure). The result line goes to *out, messages to *err.
-int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QString *out, QString *err);
+// bad input or failure). The result line goes to *out, messages to *err,
+// the capture (device pixels) to *captured when given.
+int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QString *out, QString *err,
+               QImage *captured = nullptr);
 
 } // namespace areagrab

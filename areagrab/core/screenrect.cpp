@@ -48,4 +48,31 @@ QImage cropScreen(const QImage &screenGrab, const QRect &rect)
     return part;
 }
 
+QRect desktopOf(const QList<QRect> &screens)
+{
+    QRect all;
+    for (const QRect &s : screens)
+        all |= s;
+    return all;
+}
+
+int screenIndexAt(const QList<QRect> &screens, QPoint point)
+{
+    int best = -1;
+    qint64 bestDistance = 0;
+    for (int i = 0; i < screens.size(); ++i) {
+        const QRect &s = screens[i];
+        if (s.contains(point))
+            return i;
+        const qint64 dx = std::max<qint64>({s.left() - point.x(), 0, point.x() - s.right()});
+        const qint64 dy = std::max<qint64>({s.top() - point.y(), 0, point.y() - s.bottom()});
+        const qint64 distance = dx * dx + dy * dy;
+        if (best < 0 || distance < bestDistance) {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
 } // namespace areagrab

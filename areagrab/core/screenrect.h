@@ -2,6 +2,7 @@
 // Screen rectangles and pixels: clamping a window to the primary screen,
 // logical to device pixels, and cutting a rectangle out of one screen grab.
 #include <QImage>
+#include <QList>
 #include <QRect>
 
 namespace areagrab {
@@ -23,5 +24,12 @@ qreal coveringRatio(QSize image, QSize logical, qreal screenRatio);
 // The pixels of rect (device pixels, relative to the grab's top-left) from
 // a grab of the whole screen; a null image when rect leaves the grab.
 QImage cropScreen(const QImage &screenGrab, const QRect &rect);
+
+// The virtual desktop: the union of every monitor's rectangle.
+QRect desktopOf(const QList<QRect> &screens);
+
+// The monitor that holds point; where none does (a gap between monitors of
+// different sizes), the nearest. -1 without monitors.
+int screenIndexAt(const QList<QRect> &screens, QPoint point);
 
 } // namespace areagrab

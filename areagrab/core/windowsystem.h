@@ -34,6 +34,12 @@ public:
     virtual qreal screenRatio() = 0;
     // The whole primary screen.
     virtual ScreenImage screenPixels() = 0;
+    // Every monitor (the primary among them), device pixels, in the order
+    // the window system lists them; the virtual desktop is their union.
+    virtual QList<QRect> screenRects() { return {screenRect()}; }
+    // The whole virtual desktop in one picture whose top-left is the
+    // union's top-left; what no monitor shows is black.
+    virtual ScreenImage desktopPixels() { return screenPixels(); }
     // Whether windowAt can find windows at all; where it cannot (Wayland),
     // pickWindowImage lets the desktop's own chooser do the picking.
     virtual bool findsWindows() const { return true; }
@@ -45,6 +51,7 @@ public:
     // its own time (a portal); never once this object is gone.
     using ImageDone = std::function<void(const ScreenImage &)>;
     virtual void requestScreenPixels(ImageDone done) { done(screenPixels()); }
+    virtual void requestDesktopPixels(ImageDone done) { done(desktopPixels()); }
     virtual void requestWindowImage(ImageDone done) { done(pickWindowImage()); }
 
     // The innermost visible window at point, skipping every top-level window

@@ -74,6 +74,23 @@ ScreenImage PortalWindowSystem::screenPixels()
     return primaryScreenShot(portal.take(false, ScreenTimeoutMs));
 }
 
+ScreenImage PortalWindowSystem::desktopPixels()
+{
+    PortalScreenshot portal;
+    ScreenImage shot = portal.take(false, ScreenTimeoutMs);
+    shot.image.setDevicePixelRatio(1.0);
+    return shot;
+}
+
+void PortalWindowSystem::requestDesktopPixels(ImageDone done)
+{
+    pending_ = std::make_unique<PortalScreenshot>();
+    pending_->request(false, ScreenTimeoutMs, 0, [done = std::move(done)](ScreenImage shot) {
+        shot.image.setDevicePixelRatio(1.0);
+        done(shot);
+    });
+}
+
 ScreenImage PortalWindowSystem::pickWindowImage()
 {
     PortalScreenshot portal;

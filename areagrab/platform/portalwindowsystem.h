@@ -23,6 +23,9 @@ public:
     ~PortalWindowSystem() override;
 
     ScreenImage screenPixels() override;
+    // The portal's picture holds every output already.
+    ScreenImage desktopPixels() override;
+    void requestDesktopPixels(ImageDone done) override;
     bool findsWindows() const override { return false; }
     ScreenImage pickWindowImage() override;
     void requestScreenPixels(ImageDone done) override;

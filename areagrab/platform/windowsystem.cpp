@@ -13,15 +13,29 @@
 #endif
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 
 namespace areagrab {
 
+namespace {
+
+// A monitor in the window system's pixels. Qt keeps each screen's top-left
+// where the window system has it and scales only what lies within.
+QRect deviceGeometry(const QScreen *screen)
+{
+    const QRect logical = screen->geometry();
+    return QRect(logical.topLeft(),
+                 logicalToDevice(QRect(QPoint(0, 0), logical.size()), screen->devicePixelRatio()).size());
+}
+
+} // namespace
+
 QRect QtScreenWindowSystem::screenRect()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
-    return screen ? logicalToDevice(screen->geometry(), screen->devicePixelRatio()) : QRect();
+    return screen ? deviceGeometry(screen) : QRect();
 }
 
 qreal QtScreenWindowSystem::screenRatio()
@@ -37,6 +51,41 @@ ScreenImage QtScreenWindowSystem::screenPixels()
         shot.image = screen->grabWindow(0).toImage();
         shot.image.setDevicePixelRatio(1.0);
     }
+    if (shot.image.isNull())
+        shot.error = QStringLiteral("无法读取屏幕图像。");
+    return shot;
+}
+
+QList<QRect> QtScreenWindowSystem::screenRects()
+{
+    QList<QRect> rects;
+    for (const QScreen *screen : QGuiApplication::screens())
+        rects.append(deviceGeometry(screen));
+    return rects;
+}
+
+ScreenImage QtScreenWindowSystem::desktopPixels()
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (screens.size() <= 1)
+        return screenPixels();
+    QRect desktop;
+    for (const QRect &r : screenRects())
+        desktop |= r;
+    ScreenImage shot;
+    shot.image = QImage(desktop.size(), QImage::Format_RGB32);
+    shot.image.fill(Qt::black);
+    QPainter painter(&shot.image);
+    for (QScreen *screen : screens) {
+        QImage part = screen->grabWindow(0).toImage();
+        if (part.isNull()) {
+            shot.image = QImage();
+            break;
+        }
+        part.setDevicePixelRatio(1.0);
+        painter.drawImage(deviceGeometry(screen).topLeft() - desktop.topLeft(), part);
+    }
+    painter.end();
     if (shot.image.isNull())
         shot.error = QStringLiteral("无法读取屏幕图像。");
     return shot;
@@ -84,6 +133,10 @@ bool waylandSession()
 std::unique_ptr<WindowSystem> createWindowSystem()
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return nullptr;
+    // These platforms draw into memory only: a grab would be a black picture.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
         return nullptr;
 #ifdef Q_OS_WIN
     return std::make_unique<Win32WindowSystem>();

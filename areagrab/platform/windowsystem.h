@@ -13,12 +13,16 @@ public:
     QRect screenRect() override;
     qreal screenRatio() override;
     ScreenImage screenPixels() override;
+    QList<QRect> screenRects() override;
+    // Each monitor's own grab, placed where it lies on the desktop.
+    ScreenImage desktopPixels() override;
 };
 
 // The implementation for this session: X11, or on Wayland (also for an X11
 // program on the XWayland server, whose root shows nothing of the desktop)
 // the desktop portal. Null when the program runs without a screen (no GUI
-// application).
+// application, or a Qt platform that only pretends to have one, such as
+// offscreen, whose grabs are black).
 std::unique_ptr<WindowSystem> createWindowSystem();
 
 // Whether the session is Wayland: WAYLAND_DISPLAY is set, or the X server

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QPixmap>
 #include <QScreen>
 #include <QSignalSpy>
@@ -256,6 +257,54 @@ Run runAreagrab(const QStringList &args, const QMap<QByteArray, QByteArray> &env
     r.out = QString::fromUtf8(out);
     r.err = QString::fromUtf8(err);
     return r;
+}
+
+QString sampleText()
+{
+    return QStringLiteral("截图工具识别文字测试\n"
+                          "打开文件菜单并保存图片\n"
+                          "Screen capture test 2026\n"
+                          "The quick brown fox jumps");
+}
+
+QImage sampleTextImage()
+{
+    QImage img(520, 170, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    QFont font(QStringLiteral("Noto Sans CJK SC"));
+    font.setPixelSize(22);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(img.rect().adjusted(16, 12, -16, -12), Qt::AlignLeft | Qt::AlignTop, sampleText());
+    return img;
+}
+
+TextWindow::TextWindow(QPoint pos)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint)
+{
+    setGeometry(QRect(pos, sampleTextImage().size()));
+}
+
+void TextWindow::paintEvent(QPaintEvent *)
+{
+    QPainter(this).drawImage(0, 0, sampleTextImage());
+}
+
+double shareFound(const QString &expected, const QString &got)
+{
+    QString a = expected, b = got;
+    a.remove(QRegularExpression(QStringLiteral("\\s")));
+    b.remove(QRegularExpression(QStringLiteral("\\s")));
+    if (a.isEmpty())
+        return 1.0;
+    QList<int> prev(b.size() + 1, 0), cur(b.size() + 1, 0);
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        for (qsizetype j = 1; j <= b.size(); ++j)
+            cur[j] = a[i - 1] == b[j - 1] ? prev[j - 1] + 1 : std::max(prev[j], cur[j - 1]);
+        std::swap(prev, cur);
+    }
+    return double(prev[b.size()]) / a.size();
 }
 
 } // namespace testwin

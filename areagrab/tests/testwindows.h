@@ -113,6 +113,21 @@ struct FormRig {
     void captureViaClipboard(const QImage &image);
 };
 
+// Known lines of Chinese and English for reading back, drawn black on white
+// in Noto Sans CJK SC at a usual screen size, and a window that shows them.
+QString sampleText();
+QImage sampleTextImage();
+class TextWindow : public QWidget {
+public:
+    explicit TextWindow(QPoint pos);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+// How much of expected (0..1) appears in got, in order, spaces and line ends
+// aside: the longest common subsequence over expected's length.
+double shareFound(const QString &expected, const QString &got);
+
 // areagrab's command line, built beside the test, run with the environment
 // changes env (an empty value removes the variable): its status (-1 when it
 // did not finish), stdout and stderr.

@@ -6,12 +6,15 @@
 #include "core/commandline.h"
 #include "core/fitpreview.h"
 #include "core/highlightframe.h"
+#include "core/imageformat.h"
 #include "core/screenrect.h"
+#include "core/textreader.h"
 #include "core/selection.h"
 #include "platform/portalwindowsystem.h"
 #include "common/testsupport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,6 +61,26 @@ public:
     bool isViewable(WindowId) override { return true; }
 };
 
+// Two monitors side by side, the second smaller and lower: the desktop's
+// picture is one pattern over their union, black where no monitor is.
+class TwoScreens : public OneWindow {
+public:
+    QPoint pointer;
+    QRect screenRect() override { return QRect(0, 0, 320, 240); }
+    QList<QRect> screenRects() override { return {QRect(0, 0, 320, 240), QRect(320, 40, 200, 150)}; }
+    ScreenImage desktopPixels() override { return {desktopImage(), {}}; }
+    QPoint cursorPos() override { return pointer; }
+    static QImage desktopImage()
+    {
+        QImage img = patternImage(520, 240);
+        for (int y = 0; y < 240; ++y)
+            for (int x = 320; x < 520; ++x)
+                if (y < 40 || y >= 190)
+                    img.setPixel(x, y, qRgb(0, 0, 0));
+        return img;
+    }
+};
+
 } // namespace
 
 class TestCore : public QObject {
@@ -94,6 +117,14 @@ private Q_SLOTS:
     void highlightStrips();
     void commandLine_data();
     void commandLine();
+    void everyMonitor_data();
+    void everyMonitor();
+    void formatForName_data();
+    void formatForName();
+    void screenIndexAt_data();
+    void screenIndexAt();
+    void tidyRecognizedText_data();
+    void tidyRecognizedText();
 };
 
 void TestCore::fitPreview_data()
@@ -564,12 +595,26 @@ void TestCore::commandLine_data()
                                          << "矩形完全在屏幕之外。" << QSize();
     QTest::newRow("no window there") << QStringList{"--window-at", "5,5", "@/a.jpg"} << 1 << ""
                                      << "该点下没有窗口。" << QSize();
-    QTest::newRow("unwritable") << QStringList{"--full", "@/file/a.jpg"} << 1 << ""
-                                << "图片保存失败：@/file/a.jpg（路径中有一项不是文件夹）" << QSize();
-    QTest::newRow("existing file kept") << QStringList{"--full", "@/file"} << 1 << ""
-                                        << "文件已经存在：@/file（加 --overwrite 覆盖）" << QSize();
-    QTest::newRow("overwrite") << QStringList{"--full", "--overwrite", "@/file"} << 0 << "@/file\t320x240"
+    QTest::newRow("unwritable") << QStringList{"--full", "@/file.jpg/a.jpg"} << 1 << ""
+                                << "图片保存失败：@/file.jpg/a.jpg（路径中有一项不是文件夹）" << QSize();
+    QTest::newRow("existing file kept") << QStringList{"--full", "@/file.jpg"} << 1 << ""
+                                        << "文件已经存在：@/file.jpg（加 --overwrite 覆盖）" << QSize();
+    QTest::newRow("overwrite") << QStringList{"--full", "--overwrite", "@/file.jpg"} << 0 << "@/file.jpg\t320x240"
                                << "" << QSize(320, 240);
+    QTest::newRow("png") << QStringList{"--rect", "1,2,30,40", "@/a.png"} << 0 << "@/a.png\t30x40" << ""
+                         << QSize(30, 40);
+    QTest::newRow("webp") << QStringList{"--rect", "1,2,30,40", "@/a.WEBP"} << 0 << "@/a.WEBP\t30x40" << ""
+                          << QSize(30, 40);
+    QTest::newRow("bmp refused") << QStringList{"--full", "@/a.bmp"} << 2 << ""
+                                 << "不支持的文件类型：@/a.bmp（可用的后缀：.png、.jpg、.jpeg、.webp）" << QSize();
+    QTest::newRow("no suffix refused") << QStringList{"--full", "@/a"} << 2 << ""
+                                       << "不支持的文件类型：@/a（" << QSize();
+    QTest::newRow("malformed delay") << QStringList{"--full", "--delay", "-1", "@/a.png"} << 2 << ""
+                                     << "--delay 的值“-1”无效" << QSize();
+    QTest::newRow("malformed screen") << QStringList{"--screen", "x", "@/a.png"} << 2 << ""
+                                      << "--screen 的值“x”无效" << QSize();
+    QTest::newRow("no such screen") << QStringList{"--screen", "1", "@/a.png"} << 1 << ""
+                                    << "没有第 1 个显示器：显示器编号为 0 到 0。" << QSize();
     QTest::newRow("no screen") << QStringList{"--full", "@/a.jpg"} << 1 << ""
                                << "没有可用的屏幕" << QSize();
 }
@@ -583,7 +628,7 @@ void TestCore::commandLine()
     QFETCH(QSize, written);
     QTemporaryDir dir;
     const auto scratch = [&dir](QString text) { return text.replace(QLatin1Char('@'), dir.path()); };
-    QFile file(dir.filePath(QStringLiteral("file")));
+    QFile file(dir.filePath(QStringLiteral("file.jpg")));
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1);
     file.close();
     QStringList arguments{QStringLiteral("areagrab")};
@@ -607,12 +652,124 @@ void TestCore::commandLine()
     QCOMPARE(outText.isEmpty(), out.isEmpty());
     QCOMPARE(errText.isEmpty(), err.isEmpty());
     const QString target = scratch(args.last());
-    if (written.isValid())
+    if (written.isValid()) {
         QCOMPARE(QImageReader(target).size(), written);
-    else if (target != dir.filePath(QStringLiteral("file")))
+        // The bytes are what the name says, whatever its case.
+        const QString suffix = QFileInfo(target).suffix().toLower();
+        QCOMPARE(QImageReader(target).format(), suffix == QLatin1String("jpg") ? QByteArray("jpeg") : suffix.toLatin1());
+    } else if (target != dir.filePath(QStringLiteral("file.jpg")))
         QVERIFY(!QFile::exists(target));
     else
         QCOMPARE(testsupport::readAll(target), QByteArray("x"));
+}
+
+void TestCore::everyMonitor_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QPoint>("pointer");
+    QTest::addColumn<QRect>("area"); // on the desktop's picture; empty: refused
+    QTest::newRow("second monitor") << QStringList{"--screen", "1"} << QPoint() << QRect(320, 40, 200, 150);
+    QTest::newRow("first monitor") << QStringList{"--screen", "0"} << QPoint(400, 100) << QRect(0, 0, 320, 240);
+    QTest::newRow("monitor under the pointer")
+        << QStringList{"--full"} << QPoint(519, 189) << QRect(320, 40, 200, 150);
+    QTest::newRow("pointer in the gap: nearest monitor")
+        << QStringList{"--full"} << QPoint(400, 230) << QRect(320, 40, 200, 150);
+    QTest::newRow("all monitors") << QStringList{"--all-screens"} << QPoint() << QRect(0, 0, 520, 240);
+    QTest::newRow("across the seam") << QStringList{"--rect", "300,50,40,20"} << QPoint() << QRect(300, 50, 40, 20);
+    QTest::newRow("past the desktop's edge")
+        << QStringList{"--rect", "500,180,40,100"} << QPoint() << QRect(500, 180, 20, 60);
+    QTest::newRow("window on the second monitor")
+        << QStringList{"--window-at", "350,60"} << QPoint() << QRect(340, 50, 60, 30);
+    QTest::newRow("no third monitor") << QStringList{"--screen", "2"} << QPoint() << QRect();
+}
+
+void TestCore::everyMonitor()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QPoint, pointer);
+    QFETCH(QRect, area);
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("shot.png"));
+    QString outText, errText;
+    QTextStream outStream(&outText), errStream(&errText);
+    const int status = run(QStringList{QStringLiteral("areagrab")} << args << out, outStream, errStream, [&] {
+        auto ws = std::make_unique<TwoScreens>();
+        ws->pointer = pointer;
+        ws->id = 4;
+        ws->rect = QRect(340, 50, 60, 30);
+        return ws;
+    });
+    errStream.flush();
+    if (area.isEmpty()) {
+        QCOMPARE(status, 1);
+        QVERIFY2(errText.contains(QStringLiteral("没有第 2 个显示器")), qPrintable(errText));
+        QVERIFY(!QFile::exists(out));
+        return;
+    }
+    QVERIFY2(status == 0, qPrintable(errText));
+    // PNG is lossless: every pixel is the desktop's own.
+    QCOMPARE(QImageReader(out).format(), QByteArray("png"));
+    const QImage saved = QImage(out).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(saved, TwoScreens::desktopImage().copy(area));
+}
+
+void TestCore::formatForName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("format"); // -1: refused
+    QTest::newRow("png") << "a/b.png" << int(ImageFormat::Png);
+    QTest::newRow("upper case") << "B.PNG" << int(ImageFormat::Png);
+    QTest::newRow("jpg") << "x.jpg" << int(ImageFormat::Jpeg);
+    QTest::newRow("jpeg") << "x.Jpeg" << int(ImageFormat::Jpeg);
+    QTest::newRow("webp") << "x.webp" << int(ImageFormat::Webp);
+    QTest::newRow("bmp") << "x.bmp" << -1;
+    QTest::newRow("none") << "x" << -1;
+    QTest::newRow("dot in folder only") << "a.png/x" << -1;
+}
+
+void TestCore::formatForName()
+{
+    QFETCH(QString, name);
+    QFETCH(int, format);
+    const auto got = areagrab::formatForName(name);
+    QCOMPARE(got ? int(*got) : -1, format);
+}
+
+void TestCore::screenIndexAt_data()
+{
+    QTest::addColumn<QPoint>("point");
+    QTest::addColumn<int>("index");
+    QTest::newRow("first") << QPoint(0, 0) << 0;
+    QTest::newRow("first's last pixel") << QPoint(319, 239) << 0;
+    QTest::newRow("second's first pixel") << QPoint(320, 40) << 1;
+    QTest::newRow("below the second") << QPoint(400, 200) << 1;
+    QTest::newRow("as near to both: the first") << QPoint(330, 200) << 0;
+    QTest::newRow("left of everything") << QPoint(-50, 100) << 0;
+    QTest::newRow("far right") << QPoint(900, 100) << 1;
+}
+
+void TestCore::screenIndexAt()
+{
+    QFETCH(QPoint, point);
+    QFETCH(int, index);
+    QCOMPARE(areagrab::screenIndexAt({QRect(0, 0, 320, 240), QRect(320, 40, 200, 150)}, point), index);
+}
+
+void TestCore::tidyRecognizedText_data()
+{
+    QTest::addColumn<QString>("raw");
+    QTest::addColumn<QString>("tidy");
+    QTest::newRow("spaces between Chinese") << "截 图 工 具\n" << "截图工具";
+    QTest::newRow("English words kept apart") << "Screen capture tool\n\n" << "Screen capture tool";
+    QTest::newRow("mixed") << "打 开 File 菜 单 。" << "打开 File 菜单。";
+    QTest::newRow("lines kept") << " 第 一 行 \n second line\n" << "第一行\nsecond line";
+}
+
+void TestCore::tidyRecognizedText()
+{
+    QFETCH(QString, raw);
+    QFETCH(QString, tidy);
+    QCOMPARE(areagrab::tidyRecognizedText(raw), tidy);
 }
 
 QTEST_GUILESS_MAIN(TestCore)

@@ -2,6 +2,10 @@
 // capture, and saving the capture.
 #include "testwindows.h"
 
+#include "ui/annotateform.h"
+#include "ui/annotationcanvas.h"
+#include "ui/textform.h"
+#include "common/clock.h"
 #include "common/folders.h"
 #include "common/programfolder.h"
 #include "common/testsupport.h"
@@ -9,6 +13,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QSignalSpy>
+#include <QToolButton>
 #include <QFile>
 #include <QGroupBox>
 #include <QImageReader>
@@ -51,6 +61,15 @@ private Q_SLOTS:
     void overwriteAsksFirst();
     void failedSaveIsReported();
     void saveDisabledBeforeCapture();
+    void otherSuffixRefusedWithTheList();
+    void tabGoesThroughEveryControl();
+    void marksAreBurnedIn();
+    void textMarkTakesTypedWords();
+    void copyPutsTheCaptureOnTheClipboard();
+    void readTextShowsIt();
+    void missingLanguagePackSaysSo();
+    void delayWaitsBeforeFreezing();
+    void noRealScreenIsRefused();
 
 private:
     std::unique_ptr<testwin::FormRig> rig_;
@@ -84,6 +103,10 @@ void TestMainForm::controlsAtTheirPlaces_data()
     QTest::newRow("cmdSave") << "cmdSave" << QRect(304, 8, 40, 47) << "图片另存";
     QTest::newRow("pic_img") << "pic_img" << QRect(4, 64, 344, 258) << "";
     QTest::newRow("tem_img") << "tem_img" << QRect(376, 8, 41, 97) << "";
+    QTest::newRow("chkAllScreens") << "chkAllScreens" << QRect() << "全部显示器";
+    QTest::newRow("cmdEdit") << "cmdEdit" << QRect() << "标注";
+    QTest::newRow("cmdCopy") << "cmdCopy" << QRect() << "复制";
+    QTest::newRow("cmdOcr") << "cmdOcr" << QRect() << "识别文字";
 }
 
 void TestMainForm::controlsAtTheirPlaces()
@@ -91,9 +114,13 @@ void TestMainForm::controlsAtTheirPlaces()
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
     QFETCH(QString, text);
+    QVERIFY(rig_->show());
     auto *w = form->findChild<QWidget *>(name);
     QVERIFY(w);
-    QCOMPARE(w->geometry(), geometry);
+    if (geometry.isValid())
+        QCOMPARE(w->geometry(), geometry);
+    else // inside the strip, laid out by it
+        QVERIFY(form->toolStrip->isAncestorOf(w) && form->toolStrip->rect().contains(w->geometry()));
     if (auto *b = qobject_cast<QAbstractButton *>(w))
         QCOMPARE(b->text(), text);
     else if (auto *l = qobject_cast<QLabel *>(w); l && !text.isEmpty())
@@ -106,7 +133,9 @@ void TestMainForm::startsShortWithCommandsOnly()
     QCOMPARE(form->objectName(), QStringLiteral("main"));
     QCOMPARE(form->windowTitle(), QStringLiteral("areagrab"));
     QCOMPARE(form->width(), 353);
-    QCOMPARE(form->frameGeometry().height(), 85); // 1275 twips
+    QCOMPARE(form->frameGeometry().height(), 85 + 28); // 1275 twips and the strip
+    // The strip lies below the Part's controls, across the whole width.
+    QCOMPARE(form->toolStrip->geometry(), QRect(0, form->height() - 28, 353, 28));
     QCOMPARE(form->minimumSize(), form->maximumSize());
     QVERIFY(form->chk->isChecked());
     QCOMPARE(form->tmr->interval(), 400);
@@ -125,11 +154,12 @@ void TestMainForm::changebigSizesPreviewAndWindow_data()
     QTest::addColumn<bool>("scaled");
     QTest::addColumn<QSize>("preview");
     QTest::addColumn<int>("windowHeight");
-    QTest::newRow("small, natural size") << QSize(100, 50) << false << QSize(100, 50) << 144;
-    QTest::newRow("exactly box height") << QSize(200, 258) << true << QSize(200, 258) << 352;
-    QTest::newRow("wide") << QSize(688, 200) << true << QSize(344, 100) << 194;
-    QTest::newRow("whole screen") << QSize(1280, 1024) << true << QSize(323, 258) << 352;
-    QTest::newRow("tall") << QSize(100, 516) << true << QSize(50, 258) << 352;
+    // The Part's heights and the strip's 28 pixels.
+    QTest::newRow("small, natural size") << QSize(100, 50) << false << QSize(100, 50) << 144 + 28;
+    QTest::newRow("exactly box height") << QSize(200, 258) << true << QSize(200, 258) << 352 + 28;
+    QTest::newRow("wide") << QSize(688, 200) << true << QSize(344, 100) << 194 + 28;
+    QTest::newRow("whole screen") << QSize(1280, 1024) << true << QSize(323, 258) << 352 + 28;
+    QTest::newRow("tall") << QSize(100, 516) << true << QSize(50, 258) << 352 + 28;
 }
 
 void TestMainForm::changebigSizesPreviewAndWindow()
@@ -148,6 +178,8 @@ void TestMainForm::changebigSizesPreviewAndWindow()
     QCOMPARE(form->pic_img->pixmap().size(), capture);
     QTRY_COMPARE(form->frameGeometry().height(), windowHeight);
     QCOMPARE(form->width(), 353);
+    QCOMPARE(form->toolStrip->geometry(), QRect(0, form->height() - 28, 353, 28));
+    QVERIFY(form->toolStrip->y() >= form->pic_img->geometry().bottom());
 }
 
 void TestMainForm::changebigReplacesPreviousCapture()
@@ -159,30 +191,37 @@ void TestMainForm::changebigReplacesPreviousCapture()
     QCOMPARE(form->temImage().convertToFormat(QImage::Format_RGB32), small);
     QCOMPARE(form->pic_img->size(), QSize(30, 20));
     QVERIFY(!form->pic_img->hasScaledContents());
-    QCOMPARE(form->height(), 114); // (300 + 1410) / 15
+    QCOMPARE(form->height(), 114 + 28); // (300 + 1410) / 15 and the strip
 }
 
 void TestMainForm::saveWritesDecodableJpeg_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("saved");
+    QTest::addColumn<QByteArray>("format");
     QTest::newRow("no extension") << "截图"
-                                  << "截图.jpg";
+                                  << "截图.jpg" << QByteArray("jpeg");
     QTest::newRow("ends in a dot") << "截图."
-                                   << "截图.jpg";
+                                   << "截图.jpg" << QByteArray("jpeg");
     QTest::newRow("dot file") << ".shot"
-                              << ".shot.jpg";
+                              << ".shot.jpg" << QByteArray("jpeg");
     QTest::newRow(".jpg") << "a.jpg"
-                          << "a.jpg";
+                          << "a.jpg" << QByteArray("jpeg");
     QTest::newRow("other extension kept") << "a.jpeg"
-                                          << "a.jpeg";
+                                          << "a.jpeg" << QByteArray("jpeg");
+    QTest::newRow("png") << "a.png"
+                         << "a.png" << QByteArray("png");
+    QTest::newRow("webp") << "a.webp"
+                          << "a.webp" << QByteArray("webp");
 }
 
 void TestMainForm::saveWritesDecodableJpeg()
 {
     QFETCH(QString, typed);
     QFETCH(QString, saved);
+    QFETCH(QByteArray, format);
     QTemporaryDir dir;
+    common::clock::setFixed(QDateTime(QDate(2026, 12, 8), QTime(15, 30, 12)));
     rig_->captureViaClipboard(stripes(123, 45));
     const QString path = dir.filePath(saved);
     dialogs->queueFile(dir.filePath(typed));
@@ -191,15 +230,18 @@ void TestMainForm::saveWritesDecodableJpeg()
     QVERIFY(dialogs->unexpected.isEmpty());
     const auto saves = dialogs->callsOf(DialogCall::SaveFile);
     QCOMPARE(saves.size(), 1);
-    QCOMPARE(saves[0].filter, QStringLiteral("位图文件 (*.jpg)|*.jpg"));
-    // Where captures went last, never beside the program.
-    QCOMPARE(saves[0].initialDir, start);
+    QCOMPARE(saves[0].filter,
+             QStringLiteral("位图文件 (*.jpg)|*.jpg|PNG 图片 (*.png)|*.png|WebP 图片 (*.webp)|*.webp"));
+    // A name offered, after the time of saving, where captures went last
+    // (never beside the program).
+    QCOMPARE(saves[0].initialDir, start + QStringLiteral("/截图_20261208_153012.jpg"));
     QVERIFY(start != common::programFolder());
     QCOMPARE(common::rememberedFolder(common::FolderKind::Captures), dir.path());
+    common::clock::clearFixed();
     QVERIFY(dialogs->callsOf(DialogCall::YesNo).isEmpty());
     QVERIFY(dialogs->callsOf(DialogCall::Info).isEmpty());
     QImageReader reader(path);
-    QCOMPARE(reader.format(), QByteArray("jpeg"));
+    QCOMPARE(reader.format(), format);
     const QImage back = reader.read();
     QCOMPARE(back.size(), QSize(123, 45));
     // Quality 80 keeps the stripes: a pixel well inside a red block is red.
@@ -288,6 +330,162 @@ void TestMainForm::saveDisabledBeforeCapture()
     QVERIFY(dialogs->calls.isEmpty());
     rig_->captureViaClipboard(stripes(10, 10));
     QVERIFY(form->cmdSave->isEnabled());
+}
+
+void TestMainForm::otherSuffixRefusedWithTheList()
+{
+    QTemporaryDir dir;
+    rig_->captureViaClipboard(stripes(10, 10));
+    const QString path = dir.filePath(QStringLiteral("a.bmp"));
+    dialogs->queueFile(path);
+    QTest::mouseClick(form->cmdSave, Qt::LeftButton);
+    QCOMPARE(dialogs->lastInfo(), QStringLiteral("不支持的文件类型：%1（可用的后缀：.png、.jpg、.jpeg、.webp）").arg(path));
+    QVERIFY(QDir(dir.path()).isEmpty());
+}
+
+void TestMainForm::tabGoesThroughEveryControl()
+{
+    QVERIFY(rig_->show());
+    rig_->captureViaClipboard(stripes(10, 10));
+    QApplication::setActiveWindow(form);
+    form->chk->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), form->chk);
+    QStringList visited;
+    for (int i = 0; i < 9; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited, (QStringList{"Command2", "Command1", "cmdSave", "cboDelay", "chkAllScreens", "cmdEdit",
+                                   "cmdCopy", "cmdOcr", "chk"}));
+}
+
+void TestMainForm::marksAreBurnedIn()
+{
+    QVERIFY(rig_->show());
+    const QImage capture = stripes(200, 150);
+    rig_->captureViaClipboard(capture);
+    QTest::mouseClick(form->cmdEdit, Qt::LeftButton);
+    AnnotateForm *editor = form->editor();
+    QVERIFY(editor && QTest::qWaitForWindowExposed(editor));
+    QVERIFY(!editor->cmdUndo->isEnabled());
+    editor->toolButton(ShapeKind::Rectangle)->click();
+    editor->cboColour->setCurrentIndex(4); // black
+    QTest::mousePress(editor->canvas, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(editor->canvas, QPoint(40, 30));
+    QTest::mouseRelease(editor->canvas, Qt::LeftButton, {}, QPoint(60, 40));
+    QCOMPARE(editor->marks().shapes().size(), 1);
+    const QImage marked = editor->result();
+    QCOMPARE(marked.pixel(10, 10), qRgb(0, 0, 0));
+    QCOMPARE(marked.pixel(59, 39), qRgb(0, 0, 0));
+    QCOMPARE(marked.pixel(30, 25), capture.pixel(30, 25));
+    // Undo and redo through the window's own buttons.
+    QTest::mouseClick(editor->cmdUndo, Qt::LeftButton);
+    QCOMPARE(editor->result(), capture);
+    QVERIFY(editor->cmdRedo->isEnabled());
+    QTest::mouseClick(editor->cmdRedo, Qt::LeftButton);
+    QCOMPARE(editor->result(), marked);
+    QTest::mouseClick(editor->cmdDone, Qt::LeftButton);
+    QTRY_VERIFY(!form->editor());
+    QCOMPARE(form->temImage().convertToFormat(QImage::Format_RGB32), marked);
+    QCOMPARE(form->pic_img->pixmap().toImage().convertToFormat(QImage::Format_RGB32), marked);
+}
+
+void TestMainForm::textMarkTakesTypedWords()
+{
+    QVERIFY(rig_->show());
+    rig_->captureViaClipboard(stripes(200, 150));
+    QTest::mouseClick(form->cmdEdit, Qt::LeftButton);
+    AnnotateForm *editor = form->editor();
+    QVERIFY(editor);
+    editor->toolButton(ShapeKind::Text)->click();
+    dialogs->queueText(QStringLiteral("第一步 OK"));
+    QTest::mouseClick(editor->canvas, Qt::LeftButton, {}, QPoint(20, 30));
+    dialogs->queueCancel();
+    QTest::mouseClick(editor->canvas, Qt::LeftButton, {}, QPoint(50, 60));
+    QVERIFY(dialogs->unexpected.isEmpty());
+    QCOMPARE(dialogs->callsOf(DialogCall::Input).size(), 2);
+    QCOMPARE(editor->marks().shapes().size(), 1);
+    const Shape &text = editor->marks().shapes().first();
+    QCOMPARE(text.kind, ShapeKind::Text);
+    QCOMPARE(text.text, QStringLiteral("第一步 OK"));
+    QCOMPARE(text.points.first(), QPointF(20, 30));
+    QTest::mouseClick(editor->cmdCancel, Qt::LeftButton);
+    QTRY_VERIFY(!form->editor());
+    QCOMPARE(form->temImage().convertToFormat(QImage::Format_RGB32), stripes(200, 150));
+}
+
+void TestMainForm::copyPutsTheCaptureOnTheClipboard()
+{
+    QVERIFY(rig_->show());
+    const QImage capture = stripes(64, 48);
+    rig_->captureViaClipboard(capture);
+    QApplication::clipboard()->setText(QStringLiteral("something else"));
+    QTest::mouseClick(form->cmdCopy, Qt::LeftButton);
+    QCOMPARE(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), capture);
+    QApplication::clipboard()->setText(QStringLiteral("something else"));
+    QApplication::setActiveWindow(form);
+    QTest::keyClick(form, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), capture);
+}
+
+void TestMainForm::readTextShowsIt()
+{
+    if (!TextReader::missingLanguages().isEmpty())
+        QSKIP("the Tesseract language data (tesseract-ocr-chi-sim, -eng) is not installed");
+    QVERIFY(rig_->show());
+    rig_->captureViaClipboard(testwin::sampleTextImage());
+    QSignalSpy done(form, &MainForm::textRead);
+    QTest::mouseClick(form->cmdOcr, Qt::LeftButton);
+    // The click returns while the engine works on its own thread.
+    QVERIFY(form->isReadingText());
+    QVERIFY(form->findChild<QProgressDialog *>(QStringLiteral("readProgress")));
+    QVERIFY(done.wait(60000));
+    QCOMPARE(done.first().at(1).toString(), QString());
+    QVERIFY(form->textForm());
+    const QString text = form->textForm()->txtResult->toPlainText();
+    QVERIFY2(testwin::shareFound(testwin::sampleText(), text) >= 0.95, qPrintable(text));
+    QVERIFY(dialogs->calls.isEmpty());
+}
+
+void TestMainForm::missingLanguagePackSaysSo()
+{
+    QTemporaryDir empty;
+    const QByteArray saved = qgetenv("TESSDATA_PREFIX");
+    qputenv("TESSDATA_PREFIX", QFile::encodeName(empty.path()));
+    rig_->captureViaClipboard(stripes(40, 30));
+    QTest::mouseClick(form->cmdOcr, Qt::LeftButton);
+    saved.isNull() ? qunsetenv("TESSDATA_PREFIX") : qputenv("TESSDATA_PREFIX", saved);
+    QCOMPARE(dialogs->lastInfo(),
+             QStringLiteral("缺少文字识别的语言包：chi_sim、eng（在 %1 中没有找到；Debian 上请安装 "
+                            "tesseract-ocr-chi-sim tesseract-ocr-eng）")
+                 .arg(empty.path()));
+    QVERIFY(!form->textForm());
+}
+
+void TestMainForm::delayWaitsBeforeFreezing()
+{
+    QCOMPARE(form->cboDelay->count(), 4);
+    QCOMPARE(form->cboDelay->itemText(3), QStringLiteral("10 秒"));
+    QVERIFY(rig_->show());
+    form->chk->setChecked(false);
+    form->cboDelay->setCurrentIndex(1); // 3 s
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!form->temImage().isNull(), 8000);
+    QVERIFY2(clock.elapsed() >= 3000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestMainForm::noRealScreenIsRefused()
+{
+    // The offscreen platform draws nothing: its screen would be all black.
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("a.png"));
+    const testwin::Run r = testwin::runAreagrab({QStringLiteral("--full"), out},
+                                                {{"QT_QPA_PLATFORM", "offscreen"}});
+    QCOMPARE(r.rc, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("没有可用的屏幕")), qPrintable(r.err));
+    QVERIFY(!QFile::exists(out));
 }
 
 QTEST_MAIN(TestMainForm)

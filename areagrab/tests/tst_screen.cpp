@@ -3,6 +3,7 @@
 // paints in known patterns at known places.
 #include "testwindows.h"
 
+#include "core/textreader.h"
 #include "ui/catform.h"
 #include "common/bmp2jpg.h"
 #include "common/testsupport.h"
@@ -14,7 +15,9 @@
 #include <QGroupBox>
 #include <QImageReader>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -83,6 +86,10 @@ private Q_SLOTS:
     void cliCapturesMatchIndependentGrab();
     void cliWindowAtGivesClampedWindow();
     void cliWithoutReachableDisplayFails();
+    void clipboardHeldUntilTaken_data();
+    void clipboardHeldUntilTaken();
+    void cliReadsTheText_data();
+    void cliReadsTheText();
 
 private:
     std::unique_ptr<testwin::FormRig> rig_;
@@ -533,6 +540,75 @@ void TestScreen::cliWithoutReachableDisplayFails()
     QCOMPARE(r.rc, 1);
     QVERIFY2(r.err.contains(QStringLiteral("DISPLAY")), qPrintable(r.err));
     QVERIFY(!QFile::exists(out));
+}
+
+void TestScreen::clipboardHeldUntilTaken_data()
+{
+    QTest::addColumn<bool>("takeOver"); // another program puts something there
+    QTest::addColumn<QString>("err");
+    QTest::newRow("taken over") << true << "";
+    QTest::newRow("timeout") << false << "2 秒内没有别的程序接手剪贴板，截图已不在剪贴板上。\n";
+}
+
+void TestScreen::clipboardHeldUntilTaken()
+{
+    QFETCH(bool, takeOver);
+    QFETCH(QString, err);
+    PatternWindow w(QRect(100, 100, 64, 48), 6);
+    QVERIFY(testwin::showAndWait(w));
+    QClipboard *clipboard = QApplication::clipboard();
+    clipboard->setText(QStringLiteral("before"));
+    QProcess grab;
+    grab.start(QCoreApplication::applicationDirPath() + QStringLiteral("/areagrab"),
+               {QStringLiteral("--rect"), QStringLiteral("100,100,64,48"), QStringLiteral("--clipboard"),
+                QStringLiteral("--clipboard-timeout"), QStringLiteral("2")});
+    QVERIFY(grab.waitForStarted());
+    // Read from the other program, through the X server.
+    QTRY_VERIFY_WITH_TIMEOUT(clipboard->image().convertToFormat(QImage::Format_RGB32) == w.image(), 1900);
+    QVERIFY(grab.state() == QProcess::Running);
+    if (takeOver) {
+        // X refuses a claim older than the owner's: an event from the server
+        // (the pointer over our window) brings this program's time forward.
+        QVERIFY(xdo({QStringLiteral("mousemove"), QStringLiteral("130"), QStringLiteral("120")}));
+        QTest::qWait(100);
+        clipboard->setText(QStringLiteral("mine now"));
+    }
+    QVERIFY(grab.waitForFinished(takeOver ? 1500 : 5000));
+    QCOMPARE(grab.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(grab.readAllStandardError()).remove(QRegularExpression("QStandardPaths[^\n]*\n")), err);
+}
+
+void TestScreen::cliReadsTheText_data()
+{
+    QTest::addColumn<QByteArray>("tessdata"); // "@": a folder without language data
+    QTest::addColumn<int>("status");
+    QTest::newRow("known text") << QByteArray() << 0;
+    QTest::newRow("no language data") << QByteArray("@") << 1;
+}
+
+void TestScreen::cliReadsTheText()
+{
+    QFETCH(QByteArray, tessdata);
+    QFETCH(int, status);
+    if (tessdata.isEmpty() && !TextReader::missingLanguages().isEmpty())
+        QSKIP("the Tesseract language data (tesseract-ocr-chi-sim, -eng) is not installed");
+    QTemporaryDir empty;
+    if (tessdata == "@")
+        tessdata = QFile::encodeName(empty.path());
+    testwin::TextWindow w(QPoint(200, 200));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(testwin::screenShows(testwin::sampleTextImage(), QRect(QPoint(200, 200), w.size())));
+    const testwin::Run r = testwin::runAreagrab({QStringLiteral("--rect"), QStringLiteral("200,200,%1,%2").arg(w.width()).arg(w.height()),
+                                                 QStringLiteral("--ocr")},
+                                                {{"TESSDATA_PREFIX", tessdata}}, 60000);
+    QCOMPARE(r.rc, status);
+    if (status == 0) {
+        QVERIFY2(testwin::shareFound(testwin::sampleText(), r.out) >= 0.95, qPrintable(r.out));
+    } else {
+        QVERIFY2(r.err.contains(QStringLiteral("缺少文字识别的语言包：chi_sim、eng")), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+    }
 }
 
 QTEST_MAIN(TestScreen)

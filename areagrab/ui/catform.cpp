@@ -80,15 +80,29 @@ CatForm::~CatForm()
 
 void CatForm::Form_Load()
 {
-    QScreen *screen = QGuiApplication::primaryScreen();
-    const QRect geometry = screen ? screen->geometry() : QRect(QPoint(0, 0), frozen_.size());
+    // Every monitor: the frozen picture is the whole virtual desktop.
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    QRect geometry;
+    for (const QScreen *s : screens)
+        geometry |= s->geometry();
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    if (geometry.isEmpty())
+        geometry = QRect(QPoint(0, 0), frozen_.size());
     frozen_.setDevicePixelRatio(
-        coveringRatio(frozen_.size(), geometry.size(), screen ? screen->devicePixelRatio() : 1.0));
+        coveringRatio(frozen_.size(), geometry.size(), primary ? primary->devicePixelRatio() : 1.0));
     screenHeight_ = geometry.height();
-    setGeometry(geometry);
     cat_cho->hide();
     cat_big->hide();
-    showFullScreen();
+    if (screens.size() > 1) {
+        // Full screen means one monitor; a window over all of them is placed
+        // by hand, out of the window manager's reach.
+        setWindowFlag(Qt::X11BypassWindowManagerHint);
+        setGeometry(geometry);
+        show();
+    } else {
+        setGeometry(geometry);
+        showFullScreen();
+    }
     raise();
     activateWindow();
     setFocus();

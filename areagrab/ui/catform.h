@@ -1,5 +1,5 @@
 #pragma once
-// Overlay `catform`: covers the primary screen with a frozen image of it and
+// Overlay `catform`: covers every monitor with a frozen image of them and
 // lets the user frame an area of that image; a click on the size label
 // hands the framed pixels to `main` through the clipboard.
 #include "core/selection.h"
@@ -30,8 +30,8 @@ private:
 class CatForm : public QWidget {
     Q_OBJECT
 public:
-    // The overlay over the primary screen with frozen, a picture of that
-    // screen taken just before (device pixels); Form_Load shows it.
+    // The overlay over the virtual desktop with frozen, a picture of every
+    // monitor taken just before (device pixels); Form_Load shows it.
     CatForm(MainForm &owner, const QImage &frozen);
     ~CatForm() override;
 
@@ -51,8 +51,7 @@ public Q_SLOTS:
     void cat_big_Click();
 
 public:
-    // Covers the primary screen with the frozen picture and takes the
-    // keyboard.
+    // Covers every monitor with the frozen picture and takes the keyboard.
     void Form_Load();
     // The form's mouse and key events; buttons as held (for a release, the
     // button let go), x and y in screen pixels; keyAscii 27 is Esc.

@@ -3,8 +3,13 @@
 #include "core/fitpreview.h"
 #include "common/rounding.h"
 #include "core/savename.h"
+#include "core/imageformat.h"
+#include "core/screenrect.h"
+#include "ui/annotateform.h"
 #include "ui/catform.h"
+#include "ui/textform.h"
 #include "ui/wrapbutton.h"
+#include "common/clock.h"
 #include "common/desktop.h"
 #include "common/dialogs.h"
 #include "common/folders.h"
@@ -14,13 +19,20 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QShortcut>
+#include <QThread>
 #include <QToolButton>
 
 namespace areagrab {
@@ -28,6 +40,11 @@ namespace areagrab {
 namespace {
 
 constexpr qint64 ClientWidthTwips = 5295;
+// The strip below the preview, in pixels; the window is that much taller
+// than its command row and preview alone.
+constexpr int ToolStripHeight = 28;
+constexpr int DelaySeconds[] = {0, 3, 5, 10};
+constexpr int ReadPollMs = 100;
 constexpr int PickPollMs = 20;
 // How long a hidden or minimized window takes to leave the screen, how long
 // windows that were just hidden or closed get before the overlay freezes
@@ -135,6 +152,55 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
     tmr->setInterval(400);
     connect(tmr, &QTimer::timeout, this, &MainForm::tmr_Timer);
 
+    toolStrip = new QWidget(this);
+    toolStrip->setObjectName(QStringLiteral("toolStrip"));
+    auto *strip = new QHBoxLayout(toolStrip);
+    strip->setContentsMargins(4, 2, 4, 2);
+    strip->setSpacing(3);
+    auto *delayLabel = new QLabel(QStringLiteral("延时"), toolStrip);
+    cboDelay = new QComboBox(toolStrip);
+    cboDelay->setObjectName(QStringLiteral("cboDelay"));
+    for (const int seconds : DelaySeconds)
+        cboDelay->addItem(QStringLiteral("%1 秒").arg(seconds), seconds);
+    cboDelay->setToolTip(QStringLiteral("截图前等待的秒数，好先打开菜单等"));
+    delayLabel->setBuddy(cboDelay);
+    chkAllScreens = new QCheckBox(QStringLiteral("全部显示器"), toolStrip);
+    chkAllScreens->setObjectName(QStringLiteral("chkAllScreens"));
+    chkAllScreens->setToolTip(QStringLiteral("“全屏截图”截取所有显示器；不选时截取鼠标所在的显示器"));
+    cmdEdit = new QPushButton(QStringLiteral("标注"), toolStrip);
+    cmdEdit->setObjectName(QStringLiteral("cmdEdit"));
+    cmdCopy = new QPushButton(QStringLiteral("复制"), toolStrip);
+    cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
+    cmdCopy->setToolTip(QStringLiteral("把截图放到剪贴板上（Ctrl+C）"));
+    cmdOcr = new QPushButton(QStringLiteral("识别文字"), toolStrip);
+    cmdOcr->setObjectName(QStringLiteral("cmdOcr"));
+    strip->addWidget(delayLabel);
+    strip->addWidget(cboDelay);
+    strip->addWidget(chkAllScreens);
+    strip->addStretch(1);
+    for (QPushButton *b : {cmdEdit, cmdCopy, cmdOcr}) {
+        // Narrow buttons: the strip shares the Part's fixed width.
+        b->setMinimumWidth(0);
+        b->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+        b->setEnabled(false); // nothing to work on before the first capture
+        strip->addWidget(b);
+    }
+    connect(cmdEdit, &QPushButton::clicked, this, &MainForm::cmdEdit_Click);
+    connect(cmdCopy, &QPushButton::clicked, this, &MainForm::cmdCopy_Click);
+    connect(cmdOcr, &QPushButton::clicked, this, &MainForm::cmdOcr_Click);
+    new QShortcut(QKeySequence::Copy, this, [this] { cmdCopy_Click(); });
+
+    // Tab goes through every control, row by row.
+    QWidget *const order[] = {chk, Command2, Command1, cmdSave, cboDelay, chkAllScreens, cmdEdit, cmdCopy, cmdOcr};
+    for (size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+
+    readPoll_.setInterval(ReadPollMs);
+    connect(&readPoll_, &QTimer::timeout, this, [this] {
+        if (reader_ && readProgress_)
+            readProgress_->setValue(reader_->progress());
+    });
+
     pollTimer_.setInterval(PickPollMs);
     connect(&pollTimer_, &QTimer::timeout, this, &MainForm::pollPickButton);
 
@@ -150,6 +216,10 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
 
 MainForm::~MainForm()
 {
+    if (readThread_) {
+        reader_->cancel();
+        readThread_->wait();
+    }
     if (overlay_)
         delete overlay_.data();
     ws_.removeHighlight();
@@ -158,6 +228,21 @@ MainForm::~MainForm()
 CatForm *MainForm::overlay() const
 {
     return overlay_.data();
+}
+
+AnnotateForm *MainForm::editor() const
+{
+    return editor_.data();
+}
+
+TextForm *MainForm::textForm() const
+{
+    return textForm_.data();
+}
+
+int MainForm::delayMs() const
+{
+    return cboDelay->currentData().toInt() * 1000;
 }
 
 QList<WindowId> MainForm::ownWindowIds() const
@@ -184,9 +269,15 @@ void MainForm::applyWindowHeight()
     int frame = 0;
     if (isVisible())
         frame = std::max(0, frameGeometry().height() - geometry().height());
-    const int client = std::max(1, common::twipsToPixels(windowHeightTwips_) - frame);
+    const int client = std::max(1, common::twipsToPixels(windowHeightTwips_) + ToolStripHeight - frame);
     if (minimumHeight() != client || maximumHeight() != client)
         setFixedHeight(client);
+    placeToolStrip(client);
+}
+
+void MainForm::placeToolStrip(int clientHeight)
+{
+    toolStrip->setGeometry(0, std::max(0, clientHeight - ToolStripHeight), width(), ToolStripHeight);
 }
 
 void MainForm::showEvent(QShowEvent *event)
@@ -218,6 +309,8 @@ void MainForm::changebig(bool fromClipboard)
         pic_img->setPixmap(QPixmap::fromImage(temImage_));
     setWindowHeightTwips(fit.windowHeight);
     cmdSave->setEnabled(!temImage_.isNull());
+    for (QPushButton *b : {cmdEdit, cmdCopy, cmdOcr})
+        b->setEnabled(!temImage_.isNull());
 }
 
 void MainForm::Command1_Click()
@@ -246,7 +339,7 @@ void MainForm::openOverlay(const QImage &frozen)
 void MainForm::takeScreen(std::function<void(const QImage &)> then)
 {
     const QPointer<MainForm> self(this);
-    runner_.requestWholeScreen([self, then = std::move(then)](const ScreenImage &shot) {
+    runner_.requestDesktop([self, then = std::move(then)](const ScreenImage &shot) {
         if (!self)
             return;
         if (shot.image.isNull()) {
@@ -269,15 +362,22 @@ void MainForm::Command2_Click()
 void MainForm::hideForCapture(const std::function<void()> &next)
 {
     if (!chk->isChecked()) {
-        after(0, next);
+        after(delayMs(), next);
         return;
     }
     hide();
-    after(LeaveScreenMs, next);
+    after(LeaveScreenMs + delayMs(), next);
 }
 
-void MainForm::wholeScreenTaken(const QImage &screen)
+void MainForm::wholeScreenTaken(const QImage &desktop)
 {
+    QImage screen = desktop;
+    if (!chkAllScreens->isChecked() && !desktop.isNull()) {
+        const QList<QRect> screens = runner_.screens();
+        const int under = runner_.screenUnderPointer();
+        if (under < screens.size())
+            screen = CaptureRunner::cropDesktop({desktop, {}}, desktopOf(screens), screens[under]).image;
+    }
     if (screen.isNull()) {
         capturing_ = false;
         return;
@@ -299,14 +399,24 @@ void MainForm::cmdSave_Click()
 {
     if (temImage_.isNull())
         return;
-    QString name =
-        dialogs_.getSaveFileName(this, QStringLiteral("另存为"), common::rememberedFolder(common::FolderKind::Captures),
-                                 QStringLiteral("位图文件 (*.jpg)|*.jpg"));
+    // A name to accept as it is: the time of saving, as screenshot tools do,
+    // in the folder captures went to last.
+    const QString proposed = QDir(common::rememberedFolder(common::FolderKind::Captures))
+                                 .filePath(common::clock::now().toString(QStringLiteral("截图_yyyyMMdd_HHmmss"))
+                                           + QStringLiteral(".jpg"));
+    QString name = dialogs_.getSaveFileName(
+        this, QStringLiteral("另存为"), proposed,
+        QStringLiteral("位图文件 (*.jpg)|*.jpg|PNG 图片 (*.png)|*.png|WebP 图片 (*.webp)|*.webp"));
     if (name.isEmpty())
         return;
     common::rememberFolder(common::FolderKind::Captures, name);
     // A name typed without an extension gets ".jpg", as desktop programs do.
     name = withDefaultSuffix(name, QStringLiteral("jpg"));
+    if (!formatForName(name)) {
+        dialogs_.inform(this, unsupportedSuffixMessage(name), QStringLiteral("系统"),
+                        common::MessageIcon::Information);
+        return;
+    }
     // A device or FIFO is never replaced; no question about it either.
     QString reason;
     const SaveTarget target = CaptureRunner::checkTarget(name, &reason);
@@ -318,6 +428,90 @@ void MainForm::cmdSave_Click()
         return;
     dialogs_.inform(this, QStringLiteral("图片保存失败：\r\n") + name + QStringLiteral("\r\n原因：") + reason,
                     QStringLiteral("系统"), common::MessageIcon::Information);
+}
+
+void MainForm::cmdEdit_Click()
+{
+    if (temImage_.isNull() || editor_)
+        return;
+    editor_ = new AnnotateForm(temImage_, dialogs_, this);
+    editor_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(editor_, &QDialog::accepted, this, [this] {
+        // The marks are burned in: saving, copying and reading see them.
+        temImage_ = editor_->result();
+        changebig(false);
+    });
+    editor_->show();
+    editor_->raise();
+    editor_->activateWindow();
+}
+
+void MainForm::cmdCopy_Click()
+{
+    if (temImage_.isNull())
+        return;
+    QImage image = temImage_;
+    image.setDevicePixelRatio(1.0);
+    QApplication::clipboard()->setImage(image);
+}
+
+void MainForm::cmdOcr_Click()
+{
+    if (temImage_.isNull() || reader_)
+        return;
+    if (const QStringList missing = TextReader::missingLanguages(); !missing.isEmpty()) {
+        const QString error = TextReader().read(temImage_).error;
+        dialogs_.inform(this, error, QStringLiteral("系统"), common::MessageIcon::Information);
+        Q_EMIT textRead({}, error);
+        return;
+    }
+    reader_ = std::make_unique<TextReader>();
+    readProgress_ = new QProgressDialog(QStringLiteral("正在识别文字……"), QStringLiteral("取消"), 0, 100, this);
+    readProgress_->setObjectName(QStringLiteral("readProgress"));
+    readProgress_->setWindowTitle(QStringLiteral("识别文字"));
+    readProgress_->setMinimumDuration(0);
+    readProgress_->setAutoClose(false);
+    readProgress_->setAutoReset(false);
+    connect(readProgress_, &QProgressDialog::canceled, this, [this] {
+        if (reader_)
+            reader_->cancel();
+    });
+    cmdOcr->setEnabled(false);
+    // The engine takes seconds: the window keeps answering meanwhile.
+    readThread_ = QThread::create([this, image = temImage_] { readResult_ = reader_->read(image); });
+    connect(readThread_, &QThread::finished, this, &MainForm::textReadingEnded);
+    readThread_->start();
+    readPoll_.start();
+    readProgress_->show();
+}
+
+void MainForm::textReadingEnded()
+{
+    readPoll_.stop();
+    readThread_->deleteLater();
+    readThread_ = nullptr;
+    const bool cancelled = reader_->isCancelled();
+    reader_.reset();
+    if (readProgress_) {
+        readProgress_->deleteLater();
+        readProgress_ = nullptr;
+    }
+    cmdOcr->setEnabled(!temImage_.isNull());
+    const TextResult result = readResult_;
+    if (cancelled) {
+        // The user knows; no box about it.
+    } else if (!result.error.isEmpty()) {
+        dialogs_.inform(this, result.error, QStringLiteral("系统"), common::MessageIcon::Information);
+    } else {
+        if (textForm_)
+            textForm_->close();
+        textForm_ = new TextForm(result.text.isEmpty() ? QString() : result.text, this);
+        textForm_->setAttribute(Qt::WA_DeleteOnClose);
+        if (result.text.isEmpty())
+            textForm_->txtResult->setPlaceholderText(QStringLiteral("截图中没有识别出文字。"));
+        textForm_->show();
+    }
+    Q_EMIT textRead(result.text, result.error);
 }
 
 bool MainForm::eventFilter(QObject *watched, QEvent *event)

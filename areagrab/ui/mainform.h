@@ -1,7 +1,9 @@
 #pragma once
 // Window `main`: the three ways to capture, the scaled preview of the last
-// capture, and saving it as JPEG.
+// capture, and saving it; below them the strip of what came later: the
+// delay, every monitor, marking up, copying and reading the text.
 #include "core/capturerunner.h"
+#include "core/textreader.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -10,9 +12,13 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
+class QProgressDialog;
+class QThread;
 class QLabel;
 class QPushButton;
 
@@ -22,7 +28,9 @@ class Dialogs;
 
 namespace areagrab {
 
+class AnnotateForm;
 class CatForm;
+class TextForm;
 
 class MainForm : public QWidget {
     Q_OBJECT
@@ -48,6 +56,13 @@ public:
     WindowId pickedWindow() const { return pickedWindow_; }
     // The window system ids of this program's windows, passed over by a pick.
     QList<WindowId> ownWindowIds() const;
+    // The marking window and the recognised text's window while open.
+    AnnotateForm *editor() const;
+    TextForm *textForm() const;
+    // Whether the text of the capture is being read.
+    bool isReadingText() const { return reader_ != nullptr; }
+    // The wait "延时" asks for before the screen is frozen.
+    int delayMs() const;
 
     QGroupBox *Frame3;
     QLabel *picSnap;
@@ -59,14 +74,25 @@ public:
     QLabel *pic_img;
     QLabel *tem_img;
     QTimer *tmr;
+    QWidget *toolStrip;
+    QComboBox *cboDelay;
+    QCheckBox *chkAllScreens;
+    QPushButton *cmdEdit;
+    QPushButton *cmdCopy;
+    QPushButton *cmdOcr;
 
 public Q_SLOTS:
     void Command1_Click();
     void Command2_Click();
     void cmdSave_Click();
     void tmr_Timer();
+    void cmdEdit_Click();
+    void cmdCopy_Click();
+    void cmdOcr_Click();
 
 Q_SIGNALS:
+    // Reading the text ended: the text, or why there is none.
+    void textRead(const QString &text, const QString &error);
     // A window pick ended, with or without a capture.
     void pickEnded();
 
@@ -100,12 +126,18 @@ private:
     void hideForCapture(const std::function<void()> &next);
     void openOverlay(const QImage &frozen);
     void wholeScreenTaken(const QImage &screen);
+    void textReadingEnded();
+    void placeToolStrip(int clientHeight);
     // Hands the whole screen to then; on failure says why and hands over a
     // null image.
     void takeScreen(std::function<void(const QImage &)> then);
     // Runs step on this window's event loop after ms milliseconds, unless
     // the window is gone by then.
-    template <typename Step> void after(int ms, Step step) { QTimer::singleShot(ms, this, step); }
+    template <typename Step> void after(int ms, Step step)
+    {
+        // Precise: a coarse timer may fire 5 % early, cutting a delay short.
+        QTimer::singleShot(ms, Qt::PreciseTimer, this, step);
+    }
 
     common::Dialogs &dialogs_;
     WindowSystem &ws_;
@@ -113,6 +145,14 @@ private:
     QImage temImage_;
     qint64 windowHeightTwips_ = 0;
     QPointer<CatForm> overlay_;
+    QPointer<AnnotateForm> editor_;
+    QPointer<TextForm> textForm_;
+    // The text reading under way, on its own thread.
+    std::unique_ptr<TextReader> reader_;
+    TextResult readResult_;
+    QThread *readThread_ = nullptr;
+    QProgressDialog *readProgress_ = nullptr;
+    QTimer readPoll_;
     // An area or whole-screen capture is waiting for the screen.
     bool capturing_ = false;
 

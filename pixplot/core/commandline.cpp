@@ -93,12 +93,13 @@ QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
     add(kLonOffset, QStringLiteral("写出的每个经度加上的十进制度数（优先于 --preset）。"),
         QStringLiteral("D"));
     add(kOffset, QStringLiteral("相机时钟校正（默认 +00:00:00）。"), QStringLiteral("±hh:mm:ss"));
-    add(kTolerance, QStringLiteral("与路径点相差的最大秒数，0..600（默认 120）。"),
+    add(kTolerance,
+        QStringLiteral("与路径点相差的最大秒数，0..600（默认 %1）。").arg(photomatch::kDefaultTolerance),
         QStringLiteral("N"));
     add(kInterpolate,
         QStringLiteral("按时间把照片放在两个定位点之间，而不是放在最近的点上。"));
     add(kMaxGap,
-        QStringLiteral("--interpolate：两个定位点之间的最大间隔秒数（默认 1800）。"),
+        QStringLiteral("--interpolate：两个定位点之间的最大间隔秒数（默认 %1）。").arg(photomatch::kDefaultMaxGap),
         QStringLiteral("N"));
     add(kTiles, QStringLiteral("--to-map：地图瓦片，{z}/{x}/{y} 形式的网址模板，或 none。"),
         QStringLiteral("URL"));
@@ -190,7 +191,6 @@ private:
     QTextStream &err_;
     PhotoSession session_;
     photomatch::ClockOffset offset_;
-    photomatch::MatchOptions matchOptions_;
 };
 
 void Run::writeOut(const QByteArray &bytes)
@@ -220,19 +220,21 @@ bool Run::readZone()
 
 bool Run::readMatchOptions()
 {
-    matchOptions_.interpolate = isSet(kInterpolate);
+    const bool interpolate = isSet(kInterpolate);
+    qint64 maxGap = photomatch::kDefaultMaxGap;
     if (isSet(kMaxGap)) {
-        if (!matchOptions_.interpolate) {
+        if (!interpolate) {
             complain(QStringLiteral("--max-gap 只能与 --interpolate 一起使用。"));
             return false;
         }
         bool ok = false;
-        matchOptions_.maxGap = value(kMaxGap).toLongLong(&ok);
-        if (!ok || matchOptions_.maxGap < 0) {
+        maxGap = value(kMaxGap).toLongLong(&ok);
+        if (!ok || maxGap < 0) {
             badValue(kMaxGap, QStringLiteral("应为 0 或更大的整秒数。"));
             return false;
         }
     }
+    session_.setInterpolation(interpolate, maxGap);
     if (!readZone())
         return false;
     if (isSet(kOffset)) {
@@ -243,14 +245,14 @@ bool Run::readMatchOptions()
         }
         offset_ = *o;
     }
-    matchOptions_.tolerance = 120;
     if (isSet(kTolerance)) {
         bool ok = false;
-        matchOptions_.tolerance = value(kTolerance).toLongLong(&ok);
-        if (!ok || matchOptions_.tolerance < 0 || matchOptions_.tolerance > stepping::kMaxTolerance) {
+        const qint64 tolerance = value(kTolerance).toLongLong(&ok);
+        if (!ok || tolerance < 0 || tolerance > stepping::kMaxTolerance) {
             badValue(kTolerance, QStringLiteral("应为 0 到 600 的整秒数。"));
             return false;
         }
+        session_.setTolerance(tolerance);
     }
     return true;
 }
@@ -258,9 +260,9 @@ bool Run::readMatchOptions()
 void Run::reject(const PhotoReject &r)
 {
     if (r.kind == PhotoReject::Kind::NotJpeg)
-        complain(QStringLiteral("%1: 不是 .jpg 照片，未加入。").arg(r.file));
+        complain(QStringLiteral("%1: %2，未加入。").arg(r.file, r.why()));
     else
-        complain(QStringLiteral("%1: %2").arg(r.file, r.reason));
+        complain(QStringLiteral("%1: %2").arg(r.file, r.why()));
 }
 
 bool Run::addPhotos(const QStringList &files)
@@ -268,15 +270,17 @@ bool Run::addPhotos(const QStringList &files)
     const PhotoLoad load = session_.addPhotos(files);
     for (const PhotoReject &r : load.rejects)
         reject(r);
+    for (const PhotoLoad::Untimed &u : load.untimed)
+        complain(QStringLiteral("%1: %2").arg(u.file, u.reason));
     return load.rejects.isEmpty();
 }
 
 bool Run::loadPath(PhotoSession::PathKeep keep)
 {
     const QString file = value(kPath);
-    QString error;
-    if (!session_.loadPath(file, &error, keep)) {
-        complain(QStringLiteral("无法读取路径文件 %1：%2").arg(file, error));
+    const PathLoad load = session_.loadPath(file, keep);
+    if (!load) {
+        complain(QStringLiteral("无法读取路径文件 %1：%2").arg(file, load.error));
         return false;
     }
     // Without a point there is nothing to match or draw; a summary that
@@ -342,6 +346,8 @@ int Run::exifTime()
         const PhotoLoad load = session_.addPhotos({photo});
         for (const PhotoReject &r : load.rejects)
             reject(r);
+        for (const PhotoLoad::Untimed &u : load.untimed)
+            complain(QStringLiteral("%1: %2").arg(u.file, u.reason));
         if (load.loaded == 0) {
             status = ExitFailed;
             continue;
@@ -403,6 +409,11 @@ int Run::readPath()
     writeOut(block);
     if (reader.failed()) {
         complain(QStringLiteral("无法读取路径文件 %1：%2").arg(file, reader.errorString()));
+        return ExitFailed;
+    }
+    // An empty listing would pass for a path read in full.
+    if (row == 0) {
+        complain(QStringLiteral("路径文件 %1 中没有有效的轨迹点。").arg(file));
         return ExitFailed;
     }
     return ExitOk;
@@ -524,7 +535,7 @@ int Run::match()
     session_.correctClock(offset_);
     if (!loadPath())
         return ExitFailed;
-    const photomatch::MatchSummary summary = session_.match(matchOptions_);
+    const photomatch::MatchSummary summary = session_.match();
     if (const QStringList rows = session_.rowTexts(); !rows.isEmpty())
         out_ << rows.join(QLatin1Char('\n')) << '\n';
     say(photomatch::matchMessage(summary));
@@ -574,7 +585,6 @@ int Run::process()
     }
     if (!readMatchOptions())
         return ExitUsage;
-    options.zone = session_.zone();
     // Each photo is an output: a second run over it would frame the frame.
     QStringList seen;
     for (const QString &photo : photos) {
@@ -593,7 +603,7 @@ int Run::process()
     if (isSet(kPath)) {
         if (!loadPath())
             return ExitFailed;
-        session_.match(matchOptions_);
+        session_.match();
     }
     // Failures are named in row order, whatever order the photos finish in.
     QObject::connect(
@@ -639,7 +649,7 @@ int Run::toMap()
     const bool allListed = addPhotos(p_.positionalArguments());
     if (session_.rowCount() > 0) {
         session_.correctClock(offset_);
-        say(photomatch::matchMessage(session_.match(matchOptions_)));
+        say(photomatch::matchMessage(session_.match()));
     }
     page.photos = mappage::photosOfRows(session_.rows());
     if (!mappage::writePage(QFileInfo(out).absoluteFilePath(), page, &error)) {

@@ -1,6 +1,7 @@
 #include "core/gpstagwriter.h"
 
 #include "core/systemfinction.h"
+#include "core/tiffappend.h"
 
 #include <exiv2/exiv2.hpp>
 
@@ -17,7 +18,7 @@ namespace pixplot::gpstagwriter {
 
 namespace {
 
-// The tags this module sets; everything else must come through unchanged.
+// The GPS tags a position is read back from.
 const char *const kGpsKeys[] = {
     "Exif.GPSInfo.GPSVersionID",    "Exif.GPSInfo.GPSLatitudeRef", "Exif.GPSInfo.GPSLatitude",
     "Exif.GPSInfo.GPSLongitudeRef", "Exif.GPSInfo.GPSLongitude",   "Exif.GPSInfo.GPSMapDatum",
@@ -266,17 +267,22 @@ QStringList iptcLines(const Exiv2::IptcData &iptc)
     return lines;
 }
 
-QStringList xmpLines(const std::string &packet)
+QStringList xmpLines(const Exiv2::XmpData &xmp)
 {
-    Exiv2::XmpData xmp;
-    if (Exiv2::XmpParser::decode(xmp, packet) != 0)
-        throw std::runtime_error("XMP packet does not parse");
     QStringList lines;
     for (const Exiv2::Xmpdatum &d : xmp)
         lines.append(QString::fromStdString(d.key()) + QLatin1Char('\t')
                      + QString::fromStdString(d.toString()));
     lines.sort();
     return lines;
+}
+
+QStringList xmpLines(const std::string &packet)
+{
+    Exiv2::XmpData xmp;
+    if (Exiv2::XmpParser::decode(xmp, packet) != 0)
+        throw std::runtime_error("XMP packet does not parse");
+    return xmpLines(xmp);
 }
 
 struct Snapshot {
@@ -325,20 +331,39 @@ QByteArray writeAndVerify(Exiv2::Image &image, const QByteArray &xmp, const std:
     return result;
 }
 
+constexpr quint16 kGpsPointerTag = 0x8825; // IFD0's pointer to the GPS directory
+
 // Decimal degrees as degrees, minutes and seconds; seconds in 1/100000,
 // finer than any path's fix (1e-5 s is under 1e-8 degree).
-Exiv2::URationalValue dmsValue(double degrees)
+QList<QPair<quint32, quint32>> dms(double degrees)
 {
     constexpr qint64 secondUnits = 100000;
     const qint64 total = std::llround(std::fabs(degrees) * 3600.0 * secondUnits);
     const qint64 d = total / (3600 * secondUnits);
     const qint64 m = (total / (60 * secondUnits)) % 60;
     const qint64 s = total % (60 * secondUnits);
-    Exiv2::URationalValue value;
-    value.value_.push_back({uint32_t(d), 1});
-    value.value_.push_back({uint32_t(m), 1});
-    value.value_.push_back({uint32_t(s), uint32_t(secondUnits)});
-    return value;
+    return {{quint32(d), 1}, {quint32(m), 1}, {quint32(s), quint32(secondUnits)}};
+}
+
+// The whole GPS directory of a fix: whatever a photo had there is
+// replaced by exactly these entries, so no tag of another place remains.
+QList<tiffappend::Entry> gpsEntries(const GpsTags &tags)
+{
+    using tiffappend::Entry;
+    const QDateTime utc = tags.utc.toUTC();
+    return {
+        Entry::bytes(0x0000, {2, 3, 0, 0}),
+        Entry::ascii(0x0001, tags.latitude < 0 ? "S" : "N"),
+        Entry::rationals(0x0002, dms(tags.latitude)),
+        Entry::ascii(0x0003, tags.longitude < 0 ? "W" : "E"),
+        Entry::rationals(0x0004, dms(tags.longitude)),
+        Entry::rationals(0x0007,
+                         {{quint32(utc.time().hour()), 1},
+                          {quint32(utc.time().minute()), 1},
+                          {quint32(utc.time().second()), 1}}),
+        Entry::ascii(0x0012, "WGS-84"),
+        Entry::ascii(0x001D, utc.date().toString(QStringLiteral("yyyy:MM:dd")).toLatin1()),
+    };
 }
 
 // Sets key to value, replacing the tag when present and dropping any second
@@ -359,30 +384,58 @@ void assign(Exiv2::ExifData &exif, const char *key, const Exiv2::Value &value)
     }
 }
 
-void assignAscii(Exiv2::ExifData &exif, const char *key, const std::string &text)
-{
-    Exiv2::AsciiValue value;
-    value.read(text); // read() adds the NUL that EXIF counts
-    assign(exif, key, value);
-}
-
+// The GPS directory of exif replaced as a whole by the fix's entries.
 void setGpsTags(Exiv2::ExifData &exif, const GpsTags &tags)
 {
-    Exiv2::DataValue version(Exiv2::unsignedByte);
-    version.read("2 3 0 0");
-    assign(exif, kGpsKeys[0], version);
-    assignAscii(exif, kGpsKeys[1], tags.latitude < 0 ? "S" : "N");
-    assign(exif, kGpsKeys[2], dmsValue(tags.latitude));
-    assignAscii(exif, kGpsKeys[3], tags.longitude < 0 ? "W" : "E");
-    assign(exif, kGpsKeys[4], dmsValue(tags.longitude));
-    assignAscii(exif, kGpsKeys[5], "WGS-84");
-    const QDateTime utc = tags.utc.toUTC();
-    assignAscii(exif, kGpsKeys[6], utc.date().toString(QStringLiteral("yyyy:MM:dd")).toStdString());
-    Exiv2::URationalValue time;
-    time.value_.push_back({uint32_t(utc.time().hour()), 1});
-    time.value_.push_back({uint32_t(utc.time().minute()), 1});
-    time.value_.push_back({uint32_t(utc.time().second()), 1});
-    assign(exif, kGpsKeys[7], time);
+    for (auto it = exif.begin(); it != exif.end();)
+        it = it->groupName() == "GPSInfo" ? exif.erase(it) : std::next(it);
+    for (const tiffappend::Entry &e : gpsEntries(tags)) {
+        const auto value = Exiv2::Value::create(Exiv2::TypeId(e.type));
+        value->read(reinterpret_cast<const Exiv2::byte *>(e.data.constData()), long(e.data.size()),
+                    Exiv2::bigEndian);
+        exif.add(Exiv2::ExifKey(e.tag, "GPSInfo"), value.get());
+    }
+}
+
+// An XMP packet that already says where the photo was taken says what the
+// EXIF GPS tags now say: its exif:GPS properties are replaced by those of
+// the fix. False (xmp unchanged) when it has none.
+bool replaceXmpGps(Exiv2::XmpData &xmp, const GpsTags &tags)
+{
+    const auto isGps = [](const Exiv2::Xmpdatum &d) {
+        return d.groupName() == "exif" && d.tagName().rfind("GPS", 0) == 0;
+    };
+    if (std::none_of(xmp.begin(), xmp.end(), isGps))
+        return false;
+    for (auto it = xmp.begin(); it != xmp.end();)
+        it = isGps(*it) ? xmp.erase(it) : std::next(it);
+    Exiv2::ExifData gps;
+    setGpsTags(gps, tags);
+    Exiv2::XmpData converted;
+    Exiv2::copyExifToXmp(gps, converted);
+    for (const Exiv2::Xmpdatum &d : converted)
+        if (isGps(d))
+            xmp.add(d);
+    return true;
+}
+
+// One APP1 segment carrying an XMP packet.
+QByteArray xmpSegment(const std::string &packet)
+{
+    static const QByteArray signature("http://ns.adobe.com/xap/1.0/", 29);
+    const qsizetype length = 2 + signature.size() + qsizetype(packet.size());
+    if (length > 0xFFFF)
+        throw std::runtime_error("the XMP packet is too large for one segment");
+    return QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + signature
+        + QByteArray::fromStdString(packet);
+}
+
+std::string encodedXmp(const Exiv2::XmpData &xmp)
+{
+    std::string encoded;
+    if (Exiv2::XmpParser::encode(encoded, xmp, Exiv2::XmpParser::useCompactFormat) != 0)
+        throw std::runtime_error("cannot encode the XMP packet");
+    return encoded;
 }
 
 // Sets key to an unsigned value where the photo has the tag.
@@ -439,25 +492,111 @@ QString angleText(double degrees, QChar positive, QChar negative, int degreeDigi
 }
 
 // An XMP orientation other than 1 would turn the upright framed pixels
-// again in readers that look at XMP: only then is the packet encoded anew,
-// with Orientation 1, and replaces the copied segments.
-void uprightXmp(const Exiv2::XmpData &source, QByteArray *segments, std::string *packet)
+// again in readers that look at XMP, and XMP GPS properties would name
+// another place: only then is the packet encoded anew and replaces the
+// copied segments.
+void adjustXmp(const Exiv2::XmpData &source, const GpsTags *tags, QByteArray *segments, std::string *packet)
 {
     Exiv2::XmpData xmp = source;
+    bool changed = tags && replaceXmpGps(xmp, *tags);
     const auto it = xmp.findKey(Exiv2::XmpKey("Xmp.tiff.Orientation"));
-    if (it == xmp.end() || it->toString() == "1")
+    if (it != xmp.end() && it->toString() != "1") {
+        it->setValue("1");
+        changed = true;
+    }
+    if (!changed)
         return;
-    it->setValue("1");
-    std::string encoded;
-    if (Exiv2::XmpParser::encode(encoded, xmp, Exiv2::XmpParser::useCompactFormat) != 0)
-        throw std::runtime_error("cannot encode the XMP packet");
-    static const QByteArray signature("http://ns.adobe.com/xap/1.0/", 29);
-    const qsizetype length = 2 + signature.size() + qsizetype(encoded.size());
+    *packet = encodedXmp(xmp);
+    *segments = xmpSegment(*packet);
+}
+
+// The embedded images a reader can take out of the metadata: exiv2's
+// previews (maker-note previews among them) and the EXIF thumbnail.
+QList<QByteArray> embeddedImages(const Exiv2::Image &image)
+{
+    QList<QByteArray> images;
+    const Exiv2::PreviewManager previews(image);
+    for (const Exiv2::PreviewProperties &p : previews.getPreviewProperties()) {
+        const Exiv2::PreviewImage preview = previews.getPreviewImage(p);
+        images.append(QByteArray(reinterpret_cast<const char *>(preview.pData()), qsizetype(preview.size())));
+    }
+    const Exiv2::DataBuf thumb = Exiv2::ExifThumbC(image.exifData()).copy();
+    images.append(QByteArray(reinterpret_cast<const char *>(thumb.pData_), qsizetype(thumb.size_)));
+    return images;
+}
+
+void compareExif(const QStringList &expected, const QStringList &got)
+{
+    if (got == expected)
+        return;
+    QString first;
+    for (const QString &line : expected)
+        if (!got.contains(line)) {
+            first = line.section(QLatin1Char('\t'), 0, 0);
+            break;
+        }
+    throw std::runtime_error("EXIF reads back different: "
+                             + (first.isEmpty() ? std::string("extra tags") : first.toStdString()));
+}
+
+bool isExifSegment(const QByteArray &jpeg, const Segment &s)
+{
+    return s.marker == 0xE1 && s.size >= 10 && jpeg.mid(s.start + 4, 6) == QByteArray("Exif\0\0", 6);
+}
+
+// jpeg with the GPS directory of tags written by appending to its Exif
+// block (a new block when it has none), its XMP GPS properties replaced.
+// *unreadable receives the keys of tags whose values lay past the end of
+// the block: no reader could take them from the photo, before or after.
+QByteArray appendGps(const QByteArray &jpeg, Exiv2::Image &image, const GpsTags &tags,
+                     QStringList *unreadable)
+{
+    qsizetype scan = 0;
+    const QList<Segment> segments = segmentsOf(jpeg, &scan);
+    const auto exif = std::find_if(segments.begin(), segments.end(),
+                                   [&](const Segment &s) { return isExifSegment(jpeg, s); });
+    QByteArray tiff;
+    if (exif != segments.end()) {
+        QList<tiffappend::ValuePastEnd> pastEnd;
+        tiff = tiffappend::withSubDirectory(jpeg.mid(exif->start + 10, exif->size - 10), kGpsPointerTag,
+                                            gpsEntries(tags), &pastEnd);
+        static const char *const groups[] = {"Image", "Thumbnail", "Photo", "Iop"};
+        for (const tiffappend::ValuePastEnd &v : pastEnd)
+            unreadable->append(QString::fromStdString(Exiv2::ExifKey(v.tag, groups[v.directory]).key()));
+    } else
+        tiff = tiffappend::newBlock(kGpsPointerTag, gpsEntries(tags));
+    const qsizetype length = 2 + 6 + tiff.size();
     if (length > 0xFFFF)
-        throw std::runtime_error("the XMP packet is too large for one segment");
-    *segments = QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + signature
-        + QByteArray::fromStdString(encoded);
-    *packet = encoded;
+        throw std::runtime_error("the Exif segment has no room left for the GPS tags (64 KB at most)");
+    const QByteArray segment = QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF)
+        + QByteArray("Exif\0\0", 6) + tiff;
+
+    QByteArray xmp;
+    Exiv2::XmpData xmpData = image.xmpData();
+    if (replaceXmpGps(xmpData, tags))
+        xmp = xmpSegment(encodedXmp(xmpData));
+
+    QByteArray out = jpeg.left(2);
+    bool exifPlaced = exif != segments.end();
+    bool xmpPlaced = xmp.isEmpty();
+    for (const Segment &s : segments) {
+        // A new Exif segment goes first, behind a JFIF header only.
+        if (!exifPlaced && s.marker != 0xE0) {
+            out += segment;
+            exifPlaced = true;
+        }
+        if (exif != segments.end() && s.start == exif->start)
+            out += segment;
+        else if (!xmpPlaced && isXmpSegment(jpeg, s)
+                 && !jpeg.mid(s.start + 4, 35).startsWith("http://ns.adobe.com/xmp/extension/")) {
+            out += xmp;
+            xmpPlaced = true;
+        } else
+            out += jpeg.mid(s.start, s.size);
+    }
+    if (!exifPlaced)
+        out += segment;
+    return out + jpeg.mid(scan);
 }
 
 } // namespace
@@ -497,14 +636,39 @@ bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head,
             throw std::runtime_error("broken JPEG scan header");
         const QByteArray part = jpeg.left(scan + scanHeader) + QByteArray("\xFF\xD9", 2);
 
+        // The tags go in by appending to the Exif block: every byte of it
+        // keeps its offset, so maker notes and previews whose offsets exiv2
+        // does not know (or would move) stay valid. Nothing exiv2 rewrites.
         auto image = openJpeg(part);
-        setGpsTags(image->exifData(), tags);
-        QByteArray written = writeAndVerify(*image, xmpSegments(part), image->xmpPacket());
-        throwOnWarning();
-        // Everything but the metadata as before: the segments up to the
-        // scan, and exiv2 passed the scan header and end marker on.
+        QStringList unreadable;
+        QByteArray written = appendGps(part, *image, tags, &unreadable);
+
+        // The result must read as the photo did with the GPS directory
+        // replaced: the same tags, IPTC and XMP, every embedded image
+        // byte for byte, the same image data.
+        auto back = openJpeg(written);
+        Exiv2::ExifData expected = image->exifData();
+        setGpsTags(expected, tags);
+        const auto readable = [&](QStringList lines) {
+            lines.removeIf([&](const QString &line) {
+                return unreadable.contains(line.section(QLatin1Char('\t'), 0, 0));
+            });
+            return lines;
+        };
+        compareExif(readable(exifLines(expected)), readable(exifLines(back->exifData())));
+        if (iptcLines(back->iptcData()) != iptcLines(image->iptcData()))
+            throw std::runtime_error("IPTC data was not kept");
+        Exiv2::XmpData expectedXmp = image->xmpData();
+        replaceXmpGps(expectedXmp, tags);
+        if (xmpLines(back->xmpData()) != xmpLines(expectedXmp))
+            throw std::runtime_error("XMP packet was not kept");
+        if (embeddedImages(*back) != embeddedImages(*image))
+            throw std::runtime_error("an embedded preview image would change");
         if (imageData(written) != imageData(part))
             throw std::runtime_error("the image data would change");
+        // exiv2 may have warned about the photo as it is; what it does not
+        // understand was not touched.
+        firstWarning.clear();
         qsizetype writtenScan = 0;
         segmentsOf(written, &writtenScan);
         written.truncate(writtenScan);
@@ -548,7 +712,7 @@ bool CarryMetadata(const QByteArray &source, const QByteArray &encoded, const QS
         }
         QByteArray xmp = xmpSegments(source);
         std::string packet = from->xmpPacket();
-        uprightXmp(from->xmpData(), &xmp, &packet);
+        adjustXmp(from->xmpData(), tags, &xmp, &packet);
         const QByteArray result = writeAndVerify(*to, xmp, packet);
         throwOnWarning();
         *out = result;

@@ -15,6 +15,7 @@
 
 namespace pixplot::gpstagwriter {
 
+// One fix: what is written as a photo's GPS directory, as a whole.
 struct GpsTags {
     double latitude = 0;  // decimal degrees, south negative
     double longitude = 0; // decimal degrees, west negative
@@ -27,11 +28,12 @@ struct GpsTags {
 std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeText,
                                   const common::TimeZoneSetting &zone);
 
-// jpeg with its GPS position and time set (replacing any it had); every other
-// tag and the image data stay as they were. The new file is *head followed by
-// jpeg from *bodyStart on (the image data, which is not copied). False (and
-// *error set) on any failure, including a result whose metadata reads back
-// different.
+// jpeg with its GPS directory replaced by the fix's (and XMP GPS properties
+// it had replaced too); every other tag, every embedded image and the image
+// data stay as they were, each byte of the Exif block at its offset. The new
+// file is *head followed by jpeg from *bodyStart on (the image data, which is
+// not copied). False (and *error set) on any failure, including a result
+// whose metadata reads back different and an Exif block with no room left.
 bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head, qsizetype *bodyStart,
                   QString *error = nullptr);
 

@@ -1,5 +1,6 @@
 #include "core/mappage.h"
 
+#include "core/photooutput.h"
 #include "core/pathsimplify.h"
 #include "core/systemfinction.h"
 
@@ -192,6 +193,8 @@ QString thumbnailDataUri(const QString &photoFile)
     // Scaling before the turn upright is fine: a quarter turn keeps the
     // longest side the longest. JPEG decodes straight at the smaller size.
     const QSize size = reader.size();
+    if (!photooutput::oversizeReason(size).isEmpty())
+        return {};
     if (size.isValid() && (size.width() > kThumbnailSide || size.height() > kThumbnailSide))
         reader.setScaledSize(size.scaled(kThumbnailSide, kThumbnailSide, Qt::KeepAspectRatio));
     QImage image = reader.read();

@@ -32,18 +32,23 @@ struct PhotoBatch::Shared {
     // Files that photos in flight read, write or remove, with how many do.
     QHash<QString, int> busy;
     int inFlight = 0;
+    int mostInFlight = 0;
+    qint64 budget = 0;
+    qint64 memoryInUse = 0; // the estimates of the photos in flight
     std::atomic<bool> cancel{false};
     std::thread coordinator;
     QThreadPool pool;
 
     bool isBusy(const QString &path) const { return busy.contains(pathKey(path)); }
-    void hold(const QStringList &paths)
+    void hold(const QStringList &paths, qint64 memory)
     {
         for (const QString &p : paths)
             ++busy[pathKey(p)];
         ++inFlight;
+        mostInFlight = std::max(mostInFlight, inFlight);
+        memoryInUse += memory;
     }
-    void release(const QStringList &paths)
+    void release(const QStringList &paths, qint64 memory)
     {
         for (const QString &p : paths) {
             const QString key = pathKey(p);
@@ -51,6 +56,12 @@ struct PhotoBatch::Shared {
                 busy.remove(key);
         }
         --inFlight;
+        memoryInUse -= memory;
+    }
+    // Whether a photo taking memory may start beside those in flight.
+    bool hasRoom(int jobs, qint64 memory) const
+    {
+        return inFlight == 0 || (inFlight < jobs && memoryInUse + memory <= budget);
     }
     // Whether the ordered step for this photo would look at a file that a
     // photo in flight is still changing: its source, the backup names it
@@ -83,13 +94,21 @@ struct PhotoBatch::Shared {
     }
 };
 
-PhotoBatch::PhotoBatch(QList<Item> items, photooutput::Options options, int jobs, QObject *parent)
+PhotoBatch::PhotoBatch(QList<Item> items, photooutput::Options options, int jobs, QObject *parent,
+                       qint64 memoryBudget)
     : QObject(parent), items_(std::move(items)), options_(std::move(options)), jobs_(std::max(1, jobs)),
       shared_(std::make_shared<Shared>())
 {
     outcomes_.resize(items_.size());
     ready_.fill(false, items_.size());
     shared_->pool.setMaxThreadCount(jobs_);
+    shared_->budget = memoryBudget > 0 ? memoryBudget : photooutput::machineMemory() / 2;
+}
+
+int PhotoBatch::mostInFlight() const
+{
+    std::lock_guard lock(shared_->mutex);
+    return shared_->mostInFlight;
 }
 
 PhotoBatch::~PhotoBatch()
@@ -116,9 +135,11 @@ void PhotoBatch::start()
         for (qint64 i = 0; i < items.size(); ++i) {
             const Item &item = items.at(i);
             const qint64 row = item.row > 0 ? item.row : i + 1;
+            const qint64 memory =
+                photooutput::memoryEstimate(item.record.folder + item.record.fileName, options);
             {
                 std::unique_lock lock(s.mutex);
-                s.changed.wait(lock, [&] { return s.inFlight < jobs || s.cancel; });
+                s.changed.wait(lock, [&] { return s.hasRoom(jobs, memory) || s.cancel; });
                 // A file the choices depend on is still being changed: let
                 // the photos before settle it first.
                 if (!s.cancel && s.touchesBusy(item, row, options))
@@ -137,16 +158,16 @@ void PhotoBatch::start()
             const QStringList paths{prepared.src, prepared.dst};
             {
                 std::lock_guard lock(s.mutex);
-                s.hold(paths);
+                s.hold(paths, memory);
             }
-            s.pool.start([this, shared, item, row, i, prepared, options, paths] {
+            s.pool.start([this, shared, item, row, i, prepared, options, paths, memory] {
                 // One worker's pictures stay with it from photo to photo.
                 thread_local photooutput::FrameBuffers buffers;
                 const photooutput::Outcome out = photooutput::completePhoto(
                     item.record, prepared, item.timeText, item.position, options, &buffers);
                 {
                     std::lock_guard lock(shared->mutex);
-                    shared->release(paths);
+                    shared->release(paths, memory);
                 }
                 shared->changed.notify_all();
                 QMetaObject::invokeMethod(

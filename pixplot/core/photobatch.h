@@ -29,8 +29,12 @@ class PhotoBatch : public QObject {
     Q_OBJECT
 public:
     // items in row order; jobs: photos worked on at
-    // once (1: one after the other).
-    PhotoBatch(QList<Item> items, photooutput::Options options, int jobs, QObject *parent = nullptr);
+    // once (1: one after the other). The photos in flight share
+    // memoryBudget bytes (0: half the machine's memory) by their
+    // photooutput::memoryEstimate: large photos are taken fewer at once, and
+    // one larger than the whole budget alone.
+    PhotoBatch(QList<Item> items, photooutput::Options options, int jobs, QObject *parent = nullptr,
+               qint64 memoryBudget = 0);
     // Cancels and waits for the photos in flight.
     ~PhotoBatch() override;
 
@@ -46,6 +50,8 @@ public:
     qint64 total() const { return items_.size(); }
     qint64 finishedCount() const { return finished_; }
     qint64 failedCount() const { return failed_; }
+    // The most photos that were worked on at once.
+    int mostInFlight() const;
     // The outcome of item i once it has finished.
     const photooutput::Outcome &outcome(qint64 i) const { return outcomes_.at(i); }
     const Item &item(qint64 i) const { return items_.at(i); }

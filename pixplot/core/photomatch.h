@@ -44,12 +44,16 @@ struct MatchSummary {
     qint64 matched = 0;
 };
 
+// The matching settings a fresh start has.
+inline constexpr qint64 kDefaultTolerance = 120;
+inline constexpr qint64 kDefaultMaxGap = 1800;
+
 struct MatchOptions {
-    qint64 tolerance = 120;
+    qint64 tolerance = kDefaultTolerance;
     // Between two fixes of one segment at most maxGap seconds apart, the
     // position interpolated in time instead of the nearest fix's.
     bool interpolate = false;
-    qint64 maxGap = 1800;
+    qint64 maxGap = kDefaultMaxGap;
     // The zone the photos' corrected times and the path's times are in.
     common::TimeZoneSetting zone;
 };

@@ -14,6 +14,7 @@
 
 #include <limits>
 #include <mutex>
+#include <unistd.h>
 
 namespace pixplot::photooutput {
 
@@ -70,15 +71,58 @@ QImage readUprightPhoto(const QString &path)
     return image;
 }
 
-bool readUprightPhoto(const QString &path, QImage *into)
+qint64 machineMemory()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0 ? qint64(pages) * pageSize : 0;
+}
+
+qint64 decodePixelLimit()
+{
+    static const qint64 limit = std::max<qint64>(200'000'000, machineMemory() / 4 / 4);
+    return limit;
+}
+
+QString oversizeReason(const QSize &claimed)
+{
+    if (!claimed.isValid() || qint64(claimed.width()) * claimed.height() <= decodePixelLimit())
+        return {};
+    return QStringLiteral("照片尺寸 %1×%2 超过可以处理的上限 %3 百万像素")
+        .arg(claimed.width())
+        .arg(claimed.height())
+        .arg(decodePixelLimit() / 1'000'000);
+}
+
+qint64 memoryEstimate(const QString &path, const Options &options)
+{
+    const qint64 file = QFileInfo(path).size();
+    if (!options.frame)
+        return 2 * file; // the photo read, the tagged copy written
+    const QSize size = QImageReader(path).size();
+    const qint64 pixels = size.isValid() ? qint64(size.width()) * size.height() : 0;
+    // The decoded photo, the framed picture, the file and its encoding.
+    return 8 * std::min(pixels, decodePixelLimit()) + 2 * file;
+}
+
+bool readUprightPhoto(const QString &path, QImage *into, QString *reason)
 {
     QImageReader reader(path);
     reader.setAutoTransform(true);
+    // A header's size is a claim: an 8 KB file may claim gigapixels. It is
+    // checked before the reader allocates anything for the pixels.
+    const QSize size = reader.size();
+    const QString tooLarge = oversizeReason(size);
+    if (!tooLarge.isEmpty()) {
+        *into = QImage();
+        if (reason)
+            *reason = tooLarge;
+        return false;
+    }
     // Qt refuses to decode more than 128 MB (about 33.5 megapixels) by
     // default; a framed photo needs all its pixels, so the limit (one for
     // the whole program) is raised to what this photo takes, never lowered.
     // Should memory really run out, the read fails.
-    const QSize size = reader.size();
     if (size.isValid()) {
         static std::mutex limitMutex; // batch workers read photos side by side
         const std::lock_guard lock(limitMutex);
@@ -250,7 +294,7 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
     if (options.frame) {
         FrameBuffers own;
         FrameBuffers &b = buffers ? *buffers : own;
-        if (!readUprightPhoto(src, &b.photo)) {
+        if (!readUprightPhoto(src, &b.photo, &out.reason)) {
             out.failure = Failure::Unreadable;
             return out;
         }

@@ -54,11 +54,25 @@ QString captionText(const QString &note, const QString &position, const QString 
 // Size of the framed picture for a photo of the given size.
 QSize framedSize(const QSize &photo);
 
+// The machine's physical memory in bytes (0 when it cannot be told).
+qint64 machineMemory();
+// The most pixels a photo may claim to be decoded: a quarter of the
+// machine's memory at 4 bytes a pixel, never under 200 megapixels.
+qint64 decodePixelLimit();
+// Why a photo whose header claims this size is not decoded ("照片尺寸
+// W×H ..."); empty when it may be.
+QString oversizeReason(const QSize &claimed);
+// About how many bytes of memory processing the photo takes (its file, and
+// when framing its decoded and framed pixels), from its header alone.
+qint64 memoryEstimate(const QString &path, const Options &options);
+
 // Reads a photo upright (the reader applies the orientation tag). A null
-// image when the file is missing or does not decode.
+// image when the file is missing, does not decode or claims more pixels
+// than decodePixelLimit() (checked before any pixel memory is taken).
 QImage readUprightPhoto(const QString &path);
-// The same into *into, whose pixels are reused when size and format fit.
-bool readUprightPhoto(const QString &path, QImage *into);
+// The same into *into, whose pixels are reused when size and format fit;
+// *reason says why a photo too large was refused.
+bool readUprightPhoto(const QString &path, QImage *into, QString *reason = nullptr);
 
 // The photo framed by the background colour with the caption line under it.
 QImage ComposeFramedImage(const QImage &photo, const QString &caption, const QColor &background);

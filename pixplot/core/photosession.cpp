@@ -1,5 +1,7 @@
 #include "core/photosession.h"
 
+#include "core/mediaformat.h"
+
 #include "core/pathfile.h"
 #include "core/systemfinction.h"
 
@@ -30,6 +32,20 @@ QString fileBaseOf(const QString &pathFile)
     return pathFile.left(std::max<qsizetype>(0, pathFile.size() - 4));
 }
 
+QString PhotoReject::why() const
+{
+    return kind == Kind::NotJpeg ? QStringLiteral("不是支持的照片或视频文件") : reason;
+}
+
+QString PathLoad::message(const QString &file) const
+{
+    if (ok())
+        return photomatch::pathLoadedMessage(points, untimed);
+    return QStringLiteral("路径文件未能完整读取：\r\n%1\r\n原因：%2\r\n只加载了出错前的 %3 个轨迹点，其余未加载。")
+        .arg(file, error)
+        .arg(points);
+}
+
 PhotoSession::PhotoSession(QObject *parent) : QObject(parent)
 {
 }
@@ -57,7 +73,8 @@ PhotoLoad PhotoSession::addPhotos(const QStringList &files,
             QString folder = info.absolutePath();
             if (!folder.endsWith(QLatin1Char('/')))
                 folder += QLatin1Char('/');
-            const PhotoRecord record = systemfinction::ReadPhotoRecord(info.fileName(), folder);
+            QString noTime;
+            const PhotoRecord record = mediaformat::readRecord(info.fileName(), folder, &noTime);
             if (record.fileName.isEmpty()) {
                 load.rejects.append({file, PhotoReject::Kind::NotJpeg, QString()});
             } else {
@@ -65,23 +82,30 @@ PhotoLoad PhotoSession::addPhotos(const QStringList &files,
                 load.names << record.fileName;
                 ++load.loaded;
                 load.withExif += record.hasExif ? 1 : 0;
+                if (!record.hasExif && !mediaformat::isJpeg(record.fileName))
+                    load.untimed.append({file, noTime});
             }
         }
         if (progress)
             progress(k, n);
     }
+    if (load.loaded > 0)
+        emit rowsAppended();
     return load;
 }
 
 void PhotoSession::removeRow(qsizetype row)
 {
-    if (row >= 1 && row <= rows_.size())
-        rows_.removeAt(row - 1);
+    if (row < 1 || row > rows_.size())
+        return;
+    rows_.removeAt(row - 1);
+    emit rowRemoved(row);
 }
 
 void PhotoSession::clearRows()
 {
     rows_.clear();
+    emit rowsReset();
 }
 
 QStringList PhotoSession::rowTexts() const
@@ -97,29 +121,44 @@ QStringList PhotoSession::rowTexts() const
 
 void PhotoSession::setZone(const common::TimeZoneSetting &zone)
 {
-    if (zone == zone_)
+    if (zone == options_.zone)
         return;
-    zone_ = zone;
+    options_.zone = zone;
     for (PathPoint &p : points_) {
         const qint64 utc = p.utcSeconds();
-        p.zoneOffset = zone_.offsetAtUtc(utc);
+        p.zoneOffset = zone.offsetAtUtc(utc);
         p.localSeconds = utc + p.zoneOffset;
     }
+    if (!points_.isEmpty())
+        emit pathChanged();
 }
 
-bool PhotoSession::loadPath(const QString &file, QString *error, PathKeep keep)
+PathLoad PhotoSession::loadPath(const QString &file, PathKeep keep)
 {
-    clearPath();
+    forgetPoints();
     keep_ = keep;
     pathFile_ = QFileInfo(file).absoluteFilePath();
-    if (keep == PathKeep::Points)
-        return pathfile::ReadPathFile(file, &points_, error, zone_, &untimed_);
+    PathLoad load;
+    if (keep == PathKeep::Points) {
+        QString error;
+        if (!pathfile::ReadPathFile(file, &points_, &error, zone(), &untimed_))
+            load.error = error.isEmpty() ? QStringLiteral("读取失败") : error;
+    } else {
+        readPositions(file, &load.error);
+    }
+    load.points = pathPointCount();
+    load.untimed = untimed_;
+    emit pathChanged();
+    return load;
+}
 
+void PhotoSession::readPositions(const QString &file, QString *error)
+{
     // The conversions need the positions and the first and last time only:
     // the points are read as a stream and kept as plain numbers.
     pathfile::PathReader reader;
-    if (!reader.open(file, error, zone_))
-        return false;
+    if (!reader.open(file, error, zone()))
+        return;
     positions_.reserve(reader.expectedPoints());
     PathPoint p, first;
     while (reader.next(&p)) {
@@ -129,17 +168,21 @@ bool PhotoSession::loadPath(const QString &file, QString *error, PathKeep keep)
     }
     untimed_ = reader.untimed();
     if (reader.failed()) {
-        if (error)
-            *error = reader.errorString();
+        *error = reader.errorString();
         positions_.clear();
-        return false;
+        return;
     }
     if (!positions_.isEmpty())
         timeSpan_ = timeSpanText(first, p);
-    return true;
 }
 
 void PhotoSession::clearPath()
+{
+    forgetPoints();
+    emit pathChanged();
+}
+
+void PhotoSession::forgetPoints()
 {
     points_.clear();
     positions_.clear();
@@ -152,24 +195,29 @@ void PhotoSession::clearPath()
 void PhotoSession::correctClock(const photomatch::ClockOffset &offset)
 {
     photomatch::applyCorrection(rows_, offset);
+    emit rowsChanged();
 }
 
-photomatch::MatchSummary PhotoSession::match(photomatch::MatchOptions options)
+photomatch::MatchSummary PhotoSession::match()
 {
-    options.zone = zone_;
-    return photomatch::matchRows(rows_, points_, options);
+    const photomatch::MatchSummary summary = photomatch::matchRows(rows_, points_, options_);
+    emit rowsChanged();
+    return summary;
 }
 
 void PhotoSession::clearPositions()
 {
     for (PhotoRow &row : rows_)
         row.position.clear();
+    emit rowsChanged();
 }
 
 void PhotoSession::clearPosition(qsizetype row)
 {
-    if (row >= 1 && row <= rows_.size())
-        rows_[row - 1].position.clear();
+    if (row < 1 || row > rows_.size())
+        return;
+    rows_[row - 1].position.clear();
+    emit rowChanged(row);
 }
 
 bool PhotoSession::assignPosition(qsizetype row, qsizetype pathRow)
@@ -178,6 +226,7 @@ bool PhotoSession::assignPosition(qsizetype row, qsizetype pathRow)
         || !rows_.at(row - 1).record.hasExif)
         return false;
     rows_[row - 1].position = points_.at(pathRow - 1).positionText();
+    emit rowChanged(row);
     return true;
 }
 
@@ -189,6 +238,12 @@ void PhotoSession::rememberFramed(qsizetype row)
     framed_.insert(rec.folder + rec.fileName);
 }
 
+photooutput::Options PhotoSession::withZone(photooutput::Options options) const
+{
+    options.zone = zone();
+    return options;
+}
+
 photooutput::Outcome PhotoSession::processPhoto(qsizetype row, const photooutput::Options &options)
 {
     if (row < 1 || row > rows_.size()) {
@@ -198,11 +253,12 @@ photooutput::Outcome PhotoSession::processPhoto(qsizetype row, const photooutput
     }
     PhotoRow &current = rows_[row - 1];
     const photooutput::Outcome out =
-        photooutput::ProcessPhoto(current.record, row, current.timeText, current.position, options);
+        photooutput::ProcessPhoto(current.record, row, current.timeText, current.position, withZone(options));
     if (out.ok()) {
         current.record.fileName = out.fileName;
         if (options.frame)
             rememberFramed(row);
+        emit rowChanged(row);
     }
     return out;
 }
@@ -238,7 +294,7 @@ bool PhotoSession::startBatch(const photooutput::Options &options, int jobs, boo
     batchFrames_ = options.frame;
     batchResult_ = {};
     batchResult_.gpsAsked = options.writeGps;
-    batch_ = std::make_unique<photobatch::PhotoBatch>(items, options, std::max(1, jobs));
+    batch_ = std::make_unique<photobatch::PhotoBatch>(items, withZone(options), std::max(1, jobs));
     connect(batch_.get(), &photobatch::PhotoBatch::photoDone, this, &PhotoSession::onBatchPhotoDone);
     connect(batch_.get(), &photobatch::PhotoBatch::progress, this, &PhotoSession::batchProgress);
     connect(batch_.get(), &photobatch::PhotoBatch::done, this, &PhotoSession::onBatchDone);
@@ -276,6 +332,7 @@ void PhotoSession::onBatchPhotoDone(qint64 index, const photooutput::Outcome &ou
             rows_[row - 1].record.fileName = outcome.fileName;
             if (batchFrames_)
                 rememberFramed(row);
+            emit rowChanged(row);
         }
     }
     emit batchPhotoDone(row, outcome);

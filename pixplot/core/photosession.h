@@ -27,11 +27,13 @@ struct PhotoReject {
     enum class Kind {
         Missing,    // not there at all
         NotRegular, // a FIFO, device or folder: refused before it is opened
-        NotJpeg,    // not a .jpg photo
+        NotJpeg,    // of no format the registry takes
     };
     QString file;
     Kind kind = Kind::Missing;
     QString reason; // the system's reason (Missing, NotRegular)
+    // Why the file was passed over, as the user reads it.
+    QString why() const;
 };
 
 // What one addPhotos() did.
@@ -40,6 +42,26 @@ struct PhotoLoad {
     qint64 withExif = 0; // of them, rows with an EXIF shooting time
     QStringList names;   // the file names of the rows added
     QList<PhotoReject> rejects;
+    // Rows listed without a time, other than JPEGs (which keep their quiet
+    // way): the file and why its time could not be read.
+    struct Untimed {
+        QString file;
+        QString reason;
+    };
+    QList<Untimed> untimed;
+};
+
+// What one loadPath() did. A file that breaks off keeps the points read
+// before the fault: then error says why the rest was not read.
+struct PathLoad {
+    qint64 points = 0;  // points kept
+    qint64 untimed = 0; // GPX points left out for want of a time
+    QString error;      // empty when the whole file was read
+    bool ok() const { return error.isEmpty(); }
+    explicit operator bool() const { return ok(); }
+    // What the window tells the user: the count, or the failure with its
+    // reason and how many points were read before it.
+    QString message(const QString &file) const;
 };
 
 // The loaded path as the conversions read it: PathGeoPoints, PathPointCount
@@ -76,7 +98,8 @@ public:
     // ---- photos; row i (1-based) is rows()[i - 1]
     const QList<PhotoRow> &rows() const { return rows_; }
     qsizetype rowCount() const { return rows_.size(); }
-    // Lists the .jpg files among files as new rows at the end (EXIF time
+    // Lists the photos and videos among files (the formats the registry
+    // takes) as new rows at the end (EXIF time
     // read, uncorrected, no position), in the order given. progress(k, n)
     // follows each file.
     PhotoLoad addPhotos(const QStringList &files, const std::function<void(qint64, qint64)> &progress = {});
@@ -87,8 +110,9 @@ public:
 
     // ---- path
     // The zone of the path's local times, and of the photo times matched
-    // against them (UTC+08:00 unless set).
-    const common::TimeZoneSetting &zone() const { return zone_; }
+    // against them (UTC+08:00 unless set). The photo output writes GPS
+    // times through it too.
+    const common::TimeZoneSetting &zone() const { return options_.zone; }
     // The loaded points keep their instants; the times they show follow.
     void setZone(const common::TimeZoneSetting &zone);
 
@@ -96,9 +120,10 @@ public:
     // (a long log is then never held as points).
     enum class PathKeep { Points, PositionsOnly };
     // Loads file (NMEA or GPX, told by its content) as the path, replacing
-    // the one loaded. False, with *error, when it is not a readable regular
-    // file; the points read before a fault are kept.
-    bool loadPath(const QString &file, QString *error = nullptr, PathKeep keep = PathKeep::Points);
+    // the one loaded. A file that is not a readable regular file, or that
+    // breaks off, fails with the reason; the points read before a fault are
+    // kept.
+    PathLoad loadPath(const QString &file, PathKeep keep = PathKeep::Points);
     // Forgets the points; the file name stays for the conversions.
     void clearPath();
     const QList<PathPoint> &pathPoints() const { return points_; }
@@ -115,9 +140,17 @@ public:
     // Sets every EXIF row's time to its camera time shifted by offset
     // (a zero offset restores the camera time).
     void correctClock(const photomatch::ClockOffset &offset);
-    // Gives the EXIF rows positions from the path; options.zone is replaced
-    // by the session's zone.
-    photomatch::MatchSummary match(photomatch::MatchOptions options);
+    // The matching settings: the tolerance, the interpolation and its gap
+    // limit, and the zone.
+    const photomatch::MatchOptions &matchOptions() const { return options_; }
+    void setTolerance(qint64 seconds) { options_.tolerance = seconds; }
+    void setInterpolation(bool on, qint64 maxGap = photomatch::kDefaultMaxGap)
+    {
+        options_.interpolate = on;
+        options_.maxGap = maxGap;
+    }
+    // Gives the EXIF rows positions from the path with the settings above.
+    photomatch::MatchSummary match();
     void clearPositions();
     void clearPosition(qsizetype row);
     // The path row's position to the photo row; false (nothing changed)
@@ -126,6 +159,7 @@ public:
 
     // ---- output
     // Processes one row; on success the row takes the photo's new name.
+    // options.zone is the session's zone, whatever the caller gave.
     photooutput::Outcome processPhoto(qsizetype row, const photooutput::Options &options);
     // Whether the row's photo got a frame earlier in this session.
     bool framedBefore(qsizetype row) const;
@@ -144,6 +178,13 @@ public:
     ConversionInput conversionInput() const;
 
 Q_SIGNALS:
+    // What changed in the rows and the path, for the views that show them.
+    void rowsAppended();            // rows added at the end
+    void rowRemoved(qsizetype row); // 1-based; the later rows moved up
+    void rowsReset();               // the rows replaced as a whole
+    void rowsChanged();             // any row's texts may have changed
+    void rowChanged(qsizetype row); // one row's texts (1-based)
+    void pathChanged();             // loaded, cleared or re-timed
     // A row's photo is done, in row order; the row already bears its new name.
     void batchPhotoDone(qsizetype row, const photooutput::Outcome &outcome);
     // As photos finish, in whatever order they do.
@@ -152,13 +193,16 @@ Q_SIGNALS:
 
 private:
     void rememberFramed(qsizetype row);
+    void forgetPoints();
+    void readPositions(const QString &file, QString *error);
+    photooutput::Options withZone(photooutput::Options options) const;
     void onBatchPhotoDone(qint64 index, const photooutput::Outcome &outcome);
     void onBatchDone();
 
     QList<PhotoRow> rows_;
     QSet<QString> framed_; // folder + name of every photo framed so far
 
-    common::TimeZoneSetting zone_;
+    photomatch::MatchOptions options_;
     QString pathFile_;
     PathKeep keep_ = PathKeep::Points;
     QList<PathPoint> points_;

@@ -1,5 +1,7 @@
 #include "core/preview.h"
 
+#include "core/photooutput.h"
+
 #include "common/rounding.h"
 
 #include <QImageReader>
@@ -44,6 +46,9 @@ QImage readPreviewImage(const QString &path, QSize *fullSize, qreal deviceRatio)
     // The orientation tag turns a stored W x H into H x W when it rotates.
     const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
     QSize upright = turned ? stored.transposed() : stored;
+    // A header claiming more than a photo can hold is not decoded at all.
+    if (!photooutput::oversizeReason(stored).isEmpty())
+        return {};
     if (!stored.isValid()) {
         // No size without decoding: decode whole, as small photos are.
         const QImage whole = reader.read();

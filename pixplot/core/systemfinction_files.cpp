@@ -3,6 +3,7 @@
 #include "core/systemfinction.h"
 
 #include "core/exifreader.h"
+#include "core/cameratime.h"
 
 #include <QDir>
 #include <QFile>
@@ -68,6 +69,16 @@ PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder)
             record.shotTime =
                 s.left(10).replace(QLatin1Char(':'), QLatin1Char('-')) + QLatin1Char(' ') + s.right(8);
             record.hasExif = true;
+            // Read beside the time, from the same block, for per-camera
+            // clock corrections and photos that state their own offset.
+            const auto text = [&reader](qint32 tag) {
+                QString t = reader.Tag(tag).toString();
+                if (const qsizetype zero = t.indexOf(QChar(0)); zero >= 0)
+                    t.truncate(zero);
+                return t.trimmed();
+            };
+            record.camera = pixplot::cameratime::cameraText(text(271), text(272), text(42033));
+            record.utcOffset = pixplot::cameratime::parseUtcOffset(text(36881));
         }
     } catch (const ExifError &e) {
         // Only a file that is not there is refused; one whose EXIF cannot be

@@ -1,6 +1,8 @@
 // pixplot --exif-time and --read-path, run as the user runs them.
 #include "tst_files.h"
 
+#include <cstdio>
+
 namespace {
 
 using fixtures::photoWithTime;
@@ -19,6 +21,10 @@ private slots:
     void exifTimeAllGood();
     void exifTimeCorpusPhoto();
     void readPath();
+    void pathWithoutPointsFails_data();
+    void pathWithoutPointsFails();
+    void namesTheLocaleCannotReadAreSaid_data();
+    void namesTheLocaleCannotReadAreSaid();
     void usage_data();
     void usage();
 };
@@ -32,7 +38,7 @@ void TestCoreCli::exifTime()
 {
     const QString a = writeBytes(*dir, "a.jpg", photoWithTime("2010:05:01 14:03:22"));
     const QString b = writeBytes(*dir, "B.JPG", QByteArray("\xFF\xD8\xFF\xD9", 4));
-    const QString png = writeBytes(*dir, "c.png", photoWithTime("2010:05:01 14:03:22"));
+    const QString png = writeBytes(*dir, "c.gif", photoWithTime("2010:05:01 14:03:22"));
     const QString zero = writeBytes(*dir, "d.jpg", photoWithTime("0000:00:00 00:00:00"));
     const QString missing = file("gone.jpg");
     const Run r = runPixplot({"--exif-time", a, png, b, missing, zero});
@@ -83,15 +89,68 @@ void TestCoreCli::readPath()
             "记录0002\t2011-01-01 00:01:01\tS45°27.458',W167°09.165'\t62\t-167.15275\t-45.4576333333333\n"));
     QVERIFY(r.err.isEmpty() || !r.err.contains(path));
 
-    const QString empty = writeBytes(*dir, "empty.txt", "no fixes here\n");
-    const Run none = runPixplot({"--read-path", empty});
-    QCOMPARE(none.code, 0);
-    QCOMPARE(none.out, QString());
-
     const Run gone = runPixplot({"--read-path", file("gone.txt")});
     QCOMPARE(gone.code, 1);
     QVERIFY(gone.err.contains("gone.txt"));
     QCOMPARE(gone.out, QString());
+}
+
+void TestCoreCli::pathWithoutPointsFails_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("text without fixes") << QByteArray("no fixes here\n");
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("void fixes only") << QByteArray("$GPRMC,155959,V,,,,,,,311210,,,N*00\r\n");
+    QTest::newRow("GPX without points")
+        << QByteArray("<?xml version=\"1.0\"?><gpx version=\"1.1\"><trk><trkseg/></trk></gpx>\n");
+}
+
+// A path file that gives no point: --read-path fails as the conversions
+// do, with their message, and prints nothing.
+void TestCoreCli::pathWithoutPointsFails()
+{
+    QFETCH(QByteArray, content);
+    const QString path = writeBytes(*dir, "none.txt", content);
+    const Run read = runPixplot({"--read-path", path});
+    const Run convert = runPixplot({"--path", path, "--to-kml"});
+    QCOMPARE(convert.code, 1);
+    QCOMPARE(read.code, 1);
+    QCOMPARE(read.out, QString());
+    QVERIFY(read.err.contains(path));
+    QVERIFY2(convert.err.contains(read.err), qPrintable(read.err + convert.err));
+}
+
+void TestCoreCli::namesTheLocaleCannotReadAreSaid_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("read-path") << "--read-path"
+                               << QByteArray(
+                                      "$GPRMC,155959,A,3150.1234,N,11846.5678,E,0.0,0.0,311210,,,A*74\r\n");
+    QTest::newRow("exif-time") << "--exif-time" << photoWithTime("2010:05:01 14:03:22");
+    QTest::newRow("exif-gps") << "--exif-gps" << photoWithTime("2010:05:01 14:03:22");
+}
+
+// A file whose name is not valid in the locale's encoding (Latin-1 bytes
+// under UTF-8), given as the shell passes it: the message says so rather
+// than that the file does not exist.
+void TestCoreCli::namesTheLocaleCannotReadAreSaid()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, content);
+    const QByteArray name = QFile::encodeName(dir->path()) + "/caf\xE9.jpg";
+    FILE *f = std::fopen(name.constData(), "wb");
+    QVERIFY(f);
+    QCOMPARE(std::fwrite(content.constData(), 1, size_t(content.size()), f), size_t(content.size()));
+    std::fclose(f);
+    // QTemporaryDir cannot remove a name it cannot decode.
+    const auto remove = qScopeGuard([&] { std::remove(name.constData()); });
+    const Run r = fixtures::run(QStringLiteral("/bin/sh"),
+                                {"-c", "exec \"$0\" \"$1\" \"$(printf '%s/caf\\351.jpg' \"$2\")\"",
+                                 pixplotProgram(), command, dir->path()});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("文件名无法在当前语言环境中读取")), qPrintable(r.err));
+    QVERIFY(!r.err.contains(QStringLiteral("文件或文件夹不存在")));
 }
 
 void TestCoreCli::usage_data()

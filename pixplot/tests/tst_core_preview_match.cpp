@@ -85,8 +85,8 @@ void TestPreviewMatch::matchingPathThatStepsBack()
                      QStringLiteral("N31°50.%1',E118°46.0000'").arg(i, 4, 10, QChar(u'0')).toLatin1()});
     pixplot::pathfile::ComputeOffsets(path);
 
-    PhotoRecord rec{true, "a.jpg", "/tmp/", "2010-05-01 10:00:19", {}, {}};
-    QList<PhotoRow> rows{{rec, rec.shotTime, QString(), false}};
+    PhotoRecord rec{true, "a.jpg", "/tmp/", "2010-05-01 10:00:19", std::nullopt, QString()};
+    QList<PhotoRow> rows{{rec, rec.shotTime, QString()}};
     const auto summary = pixplot::photomatch::matchRows(rows, path, 15);
     QCOMPARE(summary.matched, qint64(1));
     // Reading in order, 10:00:30 is the first point at or after 19 s; the

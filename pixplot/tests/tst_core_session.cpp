@@ -35,7 +35,7 @@ void TestCoreSession::conversionInputWhateverWasKept()
     QVERIFY(writeFile(file, kPath));
     pixplot::PhotoSession points, positions;
     QVERIFY(points.loadPath(file));
-    QVERIFY(positions.loadPath(file, nullptr, pixplot::PhotoSession::PathKeep::PositionsOnly));
+    QVERIFY(positions.loadPath(file, pixplot::PhotoSession::PathKeep::PositionsOnly));
     QCOMPARE(points.pathPointCount(), 2);
     QCOMPARE(positions.pathPointCount(), 2);
     QVERIFY(positions.pathPoints().isEmpty()); // a long log is never held as points
@@ -83,9 +83,8 @@ void TestCoreSession::photoFromListToRenamedFile()
     s.correctClock(*pixplot::photomatch::parseClockOffset(QStringLiteral("+01:00:00")));
     QCOMPARE(s.rows().at(0).timeText, QStringLiteral("2010-05-01 15:00:50"));
     QVERIFY(s.loadPath(dir.filePath(QStringLiteral("path.txt"))));
-    pixplot::photomatch::MatchOptions options;
-    options.tolerance = 10;
-    QCOMPARE(s.match(options).matched, 1);
+    s.setTolerance(10);
+    QCOMPARE(s.match().matched, 1);
     QCOMPARE(s.rowTexts(),
              QStringList{QStringLiteral("a.jpg\t2010-05-01 15:00:50\tN31°50.6000',E118°46.6000'")});
 

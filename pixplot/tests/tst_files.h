@@ -92,6 +92,21 @@ inline QByteArray photoWithTime(const QByteArray &time)
     return jpeg.left(2) + app1 + jpeg.mid(2);
 }
 
+// jpeg whose frame header claims width x height: what a decoder would
+// allocate for, whatever few bytes of image data follow.
+inline QByteArray withClaimedSize(QByteArray jpeg, int width, int height)
+{
+    for (qsizetype i = 2; i + 9 < jpeg.size(); ++i)
+        if (quint8(jpeg[i]) == 0xFF && (quint8(jpeg[i + 1]) == 0xC0 || quint8(jpeg[i + 1]) == 0xC2)) {
+            jpeg[i + 5] = char(height >> 8);
+            jpeg[i + 6] = char(height);
+            jpeg[i + 7] = char(width >> 8);
+            jpeg[i + 8] = char(width);
+            break;
+        }
+    return jpeg;
+}
+
 // A photo of one colour (JPEG quality 95).
 [[nodiscard]] inline bool writeJpeg(const QString &path, int width, int height,
                                     QColor colour = QColor(200, 60, 40))

@@ -1,9 +1,7 @@
 // The conversion window driven through its real buttons, with scripted
 // dialogs and real files in a temporary folder.
-#include "core/pathshare.h"
-#include "core/photorow.h"
+#include "core/photosession.h"
 #include "ui/nmeaf.h"
-#include "core/systemfinction.h"
 
 #include "common/clock.h"
 #include "common/scripteddialogs.h"
@@ -69,10 +67,12 @@ private slots:
     void mapPageWrittenAndReported();
 
 private:
-    void loadThreePoints(const QString &base);
+    // Loads trip.txt, written from lines, as the session's path.
+    void loadPath(const QStringList &lines);
     QPushButton *button(const char *name);
 
     QTemporaryDir *dir_ = nullptr;
+    pixplot::PhotoSession *session_ = nullptr;
     common::ScriptedDialogs *dialogs_ = nullptr;
     pixplot::NMEAF *form_ = nullptr;
     QString base_;
@@ -84,9 +84,13 @@ void TestNmeaf::init()
     dir_ = new QTemporaryDir;
     QVERIFY(dir_->isValid());
     base_ = dir_->filePath(QStringLiteral("trip"));
-    loadThreePoints(base_);
+    session_ = new pixplot::PhotoSession;
+    // 14:03:22 to 14:05:00 at UTC+08:00.
+    loadPath({fixtures::rmc("060322", "010510", "3150.1234", "11846.5678"),
+              fixtures::rmc("060400", "010510", "3150.1660", "11846.5900"),
+              fixtures::rmc("060500", "010510", "3150.2200", "11846.8000")});
     dialogs_ = new common::ScriptedDialogs;
-    form_ = new pixplot::NMEAF(*dialogs_);
+    form_ = new pixplot::NMEAF(*dialogs_, *session_);
     form_->show();
     QVERIFY(QTest::qWaitForWindowExposed(form_));
 }
@@ -97,27 +101,22 @@ void TestNmeaf::cleanup()
         QVERIFY2(dialogs_->unexpected.isEmpty(), qPrintable(dialogs_->unexpected.join('\n')));
     QCOMPARE(dialogs_ ? dialogs_->pendingAnswers() : 0, 0);
     delete form_;
+    delete session_;
     delete dialogs_;
     delete dir_;
     form_ = nullptr;
+    session_ = nullptr;
     dialogs_ = nullptr;
     dir_ = nullptr;
-    pixplot::pathshare::PathGeoPoints.clear();
-    pixplot::pathshare::PathPointCount = 0;
-    pixplot::pathshare::PathTimeSpan.clear();
-    pixplot::pathshare::PathFileBase.clear();
-    pixplot::pathshare::PathPoints.clear();
     common::clock::clearFixed();
 }
 
-void TestNmeaf::loadThreePoints(const QString &base)
+void TestNmeaf::loadPath(const QStringList &lines)
 {
-    // As "NEMA转换" leaves them; the table may hold more entries than counted.
-    pixplot::pathshare::PathGeoPoints = {
-        {118.77613, 31.83539}, {118.7765, 31.8361}, {118.78, 31.837}, {0, 0}};
-    pixplot::pathshare::PathPointCount = 3;
-    pixplot::pathshare::PathTimeSpan = QStringLiteral("2010-05-01 14:03:22 to 2010-05-01 14:05:00");
-    pixplot::pathshare::PathFileBase = base;
+    const QString file = base_ + QStringLiteral(".txt");
+    QVERIFY(fixtures::writeLines(file, lines));
+    QVERIFY(session_->loadPath(file));
+    QVERIFY(QFile::remove(file)); // the folder then holds only what the window writes
 }
 
 QPushButton *TestNmeaf::button(const char *name)
@@ -314,10 +313,8 @@ void TestNmeaf::presets()
 
 void TestNmeaf::gpxWrittenAndReported()
 {
-    const qint64 at = QDateTime(QDate(2010, 5, 1), QTime(6, 3, 22), Qt::UTC).toSecsSinceEpoch();
-    pixplot::pathshare::PathPoints = {
-        systemfinction::MakePathPoint(at, QStringLiteral("N31°50.1234',E118°46.5678'").toLatin1()),
-        systemfinction::MakePathPoint(at + 98, QStringLiteral("S01°00.0000',W002°30.0000'").toLatin1())};
+    loadPath({fixtures::rmc("060322", "010510", "3150.1234", "11846.5678"),
+              QStringLiteral("$GPRMC,060500,A,0100.0000,S,00230.0000,W,0.0,0.0,010510,,,A*00")});
     QTest::mouseClick(button("cmd_gpx"), Qt::LeftButton);
     const QString gpx = base_ + QStringLiteral(".gpx");
     QCOMPARE(dialogs_->calls.size(), 1);
@@ -377,8 +374,7 @@ void TestNmeaf::kmlOffsetsFromTheirBoxes()
 
 void TestNmeaf::kmlOnePoint()
 {
-    pixplot::pathshare::PathPointCount = 1;
-    pixplot::pathshare::PathTimeSpan = QStringLiteral("2010-05-01 14:03:22 to 2010-05-01 14:03:22");
+    loadPath({fixtures::rmc("060322", "010510", "3150.1234", "11846.5678")});
     QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
     const QStringList lines = fileLines(base_ + QStringLiteral(".kml"));
     QCOMPARE(lines.size(), 36);
@@ -527,7 +523,7 @@ void TestNmeaf::badOffset()
 
 void TestNmeaf::noPathLoaded()
 {
-    pixplot::pathshare::PathPointCount = 0;
+    session_->clearPath();
     QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
     QTest::mouseClick(button("nmea2html"), Qt::LeftButton);
     const QList<DialogCall> infos = dialogs_->callsOf(DialogCall::Info);
@@ -538,12 +534,15 @@ void TestNmeaf::noPathLoaded()
 
 void TestNmeaf::unwritableFolderReported()
 {
-    pixplot::pathshare::PathFileBase = dir_->filePath(QStringLiteral("gone/trip"));
+    // The path's folder went away after loading.
+    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("gone")));
+    base_ = dir_->filePath(QStringLiteral("gone/trip"));
+    loadPath({fixtures::rmc("060322", "010510")});
+    QVERIFY(QDir(dir_->filePath(QStringLiteral("gone"))).removeRecursively());
     QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
     const QList<DialogCall> infos = dialogs_->callsOf(DialogCall::Info);
     QCOMPARE(infos.size(), 1);
-    QVERIFY2(infos[0].text.startsWith(QStringLiteral("文件保存失败：\r\n") + pixplot::pathshare::PathFileBase
-                                      + QStringLiteral(".kml")),
+    QVERIFY2(infos[0].text.startsWith(QStringLiteral("文件保存失败：\r\n") + base_ + QStringLiteral(".kml")),
              qPrintable(infos[0].text));
     QCOMPARE(infos[0].icon, MessageIcon::Critical);
     QVERIFY(QDir(dir_->path()).isEmpty());
@@ -551,21 +550,20 @@ void TestNmeaf::unwritableFolderReported()
 
 void TestNmeaf::mapPageWrittenAndReported()
 {
-    // The photos are the owner's rows that have a position.
-    PhotoRow placed{{true, QStringLiteral("p1.jpg"), dir_->path() + QLatin1Char('/'),
-                     QStringLiteral("2010-05-01 14:03:00"), {}, {}},
-                    QStringLiteral("2010-05-01 14:03:30"),
-                    QStringLiteral("N31°50.1234',E118°46.5678'"), false};
-    PhotoRow unplaced = placed;
-    unplaced.record.fileName = QStringLiteral("p2.jpg");
-    unplaced.position.clear();
-    form_->setPhotoSource([&] { return QList<PhotoRow>{placed, unplaced}; });
+    // The photos are the session's rows that have a position.
+    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("photos")));
+    const QString photos = dir_->filePath(QStringLiteral("photos/"));
+    for (const char *name : {"p1.jpg", "p2.jpg"})
+        QVERIFY(fixtures::writeFile(photos + QLatin1String(name), fixtures::photoWithTime("2010:05:01 14:03:00")));
+    QCOMPARE(session_->addPhotos({photos + QStringLiteral("p1.jpg"), photos + QStringLiteral("p2.jpg")}).loaded,
+             2);
+    QVERIFY(session_->assignPosition(1, 1));
 
     form_->txt_tiles->setText(QStringLiteral("no tiles here"));
     QTest::mouseClick(button("nmea2map"), Qt::LeftButton);
     QCOMPARE(dialogs_->calls.size(), 1);
     QVERIFY(dialogs_->calls.first().text.contains(QStringLiteral("瓦片地址")));
-    QVERIFY(QDir(dir_->path()).isEmpty());
+    QVERIFY(QDir(dir_->path()).entryList(QDir::Files).isEmpty());
 
     form_->txt_tiles->setText(QStringLiteral("none"));
     QTest::mouseClick(button("nmea2map"), Qt::LeftButton);

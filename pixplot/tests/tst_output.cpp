@@ -186,7 +186,7 @@ void TestOutput::newFileName()
     QFETCH(QString, prefix);
     QFETCH(qint64, row);
     QFETCH(QString, expected);
-    PhotoRecord rec{hasExif, fileName, QStringLiteral("/tmp/"), time, {}, {}};
+    PhotoRecord rec{hasExif, fileName, QStringLiteral("/tmp/"), time, std::nullopt, QString()};
     QCOMPARE(
         pixplot::photooutput::newFileName(rec, time, pixplot::photooutput::RenameMode(mode), prefix, row),
         expected);

@@ -2,9 +2,12 @@
 // headless on real files, checked through the program's own output.
 #include "tst_files.h"
 
+#include "core/photobatch.h"
+
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QImageReader>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 using fixtures::pixplotProgram;
@@ -53,6 +56,10 @@ private slots:
     void processReportsFailures();
     void parallelBatchMatchesOneJob_data();
     void parallelBatchMatchesOneJob();
+    void processRefusesImageBombs_data();
+    void processRefusesImageBombs();
+    void batchSharesOneMemoryBudget_data();
+    void batchSharesOneMemoryBudget();
 };
 
 void TestPhotoCli::matchPrintsOneLinePerPhoto()
@@ -165,13 +172,13 @@ void TestPhotoCli::matchSkipsFilesThatAreNotPhotos()
 {
     QImage png(8, 8, QImage::Format_RGB32);
     png.fill(Qt::red);
-    QVERIFY(png.save(file("d.png")));
+    QVERIFY(png.save(file("d.bmp")));
     const Run r =
-        runPixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", file("d.png"), file("a.jpg")});
+        runPixplot({"--match", "--path", pathFile(), "--offset", "+01:00:00", file("d.bmp"), file("a.jpg")});
     QCOMPARE(r.code, 1);
-    QVERIFY(r.err.contains(QStringLiteral("d.png")));
+    QVERIFY(r.err.contains(QStringLiteral("d.bmp")));
     QVERIFY(r.out.startsWith(QStringLiteral("a.jpg\t")));
-    QVERIFY(!r.out.contains(QStringLiteral("d.png")));
+    QVERIFY(!r.out.contains(QStringLiteral("d.bmp")));
 }
 
 void TestPhotoCli::processRenamesAndFrames()
@@ -270,6 +277,79 @@ void TestPhotoCli::parallelBatchMatchesOneJob()
     QCOMPARE(four.code, one.code);
     QCOMPARE(four.err, one.err);
     QCOMPARE(four.out, one.out);
+}
+
+void TestPhotoCli::processRefusesImageBombs_data()
+{
+    QTest::addColumn<QSize>("claimed");
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("65500x65500") << QSize(65500, 65500) << QStringList{"--frame"};
+    QTest::newRow("65500x30000, four jobs") << QSize(65500, 30000) << QStringList{"--frame", "--jobs", "4"};
+    QTest::newRow("65500x65500, framed and tagged")
+        << QSize(65500, 65500) << QStringList{"--frame", "--write-gps", "--path", "P"};
+}
+
+// A small file whose header claims gigapixels is refused, by its size,
+// before memory is spent on it (the run is given 3 GB of address space,
+// far less than decoding it would take); the next photo is framed.
+void TestPhotoCli::processRefusesImageBombs()
+{
+    QFETCH(QSize, claimed);
+    QFETCH(QStringList, options);
+    options.replaceInStrings(QRegularExpression(QStringLiteral("^P$")), pathFile());
+    QVERIFY(fixtures::writePhoto(file("bomb.jpg"), QStringLiteral("2010:05:01 08:00:20"), 48, 32));
+    const QByteArray bomb =
+        fixtures::withClaimedSize(testsupport::readAll(file("bomb.jpg")), claimed.width(), claimed.height());
+    QVERIFY(fixtures::writeFile(file("bomb.jpg"), bomb));
+    QCOMPARE(QImageReader(file("bomb.jpg")).size(), claimed);
+    const Run r = fixtures::run(QStringLiteral("/bin/sh"),
+                                QStringList{"-c", "ulimit -v 3000000; exec \"$0\" \"$@\"", pixplotProgram(),
+                                            "--process", "--no-backup"}
+                                    + options + QStringList{file("bomb.jpg"), file("c.jpg")});
+    QCOMPARE(r.code, 1);
+    const QString size = QStringLiteral("%1×%2").arg(claimed.width()).arg(claimed.height());
+    QVERIFY2(r.err.contains(file("bomb.jpg")) && r.err.contains(size), qPrintable(r.err));
+    QVERIFY(r.out.contains(QStringLiteral("其中 1 个照片处理失败。")));
+    QCOMPARE(testsupport::readAll(file("bomb.jpg")), bomb);
+    QCOMPARE(QImageReader(file("c.jpg")).size(), QSize(84, 74));
+}
+
+void TestPhotoCli::batchSharesOneMemoryBudget_data()
+{
+    QTest::addColumn<double>("budget"); // in photos' estimates
+    QTest::addColumn<int>("most");      // photos worked on at once, at most
+    QTest::newRow("less than one photo") << 0.5 << 1;
+    QTest::newRow("one and a half") << 1.5 << 1;
+    QTest::newRow("two and a half") << 2.5 << 2;
+}
+
+// Four workers, but the photos in flight never take more than the budget
+// together; a photo larger than the whole budget is still done, alone.
+void TestPhotoCli::batchSharesOneMemoryBudget()
+{
+    QFETCH(double, budget);
+    QFETCH(int, most);
+    pixplot::photooutput::Options options;
+    options.backup = false;
+    options.frame = true;
+    options.background = Qt::white;
+    QList<pixplot::photobatch::Item> items;
+    for (int i = 0; i < 8; ++i) {
+        const QString name = QStringLiteral("m%1.jpg").arg(i);
+        QVERIFY(fixtures::writeJpeg(file(name), 600, 400));
+        pixplot::photobatch::Item item;
+        item.record.folder = dir->path() + QLatin1Char('/');
+        item.record.fileName = name;
+        items << item;
+    }
+    const qint64 each = pixplot::photooutput::memoryEstimate(file("m0.jpg"), options);
+    QVERIFY(each > 600 * 400 * 8);
+    pixplot::photobatch::PhotoBatch batch(items, options, 4, nullptr, qint64(budget * double(each)));
+    batch.run();
+    QCOMPARE(batch.finishedCount(), items.size());
+    QCOMPARE(batch.failedCount(), 0);
+    QVERIFY2(batch.mostInFlight() >= 1 && batch.mostInFlight() <= most,
+             qPrintable(QString::number(batch.mostInFlight())));
 }
 
 QTEST_MAIN(TestPhotoCli)

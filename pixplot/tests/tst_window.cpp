@@ -4,7 +4,6 @@
 
 #include <sys/stat.h>
 
-#include "core/pathshare.h"
 #include "core/photorow.h"
 #include "ui/nmeaf.h"
 #include "ui/rowicons.h"
@@ -76,6 +75,9 @@ private slots:
     void pathClearKeepsFileBase();
     void nameFileWrittenByTrekportLoads();
     void conversionHandsPathToNmeaf();
+    void conversionFollowsPathLoadedLater();
+    void pathLoadFailureNamesReasonAndCount_data();
+    void pathLoadFailureNamesReasonAndCount();
 
     void offsetStepping_data();
     void offsetStepping();
@@ -257,16 +259,23 @@ void TestWindow::addSkipsFilesThatAreNotJpeg()
         {{file("a.jpg"), "2010:05:01 14:03:22"}, {file("b.JPG"), "2010:05:01 14:05:00"}}));
     QImage png(40, 30, QImage::Format_RGB32);
     png.fill(Qt::green);
-    QVERIFY(png.save(file("c.png")));
+    QVERIFY(png.save(file("c.bmp")));
 
     Window win;
-    win.addPhotos({file("a.jpg"), file("c.png"), file("b.JPG")});
+    win.addPhotos({file("a.jpg"), file("c.bmp"), file("b.JPG")});
     QVERIFY(win.dialogs.unexpected.isEmpty());
     const DialogCall open = win.dialogs.callsOf(DialogCall::OpenFiles).value(0);
     QCOMPARE(open.title, QStringLiteral("选择照片..."));
-    QCOMPARE(open.filter, QStringLiteral("照片文件(*.JPG)|*.jpg;*.jpeg|所有文件(*)|*"));
+    // Every photo and video format first, then the JPEG filter, then all files.
+    QVERIFY2(open.filter.startsWith(QStringLiteral("照片和视频(*.jpg ")), qPrintable(open.filter));
+    QVERIFY(open.filter.contains(QStringLiteral("*.cr3")) && open.filter.contains(QStringLiteral("*.heic"))
+            && open.filter.contains(QStringLiteral("*.mov")));
+    QVERIFY(open.filter.endsWith(QStringLiteral(";*.webp|照片文件(*.JPG)|*.jpg;*.jpeg|所有文件(*)|*")));
 
     QCOMPARE(win.photos()->model()->rowCount(), 2);
+    // The file passed over is named with why.
+    QCOMPARE(win.dialogs.callsOf(DialogCall::Info).first().text,
+             QStringLiteral("以下文件未加入：\r\n") + file("c.bmp") + QStringLiteral("（不是支持的照片或视频文件）"));
     QCOMPARE(win.photoCell(1, 0), QStringLiteral("a.jpg"));
     QCOMPARE(win.photoCell(1, 1), QStringLiteral("2010-05-01 14:03:22"));
     QCOMPARE(win.photoCell(2, 0), QStringLiteral("b.JPG"));
@@ -316,7 +325,7 @@ void TestWindow::fifoPhotoAndPathAreRefused()
     const auto infos = win.dialogs.callsOf(DialogCall::Info);
     QCOMPARE(infos.size(), 2);
     QCOMPARE(infos[0].text,
-             QStringLiteral("以下文件不是普通文件，未加入：\r\n") + file("pipe.jpg")
+             QStringLiteral("以下文件未加入：\r\n") + file("pipe.jpg")
                  + QStringLiteral("（是管道（FIFO），不是普通文件）"));
     QVERIFY(infos[1].text.startsWith(QStringLiteral("当次加载 1 张")));
 
@@ -386,10 +395,10 @@ void TestWindow::captionCountsZeroAfterAddOrRemove()
 {
     QImage png(10, 10, QImage::Format_RGB32);
     png.fill(Qt::green);
-    QVERIFY(png.save(file("only.png")));
+    QVERIFY(png.save(file("only.bmp")));
     QVERIFY(fixtures::writeJpeg(file("x.jpg"), 20, 20));
     Window win;
-    win.addPhotos({file("only.png")});
+    win.addPhotos({file("only.bmp")});
     QCOMPARE(win.photos()->model()->rowCount(), 0);
     QCOMPARE(win.title(QStringLiteral("pic_box")), QStringLiteral("照片列表 0张照片"));
     QCOMPARE(win.dialogs.lastInfo(),
@@ -562,7 +571,7 @@ void TestWindow::pathLoadsOnlyValidRmcSentences()
     QCOMPARE(win.title(QStringLiteral("Gps_box")),
              QStringLiteral("GPS路径 2个轨迹点 (2011-01-01 07:59:59 到 2011-01-02 00:00:00)"));
     QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("共成功加载路径轨迹点 2 个!"));
-    QCOMPARE(pixplot::pathshare::PathFileBase, dir->filePath("trip"));
+    QCOMPARE(win.w->session().pathFileBase(), dir->filePath("trip"));
 }
 
 void TestWindow::pathWithoutFixesReportsZero()
@@ -613,7 +622,7 @@ void TestWindow::pathClearKeepsFileBase()
     QCOMPARE(win.dialogs.callsOf(DialogCall::YesNo).last().text, QStringLiteral("确定移除路径文件?"));
     QCOMPARE(win.path()->model()->rowCount(), 0);
     QCOMPARE(win.title(QStringLiteral("Gps_box")), QStringLiteral("GPS路径"));
-    QCOMPARE(pixplot::pathshare::PathFileBase, dir->filePath("keep"));
+    QCOMPARE(win.w->session().pathFileBase(), dir->filePath("keep"));
 }
 
 void TestWindow::nameFileWrittenByTrekportLoads()
@@ -659,12 +668,6 @@ void TestWindow::conversionHandsPathToNmeaf()
 
     win.loadPath(path);
     win.click(QStringLiteral("cmd_ct"));
-    QCOMPARE(pixplot::pathshare::PathPointCount, qsizetype(2));
-    QCOMPARE(pixplot::pathshare::PathGeoPoints.size(), qsizetype(2));
-    QVERIFY(qAbs(pixplot::pathshare::PathGeoPoints[0].latitude - 31.83539) < 1e-9);
-    QVERIFY(qAbs(pixplot::pathshare::PathGeoPoints[0].longitude - 118.77613) < 1e-9);
-    QVERIFY(qAbs(pixplot::pathshare::PathGeoPoints[1].latitude - (31 + 51.0 / 60)) < 1e-9);
-    QCOMPARE(pixplot::pathshare::PathTimeSpan, QStringLiteral("2010-05-01 08:00:00 to 2010-05-01 08:00:10"));
     QCOMPARE(win.w->findChildren<pixplot::NMEAF *>().size(), 1);
     pixplot::NMEAF *form = win.w->findChildren<pixplot::NMEAF *>().first();
     QVERIFY(form->isVisible());
@@ -674,6 +677,67 @@ void TestWindow::conversionHandsPathToNmeaf()
     QCOMPARE(win.w->findChildren<pixplot::NMEAF *>().size(), 1);
     QCOMPARE(win.w->findChildren<pixplot::NMEAF *>().first(), form);
     QVERIFY(form->isVisible());
+}
+
+void TestWindow::conversionFollowsPathLoadedLater()
+{
+    QVERIFY(fixtures::writeLines(file("a.txt"), {fixtures::rmc("000000", "010510", "3150.0000", "11846.0000"),
+                                                 fixtures::rmc("000010", "010510", "3150.1000", "11846.1000")}));
+    QVERIFY(fixtures::writeLines(file("b.txt"), {fixtures::rmc("010000", "020510", "2230.0000", "11400.0000"),
+                                                 fixtures::rmc("010010", "020510", "2230.6000", "11400.6000"),
+                                                 fixtures::rmc("010020", "020510", "2231.2000", "11401.2000")}));
+    Window win;
+    win.loadPath(file("a.txt"));
+    win.click(QStringLiteral("cmd_ct"));
+    pixplot::NMEAF *form = win.w->findChild<pixplot::NMEAF *>();
+    QVERIFY(form && form->isVisible());
+    // The conversion window stays open while another path is loaded.
+    win.dialogs.queueYes();
+    win.loadPath(file("b.txt"));
+    QTest::mouseClick(form->cmd_kml, Qt::LeftButton);
+    QCOMPARE(win.dialogs.lastInfo(),
+             QStringLiteral("KML文件已保存到\r\n%1！\r\n\r\n共 3个轨迹点。").arg(file("b.kml")));
+    QVERIFY(!QFileInfo::exists(file("a.kml")));
+    const QString kml = QString::fromUtf8(testsupport::readAll(file("b.kml")));
+    QVERIFY(kml.contains(QStringLiteral("114.02,22.52,0")));
+    QVERIFY(kml.contains(QStringLiteral("2010-05-02 09:00:00 to 2010-05-02 09:00:20")));
+    QVERIFY(!kml.contains(QStringLiteral("118.")));
+    QVERIFY(win.dialogs.unexpected.isEmpty());
+}
+
+void TestWindow::pathLoadFailureNamesReasonAndCount_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("opening"); // the message starts so
+    QTest::addColumn<QString>("ending");  // and ends so
+    QTest::addColumn<MessageIcon>("icon");
+    const QByteArray head = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"t\" "
+                            "xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>\n"
+                            "<trkpt lat=\"31.5\" lon=\"118.5\"><time>2010-05-01T00:00:00Z</time></trkpt>\n"
+                            "<trkpt lat=\"31.6\" lon=\"118.6\"><time>2010-05-01T00:00:10Z</time></trkpt>\n";
+    QTest::newRow("whole") << head + "</trkseg></trk></gpx>\n" << QStringLiteral("共成功加载路径轨迹点 2 个!")
+                           << QStringLiteral("2 个!") << MessageIcon::Information;
+    QTest::newRow("broken off") << head + "<trkpt lat=\"31.7\" lo"
+                                << QStringLiteral("路径文件未能完整读取：\r\n%1\r\n原因：Premature end of document")
+                                << QStringLiteral("只加载了出错前的 2 个轨迹点，其余未加载。")
+                                << MessageIcon::Warning;
+}
+
+void TestWindow::pathLoadFailureNamesReasonAndCount()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, opening);
+    QFETCH(QString, ending);
+    QFETCH(MessageIcon, icon);
+    QVERIFY(fixtures::writeFile(file("trip.gpx"), content));
+    Window win;
+    win.loadPath(file("trip.gpx"));
+    // What was read before the fault is shown.
+    QCOMPARE(win.path()->model()->rowCount(), 2);
+    const DialogCall info = win.dialogs.callsOf(DialogCall::Info).last();
+    const QString start = opening.contains(QLatin1String("%1")) ? opening.arg(file("trip.gpx")) : opening;
+    QVERIFY2(info.text.startsWith(start) && info.text.endsWith(ending), qPrintable(info.text));
+    QCOMPARE(info.icon, icon);
 }
 
 // ------------------------------------------------------ clock and matching

@@ -1,6 +1,6 @@
 #include "ui/mainwindow.h"
 
-#include "core/pathshare.h"
+#include "core/mediaformat.h"
 #include "core/photomatch.h"
 #include "core/photobatch.h"
 #include "core/progress.h"
@@ -134,7 +134,33 @@ PixplotMain::PixplotMain(common::Dialogs &dialogs, QWidget *parent)
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("坐标 --> 照片"));
     buildForm();
+    showSession();
     Form_Load();
+}
+
+void PixplotMain::showSession()
+{
+    // The lists follow the session whatever changed it.
+    connect(&session_, &PhotoSession::rowsAppended, photoModel_, &PhotoListModel::rowsAppended);
+    connect(&session_, &PhotoSession::rowRemoved, photoModel_,
+            [this](qsizetype row) { photoModel_->rowRemoved(row - 1); });
+    connect(&session_, &PhotoSession::rowsReset, photoModel_, &PhotoListModel::reset);
+    connect(&session_, &PhotoSession::rowsChanged, photoModel_, &PhotoListModel::rowsEdited);
+    connect(&session_, &PhotoSession::rowChanged, photoModel_,
+            [this](qsizetype row) { photoModel_->rowEdited(row - 1); });
+    connect(&session_, &PhotoSession::pathChanged, this, &PixplotMain::pathShown);
+}
+
+void PixplotMain::pathShown()
+{
+    // The selected point stays selected; a loaded list has one from the
+    // start, so "手动添加坐标" takes the first point until another is chosen.
+    const int current = ListGps->currentIndex().row();
+    pathModel_->reset();
+    const int rows = pathModel_->rowCount();
+    if (rows > 0)
+        ListGps->setCurrentIndex(pathModel_->index(current >= 0 && current < rows ? current : 0, 0));
+    setPathCaption(photomatch::pathBoxCaption(pathPoints()));
 }
 
 PixplotMain::~PixplotMain()
@@ -281,7 +307,7 @@ void PixplotMain::buildForm()
     right->addWidget(cmd_tedit);
 
     // Tolerance and matching.
-    wct = new QLineEdit(QStringLiteral("120"), this);
+    wct = new QLineEdit(QString::number(session_.matchOptions().tolerance), this);
     wct->setObjectName(QStringLiteral("wct"));
     wct->setFixedWidth(48);
     wct->setAlignment(Qt::AlignCenter);
@@ -308,7 +334,7 @@ void PixplotMain::buildForm()
         ck_interp = new QCheckBox(QStringLiteral("插值"), this);
         ck_interp->setObjectName(QStringLiteral("ck_interp"));
         ck_interp->setToolTip(QStringLiteral("在同一段内相邻两点之间按时间插值"));
-        max_gap = new QLineEdit(QStringLiteral("1800"), this);
+        max_gap = new QLineEdit(QString::number(session_.matchOptions().maxGap), this);
         max_gap->setObjectName(QStringLiteral("max_gap"));
         max_gap->setToolTip(QStringLiteral("插值两点的最大间隔(秒)"));
         max_gap->setFixedWidth(56);
@@ -453,9 +479,6 @@ void PixplotMain::buildForm()
     connect(cmd_make, &QPushButton::clicked, this, &PixplotMain::cmd_make_Click);
     connect(cmd_allmake, &QPushButton::clicked, this, &PixplotMain::cmd_allmake_Click);
     connect(cmd_cancel, &QPushButton::clicked, &session_, &PhotoSession::cancelBatch);
-    // The batch renames rows as their photos are done.
-    connect(&session_, &PhotoSession::batchPhotoDone, this,
-            [this](qsizetype row, const photooutput::Outcome &) { photoModel_->rowEdited(row - 1); });
     connect(&session_, &PhotoSession::batchProgress, this, [this](qint64 finished, qint64) {
         ShowProgress(QStringLiteral("批量编辑 "), finished, session_.rowCount());
     });
@@ -653,9 +676,9 @@ void PixplotMain::setCurrentPhotoRow(qsizetype row, bool showPreview)
 
 void PixplotMain::cmd_add_Click()
 {
-    const QStringList files = dialogs_.getOpenFileNames(
-        this, QStringLiteral("选择照片..."), common::rememberedFolder(common::FolderKind::Photos),
-        QStringLiteral("照片文件(*.JPG)|*.jpg;*.jpeg|所有文件(*)|*"));
+    const QStringList files = dialogs_.getOpenFileNames(this, QStringLiteral("选择照片..."),
+                                                        common::rememberedFolder(common::FolderKind::Photos),
+                                                        mediaformat::openFilter());
     if (files.isEmpty())
         return;
     common::rememberFolder(common::FolderKind::Photos, files.first());
@@ -667,8 +690,8 @@ void PixplotMain::addPhotoFiles(const QStringList &chosen)
     QStringList files;
     for (const QString &path : chosen) {
         if (QFileInfo(path).isDir()) {
-            // What in it is no photo the session passes over, as it does
-            // with "所有文件(*)".
+            // What in it is no photo the session passes over and names, as
+            // it does with "所有文件(*)".
             const QDir folder(path);
             for (const QString &name : folder.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase))
                 files << folder.filePath(name);
@@ -684,26 +707,29 @@ void PixplotMain::addPhotoFiles(const QStringList &chosen)
     ShowProgress(caption, 0, n);
     const PhotoLoad load = session_.addPhotos(
         files, [this, &caption](qint64 k, qint64 total) { ShowProgress(caption, k, total); });
-    // The rows join the list in one insertion: the view then lays itself
-    // out once instead of once per photo.
-    photoModel_->rowsAppended();
     ShowProgress(QString(), 0, 0);
     fitNameColumn(load.names);
-    if (selectedPhotoRow() == 0 && photoModel_->rowCount() > 0)
+    if (selectedPhotoRow() == 0 && session_.rowCount() > 0)
         setCurrentPhotoRow(1, false);
 
     const qint64 total = session_.rowCount();
     setPhotoCaption(photomatch::photoBoxCaption(total));
-    // A missing file or one that is not a .jpg is passed over; a FIFO or
-    // device is named, as the user may wonder where it went.
+    // Every file passed over is named with why, as the user may wonder
+    // where it went.
     QStringList refused;
     for (const PhotoReject &r : load.rejects)
-        if (r.kind == PhotoReject::Kind::NotRegular)
-            refused << r.file + QStringLiteral("（") + r.reason + QStringLiteral("）");
+        refused << r.file + QStringLiteral("（") + r.why() + QStringLiteral("）");
     if (!refused.isEmpty())
-        dialogs_.inform(
-            this, QStringLiteral("以下文件不是普通文件，未加入：\r\n") + refused.join(QStringLiteral("\r\n")),
-            kTitle, common::MessageIcon::Information);
+        dialogs_.inform(this, QStringLiteral("以下文件未加入：\r\n") + refused.join(QStringLiteral("\r\n")),
+                        kTitle, common::MessageIcon::Information);
+    // Photos and videos listed without a time, with why (a JPEG without
+    // EXIF is counted in the summary as before).
+    QStringList untimed;
+    for (const PhotoLoad::Untimed &u : load.untimed)
+        untimed << QFileInfo(u.file).fileName() + QStringLiteral("（") + u.reason + QStringLiteral("）");
+    if (!untimed.isEmpty())
+        dialogs_.inform(this, QStringLiteral("以下文件读不出拍摄时间：\r\n") + untimed.join(QStringLiteral("\r\n")),
+                        kTitle, common::MessageIcon::Information);
     dialogs_.inform(this, photomatch::loadMessage(load.loaded, load.withExif, total), kTitle,
                     common::MessageIcon::Information);
 }
@@ -711,18 +737,17 @@ void PixplotMain::addPhotoFiles(const QStringList &chosen)
 void PixplotMain::cmd_del_Click()
 {
     const qsizetype row = selectedPhotoRow();
-    if (photoModel_->rowCount() == 0 || row == 0)
+    if (session_.rowCount() == 0 || row == 0)
         return;
     const QString name = photoRows().at(row - 1).record.fileName;
     if (!dialogs_.askYesNo(this, QStringLiteral("确定移除 ") + name + QStringLiteral(" ?"), kTitle,
                            common::MessageIcon::Information))
         return;
     session_.removeRow(row);
-    photoModel_->rowRemoved(row - 1);
     // The row that moved up into its place is the selected one.
-    if (photoModel_->rowCount() > 0)
-        setCurrentPhotoRow(std::min<qsizetype>(row, photoModel_->rowCount()), false);
-    setPhotoCaption(photomatch::photoBoxCaption(photoModel_->rowCount()));
+    if (session_.rowCount() > 0)
+        setCurrentPhotoRow(std::min<qsizetype>(row, session_.rowCount()), false);
+    setPhotoCaption(photomatch::photoBoxCaption(session_.rowCount()));
     showSelectedPreview();
 }
 
@@ -731,12 +756,11 @@ void PixplotMain::removeSelectedPhotos()
     QList<int> rows;
     for (const QModelIndex &index : ListView->selectionModel()->selectedRows())
         rows << index.row() + 1;
-    const int count = photoModel_->rowCount();
     if (rows.size() <= 1) {
         cmd_del_Click();
         return;
     }
-    if (rows.size() == count) {
+    if (rows.size() == session_.rowCount()) {
         cmd_clear_Click();
         return;
     }
@@ -745,25 +769,22 @@ void PixplotMain::removeSelectedPhotos()
         return;
     // From the bottom up, so the rows still to go keep their numbers.
     std::sort(rows.begin(), rows.end(), std::greater<>());
-    for (const int row : rows) {
+    for (const int row : rows)
         session_.removeRow(row);
-        photoModel_->rowRemoved(row - 1);
-    }
-    setCurrentPhotoRow(std::min<qsizetype>(rows.constLast(), photoModel_->rowCount()), false);
-    setPhotoCaption(photomatch::photoBoxCaption(photoModel_->rowCount()));
+    setCurrentPhotoRow(std::min<qsizetype>(rows.constLast(), session_.rowCount()), false);
+    setPhotoCaption(photomatch::photoBoxCaption(session_.rowCount()));
     showSelectedPreview();
 }
 
 void PixplotMain::cmd_clear_Click()
 {
-    const int c = photoModel_->rowCount();
+    const qsizetype c = session_.rowCount();
     if (c == 0)
         return;
     if (!dialogs_.askYesNo(this, QStringLiteral("确定移除所有(共%1张)照片?").arg(c), kTitle,
                            common::MessageIcon::Question))
         return;
     session_.clearRows();
-    photoModel_->reset();
     setPhotoCaption(QStringLiteral("照片列表"));
     clearPreview();
 }
@@ -877,7 +898,14 @@ void PixplotMain::ListView_ItemClick(qsizetype row)
         return;
     }
     QSize full;
-    const QImage picture = preview::readPreviewImage(path, &full, devicePixelRatioF());
+    // JPEGs decode straight at the shown size; the other formats through
+    // the registry (embedded previews, libheif, a film frame for videos).
+    const qreal ratio = devicePixelRatioF();
+    const QSize box(int(preview::kBoxWidthTwips / common::TwipsPerPixel * ratio),
+                    int(preview::kBoxHeightTwips / common::TwipsPerPixel * ratio));
+    const QImage picture = mediaformat::isJpeg(rec.fileName)
+        ? preview::readPreviewImage(path, &full, ratio)
+        : mediaformat::previewImage(path, box, &full, photoRows().at(row - 1).timeText);
     if (picture.isNull()) {
         picture_review->setTitle(preview::unreadableCaption(rec.fileName));
         Pictemp->setPixmap(canvas);
@@ -928,13 +956,11 @@ void PixplotMain::ShowProgress(const QString &caption, qint64 current, qint64 to
 
 bool PixplotMain::mayReplacePath()
 {
-    if (pathModel_->rowCount() > 0) {
+    if (!pathPoints().isEmpty()) {
         if (!dialogs_.askYesNo(this, QStringLiteral("路径文件不为空,是否重新加载路径文件?"), kTitle,
                                common::MessageIcon::Information))
             return false;
         session_.clearPath();
-        pathModel_->reset();
-        setPathCaption(photomatch::pathBoxCaption({}));
     }
     return true;
 }
@@ -962,45 +988,29 @@ void PixplotMain::loadPathFile(const QString &path)
             kTitle, common::MessageIcon::Information);
         return;
     }
-    // An unreadable file keeps what was read; the count tells the user.
-    session_.loadPath(path);
-    pathshare::PathFileBase = session_.pathFileBase();
-    pathModel_->reset();
-    // As in the photo list, a loaded list has a selected row from the start,
-    // so "手动添加坐标" takes the first point until another is chosen.
-    if (pathModel_->rowCount() > 0)
-        ListGps->setCurrentIndex(pathModel_->index(0, 0));
-    setPathCaption(photomatch::pathBoxCaption(pathPoints()));
-    dialogs_.inform(this, photomatch::pathLoadedMessage(pathPoints().size(), session_.untimedPoints()),
-                    kTitle, common::MessageIcon::Information);
+    // A file that breaks off keeps what was read; the message says how much
+    // and why the rest was not.
+    const PathLoad load = session_.loadPath(path);
+    dialogs_.inform(this, load.message(path), kTitle,
+                    load.ok() ? common::MessageIcon::Information : common::MessageIcon::Warning);
 }
 
 void PixplotMain::cmd_clearname_Click()
 {
-    if (pathModel_->rowCount() == 0)
+    if (pathPoints().isEmpty())
         return;
     if (!dialogs_.askYesNo(this, QStringLiteral("确定移除路径文件?"), kTitle,
                            common::MessageIcon::Information))
         return;
     session_.clearPath();
-    pathModel_->reset();
-    setPathCaption(photomatch::pathBoxCaption({}));
 }
 
 void PixplotMain::cmd_ct_Click()
 {
-    const QList<PathPoint> &points = pathPoints();
-    if (points.isEmpty())
+    if (pathPoints().isEmpty())
         return;
-    ConversionInput input = session_.conversionInput();
-    pathshare::PathGeoPoints = std::move(input.path.points);
-    pathshare::PathPointCount = input.path.count;
-    pathshare::PathTimeSpan = input.path.timeSpan;
-    pathshare::PathPoints = points;
-    if (!nmeaf_) {
-        nmeaf_ = new NMEAF(dialogs_, this);
-        nmeaf_->setPhotoSource([this] { return photoRows(); });
-    }
+    if (!nmeaf_)
+        nmeaf_ = new NMEAF(dialogs_, session_, this);
     nmeaf_->show();
     nmeaf_->raise();
     nmeaf_->activateWindow();
@@ -1023,7 +1033,7 @@ void PixplotMain::tzc_Click(int index)
 
 void PixplotMain::cmd_tedit_Click()
 {
-    if (photoModel_->rowCount() == 0)
+    if (session_.rowCount() == 0)
         return;
     tzbox->setEnabled(false);
     photomatch::ClockOffset offset;
@@ -1035,7 +1045,6 @@ void PixplotMain::cmd_tedit_Click()
     }
     offset.negative = tz_f->isChecked();
     session_.correctClock(offset);
-    photoModel_->rowsEdited();
     if (!offset.isZero())
         dialogs_.inform(this, photomatch::correctionMessage(offset), kTitle,
                         common::MessageIcon::Information);
@@ -1051,14 +1060,14 @@ void PixplotMain::wcc_Click(int index)
 
 void PixplotMain::cmd_plgoto_Click()
 {
-    if (photoModel_->rowCount() == 0 || pathModel_->rowCount() == 0)
+    if (session_.rowCount() == 0 || pathPoints().isEmpty())
         return;
-    photomatch::MatchOptions options;
-    options.tolerance = qBound(0, wct->text().toInt(), stepping::kMaxTolerance);
-    options.interpolate = ck_interp->isChecked();
-    options.maxGap = max_gap->text().isEmpty() ? 1800 : max_gap->text().toLongLong();
-    const photomatch::MatchSummary summary = session_.match(options);
-    photoModel_->rowsEdited();
+    session_.setTolerance(qBound(0, wct->text().toInt(), stepping::kMaxTolerance));
+    // An emptied gap box means the usual gap.
+    session_.setInterpolation(ck_interp->isChecked(), max_gap->text().isEmpty()
+                                                          ? photomatch::kDefaultMaxGap
+                                                          : max_gap->text().toLongLong());
+    const photomatch::MatchSummary summary = session_.match();
     dialogs_.inform(this, photomatch::matchMessage(summary), kTitle, common::MessageIcon::Information);
 }
 
@@ -1076,19 +1085,11 @@ void PixplotMain::zone_cs_Change()
     if (*zone == session_.zone())
         return;
     session_.setZone(*zone);
-    if (pathModel_->rowCount() == 0)
-        return;
-    const QModelIndex current = ListGps->currentIndex();
-    pathModel_->reset();
-    if (current.isValid())
-        ListGps->setCurrentIndex(pathModel_->index(current.row(), 0));
-    setPathCaption(photomatch::pathBoxCaption(pathPoints()));
 }
 
 void PixplotMain::cmd_plclr_Click()
 {
     session_.clearPositions();
-    photoModel_->rowsEdited();
 }
 
 void PixplotMain::cmd_clrnowpl_Click()
@@ -1097,7 +1098,6 @@ void PixplotMain::cmd_clrnowpl_Click()
     if (row == 0)
         return;
     session_.clearPosition(row);
-    photoModel_->rowEdited(row - 1);
 }
 
 void PixplotMain::cmd_hdaddpl_Click()
@@ -1106,8 +1106,7 @@ void PixplotMain::cmd_hdaddpl_Click()
     const qsizetype point = selectedPathRow();
     if (photo == 0 || point == 0)
         return;
-    if (session_.assignPosition(photo, point))
-        photoModel_->rowEdited(photo - 1);
+    session_.assignPosition(photo, point);
 }
 
 // -------------------------------------------------------------------- output
@@ -1143,7 +1142,6 @@ photooutput::Options PixplotMain::outputOptions() const
     o.withGps = Ck_gps->isChecked();
     o.background = palette().color(QPalette::Window);
     o.writeGps = Ck_exifgps->isChecked();
-    o.zone = session_.zone();
     return o;
 }
 
@@ -1158,16 +1156,13 @@ bool PixplotMain::prefixRefused()
 
 photooutput::Outcome PixplotMain::ProcessPhoto(qsizetype row)
 {
-    const photooutput::Outcome out = session_.processPhoto(row, outputOptions());
-    if (out.ok())
-        photoModel_->rowEdited(row - 1);
-    return out;
+    return session_.processPhoto(row, outputOptions());
 }
 
 void PixplotMain::cmd_make_Click()
 {
     const qsizetype row = selectedPhotoRow();
-    if (photoModel_->rowCount() == 0 || row == 0 || prefixRefused())
+    if (session_.rowCount() == 0 || row == 0 || prefixRefused())
         return;
     const QString name = photoRows().at(row - 1).record.fileName;
     if (Ck_frame->isChecked() && session_.framedBefore(row)

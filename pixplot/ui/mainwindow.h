@@ -85,6 +85,8 @@ public:
     // leave the photo's folder: then nothing is processed.
     bool prefixRefused();
 
+    // What the window shows and works on.
+    const PhotoSession &session() const { return session_; }
     const QList<PhotoRow> &photoRows() const;
     const QList<PathPoint> &pathPoints() const;
     // The selected rows (1-based), 0 when none.
@@ -99,6 +101,10 @@ protected:
 
 private:
     void buildForm();
+    // Ties the lists to the session's change signals.
+    void showSession();
+    // The path list and caption after the session's path changed.
+    void pathShown();
     void Form_Load();
     void setCurrentPhotoRow(qsizetype row, bool showPreview);
     // The preview shows the selected row, or nothing when none is.

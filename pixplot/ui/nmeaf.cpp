@@ -3,7 +3,7 @@
 #include "core/mappage.h"
 #include "core/gpxfile.h"
 #include "core/nmeaconvert.h"
-#include "core/pathshare.h"
+#include "core/photosession.h"
 
 #include "common/cjkfont.h"
 #include "common/desktop.h"
@@ -34,20 +34,11 @@ const QString kZeroOffset = QStringLiteral("0.0000000000000");
 const QString kAsk = QStringLiteral("询问");
 const QString kSystem = QStringLiteral("系统");
 
-nmeaconvert::PathInput sharedPath()
-{
-    nmeaconvert::PathInput path;
-    path.points = pathshare::PathGeoPoints;
-    path.count = pathshare::PathPointCount;
-    path.timeSpan = pathshare::PathTimeSpan;
-    return path;
-}
-
 } // namespace
 
-NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
+NMEAF::NMEAF(common::Dialogs &dialogs, const PhotoSession &session, QWidget *owner)
     : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      dialogs_(dialogs)
+      dialogs_(dialogs), session_(session)
 {
     setObjectName(QStringLiteral("NMEAF"));
     setWindowTitle(QStringLiteral("NMEA to HTML/KML"));
@@ -163,7 +154,7 @@ NMEAF::NMEAF(common::Dialogs &dialogs, QWidget *owner)
 
 bool NMEAF::havePath()
 {
-    if (nmeaconvert::HasPoints(sharedPath()) && !pathshare::PathFileBase.isEmpty())
+    if (session_.pathPointCount() > 0 && !session_.pathFileBase().isEmpty())
         return true;
     dialogs_.inform(this, nmeaconvert::NoPointsMessage(), kSystem, common::MessageIcon::Information);
     return false;
@@ -219,13 +210,13 @@ void NMEAF::cmd_kml_Click()
 {
     if (!havePath())
         return;
-    const QString fileName = nmeaconvert::KmlFileName(pathshare::PathFileBase);
+    const QString fileName = nmeaconvert::KmlFileName(session_.pathFileBase());
     if (!mayWrite(fileName))
         return;
     const std::optional<nmeaconvert::Offsets> offsets = offsetsFromBoxes(0);
     if (!offsets)
         return;
-    const nmeaconvert::PathInput path = sharedPath();
+    const nmeaconvert::PathInput path = session_.conversionInput().path;
     QString error;
     const bool written =
         nmeaconvert::WriteDocument(fileName, nmeaconvert::KmlDocument(path, *offsets), &error);
@@ -236,7 +227,7 @@ void NMEAF::nmea2html_Click()
 {
     if (!havePath())
         return;
-    const QString fileName = nmeaconvert::HtmlFileName(pathshare::PathFileBase);
+    const QString fileName = nmeaconvert::HtmlFileName(session_.pathFileBase());
     if (!mayWrite(fileName))
         return;
     const std::optional<nmeaconvert::Offsets> offsets = offsetsFromBoxes(2);
@@ -244,7 +235,7 @@ void NMEAF::nmea2html_Click()
         return;
     QString error;
     const bool written =
-        nmeaconvert::WriteDocument(fileName, nmeaconvert::HtmlPage(sharedPath(), *offsets), &error);
+        nmeaconvert::WriteDocument(fileName, nmeaconvert::HtmlPage(session_.conversionInput().path, *offsets), &error);
     reportWrite(fileName, written, error, nmeaconvert::HtmlSavedMessage(fileName));
 }
 
@@ -260,14 +251,13 @@ void NMEAF::nmea2map_Click()
                         common::MessageIcon::Information);
         return;
     }
-    const QString fileName = mappage::mapFileName(pathshare::PathFileBase);
+    const QString fileName = mappage::mapFileName(session_.pathFileBase());
     if (!mayWrite(fileName))
         return;
-    const nmeaconvert::PathInput path = sharedPath();
+    const nmeaconvert::PathInput path = session_.conversionInput().path;
     page.segments = mappage::segmentsOfPath(path);
     page.timeSpan = path.timeSpan;
-    if (photoSource_)
-        page.photos = mappage::photosOfRows(photoSource_());
+    page.photos = mappage::photosOfRows(session_.rows());
     QString error;
     const bool written = mappage::writePage(fileName, page, &error);
     reportWrite(fileName, written, error, mappage::mapSavedMessage(fileName));
@@ -288,16 +278,16 @@ void applyPreset(const std::array<QLineEdit *, 4> &boxes, nmeaconvert::Preset pr
 
 void NMEAF::cmd_gpx_Click()
 {
-    if (!havePath() || pathshare::PathPoints.isEmpty())
+    if (!havePath() || session_.pathPoints().isEmpty())
         return;
-    const QString fileName = gpxfile::GpxFileName(pathshare::PathFileBase);
+    const QString fileName = gpxfile::GpxFileName(session_.pathFileBase());
     if (!mayWrite(fileName))
         return;
     QString error;
-    const QByteArray bytes =
-        gpxfile::PathDocument(pathshare::PathPoints, QFileInfo(pathshare::PathFileBase).fileName());
+    const QList<PathPoint> &points = session_.pathPoints();
+    const QByteArray bytes = gpxfile::PathDocument(points, QFileInfo(session_.pathFileBase()).fileName());
     const bool written = common::writeFileAtomically(fileName, bytes, &error);
-    reportWrite(fileName, written, error, gpxfile::GpxSavedMessage(fileName, pathshare::PathPoints.size()));
+    reportWrite(fileName, written, error, gpxfile::GpxSavedMessage(fileName, points.size()));
 }
 
 void NMEAF::cmd_cnone_Click()

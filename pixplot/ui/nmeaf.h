@@ -1,12 +1,12 @@
 #pragma once
-// The conversion window: writes the loaded path (pathshare) as KML or as an
-// HTML map page beside the path file, each with its own offsets.
+// The conversion window: writes the path the session holds as KML, as an
+// HTML page, as a map page with the placed photos or as GPX, beside the path
+// file. It reads the session at each press, so it always converts the path
+// the main window shows.
 #include "core/nmeaconvert.h"
-#include "core/photorow.h"
 
 #include <QWidget>
 #include <array>
-#include <functional>
 #include <optional>
 
 class QGroupBox;
@@ -20,10 +20,12 @@ class Dialogs;
 
 namespace pixplot {
 
+class PhotoSession;
+
 class NMEAF : public QWidget {
     Q_OBJECT
 public:
-    explicit NMEAF(common::Dialogs &dialogs, QWidget *owner = nullptr);
+    NMEAF(common::Dialogs &dialogs, const PhotoSession &session, QWidget *owner = nullptr);
 
     // Upper half: KML.
     QGroupBox *Frame1 = nullptr;
@@ -45,8 +47,6 @@ public:
     QLabel *Label3 = nullptr;
     QLineEdit *txt_tiles = nullptr; // tile URL template, or none
 
-    // Where the map page finds the photos (the main window's rows).
-    void setPhotoSource(std::function<QList<PhotoRow>()> source) { photoSource_ = std::move(source); }
     // Below: the path as a GPX file.
     QGroupBox *Frame4 = nullptr;
     QPushButton *cmd_gpx = nullptr;
@@ -73,7 +73,7 @@ private:
     bool havePath();
 
     common::Dialogs &dialogs_;
-    std::function<QList<PhotoRow>()> photoSource_;
+    const PhotoSession &session_;
 };
 
 } // namespace pixplot

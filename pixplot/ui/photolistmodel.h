@@ -1,7 +1,7 @@
 #pragma once
 // The photo list's rows ("照片名", "拍摄时间", "坐标") as a view of the
-// session's rows: row i (1-based) is rows[i - 1]. The window tells it what
-// the session changed.
+// session's rows: row i (1-based) is rows[i - 1]. The session's change
+// signals drive the functions below.
 #include "core/photorow.h"
 #include "ui/texttablemodel.h"
 

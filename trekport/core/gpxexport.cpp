@@ -6,42 +6,74 @@
 #include "common/gpxwriter.h"
 #include "common/safefile.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace trekport {
+namespace {
+
+// A row as a GPX point, or nothing when it has no time or place.
+std::optional<common::gpx::Point> gpxPoint(const TrackRow &row, const QString &dataYear,
+                                           const common::TimeZoneSetting &zone)
+{
+    const std::optional<qint64> utc = rowUtcSeconds(row, dataYear, zone);
+    bool okLat = false, okLon = false;
+    const double lat = decimalDegrees(row[ColLatDeg], row[ColLatMin]).toDouble(&okLat);
+    const double lon = decimalDegrees(row[ColLonDeg], row[ColLonMin]).toDouble(&okLon);
+    if (!utc || !okLat || !okLon)
+        return std::nullopt;
+    return common::gpx::Point{lat, lon, *utc, QString()};
+}
+
+} // namespace
 
 GpxExport buildGpxDocument(const PointStore &store, int count, const QString &dataYear,
                            const common::TimeZoneSetting &zone)
 {
     GpxExport out;
-    common::gpx::Document doc;
-    doc.creator = QStringLiteral("trekport");
-    doc.trackName = QStringLiteral("Auto Track");
-    QList<common::gpx::Point> track;
+    out.bytes.reserve(qsizetype(count) * 100 + 1024);
+    common::gpx::Writer gpx(out.bytes, QStringLiteral("trekport"));
+    // The fixes for the track, by time; their rows are read again when written.
+    struct Fix {
+        qint64 utc;
+        int row;
+    };
+    std::vector<Fix> fixes;
+    fixes.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
-        const TrackRow &row = store.at(i);
+        const TrackRow row = store.at(i);
         const bool marked = row[ColKind] == kindMarked;
         if (!marked && row[ColKind] != kindAuto)
             continue; // neither kind: in neither part, as in the KML file
-        const std::optional<qint64> utc = rowUtcSeconds(row, dataYear, zone);
-        bool okLat = false, okLon = false;
-        const double lat = decimalDegrees(row[ColLatDeg], row[ColLatMin]).toDouble(&okLat);
-        const double lon = decimalDegrees(row[ColLonDeg], row[ColLonMin]).toDouble(&okLon);
-        if (!utc || !okLat || !okLon) {
+        std::optional<common::gpx::Point> p = gpxPoint(row, dataYear, zone);
+        if (!p) {
             ++out.skipped;
             continue;
         }
-        common::gpx::Point p{lat, lon, *utc, QString()};
+        if (positionImpossible(row)) {
+            ++out.impossible;
+            continue;
+        }
+        fixes.push_back({p->utc, i});
         if (marked) {
-            p.name = QStringLiteral("NO.") + row[ColRecord];
-            doc.waypoints.append(p);
+            p->name = QStringLiteral("NO.") + row[ColRecord];
+            gpx.waypoint(*p);
             ++out.marked;
         } else {
-            track.append(p);
             ++out.automatic;
         }
     }
-    if (!track.isEmpty())
-        doc.segments.append(track);
-    out.bytes = common::gpx::write(doc);
+    if (!fixes.empty()) {
+        std::stable_sort(fixes.begin(), fixes.end(),
+                         [](const Fix &a, const Fix &b) { return a.utc < b.utc; });
+        gpx.beginTrack(QStringLiteral("Auto Track"));
+        gpx.beginSegment();
+        for (const Fix &f : fixes)
+            gpx.trackPoint(*gpxPoint(store.at(f.row), dataYear, zone));
+        gpx.endSegment();
+        gpx.endTrack();
+    }
+    gpx.finish();
     return out;
 }
 

@@ -72,9 +72,10 @@ std::optional<ParsedTrackLine> ParseTrackLine(const QString &line)
     return ParsedTrackLine{cellsAtFixedPlaces(line), line.left(trackLineLength)};
 }
 
-int parseTrackLines(const QStringList &lines, PointStore &store, int firstRow, int *ignored)
+int parseTrackLines(const QStringList &lines, PointStore &store, int firstRow, int *ignored, int *cut)
 {
     int others = 0;
+    int shortened = 0;
     int kept = 0;
     store.reserve(firstRow + int(lines.size()));
     for (const QString &line : lines) {
@@ -84,11 +85,15 @@ int parseTrackLines(const QStringList &lines, PointStore &store, int firstRow, i
                 ++others;
             continue;
         }
+        if (parsed->listed.size() < line.size())
+            ++shortened;
         store.setRow(firstRow + kept, parsed->row, parsed->listed);
         ++kept;
     }
     if (ignored)
         *ignored = others;
+    if (cut)
+        *cut = shortened;
     return kept;
 }
 
@@ -133,6 +138,11 @@ bool writeGtxtFile(const QString &path, const PointStore &store, int count, QStr
         gbk += "\r\n";
     }
     return common::writeFileAtomically(path, gbk, error);
+}
+
+QString loadedMessage(const QString &path, int kept)
+{
+    return QStringLiteral("已读取") + path + QStringLiteral("，共%1个轨迹点。").arg(kept);
 }
 
 QString gtxtSavedMessage(const QString &path, int count)

@@ -26,8 +26,9 @@ std::optional<ParsedTrackLine> ParseTrackLine(const QString &line);
 // Parses every line into store rows from firstRow on (the store keeps what
 // the list shows for each); returns how many lines were kept. *ignored: the
 // non-blank lines that are not list lines (a NAME file read by mistake gives
-// nothing but those).
-int parseTrackLines(const QStringList &lines, PointStore &store, int firstRow, int *ignored = nullptr);
+// nothing but those); *cut: lines listed shorter than they are in the file.
+int parseTrackLines(const QStringList &lines, PointStore &store, int firstRow, int *ignored = nullptr,
+                    int *cut = nullptr);
 
 // "另有 K 行不是轨迹点，已忽略。"
 QString ignoredLinesMessage(int ignored);
@@ -42,5 +43,7 @@ bool readGtxtFile(const QString &path, QStringList *lines, QString *error = null
 bool writeGtxtFile(const QString &path, const PointStore &store, int count, QString *error = nullptr);
 
 QString gtxtSavedMessage(const QString &path, int count);
+// "已读取PATH，共N个轨迹点。": what a read listed.
+QString loadedMessage(const QString &path, int kept);
 
 } // namespace trekport

@@ -100,9 +100,12 @@ QString KmlCoordinates(const TrackRow &r)
         + decimalDegrees(r[ColLatDeg], r[ColLatMin]) + QStringLiteral(",0");
 }
 
-int forEachKmlLine(const PointStore &store, int count, const std::function<void(const QString &)> &line)
+int forEachKmlLine(const PointStore &store, int count, const std::function<void(const QString &)> &line,
+                   int *impossible)
 {
     int marked = 0;
+    int markedRows = 0;
+    int nowhere = 0;
     line(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
     line(QStringLiteral("<kml xmlns=\"http://www.opengis.net/kml/2.2\">"));
     line(QStringLiteral("<Document>"));
@@ -112,7 +115,12 @@ int forEachKmlLine(const PointStore &store, int count, const std::function<void(
     for (int i = 0; i < count; ++i) {
         if (store.cell(i, ColKind) != kindMarked)
             continue;
+        ++markedRows;
         const TrackRow r = store.at(i);
+        if (positionImpossible(r)) {
+            ++nowhere;
+            continue;
+        }
         ++marked;
         line(IndentText(1) + QStringLiteral("<Placemark>"));
         line(IndentText(2) + QStringLiteral("<name>NO.") + esc(r[ColRecord]) + QStringLiteral("</name>"));
@@ -127,7 +135,7 @@ int forEachKmlLine(const PointStore &store, int count, const std::function<void(
         line(IndentText(2) + QStringLiteral("</Point>"));
         line(IndentText(1) + QStringLiteral("</Placemark>"));
     }
-    if (marked < count) {
+    if (markedRows < count) {
         line(QStringLiteral("<Style id=\"style0\"><LineStyle>"));
         line(QStringLiteral("<color>ff00ffaa</color>"));
         line(QStringLiteral("<width>2</width>"));
@@ -139,8 +147,13 @@ int forEachKmlLine(const PointStore &store, int count, const std::function<void(
         line(IndentText(2) + QStringLiteral("<LineString>"));
         line(IndentText(2) + QStringLiteral("<coordinates>"));
         for (int j = 0; j < count; ++j) {
-            if (store.cell(j, ColKind) == kindAuto)
-                line(IndentText(3) + esc(KmlCoordinates(store.at(j))));
+            if (store.cell(j, ColKind) != kindAuto)
+                continue;
+            const TrackRow r = store.at(j);
+            if (positionImpossible(r))
+                ++nowhere;
+            else
+                line(IndentText(3) + esc(KmlCoordinates(r)));
         }
         line(IndentText(2) + QStringLiteral("</coordinates>"));
         line(IndentText(2) + QStringLiteral("</LineString>"));
@@ -148,6 +161,8 @@ int forEachKmlLine(const PointStore &store, int count, const std::function<void(
     }
     line(QStringLiteral("</Document>"));
     line(QStringLiteral("</kml>"));
+    if (impossible)
+        *impossible = nowhere;
     return marked;
 }
 
@@ -156,7 +171,8 @@ KmlDocument buildKmlDocument(const PointStore &store, int count)
     KmlDocument doc;
     doc.count = count;
     doc.lines.reserve(count * 2 + 32);
-    doc.marked = forEachKmlLine(store, count, [&doc](const QString &l) { doc.lines << l; });
+    doc.marked = forEachKmlLine(
+        store, count, [&doc](const QString &l) { doc.lines << l; }, &doc.impossible);
     return doc;
 }
 
@@ -165,10 +181,13 @@ KmlFile buildKmlFile(const PointStore &store, int count)
     KmlFile file;
     file.count = count;
     file.bytes.reserve(qsizetype(count) * 48 + 1024);
-    file.marked = forEachKmlLine(store, count, [&file](const QString &l) {
-        file.bytes += l.toUtf8();
-        file.bytes += "\r\n";
-    });
+    file.marked = forEachKmlLine(
+        store, count,
+        [&file](const QString &l) {
+            file.bytes += l.toUtf8();
+            file.bytes += "\r\n";
+        },
+        &file.impossible);
     return file;
 }
 

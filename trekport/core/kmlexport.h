@@ -22,6 +22,7 @@ struct KmlDocument {
     QStringList lines;
     int marked = 0;
     int count = 0;
+    int impossible = 0; // rows left out: their position cannot exist
 };
 KmlDocument buildKmlDocument(const PointStore &store, int count);
 // The same lines as the file's UTF-8 bytes, made point by point.
@@ -29,10 +30,14 @@ struct KmlFile {
     QByteArray bytes;
     int marked = 0;
     int count = 0;
+    int impossible = 0;
 };
 KmlFile buildKmlFile(const PointStore &store, int count);
-// Hands each line of the document to `line`; returns the marked points.
-int forEachKmlLine(const PointStore &store, int count, const std::function<void(const QString &)> &line);
+// Hands each line of the document to `line`; returns the marked points
+// written. Rows whose position cannot exist are left out and counted in
+// *impossible.
+int forEachKmlLine(const PointStore &store, int count, const std::function<void(const QString &)> &line,
+                   int *impossible = nullptr);
 
 QString kmlSavedMessage(const QString &path, int marked, int automatic);
 bool writeKmlFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);

@@ -8,6 +8,9 @@ LoggerLink::LoggerLink(PointStore &store, std::function<int()> rowCount, QObject
     : QObject(parent), store_(store), rowCount_(std::move(rowCount))
 {
     applyLineSettings(port_);
+    settle_.setSingleShot(true);
+    settle_.setInterval(2000);
+    connect(&settle_, &QTimer::timeout, this, &LoggerLink::settle);
     connect(&port_, &QSerialPort::readyRead, this, &LoggerLink::MSComm_OnComm);
     connect(&port_, &QSerialPort::errorOccurred, this, &LoggerLink::onError);
 }
@@ -40,7 +43,14 @@ bool LoggerLink::requestUpload()
 {
     if (!port_.isOpen())
         return false;
+    aligner_.restart();
+    aligner_.takeSkipped();
     decoder_.restart();
+    requested_ = true;
+    stopped_ = false;
+    points_ = skipped_ = 0;
+    frames_ = 0;
+    sinceValid_.invalidate();
     port_.write("#", 1);
     // No time limit: the request leaves as soon as the line takes it; only a
     // failing port ends the wait early.
@@ -49,7 +59,23 @@ bool LoggerLink::requestUpload()
             && port_.error() != QSerialPort::NoError)
             break;
     }
+    settle_.start();
     return true;
+}
+
+void LoggerLink::list(const QByteArray &frames)
+{
+    const int skipped = aligner_.takeSkipped();
+    skipped_ += skipped;
+    frames_ += skipped + frames.size() / 16;
+    if (!frames.isEmpty())
+        sinceValid_.start();
+    for (char c : frames) {
+        if (std::optional<QString> line = decoder_.DecodeFrameByte(quint8(c), store_, rowCount_())) {
+            ++points_;
+            emit pointCompleted(*line);
+        }
+    }
 }
 
 void LoggerLink::MSComm_OnComm()
@@ -58,10 +84,36 @@ void LoggerLink::MSComm_OnComm()
     if (bytes.isEmpty())
         return;
     emit bytesReceived(int(bytes.size()));
-    for (char c : bytes) {
-        if (std::optional<QString> line = decoder_.DecodeFrameByte(quint8(c), store_, rowCount_()))
-            emit pointCompleted(*line);
-    }
+    if (stopped_)
+        return; // cut off: nothing more until the next request
+    settle_.start();
+    if (!sinceValid_.isValid())
+        sinceValid_.start();
+    list(aligner_.push(bytes));
+    if (frames_ >= maxFrames)
+        stop(QStringLiteral("数据没有结束：已收到 %1 个数据帧，停止接收。").arg(frames_));
+    else if (sinceValid_.elapsed() > maxInvalidMs)
+        stop(QStringLiteral("%1 秒内没有收到一个有效的数据帧，停止接收。").arg(maxInvalidMs / 1000));
+}
+
+void LoggerLink::stop(const QString &message)
+{
+    settle();
+    stopped_ = true;
+    emit streamStopped(message);
+}
+
+void LoggerLink::settle()
+{
+    settle_.stop();
+    list(aligner_.finish());
+    sinceValid_.invalidate();
+    if (!requested_ && points_ == 0 && skipped_ == 0)
+        return;
+    const int points = points_, skipped = skipped_;
+    requested_ = false;
+    points_ = skipped_ = 0;
+    emit uploadSettled(points, skipped);
 }
 
 void LoggerLink::onError(QSerialPort::SerialPortError error)

@@ -1,11 +1,15 @@
 #pragma once
 // The serial line to the logger, without any window: opens the port as the
 // port box names it, sends the upload request and decodes what arrives into
-// PointStore rows. Used by the window and by the command line.
+// PointStore rows. Used by the window and by the command line through the
+// track session.
+#include "framealigner.h"
 #include "framedecoder.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
+#include <QTimer>
 #include <functional>
 
 namespace trekport {
@@ -13,6 +17,11 @@ namespace trekport {
 class LoggerLink : public QObject {
     Q_OBJECT
 public:
+    // A stream that never ends stops after this many frames (far more than
+    // any logger holds) or this long without one frame worth listing.
+    static constexpr int maxFrames = 1000000;
+    static constexpr int maxInvalidMs = 5000;
+
     // rowCount gives the list's current line count: the row being assembled.
     LoggerLink(PointStore &store, std::function<int()> rowCount, QObject *parent = nullptr);
 
@@ -25,8 +34,14 @@ public:
     // output buffer. False (nothing sent) while the port is closed.
     bool requestUpload();
 
+    // How long the line stays quiet before an upload counts as ended.
+    void setSettleInterval(int ms) { settle_.setInterval(ms); }
+    // Ends the upload now: what is held back is decided and reported.
+    void settle();
+
     QSerialPort &port() { return port_; }
-    const FrameDecoder &decoder() const { return decoder_; }
+    // Position in the frame being received.
+    int frameIndex() const { return aligner_.frameIndex(); }
 
 public Q_SLOTS:
     // Decodes every byte waiting in the receive buffer, in order.
@@ -35,16 +50,31 @@ public Q_SLOTS:
 Q_SIGNALS:
     void bytesReceived(int count);
     void pointCompleted(const QString &line);
+    // The line went quiet after an upload: points listed and frames skipped
+    // since the request (or the last report).
+    void uploadSettled(int points, int skipped);
+    // A stream that would not end was cut off; message says why.
+    void streamStopped(const QString &message);
     // The device went away while open (unplugged logger); the port is closed.
     void deviceLost();
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    void list(const QByteArray &frames);
+    void stop(const QString &message);
 
     PointStore &store_;
     std::function<int()> rowCount_;
+    FrameAligner aligner_;
     FrameDecoder decoder_;
     QSerialPort port_;
+    QTimer settle_;
+    QElapsedTimer sinceValid_; // invalid while the line is quiet
+    bool requested_ = false;
+    bool stopped_ = false;
+    int points_ = 0;
+    int skipped_ = 0;
+    qint64 frames_ = 0; // since the request
 };
 
 } // namespace trekport

@@ -134,36 +134,45 @@ std::optional<QString> BuildNmeaRecord(const TrackRow &r, const QString &dataYea
 }
 
 int forEachNameLine(const PointStore &store, int count, const QString &dataYear,
-                    const std::function<void(const QString &)> &line, const common::TimeZoneSetting &zone)
+                    const std::function<void(const QString &)> &line, const common::TimeZoneSetting &zone,
+                    int *impossible)
 {
     int left = 0;
+    int nowhere = 0;
     for (int i = 0; i < count; ++i) {
-        const std::optional<QString> record = BuildNmeaRecord(store.at(i), dataYear, zone);
+        const TrackRow row = store.at(i);
+        const std::optional<QString> record = BuildNmeaRecord(row, dataYear, zone);
         if (!record) {
             ++left;
+            continue;
+        }
+        if (positionImpossible(row)) {
+            ++nowhere;
             continue;
         }
         const qsizetype cut = record->indexOf(QLatin1Char('\r'));
         line(record->left(cut));
         line(record->mid(cut + 2));
     }
+    if (impossible)
+        *impossible = nowhere;
     return left;
 }
 
 QStringList buildNameLines(const PointStore &store, int count, const QString &dataYear, int *skipped,
-                           const common::TimeZoneSetting &zone)
+                           const common::TimeZoneSetting &zone, int *impossible)
 {
     QStringList lines;
     lines.reserve(2 * count);
     const int left = forEachNameLine(
-        store, count, dataYear, [&lines](const QString &l) { lines << l; }, zone);
+        store, count, dataYear, [&lines](const QString &l) { lines << l; }, zone, impossible);
     if (skipped)
         *skipped = left;
     return lines;
 }
 
 QByteArray buildNameFile(const PointStore &store, int count, const QString &dataYear, int *skipped,
-                         const common::TimeZoneSetting &zone)
+                         const common::TimeZoneSetting &zone, int *impossible)
 {
     QByteArray bytes;
     bytes.reserve(qsizetype(count) * 136);
@@ -173,7 +182,7 @@ QByteArray buildNameFile(const PointStore &store, int count, const QString &data
             bytes += common::encodeText(l, common::TextEncoding::Ascii);
             bytes += "\r\n";
         },
-        zone);
+        zone, impossible);
     if (skipped)
         *skipped = left;
     return bytes;
@@ -189,6 +198,11 @@ QString applyYearAnswer(const QString &current, const QString &answer)
     if (answer.size() < 2 || !isDigits(QStringView(answer).right(2)))
         return current;
     return answer.right(2);
+}
+
+bool isYearText(const QString &text)
+{
+    return (text.size() == 2 || text.size() == 4) && isDigits(text);
 }
 
 QString yearQuestion(const QString &dataYear)

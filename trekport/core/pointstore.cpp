@@ -238,6 +238,27 @@ QString listLine(const TrackRow &r)
     return s;
 }
 
+namespace {
+// Degrees beyond limit, or minutes of 60 or more; false when a cell is not
+// a number.
+bool beyond(const QString &degrees, const QString &minutes, int limit)
+{
+    quint32 deg = 0, whole = 0, fraction = 0;
+    quint8 digits = 0;
+    const qsizetype dot = minutes.indexOf(QLatin1Char('.'));
+    if (dot <= 0 || !parseDigits(degrees, &deg, &digits) || digits == 0
+        || !parseDigits(QStringView(minutes).left(dot), &whole, &digits)
+        || !parseDigits(QStringView(minutes).mid(dot + 1), &fraction, &digits))
+        return false;
+    return whole >= 60 || deg > quint32(limit) || (deg == quint32(limit) && (whole > 0 || fraction > 0));
+}
+} // namespace
+
+bool positionImpossible(const TrackRow &r)
+{
+    return beyond(r[ColLatDeg], r[ColLatMin], 90) || beyond(r[ColLonDeg], r[ColLonMin], 180);
+}
+
 QString pad(int v, int digits)
 {
     if (v < 0)

@@ -93,6 +93,11 @@ private:
 // "记录007| 自动| 05月12日 10:23:45| N31°12.3456',E121°23.4567'"
 QString listLine(const TrackRow &row);
 
+// True when the row's position cells are numbers that no place has:
+// latitude over 90°, longitude over 180°, minutes of 60 or more. Cells that
+// are not numbers are not judged here.
+bool positionImpossible(const TrackRow &row);
+
 // The decimal text of v with at least `digits` digits.
 QString pad(int v, int digits);
 

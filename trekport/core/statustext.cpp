@@ -12,6 +12,16 @@ QString statusLine(bool withPort, const QString &portText, bool open, const QStr
     return withPort ? portPrefix(portText, open) + text : text;
 }
 
+QString receivedPointsText(int points)
+{
+    return QStringLiteral("收到 %1 个点").arg(points);
+}
+
+QString skippedFramesText(int frames)
+{
+    return QStringLiteral("%1 个数据帧无效（可能丢失了字节），已跳过").arg(frames);
+}
+
 } // namespace trekport
 
 namespace trekport {

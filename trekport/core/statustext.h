@@ -12,6 +12,11 @@ QString statusLine(bool withPort, const QString &portText, bool open, const QStr
 
 inline const QString initialStatusText = QStringLiteral("状态缓冲区……");
 
+// "收到 100 个点": the end of an upload.
+QString receivedPointsText(int points);
+// Frames left out of a download that lost its alignment or its last bytes.
+QString skippedFramesText(int frames);
+
 } // namespace trekport
 
 namespace trekport {

@@ -124,7 +124,7 @@ void TestSerial::seventeenBytesAcrossReads()
     QCOMPARE(logger.receive(2000), QByteArray("#"));
     QVERIFY(logger.send(exampleFrame + QByteArray(1, char(0x00))));
     QTRY_COMPARE(host.lines.size(), 1);
-    QTRY_COMPARE(host.link.decoder().frameIndex(), 1);
+    QTRY_COMPARE(host.link.frameIndex(), 1);
     // The rest of the second frame: the 17th byte was its first.
     QVERIFY(logger.send(exampleFrame.mid(1)));
     QTRY_COMPARE(host.lines.size(), 2);
@@ -137,15 +137,15 @@ void TestSerial::unrequestedBytesDecodedWhereCountingStands()
     Host host;
     QCOMPARE(host.link.open(logger.devicePath()), 0);
     QVERIFY(logger.send(exampleFrame.left(6)));
-    QTRY_COMPARE(host.link.decoder().frameIndex(), 6);
+    QTRY_COMPARE(host.link.frameIndex(), 6);
     QVERIFY(logger.send(exampleFrame.mid(6)));
     QTRY_COMPARE(host.lines.size(), 1);
     QCOMPARE(host.lines.at(0), exampleLine);
     // A new request starts counting afresh, dropping a partial frame.
     QVERIFY(logger.send(exampleFrame.left(3)));
-    QTRY_COMPARE(host.link.decoder().frameIndex(), 3);
+    QTRY_COMPARE(host.link.frameIndex(), 3);
     host.link.requestUpload();
-    QCOMPARE(host.link.decoder().frameIndex(), 0);
+    QCOMPARE(host.link.frameIndex(), 0);
 }
 
 void TestSerial::portHeldElsewhereIsInUse()

@@ -23,6 +23,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -31,6 +32,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QWindow>
 
 namespace trekport {
@@ -67,6 +69,32 @@ public:
     }
 };
 
+// The local files a drag carries.
+QStringList localFiles(const QMimeData *mime)
+{
+    QStringList paths;
+    if (!mime)
+        return paths;
+    for (const QUrl &url : mime->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    return paths;
+}
+
+// A bare name typed into a save dialog gets the filter's suffix
+// ("trip_track" -> "trip_track.kml"); a file chosen as it is keeps its name.
+QString withDefaultSuffix(const QString &path, const QString &filter)
+{
+    const QFileInfo info(path);
+    if (!info.suffix().isEmpty() || info.exists() || info.isSymLink())
+        return path;
+    const qsizetype star = filter.lastIndexOf(QStringLiteral("*."));
+    if (star < 0)
+        return path;
+    const QString suffix = filter.mid(star + 2).section(QLatin1Char(';'), 0, 0);
+    return path + QLatin1Char('.') + suffix;
+}
+
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
 {
     QPushButton *b = make<QPushButton>(parent, name, geometry);
@@ -77,14 +105,23 @@ QPushButton *button(QWidget *parent, const char *name, const QString &caption, c
 
 MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, const QString &userFolder,
                    QWidget *parent)
-    : QWidget(parent, Qt::FramelessWindowHint), dialogs_(dialogs), settings_(settingsFolder, userFolder),
-      link_(store_, [this] { return Lis->count(); })
+    : QWidget(parent, Qt::FramelessWindowHint), dialogs_(dialogs), settings_(settingsFolder, userFolder)
 {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("trekport"));
     setFixedSize(720, 500);
     setFont(common::songTiFont(9, false));
+    buildTitleBar();
+    buildControls();
+    connectHandlers();
+    alignLabel3();
+    orderTabs();
+    Form_Load();
+    Timer1->start();
+}
 
+void MainForm::buildTitleBar()
+{
     movetitle = make<QLabel>(this, "movetitle", QRect(0, 0, 690, 30));
     movetitle->setAutoFillBackground(true);
     movetitle->setStyleSheet(QStringLiteral("background:#2d5f8b;"));
@@ -116,7 +153,10 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
     Image1->setPixmap(bandPixmap);
     Image2 = make<QLabel>(this, "Image2", QRect(0, 496, 720, 4));
     Image2->setPixmap(bandPixmap);
+}
 
+void MainForm::buildControls()
+{
     Label2 = make<QLabel>(this, "Label2", QRect(10, 42, 40, 24));
     Label2->setText(QStringLiteral("COM:"));
     auto *portBox = make<PortCombo>(this, "port_cs", QRect(50, 42, 110, 24));
@@ -150,7 +190,9 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
     Label3 = make<ColumnHeader>(this, "Label3", QRect(10, 76, 400, 20));
     Label3->setText(label3Caption());
     Lis = make<TrackListView>(this, "Lis", QRect(10, 96, 700, 290));
-    Lis->setTrackModel(&listModel_);
+    Lis->setTrackModel(&session_.listModel());
+    Lis->setAcceptDrops(true);
+    Lis->viewport()->installEventFilter(this);
     txt_sata = make<QPlainTextEdit>(this, "txt_sata", QRect(10, 392, 700, 100));
     txt_sata->setReadOnly(true);
     txt_sata->setPlainText(initialStatusText);
@@ -158,7 +200,10 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(500);
+}
 
+void MainForm::connectHandlers()
+{
     connect(cmd_openp, &QPushButton::clicked, this, &MainForm::cmd_openp_Click);
     connect(cmd_upload, &QPushButton::clicked, this, &MainForm::cmd_upload_Click);
     connect(port_cs, &QComboBox::activated, this, &MainForm::onPortActivated);
@@ -176,11 +221,16 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
     connect(gpx_mk, &QPushButton::clicked, this, &MainForm::gpx_mk_Click);
     connect(zone_cs, &QComboBox::activated, this, &MainForm::zone_cs_Change);
     connect(zone_cs->lineEdit(), &QLineEdit::editingFinished, this, &MainForm::zone_cs_Change);
-    connect(&link_, &LoggerLink::pointCompleted, this, &MainForm::onPointCompleted);
-    connect(&link_, &LoggerLink::deviceLost, this, &MainForm::onDeviceLost);
+    connect(&session_, &TrackSession::pointsAppended, this, &MainForm::onPointsAppended);
+    connect(&session_.link(), &LoggerLink::uploadSettled, this, &MainForm::onUploadSettled);
+    connect(&session_.link(), &LoggerLink::streamStopped, this,
+            [this](const QString &message) { AppendStatus(false, message); });
+    connect(&session_.link(), &LoggerLink::deviceLost, this, &MainForm::onDeviceLost);
     movetitle->installEventFilter(this);
+}
 
-    alignLabel3();
+void MainForm::orderTabs()
+{
     // Tab follows the eye: the port row left to right, then the list and
     // the status box.
     setTabOrder(port_cs, cmd_openp);
@@ -193,14 +243,11 @@ MainForm::MainForm(common::Dialogs &dialogs, const QString &settingsFolder, cons
     setTabOrder(kml_mk, Lis);
     setTabOrder(Lis, txt_sata);
     setTabOrder(txt_sata, closeover);
-
-    Form_Load();
-    Timer1->start();
 }
 
 MainForm::~MainForm()
 {
-    link_.close();
+    session_.link().close();
 }
 
 QString MainForm::label3Caption()
@@ -243,17 +290,17 @@ QStringList MainForm::statusLines() const
 void MainForm::Form_Load()
 {
     LoadSettings();
-    link_.close();
+    session_.link().close();
     AppendStatus(true, QStringLiteral("参数") + lineSettingsText + QLatin1Char(';'));
-    dataYear_ = yearOf(common::clock::now());
+    session_.setDataYear(yearOf(common::clock::now()));
 }
 
 void MainForm::LoadSettings()
 {
     port_cs->setCurrentText(settings_.load());
     const auto zone = common::TimeZoneSetting::parse(settings_.loadZone());
-    zone_ = zone.value_or(common::TimeZoneSetting());
-    zone_cs->setCurrentText(zone_.text());
+    session_.setZone(zone.value_or(common::TimeZoneSetting()));
+    zone_cs->setCurrentText(session_.zone().text());
 }
 
 void MainForm::zone_cs_Change()
@@ -261,16 +308,16 @@ void MainForm::zone_cs_Change()
     const QString text = zone_cs->currentText();
     const auto zone = common::TimeZoneSetting::parse(text);
     if (!zone) {
-        zone_cs->setCurrentText(zone_.text());
+        zone_cs->setCurrentText(session_.zone().text());
         dialogs_.inform(this, common::TimeZoneSetting::invalidMessage(text), titleSystem,
                         common::MessageIcon::Warning);
         return;
     }
-    if (*zone == zone_ && zone_cs->currentText() == zone_.text())
+    if (*zone == session_.zone() && zone_cs->currentText() == zone->text())
         return;
-    zone_ = *zone;
-    zone_cs->setCurrentText(zone_.text());
-    settings_.saveZone(zone_.isDefault() ? QString() : zone_.text());
+    session_.setZone(*zone);
+    zone_cs->setCurrentText(zone->text());
+    settings_.saveZone(zone->isDefault() ? QString() : zone->text());
 }
 
 void MainForm::SaveSettings()
@@ -280,7 +327,7 @@ void MainForm::SaveSettings()
 
 void MainForm::AppendStatus(bool withPort, const QString &text)
 {
-    txt_sata->appendPlainText(statusLine(withPort, port_cs->currentText(), link_.isOpen(), text));
+    txt_sata->appendPlainText(statusLine(withPort, port_cs->currentText(), session_.link().isOpen(), text));
     txt_sata->moveCursor(QTextCursor::End);
     txt_sata->verticalScrollBar()->setValue(txt_sata->verticalScrollBar()->maximum());
 }
@@ -294,13 +341,13 @@ void MainForm::setPortOpenState(bool open)
 
 void MainForm::cmd_openp_Click()
 {
-    link_.close();
+    session_.link().close();
     if (cmd_openp->text() == captionOpen) {
-        const int error = link_.open(port_cs->currentText());
+        const int error = session_.link().open(port_cs->currentText());
         if (error != 0) {
             AppendStatus(true, openFailureText(error, port_cs->currentText()));
             cmd_openp->setText(captionOpen);
-            link_.close();
+            session_.link().close();
             return;
         }
         setPortOpenState(true);
@@ -314,16 +361,22 @@ void MainForm::cmd_openp_Click()
 
 void MainForm::cmd_upload_Click()
 {
-    if (!link_.isOpen())
+    if (!session_.link().isOpen())
         return;
     AppendStatus(false, QStringLiteral("发送上传指令,等待接收数据……"));
-    link_.requestUpload();
+    session_.link().requestUpload();
 }
 
-void MainForm::onPointCompleted()
+void MainForm::onPointsAppended()
 {
-    listModel_.appendRows(1);
     Lis->setCurrentRow(Lis->count() - 1);
+}
+
+void MainForm::onUploadSettled(int points, int skipped)
+{
+    AppendStatus(false, receivedPointsText(points));
+    if (skipped > 0)
+        AppendStatus(false, skippedFramesText(skipped));
 }
 
 void MainForm::onDeviceLost()
@@ -356,7 +409,7 @@ void MainForm::port_cs_Click()
 void MainForm::closeover_Click()
 {
     AppendStatus(false, QStringLiteral("退出系统!"));
-    link_.close();
+    session_.link().close();
     close();
 }
 
@@ -379,21 +432,28 @@ void MainForm::Lis_DblClick()
 
 void MainForm::cleardata_Click()
 {
-    listModel_.clear();
+    session_.clear();
 }
 
-QString MainForm::askSavePath(const QString &title, const QString &filter, const QString &questionTitle)
+QString MainForm::askSavePath(TrackFormat format, const QString &title, const QString &filter,
+                              const QString &questionTitle)
 {
-    const QString path =
+    QString path =
         dialogs_.getSaveFileName(this, title, common::rememberedFolder(common::FolderKind::Tracks), filter);
     if (path.isEmpty())
         return QString();
     common::rememberFolder(common::FolderKind::Tracks, path);
+    path = withDefaultSuffix(path, filter);
     // A device or FIFO is never replaced; no question about it either.
     QString reason;
     if (!common::checkOutputTarget(path, &reason)) {
         dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem,
                         common::MessageIcon::Information);
+        return QString();
+    }
+    const QString refusal = session_.outputRefusal(format, path);
+    if (!refusal.isEmpty()) {
+        dialogs_.inform(this, refusal, titleSystem, common::MessageIcon::Warning);
         return QString();
     }
     if (!common::confirmOverwrite(dialogs_, this, path, questionTitle))
@@ -403,39 +463,49 @@ QString MainForm::askSavePath(const QString &title, const QString &filter, const
 
 void MainForm::askDataYear()
 {
-    if (dialogs_.askYesNo(this, yearQuestion(dataYear_), titleSystem, common::MessageIcon::Question))
+    if (dialogs_.askYesNo(this, yearQuestion(session_.dataYear()), titleSystem,
+                          common::MessageIcon::Question))
         return;
-    if (const std::optional<QString> answer = dialogs_.getText(this, yearPrompt, yearPromptTitle))
-        dataYear_ = applyYearAnswer(dataYear_, *answer);
+    // Asked again until the answer is a year; nothing, or one character,
+    // keeps the year as it was.
+    for (;;) {
+        const std::optional<QString> answer = dialogs_.getText(this, yearPrompt, yearPromptTitle);
+        if (!answer)
+            return;
+        if (answer->size() < 2 || isYearText(*answer)) {
+            session_.setDataYear(applyYearAnswer(session_.dataYear(), *answer));
+            return;
+        }
+    }
 }
 
-void MainForm::reportWrite(bool written, const QString &path, const QString &reason,
-                           const QString &savedMessage)
+void MainForm::exportTrack(TrackFormat format, const QString &title, const QString &filter,
+                           const QString &questionTitle)
 {
+    if (Lis->count() == 0)
+        return;
+    const QString path = askSavePath(format, title, filter, questionTitle);
+    if (path.isEmpty())
+        return;
+    // The times need the year.
+    if (format == TrackFormat::Name || format == TrackFormat::Gpx)
+        askDataYear();
+    const ExportOutcome outcome = session_.exportTo(format, path);
     // A KML or GPX file is made to be looked at elsewhere: offer its folder.
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (written && (suffix == QLatin1String("kml") || suffix == QLatin1String("gpx"))) {
-        if (dialogs_.informWithAction(this, savedMessage, titleSystem, common::MessageIcon::Information,
-                                      QStringLiteral("打开")))
+    if (outcome.written && (format == TrackFormat::Kml || format == TrackFormat::Gpx)) {
+        if (dialogs_.informWithAction(this, exportMessage(format, path, outcome), titleSystem,
+                                      common::MessageIcon::Information, QStringLiteral("打开")))
             common::openWrittenFile(path);
         return;
     }
-    dialogs_.inform(this, written ? savedMessage : writeFailedMessage(path, reason), titleSystem,
+    dialogs_.inform(this, exportMessage(format, path, outcome), titleSystem,
                     common::MessageIcon::Information);
 }
 
 void MainForm::outputxt_Click()
 {
-    if (Lis->count() == 0)
-        return;
-    const QString path = askSavePath(QStringLiteral("保存GTXT轨迹数据文件"),
-                                     QStringLiteral("文本文件 (*.gtxt)|*.gtxt"), titleSystem);
-    if (path.isEmpty())
-        return;
-    const int n = Lis->count();
-    QString reason;
-    const bool written = writeGtxtFile(path, store_, n, &reason);
-    reportWrite(written, path, reason, gtxtSavedMessage(path, n));
+    exportTrack(TrackFormat::Gtxt, QStringLiteral("保存GTXT轨迹数据文件"),
+                QStringLiteral("文本文件 (*.gtxt)|*.gtxt"), titleSystem);
 }
 
 void MainForm::inputxt_Click()
@@ -447,74 +517,50 @@ void MainForm::inputxt_Click()
     common::rememberFolder(common::FolderKind::Tracks, path);
     if (path.isEmpty() || !QFileInfo::exists(path))
         return;
-    // Checked before opening: a FIFO would block the window for good.
-    QStringList lines;
-    QString reason;
-    if (!readGtxtFile(path, &lines, &reason)) {
-        dialogs_.inform(this, readFailedMessage(path, reason), titleSystem, common::MessageIcon::Information);
-        return;
-    }
-    int ignored = 0;
-    const int kept = parseTrackLines(lines, store_, Lis->count(), &ignored);
-    lines.clear();
-    if (kept == 0) {
-        dialogs_.inform(this, noTrackPointsMessage(path, ignored), titleSystem,
+    readTrackFile(path);
+}
+
+void MainForm::Lis_DragDrop(const QStringList &paths)
+{
+    for (const QString &path : paths)
+        readTrackFile(path);
+}
+
+void MainForm::readTrackFile(const QString &path)
+{
+    const LoadOutcome loaded = session_.importGtxt(path);
+    if (!loaded.read) {
+        dialogs_.inform(this, readFailedMessage(path, loaded.error), titleSystem,
                         common::MessageIcon::Information);
         return;
     }
-    listModel_.appendRows(kept);
-    Lis->setCurrentRow(Lis->count() - 1);
-    if (ignored > 0)
-        dialogs_.inform(this, ignoredLinesMessage(ignored), titleSystem, common::MessageIcon::Information);
+    if (loaded.kept == 0) {
+        dialogs_.inform(this, noTrackPointsMessage(path, loaded.ignored), titleSystem,
+                        common::MessageIcon::Information);
+        return;
+    }
+    AppendStatus(false, loadedMessage(path, loaded.kept));
+    if (loaded.ignored > 0)
+        dialogs_.inform(this, ignoredLinesMessage(loaded.ignored), titleSystem,
+                        common::MessageIcon::Information);
 }
 
 void MainForm::name_mk_Click()
 {
-    const int n = Lis->count();
-    if (n == 0)
-        return;
-    const QString path =
-        askSavePath(QStringLiteral("生成NAME文件"), QStringLiteral("文本文件 (*.txt)|*.txt"), titleSystem);
-    if (path.isEmpty())
-        return;
-    askDataYear();
-    int skipped = 0;
-    const QByteArray bytes = buildNameFile(store_, n, dataYear_, &skipped, zone_);
-    QString reason;
-    const bool written = writeNameFile(path, bytes, &reason);
-    reportWrite(written, path, reason, nameSavedMessage(path, skipped));
+    exportTrack(TrackFormat::Name, QStringLiteral("生成NAME文件"), QStringLiteral("文本文件 (*.txt)|*.txt"),
+                titleSystem);
 }
 
 void MainForm::kml_mk_Click()
 {
-    const int n = Lis->count();
-    if (n == 0)
-        return;
-    const QString path = askSavePath(QStringLiteral("生成KML文件"), QStringLiteral("文本文件 (*.kml)|*.kml"),
-                                     QStringLiteral("询问"));
-    if (path.isEmpty())
-        return;
-    const KmlFile doc = buildKmlFile(store_, n);
-    QString reason;
-    const bool written = writeKmlFile(path, doc.bytes, &reason);
-    reportWrite(written, path, reason, kmlSavedMessage(path, doc.marked, n - doc.marked));
+    exportTrack(TrackFormat::Kml, QStringLiteral("生成KML文件"), QStringLiteral("文本文件 (*.kml)|*.kml"),
+                QStringLiteral("询问"));
 }
 
 void MainForm::gpx_mk_Click()
 {
-    const int n = Lis->count();
-    if (n == 0)
-        return;
-    const QString path =
-        askSavePath(QStringLiteral("生成GPX文件"), QStringLiteral("GPX文件 (*.gpx)|*.gpx"), titleSystem);
-    if (path.isEmpty())
-        return;
-    // The times need the year, asked as for the NAME file.
-    askDataYear();
-    const GpxExport doc = buildGpxDocument(store_, n, dataYear_, zone_);
-    QString reason;
-    const bool written = writeGpxFile(path, doc.bytes, &reason);
-    reportWrite(written, path, reason, gpxSavedMessage(path, doc));
+    exportTrack(TrackFormat::Gpx, QStringLiteral("生成GPX文件"), QStringLiteral("GPX文件 (*.gpx)|*.gpx"),
+                titleSystem);
 }
 
 void MainForm::movetitle_MouseDown(const QPoint &globalPos)
@@ -531,6 +577,23 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == port_cs->view()->window() && event->type() == QEvent::Hide)
         portTyped_.clear();
+    if (watched == Lis->viewport()) {
+        if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+            auto *drag = static_cast<QDropEvent *>(event);
+            if (!localFiles(drag->mimeData()).isEmpty()) {
+                drag->acceptProposedAction();
+                return true;
+            }
+        } else if (event->type() == QEvent::Drop) {
+            auto *drop = static_cast<QDropEvent *>(event);
+            const QStringList paths = localFiles(drop->mimeData());
+            if (paths.isEmpty())
+                return false;
+            drop->acceptProposedAction();
+            Lis_DragDrop(paths);
+            return true;
+        }
+    }
     if (watched == movetitle) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:

@@ -3,12 +3,9 @@
 // status box and the file buttons. Handlers read the widgets, call the core
 // and write the widgets back.
 #include "common/dialogs.h"
-#include "core/loggerlink.h"
 #include "core/portsettings.h"
-#include "core/tracklistmodel.h"
+#include "core/tracksession.h"
 #include "ui/tracklistview.h"
-
-#include "common/timezone.h"
 
 #include <QPoint>
 #include <QWidget>
@@ -54,9 +51,10 @@ public:
     QLabel *Image1 = nullptr;
     QLabel *Image2 = nullptr;
 
-    const PointStore &pointStore() const { return store_; }
-    LoggerLink &link() { return link_; }
-    QString dataYear() const { return dataYear_; }
+    TrackSession &session() { return session_; }
+    const PointStore &pointStore() const { return session_.store(); }
+    LoggerLink &link() { return session_.link(); }
+    QString dataYear() const { return session_.dataYear(); }
     // The status box's lines, oldest first.
     QStringList statusLines() const;
 
@@ -80,11 +78,17 @@ public Q_SLOTS:
     void gpx_mk_Click();
     // The zone box lost focus or a zone was chosen: check and remember it.
     void zone_cs_Change();
+    // GTXT files dropped on the list are read as "读取" reads one.
+    void Lis_DragDrop(const QStringList &paths);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildTitleBar();
+    void buildControls();
+    void connectHandlers();
+    void orderTabs();
     void Form_Load();
     void LoadSettings();
     void SaveSettings();
@@ -92,23 +96,26 @@ private:
     void movetitle_MouseDown(const QPoint &globalPos);
     void setPortOpenState(bool open);
     void alignLabel3();
-    void onPointCompleted();
+    void onPointsAppended();
+    void onUploadSettled(int points, int skipped);
     void onDeviceLost();
     void onPortActivated(int index);
-    // The save dialog and the overwrite question; empty when the user stops.
-    QString askSavePath(const QString &title, const QString &filter, const QString &questionTitle);
+    // Reads one GTXT file into the list and says what came of it.
+    void readTrackFile(const QString &path);
+    // The save dialog (a bare name gets the suffix) and the overwrite
+    // question; empty when the user stops or the file may not be written.
+    QString askSavePath(TrackFormat format, const QString &title, const QString &filter,
+                        const QString &questionTitle);
     // The year the NAME and GPX times need: kept on Yes, typed in on No.
     void askDataYear();
-    // Tells the user that path was written (savedMessage) or why not.
-    void reportWrite(bool written, const QString &path, const QString &reason, const QString &savedMessage);
+    // One export: asks where (and the year when the format needs it),
+    // writes through the session and tells the user.
+    void exportTrack(TrackFormat format, const QString &title, const QString &filter,
+                     const QString &questionTitle);
 
     common::Dialogs &dialogs_;
     PortSettings settings_;
-    PointStore store_;
-    TrackListModel listModel_{store_};
-    LoggerLink link_;
-    QString dataYear_;
-    common::TimeZoneSetting zone_;
+    TrackSession session_;
     // Text typed into port_cs since its list was last closed: the combo box
     // reports it as chosen when typing ends, but only a choice from the
     // list is remembered.

@@ -22,6 +22,24 @@ struct Document {
 };
 
 QByteArray write(const Document &document);
+
+// The same document written piece by piece, for callers that never hold all
+// their points at once: waypoints, then at most one track of segments, then
+// finish(). Appends UTF-8 to out.
+class Writer {
+public:
+    Writer(QByteArray &out, const QString &creator);
+    void waypoint(const Point &p);
+    void beginTrack(const QString &name); // "" writes no name
+    void beginSegment();
+    void trackPoint(const Point &p);
+    void endSegment();
+    void endTrack();
+    void finish();
+
+private:
+    QByteArray &out_;
+};
 // "2026-03-29T01:30:00Z".
 QString timeText(qint64 utc);
 // Decimal degrees with nine decimals, trailing zeros dropped.

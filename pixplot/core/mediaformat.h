@@ -1,0 +1,81 @@
+#pragma once
+// The kinds of photo and video pixplot lists, behind one registry: each
+// family says which files it takes, reads their shooting time and camera,
+// gives a preview and says where a position may be written. The list, the
+// batch, the map page and the command line ask here, never a suffix of
+// their own.
+#include "core/cameratime.h"
+#include "core/types.h"
+
+#include <QImage>
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace pixplot::mediaformat {
+
+enum class Family {
+    Jpeg,      // the EXIF reader of the list; positions written into the file
+    TiffRaw,   // TIFF and the camera raw files, read through exiv2
+    Bmff,      // HEIF/HEIC, AVIF and CR3: exiv2, libheif where exiv2 fails
+    QuickTime, // MOV, MP4, 3GP: the movie header's time (UTC)
+    PngWebp,   // PNG (eXIf, XMP) and WebP
+};
+
+struct Format {
+    Family family;
+    QString name;         // as the user reads it
+    QStringList suffixes; // lower case, without the dot
+    bool positionInFile;  // a position may be written into the file itself
+    bool video;
+    bool framable;        // framing can re-encode it
+};
+
+// Every family, the JPEG one first.
+const QList<Format> &formats();
+// The family of a file by its name; nullptr when none takes it.
+const Format *formatOf(const QString &fileName);
+inline bool isJpeg(const QString &fileName)
+{
+    const Format *f = formatOf(fileName);
+    return f && f->family == Family::Jpeg;
+}
+
+// The add dialog's filter: every format first, then JPEG alone, then all files
+// (the "text|pattern|text|pattern" form the dialogs take).
+QString openFilter();
+
+// What a file's own metadata says about when and with what it was taken.
+struct ShotInfo {
+    QString shotTime; // YYYY-MM-DD hh:mm:ss, or "" with reason set
+    std::optional<qint32> utcOffset;
+    QString subSeconds; // SubSecTimeOriginal's digits, "" when none
+    QString camera;
+    QString reason; // why no time was read
+};
+
+// Reads the shooting time of a file of a non-JPEG family: DateTimeOriginal,
+// else CreateDate, with SubSecTimeOriginal and OffsetTimeOriginal; for video
+// the movie header's creation time (UTC).
+ShotInfo readShotInfo(const QString &path);
+
+// Fills record (fileName, folder, time, offset, camera) for a listed file of
+// any family; *reason tells why no time was read. An empty fileName when the
+// file is not there or no family takes it.
+PhotoRecord readRecord(const QString &name, const QString &folder, QString *reason = nullptr);
+
+// A preview of the file at most `box` large (device pixels): the embedded
+// preview of a raw file, the decoded HEIF/AVIF image, Qt's decode of
+// PNG/TIFF/WebP, a film frame with the name and time for a video. *fullSize
+// receives the picture's own upright size when known. Null when none.
+QImage previewImage(const QString &path, const QSize &box, QSize *fullSize = nullptr,
+                    const QString &timeText = QString());
+
+// Makes exiv2 read HEIF/AVIF/CR3 (it takes them for video otherwise) and
+// keeps its warnings off the terminal. Safe to call any number of times.
+void initExiv2();
+
+} // namespace pixplot::mediaformat
