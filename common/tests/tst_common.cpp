@@ -1,5 +1,9 @@
 #include "common/bmp2jpg.h"
+#include "common/about.h"
 #include "common/consoletext.h"
+#include "common/folders.h"
+#include "common/helpview.h"
+#include "common/recordingdesktop.h"
 #include "common/dialogs.h"
 #include "common/programfolder.h"
 #include "common/rounding.h"
@@ -17,6 +21,7 @@
 #include <QPushButton>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QTest>
 #include <cerrno>
 #include <csignal>
@@ -47,6 +52,13 @@ private Q_SLOTS:
     void qtTextsInChinese();
     void usageErrorHints_data();
     void usageErrorHints();
+    void rememberedFolders_data();
+    void rememberedFolders();
+    void readmeSections_data();
+    void readmeSections();
+    void aboutListsLicences();
+    void openWrittenFile_data();
+    void openWrittenFile();
     void roundHalfEven_data();
     void roundHalfEven();
     void twipsPixels();
@@ -314,6 +326,85 @@ void TestCommon::usageErrorHints()
     parser.addOptions(options);
     QVERIFY(!parser.parse(QStringList{"prog"} + args));
     QCOMPARE(usageErrorText(parser.errorText(), parser.unknownOptionNames(), options), message);
+}
+
+void TestCommon::rememberedFolders_data()
+{
+    QTest::addColumn<QString>("chosen"); // "@" is a scratch folder; "" is a cancelled dialog
+    QTest::addColumn<QString>("start");  // "@" as above; "home" for the home folder
+    QTest::newRow("nothing yet") << "" << "home";
+    QTest::newRow("a file's folder") << "@/sub/trip.gtxt" << "@/sub";
+    QTest::newRow("a folder itself") << "@/sub" << "@/sub";
+    QTest::newRow("a folder since removed") << "@/gone/trip.gtxt" << "home";
+}
+
+void TestCommon::rememberedFolders()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, start);
+    const testsupport::ScratchConfig config;
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("sub") && QDir(dir.path()).mkpath("gone"));
+    chosen.replace('@', dir.path());
+    start = start == "home" ? QDir::homePath() : start.replace('@', dir.path());
+    rememberFolder(FolderKind::Tracks, chosen);
+    QVERIFY(QDir(dir.filePath("gone")).removeRecursively());
+    QCOMPARE(rememberedFolder(FolderKind::Tracks), start);
+    // Each kind has its own folder.
+    QCOMPARE(rememberedFolder(FolderKind::Paths), QDir::homePath());
+    QVERIFY(foldersSettingsFile().startsWith(config.path() + "/"));
+}
+
+void TestCommon::readmeSections_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("next"); // the heading that must not be in it
+    QTest::newRow("trekport") << "trekport" << "## pixplot";
+    QTest::newRow("pixplot") << "pixplot" << "## areagrab";
+    QTest::newRow("areagrab") << "areagrab" << "## For developers";
+}
+
+void TestCommon::readmeSections()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, next);
+    const QString section = readmeSection(program);
+    QVERIFY(section.startsWith("## " + program + "\n"));
+    QVERIFY(section.size() > 500);
+    QVERIFY(!section.contains(next));
+    QVERIFY(readmeSection("nosuchprogram").isEmpty());
+}
+
+void TestCommon::aboutListsLicences()
+{
+    const AboutInfo info{"areagrab", "截图", {Library::Qt, Library::LibJpegTurbo, Library::Tesseract}};
+    const QString text = aboutText(info);
+    QVERIFY(text.contains("areagrab " + suiteVersion()));
+    QVERIFY(text.contains("GPL-3.0-or-later") && text.contains(suiteHomepage()));
+    for (const Library library : info.libraries) {
+        const LibraryNote note = libraryNote(library);
+        QVERIFY2(text.contains(note.name) && text.contains(note.licence) && text.contains(note.homepage),
+                 qPrintable(note.name));
+    }
+    QVERIFY(!text.contains(libraryNote(Library::Exiv2).name));
+}
+
+void TestCommon::openWrittenFile_data()
+{
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("page") << "/data/trip_map.html" << "/data/trip_map.html";
+    QTest::newRow("KML") << "/data/trip.kml" << "/data";
+    QTest::newRow("GPX") << "/data/trip.GPX" << "/data";
+}
+
+void TestCommon::openWrittenFile()
+{
+    QFETCH(QString, written);
+    QFETCH(QString, opened);
+    RecordingDesktop desktop;
+    QVERIFY(common::openWrittenFile(written));
+    QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(opened)});
 }
 
 void TestCommon::qtTextsInChinese()
