@@ -570,7 +570,7 @@ void TestCore::commandLine_data()
     QTest::addColumn<QString>("out");   // a part of stdout
     QTest::addColumn<QString>("err");   // a part of stderr
     QTest::addColumn<QSize>("written"); // the JPEG's size; none when empty
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: areagrab --full OUT [--overwrite]\n"
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "\nOptions:\n  -?, -h, --help  "
                           << "" << QSize();
     QTest::newRow("rect") << QStringList{"--rect", "10,20,30,40", "@/a.jpg"} << 0 << "@/a.jpg\t30x40\n"
                           << "" << QSize(30, 40);
@@ -584,7 +584,7 @@ void TestCore::commandLine_data()
     QTest::newRow("two modes") << QStringList{"--full", "--rect", "1,2,3,4", "@/a.jpg"} << 2 << ""
                                << "用法：一次只能用" << QSize();
     QTest::newRow("no output") << QStringList{"--full"} << 2 << ""
-                               << "\nUsage: areagrab --rect X,Y,W,H OUT" << QSize();
+                               << "\nUsage: areagrab --full|--all-screens" << QSize();
     QTest::newRow("unknown option") << QStringList{"--bogus", "@/a.jpg"} << 2 << ""
                                     << "未知选项：--bogus\n" << QSize();
     QTest::newRow("misspelled option") << QStringList{"--ful", "@/a.jpg"} << 2 << ""
