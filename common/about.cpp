@@ -14,7 +14,8 @@ LibraryNote libraryNote(Library library)
         return {QStringLiteral("Qt %1").arg(QString::fromLatin1(qVersion())), QStringLiteral("LGPL-3.0-only"),
                 QStringLiteral("https://www.qt.io")};
     case Library::Exiv2:
-        return {QStringLiteral("libexiv2"), QStringLiteral("GPL-2.0-or-later"), QStringLiteral("https://exiv2.org")};
+        return {QStringLiteral("libexiv2"), QStringLiteral("GPL-2.0-or-later"),
+                QStringLiteral("https://exiv2.org")};
     case Library::Leaflet:
         return {QStringLiteral("Leaflet, Leaflet.markercluster"), QStringLiteral("BSD-2-Clause, MIT"),
                 QStringLiteral("https://leafletjs.com")};

@@ -2,7 +2,9 @@
 
 namespace common {
 
-RecordingDesktop::RecordingDesktop() : previous_(installDesktop(this)) {}
+RecordingDesktop::RecordingDesktop() : previous_(installDesktop(this))
+{
+}
 
 RecordingDesktop::~RecordingDesktop()
 {

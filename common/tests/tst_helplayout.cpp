@@ -44,9 +44,12 @@ void TestHelpLayout::help_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("option"); // one line of its Options block
-    QTest::newRow("trekport") << "trekport" << "  --port <P>";
-    QTest::newRow("pixplot") << "pixplot" << "  --path <FILE>";
-    QTest::newRow("areagrab") << "areagrab" << "  --rect <X,Y,W,H>";
+    QTest::newRow("trekport") << "trekport"
+                              << "  --port <P>";
+    QTest::newRow("pixplot") << "pixplot"
+                             << "  --path <FILE>";
+    QTest::newRow("areagrab") << "areagrab"
+                              << "  --rect <X,Y,W,H>";
 }
 
 void TestHelpLayout::help()
@@ -69,8 +72,10 @@ void TestHelpLayout::help()
     QVERIFY(optionsAt > summaryAt + 1);
     QVERIFY(lines.at(optionsAt - 1).isEmpty());
     QVERIFY(lines.mid(summaryAt).filter(QStringLiteral("Usage:")).isEmpty());
-    const QStringList optionLines = lines.mid(optionsAt + 1).filter(QRegularExpression(QStringLiteral("^  -")));
-    QCOMPARE(optionLines.size(), lines.mid(optionsAt + 1).filter(QRegularExpression(QStringLiteral("\\S"))).size());
+    const QStringList optionLines =
+        lines.mid(optionsAt + 1).filter(QRegularExpression(QStringLiteral("^  -")));
+    QCOMPARE(optionLines.size(),
+             lines.mid(optionsAt + 1).filter(QRegularExpression(QStringLiteral("\\S"))).size());
     QVERIFY(optionLines.constFirst().startsWith(QStringLiteral("  -?, -h, --help  ")));
     QVERIFY(optionLines.constFirst().endsWith(QStringLiteral("显示本帮助。")));
     QVERIFY2(!optionLines.filter(option + QLatin1Char(' ')).isEmpty(), qPrintable(option));

@@ -82,8 +82,8 @@ void TestUsability::writeFixtures()
     for (const char *name : {"a.jpg", "b.JPG", "c.jpeg", "folder/d.jpg", "folder/e.jpg"})
         QVERIFY(fixtures::writeJpeg(file(QString::fromLatin1(name)), 40, 30));
     QVERIFY(fixtures::writeFile(file("folder/notes.txt"), "not a photo"));
-    QVERIFY(fixtures::writeLines(file("trip.nmea"), {fixtures::rmc("032958", "070804"),
-                                                      fixtures::rmc("033058", "070804")}));
+    QVERIFY(fixtures::writeLines(file("trip.nmea"),
+                                 {fixtures::rmc("032958", "070804"), fixtures::rmc("033058", "070804")}));
 }
 
 void TestUsability::dropOnLists_data()
@@ -128,12 +128,14 @@ void TestUsability::keys_data()
     QTest::addColumn<int>("selectRows"); // rows selected first (Ctrl+click), of 3
     QTest::addColumn<QString>("asked");  // the dialog's title or question
     QTest::addColumn<int>("rowsLeft");
-    QTest::newRow("Ctrl+O on photos") << "ListView" << QKeySequence(QKeySequence::Open) << 0 << "选择照片..." << 3;
-    QTest::newRow("Ctrl+O on path") << "ListGps" << QKeySequence(QKeySequence::Open) << 0 << "打开轨迹路径文件..."
-                                    << 3;
-    QTest::newRow("Delete one") << "ListView" << QKeySequence(QKeySequence::Delete) << 1 << "确定移除 a.jpg ?" << 2;
-    QTest::newRow("Delete two") << "ListView" << QKeySequence(QKeySequence::Delete) << 2 << "确定移除所选的2张照片?"
-                                << 1;
+    QTest::newRow("Ctrl+O on photos")
+        << "ListView" << QKeySequence(QKeySequence::Open) << 0 << "选择照片..." << 3;
+    QTest::newRow("Ctrl+O on path") << "ListGps" << QKeySequence(QKeySequence::Open) << 0
+                                    << "打开轨迹路径文件..." << 3;
+    QTest::newRow("Delete one") << "ListView" << QKeySequence(QKeySequence::Delete) << 1 << "确定移除 a.jpg ?"
+                                << 2;
+    QTest::newRow("Delete two") << "ListView" << QKeySequence(QKeySequence::Delete) << 2
+                                << "确定移除所选的2张照片?" << 1;
     QTest::newRow("Ctrl+A, Delete") << "ListView" << QKeySequence(QStringLiteral("Ctrl+A, Del")) << 0
                                     << "确定移除所有(共3张)照片?" << 0;
 }
@@ -233,7 +235,8 @@ void TestUsability::listsFitScreen()
     const QModelIndex name = win.photos()->model()->index(0, 0);
     QCOMPARE(name.data(Qt::ToolTipRole).toString(), longName);
     QCOMPARE(win.photos()->textElideMode(), Qt::ElideMiddle);
-    QVERIFY(win.photos()->header()->sectionSize(0) >= win.photos()->fontMetrics().horizontalAdvance("IMG_0000.JPG"));
+    QVERIFY(win.photos()->header()->sectionSize(0)
+            >= win.photos()->fontMetrics().horizontalAdvance("IMG_0000.JPG"));
     const QSize preview = win.get<QLabel>(QStringLiteral("Pictemp"))->size();
     QCOMPARE(preview.width() > 280, previewGrows);
     QVERIFY(qAbs(preview.width() * 210 - preview.height() * 280) <= 280); // the same shape
@@ -282,8 +285,9 @@ void TestUsability::conversionWindowKeys()
             order << w->objectName();
         w = w->nextInFocusChain();
     } while (w != form->cmd_kml);
-    QCOMPARE(order, (QStringList{"cmd_kml", "lxz_0", "lxz_1", "nmea2html", "lxz_2", "lxz_3", "cmd_cnone", "cmd_cdt",
-                                 "cmd_cst", "nmea2map", "txt_tiles", "cmd_gpx"}));
+    QCOMPARE(order,
+             (QStringList{"cmd_kml", "lxz_0", "lxz_1", "nmea2html", "lxz_2", "lxz_3", "cmd_cnone", "cmd_cdt",
+                          "cmd_cst", "nmea2map", "txt_tiles", "cmd_gpx"}));
     QApplication::setActiveWindow(form);
     QTest::keyClick(form->cmd_kml, Qt::Key_Escape);
     QVERIFY(!form->isVisible());

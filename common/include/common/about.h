@@ -18,8 +18,8 @@ struct LibraryNote {
 LibraryNote libraryNote(Library library);
 
 struct AboutInfo {
-    QString program;       // "pixplot"
-    QString summary;       // one line, what the program is for
+    QString program; // "pixplot"
+    QString summary; // one line, what the program is for
     QList<Library> libraries;
 };
 
