@@ -56,85 +56,33 @@ bool sendFrames(int fd, const QByteArray &frames, qint64 dropIndex, bool fast)
     return true;
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// The frames of a GTXT file's points; nothing (and a message) when one
+// cannot be sent.
+std::optional<QByteArray> framesOfFile(const QString &path)
 {
-    QCoreApplication app(argc, argv);
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Plays a GPS track logger on a pseudo-terminal for trekport. Prints the device path; "
-                       "type it into trekport's COM box (or pass it to trekport --port)."));
-    parser.addHelpOption();
-    const QCommandLineOption gtxtOpt(
-        QStringLiteral("gtxt"), QStringLiteral("Send the points of this GTXT file."), QStringLiteral("FILE"));
-    const QCommandLineOption pointsOpt(QStringLiteral("points"),
-                                       QStringLiteral("Number of generated points (default 100)."),
-                                       QStringLiteral("N"), QStringLiteral("100"));
-    const QCommandLineOption markOpt(
-        QStringLiteral("mark-every"),
-        QStringLiteral("Every K-th generated point is marked; 0 for none (default 10)."), QStringLiteral("K"),
-        QStringLiteral("10"));
-    const QCommandLineOption randomOpt(
-        QStringLiteral("random"),
-        QStringLiteral("Generate points of random dates, times and places instead of one trip."));
-    const QCommandLineOption variantOpt(
-        QStringLiteral("variant"),
-        QStringLiteral(
-            "Which trip (or set of random points): the same number gives the same points (default 1)."),
-        QStringLiteral("V"), QStringLiteral("1"));
-    const QCommandLineOption fastOpt(QStringLiteral("fast"),
-                                     QStringLiteral("Send as fast as possible instead of at 4800 baud."));
-    const QCommandLineOption dropOpt(
-        QStringLiteral("drop-byte"),
-        QStringLiteral("Leave out byte I (0-based) of every upload, as a line fault would."),
-        QStringLiteral("I"));
-    const QCommandLineOption onceOpt(
-        QStringLiteral("once"),
-        QStringLiteral("Exit after answering one upload request, once the host has closed the port."));
-    parser.addOptions({gtxtOpt, pointsOpt, markOpt, randomOpt, variantOpt, fastOpt, dropOpt, onceOpt});
-    parser.process(app);
-
+    QStringList lines;
+    if (!trekport::readGtxtFile(path, &lines)) {
+        std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
+        return std::nullopt;
+    }
+    trekport::PointStore store;
+    const int kept = trekport::parseTrackLines(lines, store, 0);
     QByteArray frames;
-    if (parser.isSet(gtxtOpt)) {
-        QStringList lines;
-        if (!trekport::readGtxtFile(parser.value(gtxtOpt), &lines)) {
-            std::fprintf(stderr, "cannot read %s\n", qPrintable(parser.value(gtxtOpt)));
-            return 1;
+    for (int i = 0; i < kept; ++i) {
+        const std::optional<QByteArray> frame = trekport::encodeFrame(store.at(i));
+        if (!frame) {
+            std::fprintf(stderr, "point cannot be sent as a frame: %s\n", store.line(i).toUtf8().constData());
+            return std::nullopt;
         }
-        trekport::PointStore store;
-        const int kept = trekport::parseTrackLines(lines, store, 0);
-        for (int i = 0; i < kept; ++i) {
-            const std::optional<QByteArray> frame = trekport::encodeFrame(store.at(i));
-            if (!frame) {
-                std::fprintf(stderr, "point cannot be sent as a frame: %s\n",
-                             store.line(i).toUtf8().constData());
-                return 1;
-            }
-            frames += *frame;
-        }
-    } else {
-        bool ok1 = false, ok2 = false, ok3 = false;
-        const int points = parser.value(pointsOpt).toInt(&ok1);
-        const int markEvery = parser.value(markOpt).toInt(&ok2);
-        const uint variant = parser.value(variantOpt).toUInt(&ok3);
-        if (!ok1 || !ok2 || !ok3 || points < 0 || markEvery < 0) {
-            std::fprintf(stderr, "--points, --mark-every and --variant take whole numbers\n");
-            return 2;
-        }
-        frames = parser.isSet(randomOpt) ? trekport::generateFrames(points, markEvery, variant)
-                                         : trekport::generateTrip(points, markEvery, variant);
+        frames += *frame;
     }
-    qint64 dropIndex = -1;
-    if (parser.isSet(dropOpt)) {
-        bool ok = false;
-        dropIndex = parser.value(dropOpt).toLongLong(&ok);
-        if (!ok || dropIndex < 0) {
-            std::fprintf(stderr, "--drop-byte takes a byte index\n");
-            return 2;
-        }
-    }
+    return frames;
+}
 
+// Opens the pseudo-terminal, prints its device and answers every "#"
+// with the frames (after one, with once, and the host gone, it returns).
+int serve(const QByteArray &frames, qint64 dropIndex, bool fast, bool once)
+{
     int master = -1, slave = -1;
     char name[256] = {};
     if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
@@ -170,9 +118,9 @@ int main(int argc, char *argv[])
         for (ssize_t i = 0; i < n; ++i) {
             if (buffer[i] != '#')
                 continue;
-            if (!sendFrames(master, frames, dropIndex, parser.isSet(fastOpt)))
+            if (!sendFrames(master, frames, dropIndex, fast))
                 return 1;
-            if (parser.isSet(onceOpt)) {
+            if (once) {
                 // Leave once the host has closed the port: with our own
                 // slave end closed, the master then reports a hang-up.
                 ::close(slave);
@@ -188,4 +136,78 @@ int main(int argc, char *argv[])
         }
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Plays a GPS track logger on a pseudo-terminal for trekport. Prints the device path; "
+                       "type it into trekport's COM box (or pass it to trekport --port)."));
+    parser.addHelpOption();
+    const QCommandLineOption gtxtOpt(
+        QStringLiteral("gtxt"), QStringLiteral("Send the points of this GTXT file."), QStringLiteral("FILE"));
+    const QCommandLineOption pointsOpt(
+        QStringLiteral("points"),
+        QStringLiteral("Number of generated points (default 100). Any number: a trip drives ten hours "
+                       "a day within some 20 km; record numbers wrap after 65535 as "
+                       "the logger's 16-bit counter does. trekport stops a download "
+                       "after 1,000,000 frames."),
+        QStringLiteral("N"), QStringLiteral("100"));
+    const QCommandLineOption markOpt(
+        QStringLiteral("mark-every"),
+        QStringLiteral("Every K-th generated point is marked; 0 for none (default 10)."), QStringLiteral("K"),
+        QStringLiteral("10"));
+    const QCommandLineOption randomOpt(
+        QStringLiteral("random"),
+        QStringLiteral("Generate points of random dates, times and places instead of one trip."));
+    const QCommandLineOption variantOpt(
+        QStringLiteral("variant"),
+        QStringLiteral(
+            "Which trip (or set of random points): the same number gives the same points (default 1)."),
+        QStringLiteral("V"), QStringLiteral("1"));
+    const QCommandLineOption fastOpt(QStringLiteral("fast"),
+                                     QStringLiteral("Send as fast as possible instead of at 4800 baud."));
+    const QCommandLineOption dropOpt(
+        QStringLiteral("drop-byte"),
+        QStringLiteral("Leave out byte I (0-based) of every upload, as a line fault would."),
+        QStringLiteral("I"));
+    const QCommandLineOption onceOpt(
+        QStringLiteral("once"),
+        QStringLiteral("Exit after answering one upload request, once the host has closed the port."));
+    parser.addOptions({gtxtOpt, pointsOpt, markOpt, randomOpt, variantOpt, fastOpt, dropOpt, onceOpt});
+    parser.process(app);
+
+    QByteArray frames;
+    if (parser.isSet(gtxtOpt)) {
+        const std::optional<QByteArray> read = framesOfFile(parser.value(gtxtOpt));
+        if (!read)
+            return 1;
+        frames = *read;
+    } else {
+        bool ok1 = false, ok2 = false, ok3 = false;
+        const int points = parser.value(pointsOpt).toInt(&ok1);
+        const int markEvery = parser.value(markOpt).toInt(&ok2);
+        const uint variant = parser.value(variantOpt).toUInt(&ok3);
+        if (!ok1 || !ok2 || !ok3 || points < 0 || markEvery < 0) {
+            std::fprintf(stderr, "--points, --mark-every and --variant take whole numbers\n");
+            return 2;
+        }
+        frames = parser.isSet(randomOpt) ? trekport::generateFrames(points, markEvery, variant)
+                                         : trekport::generateTrip(points, markEvery, variant);
+    }
+    qint64 dropIndex = -1;
+    if (parser.isSet(dropOpt)) {
+        bool ok = false;
+        dropIndex = parser.value(dropOpt).toLongLong(&ok);
+        if (!ok || dropIndex < 0) {
+            std::fprintf(stderr, "--drop-byte takes a byte index\n");
+            return 2;
+        }
+    }
+
+    return serve(frames, dropIndex, parser.isSet(fastOpt), parser.isSet(onceOpt));
 }

@@ -25,6 +25,11 @@ int mosaicBlock(int width)
     return 4 * std::max(2, width);
 }
 
+int mosaicBrushDiameter(int width)
+{
+    return 12 + 6 * std::max(1, width);
+}
+
 QRectF spanned(const QPointF &a, const QPointF &b)
 {
     return QRectF(a, b).normalized();
@@ -117,6 +122,37 @@ void pixelate(QImage &image, const QRect &area, int block)
     }
 }
 
+// Every block of the picture's grid that the brush's stroke touches, whole.
+void pixelateAlong(QImage &image, const Shape &s)
+{
+    QImage mask(image.size(), QImage::Format_Grayscale8);
+    mask.fill(0);
+    {
+        QPainter p(&mask);
+        p.setPen(QPen(Qt::white, mosaicBrushDiameter(s.width), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        QPainterPath path(s.points.first());
+        for (qsizetype i = 1; i < s.points.size(); ++i)
+            path.lineTo(s.points[i]);
+        if (s.points.size() == 1)
+            p.drawPoint(s.points.first());
+        else
+            p.drawPath(path);
+    }
+    const int block = mosaicBlock(s.width);
+    for (int by = 0; by < image.height(); by += block) {
+        for (int bx = 0; bx < image.width(); bx += block) {
+            const QRect cell = QRect(bx, by, block, block).intersected(image.rect());
+            bool touched = false;
+            for (int y = cell.top(); y <= cell.bottom() && !touched; ++y) {
+                const uchar *line = mask.constScanLine(y);
+                touched = std::any_of(line + cell.left(), line + cell.right() + 1, [](uchar v) { return v; });
+            }
+            if (touched)
+                pixelate(image, cell, block);
+        }
+    }
+}
+
 void drawArrow(QPainter &p, const Shape &s)
 {
     const QPointF tail = s.points.first(), head = s.points.last();
@@ -160,6 +196,12 @@ void drawShape(QImage &image, const Shape &shape)
                  mosaicBlock(shape.width));
         return;
     }
+    if (shape.kind == ShapeKind::MosaicBrush) {
+        if (image.format() != QImage::Format_ARGB32 && image.format() != QImage::Format_RGB32)
+            image.convertTo(QImage::Format_RGB32);
+        pixelateAlong(image, shape);
+        return;
+    }
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -183,7 +225,8 @@ void drawShape(QImage &image, const Shape &shape)
         const qreal inset = shape.width / 2.0;
         p.setPen(pen);
         p.setBrush(Qt::NoBrush);
-        p.drawEllipse(spanned(shape.points.first(), shape.points.last()).adjusted(inset, inset, -inset, -inset));
+        p.drawEllipse(
+            spanned(shape.points.first(), shape.points.last()).adjusted(inset, inset, -inset, -inset));
         break;
     }
     case ShapeKind::Arrow:
@@ -214,6 +257,7 @@ void drawShape(QImage &image, const Shape &shape)
         drawStep(p, shape);
         break;
     case ShapeKind::Mosaic:
+    case ShapeKind::MosaicBrush:
         break;
     }
 }

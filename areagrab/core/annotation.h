@@ -13,13 +13,13 @@ class QPainter;
 
 namespace areagrab {
 
-enum class ShapeKind { Rectangle, Ellipse, Arrow, Pen, Text, Step, Mosaic };
+enum class ShapeKind { Rectangle, Ellipse, Arrow, Pen, Text, Step, Mosaic, MosaicBrush };
 
 struct Shape {
     ShapeKind kind = ShapeKind::Rectangle;
     // Rectangle, Ellipse, Mosaic: two opposite corners; Arrow: tail then
-    // head; Pen: the path as drawn; Text: the top-left of the first line;
-    // Step: the marker's centre.
+    // head; Pen, MosaicBrush: the path as drawn; Text: the top-left of the
+    // first line; Step: the marker's centre.
     QList<QPointF> points;
     QColor colour = Qt::red;
     int width = 3; // line width; sets the size of text, markers and mosaic blocks too
@@ -33,6 +33,7 @@ struct Shape {
 int textPixelSize(int width);
 int stepDiameter(int width);
 int mosaicBlock(int width);
+int mosaicBrushDiameter(int width);
 
 // The rectangle two corners span, whichever way they were dragged.
 QRectF spanned(const QPointF &a, const QPointF &b);
@@ -62,7 +63,8 @@ private:
 
 // Draws shape onto image (device pixels). A mosaic replaces each block of
 // its area by the block's mean colour, so nothing of what was under it can
-// be read back.
+// be read back; the mosaic brush does so for every whole block its stroke
+// touches.
 void drawShape(QImage &image, const Shape &shape);
 
 // A copy of base with every shape burned in, in order.

@@ -11,15 +11,17 @@ for tool in Xvfb xrandr; do
 done
 [[ $# -ge 1 ]] || { echo "usage: $0 COMMAND [ARGS...]" >&2; exit 2; }
 
-n=150
-while [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1280x480x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+# Xvfb picks a free display itself, so runs side by side never share one.
+work="$(mktemp -d /tmp/areagrab-monitors.XXXXXX)"
+Xvfb -displayfd 3 -screen 0 1280x480x24 -nolisten tcp -noreset 3>"$work/display" >/dev/null 2>&1 &
 xvfb_pid=$!
-trap 'kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null' EXIT
+trap 'kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 100); do
-  [[ -e /tmp/.X11-unix/X$n ]] && break
+  [[ -s "$work/display" ]] && break
   sleep 0.1
 done
+n="$(head -n1 "$work/display")"
+[[ -n "$n" ]] || { echo "monitors-session: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$n"
 unset WAYLAND_DISPLAY
 # The left monitor takes the output, which retires the output's own

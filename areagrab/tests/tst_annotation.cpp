@@ -61,6 +61,7 @@ private Q_SLOTS:
     void eachToolDraws();
     void mosaicIsConstantPerBlock_data();
     void mosaicIsConstantPerBlock();
+    void mosaicBrushTakesWholeBlocks();
     void undoRedoRoundTrip();
     void stepsCountOn();
 };
@@ -87,8 +88,7 @@ void TestAnnotation::eachToolDraws_data()
                            << QRect(150, 60, 31, 31) << 150;
     QTest::newRow("pen") << shape(ShapeKind::Pen, {{10, 10}, {100, 10}, {100, 100}}, 5)
                          << QList<QPoint>{{50, 10}, {100, 50}, {100, 10}}
-                         << QList<QPoint>{{50, 50}, {50, 14}, {105, 50}}
-                         << QRect(8, 8, 95, 95) << 90 * 5;
+                         << QList<QPoint>{{50, 50}, {50, 14}, {105, 50}} << QRect(8, 8, 95, 95) << 90 * 5;
     Shape text = shape(ShapeKind::Text, {{10, 10}}, 3, Blue);
     text.text = QStringLiteral("截图 OK");
     QTest::newRow("text") << text << QList<QPoint>{} << QList<QPoint>{{5, 5}, {150, 100}, {10, 60}}
@@ -96,8 +96,8 @@ void TestAnnotation::eachToolDraws_data()
     Shape step = shape(ShapeKind::Step, {{100, 75}}, 3);
     step.number = 7;
     QTest::newRow("step marker") << step << QList<QPoint>{{88, 75}, {100, 64}, {100, 86}}
-                                 << QList<QPoint>{{120, 75}, {100, 55}, {80, 60}}
-                                 << QRect(85, 60, 31, 31) << 300;
+                                 << QList<QPoint>{{120, 75}, {100, 55}, {80, 60}} << QRect(85, 60, 31, 31)
+                                 << 300;
 }
 
 void TestAnnotation::eachToolDraws()
@@ -110,10 +110,10 @@ void TestAnnotation::eachToolDraws()
     const QImage out = renderAnnotations(grey(), {mark});
     QCOMPARE(out.size(), QSize(200, 150));
     for (const QPoint &p : painted)
-        QVERIFY2(out.pixel(p) == mark.colour.rgb(), qPrintable(QStringLiteral("(%1,%2) not painted: %3")
-                                                                  .arg(p.x())
-                                                                  .arg(p.y())
-                                                                  .arg(out.pixel(p), 0, 16)));
+        QVERIFY2(
+            out.pixel(p) == mark.colour.rgb(),
+            qPrintable(
+                QStringLiteral("(%1,%2) not painted: %3").arg(p.x()).arg(p.y()).arg(out.pixel(p), 0, 16)));
     for (const QPoint &p : untouched)
         QVERIFY2(out.pixel(p) == Grey, qPrintable(QStringLiteral("(%1,%2) painted").arg(p.x()).arg(p.y())));
     const int ink = countColour(out, inkArea, mark.colour.rgb());
@@ -159,6 +159,30 @@ void TestAnnotation::mosaicIsConstantPerBlock()
         }
     }
     QVERIFY(changed > covered.width() * covered.height() * 9 / 10);
+}
+
+void TestAnnotation::mosaicBrushTakesWholeBlocks()
+{
+    const QImage base = detailed();
+    const Shape brush = shape(ShapeKind::MosaicBrush, {{20, 75}, {100, 70}, {180, 75}}, 2);
+    const QImage out = renderAnnotations(base, {brush});
+    const int block = mosaicBlock(brush.width);
+    int changedBlocks = 0;
+    for (int by = 0; by < base.height(); by += block) {
+        for (int bx = 0; bx < base.width(); bx += block) {
+            const QRect cell = QRect(bx, by, block, block).intersected(base.rect());
+            // A block is left as it was or becomes one colour: never half.
+            const bool changed = out.copy(cell) != base.copy(cell);
+            changedBlocks += changed;
+            if (changed)
+                QCOMPARE(countColour(out, cell, out.pixel(cell.topLeft())), cell.width() * cell.height());
+        }
+    }
+    // Along the stroke (about 24 pixels wide, 160 long) and nowhere far away.
+    QVERIFY2(changedBlocks >= 20 * 3 && changedBlocks <= 23 * 6, qPrintable(QString::number(changedBlocks)));
+    QVERIFY(out.pixel(100, 71) != base.pixel(100, 71));
+    QCOMPARE(out.copy(0, 0, 200, 40), base.copy(0, 0, 200, 40));
+    QCOMPARE(out.copy(0, 110, 200, 40), base.copy(0, 110, 200, 40));
 }
 
 void TestAnnotation::undoRedoRoundTrip()

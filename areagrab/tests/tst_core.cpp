@@ -6,7 +6,6 @@
 #include "core/commandline.h"
 #include "core/fitpreview.h"
 #include "core/highlightframe.h"
-#include "core/imageformat.h"
 #include "core/screenrect.h"
 #include "core/textreader.h"
 #include "core/selection.h"
@@ -119,10 +118,6 @@ private Q_SLOTS:
     void commandLine();
     void everyMonitor_data();
     void everyMonitor();
-    void formatForName_data();
-    void formatForName();
-    void screenIndexAt_data();
-    void screenIndexAt();
     void tidyRecognizedText_data();
     void tidyRecognizedText();
 };
@@ -711,48 +706,6 @@ void TestCore::everyMonitor()
     QCOMPARE(QImageReader(out).format(), QByteArray("png"));
     const QImage saved = QImage(out).convertToFormat(QImage::Format_RGB32);
     QCOMPARE(saved, TwoScreens::desktopImage().copy(area));
-}
-
-void TestCore::formatForName_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("format"); // -1: refused
-    QTest::newRow("png") << "a/b.png" << int(ImageFormat::Png);
-    QTest::newRow("upper case") << "B.PNG" << int(ImageFormat::Png);
-    QTest::newRow("jpg") << "x.jpg" << int(ImageFormat::Jpeg);
-    QTest::newRow("jpeg") << "x.Jpeg" << int(ImageFormat::Jpeg);
-    QTest::newRow("webp") << "x.webp" << int(ImageFormat::Webp);
-    QTest::newRow("bmp") << "x.bmp" << -1;
-    QTest::newRow("none") << "x" << -1;
-    QTest::newRow("dot in folder only") << "a.png/x" << -1;
-}
-
-void TestCore::formatForName()
-{
-    QFETCH(QString, name);
-    QFETCH(int, format);
-    const auto got = areagrab::formatForName(name);
-    QCOMPARE(got ? int(*got) : -1, format);
-}
-
-void TestCore::screenIndexAt_data()
-{
-    QTest::addColumn<QPoint>("point");
-    QTest::addColumn<int>("index");
-    QTest::newRow("first") << QPoint(0, 0) << 0;
-    QTest::newRow("first's last pixel") << QPoint(319, 239) << 0;
-    QTest::newRow("second's first pixel") << QPoint(320, 40) << 1;
-    QTest::newRow("below the second") << QPoint(400, 200) << 1;
-    QTest::newRow("as near to both: the first") << QPoint(330, 200) << 0;
-    QTest::newRow("left of everything") << QPoint(-50, 100) << 0;
-    QTest::newRow("far right") << QPoint(900, 100) << 1;
-}
-
-void TestCore::screenIndexAt()
-{
-    QFETCH(QPoint, point);
-    QFETCH(int, index);
-    QCOMPARE(areagrab::screenIndexAt({QRect(0, 0, 320, 240), QRect(320, 40, 200, 150)}, point), index);
 }
 
 void TestCore::tidyRecognizedText_data()

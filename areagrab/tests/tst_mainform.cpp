@@ -339,7 +339,8 @@ void TestMainForm::otherSuffixRefusedWithTheList()
     const QString path = dir.filePath(QStringLiteral("a.bmp"));
     dialogs->queueFile(path);
     QTest::mouseClick(form->cmdSave, Qt::LeftButton);
-    QCOMPARE(dialogs->lastInfo(), QStringLiteral("不支持的文件类型：%1（可用的后缀：.png、.jpg、.jpeg、.webp）").arg(path));
+    QCOMPARE(dialogs->lastInfo(),
+             QStringLiteral("不支持的文件类型：%1（可用的后缀：.png、.jpg、.jpeg、.webp）").arg(path));
     QVERIFY(QDir(dir.path()).isEmpty());
 }
 
@@ -355,8 +356,9 @@ void TestMainForm::tabGoesThroughEveryControl()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited << QApplication::focusWidget()->objectName();
     }
-    QCOMPARE(visited, (QStringList{"Command2", "Command1", "cmdSave", "cboDelay", "chkAllScreens", "cmdEdit",
-                                   "cmdCopy", "cmdOcr", "chk"}));
+    QCOMPARE(visited,
+             (QStringList{"Command2", "Command1", "cmdSave", "cboDelay", "chkAllScreens", "cmdEdit",
+                          "cmdCopy", "cmdOcr", "chk"}));
 }
 
 void TestMainForm::marksAreBurnedIn()
@@ -384,6 +386,17 @@ void TestMainForm::marksAreBurnedIn()
     QVERIFY(editor->cmdRedo->isEnabled());
     QTest::mouseClick(editor->cmdRedo, Qt::LeftButton);
     QCOMPARE(editor->result(), marked);
+    // And from the keyboard, with either spelling of redo.
+    QApplication::setActiveWindow(editor);
+    for (const QKeyCombination redo : {Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::SHIFT | Qt::Key_Z}) {
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor->result(), capture);
+        QTest::keyClick(editor, redo.key(), redo.keyboardModifiers());
+        QCOMPARE(editor->result(), marked);
+    }
+    // "复制" takes the marks along.
+    QTest::mouseClick(editor->cmdCopy, Qt::LeftButton);
+    QCOMPARE(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), marked);
     QTest::mouseClick(editor->cmdDone, Qt::LeftButton);
     QTRY_VERIFY(!form->editor());
     QCOMPARE(form->temImage().convertToFormat(QImage::Format_RGB32), marked);
@@ -481,8 +494,8 @@ void TestMainForm::noRealScreenIsRefused()
     // The offscreen platform draws nothing: its screen would be all black.
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("a.png"));
-    const testwin::Run r = testwin::runAreagrab({QStringLiteral("--full"), out},
-                                                {{"QT_QPA_PLATFORM", "offscreen"}});
+    const testwin::Run r =
+        testwin::runAreagrab({QStringLiteral("--full"), out}, {{"QT_QPA_PLATFORM", "offscreen"}});
     QCOMPARE(r.rc, 1);
     QVERIFY2(r.err.contains(QStringLiteral("没有可用的屏幕")), qPrintable(r.err));
     QVERIFY(!QFile::exists(out));

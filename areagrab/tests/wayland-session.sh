@@ -3,7 +3,8 @@
 #
 # Runs COMMAND inside a private headless Wayland session and then ends every
 # process of that session. The session: sway (headless, pixman) with one
-# 640x480 output of the solid colour #3366aa, its Xwayland, pipewire, and the
+# 640x480 output of the solid colour #3366aa (with AREAGRAB_WAYLAND_OUTPUTS=2
+# a second one of #aa6633 to its right), its Xwayland, pipewire, and the
 # desktop portal (xdg-desktop-portal with its wlr back end) on a private
 # D-Bus session bus. COMMAND sees WAYLAND_DISPLAY, DISPLAY (the session's
 # Xwayland), DBUS_SESSION_BUS_ADDRESS and XDG_RUNTIME_DIR.
@@ -86,8 +87,13 @@ unset DISPLAY WAYLAND_DISPLAY WAYLAND_SOCKET DBUS_SESSION_BUS_ADDRESS
 export XDG_RUNTIME_DIR="$run" XDG_CURRENT_DESKTOP=sway XDG_SESSION_TYPE=wayland
 export HOME="$work"
 
-cat >"$work/sway.config" <<'EOF'
-output HEADLESS-1 resolution 640x480 bg #3366aa solid_color
+outputs="${AREAGRAB_WAYLAND_OUTPUTS:-1}"
+[[ "$outputs" == 1 || "$outputs" == 2 ]] || { echo "AREAGRAB_WAYLAND_OUTPUTS must be 1 or 2" >&2; exit 2; }
+{
+  echo 'output HEADLESS-1 resolution 640x480 position 0 0 bg #3366aa solid_color'
+  [[ "$outputs" == 2 ]] && echo 'output HEADLESS-2 resolution 640x480 position 640 0 bg #aa6633 solid_color'
+} >"$work/sway.config"
+cat >>"$work/sway.config" <<'EOF'
 default_border none
 default_floating_border none
 xwayland force
@@ -104,7 +110,7 @@ if [[ $(id -u) -eq 0 ]]; then
   as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 fi
 XDG_RUNTIME_DIR="$swayrun" \
-  WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman WLR_HEADLESS_OUTPUTS=1 \
+  WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman WLR_HEADLESS_OUTPUTS="$outputs" \
   "${as_user[@]}" sway -c "$work/sway.config" >"$work/sway.log" 2>&1 &
 sway_pid=$!
 if ! wait_for 20 test -s "$swayrun/displays"; then
@@ -131,6 +137,12 @@ dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XDG_CURRENT_DESKTOP \
   XDG_SESSION_TYPE XDG_RUNTIME_DIR AREAGRAB_WAYLAND_MARK
 
 pipewire >"$work/pipewire.log" 2>&1 &
+# The portal's wlr back end gives up for good when pipewire is not there yet.
+if ! wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0"; then
+  echo "wayland-session: pipewire did not start" >&2
+  cat "$work/pipewire.log" >&2
+  exit 1
+fi
 /usr/libexec/xdg-desktop-portal-wlr >"$work/xdpw.log" 2>&1 &
 /usr/libexec/xdg-desktop-portal -r >"$work/xdp.log" 2>&1 &
 has_owner() {

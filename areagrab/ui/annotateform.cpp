@@ -28,18 +28,18 @@ struct Tool {
     const char *caption;
 };
 const Tool Tools[] = {
-    {ShapeKind::Rectangle, "toolRect", "矩形"}, {ShapeKind::Ellipse, "toolEllipse", "椭圆"},
-    {ShapeKind::Arrow, "toolArrow", "箭头"},    {ShapeKind::Pen, "toolPen", "画笔"},
-    {ShapeKind::Text, "toolText", "文字"},      {ShapeKind::Step, "toolStep", "序号"},
-    {ShapeKind::Mosaic, "toolMosaic", "马赛克"},
+    {ShapeKind::Rectangle, "toolRect", "矩形"},  {ShapeKind::Ellipse, "toolEllipse", "椭圆"},
+    {ShapeKind::Arrow, "toolArrow", "箭头"},     {ShapeKind::Pen, "toolPen", "画笔"},
+    {ShapeKind::Text, "toolText", "文字"},       {ShapeKind::Step, "toolStep", "序号"},
+    {ShapeKind::Mosaic, "toolMosaic", "马赛克"}, {ShapeKind::MosaicBrush, "toolMosaicBrush", "马赛克笔"},
 };
 
 struct Colour {
     const char *caption;
     QRgb rgb;
 };
-const Colour Colours[] = {{"红", qRgb(230, 0, 0)},   {"黄", qRgb(255, 200, 0)}, {"绿", qRgb(0, 170, 0)},
-                          {"蓝", qRgb(0, 90, 230)},  {"黑", qRgb(0, 0, 0)},     {"白", qRgb(255, 255, 255)}};
+const Colour Colours[] = {{"红", qRgb(230, 0, 0)},  {"黄", qRgb(255, 200, 0)}, {"绿", qRgb(0, 170, 0)},
+                          {"蓝", qRgb(0, 90, 230)}, {"黑", qRgb(0, 0, 0)},     {"白", qRgb(255, 255, 255)}};
 
 QIcon swatch(QRgb rgb)
 {
@@ -137,7 +137,9 @@ AnnotateForm::AnnotateForm(const QImage &capture, common::Dialogs &dialogs, QWid
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(canvas, &AnnotationCanvas::marksChanged, this, &AnnotateForm::refresh);
     new QShortcut(QKeySequence::Undo, this, [this] { undo(); });
-    new QShortcut(QKeySequence::Redo, this, [this] { redo(); });
+    // Both spellings of redo that desktops use.
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), this, [this] { redo(); });
+    new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this, [this] { redo(); });
     new QShortcut(QKeySequence::Copy, this, [this] { copyToClipboard(); });
 
     // As large as the capture, within the screen.

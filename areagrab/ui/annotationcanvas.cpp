@@ -71,7 +71,8 @@ void AnnotationCanvas::mousePressEvent(QMouseEvent *event)
         }
         return;
     }
-    if (tool_ != ShapeKind::Pen)
+    const bool path = tool_ == ShapeKind::Pen || tool_ == ShapeKind::MosaicBrush;
+    if (!path)
         shape.points.append(at);
     drawing_ = shape;
     update();
@@ -82,7 +83,7 @@ void AnnotationCanvas::mouseMoveEvent(QMouseEvent *event)
     if (!drawing_)
         return;
     const QPointF at = toImage(event->position());
-    if (drawing_->kind == ShapeKind::Pen)
+    if (drawing_->kind == ShapeKind::Pen || drawing_->kind == ShapeKind::MosaicBrush)
         drawing_->points.append(at);
     else
         drawing_->points.last() = at;
@@ -95,7 +96,8 @@ void AnnotationCanvas::mouseReleaseEvent(QMouseEvent *event)
         return;
     // Where the button is let go ends the shape, moved there or not.
     const QPointF at = toImage(event->position());
-    if (drawing_->kind == ShapeKind::Pen) {
+    const bool path = drawing_->kind == ShapeKind::Pen || drawing_->kind == ShapeKind::MosaicBrush;
+    if (path) {
         if (drawing_->points.last() != at)
             drawing_->points.append(at);
     } else {
@@ -103,10 +105,10 @@ void AnnotationCanvas::mouseReleaseEvent(QMouseEvent *event)
     }
     Shape shape = *drawing_;
     drawing_.reset();
-    // A click without a drag draws nothing, except a dot with the pen.
+    // A click without a drag draws nothing, except a dot with a brush.
     const QPointF first = shape.points.first(), last = shape.points.last();
     const bool dragged = (last - first).manhattanLength() >= 2 || shape.points.size() > 2;
-    if (dragged || shape.kind == ShapeKind::Pen) {
+    if (dragged || path) {
         marks_.add(shape);
         Q_EMIT marksChanged();
     }

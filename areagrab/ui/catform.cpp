@@ -80,16 +80,22 @@ CatForm::~CatForm()
 
 void CatForm::Form_Load()
 {
-    // Every monitor: the frozen picture is the whole virtual desktop.
+    // Every monitor: the frozen picture is the whole virtual desktop. Qt
+    // keeps each screen's top-left where the window system has it and
+    // scales only what lies within, so a window over several screens is
+    // placed from the desktop's device pixels at the primary screen's ratio.
     const QList<QScreen *> screens = QGuiApplication::screens();
-    QRect geometry;
-    for (const QScreen *s : screens)
-        geometry |= s->geometry();
     const QScreen *primary = QGuiApplication::primaryScreen();
+    const qreal ratio = primary ? primary->devicePixelRatio() : 1.0;
+    QRect desktop;
+    for (const QScreen *s : screens)
+        desktop |= QRect(s->geometry().topLeft(), s->geometry().size() * s->devicePixelRatio());
+    QRect geometry = screens.size() > 1
+        ? QRect(desktop.topLeft(), QSize(qRound(desktop.width() / ratio), qRound(desktop.height() / ratio)))
+        : (primary ? primary->geometry() : QRect());
     if (geometry.isEmpty())
         geometry = QRect(QPoint(0, 0), frozen_.size());
-    frozen_.setDevicePixelRatio(
-        coveringRatio(frozen_.size(), geometry.size(), primary ? primary->devicePixelRatio() : 1.0));
+    frozen_.setDevicePixelRatio(coveringRatio(frozen_.size(), geometry.size(), ratio));
     screenHeight_ = geometry.height();
     cat_cho->hide();
     cat_big->hide();

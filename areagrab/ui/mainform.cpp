@@ -179,9 +179,9 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
     strip->addWidget(chkAllScreens);
     strip->addStretch(1);
     for (QPushButton *b : {cmdEdit, cmdCopy, cmdOcr}) {
-        // Narrow buttons: the strip shares the Part's fixed width.
-        b->setMinimumWidth(0);
-        b->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+        // Just as wide as the caption: the strip shares the window's fixed
+        // width, which styles' wide button minimums would overflow.
+        b->setFixedWidth(b->fontMetrics().horizontalAdvance(b->text()) + 14);
         b->setEnabled(false); // nothing to work on before the first capture
         strip->addWidget(b);
     }
@@ -191,7 +191,8 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
     new QShortcut(QKeySequence::Copy, this, [this] { cmdCopy_Click(); });
 
     // Tab goes through every control, row by row.
-    QWidget *const order[] = {chk, Command2, Command1, cmdSave, cboDelay, chkAllScreens, cmdEdit, cmdCopy, cmdOcr};
+    QWidget *const order[] = {chk,           Command2, Command1, cmdSave, cboDelay,
+                              chkAllScreens, cmdEdit,  cmdCopy,  cmdOcr};
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 
@@ -219,6 +220,7 @@ MainForm::~MainForm()
     if (readThread_) {
         reader_->cancel();
         readThread_->wait();
+        delete readThread_;
     }
     if (overlay_)
         delete overlay_.data();
@@ -401,9 +403,10 @@ void MainForm::cmdSave_Click()
         return;
     // A name to accept as it is: the time of saving, as screenshot tools do,
     // in the folder captures went to last.
-    const QString proposed = QDir(common::rememberedFolder(common::FolderKind::Captures))
-                                 .filePath(common::clock::now().toString(QStringLiteral("截图_yyyyMMdd_HHmmss"))
-                                           + QStringLiteral(".jpg"));
+    const QString proposed =
+        QDir(common::rememberedFolder(common::FolderKind::Captures))
+            .filePath(common::clock::now().toString(QStringLiteral("截图_yyyyMMdd_HHmmss"))
+                      + QStringLiteral(".jpg"));
     QString name = dialogs_.getSaveFileName(
         this, QStringLiteral("另存为"), proposed,
         QStringLiteral("位图文件 (*.jpg)|*.jpg|PNG 图片 (*.png)|*.png|WebP 图片 (*.webp)|*.webp"));
@@ -436,6 +439,8 @@ void MainForm::cmdEdit_Click()
         return;
     editor_ = new AnnotateForm(temImage_, dialogs_, this);
     editor_->setAttribute(Qt::WA_DeleteOnClose);
+    // A new capture meanwhile would be replaced by this one when it is done.
+    editor_->setWindowModality(Qt::WindowModal);
     connect(editor_, &QDialog::accepted, this, [this] {
         // The marks are burned in: saving, copying and reading see them.
         temImage_ = editor_->result();
@@ -466,7 +471,8 @@ void MainForm::cmdOcr_Click()
         return;
     }
     reader_ = std::make_unique<TextReader>();
-    readProgress_ = new QProgressDialog(QStringLiteral("正在识别文字……"), QStringLiteral("取消"), 0, 100, this);
+    readProgress_ =
+        new QProgressDialog(QStringLiteral("正在识别文字……"), QStringLiteral("取消"), 0, 100, this);
     readProgress_->setObjectName(QStringLiteral("readProgress"));
     readProgress_->setWindowTitle(QStringLiteral("识别文字"));
     readProgress_->setMinimumDuration(0);
@@ -505,7 +511,7 @@ void MainForm::textReadingEnded()
     } else {
         if (textForm_)
             textForm_->close();
-        textForm_ = new TextForm(result.text.isEmpty() ? QString() : result.text, this);
+        textForm_ = new TextForm(result.text, this);
         textForm_->setAttribute(Qt::WA_DeleteOnClose);
         if (result.text.isEmpty())
             textForm_->txtResult->setPlaceholderText(QStringLiteral("截图中没有识别出文字。"));

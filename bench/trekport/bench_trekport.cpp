@@ -1,6 +1,6 @@
 // A long track through trekport and through gpsbabel, in one run:
-//  - the window: a GTXT file of N points loaded into the list, then the NAME
-//    and KML files written through the handlers the buttons call; time, the
+//  - the window: a GTXT file of N points loaded into the list, then the NAME,
+//    KML and GPX files written through the handlers the buttons call; time, the
 //    memory the loaded track holds and the peak of each step;
 //  - the command line: the same file imported and written as GTXT, NAME and
 //    KML, peak memory above the same run on a one-point file;
@@ -185,6 +185,16 @@ int main(int argc, char *argv[])
     form.kml_mk_Click();
     const qint64 kmlMs = t.elapsed();
     const long kmlPeakKb = statusKb("VmHWM:");
+
+    const QString gpx = dir.filePath(QStringLiteral("window.gpx"));
+    dialogs.queueFile(gpx);
+    dialogs.queueYes();
+    resetPeak();
+    t.restart();
+    form.gpx_mk_Click();
+    const qint64 gpxMs = t.elapsed();
+    const long gpxPeakKb = statusKb("VmHWM:");
+    ok = ok && QFileInfo(gpx).size() > 0;
     ok = ok && form.Lis->count() == points && QFileInfo(name).size() > 0 && QFileInfo(kml).size() > 0
         && dialogs.unexpected.isEmpty();
 
@@ -198,6 +208,8 @@ int main(int argc, char *argv[])
                 static_cast<long long>(nameMs), mb(namePeakKb - emptyKb));
     std::printf("  write KML file       %6lld ms  peak %+7.1f MB above empty\n",
                 static_cast<long long>(kmlMs), mb(kmlPeakKb - emptyKb));
+    std::printf("  write GPX file       %6lld ms  peak %+7.1f MB above empty\n",
+                static_cast<long long>(gpxMs), mb(gpxPeakKb - emptyKb));
 
     // The command line, and gpsbabel on the NAME file of the same track.
     const QString nameIn = dir.filePath(QStringLiteral("track.txt"));
@@ -220,6 +232,19 @@ int main(int argc, char *argv[])
         points, ourRun.ms, mb(ourRun.peakKb), mb(ourRun.peakKb - ourEmpty.peakKb),
         double(ourRun.peakKb - ourEmpty.peakKb) * 1024.0 / points, ourRun.status == 0 ? "" : "  FAILED");
     ok = ok && ourRun.status == 0;
+    const auto ourGpx = [&](const QString &in) {
+        return measure({program, QStringLiteral("--import"), in, QStringLiteral("--year"),
+                        QStringLiteral("26"), QStringLiteral("--overwrite"), QStringLiteral("--export-gpx"),
+                        dir.filePath("o.gpx")},
+                       dir.filePath("time.txt"));
+    };
+    const Run gpxEmpty = ourGpx(oneGtxt);
+    const Run gpxRun = ourGpx(gtxt);
+    std::printf("trekport --import GTXT --export-gpx\n");
+    std::printf("  %d points            %8.0f ms  peak %7.1f MB, %+7.1f MB above one point%s\n", points,
+                gpxRun.ms, mb(gpxRun.peakKb), mb(gpxRun.peakKb - gpxEmpty.peakKb),
+                gpxRun.status == 0 ? "" : "  FAILED");
+    ok = ok && gpxRun.status == 0;
 
     const QString babel = QStandardPaths::findExecutable(QStringLiteral("gpsbabel"));
     if (babel.isEmpty()) {

@@ -1,4 +1,5 @@
 #include "core/commandline.h"
+#include "core/xmpsidecar.h"
 
 #include "core/gpstagwriter.h"
 #include "core/gpxfile.h"
@@ -57,6 +58,7 @@ const QString kGps = QStringLiteral("gps");
 const QString kNoTime = QStringLiteral("no-time");
 const QString kWriteGps = QStringLiteral("write-gps");
 const QString kJobs = QStringLiteral("jobs");
+const QString kSidecar = QStringLiteral("sidecar");
 
 const QCommandLineOption kHelp = common::helpOption();
 
@@ -113,6 +115,10 @@ QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
     add(kWriteGps, QStringLiteral("--process：把匹配到的坐标写入 EXIF GPS 标签（需要 --path）。"));
     add(kJobs, QStringLiteral("--process：同时处理的照片数（默认每个处理器核心一张）。"),
         QStringLiteral("N"));
+    add(kSidecar,
+        QStringLiteral("--write-gps: auto writes JPEGs in the file and other formats into NAME.EXT.xmp "
+                       "sidecars; always uses sidecars for every photo (default auto)."),
+        QStringLiteral("auto|always"));
     parser.addOptions(options);
     parser.addPositionalArgument(QStringLiteral("PHOTO"), QStringLiteral("要处理的照片。"),
                                  QStringLiteral("[PHOTO...]"));
@@ -579,6 +585,13 @@ int Run::process()
     options.withTime = !isSet(kNoTime);
     options.background = QGuiApplication::palette().color(QPalette::Window);
     options.writeGps = isSet(kWriteGps);
+    if (isSet(kSidecar)) {
+        const QString mode = value(kSidecar);
+        if (mode == QLatin1String("always"))
+            options.sidecar = photooutput::SidecarMode::Always;
+        else if (mode != QLatin1String("auto"))
+            return badValue(kSidecar, QStringLiteral("应为 auto 或 always。"));
+    }
     if (options.writeGps && !isSet(kPath)) {
         complain(QStringLiteral("--write-gps 需要 --path FILE 给出的位置。"));
         return ExitUsage;
@@ -609,9 +622,11 @@ int Run::process()
     QObject::connect(
         &session_, &PhotoSession::batchPhotoDone, &session_,
         [this](qsizetype row, const photooutput::Outcome &out) {
+            const PhotoRecord &rec = session_.rows().at(row - 1).record;
+            if (out.framingSkipped)
+                complain(photooutput::framingSkippedText(rec.folder + rec.fileName));
             if (out.ok())
                 return;
-            const PhotoRecord &rec = session_.rows().at(row - 1).record;
             complain(QStringLiteral("%1: %2").arg(rec.folder + rec.fileName, photooutput::failureText(out)));
         });
     const BatchResult result = session_.runBatch(options, jobs);
@@ -684,7 +699,12 @@ int Run::exifGps()
             status = ExitFailed;
             continue;
         }
-        const auto point = gpstagwriter::ReadGpsPosition(file.readAll());
+        // The sidecar first: where a position goes for the formats that are
+        // not written, and for every photo with --sidecar always.
+        const QString sidecar = xmpsidecar::sidecarPath(photo);
+        auto point = QFileInfo::exists(sidecar) ? xmpsidecar::readPosition(sidecar) : std::nullopt;
+        if (!point)
+            point = gpstagwriter::ReadGpsPosition(file.readAll());
         QString line = photo + QLatin1Char('\t');
         if (point)
             line += gpstagwriter::PositionText(*point) + QLatin1Char('\t')

@@ -525,6 +525,44 @@ QList<QByteArray> embeddedImages(const Exiv2::Image &image)
     return images;
 }
 
+bool isExifSegment(const QByteArray &jpeg, const Segment &s)
+{
+    return s.marker == 0xE1 && s.size >= 10 && jpeg.mid(s.start + 4, 6) == QByteArray("Exif\0\0", 6);
+}
+
+// The JPEG images a maker note locates by a start and a length tag
+// (Casio's PreviewImageStart and PreviewImageLength, for one), counted from
+// the start of the TIFF block as such maker notes do, which exiv2's previews
+// do not list.
+QList<QByteArray> makerNoteImages(const QByteArray &jpeg, const Exiv2::ExifData &exif)
+{
+    qsizetype scan = 0;
+    QByteArray tiff;
+    for (const Segment &s : segmentsOf(jpeg, &scan))
+        if (isExifSegment(jpeg, s)) {
+            tiff = jpeg.mid(s.start + 10, s.size - 10);
+            break;
+        }
+    QList<QByteArray> images;
+    for (const Exiv2::Exifdatum &start : exif) {
+        const std::string name = start.tagName();
+        if (!Exiv2::ExifTags::isMakerGroup(start.groupName()) || name.size() < 6
+            || name.compare(name.size() - 5, 5, "Start") != 0 || start.count() != 1)
+            continue;
+        const auto length = exif.findKey(
+            Exiv2::ExifKey("Exif." + start.groupName() + "." + name.substr(0, name.size() - 5) + "Length"));
+        if (length == exif.end() || length->count() != 1)
+            continue;
+        const qint64 offset = start.toLong(), size = length->toLong();
+        if (offset < 0 || size < 4 || offset + size > tiff.size())
+            continue;
+        const QByteArray image = tiff.mid(offset, size);
+        if (image.startsWith("\xFF\xD8"))
+            images.append(image);
+    }
+    return images;
+}
+
 void compareExif(const QStringList &expected, const QStringList &got)
 {
     if (got == expected)
@@ -537,11 +575,6 @@ void compareExif(const QStringList &expected, const QStringList &got)
         }
     throw std::runtime_error("EXIF reads back different: "
                              + (first.isEmpty() ? std::string("extra tags") : first.toStdString()));
-}
-
-bool isExifSegment(const QByteArray &jpeg, const Segment &s)
-{
-    return s.marker == 0xE1 && s.size >= 10 && jpeg.mid(s.start + 4, 6) == QByteArray("Exif\0\0", 6);
 }
 
 // jpeg with the GPS directory of tags written by appending to its Exif
@@ -662,7 +695,8 @@ bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head,
         replaceXmpGps(expectedXmp, tags);
         if (xmpLines(back->xmpData()) != xmpLines(expectedXmp))
             throw std::runtime_error("XMP packet was not kept");
-        if (embeddedImages(*back) != embeddedImages(*image))
+        if (embeddedImages(*back) != embeddedImages(*image)
+            || makerNoteImages(written, back->exifData()) != makerNoteImages(part, image->exifData()))
             throw std::runtime_error("an embedded preview image would change");
         if (imageData(written) != imageData(part))
             throw std::runtime_error("the image data would change");
@@ -715,6 +749,19 @@ bool CarryMetadata(const QByteArray &source, const QByteArray &encoded, const QS
         adjustXmp(from->xmpData(), tags, &xmp, &packet);
         const QByteArray result = writeAndVerify(*to, xmp, packet);
         throwOnWarning();
+        // exiv2 lays a maker note out anew, and offsets inside it that it
+        // does not know keep their numbers: a preview they point at would
+        // read as garbage. Every embedded image of the result must be one
+        // of the source's (the thumbnail is dropped, not changed).
+        auto back = openJpeg(result);
+        const QList<QByteArray> sourceImages = embeddedImages(*from);
+        for (const QByteArray &image : embeddedImages(*back))
+            if (!image.isEmpty() && !sourceImages.contains(image))
+                throw std::runtime_error("an embedded preview image would be damaged");
+        const QList<QByteArray> resultImages = makerNoteImages(result, back->exifData());
+        for (const QByteArray &image : makerNoteImages(source, from->exifData()))
+            if (!resultImages.contains(image))
+                throw std::runtime_error("a maker-note preview image would be damaged");
         *out = result;
         return true;
     } catch (...) {

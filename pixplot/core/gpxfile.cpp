@@ -135,8 +135,53 @@ std::optional<qint64> ParseGpxTime(QStringView s)
     return common::calendarSeconds(y, mo, d, h, mi, 0) + se - offset;
 }
 
-GpxReader::GpxReader(QIODevice *device, const common::TimeZoneSetting &zone) : xml_(device), zone_(zone)
+GpxReader::GpxReader(QIODevice *device, const common::TimeZoneSetting &zone) : device_(device), zone_(zone)
 {
+}
+
+bool GpxReader::feed()
+{
+    char chunk[1 << 16];
+    const qint64 n = device_->read(chunk, sizeof chunk);
+    if (n <= 0)
+        return false;
+    // Attributes are counted by their '=' outside quoted values, from a
+    // start tag's '<' to its '>'. Declarations, comments and processing
+    // instructions ("<!", "<?") and end tags are not counted.
+    for (qint64 i = 0; i < n; ++i) {
+        const char c = chunk[i];
+        switch (scan_) {
+        case Scan::Text:
+            if (c == '<')
+                scan_ = Scan::TagOpen;
+            break;
+        case Scan::TagOpen:
+            scan_ = (c == '!' || c == '?' || c == '/') ? Scan::Other : Scan::InTag;
+            attributesInTag_ = 0;
+            break;
+        case Scan::InTag:
+            if (c == '"' || c == '\'') {
+                quote_ = c;
+                scan_ = Scan::InQuote;
+            } else if (c == '=' && ++attributesInTag_ > kMaxAttributes) {
+                xml_.raiseError(QStringLiteral("一个元素的属性超过 %1 个").arg(kMaxAttributes));
+                return false;
+            } else if (c == '>') {
+                scan_ = Scan::Text;
+            }
+            break;
+        case Scan::InQuote:
+            if (c == quote_)
+                scan_ = Scan::InTag;
+            break;
+        case Scan::Other:
+            if (c == '>')
+                scan_ = Scan::Text;
+            break;
+        }
+    }
+    xml_.addData(QByteArray(chunk, qsizetype(n)));
+    return true;
 }
 
 bool GpxReader::readTrackPoint(RawPoint *out)
@@ -148,7 +193,13 @@ bool GpxReader::readTrackPoint(RawPoint *out)
     double lat = 0, lon = 0;
     qint64 time = 0;
     int depth = 0;
-    while (!xml_.atEnd()) {
+    for (;;) {
+        // The device is read chunk by chunk as the reader runs out.
+        if (xml_.atEnd()) {
+            if (xml_.error() == QXmlStreamReader::PrematureEndOfDocumentError && feed())
+                continue;
+            break;
+        }
         const QXmlStreamReader::TokenType token = xml_.readNext();
         if (token == QXmlStreamReader::StartElement) {
             const QStringView name = xml_.name();

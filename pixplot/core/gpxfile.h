@@ -14,6 +14,12 @@ class QIODevice;
 
 namespace pixplot::gpxfile {
 
+// The most attributes an element may carry: a GPX element has a handful (the
+// root with its namespaces a dozen or so). The XML reader checks each new
+// attribute against all before it, so an element with very many would take
+// time growing with their square; such a file is refused.
+inline constexpr int kMaxAttributes = 256;
+
 // True when the file's first bytes are an XML document whose root is <gpx>,
 // whatever the file is called.
 bool LooksLikeGpx(QByteArrayView head);
@@ -45,8 +51,16 @@ private:
     };
     bool readTrackPoint(RawPoint *point); // false at the end or on a fault
     bool makePoint(const RawPoint &raw, PathPoint *point);
+    // Hands the reader the next bytes of the device once they are checked
+    // for elements with too many attributes; false at the end or on a fault.
+    bool feed();
 
+    QIODevice *device_;
     QXmlStreamReader xml_;
+    // The attribute check's place in the markup, kept from chunk to chunk.
+    enum class Scan { Text, TagOpen, InTag, InQuote, Other } scan_ = Scan::Text;
+    char quote_ = 0;
+    int attributesInTag_ = 0;
     common::TimeZoneSetting zone_;
     std::vector<RawPoint> others_; // waypoints and route points, while no trkpt is seen
     size_t othersNext_ = 0;

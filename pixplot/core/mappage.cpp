@@ -1,16 +1,17 @@
 #include "core/mappage.h"
 
+#include "core/mediaformat.h"
 #include "core/photooutput.h"
 #include "core/pathsimplify.h"
 #include "core/systemfinction.h"
 
 #include "common/textfile.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QBuffer>
 #include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -188,6 +189,17 @@ QList<QList<GeoPoint>> segmentsOfPath(const nmeaconvert::PathInput &path)
 
 QString thumbnailDataUri(const QString &photoFile)
 {
+    if (!mediaformat::isJpeg(photoFile)) {
+        // Raw, HEIF and video rows: their preview through the registry.
+        const QImage image =
+            mediaformat::previewImage(photoFile, QSize(kThumbnailSide, kThumbnailSide), nullptr, QString());
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        if (image.isNull() || !buffer.open(QIODevice::WriteOnly)
+            || !image.convertToFormat(QImage::Format_RGB32).save(&buffer, "JPG", 80))
+            return {};
+        return QStringLiteral("data:image/jpeg;base64,") + QString::fromLatin1(jpeg.toBase64());
+    }
     QImageReader reader(photoFile);
     reader.setAutoTransform(true);
     // Scaling before the turn upright is fine: a quarter turn keeps the

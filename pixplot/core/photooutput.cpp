@@ -1,6 +1,8 @@
 #include "core/photooutput.h"
 
+#include "core/mediaformat.h"
 #include "core/systemfinction.h"
+#include "core/xmpsidecar.h"
 
 #include "common/bmp2jpg.h"
 #include "common/cjkfont.h"
@@ -21,7 +23,8 @@ namespace pixplot::photooutput {
 QString newFileName(const PhotoRecord &record, const QString &timeText, RenameMode mode,
                     const QString &prefix, qint64 row)
 {
-    const QString ext = record.fileName.right(4);
+    const qsizetype dot = record.fileName.lastIndexOf(QLatin1Char('.'));
+    const QString ext = dot > 0 ? record.fileName.mid(dot) : QString();
     switch (mode) {
     case RenameMode::Keep:
         break;
@@ -266,7 +269,7 @@ Prepared preparePhoto(const PhotoRecord &record, qint64 row, const QString &time
     }
     p.newName = newFileName(record, timeText, options.rename, options.prefix, row);
     if (p.newName != record.fileName)
-        p.newName = systemfinction::UniqueFileName(record.folder, p.newName);
+        p.newName = systemfinction::UniqueFileName(record.folder, p.newName, p.src);
     p.dst = record.folder + p.newName;
     return p;
 }
@@ -284,14 +287,36 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
     std::optional<gpstagwriter::GpsTags> gps;
     if (options.writeGps)
         gps = gpstagwriter::TagsForRow(position, timeText, options.zone);
+    const mediaformat::Format *format = mediaformat::formatOf(record.fileName);
+    const bool frame = options.frame && format && format->framable;
+    out.framingSkipped = options.frame && !frame;
+    // The formats that are never written, and every photo when the user
+    // asks, get their position in a sidecar; the photo is not opened for
+    // writing at all.
+    const bool sidecar = gps && usesSidecar(record.fileName, options.sidecar);
+    if (sidecar) {
+        xmpsidecar::Fix fix;
+        fix.latitude = gps->latitude;
+        fix.longitude = gps->longitude;
+        fix.utc = gps->utc;
+        if (!xmpsidecar::writeFix(src, fix, &out.sidecarPath, &out.reason)) {
+            out.failure = Failure::MetadataFailed;
+            return out;
+        }
+        gps.reset();
+    }
+    // Sidecars follow the photo to its new name; listed before the photo
+    // moves, as the shared NAME.xmp is told by the photos beside it.
+    const QStringList companions = dst != src ? xmpsidecar::companions(src) : QStringList();
+
     // Metadata goes on through exiv2, which works on the bytes in memory.
     QByteArray source;
-    if ((options.frame || gps) && !readWholeFile(src, &source, &out.reason)) {
+    if ((frame || gps) && !readWholeFile(src, &source, &out.reason)) {
         out.failure = Failure::Unreadable;
         return out;
     }
 
-    if (options.frame) {
+    if (frame) {
         FrameBuffers own;
         FrameBuffers &b = buffers ? *buffers : own;
         if (!readUprightPhoto(src, &b.photo, &out.reason)) {
@@ -322,9 +347,27 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
             return out;
         }
     }
+    for (const QString &c : companions) {
+        const QString to = xmpsidecar::companionFor(c, src, dst);
+        // The new name was chosen free for the sidecars too; should one have
+        // appeared since, the sidecar keeps its name rather than replace it.
+        if (common::renameWithoutReplacing(c, to, &out.reason) && c == out.sidecarPath)
+            out.sidecarPath = to;
+    }
     out.fileName = newName;
-    out.gpsWritten = gps.has_value();
+    out.gpsWritten = gps.has_value() || sidecar;
     return out;
+}
+
+bool usesSidecar(const QString &fileName, SidecarMode mode)
+{
+    const mediaformat::Format *format = mediaformat::formatOf(fileName);
+    return mode == SidecarMode::Always || !format || !format->positionInFile;
+}
+
+QString framingSkippedText(const QString &fileName)
+{
+    return QStringLiteral("%1 不是JPEG照片，未加边框").arg(fileName);
 }
 
 Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const QString &position,
@@ -377,11 +420,13 @@ QString failureText(const Outcome &outcome)
                                     : text + QStringLiteral("（") + outcome.reason + QStringLiteral("）");
 }
 
-QString batchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten)
+QString batchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten, qint64 framingSkipped)
 {
     QString text = QStringLiteral("批处理完成!\r\n共处理 %1 个照片。").arg(processed);
     if (gpsWritten)
         text += QStringLiteral("\r\n其中 %1 个照片写入了GPS信息。").arg(*gpsWritten);
+    if (framingSkipped > 0)
+        text += QStringLiteral("\r\n其中 %1 个文件不是JPEG照片，未加边框。").arg(framingSkipped);
     if (failed > 0)
         text += QStringLiteral("\r\n其中 %1 个照片处理失败。").arg(failed);
     return text;

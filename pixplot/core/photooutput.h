@@ -22,6 +22,10 @@ inline constexpr int kJpegQuality = 80;
 
 enum class RenameMode { Keep, ByTime, ByPrefix };
 
+// Where a position goes: Auto writes JPEGs in the file and every other
+// format into an XMP sidecar; Always uses sidecars for every photo.
+enum class SidecarMode { Auto, Always };
+
 struct Options {
     bool backup = true;
     RenameMode rename = RenameMode::Keep;
@@ -32,6 +36,7 @@ struct Options {
     bool withGps = false;  // caption carries the position
     QColor background;     // frame colour: the window background
     bool writeGps = false; // EXIF GPS tags for photos with a position
+    SidecarMode sidecar = SidecarMode::Auto;
     // The zone of the list's times (the path's local time), for the GPS time.
     common::TimeZoneSetting zone;
 };
@@ -86,6 +91,8 @@ struct Outcome {
     QString fileName;        // the photo's name afterwards (unchanged on failure)
     QString backupPath;      // where the backup went, when one was made
     bool gpsWritten = false; // the photo got GPS tags
+    QString sidecarPath;     // the XMP sidecar the position went to, when one did
+    bool framingSkipped = false; // framing was asked for a format it cannot re-encode
     QString reason;          // the system's reason of a failure, when known
     bool ok() const { return failure == Failure::None; }
 };
@@ -132,8 +139,14 @@ QString singleDoneMessage(const QString &fileName);
 QString framedAgainQuestion(const QString &fileName);
 QString framedAgainBatchQuestion(qint64 count);
 // "批处理完成!" and the counts of a batch; gpsWritten (when GPS tags were
-// asked for) adds how many photos got them.
-QString batchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten = {});
+// asked for) adds how many photos got them, framingSkipped how many were
+// left without a frame for their format.
+QString batchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten = {},
+                     qint64 framingSkipped = 0);
+// Why a photo got no frame.
+QString framingSkippedText(const QString &fileName);
+// Whether a position for the photo goes into an XMP sidecar.
+bool usesSidecar(const QString &fileName, SidecarMode mode);
 // A batch stopped by "取消": the photos done before it stopped.
 QString cancelledBatchMessage(qint64 processed, qint64 failed);
 

@@ -5,7 +5,8 @@
 
 struct PhotoRow {
     PhotoRecord record;
-    QString timeText; // "拍摄时间": shotTime, or the corrected time
-    QString position; // "坐标": the matched position text, or ""
-    bool byHand = false; // the position was set by hand; matching keeps it
+    QString timeText;     // "拍摄时间": shotTime, or the corrected time
+    QString position;     // "坐标": the matched position text, or ""
+    bool byHand = false;  // the position was set by hand; matching keeps it
+    QString failure = {}; // why processing it failed last time; "" when it did not
 };

@@ -78,9 +78,16 @@ struct BatchResult {
     qint64 failed = 0;
     bool gpsAsked = false;
     qint64 gpsWritten = 0;
+    qint64 framingSkipped = 0; // rows of a format framing cannot re-encode
     bool cancelled = false;
+    // Each failed photo, in row order: "照片 NAME 处理失败: REASON".
+    QStringList failures;
     // "批处理完成!" with its counts, or the message of a cancelled batch.
     QString message() const;
+    // message() followed by the failures, the first kListedFailures of
+    // them (the rest are marked in the list).
+    QString messageWithFailures() const;
+    static constexpr qsizetype kListedFailures = 20;
 };
 
 // first pointTime + " to " + last pointTime.

@@ -67,11 +67,12 @@ QString MapLatLngLiteral(const QList<GeoPoint> &points, int i, double dLon, doub
 QString TimeStampText();
 
 // --- file-name rules (photo output) ----------------------------------------
-// Copies the photo into folder + "BackUp/", adding "_1", "_2" ... before the
+// Copies the photo and its sidecars into folder + "BackUp/", adding "_1", "_2" ... before the
 // extension when a backup of that name exists. False (and *error set) when
 // nothing was copied; a failed copy leaves no partial backup.
 bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath = nullptr, QString *error = nullptr);
-// name, or base + "_n" + ext for the first n that is free in folder.
-QString UniqueFileName(const QString &folder, const QString &name);
+// name, or base + "_n" + ext for the first n that is free in folder; with
+// photo (the file that is to take the name), free for its sidecars too.
+QString UniqueFileName(const QString &folder, const QString &name, const QString &photo = QString());
 
 } // namespace systemfinction

@@ -4,6 +4,7 @@
 
 #include "core/exifreader.h"
 #include "core/cameratime.h"
+#include "core/xmpsidecar.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,12 +35,22 @@ bool isExifDateTime(const QString &s)
     return ParseDateTimeText(text).has_value();
 }
 
-// "IMG_0001.JPG" -> "IMG_0001" and ".JPG": the extension is the last four
-// characters, as the photos are accepted by their ".JPG" ending.
+// "IMG_0001.JPG" -> "IMG_0001" and ".JPG", "IMG_1.heic" -> "IMG_1" and ".heic".
 void splitExtension(const QString &name, QString *base, QString *ext)
 {
-    *ext = name.right(4);
-    *base = name.left(qMax<qsizetype>(0, name.size() - 4));
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    *ext = dot > 0 ? name.mid(dot) : QString();
+    *base = dot > 0 ? name.left(dot) : name;
+}
+
+// Whether any sidecar of photo would land on a file that exists, were the
+// photo called newPath.
+bool companionTaken(const QStringList &companions, const QString &photo, const QString &newPath)
+{
+    for (const QString &c : companions)
+        if (QFileInfo::exists(pixplot::xmpsidecar::companionFor(c, photo, newPath)))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -109,11 +120,27 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *er
         return false;
     }
 
+    // The photo's sidecars are backed up with it, under the same new base.
+    const QStringList companions = pixplot::xmpsidecar::companions(src);
     QString dst = dir + record.fileName;
-    for (qint64 n = 1; QFileInfo::exists(dst); ++n)
+    for (qint64 n = 1; QFileInfo::exists(dst) || companionTaken(companions, src, dst); ++n)
         dst = dir + base + QLatin1Char('_') + QString::number(n) + ext;
     // Checked copy that never replaces dst: a full disk leaves no half backup.
-    if (!common::copyToNewFile(src, dst, error)) {
+    bool copied = common::copyToNewFile(src, dst, error);
+    QStringList made;
+    for (qsizetype i = 0; copied && i < companions.size(); ++i) {
+        const QString to = pixplot::xmpsidecar::companionFor(companions.at(i), src, dst);
+        copied = common::copyToNewFile(companions.at(i), to, error);
+        if (copied)
+            made << to;
+    }
+    if (!copied) {
+        if (!made.isEmpty() || QFileInfo::exists(dst)) {
+            // A backup without its sidecars is no backup of the user's work.
+            for (const QString &m : made)
+                QFile::remove(m);
+            QFile::remove(dst);
+        }
         if (madeDir) // no empty folder left by a backup that failed
             QDir().rmdir(dir);
         return false;
@@ -123,12 +150,15 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *er
     return true;
 }
 
-QString UniqueFileName(const QString &folder, const QString &name)
+QString UniqueFileName(const QString &folder, const QString &name, const QString &photo)
 {
     QString base, ext;
     splitExtension(name, &base, &ext);
     QString candidate = name;
-    for (qint64 n = 1; QFileInfo::exists(folder + candidate); ++n)
+    // A name is free when the photo's sidecars may take it too.
+    const QStringList companions = photo.isEmpty() ? QStringList() : pixplot::xmpsidecar::companions(photo);
+    for (qint64 n = 1;
+         QFileInfo::exists(folder + candidate) || companionTaken(companions, photo, folder + candidate); ++n)
         candidate = base + QLatin1Char('_') + QString::number(n) + ext;
     return candidate;
 }

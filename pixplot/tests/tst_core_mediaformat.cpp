@@ -78,6 +78,8 @@ private Q_SLOTS:
     void movieHeader();
     void suffixes_data();
     void suffixes();
+    void jpegCameraAndOffset_data();
+    void jpegCameraAndOffset();
 };
 
 void TestMediaFormat::readsCorpusTimes_data()
@@ -187,6 +189,43 @@ void TestMediaFormat::suffixes()
     QFETCH(int, family);
     const auto *f = mediaformat::formatOf(name);
     QCOMPARE(f ? int(f->family) : -1, family);
+}
+
+void TestMediaFormat::jpegCameraAndOffset_data()
+{
+    QTest::addColumn<QStringList>("tags"); // exiftool assignments
+    QTest::addColumn<QString>("camera");
+    QTest::addColumn<int>("offset"); // seconds east; 99 = none
+    QTest::newRow("all") << QStringList{"-Make=Canon", "-Model=Canon EOS R6", "-SerialNumber=012345",
+                                        "-OffsetTimeOriginal=+02:00"}
+                         << "Canon Canon EOS R6 012345" << 7200;
+    QTest::newRow("west, no serial") << QStringList{"-Make=Apple", "-Model=iPhone 8", "-OffsetTimeOriginal=-04:30"}
+                                     << "Apple iPhone 8" << -16200;
+    QTest::newRow("nothing but the time") << QStringList{} << "" << 99;
+    QTest::newRow("malformed offset") << QStringList{"-Model=X", "-OffsetTimeOriginal=8 hours"} << "X" << 99;
+}
+
+// A JPEG's row gets its camera and offset from the tags beside its time.
+void TestMediaFormat::jpegCameraAndOffset()
+{
+    QFETCH(QStringList, tags);
+    QFETCH(QString, camera);
+    QFETCH(int, offset);
+    if (!testsupport::hasProgram(QStringLiteral("exiftool")))
+        QSKIP("exiftool writes the tags");
+    QTemporaryDir dir;
+    const QString photo = dir.filePath(QStringLiteral("a.jpg"));
+    QVERIFY(fixtures::writePhoto(photo, QStringLiteral("2021:05:12 12:21:21")));
+    if (!tags.isEmpty())
+        QCOMPARE(testsupport::runProgram(QStringLiteral("exiftool"),
+                                         QStringList{"-q", "-m", "-overwrite_original"} + tags + QStringList{photo}),
+                 0);
+    PhotoSession session;
+    QCOMPARE(session.addPhotos({photo}).loaded, 1);
+    const PhotoRecord &r = session.rows().first().record;
+    QCOMPARE(r.shotTime, QStringLiteral("2021-05-12 12:21:21"));
+    QCOMPARE(r.camera, camera);
+    QCOMPARE(r.utcOffset, offset == 99 ? std::nullopt : std::optional<qint32>(offset));
 }
 
 QTEST_GUILESS_MAIN(TestMediaFormat)

@@ -1,5 +1,6 @@
 // Reading NMEA path files: line ends, offsets, gpsbabel-written logs and the
 // real receiver logs of the corpus.
+#include "core/gpxfile.h"
 #include "core/pathfile.h"
 #include "core/systemfinction.h"
 #include "tst_files.h"
@@ -43,6 +44,8 @@ private slots:
     void gpsbabelWrittenLog();
     void corpusLogs_data();
     void corpusLogs();
+    void gpxAttributeCount_data();
+    void gpxAttributeCount();
 };
 
 void TestPathFile::lineEnds_data()
@@ -253,6 +256,41 @@ void TestPathFile::corpusLogs()
     }
     if (compared == 0)
         qInfo("no end point of gpsbabel's pairs with one fix of ours; only the count was compared");
+}
+
+void TestPathFile::gpxAttributeCount_data()
+{
+    QTest::addColumn<QString>("element"); // the element given extra attributes
+    QTest::addColumn<int>("extra");
+    QTest::addColumn<bool>("read");
+    QTest::newRow("namespaces on the root") << "gpx" << 12 << true;
+    QTest::newRow("as many as allowed") << "trkpt" << pixplot::gpxfile::kMaxAttributes - 2 << true;
+    QTest::newRow("one too many") << "trkpt" << pixplot::gpxfile::kMaxAttributes - 1 << false;
+    QTest::newRow("100,000 on a point") << "trkpt" << 100000 << false;
+    QTest::newRow("100,000 on the root") << "gpx" << 100000 << false;
+}
+
+// Attributes beyond any GPX's needs are refused as the file is read (the
+// XML reader would take time growing with their square); a '=' inside a
+// quoted value is not counted as one.
+void TestPathFile::gpxAttributeCount()
+{
+    QFETCH(QString, element);
+    QFETCH(int, extra);
+    QFETCH(bool, read);
+    QByteArray attributes;
+    for (int i = 0; i < extra; ++i)
+        attributes += " a" + QByteArray::number(i) + "=\"x=y\"";
+    const QByteArray gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\""
+        + (element == "gpx" ? attributes : QByteArray())
+        + "><trk><trkseg>\n<trkpt lat=\"31.5\" lon=\"118.25\""
+        + (element == "trkpt" ? attributes : QByteArray())
+        + "><time>2010-05-01T00:00:00Z</time></trkpt>\n</trkseg></trk></gpx>\n";
+    QList<PathPoint> points;
+    QString error;
+    QCOMPARE(pixplot::pathfile::ReadPathFile(writeBytes(*dir, "many.gpx", gpx), &points, &error), read);
+    QCOMPARE(points.size(), read ? 1 : 0);
+    QCOMPARE(error.contains(QString::number(pixplot::gpxfile::kMaxAttributes)), !read);
 }
 
 QTEST_GUILESS_MAIN(TestPathFile)

@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -158,6 +161,25 @@ inline QString rmc(const QString &hhmmss, const QString &ddmmyy,
     for (const QString &l : lines)
         f.write(l.toUtf8() + "\r\n");
     return f.flush();
+}
+
+// A file of the formats corpus copied to path (tests never write into the
+// corpus); false when it could not be copied.
+[[nodiscard]] inline bool copyFormatsFile(const QString &name, const QString &path)
+{
+    return QFile::copy(testsupport::corpusDir() + QStringLiteral("/formats/") + name, path);
+}
+
+// What exiftool reads from files, one JSON object per file (numbers as
+// numbers with -n). Empty when exiftool fails.
+inline QJsonArray exiftoolJson(const QStringList &files, const QStringList &options)
+{
+    QByteArray out, err;
+    const int rc = testsupport::runProgram(QStringLiteral("exiftool"),
+                                           QStringList{QStringLiteral("-j")} + options + files, &out, &err);
+    if (rc != 0 && out.isEmpty())
+        qWarning("exiftool: %s", err.constData());
+    return QJsonDocument::fromJson(out).array();
 }
 
 // A test class whose every test function gets a fresh temporary folder

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <sys/mount.h>
@@ -209,10 +210,13 @@ private slots:
     void corpusGeotaggedInPlaceWithoutLoss();
     void noOtherPositionRemains_data();
     void noOtherPositionRemains();
+    void fullExifSegmentIsRefused();
+    void framingNeverDamagesAnEmbeddedImage();
     void framedPhotosKeepTheirMetadata();
     void gpsTimeFollowsTheZone();
     void fullDiskLeavesThePhotoUntouched();
     void windowWritesThePositionsItLists();
+    void windowGeotagsEveryFormat();
 };
 
 QStringList TestGeotag::copyCorpus(const QStringList &names)
@@ -383,6 +387,74 @@ void TestGeotag::noOtherPositionRemains()
         QCOMPARE(exifSegmentSize(photo), firstSize);
 }
 
+// An Exif segment a few bytes short of its 64 KB limit has no room for
+// the appended GPS directory: the photo is refused, says why and keeps
+// every byte.
+void TestGeotag::fullExifSegmentIsRefused()
+{
+    const QString photo = file("full.jpg");
+    QVERIFY(fixtures::writePhoto(photo, QStringLiteral("2010:05:01 08:00:20"), 64, 48));
+    const qint64 empty = exifSegmentSize(photo);
+    QVERIFY(empty > 0);
+    // The comment's 8-byte charset header, its entry and the Exif IFD it
+    // adds take about 40 bytes; 100 are left, less than the GPS tags need.
+    const QString comment(int(0xFFFF - empty - 100 - 40), QLatin1Char('x'));
+    QCOMPARE(testsupport::runProgram("exiftool",
+                                     {"-q", "-overwrite_original", "-ExifIFD:UserComment=" + comment, photo}),
+             0);
+    QVERIFY2(exifSegmentSize(photo) > 0xFFFF - 200, qPrintable(QString::number(exifSegmentSize(photo))));
+    QVERIFY(fixtures::writeLines(file("path.txt"),
+                                 {fixtures::rmc("000000", "010510"), fixtures::rmc("001000", "010510")}));
+    const QByteArray before = testsupport::readAll(photo);
+    const Run r = runPixplot({"--process", "--no-backup", "--write-gps", "--path", file("path.txt"), photo});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(photo + QStringLiteral(": 无法写入照片的EXIF信息（")) && r.err.contains("64 KB"),
+             qPrintable(r.err));
+    QCOMPARE(testsupport::readAll(photo), before);
+}
+
+// Every corpus photo framed: each embedded image exiftool finds in a framed
+// photo (maker-note previews among them) is one the source had, byte for
+// byte; a photo whose preview would not survive is refused and kept.
+void TestGeotag::framingNeverDamagesAnEmbeddedImage()
+{
+    const QStringList photos = copyCorpus();
+    if (photos.isEmpty())
+        QSKIP("the photo corpus is not here");
+    const QString corpus = testsupport::corpusDir() + QStringLiteral("/photos/");
+    const Run r = runPixplot(QStringList{"--process", "--no-backup", "--frame", "--jobs", "2"} + photos);
+    QStringList framed, sources;
+    for (const QString &photo : photos) {
+        const QString source = corpus + QFileInfo(photo).fileName();
+        if (testsupport::readAll(photo) == testsupport::readAll(source)) {
+            QVERIFY2(r.err.contains(photo + QStringLiteral(": ")), qPrintable(photo + " kept, not reported"));
+            continue;
+        }
+        framed << photo;
+        sources << source;
+    }
+    QVERIFY(framed.size() >= 20);
+    const auto images = [](const QJsonObject &tags) {
+        QStringList found;
+        for (auto it = tags.begin(); it != tags.end(); ++it)
+            if (it.value().toString().startsWith(QLatin1String("base64:"))
+                && it.key().endsWith(QLatin1String("Image")))
+                found << it.value().toString();
+        return found;
+    };
+    const auto before = exiftoolEverything(sources);
+    const auto after = exiftoolEverything(framed);
+    int previews = 0;
+    for (qsizetype i = 0; i < framed.size(); ++i) {
+        const QStringList had = images(before.value(sources[i]));
+        for (const QString &image : images(after.value(framed[i]))) {
+            QVERIFY2(had.contains(image), qPrintable(framed[i]));
+            ++previews;
+        }
+    }
+    QVERIFY(previews > 0);
+}
+
 // Framing re-encodes the pixels but keeps the camera's tags: time, make,
 // model and exposure as before, Orientation 1, no stale thumbnail, the
 // new size, and the GPS tags. A photo without metadata stays without.
@@ -544,6 +616,84 @@ void TestGeotag::windowWritesThePositionsItLists()
     // The backup was taken first and holds the photo as it was.
     QVERIFY(
         !exiftoolJson({file("BackUp/p1.jpg")}, {}).value(file("BackUp/p1.jpg")).contains("GPS:GPSLatitude"));
+}
+
+// A HEIC, a CR3 and a MOV beside JPEGs: listed with their times, shown in
+// the preview, placed (by the path, or by hand), and written: the JPEGs in
+// the file, the others into sidecars with their bytes unchanged.
+void TestGeotag::windowGeotagsEveryFormat()
+{
+    const QStringList others{"Apple_iPhone-8_IMG_1034.heic", "Canon_EOS-R6_Canon-R6-pruned.CR3",
+                             "Apple_iPhone-6_with-gps.mov"};
+    QStringList files;
+    QList<QByteArray> bytes;
+    for (const QString &name : others) {
+        QVERIFY(fixtures::copyFormatsFile(name, file(name)));
+        files << file(name);
+        bytes << testsupport::readAll(file(name));
+    }
+    files << file("a.jpg") << file("b.jpg");
+    QVERIFY(fixtures::writeJpeg(files[3], 40, 30) && fixtures::writeJpeg(files[4], 40, 30));
+    QVERIFY(fixtures::setExifTimes({{files[3], "2018:02:05 15:11:40"}, {files[4], "2018:02:05 15:11:50"}}));
+    QVERIFY(fixtures::writeLines(file("path.txt"), {fixtures::rmc("071140", "050218", "3150.0000", "11846.0000"),
+                                                    fixtures::rmc("071150", "050218", "3151.0000", "11847.0000")}));
+    fixtures::Window win;
+    win.addPhotos(files);
+    QCOMPARE(win.photos()->model()->rowCount(), 5);
+    QCOMPARE(win.photoCell(1, 1), QStringLiteral("2018-02-05 15:11:44"));
+    QCOMPARE(win.photoCell(2, 1), QStringLiteral("2021-05-12 12:21:21"));
+    QCOMPARE(win.photoCell(3, 1), QStringLiteral("2019-07-24 08:25:57"));
+
+    // Each shows a picture: the HEIC decoded, the raw's embedded preview,
+    // the film frame of the video.
+    auto *preview = win.get<QLabel>(QStringLiteral("Pictemp"));
+    const QColor background = preview->palette().color(QPalette::Window);
+    for (int row = 1; row <= 3; ++row) {
+        win.selectPhoto(row);
+        QVERIFY2(win.title(QStringLiteral("picture_review")).startsWith(QStringLiteral("照片预览 (尺寸")),
+                 qPrintable(win.title(QStringLiteral("picture_review"))));
+        const QImage shown = preview->pixmap().toImage();
+        const QColor centre = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+        QVERIFY2(centre != background, qPrintable(others[row - 1]));
+    }
+    // For a person to look at: the window at common screen sizes.
+    if (const QString shot = qEnvironmentVariable("PIXPLOT_SCREENSHOT"); !shot.isEmpty()) {
+        for (const QSize size : {QSize(1024, 768), QSize(1920, 1080)}) {
+            win.w->resize(size);
+            QTest::qWait(50);
+            win.w->grab().save(shot + QStringLiteral("-%1x%2.png").arg(size.width()).arg(size.height()));
+        }
+    }
+
+    win.loadPath(file("path.txt"));
+    win.click(QStringLiteral("cmd_plgoto"));
+    QVERIFY(!win.photoCell(1, 2).isEmpty());
+    // The raw and the video by hand, from the path's second point.
+    for (int row : {2, 3}) {
+        win.selectPhoto(row);
+        win.selectPathRow(2);
+        win.click(QStringLiteral("cmd_hdaddpl"));
+        QCOMPARE(win.photoCell(row, 2), win.pathCell(2, 2));
+    }
+    win.clickCheck(QStringLiteral("Ck_exifgps"));
+    win.click(QStringLiteral("cmd_allmake"));
+    QCOMPARE(win.dialogs.lastInfo(),
+             QStringLiteral("批处理完成!\r\n共处理 5 个照片。\r\n其中 5 个照片写入了GPS信息。"));
+    QStringList sidecars;
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(testsupport::readAll(files[i]), bytes[i]);
+        sidecars << files[i] + ".xmp";
+    }
+    const auto read = exiftoolJson(sidecars + QStringList{files[3], files[4]}, {});
+    for (int row = 1; row <= 5; ++row) {
+        const QString source = row <= 3 ? sidecars[row - 1] : files[row - 1];
+        const QJsonObject t = read.value(source);
+        const GeoPoint p = systemfinction::ParsePositionText(win.photoCell(row, 2));
+        const QString group = row <= 3 ? QStringLiteral("XMP-exif:") : QStringLiteral("GPS:");
+        QVERIFY2(qAbs(t.value(group + "GPSLatitude").toDouble() - p.latitude) < 1e-7, qPrintable(source));
+        QVERIFY(qAbs(t.value(group + "GPSLongitude").toDouble() - p.longitude) < 1e-7);
+    }
+    QVERIFY(!QFileInfo::exists(files[3] + ".xmp"));
 }
 
 QTEST_MAIN(TestGeotag)

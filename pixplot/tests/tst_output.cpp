@@ -508,8 +508,10 @@ void TestOutput::failedEncodeLeavesSourceUntouched()
         // With a backup, the backup fails first and nothing is written.
         win.clickCheck(QStringLiteral("Ck_backup"));
         win.click(QStringLiteral("cmd_allmake"));
-        QCOMPARE(win.dialogs.lastInfo(),
-                 QStringLiteral("批处理完成!\r\n共处理 1 个照片。\r\n其中 1 个照片处理失败。"));
+        QVERIFY2(win.dialogs.lastInfo().startsWith(
+                     QStringLiteral("批处理完成!\r\n共处理 1 个照片。\r\n其中 1 个照片处理失败。\r\n"
+                                    "照片 keep.jpg 处理失败: 无法备份源文件（")),
+                 qPrintable(win.dialogs.lastInfo()));
     }
     QCOMPARE(filesInFolder(), QStringList({"keep.jpg"}));
     QCOMPARE(bytesOf(file("keep.jpg")), source);
@@ -535,8 +537,17 @@ void TestOutput::vanishedAndCorruptPhotosCountAsFailed()
     win.click(QStringLiteral("cmd_make"));
     QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("照片 bad.jpg 处理失败: 无法读取照片"));
     win.click(QStringLiteral("cmd_allmake"));
+    // Every failed photo named with its reason, its row marked.
     QCOMPARE(win.dialogs.lastInfo(),
-             QStringLiteral("批处理完成!\r\n共处理 3 个照片。\r\n其中 2 个照片处理失败。"));
+             QStringLiteral("批处理完成!\r\n共处理 3 个照片。\r\n其中 2 个照片处理失败。\r\n"
+                            "照片 gone.jpg 处理失败: 文件不存在\r\n照片 bad.jpg 处理失败: 无法读取照片"));
+    const QAbstractItemModel *rows = win.photos()->model();
+    const QStringList reasons{QString(), QStringLiteral("文件不存在"), QStringLiteral("无法读取照片")};
+    for (int row = 0; row < 3; ++row) {
+        const QString tip = rows->index(row, 0).data(Qt::ToolTipRole).toString();
+        QCOMPARE(tip.section(QLatin1Char('\n'), 1), reasons[row]);
+        QCOMPARE(rows->index(row, 1).data(Qt::BackgroundRole).isValid(), !reasons[row].isEmpty());
+    }
     QCOMPARE(bytesOf(file("bad.jpg")), bad);
     QCOMPARE(sizeOf(file("ok.jpg")), QSize(60, 60));
     QCOMPARE(filesInFolder(), QStringList({"bad.jpg", "ok.jpg"}));
@@ -605,7 +616,9 @@ void TestOutput::parallelBatchMatchesOneJob()
         return seen + names;
     };
     const QStringList one = run(QStringLiteral("one"), 1);
-    QCOMPARE(one.value(0), QStringLiteral("批处理完成!\r\n共处理 8 个照片。\r\n其中 2 个照片处理失败。"));
+    QVERIFY2(one.value(0).startsWith(
+                 QStringLiteral("批处理完成!\r\n共处理 8 个照片。\r\n其中 2 个照片处理失败。\r\n照片 ")),
+             qPrintable(one.value(0)));
     QCOMPARE(run(QStringLiteral("four"), 4), one);
 }
 

@@ -71,7 +71,8 @@ private slots:
 
     void pathLoadsOnlyValidRmcSentences();
     void pathWithoutFixesReportsZero();
-    void pathReloadYesThenCancelLeavesListEmpty();
+    void pathReloadKeepsPathUntilAnotherIsRead_data();
+    void pathReloadKeepsPathUntilAnotherIsRead();
     void pathClearKeepsFileBase();
     void nameFileWrittenByTrekportLoads();
     void conversionHandsPathToNmeaf();
@@ -586,28 +587,44 @@ void TestWindow::pathWithoutFixesReportsZero()
     QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("共成功加载路径轨迹点 0 个!"));
 }
 
-void TestWindow::pathReloadYesThenCancelLeavesListEmpty()
+void TestWindow::pathReloadKeepsPathUntilAnotherIsRead_data()
 {
+    QTest::addColumn<bool>("yes");       // the answer to the reload question
+    QTest::addColumn<QString>("chosen"); // the file dialog's answer: "" cancels
+    QTest::newRow("no") << false << QString();
+    QTest::newRow("yes, then cancel") << true << QString();
+    QTest::newRow("yes, then a folder") << true << QStringLiteral(".");
+}
+
+// The loaded path stays, with its caption, until another file is read.
+void TestWindow::pathReloadKeepsPathUntilAnotherIsRead()
+{
+    QFETCH(bool, yes);
+    QFETCH(QString, chosen);
     const QString path = file("trip.txt");
     QVERIFY(
         fixtures::writeLines(path, {fixtures::rmc("000000", "010510"), fixtures::rmc("000010", "010510")}));
     Window win;
     win.loadPath(path);
     QCOMPARE(win.path()->model()->rowCount(), 2);
+    const QString caption = win.title(QStringLiteral("Gps_box"));
 
-    win.dialogs.queueNo();
-    win.click(QStringLiteral("cmd_addname"));
-    QCOMPARE(win.path()->model()->rowCount(), 2);
-
-    win.dialogs.queueYes();
-    win.dialogs.queueCancel();
+    if (!yes) {
+        win.dialogs.queueNo();
+    } else {
+        win.dialogs.queueYes();
+        if (chosen.isEmpty())
+            win.dialogs.queueCancel();
+        else
+            win.dialogs.queueFile(dir->filePath(chosen));
+    }
     win.click(QStringLiteral("cmd_addname"));
     const DialogCall q = win.dialogs.callsOf(DialogCall::YesNo).last();
     QCOMPARE(q.text, QStringLiteral("路径文件不为空,是否重新加载路径文件?"));
     QCOMPARE(q.icon, MessageIcon::Information);
-    QCOMPARE(win.path()->model()->rowCount(), 0);
-    QVERIFY(win.w->pathPoints().isEmpty());
-    QCOMPARE(win.title(QStringLiteral("Gps_box")), QStringLiteral("GPS路径"));
+    QCOMPARE(win.path()->model()->rowCount(), 2);
+    QCOMPARE(win.w->pathPoints().size(), 2);
+    QCOMPARE(win.title(QStringLiteral("Gps_box")), caption);
     QVERIFY(win.dialogs.unexpected.isEmpty());
 }
 

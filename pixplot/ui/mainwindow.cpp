@@ -390,6 +390,13 @@ void PixplotMain::buildForm()
     Ck_gps->setObjectName(QStringLiteral("Ck_gps"));
     Ck_exifgps = new QCheckBox(QStringLiteral("写入GPS信息(EXIF)"), editBox);
     Ck_exifgps->setObjectName(QStringLiteral("Ck_exifgps"));
+    // Where the position goes: JPEGs in the file and the other formats in
+    // sidecars, or sidecars for every photo.
+    Label_gpsplace = new QLabel(QStringLiteral("写入位置："), editBox);
+    Label_gpsplace->setObjectName(QStringLiteral("Label_gpsplace"));
+    Cmb_gpsplace = new QComboBox(editBox);
+    Cmb_gpsplace->setObjectName(QStringLiteral("Cmb_gpsplace"));
+    Cmb_gpsplace->addItems({QStringLiteral("照片内(仅JPEG)"), QStringLiteral("XMP附属文件")});
     cmd_make = makeButton(QStringLiteral("cmd_make"), QStringLiteral("执行"), editBox);
     cmd_allmake = makeButton(QStringLiteral("cmd_allmake"), QStringLiteral("批量执行"), editBox);
     {
@@ -411,6 +418,10 @@ void PixplotMain::buildForm()
         l->addWidget(Ck_time);
         l->addWidget(Ck_gps);
         l->addWidget(Ck_exifgps);
+        auto *place = new QHBoxLayout;
+        place->addWidget(Label_gpsplace);
+        place->addWidget(Cmb_gpsplace, 1);
+        l->addLayout(place);
         auto *b = new QHBoxLayout;
         b->addWidget(cmd_make);
         b->addWidget(cmd_allmake);
@@ -956,13 +967,11 @@ void PixplotMain::ShowProgress(const QString &caption, qint64 current, qint64 to
 
 bool PixplotMain::mayReplacePath()
 {
-    if (!pathPoints().isEmpty()) {
-        if (!dialogs_.askYesNo(this, QStringLiteral("路径文件不为空,是否重新加载路径文件?"), kTitle,
-                               common::MessageIcon::Information))
-            return false;
-        session_.clearPath();
-    }
-    return true;
+    // The loaded path stays until another file is chosen and read: loading
+    // replaces it, a cancelled dialog or an unreadable file does not.
+    return pathPoints().isEmpty()
+        || dialogs_.askYesNo(this, QStringLiteral("路径文件不为空,是否重新加载路径文件?"), kTitle,
+                             common::MessageIcon::Information);
 }
 
 void PixplotMain::cmd_addname_Click()
@@ -989,7 +998,8 @@ void PixplotMain::loadPathFile(const QString &path)
         return;
     }
     // A file that breaks off keeps what was read; the message says how much
-    // and why the rest was not.
+    // and why the rest was not. A new path starts at its first point.
+    ListGps->setCurrentIndex({});
     const PathLoad load = session_.loadPath(path);
     dialogs_.inform(this, load.message(path), kTitle,
                     load.ok() ? common::MessageIcon::Information : common::MessageIcon::Warning);
@@ -1142,6 +1152,8 @@ photooutput::Options PixplotMain::outputOptions() const
     o.withGps = Ck_gps->isChecked();
     o.background = palette().color(QPalette::Window);
     o.writeGps = Ck_exifgps->isChecked();
+    o.sidecar = Cmb_gpsplace->currentIndex() == 1 ? photooutput::SidecarMode::Always
+                                                  : photooutput::SidecarMode::Auto;
     return o;
 }
 
@@ -1214,7 +1226,7 @@ void PixplotMain::batchDone(const BatchResult &result)
         b->setEnabled(true);
     ShowProgress(QString(), 0, 0);
     showSelectedPreview();
-    dialogs_.inform(this, result.message(), kTitle, common::MessageIcon::Information);
+    dialogs_.inform(this, result.messageWithFailures(), kTitle, common::MessageIcon::Information);
 }
 
 } // namespace pixplot

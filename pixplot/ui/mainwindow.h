@@ -166,6 +166,8 @@ private:
     QLineEdit *frame_txt = nullptr;
     QCheckBox *Ck_time = nullptr, *Ck_gps = nullptr;
     QCheckBox *Ck_exifgps = nullptr;
+    QLabel *Label_gpsplace = nullptr;
+    QComboBox *Cmb_gpsplace = nullptr;
     QPushButton *cmd_make = nullptr, *cmd_allmake = nullptr;
     QFrame *pic_info = nullptr;
     QLabel *txt_info = nullptr;

@@ -2,6 +2,8 @@
 
 #include "ui/rowicons.h"
 
+#include <QColor>
+
 namespace pixplot {
 
 PhotoListModel::PhotoListModel(const QList<PhotoRow> &rows, QObject *parent)
@@ -13,6 +15,19 @@ PhotoListModel::PhotoListModel(const QList<PhotoRow> &rows, QObject *parent)
 int PhotoListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(shown_);
+}
+
+QVariant PhotoListModel::data(const QModelIndex &index, int role) const
+{
+    const QVariant cell = TextTableModel::data(index, role);
+    if ((role != Qt::ToolTipRole && role != Qt::BackgroundRole) || !index.isValid()
+        || index.row() >= rows_.size() || rows_.at(index.row()).failure.isEmpty())
+        return cell;
+    if (role == Qt::BackgroundRole)
+        return QColor(255, 221, 221);
+    const QString text = cell.toString();
+    return text.isEmpty() ? rows_.at(index.row()).failure
+                          : text + QLatin1Char('\n') + rows_.at(index.row()).failure;
 }
 
 QString PhotoListModel::cellText(int row, int column) const

@@ -15,6 +15,8 @@ public:
     PhotoListModel(const QList<PhotoRow> &rows, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
+    // A row whose photo failed to process is tinted, its reason the tooltip.
+    QVariant data(const QModelIndex &index, int role) const override;
 
     // After the rows changed: edited in place, rows added at the end (one
     // insertion for all of them), one row removed, or anything else.

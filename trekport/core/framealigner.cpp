@@ -28,6 +28,7 @@ void FrameAligner::restart()
     pos_ = 0;
     havePrevious_ = false;
     previousPossible_ = false;
+    untouched_ = true;
 }
 
 int FrameAligner::takeSkipped()
@@ -78,12 +79,14 @@ QByteArray FrameAligner::judge(bool final)
         previousPossible_ = possible;
         previousRecord_ = recordOf(f);
         pos_ += frameBytes;
+        untouched_ = false;
     };
     const auto drop = [&](qsizetype bytes) {
         pos_ += bytes;
         ++skipped_;
         havePrevious_ = false;
         previousPossible_ = false;
+        untouched_ = false;
     };
     while (pending_.size() - pos_ >= frameBytes) {
         const qsizetype avail = pending_.size() - pos_;
@@ -118,11 +121,12 @@ QByteArray FrameAligner::judge(bool final)
             drop(best);
             continue;
         }
-        // An odd frame among sensible ones is the logger's own; at the end of
-        // the stream a length that is not whole frames says bytes went missing.
+        // An odd frame among sensible ones is the logger's own, and so is a
+        // single frame that is all the upload brought; at the end of the
+        // stream a length that is not whole frames says bytes went missing.
         bool keep = possible || possibleHere > 0;
         if (!keep && final)
-            keep = avail % frameBytes == 0 && (previousPossible_ || here == 1);
+            keep = avail % frameBytes == 0 && (previousPossible_ || (here == 1 && untouched_));
         if (keep)
             accept(f, possible);
         else

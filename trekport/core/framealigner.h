@@ -45,6 +45,7 @@ private:
     bool havePrevious_ = false;
     bool previousPossible_ = false;
     quint16 previousRecord_ = 0;
+    bool untouched_ = true; // nothing passed on or skipped since the request
 };
 
 } // namespace trekport

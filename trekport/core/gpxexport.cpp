@@ -33,10 +33,12 @@ GpxExport buildGpxDocument(const PointStore &store, int count, const QString &da
     GpxExport out;
     out.bytes.reserve(qsizetype(count) * 100 + 1024);
     common::gpx::Writer gpx(out.bytes, QStringLiteral("trekport"));
-    // The fixes for the track, by time; their rows are read again when written.
+    // The fixes for the track: a time and two numbers each, sorted by time
+    // once the waypoints are out.
     struct Fix {
         qint64 utc;
-        int row;
+        double lat;
+        double lon;
     };
     std::vector<Fix> fixes;
     fixes.reserve(size_t(count));
@@ -45,16 +47,17 @@ GpxExport buildGpxDocument(const PointStore &store, int count, const QString &da
         const bool marked = row[ColKind] == kindMarked;
         if (!marked && row[ColKind] != kindAuto)
             continue; // neither kind: in neither part, as in the KML file
+        // A place that cannot exist is told as such, whatever its time.
+        if (positionImpossible(row)) {
+            ++out.impossible;
+            continue;
+        }
         std::optional<common::gpx::Point> p = gpxPoint(row, dataYear, zone);
         if (!p) {
             ++out.skipped;
             continue;
         }
-        if (positionImpossible(row)) {
-            ++out.impossible;
-            continue;
-        }
-        fixes.push_back({p->utc, i});
+        fixes.push_back({p->utc, p->latitude, p->longitude});
         if (marked) {
             p->name = QStringLiteral("NO.") + row[ColRecord];
             gpx.waypoint(*p);
@@ -69,7 +72,7 @@ GpxExport buildGpxDocument(const PointStore &store, int count, const QString &da
         gpx.beginTrack(QStringLiteral("Auto Track"));
         gpx.beginSegment();
         for (const Fix &f : fixes)
-            gpx.trackPoint(*gpxPoint(store.at(f.row), dataYear, zone));
+            gpx.trackPoint({f.lat, f.lon, f.utc, QString()});
         gpx.endSegment();
         gpx.endTrack();
     }

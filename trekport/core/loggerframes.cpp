@@ -128,17 +128,25 @@ QByteArray generateTrip(int count, int markEvery, quint32 variant)
     constexpr double metresPerDegree = 111320.0;
     constexpr int secondsPerPoint = 5;
     constexpr double speed = 10.0; // metres per second
+    // Ten hours of driving a day, from 09:00; the next day starts where the
+    // last one stopped.
+    constexpr int pointsPerDay = 10 * 3600 / secondsPerPoint;
+    // The road keeps turning one way, about 20 km around, so a trip of any
+    // length stays in the same country side instead of drifting away.
+    constexpr double turnPerPoint = speed * secondsPerPoint / 20000.0;
     QRandomGenerator rng(variant);
     const double baseHeading = rng.bounded(360.0) * pi / 180.0;
     double lat = 31.83 + rng.bounded(0.05);
     double lon = 118.77 + rng.bounded(0.05);
     const QDateTime start(QDate(2026, 5, 12), QTime(9, 0, 0));
     QByteArray out;
-    out.reserve(count * frameSize);
+    out.reserve(qsizetype(count) * frameSize);
     for (int i = 0; i < count; ++i) {
-        const QDateTime t = start.addSecs(qint64(i) * secondsPerPoint);
+        const QDateTime t =
+            start.addDays(i / pointsPerDay).addSecs(qint64(i % pointsPerDay) * secondsPerPoint);
         const bool marked = markEvery > 0 && (i + 1) % markEvery == 0;
         TrackRow row;
+        // The logger's counter has 16 bits: it wraps as the logger's does.
         row[ColRecord] = QString::number((i + 1) & 0xFFFF);
         row[ColKind] = marked ? kindMarked : kindAuto;
         row[ColMonth] = QString::number(t.date().month());
@@ -148,16 +156,17 @@ QByteArray generateTrip(int count, int markEvery, quint32 variant)
         row[ColSecond] = QString::number(t.time().second());
         const auto latCells = coordinateCells(lat);
         const auto lonCells = coordinateCells(lon);
-        if (latCells && lonCells) {
-            row[ColLatDeg] = latCells->first;
-            row[ColLatMin] = latCells->second;
-            row[ColLonDeg] = lonCells->first;
-            row[ColLonMin] = lonCells->second;
-            if (const std::optional<QByteArray> frame = encodeFrame(row))
-                out += *frame;
-        }
-        // The road bends slowly either way.
-        const double heading = baseHeading + 0.6 * std::sin(i / 40.0);
+        // Positions near Nanjing always have cells a frame can carry.
+        Q_ASSERT(latCells && lonCells);
+        row[ColLatDeg] = latCells->first;
+        row[ColLatMin] = latCells->second;
+        row[ColLonDeg] = lonCells->first;
+        row[ColLonMin] = lonCells->second;
+        const std::optional<QByteArray> frame = encodeFrame(row);
+        Q_ASSERT(frame);
+        out += frame.value_or(QByteArray(frameSize, '\0'));
+        // The road bends slowly either way while it turns.
+        const double heading = baseHeading + turnPerPoint * i + 0.6 * std::sin(i / 40.0);
         const double step = speed * secondsPerPoint;
         lat += step * std::cos(heading) / metresPerDegree;
         lon += step * std::sin(heading) / (metresPerDegree * std::cos(lat * pi / 180.0));

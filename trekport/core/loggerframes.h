@@ -23,10 +23,12 @@ std::optional<std::array<quint8, 3>> encodeMinutes(const QString &minutes);
 // marked (0: none). The same variant gives the same frames.
 QByteArray generateFrames(int count, int markEvery, quint32 variant);
 
-// count frames of one trip: one day, a point every 5 seconds from 09:00,
-// moving at a driving speed of about 10 m/s along a gently bending road near
-// Nanjing; every markEvery-th point is marked (0: none). The variant turns
-// the road; the same variant gives the same trip.
+// count frames of one trip: a point every 5 seconds from 09:00 for ten
+// hours a day, day after day, moving at a driving speed of about 10 m/s
+// along a gently bending road that circles within some 20 km near Nanjing;
+// exactly count frames, record numbers wrapping after 65535. Every
+// markEvery-th point is marked (0: none). The variant turns the road; the
+// same variant gives the same trip.
 QByteArray generateTrip(int count, int markEvery, quint32 variant);
 
 } // namespace trekport

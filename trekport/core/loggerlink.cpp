@@ -90,10 +90,10 @@ void LoggerLink::MSComm_OnComm()
     if (!sinceValid_.isValid())
         sinceValid_.start();
     list(aligner_.push(bytes));
-    if (frames_ >= maxFrames)
+    if (frames_ >= frameLimit_)
         stop(QStringLiteral("数据没有结束：已收到 %1 个数据帧，停止接收。").arg(frames_));
-    else if (sinceValid_.elapsed() > maxInvalidMs)
-        stop(QStringLiteral("%1 秒内没有收到一个有效的数据帧，停止接收。").arg(maxInvalidMs / 1000));
+    else if (sinceValid_.elapsed() > invalidLimitMs_)
+        stop(QStringLiteral("%1 毫秒内没有收到一个有效的数据帧，停止接收。").arg(invalidLimitMs_));
 }
 
 void LoggerLink::stop(const QString &message)

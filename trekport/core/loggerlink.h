@@ -38,6 +38,12 @@ public:
     void setSettleInterval(int ms) { settle_.setInterval(ms); }
     // Ends the upload now: what is held back is decided and reported.
     void settle();
+    // Other limits for an endless stream than maxFrames and maxInvalidMs.
+    void setStreamLimits(qint64 frames, int invalidMs)
+    {
+        frameLimit_ = frames;
+        invalidLimitMs_ = invalidMs;
+    }
 
     QSerialPort &port() { return port_; }
     // Position in the frame being received.
@@ -75,6 +81,8 @@ private:
     int points_ = 0;
     int skipped_ = 0;
     qint64 frames_ = 0; // since the request
+    qint64 frameLimit_ = maxFrames;
+    int invalidLimitMs_ = maxInvalidMs;
 };
 
 } // namespace trekport

@@ -141,13 +141,13 @@ int forEachNameLine(const PointStore &store, int count, const QString &dataYear,
     int nowhere = 0;
     for (int i = 0; i < count; ++i) {
         const TrackRow row = store.at(i);
+        if (positionImpossible(row)) {
+            ++nowhere;
+            continue;
+        }
         const std::optional<QString> record = BuildNmeaRecord(row, dataYear, zone);
         if (!record) {
             ++left;
-            continue;
-        }
-        if (positionImpossible(row)) {
-            ++nowhere;
             continue;
         }
         const qsizetype cut = record->indexOf(QLatin1Char('\r'));

@@ -158,6 +158,8 @@ QString exportConsoleLine(TrackFormat format, const QString &path, const ExportO
     case TrackFormat::Gpx:
         text = QStringLiteral("已写入GPX文件") + path
             + QStringLiteral("，共 %1个标记点, %2个自动轨迹点").arg(o.marked).arg(o.other);
+        if (o.notNumbers > 0)
+            text += QStringLiteral("，%1个轨迹点的时间、日期或坐标不是数字，未写入").arg(o.notNumbers);
         break;
     }
     if (o.impossible > 0)

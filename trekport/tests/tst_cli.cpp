@@ -5,6 +5,8 @@
 #include "common/testsupport.h"
 #include "common/textfile.h"
 #include "formfixture.h"
+#include "core/framedecoder.h"
+#include "core/loggerframes.h"
 #include "ptylogger.h"
 
 #include <QComboBox>
@@ -20,6 +22,8 @@
 #include <QTest>
 #include <chrono>
 #include <thread>
+#include <tuple>
+#include <unistd.h>
 
 using namespace trekport;
 
@@ -91,6 +95,12 @@ private Q_SLOTS:
     void importAndExport();
     void existingOutputRefused();
     void missingInput();
+    void outputIsAnInput_data();
+    void outputIsAnInput();
+    void impossiblePositionsLeftOut_data();
+    void impossiblePositionsLeftOut();
+    void oddFramesOfASoundUploadListed();
+    void downloadWithoutPoints();
     void simulatorGeneratedPoints();
     void simulatorTripReadByPixplot();
     void simulatorDropsAByte_data();
@@ -290,6 +300,137 @@ void TestCli::missingInput()
     QCOMPARE(r.code, 1);
     QVERIFY(r.err.contains(QStringLiteral("gone.gtxt")));
     QVERIFY(!QFile::exists(out));
+}
+
+void TestCli::outputIsAnInput_data()
+{
+    QTest::addColumn<QString>("input"); // as given to --import, in the test's folder
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("output"); // the same file, spelled otherwise
+    QTest::newRow("same name, KML") << "t.gtxt"
+                                    << "--export-kml"
+                                    << "t.gtxt";
+    QTest::newRow("./ spelling, GTXT") << "t.gtxt"
+                                       << "--export-gtxt"
+                                       << "./t.gtxt";
+    QTest::newRow("through a folder, NAME") << "./t.gtxt"
+                                            << "--export-name"
+                                            << "sub/../t.gtxt";
+    QTest::newRow("symbolic link, GPX") << "t.gtxt"
+                                        << "--export-gpx"
+                                        << "link.gtxt";
+    QTest::newRow("hard link, GTXT") << "hard.gtxt"
+                                     << "--export-gtxt"
+                                     << "t.gtxt";
+}
+
+void TestCli::outputIsAnInput()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, option);
+    QFETCH(QString, output);
+    const QByteArray track = common::joinLinesCrLf({lineA, lineB}, common::TextEncoding::Gbk) + "a note\r\n";
+    writeFile(path(QStringLiteral("t.gtxt")), track);
+    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("sub")));
+    QVERIFY(QFile::link(path(QStringLiteral("t.gtxt")), path(QStringLiteral("link.gtxt"))));
+    QCOMPARE(
+        ::link(qPrintable(path(QStringLiteral("t.gtxt"))), qPrintable(path(QStringLiteral("hard.gtxt")))), 0);
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(dir_->path());
+    const Run r = trekportRun({"--import", input, option, output, "--overwrite", "--year", "2010"});
+    QDir::setCurrent(before);
+    QCOMPARE(r.code, 2);
+    QCOMPARE(r.err, "输出文件不能是读取的文件：" + output);
+    QCOMPARE(testsupport::readAll(path(QStringLiteral("t.gtxt"))), track);
+}
+
+void TestCli::impossiblePositionsLeftOut_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArrayList>("absent"); // what the file must not hold
+    QTest::newRow("GTXT keeps the list") << "--export-gtxt"
+                                         << "已写入GTXT文件%1，共4个轨迹点。" << QByteArrayList();
+    QTest::newRow("NAME") << "--export-name"
+                          << "已写入NAME文件%1，共2个轨迹点，2个轨迹点的坐标不可能存在，未写入。"
+                          << QByteArrayList{"9999.9999", "3160.0000"};
+    QTest::newRow("KML")
+        << "--export-kml"
+        << "已写入KML文件%1，共 1个标记点, 1个自动轨迹点，2个轨迹点的坐标不可能存在，未写入。"
+        << QByteArrayList{"100.6", "121,32,0"};
+    QTest::newRow("GPX")
+        << "--export-gpx"
+        << "已写入GPX文件%1，共 1个标记点, 1个自动轨迹点，2个轨迹点的坐标不可能存在，未写入。"
+        << QByteArrayList{"100.6", "lat=\"32\""};
+}
+
+void TestCli::impossiblePositionsLeftOut()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, message);
+    QFETCH(QByteArrayList, absent);
+    // A day that does not exist either: the position alone decides.
+    const QString nowhere = QStringLiteral("记录003| 标记| 02月30日 10:00:00| N99°99.9999',E999°99.9999'");
+    const QString minutes = QStringLiteral("记录004| 自动| 05月12日 10:00:00| N31°60.0000',E121°00.0000'");
+    const QString in = path(QStringLiteral("in.gtxt"));
+    writeFile(in, common::joinLinesCrLf({lineA, nowhere, lineB, minutes}, common::TextEncoding::Gbk));
+    const QString out = path(QStringLiteral("out"));
+    const Run r = trekportRun({"--import", in, option, out, "--year", "2010"});
+    QCOMPARE(r.err.split(QLatin1Char('\n')).last(), message.arg(out));
+    QCOMPARE(r.code, absent.isEmpty() ? 0 : 1);
+    const QByteArray written = testsupport::readAll(out);
+    if (absent.isEmpty()) {
+        QVERIFY(written.contains(nowhere.toUtf8())
+                || written.contains(common::encodeText(nowhere, common::TextEncoding::Gbk)));
+        return;
+    }
+    for (const QByteArray &text : absent)
+        QVERIFY2(!written.contains(text), text.constData());
+    if (option == QLatin1String("--export-gpx") || option == QLatin1String("--export-kml"))
+        QCOMPARE(testsupport::runProgram(QStringLiteral("xmllint"), {"--noout", out}), 0);
+}
+
+void TestCli::oddFramesOfASoundUploadListed()
+{
+    // Frames a logger's memory may hold, here and there in a sound upload:
+    // listed exactly as a frame-by-frame decoding lists them, exit 0.
+    QByteArray upload = generateTrip(40, 5, 2);
+    for (const auto &[frame, byte, value] : {std::tuple{0, 3, 0},
+                                             {7, 3, 255},
+                                             {15, 5, 255},
+                                             {16, 10, 100},
+                                             {22, 2, 0},
+                                             {30, 0, 0x77},
+                                             {39, 4, 0}})
+        upload[frame * frameSize + byte] = char(value);
+    PointStore store;
+    FrameDecoder decoder;
+    QStringList expected;
+    for (char c : upload)
+        if (const auto line = decoder.DecodeFrameByte(quint8(c), store, int(expected.size())))
+            expected << *line;
+    PtyLogger logger;
+    const Run r = trekportWithLogger({"--port", logger.devicePath(), "--download", "--quiet-ms", "1000"},
+                                     logger, upload, false);
+    QVERIFY(r.loggerOk);
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.out, expected);
+}
+
+void TestCli::downloadWithoutPoints()
+{
+    PtyLogger logger;
+    const Run r = trekportWithLogger({"--port", logger.devicePath(), "--download", "--quiet-ms", "500"},
+                                     logger, QByteArray(), false);
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err, QStringLiteral("没有收到轨迹点"));
+    // Bytes that make no frame: skipped, and still no point.
+    PtyLogger second;
+    const Run partial = trekportWithLogger({"--port", second.devicePath(), "--download", "--quiet-ms", "500"},
+                                           second, QByteArray::fromHex("0007410"), false);
+    QCOMPARE(partial.code, 1);
+    QCOMPARE(partial.err, QStringLiteral("1 个数据帧无效（可能丢失了字节），已跳过\n没有收到轨迹点"));
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // Rules of the core without a serial line or a window: frame decoding, list
 // lines, status and port texts, SYS.ini, GTXT lines, NAME sentences, KML.
 #include "core/commandline.h"
+#include "core/framealigner.h"
 #include "core/framedecoder.h"
 #include "core/gtxtfile.h"
 #include "core/kmlexport.h"
@@ -79,6 +80,11 @@ private Q_SLOTS:
     void frameEncodingRoundTrip();
     void commandLineOrWindow_data();
     void commandLineOrWindow();
+    void alignment_data();
+    void alignment();
+    void impossiblePositions_data();
+    void impossiblePositions();
+    void longTripStaysATrip();
 };
 
 void TestCore::decodeFrame_data()
@@ -710,6 +716,157 @@ void TestCore::commandLineOrWindow()
     QFETCH(QStringList, args);
     QFETCH(bool, commandLine);
     QCOMPARE(wantsCommandLine(args), commandLine);
+}
+
+namespace {
+// A frame of the trip with one byte set to value.
+QByteArray withByte(QByteArray frames, int frame, int byte, int value)
+{
+    frames[frame * frameSize + byte] = char(value);
+    return frames;
+}
+} // namespace
+
+void TestCore::alignment_data()
+{
+    QTest::addColumn<QByteArray>("sent");     // frames as the logger holds them
+    QTest::addColumn<QByteArray>("received"); // what the line delivered
+    QTest::addColumn<int>("fault");           // first frame touched by the fault; -1 none
+    QTest::addColumn<int>("skipped");         // frames reported skipped; -1: some
+
+    const QByteArray trip = generateTrip(60, 7, 3);
+    // Odd values a logger's memory may hold, here and there: listed as sent.
+    QByteArray odd = withByte(trip, 0, 3, 0);                // month 0, the first frame
+    odd = withByte(odd, 9, 3, 255);                          // month 255
+    odd = withByte(odd, 20, 5, 255);                         // hour 255
+    odd = withByte(withByte(odd, 31, 10, 100), 31, 11, 99);  // fraction 100/99
+    odd = withByte(odd, 32, 2, 0);                           // kind 0x00
+    odd = withByte(withByte(odd, 45, 0, 0x30), 45, 1, 0x39); // record jumps
+    odd = withByte(odd, 59, 4, 0);                           // day 0, the last frame
+    QTest::newRow("odd frames in a sound stream") << odd << odd << -1 << 0;
+    const QByteArray edge = QByteArray::fromHex("000741050C0A172D1F0C223879172D43"
+                                                "04D24D050C0A172D1F0C032D790C0000"
+                                                "FFFF0001010000000000000000000102");
+    QTest::newRow("record numbers all over") << edge << edge << -1 << 0;
+    QTest::newRow("one odd frame alone")
+        << withByte(edge.left(16), 0, 3, 13) << withByte(edge.left(16), 0, 3, 13) << -1 << 0;
+    for (int at : {16 * 10 + 0, 16 * 25 + 3, 16 * 40 + 8, 16 * 52 + 14})
+        QTest::addRow("byte %d dropped", at) << trip << QByteArray(trip).remove(at, 1) << at / 16 << -1;
+    QTest::newRow("two faults") << trip << QByteArray(trip).remove(16 * 40 + 5, 1).remove(16 * 12 + 2, 1)
+                                << 12 << -1;
+    QTest::newRow("byte of the last frame dropped")
+        << trip << QByteArray(trip).remove(16 * 59 + 6, 1) << 59 << 1;
+    QTest::newRow("byte doubled") << trip << QByteArray(trip).insert(16 * 33 + 9, trip.at(16 * 33 + 9)) << 33
+                                  << -1;
+    QTest::newRow("noise burst") << trip
+                                 << QByteArray(trip).insert(16 * 21 + 4, QByteArray::fromHex("ff3c0091a7"))
+                                 << 21 << -1;
+    QTest::newRow("bytes left over") << trip << trip + QByteArray::fromHex("0041050C0A") << 60 << 1;
+}
+
+void TestCore::alignment()
+{
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArray, received);
+    QFETCH(int, fault);
+    QFETCH(int, skipped);
+    FrameAligner aligner;
+    QByteArray listed;
+    // In pieces, as reads of the line hand them over.
+    for (qsizetype i = 0; i < received.size(); i += 7)
+        listed += aligner.push(received.mid(i, 7));
+    listed += aligner.finish();
+    const int reported = aligner.takeSkipped();
+    QCOMPARE(listed.size() % frameSize, 0);
+    if (fault < 0) {
+        QCOMPARE(listed, sent);
+        QCOMPARE(reported, skipped);
+        return;
+    }
+    QVERIFY(reported > 0);
+    if (skipped >= 0)
+        QCOMPARE(reported, skipped);
+    // Every frame before the fault; after it nearly all, none made up.
+    QCOMPARE(listed.left(fault * frameSize), sent.left(fault * frameSize));
+    const int n = int(sent.size() / frameSize);
+    QVERIFY2(listed.size() / frameSize >= n - 2 * reported, qPrintable(QString::number(listed.size() / 16)));
+    for (qsizetype at = (fault + 1) * frameSize; at < listed.size(); at += frameSize) {
+        QVERIFY(FrameAligner::isPossible(reinterpret_cast<const uchar *>(listed.constData()) + at));
+        QVERIFY(sent.contains(listed.mid(at, frameSize)));
+    }
+}
+
+void TestCore::impossiblePositions_data()
+{
+    QTest::addColumn<QString>("latDeg");
+    QTest::addColumn<QString>("latMin");
+    QTest::addColumn<QString>("lonDeg");
+    QTest::addColumn<QString>("lonMin");
+    QTest::addColumn<bool>("impossible");
+    QTest::newRow("Nanjing") << "31"
+                             << "12.3456"
+                             << "121"
+                             << "23.4567" << false;
+    QTest::newRow("north pole") << "90"
+                                << "00.0000"
+                                << "000"
+                                << "00.0000" << false;
+    QTest::newRow("date line") << "00"
+                               << "00.0000"
+                               << "180"
+                               << "00.0000" << false;
+    QTest::newRow("latitude 99") << "99"
+                                 << "99.9999"
+                                 << "999"
+                                 << "99.9999" << true;
+    QTest::newRow("just past the pole") << "90"
+                                        << "00.0001"
+                                        << "010"
+                                        << "00.0000" << true;
+    QTest::newRow("longitude 181") << "31"
+                                   << "00.0000"
+                                   << "181"
+                                   << "00.0000" << true;
+    QTest::newRow("minutes 60") << "31"
+                                << "60.0000"
+                                << "121"
+                                << "00.0000" << true;
+    QTest::newRow("longitude minutes 127") << "03"
+                                           << "12.7101"
+                                           << "026"
+                                           << "127.1310" << true;
+    QTest::newRow("not numbers") << "3X"
+                                 << "12.3456"
+                                 << "121"
+                                 << "2?.4567" << false;
+}
+
+void TestCore::impossiblePositions()
+{
+    QFETCH(QString, latDeg);
+    QFETCH(QString, latMin);
+    QFETCH(QString, lonDeg);
+    QFETCH(QString, lonMin);
+    QFETCH(bool, impossible);
+    const TrackRow r = row("001", kindAuto, "05", "12", "10", "23", "45", latDeg, latMin, lonDeg, lonMin);
+    QCOMPARE(positionImpossible(r), impossible);
+}
+
+void TestCore::longTripStaysATrip()
+{
+    // Exactly the points asked for, every one a fix a logger could hold, and
+    // after days of driving still near where the trip began.
+    const int n = 100000;
+    const QByteArray trip = generateTrip(n, 10, 1);
+    QCOMPARE(trip.size(), qsizetype(n) * frameSize);
+    const auto *bytes = reinterpret_cast<const uchar *>(trip.constData());
+    for (int i = 0; i < n; ++i) {
+        const uchar *f = bytes + qsizetype(i) * frameSize;
+        QVERIFY2(FrameAligner::isPossible(f), qPrintable(QString::number(i)));
+        // Within about 50 km of Nanjing: 31° to 32° N, 118° to 119° E.
+        QVERIFY2(f[8] >= 31 && f[8] <= 32 && f[12] >= 118 && f[12] <= 119, qPrintable(QString::number(i)));
+        QCOMPARE((f[0] << 8) | f[1], (i + 1) & 0xFFFF);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCore)

@@ -6,6 +6,8 @@
 #include "formfixture.h"
 
 #include <QCoreApplication>
+#include <QMimeData>
+#include <QUrl>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -78,6 +80,12 @@ private Q_SLOTS:
     void nameDayBefore_data();
     void nameDayBefore();
     void kmlWithMarkupIsWellFormed();
+    void yearAskedUntilAYear();
+    void bareNameGetsSuffix_data();
+    void bareNameGetsSuffix();
+    void outputOverReadFile_data();
+    void outputOverReadFile();
+    void droppedFileIsRead();
 
 private:
     std::unique_ptr<MainForm> formWith(const QStringList &lines);
@@ -650,6 +658,141 @@ void TestFiles::kmlWithMarkupIsWellFormed()
     QTest::mouseClick(g->kml_mk, Qt::LeftButton);
     QCOMPARE(testsupport::runProgram(QStringLiteral("xmllint"), {"--noout", out2}, nullptr, &err), 0);
     QVERIFY(testsupport::readAll(out2).contains("<name>NO.0\xef\xbf\xbd\xef\xbf\xbd</name>"));
+}
+
+void TestFiles::yearAskedUntilAYear()
+{
+    auto f = formWith({lineA});
+    const QString out = path(QStringLiteral("y.txt"));
+    dialogs_->queueFile(out);
+    dialogs_->queueNo();
+    for (const char *answer : {"abc", "20x0", "201", "2011"})
+        dialogs_->queueText(QLatin1String(answer));
+    QTest::mouseClick(f->name_mk, Qt::LeftButton);
+    QCOMPARE(dialogs_->callsOf(DialogCall::Input).size(), 4);
+    QCOMPARE(f->dataYear(), QStringLiteral("11"));
+    QVERIFY(fileLines(out, common::TextEncoding::Ascii).value(0).contains(QStringLiteral(",120511,")));
+}
+
+void TestFiles::bareNameGetsSuffix_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("KML bare") << "kml_mk"
+                              << "trip_track"
+                              << "trip_track.kml";
+    QTest::newRow("GPX bare") << "gpx_mk"
+                              << "trip_track"
+                              << "trip_track.gpx";
+    QTest::newRow("NAME bare") << "name_mk"
+                               << "trip_track"
+                               << "trip_track.txt";
+    QTest::newRow("GTXT bare") << "outputxt"
+                               << "trip_track"
+                               << "trip_track.gtxt";
+    QTest::newRow("own suffix kept") << "kml_mk"
+                                     << "trip.xml"
+                                     << "trip.xml";
+}
+
+void TestFiles::bareNameGetsSuffix()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    auto f = formWith({lineA, lineB});
+    dialogs_->queueFile(path(typed));
+    if (button == QLatin1String("name_mk") || button == QLatin1String("gpx_mk"))
+        dialogs_->queueYes(); // the year question
+    QTest::mouseClick(f->findChild<QPushButton *>(button), Qt::LeftButton);
+    QVERIFY(QFile::exists(path(written)));
+    QVERIFY(dialogs_->lastInfo().contains(path(written) + QStringLiteral("！")));
+    if (typed != written)
+        QVERIFY(!QFile::exists(path(typed)));
+}
+
+void TestFiles::outputOverReadFile_data()
+{
+    QTest::addColumn<QStringList>("read"); // the lines of the file read
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("cleared"); // "清空" before the export
+    QTest::addColumn<bool>("refused");
+    const QStringList whole{lineA, lineB};
+    const QStringList withNote{lineA, QStringLiteral("a note"), lineB};
+    const QStringList cut{lineA + QStringLiteral(" trailing words")};
+    QTest::newRow("KML over it") << whole << "kml_mk" << false << true;
+    QTest::newRow("NAME over it") << whole << "name_mk" << false << true;
+    QTest::newRow("GPX over it") << whole << "gpx_mk" << false << true;
+    QTest::newRow("GTXT of the whole file") << whole << "outputxt" << false << false;
+    QTest::newRow("GTXT without its note") << withNote << "outputxt" << false << true;
+    QTest::newRow("GTXT of cut lines") << cut << "outputxt" << false << true;
+    QTest::newRow("no longer its source") << whole << "kml_mk" << true << false;
+}
+
+void TestFiles::outputOverReadFile()
+{
+    QFETCH(QStringList, read);
+    QFETCH(QString, button);
+    QFETCH(bool, cleared);
+    QFETCH(bool, refused);
+    auto f = formWith(read);
+    const QString in = path(QStringLiteral("start.gtxt"));
+    const QByteArray before = testsupport::readAll(in);
+    if (cleared) {
+        QTest::mouseClick(f->cleardata, Qt::LeftButton);
+        writeFile(path(QStringLiteral("other.gtxt")), gbk({lineC}));
+        dialogs_->queueFile(path(QStringLiteral("other.gtxt")));
+        QTest::mouseClick(f->inputxt, Qt::LeftButton);
+    }
+    // Through a link, so only the file's identity tells.
+    const QString link = path(QStringLiteral("link.gtxt"));
+    QVERIFY(QFile::link(in, link));
+    dialogs_->queueFile(link);
+    if (!refused) {
+        dialogs_->queueYes(); // replace it
+        if (button == QLatin1String("name_mk") || button == QLatin1String("gpx_mk"))
+            dialogs_->queueYes();
+    }
+    QTest::mouseClick(f->findChild<QPushButton *>(button), Qt::LeftButton);
+    if (refused) {
+        QCOMPARE(dialogs_->lastInfo(),
+                 QStringLiteral("不能写入：\r\n") + link
+                     + QStringLiteral("\r\n它是列表中轨迹点读取自的文件，写入会丢失其中的数据。"));
+        QCOMPARE(testsupport::readAll(in), before);
+        QVERIFY(dialogs_->callsOf(DialogCall::YesNo).isEmpty());
+    } else {
+        QVERIFY(dialogs_->lastInfo().contains(QStringLiteral("已保存到\r\n") + link));
+        if (button == QLatin1String("outputxt"))
+            QCOMPARE(testsupport::readAll(in), before);
+        else
+            QVERIFY(testsupport::readAll(in).startsWith("<?xml"));
+    }
+}
+
+void TestFiles::droppedFileIsRead()
+{
+    auto f = newForm();
+    f->show();
+    const QString in = path(QStringLiteral("dropped.gtxt"));
+    writeFile(in, gbk({lineA, lineB, lineC}));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(in)});
+    QWidget *target = f->Lis->viewport();
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(listOf(*f), (QStringList{lineA, lineB, lineC}));
+    QCOMPARE(f->statusLines().last(), QStringLiteral("已读取") + in + QStringLiteral("，共3个轨迹点。"));
+    // Text that is no file is not taken.
+    QMimeData words;
+    words.setText(QStringLiteral("记录"));
+    QDragEnterEvent other(QPoint(20, 20), Qt::CopyAction, &words, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &other);
+    QVERIFY(!other.isAccepted());
 }
 
 QTEST_MAIN(TestFiles)

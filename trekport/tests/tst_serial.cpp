@@ -1,5 +1,6 @@
 // The serial line through a real pseudo-terminal: the test plays the logger
 // on the master side, LoggerLink opens the slave as trekport does.
+#include "core/loggerframes.h"
 #include "core/loggerlink.h"
 #include "core/portrules.h"
 #include "ptylogger.h"
@@ -41,6 +42,8 @@ private Q_SLOTS:
     void portHeldElsewhereIsInUse();
     void serialNodeWithoutPortIsInvalid();
     void unpluggedLoggerClosesPort();
+    void endlessStreamStops_data();
+    void endlessStreamStops();
 };
 
 void TestSerial::requestReachesLogger()
@@ -186,6 +189,44 @@ void TestSerial::unpluggedLoggerClosesPort()
     // Nothing keeps firing once the port is closed.
     QTest::qWait(300);
     QCOMPARE(lost.count(), 1);
+}
+
+void TestSerial::endlessStreamStops_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("listed");
+    // Limits scaled down: 50 frames, 300 ms.
+    QTest::newRow("frames without end")
+        << generateTrip(80, 0, 1) << "数据没有结束：已收到 50 个数据帧，停止接收。" << 50;
+    QTest::newRow("garbage without end")
+        << QByteArray(16 * 200, char(0xEE)) << "300 毫秒内没有收到一个有效的数据帧，停止接收。" << 0;
+}
+
+void TestSerial::endlessStreamStops()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    QFETCH(int, listed);
+    PtyLogger logger;
+    Host host;
+    host.link.setStreamLimits(50, 300);
+    QSignalSpy stopped(&host.link, &LoggerLink::streamStopped);
+    QCOMPARE(host.link.open(logger.devicePath()), 0);
+    host.link.requestUpload();
+    QCOMPARE(logger.receive(2000), QByteArray("#"));
+    // A frame at a time, as a device that keeps sending would.
+    for (qsizetype at = 0; at < bytes.size() && stopped.isEmpty(); at += 16) {
+        QVERIFY(logger.send(bytes.mid(at, 16)));
+        QTest::qWait(5);
+    }
+    QTRY_COMPARE(stopped.size(), 1);
+    QCOMPARE(stopped.at(0).at(0).toString(), message);
+    QCOMPARE(host.lines.size(), listed);
+    // Nothing more is listed until the next request.
+    QVERIFY(logger.send(generateTrip(1, 0, 2)));
+    QTest::qWait(100);
+    QCOMPARE(host.lines.size(), listed);
 }
 
 QTEST_GUILESS_MAIN(TestSerial)

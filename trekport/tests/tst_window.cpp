@@ -68,6 +68,7 @@ private Q_SLOTS:
     void openAndCloseToggle();
     void uploadWhileClosedDoesNothing();
     void uploadEndToEnd();
+    void uploadThatLostAByte();
     void timerFollowsListAfterClear();
     void doubleClickCopiesCoordinates();
     void unpluggedLogger();
@@ -264,6 +265,24 @@ void TestWindow::uploadEndToEnd()
     QCOMPARE(f->Lis->currentRow(), 1);
     QCOMPARE(f->pointStore().at(1)[ColRecord], QStringLiteral("1234"));
     QCOMPARE(f->pointStore().at(1)[ColKind], QStringLiteral("标记"));
+    // Once the line is quiet, the count.
+    f->link().setSettleInterval(100);
+    QTRY_COMPARE(f->statusLines().last(), QStringLiteral("收到 2 个点"));
+}
+
+void TestWindow::uploadThatLostAByte()
+{
+    PtyLogger logger;
+    auto f = openOn(logger);
+    f->link().setSettleInterval(300);
+    QVERIFY(requestUpload(*f, logger));
+    const QByteArray trip = generateTrip(30, 0, 4);
+    QVERIFY(logger.send(QByteArray(trip).remove(16 * 12 + 7, 1)));
+    QTRY_VERIFY(f->statusLines().last().endsWith(QStringLiteral("个数据帧无效（可能丢失了字节），已跳过")));
+    const QStringList status = f->statusLines();
+    const int listed = f->Lis->count();
+    QVERIFY2(listed >= 28 && listed < 30, qPrintable(QString::number(listed)));
+    QCOMPARE(status.at(status.size() - 2), QStringLiteral("收到 %1 个点").arg(listed));
 }
 
 void TestWindow::timerFollowsListAfterClear()
