@@ -116,8 +116,8 @@ QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
     add(kJobs, QStringLiteral("--process：同时处理的照片数（默认每个处理器核心一张）。"),
         QStringLiteral("N"));
     add(kSidecar,
-        QStringLiteral("--write-gps: auto writes JPEGs in the file and other formats into NAME.EXT.xmp "
-                       "sidecars; always uses sidecars for every photo (default auto)."),
+        QStringLiteral("--write-gps：auto 把 JPEG 的坐标写进文件本身，其他格式写进附属文件 NAME.EXT.xmp；"
+                       "always 对每张照片都写附属文件（默认 auto）。"),
         QStringLiteral("auto|always"));
     parser.addOptions(options);
     parser.addPositionalArgument(QStringLiteral("PHOTO"), QStringLiteral("要处理的照片。"),
