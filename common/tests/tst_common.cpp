@@ -1,4 +1,9 @@
 #include "common/bmp2jpg.h"
+#include "common/about.h"
+#include "common/consoletext.h"
+#include "common/folders.h"
+#include "common/helpview.h"
+#include "common/recordingdesktop.h"
 #include "common/dialogs.h"
 #include "common/programfolder.h"
 #include "common/rounding.h"
@@ -10,11 +15,13 @@
 #include <QDir>
 #include <QFile>
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QImageReader>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QTest>
 #include <cerrno>
 #include <csignal>
@@ -51,6 +58,15 @@ private Q_SLOTS:
     void sharedProgramFolder_data();
     void sharedProgramFolder();
     void qtTextsInChinese();
+    void usageErrorHints_data();
+    void usageErrorHints();
+    void rememberedFolders_data();
+    void rememberedFolders();
+    void readmeSections_data();
+    void readmeSections();
+    void aboutListsLicences();
+    void openWrittenFile_data();
+    void openWrittenFile();
     void roundHalfEven_data();
     void roundHalfEven();
     void twipsPixels();
@@ -432,6 +448,112 @@ void TestCommon::sharedProgramFolder()
     QFETCH(QString, folder);
     QFETCH(bool, shared);
     QCOMPARE(isSharedProgramFolder(folder), shared);
+}
+
+void TestCommon::usageErrorHints_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("swapped letters") << QStringList{"--write-gsp"} << "未知选项：--write-gsp（是否指 --write-gps？）";
+    QTest::newRow("letter missing") << QStringList{"--ful"} << "未知选项：--ful（是否指 --full？）";
+    QTest::newRow("letter extra") << QStringList{"--fulll"} << "未知选项：--fulll（是否指 --full？）";
+    QTest::newRow("start of one name") << QStringList{"--write"} << "未知选项：--write（是否指 --write-gps？）";
+    QTest::newRow("start of two names") << QStringList{"--ove"} << "未知选项：--ove";
+    QTest::newRow("nothing close") << QStringList{"--bogus"} << "未知选项：--bogus";
+    QTest::newRow("short option") << QStringList{"-x"} << "未知选项：-x";
+    QTest::newRow("two unknown") << QStringList{"--fll", "--zzz"} << "未知选项：--fll（是否指 --full？）、--zzz";
+}
+
+void TestCommon::usageErrorHints()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    const QList<QCommandLineOption> options{
+        helpOption(), QCommandLineOption("full"), QCommandLineOption("write-gps"),
+        QCommandLineOption("overwrite"), QCommandLineOption("over-there"), QCommandLineOption("port", "", "P")};
+    QCommandLineParser parser;
+    parser.addOptions(options);
+    QVERIFY(!parser.parse(QStringList{"prog"} + args));
+    QCOMPARE(usageErrorText(parser.errorText(), parser.unknownOptionNames(), options), message);
+}
+
+void TestCommon::rememberedFolders_data()
+{
+    QTest::addColumn<QString>("chosen"); // "@" is a scratch folder; "" is a cancelled dialog
+    QTest::addColumn<QString>("start");  // "@" as above; "home" for the home folder
+    QTest::newRow("nothing yet") << "" << "home";
+    QTest::newRow("a file's folder") << "@/sub/trip.gtxt" << "@/sub";
+    QTest::newRow("a folder itself") << "@/sub" << "@/sub";
+    QTest::newRow("a folder since removed") << "@/gone/trip.gtxt" << "home";
+}
+
+void TestCommon::rememberedFolders()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, start);
+    const testsupport::ScratchConfig config;
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("sub") && QDir(dir.path()).mkpath("gone"));
+    chosen.replace('@', dir.path());
+    start = start == "home" ? QDir::homePath() : start.replace('@', dir.path());
+    rememberFolder(FolderKind::Tracks, chosen);
+    QVERIFY(QDir(dir.filePath("gone")).removeRecursively());
+    QCOMPARE(rememberedFolder(FolderKind::Tracks), start);
+    // Each kind has its own folder.
+    QCOMPARE(rememberedFolder(FolderKind::Paths), QDir::homePath());
+    QVERIFY(foldersSettingsFile().startsWith(config.path() + "/"));
+}
+
+void TestCommon::readmeSections_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("next"); // the heading that must not be in it
+    QTest::newRow("trekport") << "trekport" << "## pixplot";
+    QTest::newRow("pixplot") << "pixplot" << "## areagrab";
+    QTest::newRow("areagrab") << "areagrab" << "## For developers";
+}
+
+void TestCommon::readmeSections()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, next);
+    const QString section = readmeSection(program);
+    QVERIFY(section.startsWith("## " + program + "\n"));
+    QVERIFY(section.size() > 500);
+    QVERIFY(!section.contains(next));
+    QVERIFY(readmeSection("nosuchprogram").isEmpty());
+}
+
+void TestCommon::aboutListsLicences()
+{
+    const AboutInfo info{"areagrab", "截图", {Library::Qt, Library::LibJpegTurbo, Library::Tesseract}};
+    const QString text = aboutText(info);
+    QVERIFY(text.contains("areagrab " + suiteVersion()));
+    QVERIFY(text.contains("GPL-3.0-or-later") && text.contains(suiteHomepage()));
+    for (const Library library : info.libraries) {
+        const LibraryNote note = libraryNote(library);
+        QVERIFY2(text.contains(note.name) && text.contains(note.licence) && text.contains(note.homepage),
+                 qPrintable(note.name));
+    }
+    QVERIFY(!text.contains(libraryNote(Library::Exiv2).name));
+}
+
+void TestCommon::openWrittenFile_data()
+{
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("page") << "/data/trip_map.html" << "/data/trip_map.html";
+    QTest::newRow("KML") << "/data/trip.kml" << "/data";
+    QTest::newRow("GPX") << "/data/trip.GPX" << "/data";
+}
+
+void TestCommon::openWrittenFile()
+{
+    QFETCH(QString, written);
+    QFETCH(QString, opened);
+    RecordingDesktop desktop;
+    QVERIFY(common::openWrittenFile(written));
+    QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(opened)});
 }
 
 void TestCommon::qtTextsInChinese()

@@ -64,8 +64,7 @@ const QString kWriteGps = QStringLiteral("write-gps");
 const QString kJobs = QStringLiteral("jobs");
 const QString kSidecar = QStringLiteral("sidecar");
 
-const QCommandLineOption kHelp({QStringLiteral("?"), QStringLiteral("h"), QStringLiteral("help")},
-                               QStringLiteral("显示本帮助。"));
+const QCommandLineOption kHelp = common::helpOption();
 
 // Adds every option to parser; the list in the order --help shows them.
 QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
@@ -75,70 +74,68 @@ QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
         options.append(QCommandLineOption(name, text, value));
     };
     // Commands.
-    add(kExifTime, QStringLiteral("Print each PHOTO's EXIF shooting time (path, tab, time)."));
-    add(kReadPath, QStringLiteral("Print the points pixplot reads from an NMEA or GPX path file."),
+    add(kExifTime, QStringLiteral("打印每张照片的 EXIF 拍摄时间（路径、制表符、时间）。"));
+    add(kReadPath, QStringLiteral("打印从 NMEA 或 GPX 路径文件读到的路径点。"),
         QStringLiteral("FILE"));
-    add(kToKml, QStringLiteral("Write the path (--path) as KML beside the path file."));
-    add(kToHtml, QStringLiteral("Write the path (--path) as an HTML map page beside the path file."));
-    add(kToGpx, QStringLiteral("Write the path (--path) as a GPX 1.1 file beside the path file."));
-    add(kMatch, QStringLiteral("Match the photos against --path and print one line each."));
-    add(kProcess, QStringLiteral("Back up, rename and frame the photos as \"批量执行\" does."));
-    add(kToMap, QStringLiteral("Write the path (--path) and the photos placed on it as a map page."),
+    add(kToKml, QStringLiteral("把路径（--path）写成 KML 文件，放在路径文件旁边。"));
+    add(kToHtml, QStringLiteral("把路径（--path）写成 HTML 地图网页，放在路径文件旁边。"));
+    add(kToGpx, QStringLiteral("把路径（--path）写成 GPX 1.1 文件，放在路径文件旁边。"));
+    add(kMatch, QStringLiteral("按 --path 的路径给照片匹配坐标，每张照片打印一行。"));
+    add(kProcess, QStringLiteral("像“批量执行”一样备份、重命名照片并加边框。"));
+    add(kToMap, QStringLiteral("把路径（--path）和定位在路径上的照片写成地图网页。"),
         QStringLiteral("OUT.html"));
-    add(kExifGps, QStringLiteral("Print the EXIF GPS position of each photo."));
+    add(kExifGps, QStringLiteral("打印每张照片 EXIF 中的 GPS 坐标。"));
     add(kSuggestOffset,
-        QStringLiteral("Print the three quarter-hour clock shifts that put the most photos within --path's "
-                       "time, each with the photos it puts there."));
+        QStringLiteral("打印让最多照片落在 --path 路径时间内的三个相机时间差（以一刻钟为单位），"
+                       "以及每个差值能匹配的照片数。"));
     // What the commands read.
-    add(kPath, QStringLiteral("NMEA or GPX path file."), QStringLiteral("FILE"));
-    add(kOverwrite, QStringLiteral("Replace existing output files."));
+    add(kPath, QStringLiteral("NMEA 或 GPX 路径文件。"), QStringLiteral("FILE"));
+    add(kOverwrite, QStringLiteral("替换已经存在的输出文件。"));
     add(kZone,
-        QStringLiteral("Time zone of the path's local times: +08:00, -05:30, UTC, an IANA name such as "
-                       "Europe/Berlin, or local (default UTC+08:00)."),
+        QStringLiteral("路径本地时间所用的时区：+08:00、-05:30、UTC、Europe/Berlin 之类的"
+                       "时区名称，或 local（默认 UTC+08:00）。"),
         QStringLiteral("ZONE"));
-    add(kPreset, QStringLiteral("Offsets of the HTML page: none, map or satellite (default: none)."),
+    add(kPreset, QStringLiteral("HTML 网页的坐标偏移：none、map 或 satellite（默认 none）。"),
         QStringLiteral("none|map|satellite"));
-    add(kLatOffset, QStringLiteral("Decimal degrees added to every latitude written (overrides --preset)."),
+    add(kLatOffset, QStringLiteral("写出的每个纬度加上的十进制度数（优先于 --preset）。"),
         QStringLiteral("D"));
-    add(kLonOffset, QStringLiteral("Decimal degrees added to every longitude written (overrides --preset)."),
+    add(kLonOffset, QStringLiteral("写出的每个经度加上的十进制度数（优先于 --preset）。"),
         QStringLiteral("D"));
     add(kOffset,
-        QStringLiteral("Camera clock correction (default +00:00:00): for every camera, for one (\"Canon EOS "
-                       "R6=+00:02:00\", may repeat), or auto (the suggested shift)."),
+        QStringLiteral("相机时钟校正（默认 +00:00:00）：对所有相机，对一台相机（\"Canon EOS R6=+00:02:00\"，"
+                       "可重复），或 auto（按建议的时间差）。"),
         QStringLiteral("[CAMERA=]±hh:mm:ss|auto"));
     add(kSync,
-        QStringLiteral("The photo shows a clock reading TIME (2026-05-12T09:03:27+02:00): its camera's "
-                       "correction follows from it; two such photos of one camera give its drift."),
+        QStringLiteral("照片中拍到的时钟显示 TIME（2026-05-12T09:03:27+02:00）：由此得出该相机的校正；"
+                       "同一相机的两张这样的照片给出它的漂移。"),
         QStringLiteral("PHOTO=TIME"));
     add(kTolerance,
-        QStringLiteral("Largest gap in seconds to a path point, 0..600 (default %1).")
-            .arg(photomatch::kDefaultTolerance),
+        QStringLiteral("与路径点相差的最大秒数，0..600（默认 %1）。").arg(photomatch::kDefaultTolerance),
         QStringLiteral("N"));
     add(kInterpolate,
-        QStringLiteral("Place photos between two fixes by time instead of on the nearest one."));
+        QStringLiteral("按时间把照片放在两个定位点之间，而不是放在最近的点上。"));
     add(kMaxGap,
-        QStringLiteral("--interpolate: largest gap in seconds between the two fixes (default %1).")
-            .arg(photomatch::kDefaultMaxGap),
+        QStringLiteral("--interpolate：两个定位点之间的最大间隔秒数（默认 %1）。").arg(photomatch::kDefaultMaxGap),
         QStringLiteral("N"));
-    add(kTiles, QStringLiteral("--to-map: map tiles, an {z}/{x}/{y} URL template, or none."),
+    add(kTiles, QStringLiteral("--to-map：地图瓦片，{z}/{x}/{y} 形式的网址模板，或 none。"),
         QStringLiteral("URL"));
-    add(kNoBackup, QStringLiteral("--process: make no backup copy."));
-    add(kRename, QStringLiteral("--process: new names after the time or a prefix and the number."),
+    add(kNoBackup, QStringLiteral("--process：不做备份。"));
+    add(kRename, QStringLiteral("--process：按拍摄时间或“前缀加序号”重命名。"),
         QStringLiteral("time|prefix:TEXT"));
-    add(kFrame, QStringLiteral("--process: add the frame and caption."));
-    add(kReframe, QStringLiteral("--frame: frame also photos that were framed before (skipped otherwise)."));
-    add(kNote, QStringLiteral("--frame: the note that starts the caption."), QStringLiteral("TEXT"));
-    add(kGps, QStringLiteral("--frame: put the position into the caption."));
-    add(kNoTime, QStringLiteral("--frame: leave the time out of the caption."));
-    add(kWriteGps, QStringLiteral("--process: write the matched positions as EXIF GPS tags (needs --path)."));
-    add(kJobs, QStringLiteral("--process: photos worked on at once (default: one per core)."),
+    add(kFrame, QStringLiteral("--process：加边框和说明文字。"));
+    add(kReframe, QStringLiteral("--frame：以前加过边框的照片也再加一次（否则跳过）。"));
+    add(kNote, QStringLiteral("--frame：说明文字开头的备注。"), QStringLiteral("TEXT"));
+    add(kGps, QStringLiteral("--frame：说明文字中写入坐标。"));
+    add(kNoTime, QStringLiteral("--frame：说明文字中不写时间。"));
+    add(kWriteGps, QStringLiteral("--process：把匹配到的坐标写入 EXIF GPS 标签（需要 --path）。"));
+    add(kJobs, QStringLiteral("--process：同时处理的照片数（默认每个处理器核心一张）。"),
         QStringLiteral("N"));
     add(kSidecar,
-        QStringLiteral("--write-gps: auto writes JPEGs in the file and other formats into NAME.EXT.xmp "
-                       "sidecars; always uses sidecars for every photo (default auto)."),
+        QStringLiteral("--write-gps：auto 把 JPEG 的坐标写进文件本身，其他格式写进附属文件 NAME.EXT.xmp；"
+                       "always 对每张照片都写附属文件（默认 auto）。"),
         QStringLiteral("auto|always"));
     parser.addOptions(options);
-    parser.addPositionalArgument(QStringLiteral("PHOTO"), QStringLiteral("Photos to work on."),
+    parser.addPositionalArgument(QStringLiteral("PHOTO"), QStringLiteral("要处理的照片。"),
                                  QStringLiteral("[PHOTO...]"));
     return options;
 }
@@ -902,7 +899,7 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return ExitUsage;
     };
     if (!parser.parse(arguments))
-        return usage(common::usageErrorText(parser.errorText(), parser.unknownOptionNames()));
+        return usage(common::usageErrorText(parser.errorText(), parser.unknownOptionNames(), options));
     if (parser.isSet(kHelp)) {
         out << helpText(options);
         out.flush();

@@ -387,7 +387,7 @@ void initExiv2()
 const QList<Format> &formats()
 {
     static const QList<Format> list = {
-        {Family::Jpeg, QStringLiteral("JPEG"), {QStringLiteral("jpg")}, true, false, true},
+        {Family::Jpeg, QStringLiteral("JPEG"), {QStringLiteral("jpg"), QStringLiteral("jpeg")}, true, false, true},
         {Family::TiffRaw,
          QStringLiteral("RAW/TIFF"),
          {QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("dng"), QStringLiteral("cr2"),
@@ -431,7 +431,7 @@ QString openFilter()
     for (const Format &f : formats())
         for (const QString &s : f.suffixes)
             patterns << QStringLiteral("*.") + s;
-    return QStringLiteral("照片和视频(%1)|%2|照片文件(*.JPG)|*.jpg|所有文件(*)|*")
+    return QStringLiteral("照片和视频(%1)|%2|照片文件(*.JPG)|*.jpg;*.jpeg|所有文件(*)|*")
         .arg(patterns.join(QLatin1Char(' ')), patterns.join(QLatin1Char(';')));
 }
 

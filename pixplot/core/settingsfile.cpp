@@ -53,10 +53,6 @@ Settings read(const QString &file)
             const qint64 v = value.toLongLong(&ok);
             s.maxGap = ok && v >= 0 ? v : -1;
         }
-        else if (key == QLatin1String("photoFolder"))
-            s.photoFolder = value;
-        else if (key == QLatin1String("pathFolder"))
-            s.pathFolder = value;
         else if (key == QLatin1String("correction")) {
             // "seconds<TAB>camera": camera names hold "=" and spaces, never a tab.
             const qsizetype tab = value.indexOf(QLatin1Char('\t'));
@@ -77,8 +73,6 @@ bool write(const QString &file, const Settings &settings, QString *error)
     text += QStringLiteral("interpolate=%1\n").arg(settings.interpolate ? 1 : 0);
     if (settings.maxGap >= 0)
         text += QStringLiteral("maxGap=%1\n").arg(settings.maxGap);
-    text += QStringLiteral("photoFolder=%1\n").arg(oneLine(settings.photoFolder));
-    text += QStringLiteral("pathFolder=%1\n").arg(oneLine(settings.pathFolder));
     QStringList cameras = settings.corrections.keys();
     cameras.sort(); // the same settings give the same file
     for (const QString &camera : cameras)

@@ -1,7 +1,7 @@
 #pragma once
 // What pixplot keeps between runs: the matching settings, the per-camera
-// clock corrections and the folders last used, as "key=value" lines in the
-// user's config folder.
+// clock corrections, as "key=value" lines in the user's config folder (the
+// folders last used are common's remembered folders).
 #include <QHash>
 #include <QString>
 
@@ -13,8 +13,6 @@ struct Settings {
     bool interpolate = false;
     qint64 maxGap = -1;
     QHash<QString, qint64> corrections; // camera ("所有相机" for all) -> seconds
-    QString photoFolder;
-    QString pathFolder;
 };
 
 // ~/.config/pixplot/pixplot.ini (the user's config folder).

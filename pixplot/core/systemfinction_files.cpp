@@ -59,7 +59,10 @@ PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder)
 {
     PhotoRecord record;
     const QString path = folder + name;
-    if (path.isEmpty() || path.right(4).toUpper() != QLatin1String(".JPG") || !common::checkInputFile(path))
+    // ".jpeg" is the same format under its longer name.
+    const bool jpeg = path.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive)
+        || path.endsWith(QLatin1String(".jpeg"), Qt::CaseInsensitive);
+    if (path.isEmpty() || !jpeg || !common::checkInputFile(path))
         return record;
     record.fileName = name;
     record.folder = folder;

@@ -179,8 +179,10 @@ void TestWindow::columnsFitTheirTexts()
             const QString text = i.data().toString();
             QVERIFY2(!text.isEmpty(), qPrintable(view->objectName()));
             QCOMPARE(i.data(Qt::ToolTipRole).toString(), text);
-            const int icon = c == 0 && view == win.photos() ? 16 : 0;
-            QVERIFY2(view->header()->sectionSize(c) >= view->fontMetrics().horizontalAdvance(text) + icon,
+            // A photo name longer than its column is elided in the middle.
+            if (c == 0 && view == win.photos())
+                continue;
+            QVERIFY2(view->header()->sectionSize(c) >= view->fontMetrics().horizontalAdvance(text),
                      qPrintable(view->objectName() + QLatin1Char(' ') + text));
         }
     }
@@ -276,7 +278,7 @@ void TestWindow::addSkipsFilesThatAreNotJpeg()
     QVERIFY2(open.filter.startsWith(QStringLiteral("照片和视频(*.jpg ")), qPrintable(open.filter));
     QVERIFY(open.filter.contains(QStringLiteral("*.cr3")) && open.filter.contains(QStringLiteral("*.heic"))
             && open.filter.contains(QStringLiteral("*.mov")));
-    QVERIFY(open.filter.endsWith(QStringLiteral(";*.webp|照片文件(*.JPG)|*.jpg|所有文件(*)|*")));
+    QVERIFY(open.filter.endsWith(QStringLiteral(";*.webp|照片文件(*.JPG)|*.jpg;*.jpeg|所有文件(*)|*")));
 
     QCOMPARE(win.photos()->model()->rowCount(), 2);
     // The file passed over is named with why.
@@ -466,7 +468,7 @@ void TestWindow::previewPlacement()
 
     const qint64 bytes = QFileInfo(file("shot.jpg")).size();
     QCOMPARE(win.title(QStringLiteral("picture_review")),
-             QStringLiteral("照片预览 (尺寸%1×%2 大小%3MB")
+             QStringLiteral("照片预览 (尺寸%1×%2 大小%3MB)")
                  .arg(width)
                  .arg(height)
                  .arg(bytes / 1024.0 / 1024.0, 0, 'f', 2));
@@ -564,7 +566,7 @@ void TestWindow::pathLoadsOnlyValidRmcSentences()
     QVERIFY(win.dialogs.unexpected.isEmpty());
     const DialogCall open = win.dialogs.callsOf(DialogCall::OpenFile).value(0);
     QCOMPARE(open.title, QStringLiteral("打开轨迹路径文件..."));
-    QCOMPARE(open.filter, QStringLiteral("NMEA文件(*.txt)|*.txt;*.name|GPX文件(*.gpx)|*.gpx|所有文件(*)|*"));
+    QCOMPARE(open.filter, QStringLiteral("NMEA文件(*.txt)|*.txt;*.name;*.nmea;*.log|GPX文件(*.gpx)|*.gpx|所有文件(*)|*"));
 
     QCOMPARE(win.path()->model()->rowCount(), 2);
     QCOMPARE(win.pathCell(1, 0), QStringLiteral("记录0001"));

@@ -12,7 +12,10 @@
 #include "ui/pathlistmodel.h"
 #include "ui/photolistmodel.h"
 
+#include "common/desktop.h"
 #include "common/dialogs.h"
+#include "common/folders.h"
+#include "common/helpview.h"
 #include "common/rounding.h"
 #include "common/safefile.h"
 
@@ -20,7 +23,9 @@
 #include <QEvent>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
+#include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
@@ -36,6 +41,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QShortcut>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -53,6 +59,8 @@ QPushButton *makeButton(const QString &name, const QString &text, QWidget *paren
     return b;
 }
 
+constexpr int kListMinWidth = 220;
+
 QTreeView *makeList(const QString &name, QAbstractItemModel *model, QWidget *parent)
 {
     auto *v = new QTreeView(parent);
@@ -62,13 +70,17 @@ QTreeView *makeList(const QString &name, QAbstractItemModel *model, QWidget *par
     v->setItemsExpandable(false);
     v->setUniformRowHeights(true); // keeps 100,000 rows quick to lay out
     v->setAllColumnsShowFocus(true);
-    v->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Ctrl+A and Shift/Ctrl clicks select several rows for Delete.
+    v->setSelectionMode(QAbstractItemView::ExtendedSelection);
     v->setSelectionBehavior(QAbstractItemView::SelectRows);
     v->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The lists take whatever room the window has; a header section can
     // still be dragged wider than the window leaves it.
-    v->setMinimumSize(220, 300);
+    v->setMinimumSize(kListMinWidth, 140);
     v->header()->setStretchLastSection(false);
+    // A long name keeps its start and its number: the middle gives way
+    // (the cell's tooltip has it whole).
+    v->setTextElideMode(Qt::ElideMiddle);
     return v;
 }
 
@@ -87,6 +99,24 @@ int columnWidthFor(const QTreeView *view, const QString &text, bool withIcon)
 // The longest texts the time and position columns show.
 const QString kSampleTime = QStringLiteral("2004-08-07 11:29:00");
 const QString kSamplePosition = QStringLiteral("N31°50.1234',E118°46.5678'");
+
+// The widest text a column shows: its header, the rows in view and, for
+// the time and position columns, the longest text they can hold.
+int neededColumnWidth(const QTreeView *view, int column, const QString &sample)
+{
+    // (QTreeView hides the public QAbstractItemView::sizeHintForColumn.)
+    const QAbstractItemView *items = view;
+    int width = std::max(view->header()->sectionSizeHint(column), items->sizeHintForColumn(column));
+    if (!sample.isEmpty())
+        width = std::max(width, columnWidthFor(view, sample, false));
+    return width;
+}
+
+// Room a list takes beyond its columns: its frame and a vertical scroll bar.
+int listChrome(const QTreeView *view)
+{
+    return 2 * view->frameWidth() + view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view) + 2;
+}
 
 // A frame's caption is elided to the frame's width, so a long one (the
 // path's span) never widens the window; the whole caption is its tooltip.
@@ -133,8 +163,6 @@ void PixplotMain::keepSettingsIn(const QString &file)
         if (it.key() != cameraclock::allCameras())
             session_.setCorrection(it.key(), it.value());
     showCorrection(session_.clockOf(chosenCamera()).baseCorrection());
-    lastPhotoFolder_ = s.photoFolder;
-    lastPathFolder_ = s.pathFolder;
 }
 
 void PixplotMain::writeSettings()
@@ -147,8 +175,6 @@ void PixplotMain::writeSettings()
     s.interpolate = ck_interp->isChecked();
     s.maxGap = max_gap->text().isEmpty() ? photomatch::kDefaultMaxGap : max_gap->text().toLongLong();
     s.corrections = session_.cameraCorrections();
-    s.photoFolder = lastPhotoFolder_;
-    s.pathFolder = lastPathFolder_;
     // Nothing to tell anyone when the window is going; the next run starts
     // from the defaults.
     settingsfile::write(settingsFile_, s);
@@ -306,6 +332,8 @@ void PixplotMain::buildForm()
     auto *top = new QHBoxLayout(this);
     // Tight enough that the whole form fits a 1024 × 768 screen.
     top->setContentsMargins(6, 6, 6, 6);
+    lists_ = new QBoxLayout(QBoxLayout::LeftToRight);
+    top->addLayout(lists_, 1);
 
     // Photo list.
     pic_box = new QGroupBox(QStringLiteral("照片列表"), this);
@@ -327,7 +355,7 @@ void PixplotMain::buildForm()
         b->addWidget(cmd_clear);
         l->addLayout(b);
     }
-    top->addWidget(pic_box, 1);
+    lists_->addWidget(pic_box, 1);
 
     // GPS path.
     Gps_box = new QGroupBox(QStringLiteral("GPS路径"), this);
@@ -361,7 +389,7 @@ void PixplotMain::buildForm()
         z->addWidget(zone_cs, 1);
         l->addLayout(z);
     }
-    top->addWidget(Gps_box, 1);
+    lists_->addWidget(Gps_box, 1);
     for (QGroupBox *box : {pic_box, Gps_box}) {
         // The caption is elided, never what sets the frame's width.
         box->setMinimumWidth(240);
@@ -372,6 +400,7 @@ void PixplotMain::buildForm()
     auto *right = new QVBoxLayout;
     right->setSpacing(3);
     top->addLayout(right);
+    right_ = right;
 
     // Preview.
     picture_review = new QGroupBox(QStringLiteral("照片预览"), this);
@@ -412,6 +441,8 @@ void PixplotMain::buildForm()
             l->addWidget(tzt[k]);
             l->addWidget(tzc[k]);
         }
+        // A wider column (a grown preview) leaves the room at the end.
+        l->addStretch();
     }
     right->addWidget(tzbox);
     buildClockRow(right);
@@ -613,6 +644,41 @@ void PixplotMain::buildForm()
     });
     connect(&session_, &PhotoSession::batchFinished, this, &PixplotMain::batchDone);
 
+    // Files dropped on a list: photos and folders of photos on the photo
+    // list, a path file on the path list.
+    for (QTreeView *list : {ListView, ListGps}) {
+        list->viewport()->setAcceptDrops(true);
+        list->viewport()->installEventFilter(this);
+    }
+    // The keys do what the buttons do, and only while the buttons can
+    // (a running batch holds them).
+    const auto press = [](QPushButton *button) {
+        if (button->isEnabled())
+            button->click();
+    };
+    auto *open = new QShortcut(QKeySequence::Open, this);
+    connect(open, &QShortcut::activated, this, [this, press] {
+        const QWidget *focus = focusWidget();
+        press(focus && Gps_box->isAncestorOf(focus) ? cmd_addname : cmd_add);
+    });
+    auto *removePhotos = new QShortcut(QKeySequence::Delete, ListView);
+    removePhotos->setContext(Qt::WidgetShortcut);
+    connect(removePhotos, &QShortcut::activated, this, [this] {
+        if (cmd_del->isEnabled())
+            removeSelectedPhotos();
+    });
+    // The path goes as a whole ("移除..."), so Delete takes it only when
+    // every point is selected.
+    auto *removePath = new QShortcut(QKeySequence::Delete, ListGps);
+    removePath->setContext(Qt::WidgetShortcut);
+    connect(removePath, &QShortcut::activated, this, [this, press] {
+        if (pathModel_->rowCount() > 0 && ListGps->selectionModel()->selectedRows().size() == pathModel_->rowCount())
+            press(cmd_clearname);
+    });
+    common::addHelpButton(this, {QStringLiteral("pixplot"), QStringLiteral("照片定位：给照片加上 GPS 路径的位置"),
+                                 {common::Library::Qt, common::Library::Exiv2, common::Library::Leaflet,
+                                  common::Library::LibJpegTurbo, common::Library::LibHeif}});
+
     // Tab follows the eye: each list and its buttons, then the right
     // column from top to bottom, each row left to right.
     QList<QWidget *> chain{ListView,    cmd_add,       cmd_del, cmd_clear, ListGps,
@@ -668,13 +734,56 @@ bool PixplotMain::eventFilter(QObject *watched, QEvent *event)
         auto *box = static_cast<QGroupBox *>(watched);
         setBoxCaption(box, boxCaption(box));
     }
+    if (watched == ListGps->viewport() && dropOn(ListGps, event))
+        return true;
     if (watched == ListView->viewport()) {
+        if (dropOn(ListView, event))
+            return true;
         if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
             mouseHeldOnList_ = true;
         else if (event->type() == QEvent::MouseButtonRelease)
             mouseHeldOnList_ = false;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool PixplotMain::dropOn(QTreeView *list, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    auto *drop = static_cast<QDropEvent *>(event);
+    QStringList files;
+    if (drop->mimeData())
+        for (const QUrl &url : drop->mimeData()->urls())
+            if (url.isLocalFile())
+                files << url.toLocalFile();
+    const bool photos = list == ListView;
+    QPushButton *add = photos ? cmd_add : cmd_addname;
+    // The path list takes one file; nothing is taken while a batch runs.
+    if (files.isEmpty() || !add->isEnabled() || (!photos && (files.size() != 1 || QFileInfo(files.first()).isDir()))) {
+        drop->ignore();
+        return true;
+    }
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
+    if (type != QEvent::Drop)
+        return true;
+    // After the drop has returned: the questions and messages are modal,
+    // and the dragging program waits for the drop to finish.
+    QMetaObject::invokeMethod(
+        this,
+        [this, photos, files] {
+            if (photos) {
+                common::rememberFolder(common::FolderKind::Photos, files.first());
+                addPhotoFiles(files);
+            } else if (mayReplacePath()) {
+                common::rememberFolder(common::FolderKind::Paths, files.first());
+                loadPathFile(files.first());
+            }
+        },
+        Qt::QueuedConnection);
+    return true;
 }
 
 void PixplotMain::Form_Load()
@@ -727,12 +836,32 @@ void PixplotMain::setCurrentPhotoRow(qsizetype row, bool showPreview)
 
 void PixplotMain::cmd_add_Click()
 {
-    const QStringList files =
-        dialogs_.getOpenFileNames(this, QStringLiteral("选择照片..."), lastPhotoFolder_, mediaformat::openFilter());
+    const QStringList files = dialogs_.getOpenFileNames(this, QStringLiteral("选择照片..."),
+                                                        common::rememberedFolder(common::FolderKind::Photos),
+                                                        mediaformat::openFilter());
+    if (files.isEmpty())
+        return;
+    common::rememberFolder(common::FolderKind::Photos, files.first());
+    addPhotoFiles(files);
+}
+
+void PixplotMain::addPhotoFiles(const QStringList &chosen)
+{
+    QStringList files;
+    for (const QString &path : chosen) {
+        if (QFileInfo(path).isDir()) {
+            // What in it is no photo the session passes over and names, as
+            // it does with "所有文件(*)".
+            const QDir folder(path);
+            for (const QString &name : folder.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase))
+                files << folder.filePath(name);
+        } else {
+            files << path;
+        }
+    }
     const qint64 n = files.size();
     if (n == 0)
         return;
-    lastPhotoFolder_ = QFileInfo(files.first()).absolutePath();
 
     const QString caption = QStringLiteral("加载照片文件");
     ShowProgress(caption, 0, n);
@@ -776,6 +905,34 @@ void PixplotMain::cmd_del_Click()
                            common::MessageIcon::Information))
         return;
     session_.removeRow(row);
+    // The row that moved up into its place is the selected one.
+    if (session_.rowCount() > 0)
+        setCurrentPhotoRow(std::min<qsizetype>(row, session_.rowCount()), false);
+    setPhotoCaption(photomatch::photoBoxCaption(session_.rowCount()));
+    showSelectedPreview();
+}
+
+void PixplotMain::removeSelectedPhotos()
+{
+    QList<int> rows;
+    for (const QModelIndex &index : ListView->selectionModel()->selectedRows())
+        rows << index.row() + 1;
+    if (rows.size() <= 1) {
+        cmd_del_Click();
+        return;
+    }
+    if (rows.size() == session_.rowCount()) {
+        cmd_clear_Click();
+        return;
+    }
+    if (!dialogs_.askYesNo(this, QStringLiteral("确定移除所选的%1张照片?").arg(rows.size()), kTitle,
+                           common::MessageIcon::Question))
+        return;
+    // From the bottom up, so the rows still to go keep their numbers.
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    for (const int row : rows)
+        session_.removeRow(row);
+    setCurrentPhotoRow(std::min<qsizetype>(rows.constLast(), session_.rowCount()), false);
     setPhotoCaption(photomatch::photoBoxCaption(session_.rowCount()));
     showSelectedPreview();
 }
@@ -795,12 +952,82 @@ void PixplotMain::cmd_clear_Click()
 
 void PixplotMain::fitNameColumn(const QStringList &names)
 {
-    // Wide enough for the longest name added; never narrower than before.
-    int wanted = 0;
+    // Room for the longest name added where the window has it; never asks
+    // for less than before.
     for (const QString &name : names)
-        wanted = std::max(wanted, columnWidthFor(ListView, name, true));
-    if (wanted > ListView->header()->sectionSize(0))
-        ListView->header()->resizeSection(0, wanted);
+        nameWanted_ = std::max(nameWanted_, columnWidthFor(ListView, name, true));
+    fitPanes();
+}
+
+void PixplotMain::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitPanes();
+}
+
+void PixplotMain::fitPanes()
+{
+    if (fitting_ || !lists_)
+        return;
+    fitting_ = true;
+    // Every column but the photo name at the width its texts need; the name
+    // takes what is left and elides in the middle.
+    const QString samples[3] = {QString(), kSampleTime, kSamplePosition};
+    int photoColumns = 0;
+    QHeaderView *photoHeader = ListView->header();
+    photoHeader->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int c = 1; c < photoModel_->columnCount(); ++c) {
+        const int w = neededColumnWidth(ListView, c, c < 3 ? samples[c] : QString());
+        photoHeader->resizeSection(c, w);
+        photoColumns += w;
+    }
+    const int nameMin = columnWidthFor(ListView, QStringLiteral("IMG_0000.JPG"), true);
+    const int photoNeed = photoColumns + nameMin + listChrome(ListView);
+    const int photoComfort = photoColumns + std::clamp(nameWanted_, nameMin, 3 * nameMin) + listChrome(ListView);
+    const QString pathSamples[3] = {PathListModel::recordText(9999), kSampleTime, kSamplePosition};
+    int pathNeed = listChrome(ListGps);
+    ListGps->header()->setStretchLastSection(true);
+    for (int c = 0; c < pathModel_->columnCount(); ++c) {
+        const int w = neededColumnWidth(ListGps, c, c < 3 ? pathSamples[c] : QString());
+        ListGps->header()->resizeSection(c, w);
+        pathNeed += w;
+    }
+
+    // The right column as narrow and low as it goes with the preview at its
+    // own size.
+    const QSize base(common::twipsToPixels(preview::kBoxWidthTwips), common::twipsToPixels(preview::kBoxHeightTwips));
+    const QSize rightMin = right_->minimumSize() - Pictemp->size() + base;
+    const int boxExtra = std::max(16, pic_box->width() - ListView->width());
+    const QMargins m = layout()->contentsMargins();
+    const int spacing = layout()->spacing();
+    const int room = width() - m.left() - m.right() - 2 * spacing - rightMin.width();
+    const bool sideBySide = room >= photoNeed + pathNeed + 2 * boxExtra + lists_->spacing();
+    lists_->setDirection(sideBySide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    // Side by side each list's share follows what its columns ask for;
+    // one above the other they are equally high.
+    lists_->setStretchFactor(pic_box, sideBySide ? photoComfort : 1);
+    lists_->setStretchFactor(Gps_box, sideBySide ? pathNeed : 1);
+    // Shares are rounded and the frames not shared: what the columns need
+    // is the least each list gets where the window has it.
+    const int alone = std::max(kListMinWidth, room - boxExtra);
+    ListView->setMinimumWidth(sideBySide ? photoNeed : std::min(photoNeed, alone));
+    ListGps->setMinimumWidth(sideBySide ? pathNeed : std::min(pathNeed, alone));
+
+    // What the lists leave, the preview grows into, keeping its shape.
+    const int listsWant = sideBySide ? photoComfort + pathNeed + 2 * boxExtra + lists_->spacing()
+                                     : std::max(photoComfort, pathNeed) + boxExtra;
+    const int spareWidth = room - listsWant;
+    const int spareHeight = height() - m.top() - m.bottom() - rightMin.height();
+    double scale = 1.0;
+    if (spareWidth > 0 && spareHeight > 0)
+        scale = std::min(double(base.width() + spareWidth) / base.width(),
+                         double(base.height() + spareHeight) / base.height());
+    const QSize shown(qRound(base.width() * scale), qRound(base.height() * scale));
+    if (Pictemp->size() != shown) {
+        Pictemp->setFixedSize(shown);
+        showSelectedPreview();
+    }
+    fitting_ = false;
 }
 
 void PixplotMain::ListView_DblClick()
@@ -810,7 +1037,7 @@ void PixplotMain::ListView_DblClick()
         return;
     const PhotoRecord &rec = photoRows().at(row - 1).record;
     // The desktop's default program for the file; its outcome is not ours.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(rec.folder + rec.fileName));
+    common::desktop().openUrl(QUrl::fromLocalFile(rec.folder + rec.fileName));
 }
 
 void PixplotMain::ListView_ItemClick(qsizetype row)
@@ -847,7 +1074,9 @@ void PixplotMain::ListView_ItemClick(qsizetype row)
     }
     picture_review->setTitle(preview::captionText(full.width(), full.height(), info.size()));
     placement_ = preview::placePicture(full.width(), full.height());
-    const double px = 1.0 / common::TwipsPerPixel;
+    // The placement is in the box's own twips; a grown box shows it larger.
+    const double px = double(Pictemp->width()) / common::twipsToPixels(preview::kBoxWidthTwips)
+        / common::TwipsPerPixel;
     const QRectF target(placement_.x * px, placement_.y * px, placement_.width * px, placement_.height * px);
     QPainter painter(&canvas);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -886,20 +1115,30 @@ void PixplotMain::ShowProgress(const QString &caption, qint64 current, qint64 to
 
 // ------------------------------------------------------------------ GPS path
 
-void PixplotMain::cmd_addname_Click()
+bool PixplotMain::mayReplacePath()
 {
     // The loaded path stays until another file is chosen and read: loading
     // replaces it, a cancelled dialog or an unreadable file does not.
-    if (!pathPoints().isEmpty()
-        && !dialogs_.askYesNo(this, QStringLiteral("路径文件不为空,是否重新加载路径文件?"), kTitle,
-                              common::MessageIcon::Information))
+    return pathPoints().isEmpty()
+        || dialogs_.askYesNo(this, QStringLiteral("路径文件不为空,是否重新加载路径文件?"), kTitle,
+                             common::MessageIcon::Information);
+}
+
+void PixplotMain::cmd_addname_Click()
+{
+    if (!mayReplacePath())
         return;
     const QString path = dialogs_.getOpenFileName(
-        this, QStringLiteral("打开轨迹路径文件..."), lastPathFolder_,
-        QStringLiteral("NMEA文件(*.txt)|*.txt;*.name|GPX文件(*.gpx)|*.gpx|所有文件(*)|*"));
+        this, QStringLiteral("打开轨迹路径文件..."), common::rememberedFolder(common::FolderKind::Paths),
+        QStringLiteral("NMEA文件(*.txt)|*.txt;*.name;*.nmea;*.log|GPX文件(*.gpx)|*.gpx|所有文件(*)|*"));
+    common::rememberFolder(common::FolderKind::Paths, path);
+    loadPathFile(path);
+}
+
+void PixplotMain::loadPathFile(const QString &path)
+{
     if (path.isEmpty() || !QFileInfo::exists(path))
         return;
-    lastPathFolder_ = QFileInfo(path).absolutePath();
     // Checked before opening: a FIFO would block the window for good.
     QString reason;
     if (!common::checkInputFile(path, &reason)) {

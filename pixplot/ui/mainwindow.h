@@ -43,12 +43,19 @@ public:
 
     // Photo list (row i, 1-based, is photoRows()[i - 1]).
     void cmd_add_Click();
+    // Adds photos as "加入..." does, from the dialog or dropped on the list;
+    // a folder stands for the files in it.
+    void addPhotoFiles(const QStringList &files);
     void cmd_del_Click();
+    // Delete in the photo list: the selected rows, after asking.
+    void removeSelectedPhotos();
     void cmd_clear_Click();
     void ListView_DblClick();
     void ListView_ItemClick(qsizetype row);
     // GPS path.
     void cmd_addname_Click();
+    // Loads path as "加入..." does once a file is chosen (or dropped).
+    void loadPathFile(const QString &path);
     void cmd_clearname_Click();
     void cmd_ct_Click();
     // Clock correction and matching.
@@ -96,6 +103,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildForm();
@@ -109,6 +117,10 @@ private:
     void showSelectedPreview();
     void clearPreview();
     void fitNameColumn(const QStringList &names);
+    // Shares the width: every column of both lists readable (the lists
+    // side by side where they fit, else one above the other), the rest to
+    // a larger preview.
+    void fitPanes();
     void setPathCaption(const QString &caption);
     void setPhotoCaption(const QString &caption);
     QLineEdit *makeOffsetField(int k);
@@ -123,16 +135,21 @@ private:
     void refreshCameras();
     // Offers the shift that puts more photos within the path's time.
     void offerSuggestion();
+    // Asks before a new path replaces the loaded one; true to go on.
+    bool mayReplacePath();
+    bool dropOn(QTreeView *list, QEvent *event);
 
     common::Dialogs &dialogs_;
     PhotoSession session_; // the rows, the path and the work on them
     PhotoListModel *photoModel_;
     PathListModel *pathModel_;
     NMEAF *nmeaf_ = nullptr;
-    QString lastPhotoFolder_;
-    QString lastPathFolder_;
     QString settingsFile_; // "" keeps nothing
     void writeSettings();
+    QBoxLayout *lists_ = nullptr;  // the two list frames
+    QBoxLayout *right_ = nullptr;  // preview, clock and output column
+    int nameWanted_ = 0;           // width the longest photo name asks for
+    bool fitting_ = false;
     preview::Placement placement_;
     bool previewBlocked_ = false;
     bool mouseHeldOnList_ = false; // the click that follows shows the preview
