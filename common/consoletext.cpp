@@ -39,15 +39,78 @@ QString helpText(const QString &program, const QStringList &synopses, const QStr
     return text;
 }
 
-QString usageErrorText(const QString &parserError, const QStringList &unknownOptions)
+QCommandLineOption helpOption()
 {
-    const auto dashed = [](const QString &name) {
-        return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-    };
+    return QCommandLineOption({QStringLiteral("?"), QStringLiteral("h"), QStringLiteral("help")},
+                              QStringLiteral("显示本帮助。"));
+}
+
+namespace {
+
+// Edits between a and b, a swap of neighbours counting as one.
+qsizetype editDistance(const QString &a, const QString &b)
+{
+    const qsizetype n = a.size(), m = b.size();
+    QList<QList<qsizetype>> d(n + 1, QList<qsizetype>(m + 1, 0));
+    for (qsizetype i = 0; i <= n; ++i)
+        d[i][0] = i;
+    for (qsizetype j = 0; j <= m; ++j)
+        d[0][j] = j;
+    for (qsizetype i = 1; i <= n; ++i) {
+        for (qsizetype j = 1; j <= m; ++j) {
+            const qsizetype cost = a.at(i - 1) == b.at(j - 1) ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            if (i > 1 && j > 1 && a.at(i - 1) == b.at(j - 2) && a.at(i - 2) == b.at(j - 1))
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[n][m];
+}
+
+QString dashed(const QString &name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+} // namespace
+
+QString closestOptionName(const QString &name, const QList<QCommandLineOption> &known)
+{
+    if (name.size() < 2)
+        return {};
+    // Short names are too close to everything to be a useful hint.
+    const qsizetype allowed = std::max<qsizetype>(1, name.size() / 3);
+    QString best;
+    qsizetype bestDistance = allowed + 1;
+    QStringList starting;
+    for (const QCommandLineOption &option : known) {
+        for (const QString &candidate : option.names()) {
+            if (candidate.size() < 2 || candidate == name)
+                continue;
+            const qsizetype distance = editDistance(name, candidate);
+            if (distance < bestDistance) {
+                bestDistance = distance;
+                best = candidate;
+            }
+            if (name.size() >= 3 && candidate.startsWith(name))
+                starting << candidate;
+        }
+    }
+    if (best.isEmpty() && starting.size() == 1)
+        best = starting.constFirst();
+    return best;
+}
+
+QString usageErrorText(const QString &parserError, const QStringList &unknownOptions,
+                       const QList<QCommandLineOption> &known)
+{
     if (!unknownOptions.isEmpty()) {
         QStringList names;
-        for (const QString &name : unknownOptions)
-            names << dashed(name);
+        for (const QString &name : unknownOptions) {
+            const QString hint = closestOptionName(name, known);
+            names << dashed(name)
+                    + (hint.isEmpty() ? QString() : QStringLiteral("（是否指 %1？）").arg(dashed(hint)));
+        }
         return QStringLiteral("未知选项：") + names.join(QStringLiteral("、"));
     }
     // Qt's English texts name the option in quotes, with its dashes.

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace common {
 namespace {
@@ -54,6 +55,16 @@ void QtDialogs::inform(QWidget *parent, const QString &text, const QString &titl
 {
     QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+bool QtDialogs::informWithAction(QWidget *parent, const QString &text, const QString &title, MessageIcon icon,
+                                 const QString &action)
+{
+    QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, parent);
+    QPushButton *extra = box.addButton(action, QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == extra;
 }
 
 std::optional<QString> QtDialogs::getText(QWidget *parent, const QString &prompt, const QString &title,

@@ -1,18 +1,24 @@
 #include "common/safefile.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #ifdef Q_OS_WIN
-#include <QDir>
 #include <io.h>
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -20,6 +26,13 @@
 namespace common {
 
 namespace {
+
+// Ends the name of every staging file, so that a sweep removes nothing else.
+constexpr char kStagingSuffix[] = ".gpsuite.tmp";
+
+// What a staged file may do to its target: replace it, only be created
+// under it, or be named later from candidates (the target only places it).
+enum class Target { Replace, New, Free };
 
 void setError(QString *error, const QString &text)
 {
@@ -92,6 +105,26 @@ DWORD moveFile(const QString &from, const QString &to, bool replace)
     return MoveFileExW(nativePath(nativeFrom), nativePath(nativeTo), flags) ? 0 : GetLastError();
 }
 
+// Removes, once per folder and process, the staging files a writer that
+// died left in folder. Windows refuses to delete a file another process
+// has open for writing, so a live writer's file stays.
+void removeStaleStaging(const QString &folder)
+{
+    static std::mutex mutex;
+    static QSet<QString> swept;
+    const QString key = QFileInfo(folder).canonicalFilePath();
+    {
+        const std::lock_guard lock(mutex);
+        if (key.isEmpty() || swept.contains(key))
+            return;
+        swept.insert(key);
+    }
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (isStagingName(name))
+            QFile::remove(dir.filePath(name));
+}
+
 // New content staged in a file beside its target; the file is removed
 // again unless publish() gave it the target's name.
 class Staged {
@@ -106,24 +139,27 @@ public:
             QFile::remove(temp_);
     }
 
-    bool open(bool replace, QString *error)
+    bool open(Target mode, const FileLike &like, QString *error)
     {
         const QFileInfo info(target_);
-        if (info.exists()) {
+        if (mode != Target::Free && info.exists()) {
             if (!info.isFile()) {
                 setError(error, QStringLiteral("目标") + notRegularText(info));
                 return false;
             }
-            if (!replace) {
+            if (mode == Target::New) {
                 setError(error, systemErrorText(EEXIST));
                 return false;
             }
         }
+        if (like.modificationTime && !like.model.isEmpty())
+            modified_ = QFileInfo(like.model).lastModified();
         const QString dir = info.absolutePath() + QLatin1Char('/');
+        removeStaleStaging(dir);
         const QString name = info.fileName().left(200);
         for (int attempt = 0; attempt < 100; ++attempt) {
             const QString temp = dir + QLatin1Char('.') + name + QLatin1Char('.')
-                + QString::number(QRandomGenerator::global()->generate(), 36) + QStringLiteral(".tmp");
+                + QString::number(QRandomGenerator::global()->generate(), 36) + QLatin1String(kStagingSuffix);
             file_.setFileName(temp);
             if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
                 temp_ = temp;
@@ -153,24 +189,41 @@ public:
     }
 
     // QFile's buffer handed over, the system's cache written to the disk and
-    // the file closed without complaint; then the name moves.
-    bool publish(bool replace, QString *error)
+    // the file closed without complaint; then the name moves: to the target
+    // (replace), or to the first of names free at that moment.
+    bool publish(bool replace, const NameCandidates &names, QString *published, QString *error)
     {
         DWORD failure = 0;
-        if (!file_.flush())
+        if (modified_.isValid() && !file_.setFileTime(modified_, QFileDevice::FileModificationTime))
             failure = GetLastError();
-        else if (!FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file_.handle()))))
+        if (failure == 0 && !file_.flush())
+            failure = GetLastError();
+        else if (failure == 0 && !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file_.handle()))))
             failure = GetLastError();
         file_.close();
         if (failure == 0 && file_.error() != QFileDevice::NoError)
             failure = ERROR_WRITE_FAULT;
-        if (failure == 0)
-            failure = moveFile(temp_, target_, replace);
+        QString name = target_;
+        for (qint64 n = 0; failure == 0; ++n) {
+            if (names && !replace) {
+                name = names(n);
+                if (name.isEmpty()) {
+                    failure = ERROR_ALREADY_EXISTS;
+                    break;
+                }
+            }
+            failure = moveFile(temp_, name, replace);
+            if (!names || replace || (failure != ERROR_ALREADY_EXISTS && failure != ERROR_FILE_EXISTS))
+                break;
+            failure = 0;
+        }
         if (failure != 0) {
             setError(error, windowsErrorText(failure));
             return false;
         }
         temp_.clear();
+        if (published)
+            *published = name;
         return true;
     }
 
@@ -178,6 +231,7 @@ private:
     QString target_;
     QString temp_;
     QFile file_;
+    QDateTime modified_;
 };
 
 #else
@@ -223,8 +277,65 @@ int renameNoReplace(const QByteArray &from, const QByteArray &to)
     return ::rename(from.constData(), to.constData()) == 0 ? 0 : errno;
 }
 
-// New content staged in a file beside its target; the file is removed
-// again unless publish() gave it the target's name.
+QByteArray folderOf(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray() : path.left(slash + 1);
+}
+
+// A hidden staging name beside target; it stays within the file system's
+// name length.
+QByteArray stagingName(const QByteArray &target)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    return folderOf(target) + '.' + target.mid(slash + 1).left(200) + '.'
+        + QByteArray::number(QRandomGenerator::global()->generate(), 36) + kStagingSuffix;
+}
+
+// Removes, once per folder and process, the staging files a writer that
+// died left in folder. A live writer holds a lock on its staging file from
+// creation to publication (the system drops it when the process ends, even
+// killed), so a file that can be locked has no writer. Files of other users
+// and files the lock cannot be taken on are left alone.
+void removeStaleStaging(const QByteArray &folder)
+{
+    static std::mutex mutex;
+    static QSet<QByteArray> swept;
+    const QByteArray dir = folder.isEmpty() ? QByteArrayLiteral(".") : folder;
+    char *real = ::realpath(dir.constData(), nullptr);
+    const QByteArray key = real ? QByteArray(real) : dir;
+    std::free(real);
+    {
+        const std::lock_guard lock(mutex);
+        if (swept.contains(key))
+            return;
+        swept.insert(key);
+    }
+    DIR *d = ::opendir(dir.constData());
+    if (!d)
+        return;
+    const int dfd = ::dirfd(d);
+    while (const dirent *e = ::readdir(d)) {
+        if (!isStagingName(QFile::decodeName(e->d_name)))
+            continue;
+        const int fd = ::openat(dfd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat held;
+        struct stat named;
+        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid()
+            && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+            && ::fstatat(dfd, e->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == held.st_dev
+            && named.st_ino == held.st_ino)
+            ::unlinkat(dfd, e->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(d);
+}
+
+// New content staged beside its target, where possible in a file without a
+// name (O_TMPFILE) that a crash cannot leave behind, else in a hidden file
+// that is removed again unless publish() gave it the target's name.
 class Staged {
 public:
     explicit Staged(const QString &target) : target_(QFile::encodeName(target)) { }
@@ -232,56 +343,48 @@ public:
     Staged &operator=(const Staged &) = delete;
     ~Staged()
     {
-        if (fd_ >= 0)
-            ::close(fd_);
         if (!temp_.isEmpty())
             ::unlink(temp_.constData());
+        if (fd_ >= 0)
+            ::close(fd_);
     }
 
     // Refuses a target that is not a regular file (or, for a new file, one
-    // that exists at all), then creates the file beside it.
-    bool open(bool replace, QString *error)
+    // that exists at all), then creates the staging file. A replacement
+    // resembles the file it replaces unless like names another model.
+    bool open(Target mode, const FileLike &like, QString *error)
     {
         struct stat st;
-        bool exists = false;
-        if (statPath(target_, &st)) {
+        bool hasModel = false;
+        if (mode == Target::Free) {
+            // the names are tried at publication
+        } else if (statPath(target_, &st)) {
             if (!S_ISREG(st.st_mode)) {
                 setError(error, QStringLiteral("目标") + notRegularText(st.st_mode));
                 return false;
             }
-            if (!replace) {
+            if (mode == Target::New) {
                 setError(error, systemErrorText(EEXIST));
                 return false;
             }
-            exists = true;
+            hasModel = true;
         } else if (errno != ENOENT) {
             setError(error, systemErrorText(errno));
             return false;
         }
-        const qsizetype slash = target_.lastIndexOf('/');
-        const QByteArray dir = slash < 0 ? QByteArray() : target_.left(slash + 1);
-        // A hidden name that stays within the file system's name length.
-        const QByteArray name = target_.mid(slash + 1).left(200);
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const QByteArray temp = dir + '.' + name + '.'
-                + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
-            fd_ = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd_ >= 0) {
-                temp_ = temp;
-                break;
-            }
-            if (errno != EEXIST) {
+        if (!like.model.isEmpty()) {
+            hasModel = statPath(QFile::encodeName(like.model), &st);
+            if (!hasModel) {
                 setError(error, systemErrorText(errno));
                 return false;
             }
         }
-        if (fd_ < 0) {
-            setError(error, systemErrorText(EEXIST));
+        const QByteArray dir = folderOf(target_);
+        removeStaleStaging(dir);
+        if (!openUnnamed(dir) && !openNamed(error))
             return false;
-        }
-        // The replacement keeps the permissions of the file it replaces.
-        if (exists)
-            (void)::fchmod(fd_, st.st_mode & 07777);
+        if (hasModel)
+            resemble(st, like.modificationTime);
         return true;
     }
 
@@ -301,36 +404,153 @@ public:
         return true;
     }
 
-    // Everything on disk and closed without complaint, then the name moves.
-    bool publish(bool replace, QString *error)
+    // Everything on disk, then the name: the target's, replacing a file
+    // there (replace), or the first of names free at that moment (else the
+    // target's, free or a failure). *published is the path given.
+    bool publish(bool replace, const NameCandidates &names, QString *published, QString *error)
     {
+        if (times_[1].tv_nsec != UTIME_OMIT)
+            (void)::futimens(fd_, times_);
+        if (::fsync(fd_) != 0 && errno != EINVAL) { // EINVAL: a file system without sync
+            setError(error, systemErrorText(errno));
+            return false;
+        }
         int failure = 0;
-        if (::fsync(fd_) != 0 && errno != EINVAL) // EINVAL: a file system without sync
-            failure = errno;
-        if (::close(fd_) != 0 && failure == 0 && errno != EINTR)
+        QByteArray name = target_;
+        if (replace) {
+            failure = replaceTarget();
+        } else {
+            for (qint64 n = 0;; ++n) {
+                if (names) {
+                    name = QFile::encodeName(names(n));
+                    if (name.isEmpty()) {
+                        failure = EEXIST;
+                        break;
+                    }
+                }
+                failure = claim(name);
+                if (failure != EEXIST || !names)
+                    break;
+            }
+        }
+        // Closing only now keeps the staging file locked until it is named.
+        const bool closed = ::close(fd_) == 0 || errno == EINTR;
+        if (failure == 0 && !closed)
             failure = errno;
         fd_ = -1;
-        if (failure == 0)
-            failure = rename(replace);
         if (failure != 0) {
             setError(error, systemErrorText(failure));
             return false;
         }
-        temp_.clear();
+        if (published)
+            *published = QFile::decodeName(name);
         return true;
     }
 
 private:
-    int rename(bool replace)
+    // The name by which the process reaches its unnamed file to link it.
+    QByteArray procPath() const { return QByteArrayLiteral("/proc/self/fd/") + QByteArray::number(fd_); }
+
+    bool openUnnamed(const QByteArray &dir)
     {
-        if (replace)
-            return ::rename(temp_.constData(), target_.constData()) == 0 ? 0 : errno;
-        return renameNoReplace(temp_, target_);
+#ifdef O_TMPFILE
+        const QByteArray where = dir.isEmpty() ? QByteArrayLiteral(".") : dir;
+        fd_ = ::open(where.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+        if (fd_ < 0)
+            return false;
+        // Linking it later needs /proc; without it the named way is taken.
+        if (::access(procPath().constData(), F_OK) == 0 && ::flock(fd_, LOCK_EX) == 0)
+            return true;
+        ::close(fd_);
+        fd_ = -1;
+#else
+        Q_UNUSED(dir);
+#endif
+        return false;
+    }
+
+    // A hidden file, locked for as long as it is written; one a sweep of
+    // another process removed between creating and locking is given up.
+    bool openNamed(QString *error)
+    {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray temp = stagingName(target_);
+            fd_ = ::open(temp.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd_ < 0) {
+                if (errno == EEXIST)
+                    continue;
+                setError(error, systemErrorText(errno));
+                return false;
+            }
+            temp_ = temp;
+            struct stat st;
+            (void)::flock(fd_, LOCK_EX); // a file system without locks: no sweep removes it either
+            if (::fstat(fd_, &st) == 0 && st.st_nlink > 0)
+                return true;
+            ::close(fd_);
+            fd_ = -1;
+            temp_.clear();
+        }
+        setError(error, systemErrorText(EEXIST));
+        return false;
+    }
+
+    // Owner and group first (changing them clears set-id bits), then the
+    // permissions; the time is set once the content is written.
+    void resemble(const struct stat &model, bool modificationTime)
+    {
+        if (::geteuid() == 0)
+            (void)::fchown(fd_, model.st_uid, model.st_gid);
+        else
+            (void)::fchown(fd_, uid_t(-1), model.st_gid); // allowed when the user is in that group
+        (void)::fchmod(fd_, model.st_mode & 07777);
+        if (modificationTime) {
+            times_[0] = model.st_atim;
+            times_[1] = model.st_mtim;
+        }
+    }
+
+    // Gives the staged file the name, never replacing a file there; 0 or
+    // an errno value (EEXIST: the name is taken).
+    int claim(const QByteArray &name)
+    {
+        if (temp_.isEmpty()) {
+            if (::linkat(AT_FDCWD, procPath().constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW)
+                == 0)
+                return 0;
+            return errno;
+        }
+        const int failure = renameNoReplace(temp_, name);
+        if (failure == 0)
+            temp_.clear();
+        return failure;
+    }
+
+    // An unnamed file gets a staging name first: only rename() replaces a
+    // file in one step.
+    int replaceTarget()
+    {
+        if (temp_.isEmpty()) {
+            int failure = EEXIST;
+            for (int attempt = 0; attempt < 100 && failure == EEXIST; ++attempt) {
+                const QByteArray temp = stagingName(target_);
+                failure = claim(temp);
+                if (failure == 0)
+                    temp_ = temp;
+            }
+            if (failure != 0)
+                return failure;
+        }
+        if (::rename(temp_.constData(), target_.constData()) != 0)
+            return errno;
+        temp_.clear();
+        return 0;
     }
 
     QByteArray target_;
-    QByteArray temp_;
+    QByteArray temp_; // the staging file's name while it has one
     int fd_ = -1;
+    struct timespec times_[2] = {{0, UTIME_OMIT}, {0, UTIME_OMIT}};
 };
 
 #endif
@@ -342,12 +562,12 @@ bool writeBytes(const QString &path, const QList<QByteArrayView> &pieces, bool r
         return false;
     }
     Staged staged(resolvedTarget(path));
-    if (!staged.open(replace, error))
+    if (!staged.open(replace ? Target::Replace : Target::New, {}, error))
         return false;
     for (const QByteArrayView piece : pieces)
         if (!staged.write(piece.data(), piece.size(), error))
             return false;
-    return staged.publish(replace, error);
+    return staged.publish(replace, {}, nullptr, error);
 }
 
 bool writeBytes(const QString &path, const QByteArray &bytes, bool replace, QString *error)
@@ -486,6 +706,11 @@ bool sameFile(const QString &a, const QString &b)
     return outputIdentity(a) == outputIdentity(b);
 }
 
+QString outputIsInputText(const QString &output, const QString &input)
+{
+    return QStringLiteral("%1：输出文件就是输入文件 %2，不能覆盖。").arg(output, input);
+}
+
 bool writePiecesAtomically(const QString &path, const QList<QByteArrayView> &pieces, QString *error)
 {
     return writeBytes(path, pieces, true, error);
@@ -501,6 +726,88 @@ bool writeNewFile(const QString &path, const QByteArray &bytes, QString *error)
     return writeBytes(path, bytes, false, error);
 }
 
+bool isStagingName(const QString &name)
+{
+    // ".NAME.RANDOM" + suffix, RANDOM being base-36 digits.
+    const QLatin1StringView suffix(kStagingSuffix);
+    if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(suffix))
+        return false;
+    const QStringView rest = QStringView(name).chopped(suffix.size());
+    const qsizetype dot = rest.lastIndexOf(QLatin1Char('.'));
+    if (dot < 2 || dot == rest.size() - 1)
+        return false;
+    for (const QChar c : rest.sliced(dot + 1))
+        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+              || (c >= QLatin1Char('a') && c <= QLatin1Char('z'))))
+            return false;
+    return true;
+}
+
+bool writeUnderFreeName(const NameCandidates &names, const QList<QByteArrayView> &pieces,
+                        const FileLike &like, QString *published, QString *error)
+{
+    const QString first = names ? names(0) : QString();
+    if (first.isEmpty()) {
+        setError(error, systemErrorText(ENOENT));
+        return false;
+    }
+    // Staged beside the first name, so that every name is on its file system.
+    Staged staged(first);
+    if (!staged.open(Target::Free, like, error))
+        return false;
+    for (const QByteArrayView piece : pieces)
+        if (!staged.write(piece.data(), piece.size(), error))
+            return false;
+    return staged.publish(false, names, published, error);
+}
+
+namespace {
+
+bool copyFile(const QString &src, const QString &dst, const NameCandidates &names, QString *published,
+              QString *error)
+{
+    if (!checkInputFile(src, error))
+        return false;
+    QFile in(src);
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        setError(error, in.errorString());
+        return false;
+    }
+    Staged staged(resolvedTarget(dst));
+    // A free-name copy is decided at publication; a plain one refuses at once.
+    bool ok = staged.open(names ? Target::Free : Target::New, FileLike{src, true}, error);
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    while (ok) {
+        const qint64 n = in.read(buffer.data(), buffer.size());
+        if (n < 0) {
+            setError(error, in.errorString());
+            ok = false;
+        } else if (n == 0) {
+            break;
+        } else {
+            ok = staged.write(buffer.constData(), n, error);
+        }
+    }
+    return ok && staged.publish(false, names, published, error);
+}
+
+} // namespace
+
+bool copyToNewFile(const QString &src, const QString &dst, QString *error)
+{
+    return copyFile(src, dst, {}, nullptr, error);
+}
+
+bool copyToFreeName(const QString &src, const NameCandidates &names, QString *published, QString *error)
+{
+    const QString first = names ? names(0) : QString();
+    if (first.isEmpty()) {
+        setError(error, systemErrorText(ENOENT));
+        return false;
+    }
+    return copyFile(src, first, names, published, error);
+}
+
 #ifdef Q_OS_WIN
 bool renameWithoutReplacing(const QString &from, const QString &to, QString *error)
 {
@@ -510,30 +817,25 @@ bool renameWithoutReplacing(const QString &from, const QString &to, QString *err
     return failure == 0;
 }
 
-bool copyToNewFile(const QString &src, const QString &dst, QString *error)
+bool renameToFreeName(const QString &from, const NameCandidates &names, QString *renamed, QString *error)
 {
-    if (!checkInputFile(src, error))
-        return false;
-    QFile in(src);
-    if (!in.open(QIODevice::ReadOnly)) {
-        setError(error, windowsErrorText(GetLastError()));
-        return false;
-    }
-    Staged staged(resolvedTarget(dst));
-    bool ok = staged.open(false, error);
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    while (ok) {
-        const qint64 n = in.read(buffer.data(), buffer.size());
-        if (n < 0) {
-            setError(error, windowsErrorText(GetLastError()));
-            ok = false;
-        } else if (n == 0) {
-            break;
-        } else {
-            ok = staged.write(buffer.constData(), n, error);
+    for (qint64 n = 0;; ++n) {
+        const QString to = names ? names(n) : QString();
+        if (to.isEmpty()) {
+            setError(error, systemErrorText(EEXIST));
+            return false;
+        }
+        const DWORD failure = moveFile(from, to, false);
+        if (failure == 0) {
+            if (renamed)
+                *renamed = to;
+            return true;
+        }
+        if (failure != ERROR_ALREADY_EXISTS && failure != ERROR_FILE_EXISTS) {
+            setError(error, windowsErrorText(failure));
+            return false;
         }
     }
-    return ok && staged.publish(false, error);
 }
 #else
 bool renameWithoutReplacing(const QString &from, const QString &to, QString *error)
@@ -544,33 +846,26 @@ bool renameWithoutReplacing(const QString &from, const QString &to, QString *err
     return failure == 0;
 }
 
-bool copyToNewFile(const QString &src, const QString &dst, QString *error)
+bool renameToFreeName(const QString &from, const NameCandidates &names, QString *renamed, QString *error)
 {
-    if (!checkInputFile(src, error))
-        return false;
-    const int in = ::open(QFile::encodeName(src).constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        setError(error, systemErrorText(errno));
-        return false;
-    }
-    Staged staged(resolvedTarget(dst));
-    bool ok = staged.open(false, error);
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    while (ok) {
-        const ssize_t n = ::read(in, buffer.data(), size_t(buffer.size()));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            setError(error, systemErrorText(errno));
-            ok = false;
-        } else if (n == 0) {
-            break;
-        } else {
-            ok = staged.write(buffer.constData(), n, error);
+    const QByteArray source = QFile::encodeName(from);
+    for (qint64 n = 0;; ++n) {
+        const QString to = names ? names(n) : QString();
+        if (to.isEmpty()) {
+            setError(error, systemErrorText(EEXIST));
+            return false;
+        }
+        const int failure = renameNoReplace(source, QFile::encodeName(to));
+        if (failure == 0) {
+            if (renamed)
+                *renamed = to;
+            return true;
+        }
+        if (failure != EEXIST) {
+            setError(error, systemErrorText(failure));
+            return false;
         }
     }
-    ::close(in);
-    return ok && staged.publish(false, error);
 }
 #endif
 

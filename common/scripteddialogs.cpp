@@ -26,6 +26,10 @@ void ScriptedDialogs::queueText(const QString &text)
 {
     answers_.enqueue({Answer::Text, {}, text});
 }
+void ScriptedDialogs::queueAction()
+{
+    answers_.enqueue({Answer::Action, {}, {}});
+}
 
 QList<DialogCall> ScriptedDialogs::callsOf(DialogCall::Kind kind) const
 {
@@ -108,6 +112,18 @@ bool ScriptedDialogs::askYesNo(QWidget *, const QString &text, const QString &ti
 void ScriptedDialogs::inform(QWidget *, const QString &text, const QString &title, MessageIcon icon)
 {
     calls.append({DialogCall::Info, title, text, {}, {}, icon});
+}
+
+bool ScriptedDialogs::informWithAction(QWidget *, const QString &text, const QString &title, MessageIcon icon,
+                                       const QString &action)
+{
+    DialogCall call{DialogCall::Info, title, text, {}, {}, icon};
+    call.action = action;
+    calls.append(call);
+    if (answers_.isEmpty() || answers_.head().kind != Answer::Action)
+        return false;
+    answers_.dequeue();
+    return true;
 }
 
 std::optional<QString> ScriptedDialogs::getText(QWidget *, const QString &prompt, const QString &title,

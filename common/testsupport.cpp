@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 namespace testsupport {
 
@@ -58,6 +59,33 @@ int runProgram(const QString &program, const QStringList &args, QByteArray *out,
     if (err)
         *err = p.readAllStandardError();
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+struct ScratchConfig::Data {
+    QTemporaryDir dir;
+    QByteArray previous;
+    bool hadPrevious = false;
+};
+
+ScratchConfig::ScratchConfig() : d(new Data)
+{
+    d->hadPrevious = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    d->previous = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(d->dir.path()));
+}
+
+ScratchConfig::~ScratchConfig()
+{
+    if (d->hadPrevious)
+        qputenv("XDG_CONFIG_HOME", d->previous);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+    delete d;
+}
+
+QString ScratchConfig::path() const
+{
+    return d->dir.path();
 }
 
 } // namespace testsupport

@@ -1,5 +1,6 @@
 // pixplot: with no options the window; with options the command line.
 #include "core/commandline.h"
+#include "core/settingsfile.h"
 #include "ui/mainwindow.h"
 
 #include "common/mapview.h"
@@ -35,6 +36,7 @@ int main(int argc, char *argv[])
     common::prepareWindowApplication(app, QStringLiteral("pixplot"), SUITE_DESKTOP_ID);
     common::QtDialogs dialogs;
     pixplot::PixplotMain window(dialogs);
+    window.keepSettingsIn(pixplot::settingsfile::defaultFile());
     window.show();
     window.restoreMap();
     return app.exec();

@@ -5,6 +5,8 @@
 #include "core/imageformat.h"
 #include "core/textreader.h"
 
+#include "common/consoletext.h"
+
 #include <QClipboard>
 #include <QCommandLineParser>
 #include <QEventLoop>
@@ -20,7 +22,7 @@ constexpr int DefaultClipboardSeconds = 60;
 // The command line's options, known to a parser.
 struct Options {
     QCommandLineParser parser;
-    QCommandLineOption help = parser.addHelpOption();
+    QCommandLineOption help = common::helpOption();
     QCommandLineOption full{QStringLiteral("full"), QStringLiteral("截取鼠标指针所在的显示器。")};
     QCommandLineOption allScreens{QStringLiteral("all-screens"),
                                   QStringLiteral("截取所有显示器（整个虚拟桌面）。")};
@@ -45,16 +47,26 @@ struct Options {
     QCommandLineOption ocr{QStringLiteral("ocr"),
                            QStringLiteral("识别截图中的文字（简体中文和英文），输出到标准输出。")};
     QCommandLineOption overwrite{QStringLiteral("overwrite"), QStringLiteral("覆盖已有的 OUT。")};
+    QList<QCommandLineOption> all{help,  full,      allScreens,       screen, rect,
+                                  windowAt, delay, clipboard, clipboardTimeout, ocr,    overwrite};
 
     Options()
     {
-        parser.setApplicationDescription(QStringLiteral(
-            "截取一个显示器、所有显示器、一个矩形或一个窗口，按 OUT 的后缀保存为 PNG、JPEG（质量 80）"
-            "或 WebP。不带选项时打开截图窗口。"));
-        parser.addOptions(
-            {full, allScreens, screen, rect, windowAt, delay, clipboard, clipboardTimeout, ocr, overwrite});
+        parser.addOptions(all);
         parser.addPositionalArgument(QStringLiteral("OUT"),
                                      QStringLiteral("要写入的图片文件（.png、.jpg、.jpeg 或 .webp）。"));
+    }
+    QString helpText() const
+    {
+        return common::helpText(
+            QStringLiteral("areagrab"),
+            {QStringLiteral("--full|--all-screens|--screen N|--rect X,Y,W,H|--window-at X,Y OUT [--delay S] "
+                            "[--overwrite]"),
+             QStringLiteral("--full|--all-screens|--screen N|--rect X,Y,W,H|--window-at X,Y --clipboard|--ocr "
+                            "[OUT]")},
+            QStringLiteral("截取一个显示器、所有显示器、一个矩形或一个窗口，按 OUT 的后缀保存为 PNG、JPEG（质量 80）"
+                           "或 WebP。不带选项时打开截图窗口。\nOUT 为 .png、.jpg、.jpeg 或 .webp 文件。"),
+            all);
     }
     // How many of the capture options are given.
     int modes() const
@@ -122,11 +134,12 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err,
     Options options;
     QCommandLineParser &parser = options.parser;
     if (!parser.parse(arguments)) {
-        err << parser.errorText() << Qt::endl;
+        err << common::usageErrorText(parser.errorText(), parser.unknownOptionNames(), options.all)
+            << Qt::endl;
         return ExitUsage;
     }
     if (parser.isSet(options.help)) {
-        out << parser.helpText();
+        out << options.helpText();
         out.flush();
         return ExitOk;
     }
@@ -139,7 +152,7 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err,
         err << QStringLiteral("用法：一次只能用 --full、--all-screens、--screen、--rect 或 --window-at 之一，"
                               "并给出一个输出文件（用 --clipboard 或 --ocr 时可以不给）。")
             << Qt::endl
-            << parser.helpText();
+            << options.helpText();
         err.flush();
         return ExitUsage;
     }

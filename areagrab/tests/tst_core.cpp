@@ -565,7 +565,7 @@ void TestCore::commandLine_data()
     QTest::addColumn<QString>("out");   // a part of stdout
     QTest::addColumn<QString>("err");   // a part of stderr
     QTest::addColumn<QSize>("written"); // the JPEG's size; none when empty
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "[options] OUT\n"
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "\nOptions:\n  -?, -h, --help  "
                           << "" << QSize();
     QTest::newRow("rect") << QStringList{"--rect", "10,20,30,40", "@/a.jpg"} << 0 << "@/a.jpg\t30x40\n"
                           << "" << QSize(30, 40);
@@ -579,10 +579,11 @@ void TestCore::commandLine_data()
     QTest::newRow("two modes") << QStringList{"--full", "--rect", "1,2,3,4", "@/a.jpg"} << 2 << ""
                                << "用法：一次只能用" << QSize();
     QTest::newRow("no output") << QStringList{"--full"} << 2 << ""
-                               << "[options] OUT\n"
-                               << QSize();
+                               << "\nUsage: areagrab --full|--all-screens" << QSize();
     QTest::newRow("unknown option") << QStringList{"--bogus", "@/a.jpg"} << 2 << ""
-                                    << "bogus" << QSize();
+                                    << "未知选项：--bogus\n" << QSize();
+    QTest::newRow("misspelled option") << QStringList{"--ful", "@/a.jpg"} << 2 << ""
+                                       << "未知选项：--ful（是否指 --full？）\n" << QSize();
     QTest::newRow("empty rect") << QStringList{"--rect", "1,2,0,4", "@/a.jpg"} << 1 << ""
                                 << "矩形为空" << QSize();
     QTest::newRow("rect off the screen") << QStringList{"--rect", "400,2,5,4", "@/a.jpg"} << 1 << ""

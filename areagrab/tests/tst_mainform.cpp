@@ -6,6 +6,7 @@
 #include "ui/annotationcanvas.h"
 #include "ui/textform.h"
 #include "common/clock.h"
+#include "common/folders.h"
 #include "common/programfolder.h"
 #include "common/testsupport.h"
 
@@ -224,14 +225,18 @@ void TestMainForm::saveWritesDecodableJpeg()
     rig_->captureViaClipboard(stripes(123, 45));
     const QString path = dir.filePath(saved);
     dialogs->queueFile(dir.filePath(typed));
+    const QString start = common::rememberedFolder(common::FolderKind::Captures);
     QTest::mouseClick(form->cmdSave, Qt::LeftButton);
     QVERIFY(dialogs->unexpected.isEmpty());
     const auto saves = dialogs->callsOf(DialogCall::SaveFile);
     QCOMPARE(saves.size(), 1);
     QCOMPARE(saves[0].filter,
              QStringLiteral("位图文件 (*.jpg)|*.jpg|PNG 图片 (*.png)|*.png|WebP 图片 (*.webp)|*.webp"));
-    // A name offered, after the time of saving.
-    QCOMPARE(saves[0].initialDir, common::programFolder() + QStringLiteral("/截图_20261208_153012.jpg"));
+    // A name offered, after the time of saving, where captures went last
+    // (never beside the program).
+    QCOMPARE(saves[0].initialDir, start + QStringLiteral("/截图_20261208_153012.jpg"));
+    QVERIFY(start != common::programFolder());
+    QCOMPARE(common::rememberedFolder(common::FolderKind::Captures), dir.path());
     common::clock::clearFixed();
     QVERIFY(dialogs->callsOf(DialogCall::YesNo).isEmpty());
     QVERIFY(dialogs->callsOf(DialogCall::Info).isEmpty());

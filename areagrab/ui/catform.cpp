@@ -3,6 +3,7 @@
 #include "core/screenrect.h"
 #include "ui/mainform.h"
 #include "common/cjkfont.h"
+#include "common/desktop.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -250,7 +251,7 @@ void CatForm::ScrnCap(int left, int top, int right, int bottom)
     const QRect logical(left, top, right - left, bottom - top);
     const QRect device =
         logicalToDevice(logical, frozen_.devicePixelRatio()).intersected(QRect(QPoint(0, 0), frozen_.size()));
-    QApplication::clipboard()->setImage(cropScreen(frozen_, device));
+    common::desktop().setClipboardImage(cropScreen(frozen_, device));
 }
 
 void CatForm::keyPressEvent(QKeyEvent *event)

@@ -10,7 +10,10 @@
 #include "ui/textform.h"
 #include "ui/wrapbutton.h"
 #include "common/clock.h"
+#include "common/desktop.h"
 #include "common/dialogs.h"
+#include "common/folders.h"
+#include "common/helpview.h"
 #include "common/programfolder.h"
 
 #include <QApplication>
@@ -30,6 +33,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QThread>
+#include <QToolButton>
 
 namespace areagrab {
 
@@ -201,6 +205,12 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
     pollTimer_.setInterval(PickPollMs);
     connect(&pollTimer_, &QTimer::timeout, this, &MainForm::pollPickButton);
 
+    // In the strip right of "图片另存", clear of the buttons.
+    common::addHelpButton(this,
+                          {QStringLiteral("areagrab"), QStringLiteral("截图"),
+                           {common::Library::Qt, common::Library::LibJpegTurbo, common::Library::Tesseract}},
+                          QPoint(0, 1))
+        ->setFixedSize(11, 16);
     setFixedWidth(common::twipsToPixels(ClientWidthTwips));
     setWindowHeightTwips(InitialWindowHeight);
 }
@@ -287,7 +297,7 @@ void MainForm::moveEvent(QMoveEvent *event)
 void MainForm::changebig(bool fromClipboard)
 {
     if (fromClipboard)
-        temImage_ = runner_.forDisplay(QApplication::clipboard()->image());
+        temImage_ = runner_.forDisplay(common::desktop().clipboardImage());
     const QSizeF logical = temImage_.isNull() ? QSizeF(0, 0) : temImage_.deviceIndependentSize();
     tem_img->setPixmap(QPixmap::fromImage(temImage_));
     tem_img->resize(logical.toSize());
@@ -374,7 +384,7 @@ void MainForm::wholeScreenTaken(const QImage &desktop)
         capturing_ = false;
         return;
     }
-    QApplication::clipboard()->setImage(screen);
+    common::desktop().setClipboardImage(screen);
     // The clipboard's own events run before it is read back.
     after(0, [this] {
         changebig(true);
@@ -391,9 +401,10 @@ void MainForm::cmdSave_Click()
 {
     if (temImage_.isNull())
         return;
-    // A name to accept as it is: the time of saving, as screenshot tools do.
+    // A name to accept as it is: the time of saving, as screenshot tools do,
+    // in the folder captures went to last.
     const QString proposed =
-        QDir(common::dialogStartFolder())
+        QDir(common::rememberedFolder(common::FolderKind::Captures))
             .filePath(common::clock::now().toString(QStringLiteral("截图_yyyyMMdd_HHmmss"))
                       + QStringLiteral(".jpg"));
     QString name = dialogs_.getSaveFileName(
@@ -401,6 +412,7 @@ void MainForm::cmdSave_Click()
         QStringLiteral("位图文件 (*.jpg)|*.jpg|PNG 图片 (*.png)|*.png|WebP 图片 (*.webp)|*.webp"));
     if (name.isEmpty())
         return;
+    common::rememberFolder(common::FolderKind::Captures, name);
     // A name typed without an extension gets ".jpg", as desktop programs do.
     name = withDefaultSuffix(name, QStringLiteral("jpg"));
     if (!formatForName(name)) {

@@ -1,4 +1,9 @@
 #include "common/bmp2jpg.h"
+#include "common/about.h"
+#include "common/consoletext.h"
+#include "common/folders.h"
+#include "common/helpview.h"
+#include "common/recordingdesktop.h"
 #include "common/dialogs.h"
 #include "common/programfolder.h"
 #include "common/rounding.h"
@@ -10,14 +15,18 @@
 #include <QDir>
 #include <QFile>
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QImageReader>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QTest>
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,6 +42,12 @@ private Q_SLOTS:
     void utf8OrGbkDetection();
     void atomicWriteKeepsOldFileOnFailure();
     void writerKeepsWhatItMustNotReplace();
+    void freeNameTakenAtPublication_data();
+    void freeNameTakenAtPublication();
+    void staleStagingSwept_data();
+    void staleStagingSwept();
+    void newFileResemblesItsModel_data();
+    void newFileResemblesItsModel();
     void qtFilter_data();
     void qtFilter();
     void scriptedDialogsRecordAndAnswer();
@@ -43,6 +58,15 @@ private Q_SLOTS:
     void sharedProgramFolder_data();
     void sharedProgramFolder();
     void qtTextsInChinese();
+    void usageErrorHints_data();
+    void usageErrorHints();
+    void rememberedFolders_data();
+    void rememberedFolders();
+    void readmeSections_data();
+    void readmeSections();
+    void aboutListsLicences();
+    void openWrittenFile_data();
+    void openWrittenFile();
     void roundHalfEven_data();
     void roundHalfEven();
     void twipsPixels();
@@ -136,6 +160,147 @@ void TestCommon::writerKeepsWhatItMustNotReplace()
     QCOMPARE(error, QStringLiteral("文件或文件夹不存在"));
     QCOMPARE(listing(), before);
     QCOMPARE(systemErrorText(ENOSPC), QStringLiteral("磁盘已满"));
+}
+
+void TestCommon::freeNameTakenAtPublication_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("taken"); // a.jpg, a_1.jpg, ... that exist already
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("write, name free") << "write" << 0 << "a.jpg";
+    QTest::newRow("write, two taken") << "write" << 2 << "a_2.jpg";
+    QTest::newRow("copy, one taken") << "copy" << 1 << "a_1.jpg";
+    QTest::newRow("rename, three taken") << "rename" << 3 << "a_3.jpg";
+}
+
+// Names taken after they were chosen stay as they are; the file takes the
+// next free one.
+void TestCommon::freeNameTakenAtPublication()
+{
+    QFETCH(QString, operation);
+    QFETCH(int, taken);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const NameCandidates names = [&](qint64 n) {
+        return dir.filePath(n == 0 ? QStringLiteral("a.jpg") : QStringLiteral("a_%1.jpg").arg(n));
+    };
+    for (int n = 0; n < taken; ++n)
+        QVERIFY(writeNewFile(names(n), "taken " + QByteArray::number(n)));
+    const QString src = dir.filePath("src.jpg");
+    QVERIFY(writeNewFile(src, "photo"));
+
+    QString published, error;
+    bool ok = false;
+    if (operation == QLatin1String("write"))
+        ok = writeUnderFreeName(names, {QByteArrayView("photo")}, {}, &published, &error);
+    else if (operation == QLatin1String("copy"))
+        ok = copyToFreeName(src, names, &published, &error);
+    else
+        ok = renameToFreeName(src, names, &published, &error);
+    QVERIFY2(ok, qPrintable(error));
+    QCOMPARE(published, dir.filePath(expected));
+    QCOMPARE(testsupport::readAll(published), QByteArray("photo"));
+    for (int n = 0; n < taken; ++n)
+        QCOMPARE(testsupport::readAll(names(n)), "taken " + QByteArray::number(n));
+    QCOMPARE(QFile::exists(src), operation != QLatin1String("rename"));
+    QCOMPARE(QDir(dir.path()).entryList({".*"}, QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestCommon::staleStagingSwept_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("held");      // a writer holds it
+    QTest::addColumn<bool>("otherUser"); // it belongs to another user (as root only)
+    QTest::addColumn<bool>("removed");
+    const QString staging = QStringLiteral(".a.jpg.k3x9q.gpsuite.tmp");
+    QTest::newRow("left by a writer that died") << staging << false << false << true;
+    QTest::newRow("a writer still at work") << staging << true << false << false;
+    QTest::newRow("another user's") << staging << false << true << false;
+    QTest::newRow("another program's hidden file") << ".a.jpg.k3x9q.tmp" << false << false << false;
+    QTest::newRow("upper case in its random part") << ".a.jpg.K3X9Q.gpsuite.tmp" << false << false << false;
+    QTest::newRow("not hidden") << "a.jpg.k3x9q.gpsuite.tmp" << false << false << false;
+}
+
+// The next write into a folder removes the staging files of writers that
+// died, and nothing else.
+void TestCommon::staleStagingSwept()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, held);
+    QFETCH(bool, otherUser);
+    QFETCH(bool, removed);
+    if (otherUser && ::geteuid() != 0)
+        QSKIP("only root can give a file to another user");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    {
+        // Made without the writer, whose first write into the folder sweeps it.
+        QFile half(path);
+        QVERIFY(half.open(QIODevice::WriteOnly) && half.write("half a photo") == 12);
+    }
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    QVERIFY(fd >= 0);
+    if (held)
+        QCOMPARE(::flock(fd, LOCK_EX), 0);
+    if (otherUser)
+        QCOMPARE(::fchown(fd, 1234, 1234), 0);
+
+    QVERIFY(writeFileAtomically(dir.filePath("b.txt"), "x"));
+    ::close(fd);
+    QCOMPARE(QFile::exists(path), !removed);
+    QCOMPARE(testsupport::readAll(dir.filePath("b.txt")), QByteArray("x"));
+}
+
+void TestCommon::newFileResemblesItsModel_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<bool>("keepsTime");
+    QTest::newRow("copy (a backup)") << "copy" << true;
+    QTest::newRow("copy under a free name") << "free copy" << true;
+    QTest::newRow("new name modelled on the source") << "write" << false;
+    QTest::newRow("replacement") << "replace" << false;
+}
+
+// A 0640 file of another owner (as root) stays so; a backup also keeps the
+// modification time.
+void TestCommon::newFileResemblesItsModel()
+{
+    QFETCH(QString, operation);
+    QFETCH(bool, keepsTime);
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src.jpg");
+    const QString dst = dir.filePath("dst.jpg");
+    QVERIFY(writeNewFile(src, "photo"));
+    const QByteArray native = QFile::encodeName(src);
+    QCOMPARE(::chmod(native.constData(), 0640), 0);
+    const bool root = ::geteuid() == 0;
+    if (root)
+        QCOMPARE(::chown(native.constData(), 1234, 1235), 0);
+    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, native.constData(), old, 0), 0);
+
+    QString error, published;
+    bool ok = false;
+    if (operation == QLatin1String("copy"))
+        ok = copyToNewFile(src, dst, &error);
+    else if (operation == QLatin1String("free copy"))
+        ok = copyToFreeName(
+            src, [&](qint64 n) { return n == 0 ? dst : QString(); }, &published, &error);
+    else if (operation == QLatin1String("write"))
+        ok = writeUnderFreeName([&](qint64 n) { return n == 0 ? dst : QString(); }, {QByteArrayView("new")},
+                                FileLike{src, false}, &published, &error);
+    else
+        ok = writeFileAtomically(src, "new", &error);
+    QVERIFY2(ok, qPrintable(error));
+    struct stat st { };
+    QCOMPARE(::stat(QFile::encodeName(operation == QLatin1String("replace") ? src : dst).constData(), &st),
+             0);
+    QCOMPARE(st.st_mode & 07777, mode_t(0640));
+    if (root) {
+        QCOMPARE(st.st_uid, uid_t(1234));
+        QCOMPARE(st.st_gid, gid_t(1235));
+    }
+    QCOMPARE(st.st_mtim.tv_sec == old[1].tv_sec, keepsTime);
 }
 
 void TestCommon::atomicWriteKeepsOldFileOnFailure()
@@ -283,6 +448,112 @@ void TestCommon::sharedProgramFolder()
     QFETCH(QString, folder);
     QFETCH(bool, shared);
     QCOMPARE(isSharedProgramFolder(folder), shared);
+}
+
+void TestCommon::usageErrorHints_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("swapped letters") << QStringList{"--write-gsp"} << "未知选项：--write-gsp（是否指 --write-gps？）";
+    QTest::newRow("letter missing") << QStringList{"--ful"} << "未知选项：--ful（是否指 --full？）";
+    QTest::newRow("letter extra") << QStringList{"--fulll"} << "未知选项：--fulll（是否指 --full？）";
+    QTest::newRow("start of one name") << QStringList{"--write"} << "未知选项：--write（是否指 --write-gps？）";
+    QTest::newRow("start of two names") << QStringList{"--ove"} << "未知选项：--ove";
+    QTest::newRow("nothing close") << QStringList{"--bogus"} << "未知选项：--bogus";
+    QTest::newRow("short option") << QStringList{"-x"} << "未知选项：-x";
+    QTest::newRow("two unknown") << QStringList{"--fll", "--zzz"} << "未知选项：--fll（是否指 --full？）、--zzz";
+}
+
+void TestCommon::usageErrorHints()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    const QList<QCommandLineOption> options{
+        helpOption(), QCommandLineOption("full"), QCommandLineOption("write-gps"),
+        QCommandLineOption("overwrite"), QCommandLineOption("over-there"), QCommandLineOption("port", "", "P")};
+    QCommandLineParser parser;
+    parser.addOptions(options);
+    QVERIFY(!parser.parse(QStringList{"prog"} + args));
+    QCOMPARE(usageErrorText(parser.errorText(), parser.unknownOptionNames(), options), message);
+}
+
+void TestCommon::rememberedFolders_data()
+{
+    QTest::addColumn<QString>("chosen"); // "@" is a scratch folder; "" is a cancelled dialog
+    QTest::addColumn<QString>("start");  // "@" as above; "home" for the home folder
+    QTest::newRow("nothing yet") << "" << "home";
+    QTest::newRow("a file's folder") << "@/sub/trip.gtxt" << "@/sub";
+    QTest::newRow("a folder itself") << "@/sub" << "@/sub";
+    QTest::newRow("a folder since removed") << "@/gone/trip.gtxt" << "home";
+}
+
+void TestCommon::rememberedFolders()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, start);
+    const testsupport::ScratchConfig config;
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("sub") && QDir(dir.path()).mkpath("gone"));
+    chosen.replace('@', dir.path());
+    start = start == "home" ? QDir::homePath() : start.replace('@', dir.path());
+    rememberFolder(FolderKind::Tracks, chosen);
+    QVERIFY(QDir(dir.filePath("gone")).removeRecursively());
+    QCOMPARE(rememberedFolder(FolderKind::Tracks), start);
+    // Each kind has its own folder.
+    QCOMPARE(rememberedFolder(FolderKind::Paths), QDir::homePath());
+    QVERIFY(foldersSettingsFile().startsWith(config.path() + "/"));
+}
+
+void TestCommon::readmeSections_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("next"); // the heading that must not be in it
+    QTest::newRow("trekport") << "trekport" << "## pixplot";
+    QTest::newRow("pixplot") << "pixplot" << "## areagrab";
+    QTest::newRow("areagrab") << "areagrab" << "## For developers";
+}
+
+void TestCommon::readmeSections()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, next);
+    const QString section = readmeSection(program);
+    QVERIFY(section.startsWith("## " + program + "\n"));
+    QVERIFY(section.size() > 500);
+    QVERIFY(!section.contains(next));
+    QVERIFY(readmeSection("nosuchprogram").isEmpty());
+}
+
+void TestCommon::aboutListsLicences()
+{
+    const AboutInfo info{"areagrab", "截图", {Library::Qt, Library::LibJpegTurbo, Library::Tesseract}};
+    const QString text = aboutText(info);
+    QVERIFY(text.contains("areagrab " + suiteVersion()));
+    QVERIFY(text.contains("GPL-3.0-or-later") && text.contains(suiteHomepage()));
+    for (const Library library : info.libraries) {
+        const LibraryNote note = libraryNote(library);
+        QVERIFY2(text.contains(note.name) && text.contains(note.licence) && text.contains(note.homepage),
+                 qPrintable(note.name));
+    }
+    QVERIFY(!text.contains(libraryNote(Library::Exiv2).name));
+}
+
+void TestCommon::openWrittenFile_data()
+{
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("page") << "/data/trip_map.html" << "/data/trip_map.html";
+    QTest::newRow("KML") << "/data/trip.kml" << "/data";
+    QTest::newRow("GPX") << "/data/trip.GPX" << "/data";
+}
+
+void TestCommon::openWrittenFile()
+{
+    QFETCH(QString, written);
+    QFETCH(QString, opened);
+    RecordingDesktop desktop;
+    QVERIFY(common::openWrittenFile(written));
+    QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(opened)});
 }
 
 void TestCommon::qtTextsInChinese()

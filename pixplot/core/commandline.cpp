@@ -1,4 +1,5 @@
 #include "core/commandline.h"
+#include "core/mediaformat.h"
 #include "core/xmpsidecar.h"
 
 #include "core/gpstagwriter.h"
@@ -38,6 +39,8 @@ const QString kMatch = QStringLiteral("match");
 const QString kProcess = QStringLiteral("process");
 const QString kToMap = QStringLiteral("to-map");
 const QString kExifGps = QStringLiteral("exif-gps");
+const QString kSuggestOffset = QStringLiteral("suggest-offset");
+const QString kSync = QStringLiteral("sync");
 
 const QString kPath = QStringLiteral("path");
 const QString kOverwrite = QStringLiteral("overwrite");
@@ -53,6 +56,7 @@ const QString kMaxGap = QStringLiteral("max-gap");
 const QString kNoBackup = QStringLiteral("no-backup");
 const QString kRename = QStringLiteral("rename");
 const QString kFrame = QStringLiteral("frame");
+const QString kReframe = QStringLiteral("reframe");
 const QString kNote = QStringLiteral("note");
 const QString kGps = QStringLiteral("gps");
 const QString kNoTime = QStringLiteral("no-time");
@@ -60,8 +64,7 @@ const QString kWriteGps = QStringLiteral("write-gps");
 const QString kJobs = QStringLiteral("jobs");
 const QString kSidecar = QStringLiteral("sidecar");
 
-const QCommandLineOption kHelp({QStringLiteral("?"), QStringLiteral("h"), QStringLiteral("help")},
-                               QStringLiteral("显示本帮助。"));
+const QCommandLineOption kHelp = common::helpOption();
 
 // Adds every option to parser; the list in the order --help shows them.
 QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
@@ -71,59 +74,68 @@ QList<QCommandLineOption> addOptions(QCommandLineParser &parser)
         options.append(QCommandLineOption(name, text, value));
     };
     // Commands.
-    add(kExifTime, QStringLiteral("Print each PHOTO's EXIF shooting time (path, tab, time)."));
-    add(kReadPath, QStringLiteral("Print the points pixplot reads from an NMEA or GPX path file."),
+    add(kExifTime, QStringLiteral("打印每张照片的 EXIF 拍摄时间（路径、制表符、时间）。"));
+    add(kReadPath, QStringLiteral("打印从 NMEA 或 GPX 路径文件读到的路径点。"),
         QStringLiteral("FILE"));
-    add(kToKml, QStringLiteral("Write the path (--path) as KML beside the path file."));
-    add(kToHtml, QStringLiteral("Write the path (--path) as an HTML map page beside the path file."));
-    add(kToGpx, QStringLiteral("Write the path (--path) as a GPX 1.1 file beside the path file."));
-    add(kMatch, QStringLiteral("Match the photos against --path and print one line each."));
-    add(kProcess, QStringLiteral("Back up, rename and frame the photos as \"批量执行\" does."));
-    add(kToMap, QStringLiteral("Write the path (--path) and the photos placed on it as a map page."),
+    add(kToKml, QStringLiteral("把路径（--path）写成 KML 文件，放在路径文件旁边。"));
+    add(kToHtml, QStringLiteral("把路径（--path）写成 HTML 地图网页，放在路径文件旁边。"));
+    add(kToGpx, QStringLiteral("把路径（--path）写成 GPX 1.1 文件，放在路径文件旁边。"));
+    add(kMatch, QStringLiteral("按 --path 的路径给照片匹配坐标，每张照片打印一行。"));
+    add(kProcess, QStringLiteral("像“批量执行”一样备份、重命名照片并加边框。"));
+    add(kToMap, QStringLiteral("把路径（--path）和定位在路径上的照片写成地图网页。"),
         QStringLiteral("OUT.html"));
-    add(kExifGps, QStringLiteral("Print the EXIF GPS position of each photo."));
+    add(kExifGps, QStringLiteral("打印每张照片 EXIF 中的 GPS 坐标。"));
+    add(kSuggestOffset,
+        QStringLiteral("打印让最多照片落在 --path 路径时间内的三个相机时间差（以一刻钟为单位），"
+                       "以及每个差值能匹配的照片数。"));
     // What the commands read.
-    add(kPath, QStringLiteral("NMEA or GPX path file."), QStringLiteral("FILE"));
-    add(kOverwrite, QStringLiteral("Replace existing output files."));
+    add(kPath, QStringLiteral("NMEA 或 GPX 路径文件。"), QStringLiteral("FILE"));
+    add(kOverwrite, QStringLiteral("替换已经存在的输出文件。"));
     add(kZone,
-        QStringLiteral("Time zone of the path's local times: +08:00, -05:30, UTC, an IANA name such as "
-                       "Europe/Berlin, or local (default UTC+08:00)."),
+        QStringLiteral("路径本地时间所用的时区：+08:00、-05:30、UTC、Europe/Berlin 之类的"
+                       "时区名称，或 local（默认 UTC+08:00）。"),
         QStringLiteral("ZONE"));
-    add(kPreset, QStringLiteral("Offsets of the HTML page: none, map or satellite (default: none)."),
+    add(kPreset, QStringLiteral("HTML 网页的坐标偏移：none、map 或 satellite（默认 none）。"),
         QStringLiteral("none|map|satellite"));
-    add(kLatOffset, QStringLiteral("Decimal degrees added to every latitude written (overrides --preset)."),
+    add(kLatOffset, QStringLiteral("写出的每个纬度加上的十进制度数（优先于 --preset）。"),
         QStringLiteral("D"));
-    add(kLonOffset, QStringLiteral("Decimal degrees added to every longitude written (overrides --preset)."),
+    add(kLonOffset, QStringLiteral("写出的每个经度加上的十进制度数（优先于 --preset）。"),
         QStringLiteral("D"));
-    add(kOffset, QStringLiteral("Camera clock correction (default +00:00:00)."), QStringLiteral("±hh:mm:ss"));
+    add(kOffset,
+        QStringLiteral("相机时钟校正（默认 +00:00:00）：对所有相机，对一台相机（\"Canon EOS R6=+00:02:00\"，"
+                       "可重复），或 auto（按建议的时间差）。"),
+        QStringLiteral("[CAMERA=]±hh:mm:ss|auto"));
+    add(kSync,
+        QStringLiteral("照片中拍到的时钟显示 TIME（2026-05-12T09:03:27+02:00）：由此得出该相机的校正；"
+                       "同一相机的两张这样的照片给出它的漂移。"),
+        QStringLiteral("PHOTO=TIME"));
     add(kTolerance,
-        QStringLiteral("Largest gap in seconds to a path point, 0..600 (default %1).")
-            .arg(photomatch::kDefaultTolerance),
+        QStringLiteral("与路径点相差的最大秒数，0..600（默认 %1）。").arg(photomatch::kDefaultTolerance),
         QStringLiteral("N"));
     add(kInterpolate,
-        QStringLiteral("Place photos between two fixes by time instead of on the nearest one."));
+        QStringLiteral("按时间把照片放在两个定位点之间，而不是放在最近的点上。"));
     add(kMaxGap,
-        QStringLiteral("--interpolate: largest gap in seconds between the two fixes (default %1).")
-            .arg(photomatch::kDefaultMaxGap),
+        QStringLiteral("--interpolate：两个定位点之间的最大间隔秒数（默认 %1）。").arg(photomatch::kDefaultMaxGap),
         QStringLiteral("N"));
-    add(kTiles, QStringLiteral("--to-map: map tiles, an {z}/{x}/{y} URL template, or none."),
+    add(kTiles, QStringLiteral("--to-map：地图瓦片，{z}/{x}/{y} 形式的网址模板，或 none。"),
         QStringLiteral("URL"));
-    add(kNoBackup, QStringLiteral("--process: make no backup copy."));
-    add(kRename, QStringLiteral("--process: new names after the time or a prefix and the number."),
+    add(kNoBackup, QStringLiteral("--process：不做备份。"));
+    add(kRename, QStringLiteral("--process：按拍摄时间或“前缀加序号”重命名。"),
         QStringLiteral("time|prefix:TEXT"));
-    add(kFrame, QStringLiteral("--process: add the frame and caption."));
-    add(kNote, QStringLiteral("--frame: the note that starts the caption."), QStringLiteral("TEXT"));
-    add(kGps, QStringLiteral("--frame: put the position into the caption."));
-    add(kNoTime, QStringLiteral("--frame: leave the time out of the caption."));
-    add(kWriteGps, QStringLiteral("--process: write the matched positions as EXIF GPS tags (needs --path)."));
-    add(kJobs, QStringLiteral("--process: photos worked on at once (default: one per core)."),
+    add(kFrame, QStringLiteral("--process：加边框和说明文字。"));
+    add(kReframe, QStringLiteral("--frame：以前加过边框的照片也再加一次（否则跳过）。"));
+    add(kNote, QStringLiteral("--frame：说明文字开头的备注。"), QStringLiteral("TEXT"));
+    add(kGps, QStringLiteral("--frame：说明文字中写入坐标。"));
+    add(kNoTime, QStringLiteral("--frame：说明文字中不写时间。"));
+    add(kWriteGps, QStringLiteral("--process：把匹配到的坐标写入 EXIF GPS 标签（需要 --path）。"));
+    add(kJobs, QStringLiteral("--process：同时处理的照片数（默认每个处理器核心一张）。"),
         QStringLiteral("N"));
     add(kSidecar,
-        QStringLiteral("--write-gps: auto writes JPEGs in the file and other formats into NAME.EXT.xmp "
-                       "sidecars; always uses sidecars for every photo (default auto)."),
+        QStringLiteral("--write-gps：auto 把 JPEG 的坐标写进文件本身，其他格式写进附属文件 NAME.EXT.xmp；"
+                       "always 对每张照片都写附属文件（默认 auto）。"),
         QStringLiteral("auto|always"));
     parser.addOptions(options);
-    parser.addPositionalArgument(QStringLiteral("PHOTO"), QStringLiteral("Photos to work on."),
+    parser.addPositionalArgument(QStringLiteral("PHOTO"), QStringLiteral("要处理的照片。"),
                                  QStringLiteral("[PHOTO...]"));
     return options;
 }
@@ -138,10 +150,11 @@ QString helpText(const QList<QCommandLineOption> &options)
          QStringLiteral("--match --path FILE [MATCHING] PHOTO..."),
          QStringLiteral("--process [OUTPUT] [--path FILE [MATCHING]] [--jobs N] PHOTO..."),
          QStringLiteral("--path FILE --to-map OUT.html [MATCHING] [--tiles URL] [PHOTO...]"),
-         QStringLiteral("--exif-gps PHOTO...")},
+         QStringLiteral("--exif-gps PHOTO..."),
+         QStringLiteral("--suggest-offset --path FILE [MATCHING] PHOTO...")},
         QStringLiteral("给照片加上 GPS 路径（NMEA 或 GPX）的位置；不带选项时打开窗口。\n"
-                       "MATCHING 为 --offset、--tolerance、--interpolate、--max-gap、--zone；"
-                       "OUTPUT 为 --no-backup、--rename、--frame、--note、--gps、--no-time、--write-gps。"),
+                       "MATCHING 为 --offset、--sync、--tolerance、--interpolate、--max-gap、--zone；"
+                       "OUTPUT 为 --no-backup、--rename、--frame、--reframe、--note、--gps、--no-time、--write-gps。"),
         options);
 }
 
@@ -160,6 +173,7 @@ public:
     int process();
     int toMap();
     int exifGps();
+    int suggestOffset();
 
 private:
     // A window message as console lines: its CR LF line ends become plain ones.
@@ -188,18 +202,25 @@ private:
 
     bool readZone();
     bool readMatchOptions();
+    // The corrections of --offset and --sync on the listed photos, and the
+    // suggested shift of --offset auto (which needs the path); false after
+    // saying why.
+    bool applyCorrections();
     // Lists the photos, naming on err each file that was not listed; false when one was not.
     bool addPhotos(const QStringList &files);
     void reject(const PhotoReject &r);
     // Loads --path; false, with the reason on err, when it cannot be read or holds no point.
     bool loadPath(PhotoSession::PathKeep keep = PhotoSession::PathKeep::Points);
     bool mayWrite(const QString &file, QString *error);
+    // False, with the complaint on err, when output is one of the inputs.
+    bool notAnInput(const QString &output, const QStringList &inputs);
 
     const QCommandLineParser &p_;
     QTextStream &out_;
     QTextStream &err_;
     PhotoSession session_;
-    photomatch::ClockOffset offset_;
+    QList<std::pair<QString, qint64>> corrections_; // camera (or all cameras), seconds
+    bool autoOffset_ = false;
 };
 
 void Run::writeOut(const QByteArray &bytes)
@@ -246,13 +267,21 @@ bool Run::readMatchOptions()
     session_.setInterpolation(interpolate, maxGap);
     if (!readZone())
         return false;
-    if (isSet(kOffset)) {
-        const auto o = photomatch::parseClockOffset(value(kOffset));
-        if (!o) {
-            badValue(kOffset, QStringLiteral("应为 ±hh:mm:ss，例如 +01:00:00。"));
+    for (const QString &v : p_.values(kOffset)) {
+        if (v == QLatin1String("auto")) {
+            autoOffset_ = true;
+            continue;
+        }
+        // Camera names may hold anything but the offset holds no "=".
+        const qsizetype eq = v.lastIndexOf(QLatin1Char('='));
+        const QString camera = eq < 0 ? cameraclock::allCameras() : v.left(eq).trimmed();
+        const auto o = photomatch::parseClockOffset(eq < 0 ? v : v.mid(eq + 1));
+        if (!o || camera.isEmpty()) {
+            complain(QStringLiteral("--offset 的值“%1”无效：应为 ±hh:mm:ss，例如 +01:00:00。").arg(v));
             return false;
         }
-        offset_ = *o;
+        const qint64 seconds = o->hours * 3600 + o->minutes * 60 + o->seconds;
+        corrections_.append({camera, o->negative ? -seconds : seconds});
     }
     if (isSet(kTolerance)) {
         bool ok = false;
@@ -263,6 +292,69 @@ bool Run::readMatchOptions()
         }
         session_.setTolerance(tolerance);
     }
+    return true;
+}
+
+bool Run::applyCorrections()
+{
+    const QStringList cameras = session_.cameras();
+    for (const auto &[name, seconds] : std::as_const(corrections_)) {
+        if (name == cameraclock::allCameras()) {
+            session_.setCorrection(name, seconds);
+            continue;
+        }
+        // A name without the serial number stands for each body of that model.
+        bool found = false;
+        for (const QString &camera : cameras) {
+            if (cameraclock::namesCamera(name, camera)) {
+                session_.setCorrection(camera, seconds);
+                found = true;
+            }
+        }
+        if (!found) {
+            complain(QStringLiteral("--offset：所列照片中没有相机“%1”拍的照片。").arg(name));
+            return false;
+        }
+    }
+    for (const QString &v : p_.values(kSync)) {
+        const qsizetype eq = v.lastIndexOf(QLatin1Char('='));
+        const QString photo = QFileInfo(v.left(eq)).absoluteFilePath();
+        qsizetype row = 0;
+        for (qsizetype r = 1; r <= session_.rowCount() && row == 0; ++r) {
+            const PhotoRecord &rec = session_.rows().at(r - 1).record;
+            if (rec.folder + rec.fileName == photo)
+                row = r;
+        }
+        QString error;
+        if (eq < 0 || row == 0) {
+            complain(QStringLiteral("--sync 的值“%1”无效：应为所列照片之一=时间，例如 "
+                                    "IMG_0001.JPG=2026-05-12T09:03:27+02:00。")
+                         .arg(v));
+            return false;
+        }
+        if (!session_.syncFromPhoto(row, v.mid(eq + 1), &error)) {
+            complain(QStringLiteral("--sync %1：%2").arg(v, error));
+            return false;
+        }
+    }
+    if (!autoOffset_)
+        return true;
+    if (session_.pathPointCount() == 0) {
+        complain(QStringLiteral("--offset auto 需要 --path FILE。"));
+        return false;
+    }
+    const photomatch::OffsetSuggestion s = session_.suggestOffset();
+    const std::optional<photomatch::ShiftCount> best = s.helpful();
+    if (!best) {
+        QStringList lines{QStringLiteral("--offset auto：没有能让更多照片落在路径时间范围内的修正（现有 %1/%2 张）。")
+                              .arg(s.inside)
+                              .arg(s.photos)};
+        for (const photomatch::ShiftCount &c : s.best)
+            lines << photomatch::suggestionLine(c, s.photos);
+        complain(lines.join(QLatin1Char('\n')));
+        return false;
+    }
+    session_.applyShift(best->shift);
     return true;
 }
 
@@ -310,6 +402,17 @@ bool Run::mayWrite(const QString &file, QString *error)
     if (QFileInfo::exists(file) && !isSet(kOverwrite)) {
         complain(common::overwriteRefusal(file));
         return false;
+    }
+    return true;
+}
+
+bool Run::notAnInput(const QString &output, const QStringList &inputs)
+{
+    for (const QString &input : inputs) {
+        if (!input.isEmpty() && common::sameFile(output, input)) {
+            complain(common::outputIsInputText(output, input));
+            return false;
+        }
     }
     return true;
 }
@@ -486,6 +589,7 @@ int Run::convert()
         QString file;
         enum class Kind { Kml, Html, Gpx } kind;
         QString message;
+        bool existed = false; // when the run checked it
     };
     QList<Target> targets;
     if (toKml) {
@@ -502,25 +606,25 @@ int Run::convert()
     }
 
     // Refuse before writing anything, so a run either writes all or nothing new.
-    QString error;
     for (const Target &t : std::as_const(targets)) {
+        if (!notAnInput(t.file, {value(kPath)}))
+            return ExitUsage;
+    }
+    QString error;
+    for (Target &t : targets) {
         if (!mayWrite(t.file, &error))
             return ExitFailed;
+        t.existed = QFileInfo::exists(t.file);
     }
     // One document at a time is made and written.
     for (const Target &t : std::as_const(targets)) {
-        bool written = false;
-        if (t.kind == Target::Kind::Gpx) {
-            written = common::writeFileAtomically(
-                t.file,
-                gpxfile::PathDocument(session_.pathPoints(), QFileInfo(value(kPath)).completeBaseName()),
-                &error);
-        } else {
-            const QByteArray document = t.kind == Target::Kind::Kml
-                ? nmeaconvert::KmlDocument(input.path, kmlOffsets)
-                : nmeaconvert::HtmlPage(input.path, htmlOffsets);
-            written = nmeaconvert::WriteDocument(t.file, document, &error);
-        }
+        const QByteArray document = t.kind == Target::Kind::Gpx
+            ? gpxfile::PathDocument(session_.pathPoints(), QFileInfo(value(kPath)).completeBaseName())
+            : t.kind == Target::Kind::Kml ? nmeaconvert::KmlDocument(input.path, kmlOffsets)
+                                          : nmeaconvert::HtmlPage(input.path, htmlOffsets);
+        // A file that appeared since the check above is not the one --overwrite was about.
+        const bool written = t.existed ? common::writeFileAtomically(t.file, document, &error)
+                                       : common::writeNewFile(t.file, document, &error);
         if (!written) {
             complain(nmeaconvert::WriteFailedMessage(t.file, error));
             return ExitFailed;
@@ -541,8 +645,7 @@ int Run::match()
     if (!readMatchOptions())
         return ExitUsage;
     const bool allListed = addPhotos(photos);
-    session_.correctClock(offset_);
-    if (!loadPath())
+    if (!loadPath() || !applyCorrections())
         return ExitFailed;
     const photomatch::MatchSummary summary = session_.match();
     if (const QStringList rows = session_.rowTexts(); !rows.isEmpty())
@@ -583,6 +686,7 @@ int Run::process()
         }
     }
     options.frame = isSet(kFrame);
+    options.reframe = isSet(kReframe);
     options.note = value(kNote);
     options.withGps = isSet(kGps);
     options.withTime = !isSet(kNoTime);
@@ -615,11 +719,20 @@ int Run::process()
     // anything is touched.
     if (!addPhotos(photos))
         return ExitFailed;
-    session_.correctClock(offset_);
-    if (isSet(kPath)) {
-        if (!loadPath())
-            return ExitFailed;
+    if (isSet(kPath) && !loadPath())
+        return ExitFailed;
+    if (!applyCorrections())
+        return ExitFailed;
+    if (isSet(kPath))
         session_.match();
+    // Tags asked for and no photo has a position: nothing would be written.
+    if (options.writeGps && session_.unplacedCount() == session_.rowCount()) {
+        QStringList lines{QStringLiteral("没有照片得到坐标，不会写入任何GPS信息；照片未处理。")};
+        lines += session_.unplacedReport();
+        if (const QString hint = photomatch::suggestionHint(session_.suggestOffset()); !hint.isEmpty())
+            lines << hint;
+        complain(lines.join(QLatin1Char('\n')));
+        return ExitFailed;
     }
     // Failures are named in row order, whatever order the photos finish in.
     QObject::connect(
@@ -628,12 +741,18 @@ int Run::process()
             const PhotoRecord &rec = session_.rows().at(row - 1).record;
             if (out.framingSkipped)
                 complain(photooutput::framingSkippedText(rec.folder + rec.fileName));
+            if (out.alreadyFramed)
+                say(photooutput::alreadyFramedText(rec.folder + rec.fileName)
+                    + QStringLiteral("（加 --reframe 可再加一次边框）"));
             if (out.ok())
                 return;
             complain(QStringLiteral("%1: %2").arg(rec.folder + rec.fileName, photooutput::failureText(out)));
         });
     const BatchResult result = session_.runBatch(options, jobs);
     say(result.message());
+    // Each photo that got no GPS tags, and why.
+    if (!result.unplaced.isEmpty())
+        complain(result.unplacedMessage());
     return result.failed == 0 ? ExitOk : ExitFailed;
 }
 
@@ -657,6 +776,8 @@ int Run::toMap()
             return ExitUsage;
         }
     }
+    if (!notAnInput(out, QStringList{value(kPath)} + p_.positionalArguments()))
+        return ExitUsage;
     QString error;
     if (!mayWrite(out, &error) || !loadPath())
         return ExitFailed;
@@ -666,7 +787,8 @@ int Run::toMap()
 
     const bool allListed = addPhotos(p_.positionalArguments());
     if (session_.rowCount() > 0) {
-        session_.correctClock(offset_);
+        if (!applyCorrections())
+            return ExitFailed;
         say(photomatch::matchMessage(session_.match()));
     }
     page.photos = mappage::photosOfRows(session_.rows());
@@ -707,7 +829,9 @@ int Run::exifGps()
         const QString sidecar = xmpsidecar::sidecarPath(photo);
         auto point = QFileInfo::exists(sidecar) ? xmpsidecar::readPosition(sidecar) : std::nullopt;
         if (!point)
-            point = gpstagwriter::ReadGpsPosition(file.readAll());
+            point = mediaformat::formatOf(photo) && !mediaformat::isJpeg(photo)
+                ? mediaformat::readFilePosition(photo)
+                : gpstagwriter::ReadGpsPosition(file.readAll());
         QString line = photo + QLatin1Char('\t');
         if (point)
             line += gpstagwriter::PositionText(*point) + QLatin1Char('\t')
@@ -718,11 +842,29 @@ int Run::exifGps()
     return status;
 }
 
+int Run::suggestOffset()
+{
+    const QStringList photos = p_.positionalArguments();
+    if (value(kPath).isEmpty() || photos.isEmpty()) {
+        complain(QStringLiteral("用法：pixplot --suggest-offset --path FILE [MATCHING] PHOTO..."));
+        return ExitUsage;
+    }
+    if (!readMatchOptions())
+        return ExitUsage;
+    const bool allListed = addPhotos(photos);
+    if (!loadPath() || !applyCorrections())
+        return ExitFailed;
+    const photomatch::OffsetSuggestion s = session_.suggestOffset();
+    for (const photomatch::ShiftCount &c : s.best)
+        say(photomatch::suggestionLine(c, s.photos));
+    return allListed ? ExitOk : ExitFailed;
+}
+
 // The commands the arguments name (the conversions as one).
 QStringList commandsOf(const QCommandLineParser &parser)
 {
     QStringList commands;
-    for (const QString &name : {kExifTime, kReadPath, kMatch, kProcess, kToMap, kExifGps})
+    for (const QString &name : {kExifTime, kReadPath, kMatch, kProcess, kToMap, kExifGps, kSuggestOffset})
         if (parser.isSet(name))
             commands << QStringLiteral("--") + name;
     if (parser.isSet(kToKml) || parser.isSet(kToHtml) || parser.isSet(kToGpx))
@@ -743,7 +885,8 @@ bool commandNeedsGui(const QStringList &arguments)
     addOptions(parser);
     if (!parser.parse(arguments))
         return true;
-    return !(parser.isSet(kExifTime) || parser.isSet(kReadPath) || parser.isSet(kExifGps));
+    return !(parser.isSet(kExifTime) || parser.isSet(kReadPath) || parser.isSet(kExifGps)
+             || parser.isSet(kSuggestOffset));
 }
 
 int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -756,7 +899,7 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return ExitUsage;
     };
     if (!parser.parse(arguments))
-        return usage(common::usageErrorText(parser.errorText(), parser.unknownOptionNames()));
+        return usage(common::usageErrorText(parser.errorText(), parser.unknownOptionNames(), options));
     if (parser.isSet(kHelp)) {
         out << helpText(options);
         out.flush();
@@ -793,6 +936,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return r.process();
     if (parser.isSet(kToMap))
         return r.toMap();
+    if (parser.isSet(kSuggestOffset))
+        return r.suggestOffset();
     return r.exifGps();
 }
 

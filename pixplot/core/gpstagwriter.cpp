@@ -800,4 +800,107 @@ QString PositionText(const GeoPoint &point)
         + angleText(point.longitude, QLatin1Char('E'), QLatin1Char('W'), 3);
 }
 
+namespace {
+
+const char kFrameNamespace[] = "http://gpsuite.invalid/ns/pixplot/1.0/";
+const char kFrameKey[] = "Xmp.pixplot.Framed";
+const QByteArray kXmpSignature("http://ns.adobe.com/xap/1.0/", 29); // with its NUL
+
+void initFrameNamespace()
+{
+    initExiv2();
+    static std::once_flag once;
+    std::call_once(once, [] { Exiv2::XmpProperties::registerNs(kFrameNamespace, "pixplot"); });
+}
+
+// The main XMP segment among the segments before the scan: where it starts
+// and its size (0: none). Stops quietly where bytes end, so a file's first
+// part will do.
+std::pair<qsizetype, qsizetype> mainXmpSegment(const QByteArray &jpeg, qsizetype *afterApp = nullptr)
+{
+    const auto byte = [&](qsizetype i) { return quint8(jpeg.at(i)); };
+    if (afterApp)
+        *afterApp = 2;
+    if (jpeg.size() < 4 || byte(0) != 0xFF || byte(1) != 0xD8)
+        return {0, 0};
+    bool leading = true;
+    for (qsizetype pos = 2; pos + 4 <= jpeg.size();) {
+        if (byte(pos) != 0xFF)
+            break;
+        const quint8 marker = byte(pos + 1);
+        if (marker == 0xFF) {
+            ++pos;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9)
+            break;
+        const qsizetype size = 2 + ((qsizetype(byte(pos + 2)) << 8) | byte(pos + 3));
+        if (size < 4)
+            break;
+        if (marker == 0xE1 && QByteArrayView(jpeg).sliced(pos + 4).startsWith(kXmpSignature))
+            return {pos, std::min(size, jpeg.size() - pos)};
+        leading = leading && (marker == 0xE0 || marker == 0xE1);
+        if (leading && afterApp)
+            *afterApp = pos + size;
+        pos += size;
+    }
+    return {0, 0};
+}
+
+std::string packetOf(const QByteArray &jpeg, std::pair<qsizetype, qsizetype> segment)
+{
+    const qsizetype from = segment.first + 4 + kXmpSignature.size();
+    const qsizetype to = segment.first + segment.second;
+    return segment.second == 0 || to <= from ? std::string() : jpeg.mid(from, to - from).toStdString();
+}
+
+} // namespace
+
+bool MarkFramed(const QByteArray &jpeg, QByteArray *out, QString *error)
+{
+    initFrameNamespace();
+    try {
+        qsizetype afterApp = 2;
+        const auto segment = mainXmpSegment(jpeg, &afterApp);
+        if (jpeg.size() < 4 || quint8(jpeg.at(0)) != 0xFF || quint8(jpeg.at(1)) != 0xD8)
+            throw std::runtime_error("not a JPEG file");
+        Exiv2::XmpData xmp;
+        const std::string packet = packetOf(jpeg, segment);
+        if (!packet.empty() && Exiv2::XmpParser::decode(xmp, packet) != 0)
+            throw std::runtime_error("the XMP packet does not read");
+        xmp[kFrameKey] = "True";
+        std::string encoded;
+        if (Exiv2::XmpParser::encode(encoded, xmp, Exiv2::XmpParser::useCompactFormat) != 0)
+            throw std::runtime_error("cannot encode the XMP packet");
+        const qsizetype length = 2 + kXmpSignature.size() + qsizetype(encoded.size());
+        if (length > 0xFFFF)
+            throw std::runtime_error("the XMP packet is too large for one segment");
+        const QByteArray fresh = QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF)
+            + kXmpSignature + QByteArray::fromStdString(encoded);
+        const qsizetype at = segment.second > 0 ? segment.first : afterApp;
+        *out = jpeg.left(at) + fresh + jpeg.mid(at + segment.second);
+        return true;
+    } catch (...) {
+        return failed(error);
+    }
+}
+
+bool IsMarkedFramed(const QByteArray &jpegHead)
+{
+    const std::string packet = packetOf(jpegHead, mainXmpSegment(jpegHead));
+    // Most photos never were framed: no parse without the namespace.
+    if (packet.find(kFrameNamespace) == std::string::npos)
+        return false;
+    initFrameNamespace();
+    try {
+        Exiv2::XmpData xmp;
+        if (Exiv2::XmpParser::decode(xmp, packet) != 0)
+            return false;
+        const auto it = xmp.findKey(Exiv2::XmpKey(kFrameKey));
+        return it != xmp.end() && it->toString() == "True";
+    } catch (...) {
+        return false;
+    }
+}
+
 } // namespace pixplot::gpstagwriter

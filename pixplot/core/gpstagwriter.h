@@ -50,4 +50,14 @@ std::optional<GeoPoint> ReadGpsPosition(const QByteArray &jpeg);
 // "N31°50.1234',E118°46.5678'": the position text of the lists.
 QString PositionText(const GeoPoint &point);
 
+// A framed photo says so in its XMP (a property of pixplot's own namespace),
+// so that a later run, after a crash or over the same folder, does not frame
+// the frame. MarkFramed sets it in jpeg: the XMP packet alone is encoded
+// anew, every other byte stays. False (and *error set) when the packet does
+// not read or the result does not fit one segment.
+bool MarkFramed(const QByteArray &jpeg, QByteArray *out, QString *error = nullptr);
+// Whether the JPEG bytes (the file's start suffices: the metadata comes
+// before the image data) carry that mark.
+bool IsMarkedFramed(const QByteArray &jpegHead);
+
 } // namespace pixplot::gpstagwriter

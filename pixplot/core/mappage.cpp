@@ -460,7 +460,9 @@ QByteArray pageHtml(const Page &page, const QString &pageFolder)
     line(QStringLiteral("#map { flex: 1; min-height: 300px; }"));
     line(QStringLiteral(".leaflet-container { background: #eef0ea; }"));
     line(QStringLiteral(".pixplot-popup img { display: block; margin-bottom: 4px; }"));
-    line(QStringLiteral(".pixplot-popup div { white-space: nowrap; }"));
+    // Long lines (the coordinates with their decimal degrees) wrap inside
+    // the popup's width instead of running out of it.
+    line(QStringLiteral(".pixplot-popup div { overflow-wrap: anywhere; }"));
     line(QStringLiteral("</style>"));
     line(QStringLiteral("<script>"));
     html += leafletScript();

@@ -387,7 +387,7 @@ void initExiv2()
 const QList<Format> &formats()
 {
     static const QList<Format> list = {
-        {Family::Jpeg, QStringLiteral("JPEG"), {QStringLiteral("jpg")}, true, false, true},
+        {Family::Jpeg, QStringLiteral("JPEG"), {QStringLiteral("jpg"), QStringLiteral("jpeg")}, true, false, true},
         {Family::TiffRaw,
          QStringLiteral("RAW/TIFF"),
          {QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("dng"), QStringLiteral("cr2"),
@@ -431,7 +431,7 @@ QString openFilter()
     for (const Format &f : formats())
         for (const QString &s : f.suffixes)
             patterns << QStringLiteral("*.") + s;
-    return QStringLiteral("照片和视频(%1)|%2|照片文件(*.JPG)|*.jpg|所有文件(*)|*")
+    return QStringLiteral("照片和视频(%1)|%2|照片文件(*.JPG)|*.jpg;*.jpeg|所有文件(*)|*")
         .arg(patterns.join(QLatin1Char(' ')), patterns.join(QLatin1Char(';')));
 }
 
@@ -528,6 +528,59 @@ PhotoRecord readRecord(const QString &name, const QString &folder, QString *reas
     if (reason)
         *reason = info.reason;
     return record;
+}
+
+namespace {
+
+// Degrees from an Exif GPS coordinate (three rationals) and its reference.
+std::optional<double> gpsCoordinate(const Exiv2::ExifData &exif, const char *key, const char *refKey)
+{
+    const auto it = exif.findKey(Exiv2::ExifKey(key));
+    const auto ref = exif.findKey(Exiv2::ExifKey(refKey));
+    if (it == exif.end() || ref == exif.end() || it->count() != 3)
+        return std::nullopt;
+    // Unsigned rationals: phones write numerators past 2^31 (seconds to
+    // eight decimals), which the signed reading would turn negative.
+    const auto *parts = dynamic_cast<const Exiv2::URationalValue *>(&it->value());
+    if (!parts || parts->value_.size() != 3)
+        return std::nullopt;
+    double value = 0, scale = 1;
+    for (const Exiv2::URational &r : parts->value_) {
+        if (r.second == 0)
+            return std::nullopt;
+        value += double(r.first) / r.second / scale;
+        scale *= 60;
+    }
+    const std::string side = ref->toString();
+    if (side == "S" || side == "W")
+        value = -value;
+    else if (side != "N" && side != "E")
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::optional<GeoPoint> readFilePosition(const QString &path)
+{
+    initExiv2();
+    const Format *format = formatOf(path);
+    if (!format || format->family == Family::QuickTime)
+        return std::nullopt;
+    Exiv2::ExifData exif;
+    try {
+        auto image = Exiv2::ImageFactory::open(nativePath(path));
+        image->readMetadata();
+        exif = image->exifData();
+    } catch (const std::exception &) {
+        if (format->family == Family::Bmff)
+            heifExif(path, &exif, nullptr);
+    }
+    const auto lat = gpsCoordinate(exif, "Exif.GPSInfo.GPSLatitude", "Exif.GPSInfo.GPSLatitudeRef");
+    const auto lon = gpsCoordinate(exif, "Exif.GPSInfo.GPSLongitude", "Exif.GPSInfo.GPSLongitudeRef");
+    if (!lat || !lon || std::fabs(*lat) > 90 || std::fabs(*lon) > 180)
+        return std::nullopt;
+    return GeoPoint{*lon, *lat};
 }
 
 QImage previewImage(const QString &path, const QSize &box, QSize *fullSize, const QString &timeText)

@@ -74,6 +74,10 @@ PhotoRecord readRecord(const QString &name, const QString &folder, QString *reas
 QImage previewImage(const QString &path, const QSize &box, QSize *fullSize = nullptr,
                     const QString &timeText = QString());
 
+// The GPS position a file of a non-JPEG family carries in its own Exif;
+// nullopt when it has none or cannot be read.
+std::optional<GeoPoint> readFilePosition(const QString &path);
+
 // Makes exiv2 read HEIF/AVIF/CR3 (it takes them for video otherwise) and
 // keeps its warnings off the terminal. Safe to call any number of times.
 void initExiv2();

@@ -3,7 +3,10 @@
 #include "core/matching.h"
 #include "core/systemfinction.h"
 
+#include "core/cameraclock.h"
+
 #include <QRegularExpression>
+#include <algorithm>
 #include <vector>
 
 namespace pixplot::photomatch {
@@ -85,6 +88,11 @@ QString correctionMessage(const ClockOffset &offset)
         + offset.text();
 }
 
+qint64 photoInstant(qint64 calendarSeconds, const PhotoRecord &record, const common::TimeZoneSetting &zone)
+{
+    return record.utcOffset ? calendarSeconds - *record.utcOffset : zone.utcFromLocal(calendarSeconds);
+}
+
 MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint64 tolerance)
 {
     MatchOptions options;
@@ -119,12 +127,12 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
             continue;
         ++summary.needed;
         row.position.clear();
-        // The photo's instant through the zone, so a change of daylight
-        // saving between it and the path's start counts right.
+        // The photo's instant through its own offset or the zone, so a change
+        // of daylight saving between it and the path's start counts right.
         auto t = systemfinction::CalendarSecondsOf(row.timeText);
         if (!t)
             continue; // a time that does not read fails like one outside the path
-        *t = options.zone.utcFromLocal(*t) - startUtc;
+        *t = photoInstant(*t, row.record, options.zone) - startUtc;
         if (options.interpolate) {
             if (const auto b = matching::bracket(offsets, segments, *t, options.maxGap, ordered)) {
                 const GeoPoint a = systemfinction::ParsePositionText(path.at(b->before).positionText());
@@ -153,6 +161,104 @@ QString matchMessage(const MatchSummary &summary)
         .arg(summary.needed)
         .arg(summary.matched)
         .arg(summary.needed - summary.matched);
+}
+
+PathTimes::PathTimes(const QList<PathPoint> &path, qint64 maxGap, qint64 margin)
+{
+    std::vector<qint64> times;
+    times.reserve(size_t(path.size()));
+    for (const PathPoint &p : path)
+        times.push_back(p.utcSeconds());
+    // A receiver whose clock stepped back leaves the list out of order.
+    if (!std::is_sorted(times.begin(), times.end()))
+        std::sort(times.begin(), times.end());
+    for (size_t i = 0; i < times.size(); ++i) {
+        const qint64 t = times[i];
+        if (!ends_.empty() && t - ends_.back() <= std::max(maxGap, 2 * margin))
+            ends_.back() = t;
+        else {
+            starts_.push_back(t);
+            ends_.push_back(t);
+        }
+    }
+    for (size_t i = 0; i < starts_.size(); ++i) {
+        starts_[i] -= margin;
+        ends_[i] += margin;
+    }
+}
+
+bool PathTimes::contains(qint64 utc) const
+{
+    const auto after = std::upper_bound(starts_.begin(), starts_.end(), utc);
+    if (after == starts_.begin())
+        return false;
+    return utc <= ends_[size_t(after - starts_.begin()) - 1];
+}
+
+qint64 PathTimes::countInside(std::span<const qint64> instants, qint64 shift) const
+{
+    qint64 n = 0;
+    for (const qint64 t : instants)
+        n += contains(t + shift) ? 1 : 0;
+    return n;
+}
+
+std::optional<ShiftCount> OffsetSuggestion::helpful() const
+{
+    if (photos == 0 || best.isEmpty() || 2 * inside >= photos)
+        return std::nullopt;
+    const ShiftCount &b = best.first();
+    if (b.shift == 0 || b.inside <= inside || b.inside < 2 * inside)
+        return std::nullopt;
+    return b;
+}
+
+OffsetSuggestion suggestOffset(std::span<const qint64> instants, const PathTimes &times, int keep)
+{
+    OffsetSuggestion s;
+    s.photos = qint64(instants.size());
+    s.inside = times.countInside(instants, 0);
+    constexpr qint64 kStep = 15 * 60;
+    constexpr qint64 kLimit = 14 * 3600;
+    QList<ShiftCount> all;
+    for (qint64 shift = -kLimit; shift <= kLimit; shift += kStep)
+        all.append({shift, shift == 0 ? s.inside : times.countInside(instants, shift)});
+    std::stable_sort(all.begin(), all.end(), [](const ShiftCount &a, const ShiftCount &b) {
+        if (a.inside != b.inside)
+            return a.inside > b.inside;
+        return std::abs(a.shift) < std::abs(b.shift);
+    });
+    s.best = all.mid(0, keep);
+    return s;
+}
+
+QString suggestionQuestion(const OffsetSuggestion &suggestion)
+{
+    const std::optional<ShiftCount> b = suggestion.helpful();
+    if (!b)
+        return {};
+    return QStringLiteral("有 %1 张照片不在路径的时间范围内。相机时间若差 %2，可以匹配 %3 张。是否按此修正？")
+        .arg(suggestion.photos - suggestion.inside)
+        .arg(cameraclock::signedText(b->shift))
+        .arg(b->inside);
+}
+
+QString suggestionHint(const OffsetSuggestion &suggestion)
+{
+    const std::optional<ShiftCount> b = suggestion.helpful();
+    if (!b)
+        return {};
+    const QString shift = cameraclock::signedText(b->shift);
+    return QStringLiteral("有 %1 张照片不在路径的时间范围内。相机时间若差 %2，可以匹配 %3 张（--offset %2 或 --offset auto）。")
+        .arg(suggestion.photos - suggestion.inside)
+        .arg(shift)
+        .arg(b->inside);
+}
+
+QString suggestionLine(const ShiftCount &shift, qint64 photos)
+{
+    return cameraclock::signedText(shift.shift) + QLatin1Char('\t') + QString::number(shift.inside)
+        + QLatin1Char('/') + QString::number(photos);
 }
 
 } // namespace pixplot::photomatch

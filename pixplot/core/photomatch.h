@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 #include <optional>
+#include <span>
+#include <vector>
 
 namespace pixplot::photomatch {
 
@@ -58,11 +60,57 @@ struct MatchOptions {
     common::TimeZoneSetting zone;
 };
 
+// The instant (UTC seconds) of a photo time (calendar seconds): through the
+// photo's own offset where its metadata gives one, else through zone.
+qint64 photoInstant(qint64 calendarSeconds, const PhotoRecord &record, const common::TimeZoneSetting &zone);
+
 // Gives every row with an EXIF time the position of the nearest path point
-// within tolerance seconds, or clears it. Rows without EXIF keep theirs.
+// within tolerance seconds, or clears it. Rows without EXIF keep theirs, and
+// so do positions set by hand. A photo whose metadata gives its own UTC
+// offset is placed through that, the others through options.zone.
 MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint64 tolerance);
 MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, const MatchOptions &options);
 // The three-line summary of a matching run.
 QString matchMessage(const MatchSummary &summary);
+
+// The path's recorded time: its fixes, joined where they lie at most maxGap
+// apart, each stretch widened by margin seconds at both ends.
+class PathTimes {
+public:
+    PathTimes(const QList<PathPoint> &path, qint64 maxGap, qint64 margin);
+    bool contains(qint64 utc) const;
+    // How many of instants, each moved by shift, fall inside.
+    qint64 countInside(std::span<const qint64> instants, qint64 shift) const;
+
+private:
+    std::vector<qint64> starts_, ends_; // sorted, not overlapping
+};
+
+// A whole quarter-hour shift of the photo times and the photos it puts
+// inside the path's time.
+struct ShiftCount {
+    qint64 shift = 0; // seconds added to the photo times
+    qint64 inside = 0;
+};
+
+struct OffsetSuggestion {
+    qint64 photos = 0; // photos with a time
+    qint64 inside = 0; // of them inside the path's time as they are
+    QList<ShiftCount> best; // the best shifts first: most inside, then the smallest
+    // The best shift when fewer than half the photos are inside and it puts
+    // at least twice as many inside.
+    std::optional<ShiftCount> helpful() const;
+};
+
+// Tries every quarter-hour shift from -14 h to +14 h on the photo instants
+// and keeps the best `keep`.
+OffsetSuggestion suggestOffset(std::span<const qint64> instants, const PathTimes &times, int keep = 3);
+// "有 N 张照片不在路径的时间范围内。相机时间若差 -06:00:00，可以匹配 M 张。是否按此修正？"
+QString suggestionQuestion(const OffsetSuggestion &suggestion);
+// The same for the command line: "有 N 张照片不在路径的时间范围内。相机时间若差
+// -06:00:00，可以匹配 M 张（--offset -06:00:00 或 --offset auto）。"
+QString suggestionHint(const OffsetSuggestion &suggestion);
+// "-06:00:00<TAB>38/40".
+QString suggestionLine(const ShiftCount &shift, qint64 photos);
 
 } // namespace pixplot::photomatch

@@ -14,6 +14,7 @@
 #include <QImageReader>
 #include <QPainter>
 
+#include <cstdlib>
 #include <limits>
 #include <mutex>
 #include <unistd.h>
@@ -208,39 +209,19 @@ bool readWholeFile(const QString &path, QByteArray *bytes, QString *error)
     return true;
 }
 
-// Encodes the framed picture, carries the source's metadata (and the GPS
-// tags) over and replaces dst only with the complete result.
-bool writeFramed(const QByteArray &source, const QImage &framed, const QString &dst,
-                 const gpstagwriter::GpsTags *gps, Outcome *out)
+// The framed picture encoded, with the source's metadata (and the GPS
+// tags) carried over and the mark of a frame.
+bool framedContent(const QByteArray &source, const QImage &framed, const gpstagwriter::GpsTags *gps,
+                   QByteArray *marked, Outcome *out)
 {
     QByteArray encoded, tagged;
     if (!BMP2JPG::EncodePictureAsJpeg(framed, kJpegQuality, &encoded)) {
         out->failure = Failure::WriteFailed;
         return false;
     }
-    if (!gpstagwriter::CarryMetadata(source, encoded, framed.size(), gps, &tagged, &out->reason)) {
+    if (!gpstagwriter::CarryMetadata(source, encoded, framed.size(), gps, &tagged, &out->reason)
+        || !gpstagwriter::MarkFramed(tagged, marked, &out->reason)) {
         out->failure = Failure::MetadataFailed;
-        return false;
-    }
-    if (!common::writeFileAtomically(dst, tagged, &out->reason)) {
-        out->failure = Failure::WriteFailed;
-        return false;
-    }
-    return true;
-}
-
-// The photo with its GPS tags set, written to dst; the image data is copied,
-// not encoded again.
-bool writeTagged(const QByteArray &source, const gpstagwriter::GpsTags &gps, const QString &dst, Outcome *out)
-{
-    QByteArray head;
-    qsizetype body = 0;
-    if (!gpstagwriter::WriteGpsTags(source, gps, &head, &body, &out->reason)) {
-        out->failure = Failure::MetadataFailed;
-        return false;
-    }
-    if (!common::writePiecesAtomically(dst, {head, QByteArrayView(source).sliced(body)}, &out->reason)) {
-        out->failure = Failure::WriteFailed;
         return false;
     }
     return true;
@@ -262,14 +243,21 @@ Prepared preparePhoto(const PhotoRecord &record, qint64 row, const QString &time
         out.failure = Failure::RenameFailed;
         return p;
     }
+    if (options.frame && !options.reframe && carriesFrameMark(p.src)) {
+        out.alreadyFramed = true;
+        return p;
+    }
     // Without its backup the photo is not touched at all.
     if (options.backup && !systemfinction::BackupPhotoFile(record, &out.backupPath, &out.reason)) {
         out.failure = Failure::BackupFailed;
         return p;
     }
-    p.newName = newFileName(record, timeText, options.rename, options.prefix, row);
-    if (p.newName != record.fileName)
-        p.newName = systemfinction::UniqueFileName(record.folder, p.newName, p.src);
+    p.wantedName = newFileName(record, timeText, options.rename, options.prefix, row);
+    p.newName = p.wantedName;
+    if (p.newName != record.fileName) {
+        p.nameNumber = systemfinction::FreeNameNumber(record.folder, p.wantedName, p.src);
+        p.newName = systemfinction::NumberedFileName(p.wantedName, p.nameNumber);
+    }
     p.dst = record.folder + p.newName;
     return p;
 }
@@ -278,15 +266,23 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
                       const QString &position, const Options &options, FrameBuffers *buffers)
 {
     Outcome out = prepared.outcome;
-    if (!out.ok())
+    if (prepared.finished())
         return out;
     const QString &src = prepared.src;
-    const QString &dst = prepared.dst;
-    const QString &newName = prepared.newName;
+    QString newName = prepared.newName;
 
     std::optional<gpstagwriter::GpsTags> gps;
-    if (options.writeGps)
-        gps = gpstagwriter::TagsForRow(position, timeText, options.zone);
+    if (options.writeGps) {
+        // A photo whose metadata names its own offset keeps its time in it.
+        const int own = record.utcOffset.value_or(0);
+        const std::optional<common::TimeZoneSetting> ownZone = record.utcOffset
+            ? common::TimeZoneSetting::parse(QStringLiteral("UTC%1%2:%3")
+                                                 .arg(own < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                                                 .arg(std::abs(own) / 3600, 2, 10, QLatin1Char('0'))
+                                                 .arg(std::abs(own) / 60 % 60, 2, 10, QLatin1Char('0')))
+            : std::nullopt;
+        gps = gpstagwriter::TagsForRow(position, timeText, ownZone.value_or(options.zone));
+    }
     const mediaformat::Format *format = mediaformat::formatOf(record.fileName);
     const bool frame = options.frame && format && format->framable;
     out.framingSkipped = options.frame && !frame;
@@ -307,7 +303,8 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
     }
     // Sidecars follow the photo to its new name; listed before the photo
     // moves, as the shared NAME.xmp is told by the photos beside it.
-    const QStringList companions = dst != src ? xmpsidecar::companions(src) : QStringList();
+    const QStringList companions =
+        prepared.dst != src ? xmpsidecar::companions(src) : QStringList();
 
     // Metadata goes on through exiv2, which works on the bytes in memory.
     QByteArray source;
@@ -316,6 +313,10 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
         return out;
     }
 
+    // The new content is made before any file changes; the image data of
+    // a geotagged photo is copied, not encoded again.
+    QByteArray head;
+    QList<QByteArrayView> pieces;
     if (frame) {
         FrameBuffers own;
         FrameBuffers &b = buffers ? *buffers : own;
@@ -329,26 +330,42 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
             out.failure = Failure::WriteFailed;
             return out;
         }
-        if (!writeFramed(source, b.framed, dst, gps ? &*gps : nullptr, &out))
+        if (!framedContent(source, b.framed, gps ? &*gps : nullptr, &head, &out))
             return out;
-        // The framed copy is safely written under its new name: the source
-        // may go. Should removing fail, both files stay and nothing is lost.
-        if (dst != src)
-            QFile::remove(src);
+        pieces = {head};
     } else if (gps) {
-        if (!writeTagged(source, *gps, dst, &out))
+        qsizetype body = 0;
+        if (!gpstagwriter::WriteGpsTags(source, *gps, &head, &body, &out.reason)) {
+            out.failure = Failure::MetadataFailed;
             return out;
-        if (dst != src)
-            QFile::remove(src);
-    } else if (newName != record.fileName) {
-        // Never replaces an existing file, never falls back to a copy.
-        if (!common::renameWithoutReplacing(src, dst, &out.reason)) {
+        }
+        pieces = {head, QByteArrayView(source).sliced(body)};
+    }
+
+    // The photo takes its new name first, the first one free at that very
+    // moment, and then its new content in place: a crash in between leaves
+    // one photo, unchanged but for its name, which a later run completes.
+    QString path = src;
+    if (newName != record.fileName) {
+        if (!common::renameToFreeName(
+                src, systemfinction::FreeNames(record.folder, prepared.wantedName, prepared.nameNumber, src),
+                &path, &out.reason)) {
             out.failure = Failure::RenameFailed;
             return out;
         }
+        newName = path.mid(record.folder.size());
+    }
+    // The replacement keeps the photo's permissions and owner.
+    if (!pieces.isEmpty() && !common::writePiecesAtomically(path, pieces, &out.reason)) {
+        out.failure = Failure::WriteFailed;
+        // Back under its old name, as it was; should that have been taken
+        // meanwhile, the photo stays under the new one.
+        if (path != src && !common::renameWithoutReplacing(path, src))
+            out.fileName = newName;
+        return out;
     }
     for (const QString &c : companions) {
-        const QString to = xmpsidecar::companionFor(c, src, dst);
+        const QString to = xmpsidecar::companionFor(c, src, path);
         // The new name was chosen free for the sidecars too; should one have
         // appeared since, the sidecar keeps its name rather than replace it.
         if (common::renameWithoutReplacing(c, to, &out.reason) && c == out.sidecarPath)
@@ -402,6 +419,42 @@ QString singleDoneMessage(const QString &fileName)
     return QStringLiteral("处理完成!\r\n照片 %1 已处理。").arg(fileName);
 }
 
+bool carriesFrameMark(const QString &path)
+{
+    // Asked for every row before a batch: only the segment headers before
+    // the image data are read, and the XMP segment itself.
+    if (!common::checkInputFile(path))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    static const QByteArray xmpSignature("http://ns.adobe.com/xap/1.0/", 29);
+    QByteArray header = file.read(2);
+    if (header != QByteArrayView("\xFF\xD8", 2))
+        return false;
+    for (;;) {
+        header = file.read(4);
+        if (header.size() != 4 || quint8(header.at(0)) != 0xFF)
+            return false;
+        const quint8 marker = quint8(header.at(1));
+        const qint64 length = (qint64(quint8(header.at(2))) << 8) | quint8(header.at(3));
+        if (marker == 0xDA || marker == 0xD9 || length < 2)
+            return false;
+        if (marker == 0xE1 && length - 2 > xmpSignature.size()) {
+            const QByteArray payload = file.read(length - 2);
+            if (payload.startsWith(xmpSignature))
+                return gpstagwriter::IsMarkedFramed(QByteArray("\xFF\xD8", 2) + header + payload);
+        } else if (!file.seek(file.pos() + length - 2)) {
+            return false;
+        }
+    }
+}
+
+QString alreadyFramedText(const QString &fileName)
+{
+    return QStringLiteral("照片 %1 已经加过边框，已跳过。").arg(fileName);
+}
+
 QString framedAgainQuestion(const QString &fileName)
 {
     return QStringLiteral("照片 %1 已经加过边框，是否再加一次？").arg(fileName);
@@ -420,13 +473,16 @@ QString failureText(const Outcome &outcome)
                                     : text + QStringLiteral("（") + outcome.reason + QStringLiteral("）");
 }
 
-QString batchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten, qint64 framingSkipped)
+QString batchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten, qint64 framingSkipped,
+                     qint64 alreadyFramed)
 {
     QString text = QStringLiteral("批处理完成!\r\n共处理 %1 个照片。").arg(processed);
     if (gpsWritten)
         text += QStringLiteral("\r\n其中 %1 个照片写入了GPS信息。").arg(*gpsWritten);
     if (framingSkipped > 0)
         text += QStringLiteral("\r\n其中 %1 个文件不是JPEG照片，未加边框。").arg(framingSkipped);
+    if (alreadyFramed > 0)
+        text += QStringLiteral("\r\n其中 %1 个照片已经加过边框，已跳过。").arg(alreadyFramed);
     if (failed > 0)
         text += QStringLiteral("\r\n其中 %1 个照片处理失败。").arg(failed);
     return text;

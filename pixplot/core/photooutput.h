@@ -31,6 +31,9 @@ struct Options {
     RenameMode rename = RenameMode::Keep;
     QString prefix; // ByPrefix
     bool frame = false;
+    // Frames also photos whose metadata says they were framed before; left
+    // false, such a photo is skipped (Outcome::alreadyFramed).
+    bool reframe = false;
     QString note;          // starts the caption
     bool withTime = true;  // caption carries the time
     bool withGps = false;  // caption carries the position
@@ -91,9 +94,11 @@ struct Outcome {
     QString fileName;        // the photo's name afterwards (unchanged on failure)
     QString backupPath;      // where the backup went, when one was made
     bool gpsWritten = false; // the photo got GPS tags
-    QString sidecarPath;     // the XMP sidecar the position went to, when one did
+    QString sidecarPath;         // the XMP sidecar the position went to, when one did
     bool framingSkipped = false; // framing was asked for a format it cannot re-encode
-    QString reason;          // the system's reason of a failure, when known
+    // Left as it was: it carries the mark of a frame and reframe was not set.
+    bool alreadyFramed = false;
+    QString reason; // the system's reason of a failure, when known
     bool ok() const { return failure == Failure::None; }
 };
 
@@ -106,13 +111,18 @@ struct FrameBuffers {
 
 // The first half of ProcessPhoto, whose choices depend on what earlier
 // photos left on disk: the source checked, the backup made, the new name
-// chosen. `finished` when it failed and nothing more is to be done.
+// chosen. `finished` when it failed or is skipped: nothing more is to be done.
 struct Prepared {
     Outcome outcome;
     QString src;
     QString dst;
     QString newName;
-    bool finished() const { return !outcome.ok(); }
+    // The name before clashes were resolved and the number newName took
+    // (systemfinction::NumberedFileName); a clash at the moment of writing
+    // takes the next number.
+    QString wantedName;
+    qint64 nameNumber = 0;
+    bool finished() const { return !outcome.ok() || outcome.alreadyFramed; }
 };
 Prepared preparePhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const Options &options);
 
@@ -121,10 +131,12 @@ Prepared preparePhoto(const PhotoRecord &record, qint64 row, const QString &time
 Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const QString &timeText,
                       const QString &position, const Options &options, FrameBuffers *buffers = nullptr);
 
-// Processes one photo: backup, new name, frame, GPS tags. The source is removed or
-// renamed only once everything it is replaced by is completely on disk, and
-// a new name never replaces another file. On failure nothing of the photo
-// has changed (a backup copy may have been made).
+// Processes one photo: backup, new name, frame, GPS tags. The new content
+// is made first; then the photo takes its new name, never replacing another
+// file, not even one that appeared while the photo was worked on (the next
+// free "_N" is taken then); then its content is replaced once the new one is
+// completely on disk, keeping its permissions (and owner). On failure
+// nothing of the photo has changed (a backup copy may have been made).
 Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const QString &position,
                      const Options &options);
 
@@ -135,14 +147,21 @@ QString failureText(const Outcome &outcome);
 
 // "执行" on one photo that went well.
 QString singleDoneMessage(const QString &fileName);
-// Before framing photos that were framed earlier in the same session.
+// Whether the photo's metadata says it was framed by this program.
+bool carriesFrameMark(const QString &path);
+// A photo left out because it was framed before.
+QString alreadyFramedText(const QString &fileName);
+
+// Before framing photos that were framed before (in this session or, by
+// their mark, earlier).
 QString framedAgainQuestion(const QString &fileName);
 QString framedAgainBatchQuestion(qint64 count);
 // "批处理完成!" and the counts of a batch; gpsWritten (when GPS tags were
 // asked for) adds how many photos got them, framingSkipped how many were
-// left without a frame for their format.
+// left without a frame for their format, alreadyFramed how many were left
+// out as framed before.
 QString batchMessage(qint64 processed, qint64 failed, std::optional<qint64> gpsWritten = {},
-                     qint64 framingSkipped = 0);
+                     qint64 framingSkipped = 0, qint64 alreadyFramed = 0);
 // Why a photo got no frame.
 QString framingSkippedText(const QString &fileName);
 // Whether a position for the photo goes into an XMP sidecar.

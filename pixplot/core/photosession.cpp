@@ -8,10 +8,13 @@
 
 #include "common/safefile.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include <utility>
 
@@ -23,7 +26,7 @@ QString BatchResult::message() const
         return photooutput::cancelledBatchMessage(finished, failed);
     return photooutput::batchMessage(rows, failed,
                                      gpsAsked ? std::optional<qint64>(gpsWritten) : std::nullopt,
-                                     framingSkipped);
+                                     framingSkipped, alreadyFramed);
 }
 
 QString BatchResult::messageWithFailures() const
@@ -35,6 +38,13 @@ QString BatchResult::messageWithFailures() const
         text += QStringLiteral("\r\n……另有 %1 个照片处理失败，已在列表中标出。")
                     .arg(failures.size() - kListedFailures);
     return text;
+}
+
+QString BatchResult::unplacedMessage() const
+{
+    if (unplaced.isEmpty())
+        return {};
+    return QStringLiteral("以下照片没有坐标，未写入GPS信息：\r\n") + unplaced.join(QStringLiteral("\r\n"));
 }
 
 QString timeSpanText(const PathPoint &first, const PathPoint &last)
@@ -94,7 +104,7 @@ PhotoLoad PhotoSession::addPhotos(const QStringList &files,
             if (record.fileName.isEmpty()) {
                 load.rejects.append({file, PhotoReject::Kind::NotJpeg, QString()});
             } else {
-                rows_.append({record, record.shotTime, QString()});
+                rows_.append({record, correctedTime(record), QString()});
                 load.names << record.fileName;
                 ++load.loaded;
                 load.withExif += record.hasExif ? 1 : 0;
@@ -148,9 +158,12 @@ void PhotoSession::setZone(const common::TimeZoneSetting &zone)
         p.zoneOffset = zone.offsetAtUtc(utc);
         p.localSeconds = utc + p.zoneOffset;
     }
-    if (!points_.isEmpty())
-        emit pathChanged();
-    matchAgain();
+    if (points_.isEmpty())
+        return;
+    emit pathChanged();
+    // The photos without a zone of their own now mean other instants.
+    if (matched_)
+        match();
 }
 
 PathLoad PhotoSession::loadPath(const QString &file, PathKeep keep)
@@ -212,11 +225,140 @@ void PhotoSession::forgetPoints()
 
 // --------------------------------------------------- clock and matching
 
+QStringList PhotoSession::cameras() const
+{
+    QStringList list;
+    QSet<QString> seen;
+    for (const PhotoRow &row : rows_) {
+        if (!seen.contains(row.record.camera)) {
+            seen.insert(row.record.camera);
+            list << row.record.camera;
+        }
+    }
+    return list;
+}
+
+cameraclock::Clock PhotoSession::clockOf(const QString &camera) const
+{
+    return clocks_.value(camera, allClock_);
+}
+
+QString PhotoSession::correctedTime(const PhotoRecord &record) const
+{
+    if (!record.hasExif)
+        return record.shotTime;
+    const std::optional<qint64> t = systemfinction::CalendarSecondsOf(record.shotTime);
+    const auto own = clocks_.constFind(record.camera);
+    const qint64 correction = t ? (own != clocks_.cend() ? *own : allClock_).correctionAt(*t) : 0;
+    // Always from the camera's own time, so correcting twice is idempotent.
+    return correction == 0 ? record.shotTime : systemfinction::FormatCalendarSeconds(*t + correction);
+}
+
+void PhotoSession::applyClocks()
+{
+    for (PhotoRow &row : rows_)
+        row.timeText = correctedTime(row.record);
+    emit rowsChanged();
+    if (matched_ && !points_.isEmpty())
+        match();
+}
+
+void PhotoSession::setCorrection(const QString &camera, qint64 seconds)
+{
+    if (camera == cameraclock::allCameras()) {
+        allClock_.setFixed(seconds);
+        clocks_.clear();
+    } else {
+        clocks_[camera].setFixed(seconds);
+    }
+    applyClocks();
+}
+
 void PhotoSession::correctClock(const photomatch::ClockOffset &offset)
 {
-    photomatch::applyCorrection(rows_, offset);
-    if (!matchAgain())
-        emit rowsChanged();
+    const qint64 seconds = offset.hours * 3600 + offset.minutes * 60 + offset.seconds;
+    setCorrection(cameraclock::allCameras(), offset.negative ? -seconds : seconds);
+}
+
+bool PhotoSession::syncFromPhoto(qsizetype row, const QString &shown, QString *error)
+{
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (row < 1 || row > rows_.size() || !rows_.at(row - 1).record.hasExif)
+        return fail(QStringLiteral("照片没有拍摄时间。"));
+    const PhotoRecord &record = rows_.at(row - 1).record;
+    const std::optional<qint64> camera = systemfinction::CalendarSecondsOf(record.shotTime);
+    // With its zone the time is an instant; without, a time of the zone box.
+    const QDateTime withZone = QDateTime::fromString(shown.trimmed(), Qt::ISODate);
+    std::optional<qint64> instant;
+    if (withZone.isValid() && withZone.timeSpec() != Qt::LocalTime)
+        instant = withZone.toSecsSinceEpoch();
+    else if (const auto local = systemfinction::CalendarSecondsOf(QString(shown.trimmed()).replace(QLatin1Char('T'), QLatin1Char(' '))))
+        instant = zone().utcFromLocal(*local);
+    if (!camera || !instant)
+        return fail(QStringLiteral("“%1”不是有效的时间，应如 2026-05-12T09:03:27+02:00。").arg(shown));
+    const qint64 photoAt = photomatch::photoInstant(*camera, record, zone());
+    cameraclock::Clock clock = clockOf(record.camera);
+    clock.addSync({*camera, *instant - photoAt});
+    clocks_[record.camera] = clock;
+    applyClocks();
+    return true;
+}
+
+QHash<QString, qint64> PhotoSession::cameraCorrections() const
+{
+    QHash<QString, qint64> all;
+    for (auto it = clocks_.cbegin(); it != clocks_.cend(); ++it)
+        all.insert(it.key(), it.value().baseCorrection());
+    all.insert(cameraclock::allCameras(), allClock_.baseCorrection());
+    return all;
+}
+
+std::vector<qint64> PhotoSession::photoInstants(const QString *camera) const
+{
+    std::vector<qint64> instants;
+    instants.reserve(size_t(rows_.size()));
+    for (const PhotoRow &row : rows_) {
+        if (!row.record.hasExif || row.byHand || (camera && row.record.camera != *camera))
+            continue;
+        if (const auto t = systemfinction::CalendarSecondsOf(row.timeText))
+            instants.push_back(photomatch::photoInstant(*t, row.record, zone()));
+    }
+    return instants;
+}
+
+photomatch::OffsetSuggestion PhotoSession::suggestOffset() const
+{
+    const photomatch::PathTimes times(points_, options_.maxGap, options_.tolerance);
+    return photomatch::suggestOffset(photoInstants(), times);
+}
+
+void PhotoSession::applyShift(qint64 shift)
+{
+    const photomatch::PathTimes times(points_, options_.maxGap, options_.tolerance);
+    QStringList helped;
+    const QStringList all = cameras();
+    for (const QString &camera : all) {
+        const std::vector<qint64> instants = photoInstants(&camera);
+        if (times.countInside(instants, shift) > times.countInside(instants, 0))
+            helped << camera;
+    }
+    if (helped.size() == all.size()) {
+        // Every camera: the correction for all moves with them.
+        allClock_.shift(shift);
+        for (cameraclock::Clock &clock : clocks_)
+            clock.shift(shift);
+    } else {
+        for (const QString &camera : std::as_const(helped)) {
+            cameraclock::Clock clock = clockOf(camera);
+            clock.shift(shift);
+            clocks_[camera] = clock;
+        }
+    }
+    applyClocks();
 }
 
 photomatch::MatchSummary PhotoSession::match()
@@ -227,12 +369,54 @@ photomatch::MatchSummary PhotoSession::match()
     return summary;
 }
 
-bool PhotoSession::matchAgain()
+QString PhotoSession::missingPositionReason(qsizetype row) const
 {
-    if (!matched_ || points_.isEmpty())
-        return false;
-    match();
-    return true;
+    return missingPositionReason(row, pathSpan());
+}
+
+std::pair<qint64, qint64> PhotoSession::pathSpan() const
+{
+    std::pair<qint64, qint64> span{std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min()};
+    for (const PathPoint &p : points_) {
+        span.first = std::min(span.first, p.utcSeconds());
+        span.second = std::max(span.second, p.utcSeconds());
+    }
+    return span;
+}
+
+QString PhotoSession::missingPositionReason(qsizetype row, std::pair<qint64, qint64> span) const
+{
+    if (row < 1 || row > rows_.size() || !rows_.at(row - 1).position.isEmpty())
+        return {};
+    const PhotoRow &r = rows_.at(row - 1);
+    const std::optional<qint64> t = systemfinction::CalendarSecondsOf(r.timeText);
+    if (!r.record.hasExif || !t)
+        return QStringLiteral("没有拍摄时间");
+    if (points_.isEmpty())
+        return QStringLiteral("没有路径");
+    const qint64 at = photomatch::photoInstant(*t, r.record, zone());
+    return at >= span.first && at <= span.second
+        ? QStringLiteral("与最近的轨迹点相差超过容差 %1 秒").arg(options_.tolerance)
+        : QStringLiteral("不在路径的时间范围内");
+}
+
+qsizetype PhotoSession::unplacedCount() const
+{
+    return std::count_if(rows_.cbegin(), rows_.cend(), [](const PhotoRow &r) { return r.position.isEmpty(); });
+}
+
+QStringList PhotoSession::unplacedReport() const
+{
+    const std::pair<qint64, qint64> span = pathSpan(); // once for all rows
+    QStringList lines;
+    for (qsizetype row = 1; row <= rows_.size(); ++row) {
+        const QString why = missingPositionReason(row, span);
+        if (!why.isEmpty()) {
+            const PhotoRecord &rec = rows_.at(row - 1).record;
+            lines << rec.folder + rec.fileName + QStringLiteral(": ") + why;
+        }
+    }
+    return lines;
 }
 
 void PhotoSession::clearPositions()
@@ -325,7 +509,7 @@ photooutput::Outcome PhotoSession::processPhoto(qsizetype row, const photooutput
     const photooutput::Outcome out =
         photooutput::ProcessPhoto(current.record, row, current.timeText, current.position, withZone(options));
     current.failure = out.ok() ? QString() : photooutput::failureText(out);
-    if (out.ok()) {
+    if (out.ok() && !out.alreadyFramed) {
         current.record.fileName = out.fileName;
         if (options.frame)
             rememberFramed(row);
@@ -339,7 +523,8 @@ bool PhotoSession::framedBefore(qsizetype row) const
     if (row < 1 || row > rows_.size())
         return false;
     const PhotoRecord &rec = rows_.at(row - 1).record;
-    return framed_.contains(rec.folder + rec.fileName);
+    return framed_.contains(rec.folder + rec.fileName)
+        || photooutput::carriesFrameMark(rec.folder + rec.fileName);
 }
 
 qint64 PhotoSession::framedBeforeCount() const
@@ -365,6 +550,8 @@ bool PhotoSession::startBatch(const photooutput::Options &options, int jobs, boo
     batchFrames_ = options.frame;
     batchResult_ = {};
     batchResult_.gpsAsked = options.writeGps;
+    if (options.writeGps)
+        batchResult_.unplaced = unplacedReport();
     batch_ = std::make_unique<photobatch::PhotoBatch>(items, withZone(options), std::max(1, jobs));
     connect(batch_.get(), &photobatch::PhotoBatch::photoDone, this, &PhotoSession::onBatchPhotoDone);
     connect(batch_.get(), &photobatch::PhotoBatch::progress, this, &PhotoSession::batchProgress);
@@ -402,11 +589,12 @@ void PhotoSession::onBatchPhotoDone(qint64 index, const photooutput::Outcome &ou
                 .arg(batch_->item(index).record.fileName, photooutput::failureText(outcome)));
     batchResult_.gpsWritten += outcome.ok() && outcome.gpsWritten ? 1 : 0;
     batchResult_.framingSkipped += outcome.ok() && outcome.framingSkipped ? 1 : 0;
+    batchResult_.alreadyFramed += outcome.alreadyFramed ? 1 : 0;
     // Rows cannot change while the batch runs; the guard is for safety.
     if (row >= 1 && row <= rows_.size()) {
         PhotoRow &r = rows_[row - 1];
         r.failure = outcome.ok() ? QString() : photooutput::failureText(outcome);
-        if (outcome.ok()) {
+        if (outcome.ok() && !outcome.alreadyFramed) {
             r.record.fileName = outcome.fileName;
             if (batchFrames_)
                 rememberFramed(row);

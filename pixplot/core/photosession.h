@@ -3,6 +3,7 @@
 // the photo rows, the loaded path, and what is done with them (clock
 // correction, matching, the photo batch, the input of the conversions).
 // Each of these rules lives here once; the callers only read and show.
+#include "core/cameraclock.h"
 #include "core/nmeaconvert.h"
 #include "core/photobatch.h"
 #include "core/photomatch.h"
@@ -11,6 +12,7 @@
 
 #include "common/timezone.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -19,6 +21,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace pixplot {
 
@@ -79,11 +82,17 @@ struct BatchResult {
     bool gpsAsked = false;
     qint64 gpsWritten = 0;
     qint64 framingSkipped = 0; // rows of a format framing cannot re-encode
+    qint64 alreadyFramed = 0; // left out as framed before
     bool cancelled = false;
+    // With GPS tags asked for: each photo that had no position to write,
+    // "file: why", in row order.
+    QStringList unplaced;
     // Each failed photo, in row order: "照片 NAME 处理失败: REASON".
     QStringList failures;
     // "批处理完成!" with its counts, or the message of a cancelled batch.
     QString message() const;
+    // The photos named in unplaced under a heading; "" when there are none.
+    QString unplacedMessage() const;
     // message() followed by the failures, the first kListedFailures of
     // them (the rest are marked in the list).
     QString messageWithFailures() const;
@@ -143,10 +152,32 @@ public:
     QString pathFile() const { return pathFile_; }
     QString pathFileBase() const { return fileBaseOf(pathFile_); }
 
-    // ---- clock correction and matching
-    // Sets every EXIF row's time to its camera time shifted by offset
-    // (a zero offset restores the camera time).
+    // ---- clock correction, per camera
+    // The cameras of the rows in the order they were first listed ("" for
+    // photos whose camera is not known).
+    QStringList cameras() const;
+    // A camera's correction: its own, or the one for all cameras.
+    cameraclock::Clock clockOf(const QString &camera) const;
+    // A fixed correction in seconds added to the camera's times; for
+    // cameraclock::allCameras() every camera's.
+    void setCorrection(const QString &camera, qint64 seconds);
+    // Every camera's correction (the sign box and fields, or a bare --offset).
     void correctClock(const photomatch::ClockOffset &offset);
+    // The photo in row shows a clock reading `shown` ("2026-05-12T09:03:27+02:00",
+    // or without the offset in the zone): its camera's correction becomes
+    // shown time - photo time; a second such photo of the camera at another
+    // time gives the drift. False, with *error, when the row has no time or
+    // the text is no time.
+    bool syncFromPhoto(qsizetype row, const QString &shown, QString *error = nullptr);
+    // The corrections set for single cameras, and the one for all.
+    QHash<QString, qint64> cameraCorrections() const;
+    // A photo time and how the photos would fit the path if shifted; see
+    // photomatch::suggestOffset.
+    photomatch::OffsetSuggestion suggestOffset() const;
+    // Adds shift to the correction of each camera whose photos it puts
+    // inside the path's time more often than now.
+    void applyShift(qint64 shift);
+
     // The matching settings: the tolerance, the interpolation and its gap
     // limit, and the zone.
     const photomatch::MatchOptions &matchOptions() const { return options_; }
@@ -158,10 +189,17 @@ public:
     }
     // Gives the EXIF rows positions from the path with the settings above.
     photomatch::MatchSummary match();
+    // Why a row has no position ("" when it has one).
+    QString missingPositionReason(qsizetype row) const;
+    // Rows without a position.
+    qsizetype unplacedCount() const;
+    // "file: why" for each row without a position, in row order.
+    QStringList unplacedReport() const;
     void clearPositions();
     void clearPosition(qsizetype row);
-    // The path row's position to the photo row, as set by hand; false
-    // (nothing changed) when the photo has no EXIF time or a row does not exist.
+    // The path row's position to the photo row, marked as set by hand so
+    // later matching keeps it; false (nothing changed) when the photo has
+    // no EXIF time or a row does not exist.
     bool assignPosition(qsizetype row, qsizetype pathRow);
 
     // ---- positions placed by hand (on the map); matching keeps them
@@ -181,7 +219,8 @@ public:
     // Processes one row; on success the row takes the photo's new name.
     // options.zone is the session's zone, whatever the caller gave.
     photooutput::Outcome processPhoto(qsizetype row, const photooutput::Options &options);
-    // Whether the row's photo got a frame earlier in this session.
+    // Whether the row's photo got a frame earlier in this session or says
+    // in its metadata that it was framed.
     bool framedBefore(qsizetype row) const;
     qint64 framedBeforeCount() const;
     // Processes every row (but those framed before, with skipFramed) in the
@@ -213,12 +252,16 @@ Q_SIGNALS:
     void batchFinished(const pixplot::BatchResult &result);
 
 private:
-    // After a correction or a zone change, photos matched before are
-    // matched again, so their positions follow their times. False when
-    // nothing was matched.
-    bool matchAgain();
     void rememberFramed(qsizetype row);
     void forgetPoints();
+    // Each EXIF row's time from its camera time and its camera's
+    // correction; matched again when it was matched before.
+    void applyClocks();
+    QString correctedTime(const PhotoRecord &record) const;
+    // The path's first and last instant.
+    std::pair<qint64, qint64> pathSpan() const;
+    QString missingPositionReason(qsizetype row, std::pair<qint64, qint64> span) const;
+    std::vector<qint64> photoInstants(const QString *camera = nullptr) const;
     void readPositions(const QString &file, QString *error);
     photooutput::Options withZone(photooutput::Options options) const;
     void onBatchPhotoDone(qint64 index, const photooutput::Outcome &outcome);
@@ -228,6 +271,9 @@ private:
     QSet<QString> framed_; // folder + name of every photo framed so far
 
     photomatch::MatchOptions options_;
+    cameraclock::Clock allClock_;                // every camera's, unless its own is set
+    QHash<QString, cameraclock::Clock> clocks_; // by camera
+    bool matched_ = false;                       // positions were matched: corrections match again
     QString pathFile_;
     PathKeep keep_ = PathKeep::Points;
     QList<PathPoint> points_;

@@ -70,7 +70,7 @@ QImage readPreviewImage(const QString &path, QSize *fullSize, qreal deviceRatio)
 QString captionText(int widthPixels, int heightPixels, qint64 fileBytes)
 {
     const double megabytes = double(fileBytes) / 1024.0 / 1024.0;
-    return QStringLiteral("照片预览 (尺寸%1×%2 大小%3MB")
+    return QStringLiteral("照片预览 (尺寸%1×%2 大小%3MB)")
         .arg(widthPixels)
         .arg(heightPixels)
         .arg(megabytes, 0, 'f', 2);

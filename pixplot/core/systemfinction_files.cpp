@@ -59,7 +59,10 @@ PhotoRecord ReadPhotoRecord(const QString &name, const QString &folder)
 {
     PhotoRecord record;
     const QString path = folder + name;
-    if (path.isEmpty() || path.right(4).toUpper() != QLatin1String(".JPG") || !common::checkInputFile(path))
+    // ".jpeg" is the same format under its longer name.
+    const bool jpeg = path.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive)
+        || path.endsWith(QLatin1String(".jpeg"), Qt::CaseInsensitive);
+    if (path.isEmpty() || !jpeg || !common::checkInputFile(path))
         return record;
     record.fileName = name;
     record.folder = folder;
@@ -107,8 +110,6 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *er
     if (record.fileName.isEmpty() || !common::checkInputFile(src, error))
         return false;
 
-    QString base, ext;
-    splitExtension(record.fileName, &base, &ext);
     const QString dir = record.folder + QStringLiteral("BackUp/");
     const bool madeDir = !QFileInfo(dir).isDir();
     if (madeDir && !QDir().mkpath(dir)) {
@@ -118,12 +119,12 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *er
     }
 
     // The photo's sidecars are backed up with it, under the same new base.
+    // The photo's name is claimed as its copy is published, so a backup
+    // appearing meanwhile (another batch on the same folder) is kept too.
     const QStringList companions = pixplot::xmpsidecar::companions(src);
-    QString dst = dir + record.fileName;
-    for (qint64 n = 1; QFileInfo::exists(dst) || companionTaken(companions, src, dst); ++n)
-        dst = dir + base + QLatin1Char('_') + QString::number(n) + ext;
-    // Checked copy that never replaces dst: a full disk leaves no half backup.
-    bool copied = common::copyToNewFile(src, dst, error);
+    QString dst;
+    bool copied = common::copyToFreeName(
+        src, FreeNames(dir, record.fileName, FreeNameNumber(dir, record.fileName, src), src), &dst, error);
     QStringList made;
     for (qsizetype i = 0; copied && i < companions.size(); ++i) {
         const QString to = pixplot::xmpsidecar::companionFor(companions.at(i), src, dst);
@@ -132,7 +133,7 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *er
             made << to;
     }
     if (!copied) {
-        if (!made.isEmpty() || QFileInfo::exists(dst)) {
+        if (!dst.isEmpty()) {
             // A backup without its sidecars is no backup of the user's work.
             for (const QString &m : made)
                 QFile::remove(m);
@@ -147,17 +148,41 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *er
     return true;
 }
 
-QString UniqueFileName(const QString &folder, const QString &name, const QString &photo)
+QString NumberedFileName(const QString &name, qint64 n)
 {
+    if (n == 0)
+        return name;
     QString base, ext;
     splitExtension(name, &base, &ext);
-    QString candidate = name;
+    return base + QLatin1Char('_') + QString::number(n) + ext;
+}
+
+qint64 FreeNameNumber(const QString &folder, const QString &name, const QString &photo)
+{
     // A name is free when the photo's sidecars may take it too.
     const QStringList companions = photo.isEmpty() ? QStringList() : pixplot::xmpsidecar::companions(photo);
-    for (qint64 n = 1;
-         QFileInfo::exists(folder + candidate) || companionTaken(companions, photo, folder + candidate); ++n)
-        candidate = base + QLatin1Char('_') + QString::number(n) + ext;
-    return candidate;
+    qint64 n = 0;
+    while (QFileInfo::exists(folder + NumberedFileName(name, n))
+           || companionTaken(companions, photo, folder + NumberedFileName(name, n)))
+        ++n;
+    return n;
+}
+
+QString UniqueFileName(const QString &folder, const QString &name, const QString &photo)
+{
+    return NumberedFileName(name, FreeNameNumber(folder, name, photo));
+}
+
+common::NameCandidates FreeNames(const QString &folder, const QString &name, qint64 from, const QString &photo)
+{
+    const QStringList companions = photo.isEmpty() ? QStringList() : pixplot::xmpsidecar::companions(photo);
+    return [folder, name, from, photo, companions](qint64 n) {
+        for (qint64 k = from;; ++k) {
+            const QString candidate = folder + NumberedFileName(name, k);
+            if (!companionTaken(companions, photo, candidate) && n-- == 0)
+                return candidate;
+        }
+    };
 }
 
 } // namespace systemfinction

@@ -645,7 +645,7 @@ void TestExifReader::readPhotoRecord_data()
     QTest::newRow("Motorola order") << "m.jpg" << true << photoWithTime(false, ascii("2012:02:29 00:00:00"))
                                     << true << "2012-02-29 00:00:00";
     QTest::newRow("png") << "c.png" << true << good << false << "";
-    QTest::newRow("jpeg suffix") << "d.jpeg" << true << good << false << "";
+    QTest::newRow("jpeg suffix") << "d.jpeg" << true << good << true << "2010-05-01 14:03:22";
     QTest::newRow("missing") << "gone.jpg" << false << QByteArray() << false << "";
     QTest::newRow("no EXIF") << "e.jpg" << true << QByteArray("\xFF\xD8\xFF\xE0\x00\x02\xFF\xD9", 8) << true
                              << "";

@@ -78,6 +78,8 @@ private Q_SLOTS:
     void movieHeader();
     void suffixes_data();
     void suffixes();
+    void filePositions_data();
+    void filePositions();
     void jpegCameraAndOffset_data();
     void jpegCameraAndOffset();
 };
@@ -189,6 +191,36 @@ void TestMediaFormat::suffixes()
     QFETCH(int, family);
     const auto *f = mediaformat::formatOf(name);
     QCOMPARE(f ? int(f->family) : -1, family);
+}
+
+void TestMediaFormat::filePositions_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("lat"); // "" = none
+    QTest::addColumn<QString>("lon");
+    for (const auto &row : expectedRows()) {
+        const QString file = row.value(QStringLiteral("file"));
+        const auto *format = mediaformat::formatOf(file);
+        // Video positions live in their own boxes, not in Exif.
+        if (format && !format->video && format->family != mediaformat::Family::Jpeg)
+            QTest::newRow(qPrintable(file)) << file << row.value(QStringLiteral("gps_latitude"))
+                                            << row.value(QStringLiteral("gps_longitude"));
+    }
+}
+
+// The position a file carries itself, as exiftool reads it (for
+// --exif-gps when there is no sidecar).
+void TestMediaFormat::filePositions()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, lat);
+    QFETCH(QString, lon);
+    const auto p = mediaformat::readFilePosition(formatsDir() + file);
+    QCOMPARE(p.has_value(), !lat.isEmpty());
+    if (p) {
+        QVERIFY2(std::fabs(p->latitude - lat.toDouble()) < 1e-6, qPrintable(QString::number(p->latitude, 'f', 9)));
+        QVERIFY2(std::fabs(p->longitude - lon.toDouble()) < 1e-6, qPrintable(QString::number(p->longitude, 'f', 9)));
+    }
 }
 
 void TestMediaFormat::jpegCameraAndOffset_data()

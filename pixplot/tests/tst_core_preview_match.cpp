@@ -69,8 +69,8 @@ void TestPreviewMatch::clockOffset()
 void TestPreviewMatch::previewCaption()
 {
     QCOMPARE(pixplot::preview::captionText(4000, 3000, 3 * 1024 * 1024 + 512 * 1024),
-             QStringLiteral("照片预览 (尺寸4000×3000 大小3.50MB"));
-    QCOMPARE(pixplot::preview::captionText(64, 48, 900), QStringLiteral("照片预览 (尺寸64×48 大小0.00MB"));
+             QStringLiteral("照片预览 (尺寸4000×3000 大小3.50MB)"));
+    QCOMPARE(pixplot::preview::captionText(64, 48, 900), QStringLiteral("照片预览 (尺寸64×48 大小0.00MB)"));
 }
 
 // A path whose clock steps back is matched as the list is read: the first

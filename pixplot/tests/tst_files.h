@@ -144,6 +144,25 @@ inline QByteArray withClaimedSize(QByteArray jpeg, int width, int height)
     return writeJpeg(path, width, height) && (exifTime.isEmpty() || setExifTimes({{path, exifTime}}));
 }
 
+// A photo with an EXIF time and further exiftool assignments ("-Make=Canon",
+// "-OffsetTimeOriginal=+02:00").
+[[nodiscard]] inline bool writeTaggedPhoto(const QString &path, const QString &exifTime,
+                                           const QStringList &assignments)
+{
+    if (!writeJpeg(path, 32, 24))
+        return false;
+    QByteArray out, err;
+    const int rc = testsupport::runProgram(
+        QStringLiteral("exiftool"),
+        QStringList{QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
+                    QStringLiteral("-DateTimeOriginal=") + exifTime}
+            + assignments + QStringList{path},
+        &out, &err);
+    if (rc != 0)
+        qWarning("exiftool: %s", err.constData());
+    return rc == 0;
+}
+
 // "$GPRMC" sentence for a UTC time "hhmmss" on date "ddmmyy".
 inline QString rmc(const QString &hhmmss, const QString &ddmmyy,
                    const QString &lat = QStringLiteral("3150.1234"),

@@ -2,6 +2,7 @@
 // dialogs and real files in a temporary folder.
 #include "core/photosession.h"
 #include "ui/nmeaf.h"
+#include "core/gpxfile.h"
 
 #include "common/clock.h"
 #include "common/scripteddialogs.h"
@@ -65,6 +66,8 @@ private slots:
     void noPathLoaded();
     void unwritableFolderReported();
     void mapPageWrittenAndReported();
+    void outputOverAnInputRefused_data();
+    void outputOverAnInputRefused();
 
 private:
     // Loads trip.txt, written from lines, as the session's path.
@@ -577,6 +580,55 @@ void TestNmeaf::mapPageWrittenAndReported()
     QVERIFY(html.contains(QStringLiteral("var tiles = {};")));
     QVERIFY(html.contains(QStringLiteral("Log Date And Time: 2010-05-01 14:03:22 to 2010-05-01 14:05:00")));
     QVERIFY(!QFileInfo::exists(base_ + QStringLiteral(".html")));
+}
+
+void TestNmeaf::outputOverAnInputRefused_data()
+{
+    QTest::addColumn<QString>("buttonName");
+    QTest::addColumn<QString>("input");  // the file the output would replace
+    QTest::addColumn<QString>("loaded"); // the path file loaded, a link to input when it differs
+    QTest::addColumn<QString>("photo");  // a listed photo, a link to input when given
+    QTest::newRow("GPX over the loaded GPX") << "cmd_gpx"
+                                             << "trip.gpx"
+                                             << "trip.gpx"
+                                             << "";
+    QTest::newRow("GPX over the loaded GPX, through a link") << "cmd_gpx"
+                                                             << "trip.gpx"
+                                                             << "link.gpx"
+                                                             << "";
+    QTest::newRow("map page over a listed photo") << "nmea2map"
+                                                  << "trip_map.html"
+                                                  << ""
+                                                  << "p1.jpg";
+}
+
+// Refused before any question, the input left as it was.
+void TestNmeaf::outputOverAnInputRefused()
+{
+    QFETCH(QString, buttonName);
+    QFETCH(QString, input);
+    QFETCH(QString, loaded);
+    QFETCH(QString, photo);
+    const QString inputPath = dir_->filePath(input);
+    const QByteArray before = photo.isEmpty()
+        ? pixplot::gpxfile::PathDocument(session_->pathPoints(), QStringLiteral("trip"))
+        : fixtures::photoWithTime("2010:05:01 14:03:00");
+    QVERIFY(writeFile(inputPath, before));
+    if (!loaded.isEmpty()) {
+        if (loaded != input)
+            QVERIFY(QFile::link(inputPath, dir_->filePath(loaded)));
+        QVERIFY(session_->loadPath(dir_->filePath(loaded)));
+    }
+    if (!photo.isEmpty()) {
+        QVERIFY(QFile::link(inputPath, dir_->filePath(photo)));
+        QCOMPARE(session_->addPhotos({dir_->filePath(photo)}).loaded, 1);
+    }
+    QTest::mouseClick(button(qPrintable(buttonName)), Qt::LeftButton);
+    QCOMPARE(dialogs_->calls.size(), 1);
+    QCOMPARE(dialogs_->calls.first().kind, DialogCall::Info);
+    QVERIFY2(dialogs_->calls.first().text.contains(QStringLiteral("输出文件就是输入文件")),
+             qPrintable(dialogs_->calls.first().text));
+    QCOMPARE(testsupport::readAll(inputPath), before);
 }
 
 QTEST_MAIN(TestNmeaf)

@@ -104,6 +104,9 @@ private slots:
     void failedEncodeLeavesSourceUntouched();
     void vanishedAndCorruptPhotosCountAsFailed();
     void sameSecondPhotosWithFrameBothSurvive();
+    void nameTakenWhileBatchRuns();
+    void photoFramedInAnEarlierRunIsAskedAbout_data();
+    void photoFramedInAnEarlierRunIsAskedAbout();
     void parallelBatchMatchesOneJob();
     void cancelLeavesEveryPhotoDoneOrUntouched();
 };
@@ -498,12 +501,12 @@ void TestOutput::failedEncodeLeavesSourceUntouched()
         LockedFolder lock(dir->path());
         if (!lock.locked())
             QSKIP("cannot make a folder refuse new files here");
-        // Without a backup the encode is the first write, and it fails.
+        // Without a backup the new name is the first change, and it fails.
         win.clickCheck(QStringLiteral("Ck_backup"));
         win.click(QStringLiteral("cmd_make"));
         // The system's reason follows ours (an immutable folder: not permitted).
         QVERIFY2(
-            win.dialogs.lastInfo().startsWith(QStringLiteral("照片 keep.jpg 处理失败: 无法写入照片文件（")),
+            win.dialogs.lastInfo().startsWith(QStringLiteral("照片 keep.jpg 处理失败: 无法更改文件名（")),
             qPrintable(win.dialogs.lastInfo()));
         // With a backup, the backup fails first and nothing is written.
         win.clickCheck(QStringLiteral("Ck_backup"));
@@ -571,6 +574,79 @@ void TestOutput::sameSecondPhotosWithFrameBothSurvive()
     QCOMPARE(win.photoCell(1, 0), QStringLiteral("20100501_140322.jpg"));
     QCOMPARE(win.photoCell(2, 0), QStringLiteral("20100501_140322_1.jpg"));
     QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("批处理完成!\r\n共处理 2 个照片。"));
+}
+
+// "批量执行" has chosen the photos' new names; while it frames them, files
+// of the user's appear under those names. They stay; the photos take the
+// next names.
+void TestOutput::nameTakenWhileBatchRuns()
+{
+    const QStringList taken{"20100501_140322.jpg", "20100501_140323.jpg"};
+    QVERIFY(fixtures::writeJpeg(file("one.jpg"), 4000, 3000, Qt::red));
+    QVERIFY(fixtures::writeJpeg(file("two.jpg"), 4000, 3000, Qt::green));
+    QVERIFY(fixtures::setExifTimes(
+        {{file("one.jpg"), "2010:05:01 14:03:22"}, {file("two.jpg"), "2010:05:01 14:03:23"}}));
+    Window win;
+    win.addPhotos({file("one.jpg"), file("two.jpg")});
+    win.clickCheck(QStringLiteral("Ck_backup"));
+    win.clickCheck(QStringLiteral("Ck_reanme"));
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    QTest::mouseClick(win.button(QStringLiteral("cmd_allmake")), Qt::LeftButton);
+    QTest::qWait(30); // the names are chosen at once; framing 12 megapixels takes longer
+    for (const QString &name : taken)
+        QVERIFY(fixtures::writeFile(file(name), "the user's own file"));
+    for (int i = 0; i < 6000 && win.w->batchRunning(); ++i)
+        QTest::qWait(10);
+
+    QCOMPARE(filesInFolder(),
+             QStringList({"20100501_140322.jpg", "20100501_140322_1.jpg", "20100501_140323.jpg",
+                          "20100501_140323_1.jpg"}));
+    for (const QString &name : taken)
+        QCOMPARE(bytesOf(file(name)), QByteArray("the user's own file"));
+    QCOMPARE(sizeOf(file("20100501_140322_1.jpg")), QSize(4044, 3044));
+    QCOMPARE(win.photoCell(1, 0), QStringLiteral("20100501_140322_1.jpg"));
+    QCOMPARE(win.photoCell(2, 0), QStringLiteral("20100501_140323_1.jpg"));
+}
+
+void TestOutput::photoFramedInAnEarlierRunIsAskedAbout_data()
+{
+    QTest::addColumn<bool>("again");
+    QTest::newRow("no: skipped") << false;
+    QTest::newRow("yes: framed again") << true;
+}
+
+// A photo framed by an earlier run carries the mark; the window asks before
+// it frames it again.
+void TestOutput::photoFramedInAnEarlierRunIsAskedAbout()
+{
+    QFETCH(bool, again);
+    QVERIFY(fixtures::writeJpeg(file("p.jpg"), 40, 30, Qt::red));
+    const QString folder = dir->path() + QLatin1Char('/');
+    pixplot::photooutput::Options earlier;
+    earlier.frame = true;
+    earlier.backup = false;
+    earlier.background = Qt::white;
+    const PhotoRecord record = systemfinction::ReadPhotoRecord(QStringLiteral("p.jpg"), folder);
+    QVERIFY(pixplot::photooutput::ProcessPhoto(record, 1, QString(), QString(), earlier).ok());
+    QCOMPARE(sizeOf(file("p.jpg")), QSize(84, 74));
+    const QByteArray framed = bytesOf(file("p.jpg"));
+
+    Window win;
+    win.addPhotos({file("p.jpg")});
+    win.clickCheck(QStringLiteral("Ck_backup"));
+    win.clickCheck(QStringLiteral("Ck_frame"));
+    if (again)
+        win.dialogs.queueYes();
+    else
+        win.dialogs.queueNo();
+    win.click(QStringLiteral("cmd_allmake"));
+    QCOMPARE(win.dialogs.calls.at(win.dialogs.calls.size() - 2).text,
+             pixplot::photooutput::framedAgainBatchQuestion(1));
+    if (again) {
+        QCOMPARE(sizeOf(file("p.jpg")), QSize(128, 118));
+    } else {
+        QCOMPARE(bytesOf(file("p.jpg")), framed);
+    }
 }
 
 // "批量执行" with four jobs and with one on the same set: photos of one

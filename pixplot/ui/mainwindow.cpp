@@ -1,16 +1,22 @@
 #include "ui/mainwindow.h"
 
+#include "core/cameraclock.h"
 #include "core/mediaformat.h"
 #include "core/photomatch.h"
 #include "core/photobatch.h"
 #include "core/progress.h"
+#include "core/settingsfile.h"
 #include "core/stepping.h"
+#include "core/systemfinction.h"
 #include "ui/nmeaf.h"
 #include "ui/pathlistmodel.h"
 #include "ui/photolistmodel.h"
 #include "ui/photomap.h"
 
+#include "common/desktop.h"
 #include "common/dialogs.h"
+#include "common/folders.h"
+#include "common/helpview.h"
 #include "common/rounding.h"
 #include "common/safefile.h"
 
@@ -18,7 +24,9 @@
 #include <QEvent>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
+#include <QDir>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
@@ -34,6 +42,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QShortcut>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -51,6 +60,8 @@ QPushButton *makeButton(const QString &name, const QString &text, QWidget *paren
     return b;
 }
 
+constexpr int kListMinWidth = 220;
+
 QTreeView *makeList(const QString &name, QAbstractItemModel *model, QWidget *parent)
 {
     auto *v = new QTreeView(parent);
@@ -60,13 +71,17 @@ QTreeView *makeList(const QString &name, QAbstractItemModel *model, QWidget *par
     v->setItemsExpandable(false);
     v->setUniformRowHeights(true); // keeps 100,000 rows quick to lay out
     v->setAllColumnsShowFocus(true);
-    v->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Ctrl+A and Shift/Ctrl clicks select several rows for Delete.
+    v->setSelectionMode(QAbstractItemView::ExtendedSelection);
     v->setSelectionBehavior(QAbstractItemView::SelectRows);
     v->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The lists take whatever room the window has; a header section can
     // still be dragged wider than the window leaves it.
-    v->setMinimumSize(220, 300);
+    v->setMinimumSize(kListMinWidth, 140);
     v->header()->setStretchLastSection(false);
+    // A long name keeps its start and its number: the middle gives way
+    // (the cell's tooltip has it whole).
+    v->setTextElideMode(Qt::ElideMiddle);
     return v;
 }
 
@@ -85,6 +100,24 @@ int columnWidthFor(const QTreeView *view, const QString &text, bool withIcon)
 // The longest texts the time and position columns show.
 const QString kSampleTime = QStringLiteral("2004-08-07 11:29:00");
 const QString kSamplePosition = QStringLiteral("N31°50.1234',E118°46.5678'");
+
+// The widest text a column shows: its header, the rows in view and, for
+// the time and position columns, the longest text they can hold.
+int neededColumnWidth(const QTreeView *view, int column, const QString &sample)
+{
+    // (QTreeView hides the public QAbstractItemView::sizeHintForColumn.)
+    const QAbstractItemView *items = view;
+    int width = std::max(view->header()->sectionSizeHint(column), items->sizeHintForColumn(column));
+    if (!sample.isEmpty())
+        width = std::max(width, columnWidthFor(view, sample, false));
+    return width;
+}
+
+// Room a list takes beyond its columns: its frame and a vertical scroll bar.
+int listChrome(const QTreeView *view)
+{
+    return 2 * view->frameWidth() + view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view) + 2;
+}
 
 // A frame's caption is elided to the frame's width, so a long one (the
 // path's span) never widens the window; the whole caption is its tooltip.
@@ -109,6 +142,131 @@ PixplotMain::PixplotMain(common::Dialogs &dialogs, QWidget *parent)
     Form_Load();
 }
 
+void PixplotMain::keepSettingsIn(const QString &file)
+{
+    settingsFile_ = file;
+    const settingsfile::Settings s = settingsfile::read(file);
+    if (const auto zone = common::TimeZoneSetting::parse(s.zone)) {
+        session_.setZone(*zone);
+        zone_cs->setCurrentText(zone->text());
+    }
+    if (s.tolerance >= 0 && s.tolerance <= stepping::kMaxTolerance) {
+        session_.setTolerance(s.tolerance);
+        wct->setText(QString::number(s.tolerance));
+    }
+    const qint64 maxGap = s.maxGap >= 0 ? s.maxGap : photomatch::kDefaultMaxGap;
+    session_.setInterpolation(s.interpolate, maxGap);
+    ck_interp->setChecked(s.interpolate);
+    max_gap->setText(QString::number(maxGap));
+    // The one for all cameras first: setting it forgets the single ones.
+    session_.setCorrection(cameraclock::allCameras(), s.corrections.value(cameraclock::allCameras()));
+    for (auto it = s.corrections.cbegin(); it != s.corrections.cend(); ++it)
+        if (it.key() != cameraclock::allCameras())
+            session_.setCorrection(it.key(), it.value());
+    showCorrection(session_.clockOf(chosenCamera()).baseCorrection());
+}
+
+void PixplotMain::writeSettings()
+{
+    if (settingsFile_.isEmpty())
+        return;
+    settingsfile::Settings s;
+    s.zone = session_.zone().text();
+    s.tolerance = qBound(0, wct->text().toInt(), stepping::kMaxTolerance);
+    s.interpolate = ck_interp->isChecked();
+    s.maxGap = max_gap->text().isEmpty() ? photomatch::kDefaultMaxGap : max_gap->text().toLongLong();
+    s.corrections = session_.cameraCorrections();
+    // Nothing to tell anyone when the window is going; the next run starts
+    // from the defaults.
+    settingsfile::write(settingsFile_, s);
+}
+
+void PixplotMain::buildClockRow(QBoxLayout *column)
+{
+    clock_text = new QLabel(this);
+    clock_text->setObjectName(QStringLiteral("clock_text"));
+    clock_text->setWordWrap(true);
+    column->addWidget(clock_text);
+    camera_cs = new QComboBox(this);
+    camera_cs->setObjectName(QStringLiteral("camera_cs"));
+    camera_cs->setToolTip(QStringLiteral("修正时间作用于哪一台相机的照片"));
+    camera_cs->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    camera_cs->setMinimumContentsLength(10);
+    camera_cs->addItem(cameraclock::allCameras());
+    cmd_sync = makeButton(QStringLiteral("cmd_sync"), QStringLiteral("以照片对时"), this);
+    cmd_sync->setToolTip(QStringLiteral("选中一张拍下GPS或手机时钟的照片，输入照片里时钟显示的时间"));
+    cmd_tedit = makeButton(QStringLiteral("cmd_tedit"), QStringLiteral("修正时间"), this);
+    auto *l = new QHBoxLayout;
+    l->addWidget(camera_cs, 1);
+    l->addWidget(cmd_tedit);
+    l->addWidget(cmd_sync);
+    column->addLayout(l);
+    updateClockText();
+}
+
+QString PixplotMain::chosenCamera() const
+{
+    // Item data holds the camera's key ("" unknown); the first item is all.
+    return camera_cs->currentIndex() <= 0 ? cameraclock::allCameras() : camera_cs->currentData().toString();
+}
+
+qint64 PixplotMain::shownCorrection() const
+{
+    int part[3];
+    for (int k = 0; k < 3; ++k)
+        part[k] = qBound(0, tzt[k]->text().toInt(), stepping::offsetFieldMax(k));
+    const qint64 seconds = part[0] * 3600 + part[1] * 60 + part[2];
+    return tz_f->isChecked() ? -seconds : seconds;
+}
+
+void PixplotMain::showCorrection(qint64 seconds)
+{
+    const qint64 a = std::abs(seconds);
+    // Beyond what the fields hold (a day or more) the fields show the largest.
+    const int parts[3] = {int(std::min<qint64>(a / 3600, stepping::offsetFieldMax(0))), int(a / 60 % 60),
+                          int(a % 60)};
+    for (int k = 0; k < 3; ++k)
+        tzt[k]->setText(stepping::twoDigits(parts[k]));
+    tz_f->setChecked(seconds < 0);
+    updateClockText();
+}
+
+void PixplotMain::updateClockText()
+{
+    if (!clock_text)
+        return;
+    QString text = cameraclock::correctionSentence(shownCorrection());
+    const cameraclock::Clock clock = session_.clockOf(chosenCamera());
+    if (const std::optional<double> drift = clock.driftPerDay())
+        text += QStringLiteral("；") + cameraclock::driftText(*drift);
+    clock_text->setText(text);
+}
+
+void PixplotMain::refreshCameras()
+{
+    const QString chosen = chosenCamera();
+    const QSignalBlocker block(camera_cs);
+    camera_cs->clear();
+    camera_cs->addItem(cameraclock::allCameras());
+    for (const QString &camera : session_.cameras())
+        camera_cs->addItem(cameraclock::displayName(camera), camera);
+    const int at = chosen == cameraclock::allCameras() ? 0 : camera_cs->findData(chosen);
+    camera_cs->setCurrentIndex(std::max(0, at));
+}
+
+void PixplotMain::offerSuggestion()
+{
+    if (session_.rowCount() == 0 || pathPoints().isEmpty())
+        return;
+    const photomatch::OffsetSuggestion s = session_.suggestOffset();
+    const QString question = photomatch::suggestionQuestion(s);
+    if (question.isEmpty() || !dialogs_.askYesNo(this, question, kTitle, common::MessageIcon::Question))
+        return;
+    session_.applyShift(s.helpful()->shift);
+    showCorrection(session_.clockOf(chosenCamera()).baseCorrection());
+    dialogs_.inform(this, photomatch::matchMessage(session_.match()), kTitle, common::MessageIcon::Information);
+}
+
 void PixplotMain::showSession()
 {
     // The lists follow the session whatever changed it.
@@ -120,6 +278,16 @@ void PixplotMain::showSession()
     connect(&session_, &PhotoSession::rowChanged, photoModel_,
             [this](qsizetype row) { photoModel_->rowEdited(row - 1); });
     connect(&session_, &PhotoSession::pathChanged, this, &PixplotMain::pathShown);
+    for (auto signal : {&PhotoSession::rowsAppended, &PhotoSession::rowsReset})
+        connect(&session_, signal, this, &PixplotMain::refreshCameras);
+    connect(&session_, &PhotoSession::rowRemoved, this, &PixplotMain::refreshCameras);
+    // With photos of several cameras, the controls follow the selected photo's.
+    connect(ListView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid() && current.row() < session_.rowCount() && camera_cs->count() > 2)
+                    camera_cs->setCurrentIndex(
+                        std::max(1, camera_cs->findData(session_.rows().at(current.row()).record.camera)));
+            });
 }
 
 void PixplotMain::pathShown()
@@ -136,6 +304,7 @@ void PixplotMain::pathShown()
 
 PixplotMain::~PixplotMain()
 {
+    writeSettings();
     // The lists show the session's rows: they let go of them before the
     // session goes, while the views still take events.
     saveMapPlace();
@@ -166,6 +335,8 @@ void PixplotMain::buildForm()
     auto *top = new QHBoxLayout(this);
     // Tight enough that the whole form fits a 1024 × 768 screen.
     top->setContentsMargins(6, 6, 6, 6);
+    lists_ = new QBoxLayout(QBoxLayout::LeftToRight);
+    top->addLayout(lists_, 1);
 
     // Photo list.
     pic_box = new QGroupBox(QStringLiteral("照片列表"), this);
@@ -174,6 +345,7 @@ void PixplotMain::buildForm()
     ListView->header()->resizeSection(0, columnWidthFor(ListView, QStringLiteral("IMG_0000.JPG"), true));
     ListView->header()->resizeSection(1, columnWidthFor(ListView, kSampleTime, false));
     ListView->header()->resizeSection(2, columnWidthFor(ListView, kSamplePosition, false));
+    ListView->header()->resizeSection(3, columnWidthFor(ListView, QStringLiteral("Canon EOS 5D Mark IV"), false));
     cmd_add = makeButton(QStringLiteral("cmd_add"), QStringLiteral("加入..."), pic_box);
     cmd_del = makeButton(QStringLiteral("cmd_del"), QStringLiteral("移除..."), pic_box);
     cmd_clear = makeButton(QStringLiteral("cmd_clear"), QStringLiteral("清空..."), pic_box);
@@ -186,7 +358,7 @@ void PixplotMain::buildForm()
         b->addWidget(cmd_clear);
         l->addLayout(b);
     }
-    top->addWidget(pic_box, 1);
+    lists_->addWidget(pic_box, 1);
 
     // GPS path.
     Gps_box = new QGroupBox(QStringLiteral("GPS路径"), this);
@@ -220,7 +392,7 @@ void PixplotMain::buildForm()
         z->addWidget(zone_cs, 1);
         l->addLayout(z);
     }
-    top->addWidget(Gps_box, 1);
+    lists_->addWidget(Gps_box, 1);
     for (QGroupBox *box : {pic_box, Gps_box}) {
         // The caption is elided, never what sets the frame's width.
         box->setMinimumWidth(240);
@@ -231,6 +403,7 @@ void PixplotMain::buildForm()
     auto *right = new QVBoxLayout;
     right->setSpacing(3);
     top->addLayout(right);
+    right_ = right;
 
     // Preview.
     picture_review = new QGroupBox(QStringLiteral("照片预览"), this);
@@ -250,6 +423,8 @@ void PixplotMain::buildForm()
     tzbox->setObjectName(QStringLiteral("tzbox"));
     tz_f = new QCheckBox(QStringLiteral("+"), tzbox);
     tz_f->setObjectName(QStringLiteral("tz_f"));
+    tz_f->setToolTip(QStringLiteral("不勾选（+）：相机比GPS慢，照片时间加上右边的时长；\n"
+                                    "勾选（-）：相机比GPS快，照片时间减去右边的时长。"));
     {
         auto *l = new QHBoxLayout(tzbox);
         l->setContentsMargins(0, 0, 0, 0);
@@ -269,10 +444,11 @@ void PixplotMain::buildForm()
             l->addWidget(tzt[k]);
             l->addWidget(tzc[k]);
         }
+        // A wider column (a grown preview) leaves the room at the end.
+        l->addStretch();
     }
     right->addWidget(tzbox);
-    cmd_tedit = makeButton(QStringLiteral("cmd_tedit"), QStringLiteral("修正时间"), this);
-    right->addWidget(cmd_tedit);
+    buildClockRow(right);
 
     // Tolerance and matching.
     wct = new QLineEdit(QString::number(session_.matchOptions().tolerance), this);
@@ -393,8 +569,9 @@ void PixplotMain::buildForm()
         l->addLayout(note);
         l->addWidget(Ck_time);
         l->addWidget(Ck_gps);
-        l->addWidget(Ck_exifgps);
+        // On the check box's line: the column must fit a 1024 × 768 screen.
         auto *place = new QHBoxLayout;
+        place->addWidget(Ck_exifgps);
         place->addWidget(Label_gpsplace);
         place->addWidget(Cmb_gpsplace, 1);
         l->addLayout(place);
@@ -453,6 +630,13 @@ void PixplotMain::buildForm()
     for (int i = 0; i < 6; ++i)
         connect(tzc[i], &QPushButton::clicked, this, [this, i] { tzc_Click(i); });
     connect(cmd_tedit, &QPushButton::clicked, this, &PixplotMain::cmd_tedit_Click);
+    connect(cmd_sync, &QPushButton::clicked, this, &PixplotMain::cmd_sync_Click);
+    connect(tz_f, &QCheckBox::toggled, this, &PixplotMain::updateClockText);
+    for (QLineEdit *field : tzt)
+        connect(field, &QLineEdit::textChanged, this, &PixplotMain::updateClockText);
+    // Choosing a camera shows its correction.
+    connect(camera_cs, &QComboBox::currentIndexChanged, this,
+            [this] { showCorrection(session_.clockOf(chosenCamera()).baseCorrection()); });
     for (int i = 0; i < 4; ++i)
         connect(wcc[i], &QPushButton::clicked, this, [this, i] { wcc_Click(i); });
     connect(zone_cs, &QComboBox::activated, this, &PixplotMain::zone_cs_Change);
@@ -475,13 +659,48 @@ void PixplotMain::buildForm()
     });
     connect(&session_, &PhotoSession::batchFinished, this, &PixplotMain::batchDone);
 
+    // Files dropped on a list: photos and folders of photos on the photo
+    // list, a path file on the path list.
+    for (QTreeView *list : {ListView, ListGps}) {
+        list->viewport()->setAcceptDrops(true);
+        list->viewport()->installEventFilter(this);
+    }
+    // The keys do what the buttons do, and only while the buttons can
+    // (a running batch holds them).
+    const auto press = [](QPushButton *button) {
+        if (button->isEnabled())
+            button->click();
+    };
+    auto *open = new QShortcut(QKeySequence::Open, this);
+    connect(open, &QShortcut::activated, this, [this, press] {
+        const QWidget *focus = focusWidget();
+        press(focus && Gps_box->isAncestorOf(focus) ? cmd_addname : cmd_add);
+    });
+    auto *removePhotos = new QShortcut(QKeySequence::Delete, ListView);
+    removePhotos->setContext(Qt::WidgetShortcut);
+    connect(removePhotos, &QShortcut::activated, this, [this] {
+        if (cmd_del->isEnabled())
+            removeSelectedPhotos();
+    });
+    // The path goes as a whole ("移除..."), so Delete takes it only when
+    // every point is selected.
+    auto *removePath = new QShortcut(QKeySequence::Delete, ListGps);
+    removePath->setContext(Qt::WidgetShortcut);
+    connect(removePath, &QShortcut::activated, this, [this, press] {
+        if (pathModel_->rowCount() > 0 && ListGps->selectionModel()->selectedRows().size() == pathModel_->rowCount())
+            press(cmd_clearname);
+    });
+    common::addHelpButton(this, {QStringLiteral("pixplot"), QStringLiteral("照片定位：给照片加上 GPS 路径的位置"),
+                                 {common::Library::Qt, common::Library::Exiv2, common::Library::Leaflet,
+                                  common::Library::LibJpegTurbo, common::Library::LibHeif}});
+
     // Tab follows the eye: each list and its buttons, then the right
     // column from top to bottom, each row left to right.
     QList<QWidget *> chain{ListView,    cmd_add,       cmd_del, cmd_clear, ListGps,
                            cmd_addname, cmd_clearname, cmd_ct,  tz_f};
     for (int k = 0; k < 3; ++k)
         chain << tzc[k + 3] << tzt[k] << tzc[k];
-    chain << cmd_tedit << wcc[1] << wcc[3] << wct << wcc[2] << wcc[0] << cmd_plgoto << cmd_plclr
+    chain << camera_cs << cmd_tedit << cmd_sync << wcc[1] << wcc[3] << wct << wcc[2] << wcc[0] << cmd_plgoto << cmd_plclr
           << cmd_clrnowpl << cmd_hdaddpl << Ck_backup << Ck_reanme << Op_time << Op_incre << incre_txt
           << Ck_frame << frame_txt << Ck_time << Ck_gps << cmd_make << cmd_allmake;
     for (qsizetype i = 1; i < chain.size(); ++i)
@@ -530,6 +749,8 @@ bool PixplotMain::eventFilter(QObject *watched, QEvent *event)
         auto *box = static_cast<QGroupBox *>(watched);
         setBoxCaption(box, boxCaption(box));
     }
+    if (watched == ListGps->viewport() && dropOn(ListGps, event))
+        return true;
     if (map_ && watched == map_) {
         if (event->type() == QEvent::Close)
             cmd_map->setChecked(false);
@@ -537,12 +758,53 @@ bool PixplotMain::eventFilter(QObject *watched, QEvent *event)
             saveMapPlace();
     }
     if (watched == ListView->viewport()) {
+        if (dropOn(ListView, event))
+            return true;
         if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
             mouseHeldOnList_ = true;
         else if (event->type() == QEvent::MouseButtonRelease)
             mouseHeldOnList_ = false;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool PixplotMain::dropOn(QTreeView *list, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    auto *drop = static_cast<QDropEvent *>(event);
+    QStringList files;
+    if (drop->mimeData())
+        for (const QUrl &url : drop->mimeData()->urls())
+            if (url.isLocalFile())
+                files << url.toLocalFile();
+    const bool photos = list == ListView;
+    QPushButton *add = photos ? cmd_add : cmd_addname;
+    // The path list takes one file; nothing is taken while a batch runs.
+    if (files.isEmpty() || !add->isEnabled() || (!photos && (files.size() != 1 || QFileInfo(files.first()).isDir()))) {
+        drop->ignore();
+        return true;
+    }
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
+    if (type != QEvent::Drop)
+        return true;
+    // After the drop has returned: the questions and messages are modal,
+    // and the dragging program waits for the drop to finish.
+    QMetaObject::invokeMethod(
+        this,
+        [this, photos, files] {
+            if (photos) {
+                common::rememberFolder(common::FolderKind::Photos, files.first());
+                addPhotoFiles(files);
+            } else if (mayReplacePath()) {
+                common::rememberFolder(common::FolderKind::Paths, files.first());
+                loadPathFile(files.first());
+            }
+        },
+        Qt::QueuedConnection);
+    return true;
 }
 
 void PixplotMain::Form_Load()
@@ -595,12 +857,32 @@ void PixplotMain::setCurrentPhotoRow(qsizetype row, bool showPreview)
 
 void PixplotMain::cmd_add_Click()
 {
-    const QStringList files =
-        dialogs_.getOpenFileNames(this, QStringLiteral("选择照片..."), lastPhotoFolder_, mediaformat::openFilter());
+    const QStringList files = dialogs_.getOpenFileNames(this, QStringLiteral("选择照片..."),
+                                                        common::rememberedFolder(common::FolderKind::Photos),
+                                                        mediaformat::openFilter());
+    if (files.isEmpty())
+        return;
+    common::rememberFolder(common::FolderKind::Photos, files.first());
+    addPhotoFiles(files);
+}
+
+void PixplotMain::addPhotoFiles(const QStringList &chosen)
+{
+    QStringList files;
+    for (const QString &path : chosen) {
+        if (QFileInfo(path).isDir()) {
+            // What in it is no photo the session passes over and names, as
+            // it does with "所有文件(*)".
+            const QDir folder(path);
+            for (const QString &name : folder.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase))
+                files << folder.filePath(name);
+        } else {
+            files << path;
+        }
+    }
     const qint64 n = files.size();
     if (n == 0)
         return;
-    lastPhotoFolder_ = QFileInfo(files.first()).absolutePath();
 
     const QString caption = QStringLiteral("加载照片文件");
     ShowProgress(caption, 0, n);
@@ -631,6 +913,7 @@ void PixplotMain::cmd_add_Click()
                         kTitle, common::MessageIcon::Information);
     dialogs_.inform(this, photomatch::loadMessage(load.loaded, load.withExif, total), kTitle,
                     common::MessageIcon::Information);
+    offerSuggestion();
 }
 
 void PixplotMain::cmd_del_Click()
@@ -643,6 +926,34 @@ void PixplotMain::cmd_del_Click()
                            common::MessageIcon::Information))
         return;
     session_.removeRow(row);
+    // The row that moved up into its place is the selected one.
+    if (session_.rowCount() > 0)
+        setCurrentPhotoRow(std::min<qsizetype>(row, session_.rowCount()), false);
+    setPhotoCaption(photomatch::photoBoxCaption(session_.rowCount()));
+    showSelectedPreview();
+}
+
+void PixplotMain::removeSelectedPhotos()
+{
+    QList<int> rows;
+    for (const QModelIndex &index : ListView->selectionModel()->selectedRows())
+        rows << index.row() + 1;
+    if (rows.size() <= 1) {
+        cmd_del_Click();
+        return;
+    }
+    if (rows.size() == session_.rowCount()) {
+        cmd_clear_Click();
+        return;
+    }
+    if (!dialogs_.askYesNo(this, QStringLiteral("确定移除所选的%1张照片?").arg(rows.size()), kTitle,
+                           common::MessageIcon::Question))
+        return;
+    // From the bottom up, so the rows still to go keep their numbers.
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    for (const int row : rows)
+        session_.removeRow(row);
+    setCurrentPhotoRow(std::min<qsizetype>(rows.constLast(), session_.rowCount()), false);
     setPhotoCaption(photomatch::photoBoxCaption(session_.rowCount()));
     showSelectedPreview();
 }
@@ -662,12 +973,82 @@ void PixplotMain::cmd_clear_Click()
 
 void PixplotMain::fitNameColumn(const QStringList &names)
 {
-    // Wide enough for the longest name added; never narrower than before.
-    int wanted = 0;
+    // Room for the longest name added where the window has it; never asks
+    // for less than before.
     for (const QString &name : names)
-        wanted = std::max(wanted, columnWidthFor(ListView, name, true));
-    if (wanted > ListView->header()->sectionSize(0))
-        ListView->header()->resizeSection(0, wanted);
+        nameWanted_ = std::max(nameWanted_, columnWidthFor(ListView, name, true));
+    fitPanes();
+}
+
+void PixplotMain::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitPanes();
+}
+
+void PixplotMain::fitPanes()
+{
+    if (fitting_ || !lists_)
+        return;
+    fitting_ = true;
+    // Every column but the photo name at the width its texts need; the name
+    // takes what is left and elides in the middle.
+    const QString samples[3] = {QString(), kSampleTime, kSamplePosition};
+    int photoColumns = 0;
+    QHeaderView *photoHeader = ListView->header();
+    photoHeader->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int c = 1; c < photoModel_->columnCount(); ++c) {
+        const int w = neededColumnWidth(ListView, c, c < 3 ? samples[c] : QString());
+        photoHeader->resizeSection(c, w);
+        photoColumns += w;
+    }
+    const int nameMin = columnWidthFor(ListView, QStringLiteral("IMG_0000.JPG"), true);
+    const int photoNeed = photoColumns + nameMin + listChrome(ListView);
+    const int photoComfort = photoColumns + std::clamp(nameWanted_, nameMin, 3 * nameMin) + listChrome(ListView);
+    const QString pathSamples[3] = {PathListModel::recordText(9999), kSampleTime, kSamplePosition};
+    int pathNeed = listChrome(ListGps);
+    ListGps->header()->setStretchLastSection(true);
+    for (int c = 0; c < pathModel_->columnCount(); ++c) {
+        const int w = neededColumnWidth(ListGps, c, c < 3 ? pathSamples[c] : QString());
+        ListGps->header()->resizeSection(c, w);
+        pathNeed += w;
+    }
+
+    // The right column as narrow and low as it goes with the preview at its
+    // own size.
+    const QSize base(common::twipsToPixels(preview::kBoxWidthTwips), common::twipsToPixels(preview::kBoxHeightTwips));
+    const QSize rightMin = right_->minimumSize() - Pictemp->size() + base;
+    const int boxExtra = std::max(16, pic_box->width() - ListView->width());
+    const QMargins m = layout()->contentsMargins();
+    const int spacing = layout()->spacing();
+    const int room = width() - m.left() - m.right() - 2 * spacing - rightMin.width();
+    const bool sideBySide = room >= photoNeed + pathNeed + 2 * boxExtra + lists_->spacing();
+    lists_->setDirection(sideBySide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    // Side by side each list's share follows what its columns ask for;
+    // one above the other they are equally high.
+    lists_->setStretchFactor(pic_box, sideBySide ? photoComfort : 1);
+    lists_->setStretchFactor(Gps_box, sideBySide ? pathNeed : 1);
+    // Shares are rounded and the frames not shared: what the columns need
+    // is the least each list gets where the window has it.
+    const int alone = std::max(kListMinWidth, room - boxExtra);
+    ListView->setMinimumWidth(sideBySide ? photoNeed : std::min(photoNeed, alone));
+    ListGps->setMinimumWidth(sideBySide ? pathNeed : std::min(pathNeed, alone));
+
+    // What the lists leave, the preview grows into, keeping its shape.
+    const int listsWant = sideBySide ? photoComfort + pathNeed + 2 * boxExtra + lists_->spacing()
+                                     : std::max(photoComfort, pathNeed) + boxExtra;
+    const int spareWidth = room - listsWant;
+    const int spareHeight = height() - m.top() - m.bottom() - rightMin.height();
+    double scale = 1.0;
+    if (spareWidth > 0 && spareHeight > 0)
+        scale = std::min(double(base.width() + spareWidth) / base.width(),
+                         double(base.height() + spareHeight) / base.height());
+    const QSize shown(qRound(base.width() * scale), qRound(base.height() * scale));
+    if (Pictemp->size() != shown) {
+        Pictemp->setFixedSize(shown);
+        showSelectedPreview();
+    }
+    fitting_ = false;
 }
 
 void PixplotMain::ListView_DblClick()
@@ -677,7 +1058,7 @@ void PixplotMain::ListView_DblClick()
         return;
     const PhotoRecord &rec = photoRows().at(row - 1).record;
     // The desktop's default program for the file; its outcome is not ours.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(rec.folder + rec.fileName));
+    common::desktop().openUrl(QUrl::fromLocalFile(rec.folder + rec.fileName));
 }
 
 void PixplotMain::ListView_ItemClick(qsizetype row)
@@ -716,7 +1097,9 @@ void PixplotMain::ListView_ItemClick(qsizetype row)
     }
     picture_review->setTitle(preview::captionText(full.width(), full.height(), info.size()));
     placement_ = preview::placePicture(full.width(), full.height());
-    const double px = 1.0 / common::TwipsPerPixel;
+    // The placement is in the box's own twips; a grown box shows it larger.
+    const double px = double(Pictemp->width()) / common::twipsToPixels(preview::kBoxWidthTwips)
+        / common::TwipsPerPixel;
     const QRectF target(placement_.x * px, placement_.y * px, placement_.width * px, placement_.height * px);
     QPainter painter(&canvas);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -755,17 +1138,28 @@ void PixplotMain::ShowProgress(const QString &caption, qint64 current, qint64 to
 
 // ------------------------------------------------------------------ GPS path
 
-void PixplotMain::cmd_addname_Click()
+bool PixplotMain::mayReplacePath()
 {
     // The loaded path stays until another file is chosen and read: loading
     // replaces it, a cancelled dialog or an unreadable file does not.
-    if (!pathPoints().isEmpty()
-        && !dialogs_.askYesNo(this, QStringLiteral("路径文件不为空,是否重新加载路径文件?"), kTitle,
-                              common::MessageIcon::Information))
+    return pathPoints().isEmpty()
+        || dialogs_.askYesNo(this, QStringLiteral("路径文件不为空,是否重新加载路径文件?"), kTitle,
+                             common::MessageIcon::Information);
+}
+
+void PixplotMain::cmd_addname_Click()
+{
+    if (!mayReplacePath())
         return;
     const QString path = dialogs_.getOpenFileName(
-        this, QStringLiteral("打开轨迹路径文件..."), QString(),
-        QStringLiteral("NMEA文件(*.txt)|*.txt;*.name|GPX文件(*.gpx)|*.gpx|所有文件(*)|*"));
+        this, QStringLiteral("打开轨迹路径文件..."), common::rememberedFolder(common::FolderKind::Paths),
+        QStringLiteral("NMEA文件(*.txt)|*.txt;*.name;*.nmea;*.log|GPX文件(*.gpx)|*.gpx|所有文件(*)|*"));
+    common::rememberFolder(common::FolderKind::Paths, path);
+    loadPathFile(path);
+}
+
+void PixplotMain::loadPathFile(const QString &path)
+{
     if (path.isEmpty() || !QFileInfo::exists(path))
         return;
     // Checked before opening: a FIFO would block the window for good.
@@ -782,6 +1176,7 @@ void PixplotMain::cmd_addname_Click()
     const PathLoad load = session_.loadPath(path);
     dialogs_.inform(this, load.message(path), kTitle,
                     load.ok() ? common::MessageIcon::Information : common::MessageIcon::Warning);
+    offerSuggestion();
 }
 
 void PixplotMain::cmd_clearname_Click()
@@ -833,7 +1228,11 @@ void PixplotMain::cmd_tedit_Click()
         tzt[k]->setText(stepping::twoDigits(*parts[k]));
     }
     offset.negative = tz_f->isChecked();
-    session_.correctClock(offset);
+    if (chosenCamera() == cameraclock::allCameras())
+        session_.correctClock(offset);
+    else
+        session_.setCorrection(chosenCamera(), shownCorrection());
+    updateClockText();
     if (!offset.isZero())
         dialogs_.inform(this, photomatch::correctionMessage(offset), kTitle,
                         common::MessageIcon::Information);
@@ -858,6 +1257,7 @@ void PixplotMain::cmd_plgoto_Click()
                                                           : max_gap->text().toLongLong());
     const photomatch::MatchSummary summary = session_.match();
     dialogs_.inform(this, photomatch::matchMessage(summary), kTitle, common::MessageIcon::Information);
+    offerSuggestion();
 }
 
 void PixplotMain::zone_cs_Change()
@@ -874,6 +1274,36 @@ void PixplotMain::zone_cs_Change()
     if (*zone == session_.zone())
         return;
     session_.setZone(*zone);
+}
+
+void PixplotMain::cmd_sync_Click()
+{
+    const qsizetype row = selectedPhotoRow();
+    if (row == 0)
+        return;
+    const PhotoRecord &rec = photoRows().at(row - 1).record;
+    const std::optional<QString> shown = dialogs_.getText(
+        this,
+        QStringLiteral("照片 %1 中的时钟显示的时间（如 2026-05-12T09:03:27+02:00；不写时区则按时区框）：")
+            .arg(rec.fileName),
+        QStringLiteral("以照片对时"), rec.shotTime);
+    if (!shown)
+        return;
+    QString error;
+    if (!session_.syncFromPhoto(row, *shown, &error)) {
+        dialogs_.inform(this, error, kTitle, common::MessageIcon::Warning);
+        return;
+    }
+    const QString camera = rec.camera;
+    if (camera_cs->findData(camera) > 0)
+        camera_cs->setCurrentIndex(camera_cs->findData(camera));
+    const cameraclock::Clock clock = session_.clockOf(camera);
+    const qint64 at = clock.correctionAt(systemfinction::CalendarSecondsOf(rec.shotTime).value_or(0));
+    showCorrection(at);
+    QString text = QStringLiteral("%1 的时间修正为 %2").arg(cameraclock::displayName(camera), cameraclock::signedText(at));
+    if (const std::optional<double> drift = clock.driftPerDay())
+        text += QStringLiteral("，") + cameraclock::driftText(*drift);
+    dialogs_.inform(this, text, kTitle, common::MessageIcon::Information);
 }
 
 void PixplotMain::cmd_plclr_Click()
@@ -945,9 +1375,11 @@ bool PixplotMain::prefixRefused()
     return true;
 }
 
-photooutput::Outcome PixplotMain::ProcessPhoto(qsizetype row)
+photooutput::Outcome PixplotMain::ProcessPhoto(qsizetype row, bool reframe)
 {
-    return session_.processPhoto(row, outputOptions());
+    photooutput::Options options = outputOptions();
+    options.reframe = reframe;
+    return session_.processPhoto(row, options);
 }
 
 void PixplotMain::cmd_make_Click()
@@ -956,11 +1388,12 @@ void PixplotMain::cmd_make_Click()
     if (session_.rowCount() == 0 || row == 0 || prefixRefused())
         return;
     const QString name = photoRows().at(row - 1).record.fileName;
-    if (Ck_frame->isChecked() && session_.framedBefore(row)
+    const bool again = Ck_frame->isChecked() && session_.framedBefore(row);
+    if (again
         && !dialogs_.askYesNo(this, photooutput::framedAgainQuestion(name), kTitle,
                               common::MessageIcon::Question))
         return;
-    const photooutput::Outcome out = ProcessPhoto(row);
+    const photooutput::Outcome out = ProcessPhoto(row, again);
     ListView_ItemClick(row);
     if (!out.ok())
         dialogs_.inform(this,
@@ -968,8 +1401,10 @@ void PixplotMain::cmd_make_Click()
                             .arg(photoRows().at(row - 1).record.fileName, photooutput::failureText(out)),
                         kTitle, common::MessageIcon::Information);
     else
-        dialogs_.inform(this, photooutput::singleDoneMessage(out.fileName), kTitle,
-                        common::MessageIcon::Information);
+        dialogs_.inform(this,
+                        out.alreadyFramed ? photooutput::alreadyFramedText(out.fileName)
+                                          : photooutput::singleDoneMessage(out.fileName),
+                        kTitle, common::MessageIcon::Information);
 }
 
 void PixplotMain::cmd_allmake_Click()
@@ -995,7 +1430,9 @@ void PixplotMain::cmd_allmake_Click()
     }
     cmd_cancel->setEnabled(true);
     cmd_cancel->show();
-    session_.startBatch(outputOptions(), batchJobs_ > 0 ? batchJobs_ : photobatch::defaultJobs(), skipFramed);
+    photooutput::Options options = outputOptions();
+    options.reframe = !skipFramed;
+    session_.startBatch(options, batchJobs_ > 0 ? batchJobs_ : photobatch::defaultJobs(), skipFramed);
 }
 
 void PixplotMain::batchDone(const BatchResult &result)
@@ -1005,7 +1442,11 @@ void PixplotMain::batchDone(const BatchResult &result)
         b->setEnabled(true);
     ShowProgress(QString(), 0, 0);
     showSelectedPreview();
-    dialogs_.inform(this, result.messageWithFailures(), kTitle, common::MessageIcon::Information);
+    const QString unplaced = result.unplacedMessage();
+    dialogs_.inform(this,
+                    unplaced.isEmpty() ? result.messageWithFailures()
+                                       : result.messageWithFailures() + QStringLiteral("\r\n\r\n") + unplaced,
+                    kTitle, common::MessageIcon::Information);
 }
 
 } // namespace pixplot

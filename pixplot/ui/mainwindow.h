@@ -9,6 +9,7 @@
 
 #include <QWidget>
 
+class QBoxLayout;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -36,17 +37,28 @@ public:
     explicit PixplotMain(common::Dialogs &dialogs, QWidget *parent = nullptr);
     ~PixplotMain() override;
 
+    // Reads the settings kept in file (zone, matching, corrections, folders)
+    // into the form, and writes them back there when the window goes.
+    void keepSettingsIn(const QString &file);
+
     // A frame's whole caption (its title may show it elided).
     static QString boxCaption(const QGroupBox *box);
 
     // Photo list (row i, 1-based, is photoRows()[i - 1]).
     void cmd_add_Click();
+    // Adds photos as "加入..." does, from the dialog or dropped on the list;
+    // a folder stands for the files in it.
+    void addPhotoFiles(const QStringList &files);
     void cmd_del_Click();
+    // Delete in the photo list: the selected rows, after asking.
+    void removeSelectedPhotos();
     void cmd_clear_Click();
     void ListView_DblClick();
     void ListView_ItemClick(qsizetype row);
     // GPS path.
     void cmd_addname_Click();
+    // Loads path as "加入..." does once a file is chosen (or dropped).
+    void loadPathFile(const QString &path);
     void cmd_clearname_Click();
     void cmd_ct_Click();
     // Clock correction and matching.
@@ -58,6 +70,8 @@ public:
     void cmd_plclr_Click();
     void cmd_clrnowpl_Click();
     void cmd_hdaddpl_Click();
+    // "以照片对时": the selected photo shows a clock; the user types its time.
+    void cmd_sync_Click();
     // The zone box: a valid zone re-reads the loaded path's times in it.
     void zone_cs_Change();
     // Output.
@@ -85,7 +99,7 @@ public:
     // Progress panel; an empty caption hides it.
     void ShowProgress(const QString &caption, qint64 current, qint64 total);
     // Processes row (1-based) with the options as the form shows them.
-    photooutput::Outcome ProcessPhoto(qsizetype row);
+    photooutput::Outcome ProcessPhoto(qsizetype row, bool reframe = false);
     photooutput::Options outputOptions() const;
     // True, after telling the user, when renaming by a prefix that would
     // leave the photo's folder: then nothing is processed.
@@ -103,6 +117,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildForm();
@@ -116,16 +131,39 @@ private:
     void showSelectedPreview();
     void clearPreview();
     void fitNameColumn(const QStringList &names);
+    // Shares the width: every column of both lists readable (the lists
+    // side by side where they fit, else one above the other), the rest to
+    // a larger preview.
+    void fitPanes();
     void setPathCaption(const QString &caption);
     void setPhotoCaption(const QString &caption);
     QLineEdit *makeOffsetField(int k);
+    void buildClockRow(QBoxLayout *column);
+    // The camera the correction controls work on ("" unknown), or all.
+    QString chosenCamera() const;
+    // The offset the sign box and fields show, in seconds.
+    qint64 shownCorrection() const;
+    void showCorrection(qint64 seconds);
+    // The live sentence under the correction controls.
+    void updateClockText();
+    void refreshCameras();
+    // Offers the shift that puts more photos within the path's time.
+    void offerSuggestion();
+    // Asks before a new path replaces the loaded one; true to go on.
+    bool mayReplacePath();
+    bool dropOn(QTreeView *list, QEvent *event);
 
     common::Dialogs &dialogs_;
     PhotoSession session_; // the rows, the path and the work on them
     PhotoListModel *photoModel_;
     PathListModel *pathModel_;
     NMEAF *nmeaf_ = nullptr;
-    QString lastPhotoFolder_;
+    QString settingsFile_; // "" keeps nothing
+    void writeSettings();
+    QBoxLayout *lists_ = nullptr;  // the two list frames
+    QBoxLayout *right_ = nullptr;  // preview, clock and output column
+    int nameWanted_ = 0;           // width the longest photo name asks for
+    bool fitting_ = false;
     preview::Placement placement_;
     bool previewBlocked_ = false;
     bool mouseHeldOnList_ = false; // the click that follows shows the preview
@@ -144,6 +182,10 @@ private:
     QLineEdit *tzt[3] = {};
     QPushButton *tzc[6] = {};
     QPushButton *cmd_tedit = nullptr;
+    QLabel *clock_text = nullptr;    // what the correction will do, in words
+    QComboBox *camera_cs = nullptr;  // the camera corrected, or "所有相机"
+    QPushButton *cmd_sync = nullptr; // "以照片对时"
+    bool showingCorrection_ = false;
     QLabel *wctLabel = nullptr;
     QLineEdit *wct = nullptr;
     QPushButton *wcc[4] = {};

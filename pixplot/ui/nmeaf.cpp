@@ -6,6 +6,7 @@
 #include "core/photosession.h"
 
 #include "common/cjkfont.h"
+#include "common/desktop.h"
 #include "common/dialogs.h"
 #include "common/rounding.h"
 #include "common/safefile.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace pixplot {
 
@@ -133,6 +135,14 @@ NMEAF::NMEAF(common::Dialogs &dialogs, const PhotoSession &session, QWidget *own
         box->setFont(f);
     }
 
+    // Tab goes frame by frame, each row left to right.
+    const QList<QWidget *> chain{cmd_kml, lxz[0],    lxz[1],   nmea2html, lxz[2],    lxz[3],
+                                 cmd_cnone, cmd_cdt, cmd_cst, nmea2map, txt_tiles, cmd_gpx};
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain.at(i - 1), chain.at(i));
+    // A tool window without a menu: Esc closes it, as it does a dialog.
+    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
+
     connect(cmd_kml, &QPushButton::clicked, this, &NMEAF::cmd_kml_Click);
     connect(nmea2html, &QPushButton::clicked, this, &NMEAF::nmea2html_Click);
     connect(cmd_cnone, &QPushButton::clicked, this, &NMEAF::cmd_cnone_Click);
@@ -150,8 +160,16 @@ bool NMEAF::havePath()
     return false;
 }
 
-bool NMEAF::mayWrite(const QString &fileName)
+bool NMEAF::mayWrite(const QString &fileName, const QStringList &inputs)
 {
+    // An output over one of its inputs would destroy what it is made from.
+    for (const QString &input : QStringList{session_.pathFile()} + inputs) {
+        if (!input.isEmpty() && common::sameFile(fileName, input)) {
+            dialogs_.inform(this, common::outputIsInputText(fileName, input), kSystem,
+                            common::MessageIcon::Critical);
+            return false;
+        }
+    }
     // A device or FIFO is never replaced; no question about it either.
     QString reason;
     if (!common::checkOutputTarget(fileName, &reason)) {
@@ -189,8 +207,11 @@ void NMEAF::reportWrite(const QString &fileName, bool written, const QString &er
     if (!written)
         dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, error), kSystem,
                         common::MessageIcon::Critical);
-    else
-        dialogs_.inform(this, savedMessage, kSystem, common::MessageIcon::Information);
+    // What was written is made to be looked at: the page in the browser,
+    // the folder of a KML or GPX file.
+    else if (dialogs_.informWithAction(this, savedMessage, kSystem, common::MessageIcon::Information,
+                                       QStringLiteral("打开")))
+        common::openWrittenFile(fileName);
 }
 
 void NMEAF::cmd_kml_Click()
@@ -239,7 +260,10 @@ void NMEAF::nmea2map_Click()
         return;
     }
     const QString fileName = mappage::mapFileName(session_.pathFileBase());
-    if (!mayWrite(fileName))
+    QStringList photoFiles;
+    for (const PhotoRow &row : session_.rows())
+        photoFiles << row.record.folder + row.record.fileName;
+    if (!mayWrite(fileName, photoFiles))
         return;
     const nmeaconvert::PathInput path = session_.conversionInput().path;
     page.segments = mappage::segmentsOfPath(path);

@@ -69,7 +69,9 @@ private:
     void reportWrite(const QString &fileName, bool written, const QString &error,
                      const QString &savedMessage);
     // Asks before replacing an existing file; true when writing may go on.
-    bool mayWrite(const QString &fileName);
+    // inputs: files the output is made from besides the path file, which
+    // it may not replace either.
+    bool mayWrite(const QString &fileName, const QStringList &inputs = {});
     bool havePath();
 
     common::Dialogs &dialogs_;

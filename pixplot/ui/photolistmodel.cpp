@@ -2,13 +2,17 @@
 
 #include "ui/rowicons.h"
 
+#include "core/cameraclock.h"
+
 #include <QColor>
 #include <QMimeData>
 
 namespace pixplot {
 
 PhotoListModel::PhotoListModel(const QList<PhotoRow> &rows, QObject *parent)
-    : TextTableModel({QStringLiteral("照片名"), QStringLiteral("拍摄时间"), QStringLiteral("坐标")}, parent),
+    : TextTableModel({QStringLiteral("照片名"), QStringLiteral("拍摄时间"), QStringLiteral("坐标"),
+                      QStringLiteral("相机")},
+                     parent),
       rows_(rows), shown_(rows.size())
 {
 }
@@ -49,14 +53,20 @@ QString PhotoListModel::cellText(int row, int column) const
         return r.record.fileName;
     case 1:
         return r.timeText;
-    default:
+    case 2:
         return r.position;
+    default:
+        return cameraclock::displayName(r.record.camera);
     }
 }
 
 QVariant PhotoListModel::cellDecoration(int row, int column) const
 {
-    if (column != 0 || row >= rows_.size())
+    if (row >= rows_.size())
+        return {};
+    if (column == 2)
+        return rows_.at(row).byHand ? QVariant(rowicons::byHand()) : QVariant();
+    if (column != 0)
         return {};
     return rows_.at(row).record.hasExif ? rowicons::withTime() : rowicons::withoutTime();
 }
@@ -105,13 +115,13 @@ qsizetype PhotoListModel::rowOfDragText(const QString &text)
 void PhotoListModel::rowsEdited()
 {
     if (shown_ > 0)
-        emit dataChanged(index(0, 0), index(int(shown_) - 1, 2));
+        emit dataChanged(index(0, 0), index(int(shown_) - 1, columnCount() - 1));
 }
 
 void PhotoListModel::rowEdited(qsizetype i)
 {
     if (i >= 0 && i < shown_)
-        emit dataChanged(index(int(i), 0), index(int(i), 2));
+        emit dataChanged(index(int(i), 0), index(int(i), columnCount() - 1));
 }
 
 void PhotoListModel::rowsAppended()

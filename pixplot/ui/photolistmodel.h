@@ -1,5 +1,5 @@
 #pragma once
-// The photo list's rows ("照片名", "拍摄时间", "坐标") as a view of the
+// The photo list's rows ("照片名", "拍摄时间", "坐标", "相机") as a view of the
 // session's rows: row i (1-based) is rows[i - 1]. The session's change
 // signals drive the functions below.
 #include "core/photorow.h"

@@ -1,6 +1,7 @@
 #include "ui/rowicons.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 
 namespace pixplot::rowicons {

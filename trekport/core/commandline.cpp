@@ -44,7 +44,7 @@ struct Request {
 QList<QCommandLineOption> optionList()
 {
     return {
-        {{QStringLiteral("?"), QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("显示本帮助。")},
+        common::helpOption(),
         {QStringLiteral("port"),
          QStringLiteral("串口：数字 n（/dev/ttyS<n-1>，Windows 下 COMn）或设备路径。"), QStringLiteral("P")},
         {QStringLiteral("download"), QStringLiteral("发送上传指令，每收到一个轨迹点打印它的列表行。")},
@@ -120,7 +120,7 @@ std::variant<Request, int> parseArguments(const QStringList &args, QTextStream &
     const QList<QCommandLineOption> options = optionList();
     parser.addOptions(options);
     if (!parser.parse(args)) {
-        err << common::usageErrorText(parser.errorText(), parser.unknownOptionNames()) << Qt::endl;
+        err << common::usageErrorText(parser.errorText(), parser.unknownOptionNames(), options) << Qt::endl;
         return ExitUsage;
     }
     if (parser.isSet(QStringLiteral("help"))) {

@@ -1,5 +1,6 @@
 // GTXT, NAME and KML files through the real window and the scripted dialogs,
 // and real peers (gpsbabel, xmllint) reading what the window writes.
+#include "common/folders.h"
 #include "common/testsupport.h"
 #include "common/textfile.h"
 #include "formfixture.h"
@@ -9,6 +10,7 @@
 #include <QUrl>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QStringDecoder>
 #include <QTemporaryDir>
@@ -118,11 +120,15 @@ void TestFiles::saveThreePoints()
     QCOMPARE(f->Lis->count(), 3);
     const QString out = path(QStringLiteral("out.gtxt"));
     dialogs_->queueFile(out);
+    const QString start = common::rememberedFolder(common::FolderKind::Tracks);
     QTest::mouseClick(f->outputxt, Qt::LeftButton);
     const DialogCall save = dialogs_->callsOf(DialogCall::SaveFile).value(0);
     QCOMPARE(save.title, QStringLiteral("保存GTXT轨迹数据文件"));
     QCOMPARE(save.filter, QStringLiteral("文本文件 (*.gtxt)|*.gtxt"));
-    QCOMPARE(save.initialDir, QCoreApplication::applicationDirPath());
+    // Where track files went last, never beside the program.
+    QCOMPARE(save.initialDir, start);
+    QVERIFY(save.initialDir != QCoreApplication::applicationDirPath());
+    QCOMPARE(common::rememberedFolder(common::FolderKind::Tracks), QFileInfo(out).absolutePath());
     const DialogCall info = dialogs_->callsOf(DialogCall::Info).value(0);
     QCOMPARE(info.text,
              QStringLiteral("GTXT轨迹数据文件已保存到\r\n") + out
@@ -173,7 +179,7 @@ void TestFiles::roundTripAppends()
     const DialogCall open = dialogs_->callsOf(DialogCall::OpenFile).last();
     QCOMPARE(open.title, QStringLiteral("打开GTXT轨迹数据文件"));
     QCOMPARE(open.filter, QStringLiteral("轨迹数据文件(*.gtxt)|*.gtxt;*.txt"));
-    QCOMPARE(open.initialDir, QCoreApplication::applicationDirPath());
+    QCOMPARE(open.initialDir, QFileInfo(path(QStringLiteral("x"))).absolutePath());
 }
 
 void TestFiles::loadLineLengths_data()

@@ -3,7 +3,10 @@
 
 #include "common/cjkfont.h"
 #include "common/clock.h"
+#include "common/desktop.h"
 #include "common/dialogs.h"
+#include "common/folders.h"
+#include "common/helpview.h"
 #include "common/programfolder.h"
 #include "common/safefile.h"
 #include "core/gtxtfile.h"
@@ -138,6 +141,13 @@ void MainForm::buildTitleBar()
     map_show->setToolTip(QStringLiteral("在地图上查看轨迹和标记点"));
     map_show->setStyleSheet(QStringLiteral("color:white;"));
     map_show->setAutoRaise(true);
+    // Help and About beside the close button, in the title band.
+    common::addHelpButton(this,
+                          {QStringLiteral("trekport"), QStringLiteral("GPS轨迹记录仪数据下载"),
+                           {common::Library::Qt}},
+                          QPoint(32, 7))
+        ->setStyleSheet(QStringLiteral("QToolButton { color: white; font-weight: bold; }"
+                                       "QToolButton::menu-indicator { image: none; width: 0px; }"));
 
     // Thin bands under the title and along the foot of the window.
     QLinearGradient band(0, 0, 720, 0);
@@ -432,9 +442,7 @@ void MainForm::Lis_DblClick()
     const int row = Lis->currentRow();
     if (row < 0)
         return;
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(coordinatePart(Lis->line(row)));
+    common::desktop().setClipboardText(coordinatePart(Lis->line(row)));
 }
 
 void MainForm::cleardata_Click()
@@ -445,9 +453,11 @@ void MainForm::cleardata_Click()
 QString MainForm::askSavePath(TrackFormat format, const QString &title, const QString &filter,
                               const QString &questionTitle)
 {
-    QString path = dialogs_.getSaveFileName(this, title, common::dialogStartFolder(), filter);
+    QString path =
+        dialogs_.getSaveFileName(this, title, common::rememberedFolder(common::FolderKind::Tracks), filter);
     if (path.isEmpty())
         return QString();
+    common::rememberFolder(common::FolderKind::Tracks, path);
     path = withDefaultSuffix(path, filter);
     // A device or FIFO is never replaced; no question about it either.
     QString reason;
@@ -496,6 +506,13 @@ void MainForm::exportTrack(TrackFormat format, const QString &title, const QStri
     if (format == TrackFormat::Name || format == TrackFormat::Gpx)
         askDataYear();
     const ExportOutcome outcome = session_.exportTo(format, path);
+    // A KML or GPX file is made to be looked at elsewhere: offer its folder.
+    if (outcome.written && (format == TrackFormat::Kml || format == TrackFormat::Gpx)) {
+        if (dialogs_.informWithAction(this, exportMessage(format, path, outcome), titleSystem,
+                                      common::MessageIcon::Information, QStringLiteral("打开")))
+            common::openWrittenFile(path);
+        return;
+    }
     dialogs_.inform(this, exportMessage(format, path, outcome), titleSystem,
                     common::MessageIcon::Information);
 }
@@ -509,8 +526,10 @@ void MainForm::outputxt_Click()
 void MainForm::inputxt_Click()
 {
     const QString path =
-        dialogs_.getOpenFileName(this, QStringLiteral("打开GTXT轨迹数据文件"), common::dialogStartFolder(),
+        dialogs_.getOpenFileName(this, QStringLiteral("打开GTXT轨迹数据文件"),
+                                 common::rememberedFolder(common::FolderKind::Tracks),
                                  QStringLiteral("轨迹数据文件(*.gtxt)|*.gtxt;*.txt"));
+    common::rememberFolder(common::FolderKind::Tracks, path);
     if (path.isEmpty() || !QFileInfo::exists(path))
         return;
     readTrackFile(path);

@@ -18,9 +18,19 @@ void printLine(FILE *stream, const QString &text);
 QString helpText(const QString &program, const QStringList &synopses, const QString &summary,
                  const QList<QCommandLineOption> &options);
 
+// The one help option of the three programs: -?, -h, --help.
+QCommandLineOption helpOption();
+
 // The message for arguments QCommandLineParser refused (parser.errorText()),
-// in Chinese: "未知选项：--x", "选项 --x 缺少值", "选项 --x 不带值".
-QString usageErrorText(const QString &parserError, const QStringList &unknownOptions);
+// in Chinese: "未知选项：--x", "选项 --x 缺少值", "选项 --x 不带值". An
+// unknown option close to one of known gets it as a hint:
+// "未知选项：--write-gsp（是否指 --write-gps？）".
+QString usageErrorText(const QString &parserError, const QStringList &unknownOptions,
+                       const QList<QCommandLineOption> &known = {});
+
+// The known option name a mistyped one most likely meant (a letter or two
+// off, two letters swapped, or the start of exactly one name); empty if none.
+QString closestOptionName(const QString &name, const QList<QCommandLineOption> &known);
 
 // The command lines' one refusal of an output that exists already:
 // "文件已经存在：PATH（加 --overwrite 覆盖）".

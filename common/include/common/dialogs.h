@@ -29,6 +29,10 @@ public:
     virtual bool askYesNo(QWidget *parent, const QString &text, const QString &title, MessageIcon icon) = 0;
     // OK box.
     virtual void inform(QWidget *parent, const QString &text, const QString &title, MessageIcon icon) = 0;
+    // OK box with one more button (action, e.g. "打开"); true when the user
+    // pressed that one.
+    virtual bool informWithAction(QWidget *parent, const QString &text, const QString &title,
+                                  MessageIcon icon, const QString &action) = 0;
     // Text input box; nullopt when cancelled.
     virtual std::optional<QString> getText(QWidget *parent, const QString &prompt, const QString &title,
                                            const QString &initial = QString()) = 0;

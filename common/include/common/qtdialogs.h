@@ -14,6 +14,8 @@ public:
                             const QString &filter) override;
     bool askYesNo(QWidget *parent, const QString &text, const QString &title, MessageIcon icon) override;
     void inform(QWidget *parent, const QString &text, const QString &title, MessageIcon icon) override;
+    bool informWithAction(QWidget *parent, const QString &text, const QString &title, MessageIcon icon,
+                          const QString &action) override;
     std::optional<QString> getText(QWidget *parent, const QString &prompt, const QString &title,
                                    const QString &initial = QString()) override;
 };

@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 namespace common {
 
 // The system's reason for an errno value: Simplified Chinese for the usual
@@ -32,6 +34,24 @@ QString outputIdentity(const QString &path);
 // exist (hard links, symbolic links, "./x" and "x" alike), else the same
 // outputIdentity. The test for an output that would replace an input.
 bool sameFile(const QString &a, const QString &b);
+// The refusal of an output that is one of the inputs.
+QString outputIsInputText(const QString &output, const QString &input);
+
+// The names tried in turn for a new file, n counting from 0 ("a.jpg",
+// "a_1.jpg", "a_2.jpg", ...): a name is taken only while it is free, at the
+// moment the file gets it, so a file that appeared under one meanwhile stays
+// and the next is tried. An empty name ends the search.
+using NameCandidates = std::function<QString(qint64 n)>;
+
+// How a new file is to resemble the file it stands for: the permissions
+// and, where the system allows it (run as root), the owner and group of
+// model; with modificationTime also model's modification time. An empty
+// model: a replacement resembles the file it replaces, a new file gets the
+// usual permissions.
+struct FileLike {
+    QString model;
+    bool modificationTime = false;
+};
 
 // Writes bytes to path, replacing a regular file there only once the new
 // content is completely on disk. On any failure (full disk included) an
@@ -48,12 +68,33 @@ bool writePiecesAtomically(const QString &path, const QList<QByteArrayView> &pie
 // As writeFileAtomically, but never replaces anything: fails when path exists.
 bool writeNewFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
+// As writeNewFile, under the first of names that is free when the content
+// is completely on disk; *published is that path.
+bool writeUnderFreeName(const NameCandidates &names, const QList<QByteArrayView> &pieces,
+                        const FileLike &like, QString *published, QString *error = nullptr);
+
 // Gives the file from the name to (same file system), never replacing a file
 // there and never falling back to a copy. False (and *error set) otherwise.
 bool renameWithoutReplacing(const QString &from, const QString &to, QString *error = nullptr);
 
+// As renameWithoutReplacing, to the first of names that is free at that
+// moment; *renamed is that path.
+bool renameToFreeName(const QString &from, const NameCandidates &names, QString *renamed,
+                      QString *error = nullptr);
+
 // Copies the regular file src to dst, which must not exist yet (backups):
-// streamed, checked and published as writeNewFile does.
+// streamed, checked and published as writeNewFile does, with src's
+// permissions, owner (as root) and modification time.
 bool copyToNewFile(const QString &src, const QString &dst, QString *error = nullptr);
+// The same under the first of names that is free at the moment of publishing.
+bool copyToFreeName(const QString &src, const NameCandidates &names, QString *published,
+                    QString *error = nullptr);
+
+// Whether name has the form of the hidden files the writer stages content
+// in (".NAME.RANDOM.gpsuite.tmp"). Where the system can give a file no
+// name until it is complete, none is made; elsewhere one left by a writer
+// that died is removed by the next write into its folder, once no process
+// holds it open for writing.
+bool isStagingName(const QString &name);
 
 } // namespace common

@@ -16,6 +16,7 @@ struct DialogCall {
     QString initialDir; // file dialogs
     QString filter;     // file dialogs, as passed
     MessageIcon icon = MessageIcon::NoIcon;
+    QString action = QString(); // the extra button of an information box, if any
 };
 
 class ScriptedDialogs : public Dialogs {
@@ -28,6 +29,9 @@ public:
     void queueYes();
     void queueNo();
     void queueText(const QString &text); // input box
+    // Presses the extra button of the next informWithAction box; such a box
+    // with anything else first in the queue is closed with OK.
+    void queueAction();
 
     QList<DialogCall> calls; // every dialog shown, in order
     QStringList unexpected;  // dialogs that found no fitting answer
@@ -45,12 +49,14 @@ public:
                             const QString &filter) override;
     bool askYesNo(QWidget *parent, const QString &text, const QString &title, MessageIcon icon) override;
     void inform(QWidget *parent, const QString &text, const QString &title, MessageIcon icon) override;
+    bool informWithAction(QWidget *parent, const QString &text, const QString &title, MessageIcon icon,
+                          const QString &action) override;
     std::optional<QString> getText(QWidget *parent, const QString &prompt, const QString &title,
                                    const QString &initial = QString()) override;
 
 private:
     struct Answer {
-        enum Kind { Files, Cancel, Yes, No, Text } kind;
+        enum Kind { Files, Cancel, Yes, No, Text, Action } kind;
         QStringList files;
         QString text;
     };

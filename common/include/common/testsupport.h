@@ -22,4 +22,20 @@ int runProgram(const QString &program, const QStringList &args, QByteArray *out 
 // offscreen), shared GL contexts.
 void prepareWebEngineTest();
 
+// Points the user's config folder ($XDG_CONFIG_HOME) at an empty scratch
+// folder for as long as it lives, so remembered settings neither come from
+// nor go to the real one.
+class ScratchConfig {
+public:
+    ScratchConfig();
+    ~ScratchConfig();
+    ScratchConfig(const ScratchConfig &) = delete;
+    ScratchConfig &operator=(const ScratchConfig &) = delete;
+    QString path() const;
+
+private:
+    struct Data;
+    Data *d;
+};
+
 } // namespace testsupport
