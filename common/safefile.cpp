@@ -561,7 +561,12 @@ bool writeBytes(const QString &path, const QList<QByteArrayView> &pieces, bool r
         setError(error, systemErrorText(ENOENT));
         return false;
     }
-    Staged staged(resolvedTarget(path));
+    const QString target = resolvedTarget(path);
+    // A name that is free now is taken without replacing: a file that
+    // appears there while the content is written stays, and this write fails.
+    if (replace && !QFileInfo::exists(target) && !QFileInfo(target).isSymLink())
+        replace = false;
+    Staged staged(target);
     if (!staged.open(replace ? Target::Replace : Target::New, {}, error))
         return false;
     for (const QByteArrayView piece : pieces)

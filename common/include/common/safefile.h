@@ -57,6 +57,8 @@ struct FileLike {
 // content is completely on disk. On any failure (full disk included) an
 // existing file is left byte for byte, no temporary file remains, and *error
 // holds the reason. Links are followed: the file they name is replaced.
+// A name that is free when the write starts is taken without replacing, so a
+// file that appears there meanwhile stays and the write fails ("文件已经存在").
 // (Also declared in textfile.h, where most callers find it.)
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
