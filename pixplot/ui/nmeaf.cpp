@@ -163,12 +163,10 @@ bool NMEAF::havePath()
 bool NMEAF::mayWrite(const QString &fileName, const QStringList &inputs)
 {
     // An output over one of its inputs would destroy what it is made from.
-    for (const QString &input : QStringList{session_.pathFile()} + inputs) {
-        if (!input.isEmpty() && common::sameFile(fileName, input)) {
-            dialogs_.inform(this, common::outputIsInputText(fileName, input), kSystem,
-                            common::MessageIcon::Critical);
-            return false;
-        }
+    const QString input = common::inputReplacedBy(fileName, QStringList{session_.pathFile()} + inputs);
+    if (!input.isEmpty()) {
+        dialogs_.inform(this, common::outputIsInputText(fileName, input), kSystem, common::MessageIcon::Critical);
+        return false;
     }
     // A device or FIFO is never replaced; no question about it either.
     QString reason;
