@@ -1,5 +1,6 @@
 #include "common/testsupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +18,12 @@ QString corpusDir()
     const QString src = qEnvironmentVariable("SUITE_SOURCE_DIR", QStringLiteral(SUITE_SOURCE_DIR_DEFAULT));
     const QString dir = QDir(src).absoluteFilePath(QStringLiteral("testdata"));
     return QFileInfo(dir).isDir() ? QDir::cleanPath(dir) : QString();
+}
+
+void prepareWebEngineTest()
+{
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
 QByteArray readAll(const QString &path)

@@ -3,6 +3,7 @@
 #include "core/settingsfile.h"
 #include "ui/mainwindow.h"
 
+#include "common/mapview.h"
 #include "common/programstart.h"
 #include "common/qtdialogs.h"
 
@@ -30,11 +31,13 @@ int main(int argc, char *argv[])
         return common::runOnConsole(pixplot::run, arguments);
     }
 
+    common::prepareMapEngine();
     QApplication app(argc, argv);
     common::prepareWindowApplication(app, QStringLiteral("pixplot"), SUITE_DESKTOP_ID);
     common::QtDialogs dialogs;
     pixplot::PixplotMain window(dialogs);
     window.keepSettingsIn(pixplot::settingsfile::defaultFile());
     window.show();
+    window.restoreMap();
     return app.exec();
 }

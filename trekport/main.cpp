@@ -1,4 +1,5 @@
 // trekport: with no options the window; with options the command line.
+#include "common/mapview.h"
 #include "common/programstart.h"
 #include "common/qtdialogs.h"
 #include "core/commandline.h"
@@ -20,6 +21,7 @@ int main(int argc, char *argv[])
         app.setApplicationName(QStringLiteral("trekport"));
         return common::runOnConsole(trekport::run, app.arguments());
     }
+    common::prepareMapEngine();
     QApplication app(argc, argv);
     common::prepareWindowApplication(app, QStringLiteral("trekport"), SUITE_DESKTOP_ID);
     common::QtDialogs dialogs;

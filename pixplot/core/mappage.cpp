@@ -19,6 +19,8 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <cmath>
+
 namespace pixplot::mappage {
 
 namespace {
@@ -30,6 +32,49 @@ const QString kDefaultAttribution = QStringLiteral(
     "&copy; <a href=\"https://www.openstreetmap.org/copyright\">OpenStreetMap</a> contributors, "
     "tiles &copy; <a href=\"https://www.openstreetmap.de\">FOSSGIS e.V.</a> "
     "(<a href=\"https://www.openstreetmap.org/fixthemap\">fix the map</a>)");
+
+// AutoNavi (高德地图) serves its maps in GCJ-02, as every map service
+// licensed in mainland China must.
+const QString kGcjPrefix = QStringLiteral("gcj02:");
+const QString kAutoNaviRoads =
+    QStringLiteral("https://webrd01.is.autonavi.com/appmaptile?lang=zh_cn&size=1&scale=1&style=8&x={x}&y={y}&z={z}");
+const QString kAutoNaviImagery = QStringLiteral("https://webst01.is.autonavi.com/appmaptile?style=6&x={x}&y={y}&z={z}");
+const QString kAutoNaviAttribution = QStringLiteral("&copy; 高德地图 (AutoNavi)");
+
+// For tiles drawn in GCJ-02: the published WGS-84 -> GCJ-02 conversion
+// applied to what the page draws (China's bounds only), before it draws.
+QByteArray gcjShiftScript()
+{
+    return R"JS((function () {
+var A = 6378245.0, EE = 0.00669342162296594323;
+function t(x, y, lat) {
+    var r = lat ? -100.0 + 2.0 * x + 3.0 * y + 0.2 * y * y + 0.1 * x * y + 0.2 * Math.sqrt(Math.abs(x))
+                : 300.0 + x + 2.0 * y + 0.1 * x * x + 0.1 * x * y + 0.1 * Math.sqrt(Math.abs(x));
+    r += (20.0 * Math.sin(6.0 * x * Math.PI) + 20.0 * Math.sin(2.0 * x * Math.PI)) * 2.0 / 3.0;
+    if (lat) {
+        r += (20.0 * Math.sin(y * Math.PI) + 40.0 * Math.sin(y / 3.0 * Math.PI)) * 2.0 / 3.0;
+        r += (160.0 * Math.sin(y / 12.0 * Math.PI) + 320 * Math.sin(y * Math.PI / 30.0)) * 2.0 / 3.0;
+    } else {
+        r += (20.0 * Math.sin(x * Math.PI) + 40.0 * Math.sin(x / 3.0 * Math.PI)) * 2.0 / 3.0;
+        r += (150.0 * Math.sin(x / 12.0 * Math.PI) + 300.0 * Math.sin(x / 30.0 * Math.PI)) * 2.0 / 3.0;
+    }
+    return r;
+}
+function shift(lat, lng) {
+    if (lng < 72.004 || lng > 137.8347 || lat < 0.8293 || lat > 55.8271)
+        return [lat, lng];
+    var radLat = lat / 180.0 * Math.PI, magic = Math.sin(radLat);
+    magic = 1 - EE * magic * magic;
+    var sqrtMagic = Math.sqrt(magic);
+    return [lat + (t(lng - 105.0, lat - 35.0, true) * 180.0) / ((A * (1 - EE)) / (magic * sqrtMagic) * Math.PI),
+            lng + (t(lng - 105.0, lat - 35.0, false) * 180.0) / (A / sqrtMagic * Math.cos(radLat) * Math.PI)];
+}
+segments.forEach(function (s) { s.forEach(function (p) { var g = shift(p[0], p[1]); p[0] = g[0]; p[1] = g[1]; }); });
+photos.forEach(function (p) { var g = shift(p.lat, p.lng); p.lat = g[0]; p.lng = g[1]; });
+window.pixplotShift = shift;
+})();
+)JS";
+}
 
 QByteArray resource(const QString &name)
 {
@@ -64,6 +109,92 @@ QByteArray scriptJson(const QJsonValue &value)
 void appendCoordinate(QByteArray &out, double v)
 {
     out += QByteArray::number(v, 'f', 6);
+}
+
+// Past the vertex cap the one line strays several metres from the points.
+// The page then also carries the track in pieces of consecutive points, each
+// thinned with the tolerance alone, and draws the pieces in view in place of
+// the line from the zoom where a metre begins to show.
+constexpr qsizetype kPiecePoints = 4096;
+constexpr int kFineZoom = 15;
+
+// [[south, west, north, east, "lat,lng,dlat,dlng,..."], ...]: millionths of
+// a degree, each pair after the first as the step from the one before.
+QByteArray piecesJson(const QList<QList<GeoPoint>> &segments)
+{
+    QByteArray out = "[";
+    for (const QList<GeoPoint> &seg : segments) {
+        for (qsizetype from = 0; from + 1 < seg.size(); from += kPiecePoints) {
+            // Each piece ends on the point the next one starts with.
+            const QList<GeoPoint> piece = seg.mid(from, std::min(kPiecePoints, seg.size() - 1 - from) + 1);
+            const QList<qsizetype> kept = pathsimplify::KeptIndexes(piece, kToleranceMeters, piece.size());
+            double south = 90, west = 180, north = -90, east = -180;
+            for (const GeoPoint &p : piece) {
+                south = std::min(south, p.latitude);
+                north = std::max(north, p.latitude);
+                west = std::min(west, p.longitude);
+                east = std::max(east, p.longitude);
+            }
+            QByteArray steps;
+            qint64 lastLat = 0, lastLng = 0;
+            for (qsizetype k : kept) {
+                const qint64 lat = std::llround(piece[k].latitude * 1e6);
+                const qint64 lng = std::llround(piece[k].longitude * 1e6);
+                if (!steps.isEmpty())
+                    steps += ',';
+                steps += QByteArray::number(lat - lastLat) + ',' + QByteArray::number(lng - lastLng);
+                lastLat = lat;
+                lastLng = lng;
+            }
+            if (out.size() > 1)
+                out += ',';
+            out += '[';
+            for (double b : {south, west, north, east}) {
+                appendCoordinate(out, b);
+                out += ',';
+            }
+            out += '"' + steps + "\"]";
+        }
+    }
+    return out + ']';
+}
+
+QByteArray piecesScript(const QByteArray &pieces)
+{
+    return "(function () {\r\nvar pieces = " + pieces + ", fineZoom = " + QByteArray::number(kFineZoom)
+        + ";\r\n" + R"JS(var map = window.pixplotMap, shift = window.pixplotShift;
+var layer = L.layerGroup().addTo(map), drawn = {};
+function decode(text) {
+    var v = text.split(','), out = [], lat = 0, lng = 0;
+    for (var i = 0; i + 1 < v.length; i += 2) {
+        lat += +v[i];
+        lng += +v[i + 1];
+        out.push(shift ? shift(lat / 1e6, lng / 1e6) : [lat / 1e6, lng / 1e6]);
+    }
+    return out;
+}
+function update() {
+    var fine = map.getZoom() >= fineZoom;
+    map.eachLayer(function (l) {
+        if (l.options && l.options.className === 'pixplot-track')
+            l.setStyle({opacity: fine ? 0 : 0.85});
+    });
+    var view = map.getBounds().pad(0.5);
+    pieces.forEach(function (p, i) {
+        var show = fine && view.intersects(L.latLngBounds([p[0], p[1]], [p[2], p[3]]));
+        if (show && !drawn[i])
+            drawn[i] = L.polyline(decode(p[4]), {color: '#1736e6', weight: 4, opacity: 0.85,
+                                                className: 'pixplot-fine'}).addTo(layer);
+        else if (!show && drawn[i]) {
+            layer.removeLayer(drawn[i]);
+            delete drawn[i];
+        }
+    });
+}
+map.on('zoomend moveend', update);
+update();
+})();
+)JS";
 }
 
 QByteArray segmentsJson(const QList<QList<GeoPoint>> &segments)
@@ -156,11 +287,22 @@ Tiles defaultTiles()
 Tiles tilesFromText(const QString &text, bool *ok)
 {
     *ok = true;
-    const QString t = text.trimmed();
+    QString t = text.trimmed();
     if (t.isEmpty() || t.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0)
         return {};
     if (t == kDefaultTemplate)
         return defaultTiles();
+    if (t.startsWith(kGcjPrefix, Qt::CaseInsensitive)) {
+        Tiles shifted = tilesFromText(t.mid(kGcjPrefix.size()), ok);
+        if (!*ok || shifted.urlTemplate.isEmpty()) {
+            *ok = false;
+            return {};
+        }
+        if (shifted.urlTemplate == kAutoNaviRoads || shifted.urlTemplate == kAutoNaviImagery)
+            shifted.attributionHtml = kAutoNaviAttribution;
+        shifted.gcj02 = true;
+        return shifted;
+    }
     const QUrl url(t);
     if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
         || url.host().isEmpty() || !t.contains(QLatin1String("{z}")) || !t.contains(QLatin1String("{x}"))
@@ -169,6 +311,16 @@ Tiles tilesFromText(const QString &text, bool *ok)
         return {};
     }
     return {t, QStringLiteral("Tiles: ") + escapeHtml(url.host())};
+}
+
+QList<TilePreset> tilePresets()
+{
+    return {
+        {kDefaultTemplate, QStringLiteral("OpenStreetMap（FOSSGIS），WGS-84")},
+        {kGcjPrefix + kAutoNaviRoads, QStringLiteral("高德地图 道路，GCJ-02")},
+        {kGcjPrefix + kAutoNaviImagery, QStringLiteral("高德地图 卫星，GCJ-02")},
+        {QStringLiteral("none"), QStringLiteral("不用瓦片")},
+    };
 }
 
 QList<Photo> photosOfRows(const QList<PhotoRow> &rows)
@@ -185,6 +337,22 @@ QList<QList<GeoPoint>> segmentsOfPath(const nmeaconvert::PathInput &path)
     if (path.count <= 0)
         return {};
     return {path.points.first(std::min(path.count, path.points.size()))};
+}
+
+QList<QList<GeoPoint>> drawnSegments(const QList<PathPoint> &points)
+{
+    QList<QList<GeoPoint>> segments;
+    qint32 current = 0;
+    for (const PathPoint &p : points) {
+        if (p.position.isEmpty())
+            continue;
+        if (segments.isEmpty() || p.segment != current) {
+            segments.append(QList<GeoPoint>());
+            current = p.segment;
+        }
+        segments.last().append(systemfinction::ParsePositionText(p.positionText()));
+    }
+    return pathsimplify::Simplify(segments, kToleranceMeters, kMaxVertices);
 }
 
 QString thumbnailDataUri(const QString &photoFile)
@@ -309,6 +477,8 @@ QByteArray pageHtml(const Page &page, const QString &pageFolder)
     html += "var segments = " + segmentsJson(drawn) + ";\r\n";
     html += "var photos = " + scriptJson(photos) + ";\r\n";
     html += "var tiles = " + scriptJson(tiles) + ";\r\n";
+    if (page.tiles.gcj02)
+        html += gcjShiftScript();
     html += R"JS(var map = L.map('map');
 window.pixplotMap = map;
 if (tiles.url)
@@ -373,6 +543,14 @@ else
 })();
 )JS";
     line(QStringLiteral("</script>"));
+    qsizetype vertices = 0;
+    for (const QList<GeoPoint> &seg : drawn)
+        vertices += seg.size();
+    if (vertices >= kMaxVertices) {
+        line(QStringLiteral("<script>"));
+        html += piecesScript(piecesJson(page.segments));
+        line(QStringLiteral("</script>"));
+    }
     line(QStringLiteral("</body>"));
     line(QStringLiteral("</html>"));
     return html;

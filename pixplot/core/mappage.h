@@ -19,16 +19,28 @@ constexpr int kThumbnailSide = 200; // longest side of a popup's picture, px
 
 // One tile layer: an {z}/{x}/{y} URL template and the credit it requires.
 // An empty template means no tiles: the page draws on a plain background.
+// gcj02: the server's maps are drawn in GCJ-02, China's shifted system, so
+// the track and photos are shifted to it where they are drawn (positions
+// kept and written stay WGS-84).
 struct Tiles {
     QString urlTemplate;
     QString attributionHtml;
+    bool gcj02 = false;
 };
 // Tiles that serve pages opened from disk (no Referer sent).
 Tiles defaultTiles();
 // "none" or "" -> no tiles; the default template -> defaultTiles(); any
 // other http(s) template holding {z}, {x} and {y} -> that template with its
-// host named as the credit. nullopt-like: ok false for anything else.
+// host named as the credit. A template after "gcj02:" serves GCJ-02 maps.
+// nullopt-like: ok false for anything else.
 Tiles tilesFromText(const QString &text, bool *ok);
+
+// The tile sources offered for choosing: the text for "瓦片:" and what it is.
+struct TilePreset {
+    QString text;
+    QString label;
+};
+QList<TilePreset> tilePresets();
 
 // A photo placed on the map.
 struct Photo {
@@ -47,6 +59,9 @@ struct Page {
 };
 // The conversions' path as the page draws it: its counted points as one line.
 QList<QList<GeoPoint>> segmentsOfPath(const nmeaconvert::PathInput &path);
+// The loaded points' fixes as lines, one per segment, thinned for drawing
+// with the page's tolerance and cap.
+QList<QList<GeoPoint>> drawnSegments(const QList<PathPoint> &points);
 
 // The page, UTF-8. Links to photos are relative to pageFolder.
 QByteArray pageHtml(const Page &page, const QString &pageFolder);

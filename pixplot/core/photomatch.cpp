@@ -122,6 +122,7 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
     const bool ordered = matching::isNonDecreasing(offsets);
 
     for (PhotoRow &row : rows) {
+        // A position set by hand is the user's word over the path's.
         if (!row.record.hasExif || row.byHand)
             continue;
         ++summary.needed;

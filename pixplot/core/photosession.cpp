@@ -1,5 +1,6 @@
 #include "core/photosession.h"
 
+#include "core/mappage.h"
 #include "core/mediaformat.h"
 
 #include "core/pathfile.h"
@@ -12,7 +13,9 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+
 #include <utility>
 
 namespace pixplot {
@@ -68,7 +71,8 @@ QString PathLoad::message(const QString &file) const
         .arg(points);
 }
 
-PhotoSession::PhotoSession(QObject *parent) : QObject(parent)
+PhotoSession::PhotoSession(QObject *parent)
+    : QObject(parent), tilesText_(mappage::defaultTiles().urlTemplate)
 {
 }
 
@@ -121,12 +125,15 @@ void PhotoSession::removeRow(qsizetype row)
     if (row < 1 || row > rows_.size())
         return;
     rows_.removeAt(row - 1);
+    // Placements of later rows now name other photos: undo stops here.
+    placements_.clear();
     emit rowRemoved(row);
 }
 
 void PhotoSession::clearRows()
 {
     rows_.clear();
+    placements_.clear();
     emit rowsReset();
 }
 
@@ -419,6 +426,7 @@ void PhotoSession::clearPositions()
         row.byHand = false;
     }
     matched_ = false;
+    placements_.clear();
     emit rowsChanged();
 }
 
@@ -440,6 +448,40 @@ bool PhotoSession::assignPosition(qsizetype row, qsizetype pathRow)
     rows_[row - 1].byHand = true;
     emit rowChanged(row);
     return true;
+}
+
+bool PhotoSession::placeByHand(qsizetype row, const GeoPoint &at)
+{
+    if (row < 1 || row > rows_.size() || !std::isfinite(at.latitude) || !std::isfinite(at.longitude)
+        || std::abs(at.latitude) > 90 || std::abs(at.longitude) > 180)
+        return false;
+    PhotoRow &r = rows_[row - 1];
+    placements_.append({row, r.position, r.byHand});
+    r.position = systemfinction::PositionTextFromDegrees(at.latitude, at.longitude);
+    r.byHand = true;
+    emit rowChanged(row);
+    return true;
+}
+
+bool PhotoSession::undoPlacement()
+{
+    if (placements_.isEmpty())
+        return false;
+    const Placement last = placements_.takeLast();
+    if (last.row < 1 || last.row > rows_.size())
+        return false;
+    rows_[last.row - 1].position = last.position;
+    rows_[last.row - 1].byHand = last.byHand;
+    emit rowChanged(last.row);
+    return true;
+}
+
+void PhotoSession::setTilesText(const QString &text)
+{
+    if (text == tilesText_)
+        return;
+    tilesText_ = text;
+    emit tilesChanged();
 }
 
 // ---------------------------------------------------------------- output

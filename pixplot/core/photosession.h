@@ -202,6 +202,19 @@ public:
     // no EXIF time or a row does not exist.
     bool assignPosition(qsizetype row, qsizetype pathRow);
 
+    // ---- positions placed by hand (on the map); matching keeps them
+    // Sets the row's position to at (WGS-84), marked as set by hand; false
+    // when the row does not exist or at is no position.
+    bool placeByHand(qsizetype row, const GeoPoint &at);
+    // "撤销": puts back what the last placement replaced; false when there
+    // is none left.
+    bool undoPlacement();
+    bool canUndoPlacement() const { return !placements_.isEmpty(); }
+
+    // ---- the tile source of the map pane and the map page ("瓦片:")
+    QString tilesText() const { return tilesText_; }
+    void setTilesText(const QString &text);
+
     // ---- output
     // Processes one row; on success the row takes the photo's new name.
     // options.zone is the session's zone, whatever the caller gave.
@@ -231,6 +244,7 @@ Q_SIGNALS:
     void rowsChanged();             // any row's texts may have changed
     void rowChanged(qsizetype row); // one row's texts (1-based)
     void pathChanged();             // loaded, cleared or re-timed
+    void tilesChanged();
     // A row's photo is done, in row order; the row already bears its new name.
     void batchPhotoDone(qsizetype row, const photooutput::Outcome &outcome);
     // As photos finish, in whatever order they do.
@@ -266,6 +280,16 @@ private:
     QList<GeoPoint> positions_; // PositionsOnly
     QString timeSpan_;          // PositionsOnly
     qint64 untimed_ = 0;
+
+    // Undo of placements by hand: the row and what it held before.
+    struct Placement {
+        qsizetype row = 0;
+        QString position;
+        bool byHand = false;
+    };
+    QList<Placement> placements_;
+    bool matched_ = false; // a match ran and its positions were not cleared since
+    QString tilesText_;
 
     std::unique_ptr<photobatch::PhotoBatch> batch_;
     bool batchFrames_ = false;

@@ -26,6 +26,8 @@ class TestCoreSession : public QObject {
 private slots:
     void conversionInputWhateverWasKept();
     void photoFromListToRenamedFile();
+    void handPlacementsOutliveMatching_data();
+    void handPlacementsOutliveMatching();
 };
 
 void TestCoreSession::conversionInputWhateverWasKept()
@@ -107,3 +109,63 @@ void TestCoreSession::photoFromListToRenamedFile()
 
 QTEST_GUILESS_MAIN(TestCoreSession)
 #include "tst_core_session.moc"
+
+void TestCoreSession::handPlacementsOutliveMatching_data()
+{
+    // Steps on one photo shot at 15:00:00 (the path's first fix): "match",
+    // "correct S" (seconds), "place LAT LNG", "undo", "clear".
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("position"); // expected afterwards
+    QTest::addColumn<bool>("byHand");
+    QTest::addColumn<int>("notices"); // rows changed, after the photo was added
+    const QString first = QStringLiteral("N31°50.0000',E118°46.0000'");
+    const QString last = QStringLiteral("N31°50.6000',E118°46.6000'");
+    const QString placed = QStringLiteral("N31°51.0000',E118°47.0000'");
+    QTest::newRow("matched") << QStringList{"match"} << first << false << 1;
+    QTest::newRow("a correction matches again") << QStringList{"match", "correct 60"} << last << false << 2;
+    QTest::newRow("placed, kept by matching")
+        << QStringList{"match", "place 31.85 118.7833333", "match", "correct 60"} << placed << true << 4;
+    QTest::newRow("undo puts back the match")
+        << QStringList{"match", "place 31.85 118.7833333", "undo"} << first << false << 3;
+    QTest::newRow("undo twice") << QStringList{"place 1 2", "place 31.85 118.7833333", "undo", "undo"}
+                                << QString() << false << 4;
+    QTest::newRow("nothing to undo") << QStringList{"match", "undo"} << first << false << 1;
+    QTest::newRow("no such place") << QStringList{"match", "place 91 0", "place 0 181"} << first << false << 1;
+    QTest::newRow("cleared") << QStringList{"place 31.85 118.7833333", "clear", "undo"} << QString() << false
+                             << 2;
+}
+
+void TestCoreSession::handPlacementsOutliveMatching()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, position);
+    QFETCH(bool, byHand);
+    QFETCH(int, notices);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("trip.txt"));
+    const QString photo = dir.filePath(QStringLiteral("a.jpg"));
+    QVERIFY(writeFile(path, kPath));
+    QVERIFY(writeFile(photo, photoWithTime("2010:05:01 15:00:00")));
+    pixplot::PhotoSession session;
+    QVERIFY(session.loadPath(path));
+    QCOMPARE(session.addPhotos({photo}).loaded, 1);
+    int changes = 0;
+    connect(&session, &pixplot::PhotoSession::rowsChanged, this, [&changes] { ++changes; });
+    connect(&session, &pixplot::PhotoSession::rowChanged, this, [&changes] { ++changes; });
+    for (const QString &step : steps) {
+        const QStringList w = step.split(QLatin1Char(' '));
+        if (w[0] == QLatin1String("match"))
+            session.match();
+        else if (w[0] == QLatin1String("correct"))
+            session.correctClock({0, 0, w[1].toInt(), false});
+        else if (w[0] == QLatin1String("place"))
+            session.placeByHand(1, {w[2].toDouble(), w[1].toDouble()});
+        else if (w[0] == QLatin1String("undo"))
+            session.undoPlacement();
+        else
+            session.clearPositions();
+    }
+    QCOMPARE(session.rows().at(0).position, position);
+    QCOMPARE(session.rows().at(0).byHand, byHand);
+    QCOMPARE(changes, notices);
+}

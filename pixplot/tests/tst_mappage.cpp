@@ -253,6 +253,8 @@ private slots:
     void simplify_data();
     void simplify();
     void millionPointPage();
+    void everyPointWithinTwoMetres_data();
+    void everyPointWithinTwoMetres();
     void offlinePageInBrowser();
     void tilesFromLoopbackServer();
     void commandLine_data();
@@ -366,6 +368,74 @@ void TestMapPage::millionPointPage()
              qPrintable(QString::number(vertices)));
     // Leaflet and its notice (~150 kB) plus about 23 bytes a vertex.
     QVERIFY2(html.size() < 200000 + vertices * 25, qPrintable(QString::number(html.size())));
+}
+
+void TestMapPage::everyPointWithinTwoMetres_data()
+{
+    QTest::addColumn<int>("shape");
+    QTest::addColumn<qsizetype>("count");
+    QTest::newRow("smooth million") << int(Smooth) << qsizetype(1000000);
+    QTest::newRow("5 m zigzag over the cap") << int(Zigzag5) << qsizetype(200001);
+}
+
+// The page's finest drawing (the line, or the pieces it draws from the
+// fine zoom on) passes within 2 m of every point, and the page stays small.
+void TestMapPage::everyPointWithinTwoMetres()
+{
+    QFETCH(int, shape);
+    QFETCH(qsizetype, count);
+    QVERIFY(count > 1);
+    pixplot::mappage::Page p;
+    p.segments = {track(Shape(shape), count)};
+    const QList<GeoPoint> &pts = p.segments[0];
+    const QString html = QString::fromUtf8(pixplot::mappage::pageHtml(p, dir.path()));
+    static const QRegularExpression segLine(QStringLiteral("^var segments = (.*);\\r$"),
+                                            QRegularExpression::MultilineOption);
+    static const QRegularExpression pieceLine(QStringLiteral("^var pieces = (.*), fineZoom = \\d+;\\r$"),
+                                              QRegularExpression::MultilineOption);
+    const QJsonArray coarse =
+        QJsonDocument::fromJson(segLine.match(html).captured(1).toUtf8()).array().at(0).toArray();
+    QList<GeoPoint> line;
+    for (const QJsonValue &v : coarse)
+        line.append({v.toArray().at(1).toDouble(), v.toArray().at(0).toDouble()});
+    const QRegularExpressionMatch pieces = pieceLine.match(html);
+    if (pieces.hasMatch()) {
+        QVERIFY(coarse.size() == pixplot::mappage::kMaxVertices);
+        line.clear();
+        for (const QJsonValue &piece : QJsonDocument::fromJson(pieces.captured(1).toUtf8()).array()) {
+            qint64 lat = 0, lng = 0;
+            const QStringList steps = piece.toArray().at(4).toString().split(QLatin1Char(','));
+            for (qsizetype i = 0; i + 1 < steps.size(); i += 2) {
+                lat += steps[i].toLongLong();
+                lng += steps[i + 1].toLongLong();
+                line.append({lng / 1e6, lat / 1e6});
+            }
+        }
+    }
+    // Walk the points along the line: a vertex is a point (give or take the
+    // page's rounding), and the points between two vertices lie by the
+    // stretch between them.
+    const auto dist = [](const QPointF &a, const QPointF &b) { return std::hypot(a.x() - b.x(), a.y() - b.y()); };
+    double worst = 0;
+    qsizetype j = 0;
+    for (const GeoPoint &g : pts) {
+        const QPointF q = toMetres(g);
+        while (j + 1 < line.size() && dist(toMetres(line[j + 1]), q) < 0.2)
+            ++j;
+        const QPointF a = toMetres(line[j]), d = toMetres(line[std::min(j + 1, line.size() - 1)]) - a;
+        const double len2 = QPointF::dotProduct(d, d);
+        const double u = len2 > 0 ? std::clamp(QPointF::dotProduct(q - a, d) / len2, 0.0, 1.0) : 0;
+        worst = std::max(worst, dist(q, a + u * d));
+    }
+    QVERIFY2(worst <= 2.0, qPrintable(QString::number(worst)));
+    QCOMPARE(j, line.size() - 1); // the walk reached the line's end
+    // Leaflet (~150 kB), the line's vertices as before, under 12 bytes a
+    // vertex of the pieces.
+    const qsizetype fine = pieces.hasMatch() ? line.size() : 0;
+    QVERIFY2(html.size() < 200000 + 25 * coarse.size() + 12 * fine,
+             qPrintable(QStringLiteral("%1 bytes, %2 + %3 vertices").arg(html.size()).arg(coarse.size()).arg(fine)));
+    qInfo("%lld points: page %lld bytes, line %lld vertices, pieces %lld vertices, worst %.2f m", qint64(count),
+          qint64(html.size()), qint64(coarse.size()), qint64(fine), worst);
 }
 
 void TestMapPage::offlinePageInBrowser()

@@ -11,6 +11,7 @@
 #include "ui/nmeaf.h"
 #include "ui/pathlistmodel.h"
 #include "ui/photolistmodel.h"
+#include "ui/photomap.h"
 
 #include "common/desktop.h"
 #include "common/dialogs.h"
@@ -306,6 +307,8 @@ PixplotMain::~PixplotMain()
     writeSettings();
     // The lists show the session's rows: they let go of them before the
     // session goes, while the views still take events.
+    saveMapPlace();
+    delete map_;
     delete photoModel_;
     delete pathModel_;
 }
@@ -497,6 +500,14 @@ void PixplotMain::buildForm()
         g->addWidget(cmd_plclr, 0, 1);
         g->addWidget(cmd_clrnowpl, 1, 0);
         g->addWidget(cmd_hdaddpl, 1, 1);
+        cmd_map = makeButton(QStringLiteral("cmd_map"), QStringLiteral("地图"), this);
+        cmd_map->setCheckable(true);
+        cmd_map->setToolTip(QStringLiteral("在地图上显示路径和照片；拖动照片或把照片行拖到地图上可手动放置"));
+        // Beside the four, not under them: the column stays as short as it
+        // was, so the window still fits a 1024 x 768 screen.
+        cmd_map->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+        cmd_map->setFixedWidth(44);
+        g->addWidget(cmd_map, 0, 2, 2, 1);
         right->addLayout(g);
     }
 
@@ -634,6 +645,10 @@ void PixplotMain::buildForm()
     connect(cmd_plclr, &QPushButton::clicked, this, &PixplotMain::cmd_plclr_Click);
     connect(cmd_clrnowpl, &QPushButton::clicked, this, &PixplotMain::cmd_clrnowpl_Click);
     connect(cmd_hdaddpl, &QPushButton::clicked, this, &PixplotMain::cmd_hdaddpl_Click);
+    connect(cmd_map, &QPushButton::clicked, this, &PixplotMain::cmd_map_Click);
+    // A photo row dragged onto the map is placed where it is dropped.
+    ListView->setDragEnabled(true);
+    ListView->setDragDropMode(QAbstractItemView::DragOnly);
     connect(Ck_reanme, &QCheckBox::toggled, this, &PixplotMain::Ck_reanme_Click);
     connect(Ck_frame, &QCheckBox::toggled, this, &PixplotMain::Ck_frame_Click);
     connect(cmd_make, &QPushButton::clicked, this, &PixplotMain::cmd_make_Click);
@@ -736,6 +751,12 @@ bool PixplotMain::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == ListGps->viewport() && dropOn(ListGps, event))
         return true;
+    if (map_ && watched == map_) {
+        if (event->type() == QEvent::Close)
+            cmd_map->setChecked(false);
+        if (event->type() == QEvent::Close || event->type() == QEvent::Move || event->type() == QEvent::Resize)
+            saveMapPlace();
+    }
     if (watched == ListView->viewport()) {
         if (dropOn(ListView, event))
             return true;
@@ -1046,6 +1067,8 @@ void PixplotMain::ListView_ItemClick(qsizetype row)
         return;
     const PhotoRecord &rec = photoRows().at(row - 1).record;
     const QString path = rec.folder + rec.fileName;
+    if (map_)
+        map_->selectPhoto(row);
 
     QPixmap canvas(Pictemp->size());
     canvas.fill(palette().color(QPalette::Window));

@@ -5,6 +5,8 @@
 #include "core/photosession.h"
 #include "core/preview.h"
 
+#include "common/mapview.h"
+
 #include <QWidget>
 
 class QBoxLayout;
@@ -26,6 +28,7 @@ namespace pixplot {
 
 class NMEAF;
 class PathListModel;
+class PhotoMap;
 class PhotoListModel;
 
 class PixplotMain : public QWidget {
@@ -76,6 +79,17 @@ public:
     void Ck_frame_Click();
     void cmd_make_Click();
     void cmd_allmake_Click();
+
+    // The "地图" pane: beside the lists where the screen is wide enough,
+    // else its own window that keeps its place. Made when first shown, by
+    // the factory given (the web map unless set).
+    void cmd_map_Click();
+    void showMap(bool on);
+    void setMapFactory(common::MapFactory factory) { mapFactory_ = std::move(factory); }
+    PhotoMap *mapPane() const { return map_; }
+    // Shows the map if it was shown when the program last closed (and the
+    // first time); the program calls this, tests choose for themselves.
+    void restoreMap();
 
     // A batch of "批量执行" is working in the background.
     bool batchRunning() const { return session_.batchRunning(); }
@@ -198,6 +212,11 @@ private:
     QPushButton *cmd_cancel = nullptr;
 
     void batchDone(const BatchResult &result);
+    void saveMapPlace();
+    common::MapFactory mapFactory_;
+    PhotoMap *map_ = nullptr;
+    QPushButton *cmd_map = nullptr;
+    bool mapDocked_ = false;
     int batchJobs_ = 0;
     // Buttons the running batch turned off, to turn on again.
     QList<QPushButton *> heldButtons_;

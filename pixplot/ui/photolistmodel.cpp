@@ -5,6 +5,7 @@
 #include "core/cameraclock.h"
 
 #include <QColor>
+#include <QMimeData>
 
 namespace pixplot {
 
@@ -23,6 +24,14 @@ int PhotoListModel::rowCount(const QModelIndex &parent) const
 
 QVariant PhotoListModel::data(const QModelIndex &index, int role) const
 {
+    // A position set by hand carries a pin and says so.
+    if (index.isValid() && index.column() == 2 && index.row() < rows_.size() && index.row() < shown_
+        && rows_.at(index.row()).byHand) {
+        if (role == Qt::DecorationRole)
+            return rowicons::byHand();
+        if (role == Qt::ToolTipRole && rows_.at(index.row()).failure.isEmpty())
+            return cellText(index.row(), 2) + QStringLiteral("（手动）");
+    }
     const QVariant cell = TextTableModel::data(index, role);
     if ((role != Qt::ToolTipRole && role != Qt::BackgroundRole) || !index.isValid()
         || index.row() >= rows_.size() || rows_.at(index.row()).failure.isEmpty())
@@ -61,6 +70,47 @@ QVariant PhotoListModel::cellDecoration(int row, int column) const
         return {};
     return rows_.at(row).record.hasExif ? rowicons::withTime() : rowicons::withoutTime();
 }
+
+namespace {
+const QString kDragPrefix = QStringLiteral("pixplot-photo-row:");
+}
+
+Qt::ItemFlags PhotoListModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags f = TextTableModel::flags(index);
+    if (index.isValid())
+        f |= Qt::ItemIsDragEnabled;
+    return f;
+}
+
+QStringList PhotoListModel::mimeTypes() const
+{
+    return {QStringLiteral("text/plain")};
+}
+
+QMimeData *PhotoListModel::mimeData(const QModelIndexList &indexes) const
+{
+    if (indexes.isEmpty() || !indexes.first().isValid())
+        return nullptr;
+    auto *data = new QMimeData;
+    data->setText(rowDragText(indexes.first().row() + 1));
+    return data;
+}
+
+QString PhotoListModel::rowDragText(qsizetype row)
+{
+    return kDragPrefix + QString::number(row);
+}
+
+qsizetype PhotoListModel::rowOfDragText(const QString &text)
+{
+    if (!text.startsWith(kDragPrefix))
+        return 0;
+    bool ok = false;
+    const qsizetype row = text.mid(kDragPrefix.size()).trimmed().toLongLong(&ok);
+    return ok && row > 0 ? row : 0;
+}
+
 
 void PhotoListModel::rowsEdited()
 {

@@ -15,7 +15,8 @@ public:
     PhotoListModel(const QList<PhotoRow> &rows, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
-    // A row whose photo failed to process is tinted, its reason the tooltip.
+    // A row whose photo failed to process is tinted, its reason the tooltip;
+    // a position set by hand has a pin.
     QVariant data(const QModelIndex &index, int role) const override;
 
     // After the rows changed: edited in place, rows added at the end (one
@@ -25,6 +26,13 @@ public:
     void rowsAppended();
     void rowRemoved(qsizetype index);
     void reset();
+
+    // A photo row dragged out (onto the map) carries its row (1-based) as text.
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    static QString rowDragText(qsizetype row);
+    static qsizetype rowOfDragText(const QString &text); // 0 when text names no row
 
 private:
     QString cellText(int row, int column) const override;

@@ -46,22 +46,16 @@ const QIcon &withoutTime()
 
 const QIcon &byHand()
 {
-    // A map pin.
+    // A violet pin, the colour of a by-hand photo's frame on the map.
     static const QIcon icon = [] {
         QPixmap pm(16, 16);
         pm.fill(Qt::transparent);
         QPainter p(&pm);
         p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(QColor(120, 50, 0), 1));
-        p.setBrush(QColor(240, 130, 30));
-        QPainterPath pin;
-        pin.moveTo(8, 15);
-        pin.cubicTo(3, 9, 3, 8, 3, 6);
-        pin.arcTo(QRectF(3, 1, 10, 10), 180, -180);
-        pin.cubicTo(13, 8, 13, 9, 8, 15);
-        p.drawPath(pin);
-        p.setBrush(Qt::white);
-        p.drawEllipse(QPointF(8, 6), 2, 2);
+        p.setPen(QPen(QColor(60, 20, 90), 1));
+        p.setBrush(QColor(123, 47, 191));
+        p.drawEllipse(QPointF(8, 5.5), 4, 4);
+        p.drawLine(QPointF(8, 9.5), QPointF(8, 15));
         return QIcon(pm);
     }();
     return icon;

@@ -1,5 +1,6 @@
 #pragma once
-// The two small row icons of the photo list: 1 with an EXIF time, 2 without.
+// The small row icons of the photo list: 1 with an EXIF time, 2 without,
+// and the pin beside a position set by hand.
 #include <QIcon>
 
 namespace pixplot::rowicons {

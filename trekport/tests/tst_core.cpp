@@ -10,6 +10,7 @@
 #include "core/portrules.h"
 #include "core/portsettings.h"
 #include "core/statustext.h"
+#include "core/trackmap.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,6 +47,8 @@ class TestCore : public QObject {
 private Q_SLOTS:
     void decodeFrame_data();
     void decodeFrame();
+    void mapPoints_data();
+    void mapPoints();
     void minutesText_data();
     void minutesText();
     void seventeenthByteStartsNextFrame();
@@ -716,6 +719,43 @@ void TestCore::commandLineOrWindow()
     QFETCH(QStringList, args);
     QFETCH(bool, commandLine);
     QCOMPARE(wantsCommandLine(args), commandLine);
+}
+
+void TestCore::mapPoints_data()
+{
+    // One row each; the map takes those with a position that can exist.
+    QTest::addColumn<TrackRow>("cells");
+    QTest::addColumn<bool>("drawn");
+    QTest::addColumn<bool>("marked");
+    QTest::newRow("auto") << row("1", kindAuto, "05", "12", "10", "23", "45", "31", "12.3456", "121", "23.4567")
+                          << true << false;
+    QTest::newRow("marked") << row("2", kindMarked, "05", "12", "10", "23", "46", "31", "30.0000", "121", "0.6000")
+                            << true << true;
+    QTest::newRow("minutes of 60") << row("3", kindAuto, "05", "12", "10", "23", "47", "31", "60.0000", "121", "1.0")
+                                   << false << false;
+    QTest::newRow("latitude over 90") << row("4", kindMarked, "05", "12", "10", "23", "48", "95", "1.0", "121", "1.0")
+                                      << false << false;
+    QTest::newRow("no position") << row("5", kindAuto, "05", "12", "10", "23", "49", "", "", "", "") << false
+                                 << false;
+    QTest::newRow("text") << row("6", kindAuto, "05", "12", "10", "23", "50", "north", "1.0", "121", "1.0")
+                          << false << false;
+}
+
+void TestCore::mapPoints()
+{
+    QFETCH(TrackRow, cells);
+    QFETCH(bool, drawn);
+    QFETCH(bool, marked);
+    PointStore store;
+    store.setRow(0, cells);
+    const QList<TrackMapPoint> points = trackMapPoints(store, 1);
+    QCOMPARE(points.size(), drawn ? 1 : 0);
+    if (!drawn)
+        return;
+    QCOMPARE(points[0].marked, marked);
+    QCOMPARE(points[0].latitude, cells[ColLatDeg].toDouble() + cells[ColLatMin].toDouble() / 60);
+    QCOMPARE(points[0].longitude, cells[ColLonDeg].toDouble() + cells[ColLonMin].toDouble() / 60);
+    QCOMPARE(trackMapPoints(store, 0).size(), 0); // only the listed rows
 }
 
 namespace {

@@ -1,4 +1,5 @@
 #include "mainform.h"
+#include "trackmap.h"
 
 #include "common/cjkfont.h"
 #include "common/clock.h"
@@ -135,6 +136,11 @@ void MainForm::buildTitleBar()
     closeover = make<QToolButton>(this, "closeover", QRect(692, 3, 24, 24));
     closeover->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
     closeover->setAutoRaise(true);
+    map_show = make<QToolButton>(this, "map_show", QRect(640, 3, 48, 24));
+    map_show->setText(QStringLiteral("地图"));
+    map_show->setToolTip(QStringLiteral("在地图上查看轨迹和标记点"));
+    map_show->setStyleSheet(QStringLiteral("color:white;"));
+    map_show->setAutoRaise(true);
     // Help and About beside the close button, in the title band.
     common::addHelpButton(this,
                           {QStringLiteral("trekport"), QStringLiteral("GPS轨迹记录仪数据下载"),
@@ -211,6 +217,7 @@ void MainForm::connectHandlers()
             [this](const QString &text) { portTyped_ = text; });
     port_cs->view()->window()->installEventFilter(this);
     connect(closeover, &QToolButton::clicked, this, &MainForm::closeover_Click);
+    connect(map_show, &QToolButton::clicked, this, &MainForm::map_show_Click);
     connect(Timer1, &QTimer::timeout, this, &MainForm::Timer1_Timer);
     connect(Lis, &QListView::doubleClicked, this, &MainForm::Lis_DblClick);
     connect(cleardata, &QPushButton::clicked, this, &MainForm::cleardata_Click);
@@ -243,6 +250,14 @@ void MainForm::orderTabs()
     setTabOrder(kml_mk, Lis);
     setTabOrder(Lis, txt_sata);
     setTabOrder(txt_sata, closeover);
+}
+
+void MainForm::map_show_Click()
+{
+    if (!trackMap_)
+        trackMap_ = new TrackMap(session_, mapFactory_, this);
+    trackMap_->show();
+    trackMap_->raise();
 }
 
 MainForm::~MainForm()

@@ -3,6 +3,7 @@
 // status box and the file buttons. Handlers read the widgets, call the core
 // and write the widgets back.
 #include "common/dialogs.h"
+#include "common/mapview.h"
 #include "core/portsettings.h"
 #include "core/tracksession.h"
 #include "ui/tracklistview.h"
@@ -18,6 +19,8 @@ class QTimer;
 class QToolButton;
 
 namespace trekport {
+
+class TrackMap;
 
 class MainForm : public QWidget {
     Q_OBJECT
@@ -46,6 +49,9 @@ public:
     QPlainTextEdit *txt_sata = nullptr;
     QTimer *Timer1 = nullptr;
     QToolButton *closeover = nullptr;
+    QToolButton *map_show = nullptr;
+    common::MapFactory mapFactory_;
+    TrackMap *trackMap_ = nullptr;
     QLabel *movetitle = nullptr;
     QLabel *ImgTitle = nullptr;
     QLabel *Image1 = nullptr;
@@ -80,6 +86,11 @@ public Q_SLOTS:
     void zone_cs_Change();
     // GTXT files dropped on the list are read as "读取" reads one.
     void Lis_DragDrop(const QStringList &paths);
+    // "地图": the listed track in a map window of its own, made when first
+    // shown by the factory given (the web map unless set).
+    void map_show_Click();
+    void setMapFactory(common::MapFactory factory) { mapFactory_ = std::move(factory); }
+    TrackMap *trackMap() const { return trackMap_; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -17,6 +17,11 @@ bool hasProgram(const QString &name);
 int runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr,
                QByteArray *err = nullptr, int timeoutMs = 60000, const QByteArray &input = QByteArray());
 
+// Before the application object of a test that runs the web engine: no
+// sandbox (it refuses to start as root with one), no GPU (none under Xvfb or
+// offscreen), shared GL contexts.
+void prepareWebEngineTest();
+
 // Points the user's config folder ($XDG_CONFIG_HOME) at an empty scratch
 // folder for as long as it lives, so remembered settings neither come from
 // nor go to the real one.
