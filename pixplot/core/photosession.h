@@ -288,7 +288,6 @@ private:
         bool byHand = false;
     };
     QList<Placement> placements_;
-    bool matched_ = false; // a match ran and its positions were not cleared since
     QString tilesText_;
 
     std::unique_ptr<photobatch::PhotoBatch> batch_;
