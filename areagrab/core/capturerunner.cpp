@@ -4,7 +4,6 @@
 #include "common/consoletext.h"
 #include "common/safefile.h"
 
-
 namespace areagrab {
 
 namespace {
