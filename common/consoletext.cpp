@@ -1,18 +1,20 @@
 #include "common/consoletext.h"
 
-#include <QByteArray>
 #include <QRegularExpression>
 
 #include <algorithm>
 
 namespace common {
 
-void printLine(FILE *stream, const QString &text)
+QString consoleLines(QString message)
 {
-    QByteArray bytes = text.toUtf8();
-    bytes.replace("\r\n", "\n");
-    bytes.append('\n');
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    return message.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+QString consoleOneLine(QString message)
+{
+    return message.replace(QStringLiteral("\r\n\r\n"), QStringLiteral(" "))
+        .replace(QStringLiteral("\r\n"), QStringLiteral(" "));
 }
 
 QString helpText(const QString &program, const QStringList &synopses, const QString &summary,

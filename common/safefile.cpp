@@ -688,6 +688,13 @@ bool checkOutputTarget(const QString &path, QString *error)
 
 #endif
 
+SaveTarget checkSaveTarget(const QString &path, QString *error)
+{
+    if (!checkOutputTarget(path, error))
+        return SaveTarget::Refused;
+    return QFileInfo::exists(path) ? SaveTarget::Existing : SaveTarget::New;
+}
+
 QString outputIdentity(const QString &path)
 {
     const QFileInfo info(path);
@@ -714,6 +721,14 @@ bool sameFile(const QString &a, const QString &b)
 QString outputIsInputText(const QString &output, const QString &input)
 {
     return QStringLiteral("%1：输出文件就是输入文件 %2，不能覆盖。").arg(output, input);
+}
+
+QString inputReplacedBy(const QString &output, const QStringList &inputs)
+{
+    for (const QString &input : inputs)
+        if (!input.isEmpty() && sameFile(output, input))
+            return input;
+    return {};
 }
 
 bool writePiecesAtomically(const QString &path, const QList<QByteArrayView> &pieces, QString *error)

@@ -4,8 +4,6 @@
 #include "common/consoletext.h"
 #include "common/safefile.h"
 
-#include <QFileInfo>
-
 namespace areagrab {
 
 namespace {
@@ -104,14 +102,6 @@ WindowPick CaptureRunner::pickOrDesktop(QPoint point, const QList<WindowId> &ski
     return pick;
 }
 
-SaveTarget CaptureRunner::checkTarget(const QString &path, QString *reason)
-{
-    // A device or FIFO is never replaced, whatever the user said.
-    if (!common::checkOutputTarget(path, reason))
-        return SaveTarget::Refused;
-    return QFileInfo::exists(path) ? SaveTarget::Existing : SaveTarget::New;
-}
-
 bool CaptureRunner::save(const QImage &capture, const QString &path, QString *reason)
 {
     return saveImage(capture, path, formatForName(path).value_or(ImageFormat::Jpeg), reason);
@@ -122,26 +112,26 @@ int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QStri
 {
     QString reason;
     if (!request.out.isEmpty()) {
-        const SaveTarget target = CaptureRunner::checkTarget(request.out, &reason);
-        if (target == SaveTarget::Refused) {
+        const common::SaveTarget target = common::checkSaveTarget(request.out, &reason);
+        if (target == common::SaveTarget::Refused) {
             *err = QStringLiteral("图片保存失败：%1（%2）").arg(request.out, reason);
-            return 1;
+            return common::ExitFailed;
         }
-        if (target == SaveTarget::Existing && !request.overwrite) {
+        if (target == common::SaveTarget::Existing && !request.overwrite) {
             *err = common::overwriteRefusal(request.out);
-            return 1;
+            return common::ExitFailed;
         }
     }
     if (request.mode == CaptureRequest::Mode::WindowAt && !runner.windowSystem().findsWindows()) {
         *err = QStringLiteral("Wayland 下程序无法得知某点下是哪个窗口，--window-at 不可用；"
                               "请用 --rect 截取窗口所在的矩形。");
-        return 1;
+        return common::ExitFailed;
     }
     const QList<QRect> screens = runner.screens();
     const QRect desktop = desktopOf(screens);
     if (desktop.isEmpty()) {
         *err = NoScreenImage;
-        return 1;
+        return common::ExitFailed;
     }
     ScreenImage shot;
     switch (request.mode) {
@@ -151,7 +141,7 @@ int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QStri
             request.mode == CaptureRequest::Mode::Full ? runner.screenUnderPointer() : request.screen;
         if (index < 0 || index >= screens.size()) {
             *err = QStringLiteral("没有第 %1 个显示器：显示器编号为 0 到 %2。").arg(index).arg(screens.size() - 1);
-            return 1;
+            return common::ExitFailed;
         }
         shot = CaptureRunner::cropDesktop(runner.desktop(), desktop, screens[index]);
         break;
@@ -162,11 +152,11 @@ int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QStri
     case CaptureRequest::Mode::Rect:
         if (request.rect.width() <= 0 || request.rect.height() <= 0) {
             *err = QStringLiteral("矩形为空：宽和高都必须大于 0。");
-            return 1;
+            return common::ExitFailed;
         }
         if (clampToScreen(request.rect, desktop).isEmpty()) {
             *err = QStringLiteral("矩形完全在屏幕之外。");
-            return 1;
+            return common::ExitFailed;
         }
         shot = CaptureRunner::cropDesktop(runner.desktop(), desktop, request.rect);
         break;
@@ -174,11 +164,11 @@ int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QStri
         const WindowPick pick = runner.pickAt(request.point, {});
         if (!pick.window) {
             *err = QStringLiteral("该点下没有窗口。");
-            return 1;
+            return common::ExitFailed;
         }
         if (pick.rect.isEmpty()) {
             *err = QStringLiteral("该点下的窗口不在屏幕上。");
-            return 1;
+            return common::ExitFailed;
         }
         shot = runner.screenArea(pick.rect);
         break;
@@ -186,18 +176,18 @@ int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QStri
     }
     if (shot.image.isNull()) {
         *err = shot.error.isEmpty() ? NoScreenImage : shot.error;
-        return 1;
+        return common::ExitFailed;
     }
     if (!request.out.isEmpty()) {
         if (!CaptureRunner::save(shot.image, request.out, &reason)) {
             *err = QStringLiteral("图片保存失败：%1（%2）").arg(request.out, reason);
-            return 1;
+            return common::ExitFailed;
         }
         *out = QStringLiteral("%1\t%2x%3").arg(request.out).arg(shot.image.width()).arg(shot.image.height());
     }
     if (captured)
         *captured = shot.image;
-    return 0;
+    return common::ExitOk;
 }
 
 } // namespace areagrab

@@ -23,10 +23,6 @@ struct WindowPick {
 // clamped to screen; window 0 when there is none.
 WindowPick pickWindowAt(WindowSystem &ws, QPoint point, const QList<WindowId> &skip, const QRect &screen);
 
-// Where a capture may be saved: a new file, over an existing regular file
-// (only once the user agreed), or nowhere (a device, FIFO or folder).
-enum class SaveTarget { New, Existing, Refused };
-
 class CaptureRunner {
 public:
     explicit CaptureRunner(WindowSystem &ws) : ws_(ws) { }
@@ -63,8 +59,6 @@ public:
     // the whole screen.
     WindowPick pickOrDesktop(QPoint point, const QList<WindowId> &skip) const;
 
-    // Whether path may take a capture; *reason says why not when Refused.
-    static SaveTarget checkTarget(const QString &path, QString *reason);
     // Writes capture to path in the format its suffix names (JPEG when it
     // names none); false with *reason on any failure, an existing file then
     // untouched.

@@ -15,6 +15,10 @@
 
 namespace areagrab {
 
+using common::ExitFailed;
+using common::ExitOk;
+using common::ExitUsage;
+
 namespace {
 
 constexpr int DefaultClipboardSeconds = 60;
@@ -117,6 +121,66 @@ bool holdOnClipboard(const QImage &image, int seconds)
     return taken;
 }
 
+// The capture mode and its value (--rect, --window-at, --screen,
+// --all-screens; --full otherwise); false after saying which value is wrong.
+bool readCaptureMode(const Options &options, CaptureRequest *request, QTextStream &err)
+{
+    const QCommandLineParser &parser = options.parser;
+    if (parser.isSet(options.rect)) {
+        const auto rect = parseRectArg(parser.value(options.rect));
+        if (!rect) {
+            err << QStringLiteral("--rect 的值“%1”无效：应为 X,Y,W,H。").arg(parser.value(options.rect))
+                << Qt::endl;
+            return false;
+        }
+        request->mode = CaptureRequest::Mode::Rect;
+        request->rect = *rect;
+    } else if (parser.isSet(options.windowAt)) {
+        const auto point = parsePointArg(parser.value(options.windowAt));
+        if (!point) {
+            err << QStringLiteral("--window-at 的值“%1”无效：应为 X,Y。").arg(parser.value(options.windowAt))
+                << Qt::endl;
+            return false;
+        }
+        request->mode = CaptureRequest::Mode::WindowAt;
+        request->point = *point;
+    } else if (parser.isSet(options.screen)) {
+        bool ok = false;
+        request->screen = parser.value(options.screen).trimmed().toInt(&ok);
+        if (!ok || request->screen < 0) {
+            err << QStringLiteral("--screen 的值“%1”无效：应为显示器编号（0、1、……）。")
+                       .arg(parser.value(options.screen))
+                << Qt::endl;
+            return false;
+        }
+        request->mode = CaptureRequest::Mode::Screen;
+    } else if (parser.isSet(options.allScreens)) {
+        request->mode = CaptureRequest::Mode::AllScreens;
+    }
+    return true;
+}
+
+// The text read from the capture on out; false after saying why there is none.
+bool printText(const QImage &captured, QTextStream &out, QTextStream &err)
+{
+    const TextResult text = TextReader().read(captured);
+    if (!text.error.isEmpty()) {
+        err << text.error << Qt::endl;
+        return false;
+    }
+    out << text.text << Qt::endl;
+    return true;
+}
+
+// Keeps the capture on the clipboard until another program takes it over or
+// holdSeconds pass; says so when none did.
+void offerOnClipboard(const QImage &captured, int holdSeconds, QTextStream &out, QTextStream &err)
+{
+    out.flush();
+    if (!holdOnClipboard(captured, holdSeconds))
+        err << QStringLiteral("%1 秒内没有别的程序接手剪贴板，截图已不在剪贴板上。").arg(holdSeconds) << Qt::endl;
+}
+
 } // namespace
 
 bool needsScreen(const QStringList &arguments)
@@ -178,47 +242,18 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err,
     const auto holdSeconds = secondsOf(options.clipboardTimeout, DefaultClipboardSeconds);
     if (!delaySeconds || !holdSeconds)
         return ExitUsage;
-    if (parser.isSet(options.rect)) {
-        const auto rect = parseRectArg(parser.value(options.rect));
-        if (!rect) {
-            err << QStringLiteral("--rect 的值“%1”无效：应为 X,Y,W,H。").arg(parser.value(options.rect))
-                << Qt::endl;
-            return ExitUsage;
-        }
-        request.mode = CaptureRequest::Mode::Rect;
-        request.rect = *rect;
-    } else if (parser.isSet(options.windowAt)) {
-        const auto point = parsePointArg(parser.value(options.windowAt));
-        if (!point) {
-            err << QStringLiteral("--window-at 的值“%1”无效：应为 X,Y。").arg(parser.value(options.windowAt))
-                << Qt::endl;
-            return ExitUsage;
-        }
-        request.mode = CaptureRequest::Mode::WindowAt;
-        request.point = *point;
-    } else if (parser.isSet(options.screen)) {
-        bool ok = false;
-        request.screen = parser.value(options.screen).trimmed().toInt(&ok);
-        if (!ok || request.screen < 0) {
-            err << QStringLiteral("--screen 的值“%1”无效：应为显示器编号（0、1、……）。")
-                       .arg(parser.value(options.screen))
-                << Qt::endl;
-            return ExitUsage;
-        }
-        request.mode = CaptureRequest::Mode::Screen;
-    } else if (parser.isSet(options.allScreens)) {
-        request.mode = CaptureRequest::Mode::AllScreens;
-    }
+    if (!readCaptureMode(options, &request, err))
+        return ExitUsage;
     const std::unique_ptr<WindowSystem> ws = openWindowSystem();
     if (!ws) {
         err << QStringLiteral("没有可用的屏幕（DISPLAY 未设置或无法连接）。") << Qt::endl;
-        return ExitBadInput;
+        return ExitFailed;
     }
     if (wantsText) {
         // Said before the wait and the capture, not after them.
         if (const QStringList missing = TextReader::missingLanguages(); !missing.isEmpty()) {
             err << TextReader().read(QImage(1, 1, QImage::Format_RGB32)).error << Qt::endl;
-            return ExitBadInput;
+            return ExitFailed;
         }
     }
     if (*delaySeconds > 0) {
@@ -235,20 +270,10 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err,
         err << message << Qt::endl;
     if (status != ExitOk)
         return status;
-    if (wantsText) {
-        const TextResult text = TextReader().read(captured);
-        if (!text.error.isEmpty()) {
-            err << text.error << Qt::endl;
-            return ExitBadInput;
-        }
-        out << text.text << Qt::endl;
-    }
-    if (wantsClipboard) {
-        out.flush();
-        if (!holdOnClipboard(captured, *holdSeconds))
-            err << QStringLiteral("%1 秒内没有别的程序接手剪贴板，截图已不在剪贴板上。").arg(*holdSeconds)
-                << Qt::endl;
-    }
+    if (wantsText && !printText(captured, out, err))
+        return ExitFailed;
+    if (wantsClipboard)
+        offerOnClipboard(captured, *holdSeconds, out, err);
     return ExitOk;
 }
 

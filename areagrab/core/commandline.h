@@ -3,12 +3,12 @@
 // window under a point and save it as JPEG.
 #include "core/windowsystem.h"
 
+#include "common/consoletext.h"
+
 #include <QStringList>
 #include <QTextStream>
 
 namespace areagrab {
-
-enum ExitCode { ExitOk = 0, ExitBadInput = 1, ExitUsage = 2 };
 
 // Whether the arguments (arguments[0] is the program) ask for a capture, so
 // that the program needs a screen and a GUI application.

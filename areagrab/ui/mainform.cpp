@@ -15,6 +15,7 @@
 #include "common/folders.h"
 #include "common/helpview.h"
 #include "common/programfolder.h"
+#include "common/safefile.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -422,12 +423,12 @@ void MainForm::cmdSave_Click()
     }
     // A device or FIFO is never replaced; no question about it either.
     QString reason;
-    const SaveTarget target = CaptureRunner::checkTarget(name, &reason);
-    if (target == SaveTarget::Existing
+    const common::SaveTarget target = common::checkSaveTarget(name, &reason);
+    if (target == common::SaveTarget::Existing
         && !common::confirmOverwrite(dialogs_, this, name, QStringLiteral("询问")))
         return;
     // The user must not believe a capture was saved when it was not.
-    if (target != SaveTarget::Refused && CaptureRunner::save(temImage_, name, &reason))
+    if (target != common::SaveTarget::Refused && CaptureRunner::save(temImage_, name, &reason))
         return;
     dialogs_.inform(this, QStringLiteral("图片保存失败：\r\n") + name + QStringLiteral("\r\n原因：") + reason,
                     QStringLiteral("系统"), common::MessageIcon::Information);

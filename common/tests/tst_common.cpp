@@ -7,6 +7,7 @@
 #include "common/dialogs.h"
 #include "common/programfolder.h"
 #include "common/rounding.h"
+#include "common/safefile.h"
 #include "common/scripteddialogs.h"
 #include "common/textfile.h"
 #include "common/testsupport.h"
@@ -32,6 +33,8 @@
 #include <unistd.h>
 
 using namespace common;
+
+Q_DECLARE_METATYPE(common::SaveTarget)
 
 class TestCommon : public QObject {
     Q_OBJECT
@@ -70,6 +73,10 @@ private Q_SLOTS:
     void roundHalfEven_data();
     void roundHalfEven();
     void twipsPixels();
+    void saveTargets_data();
+    void saveTargets();
+    void consoleMessages_data();
+    void consoleMessages();
 };
 
 void TestCommon::splitLines_data()
@@ -607,6 +614,75 @@ void TestCommon::twipsPixels()
     QCOMPARE(twipsToPixels(7 * 15 + 8), 8);  // 7.53
     QCOMPARE(pixelsToTwips(344), qint64(5160));
     QCOMPARE(pixelsToTwips(0.5), qint64(8)); // 7.5 -> 8
+}
+
+
+void TestCommon::saveTargets_data()
+{
+    // What lies at the output's name, the output as written, and the inputs.
+    QTest::addColumn<QString>("lies");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<SaveTarget>("target");
+    QTest::addColumn<QString>("replaces");
+    QTest::newRow("nothing") << "" << "out" << SaveTarget::New << "";
+    QTest::newRow("dangling link") << "link-nowhere" << "out" << SaveTarget::New << "";
+    QTest::newRow("other file") << "file" << "out" << SaveTarget::Existing << "";
+    QTest::newRow("input spelt again") << "file" << "./sub/../in" << SaveTarget::Existing << "in";
+    QTest::newRow("link to input") << "link-in" << "out" << SaveTarget::Existing << "in";
+    QTest::newRow("hard link to input") << "hard-in" << "out" << SaveTarget::Existing << "in";
+    QTest::newRow("folder") << "folder" << "out" << SaveTarget::Refused << "";
+    QTest::newRow("fifo") << "fifo" << "out" << SaveTarget::Refused << "";
+}
+
+void TestCommon::saveTargets()
+{
+    QFETCH(QString, lies);
+    QFETCH(QString, output);
+    QFETCH(SaveTarget, target);
+    QFETCH(QString, replaces);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QVERIFY(QDir().mkdir("sub"));
+    QVERIFY(writeFileAtomically("in", "input"));
+    const QByteArray out = QFile::encodeName("out");
+    if (lies == "file")
+        QVERIFY(writeFileAtomically("out", "older output"));
+    else if (lies == "link-nowhere")
+        QVERIFY(QFile::link("missing", "out"));
+    else if (lies == "link-in")
+        QVERIFY(QFile::link("in", "out"));
+    else if (lies == "hard-in")
+        QCOMPARE(::link("in", out.constData()), 0);
+    else if (lies == "folder")
+        QVERIFY(QDir().mkdir("out"));
+    else if (lies == "fifo")
+        QCOMPARE(::mkfifo(out.constData(), 0600), 0);
+    QString error;
+    QCOMPARE(checkSaveTarget(output, &error), target);
+    QCOMPARE(error.isEmpty(), target != SaveTarget::Refused);
+    QCOMPARE(inputReplacedBy(output, {QString(), "in"}), replaces);
+    QVERIFY(QDir::setCurrent(QDir::tempPath()));
+}
+
+void TestCommon::consoleMessages_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("lines");
+    QTest::addColumn<QString>("oneLine");
+    QTest::newRow("one line") << "已写入" << "已写入" << "已写入";
+    QTest::newRow("two lines") << "读取失败\r\n原因" << "读取失败\n原因" << "读取失败 原因";
+    QTest::newRow("paragraphs") << "a\r\n\r\nb\r\nc" << "a\n\nb\nc" << "a b c";
+    QTest::newRow("plain line end kept") << "a\nb" << "a\nb" << "a\nb";
+}
+
+void TestCommon::consoleMessages()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, lines);
+    QFETCH(QString, oneLine);
+    QCOMPARE(consoleLines(message), lines);
+    QCOMPARE(consoleOneLine(message), oneLine);
 }
 
 QTEST_MAIN(TestCommon)

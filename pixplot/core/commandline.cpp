@@ -23,8 +23,13 @@
 
 #include <cerrno>
 #include <charconv>
+#include <optional>
 
 namespace pixplot {
+
+using common::ExitFailed;
+using common::ExitOk;
+using common::ExitUsage;
 
 namespace {
 
@@ -158,6 +163,20 @@ QString helpText(const QList<QCommandLineOption> &options)
         options);
 }
 
+// One file --to-kml, --to-html or --to-gpx writes.
+struct ConversionTarget {
+    QString file;
+    enum class Kind { Kml, Html, Gpx } kind;
+    QString message;
+    bool existed = false; // when the run checked it
+};
+
+// The KML's offsets and the page's, which start from --preset.
+struct ConversionOffsets {
+    nmeaconvert::Offsets kml;
+    nmeaconvert::Offsets html;
+};
+
 // One run: the parsed options, the two streams and the session.
 class Run {
 public:
@@ -176,16 +195,14 @@ public:
     int suggestOffset();
 
 private:
-    // A window message as console lines: its CR LF line ends become plain ones.
-    static QString lines(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
     void say(const QString &text)
     {
-        out_ << lines(text) << '\n';
+        out_ << common::consoleLines(text) << '\n';
         out_.flush();
     }
     void complain(const QString &text)
     {
-        err_ << lines(text) << '\n';
+        err_ << common::consoleLines(text) << '\n';
         err_.flush();
     }
     // Bytes already UTF-8, written as they are.
@@ -214,6 +231,15 @@ private:
     bool mayWrite(const QString &file, QString *error);
     // False, with the complaint on err, when output is one of the inputs.
     bool notAnInput(const QString &output, const QStringList &inputs);
+    // What --process does to each photo; an exit status after saying what
+    // is wrong with the options.
+    std::optional<int> readOutputOptions(photooutput::Options *options);
+    // --preset, --lat-offset and --lon-offset; an exit status after saying
+    // what is wrong with them.
+    std::optional<int> readConversionOffsets(bool toHtml, ConversionOffsets *offsets);
+    // Writes every target once none is refused; the exit status.
+    int writeConversions(QList<ConversionTarget> &targets, const ConversionInput &input,
+                         const ConversionOffsets &offsets);
 
     const QCommandLineParser &p_;
     QTextStream &out_;
@@ -395,11 +421,12 @@ bool Run::loadPath(PhotoSession::PathKeep keep)
 
 bool Run::mayWrite(const QString &file, QString *error)
 {
-    if (!common::checkOutputTarget(file, error)) {
+    const common::SaveTarget target = common::checkSaveTarget(file, error);
+    if (target == common::SaveTarget::Refused) {
         complain(nmeaconvert::WriteFailedMessage(file, *error));
         return false;
     }
-    if (QFileInfo::exists(file) && !isSet(kOverwrite)) {
+    if (target == common::SaveTarget::Existing && !isSet(kOverwrite)) {
         complain(common::overwriteRefusal(file));
         return false;
     }
@@ -408,13 +435,11 @@ bool Run::mayWrite(const QString &file, QString *error)
 
 bool Run::notAnInput(const QString &output, const QStringList &inputs)
 {
-    for (const QString &input : inputs) {
-        if (!input.isEmpty() && common::sameFile(output, input)) {
-            complain(common::outputIsInputText(output, input));
-            return false;
-        }
-    }
-    return true;
+    const QString input = common::inputReplacedBy(output, inputs);
+    if (input.isEmpty())
+        return true;
+    complain(common::outputIsInputText(output, input));
+    return false;
 }
 
 // Appends v in decimal, zero-padded to at least width digits.
@@ -550,7 +575,33 @@ int Run::convert()
     }
     if (!readZone())
         return ExitUsage;
+    ConversionOffsets offsets;
+    if (const std::optional<int> status = readConversionOffsets(toHtml, &offsets))
+        return *status;
 
+    // GPX needs the times and segments too, so only then are the points kept.
+    if (!loadPath(toGpx ? PhotoSession::PathKeep::Points : PhotoSession::PathKeep::PositionsOnly))
+        return ExitFailed;
+    const ConversionInput input = session_.conversionInput();
+
+    QList<ConversionTarget> targets;
+    if (toKml) {
+        const QString f = nmeaconvert::KmlFileName(input.fileBase);
+        targets.append({f, ConversionTarget::Kind::Kml, nmeaconvert::KmlSavedMessage(f, input.path.count)});
+    }
+    if (toHtml) {
+        const QString f = nmeaconvert::HtmlFileName(input.fileBase);
+        targets.append({f, ConversionTarget::Kind::Html, nmeaconvert::HtmlSavedMessage(f)});
+    }
+    if (toGpx) {
+        const QString f = gpxfile::GpxFileName(input.fileBase);
+        targets.append({f, ConversionTarget::Kind::Gpx, gpxfile::GpxSavedMessage(f, input.path.count)});
+    }
+    return writeConversions(targets, input, offsets);
+}
+
+std::optional<int> Run::readConversionOffsets(bool toHtml, ConversionOffsets *offsets)
+{
     // The page's offsets start from the preset; explicit offsets override it.
     nmeaconvert::Preset preset = nmeaconvert::Preset::None;
     if (isSet(kPreset)) {
@@ -576,52 +627,31 @@ int Run::convert()
         if (!offsetOption(p_, name, 0))
             return badValue(name, QStringLiteral("不是有效的十进制数。"));
     }
-    const nmeaconvert::Offsets kmlOffsets{*offsetOption(p_, kLonOffset, 0), *offsetOption(p_, kLatOffset, 0)};
-    const nmeaconvert::Offsets htmlOffsets{*offsetOption(p_, kLonOffset, presetLon),
-                                           *offsetOption(p_, kLatOffset, presetLat)};
+    offsets->kml = {*offsetOption(p_, kLonOffset, 0), *offsetOption(p_, kLatOffset, 0)};
+    offsets->html = {*offsetOption(p_, kLonOffset, presetLon), *offsetOption(p_, kLatOffset, presetLat)};
+    return std::nullopt;
+}
 
-    // GPX needs the times and segments too, so only then are the points kept.
-    if (!loadPath(toGpx ? PhotoSession::PathKeep::Points : PhotoSession::PathKeep::PositionsOnly))
-        return ExitFailed;
-    const ConversionInput input = session_.conversionInput();
-
-    struct Target {
-        QString file;
-        enum class Kind { Kml, Html, Gpx } kind;
-        QString message;
-        bool existed = false; // when the run checked it
-    };
-    QList<Target> targets;
-    if (toKml) {
-        const QString f = nmeaconvert::KmlFileName(input.fileBase);
-        targets.append({f, Target::Kind::Kml, nmeaconvert::KmlSavedMessage(f, input.path.count)});
-    }
-    if (toHtml) {
-        const QString f = nmeaconvert::HtmlFileName(input.fileBase);
-        targets.append({f, Target::Kind::Html, nmeaconvert::HtmlSavedMessage(f)});
-    }
-    if (toGpx) {
-        const QString f = gpxfile::GpxFileName(input.fileBase);
-        targets.append({f, Target::Kind::Gpx, gpxfile::GpxSavedMessage(f, input.path.count)});
-    }
-
+int Run::writeConversions(QList<ConversionTarget> &targets, const ConversionInput &input,
+                          const ConversionOffsets &offsets)
+{
     // Refuse before writing anything, so a run either writes all or nothing new.
-    for (const Target &t : std::as_const(targets)) {
+    for (const ConversionTarget &t : std::as_const(targets)) {
         if (!notAnInput(t.file, {value(kPath)}))
             return ExitUsage;
     }
     QString error;
-    for (Target &t : targets) {
+    for (ConversionTarget &t : targets) {
         if (!mayWrite(t.file, &error))
             return ExitFailed;
         t.existed = QFileInfo::exists(t.file);
     }
     // One document at a time is made and written.
-    for (const Target &t : std::as_const(targets)) {
-        const QByteArray document = t.kind == Target::Kind::Gpx
+    for (const ConversionTarget &t : std::as_const(targets)) {
+        const QByteArray document = t.kind == ConversionTarget::Kind::Gpx
             ? gpxfile::PathDocument(session_.pathPoints(), QFileInfo(value(kPath)).completeBaseName())
-            : t.kind == Target::Kind::Kml ? nmeaconvert::KmlDocument(input.path, kmlOffsets)
-                                          : nmeaconvert::HtmlPage(input.path, htmlOffsets);
+            : t.kind == ConversionTarget::Kind::Kml ? nmeaconvert::KmlDocument(input.path, offsets.kml)
+                                                    : nmeaconvert::HtmlPage(input.path, offsets.html);
         // A file that appeared since the check above is not the one --overwrite was about.
         const bool written = t.existed ? common::writeFileAtomically(t.file, document, &error)
                                        : common::writeNewFile(t.file, document, &error);
@@ -654,6 +684,45 @@ int Run::match()
     return allListed ? ExitOk : ExitFailed;
 }
 
+std::optional<int> Run::readOutputOptions(photooutput::Options *options)
+{
+    options->backup = !isSet(kNoBackup);
+    if (isSet(kRename)) {
+        const QString mode = value(kRename);
+        if (mode == QLatin1String("time")) {
+            options->rename = photooutput::RenameMode::ByTime;
+        } else if (mode.startsWith(QLatin1String("prefix:"))) {
+            options->rename = photooutput::RenameMode::ByPrefix;
+            options->prefix = mode.mid(7);
+            if (!photooutput::isUsablePrefix(options->prefix)) {
+                complain(photooutput::badPrefixMessage(options->prefix));
+                return ExitUsage;
+            }
+        } else {
+            return badValue(kRename, QStringLiteral("应为 time 或 prefix:TEXT。"));
+        }
+    }
+    options->frame = isSet(kFrame);
+    options->reframe = isSet(kReframe);
+    options->note = value(kNote);
+    options->withGps = isSet(kGps);
+    options->withTime = !isSet(kNoTime);
+    options->background = QGuiApplication::palette().color(QPalette::Window);
+    options->writeGps = isSet(kWriteGps);
+    if (isSet(kSidecar)) {
+        const QString mode = value(kSidecar);
+        if (mode == QLatin1String("always"))
+            options->sidecar = photooutput::SidecarMode::Always;
+        else if (mode != QLatin1String("auto"))
+            return badValue(kSidecar, QStringLiteral("应为 auto 或 always。"));
+    }
+    if (options->writeGps && !isSet(kPath)) {
+        complain(QStringLiteral("--write-gps 需要 --path FILE 给出的位置。"));
+        return ExitUsage;
+    }
+    return std::nullopt;
+}
+
 int Run::process()
 {
     const QStringList photos = p_.positionalArguments();
@@ -669,40 +738,8 @@ int Run::process()
             return badValue(kJobs, QStringLiteral("应为同时处理的照片数，1 或更大。"));
     }
     photooutput::Options options;
-    options.backup = !isSet(kNoBackup);
-    if (isSet(kRename)) {
-        const QString mode = value(kRename);
-        if (mode == QLatin1String("time")) {
-            options.rename = photooutput::RenameMode::ByTime;
-        } else if (mode.startsWith(QLatin1String("prefix:"))) {
-            options.rename = photooutput::RenameMode::ByPrefix;
-            options.prefix = mode.mid(7);
-            if (!photooutput::isUsablePrefix(options.prefix)) {
-                complain(photooutput::badPrefixMessage(options.prefix));
-                return ExitUsage;
-            }
-        } else {
-            return badValue(kRename, QStringLiteral("应为 time 或 prefix:TEXT。"));
-        }
-    }
-    options.frame = isSet(kFrame);
-    options.reframe = isSet(kReframe);
-    options.note = value(kNote);
-    options.withGps = isSet(kGps);
-    options.withTime = !isSet(kNoTime);
-    options.background = QGuiApplication::palette().color(QPalette::Window);
-    options.writeGps = isSet(kWriteGps);
-    if (isSet(kSidecar)) {
-        const QString mode = value(kSidecar);
-        if (mode == QLatin1String("always"))
-            options.sidecar = photooutput::SidecarMode::Always;
-        else if (mode != QLatin1String("auto"))
-            return badValue(kSidecar, QStringLiteral("应为 auto 或 always。"));
-    }
-    if (options.writeGps && !isSet(kPath)) {
-        complain(QStringLiteral("--write-gps 需要 --path FILE 给出的位置。"));
-        return ExitUsage;
-    }
+    if (const std::optional<int> status = readOutputOptions(&options))
+        return *status;
     if (!readMatchOptions())
         return ExitUsage;
     // Each photo is an output: a second run over it would frame the frame.

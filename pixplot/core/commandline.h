@@ -2,12 +2,12 @@
 // pixplot without its window: the EXIF times, the path, matching, the photo
 // batch, the map page and the conversions, through the same session the
 // window uses. Results go to out as UTF-8, messages in Chinese to err.
+#include "common/consoletext.h"
+
 #include <QStringList>
 #include <QTextStream>
 
 namespace pixplot {
-
-enum ExitCode { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
 
 // True when the arguments (arguments[0] is the program) ask for the command
 // line: anything beyond the program's name.

@@ -163,21 +163,21 @@ bool NMEAF::havePath()
 bool NMEAF::mayWrite(const QString &fileName, const QStringList &inputs)
 {
     // An output over one of its inputs would destroy what it is made from.
-    for (const QString &input : QStringList{session_.pathFile()} + inputs) {
-        if (!input.isEmpty() && common::sameFile(fileName, input)) {
-            dialogs_.inform(this, common::outputIsInputText(fileName, input), kSystem,
-                            common::MessageIcon::Critical);
-            return false;
-        }
+    const QString input = common::inputReplacedBy(fileName, QStringList{session_.pathFile()} + inputs);
+    if (!input.isEmpty()) {
+        dialogs_.inform(this, common::outputIsInputText(fileName, input), kSystem,
+                        common::MessageIcon::Critical);
+        return false;
     }
     // A device or FIFO is never replaced; no question about it either.
     QString reason;
-    if (!common::checkOutputTarget(fileName, &reason)) {
+    const common::SaveTarget target = common::checkSaveTarget(fileName, &reason);
+    if (target == common::SaveTarget::Refused) {
         dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, reason), kSystem,
                         common::MessageIcon::Critical);
         return false;
     }
-    return common::confirmOverwrite(dialogs_, this, fileName, kAsk);
+    return target == common::SaveTarget::New || common::confirmOverwrite(dialogs_, this, fileName, kAsk);
 }
 
 std::optional<double> NMEAF::offsetFromBox(int index)

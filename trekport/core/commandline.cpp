@@ -11,11 +11,14 @@
 
 #include <QCommandLineParser>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QTimer>
 #include <variant>
 
 namespace trekport {
+
+using common::ExitFailed;
+using common::ExitOk;
+using common::ExitUsage;
 
 bool wantsCommandLine(const QStringList &arguments)
 {
@@ -163,35 +166,26 @@ int checkOutputs(const Request &r, QTextStream &err)
             return ExitUsage;
         }
         identities << identity;
-        for (const QString &input : r.imports) {
-            if (common::sameFile(input, output.second)) {
-                err << QStringLiteral("输出文件不能是读取的文件：") << output.second << Qt::endl;
-                return ExitUsage;
-            }
+        if (!common::inputReplacedBy(output.second, r.imports).isEmpty()) {
+            err << QStringLiteral("输出文件不能是读取的文件：") << output.second << Qt::endl;
+            return ExitUsage;
         }
     }
     bool refused = false;
     for (const auto &output : r.outputs) {
         const QString &path = output.second;
-        // Not even --overwrite replaces a device or a FIFO.
         QString reason;
-        if (!common::checkOutputTarget(path, &reason)) {
+        const common::SaveTarget target = common::checkSaveTarget(path, &reason);
+        if (target == common::SaveTarget::Refused) {
             err << QStringLiteral("无法写入：") << path << QStringLiteral("（") << reason
                 << QStringLiteral("）") << Qt::endl;
             refused = true;
-        } else if (!r.overwrite && QFileInfo::exists(path)) {
+        } else if (target == common::SaveTarget::Existing && !r.overwrite) {
             err << common::overwriteRefusal(path) << Qt::endl;
             refused = true;
         }
     }
-    return refused ? ExitBadInput : ExitOk;
-}
-
-// A window message on one line of the terminal.
-QString oneLine(QString text)
-{
-    return text.replace(QStringLiteral("\r\n\r\n"), QStringLiteral(" "))
-        .replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    return refused ? ExitFailed : ExitOk;
 }
 
 int importFiles(TrackSession &session, const QStringList &imports, QTextStream &err)
@@ -199,20 +193,20 @@ int importFiles(TrackSession &session, const QStringList &imports, QTextStream &
     QString reason;
     for (const QString &path : imports) {
         if (!common::checkInputFile(path, &reason)) {
-            err << oneLine(readFailedMessage(path, reason)) << Qt::endl;
-            return ExitBadInput;
+            err << common::consoleOneLine(readFailedMessage(path, reason)) << Qt::endl;
+            return ExitFailed;
         }
     }
     for (const QString &path : imports) {
         const LoadOutcome loaded = session.importGtxt(path);
         if (!loaded.read) {
-            err << oneLine(readFailedMessage(path, loaded.error)) << Qt::endl;
-            return ExitBadInput;
+            err << common::consoleOneLine(readFailedMessage(path, loaded.error)) << Qt::endl;
+            return ExitFailed;
         }
         if (loaded.kept == 0) {
             err << noTrackPointsMessage(path, loaded.ignored).replace(QStringLiteral("\r\n"), QString())
                 << Qt::endl;
-            return ExitBadInput;
+            return ExitFailed;
         }
         err << loadedMessage(path, loaded.kept) << Qt::endl;
         if (loaded.ignored > 0)
@@ -231,7 +225,7 @@ int download(TrackSession &session, const Request &r, QTextStream &out, QTextStr
     *opened = error == 0;
     if (error != 0) {
         err << statusLine(true, r.port, false, openFailureText(error, r.port)) << Qt::endl;
-        return ExitBadInput;
+        return ExitFailed;
     }
     link.setSettleInterval(r.quietMs);
     QEventLoop loop;
@@ -243,13 +237,13 @@ int download(TrackSession &session, const Request &r, QTextStream &out, QTextStr
     QObject::connect(&link, &LoggerLink::uploadSettled, &scope, [&](int, int skipped) {
         if (skipped > 0) {
             err << skippedFramesText(skipped) << Qt::endl;
-            status = ExitBadInput;
+            status = ExitFailed;
         }
         loop.quit();
     });
     QObject::connect(&link, &LoggerLink::streamStopped, &scope, [&](const QString &message) {
         err << message << Qt::endl;
-        status = ExitBadInput;
+        status = ExitFailed;
         loop.quit();
     });
     QObject::connect(&link, &LoggerLink::deviceLost, &scope, [&] {
@@ -262,7 +256,7 @@ int download(TrackSession &session, const Request &r, QTextStream &out, QTextStr
     if (lost) {
         link.settle(); // what came before the plug was pulled
         err << statusLine(true, r.port, false, errorText(ErrDeviceUnavailable)) << Qt::endl;
-        return ExitBadInput;
+        return ExitFailed;
     }
     link.close();
     return status;
@@ -275,9 +269,9 @@ int writeOutputs(TrackSession &session, const Request &r, QTextStream &err)
         const ExportOutcome outcome = session.exportTo(format, path);
         err << exportConsoleLine(format, path, outcome) << Qt::endl;
         if (!outcome.written)
-            return ExitBadInput;
+            return ExitFailed;
         if (outcome.impossible > 0)
-            status = ExitBadInput;
+            status = ExitFailed;
     }
     return status;
 }
@@ -308,7 +302,7 @@ int run(const QStringList &args, QTextStream &out, QTextStream &err)
         err << (r.outputs.isEmpty() ? QStringLiteral("没有收到轨迹点")
                                     : QStringLiteral("没有轨迹点，未写入任何文件。"))
             << Qt::endl;
-        return ExitBadInput;
+        return ExitFailed;
     }
     return std::max(status, writeOutputs(session, r, err));
 }

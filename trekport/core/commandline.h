@@ -1,14 +1,12 @@
 #pragma once
 // trekport without its window: download from the logger, load GTXT files and
 // write GTXT, NAME and KML files from the command line.
+#include "common/consoletext.h"
+
 #include <QStringList>
 #include <QTextStream>
 
 namespace trekport {
-
-// 0 done, 1 a failure or bad input (a file, the port), 2 wrong usage (an
-// unknown option, a malformed value, options that do not go together).
-enum ExitCode { ExitOk = 0, ExitBadInput = 1, ExitUsage = 2 };
 
 // True when the arguments ask for the command-line mode: any "--" option
 // or -h; Qt's single-dash window options leave the window mode.
@@ -16,7 +14,7 @@ bool wantsCommandLine(const QStringList &arguments);
 
 // Runs the command line: args as QCoreApplication::arguments() gives them
 // (the program first). Results go to out, messages in Chinese to err. Needs a
-// QCoreApplication; returns the exit code.
+// QCoreApplication; returns a common::ExitStatus.
 int run(const QStringList &args, QTextStream &out, QTextStream &err);
 
 } // namespace trekport

@@ -7,6 +7,7 @@
 #include "statustext.h"
 
 #include "common/clock.h"
+#include "common/consoletext.h"
 #include "common/safefile.h"
 
 namespace trekport {
@@ -107,12 +108,6 @@ QString impossibleText(int impossible)
         .arg(impossible);
 }
 
-QString oneLine(QString text)
-{
-    return text.replace(QStringLiteral("\r\n\r\n"), QStringLiteral(" "))
-        .replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-}
-
 } // namespace
 
 QString exportMessage(TrackFormat format, const QString &path, const ExportOutcome &o)
@@ -141,7 +136,7 @@ QString exportMessage(TrackFormat format, const QString &path, const ExportOutco
 QString exportConsoleLine(TrackFormat format, const QString &path, const ExportOutcome &o)
 {
     if (!o.written)
-        return oneLine(writeFailedMessage(path, o.error));
+        return common::consoleOneLine(writeFailedMessage(path, o.error));
     QString text;
     switch (format) {
     case TrackFormat::Gtxt:

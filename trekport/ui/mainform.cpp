@@ -461,7 +461,8 @@ QString MainForm::askSavePath(TrackFormat format, const QString &title, const QS
     path = withDefaultSuffix(path, filter);
     // A device or FIFO is never replaced; no question about it either.
     QString reason;
-    if (!common::checkOutputTarget(path, &reason)) {
+    const common::SaveTarget target = common::checkSaveTarget(path, &reason);
+    if (target == common::SaveTarget::Refused) {
         dialogs_.inform(this, writeFailedMessage(path, reason), titleSystem,
                         common::MessageIcon::Information);
         return QString();
@@ -471,7 +472,8 @@ QString MainForm::askSavePath(TrackFormat format, const QString &title, const QS
         dialogs_.inform(this, refusal, titleSystem, common::MessageIcon::Warning);
         return QString();
     }
-    if (!common::confirmOverwrite(dialogs_, this, path, questionTitle))
+    if (target == common::SaveTarget::Existing
+        && !common::confirmOverwrite(dialogs_, this, path, questionTitle))
         return QString();
     return path;
 }

@@ -4,13 +4,21 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <cstdio>
 
 namespace common {
 
-// Writes text and "\n" to stream as UTF-8. A message's CR LF line ends
-// become plain line ends, so each of its lines is one console line.
-void printLine(FILE *stream, const QString &text);
+// The exit status of the three command lines: 0 done, 1 a failure or bad
+// input (a file, the port, the screen), 2 wrong usage (an unknown option, a
+// malformed value, options that do not go together).
+enum ExitStatus { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
+
+// A window message (CR LF line ends) as console lines: each CR LF becomes a
+// plain line end.
+QString consoleLines(QString message);
+
+// A window message on one console line, for messages that lead a line of
+// their own: a blank line between paragraphs or a line end becomes a space.
+QString consoleOneLine(QString message);
 
 // The command lines' --help: one "Usage: PROGRAM SYNOPSIS" line a synopsis,
 // the summary, then "Options:" with one option a line ("  -h, --help",

@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -26,6 +27,12 @@ bool checkInputFile(const QString &path, QString *error = nullptr);
 // (or a link to one). A device, FIFO, folder or socket is refused.
 bool checkOutputTarget(const QString &path, QString *error = nullptr);
 
+// Where an output may go: a new file, over an existing regular file (only
+// once the user agreed), or nowhere (a device, FIFO, folder or socket, which
+// not even an agreed overwrite replaces; *error then says why).
+enum class SaveTarget { New, Existing, Refused };
+SaveTarget checkSaveTarget(const QString &path, QString *error = nullptr);
+
 // The file a write to path lands on, as one absolute text: links and the
 // folder resolved, so two spellings of one output compare equal.
 QString outputIdentity(const QString &path);
@@ -36,6 +43,10 @@ QString outputIdentity(const QString &path);
 bool sameFile(const QString &a, const QString &b);
 // The refusal of an output that is one of the inputs.
 QString outputIsInputText(const QString &output, const QString &input);
+
+// The first of inputs (empty ones passed over) that a write to output would
+// replace; empty when none.
+QString inputReplacedBy(const QString &output, const QStringList &inputs);
 
 // The names tried in turn for a new file, n counting from 0 ("a.jpg",
 // "a_1.jpg", "a_2.jpg", ...): a name is taken only while it is free, at the
