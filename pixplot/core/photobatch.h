@@ -20,6 +20,7 @@ struct Item {
     QString timeText;
     QString position;
     qint64 row = 0; // its list row (1-based); 0: its place among the items
+    FixMotion motion = {}; // altitude, speed and course written with the position
 };
 
 // One worker per core.
