@@ -374,9 +374,10 @@ QList<tiffappend::Entry> gpsEntries(const GpsTags &tags)
         entries.append(Entry::bytes(0x0005, {quint8(*tags.altitude < 0 ? 1 : 0)})); // 1: below sea level
         entries.append(Entry::rationals(0x0006, {*a}));
     }
-    entries.append(Entry::rationals(0x0007, {{quint32(utc.time().hour()), 1},
-                                             {quint32(utc.time().minute()), 1},
-                                             {quint32(utc.time().second()), 1}}));
+    entries.append(Entry::rationals(0x0007,
+                                    {{quint32(utc.time().hour()), 1},
+                                     {quint32(utc.time().minute()), 1},
+                                     {quint32(utc.time().second()), 1}}));
     if (const auto v = tags.speedKmh ? thousandths(*tags.speedKmh) : std::nullopt) {
         entries.append(Entry::ascii(0x000C, "K"));
         entries.append(Entry::rationals(0x000D, {*v}));

@@ -17,9 +17,9 @@ namespace pixplot::gpstagwriter {
 
 // One fix: what is written as a photo's GPS directory, as a whole.
 struct GpsTags {
-    double latitude = 0;  // decimal degrees, south negative
-    double longitude = 0; // decimal degrees, west negative
-    QDateTime utc;        // when the photo was taken, in UTC
+    double latitude = 0;            // decimal degrees, south negative
+    double longitude = 0;           // decimal degrees, west negative
+    QDateTime utc;                  // when the photo was taken, in UTC
     std::optional<double> altitude; // metres above sea level
     std::optional<double> speedKmh;
     std::optional<double> track; // degrees from true north

@@ -260,8 +260,8 @@ float GgaAltitude(QByteArrayView line)
         pos = end + 1;
     }
     // Quality 0 is no fix; the unit must be metres.
-    if (fields < 11 || to[6] - from[6] != 1 || s[from[6]] < '1' || s[from[6]] > '9'
-        || to[10] - from[10] != 1 || s[from[10]] != 'M')
+    if (fields < 11 || to[6] - from[6] != 1 || s[from[6]] < '1' || s[from[6]] > '9' || to[10] - from[10] != 1
+        || s[from[10]] != 'M')
         return FixMotion::None;
     const char *f = s + from[9];
     const qsizetype len = to[9] - from[9];

@@ -29,8 +29,10 @@ struct FixMotion {
     float speedKmh = None;
     float track = None; // degrees from true north, 0..360
 
-    static std::optional<double> given(float v) { return std::isnan(v) ? std::nullopt : std::optional<double>(v); }
-    bool isEmpty() const { return std::isnan(altitude) && std::isnan(speedKmh) && std::isnan(track); }
+    static std::optional<double> given(float v)
+    {
+        return std::isnan(v) ? std::nullopt : std::optional<double>(v);
+    }
 };
 
 // One loaded fix of a GPS path. A long log gives millions of them, so a

@@ -307,10 +307,15 @@ constexpr double Missing = std::numeric_limits<double>::quiet_NaN();
 
 QByteArray gpx(const QByteArray &eleA, const QByteArray &eleB)
 {
-    return "<?xml version=\"1.0\"?><gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>"
-           "<trkpt lat=\"31.8\" lon=\"118.7\">" + eleA + "<time>2010-05-01T12:00:00Z</time></trkpt>"
-           "<trkpt lat=\"31.9\" lon=\"118.8\">" + eleB + "<time>2010-05-01T12:00:10Z</time></trkpt>"
-           "</trkseg></trk></gpx>";
+    return "<?xml version=\"1.0\"?><gpx version=\"1.1\" "
+           "xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>"
+           "<trkpt lat=\"31.8\" lon=\"118.7\">"
+        + eleA
+        + "<time>2010-05-01T12:00:00Z</time></trkpt>"
+          "<trkpt lat=\"31.9\" lon=\"118.8\">"
+        + eleB
+        + "<time>2010-05-01T12:00:10Z</time></trkpt>"
+          "</trkseg></trk></gpx>";
 }
 
 void compareMotion(double got, double expected, const char *what)
@@ -337,13 +342,14 @@ void TestPathFile::motionThroughMatching_data()
                                 "$GPRMC,120000.00,A,3150.0,N,11846.0,E,10.0,350.0,010510,,,A*00\r\n"
                                 "$GPGGA,120010.00,3150.1,N,11846.1,E,1,08,0.9,20.0,M,0.0,M,,*00\r\n"
                                 "$GPRMC,120010.00,A,3150.1,N,11846.1,E,20.0,10.0,010510,,,A*00\r\n";
-    QTest::newRow("GGA before RMC, nearest") << ggaFirst << "2010-05-01 20:00:03" << false << 10.0 << 18.52 << 350.0;
+    QTest::newRow("GGA before RMC, nearest")
+        << ggaFirst << "2010-05-01 20:00:03" << false << 10.0 << 18.52 << 350.0;
     QTest::newRow("GGA before RMC, interpolated")
         << ggaFirst << "2010-05-01 20:00:05" << true << 15.0 << 27.78 << 0.0;
-    QTest::newRow("GGA after RMC")
-        << QByteArray("$GNRMC,120000,A,3150.0,N,11846.0,E,1.0,90.5,010510,,,A*00\n"
-                      "$GNGGA,120000,3150.0,N,11846.0,E,2,08,0.9,-3.5,M,0.0,M,,*00\n")
-        << "2010-05-01 20:00:00" << false << -3.5 << 1.852 << 90.5;
+    QTest::newRow("GGA after RMC") << QByteArray(
+        "$GNRMC,120000,A,3150.0,N,11846.0,E,1.0,90.5,010510,,,A*00\n"
+        "$GNGGA,120000,3150.0,N,11846.0,E,2,08,0.9,-3.5,M,0.0,M,,*00\n")
+                                   << "2010-05-01 20:00:00" << false << -3.5 << 1.852 << 90.5;
     QTest::newRow("no GGA") << QByteArray("$GPRMC,120000,A,3150.0,N,11846.0,E,5.0,45.0,010510,,,A*00\n")
                             << "2010-05-01 20:00:00" << false << Missing << 9.26 << 45.0;
     QTest::newRow("GGA without a fix")
@@ -354,8 +360,8 @@ void TestPathFile::motionThroughMatching_data()
         << QByteArray("$GPGGA,115959,3150.0,N,11846.0,E,1,08,0.9,10.0,M,0.0,M,,*00\n"
                       "$GPRMC,120000,A,3150.0,N,11846.0,E,,,010510,,,A*00\n")
         << "2010-05-01 20:00:00" << false << Missing << Missing << Missing;
-    QTest::newRow("GPX ele, interpolated")
-        << gpx("<ele>100</ele>", "<ele> 50.5 </ele>") << "2010-05-01 20:00:02" << true << 90.1 << Missing << Missing;
+    QTest::newRow("GPX ele, interpolated") << gpx("<ele>100</ele>", "<ele> 50.5 </ele>")
+                                           << "2010-05-01 20:00:02" << true << 90.1 << Missing << Missing;
     QTest::newRow("GPX one ele, interpolated")
         << gpx("<ele>100</ele>", "") << "2010-05-01 20:00:02" << true << Missing << Missing << Missing;
     QTest::newRow("GPX no ele, nearest")
