@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <stdexcept>
 
@@ -345,25 +346,49 @@ QList<QPair<quint32, quint32>> dms(double degrees)
     return {{quint32(d), 1}, {quint32(m), 1}, {quint32(s), quint32(secondUnits)}};
 }
 
+// A non-negative quantity as a rational in 1/1000: finer than any receiver
+// gives altitude, speed or course. nullopt when it does not fit.
+std::optional<QPair<quint32, quint32>> thousandths(double value)
+{
+    const double units = std::round(std::fabs(value) * 1000.0);
+    if (!std::isfinite(units) || units > double(std::numeric_limits<quint32>::max()))
+        return std::nullopt;
+    return QPair<quint32, quint32>(quint32(units), 1000);
+}
+
 // The whole GPS directory of a fix: whatever a photo had there is
 // replaced by exactly these entries, so no tag of another place remains.
+// Entries in tag order, as a TIFF directory keeps them.
 QList<tiffappend::Entry> gpsEntries(const GpsTags &tags)
 {
     using tiffappend::Entry;
     const QDateTime utc = tags.utc.toUTC();
-    return {
+    QList<Entry> entries = {
         Entry::bytes(0x0000, {2, 3, 0, 0}),
         Entry::ascii(0x0001, tags.latitude < 0 ? "S" : "N"),
         Entry::rationals(0x0002, dms(tags.latitude)),
         Entry::ascii(0x0003, tags.longitude < 0 ? "W" : "E"),
         Entry::rationals(0x0004, dms(tags.longitude)),
-        Entry::rationals(0x0007,
-                         {{quint32(utc.time().hour()), 1},
-                          {quint32(utc.time().minute()), 1},
-                          {quint32(utc.time().second()), 1}}),
-        Entry::ascii(0x0012, "WGS-84"),
-        Entry::ascii(0x001D, utc.date().toString(QStringLiteral("yyyy:MM:dd")).toLatin1()),
     };
+    if (const auto a = tags.altitude ? thousandths(*tags.altitude) : std::nullopt) {
+        entries.append(Entry::bytes(0x0005, {quint8(*tags.altitude < 0 ? 1 : 0)})); // 1: below sea level
+        entries.append(Entry::rationals(0x0006, {*a}));
+    }
+    entries.append(Entry::rationals(0x0007,
+                                    {{quint32(utc.time().hour()), 1},
+                                     {quint32(utc.time().minute()), 1},
+                                     {quint32(utc.time().second()), 1}}));
+    if (const auto v = tags.speedKmh ? thousandths(*tags.speedKmh) : std::nullopt) {
+        entries.append(Entry::ascii(0x000C, "K"));
+        entries.append(Entry::rationals(0x000D, {*v}));
+    }
+    if (const auto t = tags.track ? thousandths(*tags.track) : std::nullopt) {
+        entries.append(Entry::ascii(0x000E, "T"));
+        entries.append(Entry::rationals(0x000F, {*t}));
+    }
+    entries.append(Entry::ascii(0x0012, "WGS-84"));
+    entries.append(Entry::ascii(0x001D, utc.date().toString(QStringLiteral("yyyy:MM:dd")).toLatin1()));
+    return entries;
 }
 
 // Sets key to value, replacing the tag when present and dropping any second
@@ -649,6 +674,18 @@ std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeTe
     tags.utc = *utc;
     if (std::fabs(tags.latitude) > 90 || std::fabs(tags.longitude) > 180)
         return std::nullopt;
+    return tags;
+}
+
+std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeText,
+                                  const common::TimeZoneSetting &zone, const FixMotion &motion)
+{
+    std::optional<GpsTags> tags = TagsForRow(position, timeText, zone);
+    if (tags) {
+        tags->altitude = FixMotion::given(motion.altitude);
+        tags->speedKmh = FixMotion::given(motion.speedKmh);
+        tags->track = FixMotion::given(motion.track);
+    }
     return tags;
 }
 

@@ -17,9 +17,12 @@ namespace pixplot::gpstagwriter {
 
 // One fix: what is written as a photo's GPS directory, as a whole.
 struct GpsTags {
-    double latitude = 0;  // decimal degrees, south negative
-    double longitude = 0; // decimal degrees, west negative
-    QDateTime utc;        // when the photo was taken, in UTC
+    double latitude = 0;            // decimal degrees, south negative
+    double longitude = 0;           // decimal degrees, west negative
+    QDateTime utc;                  // when the photo was taken, in UTC
+    std::optional<double> altitude; // metres above sea level
+    std::optional<double> speedKmh;
+    std::optional<double> track; // degrees from true north
 };
 
 // The tags of a listed photo: its position text, its corrected time (local
@@ -27,6 +30,9 @@ struct GpsTags {
 // position or a date-time.
 std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeText,
                                   const common::TimeZoneSetting &zone);
+// The same with the altitude, speed and course the row's fixes gave.
+std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeText,
+                                  const common::TimeZoneSetting &zone, const FixMotion &motion);
 
 // jpeg with its GPS directory replaced by the fix's (and XMP GPS properties
 // it had replaced too); every other tag, every embedded image and the image

@@ -7,6 +7,7 @@
 #include <QBuffer>
 
 #include <charconv>
+#include <cmath>
 
 namespace pixplot::gpxfile {
 
@@ -189,7 +190,8 @@ bool GpxReader::readTrackPoint(RawPoint *out)
     // Inside a point: which kind, its attributes and time, and how deep
     // below the point element the reader is.
     bool inPoint = false, isTrackPoint = false, isWaypoint = false, havePosition = false;
-    bool inTime = false, haveTime = false;
+    bool inTime = false, haveTime = false, inEle = false;
+    float altitude = FixMotion::None;
     double lat = 0, lon = 0;
     qint64 time = 0;
     int depth = 0;
@@ -207,6 +209,9 @@ bool GpxReader::readTrackPoint(RawPoint *out)
                 if (depth == 0 && is(name, "time")) {
                     inTime = true;
                     timeText_.clear();
+                } else if (depth == 0 && is(name, "ele")) {
+                    inEle = true;
+                    eleText_.clear();
                 }
                 ++depth;
                 continue;
@@ -220,6 +225,7 @@ bool GpxReader::readTrackPoint(RawPoint *out)
                 isWaypoint = wpt;
                 depth = 0;
                 haveTime = false;
+                altitude = FixMotion::None;
                 bool okLat = false, okLon = false;
                 const QXmlStreamAttributes attributes = xml_.attributes(); // const: no detached copy
                 for (const QXmlStreamAttribute &a : attributes) {
@@ -241,6 +247,8 @@ bool GpxReader::readTrackPoint(RawPoint *out)
         } else if (token == QXmlStreamReader::Characters) {
             if (inTime)
                 timeText_.append(xml_.text()); // a time may come in several pieces
+            else if (inEle)
+                eleText_.append(xml_.text());
         } else if (token == QXmlStreamReader::EndElement && inPoint) {
             if (depth > 0) {
                 if (--depth == 0 && inTime) {
@@ -248,6 +256,11 @@ bool GpxReader::readTrackPoint(RawPoint *out)
                     const auto t = ParseGpxTime(timeText_);
                     haveTime = t.has_value();
                     time = t.value_or(0);
+                } else if (depth == 0 && inEle) {
+                    inEle = false;
+                    bool ok = false;
+                    const double e = eleText_.trimmed().toDouble(&ok);
+                    altitude = ok && std::isfinite(e) ? float(e) : FixMotion::None;
                 }
                 continue;
             }
@@ -263,7 +276,7 @@ bool GpxReader::readTrackPoint(RawPoint *out)
                     ++trackUntimed_;
                     continue;
                 }
-                *out = {lat, lon, time, trackSegment_};
+                *out = {lat, lon, time, trackSegment_, altitude};
                 return true;
             }
             if (trackSeen_)
@@ -273,7 +286,7 @@ bool GpxReader::readTrackPoint(RawPoint *out)
                 continue;
             }
             // Waypoints are segment 0, each route a segment of its own.
-            others_.push_back({lat, lon, time, isWaypoint ? 0 : routeSegment_});
+            others_.push_back({lat, lon, time, isWaypoint ? 0 : routeSegment_, altitude});
         }
     }
     return false;
@@ -288,6 +301,7 @@ bool GpxReader::makePoint(const RawPoint &raw, PathPoint *point)
         return false;
     }
     p.segment = raw.segment;
+    p.motion.altitude = raw.altitude;
     *point = std::move(p);
     return true;
 }

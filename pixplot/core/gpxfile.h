@@ -48,6 +48,7 @@ private:
         double longitude;
         qint64 utc;
         int segment;
+        float altitude; // <ele>, NaN without one
     };
     bool readTrackPoint(RawPoint *point); // false at the end or on a fault
     bool makePoint(const RawPoint &raw, PathPoint *point);
@@ -72,6 +73,7 @@ private:
     int trackSegment_ = -1;
     int routeSegment_ = 0;
     QString timeText_;
+    QString eleText_; // the <ele> of the point being read
 };
 
 // The points of a GPX document (as GpxReader hands them out): every trkpt with a time (each trkseg a

@@ -1,6 +1,7 @@
 #include "core/matching.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace pixplot::matching {
 
@@ -83,6 +84,24 @@ void interpolate(double latA, double lonA, double latB, double lonB, double frac
     else if (l < -180)
         l += 360;
     *lon = l;
+}
+
+FixMotion interpolate(const FixMotion &a, const FixMotion &b, double fraction)
+{
+    const auto linear = [fraction](float x, float y) { return float(x + (double(y) - x) * fraction); };
+    FixMotion m;
+    m.altitude = linear(a.altitude, b.altitude);
+    m.speedKmh = linear(a.speedKmh, b.speedKmh);
+    double turn = double(b.track) - a.track; // NaN when either lacks a course
+    if (turn > 180)
+        turn -= 360;
+    else if (turn < -180)
+        turn += 360;
+    double track = std::fmod(a.track + turn * fraction, 360.0);
+    if (track < 0)
+        track += 360;
+    m.track = float(track);
+    return m;
 }
 
 } // namespace pixplot::matching

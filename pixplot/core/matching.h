@@ -1,5 +1,7 @@
 #pragma once
 // The nearest-point rule that gives a photo a path position.
+#include "core/types.h"
+
 #include <QtGlobal>
 #include <optional>
 #include <span>
@@ -41,5 +43,8 @@ std::optional<Between> bracket(std::span<const qint64> offsets, std::span<const 
 // the 180° meridian; the longitude stays within -180..180.
 void interpolate(double latA, double lonA, double latB, double lonB, double fraction, double *lat,
                  double *lon);
+// Altitude and speed linear in time, the course the short way round; what
+// either fix lacks stays missing.
+FixMotion interpolate(const FixMotion &a, const FixMotion &b, double fraction);
 
 } // namespace pixplot::matching

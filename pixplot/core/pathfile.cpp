@@ -5,6 +5,9 @@
 
 #include "common/safefile.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace pixplot::pathfile {
 
 namespace {
@@ -20,15 +23,46 @@ bool mayBeRmc(const char *line, qsizetype length)
         && line[6] == ',';
 }
 
-// Whether the first `length` bytes already rule an RMC sentence out.
+bool mayBeGga(const char *line, qsizetype length)
+{
+    return length > 7 && line[0] == '$' && line[3] == 'G' && line[4] == 'G' && line[5] == 'A'
+        && line[6] == ',';
+}
+
+// Whether the first `length` bytes already rule out an RMC sentence and a
+// GGA sentence (which may give the altitude of an RMC fix).
 bool cannotBeRmc(const char *line, qsizetype length)
 {
-    static const char shape[] = {'$', 0, 0, 'R', 'M', 'C', ','};
+    static const char rmc[] = {'$', 0, 0, 'R', 'M', 'C', ','};
+    static const char gga[] = {'$', 0, 0, 'G', 'G', 'A', ','};
+    bool notRmc = false, notGga = false;
     for (qsizetype i = 0; i < qMin<qsizetype>(length, 7); ++i) {
-        if (shape[i] && line[i] != shape[i])
-            return true;
+        notRmc = notRmc || (rmc[i] && line[i] != rmc[i]);
+        notGga = notGga || (gga[i] && line[i] != gga[i]);
     }
-    return false;
+    return notRmc && notGga;
+}
+
+// The time of a sentence whose time is its first field, in milliseconds of
+// the day as hhmmss and its fraction give it (a receiver of several fixes a
+// second tells them apart by the fraction); -1 when it does not read.
+qint64 timeOfDay(QByteArrayView line)
+{
+    if (line.size() < 13)
+        return -1;
+    qint64 t = 0;
+    for (int i = 7; i < 13; ++i) {
+        const char c = line[i];
+        if (c < '0' || c > '9')
+            return -1;
+        t = t * 10 + (c - '0');
+    }
+    qint64 ms = 0, scale = 100;
+    if (line.size() > 13 && line[13] == '.') {
+        for (qsizetype i = 14; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i, scale /= 10)
+            ms += (line[i] - '0') * scale;
+    }
+    return t * 1000 + ms;
 }
 
 } // namespace
@@ -49,6 +83,8 @@ bool PathReader::open(const QString &path, QString *error, const common::TimeZon
     buffer_.clear();
     pos_ = 0;
     atEnd_ = failed_ = skipLf_ = skipping_ = false;
+    pending_.clear();
+    recentGga_.clear();
     gpxError_.clear();
     // A FIFO would block and a device (/dev/zero) never end.
     if (!common::checkInputFile(path, error))
@@ -147,15 +183,46 @@ bool PathReader::next(PathPoint *point)
         }
         return false;
     }
+    // A fix is handed out a few fixes later: the GGA sentence of its time,
+    // which gives the altitude, may come before or after it, and receivers
+    // that write several fixes a second do not always keep the two together.
     QByteArrayView line;
     while (nextLine(&line)) {
+        if (mayBeGga(line.data(), line.size())) {
+            const float altitude = systemfinction::GgaAltitude(line);
+            const qint64 time = timeOfDay(line);
+            if (std::isnan(altitude) || time < 0)
+                continue;
+            const auto waiting = std::find_if(pending_.rbegin(), pending_.rend(),
+                                              [time](const Pending &w) { return w.time == time; });
+            if (waiting != pending_.rend() && std::isnan(waiting->point.motion.altitude))
+                waiting->point.motion.altitude = altitude;
+            if (recentGga_.size() == MatchWindow)
+                recentGga_.pop_front();
+            recentGga_.push_back({time, altitude});
+            continue;
+        }
         if (!mayBeRmc(line.data(), line.size()))
             continue;
         PathPoint p = systemfinction::ParseRmcBytes(line, &zone_);
-        if (!p.position.isEmpty()) {
-            *point = std::move(p);
+        if (p.position.isEmpty())
+            continue;
+        const qint64 time = timeOfDay(line);
+        const auto gga = std::find_if(recentGga_.rbegin(), recentGga_.rend(),
+                                      [time](const Gga &g) { return g.time == time; });
+        if (time >= 0 && gga != recentGga_.rend())
+            p.motion.altitude = gga->altitude;
+        pending_.push_back({std::move(p), time});
+        if (pending_.size() > MatchWindow) {
+            *point = std::move(pending_.front().point);
+            pending_.pop_front();
             return true;
         }
+    }
+    if (!pending_.empty() && !failed_) {
+        *point = std::move(pending_.front().point);
+        pending_.pop_front();
+        return true;
     }
     return false;
 }

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QList>
+#include <deque>
 #include <memory>
 
 namespace pixplot::gpxfile {
@@ -51,6 +52,19 @@ private:
     bool failed_ = false;
     bool skipLf_ = false;   // the last line ended with CR: a LF first ends nothing
     bool skipping_ = false; // inside a line that cannot be an RMC sentence
+    // The last RMC fixes, waiting for a GGA sentence of their time, and the
+    // last GGA altitudes; times in milliseconds of the day.
+    static constexpr size_t MatchWindow = 16;
+    struct Pending {
+        PathPoint point;
+        qint64 time;
+    };
+    struct Gga {
+        qint64 time;
+        float altitude;
+    };
+    std::deque<Pending> pending_;
+    std::deque<Gga> recentGga_;
 };
 
 // Reads every accepted RMC sentence of the file (or the points of a GPX

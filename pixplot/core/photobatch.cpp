@@ -164,7 +164,7 @@ void PhotoBatch::start()
                 // One worker's pictures stay with it from photo to photo.
                 thread_local photooutput::FrameBuffers buffers;
                 const photooutput::Outcome out = photooutput::completePhoto(
-                    item.record, prepared, item.timeText, item.position, options, &buffers);
+                    item.record, prepared, item.timeText, item.position, options, &buffers, item.motion);
                 {
                     std::lock_guard lock(shared->mutex);
                     shared->release(paths, memory);

@@ -19,7 +19,8 @@ struct Item {
     PhotoRecord record;
     QString timeText;
     QString position;
-    qint64 row = 0; // its list row (1-based); 0: its place among the items
+    qint64 row = 0;        // its list row (1-based); 0: its place among the items
+    FixMotion motion = {}; // altitude, speed and course written with the position
 };
 
 // One worker per core.

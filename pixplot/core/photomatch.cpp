@@ -127,6 +127,7 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
             continue;
         ++summary.needed;
         row.position.clear();
+        row.motion = {};
         // The photo's instant through its own offset or the zone, so a change
         // of daylight saving between it and the path's start counts right.
         auto t = systemfinction::CalendarSecondsOf(row.timeText);
@@ -141,6 +142,8 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
                 matching::interpolate(a.latitude, a.longitude, z.latitude, z.longitude, b->fraction, &lat,
                                       &lon);
                 row.position = systemfinction::PositionTextFromDegrees(lat, lon);
+                row.motion = matching::interpolate(path.at(b->before).motion, path.at(b->before + 1).motion,
+                                                   b->fraction);
                 ++summary.matched;
                 continue;
             }
@@ -149,6 +152,7 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
                                           : matching::nearestPointScan(offsets, *t, tolerance);
         if (m.outcome == matching::Outcome::Matched && m.index >= 0 && m.index < path.size()) {
             row.position = path.at(m.index).positionText();
+            row.motion = path.at(m.index).motion;
             ++summary.matched;
         }
     }

@@ -263,7 +263,8 @@ Prepared preparePhoto(const PhotoRecord &record, qint64 row, const QString &time
 }
 
 Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const QString &timeText,
-                      const QString &position, const Options &options, FrameBuffers *buffers)
+                      const QString &position, const Options &options, FrameBuffers *buffers,
+                      const FixMotion &motion)
 {
     Outcome out = prepared.outcome;
     if (prepared.finished())
@@ -281,7 +282,7 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
                                                  .arg(std::abs(own) / 3600, 2, 10, QLatin1Char('0'))
                                                  .arg(std::abs(own) / 60 % 60, 2, 10, QLatin1Char('0')))
             : std::nullopt;
-        gps = gpstagwriter::TagsForRow(position, timeText, ownZone.value_or(options.zone));
+        gps = gpstagwriter::TagsForRow(position, timeText, ownZone.value_or(options.zone), motion);
     }
     const mediaformat::Format *format = mediaformat::formatOf(record.fileName);
     const bool frame = options.frame && format && format->framable;
@@ -295,6 +296,9 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
         fix.latitude = gps->latitude;
         fix.longitude = gps->longitude;
         fix.utc = gps->utc;
+        fix.altitude = gps->altitude;
+        fix.speedKmh = gps->speedKmh;
+        fix.track = gps->track;
         if (!xmpsidecar::writeFix(src, fix, &out.sidecarPath, &out.reason)) {
             out.failure = Failure::MetadataFailed;
             return out;
@@ -388,9 +392,10 @@ QString framingSkippedText(const QString &fileName)
 }
 
 Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const QString &position,
-                     const Options &options)
+                     const Options &options, const FixMotion &motion)
 {
-    return completePhoto(record, preparePhoto(record, row, timeText, options), timeText, position, options);
+    return completePhoto(record, preparePhoto(record, row, timeText, options), timeText, position, options,
+                         nullptr, motion);
 }
 
 QString failureText(Failure failure)

@@ -5,8 +5,9 @@
 
 struct PhotoRow {
     PhotoRecord record;
-    QString timeText;     // "拍摄时间": shotTime, or the corrected time
-    QString position;     // "坐标": the matched position text, or ""
-    bool byHand = false;  // the position was set by hand; matching keeps it
-    QString failure = {}; // why processing it failed last time; "" when it did not
+    QString timeText;      // "拍摄时间": shotTime, or the corrected time
+    QString position;      // "坐标": the matched position text, or ""
+    FixMotion motion = {}; // what the matched fixes say beside the position
+    bool byHand = false;   // the position was set by hand; matching keeps it
+    QString failure = {};  // why processing it failed last time; "" when it did not
 };

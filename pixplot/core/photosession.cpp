@@ -435,6 +435,7 @@ void PhotoSession::clearPosition(qsizetype row)
     if (row < 1 || row > rows_.size())
         return;
     rows_[row - 1].position.clear();
+    rows_[row - 1].motion = {};
     rows_[row - 1].byHand = false;
     emit rowChanged(row);
 }
@@ -445,6 +446,7 @@ bool PhotoSession::assignPosition(qsizetype row, qsizetype pathRow)
         || !rows_.at(row - 1).record.hasExif)
         return false;
     rows_[row - 1].position = points_.at(pathRow - 1).positionText();
+    rows_[row - 1].motion = points_.at(pathRow - 1).motion;
     rows_[row - 1].byHand = true;
     emit rowChanged(row);
     return true;
@@ -507,7 +509,8 @@ photooutput::Outcome PhotoSession::processPhoto(qsizetype row, const photooutput
     }
     PhotoRow &current = rows_[row - 1];
     const photooutput::Outcome out =
-        photooutput::ProcessPhoto(current.record, row, current.timeText, current.position, withZone(options));
+        photooutput::ProcessPhoto(current.record, row, current.timeText, current.position, withZone(options),
+                                  current.motion);
     current.failure = out.ok() ? QString() : photooutput::failureText(out);
     if (out.ok() && !out.alreadyFramed) {
         current.record.fileName = out.fileName;
@@ -545,7 +548,7 @@ bool PhotoSession::startBatch(const photooutput::Options &options, int jobs, boo
         if (skipFramed && framedBefore(row))
             continue;
         const PhotoRow &r = rows_.at(row - 1);
-        items.append({r.record, r.timeText, r.position, row});
+        items.append({r.record, r.timeText, r.position, row, r.motion});
     }
     batchFrames_ = options.frame;
     batchResult_ = {};

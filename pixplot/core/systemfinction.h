@@ -38,6 +38,9 @@ PathPoint ParseRmcSentence(const QString &line);
 // The same for a line still in bytes, as a path file holds it; times in
 // zone (UTC + 8 h when none is given).
 PathPoint ParseRmcBytes(QByteArrayView line, const common::TimeZoneSetting *zone = nullptr);
+// The altitude (metres above sea level) of a GGA sentence with a fix; NaN
+// when it has none.
+float GgaAltitude(QByteArrayView line);
 // Decimal degrees -> "N31°50.1234',E118°46.5678'" (degrees of two and three
 // digits as NMEA writes them, minutes rounded to four decimals).
 QString PositionTextFromDegrees(double latitude, double longitude);

@@ -161,6 +161,18 @@ PathPoint ParseRmcSentence(const QString &line)
     return ParseRmcBytes(line.toLatin1());
 }
 
+namespace {
+// A field of digits with an optional fraction; NaN when empty or not a number.
+float numberField(const char *f, qsizetype len)
+{
+    if (len <= 0 || f[0] < '0' || f[0] > '9')
+        return FixMotion::None;
+    float v = 0;
+    const auto [end, ec] = std::from_chars(f, f + len, v, std::chars_format::fixed);
+    return ec == std::errc() && end == f + len && std::isfinite(v) ? v : FixMotion::None;
+}
+} // namespace
+
 PathPoint ParseRmcBytes(QByteArrayView line, const common::TimeZoneSetting *zone)
 {
     PathPoint point;
@@ -218,7 +230,44 @@ PathPoint ParseRmcBytes(QByteArrayView line, const common::TimeZoneSetting *zone
     position.append(',');
     position.append(field(6)[0]);
     appendAngle(position, field(5), len(5));
-    return MakePathPoint(utc, std::move(position), zone);
+    point = MakePathPoint(utc, std::move(position), zone);
+    // Speed over ground in knots and course over ground, where given.
+    constexpr float KmhPerKnot = 1.852f;
+    const float knots = numberField(field(7), len(7));
+    if (knots >= 0)
+        point.motion.speedKmh = knots * KmhPerKnot;
+    const float course = numberField(field(8), len(8));
+    if (course >= 0 && course <= 360)
+        point.motion.track = course;
+    return point;
+}
+
+float GgaAltitude(QByteArrayView line)
+{
+    // $xxGGA,time,lat,N,lon,E,quality,satellites,hdop,altitude,M,...
+    qsizetype from[11], to[11];
+    int fields = 0;
+    const char *s = line.data();
+    const qsizetype n = line.size();
+    for (qsizetype pos = 0; fields < 11;) {
+        const char *comma = static_cast<const char *>(std::memchr(s + pos, ',', size_t(n - pos)));
+        const qsizetype end = comma ? comma - s : n;
+        from[fields] = pos;
+        to[fields] = end;
+        ++fields;
+        if (!comma)
+            break;
+        pos = end + 1;
+    }
+    // Quality 0 is no fix; the unit must be metres.
+    if (fields < 11 || to[6] - from[6] != 1 || s[from[6]] < '1' || s[from[6]] > '9' || to[10] - from[10] != 1
+        || s[from[10]] != 'M')
+        return FixMotion::None;
+    const char *f = s + from[9];
+    const qsizetype len = to[9] - from[9];
+    const bool negative = len > 0 && f[0] == '-';
+    const float a = numberField(f + negative, len - negative);
+    return std::isnan(a) || a < 0 ? FixMotion::None : (negative ? -a : a);
 }
 
 PathPoint MakePathPoint(qint64 utcSeconds, QByteArray position, const common::TimeZoneSetting *zone)

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <cmath>
+#include <limits>
 #include <optional>
 
 // One listed photo. folder ends with the directory separator "/".
@@ -19,6 +21,20 @@ struct PhotoRecord {
     QString camera; // Make, Model and serial number where present; "" when unknown
 };
 
+// What a fix may say beside its position. Floats with NaN for "not given"
+// keep a path point small; a path rarely has all three.
+struct FixMotion {
+    static constexpr float None = std::numeric_limits<float>::quiet_NaN();
+    float altitude = None; // metres above sea level
+    float speedKmh = None;
+    float track = None; // degrees from true north, 0..360
+
+    static std::optional<double> given(float v)
+    {
+        return std::isnan(v) ? std::nullopt : std::optional<double>(v);
+    }
+};
+
 // One loaded fix of a GPS path. A long log gives millions of them, so a
 // point keeps numbers and one short Latin-1 text; the texts the lists show
 // are made when they are shown.
@@ -28,6 +44,7 @@ struct PathPoint {
     QByteArray position;          // Latin-1, e.g. N31°50.1234',E118°46.5678'; empty = not a fix
     qint32 zoneOffset = 8 * 3600; // seconds east of UTC in force at the fix
     qint32 segment = 0;           // points of different segments are never joined
+    FixMotion motion = {};        // altitude, speed and course where the path gives them
 
     qint64 utcSeconds() const { return localSeconds - zoneOffset; } // the fix's instant
 

@@ -2,10 +2,15 @@
 // real receiver logs of the corpus.
 #include "core/gpxfile.h"
 #include "core/pathfile.h"
+#include "core/photomatch.h"
 #include "core/systemfinction.h"
 #include "tst_files.h"
 
 #include <QDateTime>
+#include <QHash>
+
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -46,6 +51,10 @@ private slots:
     void corpusLogs();
     void gpxAttributeCount_data();
     void gpxAttributeCount();
+    void motionThroughMatching_data();
+    void motionThroughMatching();
+    void corpusAltitudes_data();
+    void corpusAltitudes();
 };
 
 void TestPathFile::lineEnds_data()
@@ -291,6 +300,139 @@ void TestPathFile::gpxAttributeCount()
     QCOMPARE(pixplot::pathfile::ReadPathFile(writeBytes(*dir, "many.gpx", gpx), &points, &error), read);
     QCOMPARE(points.size(), read ? 1 : 0);
     QCOMPARE(error.contains(QString::number(pixplot::gpxfile::kMaxAttributes)), !read);
+}
+
+namespace {
+constexpr double Missing = std::numeric_limits<double>::quiet_NaN();
+
+QByteArray gpx(const QByteArray &eleA, const QByteArray &eleB)
+{
+    return "<?xml version=\"1.0\"?><gpx version=\"1.1\" "
+           "xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>"
+           "<trkpt lat=\"31.8\" lon=\"118.7\">"
+        + eleA
+        + "<time>2010-05-01T12:00:00Z</time></trkpt>"
+          "<trkpt lat=\"31.9\" lon=\"118.8\">"
+        + eleB
+        + "<time>2010-05-01T12:00:10Z</time></trkpt>"
+          "</trkseg></trk></gpx>";
+}
+
+void compareMotion(double got, double expected, const char *what)
+{
+    if (std::isnan(expected))
+        QVERIFY2(std::isnan(got), what);
+    else
+        QVERIFY2(std::fabs(got - expected) < 1e-3, qPrintable(QString("%1: %2").arg(what).arg(got)));
+}
+} // namespace
+
+// Altitude from the GGA of the same second (before or after its RMC) or
+// GPX <ele>, speed and course from RMC, through the nearest fix or the
+// interpolation to a photo row.
+void TestPathFile::motionThroughMatching_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("photoTime");
+    QTest::addColumn<bool>("interpolate");
+    QTest::addColumn<double>("altitude");
+    QTest::addColumn<double>("speed");
+    QTest::addColumn<double>("track");
+    const QByteArray ggaFirst = "$GPGGA,120000.00,3150.0,N,11846.0,E,1,08,0.9,10.0,M,0.0,M,,*00\r\n"
+                                "$GPRMC,120000.00,A,3150.0,N,11846.0,E,10.0,350.0,010510,,,A*00\r\n"
+                                "$GPGGA,120010.00,3150.1,N,11846.1,E,1,08,0.9,20.0,M,0.0,M,,*00\r\n"
+                                "$GPRMC,120010.00,A,3150.1,N,11846.1,E,20.0,10.0,010510,,,A*00\r\n";
+    QTest::newRow("GGA before RMC, nearest")
+        << ggaFirst << "2010-05-01 20:00:03" << false << 10.0 << 18.52 << 350.0;
+    QTest::newRow("GGA before RMC, interpolated")
+        << ggaFirst << "2010-05-01 20:00:05" << true << 15.0 << 27.78 << 0.0;
+    QTest::newRow("GGA after RMC") << QByteArray(
+        "$GNRMC,120000,A,3150.0,N,11846.0,E,1.0,90.5,010510,,,A*00\n"
+        "$GNGGA,120000,3150.0,N,11846.0,E,2,08,0.9,-3.5,M,0.0,M,,*00\n")
+                                   << "2010-05-01 20:00:00" << false << -3.5 << 1.852 << 90.5;
+    QTest::newRow("no GGA") << QByteArray("$GPRMC,120000,A,3150.0,N,11846.0,E,5.0,45.0,010510,,,A*00\n")
+                            << "2010-05-01 20:00:00" << false << Missing << 9.26 << 45.0;
+    QTest::newRow("GGA without a fix")
+        << QByteArray("$GPGGA,120000,,,,,0,00,,,M,,M,,*00\n"
+                      "$GPRMC,120000,A,3150.0,N,11846.0,E,5.0,45.0,010510,,,A*00\n")
+        << "2010-05-01 20:00:00" << false << Missing << 9.26 << 45.0;
+    QTest::newRow("GGA of another second")
+        << QByteArray("$GPGGA,115959,3150.0,N,11846.0,E,1,08,0.9,10.0,M,0.0,M,,*00\n"
+                      "$GPRMC,120000,A,3150.0,N,11846.0,E,,,010510,,,A*00\n")
+        << "2010-05-01 20:00:00" << false << Missing << Missing << Missing;
+    QTest::newRow("GPX ele, interpolated") << gpx("<ele>100</ele>", "<ele> 50.5 </ele>")
+                                           << "2010-05-01 20:00:02" << true << 90.1 << Missing << Missing;
+    QTest::newRow("GPX one ele, interpolated")
+        << gpx("<ele>100</ele>", "") << "2010-05-01 20:00:02" << true << Missing << Missing << Missing;
+    QTest::newRow("GPX no ele, nearest")
+        << gpx("", "") << "2010-05-01 20:00:02" << false << Missing << Missing << Missing;
+}
+
+void TestPathFile::motionThroughMatching()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, photoTime);
+    QFETCH(bool, interpolate);
+    QFETCH(double, altitude);
+    QFETCH(double, speed);
+    QFETCH(double, track);
+    const QString path = writeBytes(*dir, content.startsWith('<') ? "path.gpx" : "path.txt", content);
+    QList<PathPoint> points;
+    QVERIFY(pixplot::pathfile::ReadPathFile(path, &points));
+    QCOMPARE(points.size(), content.count("RMC") + content.count("<trkpt"));
+    PhotoRow row;
+    row.record.hasExif = true;
+    row.timeText = photoTime;
+    row.motion.altitude = 1; // stale values of an earlier match go
+    QList<PhotoRow> rows{row};
+    pixplot::photomatch::MatchOptions options;
+    options.interpolate = interpolate;
+    QCOMPARE(pixplot::photomatch::matchRows(rows, points, options).matched, 1);
+    compareMotion(rows[0].motion.altitude, altitude, "altitude");
+    compareMotion(rows[0].motion.speedKmh, speed, "speed");
+    compareMotion(rows[0].motion.track, track, "track");
+}
+
+// Every fix of a real log carries the altitude of the GGA sentence of its
+// time, read here field by field, and the RMC's speed in km/h.
+void TestPathFile::corpusAltitudes_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("GGA before RMC") << "gpsbabel_track.nmea";
+    QTest::newRow("half-second GGA and RMC") << "gpsbabel_nmea+ms.txt";
+    QTest::newRow("5 Hz GNRMC") << "gpsd_quectel-l76k-nmea.log";
+}
+
+void TestPathFile::corpusAltitudes()
+{
+    QFETCH(QString, file);
+    if (testsupport::corpusDir().isEmpty())
+        QSKIP("no corpus");
+    const QString path = testsupport::corpusDir() + "/nmea/" + file;
+    QHash<qint64, double> altitudes; // by the time in milliseconds
+    QList<qint64> fixTimes;
+    QList<double> speeds;
+    for (const QByteArray &line : testsupport::readAll(path).split('\n')) {
+        const QList<QByteArray> f = line.trimmed().split(',');
+        const qint64 ms = std::llround(f.value(1).toDouble() * 1000);
+        if (f.size() > 10 && f[0].endsWith("GGA") && f[6] != "0" && !f[9].isEmpty())
+            altitudes.insert(ms, f[9].toDouble());
+        else if (f.size() > 9 && f[0].endsWith("RMC") && f[2] == "A") {
+            fixTimes << ms;
+            speeds << f[7].toDouble() * 1.852;
+        }
+    }
+    QList<PathPoint> points;
+    QVERIFY(pixplot::pathfile::ReadPathFile(path, &points));
+    QCOMPARE(points.size(), fixTimes.size());
+    qsizetype withAltitude = 0;
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        const QByteArray at = QByteArray::number(fixTimes[i]);
+        compareMotion(points[i].motion.altitude, altitudes.value(fixTimes[i], Missing), at);
+        compareMotion(points[i].motion.speedKmh, speeds[i], at);
+        withAltitude += !std::isnan(points[i].motion.altitude);
+    }
+    QVERIFY(withAltitude > 0);
 }
 
 QTEST_GUILESS_MAIN(TestPathFile)

@@ -77,6 +77,8 @@ private Q_SLOTS:
     void chosenName();
     void batchWritesSidecars();
     void alwaysSidecarsAndFramingJpegOnly();
+    void motionReadBack_data();
+    void motionReadBack();
 };
 
 void TestSidecar::initTestCase()
@@ -279,6 +281,51 @@ void TestSidecar::alwaysSidecarsAndFramingJpegOnly()
     // The JPEG was framed: wider than the 64 pixels it had.
     QVERIFY(QImage(file("a.jpg")).width() > 64);
     QCOMPARE(fixtures::runPixplot({"--process", "--sidecar", "sometimes", heic}).code, 2);
+}
+
+// Altitude from GGA, speed (knots in the log, km/h written) and course from
+// RMC, as exiftool reads them from the JPEG itself and from sidecars.
+void TestSidecar::motionReadBack_data()
+{
+    QTest::addColumn<QString>("sidecarMode");
+    QTest::addColumn<QString>("photo");
+    QTest::addColumn<QString>("readFrom");
+    QTest::newRow("JPEG in the file") << "auto" << "a.jpg" << "a.jpg";
+    QTest::newRow("JPEG sidecar") << "always" << "a.jpg" << "a.jpg.xmp";
+    QTest::newRow("HEIC sidecar") << "auto" << "IMG_1034.heic" << "IMG_1034.heic.xmp";
+}
+
+void TestSidecar::motionReadBack()
+{
+    QFETCH(QString, sidecarMode);
+    QFETCH(QString, photo);
+    QFETCH(QString, readFrom);
+    if (!QFileInfo(fixtures::pixplotProgram()).isExecutable())
+        QSKIP("the pixplot program is not built in this tree");
+    if (photo.endsWith(".heic"))
+        QVERIFY(fixtures::copyFormatsFile("Apple_iPhone-8_IMG_1034.heic", file(photo)));
+    else
+        QVERIFY(fixtures::writePhoto(file(photo), "2018:02:05 15:11:50"));
+    // Below sea level, to see the altitude's reference too.
+    QVERIFY(fixtures::writeLines(file("path.txt"),
+                                 {"$GPGGA,071140,3151.0000,N,11847.0000,E,1,08,0.9,-12.5,M,0.0,M,,*00",
+                                  "$GPRMC,071140,A,3151.0000,N,11847.0000,E,10.0,271.5,050218,,,A*00",
+                                  "$GPRMC,071150,A,3151.0000,N,11847.0000,E,10.0,271.5,050218,,,A*00",
+                                  "$GPGGA,071150,3151.0000,N,11847.0000,E,1,08,0.9,-12.5,M,0.0,M,,*00"}));
+    const auto r = fixtures::runPixplot({"--process", "--no-backup", "--write-gps", "--sidecar", sidecarMode,
+                                         "--path", file("path.txt"), file(photo)});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const QJsonObject o =
+        fixtures::exiftoolJson({file(readFrom)}, {"-n", "-GPSAltitude", "-GPSAltitudeRef", "-GPSSpeed",
+                                                  "-GPSSpeedRef", "-GPSTrack", "-GPSTrackRef"})
+            .at(0)
+            .toObject();
+    QCOMPARE(o.value("GPSAltitude").toDouble(), -12.5); // exiftool applies the reference
+    QCOMPARE(o.value("GPSAltitudeRef").toInt(), 1);
+    QVERIFY2(std::fabs(o.value("GPSSpeed").toDouble() - 18.52) < 1e-6, qPrintable(QJsonDocument(o).toJson()));
+    QCOMPARE(o.value("GPSSpeedRef").toString(), QString("K"));
+    QCOMPARE(o.value("GPSTrack").toDouble(), 271.5);
+    QCOMPARE(o.value("GPSTrackRef").toString(), QString("T"));
 }
 
 QTEST_GUILESS_MAIN(TestSidecar)
