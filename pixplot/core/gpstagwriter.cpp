@@ -1,5 +1,7 @@
 #include "core/gpstagwriter.h"
 
+#include "core/mediaformat.h"
+
 #include "core/systemfinction.h"
 #include "core/tiffappend.h"
 
@@ -77,6 +79,7 @@ void keepWarning(int level, const char *message)
 // exiv2 logs to stderr otherwise; its warnings are collected instead.
 void initExiv2()
 {
+    mediaformat::initExiv2();
     static const bool done = [] {
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
         Exiv2::LogMsg::setHandler(keepWarning);
@@ -692,6 +695,7 @@ std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeTe
 bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head, qsizetype *bodyStart,
                   QString *error)
 {
+    const auto held = mediaformat::holdExiv2();
     initExiv2();
     try {
         // exiv2 copies whatever it is given several times over; the metadata
@@ -754,6 +758,7 @@ bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head,
 bool CarryMetadata(const QByteArray &source, const QByteArray &encoded, const QSize &size,
                    const GpsTags *tags, QByteArray *out, QString *error)
 {
+    const auto held = mediaformat::holdExiv2();
     initExiv2();
     try {
         auto from = openJpeg(source);
@@ -808,6 +813,7 @@ bool CarryMetadata(const QByteArray &source, const QByteArray &encoded, const QS
 
 std::optional<GeoPoint> ReadGpsPosition(const QByteArray &jpeg)
 {
+    const auto held = mediaformat::holdExiv2();
     initExiv2();
     try {
         auto image = openJpeg(jpeg);
@@ -846,8 +852,6 @@ const QByteArray kXmpSignature("http://ns.adobe.com/xap/1.0/", 29); // with its 
 void initFrameNamespace()
 {
     initExiv2();
-    static std::once_flag once;
-    std::call_once(once, [] { Exiv2::XmpProperties::registerNs(kFrameNamespace, "pixplot"); });
 }
 
 // The main XMP segment among the segments before the scan: where it starts
@@ -895,6 +899,7 @@ std::string packetOf(const QByteArray &jpeg, std::pair<qsizetype, qsizetype> seg
 
 bool MarkFramed(const QByteArray &jpeg, QByteArray *out, QString *error)
 {
+    const auto held = mediaformat::holdExiv2();
     initFrameNamespace();
     try {
         qsizetype afterApp = 2;

@@ -372,11 +372,21 @@ QImage heifPreview(const QString &path, const QSize &box, QSize *fullSize)
 
 } // namespace
 
+std::unique_lock<std::recursive_mutex> holdExiv2()
+{
+    initExiv2();
+    static std::recursive_mutex lock;
+    return std::unique_lock<std::recursive_mutex>(lock);
+}
+
 void initExiv2()
 {
     static const bool done = [] {
         Exiv2::enableBMFF(true);
         Exiv2::XmpParser::initialize(lockXmpToolkit, nullptr);
+        // The suite's own properties (a framed photo's mark): without the
+        // namespace known, a packet holding one cannot be encoded again.
+        Exiv2::XmpProperties::registerNs("http://gpsuite.invalid/ns/pixplot/1.0/", "pixplot");
         if (Exiv2::LogMsg::handler() == Exiv2::LogMsg::defaultHandler)
             Exiv2::LogMsg::setHandler(quietLog);
         return true;
@@ -437,7 +447,7 @@ QString openFilter()
 
 ShotInfo readShotInfo(const QString &path)
 {
-    initExiv2();
+    const auto held = holdExiv2();
     ShotInfo info;
     const Format *format = formatOf(path);
     if (!format) {
@@ -563,7 +573,7 @@ std::optional<double> gpsCoordinate(const Exiv2::ExifData &exif, const char *key
 
 std::optional<GeoPoint> readFilePosition(const QString &path)
 {
-    initExiv2();
+    const auto held = holdExiv2();
     const Format *format = formatOf(path);
     if (!format || format->family == Family::QuickTime)
         return std::nullopt;
@@ -585,7 +595,7 @@ std::optional<GeoPoint> readFilePosition(const QString &path)
 
 QImage previewImage(const QString &path, const QSize &box, QSize *fullSize, const QString &timeText)
 {
-    initExiv2();
+    const auto held = holdExiv2();
     const Format *format = formatOf(path);
     if (fullSize)
         *fullSize = QSize();

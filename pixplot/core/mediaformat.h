@@ -1,4 +1,5 @@
 #pragma once
+#include <mutex>
 // The kinds of photo and video pixplot lists, behind one registry: each
 // family says which files it takes, reads their shooting time and camera,
 // gives a preview and says where a position may be written. The list, the
@@ -81,5 +82,8 @@ std::optional<GeoPoint> readFilePosition(const QString &path);
 // Makes exiv2 read HEIF/AVIF/CR3 (it takes them for video otherwise) and
 // keeps its warnings off the terminal. Safe to call any number of times.
 void initExiv2();
+// exiv2's XMP toolkit is not safe to use from several threads at once (the
+// batch's workers): every use of exiv2 holds this lock, after initExiv2().
+std::unique_lock<std::recursive_mutex> holdExiv2();
 
 } // namespace pixplot::mediaformat

@@ -258,9 +258,11 @@ void PhotoSession::applyClocks()
 {
     for (PhotoRow &row : rows_)
         row.timeText = correctedTime(row.record);
-    emit rowsChanged();
+    // One notice either way: matching again tells of the rows itself.
     if (matched_ && !points_.isEmpty())
         match();
+    else
+        emit rowsChanged();
 }
 
 void PhotoSession::setCorrection(const QString &camera, qint64 seconds)

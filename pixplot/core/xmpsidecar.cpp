@@ -100,7 +100,7 @@ QString companionFor(const QString &companion, const QString &photoPath, const Q
 
 bool writeFix(const QString &photoPath, const Fix &fix, QString *written, QString *error)
 {
-    mediaformat::initExiv2();
+    const auto held = mediaformat::holdExiv2();
     const QString target = sidecarPath(photoPath);
     if (written)
         *written = target;
@@ -170,7 +170,7 @@ bool writeFix(const QString &photoPath, const Fix &fix, QString *written, QStrin
 
 std::optional<GeoPoint> readPosition(const QString &sidecar)
 {
-    mediaformat::initExiv2();
+    const auto held = mediaformat::holdExiv2();
     QFile file(sidecar);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
