@@ -32,9 +32,9 @@ private:
     QHash<QString, QString> positionAt_; // UTC time text -> position, from --read-path
 
     // "name|YYYY:MM:DD hh:mm:ss|-Tag=value;-Tag=value" as a photo; its path.
-    QString makePhoto(const QString &spec)
+    QString makePhoto(const QString &recipe)
     {
-        const QStringList f = spec.split(QLatin1Char('|'));
+        const QStringList f = recipe.split(QLatin1Char('|'));
         const QStringList tags =
             f.value(2).isEmpty() ? QStringList() : f.value(2).split(QLatin1Char(';'));
         const QString path = file(f.at(0));
@@ -42,11 +42,11 @@ private:
             return {};
         return path;
     }
-    QStringList makePhotos(const QStringList &specs)
+    QStringList makePhotos(const QStringList &recipes)
     {
         QStringList paths;
-        for (const QString &spec : specs)
-            paths << makePhoto(spec);
+        for (const QString &recipe : recipes)
+            paths << makePhoto(recipe);
         return paths;
     }
     // "@" in an argument stands for the test folder.
