@@ -1,6 +1,6 @@
 #include "common/webmapview.h"
 
-#include <QBuffer>
+#include "common/bmp2jpg.h"
 #include <QFutureWatcher>
 #include <QImageReader>
 #include <QJsonArray>
@@ -32,9 +32,7 @@ QString thumbnailOf(const QString &file)
     if (image.isNull())
         return {};
     QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "JPG", 80))
+    if (!BMP2JPG::EncodePictureAsJpeg(image.convertToFormat(QImage::Format_RGB32), 80, &jpeg))
         return {};
     return QStringLiteral("data:image/jpeg;base64,") + QString::fromLatin1(jpeg.toBase64());
 }

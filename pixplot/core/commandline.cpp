@@ -189,6 +189,10 @@ public:
     int readPath();
     int convert();
     int match();
+    // The matching options read, the photos listed (*allListed: every one
+    // was) and the path loaded with the clock corrections: ExitOk, or the
+    // status to end with.
+    int loadForMatching(const QStringList &photos, bool *allListed);
     int process();
     int toMap();
     int exifGps();
@@ -664,6 +668,14 @@ int Run::writeConversions(QList<ConversionTarget> &targets, const ConversionInpu
     return ExitOk;
 }
 
+int Run::loadForMatching(const QStringList &photos, bool *allListed)
+{
+    if (!readMatchOptions())
+        return ExitUsage;
+    *allListed = addPhotos(photos);
+    return loadPath() && applyCorrections() ? ExitOk : ExitFailed;
+}
+
 int Run::match()
 {
     const QStringList photos = p_.positionalArguments();
@@ -672,11 +684,9 @@ int Run::match()
                                 "[--interpolate [--max-gap N]] [--zone ZONE] PHOTO..."));
         return ExitUsage;
     }
-    if (!readMatchOptions())
-        return ExitUsage;
-    const bool allListed = addPhotos(photos);
-    if (!loadPath() || !applyCorrections())
-        return ExitFailed;
+    bool allListed = false;
+    if (const int status = loadForMatching(photos, &allListed); status != ExitOk)
+        return status;
     const photomatch::MatchSummary summary = session_.match();
     if (const QStringList rows = session_.rowTexts(); !rows.isEmpty())
         out_ << rows.join(QLatin1Char('\n')) << '\n';
@@ -886,11 +896,9 @@ int Run::suggestOffset()
         complain(QStringLiteral("用法：pixplot --suggest-offset --path FILE [MATCHING] PHOTO..."));
         return ExitUsage;
     }
-    if (!readMatchOptions())
-        return ExitUsage;
-    const bool allListed = addPhotos(photos);
-    if (!loadPath() || !applyCorrections())
-        return ExitFailed;
+    bool allListed = false;
+    if (const int status = loadForMatching(photos, &allListed); status != ExitOk)
+        return status;
     const photomatch::OffsetSuggestion s = session_.suggestOffset();
     for (const photomatch::ShiftCount &c : s.best)
         say(photomatch::suggestionLine(c, s.photos));

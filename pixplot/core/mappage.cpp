@@ -1,5 +1,6 @@
 #include "core/mappage.h"
 
+#include "common/bmp2jpg.h"
 #include "core/mediaformat.h"
 #include "core/photooutput.h"
 #include "core/pathsimplify.h"
@@ -383,9 +384,7 @@ QString thumbnailDataUri(const QString &photoFile)
     if (image.width() > kThumbnailSide || image.height() > kThumbnailSide)
         image = image.scaled(kThumbnailSide, kThumbnailSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "JPG", 80))
+    if (!BMP2JPG::EncodePictureAsJpeg(image.convertToFormat(QImage::Format_RGB32), 80, &jpeg))
         return {};
     return QStringLiteral("data:image/jpeg;base64,") + QString::fromLatin1(jpeg.toBase64());
 }

@@ -171,17 +171,14 @@ float numberField(const char *f, qsizetype len)
     const auto [end, ec] = std::from_chars(f, f + len, v, std::chars_format::fixed);
     return ec == std::errc() && end == f + len && std::isfinite(v) ? v : FixMotion::None;
 }
-} // namespace
-
-PathPoint ParseRmcBytes(QByteArrayView line, const common::TimeZoneSetting *zone)
+// The first up to max comma-separated fields of line, as [from, to) byte
+// ranges; how many there are.
+int splitFields(QByteArrayView line, qsizetype *from, qsizetype *to, int max)
 {
-    PathPoint point;
     const char *s = line.data();
     const qsizetype n = line.size();
-    // Fields 0..9; a sentence with fewer gives no point.
-    qsizetype from[10], to[10];
     int fields = 0;
-    for (qsizetype pos = 0; fields < 10;) {
+    for (qsizetype pos = 0; fields < max;) {
         const char *comma = static_cast<const char *>(std::memchr(s + pos, ',', size_t(n - pos)));
         const qsizetype end = comma ? comma - s : n;
         from[fields] = pos;
@@ -191,6 +188,17 @@ PathPoint ParseRmcBytes(QByteArrayView line, const common::TimeZoneSetting *zone
             break;
         pos = end + 1;
     }
+    return fields;
+}
+} // namespace
+
+PathPoint ParseRmcBytes(QByteArrayView line, const common::TimeZoneSetting *zone)
+{
+    PathPoint point;
+    const char *s = line.data();
+    // Fields 0..9; a sentence with fewer gives no point.
+    qsizetype from[10], to[10];
+    const int fields = splitFields(line, from, to, 10);
     if (fields < 10)
         return point;
     auto field = [&](int i) { return s + from[i]; };
@@ -246,19 +254,8 @@ float GgaAltitude(QByteArrayView line)
 {
     // $xxGGA,time,lat,N,lon,E,quality,satellites,hdop,altitude,M,...
     qsizetype from[11], to[11];
-    int fields = 0;
+    const int fields = splitFields(line, from, to, 11);
     const char *s = line.data();
-    const qsizetype n = line.size();
-    for (qsizetype pos = 0; fields < 11;) {
-        const char *comma = static_cast<const char *>(std::memchr(s + pos, ',', size_t(n - pos)));
-        const qsizetype end = comma ? comma - s : n;
-        from[fields] = pos;
-        to[fields] = end;
-        ++fields;
-        if (!comma)
-            break;
-        pos = end + 1;
-    }
     // Quality 0 is no fix; the unit must be metres.
     if (fields < 11 || to[6] - from[6] != 1 || s[from[6]] < '1' || s[from[6]] > '9' || to[10] - from[10] != 1
         || s[from[10]] != 'M')

@@ -325,7 +325,7 @@ void TestGeotag::corpusGeotaggedInPlaceWithoutLoss()
 
 void TestGeotag::noOtherPositionRemains_data()
 {
-    QTest::addColumn<QStringList>("seed"); // exiftool's assignments before tagging
+    QTest::addColumn<QStringList>("before"); // exiftool's assignments before tagging
     QTest::addColumn<bool>("frame");
     QTest::addColumn<int>("times");
     const QStringList exifGps{"-GPS:GPSAltitude=1234",  "-GPS:GPSAltitudeRef=0",   "-GPS:GPSLatitude=10.5",
@@ -345,7 +345,7 @@ void TestGeotag::noOtherPositionRemains_data()
 // is the new one, and tagging again does not grow the file.
 void TestGeotag::noOtherPositionRemains()
 {
-    QFETCH(QStringList, seed);
+    QFETCH(QStringList, before);
     QFETCH(bool, frame);
     QFETCH(int, times);
     const QStringList photos = copyCorpus({"Canon_40D.jpg"});
@@ -353,7 +353,7 @@ void TestGeotag::noOtherPositionRemains()
         QSKIP("the photo corpus is not here");
     const QString photo = photos.first();
     QCOMPARE(
-        testsupport::runProgram("exiftool", QStringList{"-q", "-overwrite_original", "-n"} + seed + photos),
+        testsupport::runProgram("exiftool", QStringList{"-q", "-overwrite_original", "-n"} + before + photos),
         0);
     const QJsonObject seeded = exiftoolJson(photos, {}).value(photo);
     QStringList seededKeys;
