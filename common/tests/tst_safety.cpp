@@ -190,6 +190,7 @@ void TestSafety::fullDisk_data()
         const char *name, *program;
         QStringList args;
         QString told;
+        QList<int> freeKb{0, 4, 12}; // a sidecar of about 1 KB fits in 4 KB
     };
     const QString batch = QStringLiteral("其中 1 个照片处理失败。");
     const QList<Case> cases{
@@ -201,6 +202,15 @@ void TestSafety::fullDisk_data()
         {"trekport kml", "trekport", {"--import", "GTXT", "--export-kml", "@/out.kml", "--overwrite"}, {}},
         {"pixplot kml", "pixplot", {"--to-kml", "--path", "@/track.txt", "--overwrite"}, {}},
         {"pixplot html", "pixplot", {"--to-html", "--path", "@/track.txt", "--overwrite"}, {}},
+        {"pixplot gpx", "pixplot", {"--to-gpx", "--path", "@/track.txt", "--overwrite"}, {}},
+        {"trekport gpx", "trekport", {"--import", "GTXT", "--export-gpx", "@/out.gpx", "--overwrite"}, {}},
+        {"pixplot sidecar",
+         "pixplot",
+         // The photo's 10:23:45 brought onto the track's 10:00-10:06 UTC.
+         {"--process", "--no-backup", "--write-gps", "--sidecar", "always", "--path", "@/track.txt", "--zone",
+          "UTC", "--offset", "-00:20:00", "@/photo.jpg"},
+         batch,
+         {0}},
         {"pixplot map", "pixplot", {"--to-map", "@/track.html", "--path", "@/track.txt", "--overwrite"}, {}},
         {"pixplot frame in place", "pixplot", {"--process", "--frame", "--no-backup", "@/photo.jpg"}, batch},
         {"pixplot frame renamed",
@@ -211,7 +221,7 @@ void TestSafety::fullDisk_data()
         {"areagrab full", "areagrab", {"--full", "--overwrite", "@/shot.jpg"}, {}},
     };
     for (const Case &c : cases)
-        for (int kb : {0, 4, 12})
+        for (int kb : c.freeKb)
             QTest::addRow("%s, %d KB free", c.name, kb)
                 << QString::fromLatin1(c.program) << c.args << c.told << kb * 1024;
 }
@@ -230,7 +240,7 @@ void TestSafety::fullDisk()
         QVERIFY(QFileInfo(dir.filePath(name)).isDir() ? QDir(dir.filePath(name)).removeRecursively()
                                                       : QFile::remove(dir.filePath(name)));
     // What a run may replace, as it was before.
-    for (const char *name : {"out.gtxt", "out.txt", "out.kml", "track.kml", "track.html", "shot.jpg"})
+    for (const char *name : {"out.gtxt", "out.txt", "out.kml", "out.gpx", "track.kml", "track.html", "track.gpx", "shot.jpg"})
         QVERIFY(writeBytes(dir.filePath(name), QByteArray("old ") + name + "\r\n"));
     QVERIFY(writeBytes(dir.filePath("track.txt"), nmeaTrack(400)));
     QVERIFY(writeBytes(dir.filePath("photo.jpg"), photo_));
