@@ -33,7 +33,11 @@ void PixplotMain::cmd_map_Click()
 
 void PixplotMain::restoreMap()
 {
-    showMap(mapSettings().value(QStringLiteral("shown"), true).toBool());
+    // Shown at first start only where it docks beside the lists; on a small
+    // screen its own window would cover the window the user opened.
+    const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const bool docks = s && s->availableGeometry().width() >= kDockWidth;
+    showMap(mapSettings().value(QStringLiteral("shown"), docks).toBool());
 }
 
 void PixplotMain::showMap(bool on)
