@@ -136,7 +136,7 @@ void MainForm::buildTitleBar()
     closeover = make<QToolButton>(this, "closeover", QRect(692, 3, 24, 24));
     closeover->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
     closeover->setAutoRaise(true);
-    map_show = make<QToolButton>(this, "map_show", QRect(640, 3, 48, 24));
+    map_show = make<QToolButton>(this, "map_show", QRect(604, 3, 48, 24));
     map_show->setText(QStringLiteral("地图"));
     map_show->setToolTip(QStringLiteral("在地图上查看轨迹和标记点"));
     map_show->setStyleSheet(QStringLiteral("color:white;"));
