@@ -5,7 +5,6 @@
 
 #include "common/mapview.h"
 #include "common/programstart.h"
-#include "common/qtdialogs.h"
 
 #include <QApplication>
 
@@ -32,12 +31,11 @@ int main(int argc, char *argv[])
     }
 
     common::prepareMapEngine();
-    QApplication app(argc, argv);
-    common::prepareWindowApplication(app, QStringLiteral("pixplot"), SUITE_DESKTOP_ID);
-    common::QtDialogs dialogs;
-    pixplot::PixplotMain window(dialogs);
-    window.keepSettingsIn(pixplot::settingsfile::defaultFile());
-    window.show();
-    window.restoreMap();
-    return app.exec();
+    return common::runWindow(argc, argv, QStringLiteral("pixplot"), SUITE_DESKTOP_ID, [](common::Dialogs &dialogs) {
+        auto window = std::make_unique<pixplot::PixplotMain>(dialogs);
+        window->keepSettingsIn(pixplot::settingsfile::defaultFile());
+        window->show();
+        window->restoreMap();
+        return window;
+    });
 }

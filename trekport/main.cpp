@@ -1,12 +1,10 @@
 // trekport: with no options the window; with options the command line.
 #include "common/mapview.h"
 #include "common/programstart.h"
-#include "common/qtdialogs.h"
 #include "core/commandline.h"
 #include "core/portsettings.h"
 #include "ui/mainform.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 
 #ifndef SUITE_DESKTOP_ID
@@ -22,10 +20,9 @@ int main(int argc, char *argv[])
         return common::runOnConsole(trekport::run, app.arguments());
     }
     common::prepareMapEngine();
-    QApplication app(argc, argv);
-    common::prepareWindowApplication(app, QStringLiteral("trekport"), SUITE_DESKTOP_ID);
-    common::QtDialogs dialogs;
-    trekport::MainForm window(dialogs, trekport::defaultSettingsFolder());
-    window.show();
-    return app.exec();
+    return common::runWindow(argc, argv, QStringLiteral("trekport"), SUITE_DESKTOP_ID, [](common::Dialogs &dialogs) {
+        auto window = std::make_unique<trekport::MainForm>(dialogs, trekport::defaultSettingsFolder());
+        window->show();
+        return window;
+    });
 }

@@ -221,6 +221,14 @@ private:
         return ExitUsage;
     }
 
+    // The photos given; none after saying that option needs one at least.
+    QStringList photosFor(const QString &option)
+    {
+        const QStringList photos = p_.positionalArguments();
+        if (photos.isEmpty())
+            complain(QStringLiteral("%1 至少需要一个照片。").arg(option));
+        return photos;
+    }
     bool readZone();
     bool readMatchOptions();
     // The corrections of --offset and --sync on the listed photos, and the
@@ -476,11 +484,9 @@ void appendText(QByteArray &out, QStringView text)
 
 int Run::exifTime()
 {
-    const QStringList photos = p_.positionalArguments();
-    if (photos.isEmpty()) {
-        complain(QStringLiteral("--exif-time 至少需要一个照片。"));
+    const QStringList photos = photosFor(QStringLiteral("--exif-time"));
+    if (photos.isEmpty())
         return ExitUsage;
-    }
     int status = ExitOk;
     for (const QString &photo : photos) {
         // One at a time, so each line names the photo as it was given.
@@ -851,11 +857,9 @@ int Run::toMap()
 // show it with the decimal latitude and longitude, or nothing after the tab.
 int Run::exifGps()
 {
-    const QStringList photos = p_.positionalArguments();
-    if (photos.isEmpty()) {
-        complain(QStringLiteral("--exif-gps 至少需要一个照片。"));
+    const QStringList photos = photosFor(QStringLiteral("--exif-gps"));
+    if (photos.isEmpty())
         return ExitUsage;
-    }
     int status = ExitOk;
     for (const QString &photo : photos) {
         QString reason;
