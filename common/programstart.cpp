@@ -27,7 +27,8 @@ void prepareWindowApplication(QApplication &app, const QString &name, const char
     loadQtTranslations(app);
 }
 
-int runWindow(int &argc, char *argv[], const QString &name, const char *desktopId, const WindowMaker &makeWindow)
+int runWindow(int &argc, char *argv[], const QString &name, const char *desktopId,
+              const WindowMaker &makeWindow)
 {
     QApplication app(argc, argv);
     prepareWindowApplication(app, name, desktopId);

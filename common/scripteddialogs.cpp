@@ -64,7 +64,8 @@ QStringList ScriptedDialogs::takeFiles(const DialogCall &call, bool atLeastOne)
     if (!a || a->kind == Answer::Cancel)
         return {};
     if (a->kind != Answer::Files || (atLeastOne && a->files.isEmpty())) {
-        const QString dialog = call.kind == DialogCall::SaveFile ? QStringLiteral("save") : QStringLiteral("open");
+        const QString dialog =
+            call.kind == DialogCall::SaveFile ? QStringLiteral("save") : QStringLiteral("open");
         unexpected.append(QStringLiteral("%1 dialog \"%2\" got a non-file answer").arg(dialog, call.title));
         return {};
     }

@@ -31,11 +31,12 @@ int main(int argc, char *argv[])
     }
 
     common::prepareMapEngine();
-    return common::runWindow(argc, argv, QStringLiteral("pixplot"), SUITE_DESKTOP_ID, [](common::Dialogs &dialogs) {
+    const auto makeWindow = [](common::Dialogs &dialogs) {
         auto window = std::make_unique<pixplot::PixplotMain>(dialogs);
         window->keepSettingsIn(pixplot::settingsfile::defaultFile());
         window->show();
         window->restoreMap();
         return window;
-    });
+    };
+    return common::runWindow(argc, argv, QStringLiteral("pixplot"), SUITE_DESKTOP_ID, makeWindow);
 }

@@ -20,9 +20,10 @@ int main(int argc, char *argv[])
         return common::runOnConsole(trekport::run, app.arguments());
     }
     common::prepareMapEngine();
-    return common::runWindow(argc, argv, QStringLiteral("trekport"), SUITE_DESKTOP_ID, [](common::Dialogs &dialogs) {
+    const auto makeWindow = [](common::Dialogs &dialogs) {
         auto window = std::make_unique<trekport::MainForm>(dialogs, trekport::defaultSettingsFolder());
         window->show();
         return window;
-    });
+    };
+    return common::runWindow(argc, argv, QStringLiteral("trekport"), SUITE_DESKTOP_ID, makeWindow);
 }

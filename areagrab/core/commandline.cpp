@@ -162,8 +162,8 @@ bool readCaptureMode(const Options &options, CaptureRequest *request, QTextStrea
 
 // The seconds an option gives, fallback when it is not given; nullopt after
 // saying why its value is wrong.
-std::optional<int> secondsOption(const QCommandLineParser &parser, const QCommandLineOption &option, int fallback,
-                                 QTextStream &err)
+std::optional<int> secondsOption(const QCommandLineParser &parser, const QCommandLineOption &option,
+                                 int fallback, QTextStream &err)
 {
     if (!parser.isSet(option))
         return fallback;

@@ -250,8 +250,7 @@ QStringList exifLines(const Exiv2::ExifData &exif)
 }
 
 // Each datum's key and value, sorted.
-template <typename Data>
-QStringList keyValueLines(const Data &data)
+template <typename Data> QStringList keyValueLines(const Data &data)
 {
     QStringList lines;
     for (const auto &d : data)

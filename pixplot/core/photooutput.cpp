@@ -302,8 +302,9 @@ bool writeSidecarFix(const QString &src, const gpstagwriter::GpsTags &gps, Outco
 // or source with the GPS tags, whose image data is copied, not encoded
 // again. No pieces: nothing to write. False when out holds the failure.
 bool makeContent(const QString &src, const QByteArray &source, bool frame,
-                 const std::optional<gpstagwriter::GpsTags> &gps, const QString &caption, const Options &options,
-                 FrameBuffers *buffers, QByteArray *head, QList<QByteArrayView> *pieces, Outcome *out)
+                 const std::optional<gpstagwriter::GpsTags> &gps, const QString &caption,
+                 const Options &options, FrameBuffers *buffers, QByteArray *head,
+                 QList<QByteArrayView> *pieces, Outcome *out)
 {
     if (frame) {
         FrameBuffers own;

@@ -151,8 +151,8 @@ qsizetype directorySize(const QList<Entry> &entries)
 }
 
 struct Ifd0Entries {
-    QList<QByteArray> raw; // every entry but the pointer, as they are
-    qsizetype oldSub = -1; // where the pointer pointed, if there was one
+    QList<QByteArray> raw;        // every entry but the pointer, as they are
+    qsizetype oldSub = -1;        // where the pointer pointed, if there was one
     qint64 highestReferenced = 0; // the end of what the rest of IFD0 refers to
 };
 

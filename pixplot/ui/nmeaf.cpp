@@ -227,8 +227,9 @@ void NMEAF::reportWrite(const QString &fileName, bool written, const QString &er
         common::openWrittenFile(fileName);
 }
 
-void NMEAF::convertPath(QString (*fileNameOf)(const QString &), int firstBox, Document document,
-                        const std::function<QString(const QString &, const nmeaconvert::PathInput &)> &savedMessage)
+void NMEAF::convertPath(
+    QString (*fileNameOf)(const QString &), int firstBox, Document document,
+    const std::function<QString(const QString &, const nmeaconvert::PathInput &)> &savedMessage)
 {
     if (!havePath())
         return;

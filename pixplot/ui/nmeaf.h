@@ -74,8 +74,9 @@ private:
     using Document = QByteArray (*)(const nmeaconvert::PathInput &, const nmeaconvert::Offsets &);
     // Writes the path as document, moved by the offsets in boxes firstBox
     // and the next, to the file fileNameOf names beside the path file.
-    void convertPath(QString (*fileNameOf)(const QString &), int firstBox, Document document,
-                     const std::function<QString(const QString &, const nmeaconvert::PathInput &)> &savedMessage);
+    void
+    convertPath(QString (*fileNameOf)(const QString &), int firstBox, Document document,
+                const std::function<QString(const QString &, const nmeaconvert::PathInput &)> &savedMessage);
     // The number in box index, or nullopt after telling the user.
     std::optional<double> offsetFromBox(int index);
     // The latitude offset in box index and the longitude offset in the next.

@@ -25,7 +25,8 @@ void prepareWindowApplication(QApplication &app, const QString &name, const char
 // window makeWindow makes (and shows) with the Qt dialogs; returns the
 // application's exit status once the window has closed.
 using WindowMaker = std::function<std::unique_ptr<QWidget>(Dialogs &dialogs)>;
-int runWindow(int &argc, char *argv[], const QString &name, const char *desktopId, const WindowMaker &makeWindow);
+int runWindow(int &argc, char *argv[], const QString &name, const char *desktopId,
+              const WindowMaker &makeWindow);
 
 // Runs a command line with its results and messages as UTF-8 on stdout and
 // stderr; returns its exit status.
