@@ -264,6 +264,8 @@ void TestMediaFormat::headerTimes_data()
     QTest::newRow("raw: Kyocera, time not a time")
         << "a.raw" << patched(n, 0x2d, "3331") << "" << 99 << kyocera; // month 13
     QTest::newRow("raw: cut inside the header") << "a.raw" << n.left(0x40) << "" << 99 << tiffRaw;
+    QTest::newRow("raw: Panasonic's, TIFF-like")
+        << "a.raw" << corpusFile("Panasonic_DMC-LX3_ExifTool_Panasonic.rw2") << "2008-08-06 15:21:56" << 99 << tiffRaw;
     QTest::newRow("raw: another maker's") << "a.RAW" << QByteArray("IIU\0", 4) + QByteArray(200, 0) << "" << 99
                                           << tiffRaw;
 }
