@@ -10,10 +10,6 @@
 
 #include <memory>
 
-#ifndef SUITE_DESKTOP_ID
-#define SUITE_DESKTOP_ID ""
-#endif
-
 int main(int argc, char *argv[])
 {
     const QStringList arguments = common::argumentsOf(argc, argv);

@@ -7,10 +7,6 @@
 
 #include <QCoreApplication>
 
-#ifndef SUITE_DESKTOP_ID
-#define SUITE_DESKTOP_ID ""
-#endif
-
 int main(int argc, char *argv[])
 {
     const QStringList arguments = common::argumentsOf(argc, argv);

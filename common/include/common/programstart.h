@@ -6,6 +6,11 @@
 #include <functional>
 #include <memory>
 
+// The menu entry the programs' windows belong to; a packaged build names it.
+#ifndef SUITE_DESKTOP_ID
+#define SUITE_DESKTOP_ID ""
+#endif
+
 class QApplication;
 class QTextStream;
 class QWidget;
