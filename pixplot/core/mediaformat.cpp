@@ -3,7 +3,8 @@
 #include "core/boxreader.h"
 #include "core/cameratime.h"
 #include "core/preview.h"
-#include "core/systemfinction.h"
+#include "core/datetimetext.h"
+#include "core/photofiles.h"
 
 #include "common/safefile.h"
 
