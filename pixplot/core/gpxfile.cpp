@@ -1,6 +1,6 @@
 #include "core/gpxfile.h"
 
-#include "core/systemfinction.h"
+#include "core/nmeasentence.h"
 
 #include "common/gpxwriter.h"
 

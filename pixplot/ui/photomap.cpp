@@ -2,7 +2,7 @@
 
 #include "core/mappage.h"
 #include "core/photosession.h"
-#include "core/systemfinction.h"
+#include "core/nmeasentence.h"
 #include "ui/photolistmodel.h"
 
 #include <QComboBox>
