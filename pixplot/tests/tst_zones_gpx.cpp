@@ -169,9 +169,8 @@ private:
 
 void TestZonesGpx::initTestCase()
 {
-    QVERIFY2(QFileInfo(pixplotProgram()).isExecutable(), qPrintable("not built: " + pixplotProgram()));
-    for (const char *peer : {"exiftool", "gpsbabel", "xmllint"})
-        QVERIFY2(testsupport::hasProgram(QString::fromLatin1(peer)), peer);
+    const QByteArray missing = testsupport::missingPrograms({"pixplot", "exiftool", "gpsbabel", "xmllint"});
+    QVERIFY2(missing.isEmpty(), missing.constData());
     QVERIFY(dir_.isValid());
     QVERIFY(fixtures::writeLines(dir_.filePath(QStringLiteral("dst.txt")), dstPath()));
 }
@@ -298,10 +297,7 @@ void TestZonesGpx::interpolation()
         return;
     }
     QVERIFY(!position.isEmpty());
-    const Run tag = fixtures::run(
-        QStringLiteral("exiftool"),
-        {"-q", "-overwrite_original", "-geotag", track, "-geotime<${DateTimeOriginal}+00:00", photo});
-    QVERIFY2(tag.code == 0, qPrintable(tag.err));
+    QVERIFY(testsupport::exiftoolWrite({"-geotag", track, "-geotime<${DateTimeOriginal}+00:00", photo}));
     const Run read = fixtures::run(QStringLiteral("exiftool"),
                                    {"-n", "-T", "-Composite:GPSLatitude", "-Composite:GPSLongitude", photo});
     const QStringList peer = read.out.trimmed().split(QLatin1Char('\t'));
