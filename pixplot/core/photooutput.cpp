@@ -264,7 +264,7 @@ Prepared preparePhoto(const PhotoRecord &record, qint64 row, const QString &time
 
 Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const QString &timeText,
                       const QString &position, const Options &options, FrameBuffers *buffers,
-                      const FixMotion &motion)
+                      const FixMotion &motion, const std::optional<GeoPoint> &degrees)
 {
     Outcome out = prepared.outcome;
     if (prepared.finished())
@@ -282,7 +282,7 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
                                                  .arg(std::abs(own) / 3600, 2, 10, QLatin1Char('0'))
                                                  .arg(std::abs(own) / 60 % 60, 2, 10, QLatin1Char('0')))
             : std::nullopt;
-        gps = gpstagwriter::TagsForRow(position, timeText, ownZone.value_or(options.zone), motion);
+        gps = gpstagwriter::TagsForRow(position, timeText, ownZone.value_or(options.zone), motion, degrees);
     }
     const mediaformat::Format *format = mediaformat::formatOf(record.fileName);
     const bool frame = options.frame && format && format->framable;
@@ -392,10 +392,10 @@ QString framingSkippedText(const QString &fileName)
 }
 
 Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const QString &position,
-                     const Options &options, const FixMotion &motion)
+                     const Options &options, const FixMotion &motion, const std::optional<GeoPoint> &degrees)
 {
     return completePhoto(record, preparePhoto(record, row, timeText, options), timeText, position, options,
-                         nullptr, motion);
+                         nullptr, motion, degrees);
 }
 
 QString failureText(Failure failure)
