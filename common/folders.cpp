@@ -1,8 +1,9 @@
 #include "common/folders.h"
 
+#include "common/keyvaluefile.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStandardPaths>
 
 namespace common {
@@ -38,16 +39,14 @@ QString defaultFolder(FolderKind kind)
 
 QString foldersSettingsFile()
 {
-    // Read anew each time (not QSettings' cached user path), so a changed
-    // XDG_CONFIG_HOME is honoured.
+    // Looked up each time, so a changed XDG_CONFIG_HOME is honoured.
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
         .filePath(QStringLiteral("gpsphotosuite/folders.ini"));
 }
 
 QString rememberedFolder(FolderKind kind)
 {
-    const QSettings settings(foldersSettingsFile(), QSettings::IniFormat);
-    const QString folder = settings.value(keyOf(kind)).toString();
+    const QString folder = keyValue(readKeyValues(foldersSettingsFile()), keyOf(kind));
     // A folder since removed (or a stick since unplugged) is no place to start.
     if (!folder.isEmpty() && QDir::isAbsolutePath(folder) && QFileInfo(folder).isDir())
         return folder;
@@ -60,9 +59,8 @@ void rememberFolder(FolderKind kind, const QString &chosenPath)
         return;
     const QFileInfo info(chosenPath);
     const QString folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
-    QSettings settings(foldersSettingsFile(), QSettings::IniFormat);
-    if (settings.value(keyOf(kind)).toString() != folder)
-        settings.setValue(keyOf(kind), folder);
+    // A preference: the dialog goes on whether or not it could be kept.
+    storeKeyValue(foldersSettingsFile(), keyOf(kind), folder);
 }
 
 } // namespace common

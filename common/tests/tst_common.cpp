@@ -3,6 +3,7 @@
 #include "common/consoletext.h"
 #include "common/folders.h"
 #include "common/helpview.h"
+#include "common/keyvaluefile.h"
 #include "common/recordingdesktop.h"
 #include "common/dialogs.h"
 #include "common/programfolder.h"
@@ -21,6 +22,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPainter>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QTest>
@@ -65,6 +67,9 @@ private Q_SLOTS:
     void usageErrorHints();
     void rememberedFolders_data();
     void rememberedFolders();
+    void foldersKeptByEarlierVersions();
+    void keyValueStore_data();
+    void keyValueStore();
     void readmeSections_data();
     void readmeSections();
     void aboutListsLicences();
@@ -509,6 +514,65 @@ void TestCommon::rememberedFolders()
     // Each kind has its own folder.
     QCOMPARE(rememberedFolder(FolderKind::Paths), QDir::homePath());
     QVERIFY(foldersSettingsFile().startsWith(config.path() + "/"));
+}
+
+void TestCommon::foldersKeptByEarlierVersions()
+{
+    // Earlier versions kept the folders through QSettings: a user's file still counts.
+    const testsupport::ScratchConfig config;
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("照片, 2026"));
+    QVERIFY(QDir().mkpath(folder));
+    QSettings(foldersSettingsFile(), QSettings::IniFormat).setValue("folders/photos", folder);
+    QCOMPARE(rememberedFolder(FolderKind::Photos), folder);
+    rememberFolder(FolderKind::Tracks, dir.path());
+    QCOMPARE(rememberedFolder(FolderKind::Photos), folder);
+    QCOMPARE(rememberedFolder(FolderKind::Tracks), dir.path());
+}
+
+void TestCommon::keyValueStore_data()
+{
+    QTest::addColumn<QByteArray>("before"); // "-": no file
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("no file yet") << QByteArray("-") << "folders/photos" << "/p" << QByteArray("[folders]\nphotos=/p\n");
+    QTest::newRow("other lines and lists kept")
+        << QByteArray("zone=UTC\ncorrection=5\ta\ncorrection=6\tb\n") << "tolerance" << "60"
+        << QByteArray("zone=UTC\ncorrection=5\ta\ncorrection=6\tb\ntolerance=60\n");
+    QTest::newRow("replaced once, a doubled key dropped")
+        << QByteArray("[folders]\nphotos=/a\ntracks=/t\nphotos=/b\n") << "folders/photos" << "/c"
+        << QByteArray("[folders]\nphotos=/c\ntracks=/t\n");
+    QTest::newRow("joins its group") << QByteArray("shown=true\n[folders]\nphotos=/a\n[map]\nx=1\n")
+                                     << "folders/tracks" << "/t"
+                                     << QByteArray("shown=true\n[folders]\nphotos=/a\ntracks=/t\n[map]\nx=1\n");
+    QTest::newRow("a line break cannot split a line") << QByteArray("") << "shown" << "a\nb" << QByteArray("shown=a b\n");
+}
+
+void TestCommon::keyValueStore()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("sub/prefs.ini");
+    if (before != "-") {
+        QVERIFY(QDir(dir.path()).mkpath("sub"));
+        QVERIFY(writeFileAtomically(file, before));
+    }
+    QString error;
+    QVERIFY2(storeKeyValue(file, key, value, &error), qPrintable(error));
+    QCOMPARE(testsupport::readAll(file), after);
+    QCOMPARE(keyValue(readKeyValues(file), key), QString(value).replace('\n', ' '));
+    // Storing it again changes nothing, not even the file's identity.
+    const auto inode = [&file] {
+        struct stat st {};
+        return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    const ino_t written = inode();
+    QVERIFY(storeKeyValue(file, key, value));
+    QCOMPARE(inode(), written);
 }
 
 void TestCommon::readmeSections_data()

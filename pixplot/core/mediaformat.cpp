@@ -2,7 +2,10 @@
 
 #include "core/boxreader.h"
 #include "core/cameratime.h"
+#include "core/kyoceraraw.h"
+#include "core/mtsreader.h"
 #include "core/preview.h"
+#include "core/riffreader.h"
 #include "core/systemfinction.h"
 
 #include "common/safefile.h"
@@ -259,7 +262,9 @@ void fromX3f(const QString &path, ShotInfo *info)
 }
 
 // A film strip with the name and time: what the list shows for a video.
-QImage filmFrame(const QSize &size, const QString &name, const QString &time)
+// Without the strip and with "RAW" for the mark, a raw file without a
+// picture of its own to show.
+QImage symbolFrame(const QSize &size, const QString &name, const QString &time, bool film)
 {
     QImage image(size.expandedTo(QSize(60, 45)), QImage::Format_RGB32);
     image.fill(QColor(40, 40, 40));
@@ -267,22 +272,33 @@ QImage filmFrame(const QSize &size, const QString &name, const QString &time)
     p.setRenderHint(QPainter::Antialiasing);
     const int w = image.width(), h = image.height();
     const int strip = qMax(8, h / 8);
-    p.fillRect(0, 0, w, strip, Qt::black);
-    p.fillRect(0, h - strip, w, strip, Qt::black);
-    const int hole = strip / 2;
-    for (int x = hole / 2; x + hole < w; x += hole * 2) {
-        p.fillRect(x, (strip - hole) / 2, hole, hole, QColor(220, 220, 220));
-        p.fillRect(x, h - strip + (strip - hole) / 2, hole, hole, QColor(220, 220, 220));
+    if (film) {
+        p.fillRect(0, 0, w, strip, Qt::black);
+        p.fillRect(0, h - strip, w, strip, Qt::black);
+        const int hole = strip / 2;
+        for (int x = hole / 2; x + hole < w; x += hole * 2) {
+            p.fillRect(x, (strip - hole) / 2, hole, hole, QColor(220, 220, 220));
+            p.fillRect(x, h - strip + (strip - hole) / 2, hole, hole, QColor(220, 220, 220));
+        }
     }
-    // A play mark in the middle.
+    // A play mark (or "RAW") in the middle.
     const QPointF c(w / 2.0, h / 2.0 - h / 10.0);
     const qreal r = h / 8.0;
-    p.setBrush(QColor(230, 230, 230));
-    p.setPen(Qt::NoPen);
-    const QPointF tri[3] = {c + QPointF(-r * 0.6, -r), c + QPointF(-r * 0.6, r), c + QPointF(r, 0)};
-    p.drawPolygon(tri, 3);
-    p.setPen(Qt::white);
     QFont font = p.font();
+    if (film) {
+        p.setBrush(QColor(230, 230, 230));
+        p.setPen(Qt::NoPen);
+        const QPointF tri[3] = {c + QPointF(-r * 0.6, -r), c + QPointF(-r * 0.6, r), c + QPointF(r, 0)};
+        p.drawPolygon(tri, 3);
+    } else {
+        p.setPen(QColor(230, 230, 230));
+        font.setPixelSize(qMax(10, int(r * 1.4)));
+        font.setBold(true);
+        p.setFont(font);
+        p.drawText(QRectF(0, c.y() - r, w, 2 * r), Qt::AlignCenter, QStringLiteral("RAW"));
+        font.setBold(false);
+    }
+    p.setPen(Qt::white);
     font.setPixelSize(qMax(9, h / 14));
     p.setFont(font);
     const QRect text(4, int(c.y() + r * 1.3), w - 8, h - strip - int(c.y() + r * 1.3));
@@ -370,6 +386,41 @@ QImage heifPreview(const QString &path, const QSize &box, QSize *fullSize)
     return out;
 }
 
+// The families whose time sits in a header of their own, read without exiv2.
+ShotInfo headerShotInfo(const QString &path, Family family)
+{
+    ShotInfo info;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        info.reason = file.errorString();
+        return info;
+    }
+    if (family == Family::Avi) {
+        // The camera's clock, with no zone: the list's zone setting applies.
+        const riffreader::AviInfo avi = riffreader::readAvi(file);
+        info.shotTime = avi.shotTime;
+        info.reason = avi.isAvi ? QStringLiteral("视频文件头中没有拍摄时间")
+                                : QStringLiteral("不是AVI格式的视频");
+    } else if (family == Family::Avchd) {
+        const mtsreader::StreamInfo stream = mtsreader::readStream(file);
+        info.shotTime = stream.shotTime;
+        info.utcOffset = stream.utcOffset;
+        info.camera = stream.make;
+        info.reason = stream.isTransportStream ? QStringLiteral("视频流开头没有拍摄时间")
+                                               : QStringLiteral("不是AVCHD(MTS)格式的视频");
+    } else {
+        const kyoceraraw::Header header = kyoceraraw::readHeader(file);
+        info.shotTime = header.shotTime;
+        info.camera = cameratime::cameraText(header.make, header.model, QString());
+        info.reason = header.isKyocera ? kNoTime : QStringLiteral("不是能读取的RAW格式");
+    }
+    if (!info.shotTime.isEmpty())
+        info.reason.clear();
+    else
+        info.utcOffset.reset();
+    return info;
+}
+
 } // namespace
 
 std::unique_lock<std::recursive_mutex> holdExiv2()
@@ -404,7 +455,7 @@ const QList<Format> &formats()
           QStringLiteral("crw"), QStringLiteral("nef"), QStringLiteral("nrw"), QStringLiteral("arw"),
           QStringLiteral("sr2"), QStringLiteral("orf"), QStringLiteral("rw2"), QStringLiteral("raf"),
           QStringLiteral("pef"), QStringLiteral("srw"), QStringLiteral("x3f"), QStringLiteral("mrw"),
-          QStringLiteral("iiq")},
+          QStringLiteral("iiq"), QStringLiteral("raw")},
          false, false, false},
         {Family::Bmff,
          QStringLiteral("HEIF/AVIF/CR3"),
@@ -418,6 +469,12 @@ const QList<Format> &formats()
          false, true, false},
         {Family::PngWebp, QStringLiteral("PNG/WebP"), {QStringLiteral("png"), QStringLiteral("webp")}, false,
          false, false},
+        {Family::Avi, QStringLiteral("AVI视频"), {QStringLiteral("avi")}, false, true, false},
+        {Family::Avchd, QStringLiteral("AVCHD视频"), {QStringLiteral("mts"), QStringLiteral("m2ts")}, false, true,
+         false},
+        // Panasonic's and Leica's .raw are TIFF-like and read by exiv2 above.
+        {Family::KyoceraRaw, QStringLiteral("Kyocera RAW"), {QStringLiteral("raw")}, false, false, false,
+         kyoceraraw::looksLikeKyocera},
     };
     return list;
 }
@@ -435,25 +492,51 @@ const Format *formatOf(const QString &fileName)
     return nullptr;
 }
 
+const Format *formatOfFile(const QString &path)
+{
+    const Format *byName = formatOf(path);
+    if (!byName)
+        return nullptr;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    QList<const Format *> sharing;
+    for (const Format &f : formats())
+        if (f.suffixes.contains(suffix))
+            sharing << &f;
+    if (sharing.size() < 2)
+        return byName;
+    QFile file(path);
+    const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(512) : QByteArray();
+    for (const Format *f : sharing)
+        if (f->takes && f->takes(head))
+            return f;
+    for (const Format *f : sharing)
+        if (!f->takes)
+            return f;
+    return byName;
+}
+
 QString openFilter()
 {
     QStringList patterns;
     for (const Format &f : formats())
         for (const QString &s : f.suffixes)
-            patterns << QStringLiteral("*.") + s;
+            if (!patterns.contains(QStringLiteral("*.") + s))
+                patterns << QStringLiteral("*.") + s;
     return QStringLiteral("照片和视频(%1)|%2|照片文件(*.JPG)|*.jpg;*.jpeg|所有文件(*)|*")
         .arg(patterns.join(QLatin1Char(' ')), patterns.join(QLatin1Char(';')));
 }
 
 ShotInfo readShotInfo(const QString &path)
 {
-    const auto held = holdExiv2();
     ShotInfo info;
-    const Format *format = formatOf(path);
+    const Format *format = formatOfFile(path);
     if (!format) {
         info.reason = kNoFormat;
         return info;
     }
+    if (format->family == Family::Avi || format->family == Family::Avchd || format->family == Family::KyoceraRaw)
+        return headerShotInfo(path, format->family);
+    const auto held = holdExiv2();
     QString reason;
     if (format->family == Family::QuickTime || format->family == Family::Bmff) {
         QFile file(path);
@@ -573,10 +656,11 @@ std::optional<double> gpsCoordinate(const Exiv2::ExifData &exif, const char *key
 
 std::optional<GeoPoint> readFilePosition(const QString &path)
 {
-    const auto held = holdExiv2();
-    const Format *format = formatOf(path);
-    if (!format || format->family == Family::QuickTime)
+    const Format *format = formatOfFile(path);
+    // Video and Kyocera's raw carry no Exif GPS block.
+    if (!format || format->video || format->family == Family::KyoceraRaw)
         return std::nullopt;
+    const auto held = holdExiv2();
     Exiv2::ExifData exif;
     try {
         auto image = Exiv2::ImageFactory::open(nativePath(path));
@@ -595,18 +679,20 @@ std::optional<GeoPoint> readFilePosition(const QString &path)
 
 QImage previewImage(const QString &path, const QSize &box, QSize *fullSize, const QString &timeText)
 {
-    const auto held = holdExiv2();
-    const Format *format = formatOf(path);
+    const Format *format = formatOfFile(path);
     if (fullSize)
         *fullSize = QSize();
     if (!format)
         return {};
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (format->family == Family::QuickTime) {
+    // Kyocera's raw embeds no preview: its header is followed by the
+    // sensor's data alone.
+    if (format->video || format->family == Family::KyoceraRaw) {
         if (fullSize)
             *fullSize = box;
-        return filmFrame(box, QFileInfo(path).fileName(), timeText);
+        return symbolFrame(box, QFileInfo(path).fileName(), timeText, format->video);
     }
+    const auto held = holdExiv2();
     QImage picture;
     if (format->family == Family::Bmff && suffix != QLatin1String("cr3"))
         picture = heifPreview(path, box, fullSize);

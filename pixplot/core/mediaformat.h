@@ -8,6 +8,7 @@
 #include "core/cameratime.h"
 #include "core/types.h"
 
+#include <QByteArrayView>
 #include <QImage>
 #include <QList>
 #include <QSize>
@@ -24,6 +25,9 @@ enum class Family {
     Bmff,      // HEIF/HEIC, AVIF and CR3: exiv2, libheif where exiv2 fails
     QuickTime, // MOV, MP4, 3GP: the movie header's time (UTC)
     PngWebp,   // PNG (eXIf, XMP) and WebP
+    Avi,       // AVI: the header's IDIT time (the camera's clock)
+    Avchd,     // MTS/M2TS: the H.264 stream's MDPM time and zone
+    KyoceraRaw, // Kyocera's N Digital raw: its fixed header's time
 };
 
 struct Format {
@@ -33,12 +37,19 @@ struct Format {
     bool positionInFile;  // a position may be written into the file itself
     bool video;
     bool framable;        // framing can re-encode it
+    // Where families share a suffix (.raw): true when a file's first bytes
+    // are this family's; nullptr takes any file of its suffixes.
+    bool (*takes)(QByteArrayView head) = nullptr;
 };
 
 // Every family, the JPEG one first.
 const QList<Format> &formats();
-// The family of a file by its name; nullptr when none takes it.
+// The family of a file by its name; nullptr when none takes it. Families
+// sharing a suffix share what this tells (video, where a position goes).
 const Format *formatOf(const QString &fileName);
+// The family that reads the file at path: by its name, and where families
+// share the suffix, by its first bytes.
+const Format *formatOfFile(const QString &path);
 inline bool isJpeg(const QString &fileName)
 {
     const Format *f = formatOf(fileName);

@@ -1,23 +1,10 @@
 #include "core/settingsfile.h"
 
-#include "common/safefile.h"
+#include "common/keyvaluefile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace pixplot::settingsfile {
-
-namespace {
-
-// A line never holds a line break: one in a folder name would split it.
-QString oneLine(QString text)
-{
-    return text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
-}
-
-} // namespace
 
 QString defaultFile()
 {
@@ -28,18 +15,7 @@ QString defaultFile()
 Settings read(const QString &file)
 {
     Settings s;
-    QFile f(file);
-    // A settings file is small; anything larger is not ours.
-    if (!common::checkInputFile(file) || f.size() > (1 << 20) || !f.open(QIODevice::ReadOnly))
-        return s;
-    const QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
-    for (const QString &raw : lines) {
-        const QString line = raw.trimmed();
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq <= 0)
-            continue;
-        const QString key = line.left(eq);
-        const QString value = line.mid(eq + 1);
+    for (const auto &[key, value] : common::readKeyValues(file)) {
         bool ok = false;
         if (key == QLatin1String("zone"))
             s.zone = value;
@@ -66,23 +42,19 @@ Settings read(const QString &file)
 
 bool write(const QString &file, const Settings &settings, QString *error)
 {
-    QString text;
-    text += QStringLiteral("zone=%1\n").arg(oneLine(settings.zone));
+    common::KeyValues values;
+    values.append({QStringLiteral("zone"), settings.zone});
     if (settings.tolerance >= 0)
-        text += QStringLiteral("tolerance=%1\n").arg(settings.tolerance);
-    text += QStringLiteral("interpolate=%1\n").arg(settings.interpolate ? 1 : 0);
+        values.append({QStringLiteral("tolerance"), QString::number(settings.tolerance)});
+    values.append({QStringLiteral("interpolate"), settings.interpolate ? QStringLiteral("1") : QStringLiteral("0")});
     if (settings.maxGap >= 0)
-        text += QStringLiteral("maxGap=%1\n").arg(settings.maxGap);
+        values.append({QStringLiteral("maxGap"), QString::number(settings.maxGap)});
     QStringList cameras = settings.corrections.keys();
     cameras.sort(); // the same settings give the same file
     for (const QString &camera : cameras)
-        text += QStringLiteral("correction=%1\t%2\n").arg(settings.corrections.value(camera)).arg(oneLine(camera));
-    if (!QDir().mkpath(QFileInfo(file).absolutePath())) {
-        if (error)
-            *error = QStringLiteral("无法建立文件夹 %1").arg(QFileInfo(file).absolutePath());
-        return false;
-    }
-    return common::writeFileAtomically(file, text.toUtf8(), error);
+        values.append({QStringLiteral("correction"),
+                       QStringLiteral("%1\t%2").arg(settings.corrections.value(camera)).arg(camera)});
+    return common::writeKeyValues(file, values, error);
 }
 
 } // namespace pixplot::settingsfile

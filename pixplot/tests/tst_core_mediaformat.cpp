@@ -3,6 +3,7 @@
 // reference, and the box reader against movies built box by box.
 #include "core/boxreader.h"
 #include "core/mediaformat.h"
+#include "core/mtsreader.h"
 #include "core/photosession.h"
 #include "tst_files.h"
 
@@ -67,6 +68,42 @@ QByteArray mvhd(int version, quint64 created)
     return box("mvhd", p + QByteArray(80, 0));
 }
 
+// exiftool reads an AVI's IDIT of the form "2009/10/27 12:14:34" to the
+// minute ("12:14:00"); the file, and the camera's own block beside it,
+// give the seconds too.
+const QHash<QString, QString> kSecondsExiftoolDrops = {
+    {QStringLiteral("Pentax_K-x_ExifTool_Pentax.avi"), QStringLiteral("2009-10-27 12:14:34")}};
+
+QByteArray corpusFile(const char *name)
+{
+    return testsupport::readAll(formatsDir() + QLatin1String(name));
+}
+
+// bytes with those from `at` on replaced by the ones the hex digits give.
+QByteArray patched(QByteArray bytes, qsizetype at, const char *hex)
+{
+    const QByteArray with = QByteArray::fromHex(hex);
+    bytes.replace(at, with.size(), with);
+    return bytes;
+}
+
+// A RIFF chunk, padded to an even size; a list when form is given.
+QByteArray chunk(const char *id, const QByteArray &data, const char *form = nullptr)
+{
+    const QByteArray body = form ? QByteArray(form, 4) + data : data;
+    QByteArray c(id, 4);
+    c.resize(8);
+    qToLittleEndian<quint32>(quint32(body.size()), c.data() + 4);
+    return c + body + (body.size() % 2 ? QByteArray(1, 0) : QByteArray());
+}
+
+QByteArray aviWithIdit(const QByteArray &idit)
+{
+    return chunk("RIFF", chunk("LIST", chunk("avih", QByteArray(56, 0)) + chunk("IDIT", idit), "hdrl")
+                     + chunk("LIST", QByteArray(64, 'x'), "movi"),
+                 "AVI ");
+}
+
 } // namespace
 
 class TestMediaFormat : public QObject {
@@ -76,6 +113,9 @@ private Q_SLOTS:
     void readsCorpusTimes();
     void movieHeader_data();
     void movieHeader();
+    void headerTimes_data();
+    void headerTimes();
+    void endlessStreamBounded();
     void suffixes_data();
     void suffixes();
     void filePositions_data();
@@ -96,15 +136,21 @@ void TestMediaFormat::readsCorpusTimes_data()
     for (const auto &row : rows) {
         const QString file = row.value(QStringLiteral("file"));
         const auto *format = mediaformat::formatOf(file);
-        const bool video = format && format->video;
         QString local, offset = row.value(QStringLiteral("offset_time_original"));
-        if (video) {
+        if (format && format->family == mediaformat::Family::QuickTime) {
             local = listTime(row.value(QStringLiteral("quicktime_create_date_utc")));
             offset = local.isEmpty() ? QString() : QStringLiteral("Z");
         } else {
-            local = listTime(row.value(QStringLiteral("date_time_original")));
+            const QString original = row.value(QStringLiteral("date_time_original"));
+            local = listTime(original);
+            if (offset.isEmpty() && !local.isEmpty())
+                offset = original.mid(19); // a video's own zone, as in "2008:12:31 23:16:24+01:00"
             if (local.isEmpty())
                 local = listTime(row.value(QStringLiteral("create_date")));
+        }
+        if (kSecondsExiftoolDrops.contains(file)) {
+            QCOMPARE(kSecondsExiftoolDrops.value(file).left(16), local.left(16));
+            local = kSecondsExiftoolDrops.value(file);
         }
         QTest::newRow(qPrintable(file)) << file << local << offset << row.value(QStringLiteral("make"))
                                         << row.value(QStringLiteral("model"));
@@ -172,6 +218,99 @@ void TestMediaFormat::movieHeader()
     QCOMPARE(info.creationUtc.value_or(-1), utc);
 }
 
+void TestMediaFormat::headerTimes_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("time"); // "" = none, with a reason
+    QTest::addColumn<int>("offset");   // seconds east; 99 = none
+    QTest::addColumn<int>("family");
+
+    const int avi = int(mediaformat::Family::Avi), mts = int(mediaformat::Family::Avchd);
+    const int kyocera = int(mediaformat::Family::KyoceraRaw), tiffRaw = int(mediaformat::Family::TiffRaw);
+    const QByteArray pentax = corpusFile("Pentax_K-x_ExifTool_Pentax.avi");
+    QTest::newRow("avi: Pentax") << "a.avi" << pentax << "2009-10-27 12:14:34" << 99 << avi;
+    QTest::newRow("avi: RIFF size past the end") << "a.avi" << patched(pentax, 4, "ffffff7f")
+                                                 << "2009-10-27 12:14:34" << 99 << avi;
+    QTest::newRow("avi: header list size past the end")
+        << "a.avi" << patched(pentax, 0x10, "f0ffffff") << "" << 99 << avi;
+    QTest::newRow("avi: IDIT size past its list") << "a.avi" << patched(pentax, 0x348, "00010000") << ""
+                                                  << 99 << avi;
+    QTest::newRow("avi: cut in the IDIT") << "a.avi" << pentax.left(0x352) << "" << 99 << avi;
+    QTest::newRow("avi: ctime form") << "a.avi" << aviWithIdit("Tue Oct 27 12:14:34 2009\n") << "2009-10-27 12:14:34"
+                                     << 99 << avi;
+    QTest::newRow("avi: 12-hour clock") << "a.avi" << aviWithIdit("2001/ 1/27  1:42PM") << "2001-01-27 13:42:00"
+                                        << 99 << avi;
+    QTest::newRow("avi: no such month") << "a.avi" << aviWithIdit("2009/13/27 12:14:34") << "" << 99 << avi;
+    QTest::newRow("avi: not RIFF") << "a.avi" << QByteArray(300, 'x') << "" << 99 << avi;
+
+    const QByteArray canon = corpusFile("Canon_ExifTool_M2TS.mts");
+    const qsizetype zone = canon.indexOf("MDPM") + 6; // the date pack: 0x18, zone, century...
+    QTest::newRow("mts: Canon") << "a.mts" << canon << "2008-12-31 23:16:24" << 3600 << mts;
+    QTest::newRow("mts: west, half hour, summer")
+        << "a.m2ts" << patched(canon, zone, "67") << "2008-12-31 23:16:24" << -(3 * 3600 + 1800) + 3600 << mts;
+    QTest::newRow("mts: zone never set") << "a.mts" << patched(canon, zone, "ff") << "2008-12-31 23:16:24" << 99
+                                         << mts;
+    QTest::newRow("mts: month not BCD") << "a.mts" << patched(canon, zone + 3, "1a") << "" << 99 << mts;
+    QTest::newRow("mts: SEI size past its NAL") << "a.mts" << patched(canon, zone - 23, "ff") << "" << 99 << mts;
+    QTest::newRow("mts: program table length past the packet")
+        << "a.mts" << patched(canon, 0xca, "bfff") << "" << 99 << mts;
+    QTest::newRow("mts: cut before the video") << "a.mts" << canon.left(4 * 192) << "" << 99 << mts;
+    QTest::newRow("mts: sync lost") << "a.mts" << patched(canon, 4 * 192 + 4, "48") << "" << 99 << mts;
+    QTest::newRow("mts: not a stream") << "a.mts" << QByteArray(1000, 'G') << "" << 99 << mts;
+
+    const QByteArray n = corpusFile("Kyocera_N-Digital_ExifTool_KyoceraRaw.raw");
+    QTest::newRow("raw: Kyocera") << "a.raw" << n << "2005-07-16 18:14:30" << 99 << kyocera;
+    QTest::newRow("raw: Kyocera, time not a time")
+        << "a.raw" << patched(n, 0x2d, "3331") << "" << 99 << kyocera; // month 13
+    QTest::newRow("raw: cut inside the header") << "a.raw" << n.left(0x40) << "" << 99 << tiffRaw;
+    QTest::newRow("raw: Panasonic's, TIFF-like")
+        << "a.raw" << corpusFile("Panasonic_DMC-LX3_ExifTool_Panasonic.rw2") << "2008-08-06 15:21:56" << 99 << tiffRaw;
+    QTest::newRow("raw: another maker's") << "a.RAW" << QByteArray("IIU\0", 4) + QByteArray(200, 0) << "" << 99
+                                          << tiffRaw;
+}
+
+// The families with headers of their own: time, zone and family by
+// content, from the real files and from them with their sizes and fields
+// cut or made to lie.
+void TestMediaFormat::headerTimes()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, time);
+    QFETCH(int, offset);
+    QFETCH(int, family);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    QVERIFY(fixtures::writeFile(path, bytes));
+    const auto *format = mediaformat::formatOfFile(path);
+    QVERIFY(format);
+    QCOMPARE(int(format->family), family);
+    const mediaformat::ShotInfo info = mediaformat::readShotInfo(path);
+    QCOMPARE(info.shotTime, time);
+    QCOMPARE(info.utcOffset, offset == 99 ? std::nullopt : std::optional<qint32>(offset));
+    QCOMPARE(info.reason.isEmpty(), !time.isEmpty());
+    QCOMPARE(testsupport::readAll(path), bytes);
+}
+
+// A stream of nothing but filler packets is not read to its end.
+void TestMediaFormat::endlessStreamBounded()
+{
+    QByteArray packet(192, char(0xff));
+    packet[4] = 0x47;
+    packet[5] = 0x1f; // the null PID
+    packet[6] = char(0xff);
+    packet[7] = 0x10;
+    QByteArray bytes = packet.repeated(int(mtsreader::kMaxScan / 192) + 1000);
+    QBuffer buffer(&bytes);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    const mtsreader::StreamInfo info = mtsreader::readStream(buffer);
+    QVERIFY(info.isTransportStream);
+    QVERIFY(info.shotTime.isEmpty());
+    QVERIFY2(info.bytesRead <= mtsreader::kMaxScan && info.bytesRead > mtsreader::kMaxScan - 192,
+             qPrintable(QString::number(info.bytesRead)));
+}
+
 void TestMediaFormat::suffixes_data()
 {
     QTest::addColumn<QString>("name");
@@ -181,6 +320,10 @@ void TestMediaFormat::suffixes_data()
     QTest::newRow("nef") << "b.nef" << int(mediaformat::Family::TiffRaw);
     QTest::newRow("mov") << "c.MOV" << int(mediaformat::Family::QuickTime);
     QTest::newRow("webp") << "d.webp" << int(mediaformat::Family::PngWebp);
+    QTest::newRow("avi") << "e.AVI" << int(mediaformat::Family::Avi);
+    QTest::newRow("mts") << "00001.MTS" << int(mediaformat::Family::Avchd);
+    QTest::newRow("m2ts") << "00001.m2ts" << int(mediaformat::Family::Avchd);
+    QTest::newRow("raw by name: the TIFF-like makers") << "f.raw" << int(mediaformat::Family::TiffRaw);
     QTest::newRow("xmp") << "a.jpg.xmp" << -1;
     QTest::newRow("no suffix in name") << "dir.cr2/file" << -1;
 }

@@ -35,6 +35,34 @@ class TstMapFail : public fixtures::FolderTest {
     }
 
 private slots:
+    // Whether the map was open and where its window stood come back at the next start.
+    void mapPlaceKeptBetweenRuns()
+    {
+        qputenv("QTWEBENGINEPROCESS_PATH",
+                QFile::encodeName(file(QStringLiteral("none/QtWebEngineProcess"))));
+        const testsupport::ScratchConfig config;
+        QRect place;
+        {
+            fixtures::Window first;
+            first.w->restoreMap();
+            QVERIFY(!first.w->mapPane() || !first.w->mapPane()->isVisible()); // a screen too small to dock
+            first.w->showMap(true);
+            QWidget *map = first.w->mapPane();
+            QVERIFY(map && map->isWindow() && map->isVisible());
+            map->setGeometry(120, 140, 500, 400);
+            QTRY_COMPARE(map->geometry().topLeft(), QPoint(120, 140));
+            place = map->geometry();
+        }
+        fixtures::Window second;
+        second.w->restoreMap();
+        QWidget *map = second.w->mapPane();
+        QVERIFY(map && map->isVisible());
+        QTRY_COMPARE(map->geometry(), place);
+        map->close();
+        fixtures::Window third;
+        third.w->restoreMap();
+        QVERIFY(!third.w->mapPane() || !third.w->mapPane()->isVisible());
+    }
     // Looked for before the engine starts: no engine runs in this process yet.
     void helperMissing()
     {

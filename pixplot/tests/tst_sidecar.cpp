@@ -79,6 +79,7 @@ private Q_SLOTS:
     void alwaysSidecarsAndFramingJpegOnly();
     void motionReadBack_data();
     void motionReadBack();
+    void corpusUnderAuto();
 };
 
 void TestSidecar::initTestCase()
@@ -113,7 +114,8 @@ void TestSidecar::exiftoolReadsFix()
     QFETCH(QVariant, track);
     const QStringList names = {"Canon_EOS-R6_Canon-R6-pruned.CR3", "Apple_iPhone-8_IMG_1034.heic",
                                "Apple_iPhone-6_with-gps.mov", "Nikon_D70_ExifTool_Nikon.nef",
-                               "Canon_PowerShot-S40_png_with_exif_and_gps.png"};
+                               "Canon_PowerShot-S40_png_with_exif_and_gps.png",
+                               "Pentax_K-x_ExifTool_Pentax.avi"};
     xmpsidecar::Fix fix;
     fix.latitude = lat;
     fix.longitude = lon;
@@ -378,6 +380,49 @@ void TestSidecar::motionReadBack()
     QCOMPARE(o.value("GPSSpeedRef").toString(), QString("K"));
     QCOMPARE(o.value("GPSTrack").toDouble(), 271.5);
     QCOMPARE(o.value("GPSTrackRef").toString(), QString("T"));
+}
+
+// Every file of the formats corpus through the batch with --sidecar auto
+// and a path that spans all their times: each file with a time gets its
+// position (a sidecar, or in the file for a JPEG), and no file but a JPEG
+// changes by a byte.
+void TestSidecar::corpusUnderAuto()
+{
+    if (!QFileInfo(fixtures::pixplotProgram()).isExecutable())
+        QSKIP("the pixplot program is not built in this tree");
+    const QDir corpus(testsupport::corpusDir() + QStringLiteral("/formats"));
+    QStringList photos;
+    QHash<QString, QByteArray> before;
+    for (const QString &name : corpus.entryList(QDir::Files)) {
+        if (name.endsWith(QLatin1String(".tsv")) || name.endsWith(QLatin1String(".md")))
+            continue;
+        QVERIFY(fixtures::copyFormatsFile(name, file(name)));
+        photos << file(name);
+        before.insert(name, digest(file(name)));
+    }
+    QCOMPARE(photos.size(), 55);
+    QVERIFY(fixtures::writeLines(file("path.txt"), {fixtures::rmc("000000", "010100", "3150.0000", "11846.0000"),
+                                                    fixtures::rmc("000000", "010130", "3151.0000", "11847.0000")}));
+    const auto r = fixtures::runPixplot(QStringList{"--process", "--no-backup", "--write-gps", "--sidecar", "auto",
+                                                    "--interpolate", "--max-gap", "2000000000", "--path",
+                                                    file("path.txt")}
+                                        + photos);
+    int sidecars = 0;
+    for (const QString &photo : photos) {
+        const QString name = QFileInfo(photo).fileName();
+        const auto *format = mediaformat::formatOf(photo);
+        const bool jpeg = format && format->family == mediaformat::Family::Jpeg;
+        if (!jpeg)
+            QVERIFY2(digest(photo) == before.value(name), qPrintable(name));
+        const QString folder = QFileInfo(photo).absolutePath() + u'/';
+        const bool timed = format && !mediaformat::readRecord(name, folder).shotTime.isEmpty();
+        QVERIFY2(QFileInfo::exists(photo + ".xmp") == (timed && !jpeg), qPrintable(name));
+        sidecars += QFileInfo::exists(photo + ".xmp");
+        // A file taken without a time, or not taken, is named with why.
+        if (!timed)
+            QVERIFY2(r.err.contains(photo), qPrintable(name + u'\n' + r.err));
+    }
+    QVERIFY2(sidecars >= 12, qPrintable(QString::number(sidecars)));
 }
 
 QTEST_GUILESS_MAIN(TestSidecar)

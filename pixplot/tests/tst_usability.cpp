@@ -6,6 +6,7 @@
 #include "ui/nmeaf.h"
 
 #include "common/folders.h"
+#include "common/keyvaluefile.h"
 #include "common/recordingdesktop.h"
 
 #include <QAction>
@@ -16,7 +17,6 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QScrollBar>
-#include <QSettings>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QUrl>
@@ -179,7 +179,7 @@ void TestUsability::foldersRememberedBetweenRuns()
         first.loadPath(file("trip.nmea"));
     }
     // Kept in the user's config folder, where the next run reads it.
-    QVERIFY(QSettings(common::foldersSettingsFile(), QSettings::IniFormat).contains("folders/photos"));
+    QVERIFY(!common::keyValue(common::readKeyValues(common::foldersSettingsFile()), "folders/photos").isEmpty());
     QVERIFY(common::foldersSettingsFile().startsWith(config_.path()));
     Window second;
     second.dialogs.queueCancel();

@@ -276,9 +276,10 @@ void TestWindow::addSkipsFilesThatAreNotJpeg()
     QCOMPARE(open.title, QStringLiteral("选择照片..."));
     // Every photo and video format first, then the JPEG filter, then all files.
     QVERIFY2(open.filter.startsWith(QStringLiteral("照片和视频(*.jpg ")), qPrintable(open.filter));
-    QVERIFY(open.filter.contains(QStringLiteral("*.cr3")) && open.filter.contains(QStringLiteral("*.heic"))
-            && open.filter.contains(QStringLiteral("*.mov")));
-    QVERIFY(open.filter.endsWith(QStringLiteral(";*.webp|照片文件(*.JPG)|*.jpg;*.jpeg|所有文件(*)|*")));
+    for (const char *suffix : {"*.cr3", "*.heic", "*.mov", "*.avi", "*.mts", "*.m2ts", "*.raw"})
+        QVERIFY2(open.filter.contains(QLatin1String(suffix)), suffix);
+    QCOMPARE(open.filter.count(QStringLiteral("*.raw ")), 1); // two families read it, one pattern
+    QVERIFY(open.filter.endsWith(QStringLiteral(";*.m2ts|照片文件(*.JPG)|*.jpg;*.jpeg|所有文件(*)|*")));
 
     QCOMPARE(win.photos()->model()->rowCount(), 2);
     // The file passed over is named with why.

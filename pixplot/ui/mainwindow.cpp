@@ -752,10 +752,10 @@ bool PixplotMain::eventFilter(QObject *watched, QEvent *event)
     if (watched == ListGps->viewport() && dropOn(ListGps, event))
         return true;
     if (map_ && watched == map_) {
+        // The place is kept when the map closes (and when the window goes),
+        // not at every step of a drag: each keeping is a file written.
         if (event->type() == QEvent::Close)
-            cmd_map->setChecked(false);
-        if (event->type() == QEvent::Close || event->type() == QEvent::Move || event->type() == QEvent::Resize)
-            saveMapPlace();
+            showMap(false); // closed by its title bar: closed at the next start too
     }
     if (watched == ListView->viewport()) {
         if (dropOn(ListView, event))

@@ -3,11 +3,14 @@
 
 #include "ui/photomap.h"
 
+#include "common/keyvaluefile.h"
+#include "core/settingsfile.h"
+
 #include <QBoxLayout>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
-#include <QSettings>
+#include <QFileInfo>
 #include <QTreeView>
 
 namespace pixplot {
@@ -18,10 +21,21 @@ namespace {
 // beside them; the map takes a window of its own there.
 constexpr int kDockWidth = 1600;
 
-QSettings mapSettings()
+// Whether the map was open and where its window stood, beside the
+// matching settings; a preference, so a failed write costs only the place.
+QString mapSettingsFile()
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("pixplot"),
-                     QStringLiteral("map"));
+    return QFileInfo(settingsfile::defaultFile()).absolutePath() + QStringLiteral("/map.ini");
+}
+
+QString mapSetting(const QString &key)
+{
+    return common::keyValue(common::readKeyValues(mapSettingsFile()), key);
+}
+
+void storeMapSetting(const QString &key, const QString &value)
+{
+    common::storeKeyValue(mapSettingsFile(), key, value);
 }
 
 } // namespace
@@ -37,7 +51,8 @@ void PixplotMain::restoreMap()
     // screen its own window would cover the window the user opened.
     const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
     const bool docks = s && s->availableGeometry().width() >= kDockWidth;
-    showMap(mapSettings().value(QStringLiteral("shown"), docks).toBool());
+    const QString shown = mapSetting(QStringLiteral("shown"));
+    showMap(shown.isEmpty() ? docks : shown == QLatin1String("true"));
 }
 
 void PixplotMain::showMap(bool on)
@@ -48,10 +63,10 @@ void PixplotMain::showMap(bool on)
             saveMapPlace();
             map_->hide();
         }
-        mapSettings().setValue(QStringLiteral("shown"), false);
+        storeMapSetting(QStringLiteral("shown"), QStringLiteral("false"));
         return;
     }
-    mapSettings().setValue(QStringLiteral("shown"), true);
+    storeMapSetting(QStringLiteral("shown"), QStringLiteral("true"));
     if (!map_) {
         map_ = new PhotoMap(session_, mapFactory_, this);
         const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
@@ -67,7 +82,7 @@ void PixplotMain::showMap(bool on)
         } else {
             map_->setParent(this, Qt::Window);
             map_->setWindowTitle(QStringLiteral("地图"));
-            const QByteArray place = mapSettings().value(QStringLiteral("geometry")).toByteArray();
+            const QByteArray place = QByteArray::fromBase64(mapSetting(QStringLiteral("geometry")).toLatin1());
             if (place.isEmpty() || !map_->restoreGeometry(place)) {
                 // First time: at the screen's right edge, over the preview
                 // and options rather than the lists.
@@ -94,7 +109,7 @@ void PixplotMain::showMap(bool on)
 void PixplotMain::saveMapPlace()
 {
     if (map_ && !mapDocked_ && map_->isVisible())
-        mapSettings().setValue(QStringLiteral("geometry"), map_->saveGeometry());
+        storeMapSetting(QStringLiteral("geometry"), QString::fromLatin1(map_->saveGeometry().toBase64()));
 }
 
 } // namespace pixplot
