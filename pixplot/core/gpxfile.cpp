@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <string>
-#include <string_view>
 
 namespace pixplot::gpxfile {
 
@@ -85,36 +83,34 @@ void appendExactAngle(QByteArray &out, double value, char positive, char negativ
     out += value < 0 ? negative : positive;
     char text[400];
     const auto r = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::fixed);
-    const std::string_view all(text, r.ec == std::errc() ? size_t(r.ptr - text) : 0);
-    const size_t dot = std::min(all.find('.'), all.size());
-    const std::string_view whole = all.substr(0, dot);
-    const std::string_view fraction = dot < all.size() ? all.substr(dot + 1) : std::string_view();
-    for (qsizetype pad = degreeDigits - qsizetype(whole.size()); pad > 0; --pad)
+    const char *end = r.ec == std::errc() ? r.ptr : text;
+    const char *dot = std::find(static_cast<const char *>(text), end, '.');
+    // A whole number of degrees has the fraction "0".
+    const char *fraction = dot == end ? "0" : dot + 1;
+    const qsizetype n = dot == end ? 1 : end - fraction;
+    for (qsizetype pad = degreeDigits - (dot - text); pad > 0; --pad)
         out += '0';
-    out.append(whole.data(), qsizetype(whole.size()));
+    out.append(text, dot - text);
     out += '\xB0'; // the degree sign in Latin-1
     // 0.fraction × 60 = (fraction × 6) / 10^(n - 1) for n fraction digits:
     // the product's last n - 1 digits are the decimals of the minutes.
-    std::string product(fraction.size() + 1, '0');
+    char product[400];
     int carry = 0;
-    for (size_t i = fraction.size(); i-- > 0;) {
+    for (qsizetype i = n; i-- > 0;) {
         const int d = (fraction[i] - '0') * 6 + carry;
         product[i + 1] = char('0' + d % 10);
         carry = d / 10;
     }
     product[0] = char('0' + carry);
-    const size_t decimals = fraction.empty() ? 0 : fraction.size() - 1;
-    std::string minutes = product.substr(0, product.size() - decimals);
-    std::string tail = product.substr(product.size() - decimals);
-    minutes.erase(0, std::min(minutes.find_first_not_of('0'), minutes.size()));
-    while (minutes.size() < 2)
-        minutes.insert(minutes.begin(), '0');
-    while (tail.size() > 4 && tail.back() == '0')
-        tail.pop_back();
-    tail.resize(std::max<size_t>(tail.size(), 4), '0');
-    out.append(minutes.data(), qsizetype(minutes.size()));
+    const qsizetype decimals = n - 1; // behind the two digits of whole minutes
+    out.append(product, 2);
     out += '.';
-    out.append(tail.data(), qsizetype(tail.size()));
+    qsizetype kept = decimals;
+    while (kept > 4 && product[2 + kept - 1] == '0')
+        --kept;
+    out.append(product + 2, kept);
+    for (qsizetype i = kept; i < 4; ++i)
+        out += '0';
     out += '\'';
 }
 
@@ -445,17 +441,14 @@ QString FullPositionText(const PathPoint &point)
 
 QString FullNumberText(double value)
 {
-    const QString text = systemfinction::NumberText(value);
+    // The shortest text reading back as value is NumberText's wherever that
+    // reads back (no two texts of 15 digits or fewer give one double).
     if (!std::isfinite(value) || value == 0)
-        return text;
-    const QByteArray latin = text.toLatin1();
-    double back = 0;
-    const auto r = std::from_chars(latin.constData(), latin.constData() + latin.size(), back);
-    if (r.ec == std::errc() && back == value)
-        return text;
+        return systemfinction::NumberText(value);
     char shortest[400];
-    const auto w = std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::fixed);
-    return w.ec == std::errc() ? QString::fromLatin1(shortest, w.ptr - shortest) : text;
+    const auto r = std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::fixed);
+    return r.ec == std::errc() ? QString::fromLatin1(shortest, r.ptr - shortest)
+                               : systemfinction::NumberText(value);
 }
 
 QString GpxFileName(const QString &pathFileBase)
