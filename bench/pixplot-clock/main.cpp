@@ -2,7 +2,7 @@
 // (one fix a second for eleven and a half days, with a gap every day), with
 // the camera six hours ahead: it must take under a second.
 #include "core/photomatch.h"
-#include "core/systemfinction.h"
+#include "core/nmeasentence.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

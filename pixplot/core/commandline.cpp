@@ -9,7 +9,8 @@
 #include "core/pathfile.h"
 #include "core/photosession.h"
 #include "core/stepping.h"
-#include "core/systemfinction.h"
+#include "core/nmeasentence.h"
+#include "core/outputfiles.h"
 
 #include "common/consoletext.h"
 #include "common/safefile.h"
@@ -316,7 +317,7 @@ bool Run::readMatchOptions()
     if (isSet(kTolerance)) {
         bool ok = false;
         const qint64 tolerance = value(kTolerance).toLongLong(&ok);
-        if (!ok || tolerance < 0 || tolerance > stepping::kMaxTolerance) {
+        if (!ok || tolerance < 0 || tolerance > photomatch::kMaxTolerance) {
             badValue(kTolerance, QStringLiteral("应为 0 到 600 的整秒数。"));
             return false;
         }

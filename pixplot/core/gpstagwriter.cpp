@@ -2,7 +2,7 @@
 
 #include "core/mediaformat.h"
 
-#include "core/systemfinction.h"
+#include "core/nmeasentence.h"
 #include "core/tiffappend.h"
 
 #include <exiv2/exiv2.hpp>

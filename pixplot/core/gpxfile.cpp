@@ -1,6 +1,7 @@
 #include "core/gpxfile.h"
 
-#include "core/systemfinction.h"
+#include "core/nmeasentence.h"
+#include "core/outputfiles.h"
 
 #include "common/gpxwriter.h"
 

@@ -4,7 +4,7 @@
 #include "core/mediaformat.h"
 #include "core/photooutput.h"
 #include "core/pathsimplify.h"
-#include "core/systemfinction.h"
+#include "core/nmeasentence.h"
 
 #include "common/textfile.h"
 

@@ -5,8 +5,9 @@
 #include "core/kyoceraraw.h"
 #include "core/mtsreader.h"
 #include "core/preview.h"
+#include "core/datetimetext.h"
+#include "core/photofiles.h"
 #include "core/riffreader.h"
-#include "core/systemfinction.h"
 
 #include "common/safefile.h"
 

@@ -1,6 +1,7 @@
 #include "core/nmeaconvert.h"
 
-#include "core/systemfinction.h"
+#include "core/datetimetext.h"
+#include "core/outputfiles.h"
 
 #include "common/textfile.h"
 

@@ -1,7 +1,7 @@
 #include "core/pathfile.h"
 
 #include "core/gpxfile.h"
-#include "core/systemfinction.h"
+#include "core/nmeasentence.h"
 
 #include "common/safefile.h"
 
@@ -15,55 +15,10 @@ namespace {
 // Read in blocks of this size; a line longer than a block grows the buffer.
 constexpr qsizetype BlockBytes = qsizetype(1) << 20;
 
-// Only lines that look like "$xxRMC," can give a fix; the rest are skipped
-// before a string is made of them.
-bool mayBeRmc(const char *line, qsizetype length)
-{
-    return length > 7 && line[0] == '$' && line[3] == 'R' && line[4] == 'M' && line[5] == 'C'
-        && line[6] == ',';
-}
-
-bool mayBeGga(const char *line, qsizetype length)
-{
-    return length > 7 && line[0] == '$' && line[3] == 'G' && line[4] == 'G' && line[5] == 'A'
-        && line[6] == ',';
-}
-
-// Whether the first `length` bytes already rule out an RMC sentence and a
-// GGA sentence (which may give the altitude of an RMC fix).
-bool cannotBeRmc(const char *line, qsizetype length)
-{
-    static const char rmc[] = {'$', 0, 0, 'R', 'M', 'C', ','};
-    static const char gga[] = {'$', 0, 0, 'G', 'G', 'A', ','};
-    bool notRmc = false, notGga = false;
-    for (qsizetype i = 0; i < qMin<qsizetype>(length, 7); ++i) {
-        notRmc = notRmc || (rmc[i] && line[i] != rmc[i]);
-        notGga = notGga || (gga[i] && line[i] != gga[i]);
-    }
-    return notRmc && notGga;
-}
-
-// The time of a sentence whose time is its first field, in milliseconds of
-// the day as hhmmss and its fraction give it (a receiver of several fixes a
-// second tells them apart by the fraction); -1 when it does not read.
-qint64 timeOfDay(QByteArrayView line)
-{
-    if (line.size() < 13)
-        return -1;
-    qint64 t = 0;
-    for (int i = 7; i < 13; ++i) {
-        const char c = line[i];
-        if (c < '0' || c > '9')
-            return -1;
-        t = t * 10 + (c - '0');
-    }
-    qint64 ms = 0, scale = 100;
-    if (line.size() > 13 && line[13] == '.') {
-        for (qsizetype i = 14; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i, scale /= 10)
-            ms += (line[i] - '0') * scale;
-    }
-    return t * 1000 + ms;
-}
+using systemfinction::cannotBeRmc;
+using systemfinction::mayBeGga;
+using systemfinction::mayBeRmc;
+using systemfinction::timeOfDay;
 
 } // namespace
 

@@ -1,12 +1,13 @@
 #include "core/photomatch.h"
 
-#include "core/matching.h"
-#include "core/systemfinction.h"
+#include "core/datetimetext.h"
+#include "core/nmeasentence.h"
 
 #include "core/cameraclock.h"
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 GeoPoint PhotoRow::positionDegrees() const
@@ -107,7 +108,7 @@ QString interpolatedText(const PathPoint &a, const PathPoint &b, double fraction
     const GeoPoint from = systemfinction::ParsePositionText(a.positionText());
     const GeoPoint to = systemfinction::ParsePositionText(b.positionText());
     double lat = 0, lon = 0;
-    matching::interpolate(from.latitude, from.longitude, to.latitude, to.longitude, fraction, &lat, &lon);
+    interpolate(from.latitude, from.longitude, to.latitude, to.longitude, fraction, &lat, &lon);
     return systemfinction::PositionTextFromDegrees(lat, lon);
 }
 
@@ -118,8 +119,8 @@ std::optional<GeoPoint> interpolatedDegrees(const PathPoint &a, const PathPoint 
     if (!from || !to)
         return std::nullopt;
     GeoPoint at;
-    matching::interpolate(from->latitude, from->longitude, to->latitude, to->longitude, fraction,
-                          &at.latitude, &at.longitude);
+    interpolate(from->latitude, from->longitude, to->latitude, to->longitude, fraction, &at.latitude,
+                &at.longitude);
     return at;
 }
 
@@ -151,7 +152,7 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
     }
     // A receiver whose clock steps back breaks the order binary search needs;
     // such a path is matched by the list-order scan instead.
-    const bool ordered = matching::isNonDecreasing(offsets);
+    const bool ordered = isNonDecreasing(offsets);
 
     for (PhotoRow &row : rows) {
         // A position set by hand is the user's word over the path's.
@@ -168,18 +169,18 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
             continue; // a time that does not read fails like one outside the path
         *t = photoInstant(*t, row.record, options.zone) - startUtc;
         if (options.interpolate) {
-            if (const auto b = matching::bracket(offsets, segments, *t, options.maxGap, ordered)) {
+            if (const auto b = bracket(offsets, segments, *t, options.maxGap, ordered)) {
                 const PathPoint &from = path.at(b->before), &to = path.at(b->before + 1);
                 row.position = interpolatedText(from, to, b->fraction);
                 row.degrees = interpolatedDegrees(from, to, b->fraction);
-                row.motion = matching::interpolate(from.motion, to.motion, b->fraction);
+                row.motion = interpolate(from.motion, to.motion, b->fraction);
                 ++summary.matched;
                 continue;
             }
         }
-        const matching::Match m = ordered ? matching::nearestPoint(offsets, *t, tolerance)
-                                          : matching::nearestPointScan(offsets, *t, tolerance);
-        if (m.outcome == matching::Outcome::Matched && m.index >= 0 && m.index < path.size()) {
+        const Match m =
+            ordered ? nearestPoint(offsets, *t, tolerance) : nearestPointScan(offsets, *t, tolerance);
+        if (m.outcome == Outcome::Matched && m.index >= 0 && m.index < path.size()) {
             row.position = path.at(m.index).positionText();
             row.degrees = path.at(m.index).exactDegrees();
             row.motion = path.at(m.index).motion;
@@ -293,6 +294,105 @@ QString suggestionLine(const ShiftCount &shift, qint64 photos)
 {
     return cameraclock::signedText(shift.shift) + QLatin1Char('\t') + QString::number(shift.inside)
         + QLatin1Char('/') + QString::number(photos);
+}
+
+namespace {
+
+// Takes u, the first point with offset >= t, or the one before it when that
+// one is strictly nearer, and applies the tolerance.
+Match choose(std::span<const qint64> offsets, qsizetype u, qint64 t, qint64 tolerance)
+{
+    if (u > 0 && qAbs(offsets[u - 1] - t) < qAbs(offsets[u] - t))
+        --u;
+    Match m;
+    m.gap = qAbs(offsets[u] - t);
+    if (m.gap > tolerance) {
+        m.outcome = Outcome::BeyondTolerance;
+        return m;
+    }
+    m.outcome = Outcome::Matched;
+    m.index = u;
+    return m;
+}
+
+} // namespace
+
+Match nearestPoint(std::span<const qint64> offsets, qint64 t, qint64 tolerance)
+{
+    if (offsets.empty() || t < 0 || t > offsets.back())
+        return {};
+    const auto it = std::lower_bound(offsets.begin(), offsets.end(), t);
+    return choose(offsets, it - offsets.begin(), t, tolerance);
+}
+
+Match nearestPointScan(std::span<const qint64> offsets, qint64 t, qint64 tolerance)
+{
+    if (offsets.empty() || t < 0 || t > offsets.back())
+        return {};
+    qsizetype u = 0;
+    while (offsets[u] < t)
+        ++u; // ends at the last point at the latest, since t <= its offset
+    return choose(offsets, u, t, tolerance);
+}
+
+bool isNonDecreasing(std::span<const qint64> offsets)
+{
+    return std::is_sorted(offsets.begin(), offsets.end());
+}
+
+std::optional<Between> bracket(std::span<const qint64> offsets, std::span<const int> segments, qint64 t,
+                               qint64 maxGap, bool ordered)
+{
+    if (offsets.empty() || t <= 0 || t >= offsets.back() || segments.size() != offsets.size())
+        return std::nullopt;
+    qsizetype u = 0;
+    if (ordered) {
+        u = std::lower_bound(offsets.begin(), offsets.end(), t) - offsets.begin();
+    } else {
+        while (offsets[u] < t)
+            ++u;
+    }
+    if (u == 0 || offsets[u] == t || segments[u] != segments[u - 1] || offsets[u] - offsets[u - 1] > maxGap)
+        return std::nullopt;
+    Between b;
+    b.before = u - 1;
+    b.fraction = double(t - offsets[u - 1]) / double(offsets[u] - offsets[u - 1]);
+    return b;
+}
+
+void interpolate(double latA, double lonA, double latB, double lonB, double fraction, double *lat,
+                 double *lon)
+{
+    *lat = latA + (latB - latA) * fraction;
+    double dLon = lonB - lonA;
+    if (dLon > 180)
+        dLon -= 360;
+    else if (dLon < -180)
+        dLon += 360;
+    double l = lonA + dLon * fraction;
+    if (l > 180)
+        l -= 360;
+    else if (l < -180)
+        l += 360;
+    *lon = l;
+}
+
+FixMotion interpolate(const FixMotion &a, const FixMotion &b, double fraction)
+{
+    const auto linear = [fraction](float x, float y) { return float(x + (double(y) - x) * fraction); };
+    FixMotion m;
+    m.altitude = linear(a.altitude, b.altitude);
+    m.speedKmh = linear(a.speedKmh, b.speedKmh);
+    double turn = double(b.track) - a.track; // NaN when either lacks a course
+    if (turn > 180)
+        turn -= 360;
+    else if (turn < -180)
+        turn += 360;
+    double track = std::fmod(a.track + turn * fraction, 360.0);
+    if (track < 0)
+        track += 360;
+    m.track = float(track);
+    return m;
 }
 
 } // namespace pixplot::photomatch

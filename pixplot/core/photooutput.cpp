@@ -1,7 +1,7 @@
 #include "core/photooutput.h"
 
 #include "core/mediaformat.h"
-#include "core/systemfinction.h"
+#include "core/photofiles.h"
 #include "core/xmpsidecar.h"
 
 #include "common/bmp2jpg.h"

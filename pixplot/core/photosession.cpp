@@ -4,7 +4,8 @@
 #include "core/mediaformat.h"
 
 #include "core/pathfile.h"
-#include "core/systemfinction.h"
+#include "core/datetimetext.h"
+#include "core/nmeasentence.h"
 
 #include "common/safefile.h"
 

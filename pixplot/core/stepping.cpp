@@ -1,5 +1,7 @@
 #include "core/stepping.h"
 
+#include "core/photomatch.h"
+
 namespace pixplot::stepping {
 
 int offsetFieldMax(int k)
@@ -31,13 +33,13 @@ QString stepTolerance(int index, const QString &text)
         v = v < 591 ? v + 10 : 0;
         break;
     case 1:
-        v = v > 9 ? v - 10 : kMaxTolerance;
+        v = v > 9 ? v - 10 : photomatch::kMaxTolerance;
         break;
     case 2:
-        v = v < kMaxTolerance ? v + 1 : 0;
+        v = v < photomatch::kMaxTolerance ? v + 1 : 0;
         break;
     default:
-        v = v > 0 ? v - 1 : kMaxTolerance;
+        v = v > 0 ? v - 1 : photomatch::kMaxTolerance;
         break;
     }
     return QString::number(v);

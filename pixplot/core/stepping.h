@@ -4,8 +4,6 @@
 
 namespace pixplot::stepping {
 
-inline constexpr int kMaxTolerance = 600;
-
 // tzc(index): index mod 3 picks hours (0..23), minutes or seconds (0..59);
 // 0..2 step up, 3..5 step down, wrapping at the ends. Returns "00" form.
 QString stepOffsetField(int index, const QString &text);

@@ -1,6 +1,8 @@
 // Feeds arbitrary text to the RMC sentence parser and checks what an accepted
 // fix must satisfy.
-#include "core/systemfinction.h"
+#include "core/datetimetext.h"
+#include "core/nmeasentence.h"
+#include "core/outputfiles.h"
 
 #include <cmath>
 #include <cstddef>

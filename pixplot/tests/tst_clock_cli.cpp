@@ -1,7 +1,7 @@
 // The camera clock on the command line: the suggested shift, corrections per
 // camera, a photo of a clock, drift, and GPS tags that could not be written,
 // on generated photos against a real corpus log and a trekport simulator trip.
-#include "core/systemfinction.h"
+#include "core/datetimetext.h"
 #include "tst_files.h"
 
 #include <QCryptographicHash>

@@ -1,7 +1,8 @@
 // The EXIF reader against photos built byte by byte, photos exiftool writes,
 // and the real camera photos of the corpus.
 #include "core/exifreader.h"
-#include "core/systemfinction.h"
+#include "core/datetimetext.h"
+#include "core/photofiles.h"
 #include "tst_files.h"
 
 #include <QRegularExpression>

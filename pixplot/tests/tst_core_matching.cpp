@@ -1,13 +1,13 @@
 // The nearest-point rule that gives a photo its path position.
-#include "core/matching.h"
+#include "core/photomatch.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
 
 #include <vector>
 
-using pixplot::matching::Match;
-using pixplot::matching::Outcome;
+using pixplot::photomatch::Match;
+using pixplot::photomatch::Outcome;
 
 namespace {
 
@@ -102,8 +102,8 @@ void TestMatching::nearestPoint()
     QFETCH(qsizetype, index);
     QFETCH(qint64, gap);
     const std::span<const qint64> span(offsets.constData(), size_t(offsets.size()));
-    for (const Match &m : {pixplot::matching::nearestPoint(span, t, tolerance),
-                           pixplot::matching::nearestPointScan(span, t, tolerance)}) {
+    for (const Match &m : {pixplot::photomatch::nearestPoint(span, t, tolerance),
+                           pixplot::photomatch::nearestPointScan(span, t, tolerance)}) {
         QCOMPARE(m.outcome, outcome);
         QCOMPARE(m.index, index);
         if (outcome != Outcome::OutsidePeriod)
@@ -131,13 +131,13 @@ void TestMatching::binarySearchEqualsScan()
     std::vector<qint64> offsets{0};
     for (int i = 1; i < length; ++i)
         offsets.push_back(offsets.back() + rng.bounded(maxStep + 1));
-    QVERIFY(pixplot::matching::isNonDecreasing(offsets));
+    QVERIFY(pixplot::photomatch::isNonDecreasing(offsets));
     const qint64 period = offsets.back();
     int matched = 0;
     for (qint64 t = -3; t <= period + 3; ++t) {
         for (qint64 tolerance : {qint64(0), qint64(1), qint64(120)}) {
             const Match want = referenceScan(offsets, t, tolerance);
-            const Match got = pixplot::matching::nearestPoint(offsets, t, tolerance);
+            const Match got = pixplot::photomatch::nearestPoint(offsets, t, tolerance);
             QCOMPARE(got.outcome, want.outcome);
             QCOMPARE(got.index, want.index);
             QCOMPARE(got.gap, want.gap);
@@ -152,14 +152,14 @@ void TestMatching::pathStepsBackwards()
     // A receiver whose clock jumps back: the scan takes the first point in
     // list order at or after t.
     const std::vector<qint64> offsets{0, 10, 4, 6, 12};
-    QVERIFY(!pixplot::matching::isNonDecreasing(offsets));
+    QVERIFY(!pixplot::photomatch::isNonDecreasing(offsets));
     for (qint64 t = 0; t <= 12; ++t) {
         const Match want = referenceScan(offsets, t, 2);
-        const Match got = pixplot::matching::nearestPointScan(offsets, t, 2);
+        const Match got = pixplot::photomatch::nearestPointScan(offsets, t, 2);
         QCOMPARE(got.outcome, want.outcome);
         QCOMPARE(got.index, want.index);
     }
-    QCOMPARE(pixplot::matching::nearestPointScan(offsets, 5, 10).index, qsizetype(1));
+    QCOMPARE(pixplot::photomatch::nearestPointScan(offsets, 5, 10).index, qsizetype(1));
 }
 
 QTEST_GUILESS_MAIN(TestMatching)

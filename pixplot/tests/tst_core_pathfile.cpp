@@ -3,7 +3,7 @@
 #include "core/gpxfile.h"
 #include "core/pathfile.h"
 #include "core/photomatch.h"
-#include "core/systemfinction.h"
+#include "core/nmeasentence.h"
 #include "tst_files.h"
 
 #include <QDateTime>

@@ -5,7 +5,7 @@
 
 #include "core/gpstagwriter.h"
 #include "core/photooutput.h"
-#include "core/systemfinction.h"
+#include "core/photofiles.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 #include "core/pathfile.h"
 #include "core/photomatch.h"
 #include "core/preview.h"
-#include "core/systemfinction.h"
+#include "core/datetimetext.h"
 
 #include <QtTest>
 

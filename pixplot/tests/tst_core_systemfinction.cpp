@@ -1,6 +1,8 @@
 // Date-time texts, number texts, NMEA angles, RMC sentences and position texts.
 #include "common/clock.h"
-#include "core/systemfinction.h"
+#include "core/datetimetext.h"
+#include "core/nmeasentence.h"
+#include "core/outputfiles.h"
 
 #include <QtTest>
 

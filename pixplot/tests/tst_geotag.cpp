@@ -3,7 +3,9 @@
 // djpeg exactly as pixplot lists them.
 #include "tst_photofixtures.h"
 
-#include "core/systemfinction.h"
+#include "core/datetimetext.h"
+#include "core/nmeasentence.h"
+#include "core/photofiles.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -4,7 +4,7 @@
 #include "tst_photofixtures.h"
 
 #include "core/mappage.h"
-#include "core/systemfinction.h"
+#include "core/nmeasentence.h"
 #include "ui/photolistmodel.h"
 #include "ui/photomap.h"
 

@@ -4,7 +4,7 @@
 
 #include "core/photooutput.h"
 #include "core/photorow.h"
-#include "core/systemfinction.h"
+#include "core/photofiles.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>

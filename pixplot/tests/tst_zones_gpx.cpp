@@ -2,7 +2,7 @@
 // against exiftool, gpsbabel and xmllint.
 #include "core/gpxfile.h"
 #include "common/gpxwriter.h"
-#include "core/systemfinction.h"
+#include "core/nmeasentence.h"
 #include "tst_photofixtures.h"
 
 #include <QBuffer>

@@ -7,7 +7,7 @@
 #include "core/progress.h"
 #include "core/settingsfile.h"
 #include "core/stepping.h"
-#include "core/systemfinction.h"
+#include "core/datetimetext.h"
 #include "ui/nmeaf.h"
 #include "ui/pathlistmodel.h"
 #include "ui/photolistmodel.h"
@@ -150,7 +150,7 @@ void PixplotMain::keepSettingsIn(const QString &file)
         session_.setZone(*zone);
         zone_cs->setCurrentText(zone->text());
     }
-    if (s.tolerance >= 0 && s.tolerance <= stepping::kMaxTolerance) {
+    if (s.tolerance >= 0 && s.tolerance <= photomatch::kMaxTolerance) {
         session_.setTolerance(s.tolerance);
         wct->setText(QString::number(s.tolerance));
     }
@@ -172,7 +172,7 @@ void PixplotMain::writeSettings()
         return;
     settingsfile::Settings s;
     s.zone = session_.zone().text();
-    s.tolerance = qBound(0, wct->text().toInt(), stepping::kMaxTolerance);
+    s.tolerance = qBound(0, wct->text().toInt(), photomatch::kMaxTolerance);
     s.interpolate = ck_interp->isChecked();
     s.maxGap = max_gap->text().isEmpty() ? photomatch::kDefaultMaxGap : max_gap->text().toLongLong();
     s.corrections = session_.cameraCorrections();
@@ -1250,7 +1250,7 @@ void PixplotMain::cmd_plgoto_Click()
 {
     if (session_.rowCount() == 0 || pathPoints().isEmpty())
         return;
-    session_.setTolerance(qBound(0, wct->text().toInt(), stepping::kMaxTolerance));
+    session_.setTolerance(qBound(0, wct->text().toInt(), photomatch::kMaxTolerance));
     // An emptied gap box means the usual gap.
     session_.setInterpolation(ck_interp->isChecked(), max_gap->text().isEmpty()
                                                           ? photomatch::kDefaultMaxGap

@@ -1,9 +1,10 @@
 // Photo files: which are accepted with what shooting time, and the two
 // file-name rules of photo output (the backup copy and a free name).
-#include "core/systemfinction.h"
+#include "core/photofiles.h"
 
-#include "core/exifreader.h"
 #include "core/cameratime.h"
+#include "core/datetimetext.h"
+#include "core/exifreader.h"
 #include "core/xmpsidecar.h"
 
 #include <QDir>

@@ -1,6 +1,7 @@
 // NMEA sentences and position texts: a fix becomes a path point here.
-#include "core/systemfinction.h"
-#include "core/systemfinction_calendar.h"
+#include "core/nmeasentence.h"
+
+#include "core/datetimetext.h"
 
 #include "common/timezone.h"
 
@@ -349,6 +350,49 @@ GeoPoint ParsePositionText(const QString &position)
     point.latitude = parseHalf(QStringView(position).left(comma));
     point.longitude = parseHalf(QStringView(position).mid(comma + 1));
     return point;
+}
+
+bool mayBeRmc(const char *line, qsizetype length)
+{
+    return length > 7 && line[0] == '$' && line[3] == 'R' && line[4] == 'M' && line[5] == 'C'
+        && line[6] == ',';
+}
+
+bool mayBeGga(const char *line, qsizetype length)
+{
+    return length > 7 && line[0] == '$' && line[3] == 'G' && line[4] == 'G' && line[5] == 'A'
+        && line[6] == ',';
+}
+
+bool cannotBeRmc(const char *line, qsizetype length)
+{
+    static const char rmc[] = {'$', 0, 0, 'R', 'M', 'C', ','};
+    static const char gga[] = {'$', 0, 0, 'G', 'G', 'A', ','};
+    bool notRmc = false, notGga = false;
+    for (qsizetype i = 0; i < qMin<qsizetype>(length, 7); ++i) {
+        notRmc = notRmc || (rmc[i] && line[i] != rmc[i]);
+        notGga = notGga || (gga[i] && line[i] != gga[i]);
+    }
+    return notRmc && notGga;
+}
+
+qint64 timeOfDay(QByteArrayView line)
+{
+    if (line.size() < 13)
+        return -1;
+    qint64 t = 0;
+    for (int i = 7; i < 13; ++i) {
+        const char c = line[i];
+        if (c < '0' || c > '9')
+            return -1;
+        t = t * 10 + (c - '0');
+    }
+    qint64 ms = 0, scale = 100;
+    if (line.size() > 13 && line[13] == '.') {
+        for (qsizetype i = 14; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i, scale /= 10)
+            ms += (line[i] - '0') * scale;
+    }
+    return t * 1000 + ms;
 }
 
 } // namespace systemfinction

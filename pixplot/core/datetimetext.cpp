@@ -1,6 +1,5 @@
 // Date-time texts (YYYY-MM-DD hh:mm:ss) and calendar seconds.
-#include "core/systemfinction.h"
-#include "core/systemfinction_calendar.h"
+#include "core/datetimetext.h"
 
 #include "common/clock.h"
 #include "common/timezone.h"

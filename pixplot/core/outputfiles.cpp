@@ -1,6 +1,6 @@
 // Fragments of the KML and HTML map files: indentation, numbers and
 // coordinates.
-#include "core/systemfinction.h"
+#include "core/outputfiles.h"
 
 #include <charconv>
 #include <cmath>
