@@ -534,8 +534,11 @@ int Run::readPath()
             first = p.utcSeconds();
         p.offsetSeconds = p.utcSeconds() - first;
         ++row;
-        const QString position = p.positionText();
-        const GeoPoint g = systemfinction::ParsePositionText(position);
+        // A GPX point with every digit of its file, an NMEA fix as its text.
+        const std::optional<GeoPoint> exact = p.exactDegrees();
+        const QString position = gpxfile::FullPositionText(p);
+        const GeoPoint g = exact ? *exact : systemfinction::ParsePositionText(position);
+        const auto number = exact ? gpxfile::FullNumberText : systemfinction::NumberText;
         block += recordPrefix;
         appendInteger(block, row, 4);
         block += '\t';
@@ -545,9 +548,9 @@ int Run::readPath()
         block += '\t';
         appendInteger(block, p.offsetSeconds, 1);
         block += '\t';
-        appendText(block, systemfinction::NumberText(g.longitude));
+        appendText(block, number(g.longitude));
         block += '\t';
-        appendText(block, systemfinction::NumberText(g.latitude));
+        appendText(block, number(g.latitude));
         block += '\n';
         if (block.size() > (1 << 20) - 512) {
             writeOut(block);

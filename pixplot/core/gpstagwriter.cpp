@@ -670,9 +670,17 @@ std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeTe
 }
 
 std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeText,
-                                  const common::TimeZoneSetting &zone, const FixMotion &motion)
+                                  const common::TimeZoneSetting &zone, const FixMotion &motion,
+                                  const std::optional<GeoPoint> &degrees)
 {
     std::optional<GpsTags> tags = TagsForRow(position, timeText, zone);
+    if (tags && degrees) {
+        if (!std::isfinite(degrees->latitude) || !std::isfinite(degrees->longitude)
+            || std::fabs(degrees->latitude) > 90 || std::fabs(degrees->longitude) > 180)
+            return std::nullopt;
+        tags->latitude = degrees->latitude;
+        tags->longitude = degrees->longitude;
+    }
     if (tags) {
         tags->altitude = FixMotion::given(motion.altitude);
         tags->speedKmh = FixMotion::given(motion.speedKmh);

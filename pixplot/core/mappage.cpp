@@ -301,7 +301,7 @@ QString relativeLink(const QString &pageFolder, const QString &file)
 
 QJsonObject photoJson(const Photo &photo, const QString &pageFolder)
 {
-    const GeoPoint at = systemfinction::ParsePositionText(photo.position);
+    const GeoPoint at = photo.degrees ? *photo.degrees : systemfinction::ParsePositionText(photo.position);
     QJsonObject o;
     o[QStringLiteral("lat")] = at.latitude;
     o[QStringLiteral("lng")] = at.longitude;
@@ -398,7 +398,7 @@ QList<Photo> photosOfRows(const QList<PhotoRow> &rows)
     QList<Photo> photos;
     for (const PhotoRow &r : rows)
         if (!r.position.isEmpty())
-            photos.append({r.record.folder + r.record.fileName, r.timeText, r.position});
+            photos.append({r.record.folder + r.record.fileName, r.timeText, r.position, r.degrees});
     return photos;
 }
 

@@ -267,7 +267,7 @@ namespace {
 // The tags the row's position and time give, or none when no GPS is written.
 std::optional<gpstagwriter::GpsTags> gpsTagsFor(const PhotoRecord &record, const QString &timeText,
                                                 const QString &position, const Options &options,
-                                                const FixMotion &motion)
+                                                const FixMotion &motion, const std::optional<GeoPoint> &degrees)
 {
     if (!options.writeGps)
         return std::nullopt;
@@ -279,7 +279,7 @@ std::optional<gpstagwriter::GpsTags> gpsTagsFor(const PhotoRecord &record, const
                                              .arg(std::abs(own) / 3600, 2, 10, QLatin1Char('0'))
                                              .arg(std::abs(own) / 60 % 60, 2, 10, QLatin1Char('0')))
         : std::nullopt;
-    return gpstagwriter::TagsForRow(position, timeText, ownZone.value_or(options.zone), motion);
+    return gpstagwriter::TagsForRow(position, timeText, ownZone.value_or(options.zone), motion, degrees);
 }
 
 bool writeSidecarFix(const QString &src, const gpstagwriter::GpsTags &gps, Outcome *out)
@@ -374,13 +374,13 @@ bool renameAndWrite(const PhotoRecord &record, const Prepared &prepared, const Q
 
 Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const QString &timeText,
                       const QString &position, const Options &options, FrameBuffers *buffers,
-                      const FixMotion &motion)
+                      const FixMotion &motion, const std::optional<GeoPoint> &degrees)
 {
     Outcome out = prepared.outcome;
     if (prepared.finished())
         return out;
     const QString &src = prepared.src;
-    std::optional<gpstagwriter::GpsTags> gps = gpsTagsFor(record, timeText, position, options, motion);
+    std::optional<gpstagwriter::GpsTags> gps = gpsTagsFor(record, timeText, position, options, motion, degrees);
     const mediaformat::Format *format = mediaformat::formatOf(record.fileName);
     const bool frame = options.frame && format && format->framable;
     out.framingSkipped = options.frame && !frame;
@@ -428,10 +428,10 @@ QString framingSkippedText(const QString &fileName)
 }
 
 Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const QString &position,
-                     const Options &options, const FixMotion &motion)
+                     const Options &options, const FixMotion &motion, const std::optional<GeoPoint> &degrees)
 {
     return completePhoto(record, preparePhoto(record, row, timeText, options), timeText, position, options,
-                         nullptr, motion);
+                         nullptr, motion, degrees);
 }
 
 QString failureText(Failure failure)
