@@ -1050,7 +1050,17 @@ void PixplotMain::fitPanes()
     // The right column as narrow and low as it goes with the preview at its
     // own size.
     const QSize base(common::twipsToPixels(preview::kBoxWidthTwips), common::twipsToPixels(preview::kBoxHeightTwips));
-    const QSize rightMin = right_->minimumSize() - Pictemp->size() + base;
+    // The controls below the preview hold their own width: a preview grown
+    // past them does not make the column narrower than they are.
+    int controlsWidth = 0;
+    for (int i = 0; i < right_->count(); ++i) {
+        QLayoutItem *item = right_->itemAt(i);
+        if (!(item->widget() && item->widget()->isAncestorOf(Pictemp)))
+            controlsWidth = std::max(controlsWidth, item->minimumSize().width());
+    }
+    QSize rightMin = right_->minimumSize() - Pictemp->size() + base;
+    rightMin.setWidth(std::max(rightMin.width(), controlsWidth + right_->contentsMargins().left()
+                                                     + right_->contentsMargins().right()));
     const int boxExtra = std::max(16, pic_box->width() - ListView->width());
     const QMargins m = layout()->contentsMargins();
     const int spacing = layout()->spacing();
