@@ -63,28 +63,28 @@ private:
     void loadPath(const QStringList &lines);
     QPushButton *button(const char *name);
 
-    QTemporaryDir *dir_ = nullptr;
-    pixplot::PhotoSession *session_ = nullptr;
-    common::ScriptedDialogs *dialogs_ = nullptr;
-    pixplot::NMEAF *form_ = nullptr;
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<pixplot::PhotoSession> session_;
+    std::unique_ptr<common::ScriptedDialogs> dialogs_;
+    std::unique_ptr<pixplot::NMEAF> form_;
     QString base_;
 };
 
 void TestNmeaf::init()
 {
     common::clock::setFixed(QDateTime(QDate(2010, 5, 1), QTime(9, 5, 7)));
-    dir_ = new QTemporaryDir;
+    dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
     base_ = dir_->filePath(QStringLiteral("trip"));
-    session_ = new pixplot::PhotoSession;
+    session_ = std::make_unique<pixplot::PhotoSession>();
     // 14:03:22 to 14:05:00 at UTC+08:00.
     loadPath({fixtures::rmc("060322", "010510", "3150.1234", "11846.5678"),
               fixtures::rmc("060400", "010510", "3150.1660", "11846.5900"),
               fixtures::rmc("060500", "010510", "3150.2200", "11846.8000")});
-    dialogs_ = new common::ScriptedDialogs;
-    form_ = new pixplot::NMEAF(*dialogs_, *session_);
+    dialogs_ = std::make_unique<common::ScriptedDialogs>();
+    form_ = std::make_unique<pixplot::NMEAF>(*dialogs_, *session_);
     form_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_));
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
 }
 
 void TestNmeaf::cleanup()
@@ -92,14 +92,10 @@ void TestNmeaf::cleanup()
     if (dialogs_)
         QVERIFY2(dialogs_->unexpected.isEmpty(), qPrintable(dialogs_->unexpected.join('\n')));
     QCOMPARE(dialogs_ ? dialogs_->pendingAnswers() : 0, 0);
-    delete form_;
-    delete session_;
-    delete dialogs_;
-    delete dir_;
-    form_ = nullptr;
-    session_ = nullptr;
-    dialogs_ = nullptr;
-    dir_ = nullptr;
+    form_.reset();
+    session_.reset();
+    dialogs_.reset();
+    dir_.reset();
     common::clock::clearFixed();
 }
 
@@ -132,7 +128,7 @@ void TestNmeaf::window()
     QCOMPARE(form_->Frame2->title(), QStringLiteral("网页 视图"));
     QCOMPARE(form_->Frame3->title(), QStringLiteral("地图网页"));
     // Nothing overlaps: the children of each frame and the frames themselves.
-    for (QWidget *parent : {static_cast<QWidget *>(form_), static_cast<QWidget *>(form_->Frame3)}) {
+    for (QWidget *parent : {static_cast<QWidget *>(form_.get()), static_cast<QWidget *>(form_->Frame3)}) {
         const QList<QWidget *> kids = parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
         for (qsizetype i = 0; i < kids.size(); ++i) {
             QVERIFY(parent->rect().contains(kids[i]->geometry()));
