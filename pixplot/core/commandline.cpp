@@ -428,7 +428,7 @@ bool Run::mayWrite(const QString &file, QString *error)
 {
     const common::SaveTarget target = common::checkSaveTarget(file, error);
     if (target == common::SaveTarget::Refused) {
-        complain(nmeaconvert::WriteFailedMessage(file, *error));
+        complain(nmeaconvert::writeFailedMessage(file, *error));
         return false;
     }
     if (target == common::SaveTarget::Existing && !isSet(kOverwrite)) {
@@ -539,9 +539,9 @@ int Run::readPath()
         block += '\t';
         appendInteger(block, p.offsetSeconds, 1);
         block += '\t';
-        appendText(block, systemfinction::NumberText(g.longitude));
+        appendText(block, systemfinction::numberText(g.longitude));
         block += '\t';
-        appendText(block, systemfinction::NumberText(g.latitude));
+        appendText(block, systemfinction::numberText(g.latitude));
         block += '\n';
         if (block.size() > (1 << 20) - 512) {
             writeOut(block);
@@ -566,7 +566,7 @@ std::optional<double> offsetOption(const QCommandLineParser &parser, const QStri
 {
     if (!parser.isSet(name))
         return fallback;
-    return nmeaconvert::ParseOffsetText(parser.value(name));
+    return nmeaconvert::parseOffsetText(parser.value(name));
 }
 
 int Run::convert()
@@ -591,16 +591,16 @@ int Run::convert()
 
     QList<ConversionTarget> targets;
     if (toKml) {
-        const QString f = nmeaconvert::KmlFileName(input.fileBase);
-        targets.append({f, ConversionTarget::Kind::Kml, nmeaconvert::KmlSavedMessage(f, input.path.count)});
+        const QString f = nmeaconvert::kmlFileName(input.fileBase);
+        targets.append({f, ConversionTarget::Kind::Kml, nmeaconvert::kmlSavedMessage(f, input.path.count)});
     }
     if (toHtml) {
-        const QString f = nmeaconvert::HtmlFileName(input.fileBase);
-        targets.append({f, ConversionTarget::Kind::Html, nmeaconvert::HtmlSavedMessage(f)});
+        const QString f = nmeaconvert::htmlFileName(input.fileBase);
+        targets.append({f, ConversionTarget::Kind::Html, nmeaconvert::htmlSavedMessage(f)});
     }
     if (toGpx) {
-        const QString f = gpxfile::GpxFileName(input.fileBase);
-        targets.append({f, ConversionTarget::Kind::Gpx, gpxfile::GpxSavedMessage(f, input.path.count)});
+        const QString f = gpxfile::gpxFileName(input.fileBase);
+        targets.append({f, ConversionTarget::Kind::Gpx, gpxfile::gpxSavedMessage(f, input.path.count)});
     }
     return writeConversions(targets, input, offsets);
 }
@@ -624,10 +624,10 @@ std::optional<int> Run::readConversionOffsets(bool toHtml, ConversionOffsets *of
         else
             return badValue(kPreset, QStringLiteral("应为 none、map 或 satellite。"));
     }
-    const nmeaconvert::PresetTexts presetTexts = nmeaconvert::PresetOffsetTexts(preset);
+    const nmeaconvert::PresetTexts presetTexts = nmeaconvert::presetOffsetTexts(preset);
     // Preset texts are fixed decimals, so these always parse.
-    const double presetLat = nmeaconvert::ParseOffsetText(presetTexts.latitude).value_or(0);
-    const double presetLon = nmeaconvert::ParseOffsetText(presetTexts.longitude).value_or(0);
+    const double presetLat = nmeaconvert::parseOffsetText(presetTexts.latitude).value_or(0);
+    const double presetLon = nmeaconvert::parseOffsetText(presetTexts.longitude).value_or(0);
     for (const QString &name : {kLatOffset, kLonOffset}) {
         if (!offsetOption(p_, name, 0))
             return badValue(name, QStringLiteral("不是有效的十进制数。"));
@@ -654,14 +654,14 @@ int Run::writeConversions(QList<ConversionTarget> &targets, const ConversionInpu
     // One document at a time is made and written.
     for (const ConversionTarget &t : std::as_const(targets)) {
         const QByteArray document = t.kind == ConversionTarget::Kind::Gpx
-            ? gpxfile::PathDocument(session_.pathPoints(), QFileInfo(value(kPath)).completeBaseName())
-            : t.kind == ConversionTarget::Kind::Kml ? nmeaconvert::KmlDocument(input.path, offsets.kml)
-                                                    : nmeaconvert::HtmlPage(input.path, offsets.html);
+            ? gpxfile::pathDocument(session_.pathPoints(), QFileInfo(value(kPath)).completeBaseName())
+            : t.kind == ConversionTarget::Kind::Kml ? nmeaconvert::kmlDocument(input.path, offsets.kml)
+                                                    : nmeaconvert::htmlPage(input.path, offsets.html);
         // A file that appeared since the check above is not the one --overwrite was about.
         const bool written = t.existed ? common::writeFileAtomically(t.file, document, &error)
                                        : common::writeNewFile(t.file, document, &error);
         if (!written) {
-            complain(nmeaconvert::WriteFailedMessage(t.file, error));
+            complain(nmeaconvert::writeFailedMessage(t.file, error));
             return ExitFailed;
         }
         say(t.message);
@@ -841,7 +841,7 @@ int Run::toMap()
     }
     page.photos = mappage::photosOfRows(session_.rows());
     if (!mappage::writePage(QFileInfo(out).absoluteFilePath(), page, &error)) {
-        complain(nmeaconvert::WriteFailedMessage(out, error));
+        complain(nmeaconvert::writeFailedMessage(out, error));
         return ExitFailed;
     }
     say(mappage::mapSavedMessage(out));
@@ -879,10 +879,10 @@ int Run::exifGps()
         if (!point)
             point = mediaformat::formatOf(photo) && !mediaformat::isJpeg(photo)
                 ? mediaformat::readFilePosition(photo)
-                : gpstagwriter::ReadGpsPosition(file.readAll());
+                : gpstagwriter::readGpsPosition(file.readAll());
         QString line = photo + QLatin1Char('\t');
         if (point)
-            line += gpstagwriter::PositionText(*point) + QLatin1Char('\t')
+            line += gpstagwriter::positionText(*point) + QLatin1Char('\t')
                 + QString::number(point->latitude, 'f', 8) + QLatin1Char('\t')
                 + QString::number(point->longitude, 'f', 8);
         say(line);

@@ -662,7 +662,7 @@ QByteArray appendGps(const QByteArray &jpeg, Exiv2::Image &image, const GpsTags 
 
 } // namespace
 
-std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeText,
+std::optional<GpsTags> tagsForRow(const QString &position, const QString &timeText,
                                   const common::TimeZoneSetting &zone)
 {
     if (position.isEmpty())
@@ -680,10 +680,10 @@ std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeTe
     return tags;
 }
 
-std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeText,
+std::optional<GpsTags> tagsForRow(const QString &position, const QString &timeText,
                                   const common::TimeZoneSetting &zone, const FixMotion &motion)
 {
-    std::optional<GpsTags> tags = TagsForRow(position, timeText, zone);
+    std::optional<GpsTags> tags = tagsForRow(position, timeText, zone);
     if (tags) {
         tags->altitude = FixMotion::given(motion.altitude);
         tags->speedKmh = FixMotion::given(motion.speedKmh);
@@ -692,7 +692,7 @@ std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeTe
     return tags;
 }
 
-bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head, qsizetype *bodyStart,
+bool writeGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head, qsizetype *bodyStart,
                   QString *error)
 {
     const auto held = mediaformat::holdExiv2();
@@ -755,7 +755,7 @@ bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head,
     }
 }
 
-bool CarryMetadata(const QByteArray &source, const QByteArray &encoded, const QSize &size,
+bool carryMetadata(const QByteArray &source, const QByteArray &encoded, const QSize &size,
                    const GpsTags *tags, QByteArray *out, QString *error)
 {
     const auto held = mediaformat::holdExiv2();
@@ -811,7 +811,7 @@ bool CarryMetadata(const QByteArray &source, const QByteArray &encoded, const QS
     }
 }
 
-std::optional<GeoPoint> ReadGpsPosition(const QByteArray &jpeg)
+std::optional<GeoPoint> readGpsPosition(const QByteArray &jpeg)
 {
     const auto held = mediaformat::holdExiv2();
     initExiv2();
@@ -837,7 +837,7 @@ std::optional<GeoPoint> ReadGpsPosition(const QByteArray &jpeg)
     }
 }
 
-QString PositionText(const GeoPoint &point)
+QString positionText(const GeoPoint &point)
 {
     return angleText(point.latitude, QLatin1Char('N'), QLatin1Char('S'), 2) + QLatin1Char(',')
         + angleText(point.longitude, QLatin1Char('E'), QLatin1Char('W'), 3);
@@ -897,7 +897,7 @@ std::string packetOf(const QByteArray &jpeg, std::pair<qsizetype, qsizetype> seg
 
 } // namespace
 
-bool MarkFramed(const QByteArray &jpeg, QByteArray *out, QString *error)
+bool markFramed(const QByteArray &jpeg, QByteArray *out, QString *error)
 {
     const auto held = mediaformat::holdExiv2();
     initFrameNamespace();
@@ -927,7 +927,7 @@ bool MarkFramed(const QByteArray &jpeg, QByteArray *out, QString *error)
     }
 }
 
-bool IsMarkedFramed(const QByteArray &jpegHead)
+bool isMarkedFramed(const QByteArray &jpegHead)
 {
     const std::string packet = packetOf(jpegHead, mainXmpSegment(jpegHead));
     // Most photos never were framed: no parse without the namespace.

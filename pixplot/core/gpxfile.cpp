@@ -75,7 +75,7 @@ double coordinate(QStringView text, bool *ok)
 
 } // namespace
 
-bool LooksLikeGpx(QByteArrayView head)
+bool looksLikeGpx(QByteArrayView head)
 {
     head = head.first(qMin<qsizetype>(head.size(), 4096));
     if (head.startsWith("\xEF\xBB\xBF"))
@@ -94,7 +94,7 @@ bool LooksLikeGpx(QByteArrayView head)
     return false;
 }
 
-std::optional<qint64> ParseGpxTime(QStringView s)
+std::optional<qint64> parseGpxTime(QStringView s)
 {
     s = s.trimmed();
     int y, mo, d, h, mi, se;
@@ -253,7 +253,7 @@ bool GpxReader::readTrackPoint(RawPoint *out)
             if (depth > 0) {
                 if (--depth == 0 && inTime) {
                     inTime = false;
-                    const auto t = ParseGpxTime(timeText_);
+                    const auto t = parseGpxTime(timeText_);
                     haveTime = t.has_value();
                     time = t.value_or(0);
                 } else if (depth == 0 && inEle) {
@@ -294,8 +294,8 @@ bool GpxReader::readTrackPoint(RawPoint *out)
 
 bool GpxReader::makePoint(const RawPoint &raw, PathPoint *point)
 {
-    PathPoint p = systemfinction::MakePathPoint(
-        raw.utc, systemfinction::PositionBytesFromDegrees(raw.latitude, raw.longitude), &zone_);
+    PathPoint p = systemfinction::makePathPoint(
+        raw.utc, systemfinction::positionBytesFromDegrees(raw.latitude, raw.longitude), &zone_);
     if (p.position.isEmpty()) { // a time outside the calendar
         ++outsideCalendar_;
         return false;
@@ -328,7 +328,7 @@ bool GpxReader::next(PathPoint *point)
     return false;
 }
 
-bool ReadGpx(const QByteArray &bytes, const common::TimeZoneSetting &zone, QList<PathPoint> *points,
+bool readGpx(const QByteArray &bytes, const common::TimeZoneSetting &zone, QList<PathPoint> *points,
              qint64 *untimed, QString *error)
 {
     points->clear();
@@ -346,7 +346,7 @@ bool ReadGpx(const QByteArray &bytes, const common::TimeZoneSetting &zone, QList
     return !reader.failed();
 }
 
-QByteArray PathDocument(const QList<PathPoint> &points, const QString &trackName)
+QByteArray pathDocument(const QList<PathPoint> &points, const QString &trackName)
 {
     common::gpx::Document doc;
     doc.creator = QStringLiteral("pixplot");
@@ -368,12 +368,12 @@ QByteArray PathDocument(const QList<PathPoint> &points, const QString &trackName
     return common::gpx::write(doc);
 }
 
-QString GpxFileName(const QString &pathFileBase)
+QString gpxFileName(const QString &pathFileBase)
 {
     return pathFileBase + QStringLiteral(".gpx");
 }
 
-QString GpxSavedMessage(const QString &fileName, qsizetype count)
+QString gpxSavedMessage(const QString &fileName, qsizetype count)
 {
     return QStringLiteral("GPX文件已保存到\r\n") + fileName + QStringLiteral("！\r\n\r\n共 ")
         + QString::number(count) + QStringLiteral("个轨迹点。");

@@ -131,7 +131,7 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
         row.motion = {};
         // The photo's instant through its own offset or the zone, so a change
         // of daylight saving between it and the path's start counts right.
-        auto t = systemfinction::CalendarSecondsOf(row.timeText);
+        auto t = systemfinction::calendarSecondsOf(row.timeText);
         if (!t)
             continue; // a time that does not read fails like one outside the path
         *t = photoInstant(*t, row.record, options.zone) - startUtc;
@@ -141,7 +141,7 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
                 const GeoPoint z = systemfinction::ParsePositionText(path.at(b->before + 1).positionText());
                 double lat = 0, lon = 0;
                 interpolate(a.latitude, a.longitude, z.latitude, z.longitude, b->fraction, &lat, &lon);
-                row.position = systemfinction::PositionTextFromDegrees(lat, lon);
+                row.position = systemfinction::positionTextFromDegrees(lat, lon);
                 row.motion =
                     interpolate(path.at(b->before).motion, path.at(b->before + 1).motion, b->fraction);
                 ++summary.matched;

@@ -3,6 +3,8 @@
 // clock correction and the matching write.
 #include "core/types.h"
 
+namespace pixplot {
+
 struct PhotoRow {
     PhotoRecord record;
     QString timeText;      // "拍摄时间": shotTime, or the corrected time
@@ -11,3 +13,5 @@ struct PhotoRow {
     bool byHand = false;   // the position was set by hand; matching keeps it
     QString failure = {};  // why processing it failed last time; "" when it did not
 };
+
+} // namespace pixplot
