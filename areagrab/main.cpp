@@ -16,10 +16,6 @@
 #include <unistd.h>
 #endif
 
-#ifndef SUITE_DESKTOP_ID
-#define SUITE_DESKTOP_ID ""
-#endif
-
 int main(int argc, char *argv[])
 {
 #ifdef Q_OS_LINUX

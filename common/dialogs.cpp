@@ -1,5 +1,7 @@
 #include "common/dialogs.h"
+#include "common/timezone.h"
 
+#include <QComboBox>
 #include <QFileInfo>
 
 namespace common {
@@ -11,6 +13,18 @@ bool confirmOverwrite(Dialogs &dialogs, QWidget *parent, const QString &path, co
     return !QFileInfo::exists(path)
         || dialogs.askYesNo(parent, QStringLiteral("文件已经存在，是否覆盖文件？"), title,
                             MessageIcon::Question);
+}
+
+std::optional<TimeZoneSetting> zoneFromBox(Dialogs &dialogs, QWidget *parent, QComboBox *box,
+                                           const TimeZoneSetting &current, const QString &title)
+{
+    const QString text = box->currentText();
+    const auto zone = TimeZoneSetting::parse(text);
+    if (!zone) {
+        box->setCurrentText(current.text());
+        dialogs.inform(parent, TimeZoneSetting::invalidMessage(text), title, MessageIcon::Warning);
+    }
+    return zone;
 }
 
 QString toQtFilter(const QString &filter)

@@ -2,6 +2,9 @@
 
 #include "common/timezone.h"
 
+#include <charconv>
+#include <cmath>
+
 namespace common::gpx {
 
 namespace {
@@ -15,8 +18,8 @@ QString escaped(const QString &text)
 void appendPoint(QString &out, const char *element, const Point &p, const QString &indent)
 {
     out += indent + QLatin1Char('<') + QLatin1String(element) + QStringLiteral(" lat=\"")
-        + degreeText(p.latitude) + QStringLiteral("\" lon=\"") + degreeText(p.longitude)
-        + QStringLiteral("\">");
+        + (p.everyDigit ? exactDegreeText(p.latitude) : degreeText(p.latitude)) + QStringLiteral("\" lon=\"")
+        + (p.everyDigit ? exactDegreeText(p.longitude) : degreeText(p.longitude)) + QStringLiteral("\">");
     // GPX 1.1 order inside a point: ele, time, ..., name.
     out += QStringLiteral("<time>") + timeText(p.utc) + QStringLiteral("</time>");
     if (!p.name.isEmpty())
@@ -43,6 +46,16 @@ QString degreeText(double value)
     if (t == QLatin1String("-0"))
         t = QStringLiteral("0");
     return t;
+}
+
+QString exactDegreeText(double value)
+{
+    const QString nine = degreeText(value);
+    if (!std::isfinite(value) || nine.toDouble() == value)
+        return nine;
+    char shortest[400];
+    const auto r = std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::fixed);
+    return r.ec == std::errc() ? QString::fromLatin1(shortest, r.ptr - shortest) : nine;
 }
 
 Writer::Writer(QByteArray &out, const QString &creator) : out_(out)

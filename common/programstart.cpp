@@ -1,8 +1,10 @@
 #include "common/programstart.h"
 
+#include "common/qtdialogs.h"
 #include "common/translations.h"
 
 #include <QApplication>
+#include <QWidget>
 #include <QTextStream>
 
 #include <cstdio>
@@ -23,6 +25,16 @@ void prepareWindowApplication(QApplication &app, const QString &name, const char
     if (desktopId && *desktopId)
         QGuiApplication::setDesktopFileName(QString::fromUtf8(desktopId));
     loadQtTranslations(app);
+}
+
+int runWindow(int &argc, char *argv[], const QString &name, const char *desktopId,
+              const WindowMaker &makeWindow)
+{
+    QApplication app(argc, argv);
+    prepareWindowApplication(app, name, desktopId);
+    QtDialogs dialogs;
+    const std::unique_ptr<QWidget> window = makeWindow(dialogs);
+    return app.exec();
 }
 
 int runOnConsole(const CommandLine &run, const QStringList &args)

@@ -58,43 +58,38 @@ std::optional<ScriptedDialogs::Answer> ScriptedDialogs::take(const DialogCall &c
     return answers_.dequeue();
 }
 
-QString ScriptedDialogs::getOpenFileName(QWidget *, const QString &title, const QString &initialDir,
-                                         const QString &filter)
+QStringList ScriptedDialogs::takeFiles(const DialogCall &call, bool atLeastOne)
 {
-    const auto a = take({DialogCall::OpenFile, title, {}, initialDir, filter});
+    const auto a = take(call);
     if (!a || a->kind == Answer::Cancel)
         return {};
-    if (a->kind != Answer::Files || a->files.isEmpty()) {
-        unexpected.append(QStringLiteral("open dialog \"%1\" got a non-file answer").arg(title));
-        return {};
-    }
-    return a->files.first();
-}
-
-QStringList ScriptedDialogs::getOpenFileNames(QWidget *, const QString &title, const QString &initialDir,
-                                              const QString &filter)
-{
-    const auto a = take({DialogCall::OpenFiles, title, {}, initialDir, filter});
-    if (!a || a->kind == Answer::Cancel)
-        return {};
-    if (a->kind != Answer::Files) {
-        unexpected.append(QStringLiteral("open dialog \"%1\" got a non-file answer").arg(title));
+    if (a->kind != Answer::Files || (atLeastOne && a->files.isEmpty())) {
+        const QString dialog =
+            call.kind == DialogCall::SaveFile ? QStringLiteral("save") : QStringLiteral("open");
+        unexpected.append(QStringLiteral("%1 dialog \"%2\" got a non-file answer").arg(dialog, call.title));
         return {};
     }
     return a->files;
 }
 
+QString ScriptedDialogs::getOpenFileName(QWidget *, const QString &title, const QString &initialDir,
+                                         const QString &filter)
+{
+    const QStringList files = takeFiles({DialogCall::OpenFile, title, {}, initialDir, filter}, true);
+    return files.isEmpty() ? QString() : files.first();
+}
+
+QStringList ScriptedDialogs::getOpenFileNames(QWidget *, const QString &title, const QString &initialDir,
+                                              const QString &filter)
+{
+    return takeFiles({DialogCall::OpenFiles, title, {}, initialDir, filter}, false);
+}
+
 QString ScriptedDialogs::getSaveFileName(QWidget *, const QString &title, const QString &initialDir,
                                          const QString &filter)
 {
-    const auto a = take({DialogCall::SaveFile, title, {}, initialDir, filter});
-    if (!a || a->kind == Answer::Cancel)
-        return {};
-    if (a->kind != Answer::Files || a->files.isEmpty()) {
-        unexpected.append(QStringLiteral("save dialog \"%1\" got a non-file answer").arg(title));
-        return {};
-    }
-    return a->files.first();
+    const QStringList files = takeFiles({DialogCall::SaveFile, title, {}, initialDir, filter}, true);
+    return files.isEmpty() ? QString() : files.first();
 }
 
 bool ScriptedDialogs::askYesNo(QWidget *, const QString &text, const QString &title, MessageIcon icon)

@@ -39,10 +39,20 @@ bool hasProgram(const QString &name)
     return !QStandardPaths::findExecutable(name).isEmpty();
 }
 
-int runProgram(const QString &program, const QStringList &args, QByteArray *out, QByteArray *err,
-               int timeoutMs, const QByteArray &input)
+namespace {
+
+int runWith(const QString &program, const QStringList &args, const QMap<QByteArray, QByteArray> &env,
+            QByteArray *out, QByteArray *err, int timeoutMs, const QByteArray &input)
 {
     QProcess p;
+    if (!env.isEmpty()) {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        for (auto it = env.begin(); it != env.end(); ++it)
+            it.value().isEmpty()
+                ? e.remove(QString::fromLocal8Bit(it.key()))
+                : e.insert(QString::fromLocal8Bit(it.key()), QString::fromLocal8Bit(it.value()));
+        p.setProcessEnvironment(e);
+    }
     p.start(program, args);
     if (!p.waitForStarted(10000))
         return -1;
@@ -59,6 +69,63 @@ int runProgram(const QString &program, const QStringList &args, QByteArray *out,
     if (err)
         *err = p.readAllStandardError();
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+} // namespace
+
+int runProgram(const QString &program, const QStringList &args, QByteArray *out, QByteArray *err,
+               int timeoutMs, const QByteArray &input)
+{
+    return runWith(program, args, {}, out, err, timeoutMs, input);
+}
+
+QByteArray missingPrograms(const QStringList &names)
+{
+    static const QStringList suite{QStringLiteral("trekport"), QStringLiteral("pixplot"),
+                                   QStringLiteral("areagrab"), QStringLiteral("trekport-logger-sim")};
+    QStringList missing;
+    for (const QString &name : names) {
+        const bool here =
+            suite.contains(name) ? QFileInfo(builtProgram(name)).isExecutable() : hasProgram(name);
+        if (!here)
+            missing << name;
+    }
+    if (missing.isEmpty())
+        return {};
+    return (missing.join(QStringLiteral(", ")) + QStringLiteral(": not built here, or not installed"))
+        .toUtf8();
+}
+
+bool exiftoolWrite(const QStringList &args)
+{
+    QByteArray err;
+    const int rc = runProgram(QStringLiteral("exiftool"),
+                              QStringList{QStringLiteral("-q"), QStringLiteral("-overwrite_original")} + args,
+                              nullptr, &err, 120000);
+    if (rc != 0)
+        qWarning("exiftool: %s", err.constData());
+    return rc == 0;
+}
+
+QString builtProgram(const QString &name)
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
+}
+
+QStringList Run::outLines() const
+{
+    return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+Run run(const QString &program, const QStringList &args, const QMap<QByteArray, QByteArray> &env,
+        int timeoutMs)
+{
+    Run r;
+    QByteArray out, err;
+    r.code = runWith(program, args, env, &out, &err, timeoutMs, {});
+    r.out = QString::fromUtf8(out);
+    r.err = QString::fromUtf8(err);
+    return r;
 }
 
 struct ScratchConfig::Data {

@@ -5,15 +5,10 @@
 
 #include "common/mapview.h"
 #include "common/programstart.h"
-#include "common/qtdialogs.h"
 
 #include <QApplication>
 
 #include <memory>
-
-#ifndef SUITE_DESKTOP_ID
-#define SUITE_DESKTOP_ID ""
-#endif
 
 int main(int argc, char *argv[])
 {
@@ -32,12 +27,12 @@ int main(int argc, char *argv[])
     }
 
     common::prepareMapEngine();
-    QApplication app(argc, argv);
-    common::prepareWindowApplication(app, QStringLiteral("pixplot"), SUITE_DESKTOP_ID);
-    common::QtDialogs dialogs;
-    pixplot::PixplotMain window(dialogs);
-    window.keepSettingsIn(pixplot::settingsfile::defaultFile());
-    window.show();
-    window.restoreMap();
-    return app.exec();
+    const auto makeWindow = [](common::Dialogs &dialogs) {
+        auto window = std::make_unique<pixplot::PixplotMain>(dialogs);
+        window->keepSettingsIn(pixplot::settingsfile::defaultFile());
+        window->show();
+        window->restoreMap();
+        return window;
+    };
+    return common::runWindow(argc, argv, QStringLiteral("pixplot"), SUITE_DESKTOP_ID, makeWindow);
 }

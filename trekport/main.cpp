@@ -1,17 +1,11 @@
 // trekport: with no options the window; with options the command line.
 #include "common/mapview.h"
 #include "common/programstart.h"
-#include "common/qtdialogs.h"
 #include "core/commandline.h"
 #include "core/portsettings.h"
 #include "ui/mainform.h"
 
-#include <QApplication>
 #include <QCoreApplication>
-
-#ifndef SUITE_DESKTOP_ID
-#define SUITE_DESKTOP_ID ""
-#endif
 
 int main(int argc, char *argv[])
 {
@@ -22,10 +16,10 @@ int main(int argc, char *argv[])
         return common::runOnConsole(trekport::run, app.arguments());
     }
     common::prepareMapEngine();
-    QApplication app(argc, argv);
-    common::prepareWindowApplication(app, QStringLiteral("trekport"), SUITE_DESKTOP_ID);
-    common::QtDialogs dialogs;
-    trekport::MainForm window(dialogs, trekport::defaultSettingsFolder());
-    window.show();
-    return app.exec();
+    const auto makeWindow = [](common::Dialogs &dialogs) {
+        auto window = std::make_unique<trekport::MainForm>(dialogs, trekport::defaultSettingsFolder());
+        window->show();
+        return window;
+    };
+    return common::runWindow(argc, argv, QStringLiteral("trekport"), SUITE_DESKTOP_ID, makeWindow);
 }

@@ -107,6 +107,57 @@ bool CaptureRunner::save(const QImage &capture, const QString &path, QString *re
     return saveImage(capture, path, formatForName(path).value_or(ImageFormat::Jpeg), reason);
 }
 
+namespace {
+
+// The pixels the request asks for; false after saying why there are none.
+bool takeShot(const CaptureRequest &request, const CaptureRunner &runner, const QList<QRect> &screens,
+              const QRect &desktop, ScreenImage *shot, QString *err)
+{
+    switch (request.mode) {
+    case CaptureRequest::Mode::Full:
+    case CaptureRequest::Mode::Screen: {
+        const int index =
+            request.mode == CaptureRequest::Mode::Full ? runner.screenUnderPointer() : request.screen;
+        if (index < 0 || index >= screens.size()) {
+            *err = QStringLiteral("没有第 %1 个显示器：显示器编号为 0 到 %2。").arg(index).arg(screens.size() - 1);
+            return false;
+        }
+        *shot = CaptureRunner::cropDesktop(runner.desktop(), desktop, screens[index]);
+        break;
+    }
+    case CaptureRequest::Mode::AllScreens:
+        *shot = runner.desktop();
+        break;
+    case CaptureRequest::Mode::Rect:
+        if (request.rect.width() <= 0 || request.rect.height() <= 0) {
+            *err = QStringLiteral("矩形为空：宽和高都必须大于 0。");
+            return false;
+        }
+        if (clampToScreen(request.rect, desktop).isEmpty()) {
+            *err = QStringLiteral("矩形完全在屏幕之外。");
+            return false;
+        }
+        *shot = CaptureRunner::cropDesktop(runner.desktop(), desktop, request.rect);
+        break;
+    case CaptureRequest::Mode::WindowAt: {
+        const WindowPick pick = runner.pickAt(request.point, {});
+        if (!pick.window) {
+            *err = QStringLiteral("该点下没有窗口。");
+            return false;
+        }
+        if (pick.rect.isEmpty()) {
+            *err = QStringLiteral("该点下的窗口不在屏幕上。");
+            return false;
+        }
+        *shot = runner.screenArea(pick.rect);
+        break;
+    }
+    }
+    return true;
+}
+
+} // namespace
+
 int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QString *out, QString *err,
                QImage *captured)
 {
@@ -134,46 +185,8 @@ int runCapture(const CaptureRequest &request, const CaptureRunner &runner, QStri
         return common::ExitFailed;
     }
     ScreenImage shot;
-    switch (request.mode) {
-    case CaptureRequest::Mode::Full:
-    case CaptureRequest::Mode::Screen: {
-        const int index =
-            request.mode == CaptureRequest::Mode::Full ? runner.screenUnderPointer() : request.screen;
-        if (index < 0 || index >= screens.size()) {
-            *err = QStringLiteral("没有第 %1 个显示器：显示器编号为 0 到 %2。").arg(index).arg(screens.size() - 1);
-            return common::ExitFailed;
-        }
-        shot = CaptureRunner::cropDesktop(runner.desktop(), desktop, screens[index]);
-        break;
-    }
-    case CaptureRequest::Mode::AllScreens:
-        shot = runner.desktop();
-        break;
-    case CaptureRequest::Mode::Rect:
-        if (request.rect.width() <= 0 || request.rect.height() <= 0) {
-            *err = QStringLiteral("矩形为空：宽和高都必须大于 0。");
-            return common::ExitFailed;
-        }
-        if (clampToScreen(request.rect, desktop).isEmpty()) {
-            *err = QStringLiteral("矩形完全在屏幕之外。");
-            return common::ExitFailed;
-        }
-        shot = CaptureRunner::cropDesktop(runner.desktop(), desktop, request.rect);
-        break;
-    case CaptureRequest::Mode::WindowAt: {
-        const WindowPick pick = runner.pickAt(request.point, {});
-        if (!pick.window) {
-            *err = QStringLiteral("该点下没有窗口。");
-            return common::ExitFailed;
-        }
-        if (pick.rect.isEmpty()) {
-            *err = QStringLiteral("该点下的窗口不在屏幕上。");
-            return common::ExitFailed;
-        }
-        shot = runner.screenArea(pick.rect);
-        break;
-    }
-    }
+    if (!takeShot(request, runner, screens, desktop, &shot, err))
+        return common::ExitFailed;
     if (shot.image.isNull()) {
         *err = shot.error.isEmpty() ? NoScreenImage : shot.error;
         return common::ExitFailed;

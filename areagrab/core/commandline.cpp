@@ -160,6 +160,21 @@ bool readCaptureMode(const Options &options, CaptureRequest *request, QTextStrea
     return true;
 }
 
+// The seconds an option gives, fallback when it is not given; nullopt after
+// saying why its value is wrong.
+std::optional<int> secondsOption(const QCommandLineParser &parser, const QCommandLineOption &option,
+                                 int fallback, QTextStream &err)
+{
+    if (!parser.isSet(option))
+        return fallback;
+    const auto seconds = parseSeconds(parser.value(option));
+    if (!seconds)
+        err << QStringLiteral("--%1 的值“%2”无效：应为 0 到 86400 之间的整数秒。")
+                   .arg(option.names().constFirst(), parser.value(option))
+            << Qt::endl;
+    return seconds;
+}
+
 // The text read from the capture on out; false after saying why there is none.
 bool printText(const QImage &captured, QTextStream &out, QTextStream &err)
 {
@@ -228,18 +243,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err,
         err << unsupportedSuffixMessage(request.out) << Qt::endl;
         return ExitUsage;
     }
-    const auto secondsOf = [&](const QCommandLineOption &option, int fallback) -> std::optional<int> {
-        if (!parser.isSet(option))
-            return fallback;
-        const auto seconds = parseSeconds(parser.value(option));
-        if (!seconds)
-            err << QStringLiteral("--%1 的值“%2”无效：应为 0 到 86400 之间的整数秒。")
-                       .arg(option.names().constFirst(), parser.value(option))
-                << Qt::endl;
-        return seconds;
-    };
-    const auto delaySeconds = secondsOf(options.delay, 0);
-    const auto holdSeconds = secondsOf(options.clipboardTimeout, DefaultClipboardSeconds);
+    const auto delaySeconds = secondsOption(parser, options.delay, 0, err);
+    const auto holdSeconds = secondsOption(parser, options.clipboardTimeout, DefaultClipboardSeconds, err);
     if (!delaySeconds || !holdSeconds)
         return ExitUsage;
     if (!readCaptureMode(options, &request, err))

@@ -241,22 +241,7 @@ void FormRig::captureViaClipboard(const QImage &image)
 
 Run runAreagrab(const QStringList &args, const QMap<QByteArray, QByteArray> &env, int timeoutMs)
 {
-    // The program inherits this process's environment as it is at the start.
-    QMap<QByteArray, std::optional<QByteArray>> saved;
-    for (auto it = env.begin(); it != env.end(); ++it) {
-        const char *name = it.key().constData();
-        saved.insert(it.key(), qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
-        it.value().isEmpty() ? qunsetenv(name) : qputenv(name, it.value());
-    }
-    QByteArray out, err;
-    Run r;
-    r.rc = testsupport::runProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/areagrab"), args,
-                                   &out, &err, timeoutMs);
-    for (auto it = saved.begin(); it != saved.end(); ++it)
-        it.value() ? qputenv(it.key().constData(), *it.value()) : qunsetenv(it.key().constData());
-    r.out = QString::fromUtf8(out);
-    r.err = QString::fromUtf8(err);
-    return r;
+    return testsupport::run(testsupport::builtProgram(QStringLiteral("areagrab")), args, env, timeoutMs);
 }
 
 QString sampleText()

@@ -5,6 +5,7 @@
 #include "platform/windowsystem.h"
 #include "ui/mainform.h"
 #include "common/scripteddialogs.h"
+#include "common/testsupport.h"
 
 #include <QImage>
 #include <QMap>
@@ -129,12 +130,8 @@ protected:
 double shareFound(const QString &expected, const QString &got);
 
 // areagrab's command line, built beside the test, run with the environment
-// changes env (an empty value removes the variable): its status (-1 when it
-// did not finish), stdout and stderr.
-struct Run {
-    int rc = -1;
-    QString out, err;
-};
+// changes env (an empty value removes the variable).
+using testsupport::Run;
 Run runAreagrab(const QStringList &args, const QMap<QByteArray, QByteArray> &env = {}, int timeoutMs = 30000);
 
 } // namespace testwin

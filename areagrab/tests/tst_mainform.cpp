@@ -496,7 +496,7 @@ void TestMainForm::noRealScreenIsRefused()
     const QString out = dir.filePath(QStringLiteral("a.png"));
     const testwin::Run r =
         testwin::runAreagrab({QStringLiteral("--full"), out}, {{"QT_QPA_PLATFORM", "offscreen"}});
-    QCOMPARE(r.rc, 1);
+    QCOMPARE(r.code, 1);
     QVERIFY2(r.err.contains(QStringLiteral("没有可用的屏幕")), qPrintable(r.err));
     QVERIFY(!QFile::exists(out));
 }

@@ -115,7 +115,7 @@ void TestMonitors::commandLineOnEveryMonitor()
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("shot.png"));
     const testwin::Run r = testwin::runAreagrab(args << out, {{"QT_SCALE_FACTOR", scale}});
-    QVERIFY2(r.rc == 0, qPrintable(r.err));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
     QCOMPARE(r.out, QStringLiteral("%1\t%2x%3\n").arg(out).arg(area.width()).arg(area.height()));
     QCOMPARE(QImage(out).convertToFormat(QImage::Format_RGB32), desktop_.copy(area));
 }

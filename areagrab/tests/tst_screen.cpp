@@ -486,20 +486,20 @@ void TestScreen::cliCapturesMatchIndependentGrab()
 
     const QString full = dir.filePath(QStringLiteral("full.jpg"));
     testwin::Run r = testwin::runAreagrab({QStringLiteral("--full"), full});
-    QCOMPARE(r.rc, 0);
+    QCOMPARE(r.code, 0);
     QCOMPARE(r.out.trimmed(), QStringLiteral("%1\t1280x1024").arg(full));
     QCOMPARE(decodeJpeg(full), viaJpeg(screen, dir));
 
     const QString part = dir.filePath(QStringLiteral("part.jpg"));
     r = testwin::runAreagrab({QStringLiteral("--rect"), QStringLiteral("400,300,200,180"), part});
-    QCOMPARE(r.rc, 0);
+    QCOMPARE(r.code, 0);
     QCOMPARE(decodeJpeg(part).size(), QSize(200, 180));
     QCOMPARE(decodeJpeg(part), viaJpeg(screen.copy(400, 300, 200, 180), dir));
 
     // A rectangle partly off the screen keeps its part on the screen.
     const QString edge = dir.filePath(QStringLiteral("edge.jpg"));
     r = testwin::runAreagrab({QStringLiteral("--rect"), QStringLiteral("1200,1000,200,100"), edge});
-    QCOMPARE(r.rc, 0);
+    QCOMPARE(r.code, 0);
     QCOMPARE(decodeJpeg(edge), viaJpeg(screen.copy(1200, 1000, 80, 24), dir));
 }
 
@@ -513,14 +513,14 @@ void TestScreen::cliWindowAtGivesClampedWindow()
     const QString out = dir.filePath(QStringLiteral("win.jpg"));
     const testwin::Run r =
         testwin::runAreagrab({QStringLiteral("--window-at"), QStringLiteral("1250,1000"), out});
-    QCOMPARE(r.rc, 0);
+    QCOMPARE(r.code, 0);
     const QImage got = decodeJpeg(out);
     QCOMPARE(got.size(), QSize(80, 60));
     QCOMPARE(got, viaJpeg(w.image().copy(0, 0, 80, 60), dir));
     QCOMPARE(got, viaJpeg(testwin::independentGrab().copy(1200, 964, 80, 60), dir));
 
     const QString under = dir.filePath(QStringLiteral("under.jpg"));
-    QCOMPARE(testwin::runAreagrab({QStringLiteral("--window-at"), QStringLiteral("10,10"), under}).rc, 0);
+    QCOMPARE(testwin::runAreagrab({QStringLiteral("--window-at"), QStringLiteral("10,10"), under}).code, 0);
     QCOMPARE(decodeJpeg(under).size(), QSize(1280, 1024));
     // The window beneath covers the screen; the one above it shows in it.
     QCOMPARE(decodeJpeg(under), viaJpeg(testwin::independentGrab(), dir));
@@ -537,7 +537,7 @@ void TestScreen::cliWithoutReachableDisplayFails()
     const QString out = dir.filePath(QStringLiteral("none.jpg"));
     const testwin::Run r = testwin::runAreagrab(
         {QStringLiteral("--full"), out}, {{"DISPLAY", ":" + QByteArray::number(n)}, {"QT_QPA_PLATFORM", {}}});
-    QCOMPARE(r.rc, 1);
+    QCOMPARE(r.code, 1);
     QVERIFY2(r.err.contains(QStringLiteral("DISPLAY")), qPrintable(r.err));
     QVERIFY(!QFile::exists(out));
 }
@@ -617,7 +617,7 @@ void TestScreen::cliReadsTheText()
         {QStringLiteral("--rect"), QStringLiteral("200,200,%1,%2").arg(w.width()).arg(w.height()),
          QStringLiteral("--ocr")},
         {{"TESSDATA_PREFIX", tessdata}}, 60000);
-    QCOMPARE(r.rc, status);
+    QCOMPARE(r.code, status);
     if (status == 0) {
         QVERIFY2(testwin::shareFound(testwin::sampleText(), r.out) >= 0.95, qPrintable(r.out));
     } else {

@@ -172,7 +172,7 @@ void TestWayland::fullScreenThroughPortal()
     if (!keepWaylandDisplay)
         env.insert("WAYLAND_DISPLAY", {});
     const Shot r = capture({QStringLiteral("--full")}, env);
-    QVERIFY2(r.rc == 0, qPrintable(r.err));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
     QCOMPARE(r.image.size(), OutputSize);
     QVERIFY(r.out.endsWith(QStringLiteral("\t640x480")));
     for (int y = 5; y < OutputSize.height(); y += 47) {
@@ -256,7 +256,7 @@ void TestWayland::rectOfKnownWindow()
         for (int i = 0; i < 40 && !shown; ++i) {
             const Shot probe =
                 capture({QStringLiteral("--rect"), QStringLiteral("0,0,640,480")}, WaylandPlugin);
-            shown = probe.rc == 0 && near(probe.image.pixel(200, 120), Red)
+            shown = probe.code == 0 && near(probe.image.pixel(200, 120), Red)
                 && near(probe.image.pixel(20, 20), Green);
             if (!shown)
                 QTest::qWait(100);
@@ -264,7 +264,7 @@ void TestWayland::rectOfKnownWindow()
         QVERIFY2(shown, "the colour window did not come up full screen");
     }
     const Shot r = capture({QStringLiteral("--rect"), rect}, WaylandPlugin);
-    QVERIFY2(r.rc == 0, qPrintable(r.err));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
     QCOMPARE(r.image.size(), size);
     for (qsizetype i = 0; i < points.size(); ++i) {
         const QRgb c = r.image.pixel(points[i]);
@@ -279,7 +279,7 @@ void TestWayland::rectOfKnownWindow()
 void TestWayland::windowAtRefused()
 {
     const Shot r = capture({QStringLiteral("--window-at"), QStringLiteral("200,120")}, WaylandPlugin);
-    QCOMPARE(r.rc, 1);
+    QCOMPARE(r.code, 1);
     QVERIFY(r.image.isNull());
     QVERIFY2(r.err.contains(QStringLiteral("Wayland 下程序无法得知某点下是哪个窗口")), qPrintable(r.err));
 }

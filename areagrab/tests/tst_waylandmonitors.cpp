@@ -59,7 +59,7 @@ void TestWaylandMonitors::eachOutput()
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("shot.png"));
     const testwin::Run r = testwin::runAreagrab(args << out, {{"QT_QPA_PLATFORM", platform}}, 90000);
-    QVERIFY2(r.rc == 0, qPrintable(r.err));
+    QVERIFY2(r.code == 0, qPrintable(r.err));
     const QImage shot(out);
     QCOMPARE(shot.size(), size);
     for (int y = 0; y < size.height(); y += 7) {

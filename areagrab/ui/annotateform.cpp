@@ -59,6 +59,35 @@ AnnotateForm::AnnotateForm(const QImage &capture, common::Dialogs &dialogs, QWid
     setObjectName(QStringLiteral("annotate"));
     setWindowTitle(QStringLiteral("标注"));
 
+    QHBoxLayout *bar = buildToolBar();
+    canvas = new AnnotationCanvas(capture, marks_, this);
+    canvas->setTextSource([this]() {
+        return dialogs_.getText(this, QStringLiteral("要写在图上的文字："), QStringLiteral("文字"));
+    });
+    scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("scroll"));
+    scroll->setWidget(canvas);
+    scroll->setAlignment(Qt::AlignCenter);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addLayout(bar);
+    layout->addWidget(scroll, 1);
+
+    connectControls();
+
+    // As large as the capture, within the screen.
+    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const QSize room = screen ? screen->availableGeometry().size() * 9 / 10 : QSize(1024, 768);
+    const QSize want = canvas->sizeHint() + QSize(40, 80);
+    resize(std::clamp(want.width(), 760, std::max(760, room.width())),
+           std::clamp(want.height(), 300, std::max(300, room.height())));
+    refresh();
+}
+
+// The row above the capture: the tools, colour and width, and the buttons.
+QHBoxLayout *AnnotateForm::buildToolBar()
+{
     auto *bar = new QHBoxLayout;
     bar->setSpacing(4);
     toolGroup_ = new QButtonGroup(this);
@@ -109,21 +138,11 @@ AnnotateForm::AnnotateForm(const QImage &capture, common::Dialogs &dialogs, QWid
         bar->addWidget(b);
     }
     bar->addStretch(1);
+    return bar;
+}
 
-    canvas = new AnnotationCanvas(capture, marks_, this);
-    canvas->setTextSource([this]() {
-        return dialogs_.getText(this, QStringLiteral("要写在图上的文字："), QStringLiteral("文字"));
-    });
-    scroll = new QScrollArea(this);
-    scroll->setObjectName(QStringLiteral("scroll"));
-    scroll->setWidget(canvas);
-    scroll->setAlignment(Qt::AlignCenter);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(6, 6, 6, 6);
-    layout->addLayout(bar);
-    layout->addWidget(scroll, 1);
-
+void AnnotateForm::connectControls()
+{
     connect(toolGroup_, &QButtonGroup::idClicked, this, [this](int id) { canvas->setTool(ShapeKind(id)); });
     connect(cboColour, &QComboBox::currentIndexChanged, this,
             [this] { canvas->setColour(cboColour->currentData().value<QColor>()); });
@@ -141,14 +160,6 @@ AnnotateForm::AnnotateForm(const QImage &capture, common::Dialogs &dialogs, QWid
     new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), this, [this] { redo(); });
     new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this, [this] { redo(); });
     new QShortcut(QKeySequence::Copy, this, [this] { copyToClipboard(); });
-
-    // As large as the capture, within the screen.
-    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
-    const QSize room = screen ? screen->availableGeometry().size() * 9 / 10 : QSize(1024, 768);
-    const QSize want = canvas->sizeHint() + QSize(40, 80);
-    resize(std::clamp(want.width(), 760, std::max(760, room.width())),
-           std::clamp(want.height(), 300, std::max(300, room.height())));
-    refresh();
 }
 
 QImage AnnotateForm::result() const

@@ -10,6 +10,7 @@
 
 class QButtonGroup;
 class QComboBox;
+class QHBoxLayout;
 class QPushButton;
 class QScrollArea;
 class QSpinBox;
@@ -50,6 +51,8 @@ public Q_SLOTS:
     void copyToClipboard();
 
 private:
+    QHBoxLayout *buildToolBar();
+    void connectControls();
     void refresh();
 
     common::Dialogs &dialogs_;

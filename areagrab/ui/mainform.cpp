@@ -94,6 +94,38 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
     setWindowTitle(QStringLiteral("areagrab"));
     setWindowIcon(QIcon(targetPixmap()));
 
+    buildPickFrame();
+    buildCaptureControls();
+    buildToolStrip();
+
+    // Tab goes through every control, row by row.
+    QWidget *const order[] = {chk,           Command2, Command1, cmdSave, cboDelay,
+                              chkAllScreens, cmdEdit,  cmdCopy,  cmdOcr};
+    for (size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+
+    readPoll_.setInterval(ReadPollMs);
+    connect(&readPoll_, &QTimer::timeout, this, [this] {
+        if (reader_ && readProgress_)
+            readProgress_->setValue(reader_->progress());
+    });
+
+    pollTimer_.setInterval(PickPollMs);
+    connect(&pollTimer_, &QTimer::timeout, this, &MainForm::pollPickButton);
+
+    // In the strip right of "图片另存", clear of the buttons.
+    common::addHelpButton(this,
+                          {QStringLiteral("areagrab"), QStringLiteral("截图"),
+                           {common::Library::Qt, common::Library::LibJpegTurbo, common::Library::Tesseract}},
+                          QPoint(0, 1))
+        ->setFixedSize(11, 16);
+    setFixedWidth(common::twipsToPixels(ClientWidthTwips));
+    setWindowHeightTwips(InitialWindowHeight);
+}
+
+// The target to drag onto a window, and the hide-while-capturing choice.
+void MainForm::buildPickFrame()
+{
     Frame3 = new QGroupBox(this);
     Frame3->setObjectName(QStringLiteral("Frame3"));
     placeTwips(Frame3, 60, 0, 3075, 855);
@@ -117,7 +149,11 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
     chk->setObjectName(QStringLiteral("chk"));
     chk->setChecked(true);
     placeTwips(chk, 780, 480, 2025, 255);
+}
 
+// The capture and save buttons, the capture's view and its holder.
+void MainForm::buildCaptureControls()
+{
     Command2 = new QPushButton(QStringLiteral("全屏截图"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
     placeTwips(Command2, 3300, 120, 1080, 345);
@@ -152,7 +188,11 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
     tmr->setObjectName(QStringLiteral("tmr"));
     tmr->setInterval(400);
     connect(tmr, &QTimer::timeout, this, &MainForm::tmr_Timer);
+}
 
+// The strip below the capture: delay, screens, and what to do with the capture.
+void MainForm::buildToolStrip()
+{
     toolStrip = new QWidget(this);
     toolStrip->setObjectName(QStringLiteral("toolStrip"));
     auto *strip = new QHBoxLayout(toolStrip);
@@ -190,30 +230,6 @@ MainForm::MainForm(common::Dialogs &dialogs, WindowSystem &windowSystem, QWidget
     connect(cmdCopy, &QPushButton::clicked, this, &MainForm::cmdCopy_Click);
     connect(cmdOcr, &QPushButton::clicked, this, &MainForm::cmdOcr_Click);
     new QShortcut(QKeySequence::Copy, this, [this] { cmdCopy_Click(); });
-
-    // Tab goes through every control, row by row.
-    QWidget *const order[] = {chk,           Command2, Command1, cmdSave, cboDelay,
-                              chkAllScreens, cmdEdit,  cmdCopy,  cmdOcr};
-    for (size_t i = 1; i < std::size(order); ++i)
-        QWidget::setTabOrder(order[i - 1], order[i]);
-
-    readPoll_.setInterval(ReadPollMs);
-    connect(&readPoll_, &QTimer::timeout, this, [this] {
-        if (reader_ && readProgress_)
-            readProgress_->setValue(reader_->progress());
-    });
-
-    pollTimer_.setInterval(PickPollMs);
-    connect(&pollTimer_, &QTimer::timeout, this, &MainForm::pollPickButton);
-
-    // In the strip right of "图片另存", clear of the buttons.
-    common::addHelpButton(this,
-                          {QStringLiteral("areagrab"), QStringLiteral("截图"),
-                           {common::Library::Qt, common::Library::LibJpegTurbo, common::Library::Tesseract}},
-                          QPoint(0, 1))
-        ->setFixedSize(11, 16);
-    setFixedWidth(common::twipsToPixels(ClientWidthTwips));
-    setWindowHeightTwips(InitialWindowHeight);
 }
 
 MainForm::~MainForm()

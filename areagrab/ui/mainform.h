@@ -102,6 +102,9 @@ protected:
     void moveEvent(QMoveEvent *event) override;
 
 private:
+    void buildPickFrame();
+    void buildCaptureControls();
+    void buildToolStrip();
     // A window pick goes Leaving (the window gets out of the way), then
     // Following the pointer, each tick Highlighting the window found for a
     // while, until the release; Ending waits for the screen to settle, or

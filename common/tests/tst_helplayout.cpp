@@ -27,11 +27,6 @@ private Q_SLOTS:
 
 namespace {
 
-QString program(const QString &name)
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
-}
-
 bool hasChinese(const QString &text)
 {
     static const QRegularExpression han(QStringLiteral("\\p{Han}"));
@@ -57,7 +52,8 @@ void TestHelpLayout::help()
     QFETCH(QString, name);
     QFETCH(QString, option);
     QByteArray out, err;
-    QCOMPARE(testsupport::runProgram(program(name), {QStringLiteral("--help")}, &out, &err), 0);
+    QCOMPARE(testsupport::runProgram(testsupport::builtProgram(name), {QStringLiteral("--help")}, &out, &err),
+             0);
     QVERIFY2(err.isEmpty(), err.constData());
     const QStringList lines = QString::fromUtf8(out).split(QLatin1Char('\n'));
     // "Usage: NAME ..." lines with the bare name, a summary in Chinese,
@@ -107,7 +103,7 @@ void TestHelpLayout::misspelledOption()
     QFETCH(QStringList, args);
     QFETCH(QString, message);
     QByteArray out, err;
-    QCOMPARE(testsupport::runProgram(program(name), args, &out, &err), 2);
+    QCOMPARE(testsupport::runProgram(testsupport::builtProgram(name), args, &out, &err), 2);
     QCOMPARE(QString::fromUtf8(err), message);
     QVERIFY(out.isEmpty());
 }

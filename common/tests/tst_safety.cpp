@@ -19,11 +19,6 @@
 
 namespace {
 
-QString program(const QString &name)
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
-}
-
 // Every entry under dir with what identifies it: a regular file by its
 // bytes, anything else by its type and device number.
 QMap<QString, QByteArray> snapshot(const QString &dir, const QString &skip = QString())
@@ -56,10 +51,7 @@ bool writeNoisyPhoto(const QString &path, int side)
             image.setPixel(x, y, rng.generate() | 0xff000000u);
     if (!image.save(path, "JPG", 90))
         return false;
-    return testsupport::runProgram(
-               QStringLiteral("exiftool"),
-               {"-q", "-overwrite_original", "-DateTimeOriginal=2010:05:12 10:23:45", path})
-        == 0;
+    return testsupport::exiftoolWrite({"-DateTimeOriginal=2010:05:12 10:23:45", path});
 }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
@@ -92,11 +84,6 @@ QByteArray gtxtTrack(int n)
     return out;
 }
 
-struct Run {
-    int code = -1;
-    QString out, err;
-};
-
 // areagrab refuses to capture without a real screen, so it runs on the
 // X server that ./test starts; the other programs need none. Empty when
 // there is no X server.
@@ -107,19 +94,11 @@ QByteArray platformFor(const QString &program)
     return qEnvironmentVariableIsEmpty("DISPLAY") ? QByteArray() : QByteArray("xcb");
 }
 
-Run run(const QString &name, const QStringList &args, const QByteArray &platform = "offscreen")
+// A program that blocks on a FIFO would not come back: the time-out turns
+// that into a failed run, not a hung test.
+testsupport::Run run(const QString &name, const QStringList &args, const QByteArray &platform)
 {
-    const QByteArray saved = qgetenv("QT_QPA_PLATFORM");
-    qputenv("QT_QPA_PLATFORM", platform);
-    QByteArray out, err;
-    Run r;
-    // A program that blocks on a FIFO would not come back: the time-out
-    // turns that into a failed run, not a hung test.
-    r.code = testsupport::runProgram(program(name), args, &out, &err, 60000);
-    qputenv("QT_QPA_PLATFORM", saved);
-    r.out = QString::fromUtf8(out);
-    r.err = QString::fromUtf8(err);
-    return r;
+    return testsupport::run(testsupport::builtProgram(name), args, {{"QT_QPA_PLATFORM", platform}}, 60000);
 }
 
 QStringList placed(QStringList args, const QString &dir)
@@ -152,7 +131,7 @@ private:
 void TestSafety::initTestCase()
 {
     for (const char *name : {"trekport", "pixplot", "areagrab"})
-        QVERIFY2(QFileInfo(program(name)).isExecutable(), name);
+        QVERIFY2(QFileInfo(testsupport::builtProgram(name)).isExecutable(), name);
     if (!testsupport::hasProgram(QStringLiteral("exiftool")))
         QSKIP("exiftool is not installed (scripts/deps installs it)");
     gtxt_ = work_.filePath(QStringLiteral("track.gtxt"));
@@ -260,7 +239,7 @@ void TestSafety::fullDisk()
     const QByteArray platform = platformFor(program);
     if (platform.isEmpty())
         QSKIP("areagrab needs an X server (run under ./test)");
-    const Run r = run(program, args, platform);
+    const testsupport::Run r = run(program, args, platform);
 
     QCOMPARE(r.code, 1);
     QVERIFY2(r.err.contains(QStringLiteral("磁盘已满")), qPrintable(r.err));
@@ -367,7 +346,7 @@ void TestSafety::notRegularFiles()
     const QByteArray platform = platformFor(program);
     if (platform.isEmpty())
         QSKIP("areagrab needs an X server (run under ./test)");
-    const Run r = run(program, placed(args, dir.path()), platform);
+    const testsupport::Run r = run(program, placed(args, dir.path()), platform);
     QCOMPARE(r.code, code);
     QVERIFY2(r.err.contains(reason), qPrintable(r.err));
     QVERIFY(snapshot(dir.path()) == before);

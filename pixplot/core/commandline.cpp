@@ -222,6 +222,14 @@ private:
         return ExitUsage;
     }
 
+    // The photos given; none after saying that option needs one at least.
+    QStringList photosFor(const QString &option)
+    {
+        const QStringList photos = p_.positionalArguments();
+        if (photos.isEmpty())
+            complain(QStringLiteral("%1 至少需要一个照片。").arg(option));
+        return photos;
+    }
     bool readZone();
     bool readMatchOptions();
     // The corrections of --offset and --sync on the listed photos, and the
@@ -477,11 +485,9 @@ void appendText(QByteArray &out, QStringView text)
 
 int Run::exifTime()
 {
-    const QStringList photos = p_.positionalArguments();
-    if (photos.isEmpty()) {
-        complain(QStringLiteral("--exif-time 至少需要一个照片。"));
+    const QStringList photos = photosFor(QStringLiteral("--exif-time"));
+    if (photos.isEmpty())
         return ExitUsage;
-    }
     int status = ExitOk;
     for (const QString &photo : photos) {
         // One at a time, so each line names the photo as it was given.
@@ -528,8 +534,11 @@ int Run::readPath()
             first = p.utcSeconds();
         p.offsetSeconds = p.utcSeconds() - first;
         ++row;
-        const QString position = p.positionText();
-        const GeoPoint g = systemfinction::ParsePositionText(position);
+        // A GPX point with every digit of its file, an NMEA fix as its text.
+        const std::optional<GeoPoint> exact = p.exactDegrees();
+        const QString position = gpxfile::fullPositionText(p);
+        const GeoPoint g = exact ? *exact : systemfinction::ParsePositionText(position);
+        const auto number = exact ? gpxfile::fullNumberText : systemfinction::numberText;
         block += recordPrefix;
         appendInteger(block, row, 4);
         block += '\t';
@@ -539,9 +548,9 @@ int Run::readPath()
         block += '\t';
         appendInteger(block, p.offsetSeconds, 1);
         block += '\t';
-        appendText(block, systemfinction::numberText(g.longitude));
+        appendText(block, number(g.longitude));
         block += '\t';
-        appendText(block, systemfinction::numberText(g.latitude));
+        appendText(block, number(g.latitude));
         block += '\n';
         if (block.size() > (1 << 20) - 512) {
             writeOut(block);
@@ -852,11 +861,9 @@ int Run::toMap()
 // show it with the decimal latitude and longitude, or nothing after the tab.
 int Run::exifGps()
 {
-    const QStringList photos = p_.positionalArguments();
-    if (photos.isEmpty()) {
-        complain(QStringLiteral("--exif-gps 至少需要一个照片。"));
+    const QStringList photos = photosFor(QStringLiteral("--exif-gps"));
+    if (photos.isEmpty())
         return ExitUsage;
-    }
     int status = ExitOk;
     for (const QString &photo : photos) {
         QString reason;

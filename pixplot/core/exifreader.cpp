@@ -317,46 +317,55 @@ void ExifReader::decodeValue(ExifEntry &entry, qint64 e)
     const qint64 total = qint64(entry.Count) * typeSize(type);
     if (total > std::numeric_limits<qint32>::max())
         throw ExifError(ExifError::Overflow, "value size of 2^31 or more");
+    if (total <= 4)
+        decodeInlineValue(entry, e);
+    else
+        decodeOffsetValue(entry, e);
+}
 
-    if (total <= 4) {
-        // The four value bytes, most significant first.
-        const qint64 order[4] = {Intel ? e + 11 : e + 8, Intel ? e + 10 : e + 9, Intel ? e + 9 : e + 10,
-                                 Intel ? e + 8 : e + 11};
-        switch (type) {
-        case 1:
-        case 6: {
-            QString text;
-            text.reserve(8);
-            for (qint64 at : order)
-                text += hex2(byteAt(at));
-            entry.Value = text;
-            break;
-        }
-        case 2:
-        case 7: {
-            QString text;
-            text.reserve(4);
-            for (qint64 at : order)
-                text += QLatin1Char(char(byteAt(at)));
-            entry.Value = text;
-            break;
-        }
-        case 3:
-        case 8:
-            entry.Value = qint64(read16(e + 8)) + qint64(read16(e + 10));
-            break;
-        case 4:
-            entry.Value = qint64(read32(e + 8));
-            break;
-        case 9:
-            entry.Value = qint64(qint32(read32(e + 8)));
-            break;
-        default:
-            break;
-        }
-        return;
+void ExifReader::decodeInlineValue(ExifEntry &entry, qint64 e)
+{
+    const qint32 type = entry.DataType;
+    // The four value bytes, most significant first.
+    const qint64 order[4] = {Intel ? e + 11 : e + 8, Intel ? e + 10 : e + 9, Intel ? e + 9 : e + 10,
+                             Intel ? e + 8 : e + 11};
+    switch (type) {
+    case 1:
+    case 6: {
+        QString text;
+        text.reserve(8);
+        for (qint64 at : order)
+            text += hex2(byteAt(at));
+        entry.Value = text;
+        break;
     }
+    case 2:
+    case 7: {
+        QString text;
+        text.reserve(4);
+        for (qint64 at : order)
+            text += QLatin1Char(char(byteAt(at)));
+        entry.Value = text;
+        break;
+    }
+    case 3:
+    case 8:
+        entry.Value = qint64(read16(e + 8)) + qint64(read16(e + 10));
+        break;
+    case 4:
+        entry.Value = qint64(read32(e + 8));
+        break;
+    case 9:
+        entry.Value = qint64(qint32(read32(e + 8)));
+        break;
+    default:
+        break;
+    }
+}
 
+void ExifReader::decodeOffsetValue(ExifEntry &entry, qint64 e)
+{
+    const qint32 type = entry.DataType;
     if ((type == 5 || type == 10) && Intel)
         return; // Intel-order rationals are not decoded
     entry.ValueOffset = readOffset32(e + 8);

@@ -64,6 +64,8 @@ private:
     bool IsIntelOrder() const;
     void ReadDirectoryChain(qint64 p);
     void decodeValue(ExifEntry &entry, qint64 e);
+    void decodeInlineValue(ExifEntry &entry, qint64 e); // a value of four bytes or fewer, in the entry
+    void decodeOffsetValue(ExifEntry &entry, qint64 e); // a longer value, where the entry points
     void countDecodedBytes(qint64 count); // throws when the values repeat the file too often
 
     // The file while it is parsed: Bytes[0..Length-1], index Length reads as 0.

@@ -14,7 +14,6 @@
 #include <cmath>
 #include <exception>
 #include <limits>
-#include <mutex>
 #include <stdexcept>
 
 namespace pixplot::gpstagwriter {
@@ -58,32 +57,21 @@ const char *const kEncodingKeys[] = {
 // photos side by side, so each thread keeps its own.
 thread_local std::string firstWarning;
 
-// The XMP toolkit behind exiv2 is not safe across threads unless it is
-// given a lock.
-std::mutex xmpMutex;
-
-void lockXmp(void *, bool lock)
-{
-    if (lock)
-        xmpMutex.lock();
-    else
-        xmpMutex.unlock();
-}
-
 void keepWarning(int level, const char *message)
 {
     if (level >= Exiv2::LogMsg::warn && firstWarning.empty() && message)
         firstWarning = message;
 }
 
-// exiv2 logs to stderr otherwise; its warnings are collected instead.
+// exiv2 logs to stderr otherwise; its warnings are collected instead. The
+// rest of exiv2's set-up, the XMP toolkit's lock among it, is the media
+// formats' one.
 void initExiv2()
 {
     mediaformat::initExiv2();
     static const bool done = [] {
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::warn);
         Exiv2::LogMsg::setHandler(keepWarning);
-        Exiv2::XmpParser::initialize(lockXmp, nullptr);
         return true;
     }();
     (void)done;
@@ -261,24 +249,25 @@ QStringList exifLines(const Exiv2::ExifData &exif)
     return lines;
 }
 
-QStringList iptcLines(const Exiv2::IptcData &iptc)
+// Each datum's key and value, sorted.
+template <typename Data> QStringList keyValueLines(const Data &data)
 {
     QStringList lines;
-    for (const Exiv2::Iptcdatum &d : iptc)
+    for (const auto &d : data)
         lines.append(QString::fromStdString(d.key()) + QLatin1Char('\t')
                      + QString::fromStdString(d.toString()));
     lines.sort();
     return lines;
 }
 
+QStringList iptcLines(const Exiv2::IptcData &iptc)
+{
+    return keyValueLines(iptc);
+}
+
 QStringList xmpLines(const Exiv2::XmpData &xmp)
 {
-    QStringList lines;
-    for (const Exiv2::Xmpdatum &d : xmp)
-        lines.append(QString::fromStdString(d.key()) + QLatin1Char('\t')
-                     + QString::fromStdString(d.toString()));
-    lines.sort();
-    return lines;
+    return keyValueLines(xmp);
 }
 
 QStringList xmpLines(const std::string &packet)
@@ -681,9 +670,17 @@ std::optional<GpsTags> tagsForRow(const QString &position, const QString &timeTe
 }
 
 std::optional<GpsTags> tagsForRow(const QString &position, const QString &timeText,
-                                  const common::TimeZoneSetting &zone, const FixMotion &motion)
+                                  const common::TimeZoneSetting &zone, const FixMotion &motion,
+                                  const std::optional<GeoPoint> &degrees)
 {
     std::optional<GpsTags> tags = tagsForRow(position, timeText, zone);
+    if (tags && degrees) {
+        if (!std::isfinite(degrees->latitude) || !std::isfinite(degrees->longitude)
+            || std::fabs(degrees->latitude) > 90 || std::fabs(degrees->longitude) > 180)
+            return std::nullopt;
+        tags->latitude = degrees->latitude;
+        tags->longitude = degrees->longitude;
+    }
     if (tags) {
         tags->altitude = FixMotion::given(motion.altitude);
         tags->speedKmh = FixMotion::given(motion.speedKmh);

@@ -30,9 +30,12 @@ struct GpsTags {
 // position or a date-time.
 std::optional<GpsTags> tagsForRow(const QString &position, const QString &timeText,
                                   const common::TimeZoneSetting &zone);
-// The same with the altitude, speed and course the row's fixes gave.
+// The same with the altitude, speed and course the row's fixes gave, and
+// the position's decimal degrees where its text rounds them (written
+// instead of the text's).
 std::optional<GpsTags> tagsForRow(const QString &position, const QString &timeText,
-                                  const common::TimeZoneSetting &zone, const FixMotion &motion);
+                                  const common::TimeZoneSetting &zone, const FixMotion &motion,
+                                  const std::optional<GeoPoint> &degrees = {});
 
 // jpeg with its GPS directory replaced by the fix's (and XMP GPS properties
 // it had replaced too); every other tag, every embedded image and the image

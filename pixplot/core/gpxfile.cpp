@@ -1,11 +1,13 @@
 #include "core/gpxfile.h"
 
 #include "core/nmeasentence.h"
+#include "core/outputfiles.h"
 
 #include "common/gpxwriter.h"
 
 #include <QBuffer>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -71,6 +73,46 @@ double coordinate(QStringView text, bool *ok)
         }
     }
     return text.toDouble(ok);
+}
+
+// Appends "N31°51.07407402'" for 31.851234567: the hemisphere, the degrees
+// (padded to degreeDigits), and the minutes worked out in decimal from the
+// shortest text that reads back as value, so they hold its every digit; at
+// least four decimals, as the lists show them.
+void appendExactAngle(QByteArray &out, double value, char positive, char negative, int degreeDigits)
+{
+    out += value < 0 ? negative : positive;
+    char text[400];
+    const auto r = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::fixed);
+    const char *end = r.ec == std::errc() ? r.ptr : text;
+    const char *dot = std::find(static_cast<const char *>(text), end, '.');
+    // A whole number of degrees has the fraction "0".
+    const char *fraction = dot == end ? "0" : dot + 1;
+    const qsizetype n = dot == end ? 1 : end - fraction;
+    for (qsizetype pad = degreeDigits - (dot - text); pad > 0; --pad)
+        out += '0';
+    out.append(text, dot - text);
+    out += '\xB0'; // the degree sign in Latin-1
+    // 0.fraction × 60 = (fraction × 6) / 10^(n - 1) for n fraction digits:
+    // the product's last n - 1 digits are the decimals of the minutes.
+    char product[400];
+    int carry = 0;
+    for (qsizetype i = n; i-- > 0;) {
+        const int d = (fraction[i] - '0') * 6 + carry;
+        product[i + 1] = char('0' + d % 10);
+        carry = d / 10;
+    }
+    product[0] = char('0' + carry);
+    const qsizetype decimals = n - 1; // behind the two digits of whole minutes
+    out.append(product, 2);
+    out += '.';
+    qsizetype kept = decimals;
+    while (kept > 4 && product[2 + kept - 1] == '0')
+        --kept;
+    out.append(product + 2, kept);
+    for (qsizetype i = kept; i < 4; ++i)
+        out += '0';
+    out += '\'';
 }
 
 } // namespace
@@ -185,108 +227,123 @@ bool GpxReader::feed()
     return true;
 }
 
+bool GpxReader::nextToken(QXmlStreamReader::TokenType *token)
+{
+    // The device is read chunk by chunk as the reader runs out.
+    while (xml_.atEnd()) {
+        if (xml_.error() != QXmlStreamReader::PrematureEndOfDocumentError || !feed())
+            return false;
+    }
+    *token = xml_.readNext();
+    return true;
+}
+
+void GpxReader::startElement()
+{
+    const QStringView name = xml_.name();
+    if (point_.inPoint) {
+        if (point_.depth == 0 && is(name, "time")) {
+            point_.inTime = true;
+            timeText_.clear();
+        } else if (point_.depth == 0 && is(name, "ele")) {
+            point_.inEle = true;
+            eleText_.clear();
+        }
+        ++point_.depth;
+        return;
+    }
+    const bool trkpt = is(name, "trkpt");
+    const bool rtept = !trkpt && is(name, "rtept");
+    const bool wpt = !trkpt && !rtept && is(name, "wpt");
+    if (trkpt || rtept || wpt) {
+        beginPoint(trkpt, wpt);
+        if (trkpt && trackSegment_ < 0)
+            trackSegment_ = 0; // a point outside any trkseg
+        if (rtept && routeSegment_ == 0)
+            routeSegment_ = 1;
+    } else if (is(name, "trkseg")) {
+        ++trackSegment_;
+    } else if (is(name, "rte")) {
+        ++routeSegment_;
+    }
+}
+
+void GpxReader::beginPoint(bool trackPoint, bool waypoint)
+{
+    point_ = {};
+    point_.inPoint = true;
+    point_.isTrackPoint = trackPoint;
+    point_.isWaypoint = waypoint;
+    bool okLat = false, okLon = false;
+    double lat = 0, lon = 0;
+    const QXmlStreamAttributes attributes = xml_.attributes(); // const: no detached copy
+    for (const QXmlStreamAttribute &a : attributes) {
+        if (is(a.name(), "lat"))
+            lat = coordinate(a.value(), &okLat);
+        else if (is(a.name(), "lon"))
+            lon = coordinate(a.value(), &okLon);
+    }
+    point_.havePosition = okLat && okLon && lat >= -90 && lat <= 90 && lon >= -180 && lon <= 180;
+    point_.latitude = lat;
+    point_.longitude = lon;
+}
+
+bool GpxReader::endElement(RawPoint *out)
+{
+    Point &pt = point_;
+    if (pt.depth > 0) {
+        if (--pt.depth == 0 && pt.inTime) {
+            pt.inTime = false;
+            const auto t = parseGpxTime(timeText_);
+            pt.haveTime = t.has_value();
+            pt.utc = t.value_or(0);
+        } else if (pt.depth == 0 && pt.inEle) {
+            pt.inEle = false;
+            bool ok = false;
+            const double e = eleText_.trimmed().toDouble(&ok);
+            pt.altitude = ok && std::isfinite(e) ? float(e) : FixMotion::None;
+        }
+        return false;
+    }
+    pt.inPoint = false;
+    const bool usable = pt.haveTime && pt.havePosition;
+    if (pt.isTrackPoint) {
+        if (!trackSeen_) {
+            // A track is the path: the waypoints and routes read so far are not.
+            trackSeen_ = true;
+            std::vector<RawPoint>().swap(others_);
+        }
+        if (!usable) {
+            ++trackUntimed_;
+            return false;
+        }
+        *out = {pt.latitude, pt.longitude, pt.utc, trackSegment_, pt.altitude};
+        return true;
+    }
+    if (trackSeen_)
+        return false;
+    if (!usable) {
+        ++otherUntimed_;
+        return false;
+    }
+    // Waypoints are segment 0, each route a segment of its own.
+    others_.push_back({pt.latitude, pt.longitude, pt.utc, pt.isWaypoint ? 0 : routeSegment_, pt.altitude});
+    return false;
+}
+
 bool GpxReader::readTrackPoint(RawPoint *out)
 {
-    // Inside a point: which kind, its attributes and time, and how deep
-    // below the point element the reader is.
-    bool inPoint = false, isTrackPoint = false, isWaypoint = false, havePosition = false;
-    bool inTime = false, haveTime = false, inEle = false;
-    float altitude = FixMotion::None;
-    double lat = 0, lon = 0;
-    qint64 time = 0;
-    int depth = 0;
-    for (;;) {
-        // The device is read chunk by chunk as the reader runs out.
-        if (xml_.atEnd()) {
-            if (xml_.error() == QXmlStreamReader::PrematureEndOfDocumentError && feed())
-                continue;
-            break;
-        }
-        const QXmlStreamReader::TokenType token = xml_.readNext();
+    QXmlStreamReader::TokenType token;
+    while (nextToken(&token)) {
         if (token == QXmlStreamReader::StartElement) {
-            const QStringView name = xml_.name();
-            if (inPoint) {
-                if (depth == 0 && is(name, "time")) {
-                    inTime = true;
-                    timeText_.clear();
-                } else if (depth == 0 && is(name, "ele")) {
-                    inEle = true;
-                    eleText_.clear();
-                }
-                ++depth;
-                continue;
-            }
-            const bool trkpt = is(name, "trkpt");
-            const bool rtept = !trkpt && is(name, "rtept");
-            const bool wpt = !trkpt && !rtept && is(name, "wpt");
-            if (trkpt || rtept || wpt) {
-                inPoint = true;
-                isTrackPoint = trkpt;
-                isWaypoint = wpt;
-                depth = 0;
-                haveTime = false;
-                altitude = FixMotion::None;
-                bool okLat = false, okLon = false;
-                const QXmlStreamAttributes attributes = xml_.attributes(); // const: no detached copy
-                for (const QXmlStreamAttribute &a : attributes) {
-                    if (is(a.name(), "lat"))
-                        lat = coordinate(a.value(), &okLat);
-                    else if (is(a.name(), "lon"))
-                        lon = coordinate(a.value(), &okLon);
-                }
-                havePosition = okLat && okLon && lat >= -90 && lat <= 90 && lon >= -180 && lon <= 180;
-                if (trkpt && trackSegment_ < 0)
-                    trackSegment_ = 0; // a point outside any trkseg
-                if (rtept && routeSegment_ == 0)
-                    routeSegment_ = 1;
-            } else if (is(name, "trkseg")) {
-                ++trackSegment_;
-            } else if (is(name, "rte")) {
-                ++routeSegment_;
-            }
+            startElement();
         } else if (token == QXmlStreamReader::Characters) {
-            if (inTime)
+            if (point_.inTime)
                 timeText_.append(xml_.text()); // a time may come in several pieces
-            else if (inEle)
+            else if (point_.inEle)
                 eleText_.append(xml_.text());
-        } else if (token == QXmlStreamReader::EndElement && inPoint) {
-            if (depth > 0) {
-                if (--depth == 0 && inTime) {
-                    inTime = false;
-                    const auto t = parseGpxTime(timeText_);
-                    haveTime = t.has_value();
-                    time = t.value_or(0);
-                } else if (depth == 0 && inEle) {
-                    inEle = false;
-                    bool ok = false;
-                    const double e = eleText_.trimmed().toDouble(&ok);
-                    altitude = ok && std::isfinite(e) ? float(e) : FixMotion::None;
-                }
-                continue;
-            }
-            inPoint = false;
-            const bool usable = haveTime && havePosition;
-            if (isTrackPoint) {
-                if (!trackSeen_) {
-                    // A track is the path: the waypoints and routes read so far are not.
-                    trackSeen_ = true;
-                    std::vector<RawPoint>().swap(others_);
-                }
-                if (!usable) {
-                    ++trackUntimed_;
-                    continue;
-                }
-                *out = {lat, lon, time, trackSegment_, altitude};
-                return true;
-            }
-            if (trackSeen_)
-                continue;
-            if (!usable) {
-                ++otherUntimed_;
-                continue;
-            }
-            // Waypoints are segment 0, each route a segment of its own.
-            others_.push_back({lat, lon, time, isWaypoint ? 0 : routeSegment_, altitude});
+        } else if (token == QXmlStreamReader::EndElement && point_.inPoint && endElement(out)) {
+            return true;
         }
     }
     return false;
@@ -302,6 +359,8 @@ bool GpxReader::makePoint(const RawPoint &raw, PathPoint *point)
     }
     p.segment = raw.segment;
     p.motion.altitude = raw.altitude;
+    p.latitude = raw.latitude;
+    p.longitude = raw.longitude;
     *point = std::move(p);
     return true;
 }
@@ -358,14 +417,39 @@ QByteArray pathDocument(const QList<PathPoint> &points, const QString &trackName
             doc.segments.append(QList<common::gpx::Point>());
             segment = p.segment;
         }
-        const GeoPoint g = systemfinction::ParsePositionText(p.positionText());
+        const GeoPoint g = p.degrees();
         common::gpx::Point out;
         out.latitude = g.latitude;
         out.longitude = g.longitude;
+        out.everyDigit = p.exactDegrees().has_value();
         out.utc = p.utcSeconds();
         doc.segments.last().append(out);
     }
     return common::gpx::write(doc);
+}
+
+QString fullPositionText(const PathPoint &point)
+{
+    const std::optional<GeoPoint> exact = point.exactDegrees();
+    if (!exact)
+        return point.positionText();
+    QByteArray out;
+    appendExactAngle(out, exact->latitude, 'N', 'S', 2);
+    out += ',';
+    appendExactAngle(out, exact->longitude, 'E', 'W', 3);
+    return QString::fromLatin1(out);
+}
+
+QString fullNumberText(double value)
+{
+    // The shortest text reading back as value is numberText's wherever that
+    // reads back (no two texts of 15 digits or fewer give one double).
+    if (!std::isfinite(value) || value == 0)
+        return systemfinction::numberText(value);
+    char shortest[400];
+    const auto r = std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::fixed);
+    return r.ec == std::errc() ? QString::fromLatin1(shortest, r.ptr - shortest)
+                               : systemfinction::numberText(value);
 }
 
 QString gpxFileName(const QString &pathFileBase)

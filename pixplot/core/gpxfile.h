@@ -50,7 +50,25 @@ private:
         int segment;
         float altitude; // <ele>, NaN without one
     };
+    // The point element being read: its kind, attributes, time and ele, and
+    // how deep below it the reader is.
+    struct Point {
+        bool inPoint = false, isTrackPoint = false, isWaypoint = false, havePosition = false;
+        bool inTime = false, haveTime = false, inEle = false;
+        float altitude = FixMotion::None;
+        double latitude = 0, longitude = 0;
+        qint64 utc = 0;
+        int depth = 0;
+    };
     bool readTrackPoint(RawPoint *point); // false at the end or on a fault
+    // The next token, the device read further as needed; false at the end
+    // or where the XML breaks off.
+    bool nextToken(QXmlStreamReader::TokenType *token);
+    void startElement();
+    void beginPoint(bool trackPoint, bool waypoint);
+    // True when a track point is complete in *out; waypoints and route
+    // points are kept aside.
+    bool endElement(RawPoint *out);
     bool makePoint(const RawPoint &raw, PathPoint *point);
     // Hands the reader the next bytes of the device once they are checked
     // for elements with too many attributes; false at the end or on a fault.
@@ -72,6 +90,7 @@ private:
     qint64 outsideCalendar_ = 0;
     int trackSegment_ = -1;
     int routeSegment_ = 0;
+    Point point_;
     QString timeText_;
     QString eleText_; // the <ele> of the point being read
 };
@@ -89,8 +108,18 @@ bool readGpx(const QByteArray &bytes, const common::TimeZoneSetting &zone, QList
 std::optional<qint64> parseGpxTime(QStringView text);
 
 // The loaded path as a GPX 1.1 document: one track, one segment per path
-// segment, positions from the position texts, times in UTC.
+// segment, times in UTC. Positions from the position texts, or where a
+// point has its file's decimal degrees, those, with every digit they have.
 QByteArray pathDocument(const QList<PathPoint> &points, const QString &trackName);
+
+// A point's position as --read-path shows it: the position text, or where
+// the point has its file's decimal degrees, the same layout with as many
+// decimals of minutes as the degrees need to be written exactly (at least
+// four): 31.851234567 gives "N31°51.07407402'".
+QString fullPositionText(const PathPoint &point);
+// A coordinate as --read-path shows it: the shortest text of at most 15
+// significant digits, more where only more read back as the same value.
+QString fullNumberText(double value);
 // The file beside the path file: its base + ".gpx".
 QString gpxFileName(const QString &pathFileBase);
 QString gpxSavedMessage(const QString &fileName, qsizetype count);

@@ -198,6 +198,75 @@ update();
 )JS";
 }
 
+// Draws the page's segments and photos, from the variables segments,
+// photos and tiles the page sets before it.
+QByteArray drawingScript()
+{
+    return R"JS(var map = L.map('map');
+window.pixplotMap = map;
+if (tiles.url)
+    L.tileLayer(tiles.url, {attribution: tiles.attribution, maxZoom: 19}).addTo(map);
+L.control.scale({imperial: false}).addTo(map);
+var bounds = L.latLngBounds([]);
+segments.forEach(function (segment) {
+    if (segment.length === 0)
+        return;
+    var line = L.polyline(segment, {color: '#1736e6', weight: 4, opacity: 0.85,
+                                    className: 'pixplot-track'}).addTo(map);
+    bounds.extend(line.getBounds());
+});
+// Start and end are drawn larger than photo markers, so a photo taken at
+// either end leaves a ring of its colour visible around it.
+function endMarker(at, colour, name, text) {
+    L.circleMarker(at, {radius: 10, color: '#ffffff', weight: 2, fillColor: colour,
+                        fillOpacity: 1, className: name}).bindTooltip(text).addTo(map);
+}
+var drawn = segments.filter(function (s) { return s.length > 0; });
+if (drawn.length > 0) {
+    endMarker(drawn[0][0], '#1a9c2e', 'pixplot-start', '起点');
+    var last = drawn[drawn.length - 1];
+    endMarker(last[last.length - 1], '#d3201c', 'pixplot-end', '终点');
+}
+function popupFor(photo) {
+    var box = document.createElement('div');
+    box.className = 'pixplot-popup';
+    if (photo.thumb) {
+        var img = document.createElement('img');
+        img.src = photo.thumb;
+        img.alt = photo.name;
+        box.appendChild(img);
+    }
+    var name = document.createElement('div');
+    var link = document.createElement('a');
+    link.href = photo.href;
+    link.textContent = photo.name;
+    name.appendChild(link);
+    box.appendChild(name);
+    var time = document.createElement('div');
+    time.textContent = '拍摄时间: ' + photo.time;
+    box.appendChild(time);
+    var pos = document.createElement('div');
+    pos.textContent = '坐标: ' + photo.pos + ' (' + photo.lat.toFixed(6) + ', ' + photo.lng.toFixed(6) + ')';
+    box.appendChild(pos);
+    return box;
+}
+photos.forEach(function (photo) {
+    var at = [photo.lat, photo.lng];
+    L.circleMarker(at, {radius: 6, color: '#ffffff', weight: 2, fillColor: '#f08c00',
+                        fillOpacity: 1, className: 'pixplot-photo'})
+        .bindPopup(popupFor(photo), {maxWidth: 260, minWidth: 200}).addTo(map);
+    bounds.extend(at);
+});
+if (!bounds.isValid())
+    map.setView([0, 0], 2);
+else if (bounds.getNorthEast().equals(bounds.getSouthWest()))
+    map.setView(bounds.getCenter(), 17);
+else
+    map.fitBounds(bounds, {padding: [24, 24], maxZoom: 18});
+})();
+)JS";
+}
+
 QByteArray segmentsJson(const QList<QList<GeoPoint>> &segments)
 {
     QByteArray out = "[";
@@ -232,7 +301,7 @@ QString relativeLink(const QString &pageFolder, const QString &file)
 
 QJsonObject photoJson(const Photo &photo, const QString &pageFolder)
 {
-    const GeoPoint at = systemfinction::ParsePositionText(photo.position);
+    const GeoPoint at = photo.degrees ? *photo.degrees : systemfinction::ParsePositionText(photo.position);
     QJsonObject o;
     o[QStringLiteral("lat")] = at.latitude;
     o[QStringLiteral("lng")] = at.longitude;
@@ -329,7 +398,7 @@ QList<Photo> photosOfRows(const QList<PhotoRow> &rows)
     QList<Photo> photos;
     for (const PhotoRow &r : rows)
         if (!r.position.isEmpty())
-            photos.append({r.record.folder + r.record.fileName, r.timeText, r.position});
+            photos.append({r.record.folder + r.record.fileName, r.timeText, r.position, r.degrees});
     return photos;
 }
 
@@ -419,25 +488,15 @@ QString leafletNotice()
         + QLatin1Char('\n');
 }
 
-QByteArray pageHtml(const Page &page, const QString &pageFolder)
+namespace {
+
+// The page's head: the title, the Leaflet notice, the styles and Leaflet.
+QByteArray pageHead(const QString &span)
 {
-    const QList<QList<GeoPoint>> drawn =
-        pathsimplify::simplify(page.segments, kToleranceMeters, kMaxVertices);
-
-    QJsonArray photos;
-    for (const Photo &p : page.photos)
-        photos.append(photoJson(p, pageFolder));
-    QJsonObject tiles;
-    if (!page.tiles.urlTemplate.isEmpty()) {
-        tiles[QStringLiteral("url")] = page.tiles.urlTemplate;
-        tiles[QStringLiteral("attribution")] = page.tiles.attributionHtml;
-    }
-
     // An HTML comment ends at "-->"; the notice never holds one, but make sure.
     QString notice = leafletNotice();
     notice.replace(QLatin1String("--"), QLatin1String("- -"));
 
-    const QString span = escapeHtml(page.timeSpan);
     QByteArray html;
     const auto line = [&html](const QString &text) { html += text.toUtf8() + "\r\n"; };
     line(QStringLiteral("<!DOCTYPE html>"));
@@ -468,6 +527,28 @@ QByteArray pageHtml(const Page &page, const QString &pageFolder)
     line(QString());
     line(QStringLiteral("</script>"));
     line(QStringLiteral("</head>"));
+    return html;
+}
+
+} // namespace
+
+QByteArray pageHtml(const Page &page, const QString &pageFolder)
+{
+    const QList<QList<GeoPoint>> drawn =
+        pathsimplify::simplify(page.segments, kToleranceMeters, kMaxVertices);
+
+    QJsonArray photos;
+    for (const Photo &p : page.photos)
+        photos.append(photoJson(p, pageFolder));
+    QJsonObject tiles;
+    if (!page.tiles.urlTemplate.isEmpty()) {
+        tiles[QStringLiteral("url")] = page.tiles.urlTemplate;
+        tiles[QStringLiteral("attribution")] = page.tiles.attributionHtml;
+    }
+
+    const QString span = escapeHtml(page.timeSpan);
+    QByteArray html = pageHead(span);
+    const auto line = [&html](const QString &text) { html += text.toUtf8() + "\r\n"; };
     line(QStringLiteral("<body>"));
     line(QStringLiteral("<div id=\"title\"><p>Log Date And Time: ") + span + QStringLiteral("</p></div>"));
     line(QStringLiteral("<div id=\"map\"></div>"));
@@ -478,69 +559,7 @@ QByteArray pageHtml(const Page &page, const QString &pageFolder)
     html += "var tiles = " + scriptJson(tiles) + ";\r\n";
     if (page.tiles.gcj02)
         html += gcjShiftScript();
-    html += R"JS(var map = L.map('map');
-window.pixplotMap = map;
-if (tiles.url)
-    L.tileLayer(tiles.url, {attribution: tiles.attribution, maxZoom: 19}).addTo(map);
-L.control.scale({imperial: false}).addTo(map);
-var bounds = L.latLngBounds([]);
-segments.forEach(function (segment) {
-    if (segment.length === 0)
-        return;
-    var line = L.polyline(segment, {color: '#1736e6', weight: 4, opacity: 0.85,
-                                    className: 'pixplot-track'}).addTo(map);
-    bounds.extend(line.getBounds());
-});
-// Start and end are drawn larger than photo markers, so a photo taken at
-// either end leaves a ring of its colour visible around it.
-function endMarker(at, colour, name, text) {
-    L.circleMarker(at, {radius: 10, color: '#ffffff', weight: 2, fillColor: colour,
-                        fillOpacity: 1, className: name}).bindTooltip(text).addTo(map);
-}
-var drawn = segments.filter(function (s) { return s.length > 0; });
-if (drawn.length > 0) {
-    endMarker(drawn[0][0], '#1a9c2e', 'pixplot-start', '起点');
-    var last = drawn[drawn.length - 1];
-    endMarker(last[last.length - 1], '#d3201c', 'pixplot-end', '终点');
-}
-function popupFor(photo) {
-    var box = document.createElement('div');
-    box.className = 'pixplot-popup';
-    if (photo.thumb) {
-        var img = document.createElement('img');
-        img.src = photo.thumb;
-        img.alt = photo.name;
-        box.appendChild(img);
-    }
-    var name = document.createElement('div');
-    var link = document.createElement('a');
-    link.href = photo.href;
-    link.textContent = photo.name;
-    name.appendChild(link);
-    box.appendChild(name);
-    var time = document.createElement('div');
-    time.textContent = '拍摄时间: ' + photo.time;
-    box.appendChild(time);
-    var pos = document.createElement('div');
-    pos.textContent = '坐标: ' + photo.pos + ' (' + photo.lat.toFixed(6) + ', ' + photo.lng.toFixed(6) + ')';
-    box.appendChild(pos);
-    return box;
-}
-photos.forEach(function (photo) {
-    var at = [photo.lat, photo.lng];
-    L.circleMarker(at, {radius: 6, color: '#ffffff', weight: 2, fillColor: '#f08c00',
-                        fillOpacity: 1, className: 'pixplot-photo'})
-        .bindPopup(popupFor(photo), {maxWidth: 260, minWidth: 200}).addTo(map);
-    bounds.extend(at);
-});
-if (!bounds.isValid())
-    map.setView([0, 0], 2);
-else if (bounds.getNorthEast().equals(bounds.getSouthWest()))
-    map.setView(bounds.getCenter(), 17);
-else
-    map.fitBounds(bounds, {padding: [24, 24], maxZoom: 18});
-})();
-)JS";
+    html += drawingScript();
     line(QStringLiteral("</script>"));
     qsizetype vertices = 0;
     for (const QList<GeoPoint> &seg : drawn)

@@ -47,6 +47,9 @@ struct Photo {
     QString file;     // the photo's path
     QString time;     // corrected shooting time
     QString position; // position text, e.g. N31°50.1234',E118°46.5678'
+    // Its degrees where the text rounds them (PhotoRow::degrees): the
+    // marker stands where the photo's tags say.
+    std::optional<GeoPoint> degrees = {};
 };
 // The rows that have a position, in list order.
 QList<Photo> photosOfRows(const QList<PhotoRow> &rows);

@@ -295,6 +295,13 @@ QString PathPoint::positionText() const
     return QString::fromLatin1(position);
 }
 
+GeoPoint PathPoint::degrees() const
+{
+    if (const std::optional<GeoPoint> exact = exactDegrees())
+        return *exact;
+    return systemfinction::ParsePositionText(positionText());
+}
+
 } // namespace pixplot
 
 namespace pixplot::systemfinction {

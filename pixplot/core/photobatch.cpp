@@ -163,8 +163,9 @@ void PhotoBatch::start()
             s.pool.start([this, shared, item, row, i, prepared, options, paths, memory] {
                 // One worker's pictures stay with it from photo to photo.
                 thread_local photooutput::FrameBuffers buffers;
-                const photooutput::Outcome out = photooutput::completePhoto(
-                    item.record, prepared, item.timeText, item.position, options, &buffers, item.motion);
+                const photooutput::Outcome out =
+                    photooutput::completePhoto(item.record, prepared, item.timeText, item.position, options,
+                                               &buffers, item.motion, item.degrees);
                 {
                     std::lock_guard lock(shared->mutex);
                     shared->release(paths, memory);

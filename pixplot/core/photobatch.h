@@ -21,6 +21,7 @@ struct Item {
     QString position;
     qint64 row = 0;        // its list row (1-based); 0: its place among the items
     FixMotion motion = {}; // altitude, speed and course written with the position
+    std::optional<GeoPoint> degrees = {}; // the position's degrees where its text rounds them
 };
 
 // One worker per core.

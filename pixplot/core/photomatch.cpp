@@ -10,6 +10,15 @@
 #include <cmath>
 #include <vector>
 
+namespace pixplot {
+
+GeoPoint PhotoRow::positionDegrees() const
+{
+    return degrees ? *degrees : systemfinction::ParsePositionText(position);
+}
+
+} // namespace pixplot
+
 namespace pixplot::photomatch {
 
 QString loadMessage(qint64 loaded, qint64 withExif, qint64 total)
@@ -94,6 +103,33 @@ qint64 photoInstant(qint64 calendarSeconds, const PhotoRecord &record, const com
     return record.utcOffset ? calendarSeconds - *record.utcOffset : zone.utcFromLocal(calendarSeconds);
 }
 
+namespace {
+
+// The list's text of a position between two fixes: from their texts, as
+// the lists have always shown it.
+QString interpolatedText(const PathPoint &a, const PathPoint &b, double fraction)
+{
+    const GeoPoint from = systemfinction::ParsePositionText(a.positionText());
+    const GeoPoint to = systemfinction::ParsePositionText(b.positionText());
+    double lat = 0, lon = 0;
+    interpolate(from.latitude, from.longitude, to.latitude, to.longitude, fraction, &lat, &lon);
+    return systemfinction::positionTextFromDegrees(lat, lon);
+}
+
+// Its degrees, from the fixes' own where their texts round them.
+std::optional<GeoPoint> interpolatedDegrees(const PathPoint &a, const PathPoint &b, double fraction)
+{
+    const std::optional<GeoPoint> from = a.exactDegrees(), to = b.exactDegrees();
+    if (!from || !to)
+        return std::nullopt;
+    GeoPoint at;
+    interpolate(from->latitude, from->longitude, to->latitude, to->longitude, fraction, &at.latitude,
+                &at.longitude);
+    return at;
+}
+
+} // namespace
+
 MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, qint64 tolerance)
 {
     MatchOptions options;
@@ -128,6 +164,7 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
             continue;
         ++summary.needed;
         row.position.clear();
+        row.degrees.reset();
         row.motion = {};
         // The photo's instant through its own offset or the zone, so a change
         // of daylight saving between it and the path's start counts right.
@@ -137,13 +174,10 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
         *t = photoInstant(*t, row.record, options.zone) - startUtc;
         if (options.interpolate) {
             if (const auto b = bracket(offsets, segments, *t, options.maxGap, ordered)) {
-                const GeoPoint a = systemfinction::ParsePositionText(path.at(b->before).positionText());
-                const GeoPoint z = systemfinction::ParsePositionText(path.at(b->before + 1).positionText());
-                double lat = 0, lon = 0;
-                interpolate(a.latitude, a.longitude, z.latitude, z.longitude, b->fraction, &lat, &lon);
-                row.position = systemfinction::positionTextFromDegrees(lat, lon);
-                row.motion =
-                    interpolate(path.at(b->before).motion, path.at(b->before + 1).motion, b->fraction);
+                const PathPoint &from = path.at(b->before), &to = path.at(b->before + 1);
+                row.position = interpolatedText(from, to, b->fraction);
+                row.degrees = interpolatedDegrees(from, to, b->fraction);
+                row.motion = interpolate(from.motion, to.motion, b->fraction);
                 ++summary.matched;
                 continue;
             }
@@ -152,6 +186,7 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
             ordered ? nearestPoint(offsets, *t, tolerance) : nearestPointScan(offsets, *t, tolerance);
         if (m.outcome == Outcome::Matched && m.index >= 0 && m.index < path.size()) {
             row.position = path.at(m.index).positionText();
+            row.degrees = path.at(m.index).exactDegrees();
             row.motion = path.at(m.index).motion;
             ++summary.matched;
         }

@@ -262,28 +262,125 @@ Prepared preparePhoto(const PhotoRecord &record, qint64 row, const QString &time
     return p;
 }
 
+namespace {
+
+// The tags the row's position and time give, or none when no GPS is written.
+std::optional<gpstagwriter::GpsTags> gpsTagsFor(const PhotoRecord &record, const QString &timeText,
+                                                const QString &position, const Options &options,
+                                                const FixMotion &motion, const std::optional<GeoPoint> &degrees)
+{
+    if (!options.writeGps)
+        return std::nullopt;
+    // A photo whose metadata names its own offset keeps its time in it.
+    const int own = record.utcOffset.value_or(0);
+    const std::optional<common::TimeZoneSetting> ownZone = record.utcOffset
+        ? common::TimeZoneSetting::parse(QStringLiteral("UTC%1%2:%3")
+                                             .arg(own < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                                             .arg(std::abs(own) / 3600, 2, 10, QLatin1Char('0'))
+                                             .arg(std::abs(own) / 60 % 60, 2, 10, QLatin1Char('0')))
+        : std::nullopt;
+    return gpstagwriter::tagsForRow(position, timeText, ownZone.value_or(options.zone), motion, degrees);
+}
+
+bool writeSidecarFix(const QString &src, const gpstagwriter::GpsTags &gps, Outcome *out)
+{
+    xmpsidecar::Fix fix;
+    fix.latitude = gps.latitude;
+    fix.longitude = gps.longitude;
+    fix.utc = gps.utc;
+    fix.altitude = gps.altitude;
+    fix.speedKmh = gps.speedKmh;
+    fix.track = gps.track;
+    if (!xmpsidecar::writeFix(src, fix, &out->sidecarPath, &out->reason)) {
+        out->failure = Failure::MetadataFailed;
+        return false;
+    }
+    return true;
+}
+
+// The photo's new content, made before any file changes: the framed photo,
+// or source with the GPS tags, whose image data is copied, not encoded
+// again. No pieces: nothing to write. False when out holds the failure.
+bool makeContent(const QString &src, const QByteArray &source, bool frame,
+                 const std::optional<gpstagwriter::GpsTags> &gps, const QString &caption,
+                 const Options &options, FrameBuffers *buffers, QByteArray *head,
+                 QList<QByteArrayView> *pieces, Outcome *out)
+{
+    if (frame) {
+        FrameBuffers own;
+        FrameBuffers &b = buffers ? *buffers : own;
+        if (!readUprightPhoto(src, &b.photo, &out->reason)) {
+            out->failure = Failure::Unreadable;
+            return false;
+        }
+        if (!ComposeFramedImage(b.photo, caption, options.background, &b.framed)) {
+            out->failure = Failure::WriteFailed;
+            return false;
+        }
+        if (!framedContent(source, b.framed, gps ? &*gps : nullptr, head, out))
+            return false;
+        *pieces = {*head};
+    } else if (gps) {
+        qsizetype body = 0;
+        if (!gpstagwriter::writeGpsTags(source, *gps, head, &body, &out->reason)) {
+            out->failure = Failure::MetadataFailed;
+            return false;
+        }
+        *pieces = {*head, QByteArrayView(source).sliced(body)};
+    }
+    return true;
+}
+
+// The photo takes its new name first, the first one free at that very
+// moment, and then its new content in place: a crash in between leaves
+// one photo, unchanged but for its name, which a later run completes. Its
+// sidecars (companions) follow it.
+bool renameAndWrite(const PhotoRecord &record, const Prepared &prepared, const QList<QByteArrayView> &pieces,
+                    const QStringList &companions, Outcome *out)
+{
+    const QString &src = prepared.src;
+    QString newName = prepared.newName;
+    QString path = src;
+    if (newName != record.fileName) {
+        if (!common::renameToFreeName(
+                src, systemfinction::freeNames(record.folder, prepared.wantedName, prepared.nameNumber, src),
+                &path, &out->reason)) {
+            out->failure = Failure::RenameFailed;
+            return false;
+        }
+        newName = path.mid(record.folder.size());
+    }
+    // The replacement keeps the photo's permissions and owner.
+    if (!pieces.isEmpty() && !common::writePiecesAtomically(path, pieces, &out->reason)) {
+        out->failure = Failure::WriteFailed;
+        // Back under its old name, as it was; should that have been taken
+        // meanwhile, the photo stays under the new one.
+        if (path != src && !common::renameWithoutReplacing(path, src))
+            out->fileName = newName;
+        return false;
+    }
+    for (const QString &c : companions) {
+        const QString to = xmpsidecar::companionFor(c, src, path);
+        // The new name was chosen free for the sidecars too; should one have
+        // appeared since, the sidecar keeps its name rather than replace it.
+        if (common::renameWithoutReplacing(c, to, &out->reason) && c == out->sidecarPath)
+            out->sidecarPath = to;
+    }
+    out->fileName = newName;
+    return true;
+}
+
+} // namespace
+
 Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const QString &timeText,
                       const QString &position, const Options &options, FrameBuffers *buffers,
-                      const FixMotion &motion)
+                      const FixMotion &motion, const std::optional<GeoPoint> &degrees)
 {
     Outcome out = prepared.outcome;
     if (prepared.finished())
         return out;
     const QString &src = prepared.src;
-    QString newName = prepared.newName;
-
-    std::optional<gpstagwriter::GpsTags> gps;
-    if (options.writeGps) {
-        // A photo whose metadata names its own offset keeps its time in it.
-        const int own = record.utcOffset.value_or(0);
-        const std::optional<common::TimeZoneSetting> ownZone = record.utcOffset
-            ? common::TimeZoneSetting::parse(QStringLiteral("UTC%1%2:%3")
-                                                 .arg(own < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-                                                 .arg(std::abs(own) / 3600, 2, 10, QLatin1Char('0'))
-                                                 .arg(std::abs(own) / 60 % 60, 2, 10, QLatin1Char('0')))
-            : std::nullopt;
-        gps = gpstagwriter::tagsForRow(position, timeText, ownZone.value_or(options.zone), motion);
-    }
+    std::optional<gpstagwriter::GpsTags> gps = gpsTagsFor(record, timeText, position, options, motion, degrees);
     const mediaformat::Format *format = mediaformat::formatOf(record.fileName);
     const bool frame = options.frame && format && format->framable;
     out.framingSkipped = options.frame && !frame;
@@ -292,17 +389,8 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
     // writing at all.
     const bool sidecar = gps && usesSidecar(record.fileName, options.sidecar);
     if (sidecar) {
-        xmpsidecar::Fix fix;
-        fix.latitude = gps->latitude;
-        fix.longitude = gps->longitude;
-        fix.utc = gps->utc;
-        fix.altitude = gps->altitude;
-        fix.speedKmh = gps->speedKmh;
-        fix.track = gps->track;
-        if (!xmpsidecar::writeFix(src, fix, &out.sidecarPath, &out.reason)) {
-            out.failure = Failure::MetadataFailed;
+        if (!writeSidecarFix(src, *gps, &out))
             return out;
-        }
         gps.reset();
     }
     // Sidecars follow the photo to its new name; listed before the photo
@@ -316,66 +404,14 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
         out.failure = Failure::Unreadable;
         return out;
     }
-
-    // The new content is made before any file changes; the image data of
-    // a geotagged photo is copied, not encoded again.
     QByteArray head;
     QList<QByteArrayView> pieces;
-    if (frame) {
-        FrameBuffers own;
-        FrameBuffers &b = buffers ? *buffers : own;
-        if (!readUprightPhoto(src, &b.photo, &out.reason)) {
-            out.failure = Failure::Unreadable;
-            return out;
-        }
-        const QString caption =
-            captionText(options.note, position, timeText, options.withGps, options.withTime);
-        if (!ComposeFramedImage(b.photo, caption, options.background, &b.framed)) {
-            out.failure = Failure::WriteFailed;
-            return out;
-        }
-        if (!framedContent(source, b.framed, gps ? &*gps : nullptr, &head, &out))
-            return out;
-        pieces = {head};
-    } else if (gps) {
-        qsizetype body = 0;
-        if (!gpstagwriter::writeGpsTags(source, *gps, &head, &body, &out.reason)) {
-            out.failure = Failure::MetadataFailed;
-            return out;
-        }
-        pieces = {head, QByteArrayView(source).sliced(body)};
-    }
-
-    // The photo takes its new name first, the first one free at that very
-    // moment, and then its new content in place: a crash in between leaves
-    // one photo, unchanged but for its name, which a later run completes.
-    QString path = src;
-    if (newName != record.fileName) {
-        if (!common::renameToFreeName(
-                src, systemfinction::freeNames(record.folder, prepared.wantedName, prepared.nameNumber, src),
-                &path, &out.reason)) {
-            out.failure = Failure::RenameFailed;
-            return out;
-        }
-        newName = path.mid(record.folder.size());
-    }
-    // The replacement keeps the photo's permissions and owner.
-    if (!pieces.isEmpty() && !common::writePiecesAtomically(path, pieces, &out.reason)) {
-        out.failure = Failure::WriteFailed;
-        // Back under its old name, as it was; should that have been taken
-        // meanwhile, the photo stays under the new one.
-        if (path != src && !common::renameWithoutReplacing(path, src))
-            out.fileName = newName;
+    const QString caption =
+        frame ? captionText(options.note, position, timeText, options.withGps, options.withTime) : QString();
+    if (!makeContent(src, source, frame, gps, caption, options, buffers, &head, &pieces, &out))
         return out;
-    }
-    for (const QString &c : companions) {
-        const QString to = xmpsidecar::companionFor(c, src, path);
-        // The new name was chosen free for the sidecars too; should one have
-        // appeared since, the sidecar keeps its name rather than replace it.
-        if (common::renameWithoutReplacing(c, to, &out.reason) && c == out.sidecarPath)
-            out.sidecarPath = to;
-    }
-    out.fileName = newName;
+    if (!renameAndWrite(record, prepared, pieces, companions, &out))
+        return out;
     out.gpsWritten = gps.has_value() || sidecar;
     return out;
 }
@@ -392,10 +428,10 @@ QString framingSkippedText(const QString &fileName)
 }
 
 Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const QString &position,
-                     const Options &options, const FixMotion &motion)
+                     const Options &options, const FixMotion &motion, const std::optional<GeoPoint> &degrees)
 {
     return completePhoto(record, preparePhoto(record, row, timeText, options), timeText, position, options,
-                         nullptr, motion);
+                         nullptr, motion, degrees);
 }
 
 QString failureText(Failure failure)

@@ -128,9 +128,10 @@ Prepared preparePhoto(const PhotoRecord &record, qint64 row, const QString &time
 
 // The second half: decode, compose, encode, rename. Touches only the
 // prepared source and target, so photos can be completed side by side.
+// degrees: the position's where its text rounds them (PhotoRow::degrees).
 Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const QString &timeText,
                       const QString &position, const Options &options, FrameBuffers *buffers = nullptr,
-                      const FixMotion &motion = {});
+                      const FixMotion &motion = {}, const std::optional<GeoPoint> &degrees = {});
 
 // Processes one photo: backup, new name, frame, GPS tags. The new content
 // is made first; then the photo takes its new name, never replacing another
@@ -139,7 +140,8 @@ Outcome completePhoto(const PhotoRecord &record, const Prepared &prepared, const
 // completely on disk, keeping its permissions (and owner). On failure
 // nothing of the photo has changed (a backup copy may have been made).
 Outcome ProcessPhoto(const PhotoRecord &record, qint64 row, const QString &timeText, const QString &position,
-                     const Options &options, const FixMotion &motion = {});
+                     const Options &options, const FixMotion &motion = {},
+                     const std::optional<GeoPoint> &degrees = {});
 
 // The reason of a failure as the user reads it.
 QString failureText(Failure failure);

@@ -426,6 +426,8 @@ void PhotoSession::clearPositions()
 {
     for (PhotoRow &row : rows_) {
         row.position.clear();
+        row.degrees.reset();
+        row.motion = {};
         row.byHand = false;
     }
     matched_ = false;
@@ -438,6 +440,7 @@ void PhotoSession::clearPosition(qsizetype row)
     if (row < 1 || row > rows_.size())
         return;
     rows_[row - 1].position.clear();
+    rows_[row - 1].degrees.reset();
     rows_[row - 1].motion = {};
     rows_[row - 1].byHand = false;
     emit rowChanged(row);
@@ -449,6 +452,7 @@ bool PhotoSession::assignPosition(qsizetype row, qsizetype pathRow)
         || !rows_.at(row - 1).record.hasExif)
         return false;
     rows_[row - 1].position = points_.at(pathRow - 1).positionText();
+    rows_[row - 1].degrees = points_.at(pathRow - 1).exactDegrees();
     rows_[row - 1].motion = points_.at(pathRow - 1).motion;
     rows_[row - 1].byHand = true;
     emit rowChanged(row);
@@ -461,8 +465,11 @@ bool PhotoSession::placeByHand(qsizetype row, const GeoPoint &at)
         || std::abs(at.latitude) > 90 || std::abs(at.longitude) > 180)
         return false;
     PhotoRow &r = rows_[row - 1];
-    placements_.append({row, r.position, r.byHand});
+    placements_.append({row, r.position, r.degrees, r.motion, r.byHand});
     r.position = systemfinction::positionTextFromDegrees(at.latitude, at.longitude);
+    r.degrees = at;
+    // The altitude, speed and course of a fix belong to its place, not this one.
+    r.motion = {};
     r.byHand = true;
     emit rowChanged(row);
     return true;
@@ -476,6 +483,8 @@ bool PhotoSession::undoPlacement()
     if (last.row < 1 || last.row > rows_.size())
         return false;
     rows_[last.row - 1].position = last.position;
+    rows_[last.row - 1].degrees = last.degrees;
+    rows_[last.row - 1].motion = last.motion;
     rows_[last.row - 1].byHand = last.byHand;
     emit rowChanged(last.row);
     return true;
@@ -513,7 +522,7 @@ photooutput::Outcome PhotoSession::processPhoto(qsizetype row, const photooutput
     PhotoRow &current = rows_[row - 1];
     const photooutput::Outcome out =
         photooutput::ProcessPhoto(current.record, row, current.timeText, current.position, withZone(options),
-                                  current.motion);
+                                  current.motion, current.degrees);
     current.failure = out.ok() ? QString() : photooutput::failureText(out);
     if (out.ok() && !out.alreadyFramed) {
         current.record.fileName = out.fileName;
@@ -551,7 +560,7 @@ bool PhotoSession::startBatch(const photooutput::Options &options, int jobs, boo
         if (skipFramed && framedBefore(row))
             continue;
         const PhotoRow &r = rows_.at(row - 1);
-        items.append({r.record, r.timeText, r.position, row, r.motion});
+        items.append({r.record, r.timeText, r.position, row, r.motion, r.degrees});
     }
     batchFrames_ = options.frame;
     batchResult_ = {};

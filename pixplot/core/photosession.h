@@ -285,6 +285,8 @@ private:
     struct Placement {
         qsizetype row = 0;
         QString position;
+        std::optional<GeoPoint> degrees;
+        FixMotion motion;
         bool byHand = false;
     };
     QList<Placement> placements_;

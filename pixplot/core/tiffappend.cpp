@@ -150,6 +150,60 @@ qsizetype directorySize(const QList<Entry> &entries)
     return size;
 }
 
+struct Ifd0Entries {
+    QList<QByteArray> raw;        // every entry but the pointer, as they are
+    qsizetype oldSub = -1;        // where the pointer pointed, if there was one
+    qint64 highestReferenced = 0; // the end of what the rest of IFD0 refers to
+};
+
+Ifd0Entries scanIfd0(const Block &b, qsizetype ifd0, qsizetype count, quint32 next, quint16 pointerTag)
+{
+    Ifd0Entries found;
+    found.highestReferenced = next;
+    for (qsizetype i = 0; i < count; ++i) {
+        const qsizetype e = ifd0 + 2 + kEntrySize * i;
+        const quint16 tag = b.u16(e);
+        if (tag == pointerTag) {
+            found.oldSub = b.u32(e + 8);
+            continue;
+        }
+        const qint64 size = qint64(typeSize(b.u16(e + 2))) * b.u32(e + 4);
+        const bool offsetValue =
+            std::find(std::begin(kOffsetTags), std::end(kOffsetTags), tag) != std::end(kOffsetTags);
+        if (size > 4)
+            found.highestReferenced = std::max<qint64>(found.highestReferenced, qint64(b.u32(e + 8)) + size);
+        else if (offsetValue)
+            found.highestReferenced = std::max<qint64>(found.highestReferenced, qint64(b.u32(e + 8)) + 1);
+        found.raw.append(b.bytes.mid(e, kEntrySize));
+    }
+    return found;
+}
+
+// Values that reached past the end stay unreadable garbage no more than
+// they were: the new data (needed bytes) starts behind the last of them
+// that it would otherwise cover, the gap zeroed.
+qint64 startPastValues(const Block &b, qsizetype ifd0, quint32 next, qsizetype base, quint16 pointerTag,
+                       qsizetype needed, QList<ValuePastEnd> *pastEnd)
+{
+    QList<Range> ranges;
+    valuesPast(b, ifd0, ValuePastEnd::Image, base, pointerTag, &ranges);
+    if (next != 0)
+        valuesPast(b, next, ValuePastEnd::Thumbnail, base, pointerTag, &ranges);
+    qint64 start = base;
+    for (bool moved = true; moved;) {
+        moved = false;
+        for (const Range &r : ranges)
+            if (r.begin < start + needed && r.end > start && r.end <= 0xFFFF) {
+                start = r.end;
+                moved = true;
+            }
+    }
+    if (pastEnd)
+        for (const Range &r : ranges)
+            pastEnd->append(r.value);
+    return start;
+}
+
 } // namespace
 
 int typeSize(quint16 type)
@@ -223,25 +277,10 @@ QByteArray withSubDirectory(const QByteArray &tiff, quint16 pointerTag, QList<En
     const qsizetype ifd0End = ifd0 + 2 + kEntrySize * count + 4;
     const quint32 next = b.u32(ifd0End - 4);
 
-    QList<QByteArray> ifd0Entries; // raw, as they are
-    qsizetype oldSub = -1;
-    qint64 highestReferenced = next; // the end of what the rest of IFD0 refers to
-    for (qsizetype i = 0; i < count; ++i) {
-        const qsizetype e = ifd0 + 2 + kEntrySize * i;
-        const quint16 tag = b.u16(e);
-        if (tag == pointerTag) {
-            oldSub = b.u32(e + 8);
-            continue;
-        }
-        const qint64 size = qint64(typeSize(b.u16(e + 2))) * b.u32(e + 4);
-        const bool offsetValue =
-            std::find(std::begin(kOffsetTags), std::end(kOffsetTags), tag) != std::end(kOffsetTags);
-        if (size > 4)
-            highestReferenced = std::max<qint64>(highestReferenced, qint64(b.u32(e + 8)) + size);
-        else if (offsetValue)
-            highestReferenced = std::max<qint64>(highestReferenced, qint64(b.u32(e + 8)) + 1);
-        ifd0Entries.append(tiff.mid(e, kEntrySize));
-    }
+    const Ifd0Entries scanned = scanIfd0(b, ifd0, count, next, pointerTag);
+    QList<QByteArray> ifd0Entries = scanned.raw;
+    const qsizetype oldSub = scanned.oldSub;
+    const qint64 highestReferenced = scanned.highestReferenced;
 
     // What an earlier append left at the end: the directory, then IFD0
     // closing the block, nothing else of IFD0 pointing into them. It is
@@ -253,26 +292,8 @@ QByteArray withSubDirectory(const QByteArray &tiff, quint16 pointerTag, QList<En
             base = oldSub;
     }
 
-    // Values that reached past the end stay unreadable garbage no more than
-    // they were: the new data starts behind the last of them that it would
-    // otherwise cover, the gap zeroed.
-    QList<Range> ranges;
-    valuesPast(b, ifd0, ValuePastEnd::Image, base, pointerTag, &ranges);
-    if (next != 0)
-        valuesPast(b, next, ValuePastEnd::Thumbnail, base, pointerTag, &ranges);
     const qsizetype needed = directorySize(entries) + 2 + kEntrySize * (ifd0Entries.size() + 1) + 4 + 2;
-    qint64 start = base;
-    for (bool moved = true; moved;) {
-        moved = false;
-        for (const Range &r : ranges)
-            if (r.begin < start + needed && r.end > start && r.end <= 0xFFFF) {
-                start = r.end;
-                moved = true;
-            }
-    }
-    if (pastEnd)
-        for (const Range &r : ranges)
-            pastEnd->append(r.value);
+    const qint64 start = startPastValues(b, ifd0, next, base, pointerTag, needed, pastEnd);
 
     QByteArray out = tiff.left(base) + QByteArray(qsizetype(start - base), '\0');
     const quint32 sub = appendDirectory(out, std::move(entries), b.big);

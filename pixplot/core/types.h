@@ -37,6 +37,12 @@ struct FixMotion {
     }
 };
 
+// Decimal degrees, longitude first.
+struct GeoPoint {
+    double longitude = 0;
+    double latitude = 0;
+};
+
 // One loaded fix of a GPS path. A long log gives millions of them, so a
 // point keeps numbers and one short Latin-1 text; the texts the lists show
 // are made when they are shown.
@@ -47,17 +53,25 @@ struct PathPoint {
     qint32 zoneOffset = 8 * 3600; // seconds east of UTC in force at the fix
     qint32 segment = 0;           // points of different segments are never joined
     FixMotion motion = {};        // altitude, speed and course where the path gives them
+    // The file's own decimal degrees where the position text rounds them
+    // (GPX: the text keeps 1/10000 of a minute); NaN where the text is
+    // written as the file gives it (NMEA).
+    double latitude = std::numeric_limits<double>::quiet_NaN();
+    double longitude = std::numeric_limits<double>::quiet_NaN();
 
     qint64 utcSeconds() const { return localSeconds - zoneOffset; } // the fix's instant
 
     QString pointTime() const;    // YYYY-MM-DD hh:mm:ss
     QString positionText() const; // the position as the lists show it
-};
-
-// Decimal degrees, longitude first.
-struct GeoPoint {
-    double longitude = 0;
-    double latitude = 0;
+    // The file's decimal degrees where the text rounds them; else none.
+    std::optional<GeoPoint> exactDegrees() const
+    {
+        if (std::isnan(latitude) || std::isnan(longitude))
+            return std::nullopt;
+        return GeoPoint{longitude, latitude};
+    }
+    // The position in decimal degrees: the file's own, else read from the text.
+    GeoPoint degrees() const;
 };
 
 struct DateTimeParts {

@@ -21,11 +21,6 @@ QString corpusLog()
     return testsupport::corpusDir() + QStringLiteral("/nmea/gpsbabel_track.nmea");
 }
 
-QString binary(const QString &name)
-{
-    return qEnvironmentVariable("SUITE_BINARY_DIR") + QStringLiteral("/bin/") + name;
-}
-
 } // namespace
 
 class TestClockCli : public fixtures::FolderTest {
@@ -62,10 +57,8 @@ private:
 private slots:
     void initTestCase()
     {
-        if (!QFileInfo(pixplotProgram()).isExecutable())
-            QSKIP("the pixplot program is not built in this tree");
-        if (!testsupport::hasProgram(QStringLiteral("exiftool")))
-            QSKIP("exiftool is needed to write EXIF tags into the test photos");
+        if (const QByteArray why = testsupport::missingPrograms({"pixplot", "exiftool"}); !why.isEmpty())
+            QSKIP(why.constData());
         const Run r = runPixplot({"--read-path", corpusLog(), "--zone", "UTC"});
         QCOMPARE(r.code, 0);
         for (const QString &line : r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
@@ -171,16 +164,17 @@ void TestClockCli::suggestion()
 
 void TestClockCli::simulatorTripShiftFound()
 {
-    if (!QFileInfo(binary(QStringLiteral("trekport-logger-sim"))).isExecutable()
-        || !QFileInfo(binary(QStringLiteral("trekport"))).isExecutable())
-        QSKIP("trekport and its logger simulator are not built in this tree");
+    if (const QByteArray why = testsupport::missingPrograms({"trekport", "trekport-logger-sim"});
+        !why.isEmpty())
+        QSKIP(why.constData());
     // A trip logged in Berlin, downloaded by trekport from the simulator.
     QProcess sim;
-    sim.start(binary(QStringLiteral("trekport-logger-sim")), {"--points", "30", "--fast", "--once"});
+    sim.start(testsupport::builtProgram(QStringLiteral("trekport-logger-sim")),
+              {"--points", "30", "--fast", "--once"});
     QVERIFY(sim.waitForStarted() && sim.waitForReadyRead(10000));
     const QString device = QString::fromUtf8(sim.readLine()).trimmed();
     const QString trip = file("trip.name");
-    const Run t = fixtures::run(binary(QStringLiteral("trekport")),
+    const Run t = fixtures::run(testsupport::builtProgram(QStringLiteral("trekport")),
                                 {"--port", device, "--download", "--quiet-ms", "2000", "--zone",
                                  "Europe/Berlin", "--export-name", trip});
     QVERIFY2(t.code == 0, qPrintable(t.err));

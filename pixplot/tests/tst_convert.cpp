@@ -3,7 +3,7 @@
 #include "core/nmeaconvert.h"
 
 #include "common/clock.h"
-#include "common/testsupport.h"
+#include "tst_files.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,14 +21,6 @@ PathInput threePoints()
     p.count = 3;
     p.timeSpan = QStringLiteral("2010-05-01 14:03:22 to 2010-05-01 14:05:00");
     return p;
-}
-
-QStringList crlfLines(const QByteArray &bytes)
-{
-    QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
 }
 
 void compareLines(const QStringList &actual, const QStringList &expected)
@@ -49,10 +41,10 @@ private slots:
     void init() { common::clock::setFixed(QDateTime(QDate(2010, 5, 1), QTime(14, 3, 22))); }
     void cleanup() { common::clock::clearFixed(); }
 
-    void kmlThreePointsLineByLine();
+    void threePointsLineByLine_data();
+    void threePointsLineByLine();
     void kmlOnePointUsesItEverywhere();
     void kmlOffsetsGoToTheirCoordinates();
-    void htmlThreePointsLineByLine();
     void htmlOnePointCentreBoundsAndPush();
     void htmlOffsetsGoToTheirCoordinates();
     void htmlGreenLineSpansWholePath_data();
@@ -69,49 +61,24 @@ private slots:
     void failedWriteKeepsExistingFile();
 };
 
-void TestConvert::kmlThreePointsLineByLine()
+void TestConvert::threePointsLineByLine_data()
 {
-    const QStringList expected = {
-        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"),
-        QStringLiteral("<kml xmlns=\"http://www.opengis.net/kml/2.2\">"),
-        QStringLiteral("<Document>"),
-        QStringLiteral("<name>Paths 140322</name>"),
-        QStringLiteral("<description>2010-05-01 14:03:22 to 2010-05-01 14:05:00</description>"),
-        QStringLiteral("    <Placemark>"),
-        QStringLiteral("        <name>Start</name>"),
-        QStringLiteral("        <description></description>"),
-        QStringLiteral("        <Point>"),
-        QStringLiteral("            <coordinates>118.77613,31.83539,0</coordinates>"),
-        QStringLiteral("        </Point>"),
-        QStringLiteral("    </Placemark>"),
-        QStringLiteral("    <Placemark>"),
-        QStringLiteral("        <name>End</name>"),
-        QStringLiteral("        <description></description>"),
-        QStringLiteral("        <Point>"),
-        QStringLiteral("            <coordinates>118.78,31.837,0</coordinates>"),
-        QStringLiteral("        </Point>"),
-        QStringLiteral("    </Placemark>"),
-        QString(),
-        QStringLiteral("<Style id=\"style0\"><LineStyle>"),
-        QStringLiteral("<color>ff00ffaa</color>"),
-        QStringLiteral("<width>2</width>"),
-        QStringLiteral("</LineStyle></Style>"),
-        QStringLiteral("    <Placemark>"),
-        QStringLiteral("        <name>3 Point's Track</name>"),
-        QStringLiteral("        <description>Auto Track ......</description>"),
-        QStringLiteral("        <styleUrl>#style0</styleUrl>"),
-        QStringLiteral("        <LineString>"),
-        QStringLiteral("        <coordinates>"),
-        QStringLiteral("            118.77613,31.83539,0"),
-        QStringLiteral("            118.7765,31.8361,0"),
-        QStringLiteral("            118.78,31.837,0"),
-        QStringLiteral("        </coordinates>"),
-        QStringLiteral("        </LineString>"),
-        QStringLiteral("    </Placemark>"),
-        QStringLiteral("</Document>"),
-        QStringLiteral("</kml>"),
-    };
-    compareLines(kmlDocumentLines(threePoints(), {}), expected);
+    QTest::addColumn<QString>("expected"); // in tests/data, as the window writes it (LF here)
+    QTest::newRow("kml") << "three-points.kml";
+    QTest::newRow("html") << "three-points.html";
+}
+
+void TestConvert::threePointsLineByLine()
+{
+    QFETCH(QString, expected);
+    const QStringList lines = expected.endsWith(QLatin1String(".kml")) ? kmlDocumentLines(threePoints(), {})
+                                                                       : htmlPageLines(threePoints(), {});
+    const QString path =
+        qEnvironmentVariable("SUITE_SOURCE_DIR") + QStringLiteral("/pixplot/tests/data/") + expected;
+    QStringList want = QString::fromUtf8(testsupport::readAll(path)).split(QLatin1Char('\n'));
+    QVERIFY2(want.size() > 1, qPrintable(path));
+    want.removeLast(); // after the last line end
+    compareLines(lines, want);
 }
 
 void TestConvert::kmlOnePointUsesItEverywhere()
@@ -138,88 +105,6 @@ void TestConvert::kmlOffsetsGoToTheirCoordinates()
     QCOMPARE(lines[30], QStringLiteral("            119.27613,31.58539,0"));
     QCOMPARE(lines[31], QStringLiteral("            119.2765,31.5861,0"));
     QCOMPARE(lines[32], QStringLiteral("            119.28,31.587,0"));
-}
-
-void TestConvert::htmlThreePointsLineByLine()
-{
-    const QString p1 = QStringLiteral("new GLatLng(31.83539,118.77613)");
-    const QStringList expected = {
-        QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>"),
-        QStringLiteral("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
-                       "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"),
-        QStringLiteral(
-            "<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:v=\"urn:schemas-microsoft-com:vml\" "
-            "lang=\"ja\" xml:lang=\"ja\">"),
-        QStringLiteral("<head>"),
-        QStringLiteral("    <meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"),
-        QStringLiteral("    <meta http-equiv=\"Content-Script-Type\" content=\"text/javascript\" />"),
-        QStringLiteral("    <meta http-equiv=\"Content-Style-Type\" content=\"text/css\" />"),
-        QStringLiteral("<title>Paths 140322</title>"),
-        QStringLiteral("    <style type=\"text/css\">"),
-        QStringLiteral("    v\\:*"),
-        QStringLiteral("    {"),
-        QStringLiteral("        behavior:url(#default#VML);"),
-        QStringLiteral("    }"),
-        QStringLiteral("    #title {"),
-        QStringLiteral("        font-size: medium;"),
-        QStringLiteral("        font-weight: bold;"),
-        QStringLiteral("    }"),
-        QStringLiteral("    #map {"),
-        QStringLiteral("        margin: 0px;"),
-        QStringLiteral("        float: left;"),
-        QStringLiteral("    }"),
-        QStringLiteral("    #copyright {"),
-        QStringLiteral("        font-size: small;"),
-        QStringLiteral("        font-weight: bold;"),
-        QStringLiteral("        font-family: \"Times New Roman\";"),
-        QStringLiteral("    }"),
-        QStringLiteral("    </style>"),
-        QStringLiteral("    <script src=\"http://maps.google.com/maps?file=api&amp;v=2&amp;key=\" "
-                       "type=\"text/javascript\"></script>"),
-        QStringLiteral("    <script type=\"text/javascript\">"),
-        QStringLiteral("    //<![CDATA["),
-        QStringLiteral("    var map;"),
-        QStringLiteral("    var points = new Array();"),
-        QStringLiteral("    "),
-        QStringLiteral("    function load() {"),
-        QStringLiteral("    if ( GBrowserIsCompatible() ) {"),
-        QStringLiteral("    map = new GMap2(document.getElementById(\"map\"));"),
-        QStringLiteral("    map.addControl(new GLargeMapControl());"),
-        QStringLiteral("    map.addControl(new GMapTypeControl());"),
-        QStringLiteral("    map.addControl(new GScaleControl());"),
-        QStringLiteral("map.setCenter(") + p1 + QStringLiteral(",map.getBoundsZoomLevel(new GLatLngBounds(")
-            + p1 + QStringLiteral(",") + p1 + QStringLiteral(")));"),
-        QStringLiteral("map.setMapType(G_NORMAL_MAP);"),
-        QStringLiteral("map.addControl(new GOverviewMapControl());"),
-        QStringLiteral("map.enableDoubleClickZoom();"),
-        QStringLiteral("new GKeyboardHandler(map);"),
-        QStringLiteral("    points.push(new GLatLng(31.83539,118.77613));"),
-        QStringLiteral("    points.push(new GLatLng(31.8361,118.7765));"),
-        QStringLiteral("    points.push(new GLatLng(31.837,118.78));"),
-        QStringLiteral("map.addOverlay(new GPolyline(points.slice(0,3),'#00FF00', 5, 0.5));"),
-        QStringLiteral("map.addOverlay(new GPolyline(points.slice(1043, 1072),'#00ffff', 5, 0.5));"),
-        QString(),
-        QStringLiteral("    } else {"),
-        QStringLiteral("        document.getElementById('map').innerHTML='NONE';"),
-        QStringLiteral("    }"),
-        QStringLiteral("    }"),
-        QStringLiteral("    "),
-        QStringLiteral("    //]]>"),
-        QStringLiteral("    </script>"),
-        QStringLiteral("</head>"),
-        QStringLiteral("<body onload=\"load()\" onunload=\"GUnload()\">"),
-        QStringLiteral("    <div id=\"title\">"),
-        QStringLiteral("    <p>"),
-        QStringLiteral("        Log Date And Time: 2010-05-01 14:03:22 to 2010-05-01 14:05:00"),
-        QStringLiteral("    </p>"),
-        QStringLiteral("    </div>"),
-        QStringLiteral("    "),
-        QStringLiteral("    <div id=\"map\" style=\"width:900px;height:768px;\"></div>"),
-        QStringLiteral("    <div style=\"clear:both;\"></div>"),
-        QStringLiteral("</body>"),
-        QStringLiteral("</html>"),
-    };
-    compareLines(htmlPageLines(threePoints(), {}), expected);
 }
 
 void TestConvert::htmlOnePointCentreBoundsAndPush()
@@ -407,7 +292,7 @@ void TestConvert::writtenAsUtf8WithCrLf()
     QCOMPARE(bytes.count("\r\n"), qsizetype(lines.size()));
     QCOMPARE(bytes.count('\n'), qsizetype(lines.size()));                           // no bare LF
     QVERIFY(bytes.contains("14:05:00 \xE8\xB7\xAF\xE5\xBE\x84</description>\r\n")); // 路径 in UTF-8
-    QCOMPARE(crlfLines(bytes), lines);
+    QCOMPARE(fixtures::crlfLines(bytes), lines);
 }
 
 void TestConvert::failedWriteKeepsExistingFile()

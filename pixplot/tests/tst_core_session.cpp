@@ -13,6 +13,7 @@ namespace {
 
 using fixtures::photoWithTime;
 using fixtures::writeFile;
+using pixplot::PhotoRow;
 
 // 07:00:00 and 07:01:00 UTC on 2010-05-01: 15:00:00 and 15:01:00 at UTC+08:00.
 const QByteArray kPath = "$GPRMC,070000,A,3150.0000,N,11846.0000,E,0.0,0.0,010510,,,A*00\r\n"
@@ -118,21 +119,31 @@ void TestCoreSession::handPlacementsOutliveMatching_data()
     QTest::addColumn<QString>("position"); // expected afterwards
     QTest::addColumn<bool>("byHand");
     QTest::addColumn<int>("notices"); // rows changed, after the photo was added
+    // The degrees written ("lat lon"; "" where the text says all), and
+    // whether the speed of the matched fix goes with them.
+    QTest::addColumn<QString>("degrees");
+    QTest::addColumn<bool>("motion");
     const QString first = QStringLiteral("N31°50.0000',E118°46.0000'");
     const QString last = QStringLiteral("N31°50.6000',E118°46.6000'");
     const QString placed = QStringLiteral("N31°51.0000',E118°47.0000'");
-    QTest::newRow("matched") << QStringList{"match"} << first << false << 1;
-    QTest::newRow("a correction matches again") << QStringList{"match", "correct 60"} << last << false << 2;
+    QTest::newRow("matched") << QStringList{"match"} << first << false << 1 << "" << true;
+    QTest::newRow("a correction matches again")
+        << QStringList{"match", "correct 60"} << last << false << 2 << "" << true;
     QTest::newRow("placed, kept by matching")
-        << QStringList{"match", "place 31.85 118.7833333", "match", "correct 60"} << placed << true << 4;
+        << QStringList{"match", "place 31.85 118.7833333", "match", "correct 60"} << placed << true << 4
+        << "31.85 118.7833333" << false;
     QTest::newRow("undo puts back the match")
-        << QStringList{"match", "place 31.85 118.7833333", "undo"} << first << false << 3;
+        << QStringList{"match", "place 31.85 118.7833333", "undo"} << first << false << 3 << "" << true;
     QTest::newRow("undo twice") << QStringList{"place 1 2", "place 31.85 118.7833333", "undo", "undo"}
-                                << QString() << false << 4;
-    QTest::newRow("nothing to undo") << QStringList{"match", "undo"} << first << false << 1;
-    QTest::newRow("no such place") << QStringList{"match", "place 91 0", "place 0 181"} << first << false << 1;
+                                << QString() << false << 4 << "" << false;
+    QTest::newRow("undo once") << QStringList{"place 1.123456789 2", "place 31.85 118.7833333", "undo"}
+                               << QStringLiteral("N01°07.4074',E002°00.0000'") << true << 3 << "1.123456789 2"
+                               << false;
+    QTest::newRow("nothing to undo") << QStringList{"match", "undo"} << first << false << 1 << "" << true;
+    QTest::newRow("no such place") << QStringList{"match", "place 91 0", "place 0 181"} << first << false << 1
+                                   << "" << true;
     QTest::newRow("cleared") << QStringList{"place 31.85 118.7833333", "clear", "undo"} << QString() << false
-                             << 2;
+                             << 2 << "" << false;
 }
 
 void TestCoreSession::handPlacementsOutliveMatching()
@@ -141,6 +152,8 @@ void TestCoreSession::handPlacementsOutliveMatching()
     QFETCH(QString, position);
     QFETCH(bool, byHand);
     QFETCH(int, notices);
+    QFETCH(QString, degrees);
+    QFETCH(bool, motion);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("trip.txt"));
     const QString photo = dir.filePath(QStringLiteral("a.jpg"));
@@ -165,7 +178,13 @@ void TestCoreSession::handPlacementsOutliveMatching()
         else
             session.clearPositions();
     }
-    QCOMPARE(session.rows().at(0).position, position);
-    QCOMPARE(session.rows().at(0).byHand, byHand);
+    const PhotoRow &row = session.rows().at(0);
+    QCOMPARE(row.position, position);
+    QCOMPARE(row.byHand, byHand);
     QCOMPARE(changes, notices);
+    QCOMPARE(row.degrees ? QString::number(row.degrees->latitude, 'g', 15) + QLatin1Char(' ')
+                     + QString::number(row.degrees->longitude, 'g', 15)
+                         : QString(),
+             degrees);
+    QCOMPARE(!std::isnan(row.motion.speedKmh), motion);
 }

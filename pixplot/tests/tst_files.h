@@ -19,26 +19,13 @@
 
 namespace fixtures {
 
+using testsupport::Run;
+using testsupport::run;
+
 // The program beside the test executables.
 inline QString pixplotProgram()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/pixplot");
-}
-
-struct Run {
-    int code = -1;
-    QString out, err;
-};
-
-// A program's exit code (-1 when it did not end by itself) and its output.
-inline Run run(const QString &program, const QStringList &args, int timeoutMs = 120000)
-{
-    Run r;
-    QByteArray out, err;
-    r.code = testsupport::runProgram(program, args, &out, &err, timeoutMs);
-    r.out = QString::fromUtf8(out);
-    r.err = QString::fromUtf8(err);
-    return r;
+    return testsupport::builtProgram(QStringLiteral("pixplot"));
 }
 
 inline Run runPixplot(const QStringList &args)
@@ -123,18 +110,14 @@ inline QByteArray withClaimedSize(QByteArray jpeg, int width, int height)
 // one exiftool run (initTestCase checks that exiftool is there).
 [[nodiscard]] inline bool setExifTimes(const QList<QPair<QString, QString>> &photoTimes)
 {
-    QStringList args{QStringLiteral("-q"), QStringLiteral("-overwrite_original")};
+    QStringList args;
     for (qsizetype i = 0; i < photoTimes.size(); ++i) {
         if (i > 0)
             args << QStringLiteral("-execute") << QStringLiteral("-q")
                  << QStringLiteral("-overwrite_original");
         args << QStringLiteral("-DateTimeOriginal=") + photoTimes.at(i).second << photoTimes.at(i).first;
     }
-    QByteArray out, err;
-    const int rc = testsupport::runProgram(QStringLiteral("exiftool"), args, &out, &err);
-    if (rc != 0)
-        qWarning("exiftool: %s", err.constData());
-    return rc == 0;
+    return testsupport::exiftoolWrite(args);
 }
 
 // A photo with an EXIF time (colon form).
@@ -149,18 +132,9 @@ inline QByteArray withClaimedSize(QByteArray jpeg, int width, int height)
 [[nodiscard]] inline bool writeTaggedPhoto(const QString &path, const QString &exifTime,
                                            const QStringList &assignments)
 {
-    if (!writeJpeg(path, 32, 24))
-        return false;
-    QByteArray out, err;
-    const int rc = testsupport::runProgram(
-        QStringLiteral("exiftool"),
-        QStringList{QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
-                    QStringLiteral("-DateTimeOriginal=") + exifTime}
-            + assignments + QStringList{path},
-        &out, &err);
-    if (rc != 0)
-        qWarning("exiftool: %s", err.constData());
-    return rc == 0;
+    return writeJpeg(path, 32, 24)
+        && testsupport::exiftoolWrite(QStringList{QStringLiteral("-DateTimeOriginal=") + exifTime}
+                                      + assignments + QStringList{path});
 }
 
 // "$GPRMC" sentence for a UTC time "hhmmss" on date "ddmmyy".
@@ -170,6 +144,16 @@ inline QString rmc(const QString &hhmmss, const QString &ddmmyy,
                    const QString &status = QStringLiteral("A"))
 {
     return QStringLiteral("$GPRMC,%1,%2,%3,N,%4,E,0.0,0.0,%5,,,A*00").arg(hhmmss, status, lat, lon, ddmmyy);
+}
+
+// Text written with CRLF line ends, line by line; a lone LF stays inside
+// its line, so a file written with the wrong ends does not compare equal.
+inline QStringList crlfLines(const QByteArray &bytes)
+{
+    QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
 [[nodiscard]] inline bool writeLines(const QString &path, const QStringList &lines)

@@ -132,7 +132,8 @@ private:
 int chromium(const QStringList &extra, const QString &page, QByteArray *out)
 {
     QTemporaryDir profile;
-    QStringList args = fixtures::chromiumArgs(profile.path()) << QStringLiteral("--window-size=900,700");
+    QStringList args = fixtures::chromiumArgs(profile.path())
+        << QStringLiteral("--window-size=900,700") << QStringLiteral("--virtual-time-budget=3000");
     args += extra;
     args << QUrl::fromLocalFile(page).toString();
     QProcess p;
@@ -208,7 +209,7 @@ bool writeCheckedCopy(const QString &page, const QString &copy)
     return f.open(QIODevice::WriteOnly) && f.write(html) == html.size();
 }
 
-QJsonObject report(const QByteArray &dom)
+QJsonObject reportIn(const QByteArray &dom)
 {
     static const QRegularExpression re(QStringLiteral("<pre id=\"check-report\">(.*?)</pre>"),
                                        QRegularExpression::DotMatchesEverythingOption);
@@ -220,6 +221,26 @@ QJsonObject report(const QByteArray &dom)
         .replace(QLatin1String("&quot;"), QLatin1String("\""))
         .replace(QLatin1String("&amp;"), QLatin1String("&"));
     return QJsonDocument::fromJson(text.toUtf8()).object();
+}
+
+// What the checking scripts report of a copy of page that chromium ran with
+// flags; *dom, the page as chromium left it. Empty when anything failed.
+QJsonObject report(const QString &page, const QStringList &flags, QByteArray *dom)
+{
+    const QString copy = page.chopped(5) + QStringLiteral("-checked.html");
+    if (!writeCheckedCopy(page, copy)
+        || chromium(flags + QStringList{QStringLiteral("--dump-dom")}, copy, dom) != 0)
+        return {};
+    return reportIn(*dom);
+}
+
+// The page as chromium, run with flags, shows it; null when that failed.
+QImage screenshot(const QString &page, const QStringList &flags)
+{
+    const QString shot = page.chopped(5) + QStringLiteral(".png");
+    if (chromium(flags + QStringList{QStringLiteral("--screenshot=") + shot}, page, nullptr) != 0)
+        return {};
+    return QImage(shot);
 }
 
 // Pixels of a screenshot that match a test.
@@ -287,10 +308,7 @@ void TestMapPage::initTestCase()
     QVERIFY(fixtures::setExifTimes({{a, QStringLiteral("2024:05:01 09:00:10")},
                                     {b, QStringLiteral("2024:05:01 09:01:55")},
                                     {c, QStringLiteral("2024:05:01 11:00:00")}}));
-    QCOMPARE(testsupport::runProgram(QStringLiteral("exiftool"),
-                                     {QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
-                                      QStringLiteral("-Orientation#=6"), b}),
-             0);
+    QVERIFY(testsupport::exiftoolWrite({QStringLiteral("-Orientation#=6"), b}));
     page = dir.filePath(QStringLiteral("trip.html"));
     const fixtures::Run r = fixtures::runPixplot(
         {QStringLiteral("--path"), dir.filePath(QStringLiteral("path.nmea")), QStringLiteral("--to-map"),
@@ -444,15 +462,8 @@ void TestMapPage::offlinePageInBrowser()
 {
     if (!haveBrowser)
         QSKIP("chromium is not installed (scripts/deps)");
-    const QString copy = dir.filePath(QStringLiteral("checked.html"));
-    QVERIFY(writeCheckedCopy(page, copy));
     QByteArray dom;
-    QCOMPARE(chromium(kOffline
-                          + QStringList{QStringLiteral("--virtual-time-budget=3000"),
-                                        QStringLiteral("--dump-dom")},
-                      copy, &dom),
-             0);
-    const QJsonObject r = report(dom);
+    const QJsonObject r = report(page, kOffline, &dom);
     QVERIFY2(!r.isEmpty(), dom.right(2000).constData());
     QCOMPARE(r[QStringLiteral("errors")].toArray(), QJsonArray());
     QCOMPARE(r[QStringLiteral("title")].toString(),
@@ -500,13 +511,7 @@ void TestMapPage::offlinePageInBrowser()
     }
 
     // The screenshot shows the track on the plain background.
-    const QString shot = dir.filePath(QStringLiteral("offline.png"));
-    QCOMPARE(chromium(kOffline
-                          + QStringList{QStringLiteral("--virtual-time-budget=3000"),
-                                        QStringLiteral("--screenshot=") + shot},
-                      page, nullptr),
-             0);
-    const QImage image(shot);
+    const QImage image = screenshot(page, kOffline);
     QVERIFY(!image.isNull());
     QVERIFY2(countPixels(image, isTrack) > 300, qPrintable(QString::number(countPixels(image, isTrack))));
 }
@@ -525,15 +530,9 @@ void TestMapPage::tilesFromLoopbackServer()
              0);
     const QStringList loopbackOnly{
         QStringLiteral("--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1")};
-    const QString copy = dir.filePath(QStringLiteral("tiled-checked.html"));
-    QVERIFY(writeCheckedCopy(tiled, copy));
     QByteArray dom;
-    QCOMPARE(chromium(loopbackOnly
-                          + QStringList{QStringLiteral("--virtual-time-budget=3000"),
-                                        QStringLiteral("--dump-dom")},
-                      copy, &dom),
-             0);
-    const QJsonObject r = report(dom);
+    const QJsonObject r = report(tiled, loopbackOnly, &dom);
+    QVERIFY2(!r.isEmpty(), dom.right(2000).constData());
     QCOMPARE(r[QStringLiteral("errors")].toArray(), QJsonArray());
     QVERIFY2(r[QStringLiteral("tiles")].toInt() > 0, dom.right(1500).constData());
     static const QRegularExpression tilePath(QStringLiteral("^/\\d+/\\d+/\\d+\\.png$"));
@@ -541,13 +540,8 @@ void TestMapPage::tilesFromLoopbackServer()
     for (const QString &req : std::as_const(tiles.requests))
         QVERIFY2(tilePath.match(req).hasMatch(), qPrintable(req));
 
-    const QString shot = dir.filePath(QStringLiteral("tiled.png"));
-    QCOMPARE(chromium(loopbackOnly
-                          + QStringList{QStringLiteral("--virtual-time-budget=3000"),
-                                        QStringLiteral("--screenshot=") + shot},
-                      tiled, nullptr),
-             0);
-    const QImage image(shot);
+    const QImage image = screenshot(tiled, loopbackOnly);
+    QVERIFY(!image.isNull());
     QVERIFY(countPixels(image, isTile) > image.width() * image.height() / 4);
     QVERIFY(countPixels(image, isTrack) > 300);
 }

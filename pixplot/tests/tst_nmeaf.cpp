@@ -28,14 +28,6 @@ using fixtures::writeFile;
 
 const QString kOverwrite = QStringLiteral("文件已经存在，是否覆盖文件？");
 
-QStringList fileLines(const QString &file)
-{
-    QStringList lines = QString::fromUtf8(testsupport::readAll(file)).split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
 } // namespace
 
 class TestNmeaf : public QObject {
@@ -52,12 +44,9 @@ private slots:
     void offsetLabelGapsUnderBoxes();
     void presets_data();
     void presets();
-    void kmlWrittenAndReported();
+    void writtenAndReported_data();
+    void writtenAndReported();
     void gpxWrittenAndReported();
-    void kmlOffsetsFromTheirBoxes();
-    void kmlOnePoint();
-    void htmlWrittenAndReported();
-    void htmlOffsetsFromTheirBoxes();
     void existingFile_data();
     void existingFile();
     void convertingTwiceAsksTheSecondTime();
@@ -314,6 +303,95 @@ void TestNmeaf::presets()
     QVERIFY(QDir(dir_->path()).isEmpty());
 }
 
+// Line number -> the line a converted file holds there.
+using Lines = QList<std::pair<int, QString>>;
+
+void TestNmeaf::writtenAndReported_data()
+{
+    QTest::addColumn<QStringList>("path");  // empty: the three points of init()
+    QTest::addColumn<QStringList>("boxes"); // the four offset boxes; "" leaves one as it is
+    QTest::addColumn<QStringList>("buttons");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QString>("message"); // %1: the file written
+    QTest::addColumn<int>("lineCount");
+    QTest::addColumn<Lines>("lines");
+    const QString kml = QStringLiteral("KML文件已保存到\r\n%1！\r\n\r\n共 3个轨迹点。");
+    const QString html = QStringLiteral("HTML 视图方式文件已保存到\r\n%1！");
+    QTest::newRow("kml") << QStringList() << QStringList() << QStringList{"cmd_kml"} << ".kml" << kml << 38
+                         << Lines{
+                                {3, "<name>Paths 90507</name>"},
+                                {4, "<description>2010-05-01 14:03:22 to 2010-05-01 14:05:00</description>"},
+                                {9, "            <coordinates>118.77613,31.83539,0</coordinates>"},
+                                {16, "            <coordinates>118.78,31.837,0</coordinates>"},
+                                {25, "        <name>3 Point's Track</name>"},
+                                {30, "            118.77613,31.83539,0"},
+                                {31, "            118.7765,31.8361,0"},
+                                {32, "            118.78,31.837,0"},
+                                {37, "</kml>"}};
+    // Latitude from box 0, longitude from box 1; the page boxes play no part.
+    QTest::newRow("kml offsets from their boxes")
+        << QStringList() << QStringList{"-0.25", "0.5", "9", "9"} << QStringList{"cmd_kml"} << ".kml" << kml
+        << 38
+        << Lines{{9, "            <coordinates>119.27613,31.58539,0</coordinates>"},
+                 {31, "            119.2765,31.5861,0"}};
+    QTest::newRow("kml of one point")
+        << QStringList{fixtures::rmc("060322", "010510", "3150.1234", "11846.5678")} << QStringList()
+        << QStringList{"cmd_kml"} << ".kml" << QStringLiteral("KML文件已保存到\r\n%1！\r\n\r\n共 1个轨迹点。")
+        << 36
+        << Lines{{9, "            <coordinates>118.77613,31.83539,0</coordinates>"},
+                 {16, "            <coordinates>118.77613,31.83539,0</coordinates>"},
+                 {30, "            118.77613,31.83539,0"}};
+    QTest::newRow("html")
+        << QStringList() << QStringList() << QStringList{"nmea2html"} << ".html" << html << 69
+        << Lines{{7, "<title>Paths 90507</title>"},
+                 {44, "    points.push(new GLatLng(31.83539,118.77613));"},
+                 {46, "    points.push(new GLatLng(31.837,118.78));"},
+                 {47, "map.addOverlay(new GPolyline(points.slice(0,3),'#00FF00', 5, 0.5));"},
+                 {61, "        Log Date And Time: 2010-05-01 14:03:22 to 2010-05-01 14:05:00"}};
+    // The preset's latitude offset (box 2) first inside GLatLng, longitude
+    // (box 3) second; the KML boxes play no part.
+    QTest::newRow("html offsets from their boxes")
+        << QStringList() << QStringList{"5", "5", "", ""} << QStringList{"cmd_cst", "nmea2html"} << ".html"
+        << html << 69
+        << Lines{{44, "    points.push(new GLatLng(31.839156666,118.77468));"},
+                 {39,
+                  "map.setCenter(new GLatLng(31.839156666,118.77468),map.getBoundsZoomLevel("
+                  "new GLatLngBounds(new GLatLng(31.839156666,118.77468),"
+                  "new GLatLng(31.839156666,118.77468))));"}};
+}
+
+void TestNmeaf::writtenAndReported()
+{
+    QFETCH(QStringList, path);
+    QFETCH(QStringList, boxes);
+    QFETCH(QStringList, buttons);
+    QFETCH(QString, extension);
+    QFETCH(QString, message);
+    QFETCH(int, lineCount);
+    QFETCH(Lines, lines);
+    if (!path.isEmpty())
+        loadPath(path);
+    for (qsizetype i = 0; i < boxes.size(); ++i)
+        if (!boxes[i].isEmpty())
+            form_->lxz[size_t(i)]->setText(boxes[i]);
+    for (const QString &b : buttons)
+        QTest::mouseClick(button(qPrintable(b)), Qt::LeftButton);
+
+    const QString written = base_ + extension;
+    QCOMPARE(dialogs_->calls.size(), 1);
+    const DialogCall &info = dialogs_->calls.first();
+    QCOMPARE(info.kind, DialogCall::Info);
+    QCOMPARE(info.title, QStringLiteral("系统"));
+    QCOMPARE(info.icon, MessageIcon::Information);
+    QCOMPARE(info.text, message.arg(written));
+    const QStringList got = fixtures::crlfLines(testsupport::readAll(written));
+    QCOMPARE(got.size(), lineCount);
+    for (const auto &[index, line] : lines)
+        QCOMPARE(got.value(index), line);
+    // Nothing else is written: one conversion, one file.
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{QFileInfo(written).fileName()});
+}
+
 void TestNmeaf::gpxWrittenAndReported()
 {
     loadPath({fixtures::rmc("060322", "010510", "3150.1234", "11846.5678"),
@@ -323,7 +401,7 @@ void TestNmeaf::gpxWrittenAndReported()
     QCOMPARE(dialogs_->calls.size(), 1);
     QCOMPARE(dialogs_->calls.first().text,
              QStringLiteral("GPX文件已保存到\r\n%1！\r\n\r\n共 2个轨迹点。").arg(gpx));
-    const QStringList lines = fileLines(gpx);
+    const QStringList lines = fixtures::crlfLines(testsupport::readAll(gpx));
     QCOMPARE(lines.mid(5, 2),
              (QStringList{
                  "      <trkpt lat=\"31.83539\" lon=\"118.77613\"><time>2010-05-01T06:03:22Z</time></trkpt>",
@@ -333,97 +411,6 @@ void TestNmeaf::gpxWrittenAndReported()
     QTest::mouseClick(button("cmd_gpx"), Qt::LeftButton);
     QCOMPARE(dialogs_->calls.size(), 2);
     QCOMPARE(dialogs_->calls.last().kind, DialogCall::YesNo);
-}
-
-void TestNmeaf::kmlWrittenAndReported()
-{
-    QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
-    const QString kml = base_ + QStringLiteral(".kml");
-    QCOMPARE(dialogs_->calls.size(), 1);
-    const DialogCall &info = dialogs_->calls.first();
-    QCOMPARE(info.kind, DialogCall::Info);
-    QCOMPARE(info.title, QStringLiteral("系统"));
-    QCOMPARE(info.icon, MessageIcon::Information);
-    QCOMPARE(info.text, QStringLiteral("KML文件已保存到\r\n%1！\r\n\r\n共 3个轨迹点。").arg(kml));
-
-    const QStringList lines = fileLines(kml);
-    QCOMPARE(lines.size(), 38);
-    QCOMPARE(lines[3], QStringLiteral("<name>Paths 90507</name>"));
-    QCOMPARE(lines[4],
-             QStringLiteral("<description>2010-05-01 14:03:22 to 2010-05-01 14:05:00</description>"));
-    QCOMPARE(lines[9], QStringLiteral("            <coordinates>118.77613,31.83539,0</coordinates>"));
-    QCOMPARE(lines[16], QStringLiteral("            <coordinates>118.78,31.837,0</coordinates>"));
-    QCOMPARE(lines[25], QStringLiteral("        <name>3 Point's Track</name>"));
-    QCOMPARE(lines.mid(30, 3),
-             (QStringList{QStringLiteral("            118.77613,31.83539,0"),
-                          QStringLiteral("            118.7765,31.8361,0"),
-                          QStringLiteral("            118.78,31.837,0")}));
-    QCOMPARE(lines.last(), QStringLiteral("</kml>"));
-    QVERIFY(!QFileInfo::exists(base_ + QStringLiteral(".html")));
-}
-
-void TestNmeaf::kmlOffsetsFromTheirBoxes()
-{
-    form_->lxz[0]->setText(QStringLiteral("-0.25")); // latitude
-    form_->lxz[1]->setText(QStringLiteral("0.5"));   // longitude
-    form_->lxz[2]->setText(QStringLiteral("9"));     // page boxes play no part
-    form_->lxz[3]->setText(QStringLiteral("9"));
-    QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
-    const QStringList lines = fileLines(base_ + QStringLiteral(".kml"));
-    QCOMPARE(lines.size(), 38);
-    QCOMPARE(lines[9], QStringLiteral("            <coordinates>119.27613,31.58539,0</coordinates>"));
-    QCOMPARE(lines[31], QStringLiteral("            119.2765,31.5861,0"));
-}
-
-void TestNmeaf::kmlOnePoint()
-{
-    loadPath({fixtures::rmc("060322", "010510", "3150.1234", "11846.5678")});
-    QTest::mouseClick(button("cmd_kml"), Qt::LeftButton);
-    const QStringList lines = fileLines(base_ + QStringLiteral(".kml"));
-    QCOMPARE(lines.size(), 36);
-    QCOMPARE(lines[9], QStringLiteral("            <coordinates>118.77613,31.83539,0</coordinates>"));
-    QCOMPARE(lines[16], QStringLiteral("            <coordinates>118.77613,31.83539,0</coordinates>"));
-    QCOMPARE(lines[30], QStringLiteral("            118.77613,31.83539,0"));
-    QVERIFY(dialogs_->lastInfo().endsWith(QStringLiteral("共 1个轨迹点。")));
-}
-
-void TestNmeaf::htmlWrittenAndReported()
-{
-    QTest::mouseClick(button("nmea2html"), Qt::LeftButton);
-    const QString html = base_ + QStringLiteral(".html");
-    QCOMPARE(dialogs_->calls.size(), 1);
-    const DialogCall &info = dialogs_->calls.first();
-    QCOMPARE(info.kind, DialogCall::Info);
-    QCOMPARE(info.title, QStringLiteral("系统"));
-    QCOMPARE(info.icon, MessageIcon::Information);
-    QCOMPARE(info.text, QStringLiteral("HTML 视图方式文件已保存到\r\n%1！").arg(html));
-
-    const QStringList lines = fileLines(html);
-    QCOMPARE(lines.size(), 69);
-    QCOMPARE(lines[7], QStringLiteral("<title>Paths 90507</title>"));
-    QCOMPARE(lines[44], QStringLiteral("    points.push(new GLatLng(31.83539,118.77613));"));
-    QCOMPARE(lines[46], QStringLiteral("    points.push(new GLatLng(31.837,118.78));"));
-    QCOMPARE(lines[47],
-             QStringLiteral("map.addOverlay(new GPolyline(points.slice(0,3),'#00FF00', 5, 0.5));"));
-    QCOMPARE(lines[61],
-             QStringLiteral("        Log Date And Time: 2010-05-01 14:03:22 to 2010-05-01 14:05:00"));
-    QVERIFY(!QFileInfo::exists(base_ + QStringLiteral(".kml")));
-}
-
-void TestNmeaf::htmlOffsetsFromTheirBoxes()
-{
-    form_->lxz[0]->setText(QStringLiteral("5")); // KML boxes play no part
-    form_->lxz[1]->setText(QStringLiteral("5"));
-    QTest::mouseClick(button("cmd_cst"), Qt::LeftButton);
-    QTest::mouseClick(button("nmea2html"), Qt::LeftButton);
-    const QStringList lines = fileLines(base_ + QStringLiteral(".html"));
-    QCOMPARE(lines.size(), 69);
-    // Latitude offset (box 2) first inside GLatLng, longitude (box 3) second.
-    QCOMPARE(lines[44], QStringLiteral("    points.push(new GLatLng(31.839156666,118.77468));"));
-    QCOMPARE(lines[39],
-             QStringLiteral("map.setCenter(new GLatLng(31.839156666,118.77468),map.getBoundsZoomLevel("
-                            "new GLatLngBounds(new GLatLng(31.839156666,118.77468),"
-                            "new GLatLng(31.839156666,118.77468))));"));
 }
 
 void TestNmeaf::existingFile_data()

@@ -262,8 +262,7 @@ void TestOutput::renameByTimeKeepsNameWithoutExif()
     QVERIFY(fixtures::writePhoto(file("plain.jpg"), QString()));
     Window win;
     win.addPhotos({file("plain.jpg")});
-    win.clickCheck(QStringLiteral("Ck_backup"));
-    win.clickCheck(QStringLiteral("Ck_reanme"));
+    win.clickChecks({"Ck_backup", "Ck_reanme"});
     win.click(QStringLiteral("cmd_make"));
     QCOMPARE(filesInFolder(), QStringList({"plain.jpg"}));
     QCOMPARE(win.photoCell(1, 0), QStringLiteral("plain.jpg"));
@@ -291,8 +290,7 @@ void TestOutput::frameMakesBorderOfWindowColour()
     QVERIFY(fixtures::setExifTimes({{file("big.jpg"), "2010:05:01 14:03:22"}}));
     Window win;
     win.addPhotos({file("big.jpg")});
-    win.clickCheck(QStringLiteral("Ck_backup"));
-    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.clickChecks({"Ck_backup", "Ck_frame"});
     win.click(QStringLiteral("cmd_make"));
 
     QCOMPARE(filesInFolder(), QStringList({"big.jpg"})); // replaced in place
@@ -315,8 +313,7 @@ void TestOutput::captionLineIsDrawnOnlyWithText()
     QVERIFY(fixtures::writePhoto(file("b.jpg"), QStringLiteral("2010:05:01 14:03:22"), 400, 100));
     Window win;
     win.addPhotos({file("a.jpg"), file("b.jpg")});
-    win.clickCheck(QStringLiteral("Ck_backup"));
-    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.clickChecks({"Ck_backup", "Ck_frame"});
     // Row 1: no note, no time, no position: the caption row stays plain.
     win.clickCheck(QStringLiteral("Ck_time"));
     win.selectPhoto(1);
@@ -384,16 +381,10 @@ void TestOutput::portraitPhotoIsFramedUpright()
         for (int x = 0; x < 10; ++x)
             stored.setPixelColor(x, y, Qt::black); // left edge of the sensor
     QVERIFY(stored.save(file("turn.jpg"), "JPG", 95));
-    QByteArray out, err;
-    QCOMPARE(testsupport::runProgram(QStringLiteral("exiftool"),
-                                     {QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
-                                      QStringLiteral("-Orientation#=6"), file("turn.jpg")},
-                                     &out, &err),
-             0);
+    QVERIFY(testsupport::exiftoolWrite({QStringLiteral("-Orientation#=6"), file("turn.jpg")}));
     Window win;
     win.addPhotos({file("turn.jpg")});
-    win.clickCheck(QStringLiteral("Ck_backup"));
-    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.clickChecks({"Ck_backup", "Ck_frame"});
     win.click(QStringLiteral("cmd_make"));
     QImageReader raw(file("turn.jpg"));
     raw.setAutoTransform(false);
@@ -423,8 +414,7 @@ void TestOutput::photoOver33MegapixelsPreviewedAndFramed()
     QVERIFY2(qAbs(middle.blue() - colour.blue()) < 12 && qAbs(middle.red() - colour.red()) < 12,
              qPrintable(middle.name()));
 
-    win.clickCheck(QStringLiteral("Ck_backup"));
-    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.clickChecks({"Ck_backup", "Ck_frame"});
     win.click(QStringLiteral("cmd_make"));
     QCOMPARE(filesInFolder(), QStringList({"large.jpg"}));
     QCOMPARE(sizeOf(file("large.jpg")), QSize(8244, 5544));
@@ -439,9 +429,7 @@ void TestOutput::prefixNumberFollowsCurrentRow()
     win.selectPhoto(1);
     win.dialogs.queueYes();
     win.click(QStringLiteral("cmd_del"));
-    win.clickCheck(QStringLiteral("Ck_backup"));
-    win.clickCheck(QStringLiteral("Ck_reanme"));
-    win.clickCheck(QStringLiteral("Op_incre"));
+    win.clickChecks({"Ck_backup", "Ck_reanme", "Op_incre"});
     QTest::keyClicks(win.get<QLineEdit>(QStringLiteral("incre_txt")), QStringLiteral("trip"));
     win.selectPhoto(1);
     win.click(QStringLiteral("cmd_make"));
@@ -474,8 +462,7 @@ void TestOutput::batchOfThreeReportsThree()
                                     {files[2], "2010:05:01 10:00:03"}}));
     Window win;
     win.addPhotos(files);
-    win.clickCheck(QStringLiteral("Ck_reanme"));
-    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.clickChecks({"Ck_reanme", "Ck_frame"});
     win.click(QStringLiteral("cmd_allmake"));
     QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("批处理完成!\r\n共处理 3 个照片。"));
     QCOMPARE(win.dialogs.callsOf(DialogCall::Info).last().title, QStringLiteral("系统"));
@@ -498,8 +485,7 @@ void TestOutput::failedEncodeLeavesSourceUntouched()
     const QByteArray source = bytesOf(file("keep.jpg"));
     Window win;
     win.addPhotos({file("keep.jpg")});
-    win.clickCheck(QStringLiteral("Ck_reanme"));
-    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.clickChecks({"Ck_reanme", "Ck_frame"});
     {
         LockedFolder lock(dir->path());
         if (!lock.locked())
@@ -534,8 +520,7 @@ void TestOutput::vanishedAndCorruptPhotosCountAsFailed()
     win.addPhotos({file("ok.jpg"), file("gone.jpg"), file("bad.jpg")});
     QCOMPARE(win.photos()->model()->rowCount(), 3);
     QVERIFY(QFile::remove(file("gone.jpg")));
-    win.clickCheck(QStringLiteral("Ck_backup"));
-    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.clickChecks({"Ck_backup", "Ck_frame"});
     win.selectPhoto(2);
     win.click(QStringLiteral("cmd_make"));
     QCOMPARE(win.dialogs.lastInfo(), QStringLiteral("照片 gone.jpg 处理失败: 文件不存在"));
@@ -567,9 +552,7 @@ void TestOutput::sameSecondPhotosWithFrameBothSurvive()
         {{file("one.jpg"), "2010:05:01 14:03:22"}, {file("two.jpg"), "2010:05:01 14:03:22"}}));
     Window win;
     win.addPhotos({file("one.jpg"), file("two.jpg")});
-    win.clickCheck(QStringLiteral("Ck_backup"));
-    win.clickCheck(QStringLiteral("Ck_reanme"));
-    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.clickChecks({"Ck_backup", "Ck_reanme", "Ck_frame"});
     win.click(QStringLiteral("cmd_allmake"));
     QCOMPARE(filesInFolder(), QStringList({"20100501_140322.jpg", "20100501_140322_1.jpg"}));
     QCOMPARE(sizeOf(file("20100501_140322.jpg")), QSize(84, 74));
@@ -591,9 +574,7 @@ void TestOutput::nameTakenWhileBatchRuns()
         {{file("one.jpg"), "2010:05:01 14:03:22"}, {file("two.jpg"), "2010:05:01 14:03:23"}}));
     Window win;
     win.addPhotos({file("one.jpg"), file("two.jpg")});
-    win.clickCheck(QStringLiteral("Ck_backup"));
-    win.clickCheck(QStringLiteral("Ck_reanme"));
-    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.clickChecks({"Ck_backup", "Ck_reanme", "Ck_frame"});
     QTest::mouseClick(win.button(QStringLiteral("cmd_allmake")), Qt::LeftButton);
     QTest::qWait(30); // the names are chosen at once; framing 12 megapixels takes longer
     for (const QString &name : taken)
@@ -636,8 +617,7 @@ void TestOutput::photoFramedInAnEarlierRunIsAskedAbout()
 
     Window win;
     win.addPhotos({file("p.jpg")});
-    win.clickCheck(QStringLiteral("Ck_backup"));
-    win.clickCheck(QStringLiteral("Ck_frame"));
+    win.clickChecks({"Ck_backup", "Ck_frame"});
     if (again)
         win.dialogs.queueYes();
     else
@@ -678,8 +658,7 @@ void TestOutput::parallelBatchMatchesOneJob()
         win.w->setBatchJobs(jobs);
         win.addPhotos(files);
         QFile::remove(files[7]);
-        win.clickCheck(QStringLiteral("Ck_reanme"));
-        win.clickCheck(QStringLiteral("Ck_frame"));
+        win.clickChecks({"Ck_reanme", "Ck_frame"});
         win.click(QStringLiteral("cmd_allmake"));
         QStringList seen{win.dialogs.lastInfo()};
         for (int r = 1; r <= files.size(); ++r)
@@ -716,8 +695,7 @@ void TestOutput::cancelLeavesEveryPhotoDoneOrUntouched()
     Window win;
     win.w->setBatchJobs(2);
     win.addPhotos(files);
-    win.clickCheck(QStringLiteral("Ck_reanme"));
-    win.clickCheck(QStringLiteral("Op_incre"));
+    win.clickChecks({"Ck_reanme", "Op_incre"});
     win.get<QLineEdit>(QStringLiteral("incre_txt"))->setText(QStringLiteral("trip"));
     win.clickCheck(QStringLiteral("Ck_frame"));
     QTest::mouseClick(win.button(QStringLiteral("cmd_allmake")), Qt::LeftButton);

@@ -22,10 +22,8 @@ private:
 private slots:
     void initTestCase()
     {
-        if (!QFileInfo(pixplotProgram()).isExecutable())
-            QSKIP("the pixplot program is not built in this tree");
-        if (!testsupport::hasProgram(QStringLiteral("exiftool")))
-            QSKIP("exiftool is needed to write EXIF times into the test photos");
+        if (const QByteArray why = testsupport::missingPrograms({"pixplot", "exiftool"}); !why.isEmpty())
+            QSKIP(why.constData());
     }
     void init()
     {

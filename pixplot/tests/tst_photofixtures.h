@@ -53,6 +53,11 @@ struct Window {
         QAbstractButton *b = get<QAbstractButton>(name);
         QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(8, b->height() / 2));
     }
+    void clickChecks(const QStringList &names) const
+    {
+        for (const QString &name : names)
+            clickCheck(name);
+    }
     QTreeView *photos() const { return get<QTreeView>(QStringLiteral("ListView")); }
     QTreeView *path() const { return get<QTreeView>(QStringLiteral("ListGps")); }
     QString photoCell(int row, int column) const // row 1-based

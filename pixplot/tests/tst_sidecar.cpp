@@ -286,15 +286,42 @@ void TestSidecar::alwaysSidecarsAndFramingJpegOnly()
 }
 
 // Altitude from GGA, speed (knots in the log, km/h written) and course from
-// RMC, as exiftool reads them from the JPEG itself and from sidecars.
+// RMC, or the position of GPX fixes with every decimal of their file and
+// their <ele>, nearest or interpolated, as exiftool reads them from the
+// JPEG itself and from sidecars.
 void TestSidecar::motionReadBack_data()
 {
     QTest::addColumn<QString>("sidecarMode");
     QTest::addColumn<QString>("photo");
     QTest::addColumn<QString>("readFrom");
-    QTest::newRow("JPEG in the file") << "auto" << "a.jpg" << "a.jpg";
-    QTest::newRow("JPEG sidecar") << "always" << "a.jpg" << "a.jpg.xmp";
-    QTest::newRow("HEIC sidecar") << "auto" << "IMG_1034.heic" << "IMG_1034.heic.xmp";
+    QTest::addColumn<QString>("path"); // "nmea" or "gpx"
+    QTest::addColumn<bool>("interpolate");
+    QTest::addColumn<double>("lat");
+    QTest::addColumn<double>("lon");
+    QTest::addColumn<double>("alt");
+    QTest::addColumn<bool>("moving"); // speed and course given
+    // The NMEA fixes lie at one place; the GPX fixes (see motionReadBack)
+    // at 07:11:40Z and 07:12:00Z, which their texts round by up to 7e-7°.
+    // The JPEG is shot at 07:11:50Z (a tie goes to the later fix), the HEIC
+    // at 07:11:44Z.
+    const double latA = 31.851234567, lonA = 118.783456123, latB = 31.852345678, lonB = 118.784567234;
+    const auto at = [&](double f) { return std::pair(latA + f * (latB - latA), lonA + f * (lonB - lonA)); };
+    const auto row = [](const char *name, const char *mode, const char *photo, const QString &from,
+                        const char *path, bool interpolate, std::pair<double, double> position, double alt) {
+        QTest::newRow(name) << mode << photo << from << path << interpolate << position.first
+                            << position.second << alt << (QLatin1String(path) == QLatin1String("nmea"));
+    };
+    const std::pair<double, double> nmea(31.85, 118 + 47 / 60.0);
+    row("JPEG in the file", "auto", "a.jpg", "a.jpg", "nmea", false, nmea, -12.5);
+    row("JPEG sidecar", "always", "a.jpg", "a.jpg.xmp", "nmea", false, nmea, -12.5);
+    row("HEIC sidecar", "auto", "IMG_1034.heic", "IMG_1034.heic.xmp", "nmea", false, nmea, -12.5);
+    row("JPEG in the file, GPX nearest", "auto", "a.jpg", "a.jpg", "gpx", false, at(1), -14.5);
+    row("JPEG in the file, GPX interpolated", "auto", "a.jpg", "a.jpg", "gpx", true, at(0.5), -13.5);
+    row("JPEG sidecar, GPX interpolated", "always", "a.jpg", "a.jpg.xmp", "gpx", true, at(0.5), -13.5);
+    row("HEIC sidecar, GPX nearest", "auto", "IMG_1034.heic", "IMG_1034.heic.xmp", "gpx", false, at(0),
+        -12.5);
+    row("HEIC sidecar, GPX interpolated", "auto", "IMG_1034.heic", "IMG_1034.heic.xmp", "gpx", true, at(0.2),
+        -12.9);
 }
 
 void TestSidecar::motionReadBack()
@@ -302,6 +329,12 @@ void TestSidecar::motionReadBack()
     QFETCH(QString, sidecarMode);
     QFETCH(QString, photo);
     QFETCH(QString, readFrom);
+    QFETCH(QString, path);
+    QFETCH(bool, interpolate);
+    QFETCH(double, lat);
+    QFETCH(double, lon);
+    QFETCH(double, alt);
+    QFETCH(bool, moving);
     if (!QFileInfo(fixtures::pixplotProgram()).isExecutable())
         QSKIP("the pixplot program is not built in this tree");
     if (photo.endsWith(".heic"))
@@ -314,17 +347,36 @@ void TestSidecar::motionReadBack()
                                   "$GPRMC,071140,A,3151.0000,N,11847.0000,E,10.0,271.5,050218,,,A*00",
                                   "$GPRMC,071150,A,3151.0000,N,11847.0000,E,10.0,271.5,050218,,,A*00",
                                   "$GPGGA,071150,3151.0000,N,11847.0000,E,1,08,0.9,-12.5,M,0.0,M,,*00"}));
-    const auto r = fixtures::runPixplot({"--process", "--no-backup", "--write-gps", "--sidecar", sidecarMode,
-                                         "--path", file("path.txt"), file(photo)});
+    QVERIFY(fixtures::writeLines(file("path.gpx"),
+                                 {"<gpx version=\"1.1\"><trk><trkseg>",
+                                  "<trkpt lat=\"31.851234567\" lon=\"118.783456123\">"
+                                  "<ele>-12.5</ele><time>2018-02-05T07:11:40Z</time></trkpt>",
+                                  "<trkpt lat=\"31.852345678\" lon=\"118.784567234\">"
+                                  "<ele>-14.5</ele><time>2018-02-05T07:12:00Z</time></trkpt>",
+                                  "</trkseg></trk></gpx>"}));
+    QStringList args{"--process", "--no-backup", "--write-gps", "--sidecar", sidecarMode};
+    args << "--path" << file(path == "gpx" ? "path.gpx" : "path.txt") << file(photo);
+    if (interpolate)
+        args << "--interpolate";
+    const auto r = fixtures::runPixplot(args);
     QVERIFY2(r.code == 0, qPrintable(r.err));
     const QJsonObject o =
-        fixtures::exiftoolJson({file(readFrom)}, {"-n", "-GPSAltitude", "-GPSAltitudeRef", "-GPSSpeed",
-                                                  "-GPSSpeedRef", "-GPSTrack", "-GPSTrackRef"})
+        fixtures::exiftoolJson({file(readFrom)},
+                               {"-n", "-GPSLatitude", "-GPSLongitude", "-GPSAltitude", "-GPSAltitudeRef",
+                                "-GPSSpeed", "-GPSSpeedRef", "-GPSTrack", "-GPSTrackRef"})
             .at(0)
             .toObject();
-    QCOMPARE(o.value("GPSAltitude").toDouble(), -12.5); // exiftool applies the reference
+    const QByteArray read = QJsonDocument(o).toJson();
+    QVERIFY2(std::fabs(o.value("GPSLatitude").toDouble() - lat) < 1e-7, read.constData());
+    QVERIFY2(std::fabs(o.value("GPSLongitude").toDouble() - lon) < 1e-7, read.constData());
+    // exiftool applies the reference
+    QVERIFY2(std::fabs(o.value("GPSAltitude").toDouble() - alt) < 1e-3, read.constData());
     QCOMPARE(o.value("GPSAltitudeRef").toInt(), 1);
-    QVERIFY2(std::fabs(o.value("GPSSpeed").toDouble() - 18.52) < 1e-6, qPrintable(QJsonDocument(o).toJson()));
+    QCOMPARE(o.contains("GPSSpeed"), moving);
+    QCOMPARE(o.contains("GPSTrack"), moving);
+    if (!moving)
+        return;
+    QVERIFY2(std::fabs(o.value("GPSSpeed").toDouble() - 18.52) < 1e-6, read.constData());
     QCOMPARE(o.value("GPSSpeedRef").toString(), QString("K"));
     QCOMPARE(o.value("GPSTrack").toDouble(), 271.5);
     QCOMPARE(o.value("GPSTrackRef").toString(), QString("T"));

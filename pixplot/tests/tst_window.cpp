@@ -652,7 +652,7 @@ void TestWindow::pathClearKeepsFileBase()
 
 void TestWindow::nameFileWrittenByTrekportLoads()
 {
-    const QString trekport = qEnvironmentVariable("SUITE_BINARY_DIR") + QStringLiteral("/bin/trekport");
+    const QString trekport = testsupport::builtProgram(QStringLiteral("trekport"));
     if (!QFileInfo(trekport).isExecutable())
         QSKIP("trekport is not built in this tree");
     // Two logger points in local time (UTC+8); the second crosses midnight

@@ -173,9 +173,8 @@ private:
 
 void TestZonesGpx::initTestCase()
 {
-    QVERIFY2(QFileInfo(pixplotProgram()).isExecutable(), qPrintable("not built: " + pixplotProgram()));
-    for (const char *peer : {"exiftool", "gpsbabel", "xmllint"})
-        QVERIFY2(testsupport::hasProgram(QString::fromLatin1(peer)), peer);
+    const QByteArray missing = testsupport::missingPrograms({"pixplot", "exiftool", "gpsbabel", "xmllint"});
+    QVERIFY2(missing.isEmpty(), missing.constData());
     QVERIFY(dir_.isValid());
     QVERIFY(fixtures::writeLines(dir_.filePath(QStringLiteral("dst.txt")), dstPath()));
 }
@@ -302,10 +301,7 @@ void TestZonesGpx::interpolation()
         return;
     }
     QVERIFY(!position.isEmpty());
-    const Run tag = fixtures::run(
-        QStringLiteral("exiftool"),
-        {"-q", "-overwrite_original", "-geotag", track, "-geotime<${DateTimeOriginal}+00:00", photo});
-    QVERIFY2(tag.code == 0, qPrintable(tag.err));
+    QVERIFY(testsupport::exiftoolWrite({"-geotag", track, "-geotime<${DateTimeOriginal}+00:00", photo}));
     const Run read = fixtures::run(QStringLiteral("exiftool"),
                                    {"-n", "-T", "-Composite:GPSLatitude", "-Composite:GPSLongitude", photo});
     const QStringList peer = read.out.trimmed().split(QLatin1Char('\t'));
@@ -335,8 +331,9 @@ void TestZonesGpx::gpxWrittenReadByPeers()
     const QList<Fix> expected = readPathFixes(runPixplot({"--read-path", path}).out);
     QCOMPARE(expected.size(), 4);
     QCOMPARE(compareFixes(gpxFixes(peer.out), expected, 1e-9), QString());
-    // Read back by pixplot: the same lines as the NMEA file gives.
-    QCOMPARE(runPixplot({"--read-path", gpx}).out, runPixplot({"--read-path", path}).out);
+    // Read back by pixplot: the same fixes, to the nine decimals written
+    // (which --read-path of a GPX file shows in full).
+    QCOMPARE(compareFixes(readPathFixes(runPixplot({"--read-path", gpx}).out), expected, 1e-9), QString());
 }
 
 void TestZonesGpx::corpusThroughGpsbabel_data()
@@ -381,7 +378,8 @@ void TestZonesGpx::corpusThroughGpsbabel()
 void TestZonesGpx::segmentsFractionsAndOffsets()
 {
     // GPX 1.0, two segments, a fraction, an offset time, a time without a
-    // zone (UTC), a point without time; the name says nothing of GPX.
+    // zone (UTC), a point without time, coordinates of eight and nine
+    // decimals (shown in full); the name says nothing of GPX.
     const QByteArray gpx = R"(<?xml version="1.0"?>
 <!-- from a watch -->
 <gpx version="1.0" creator="x" xmlns="http://www.topografix.com/GPX/1/0">
@@ -394,7 +392,7 @@ void TestZonesGpx::segmentsFractionsAndOffsets()
   <trkseg>
    <trkpt lat="-16.5" lon="-0.5"><name>no time</name></trkpt>
    <trkpt lat="-16.5" lon="-0.5"><time>2026-05-01T10:00:02</time></trkpt>
-   <trkpt lat="-16.6" lon="-0.6"><time>2026-05-01T05:30:03.5-04:30</time></trkpt>
+   <trkpt lat="-16.61234567" lon="-0.612345678"><time>2026-05-01T05:30:03.5-04:30</time></trkpt>
   </trkseg>
  </trk>
 </gpx>
@@ -402,11 +400,13 @@ void TestZonesGpx::segmentsFractionsAndOffsets()
     const QString file = writeBytes(*dir, QStringLiteral("watch.dat"), gpx);
     const Run r = runPixplot({"--read-path", file, "--zone", "UTC"});
     QCOMPARE(r.code, 0);
-    QCOMPARE(r.out,
-             QStringLiteral("记录0001\t2026-05-01 10:00:00\tN31°30.0000',E120°06.0000'\t0\t120.1\t31.5\n"
-                            "记录0002\t2026-05-01 10:00:01\tN31°36.0000',E120°18.0000'\t1\t120.3\t31.6\n"
-                            "记录0003\t2026-05-01 10:00:02\tS16°30.0000',W000°30.0000'\t2\t-0.5\t-16.5\n"
-                            "记录0004\t2026-05-01 10:00:03\tS16°36.0000',W000°36.0000'\t3\t-0.6\t-16.6\n"));
+    QCOMPARE(
+        r.out,
+        QStringLiteral("记录0001\t2026-05-01 10:00:00\tN31°30.0000',E120°06.0000'\t0\t120.1\t31.5\n"
+                       "记录0002\t2026-05-01 10:00:01\tN31°36.0000',E120°18.0000'\t1\t120.3\t31.6\n"
+                       "记录0003\t2026-05-01 10:00:02\tS16°30.0000',W000°30.0000'\t2\t-0.5\t-16.5\n"
+                       "记录0004\t2026-05-01 10:00:03\tS16°36.7407402',W000°36.74074068'\t3\t-0.612345678"
+                       "\t-16.61234567\n"));
     QList<PathPoint> points;
     qint64 untimed = -1;
     QVERIFY(pixplot::gpxfile::readGpx(gpx, common::TimeZoneSetting(), &points, &untimed, nullptr));
@@ -430,32 +430,51 @@ void TestZonesGpx::segmentsFractionsAndOffsets()
 void TestZonesGpx::coordinateSpellings_data()
 {
     // Plain decimals take a quick path; every other spelling must read as
-    // before. An empty position: the point is refused and counted.
+    // before. An empty position: the point is refused and counted. The
+    // lists' text rounds to 1/10000 of a minute; --read-path and --to-gpx
+    // keep every digit of the value read.
     QTest::addColumn<QByteArray>("lat");
     QTest::addColumn<QString>("position");
-    QTest::newRow("plain") << QByteArray("31.5") << QStringLiteral("N31°30.0000',E120°00.0000'");
-    QTest::newRow("negative") << QByteArray("-16.75") << QStringLiteral("S16°45.0000',E120°00.0000'");
-    QTest::newRow("leading zeros") << QByteArray("031.50") << QStringLiteral("N31°30.0000',E120°00.0000'");
-    QTest::newRow("many digits") << QByteArray("31.50000000000000000000000000000000000000001")
-                                 << QStringLiteral("N31°30.0000',E120°00.0000'");
-    QTest::newRow("plus") << QByteArray("+31.5") << QStringLiteral("N31°30.0000',E120°00.0000'");
-    QTest::newRow("exponent") << QByteArray("3.15e1") << QStringLiteral("N31°30.0000',E120°00.0000'");
-    QTest::newRow("spaces") << QByteArray(" 31.5 ") << QStringLiteral("N31°30.0000',E120°00.0000'");
-    QTest::newRow("no integer part") << QByteArray(".5") << QStringLiteral("N00°30.0000',E120°00.0000'");
-    QTest::newRow("trailing point") << QByteArray("31.") << QStringLiteral("N31°00.0000',E120°00.0000'");
-    QTest::newRow("character reference")
-        << QByteArray("&#51;1.5") << QStringLiteral("N31°30.0000',E120°00.0000'");
-    QTest::newRow("comma") << QByteArray("31,5") << QString();
-    QTest::newRow("two points") << QByteArray("31.5.1") << QString();
-    QTest::newRow("sign alone") << QByteArray("-") << QString();
-    QTest::newRow("out of range") << QByteArray("90.0000001") << QString();
-    QTest::newRow("not a number") << QByteArray("nan") << QString();
+    QTest::addColumn<QString>("full");   // --read-path's position
+    QTest::addColumn<QString>("gpxLat"); // the latitude --read-path and --to-gpx write
+    const auto row = [](const char *name, const QByteArray &lat, const QString &position,
+                        const QString &gpxLat, const QString &full = QString()) {
+        QTest::newRow(name) << lat << position << (full.isNull() ? position : full) << gpxLat;
+    };
+    const QString half = QStringLiteral("N31°30.0000',E120°00.0000'");
+    row("plain", "31.5", half, "31.5");
+    row("negative", "-16.75", QStringLiteral("S16°45.0000',E120°00.0000'"), "-16.75");
+    row("leading zeros", "031.50", half, "31.5");
+    row("many digits", "31.50000000000000000000000000000000000000001", half, "31.5");
+    row("plus", "+31.5", half, "31.5");
+    row("exponent", "3.15e1", half, "31.5");
+    row("spaces", " 31.5 ", half, "31.5");
+    row("no integer part", ".5", QStringLiteral("N00°30.0000',E120°00.0000'"), "0.5");
+    row("trailing point", "31.", QStringLiteral("N31°00.0000',E120°00.0000'"), "31");
+    row("character reference", "&#51;1.5", half, "31.5");
+    row("comma", "31,5", QString(), QString());
+    row("two points", "31.5.1", QString(), QString());
+    row("sign alone", "-", QString(), QString());
+    row("out of range", "90.0000001", QString(), QString());
+    row("not a number", "nan", QString(), QString());
+    row("nine decimals", "31.851234567", QStringLiteral("N31°51.0741',E120°00.0000'"), "31.851234567",
+        QStringLiteral("N31°51.07407402',E120°00.0000'"));
+    row("eight decimals, south", "-31.85123456", QStringLiteral("S31°51.0741',E120°00.0000'"), "-31.85123456",
+        QStringLiteral("S31°51.0740736',E120°00.0000'"));
+    row("a hundred-millionth", "-0.00000001", QStringLiteral("S00°00.0000',E120°00.0000'"), "-0.00000001",
+        QStringLiteral("S00°00.0000006',E120°00.0000'"));
+    row("seventeen digits", "31.851234567891234", QStringLiteral("N31°51.0741',E120°00.0000'"),
+        "31.851234567891233", QStringLiteral("N31°51.07407407347398',E120°00.0000'"));
+    row("a hair below the pole", "89.999999999999", QStringLiteral("N90°00.0000',E120°00.0000'"),
+        "89.999999999999", QStringLiteral("N89°59.99999999994',E120°00.0000'"));
 }
 
 void TestZonesGpx::coordinateSpellings()
 {
     QFETCH(QByteArray, lat);
     QFETCH(QString, position);
+    QFETCH(QString, full);
+    QFETCH(QString, gpxLat);
     const QByteArray gpx = "<gpx version=\"1.1\"><trk><trkseg><trkpt lat=\"" + lat
         + "\" lon=\"120\"><time>2026-05-01T10:00:00Z</time></trkpt></trkseg></trk></gpx>";
     QList<PathPoint> points;
@@ -463,8 +482,17 @@ void TestZonesGpx::coordinateSpellings()
     QVERIFY(pixplot::gpxfile::readGpx(gpx, common::TimeZoneSetting(), &points, &untimed, nullptr));
     QCOMPARE(points.size(), position.isEmpty() ? 0 : 1);
     QCOMPARE(untimed, position.isEmpty() ? 1 : 0);
-    if (!points.isEmpty())
-        QCOMPARE(points[0].positionText(), position);
+    if (points.isEmpty())
+        return;
+    QCOMPARE(points[0].positionText(), position);
+    QCOMPARE(pixplot::gpxfile::fullPositionText(points[0]), full);
+    // The minutes shown read back as the value read.
+    const qsizetype mark = full.indexOf(QChar(0x00B0));
+    const double minutes = full.mid(mark + 1, full.indexOf(QLatin1Char('\'')) - mark - 1).toDouble();
+    QCOMPARE(std::fabs(full.mid(1, mark - 1).toDouble() + minutes / 60), std::fabs(points[0].latitude));
+    QCOMPARE(pixplot::gpxfile::fullNumberText(points[0].latitude), gpxLat);
+    const QByteArray written = pixplot::gpxfile::pathDocument(points, QStringLiteral("t"));
+    QVERIFY2(written.contains("lat=\"" + gpxLat.toLatin1() + "\" lon=\"120\""), written.constData());
 }
 
 void TestZonesGpx::trackReadAsStream()

@@ -129,6 +129,18 @@ void setBoxCaption(QGroupBox *box, const QString &caption)
     box->setTitle(box->fontMetrics().elidedText(caption, Qt::ElideRight, room));
 }
 
+// A list frame's layout: the list, and its buttons in a row below it.
+QVBoxLayout *listOverButtons(QGroupBox *box, QTreeView *list, std::initializer_list<QPushButton *> buttons)
+{
+    auto *l = new QVBoxLayout(box);
+    l->addWidget(list);
+    auto *row = new QHBoxLayout;
+    for (QPushButton *button : buttons)
+        row->addWidget(button);
+    l->addLayout(row);
+    return l;
+}
+
 } // namespace
 
 PixplotMain::PixplotMain(common::Dialogs &dialogs, QWidget *parent)
@@ -337,62 +349,8 @@ void PixplotMain::buildForm()
     top->setContentsMargins(6, 6, 6, 6);
     lists_ = new QBoxLayout(QBoxLayout::LeftToRight);
     top->addLayout(lists_, 1);
-
-    // Photo list.
-    pic_box = new QGroupBox(QStringLiteral("照片列表"), this);
-    pic_box->setObjectName(QStringLiteral("pic_box"));
-    ListView = makeList(QStringLiteral("ListView"), photoModel_, pic_box);
-    ListView->header()->resizeSection(0, columnWidthFor(ListView, QStringLiteral("IMG_0000.JPG"), true));
-    ListView->header()->resizeSection(1, columnWidthFor(ListView, kSampleTime, false));
-    ListView->header()->resizeSection(2, columnWidthFor(ListView, kSamplePosition, false));
-    ListView->header()->resizeSection(3, columnWidthFor(ListView, QStringLiteral("Canon EOS 5D Mark IV"), false));
-    cmd_add = makeButton(QStringLiteral("cmd_add"), QStringLiteral("加入..."), pic_box);
-    cmd_del = makeButton(QStringLiteral("cmd_del"), QStringLiteral("移除..."), pic_box);
-    cmd_clear = makeButton(QStringLiteral("cmd_clear"), QStringLiteral("清空..."), pic_box);
-    {
-        auto *l = new QVBoxLayout(pic_box);
-        l->addWidget(ListView);
-        auto *b = new QHBoxLayout;
-        b->addWidget(cmd_add);
-        b->addWidget(cmd_del);
-        b->addWidget(cmd_clear);
-        l->addLayout(b);
-    }
-    lists_->addWidget(pic_box, 1);
-
-    // GPS path.
-    Gps_box = new QGroupBox(QStringLiteral("GPS路径"), this);
-    Gps_box->setObjectName(QStringLiteral("Gps_box"));
-    ListGps = makeList(QStringLiteral("ListGps"), pathModel_, Gps_box);
-    ListGps->header()->resizeSection(0, columnWidthFor(ListGps, PathListModel::recordText(9999), false));
-    ListGps->header()->resizeSection(1, columnWidthFor(ListGps, kSampleTime, false));
-    ListGps->header()->resizeSection(2, columnWidthFor(ListGps, kSamplePosition, false));
-    cmd_addname = makeButton(QStringLiteral("cmd_addname"), QStringLiteral("加入..."), Gps_box);
-    cmd_clearname = makeButton(QStringLiteral("cmd_clearname"), QStringLiteral("移除..."), Gps_box);
-    cmd_ct = makeButton(QStringLiteral("cmd_ct"), QStringLiteral("NEMA转换"), Gps_box);
-    {
-        auto *l = new QVBoxLayout(Gps_box);
-        l->addWidget(ListGps);
-        auto *b = new QHBoxLayout;
-        b->addWidget(cmd_addname);
-        b->addWidget(cmd_clearname);
-        b->addWidget(cmd_ct);
-        l->addLayout(b);
-        // The zone the path's UTC times are shown in and photos are matched in.
-        zone_label = new QLabel(QStringLiteral("时区:"), Gps_box);
-        zone_label->setObjectName(QStringLiteral("zone_label"));
-        zone_cs = new QComboBox(Gps_box);
-        zone_cs->setObjectName(QStringLiteral("zone_cs"));
-        zone_cs->setEditable(true);
-        zone_cs->setInsertPolicy(QComboBox::NoInsert);
-        zone_cs->addItems(common::TimeZoneSetting::suggestions());
-        zone_cs->setCurrentText(session_.zone().text());
-        auto *z = new QHBoxLayout;
-        z->addWidget(zone_label);
-        z->addWidget(zone_cs, 1);
-        l->addLayout(z);
-    }
-    lists_->addWidget(Gps_box, 1);
+    buildPhotoBox();
+    buildPathBox();
     for (QGroupBox *box : {pic_box, Gps_box}) {
         // The caption is elided, never what sets the frame's width.
         box->setMinimumWidth(240);
@@ -404,8 +362,72 @@ void PixplotMain::buildForm()
     right->setSpacing(3);
     top->addLayout(right);
     right_ = right;
+    buildPreviewBox(right);
+    buildOffsetRow(right);
+    buildClockRow(right);
+    buildMatchingRows(right);
+    buildEditBox(right);
+    right->addStretch();
+    Ck_reanme_Click();
+    Ck_frame_Click();
+    buildProgressPanel();
+    connectControls();
+    addDropsAndKeys();
+    common::addHelpButton(this, {QStringLiteral("pixplot"), QStringLiteral("照片定位：给照片加上 GPS 路径的位置"),
+                                 {common::Library::Qt, common::Library::Exiv2, common::Library::Leaflet,
+                                  common::Library::LibJpegTurbo, common::Library::LibHeif}});
+    setTabChain();
+    clearPreview();
+}
 
-    // Preview.
+// The photo list and its buttons.
+void PixplotMain::buildPhotoBox()
+{
+    pic_box = new QGroupBox(QStringLiteral("照片列表"), this);
+    pic_box->setObjectName(QStringLiteral("pic_box"));
+    ListView = makeList(QStringLiteral("ListView"), photoModel_, pic_box);
+    ListView->header()->resizeSection(0, columnWidthFor(ListView, QStringLiteral("IMG_0000.JPG"), true));
+    ListView->header()->resizeSection(1, columnWidthFor(ListView, kSampleTime, false));
+    ListView->header()->resizeSection(2, columnWidthFor(ListView, kSamplePosition, false));
+    ListView->header()->resizeSection(3, columnWidthFor(ListView, QStringLiteral("Canon EOS 5D Mark IV"), false));
+    cmd_add = makeButton(QStringLiteral("cmd_add"), QStringLiteral("加入..."), pic_box);
+    cmd_del = makeButton(QStringLiteral("cmd_del"), QStringLiteral("移除..."), pic_box);
+    cmd_clear = makeButton(QStringLiteral("cmd_clear"), QStringLiteral("清空..."), pic_box);
+    listOverButtons(pic_box, ListView, {cmd_add, cmd_del, cmd_clear});
+    lists_->addWidget(pic_box, 1);
+}
+
+// The path list, its buttons and the zone its times are shown in.
+void PixplotMain::buildPathBox()
+{
+    Gps_box = new QGroupBox(QStringLiteral("GPS路径"), this);
+    Gps_box->setObjectName(QStringLiteral("Gps_box"));
+    ListGps = makeList(QStringLiteral("ListGps"), pathModel_, Gps_box);
+    ListGps->header()->resizeSection(0, columnWidthFor(ListGps, PathListModel::recordText(9999), false));
+    ListGps->header()->resizeSection(1, columnWidthFor(ListGps, kSampleTime, false));
+    ListGps->header()->resizeSection(2, columnWidthFor(ListGps, kSamplePosition, false));
+    cmd_addname = makeButton(QStringLiteral("cmd_addname"), QStringLiteral("加入..."), Gps_box);
+    cmd_clearname = makeButton(QStringLiteral("cmd_clearname"), QStringLiteral("移除..."), Gps_box);
+    cmd_ct = makeButton(QStringLiteral("cmd_ct"), QStringLiteral("NEMA转换"), Gps_box);
+    QVBoxLayout *l = listOverButtons(Gps_box, ListGps, {cmd_addname, cmd_clearname, cmd_ct});
+    // The zone the path's UTC times are shown in and photos are matched in.
+    zone_label = new QLabel(QStringLiteral("时区:"), Gps_box);
+    zone_label->setObjectName(QStringLiteral("zone_label"));
+    zone_cs = new QComboBox(Gps_box);
+    zone_cs->setObjectName(QStringLiteral("zone_cs"));
+    zone_cs->setEditable(true);
+    zone_cs->setInsertPolicy(QComboBox::NoInsert);
+    zone_cs->addItems(common::TimeZoneSetting::suggestions());
+    zone_cs->setCurrentText(session_.zone().text());
+    auto *z = new QHBoxLayout;
+    z->addWidget(zone_label);
+    z->addWidget(zone_cs, 1);
+    l->addLayout(z);
+    lists_->addWidget(Gps_box, 1);
+}
+
+void PixplotMain::buildPreviewBox(QBoxLayout *column)
+{
     picture_review = new QGroupBox(QStringLiteral("照片预览"), this);
     picture_review->setObjectName(QStringLiteral("picture_review"));
     Pictemp = new QLabel(picture_review);
@@ -416,9 +438,12 @@ void PixplotMain::buildForm()
         auto *l = new QVBoxLayout(picture_review);
         l->addWidget(Pictemp);
     }
-    right->addWidget(picture_review);
+    column->addWidget(picture_review);
+}
 
-    // Clock offset.
+// The camera clock correction: sign, hours, minutes and seconds.
+void PixplotMain::buildOffsetRow(QBoxLayout *column)
+{
     tzbox = new QWidget(this);
     tzbox->setObjectName(QStringLiteral("tzbox"));
     tz_f = new QCheckBox(QStringLiteral("+"), tzbox);
@@ -447,10 +472,12 @@ void PixplotMain::buildForm()
         // A wider column (a grown preview) leaves the room at the end.
         l->addStretch();
     }
-    right->addWidget(tzbox);
-    buildClockRow(right);
+    column->addWidget(tzbox);
+}
 
-    // Tolerance and matching.
+// The tolerance, interpolation and the matching buttons.
+void PixplotMain::buildMatchingRows(QBoxLayout *column)
+{
     wct = new QLineEdit(QString::number(session_.matchOptions().tolerance), this);
     wct->setObjectName(QStringLiteral("wct"));
     wct->setFixedWidth(48);
@@ -488,7 +515,7 @@ void PixplotMain::buildForm()
         l->addWidget(ck_interp);
         l->addWidget(max_gap);
         l->addStretch();
-        right->addLayout(l);
+        column->addLayout(l);
     }
     cmd_plgoto = makeButton(QStringLiteral("cmd_plgoto"), QStringLiteral("自动匹配坐标"), this);
     cmd_plclr = makeButton(QStringLiteral("cmd_plclr"), QStringLiteral("清空坐标..."), this);
@@ -508,10 +535,13 @@ void PixplotMain::buildForm()
         cmd_map->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
         cmd_map->setFixedWidth(44);
         g->addWidget(cmd_map, 0, 2, 2, 1);
-        right->addLayout(g);
+        column->addLayout(g);
     }
+}
 
-    // Output options.
+// The output options and the buttons that run them.
+void PixplotMain::buildEditBox(QBoxLayout *column)
+{
     editBox = new QGroupBox(QStringLiteral("编辑"), this);
     editBox->setObjectName(QStringLiteral("editBox"));
     Ck_backup = new QCheckBox(QStringLiteral("备份源文件  ...\\backup\\"), editBox);
@@ -580,12 +610,12 @@ void PixplotMain::buildForm()
         b->addWidget(cmd_allmake);
         l->addLayout(b);
     }
-    right->addWidget(editBox);
-    right->addStretch();
-    Ck_reanme_Click();
-    Ck_frame_Click();
+    column->addWidget(editBox);
+}
 
-    // Progress panel: floats over the form while a long loop runs.
+// Progress panel: floats over the form while a long loop runs.
+void PixplotMain::buildProgressPanel()
+{
     pic_info = new QFrame(this);
     pic_info->setObjectName(QStringLiteral("pic_info"));
     pic_info->setFrameShape(QFrame::Box);
@@ -607,8 +637,10 @@ void PixplotMain::buildForm()
     cmd_cancel->setGeometry(pic_info->width() - 80, 56, 70, 26);
     cmd_cancel->hide();
     pic_info->hide();
+}
 
-    // Events.
+void PixplotMain::connectControls()
+{
     connect(cmd_add, &QPushButton::clicked, this, &PixplotMain::cmd_add_Click);
     connect(cmd_del, &QPushButton::clicked, this, &PixplotMain::cmd_del_Click);
     connect(cmd_clear, &QPushButton::clicked, this, &PixplotMain::cmd_clear_Click);
@@ -658,7 +690,10 @@ void PixplotMain::buildForm()
         ShowProgress(QStringLiteral("批量编辑 "), finished, session_.rowCount());
     });
     connect(&session_, &PhotoSession::batchFinished, this, &PixplotMain::batchDone);
+}
 
+void PixplotMain::addDropsAndKeys()
+{
     // Files dropped on a list: photos and folders of photos on the photo
     // list, a path file on the path list.
     for (QTreeView *list : {ListView, ListGps}) {
@@ -690,12 +725,12 @@ void PixplotMain::buildForm()
         if (pathModel_->rowCount() > 0 && ListGps->selectionModel()->selectedRows().size() == pathModel_->rowCount())
             press(cmd_clearname);
     });
-    common::addHelpButton(this, {QStringLiteral("pixplot"), QStringLiteral("照片定位：给照片加上 GPS 路径的位置"),
-                                 {common::Library::Qt, common::Library::Exiv2, common::Library::Leaflet,
-                                  common::Library::LibJpegTurbo, common::Library::LibHeif}});
+}
 
-    // Tab follows the eye: each list and its buttons, then the right
-    // column from top to bottom, each row left to right.
+// Tab follows the eye: each list and its buttons, then the right
+// column from top to bottom, each row left to right.
+void PixplotMain::setTabChain()
+{
     QList<QWidget *> chain{ListView,    cmd_add,       cmd_del, cmd_clear, ListGps,
                            cmd_addname, cmd_clearname, cmd_ct,  tz_f};
     for (int k = 0; k < 3; ++k)
@@ -705,8 +740,6 @@ void PixplotMain::buildForm()
           << Ck_frame << frame_txt << Ck_time << Ck_gps << cmd_make << cmd_allmake;
     for (qsizetype i = 1; i < chain.size(); ++i)
         setTabOrder(chain.at(i - 1), chain.at(i));
-
-    clearPreview();
 }
 
 void PixplotMain::clearPreview()
@@ -1262,14 +1295,9 @@ void PixplotMain::cmd_plgoto_Click()
 
 void PixplotMain::zone_cs_Change()
 {
-    const QString text = zone_cs->currentText();
-    const auto zone = common::TimeZoneSetting::parse(text);
-    if (!zone) {
-        zone_cs->setCurrentText(session_.zone().text());
-        dialogs_.inform(this, common::TimeZoneSetting::invalidMessage(text), kTitle,
-                        common::MessageIcon::Warning);
+    const auto zone = common::zoneFromBox(dialogs_, this, zone_cs, session_.zone(), kTitle);
+    if (!zone)
         return;
-    }
     zone_cs->setCurrentText(zone->text());
     if (*zone == session_.zone())
         return;

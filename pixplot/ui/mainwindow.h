@@ -120,7 +120,19 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // The form and its parts, from top left to bottom right.
     void buildForm();
+    void buildPhotoBox();
+    void buildPathBox();
+    void buildPreviewBox(QBoxLayout *column);
+    void buildOffsetRow(QBoxLayout *column);
+    void buildMatchingRows(QBoxLayout *column);
+    void buildEditBox(QBoxLayout *column);
+    void buildProgressPanel();
+    void connectControls();
+    // Files dropped on the lists, and the keys that press the buttons.
+    void addDropsAndKeys();
+    void setTabChain();
     // Ties the lists to the session's change signals.
     void showSession();
     // The path list and caption after the session's path changed.

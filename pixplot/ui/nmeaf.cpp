@@ -34,6 +34,13 @@ const QString kZeroOffset = QStringLiteral("0.0000000000000");
 const QString kAsk = QStringLiteral("询问");
 const QString kSystem = QStringLiteral("系统");
 
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &text)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
 } // namespace
 
 NMEAF::NMEAF(common::Dialogs &dialogs, const PhotoSession &session, QWidget *owner)
@@ -52,46 +59,45 @@ NMEAF::NMEAF(common::Dialogs &dialogs, const PhotoSession &session, QWidget *own
         QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: 6px; }"
                        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
                        " left: 6px; top: 0px; padding: 0px 1px; }"));
+    buildFrames();
+    fitFonts();
+    setTabChain();
+    // A tool window without a menu: Esc closes it, as it does a dialog.
+    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
+    connectButtons();
+}
 
-    const auto makeButton = [](QWidget *parent, const char *name, const QString &text) {
-        auto *b = new QPushButton(text, parent);
-        b->setObjectName(QString::fromLatin1(name));
-        return b;
-    };
-    const auto makeLabel = [this](QWidget *parent, const char *name) {
-        auto *l = new QLabel(kOffsetLabel, parent);
-        l->setObjectName(QString::fromLatin1(name));
-        // The runs of spaces in the label leave the gaps the boxes sit in.
-        QFont f = font();
-        f.setFamilies(common::songTiFamilies(common::SpaceWidth::HalfWidth));
-        l->setFont(f);
-        return l;
-    };
-    const auto makeBox = [this](QWidget *parent, int index) {
-        auto *e = new QLineEdit(kZeroOffset, parent);
+void NMEAF::makeFrame(QGroupBox *&frame, const char *name, const QString &title, int top, int height,
+                      QPushButton *&button, const char *buttonName, const QString &text)
+{
+    frame = new QGroupBox(title, this);
+    frame->setObjectName(QString::fromLatin1(name));
+    place(frame, 120, top, 7455, height);
+    button = makeButton(frame, buttonName, text);
+    place(button, 120, 240, 2055, 300);
+}
+
+void NMEAF::makeOffsetRow(QGroupBox *frame, QLabel *&label, const char *name, int firstBox)
+{
+    label = new QLabel(kOffsetLabel, frame);
+    label->setObjectName(QString::fromLatin1(name));
+    // The runs of spaces in the label leave the gaps the boxes sit in.
+    QFont f = font();
+    f.setFamilies(common::songTiFamilies(common::SpaceWidth::HalfWidth));
+    label->setFont(f);
+    place(label, 2400, 300, 4950, 255);
+    // The label runs under the two boxes; they are made after it so they sit on top.
+    for (int index : {firstBox, firstBox + 1}) {
+        auto *e = new QLineEdit(kZeroOffset, frame);
         e->setObjectName(QStringLiteral("lxz_%1").arg(index));
         e->setCursorPosition(0); // show the start of the long zero text
         lxz[size_t(index)] = e;
-        return e;
-    };
+        place(e, index == firstBox ? 3240 : 5760, 255, 1455, 270);
+    }
+}
 
-    // A frame with its conversion button at the left of its first row.
-    const auto makeFrame = [&](QGroupBox *&frame, const char *name, const QString &title, int top, int height,
-                               QPushButton *&button, const char *buttonName, const QString &text) {
-        frame = new QGroupBox(title, this);
-        frame->setObjectName(QString::fromLatin1(name));
-        place(frame, 120, top, 7455, height);
-        button = makeButton(frame, buttonName, text);
-        place(button, 120, 240, 2055, 300);
-    };
-    // The label runs under the two boxes; they are made after it so they sit on top.
-    const auto makeOffsetRow = [&](QGroupBox *frame, QLabel *&label, const char *name, int firstBox) {
-        label = makeLabel(frame, name);
-        place(label, 2400, 300, 4950, 255);
-        place(makeBox(frame, firstBox), 3240, 255, 1455, 270);
-        place(makeBox(frame, firstBox + 1), 5760, 255, 1455, 270);
-    };
-
+void NMEAF::buildFrames()
+{
     makeFrame(Frame1, "Frame1", QStringLiteral("Google Earth 视图"), 120, 615, cmd_kml, "cmd_kml",
               QStringLiteral("NMEA -> KML"));
     makeOffsetRow(Frame1, Label1, "Label1", 0);
@@ -118,7 +124,10 @@ NMEAF::NMEAF(common::Dialogs &dialogs, const PhotoSession &session, QWidget *own
     place(txt_tiles, 3000, 255, 4215, 270);
     makeFrame(Frame4, "Frame4", QStringLiteral("GPX 文件"), 3015, 615, cmd_gpx, "cmd_gpx",
               QStringLiteral("NMEA -> GPX"));
+}
 
+void NMEAF::fitFonts()
+{
     // A style sheet drops inherited font family lists, so every control
     // gets its font explicitly (the labels already have theirs).
     for (QWidget *w : findChildren<QWidget *>())
@@ -134,15 +143,19 @@ NMEAF::NMEAF(common::Dialogs &dialogs, const PhotoSession &session, QWidget *own
             f.setPointSizeF(f.pointSizeF() - 0.5);
         box->setFont(f);
     }
+}
 
-    // Tab goes frame by frame, each row left to right.
+// Tab goes frame by frame, each row left to right.
+void NMEAF::setTabChain()
+{
     const QList<QWidget *> chain{cmd_kml, lxz[0],    lxz[1],   nmea2html, lxz[2],    lxz[3],
                                  cmd_cnone, cmd_cdt, cmd_cst, nmea2map, txt_tiles, cmd_gpx};
     for (qsizetype i = 1; i < chain.size(); ++i)
         setTabOrder(chain.at(i - 1), chain.at(i));
-    // A tool window without a menu: Esc closes it, as it does a dialog.
-    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
+}
 
+void NMEAF::connectButtons()
+{
     connect(cmd_kml, &QPushButton::clicked, this, &NMEAF::cmd_kml_Click);
     connect(nmea2html, &QPushButton::clicked, this, &NMEAF::nmea2html_Click);
     connect(cmd_cnone, &QPushButton::clicked, this, &NMEAF::cmd_cnone_Click);
@@ -214,37 +227,38 @@ void NMEAF::reportWrite(const QString &fileName, bool written, const QString &er
         common::openWrittenFile(fileName);
 }
 
-void NMEAF::cmd_kml_Click()
+void NMEAF::convertPath(
+    QString (*fileNameOf)(const QString &), int firstBox, Document document,
+    const std::function<QString(const QString &, const nmeaconvert::PathInput &)> &savedMessage)
 {
     if (!havePath())
         return;
-    const QString fileName = nmeaconvert::kmlFileName(session_.pathFileBase());
+    const QString fileName = fileNameOf(session_.pathFileBase());
     if (!mayWrite(fileName))
         return;
-    const std::optional<nmeaconvert::Offsets> offsets = offsetsFromBoxes(0);
+    const std::optional<nmeaconvert::Offsets> offsets = offsetsFromBoxes(firstBox);
     if (!offsets)
         return;
     const nmeaconvert::PathInput path = session_.conversionInput().path;
     QString error;
-    const bool written =
-        nmeaconvert::writeDocument(fileName, nmeaconvert::kmlDocument(path, *offsets), &error);
-    reportWrite(fileName, written, error, nmeaconvert::kmlSavedMessage(fileName, path.count));
+    const bool written = nmeaconvert::writeDocument(fileName, document(path, *offsets), &error);
+    reportWrite(fileName, written, error, savedMessage(fileName, path));
+}
+
+void NMEAF::cmd_kml_Click()
+{
+    convertPath(nmeaconvert::kmlFileName, 0, nmeaconvert::kmlDocument,
+                [](const QString &fileName, const nmeaconvert::PathInput &path) {
+                    return nmeaconvert::kmlSavedMessage(fileName, path.count);
+                });
 }
 
 void NMEAF::nmea2html_Click()
 {
-    if (!havePath())
-        return;
-    const QString fileName = nmeaconvert::htmlFileName(session_.pathFileBase());
-    if (!mayWrite(fileName))
-        return;
-    const std::optional<nmeaconvert::Offsets> offsets = offsetsFromBoxes(2);
-    if (!offsets)
-        return;
-    QString error;
-    const bool written =
-        nmeaconvert::writeDocument(fileName, nmeaconvert::htmlPage(session_.conversionInput().path, *offsets), &error);
-    reportWrite(fileName, written, error, nmeaconvert::htmlSavedMessage(fileName));
+    convertPath(nmeaconvert::htmlFileName, 2, nmeaconvert::htmlPage,
+                [](const QString &fileName, const nmeaconvert::PathInput &) {
+                    return nmeaconvert::htmlSavedMessage(fileName);
+                });
 }
 
 void NMEAF::nmea2map_Click()

@@ -7,6 +7,7 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <optional>
 
 class QGroupBox;
@@ -61,6 +62,21 @@ public slots:
     void cmd_gpx_Click();
 
 private:
+    void buildFrames();
+    // A frame with its conversion button at the left of its first row.
+    void makeFrame(QGroupBox *&frame, const char *name, const QString &title, int top, int height,
+                   QPushButton *&button, const char *buttonName, const QString &text);
+    // The offset label of a frame and its two boxes, firstBox and the next.
+    void makeOffsetRow(QGroupBox *frame, QLabel *&label, const char *name, int firstBox);
+    void fitFonts();
+    void setTabChain();
+    void connectButtons();
+    using Document = QByteArray (*)(const nmeaconvert::PathInput &, const nmeaconvert::Offsets &);
+    // Writes the path as document, moved by the offsets in boxes firstBox
+    // and the next, to the file fileNameOf names beside the path file.
+    void
+    convertPath(QString (*fileNameOf)(const QString &), int firstBox, Document document,
+                const std::function<QString(const QString &, const nmeaconvert::PathInput &)> &savedMessage);
     // The number in box index, or nullopt after telling the user.
     std::optional<double> offsetFromBox(int index);
     // The latitude offset in box index and the longitude offset in the next.

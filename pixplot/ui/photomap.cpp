@@ -2,7 +2,6 @@
 
 #include "core/mappage.h"
 #include "core/photosession.h"
-#include "core/nmeasentence.h"
 #include "ui/photolistmodel.h"
 
 #include <QComboBox>
@@ -176,7 +175,7 @@ void PhotoMap::sendMarkers()
             continue;
         common::MapMarker m;
         m.id = markerId(i + 1);
-        m.at = coordinateOf(systemfinction::ParsePositionText(r.position));
+        m.at = coordinateOf(r.positionDegrees());
         m.title = r.record.fileName;
         m.text = r.record.fileName + QStringLiteral("\n拍摄时间: ") + r.timeText + QStringLiteral("\n坐标: ")
             + r.position + (r.byHand ? QStringLiteral("（手动）") : QString());
@@ -208,8 +207,7 @@ void PhotoMap::showPathPoint(qsizetype row)
     const PathPoint &p = points.at(row - 1);
     if (p.position.isEmpty() || !view_)
         return;
-    view_->showFix(coordinateOf(systemfinction::ParsePositionText(p.positionText())),
-                   p.pointTime() + QLatin1Char('\n') + p.positionText());
+    view_->showFix(coordinateOf(p.degrees()), p.pointTime() + QLatin1Char('\n') + p.positionText());
 }
 
 void PhotoMap::place(qsizetype row, const common::MapCoordinate &at)

@@ -35,11 +35,6 @@ const QString lineA = QStringLiteral("记录001| 自动| 05月12日 10:23:45| N3
 const QString lineB = QStringLiteral("记录002| 标记| 05月01日 07:59:59| N31°12.0345',E121°12.0000'");
 const QString lineC = QStringLiteral("记录1234| 自动| 01月01日 05:00:00| N31°12.10099',E121°23.4567'");
 
-QString binary(const QString &name)
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
-}
-
 struct Run {
     int code = -1;
     QStringList out;
@@ -47,19 +42,11 @@ struct Run {
     bool loggerOk = false; // with trekportWithLogger
 };
 
-QStringList linesOf(const QByteArray &bytes)
-{
-    return QString::fromUtf8(bytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
 Run trekportRun(const QStringList &args)
 {
-    Run r;
-    QByteArray out, err;
-    r.code = testsupport::runProgram(binary(QStringLiteral("trekport")), args, &out, &err, 60000);
-    r.out = linesOf(out);
-    r.err = QString::fromUtf8(err).trimmed();
-    return r;
+    const testsupport::Run t =
+        testsupport::run(testsupport::builtProgram(QStringLiteral("trekport")), args, {}, 60000);
+    return {t.code, t.outLines(), t.err.trimmed()};
 }
 
 // Runs trekport while, on another thread, the logger reads the request,
@@ -437,7 +424,7 @@ namespace {
 // Starts the simulator and returns the device it plays on.
 QString startSimulator(QProcess &sim, const QStringList &args)
 {
-    sim.start(binary(QStringLiteral("trekport-logger-sim")), args);
+    sim.start(testsupport::builtProgram(QStringLiteral("trekport-logger-sim")), args);
     if (!sim.waitForStarted() || !sim.waitForReadyRead(10000))
         return QString();
     return QString::fromUtf8(sim.readLine()).trimmed();
@@ -467,7 +454,7 @@ void TestCli::simulatorGeneratedPoints()
 
 void TestCli::simulatorTripReadByPixplot()
 {
-    const QString pixplot = binary(QStringLiteral("pixplot"));
+    const QString pixplot = testsupport::builtProgram(QStringLiteral("pixplot"));
     if (!QFileInfo::exists(pixplot))
         QSKIP("pixplot not built");
     QProcess sim;
@@ -476,9 +463,9 @@ void TestCli::simulatorTripReadByPixplot()
     const Run r = trekportRun({"--port", device, "--download", "--quiet-ms", "2000", "--export-name", name});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.out.size(), 60);
-    QByteArray out, err;
-    QCOMPARE(testsupport::runProgram(pixplot, {"--read-path", name}, &out, &err, 60000), 0);
-    const QStringList rows = linesOf(out);
+    const testsupport::Run read = testsupport::run(pixplot, {"--read-path", name}, {}, 60000);
+    QCOMPARE(read.code, 0);
+    const QStringList rows = read.outLines();
     QCOMPARE(rows.size(), 60);
     QDateTime previousTime;
     double previousLon = 0, previousLat = 0;

@@ -27,6 +27,14 @@ struct Host {
                          [this](const QString &line) { lines << line; });
     }
 };
+
+// The host opens the logger's port and asks for the upload; true when the
+// logger received the request.
+[[nodiscard]] bool uploadRequested(Host &host, PtyLogger &logger)
+{
+    return host.link.open(logger.devicePath()) == 0 && host.link.requestUpload()
+        && logger.receive(2000) == QByteArray("#");
+}
 } // namespace
 
 class TestSerial : public QObject {
@@ -74,9 +82,7 @@ void TestSerial::framesBecomeLines()
 {
     PtyLogger logger;
     Host host;
-    QCOMPARE(host.link.open(logger.devicePath()), 0);
-    host.link.requestUpload();
-    QCOMPARE(logger.receive(2000), QByteArray("#"));
+    QVERIFY(uploadRequested(host, logger));
     // Every byte value must pass the line untouched (CR, LF, XON, XOFF, ^C).
     const QByteArray awkward = QByteArray::fromHex("0D0A4D11130A0D03037F0A0D1A110D0A");
     QVERIFY(logger.send(exampleFrame + awkward + QByteArray::fromHex("04D2")));
@@ -107,9 +113,7 @@ void TestSerial::kindByteThroughTheLine()
     QFETCH(QString, kind);
     PtyLogger logger;
     Host host;
-    QCOMPARE(host.link.open(logger.devicePath()), 0);
-    host.link.requestUpload();
-    QCOMPARE(logger.receive(2000), QByteArray("#"));
+    QVERIFY(uploadRequested(host, logger));
     QByteArray frame = exampleFrame;
     frame[2] = char(kindByte);
     QVERIFY(logger.send(frame));
@@ -122,9 +126,7 @@ void TestSerial::seventeenBytesAcrossReads()
 {
     PtyLogger logger;
     Host host;
-    QCOMPARE(host.link.open(logger.devicePath()), 0);
-    host.link.requestUpload();
-    QCOMPARE(logger.receive(2000), QByteArray("#"));
+    QVERIFY(uploadRequested(host, logger));
     QVERIFY(logger.send(exampleFrame + QByteArray(1, char(0x00))));
     QTRY_COMPARE(host.lines.size(), 1);
     QTRY_COMPARE(host.link.frameIndex(), 1);
@@ -213,9 +215,7 @@ void TestSerial::endlessStreamStops()
     Host host;
     host.link.setStreamLimits(50, 300);
     QSignalSpy stopped(&host.link, &LoggerLink::streamStopped);
-    QCOMPARE(host.link.open(logger.devicePath()), 0);
-    host.link.requestUpload();
-    QCOMPARE(logger.receive(2000), QByteArray("#"));
+    QVERIFY(uploadRequested(host, logger));
     // A frame at a time, as a device that keeps sending would.
     for (qsizetype at = 0; at < bytes.size() && stopped.isEmpty(); at += 16) {
         QVERIFY(logger.send(bytes.mid(at, 16)));

@@ -19,11 +19,6 @@ using namespace trekport;
 
 namespace {
 
-QString trekportBinary()
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("trekport"));
-}
-
 // Either side of both changes of Europe/Berlin in 2026, logger time; one
 // marked point.
 const QByteArray kTrack = QStringLiteral("记录001| 自动| 03月29日 01:30:00| N52°30.0000',E013°24.0000'\r\n"
@@ -35,7 +30,7 @@ const QByteArray kTrack = QStringLiteral("记录001| 自动| 03月29日 01:30:00
 int runTrekport(const QStringList &args, QByteArray *out = nullptr)
 {
     QByteArray err;
-    return testsupport::runProgram(trekportBinary(), args, out, &err);
+    return testsupport::runProgram(testsupport::builtProgram(QStringLiteral("trekport")), args, out, &err);
 }
 
 // The time fields (RMC time, RMC date) of a NAME file's RMC lines.
@@ -69,7 +64,7 @@ private:
 
 void TestZones::initTestCase()
 {
-    QVERIFY(QFileInfo(trekportBinary()).isExecutable());
+    QVERIFY(QFileInfo(testsupport::builtProgram(QStringLiteral("trekport"))).isExecutable());
     QVERIFY(testsupport::hasProgram(QStringLiteral("gpsbabel"))
             && testsupport::hasProgram(QStringLiteral("xmllint")));
     track_ = dir_.filePath(QStringLiteral("t.gtxt"));

@@ -320,14 +320,9 @@ void MainForm::LoadSettings()
 
 void MainForm::zone_cs_Change()
 {
-    const QString text = zone_cs->currentText();
-    const auto zone = common::TimeZoneSetting::parse(text);
-    if (!zone) {
-        zone_cs->setCurrentText(session_.zone().text());
-        dialogs_.inform(this, common::TimeZoneSetting::invalidMessage(text), titleSystem,
-                        common::MessageIcon::Warning);
+    const auto zone = common::zoneFromBox(dialogs_, this, zone_cs, session_.zone(), titleSystem);
+    if (!zone)
         return;
-    }
     if (*zone == session_.zone() && zone_cs->currentText() == zone->text())
         return;
     session_.setZone(*zone);

@@ -5,9 +5,12 @@
 #include <QStringList>
 #include <optional>
 
+class QComboBox;
 class QWidget;
 
 namespace common {
+
+class TimeZoneSetting;
 
 enum class MessageIcon { NoIcon, Information, Question, Warning, Critical };
 
@@ -42,6 +45,11 @@ public:
 // the user answers Yes to "文件已经存在，是否覆盖文件？" (question icon, title as
 // given). Whether path may be written at all is the caller's check.
 bool confirmOverwrite(Dialogs &dialogs, QWidget *parent, const QString &path, const QString &title);
+
+// The zone a window's zone box holds; nullopt after putting current back in
+// the box and warning that the text names no zone (title as given).
+std::optional<TimeZoneSetting> zoneFromBox(Dialogs &dialogs, QWidget *parent, QComboBox *box,
+                                           const TimeZoneSetting &current, const QString &title);
 
 // Turns "desc|pat;pat|desc|pat" into Qt's "desc (pat pat);;desc (pat)".
 // Each pattern is offered in lower and upper case too, since file names on

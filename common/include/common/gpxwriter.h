@@ -12,6 +12,9 @@ struct Point {
     double longitude = 0;
     qint64 utc = 0; // seconds since 1970 UTC
     QString name;   // waypoints only
+    // A coordinate read from a file, written with every digit it has
+    // where nine decimals would round it.
+    bool everyDigit = false;
 };
 
 struct Document {
@@ -44,5 +47,7 @@ private:
 QString timeText(qint64 utc);
 // Decimal degrees with nine decimals, trailing zeros dropped.
 QString degreeText(double value);
+// The same where it reads back as value; else the shortest decimals that do.
+QString exactDegreeText(double value);
 
 } // namespace common::gpx

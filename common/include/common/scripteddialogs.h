@@ -61,6 +61,9 @@ private:
         QString text;
     };
     std::optional<Answer> take(const DialogCall &call);
+    // The files a file dialog's answer holds; none (and noted as unexpected)
+    // for another kind of answer, or for none where atLeastOne is asked.
+    QStringList takeFiles(const DialogCall &call, bool atLeastOne);
     QQueue<Answer> answers_;
 };
 
