@@ -37,7 +37,7 @@ bool SavePictureAsJpeg(const QImage &image, const QString &fileName, int quality
     return common::writeFileAtomically(fileName, jpeg, error);
 }
 
-bool EncodePictureAsJpeg(const QImage &image, int quality, QByteArray *out)
+bool encodePictureAsJpeg(const QImage &image, int quality, QByteArray *out)
 {
     if (image.isNull())
         return false;

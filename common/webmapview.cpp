@@ -32,7 +32,7 @@ QString thumbnailOf(const QString &file)
     if (image.isNull())
         return {};
     QByteArray jpeg;
-    if (!BMP2JPG::EncodePictureAsJpeg(image.convertToFormat(QImage::Format_RGB32), 80, &jpeg))
+    if (!BMP2JPG::encodePictureAsJpeg(image.convertToFormat(QImage::Format_RGB32), 80, &jpeg))
         return {};
     return QStringLiteral("data:image/jpeg;base64,") + QString::fromLatin1(jpeg.toBase64());
 }

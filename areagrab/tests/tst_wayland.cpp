@@ -96,6 +96,8 @@ public:
     explicit FakePortal(const QDBusConnection &bus) : bus_(bus) { }
 
 public Q_SLOTS:
+    // The portal's method name, as D-Bus calls it.
+    // NOLINTNEXTLINE(readability-identifier-naming)
     QDBusObjectPath Screenshot(const QString &, const QVariantMap &options, const QDBusMessage &message)
     {
         QString sender = message.service().mid(1);

@@ -23,7 +23,7 @@ int main(int argc, char *argv[])
     for (qint64 i = 0; i < kPoints; ++i) {
         // An hour without fixes every day: the path's time has gaps.
         const qint64 utc = start + i + (i / 82800) * 3600;
-        path.append(systemfinction::MakePathPoint(utc, QByteArrayLiteral("N31\xb0" "50.0000',E118\xb0" "46.0000'")));
+        path.append(systemfinction::makePathPoint(utc, QByteArrayLiteral("N31\xb0" "50.0000',E118\xb0" "46.0000'")));
     }
     std::vector<qint64> photos;
     photos.reserve(kPhotos);

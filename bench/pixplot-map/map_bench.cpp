@@ -22,6 +22,8 @@
 #include <cmath>
 #include <cstdio>
 
+using pixplot::PhotoRow;
+
 namespace {
 
 void say(const QString &text)

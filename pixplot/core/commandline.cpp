@@ -436,7 +436,7 @@ bool Run::mayWrite(const QString &file, QString *error)
 {
     const common::SaveTarget target = common::checkSaveTarget(file, error);
     if (target == common::SaveTarget::Refused) {
-        complain(nmeaconvert::WriteFailedMessage(file, *error));
+        complain(nmeaconvert::writeFailedMessage(file, *error));
         return false;
     }
     if (target == common::SaveTarget::Existing && !isSet(kOverwrite)) {
@@ -536,9 +536,9 @@ int Run::readPath()
         ++row;
         // A GPX point with every digit of its file, an NMEA fix as its text.
         const std::optional<GeoPoint> exact = p.exactDegrees();
-        const QString position = gpxfile::FullPositionText(p);
+        const QString position = gpxfile::fullPositionText(p);
         const GeoPoint g = exact ? *exact : systemfinction::ParsePositionText(position);
-        const auto number = exact ? gpxfile::FullNumberText : systemfinction::NumberText;
+        const auto number = exact ? gpxfile::fullNumberText : systemfinction::numberText;
         block += recordPrefix;
         appendInteger(block, row, 4);
         block += '\t';
@@ -575,7 +575,7 @@ std::optional<double> offsetOption(const QCommandLineParser &parser, const QStri
 {
     if (!parser.isSet(name))
         return fallback;
-    return nmeaconvert::ParseOffsetText(parser.value(name));
+    return nmeaconvert::parseOffsetText(parser.value(name));
 }
 
 int Run::convert()
@@ -600,16 +600,16 @@ int Run::convert()
 
     QList<ConversionTarget> targets;
     if (toKml) {
-        const QString f = nmeaconvert::KmlFileName(input.fileBase);
-        targets.append({f, ConversionTarget::Kind::Kml, nmeaconvert::KmlSavedMessage(f, input.path.count)});
+        const QString f = nmeaconvert::kmlFileName(input.fileBase);
+        targets.append({f, ConversionTarget::Kind::Kml, nmeaconvert::kmlSavedMessage(f, input.path.count)});
     }
     if (toHtml) {
-        const QString f = nmeaconvert::HtmlFileName(input.fileBase);
-        targets.append({f, ConversionTarget::Kind::Html, nmeaconvert::HtmlSavedMessage(f)});
+        const QString f = nmeaconvert::htmlFileName(input.fileBase);
+        targets.append({f, ConversionTarget::Kind::Html, nmeaconvert::htmlSavedMessage(f)});
     }
     if (toGpx) {
-        const QString f = gpxfile::GpxFileName(input.fileBase);
-        targets.append({f, ConversionTarget::Kind::Gpx, gpxfile::GpxSavedMessage(f, input.path.count)});
+        const QString f = gpxfile::gpxFileName(input.fileBase);
+        targets.append({f, ConversionTarget::Kind::Gpx, gpxfile::gpxSavedMessage(f, input.path.count)});
     }
     return writeConversions(targets, input, offsets);
 }
@@ -633,10 +633,10 @@ std::optional<int> Run::readConversionOffsets(bool toHtml, ConversionOffsets *of
         else
             return badValue(kPreset, QStringLiteral("应为 none、map 或 satellite。"));
     }
-    const nmeaconvert::PresetTexts presetTexts = nmeaconvert::PresetOffsetTexts(preset);
+    const nmeaconvert::PresetTexts presetTexts = nmeaconvert::presetOffsetTexts(preset);
     // Preset texts are fixed decimals, so these always parse.
-    const double presetLat = nmeaconvert::ParseOffsetText(presetTexts.latitude).value_or(0);
-    const double presetLon = nmeaconvert::ParseOffsetText(presetTexts.longitude).value_or(0);
+    const double presetLat = nmeaconvert::parseOffsetText(presetTexts.latitude).value_or(0);
+    const double presetLon = nmeaconvert::parseOffsetText(presetTexts.longitude).value_or(0);
     for (const QString &name : {kLatOffset, kLonOffset}) {
         if (!offsetOption(p_, name, 0))
             return badValue(name, QStringLiteral("不是有效的十进制数。"));
@@ -663,14 +663,14 @@ int Run::writeConversions(QList<ConversionTarget> &targets, const ConversionInpu
     // One document at a time is made and written.
     for (const ConversionTarget &t : std::as_const(targets)) {
         const QByteArray document = t.kind == ConversionTarget::Kind::Gpx
-            ? gpxfile::PathDocument(session_.pathPoints(), QFileInfo(value(kPath)).completeBaseName())
-            : t.kind == ConversionTarget::Kind::Kml ? nmeaconvert::KmlDocument(input.path, offsets.kml)
-                                                    : nmeaconvert::HtmlPage(input.path, offsets.html);
+            ? gpxfile::pathDocument(session_.pathPoints(), QFileInfo(value(kPath)).completeBaseName())
+            : t.kind == ConversionTarget::Kind::Kml ? nmeaconvert::kmlDocument(input.path, offsets.kml)
+                                                    : nmeaconvert::htmlPage(input.path, offsets.html);
         // A file that appeared since the check above is not the one --overwrite was about.
         const bool written = t.existed ? common::writeFileAtomically(t.file, document, &error)
                                        : common::writeNewFile(t.file, document, &error);
         if (!written) {
-            complain(nmeaconvert::WriteFailedMessage(t.file, error));
+            complain(nmeaconvert::writeFailedMessage(t.file, error));
             return ExitFailed;
         }
         say(t.message);
@@ -850,7 +850,7 @@ int Run::toMap()
     }
     page.photos = mappage::photosOfRows(session_.rows());
     if (!mappage::writePage(QFileInfo(out).absoluteFilePath(), page, &error)) {
-        complain(nmeaconvert::WriteFailedMessage(out, error));
+        complain(nmeaconvert::writeFailedMessage(out, error));
         return ExitFailed;
     }
     say(mappage::mapSavedMessage(out));
@@ -886,10 +886,10 @@ int Run::exifGps()
         if (!point)
             point = mediaformat::formatOf(photo) && !mediaformat::isJpeg(photo)
                 ? mediaformat::readFilePosition(photo)
-                : gpstagwriter::ReadGpsPosition(file.readAll());
+                : gpstagwriter::readGpsPosition(file.readAll());
         QString line = photo + QLatin1Char('\t');
         if (point)
-            line += gpstagwriter::PositionText(*point) + QLatin1Char('\t')
+            line += gpstagwriter::positionText(*point) + QLatin1Char('\t')
                 + QString::number(point->latitude, 'f', 8) + QLatin1Char('\t')
                 + QString::number(point->longitude, 'f', 8);
         say(line);

@@ -6,7 +6,7 @@
 
 #include <array>
 
-namespace systemfinction {
+namespace pixplot::systemfinction {
 
 namespace {
 
@@ -135,7 +135,7 @@ template <typename Char> std::optional<std::array<qint64, 6>> fixedFields(const 
 
 } // namespace
 
-std::optional<qint64> CalendarSecondsOf(const QString &text)
+std::optional<qint64> calendarSecondsOf(const QString &text)
 {
     const auto parts = ParseDateTimeText(text);
     if (!parts)
@@ -143,7 +143,7 @@ std::optional<qint64> CalendarSecondsOf(const QString &text)
     return calendarSeconds(*parts);
 }
 
-QString FormatCalendarSeconds(qint64 seconds)
+QString formatCalendarSeconds(qint64 seconds)
 {
     const auto parts = partsFromCalendarSeconds(seconds);
     return parts ? formatParts(*parts) : QString();
@@ -199,7 +199,7 @@ QString ShiftDateTimeText(const QString &text, const QString &offset, bool negat
     return shifted ? formatParts(*shifted) : QString();
 }
 
-std::optional<qint64> SecondsBetween(const QString &first, const QString &second)
+std::optional<qint64> secondsBetween(const QString &first, const QString &second)
 {
     const auto a = ParseDateTimeText(first);
     const auto b = ParseDateTimeText(second);
@@ -213,4 +213,4 @@ QString TimeStampText()
     return common::clock::now().time().toString(QStringLiteral("H:mm:ss")).remove(QLatin1Char(':'));
 }
 
-} // namespace systemfinction
+} // namespace pixplot::systemfinction

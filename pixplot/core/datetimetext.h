@@ -7,18 +7,18 @@
 #include <QString>
 #include <optional>
 
-namespace systemfinction {
+namespace pixplot::systemfinction {
 
 std::optional<DateTimeParts> ParseDateTimeText(const QString &text);
 QString FormatDateTimeParts(const DateTimeParts &parts);
 // Adds (or with negative, subtracts) "h:m:s" to text; "" on bad input.
 QString ShiftDateTimeText(const QString &text, const QString &offset, bool negative);
 // Calendar seconds of a date-time text and back (year 1 to 9999).
-std::optional<qint64> CalendarSecondsOf(const QString &text);
-QString FormatCalendarSeconds(qint64 seconds);
+std::optional<qint64> calendarSecondsOf(const QString &text);
+QString formatCalendarSeconds(qint64 seconds);
 // Whole seconds from first to second (positive when second is later);
 // nullopt when either text is not a date-time.
-std::optional<qint64> SecondsBetween(const QString &first, const QString &second);
+std::optional<qint64> secondsBetween(const QString &first, const QString &second);
 // Current local time (common::clock) as H:mm:ss with the colons removed.
 QString TimeStampText();
 
@@ -34,4 +34,4 @@ std::optional<DateTimeParts> partsFromCalendarSeconds(qint64 s);
 
 } // namespace detail
 
-} // namespace systemfinction
+} // namespace pixplot::systemfinction

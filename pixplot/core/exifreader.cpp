@@ -7,6 +7,8 @@
 #include <cstring>
 #include <limits>
 
+namespace pixplot {
+
 namespace {
 
 constexpr qint32 ExifSubIfdTag = 34665;
@@ -84,7 +86,7 @@ void ExifReader::Load(const QString &fileName)
         throw ExifError(ExifError::FileNotFound, "photo cannot be read");
     const auto *headBytes = reinterpret_cast<const uchar *>(head.constData());
     if (got < HeadBytes) {
-        LoadBytes(headBytes, got); // the whole file
+        loadBytes(headBytes, got); // the whole file
         return;
     }
     // Parse the head alone; only when that reaches past it is the whole file
@@ -95,7 +97,7 @@ void ExifReader::Load(const QString &fileName)
     const qint64 tiff = TiffStart, next = NextIfdOffset, exifIfd = ExifIfdOffset;
     try {
         Partial = true;
-        LoadBytes(headBytes, got);
+        loadBytes(headBytes, got);
         Partial = false;
         return;
     } catch (const NeedWholeFile &) {
@@ -117,14 +119,14 @@ void ExifReader::Load(const QString &fileName)
         throw ExifError(ExifError::FileNotFound, "photo cannot be opened");
     const qint64 size = file.size();
     if (uchar *mapped = file.map(0, size)) {
-        LoadBytes(mapped, size); // QFile unmaps when it closes, also on a throw
+        loadBytes(mapped, size); // QFile unmaps when it closes, also on a throw
         return;
     }
     // Files that cannot be mapped are read whole.
     const QByteArray all = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw ExifError(ExifError::FileNotFound, "photo cannot be read");
-    LoadBytes(reinterpret_cast<const uchar *>(all.constData()), all.size());
+    loadBytes(reinterpret_cast<const uchar *>(all.constData()), all.size());
 }
 
 void ExifReader::requireRange(qint64 first, qint64 last) const
@@ -137,7 +139,7 @@ void ExifReader::requireRange(qint64 first, qint64 last) const
         throw ExifError(ExifError::OutOfRange, "position outside the file");
 }
 
-void ExifReader::LoadBytes(const uchar *data, qsizetype length)
+void ExifReader::loadBytes(const uchar *data, qsizetype length)
 {
     Bytes = data;
     Length = length;
@@ -416,3 +418,5 @@ void ExifReader::decodeOffsetValue(ExifEntry &entry, qint64 e)
         break;
     }
 }
+
+} // namespace pixplot

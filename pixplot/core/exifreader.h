@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <stdexcept>
 
+namespace pixplot {
+
 // A failed read. code keeps the classic numbers callers may report:
 // 6 overflow, 9 position outside the file, 53 file missing or unreadable.
 class ExifError : public std::runtime_error {
@@ -37,7 +39,7 @@ public:
     // Throws ExifError; entries decoded before the failure stay.
     void Load(const QString &fileName);
     // Parses a file already in memory, as Load does after reading it.
-    void LoadBytes(const uchar *data, qsizetype length);
+    void loadBytes(const uchar *data, qsizetype length);
 
     // Value of the first entry with tagId; tag 0 gives the entry count.
     // Loads first when a path is set and no EXIF was found yet.
@@ -83,3 +85,5 @@ private:
     QString picFile;
     bool HasExif = false;
 };
+
+} // namespace pixplot

@@ -651,7 +651,7 @@ QByteArray appendGps(const QByteArray &jpeg, Exiv2::Image &image, const GpsTags 
 
 } // namespace
 
-std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeText,
+std::optional<GpsTags> tagsForRow(const QString &position, const QString &timeText,
                                   const common::TimeZoneSetting &zone)
 {
     if (position.isEmpty())
@@ -669,11 +669,11 @@ std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeTe
     return tags;
 }
 
-std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeText,
+std::optional<GpsTags> tagsForRow(const QString &position, const QString &timeText,
                                   const common::TimeZoneSetting &zone, const FixMotion &motion,
                                   const std::optional<GeoPoint> &degrees)
 {
-    std::optional<GpsTags> tags = TagsForRow(position, timeText, zone);
+    std::optional<GpsTags> tags = tagsForRow(position, timeText, zone);
     if (tags && degrees) {
         if (!std::isfinite(degrees->latitude) || !std::isfinite(degrees->longitude)
             || std::fabs(degrees->latitude) > 90 || std::fabs(degrees->longitude) > 180)
@@ -689,7 +689,7 @@ std::optional<GpsTags> TagsForRow(const QString &position, const QString &timeTe
     return tags;
 }
 
-bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head, qsizetype *bodyStart,
+bool writeGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head, qsizetype *bodyStart,
                   QString *error)
 {
     const auto held = mediaformat::holdExiv2();
@@ -752,7 +752,7 @@ bool WriteGpsTags(const QByteArray &jpeg, const GpsTags &tags, QByteArray *head,
     }
 }
 
-bool CarryMetadata(const QByteArray &source, const QByteArray &encoded, const QSize &size,
+bool carryMetadata(const QByteArray &source, const QByteArray &encoded, const QSize &size,
                    const GpsTags *tags, QByteArray *out, QString *error)
 {
     const auto held = mediaformat::holdExiv2();
@@ -808,7 +808,7 @@ bool CarryMetadata(const QByteArray &source, const QByteArray &encoded, const QS
     }
 }
 
-std::optional<GeoPoint> ReadGpsPosition(const QByteArray &jpeg)
+std::optional<GeoPoint> readGpsPosition(const QByteArray &jpeg)
 {
     const auto held = mediaformat::holdExiv2();
     initExiv2();
@@ -834,7 +834,7 @@ std::optional<GeoPoint> ReadGpsPosition(const QByteArray &jpeg)
     }
 }
 
-QString PositionText(const GeoPoint &point)
+QString positionText(const GeoPoint &point)
 {
     return angleText(point.latitude, QLatin1Char('N'), QLatin1Char('S'), 2) + QLatin1Char(',')
         + angleText(point.longitude, QLatin1Char('E'), QLatin1Char('W'), 3);
@@ -894,7 +894,7 @@ std::string packetOf(const QByteArray &jpeg, std::pair<qsizetype, qsizetype> seg
 
 } // namespace
 
-bool MarkFramed(const QByteArray &jpeg, QByteArray *out, QString *error)
+bool markFramed(const QByteArray &jpeg, QByteArray *out, QString *error)
 {
     const auto held = mediaformat::holdExiv2();
     initFrameNamespace();
@@ -924,7 +924,7 @@ bool MarkFramed(const QByteArray &jpeg, QByteArray *out, QString *error)
     }
 }
 
-bool IsMarkedFramed(const QByteArray &jpegHead)
+bool isMarkedFramed(const QByteArray &jpegHead)
 {
     const std::string packet = packetOf(jpegHead, mainXmpSegment(jpegHead));
     // Most photos never were framed: no parse without the namespace.

@@ -117,7 +117,7 @@ void appendExactAngle(QByteArray &out, double value, char positive, char negativ
 
 } // namespace
 
-bool LooksLikeGpx(QByteArrayView head)
+bool looksLikeGpx(QByteArrayView head)
 {
     head = head.first(qMin<qsizetype>(head.size(), 4096));
     if (head.startsWith("\xEF\xBB\xBF"))
@@ -136,7 +136,7 @@ bool LooksLikeGpx(QByteArrayView head)
     return false;
 }
 
-std::optional<qint64> ParseGpxTime(QStringView s)
+std::optional<qint64> parseGpxTime(QStringView s)
 {
     s = s.trimmed();
     int y, mo, d, h, mi, se;
@@ -294,7 +294,7 @@ bool GpxReader::endElement(RawPoint *out)
     if (pt.depth > 0) {
         if (--pt.depth == 0 && pt.inTime) {
             pt.inTime = false;
-            const auto t = ParseGpxTime(timeText_);
+            const auto t = parseGpxTime(timeText_);
             pt.haveTime = t.has_value();
             pt.utc = t.value_or(0);
         } else if (pt.depth == 0 && pt.inEle) {
@@ -351,8 +351,8 @@ bool GpxReader::readTrackPoint(RawPoint *out)
 
 bool GpxReader::makePoint(const RawPoint &raw, PathPoint *point)
 {
-    PathPoint p = systemfinction::MakePathPoint(
-        raw.utc, systemfinction::PositionBytesFromDegrees(raw.latitude, raw.longitude), &zone_);
+    PathPoint p = systemfinction::makePathPoint(
+        raw.utc, systemfinction::positionBytesFromDegrees(raw.latitude, raw.longitude), &zone_);
     if (p.position.isEmpty()) { // a time outside the calendar
         ++outsideCalendar_;
         return false;
@@ -387,7 +387,7 @@ bool GpxReader::next(PathPoint *point)
     return false;
 }
 
-bool ReadGpx(const QByteArray &bytes, const common::TimeZoneSetting &zone, QList<PathPoint> *points,
+bool readGpx(const QByteArray &bytes, const common::TimeZoneSetting &zone, QList<PathPoint> *points,
              qint64 *untimed, QString *error)
 {
     points->clear();
@@ -405,7 +405,7 @@ bool ReadGpx(const QByteArray &bytes, const common::TimeZoneSetting &zone, QList
     return !reader.failed();
 }
 
-QByteArray PathDocument(const QList<PathPoint> &points, const QString &trackName)
+QByteArray pathDocument(const QList<PathPoint> &points, const QString &trackName)
 {
     common::gpx::Document doc;
     doc.creator = QStringLiteral("pixplot");
@@ -428,7 +428,7 @@ QByteArray PathDocument(const QList<PathPoint> &points, const QString &trackName
     return common::gpx::write(doc);
 }
 
-QString FullPositionText(const PathPoint &point)
+QString fullPositionText(const PathPoint &point)
 {
     const std::optional<GeoPoint> exact = point.exactDegrees();
     if (!exact)
@@ -440,24 +440,24 @@ QString FullPositionText(const PathPoint &point)
     return QString::fromLatin1(out);
 }
 
-QString FullNumberText(double value)
+QString fullNumberText(double value)
 {
-    // The shortest text reading back as value is NumberText's wherever that
+    // The shortest text reading back as value is numberText's wherever that
     // reads back (no two texts of 15 digits or fewer give one double).
     if (!std::isfinite(value) || value == 0)
-        return systemfinction::NumberText(value);
+        return systemfinction::numberText(value);
     char shortest[400];
     const auto r = std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::fixed);
     return r.ec == std::errc() ? QString::fromLatin1(shortest, r.ptr - shortest)
-                               : systemfinction::NumberText(value);
+                               : systemfinction::numberText(value);
 }
 
-QString GpxFileName(const QString &pathFileBase)
+QString gpxFileName(const QString &pathFileBase)
 {
     return pathFileBase + QStringLiteral(".gpx");
 }
 
-QString GpxSavedMessage(const QString &fileName, qsizetype count)
+QString gpxSavedMessage(const QString &fileName, qsizetype count)
 {
     return QStringLiteral("GPX文件已保存到\r\n") + fileName + QStringLiteral("！\r\n\r\n共 ")
         + QString::number(count) + QStringLiteral("个轨迹点。");

@@ -22,7 +22,7 @@ inline constexpr int kMaxAttributes = 256;
 
 // True when the file's first bytes are an XML document whose root is <gpx>,
 // whatever the file is called.
-bool LooksLikeGpx(QByteArrayView head);
+bool looksLikeGpx(QByteArrayView head);
 
 // Reads a GPX document from a device as a stream and hands out its points in
 // document order: every trkpt with a time (each trkseg a segment); only when
@@ -100,28 +100,28 @@ private:
 // pointTime is the time in zone, position the usual text. *untimed counts
 // the points left out for want of a (readable) time. False with *error when
 // the XML breaks off; the points before the fault are kept.
-bool ReadGpx(const QByteArray &bytes, const common::TimeZoneSetting &zone, QList<PathPoint> *points,
+bool readGpx(const QByteArray &bytes, const common::TimeZoneSetting &zone, QList<PathPoint> *points,
              qint64 *untimed, QString *error);
 
 // "2026-03-29T01:30:00Z", with fractions and "+02:00"-style offsets; a time
 // without a zone is UTC. Seconds since 1970 UTC, fractions dropped.
-std::optional<qint64> ParseGpxTime(QStringView text);
+std::optional<qint64> parseGpxTime(QStringView text);
 
 // The loaded path as a GPX 1.1 document: one track, one segment per path
 // segment, times in UTC. Positions from the position texts, or where a
 // point has its file's decimal degrees, those, with every digit they have.
-QByteArray PathDocument(const QList<PathPoint> &points, const QString &trackName);
+QByteArray pathDocument(const QList<PathPoint> &points, const QString &trackName);
 
 // A point's position as --read-path shows it: the position text, or where
 // the point has its file's decimal degrees, the same layout with as many
 // decimals of minutes as the degrees need to be written exactly (at least
 // four): 31.851234567 gives "N31°51.07407402'".
-QString FullPositionText(const PathPoint &point);
+QString fullPositionText(const PathPoint &point);
 // A coordinate as --read-path shows it: the shortest text of at most 15
 // significant digits, more where only more read back as the same value.
-QString FullNumberText(double value);
+QString fullNumberText(double value);
 // The file beside the path file: its base + ".gpx".
-QString GpxFileName(const QString &pathFileBase);
-QString GpxSavedMessage(const QString &fileName, qsizetype count);
+QString gpxFileName(const QString &pathFileBase);
+QString gpxSavedMessage(const QString &fileName, qsizetype count);
 
 } // namespace pixplot::gpxfile

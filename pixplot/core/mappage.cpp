@@ -128,7 +128,7 @@ QByteArray piecesJson(const QList<QList<GeoPoint>> &segments)
         for (qsizetype from = 0; from + 1 < seg.size(); from += kPiecePoints) {
             // Each piece ends on the point the next one starts with.
             const QList<GeoPoint> piece = seg.mid(from, std::min(kPiecePoints, seg.size() - 1 - from) + 1);
-            const QList<qsizetype> kept = pathsimplify::KeptIndexes(piece, kToleranceMeters, piece.size());
+            const QList<qsizetype> kept = pathsimplify::keptIndexes(piece, kToleranceMeters, piece.size());
             double south = 90, west = 180, north = -90, east = -180;
             for (const GeoPoint &p : piece) {
                 south = std::min(south, p.latitude);
@@ -422,7 +422,7 @@ QList<QList<GeoPoint>> drawnSegments(const QList<PathPoint> &points)
         }
         segments.last().append(systemfinction::ParsePositionText(p.positionText()));
     }
-    return pathsimplify::Simplify(segments, kToleranceMeters, kMaxVertices);
+    return pathsimplify::simplify(segments, kToleranceMeters, kMaxVertices);
 }
 
 QString thumbnailDataUri(const QString &photoFile)
@@ -453,7 +453,7 @@ QString thumbnailDataUri(const QString &photoFile)
     if (image.width() > kThumbnailSide || image.height() > kThumbnailSide)
         image = image.scaled(kThumbnailSide, kThumbnailSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     QByteArray jpeg;
-    if (!BMP2JPG::EncodePictureAsJpeg(image.convertToFormat(QImage::Format_RGB32), 80, &jpeg))
+    if (!BMP2JPG::encodePictureAsJpeg(image.convertToFormat(QImage::Format_RGB32), 80, &jpeg))
         return {};
     return QStringLiteral("data:image/jpeg;base64,") + QString::fromLatin1(jpeg.toBase64());
 }
@@ -535,7 +535,7 @@ QByteArray pageHead(const QString &span)
 QByteArray pageHtml(const Page &page, const QString &pageFolder)
 {
     const QList<QList<GeoPoint>> drawn =
-        pathsimplify::Simplify(page.segments, kToleranceMeters, kMaxVertices);
+        pathsimplify::simplify(page.segments, kToleranceMeters, kMaxVertices);
 
     QJsonArray photos;
     for (const Photo &p : page.photos)

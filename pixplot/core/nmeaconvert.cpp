@@ -7,7 +7,7 @@
 
 #include <QRegularExpression>
 
-using systemfinction::IndentSpaces;
+using pixplot::systemfinction::IndentSpaces;
 
 namespace pixplot::nmeaconvert {
 
@@ -48,8 +48,8 @@ private:
     QByteArray *bytes_ = nullptr;
 };
 
-void kmlDocument(const PathInput &path, const Offsets &offsets, LineSink &lines);
-void htmlPage(const PathInput &path, const Offsets &offsets, LineSink &lines);
+void kmlDocumentInto(const PathInput &path, const Offsets &offsets, LineSink &lines);
+void htmlPageInto(const PathInput &path, const Offsets &offsets, LineSink &lines);
 
 // A document as a list of lines (QStringList) or as the file's bytes (QByteArray).
 template <typename Out>
@@ -64,34 +64,34 @@ Out render(void (*document)(const PathInput &, const Offsets &, LineSink &), con
 
 } // namespace
 
-bool HasPoints(const PathInput &path)
+bool hasPoints(const PathInput &path)
 {
     return path.count >= 1 && path.count <= path.points.size();
 }
 
-QStringList KmlDocumentLines(const PathInput &path, const Offsets &offsets)
+QStringList kmlDocumentLines(const PathInput &path, const Offsets &offsets)
 {
-    return render<QStringList>(kmlDocument, path, offsets);
+    return render<QStringList>(kmlDocumentInto, path, offsets);
 }
 
-QByteArray KmlDocument(const PathInput &path, const Offsets &offsets)
+QByteArray kmlDocument(const PathInput &path, const Offsets &offsets)
 {
-    return render<QByteArray>(kmlDocument, path, offsets);
+    return render<QByteArray>(kmlDocumentInto, path, offsets);
 }
 
-QStringList HtmlPageLines(const PathInput &path, const Offsets &offsets)
+QStringList htmlPageLines(const PathInput &path, const Offsets &offsets)
 {
-    return render<QStringList>(htmlPage, path, offsets);
+    return render<QStringList>(htmlPageInto, path, offsets);
 }
 
-QByteArray HtmlPage(const PathInput &path, const Offsets &offsets)
+QByteArray htmlPage(const PathInput &path, const Offsets &offsets)
 {
-    return render<QByteArray>(htmlPage, path, offsets);
+    return render<QByteArray>(htmlPageInto, path, offsets);
 }
 
 namespace {
 
-void kmlDocument(const PathInput &path, const Offsets &offsets, LineSink &lines)
+void kmlDocumentInto(const PathInput &path, const Offsets &offsets, LineSink &lines)
 {
     const int n = int(path.count);
     const auto coord = [&](int i) {
@@ -130,7 +130,7 @@ void kmlDocument(const PathInput &path, const Offsets &offsets, LineSink &lines)
           << QStringLiteral("</kml>");
 }
 
-void htmlPage(const PathInput &path, const Offsets &offsets, LineSink &lines)
+void htmlPageInto(const PathInput &path, const Offsets &offsets, LineSink &lines)
 {
     const int n = int(path.count);
     const auto latLng = [&](int i) {
@@ -203,26 +203,26 @@ void htmlPage(const PathInput &path, const Offsets &offsets, LineSink &lines)
 
 } // namespace
 
-QString KmlFileName(const QString &pathFileBase)
+QString kmlFileName(const QString &pathFileBase)
 {
     return pathFileBase + QStringLiteral(".kml");
 }
-QString HtmlFileName(const QString &pathFileBase)
+QString htmlFileName(const QString &pathFileBase)
 {
     return pathFileBase + QStringLiteral(".html");
 }
 
-bool WriteDocument(const QString &fileName, const QStringList &lines, QString *error)
+bool writeDocument(const QString &fileName, const QStringList &lines, QString *error)
 {
     return common::writeTextLines(fileName, lines, common::TextEncoding::Utf8, error);
 }
 
-bool WriteDocument(const QString &fileName, const QByteArray &bytes, QString *error)
+bool writeDocument(const QString &fileName, const QByteArray &bytes, QString *error)
 {
     return common::writeFileAtomically(fileName, bytes, error);
 }
 
-std::optional<double> ParseOffsetText(const QString &text)
+std::optional<double> parseOffsetText(const QString &text)
 {
     static const QRegularExpression decimal(QStringLiteral("^[+-]?(?:[0-9]+(?:\\.[0-9]*)?|\\.[0-9]+)$"));
     const QString t = text.trimmed();
@@ -235,7 +235,7 @@ std::optional<double> ParseOffsetText(const QString &text)
     return value;
 }
 
-PresetTexts PresetOffsetTexts(Preset preset)
+PresetTexts presetOffsetTexts(Preset preset)
 {
     switch (preset) {
     case Preset::MapView:
@@ -248,30 +248,30 @@ PresetTexts PresetOffsetTexts(Preset preset)
     return {QStringLiteral("0.0"), QStringLiteral("0.0")};
 }
 
-QString KmlSavedMessage(const QString &fileName, qsizetype count)
+QString kmlSavedMessage(const QString &fileName, qsizetype count)
 {
     return QStringLiteral("KML文件已保存到\r\n") + fileName + QStringLiteral("！\r\n\r\n共 ")
         + QString::number(count) + QStringLiteral("个轨迹点。");
 }
 
-QString HtmlSavedMessage(const QString &fileName)
+QString htmlSavedMessage(const QString &fileName)
 {
     return QStringLiteral("HTML 视图方式文件已保存到\r\n") + fileName + QStringLiteral("！");
 }
 
-QString BadOffsetMessage(int box, const QString &text)
+QString badOffsetMessage(int box, const QString &text)
 {
     const QString half = box < 2 ? QStringLiteral("Google Earth 视图") : QStringLiteral("网页 视图");
     const QString which = box % 2 == 0 ? QStringLiteral("纬度修正") : QStringLiteral("经度修正");
     return QStringLiteral("%1的%2“%3”不是有效的十进制数，文件未写入。").arg(half, which, text);
 }
 
-QString WriteFailedMessage(const QString &fileName, const QString &error)
+QString writeFailedMessage(const QString &fileName, const QString &error)
 {
     return QStringLiteral("文件保存失败：\r\n") + fileName + QStringLiteral("\r\n") + error;
 }
 
-QString NoPointsMessage()
+QString noPointsMessage()
 {
     return QStringLiteral("没有已加载的路径轨迹点，文件未写入。");
 }

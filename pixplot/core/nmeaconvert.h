@@ -25,30 +25,30 @@ struct Offsets {
 };
 
 // True when count is at least 1 and every counted point is present.
-bool HasPoints(const PathInput &path);
+bool hasPoints(const PathInput &path);
 
 // The KML document, one entry per line, without line ends.
-QStringList KmlDocumentLines(const PathInput &path, const Offsets &offsets);
+QStringList kmlDocumentLines(const PathInput &path, const Offsets &offsets);
 // The XHTML map page, one entry per line, without line ends.
-QStringList HtmlPageLines(const PathInput &path, const Offsets &offsets);
+QStringList htmlPageLines(const PathInput &path, const Offsets &offsets);
 // The same documents as the bytes of the file: UTF-8, each line ended by CR LF.
-QByteArray KmlDocument(const PathInput &path, const Offsets &offsets);
-QByteArray HtmlPage(const PathInput &path, const Offsets &offsets);
+QByteArray kmlDocument(const PathInput &path, const Offsets &offsets);
+QByteArray htmlPage(const PathInput &path, const Offsets &offsets);
 
 // The files sit beside the path file: its base (path without the extension
 // the main window cut off) plus ".kml" / ".html".
-QString KmlFileName(const QString &pathFileBase);
-QString HtmlFileName(const QString &pathFileBase);
+QString kmlFileName(const QString &pathFileBase);
+QString htmlFileName(const QString &pathFileBase);
 
 // Writes the lines as UTF-8, each ended by CR LF, replacing fileName only
 // once the whole document is on disk.
-bool WriteDocument(const QString &fileName, const QStringList &lines, QString *error = nullptr);
-bool WriteDocument(const QString &fileName, const QByteArray &bytes, QString *error = nullptr);
+bool writeDocument(const QString &fileName, const QStringList &lines, QString *error = nullptr);
+bool writeDocument(const QString &fileName, const QByteArray &bytes, QString *error = nullptr);
 
 // An offset box's text as a number: optional sign, digits with an optional
 // "." fraction, surrounding blanks allowed. nullopt for anything else
 // (empty, letters, a comma as decimal point, exponents).
-std::optional<double> ParseOffsetText(const QString &text);
+std::optional<double> parseOffsetText(const QString &text);
 
 // The page's preset corrections, as the texts the two page boxes receive.
 enum class Preset { None, MapView, SatelliteView };
@@ -56,15 +56,15 @@ struct PresetTexts {
     QString latitude;
     QString longitude;
 };
-PresetTexts PresetOffsetTexts(Preset preset);
+PresetTexts presetOffsetTexts(Preset preset);
 
 // What the user reads after writing.
-QString KmlSavedMessage(const QString &fileName, qsizetype count);
-QString HtmlSavedMessage(const QString &fileName);
+QString kmlSavedMessage(const QString &fileName, qsizetype count);
+QString htmlSavedMessage(const QString &fileName);
 // Offset box 0..3 (KML latitude, KML longitude, page latitude, page
 // longitude) holds text that is not a decimal number.
-QString BadOffsetMessage(int box, const QString &text);
-QString WriteFailedMessage(const QString &fileName, const QString &error);
-QString NoPointsMessage();
+QString badOffsetMessage(int box, const QString &text);
+QString writeFailedMessage(const QString &fileName, const QString &error);
+QString noPointsMessage();
 
 } // namespace pixplot::nmeaconvert

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <cstring>
 
-namespace systemfinction {
+namespace pixplot::systemfinction {
 
 namespace {
 
@@ -159,7 +159,7 @@ QString FormatNmeaAngle(const QString &angle)
 PathPoint ParseRmcSentence(const QString &line)
 {
     // Every character that matters is ASCII; others turn into '?' and fail.
-    return ParseRmcBytes(line.toLatin1());
+    return parseRmcBytes(line.toLatin1());
 }
 
 namespace {
@@ -193,7 +193,7 @@ int splitFields(QByteArrayView line, qsizetype *from, qsizetype *to, int max)
 }
 } // namespace
 
-PathPoint ParseRmcBytes(QByteArrayView line, const common::TimeZoneSetting *zone)
+PathPoint parseRmcBytes(QByteArrayView line, const common::TimeZoneSetting *zone)
 {
     PathPoint point;
     const char *s = line.data();
@@ -239,7 +239,7 @@ PathPoint ParseRmcBytes(QByteArrayView line, const common::TimeZoneSetting *zone
     position.append(',');
     position.append(field(6)[0]);
     appendAngle(position, field(5), len(5));
-    point = MakePathPoint(utc, std::move(position), zone);
+    point = makePathPoint(utc, std::move(position), zone);
     // Speed over ground in knots and course over ground, where given.
     constexpr float KmhPerKnot = 1.852f;
     const float knots = numberField(field(7), len(7));
@@ -251,7 +251,7 @@ PathPoint ParseRmcBytes(QByteArrayView line, const common::TimeZoneSetting *zone
     return point;
 }
 
-float GgaAltitude(QByteArrayView line)
+float ggaAltitude(QByteArrayView line)
 {
     // $xxGGA,time,lat,N,lon,E,quality,satellites,hdop,altitude,M,...
     qsizetype from[11], to[11];
@@ -268,7 +268,7 @@ float GgaAltitude(QByteArrayView line)
     return std::isnan(a) || a < 0 ? FixMotion::None : (negative ? -a : a);
 }
 
-PathPoint MakePathPoint(qint64 utcSeconds, QByteArray position, const common::TimeZoneSetting *zone)
+PathPoint makePathPoint(qint64 utcSeconds, QByteArray position, const common::TimeZoneSetting *zone)
 {
     PathPoint point;
     // Path times are the fix's UTC time in the zone setting (UTC + 8 hours
@@ -281,11 +281,13 @@ PathPoint MakePathPoint(qint64 utcSeconds, QByteArray position, const common::Ti
     return point;
 }
 
-} // namespace systemfinction
+} // namespace pixplot::systemfinction
+
+namespace pixplot {
 
 QString PathPoint::pointTime() const
 {
-    return position.isEmpty() ? QString() : systemfinction::FormatCalendarSeconds(localSeconds);
+    return position.isEmpty() ? QString() : systemfinction::formatCalendarSeconds(localSeconds);
 }
 
 QString PathPoint::positionText() const
@@ -300,9 +302,11 @@ GeoPoint PathPoint::degrees() const
     return systemfinction::ParsePositionText(positionText());
 }
 
-namespace systemfinction {
+} // namespace pixplot
 
-QByteArray PositionBytesFromDegrees(double latitude, double longitude)
+namespace pixplot::systemfinction {
+
+QByteArray positionBytesFromDegrees(double latitude, double longitude)
 {
     // Minutes are rounded to four decimals first, so 59.99999 carries into
     // the next degree instead of reading 60.0000. Written into a buffer
@@ -336,9 +340,9 @@ QByteArray PositionBytesFromDegrees(double latitude, double longitude)
     return QByteArray(out, at - out);
 }
 
-QString PositionTextFromDegrees(double latitude, double longitude)
+QString positionTextFromDegrees(double latitude, double longitude)
 {
-    return QString::fromLatin1(PositionBytesFromDegrees(latitude, longitude));
+    return QString::fromLatin1(positionBytesFromDegrees(latitude, longitude));
 }
 
 GeoPoint ParsePositionText(const QString &position)
@@ -395,4 +399,4 @@ qint64 timeOfDay(QByteArrayView line)
     return t * 1000 + ms;
 }
 
-} // namespace systemfinction
+} // namespace pixplot::systemfinction

@@ -12,12 +12,12 @@ namespace common {
 class TimeZoneSetting;
 }
 
-namespace systemfinction {
+namespace pixplot::systemfinction {
 
 // The one place a fix becomes a path point: its UTC time in calendar
 // seconds and its position text (Latin-1). Path times are in zone, UTC + 8 h
 // when none is given.
-PathPoint MakePathPoint(qint64 utcSeconds, QByteArray position,
+PathPoint makePathPoint(qint64 utcSeconds, QByteArray position,
                         const common::TimeZoneSetting *zone = nullptr);
 // "3150.1234" -> "31°50.1234'"; splits two digits before the decimal point.
 QString FormatNmeaAngle(const QString &angle);
@@ -26,14 +26,14 @@ QString FormatNmeaAngle(const QString &angle);
 PathPoint ParseRmcSentence(const QString &line);
 // The same for a line still in bytes, as a path file holds it; times in
 // zone (UTC + 8 h when none is given).
-PathPoint ParseRmcBytes(QByteArrayView line, const common::TimeZoneSetting *zone = nullptr);
+PathPoint parseRmcBytes(QByteArrayView line, const common::TimeZoneSetting *zone = nullptr);
 // The altitude (metres above sea level) of a GGA sentence with a fix; NaN
 // when it has none.
-float GgaAltitude(QByteArrayView line);
+float ggaAltitude(QByteArrayView line);
 // Decimal degrees -> "N31°50.1234',E118°46.5678'" (degrees of two and three
 // digits as NMEA writes them, minutes rounded to four decimals).
-QString PositionTextFromDegrees(double latitude, double longitude);
-QByteArray PositionBytesFromDegrees(double latitude, double longitude); // the same in Latin-1
+QString positionTextFromDegrees(double latitude, double longitude);
+QByteArray positionBytesFromDegrees(double latitude, double longitude); // the same in Latin-1
 // "N31°50.1234',E118°46.5678'" -> decimal degrees; S and W give negatives.
 GeoPoint ParsePositionText(const QString &position);
 
@@ -50,4 +50,4 @@ bool cannotBeRmc(const char *line, qsizetype length);
 // second tells them apart by the fraction); -1 when it does not read.
 qint64 timeOfDay(QByteArrayView line);
 
-} // namespace systemfinction
+} // namespace pixplot::systemfinction

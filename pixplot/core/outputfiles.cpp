@@ -6,14 +6,14 @@
 #include <cmath>
 #include <cstring>
 
-namespace systemfinction {
+namespace pixplot::systemfinction {
 
 QString IndentSpaces(int level)
 {
     return level > 0 ? QString(4 * level, QLatin1Char(' ')) : QString();
 }
 
-QString NumberText(double value)
+QString numberText(double value)
 {
     if (!std::isfinite(value))
         return QString::number(value);
@@ -68,7 +68,7 @@ QString KmlCoordinate(const QList<GeoPoint> &points, int i, double dLon, double 
     if (i < 1 || i > points.size())
         return {};
     const GeoPoint &p = points.at(i - 1);
-    return NumberText(p.longitude + dLon) + QLatin1Char(',') + NumberText(p.latitude + dLat)
+    return numberText(p.longitude + dLon) + QLatin1Char(',') + numberText(p.latitude + dLat)
         + QStringLiteral(",0");
 }
 
@@ -77,8 +77,8 @@ QString MapLatLngLiteral(const QList<GeoPoint> &points, int i, double dLon, doub
     if (i < 1 || i > points.size())
         return {};
     const GeoPoint &p = points.at(i - 1);
-    return QStringLiteral("new GLatLng(") + NumberText(p.latitude + dLat) + QLatin1Char(',')
-        + NumberText(p.longitude + dLon) + QLatin1Char(')');
+    return QStringLiteral("new GLatLng(") + numberText(p.latitude + dLat) + QLatin1Char(',')
+        + numberText(p.longitude + dLon) + QLatin1Char(')');
 }
 
-} // namespace systemfinction
+} // namespace pixplot::systemfinction

@@ -6,13 +6,13 @@
 #include <QList>
 #include <QString>
 
-namespace systemfinction {
+namespace pixplot::systemfinction {
 
 QString IndentSpaces(int level);  // 4 x level spaces
-QString NumberText(double value); // shortest, at most 15 significant digits
+QString numberText(double value); // shortest, at most 15 significant digits
 // Point number i (1-based) of points: "lon+dLon,lat+dLat,0".
 QString KmlCoordinate(const QList<GeoPoint> &points, int i, double dLon, double dLat);
 // "new GLatLng(lat+dLat,lon+dLon)".
 QString MapLatLngLiteral(const QList<GeoPoint> &points, int i, double dLon, double dLat);
 
-} // namespace systemfinction
+} // namespace pixplot::systemfinction

@@ -50,7 +50,7 @@ bool PathReader::open(const QString &path, QString *error, const common::TimeZon
         return false;
     }
     // GPX is told by its content, whatever the file is called.
-    if (!gpxfile::LooksLikeGpx(file_.peek(4096)))
+    if (!gpxfile::looksLikeGpx(file_.peek(4096)))
         return true;
     // Read as a stream from the file: memory follows the points kept, not
     // the file's size.
@@ -144,7 +144,7 @@ bool PathReader::next(PathPoint *point)
     QByteArrayView line;
     while (nextLine(&line)) {
         if (mayBeGga(line.data(), line.size())) {
-            const float altitude = systemfinction::GgaAltitude(line);
+            const float altitude = systemfinction::ggaAltitude(line);
             const qint64 time = timeOfDay(line);
             if (std::isnan(altitude) || time < 0)
                 continue;
@@ -159,7 +159,7 @@ bool PathReader::next(PathPoint *point)
         }
         if (!mayBeRmc(line.data(), line.size()))
             continue;
-        PathPoint p = systemfinction::ParseRmcBytes(line, &zone_);
+        PathPoint p = systemfinction::parseRmcBytes(line, &zone_);
         if (p.position.isEmpty())
             continue;
         const qint64 time = timeOfDay(line);
@@ -182,7 +182,7 @@ bool PathReader::next(PathPoint *point)
     return false;
 }
 
-bool ReadPathFile(const QString &path, QList<PathPoint> *points, QString *error,
+bool readPathFile(const QString &path, QList<PathPoint> *points, QString *error,
                   const common::TimeZoneSetting &zone, qint64 *untimed)
 {
     if (untimed)
@@ -201,17 +201,17 @@ bool ReadPathFile(const QString &path, QList<PathPoint> *points, QString *error,
         if (error)
             *error = reader.errorString();
         if (reader.isGpx())
-            ComputeOffsets(*points);
+            computeOffsets(*points);
         else
             points->clear();
         return false;
     }
     points->squeeze();
-    ComputeOffsets(*points);
+    computeOffsets(*points);
     return true;
 }
 
-void ComputeOffsets(QList<PathPoint> &points)
+void computeOffsets(QList<PathPoint> &points)
 {
     if (points.isEmpty())
         return;

@@ -72,10 +72,10 @@ private:
 // first point. *untimed counts GPX points left out for want of a time.
 // False (and *error set) when it is not a regular file or cannot be read; a
 // GPX document that breaks off keeps the points before the fault.
-bool ReadPathFile(const QString &path, QList<PathPoint> *points, QString *error = nullptr,
+bool readPathFile(const QString &path, QList<PathPoint> *points, QString *error = nullptr,
                   const common::TimeZoneSetting &zone = {}, qint64 *untimed = nullptr);
 
 // Sets offsetSeconds of every point relative to points[0].
-void ComputeOffsets(QList<PathPoint> &points);
+void computeOffsets(QList<PathPoint> &points);
 
 } // namespace pixplot::pathfile

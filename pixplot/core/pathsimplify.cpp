@@ -158,14 +158,14 @@ QList<qsizetype> indexesOf(const std::vector<bool> &kept)
 
 } // namespace
 
-QList<qsizetype> KeptIndexes(const QList<GeoPoint> &points, double toleranceMeters, qsizetype maxVertices)
+QList<qsizetype> keptIndexes(const QList<GeoPoint> &points, double toleranceMeters, qsizetype maxVertices)
 {
     quint64 counter = 0;
     const std::vector<Significance> sigs{significance(points, toleranceMeters, counter)};
     return indexesOf(choose(sigs, toleranceMeters, maxVertices).front());
 }
 
-QList<QList<GeoPoint>> Simplify(const QList<QList<GeoPoint>> &segments, double toleranceMeters,
+QList<QList<GeoPoint>> simplify(const QList<QList<GeoPoint>> &segments, double toleranceMeters,
                                 qsizetype maxVertices)
 {
     quint64 counter = 0;

@@ -14,12 +14,12 @@ namespace pixplot::pathsimplify {
 // maxVertices would remain, the tolerance grows just enough to keep at most
 // maxVertices (never fewer than the two ends), dropping the points whose
 // removal moves the line least.
-QList<qsizetype> KeptIndexes(const QList<GeoPoint> &points, double toleranceMeters, qsizetype maxVertices);
+QList<qsizetype> keptIndexes(const QList<GeoPoint> &points, double toleranceMeters, qsizetype maxVertices);
 
 // The same over several segments with one shared cap: each segment keeps
 // its ends, and the cap is met by dropping the least significant points of
 // all segments first.
-QList<QList<GeoPoint>> Simplify(const QList<QList<GeoPoint>> &segments, double toleranceMeters,
+QList<QList<GeoPoint>> simplify(const QList<QList<GeoPoint>> &segments, double toleranceMeters,
                                 qsizetype maxVertices);
 
 } // namespace pixplot::pathsimplify

@@ -13,7 +13,7 @@
 
 #include "common/safefile.h"
 
-namespace systemfinction {
+namespace pixplot::systemfinction {
 
 namespace {
 
@@ -125,7 +125,7 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *er
     const QStringList companions = pixplot::xmpsidecar::companions(src);
     QString dst;
     bool copied = common::copyToFreeName(
-        src, FreeNames(dir, record.fileName, FreeNameNumber(dir, record.fileName, src), src), &dst, error);
+        src, freeNames(dir, record.fileName, freeNameNumber(dir, record.fileName, src), src), &dst, error);
     QStringList made;
     for (qsizetype i = 0; copied && i < companions.size(); ++i) {
         const QString to = pixplot::xmpsidecar::companionFor(companions.at(i), src, dst);
@@ -149,7 +149,7 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath, QString *er
     return true;
 }
 
-QString NumberedFileName(const QString &name, qint64 n)
+QString numberedFileName(const QString &name, qint64 n)
 {
     if (n == 0)
         return name;
@@ -158,32 +158,32 @@ QString NumberedFileName(const QString &name, qint64 n)
     return base + QLatin1Char('_') + QString::number(n) + ext;
 }
 
-qint64 FreeNameNumber(const QString &folder, const QString &name, const QString &photo)
+qint64 freeNameNumber(const QString &folder, const QString &name, const QString &photo)
 {
     // A name is free when the photo's sidecars may take it too.
     const QStringList companions = photo.isEmpty() ? QStringList() : pixplot::xmpsidecar::companions(photo);
     qint64 n = 0;
-    while (QFileInfo::exists(folder + NumberedFileName(name, n))
-           || companionTaken(companions, photo, folder + NumberedFileName(name, n)))
+    while (QFileInfo::exists(folder + numberedFileName(name, n))
+           || companionTaken(companions, photo, folder + numberedFileName(name, n)))
         ++n;
     return n;
 }
 
 QString UniqueFileName(const QString &folder, const QString &name, const QString &photo)
 {
-    return NumberedFileName(name, FreeNameNumber(folder, name, photo));
+    return numberedFileName(name, freeNameNumber(folder, name, photo));
 }
 
-common::NameCandidates FreeNames(const QString &folder, const QString &name, qint64 from, const QString &photo)
+common::NameCandidates freeNames(const QString &folder, const QString &name, qint64 from, const QString &photo)
 {
     const QStringList companions = photo.isEmpty() ? QStringList() : pixplot::xmpsidecar::companions(photo);
     return [folder, name, from, photo, companions](qint64 n) {
         for (qint64 k = from;; ++k) {
-            const QString candidate = folder + NumberedFileName(name, k);
+            const QString candidate = folder + numberedFileName(name, k);
             if (!companionTaken(companions, photo, candidate) && n-- == 0)
                 return candidate;
         }
     };
 }
 
-} // namespace systemfinction
+} // namespace pixplot::systemfinction

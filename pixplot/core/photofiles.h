@@ -7,7 +7,7 @@
 
 #include <QString>
 
-namespace systemfinction {
+namespace pixplot::systemfinction {
 
 // Accepts an existing regular file whose path ends (upper-cased) in ".JPG"
 // and reads its EXIF shooting time. A blank record (empty fileName) means
@@ -26,13 +26,13 @@ bool BackupPhotoFile(const PhotoRecord &record, QString *backupPath = nullptr, Q
 QString UniqueFileName(const QString &folder, const QString &name, const QString &photo = QString());
 // The names UniqueFileName tries, in its order: n = 0 is name itself, n > 0
 // base + "_n" + ext.
-QString NumberedFileName(const QString &name, qint64 n);
+QString numberedFileName(const QString &name, qint64 n);
 // The n of UniqueFileName's choice.
-qint64 FreeNameNumber(const QString &folder, const QString &name, const QString &photo = QString());
-// The names a new file commits to in turn, from NumberedFileName(name,
+qint64 freeNameNumber(const QString &folder, const QString &name, const QString &photo = QString());
+// The names a new file commits to in turn, from numberedFileName(name,
 // from) on (those whose sidecar names are taken left out), when the one
 // chosen has been taken meanwhile.
-common::NameCandidates FreeNames(const QString &folder, const QString &name, qint64 from = 0,
+common::NameCandidates freeNames(const QString &folder, const QString &name, qint64 from = 0,
                                  const QString &photo = QString());
 
-} // namespace systemfinction
+} // namespace pixplot::systemfinction

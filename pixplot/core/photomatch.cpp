@@ -10,10 +10,14 @@
 #include <cmath>
 #include <vector>
 
+namespace pixplot {
+
 GeoPoint PhotoRow::positionDegrees() const
 {
     return degrees ? *degrees : systemfinction::ParsePositionText(position);
 }
+
+} // namespace pixplot
 
 namespace pixplot::photomatch {
 
@@ -109,7 +113,7 @@ QString interpolatedText(const PathPoint &a, const PathPoint &b, double fraction
     const GeoPoint to = systemfinction::ParsePositionText(b.positionText());
     double lat = 0, lon = 0;
     interpolate(from.latitude, from.longitude, to.latitude, to.longitude, fraction, &lat, &lon);
-    return systemfinction::PositionTextFromDegrees(lat, lon);
+    return systemfinction::positionTextFromDegrees(lat, lon);
 }
 
 // Its degrees, from the fixes' own where their texts round them.
@@ -164,7 +168,7 @@ MatchSummary matchRows(QList<PhotoRow> &rows, const QList<PathPoint> &path, cons
         row.motion = {};
         // The photo's instant through its own offset or the zone, so a change
         // of daylight saving between it and the path's start counts right.
-        auto t = systemfinction::CalendarSecondsOf(row.timeText);
+        auto t = systemfinction::calendarSecondsOf(row.timeText);
         if (!t)
             continue; // a time that does not read fails like one outside the path
         *t = photoInstant(*t, row.record, options.zone) - startUtc;

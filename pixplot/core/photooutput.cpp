@@ -215,12 +215,12 @@ bool framedContent(const QByteArray &source, const QImage &framed, const gpstagw
                    QByteArray *marked, Outcome *out)
 {
     QByteArray encoded, tagged;
-    if (!BMP2JPG::EncodePictureAsJpeg(framed, kJpegQuality, &encoded)) {
+    if (!BMP2JPG::encodePictureAsJpeg(framed, kJpegQuality, &encoded)) {
         out->failure = Failure::WriteFailed;
         return false;
     }
-    if (!gpstagwriter::CarryMetadata(source, encoded, framed.size(), gps, &tagged, &out->reason)
-        || !gpstagwriter::MarkFramed(tagged, marked, &out->reason)) {
+    if (!gpstagwriter::carryMetadata(source, encoded, framed.size(), gps, &tagged, &out->reason)
+        || !gpstagwriter::markFramed(tagged, marked, &out->reason)) {
         out->failure = Failure::MetadataFailed;
         return false;
     }
@@ -255,8 +255,8 @@ Prepared preparePhoto(const PhotoRecord &record, qint64 row, const QString &time
     p.wantedName = newFileName(record, timeText, options.rename, options.prefix, row);
     p.newName = p.wantedName;
     if (p.newName != record.fileName) {
-        p.nameNumber = systemfinction::FreeNameNumber(record.folder, p.wantedName, p.src);
-        p.newName = systemfinction::NumberedFileName(p.wantedName, p.nameNumber);
+        p.nameNumber = systemfinction::freeNameNumber(record.folder, p.wantedName, p.src);
+        p.newName = systemfinction::numberedFileName(p.wantedName, p.nameNumber);
     }
     p.dst = record.folder + p.newName;
     return p;
@@ -279,7 +279,7 @@ std::optional<gpstagwriter::GpsTags> gpsTagsFor(const PhotoRecord &record, const
                                              .arg(std::abs(own) / 3600, 2, 10, QLatin1Char('0'))
                                              .arg(std::abs(own) / 60 % 60, 2, 10, QLatin1Char('0')))
         : std::nullopt;
-    return gpstagwriter::TagsForRow(position, timeText, ownZone.value_or(options.zone), motion, degrees);
+    return gpstagwriter::tagsForRow(position, timeText, ownZone.value_or(options.zone), motion, degrees);
 }
 
 bool writeSidecarFix(const QString &src, const gpstagwriter::GpsTags &gps, Outcome *out)
@@ -322,7 +322,7 @@ bool makeContent(const QString &src, const QByteArray &source, bool frame,
         *pieces = {*head};
     } else if (gps) {
         qsizetype body = 0;
-        if (!gpstagwriter::WriteGpsTags(source, *gps, head, &body, &out->reason)) {
+        if (!gpstagwriter::writeGpsTags(source, *gps, head, &body, &out->reason)) {
             out->failure = Failure::MetadataFailed;
             return false;
         }
@@ -343,7 +343,7 @@ bool renameAndWrite(const PhotoRecord &record, const Prepared &prepared, const Q
     QString path = src;
     if (newName != record.fileName) {
         if (!common::renameToFreeName(
-                src, systemfinction::FreeNames(record.folder, prepared.wantedName, prepared.nameNumber, src),
+                src, systemfinction::freeNames(record.folder, prepared.wantedName, prepared.nameNumber, src),
                 &path, &out->reason)) {
             out->failure = Failure::RenameFailed;
             return false;
@@ -484,7 +484,7 @@ bool carriesFrameMark(const QString &path)
         if (marker == 0xE1 && length - 2 > xmpSignature.size()) {
             const QByteArray payload = file.read(length - 2);
             if (payload.startsWith(xmpSignature))
-                return gpstagwriter::IsMarkedFramed(QByteArray("\xFF\xD8", 2) + header + payload);
+                return gpstagwriter::isMarkedFramed(QByteArray("\xFF\xD8", 2) + header + payload);
         } else if (!file.seek(file.pos() + length - 2)) {
             return false;
         }

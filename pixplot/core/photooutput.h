@@ -118,7 +118,7 @@ struct Prepared {
     QString dst;
     QString newName;
     // The name before clashes were resolved and the number newName took
-    // (systemfinction::NumberedFileName); a clash at the moment of writing
+    // (systemfinction::numberedFileName); a clash at the moment of writing
     // takes the next number.
     QString wantedName;
     qint64 nameNumber = 0;

@@ -3,6 +3,8 @@
 // clock correction and the matching write.
 #include "core/types.h"
 
+namespace pixplot {
+
 struct PhotoRow {
     PhotoRecord record;
     QString timeText;      // "拍摄时间": shotTime, or the corrected time
@@ -18,3 +20,5 @@ struct PhotoRow {
     // The position in decimal degrees: degrees where given, else the text read.
     GeoPoint positionDegrees() const;
 };
+
+} // namespace pixplot

@@ -175,7 +175,7 @@ PathLoad PhotoSession::loadPath(const QString &file, PathKeep keep)
     PathLoad load;
     if (keep == PathKeep::Points) {
         QString error;
-        if (!pathfile::ReadPathFile(file, &points_, &error, zone(), &untimed_))
+        if (!pathfile::readPathFile(file, &points_, &error, zone(), &untimed_))
             load.error = error.isEmpty() ? QStringLiteral("读取失败") : error;
     } else {
         readPositions(file, &load.error);
@@ -248,11 +248,11 @@ QString PhotoSession::correctedTime(const PhotoRecord &record) const
 {
     if (!record.hasExif)
         return record.shotTime;
-    const std::optional<qint64> t = systemfinction::CalendarSecondsOf(record.shotTime);
+    const std::optional<qint64> t = systemfinction::calendarSecondsOf(record.shotTime);
     const auto own = clocks_.constFind(record.camera);
     const qint64 correction = t ? (own != clocks_.cend() ? *own : allClock_).correctionAt(*t) : 0;
     // Always from the camera's own time, so correcting twice is idempotent.
-    return correction == 0 ? record.shotTime : systemfinction::FormatCalendarSeconds(*t + correction);
+    return correction == 0 ? record.shotTime : systemfinction::formatCalendarSeconds(*t + correction);
 }
 
 void PhotoSession::applyClocks()
@@ -293,13 +293,13 @@ bool PhotoSession::syncFromPhoto(qsizetype row, const QString &shown, QString *e
     if (row < 1 || row > rows_.size() || !rows_.at(row - 1).record.hasExif)
         return fail(QStringLiteral("照片没有拍摄时间。"));
     const PhotoRecord &record = rows_.at(row - 1).record;
-    const std::optional<qint64> camera = systemfinction::CalendarSecondsOf(record.shotTime);
+    const std::optional<qint64> camera = systemfinction::calendarSecondsOf(record.shotTime);
     // With its zone the time is an instant; without, a time of the zone box.
     const QDateTime withZone = QDateTime::fromString(shown.trimmed(), Qt::ISODate);
     std::optional<qint64> instant;
     if (withZone.isValid() && withZone.timeSpec() != Qt::LocalTime)
         instant = withZone.toSecsSinceEpoch();
-    else if (const auto local = systemfinction::CalendarSecondsOf(QString(shown.trimmed()).replace(QLatin1Char('T'), QLatin1Char(' '))))
+    else if (const auto local = systemfinction::calendarSecondsOf(QString(shown.trimmed()).replace(QLatin1Char('T'), QLatin1Char(' '))))
         instant = zone().utcFromLocal(*local);
     if (!camera || !instant)
         return fail(QStringLiteral("“%1”不是有效的时间，应如 2026-05-12T09:03:27+02:00。").arg(shown));
@@ -327,7 +327,7 @@ std::vector<qint64> PhotoSession::photoInstants(const QString *camera) const
     for (const PhotoRow &row : rows_) {
         if (!row.record.hasExif || row.byHand || (camera && row.record.camera != *camera))
             continue;
-        if (const auto t = systemfinction::CalendarSecondsOf(row.timeText))
+        if (const auto t = systemfinction::calendarSecondsOf(row.timeText))
             instants.push_back(photomatch::photoInstant(*t, row.record, zone()));
     }
     return instants;
@@ -392,7 +392,7 @@ QString PhotoSession::missingPositionReason(qsizetype row, std::pair<qint64, qin
     if (row < 1 || row > rows_.size() || !rows_.at(row - 1).position.isEmpty())
         return {};
     const PhotoRow &r = rows_.at(row - 1);
-    const std::optional<qint64> t = systemfinction::CalendarSecondsOf(r.timeText);
+    const std::optional<qint64> t = systemfinction::calendarSecondsOf(r.timeText);
     if (!r.record.hasExif || !t)
         return QStringLiteral("没有拍摄时间");
     if (points_.isEmpty())
@@ -466,7 +466,7 @@ bool PhotoSession::placeByHand(qsizetype row, const GeoPoint &at)
         return false;
     PhotoRow &r = rows_[row - 1];
     placements_.append({row, r.position, r.degrees, r.motion, r.byHand});
-    r.position = systemfinction::PositionTextFromDegrees(at.latitude, at.longitude);
+    r.position = systemfinction::positionTextFromDegrees(at.latitude, at.longitude);
     r.degrees = at;
     // The altitude, speed and course of a fix belong to its place, not this one.
     r.motion = {};

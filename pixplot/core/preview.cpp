@@ -10,7 +10,7 @@
 
 namespace pixplot::preview {
 
-qint64 RoundHalfEvenDiv(qint64 a, qint64 b)
+qint64 roundHalfEvenDiv(qint64 a, qint64 b)
 {
     qint64 q = a / b;
     const qint64 twiceRest = 2 * (a % b);
@@ -24,17 +24,17 @@ Placement placePicture(int widthPixels, int heightPixels)
     if (widthPixels <= 0 || heightPixels <= 0)
         return {};
     // r in hundredths, so every step stays in exact integers.
-    const qint64 r100 = RoundHalfEvenDiv(qint64(heightPixels) * 100, widthPixels);
+    const qint64 r100 = roundHalfEvenDiv(qint64(heightPixels) * 100, widthPixels);
     Placement p;
     if (r100 > 75) {
         p.height = kBoxHeightTwips;
-        p.width = int(RoundHalfEvenDiv(qint64(kBoxHeightTwips) * 100, r100));
+        p.width = int(roundHalfEvenDiv(qint64(kBoxHeightTwips) * 100, r100));
     } else {
         p.width = kBoxWidthTwips;
-        p.height = int(RoundHalfEvenDiv(r100 * kBoxWidthTwips, 100));
+        p.height = int(roundHalfEvenDiv(r100 * kBoxWidthTwips, 100));
     }
-    p.x = int(RoundHalfEvenDiv(qMax(0, kBoxWidthTwips - p.width), 2));
-    p.y = int(RoundHalfEvenDiv(qMax(0, kBoxHeightTwips - p.height), 2));
+    p.x = int(roundHalfEvenDiv(qMax(0, kBoxWidthTwips - p.width), 2));
+    p.y = int(roundHalfEvenDiv(qMax(0, kBoxHeightTwips - p.height), 2));
     return p;
 }
 

@@ -17,7 +17,7 @@ struct Placement {
 };
 
 // a / b rounded to the nearest integer, halves to even (b > 0, a >= 0).
-qint64 RoundHalfEvenDiv(qint64 a, qint64 b);
+qint64 roundHalfEvenDiv(qint64 a, qint64 b);
 
 // r = H / W to two decimals; r > 0.75 fills the height, else the width;
 // the picture is centred. A zero size gives an empty placement.

@@ -8,6 +8,8 @@
 #include <limits>
 #include <optional>
 
+namespace pixplot {
+
 // One listed photo. folder ends with the directory separator "/".
 struct PhotoRecord {
     bool hasExif = false; // an EXIF shooting time was read and is non-empty
@@ -75,3 +77,5 @@ struct PathPoint {
 struct DateTimeParts {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
+
+} // namespace pixplot

@@ -10,6 +10,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+using pixplot::ExifEntry;
+using pixplot::ExifError;
+using pixplot::ExifReader;
+
 namespace {
 
 struct Outcome {
@@ -77,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ExifReader inMemory;
     int memoryCode = 0;
     try {
-        inMemory.LoadBytes(data, qsizetype(size));
+        inMemory.loadBytes(data, qsizetype(size));
     } catch (const ExifError &e) {
         memoryCode = e.code;
     }

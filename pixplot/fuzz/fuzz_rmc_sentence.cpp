@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+using pixplot::GeoPoint;
+using pixplot::PathPoint;
+namespace systemfinction = pixplot::systemfinction;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString line = QString::fromLatin1(reinterpret_cast<const char *>(data), qsizetype(size));
@@ -24,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const GeoPoint g = systemfinction::ParsePositionText(p.positionText());
     if (!std::isfinite(g.latitude) || !std::isfinite(g.longitude))
         std::abort();
-    (void)systemfinction::NumberText(g.latitude);
-    (void)systemfinction::NumberText(g.longitude);
+    (void)systemfinction::numberText(g.latitude);
+    (void)systemfinction::numberText(g.longitude);
     (void)systemfinction::FormatNmeaAngle(line);
     return 0;
 }

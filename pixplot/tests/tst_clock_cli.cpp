@@ -7,6 +7,8 @@
 #include <QCryptographicHash>
 #include <QProcess>
 
+namespace systemfinction = pixplot::systemfinction;
+
 using fixtures::pixplotProgram;
 using fixtures::Run;
 using fixtures::runPixplot;
@@ -121,7 +123,7 @@ void TestClockCli::corrections()
         const QStringList w = want.split(QLatin1Char('|'));
         const QStringList row = rows.value(w.at(0));
         QVERIFY2(row.size() == 3, qPrintable(want));
-        const std::optional<qint64> off = systemfinction::SecondsBetween(w.at(1), row.at(1));
+        const std::optional<qint64> off = systemfinction::secondsBetween(w.at(1), row.at(1));
         QVERIFY2(off && std::abs(*off) <= 1, qPrintable(row.join(QLatin1Char('\t')) + " / " + want));
         QCOMPARE(row.at(2), w.at(2).isEmpty() ? QString() : positionAt_.value(w.at(2)));
     }
@@ -185,9 +187,9 @@ void TestClockCli::simulatorTripShiftFound()
     QCOMPARE(fixes.size(), 30);
     QStringList photos;
     for (qsizetype i = 0; i < fixes.size(); i += 5) {
-        const qint64 local = *systemfinction::CalendarSecondsOf(fixes.at(i).section(QLatin1Char('\t'), 1, 1));
+        const qint64 local = *systemfinction::calendarSecondsOf(fixes.at(i).section(QLatin1Char('\t'), 1, 1));
         photos << QStringLiteral("p%1.jpg|%2|").arg(i).arg(
-            systemfinction::FormatCalendarSeconds(local + 6 * 3600).replace(QLatin1Char('-'), QLatin1Char(':')));
+            systemfinction::formatCalendarSeconds(local + 6 * 3600).replace(QLatin1Char('-'), QLatin1Char(':')));
     }
     const Run r = runPixplot(QStringList{"--suggest-offset", "--path", trip, "--zone", "Europe/Berlin"}
                              + makePhotos(photos));

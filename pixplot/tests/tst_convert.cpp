@@ -71,8 +71,8 @@ void TestConvert::threePointsLineByLine_data()
 void TestConvert::threePointsLineByLine()
 {
     QFETCH(QString, expected);
-    const QStringList lines = expected.endsWith(QLatin1String(".kml")) ? KmlDocumentLines(threePoints(), {})
-                                                                       : HtmlPageLines(threePoints(), {});
+    const QStringList lines = expected.endsWith(QLatin1String(".kml")) ? kmlDocumentLines(threePoints(), {})
+                                                                       : htmlPageLines(threePoints(), {});
     const QString path =
         qEnvironmentVariable("SUITE_SOURCE_DIR") + QStringLiteral("/pixplot/tests/data/") + expected;
     QStringList want = QString::fromUtf8(testsupport::readAll(path)).split(QLatin1Char('\n'));
@@ -87,7 +87,7 @@ void TestConvert::kmlOnePointUsesItEverywhere()
     p.points = {{121.5, 25.04}};
     p.count = 1;
     p.timeSpan = QStringLiteral("2010-05-01 08:00:00 to 2010-05-01 08:00:00");
-    const QStringList lines = KmlDocumentLines(p, {});
+    const QStringList lines = kmlDocumentLines(p, {});
     QCOMPARE(lines.size(), 36);
     QCOMPARE(lines[9], QStringLiteral("            <coordinates>121.5,25.04,0</coordinates>"));
     QCOMPARE(lines[16], QStringLiteral("            <coordinates>121.5,25.04,0</coordinates>"));
@@ -99,7 +99,7 @@ void TestConvert::kmlOnePointUsesItEverywhere()
 void TestConvert::kmlOffsetsGoToTheirCoordinates()
 {
     // Longitude offset into the first number, latitude offset into the second.
-    const QStringList lines = KmlDocumentLines(threePoints(), {0.5, -0.25});
+    const QStringList lines = kmlDocumentLines(threePoints(), {0.5, -0.25});
     QCOMPARE(lines[9], QStringLiteral("            <coordinates>119.27613,31.58539,0</coordinates>"));
     QCOMPARE(lines[16], QStringLiteral("            <coordinates>119.28,31.587,0</coordinates>"));
     QCOMPARE(lines[30], QStringLiteral("            119.27613,31.58539,0"));
@@ -113,7 +113,7 @@ void TestConvert::htmlOnePointCentreBoundsAndPush()
     p.points = {{121.5, 25.04}};
     p.count = 1;
     p.timeSpan = QStringLiteral("x to x");
-    const QStringList lines = HtmlPageLines(p, {});
+    const QStringList lines = htmlPageLines(p, {});
     QCOMPARE(lines.size(), 67);
     QCOMPARE(lines[39],
              QStringLiteral("map.setCenter(new GLatLng(25.04,121.5),map.getBoundsZoomLevel("
@@ -126,7 +126,7 @@ void TestConvert::htmlOnePointCentreBoundsAndPush()
 void TestConvert::htmlOffsetsGoToTheirCoordinates()
 {
     // Latitude offset into the first number of GLatLng, longitude into the second.
-    const QStringList lines = HtmlPageLines(threePoints(), {0.003265375977, 0.0015125498454});
+    const QStringList lines = htmlPageLines(threePoints(), {0.003265375977, 0.0015125498454});
     QCOMPARE(lines[44], QStringLiteral("    points.push(new GLatLng(31.8369025498454,118.779395375977));"));
     QCOMPARE(lines[46], QStringLiteral("    points.push(new GLatLng(31.8385125498454,118.783265375977));"));
     QVERIFY(lines[39].startsWith(
@@ -150,7 +150,7 @@ void TestConvert::htmlGreenLineSpansWholePath()
     for (int i = 0; i < count; ++i)
         p.points.append({118.0 + i * 0.0001, 31.0 + i * 0.0001});
     p.count = count;
-    const QStringList lines = HtmlPageLines(p, {});
+    const QStringList lines = htmlPageLines(p, {});
     QCOMPARE(lines.size(), 66 + count);
     const int pushes = int(lines.filter(QStringLiteral("points.push(")).size());
     QCOMPARE(pushes, count);
@@ -198,7 +198,7 @@ void TestConvert::offsetText()
     QFETCH(QString, text);
     QFETCH(bool, valid);
     QFETCH(double, value);
-    const std::optional<double> got = ParseOffsetText(text);
+    const std::optional<double> got = parseOffsetText(text);
     QCOMPARE(got.has_value(), valid);
     if (valid)
         QCOMPARE(*got, value);
@@ -222,33 +222,33 @@ void TestConvert::presetTexts()
     QFETCH(int, preset);
     QFETCH(QString, latitude);
     QFETCH(QString, longitude);
-    const PresetTexts t = PresetOffsetTexts(Preset(preset));
+    const PresetTexts t = presetOffsetTexts(Preset(preset));
     QCOMPARE(t.latitude, latitude);
     QCOMPARE(t.longitude, longitude);
-    QVERIFY(ParseOffsetText(t.latitude).has_value());
-    QVERIFY(ParseOffsetText(t.longitude).has_value());
+    QVERIFY(parseOffsetText(t.latitude).has_value());
+    QVERIFY(parseOffsetText(t.longitude).has_value());
 }
 
 void TestConvert::fileNamesBesideThePath()
 {
-    QCOMPARE(KmlFileName(QStringLiteral("/data/trip/day1")), QStringLiteral("/data/trip/day1.kml"));
-    QCOMPARE(HtmlFileName(QStringLiteral("/data/trip/day1")), QStringLiteral("/data/trip/day1.html"));
+    QCOMPARE(kmlFileName(QStringLiteral("/data/trip/day1")), QStringLiteral("/data/trip/day1.kml"));
+    QCOMPARE(htmlFileName(QStringLiteral("/data/trip/day1")), QStringLiteral("/data/trip/day1.html"));
 }
 
 void TestConvert::messages()
 {
-    QCOMPARE(KmlSavedMessage(QStringLiteral("/t/a.kml"), 1107),
+    QCOMPARE(kmlSavedMessage(QStringLiteral("/t/a.kml"), 1107),
              QStringLiteral("KML文件已保存到\r\n/t/a.kml！\r\n\r\n共 1107个轨迹点。"));
-    QCOMPARE(HtmlSavedMessage(QStringLiteral("/t/a.html")),
+    QCOMPARE(htmlSavedMessage(QStringLiteral("/t/a.html")),
              QStringLiteral("HTML 视图方式文件已保存到\r\n/t/a.html！"));
     // The box is named by its half and its axis.
-    QCOMPARE(BadOffsetMessage(0, QStringLiteral("x")),
+    QCOMPARE(badOffsetMessage(0, QStringLiteral("x")),
              QStringLiteral("Google Earth 视图的纬度修正“x”不是有效的十进制数，文件未写入。"));
-    QCOMPARE(BadOffsetMessage(1, QStringLiteral("y")),
+    QCOMPARE(badOffsetMessage(1, QStringLiteral("y")),
              QStringLiteral("Google Earth 视图的经度修正“y”不是有效的十进制数，文件未写入。"));
-    QCOMPARE(BadOffsetMessage(2, QStringLiteral("")),
+    QCOMPARE(badOffsetMessage(2, QStringLiteral("")),
              QStringLiteral("网页 视图的纬度修正“”不是有效的十进制数，文件未写入。"));
-    QCOMPARE(BadOffsetMessage(3, QStringLiteral("1,5")),
+    QCOMPARE(badOffsetMessage(3, QStringLiteral("1,5")),
              QStringLiteral("网页 视图的经度修正“1,5”不是有效的十进制数，文件未写入。"));
 }
 
@@ -273,7 +273,7 @@ void TestConvert::hasPoints()
     for (int i = 0; i < stored; ++i)
         p.points.append({118.0 + i, 31.0});
     p.count = count;
-    QCOMPARE(HasPoints(p), expected);
+    QCOMPARE(pixplot::nmeaconvert::hasPoints(p), expected);
 }
 
 void TestConvert::writtenAsUtf8WithCrLf()
@@ -283,9 +283,9 @@ void TestConvert::writtenAsUtf8WithCrLf()
     PathInput p = threePoints();
     p.timeSpan = QStringLiteral("2010-05-01 14:03:22 to 2010-05-01 14:05:00 路径");
     const QString file = dir.filePath(QStringLiteral("day1.kml"));
-    const QStringList lines = KmlDocumentLines(p, {});
+    const QStringList lines = kmlDocumentLines(p, {});
     QString error;
-    QVERIFY2(WriteDocument(file, lines, &error), qPrintable(error));
+    QVERIFY2(writeDocument(file, lines, &error), qPrintable(error));
     const QByteArray bytes = testsupport::readAll(file);
     QVERIFY(bytes.endsWith("</kml>\r\n"));
     QVERIFY(!bytes.startsWith("\xEF\xBB\xBF")); // no byte order mark before <?xml
@@ -303,7 +303,7 @@ void TestConvert::failedWriteKeepsExistingFile()
     const QString target = dir.filePath(QStringLiteral("busy.kml"));
     QVERIFY(QDir().mkpath(target + QStringLiteral("/inner")));
     QString error;
-    QVERIFY(!WriteDocument(target, KmlDocumentLines(threePoints(), {}), &error));
+    QVERIFY(!writeDocument(target, kmlDocumentLines(threePoints(), {}), &error));
     QVERIFY(!error.isEmpty());
     QVERIFY(QFileInfo(target + QStringLiteral("/inner")).isDir());
 }

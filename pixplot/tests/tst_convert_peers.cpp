@@ -19,6 +19,8 @@
 #include <QXmlStreamReader>
 #include <cmath>
 
+using pixplot::GeoPoint;
+
 using namespace pixplot::nmeaconvert;
 
 namespace {
@@ -81,7 +83,7 @@ QString writeInto(const QTemporaryDir &dir, const QString &name, const QStringLi
 {
     const QString file = dir.filePath(name);
     QString error;
-    if (!WriteDocument(file, lines, &error))
+    if (!writeDocument(file, lines, &error))
         qWarning("writing %s failed: %s", qPrintable(file), qPrintable(error));
     return file;
 }
@@ -122,7 +124,7 @@ void TestConvertPeers::gpsbabelReadsKml()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const PathInput path = steppedPath(count);
-    const QString kml = writeInto(dir, QStringLiteral("path.kml"), KmlDocumentLines(path, {dLon, dLat}));
+    const QString kml = writeInto(dir, QStringLiteral("path.kml"), kmlDocumentLines(path, {dLon, dLat}));
 
     QByteArray out, err;
     const int rc = testsupport::runProgram(QStringLiteral("gpsbabel"),
@@ -174,8 +176,8 @@ void TestConvertPeers::xmllintFindsWellFormed()
     // Text the user controls ends up in the documents; it must not break them.
     path.timeSpan = QStringLiteral("2010-05-01 14:03:22 to 2010-05-02 00:00:00");
     const QString file = page
-        ? writeInto(dir, QStringLiteral("p.html"), HtmlPageLines(path, {0.001, -0.002}))
-        : writeInto(dir, QStringLiteral("p.kml"), KmlDocumentLines(path, {0.001, -0.002}));
+        ? writeInto(dir, QStringLiteral("p.html"), htmlPageLines(path, {0.001, -0.002}))
+        : writeInto(dir, QStringLiteral("p.kml"), kmlDocumentLines(path, {0.001, -0.002}));
     QByteArray out, err;
     // --nonet: the page's DTD is never fetched; well-formedness needs no DTD.
     const int rc = testsupport::runProgram(
@@ -206,7 +208,7 @@ void TestConvertPeers::browserDrawsPage()
     // The page as written, then a copy whose loader address points at the
     // stand-in script beside it.
     const PathInput path = steppedPath(count);
-    const QString written = writeInto(dir, QStringLiteral("path.html"), HtmlPageLines(path, {dLon, dLat}));
+    const QString written = writeInto(dir, QStringLiteral("path.html"), htmlPageLines(path, {dLon, dLat}));
     QString pageText = QString::fromUtf8(testsupport::readAll(written));
     static const QRegularExpression loader(QStringLiteral("<script src=\"([^\"]*)\""));
     const QRegularExpressionMatch m = loader.match(pageText);
@@ -214,7 +216,7 @@ void TestConvertPeers::browserDrawsPage()
     QVERIFY2(m.captured(1).contains(QStringLiteral("v=2")), qPrintable(m.captured(1)));
     pageText.replace(m.capturedStart(1), m.capturedLength(1), QStringLiteral("mapapi_standin.js"));
     const QString copy = dir.filePath(QStringLiteral("local.html"));
-    QVERIFY(WriteDocument(copy, {pageText}));
+    QVERIFY(writeDocument(copy, {pageText}));
     const QString standin =
         qEnvironmentVariable("SUITE_SOURCE_DIR") + QStringLiteral("/pixplot/tests/data/mapapi_standin.js");
     QVERIFY2(QFile::copy(standin, dir.filePath(QStringLiteral("mapapi_standin.js"))), qPrintable(standin));

@@ -7,6 +7,12 @@
 
 #include <QRegularExpression>
 
+using pixplot::ExifEntry;
+using pixplot::ExifError;
+using pixplot::ExifReader;
+using pixplot::PhotoRecord;
+namespace systemfinction = pixplot::systemfinction;
+
 namespace {
 
 using fixtures::writeBytes;
@@ -141,7 +147,7 @@ QByteArray photoWithTime(bool intel, const QByteArray &timeBytes, const QList<Te
 int loadBytes(ExifReader &reader, const QByteArray &bytes)
 {
     try {
-        reader.LoadBytes(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size());
+        reader.loadBytes(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size());
     } catch (const ExifError &e) {
         return e.code;
     }

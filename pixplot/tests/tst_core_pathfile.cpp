@@ -12,6 +12,11 @@
 #include <cmath>
 #include <limits>
 
+using pixplot::GeoPoint;
+using pixplot::PathPoint;
+using pixplot::PhotoRow;
+namespace systemfinction = pixplot::systemfinction;
+
 namespace {
 
 using fixtures::writeBytes;
@@ -88,7 +93,7 @@ void TestPathFile::lineEnds()
     const QString path = writeBytes(*dir, "path.txt", bytes);
     QList<PathPoint> points{PathPoint{1, 7, "stale"}};
     QString error;
-    QVERIFY(pixplot::pathfile::ReadPathFile(path, &points, &error));
+    QVERIFY(pixplot::pathfile::readPathFile(path, &points, &error));
     QCOMPARE(times(points),
              (QStringList{"2010-05-01 20:00:00", "2010-05-01 20:00:01", "2010-05-01 20:01:01"}));
     QCOMPARE(offsets(points), (QList<qint64>{0, 1, 61}));
@@ -104,7 +109,7 @@ void TestPathFile::offsetsOverMidnightAndYearEnd()
                              "$GPRMC,235959,A,3150.1234,N,11846.5678,E,,,280212,,\r\n"
                              "$GPRMC,000000,A,3150.1234,N,11846.5678,E,,,290212,,\r\n";
     QList<PathPoint> points;
-    QVERIFY(pixplot::pathfile::ReadPathFile(writeBytes(*dir, "year.name", bytes), &points));
+    QVERIFY(pixplot::pathfile::readPathFile(writeBytes(*dir, "year.name", bytes), &points));
     QCOMPARE(times(points),
              (QStringList{"2010-12-31 23:59:58", "2011-01-01 00:00:03", "2011-01-01 08:00:01",
                           "2012-02-29 07:59:59", "2012-02-29 08:00:00"}));
@@ -113,7 +118,7 @@ void TestPathFile::offsetsOverMidnightAndYearEnd()
 
     // Recomputing after the first point changes moves every offset with it.
     points.removeFirst();
-    pixplot::pathfile::ComputeOffsets(points);
+    pixplot::pathfile::computeOffsets(points);
     QCOMPARE(points.constFirst().offsetSeconds, qint64(0));
     QCOMPARE(points[1].offsetSeconds, qint64(8 * 3600 - 2));
 }
@@ -122,10 +127,10 @@ void TestPathFile::unreadableFile()
 {
     QList<PathPoint> points{PathPoint{1, 1, "y"}};
     QString error;
-    QVERIFY(!pixplot::pathfile::ReadPathFile(file("missing.txt"), &points, &error));
+    QVERIFY(!pixplot::pathfile::readPathFile(file("missing.txt"), &points, &error));
     QVERIFY(points.isEmpty());
     QVERIFY(!error.isEmpty());
-    QVERIFY(!pixplot::pathfile::ReadPathFile(dir->path(), &points, &error)); // a folder
+    QVERIFY(!pixplot::pathfile::readPathFile(dir->path(), &points, &error)); // a folder
 }
 
 void TestPathFile::garbageBetweenFixes()
@@ -137,7 +142,7 @@ void TestPathFile::garbageBetweenFixes()
     bytes += "$GPRMC,120000,A,3150.1234,N,11846.5678,E,0.0,0.0,010510,,$GPRMC,1200\r\n"; // two run together
     bytes += QByteArray(FixB) + "\r\n";
     QList<PathPoint> points;
-    QVERIFY(pixplot::pathfile::ReadPathFile(writeBytes(*dir, "noisy.txt", bytes), &points));
+    QVERIFY(pixplot::pathfile::readPathFile(writeBytes(*dir, "noisy.txt", bytes), &points));
     QCOMPARE(times(points),
              (QStringList{"2010-05-01 20:00:00", "2010-05-01 20:00:00", "2010-05-01 20:00:01"}));
 }
@@ -173,7 +178,7 @@ void TestPathFile::gpsbabelWrittenLog()
         0);
 
     QList<PathPoint> points;
-    QVERIFY(pixplot::pathfile::ReadPathFile(out, &points));
+    QVERIFY(pixplot::pathfile::readPathFile(out, &points));
     QCOMPARE(points.size(), fixes.size());
     const QDateTime first = QDateTime::fromString(fixes[0].utc, Qt::ISODate);
     for (qsizetype i = 0; i < fixes.size(); ++i) {
@@ -236,7 +241,7 @@ void TestPathFile::corpusLogs()
     if (testsupport::corpusDir().isEmpty())
         QSKIP("corpus not present");
     QList<PathPoint> points;
-    QVERIFY(pixplot::pathfile::ReadPathFile(path, &points));
+    QVERIFY(pixplot::pathfile::readPathFile(path, &points));
     QCOMPARE(points.size(), qsizetype(expectedCount));
     if (points.isEmpty())
         return;
@@ -297,7 +302,7 @@ void TestPathFile::gpxAttributeCount()
         + "><time>2010-05-01T00:00:00Z</time></trkpt>\n</trkseg></trk></gpx>\n";
     QList<PathPoint> points;
     QString error;
-    QCOMPARE(pixplot::pathfile::ReadPathFile(writeBytes(*dir, "many.gpx", gpx), &points, &error), read);
+    QCOMPARE(pixplot::pathfile::readPathFile(writeBytes(*dir, "many.gpx", gpx), &points, &error), read);
     QCOMPARE(points.size(), read ? 1 : 0);
     QCOMPARE(error.contains(QString::number(pixplot::gpxfile::kMaxAttributes)), !read);
 }
@@ -378,7 +383,7 @@ void TestPathFile::motionThroughMatching()
     QFETCH(double, track);
     const QString path = writeBytes(*dir, content.startsWith('<') ? "path.gpx" : "path.txt", content);
     QList<PathPoint> points;
-    QVERIFY(pixplot::pathfile::ReadPathFile(path, &points));
+    QVERIFY(pixplot::pathfile::readPathFile(path, &points));
     QCOMPARE(points.size(), content.count("RMC") + content.count("<trkpt"));
     PhotoRow row;
     row.record.hasExif = true;
@@ -423,7 +428,7 @@ void TestPathFile::corpusAltitudes()
         }
     }
     QList<PathPoint> points;
-    QVERIFY(pixplot::pathfile::ReadPathFile(path, &points));
+    QVERIFY(pixplot::pathfile::readPathFile(path, &points));
     QCOMPARE(points.size(), fixTimes.size());
     qsizetype withAltitude = 0;
     for (qsizetype i = 0; i < points.size(); ++i) {

@@ -133,7 +133,7 @@ void TestPhotoFiles::nameTakenWhileWorking()
     QCOMPARE(testsupport::readAll(file(kRenamed)), QByteArray("the user's own file"));
     QVERIFY(!QFile::exists(file("p.jpg")));
     QCOMPARE(sizeOf(file(out.fileName)), frame ? kFramedOnce : QSize(40, 30));
-    QCOMPARE(gpstagwriter::ReadGpsPosition(testsupport::readAll(file(out.fileName))).has_value(), gps);
+    QCOMPARE(gpstagwriter::readGpsPosition(testsupport::readAll(file(out.fileName))).has_value(), gps);
     QCOMPARE(hiddenIn(dir->path()), QStringList());
 }
 
@@ -342,7 +342,7 @@ void TestPhotoFiles::killedBatchesLeaveNothingAndFrameOnce()
             QVERIFY2(QFileInfo(photo).fileName().startsWith(QStringLiteral("20100501_080")),
                      qPrintable(photo));
             QCOMPARE(sizeOf(photo), kFramedOnce);
-            QVERIFY(gpstagwriter::ReadGpsPosition(testsupport::readAll(photo)).has_value());
+            QVERIFY(gpstagwriter::readGpsPosition(testsupport::readAll(photo)).has_value());
         }
     }
 }

@@ -7,6 +7,11 @@
 
 #include <QtTest>
 
+using pixplot::PathPoint;
+using pixplot::PhotoRecord;
+using pixplot::PhotoRow;
+namespace systemfinction = pixplot::systemfinction;
+
 class TestPreviewMatch : public QObject {
     Q_OBJECT
 private slots:
@@ -81,9 +86,9 @@ void TestPreviewMatch::matchingPathThatStepsBack()
                             "2010-05-01 10:00:20", "2010-05-01 10:00:40"};
     QList<PathPoint> path;
     for (int i = 0; i < times.size(); ++i)
-        path.append({*systemfinction::CalendarSecondsOf(times.at(i)), 0,
+        path.append({*systemfinction::calendarSecondsOf(times.at(i)), 0,
                      QStringLiteral("N31°50.%1',E118°46.0000'").arg(i, 4, 10, QChar(u'0')).toLatin1()});
-    pixplot::pathfile::ComputeOffsets(path);
+    pixplot::pathfile::computeOffsets(path);
 
     PhotoRecord rec{true, "a.jpg", "/tmp/", "2010-05-01 10:00:19", std::nullopt, QString()};
     QList<PhotoRow> rows{{rec, rec.shotTime, QString()}};

@@ -13,6 +13,7 @@ namespace {
 
 using fixtures::photoWithTime;
 using fixtures::writeFile;
+using pixplot::PhotoRow;
 
 // 07:00:00 and 07:01:00 UTC on 2010-05-01: 15:00:00 and 15:01:00 at UTC+08:00.
 const QByteArray kPath = "$GPRMC,070000,A,3150.0000,N,11846.0000,E,0.0,0.0,010510,,,A*00\r\n"

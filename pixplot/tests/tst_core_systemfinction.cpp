@@ -8,7 +8,11 @@
 
 #include <ctime>
 
-using namespace systemfinction;
+using pixplot::DateTimeParts;
+using pixplot::GeoPoint;
+using pixplot::PathPoint;
+
+using namespace pixplot::systemfinction;
 
 class TestSystemFinction : public QObject {
     Q_OBJECT
@@ -188,7 +192,7 @@ void TestSystemFinction::secondsBetween()
     QFETCH(QString, second);
     QFETCH(bool, valid);
     QFETCH(qint64, seconds);
-    const auto s = SecondsBetween(first, second);
+    const auto s = pixplot::systemfinction::secondsBetween(first, second);
     QCOMPARE(s.has_value(), valid);
     if (valid)
         QCOMPARE(*s, seconds);
@@ -233,7 +237,7 @@ void TestSystemFinction::numberText()
 {
     QFETCH(double, value);
     QFETCH(QString, text);
-    QCOMPARE(NumberText(value), text);
+    QCOMPARE(pixplot::systemfinction::numberText(value), text);
 }
 
 void TestSystemFinction::coordinateFragments_data()

@@ -16,6 +16,10 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+using pixplot::GeoPoint;
+using pixplot::PhotoRecord;
+namespace systemfinction = pixplot::systemfinction;
+
 namespace {
 
 using fixtures::pixplotProgram;

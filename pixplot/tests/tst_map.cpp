@@ -15,6 +15,9 @@
 #include <QComboBox>
 #include <QWebEngineView>
 
+using pixplot::GeoPoint;
+namespace systemfinction = pixplot::systemfinction;
+
 using common::MapCoordinate;
 
 namespace {
@@ -86,7 +89,7 @@ class TstMap : public fixtures::FolderTest {
         s.win.loadPath(path);
         s.win.click(QStringLiteral("cmd_plgoto"));
         QCOMPARE(s.win.photoCell(1, 2),
-                 systemfinction::PositionTextFromDegrees(fixAt(6).latitude, fixAt(6).longitude));
+                 systemfinction::positionTextFromDegrees(fixAt(6).latitude, fixAt(6).longitude));
         QTRY_VERIFY_WITH_TIMEOUT(s.map->lastReport().markers.size() == 3, 30000);
     }
 

@@ -20,6 +20,8 @@
 #include <cmath>
 #include <numbers>
 
+using pixplot::GeoPoint;
+
 namespace {
 
 // Local metres around a point of the track <-> degrees.
@@ -350,7 +352,7 @@ void TestMapPage::simplify()
     QFETCH(bool, withinTolerance);
     const QList<GeoPoint> pts = track(Shape(shape), count);
     const QList<qsizetype> kept =
-        pixplot::pathsimplify::KeptIndexes(pts, pixplot::mappage::kToleranceMeters, cap);
+        pixplot::pathsimplify::keptIndexes(pts, pixplot::mappage::kToleranceMeters, cap);
     QVERIFY2(kept.size() >= keptMin && kept.size() <= keptMax, qPrintable(QString::number(kept.size())));
     QCOMPARE(kept.first(), 0);
     QCOMPARE(kept.last(), count - 1);
@@ -361,7 +363,7 @@ void TestMapPage::simplify()
                  qPrintable(QString::number(deviation(pts, kept))));
     // Several segments share the cap and each keeps its ends.
     const QList<QList<GeoPoint>> two =
-        pixplot::pathsimplify::Simplify({pts, pts}, pixplot::mappage::kToleranceMeters, cap);
+        pixplot::pathsimplify::simplify({pts, pts}, pixplot::mappage::kToleranceMeters, cap);
     QCOMPARE(two.size(), 2);
     QVERIFY(two[0].size() + two[1].size() <= std::max<qsizetype>(cap, 4));
     for (const QList<GeoPoint> &s : two) {

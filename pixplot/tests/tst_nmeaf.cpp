@@ -594,7 +594,7 @@ void TestNmeaf::outputOverAnInputRefused()
     QFETCH(QString, photo);
     const QString inputPath = dir_->filePath(input);
     const QByteArray before = photo.isEmpty()
-        ? pixplot::gpxfile::PathDocument(session_->pathPoints(), QStringLiteral("trip"))
+        ? pixplot::gpxfile::pathDocument(session_->pathPoints(), QStringLiteral("trip"))
         : fixtures::photoWithTime("2010:05:01 14:03:00");
     QVERIFY(writeFile(inputPath, before));
     if (!loaded.isEmpty()) {

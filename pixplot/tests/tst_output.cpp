@@ -13,6 +13,9 @@
 #include <QLabel>
 #include <QTemporaryDir>
 
+using pixplot::PhotoRecord;
+namespace systemfinction = pixplot::systemfinction;
+
 using common::DialogCall;
 using fixtures::Window;
 

@@ -13,6 +13,10 @@
 #include <limits>
 #include <cmath>
 
+using pixplot::GeoPoint;
+using pixplot::PathPoint;
+namespace systemfinction = pixplot::systemfinction;
+
 namespace {
 
 using fixtures::pixplotProgram;
@@ -64,7 +68,7 @@ QList<Fix> gpxFixes(const QString &gpx)
             f = {kNoTime, x.attributes().value(QLatin1String("lat")).toDouble(),
                  x.attributes().value(QLatin1String("lon")).toDouble()};
         } else if (x.isStartElement() && x.name() == QLatin1String("time")) {
-            f.utc = pixplot::gpxfile::ParseGpxTime(x.readElementText()).value_or(kNoTime);
+            f.utc = pixplot::gpxfile::parseGpxTime(x.readElementText()).value_or(kNoTime);
         } else if (x.isEndElement() && x.name() == QLatin1String("trkpt") && f.utc != kNoTime) {
             fixes << f;
         }
@@ -140,7 +144,7 @@ QByteArray trackGpx()
 
 QString positionOf(int fix)
 {
-    return systemfinction::PositionTextFromDegrees(kTrack[fix].lat, kTrack[fix].lon);
+    return systemfinction::positionTextFromDegrees(kTrack[fix].lat, kTrack[fix].lon);
 }
 
 } // namespace
@@ -405,7 +409,7 @@ void TestZonesGpx::segmentsFractionsAndOffsets()
                        "\t-16.61234567\n"));
     QList<PathPoint> points;
     qint64 untimed = -1;
-    QVERIFY(pixplot::gpxfile::ReadGpx(gpx, common::TimeZoneSetting(), &points, &untimed, nullptr));
+    QVERIFY(pixplot::gpxfile::readGpx(gpx, common::TimeZoneSetting(), &points, &untimed, nullptr));
     QCOMPARE(untimed, 1);
     QCOMPARE(points.size(), 4);
     QCOMPARE(points[1].segment, points[0].segment);
@@ -414,10 +418,10 @@ void TestZonesGpx::segmentsFractionsAndOffsets()
     // Without a track, the waypoints are the path; broken XML keeps what came before.
     QByteArray waypoints = gpx;
     waypoints.replace("<trk>", "<!--").replace("</trk>", "-->");
-    QVERIFY(pixplot::gpxfile::ReadGpx(waypoints, common::TimeZoneSetting(), &points, &untimed, nullptr));
+    QVERIFY(pixplot::gpxfile::readGpx(waypoints, common::TimeZoneSetting(), &points, &untimed, nullptr));
     QCOMPARE(points.size(), 1);
     QString error;
-    QVERIFY(!pixplot::gpxfile::ReadGpx(gpx.left(gpx.indexOf("</trkseg>") + 9), common::TimeZoneSetting(),
+    QVERIFY(!pixplot::gpxfile::readGpx(gpx.left(gpx.indexOf("</trkseg>") + 9), common::TimeZoneSetting(),
                                        &points, &untimed, &error));
     QCOMPARE(points.size(), 2);
     QVERIFY(!error.isEmpty());
@@ -475,19 +479,19 @@ void TestZonesGpx::coordinateSpellings()
         + "\" lon=\"120\"><time>2026-05-01T10:00:00Z</time></trkpt></trkseg></trk></gpx>";
     QList<PathPoint> points;
     qint64 untimed = -1;
-    QVERIFY(pixplot::gpxfile::ReadGpx(gpx, common::TimeZoneSetting(), &points, &untimed, nullptr));
+    QVERIFY(pixplot::gpxfile::readGpx(gpx, common::TimeZoneSetting(), &points, &untimed, nullptr));
     QCOMPARE(points.size(), position.isEmpty() ? 0 : 1);
     QCOMPARE(untimed, position.isEmpty() ? 1 : 0);
     if (points.isEmpty())
         return;
     QCOMPARE(points[0].positionText(), position);
-    QCOMPARE(pixplot::gpxfile::FullPositionText(points[0]), full);
+    QCOMPARE(pixplot::gpxfile::fullPositionText(points[0]), full);
     // The minutes shown read back as the value read.
     const qsizetype mark = full.indexOf(QChar(0x00B0));
     const double minutes = full.mid(mark + 1, full.indexOf(QLatin1Char('\'')) - mark - 1).toDouble();
     QCOMPARE(std::fabs(full.mid(1, mark - 1).toDouble() + minutes / 60), std::fabs(points[0].latitude));
-    QCOMPARE(pixplot::gpxfile::FullNumberText(points[0].latitude), gpxLat);
-    const QByteArray written = pixplot::gpxfile::PathDocument(points, QStringLiteral("t"));
+    QCOMPARE(pixplot::gpxfile::fullNumberText(points[0].latitude), gpxLat);
+    const QByteArray written = pixplot::gpxfile::pathDocument(points, QStringLiteral("t"));
     QVERIFY2(written.contains("lat=\"" + gpxLat.toLatin1() + "\" lon=\"120\""), written.constData());
 }
 

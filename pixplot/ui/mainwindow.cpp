@@ -1336,7 +1336,7 @@ void PixplotMain::cmd_sync_Click()
     if (camera_cs->findData(camera) > 0)
         camera_cs->setCurrentIndex(camera_cs->findData(camera));
     const cameraclock::Clock clock = session_.clockOf(camera);
-    const qint64 at = clock.correctionAt(systemfinction::CalendarSecondsOf(rec.shotTime).value_or(0));
+    const qint64 at = clock.correctionAt(systemfinction::calendarSecondsOf(rec.shotTime).value_or(0));
     showCorrection(at);
     QString text = QStringLiteral("%1 的时间修正为 %2").arg(cameraclock::displayName(camera), cameraclock::signedText(at));
     if (const std::optional<double> drift = clock.driftPerDay())

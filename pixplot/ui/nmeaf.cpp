@@ -169,7 +169,7 @@ bool NMEAF::havePath()
 {
     if (session_.pathPointCount() > 0 && !session_.pathFileBase().isEmpty())
         return true;
-    dialogs_.inform(this, nmeaconvert::NoPointsMessage(), kSystem, common::MessageIcon::Information);
+    dialogs_.inform(this, nmeaconvert::noPointsMessage(), kSystem, common::MessageIcon::Information);
     return false;
 }
 
@@ -186,7 +186,7 @@ bool NMEAF::mayWrite(const QString &fileName, const QStringList &inputs)
     QString reason;
     const common::SaveTarget target = common::checkSaveTarget(fileName, &reason);
     if (target == common::SaveTarget::Refused) {
-        dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, reason), kSystem,
+        dialogs_.inform(this, nmeaconvert::writeFailedMessage(fileName, reason), kSystem,
                         common::MessageIcon::Critical);
         return false;
     }
@@ -196,9 +196,9 @@ bool NMEAF::mayWrite(const QString &fileName, const QStringList &inputs)
 std::optional<double> NMEAF::offsetFromBox(int index)
 {
     const QString text = lxz[size_t(index)]->text();
-    const std::optional<double> value = nmeaconvert::ParseOffsetText(text);
+    const std::optional<double> value = nmeaconvert::parseOffsetText(text);
     if (!value)
-        dialogs_.inform(this, nmeaconvert::BadOffsetMessage(index, text), kSystem,
+        dialogs_.inform(this, nmeaconvert::badOffsetMessage(index, text), kSystem,
                         common::MessageIcon::Information);
     return value;
 }
@@ -218,7 +218,7 @@ void NMEAF::reportWrite(const QString &fileName, bool written, const QString &er
                         const QString &savedMessage)
 {
     if (!written)
-        dialogs_.inform(this, nmeaconvert::WriteFailedMessage(fileName, error), kSystem,
+        dialogs_.inform(this, nmeaconvert::writeFailedMessage(fileName, error), kSystem,
                         common::MessageIcon::Critical);
     // What was written is made to be looked at: the page in the browser,
     // the folder of a KML or GPX file.
@@ -241,23 +241,23 @@ void NMEAF::convertPath(
         return;
     const nmeaconvert::PathInput path = session_.conversionInput().path;
     QString error;
-    const bool written = nmeaconvert::WriteDocument(fileName, document(path, *offsets), &error);
+    const bool written = nmeaconvert::writeDocument(fileName, document(path, *offsets), &error);
     reportWrite(fileName, written, error, savedMessage(fileName, path));
 }
 
 void NMEAF::cmd_kml_Click()
 {
-    convertPath(nmeaconvert::KmlFileName, 0, nmeaconvert::KmlDocument,
+    convertPath(nmeaconvert::kmlFileName, 0, nmeaconvert::kmlDocument,
                 [](const QString &fileName, const nmeaconvert::PathInput &path) {
-                    return nmeaconvert::KmlSavedMessage(fileName, path.count);
+                    return nmeaconvert::kmlSavedMessage(fileName, path.count);
                 });
 }
 
 void NMEAF::nmea2html_Click()
 {
-    convertPath(nmeaconvert::HtmlFileName, 2, nmeaconvert::HtmlPage,
+    convertPath(nmeaconvert::htmlFileName, 2, nmeaconvert::htmlPage,
                 [](const QString &fileName, const nmeaconvert::PathInput &) {
-                    return nmeaconvert::HtmlSavedMessage(fileName);
+                    return nmeaconvert::htmlSavedMessage(fileName);
                 });
 }
 
@@ -292,7 +292,7 @@ namespace {
 
 void applyPreset(const std::array<QLineEdit *, 4> &boxes, nmeaconvert::Preset preset)
 {
-    const nmeaconvert::PresetTexts texts = nmeaconvert::PresetOffsetTexts(preset);
+    const nmeaconvert::PresetTexts texts = nmeaconvert::presetOffsetTexts(preset);
     boxes[2]->setText(texts.latitude);
     boxes[3]->setText(texts.longitude);
     boxes[2]->setCursorPosition(0);
@@ -305,14 +305,14 @@ void NMEAF::cmd_gpx_Click()
 {
     if (!havePath() || session_.pathPoints().isEmpty())
         return;
-    const QString fileName = gpxfile::GpxFileName(session_.pathFileBase());
+    const QString fileName = gpxfile::gpxFileName(session_.pathFileBase());
     if (!mayWrite(fileName))
         return;
     QString error;
     const QList<PathPoint> &points = session_.pathPoints();
-    const QByteArray bytes = gpxfile::PathDocument(points, QFileInfo(session_.pathFileBase()).fileName());
+    const QByteArray bytes = gpxfile::pathDocument(points, QFileInfo(session_.pathFileBase()).fileName());
     const bool written = common::writeFileAtomically(fileName, bytes, &error);
-    reportWrite(fileName, written, error, gpxfile::GpxSavedMessage(fileName, points.size()));
+    reportWrite(fileName, written, error, gpxfile::gpxSavedMessage(fileName, points.size()));
 }
 
 void NMEAF::cmd_cnone_Click()

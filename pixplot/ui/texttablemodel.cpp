@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace pixplot {
+
 TextTableModel::TextTableModel(QStringList headers, QObject *parent)
     : QAbstractTableModel(parent), headers_(std::move(headers))
 {
@@ -34,3 +36,5 @@ QVariant TextTableModel::headerData(int section, Qt::Orientation orientation, in
         return {};
     return headers_.at(section);
 }
+
+} // namespace pixplot

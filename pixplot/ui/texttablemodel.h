@@ -5,6 +5,8 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+namespace pixplot {
+
 class TextTableModel : public QAbstractTableModel {
 public:
     explicit TextTableModel(QStringList headers, QObject *parent = nullptr);
@@ -21,3 +23,5 @@ protected:
 private:
     QStringList headers_;
 };
+
+} // namespace pixplot

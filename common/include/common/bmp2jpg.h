@@ -15,6 +15,6 @@ bool SavePictureAsJpeg(const QImage &image, const QString &fileName, int quality
 
 // The same encoding into memory, for callers that add metadata before the
 // file is written. False (out untouched) on any failure.
-bool EncodePictureAsJpeg(const QImage &image, int quality, QByteArray *out);
+bool encodePictureAsJpeg(const QImage &image, int quality, QByteArray *out);
 
 } // namespace BMP2JPG
