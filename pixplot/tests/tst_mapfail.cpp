@@ -8,7 +8,10 @@
 #include "common/webmapview.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
+#include <QTreeView>
 #include <QWebEngineView>
 
 class TstMapFail : public fixtures::FolderTest {
@@ -35,6 +38,24 @@ class TstMapFail : public fixtures::FolderTest {
     }
 
 private slots:
+    // Beside the lists where the screen is wide enough (1600 or more), in
+    // a window of its own elsewhere; the lists keep every column either way.
+    void listsWholeBesideTheMap()
+    {
+        qputenv("QTWEBENGINEPROCESS_PATH",
+                QFile::encodeName(file(QStringLiteral("none/QtWebEngineProcess"))));
+        const testsupport::ScratchConfig config;
+        fixtures::Window win;
+        const QRect screen = win.w->screen()->availableGeometry();
+        win.w->showMap(true);
+        QVERIFY(win.w->mapPane());
+        QTRY_VERIFY(win.w->mapPane()->isVisible());
+        QCOMPARE(!win.w->mapPane()->isWindow(), screen.width() >= 1600);
+        for (QTreeView *view : {win.photos(), win.path()}) {
+            QVERIFY2(view->parentWidget()->contentsRect().contains(view->geometry()), qPrintable(view->objectName()));
+            QVERIFY2(view->header()->length() <= view->viewport()->width(), qPrintable(view->objectName()));
+        }
+    }
     // Whether the map was open and where its window stood come back at the next start.
     void mapPlaceKeptBetweenRuns()
     {

@@ -61,6 +61,8 @@ QPushButton *makeButton(const QString &name, const QString &text, QWidget *paren
 }
 
 constexpr int kListMinWidth = 220;
+// A list frame never narrower than this, whatever its caption.
+constexpr int kFrameMinWidth = 240;
 
 QTreeView *makeList(const QString &name, QAbstractItemModel *model, QWidget *parent)
 {
@@ -353,7 +355,7 @@ void PixplotMain::buildForm()
     buildPathBox();
     for (QGroupBox *box : {pic_box, Gps_box}) {
         // The caption is elided, never what sets the frame's width.
-        box->setMinimumWidth(240);
+        box->setMinimumWidth(kFrameMinWidth);
         box->setProperty("caption", box->title());
         box->installEventFilter(this);
     }
@@ -1064,7 +1066,9 @@ void PixplotMain::fitPanes()
     const int boxExtra = std::max(16, pic_box->width() - ListView->width());
     const QMargins m = layout()->contentsMargins();
     const int spacing = layout()->spacing();
-    const int room = width() - m.left() - m.right() - 2 * spacing - rightMin.width();
+    // A map docked beside the columns keeps at least its own least width.
+    const int mapWidth = map_ && mapDocked_ && cmd_map->isChecked() ? map_->minimumSizeHint().width() : 0;
+    const int room = width() - m.left() - m.right() - 2 * spacing - rightMin.width() - mapWidth;
     const bool sideBySide = room >= photoNeed + pathNeed + 2 * boxExtra + lists_->spacing();
     lists_->setDirection(sideBySide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
     // Side by side each list's share follows what its columns ask for;
@@ -1076,6 +1080,11 @@ void PixplotMain::fitPanes()
     const int alone = std::max(kListMinWidth, room - boxExtra);
     ListView->setMinimumWidth(sideBySide ? photoNeed : std::min(photoNeed, alone));
     ListGps->setMinimumWidth(sideBySide ? pathNeed : std::min(pathNeed, alone));
+    // A frame's own least width (set so its caption never widens it) must
+    // not let the window's layout squeeze it below its list's: a docked
+    // map would take that width and cut the list off.
+    pic_box->setMinimumWidth(std::max(kFrameMinWidth, ListView->minimumWidth() + boxExtra));
+    Gps_box->setMinimumWidth(std::max(kFrameMinWidth, ListGps->minimumWidth() + boxExtra));
 
     // What the lists leave, the preview grows into, keeping its shape.
     const int listsWant = sideBySide ? photoComfort + pathNeed + 2 * boxExtra + lists_->spacing()
