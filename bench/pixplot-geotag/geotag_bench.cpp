@@ -47,14 +47,6 @@ QByteArray photoOfAbout(qint64 bytes)
     return encode(w, h);
 }
 
-QString nmeaLine(const QString &body)
-{
-    quint8 sum = 0;
-    for (const QChar c : body)
-        sum ^= quint8(c.toLatin1());
-    return QStringLiteral("$%1*%2").arg(body).arg(sum, 2, 16, QLatin1Char('0')).toUpper();
-}
-
 // Photo i is taken at 08:00:00 + 7 i seconds local time (UTC + 8 h); the
 // path has a fix every 5 seconds over that span.
 const QDateTime kStartUtc(QDate(2010, 5, 1), QTime(0, 0, 0), QTimeZone::utc());
@@ -65,11 +57,7 @@ bool writePath(const QString &path, int photos)
     for (int s = -60; s <= photos * 7 + 60; s += 5) {
         const QDateTime t = kStartUtc.addSecs(s);
         const double minutes = 50.0 + s * 0.0001;
-        lines << nmeaLine(QStringLiteral("GPRMC,%1,A,31%2,N,118%3,E,0.5,90.0,%4,,,A")
-                              .arg(t.toString(QStringLiteral("HHmmss")))
-                              .arg(minutes, 7, 'f', 4, QLatin1Char('0'))
-                              .arg(minutes - 4, 7, 'f', 4, QLatin1Char('0'))
-                              .arg(t.toString(QStringLiteral("ddMMyy"))));
+        lines << bench::rmcNear(t, minutes);
     }
     return bench::writeBytes(path, lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n");
 }

@@ -3,6 +3,8 @@
 // (its simplify filter takes far longer than minutes on a million points)
 // and the time headless Chromium takes to open the page.
 // usage: bench_pixplot_mappage [--points N]
+#include "../pixplot-window/benchsupport.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -45,47 +47,6 @@ QString figure(double seconds)
     return seconds < 0 ? QStringLiteral("n/a") : QString::number(seconds, 'f', 2) + QStringLiteral(" s");
 }
 
-QByteArray checksummed(const QByteArray &body)
-{
-    quint8 c = 0;
-    for (char ch : body.mid(1))
-        c ^= quint8(ch);
-    return body + '*' + QByteArray::number(c, 16).toUpper().rightJustified(2, '0') + "\r\n";
-}
-
-// One fix a second of a logger moving about 5 m/s along a wandering line,
-// with a little receiver jitter; crosses midnight into following days.
-bool writeLog(const QString &file, qint64 points)
-{
-    QFile f(file);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray block;
-    for (qint64 i = 0; i < points; ++i) {
-        const double t = double(i);
-        const double north = 300 * std::sin(t / 300) + ((i % 2) ? 0.3 : -0.3);
-        const double east = 5 * t * std::cos(t / 5000);
-        const double lat = 31.8 + north / 111320.0;
-        const double lon = 118.7 + east / (111320.0 * std::cos(31.8 * 3.14159265358979 / 180));
-        const qint64 day = i / 86400, sec = i % 86400;
-        const auto two = [](qint64 v) { return QByteArray::number(v).rightJustified(2, '0'); };
-        const auto angle = [](double deg, int width) {
-            const int d = int(deg);
-            return QByteArray::number(d).rightJustified(width, '0')
-                + QByteArray::number((deg - d) * 60, 'f', 4).rightJustified(7, '0');
-        };
-        block += checksummed("$GPRMC," + two(sec / 3600) + two(sec / 60 % 60) + two(sec % 60) + ",A,"
-                             + angle(lat, 2) + ",N," + angle(lon, 3) + ",E,9.7,90.0," + two(1 + day % 28)
-                             + "0524,,,A");
-        if (block.size() > (1 << 20)) {
-            f.write(block);
-            block.clear();
-        }
-    }
-    f.write(block);
-    return f.flush();
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -102,7 +63,7 @@ int main(int argc, char *argv[])
 
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("long.nmea"));
-    if (!writeLog(log, points)) {
+    if (!bench::writeWanderingLog(log, points)) {
         say(QStringLiteral("cannot write the log"));
         return 1;
     }

@@ -39,14 +39,6 @@ const char *const kMixed[] = {"Canon_EOS-350D_ExifTool_CanonRaw.cr2", "Nikon_D70
                               "Apple_iPhone-XR_2021-02-13-1929.heic", "Sony_ILCE-1_Sony.HIF",
                               "Apple_iPhone-12-Pro_IMG_1361.dng", "Nikon_D5300_Stonehenge.heic"};
 
-QString nmeaLine(const QString &body)
-{
-    quint8 sum = 0;
-    for (const QChar c : body)
-        sum ^= quint8(c.toLatin1());
-    return QStringLiteral("$%1*%2").arg(body).arg(sum, 2, 16, QLatin1Char('0')).toUpper();
-}
-
 // A fix every 5 seconds for two minutes around each raw file's time.
 bool writePath(const QString &path)
 {
@@ -60,11 +52,7 @@ bool writePath(const QString &path)
         for (int s = -60; s <= 60; s += 5) {
             const QDateTime t = QDateTime(at.date(), at.time(), QTimeZone::utc()).addSecs(s);
             const double minutes = 50.0 + (s + 60) * 0.0001;
-            lines << nmeaLine(QStringLiteral("GPRMC,%1,A,31%2,N,118%3,E,0.5,90.0,%4,,,A")
-                                  .arg(t.toString(QStringLiteral("HHmmss")))
-                                  .arg(minutes, 7, 'f', 4, QLatin1Char('0'))
-                                  .arg(minutes - 4, 7, 'f', 4, QLatin1Char('0'))
-                                  .arg(t.toString(QStringLiteral("ddMMyy"))));
+            lines << bench::rmcNear(t, minutes);
         }
     }
     return bench::writeBytes(path, lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n");

@@ -2,6 +2,7 @@
 // Inputs the pixplot benchmarks generate at run time, and a child-process
 // runner that reports wall time and peak memory.
 #include <QByteArray>
+#include <QDateTime>
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QStringList>
 #include <QtEndian>
 
+#include <cmath>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -123,6 +125,60 @@ inline ChildRun runChild(const QString &program, const QStringList &args)
     const QList<QByteArray> lines = report.readAll().trimmed().split('\n');
     run.peakKiB = lines.last().trimmed().toLong();
     return run;
+}
+
+
+// "$BODY*CS": an NMEA sentence with its checksum, without line end.
+inline QString nmeaLine(const QString &body)
+{
+    quint8 sum = 0;
+    for (const QChar c : body)
+        sum ^= quint8(c.toLatin1());
+    return QStringLiteral("$%1*%2").arg(body).arg(sum, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+// An RMC fix at utc, at 31°minutes' N, 118°(minutes - 4)' E.
+inline QString rmcNear(const QDateTime &utc, double minutes)
+{
+    return nmeaLine(QStringLiteral("GPRMC,%1,A,31%2,N,118%3,E,0.5,90.0,%4,,,A")
+                        .arg(utc.toString(QStringLiteral("HHmmss")))
+                        .arg(minutes, 7, 'f', 4, QLatin1Char('0'))
+                        .arg(minutes - 4, 7, 'f', 4, QLatin1Char('0'))
+                        .arg(utc.toString(QStringLiteral("ddMMyy"))));
+}
+
+// One RMC fix a second from 2024-05-01 00:00:00 UTC of a logger moving about
+// 5 m/s along a wandering line with a little receiver jitter; crosses
+// midnight into following days. Written in blocks, so any length fits.
+inline bool writeWanderingLog(const QString &file, qint64 points)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    const auto two = [](qint64 v) { return QByteArray::number(v).rightJustified(2, '0'); };
+    const auto angle = [](double deg, int width) {
+        const int d = int(deg);
+        return QByteArray::number(d).rightJustified(width, '0')
+            + QByteArray::number((deg - d) * 60, 'f', 4).rightJustified(7, '0');
+    };
+    QByteArray block;
+    for (qint64 i = 0; i < points; ++i) {
+        const double t = double(i);
+        const double north = 300 * std::sin(t / 300) + ((i % 2) ? 0.3 : -0.3);
+        const double east = 5 * t * std::cos(t / 5000);
+        const double lat = 31.8 + north / 111320.0;
+        const double lon = 118.7 + east / (111320.0 * std::cos(31.8 * 3.14159265358979 / 180));
+        const qint64 day = i / 86400, sec = i % 86400;
+        const QByteArray body = "GPRMC," + two(sec / 3600) + two(sec / 60 % 60) + two(sec % 60) + ",A,"
+            + angle(lat, 2) + ",N," + angle(lon, 3) + ",E,9.7,90.0," + two(1 + day % 28) + "0524,,,A";
+        block += nmeaLine(QString::fromLatin1(body)).toLatin1() + "\r\n";
+        if (block.size() > (1 << 20)) {
+            f.write(block);
+            block.clear();
+        }
+    }
+    f.write(block);
+    return f.flush();
 }
 
 } // namespace bench
