@@ -185,6 +185,13 @@ QString FormatDateTimeParts(const DateTimeParts &p)
     return formatParts(p);
 }
 
+QString cameraTimeText(int year, int month, int day, int hour, int minute, int second)
+{
+    if (year < 1000 || !detail::validParts(year, month, day, hour, minute, second))
+        return {};
+    return formatParts({year, month, day, hour, minute, second});
+}
+
 QString ShiftDateTimeText(const QString &text, const QString &offset, bool negative)
 {
     const std::optional<DateTimeParts> start = ParseDateTimeText(text);

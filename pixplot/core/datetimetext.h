@@ -11,6 +11,9 @@ namespace pixplot::systemfinction {
 
 std::optional<DateTimeParts> ParseDateTimeText(const QString &text);
 QString FormatDateTimeParts(const DateTimeParts &parts);
+// The text of a real calendar moment of years 1000 to 9999 (as a camera's
+// clock gives one); "" for anything else.
+QString cameraTimeText(int year, int month, int day, int hour, int minute, int second);
 // Adds (or with negative, subtracts) "h:m:s" to text; "" on bad input.
 QString ShiftDateTimeText(const QString &text, const QString &offset, bool negative);
 // Calendar seconds of a date-time text and back (year 1 to 9999).

@@ -1,8 +1,8 @@
 #include "core/mtsreader.h"
 
-#include <QDate>
+#include "core/datetimetext.h"
+
 #include <QSet>
-#include <QTime>
 
 #include <cstring>
 
@@ -202,16 +202,11 @@ bool readMdpm(QByteArrayView packs, StreamInfo *info)
         return false;
     const int century = bcd(date[1]), year = bcd(date[2]), month = bcd(date[3]);
     const int day = bcd(time[0]), hour = bcd(time[1]), minute = bcd(time[2]), second = bcd(time[3]);
-    if (century < 10 || year < 0 || !QDate(century * 100 + year, month, day).isValid()
-        || !QTime(hour, minute, second).isValid())
+    info->shotTime = century < 0 || year < 0
+        ? QString()
+        : systemfinction::cameraTimeText(century * 100 + year, month, day, hour, minute, second);
+    if (info->shotTime.isEmpty())
         return false;
-    info->shotTime = QStringLiteral("%1-%2-%3 %4:%5:%6")
-                         .arg(century * 100 + year, 4, 10, QLatin1Char('0'))
-                         .arg(month, 2, 10, QLatin1Char('0'))
-                         .arg(day, 2, 10, QLatin1Char('0'))
-                         .arg(hour, 2, 10, QLatin1Char('0'))
-                         .arg(minute, 2, 10, QLatin1Char('0'))
-                         .arg(second, 2, 10, QLatin1Char('0'));
     // The zone: half an hour in bit 0, hours in bits 1-4, west in bit 5,
     // daylight saving (one hour more than the zone) in bit 6. All ones is
     // a camera whose zone was never set.

@@ -1,8 +1,8 @@
 #include "core/riffreader.h"
 
-#include <QDate>
+#include "core/datetimetext.h"
+
 #include <QRegularExpression>
-#include <QTime>
 #include <QtEndian>
 
 #include <cstring>
@@ -92,19 +92,6 @@ int monthOf(QByteArrayView name)
     return 0;
 }
 
-QString timeText(int year, int month, int day, int hour, int minute, int second)
-{
-    if (year < 1000 || !QDate(year, month, day).isValid() || !QTime(hour, minute, second).isValid())
-        return {};
-    return QStringLiteral("%1-%2-%3 %4:%5:%6")
-        .arg(year, 4, 10, QLatin1Char('0'))
-        .arg(month, 2, 10, QLatin1Char('0'))
-        .arg(day, 2, 10, QLatin1Char('0'))
-        .arg(hour, 2, 10, QLatin1Char('0'))
-        .arg(minute, 2, 10, QLatin1Char('0'))
-        .arg(second, 2, 10, QLatin1Char('0'));
-}
-
 } // namespace
 
 bool looksLikeAvi(QByteArrayView head)
@@ -122,7 +109,7 @@ QString iditTime(QByteArrayView text)
     if (const auto m = ctime.match(s); m.hasMatch()) {
         const int month = monthOf(m.captured(1).toLatin1());
         return month == 0 ? QString()
-                          : timeText(m.captured(6).toInt(), month, m.captured(2).toInt(),
+                          : systemfinction::cameraTimeText(m.captured(6).toInt(), month, m.captured(2).toInt(),
                                      m.captured(3).toInt(), m.captured(4).toInt(), m.captured(5).toInt());
     }
     // Year first, with "/", "-" or ":" between the parts of the date, some
@@ -139,7 +126,7 @@ QString iditTime(QByteArrayView text)
             return {};
         hour = hour % 12 + (half == QLatin1String("PM") ? 12 : 0);
     }
-    return timeText(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(), hour,
+    return systemfinction::cameraTimeText(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(), hour,
                     m.captured(5).toInt(), m.captured(6).toInt());
 }
 
