@@ -53,9 +53,17 @@ QString exactDegreeText(double value)
     const QString nine = degreeText(value);
     if (!std::isfinite(value) || nine.toDouble() == value)
         return nine;
-    char shortest[400];
-    const auto r = std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::fixed);
-    return r.ec == std::errc() ? QString::fromLatin1(shortest, r.ptr - shortest) : nine;
+    const QString shortest = shortestDecimalText(value);
+    return shortest.isEmpty() ? nine : shortest;
+}
+
+QString shortestDecimalText(double value)
+{
+    if (!std::isfinite(value))
+        return {};
+    char text[400]; // the longest double in fixed notation fits
+    const auto r = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    return r.ec == std::errc() ? QString::fromLatin1(text, r.ptr - text) : QString();
 }
 
 Writer::Writer(QByteArray &out, const QString &creator) : out_(out)

@@ -446,10 +446,8 @@ QString fullNumberText(double value)
     // reads back (no two texts of 15 digits or fewer give one double).
     if (!std::isfinite(value) || value == 0)
         return systemfinction::numberText(value);
-    char shortest[400];
-    const auto r = std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::fixed);
-    return r.ec == std::errc() ? QString::fromLatin1(shortest, r.ptr - shortest)
-                               : systemfinction::numberText(value);
+    const QString shortest = common::gpx::shortestDecimalText(value);
+    return shortest.isEmpty() ? systemfinction::numberText(value) : shortest;
 }
 
 QString gpxFileName(const QString &pathFileBase)

@@ -49,5 +49,8 @@ QString timeText(qint64 utc);
 QString degreeText(double value);
 // The same where it reads back as value; else the shortest decimals that do.
 QString exactDegreeText(double value);
+// The shortest decimals (no exponent) that read back as value; "" for a
+// value that has none (not finite).
+QString shortestDecimalText(double value);
 
 } // namespace common::gpx
