@@ -1,6 +1,7 @@
 // The three programs against a really full file system and against paths
 // that are not regular files: what they were asked to replace stays byte for
 // byte, nothing is left behind, the failure is told and the exit code says so.
+#include "common/keyvaluefile.h"
 #include "common/testsupport.h"
 
 #include <QCoreApplication>
@@ -119,8 +120,12 @@ private Q_SLOTS:
     void fullDisk();
     void notRegularFiles_data();
     void notRegularFiles();
+    void preferencesOnFullDisk();
 
 private:
+    // Empties the tmpfs and fills it but for freeBytes.
+    void fillLeaving(qint64 freeBytes);
+
     QTemporaryDir work_;
     QString mount_; // the small tmpfs, when it could be mounted
     QString whyNoMount_;
@@ -156,6 +161,41 @@ void TestSafety::cleanupTestCase()
 {
     if (!mount_.isEmpty())
         QCOMPARE(testsupport::runProgram(QStringLiteral("umount"), {mount_}), 0);
+}
+
+void TestSafety::fillLeaving(qint64 freeBytes)
+{
+    const QDir dir(mount_);
+    // The filler takes everything but freeBytes.
+    struct statvfs fs;
+    QCOMPARE(::statvfs(QFile::encodeName(mount_).constData(), &fs), 0);
+    const qint64 available = qint64(fs.f_bavail) * qint64(fs.f_frsize);
+    QVERIFY(available > freeBytes);
+    QVERIFY(writeBytes(dir.filePath("filler"), QByteArray(available - freeBytes, 'f')));
+    QCOMPARE(::statvfs(QFile::encodeName(mount_).constData(), &fs), 0);
+    QCOMPARE(qint64(fs.f_bavail) * qint64(fs.f_frsize), qint64(freeBytes));
+}
+
+void TestSafety::preferencesOnFullDisk()
+{
+    // The remembered folders and the map's place: a full disk keeps the
+    // file as it was, and says so.
+    if (mount_.isEmpty())
+        QSKIP(qPrintable(whyNoMount_));
+    const QDir dir(mount_);
+    for (const QString &name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        QVERIFY(QFile::remove(dir.filePath(name)));
+    const QString file = dir.filePath(QStringLiteral("prefs.ini"));
+    const QByteArray old("[folders]\nphotos=/old\n");
+    QVERIFY(writeBytes(file, old));
+    fillLeaving(0);
+    if (QTest::currentTestFailed())
+        return;
+    const QMap<QString, QByteArray> before = snapshot(mount_);
+    QString error;
+    QVERIFY(!common::storeKeyValue(file, QStringLiteral("folders/photos"), QString(2000, QLatin1Char('x')), &error));
+    QVERIFY2(error.contains(QStringLiteral("磁盘已满")), qPrintable(error));
+    QVERIFY(snapshot(mount_) == before);
 }
 
 void TestSafety::fullDisk_data()
@@ -224,14 +264,9 @@ void TestSafety::fullDisk()
     QVERIFY(writeBytes(dir.filePath("track.txt"), nmeaTrack(400)));
     QVERIFY(writeBytes(dir.filePath("photo.jpg"), photo_));
 
-    // The filler takes everything but freeBytes.
-    struct statvfs fs;
-    QCOMPARE(::statvfs(QFile::encodeName(mount_).constData(), &fs), 0);
-    const qint64 available = qint64(fs.f_bavail) * qint64(fs.f_frsize);
-    QVERIFY(available > freeBytes);
-    QVERIFY(writeBytes(dir.filePath("filler"), QByteArray(available - freeBytes, 'f')));
-    QCOMPARE(::statvfs(QFile::encodeName(mount_).constData(), &fs), 0);
-    QCOMPARE(qint64(fs.f_bavail) * qint64(fs.f_frsize), qint64(freeBytes));
+    fillLeaving(freeBytes);
+    if (QTest::currentTestFailed())
+        return;
 
     const QMap<QString, QByteArray> before = snapshot(mount_);
     args = placed(args, mount_);
